@@ -1,0 +1,63 @@
+// Writing finished pictures into the target folder under new names.
+#include <memory>
+
+#include "engine/jobrecord.h"
+#include "platform/jpeg.h"
+
+namespace {
+const char* const kError = "Error";
+
+// Creates targetDir + baseName + "_" + n + extension with the first n for
+// which no file of that name exists, and writes the data into it. The file
+// is created exclusively, so a name taken in the meantime moves on to the
+// next number and nothing is ever replaced. A file that cannot be written
+// whole is removed again. Answers the file name, or "Error".
+std::string WriteUnderNewName(const std::string& targetDir, const std::string& baseName,
+                              const std::string& extension, TMemoryStream& data) {
+  for (long long n = 1;; ++n) {
+    std::string name = baseName + "_" + IntToStr(n) + extension;
+    std::string path = targetDir + name;
+    if (FileExists(path)) continue;
+    bool exists = false;
+    std::unique_ptr<TFileStream> file(TFileStream::CreateNew(path, &exists));
+    if (!file) continue;  // taken between the test and the creation
+    try {
+      data.SetPosition(0);
+      file->CopyFrom(data, data.Size());
+    } catch (...) {
+      file.reset();
+      DeleteFile(path);
+      throw;
+    }
+    return name;
+  }
+}
+}  // namespace
+
+std::string TJobRecord::SaveBitmapToTarget(TBitmap& bitmap, const std::string& targetDir,
+                                           const std::string& newBaseName) {
+  try {
+    // The picture is encoded in memory first; only a complete picture
+    // reaches the disk.
+    TMemoryStream encoded;
+    if (SameText(TargetExtension, ".png")) {
+      return kError;  // PNG pictures are not written yet.
+    } else if (SameText(TargetExtension, ".gif")) {
+      return kError;  // GIF pictures are not written yet.
+    } else if (SameText(TargetExtension, ".jpg") || SameText(TargetExtension, ".jpeg")) {
+      TJPEGImage jpeg;
+      jpeg.Assign(&bitmap);
+      jpeg.CompressionQuality = JpegQuality;
+      jpeg.Compress();
+      jpeg.SaveToStream(encoded);
+    } else if (SameText(TargetExtension, ".bmp")) {
+      bitmap.SetPixelFormat(BmpPixelFormat);
+      bitmap.SaveToStream(encoded);
+    } else {
+      return kError;
+    }
+    return WriteUnderNewName(targetDir, newBaseName, TargetExtension, encoded);
+  } catch (...) {
+    return kError;
+  }
+}

@@ -1,0 +1,72 @@
+// JPEG pictures over libjpeg: decoding from memory into a 24-bit bitmap and
+// baseline colour encoding at a chosen quality.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/graphics.h"
+
+// Raised for any failure of the JPEG library; the message is the library's
+// own text.
+class EJPEG : public EInvalidGraphic {
+ public:
+  using EInvalidGraphic::EInvalidGraphic;
+};
+
+enum TJPEGPerformance : uint8_t { jpBestQuality, jpBestSpeed };
+enum TJPEGScale : uint8_t { jsFullSize, jsHalf, jsQuarter, jsEighth };
+enum TJPEGPixelFormat : uint8_t { jf24Bit, jf8Bit };
+
+// A JPEG picture. It holds the compressed data and, once decoded, a bitmap.
+// Loading only keeps the data (and reads the size from the frame header);
+// DIBNeeded decodes. Assigning a bitmap keeps the bitmap; Compress encodes
+// it. SaveToStream writes the compressed data (encoding first when needed).
+class TJPEGImage : public TGraphic {
+ public:
+  TJPEGImage();
+  ~TJPEGImage() override;
+  const char* ClassName() const override { return "TJPEGImage"; }
+
+  int Width() const override;
+  int Height() const override;
+  void SetWidth(int) override {}
+  void SetHeight(int) override {}
+  bool Empty() const override;
+
+  // 1..100; 90 by default. Used by the next Compress.
+  int CompressionQuality = 90;
+  bool Grayscale = false;               // decode (and encode) as grey
+  bool ProgressiveEncoding = false;     // encode progressive
+  TJPEGPerformance Performance = jpBestQuality;
+  TJPEGScale Scale = jsFullSize;
+  TJPEGPixelFormat PixelFormat = jf24Bit;
+
+  // Decodes the compressed data into the bitmap when not done yet. Raises
+  // EJPEG for corrupt or truncated data (a premature end of the data
+  // included) and EInvalidGraphic when there is no data.
+  void DIBNeeded();
+  // Encodes the bitmap into compressed data at CompressionQuality.
+  void Compress();
+  // Makes sure compressed data exists (encodes the bitmap when needed).
+  void JPEGNeeded();
+  // The decoded picture (decodes first).
+  TBitmap& Bitmap();
+
+  void Assign(const TPersistent* source) override;  // a TJPEGImage or a TBitmap
+  void LoadFromStream(TStream& stream) override;     // reads to the stream's end
+  void SaveToStream(TStream& stream) override;
+  void Draw(TCanvas& canvas, const TRect& rect) override;
+
+  // Reads a JPEG from memory.
+  void LoadFromMemory(const uint8_t* data, size_t size);
+  const std::vector<uint8_t>& Data() const { return FData; }
+
+ protected:
+  void AssignTo(TPersistent* dest) const override;  // to a TBitmap: decoded 24-bit copy
+
+ private:
+  std::vector<uint8_t> FData;
+  std::unique_ptr<TBitmap> FBitmap;
+  int FWidth = 0, FHeight = 0;
+};

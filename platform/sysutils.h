@@ -1,0 +1,101 @@
+// System utilities: the exception classes, text helpers, file and folder
+// helpers, tick counts and number/date formatting used across the program.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+// Base of every error the program raises itself. Message is the text shown
+// to the user or written to the log.
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string message) : Message(std::move(message)) {}
+  const char* what() const noexcept override { return Message.c_str(); }
+  std::string Message;
+};
+
+#define BRIGHTMILL_EXCEPTION(Name, Base)                 \
+  class Name : public Base {                              \
+   public:                                                \
+    using Base::Base;                                     \
+  };
+
+BRIGHTMILL_EXCEPTION(EOutOfMemory, Exception)
+BRIGHTMILL_EXCEPTION(EInvalidGraphic, Exception)
+BRIGHTMILL_EXCEPTION(EInvalidGraphicOperation, Exception)
+BRIGHTMILL_EXCEPTION(EConvertError, Exception)
+BRIGHTMILL_EXCEPTION(EListError, Exception)
+BRIGHTMILL_EXCEPTION(EStreamError, Exception)
+BRIGHTMILL_EXCEPTION(EReadError, EStreamError)
+BRIGHTMILL_EXCEPTION(EWriteError, EStreamError)
+BRIGHTMILL_EXCEPTION(EFOpenError, EStreamError)
+BRIGHTMILL_EXCEPTION(EFCreateError, EStreamError)
+// Maths errors. They are raised from explicit checks in the code, never from
+// hardware floating-point traps.
+BRIGHTMILL_EXCEPTION(EMathError, Exception)
+BRIGHTMILL_EXCEPTION(EInvalidOp, EMathError)
+BRIGHTMILL_EXCEPTION(EZeroDivide, EMathError)
+BRIGHTMILL_EXCEPTION(EOverflow, EMathError)
+BRIGHTMILL_EXCEPTION(EIntError, Exception)
+BRIGHTMILL_EXCEPTION(EDivByZero, EIntError)
+
+// Raise the standard maths errors with their usual texts.
+[[noreturn]] void RaiseZeroDivide();     // "Floating point division by zero"
+[[noreturn]] void RaiseInvalidOp();      // "Invalid floating point operation"
+[[noreturn]] void RaiseDivByZero();      // "Division by zero"
+
+// --- Text -------------------------------------------------------------------
+// Case-insensitive comparison of 8-bit text (ASCII letters only fold, as the
+// program's names and extensions are ASCII).
+bool SameText(const std::string& a, const std::string& b);
+int CompareText(const std::string& a, const std::string& b);
+std::string LowerCase(const std::string& s);
+std::string UpperCase(const std::string& s);
+std::string Trim(const std::string& s);
+std::string IntToStr(long long value);
+// Parses a decimal integer; raises EConvertError with
+// "'<text>' is not a valid integer value" when it cannot.
+int StrToInt(const std::string& s);
+int StrToIntDef(const std::string& s, int fallback);
+
+// Formats a number by a picture such as "#,#0.0" or "0.00": '0' a digit
+// always shown, '#' a digit shown when significant, ',' thousands
+// separators, '.' the decimal point. Rounds half away from zero.
+std::string FormatFloat(const std::string& picture, double value);
+
+// Local date and time now, as days since 1899-12-30 with the time as the
+// fraction (the classic "TDateTime").
+double Now();
+// Formats a date and time with tokens yyyy, yy, mm, m, dd, d, hh, h, nn, n,
+// ss, s, and "c" (short date then long time: "dd.mm.yyyy hh:nn:ss").
+std::string FormatDateTime(const std::string& format, double dateTime);
+std::string DateTimeToStr(double dateTime);
+
+// Milliseconds since an arbitrary start, wrapping like a 32-bit counter.
+uint32_t GetTickCount();
+
+// --- Files and folders ------------------------------------------------------
+// Paths use '/' as separator. Folder texts kept by the program end with '/'.
+constexpr char PathDelim = '/';
+
+// Text after the last '/' (the whole text when there is none).
+std::string ExtractFileName(const std::string& path);
+// Text up to and including the last '/' (empty when there is none).
+std::string ExtractFilePath(const std::string& path);
+// Text from the last '.' of the file name, the dot included; empty when the
+// file name has no dot.
+std::string ExtractFileExt(const std::string& path);
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+std::string IncludeTrailingPathDelimiter(const std::string& path);
+std::string ExcludeTrailingPathDelimiter(const std::string& path);
+
+// True for an existing regular file (or a link to one); folders are not files.
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Creates one folder level; false when it cannot (parent missing, no right,
+// already there).
+bool CreateDir(const std::string& path);
+bool DeleteFile(const std::string& path);
+// Folder of the running program with a trailing '/'.
+std::string ProgramFolder();

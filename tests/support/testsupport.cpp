@@ -1,0 +1,112 @@
+#include "tests/support/testsupport.h"
+
+#include <dirent.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+
+TempDir::TempDir() {
+  std::string pattern = std::filesystem::temp_directory_path().string() + "/brightmill-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back(0);
+  if (!mkdtemp(buffer.data())) throw Exception("Cannot create a temporary folder");
+  FPath = std::string(buffer.data()) + "/";
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, ignored);
+  std::filesystem::remove_all(FPath, ignored);
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& data) {
+  TFileStream file(path, fmCreate);
+  file.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+}
+
+void WriteTextFile(const std::string& path, const std::string& text) {
+  WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) { return ReadWholeFile(path); }
+
+ByteWriter& ByteWriter::U8(uint8_t v) {
+  Data.push_back(v);
+  return *this;
+}
+
+ByteWriter& ByteWriter::U16(uint16_t v) {
+  Data.push_back(static_cast<uint8_t>(v));
+  Data.push_back(static_cast<uint8_t>(v >> 8));
+  return *this;
+}
+
+ByteWriter& ByteWriter::U32(uint32_t v) {
+  for (int i = 0; i < 4; ++i) Data.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  return *this;
+}
+
+ByteWriter& ByteWriter::Bytes(const void* data, size_t size) {
+  auto* p = static_cast<const uint8_t*>(data);
+  Data.insert(Data.end(), p, p + size);
+  return *this;
+}
+
+ByteWriter& ByteWriter::Zeros(size_t count) {
+  Data.insert(Data.end(), count, 0);
+  return *this;
+}
+
+ByteWriter& ByteWriter::Align(size_t n) {
+  while (Data.size() % n) Data.push_back(0);
+  return *this;
+}
+
+void ByteWriter::PatchU32(size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) Data.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void ByteWriter::PatchU16(size_t at, uint16_t v) {
+  Data.at(at) = static_cast<uint8_t>(v);
+  Data.at(at + 1) = static_cast<uint8_t>(v >> 8);
+}
+
+std::unique_ptr<TBitmap> MakeTestBitmap(int width, int height, int seed) {
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetPixelFormat(pf24bit);
+  bitmap->SetSize(width, height);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = bitmap->ScanLine(y);
+    for (int x = 0; x < width; ++x) {
+      row[3 * x] = static_cast<uint8_t>(x + seed);
+      row[3 * x + 1] = static_cast<uint8_t>(y + seed);
+      row[3 * x + 2] = static_cast<uint8_t>(x + y + seed);
+    }
+  }
+  return bitmap;
+}
+
+TColor PixelAt(TBitmap& bitmap, int x, int y) {
+  return static_cast<TColor>(DibGetPixel(*bitmap.Handle(), x, y));
+}
+
+bool SameColors(TBitmap& a, TBitmap& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x)
+      if (PixelAt(a, x, y) != PixelAt(b, x, y)) return false;
+  return true;
+}
+
+std::string TestDataFolder() { return std::string(BRIGHTMILL_SOURCE_DIR) + "/tests/data/"; }
+
+std::vector<std::string> RegressionInputs(const std::string& kind) {
+  std::vector<std::string> files;
+  std::string folder = TestDataFolder() + "regressions/" + kind;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    if (entry.is_regular_file()) files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}

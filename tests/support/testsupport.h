@@ -1,0 +1,64 @@
+// Helpers shared by the tests: temporary folders, byte builders for
+// hand-made files, test pictures and the stored regression inputs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/graphics.h"
+
+// A fresh folder under the system's temporary folder, removed with all its
+// content when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  // The folder with a trailing '/'.
+  const std::string& Path() const { return FPath; }
+  std::string File(const std::string& name) const { return FPath + name; }
+
+ private:
+  std::string FPath;
+};
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& data);
+void WriteTextFile(const std::string& path, const std::string& text);
+std::vector<uint8_t> ReadFile(const std::string& path);
+
+// Builds little-endian binary data.
+class ByteWriter {
+ public:
+  ByteWriter& U8(uint8_t v);
+  ByteWriter& U16(uint16_t v);
+  ByteWriter& I16(int16_t v) { return U16(static_cast<uint16_t>(v)); }
+  ByteWriter& U32(uint32_t v);
+  ByteWriter& I32(int32_t v) { return U32(static_cast<uint32_t>(v)); }
+  ByteWriter& Bytes(const void* data, size_t size);
+  ByteWriter& Bytes(const std::vector<uint8_t>& data) { return Bytes(data.data(), data.size()); }
+  ByteWriter& Text(const std::string& s) { return Bytes(s.data(), s.size()); }
+  ByteWriter& Zeros(size_t count);
+  // Pads with zeros up to a multiple of n bytes.
+  ByteWriter& Align(size_t n);
+  void PatchU32(size_t at, uint32_t v);
+  void PatchU16(size_t at, uint16_t v);
+  size_t Size() const { return Data.size(); }
+  std::vector<uint8_t> Data;
+};
+
+// A 24-bit picture whose every pixel differs from its neighbours: blue = x,
+// green = y, red = x + y (all taken as bytes), plus seed.
+std::unique_ptr<TBitmap> MakeTestBitmap(int width, int height, int seed = 0);
+// The pixel at (x, y) as 0x00BBGGRR read from a bitmap of any format.
+TColor PixelAt(TBitmap& bitmap, int x, int y);
+// True when both bitmaps have the same size and the same colours everywhere.
+bool SameColors(TBitmap& a, TBitmap& b);
+
+// Files kept under tests/data/regressions/<kind>/ (inputs that once crashed
+// or hung a decoder), sorted by name.
+std::vector<std::string> RegressionInputs(const std::string& kind);
+// Folder of the test data (tests/data/ in the source tree), with '/'.
+std::string TestDataFolder();
