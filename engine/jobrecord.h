@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -75,7 +76,8 @@ class TJobRecord {
   std::string VersionTag;
   std::string PreviewFile;
   bool LowerCaseNames = false;
-  int FileCount = 0;
+  // Read by the worker thread between files, so it is atomic.
+  std::atomic<int> FileCount{0};
   uint32_t StartTicks = 0;
   TStringList SourceFiles;
   TStringList AllEffectNames;

@@ -1,0 +1,20 @@
+// Program entry: makes the application and the main window and runs the
+// message loop until the main window closes.
+#include <QApplication>
+#include <QMessageBox>
+#include <exception>
+
+#include "mainwindow/mainwindow.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("Brightmill");
+  try {
+    TFormMain window;
+    window.show();
+    application.exec();
+  } catch (const std::exception& error) {
+    QMessageBox::critical(nullptr, "Brightmill", QString::fromUtf8(error.what()));
+  }
+  return 0;
+}

@@ -1,0 +1,137 @@
+// runjob: runs one job headless on an offscreen main window, exactly as the
+// Start command does, then prints the run log and the milliseconds spent on
+// every file (loading, in the effect, saving).
+//
+//   runjob --source DIR [--subfolders] --target DIR --format bmp|jpg|gif|png
+//          --effect "CAPTION" [--set MEMBER=VALUE ...]
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/jobmembers.h"
+#include "mainwindow/mainwindow.h"
+#include "platform/windows/messages.h"
+
+namespace {
+
+int Usage(const char* problem) {
+  std::fprintf(stderr, "runjob: %s\n", problem);
+  std::fprintf(stderr,
+               "usage: runjob --source DIR [--subfolders] --target DIR --format bmp|jpg|gif|png\n"
+               "              --effect \"CAPTION\" [--set MEMBER=VALUE ...]\n");
+  return 2;
+}
+
+// The pictures of a folder the job's source types admit, sorted by name,
+// sub-folders after the files when asked.
+void ListPictures(const TJobRecord& job, const std::string& folder, bool subfolders,
+                  std::vector<std::string>& out) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> files, folders;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + name;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      folders.push_back(path + "/");
+      continue;
+    }
+    std::string ext = ExtractFileExt(name);
+    bool wanted = (job.SourceBmp && SameText(ext, ".bmp")) ||
+                  (job.SourceJpg && (SameText(ext, ".jpg") || SameText(ext, ".jpeg"))) ||
+                  (job.SourceGif && SameText(ext, ".gif")) || (job.SourcePng && SameText(ext, ".png")) ||
+                  (job.SourceIco && SameText(ext, ".ico")) || (job.SourceEmf && SameText(ext, ".emf")) ||
+                  (job.SourceWmf && SameText(ext, ".wmf"));
+    if (wanted) files.push_back(path);
+  }
+  closedir(dir);
+  std::sort(files.begin(), files.end());
+  std::sort(folders.begin(), folders.end());
+  out.insert(out.end(), files.begin(), files.end());
+  if (subfolders)
+    for (const std::string& sub : folders) ListPictures(job, sub, true, out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string source, target, format, effect;
+  bool subfolders = false;
+  std::vector<std::pair<std::string, std::string>> settings;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    if (arg == "--subfolders") {
+      subfolders = true;
+    } else if (arg == "--source" || arg == "--target" || arg == "--format" || arg == "--effect" || arg == "--set") {
+      const char* v = value();
+      if (!v) return Usage(("missing value after " + arg).c_str());
+      if (arg == "--source") source = v;
+      else if (arg == "--target") target = v;
+      else if (arg == "--format") format = LowerCase(v);
+      else if (arg == "--effect") effect = v;
+      else {
+        std::string s = v;
+        size_t eq = s.find('=');
+        if (eq == std::string::npos || eq == 0) return Usage(("--set needs MEMBER=VALUE, not " + s).c_str());
+        settings.emplace_back(s.substr(0, eq), s.substr(eq + 1));
+      }
+    } else {
+      return Usage(("unknown argument " + arg).c_str());
+    }
+  }
+  if (source.empty() || target.empty() || format.empty() || effect.empty())
+    return Usage("--source, --target, --format and --effect are needed");
+  const std::vector<std::string> formats = {"bmp", "jpg", "gif", "png"};
+  auto found = std::find(formats.begin(), formats.end(), format);
+  if (found == formats.end()) return Usage(("unknown format " + format).c_str());
+
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("Brightmill");
+  int failures = 0;
+  SetMessageHandler([&](const std::string& text) {
+    std::fprintf(stderr, "runjob: %s\n", text.c_str());
+    ++failures;
+  });
+
+  TFormMain window;
+  window.SourceDir = IncludeTrailingPathDelimiter(source);
+  window.TargetDir = IncludeTrailingPathDelimiter(target);
+  window.TargetFormat = static_cast<int>(found - formats.begin());
+  window.TargetExtension = "." + format;
+  window.EffectName = effect;
+  window.IncludeSubfolders = subfolders;
+  for (const auto& [name, value] : settings)
+    if (!SetJobMember(window, name, value)) return Usage(("cannot set " + name + " to " + value).c_str());
+
+  std::vector<std::string> files;
+  ListPictures(window, window.SourceDir, window.IncludeSubfolders, files);
+  window.SourceFiles.Clear();
+  for (const std::string& file : files) window.SourceFiles.Add(file);
+  window.FileCount = window.SourceFiles.Count();
+
+  std::vector<std::string> timings;
+  window.OnFileTimed = [&](const std::string& name, double load, double effectMs, double save) {
+    char line[512];
+    std::snprintf(line, sizeof line, "%10.1f %10.1f %10.1f  %s", load, effectMs, save, name.c_str());
+    timings.push_back(line);
+  };
+
+  window.ActionStartExecute();
+  if (failures) return 1;
+  WaitForApplyEffectThread(false);
+  std::printf("%s\n", window.MemoLog->toPlainText().toStdString().c_str());
+  std::printf("\n   load ms  effect ms    save ms  file\n");
+  for (const std::string& line : timings) std::printf("%s\n", line.c_str());
+  return 0;
+}

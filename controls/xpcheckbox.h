@@ -1,0 +1,20 @@
+// The flat check box: three states (unchecked, checked, grayed); reading
+// Checked answers true only for checked.
+#pragma once
+
+#include <QCheckBox>
+
+enum TXPCheckBoxState : uint8_t { cbUnchecked, cbChecked, cbGrayed };
+
+class TXPCheckBox : public QCheckBox {
+  Q_OBJECT
+
+ public:
+  explicit TXPCheckBox(const QString& caption = QString(), QWidget* parent = nullptr);
+
+  bool GetChecked() const { return State() == cbChecked; }
+  // Setting the state in code raises no click event.
+  void SetChecked(bool value) { SetState(value ? cbChecked : cbUnchecked); }
+  TXPCheckBoxState State() const;
+  void SetState(TXPCheckBoxState value);
+};

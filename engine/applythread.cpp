@@ -1,0 +1,213 @@
+#include "engine/applythread.h"
+
+#include <chrono>
+
+#include "platform/utf8.h"
+
+TApplyEffectThread* ApplyEffectThread = nullptr;
+
+namespace {
+const char* const kConvertCaption = "Convert to selected format";
+
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+}  // namespace
+
+// The log's dates and times are ISO-style, the same on every machine.
+std::string LogDate(double dateTime) { return FormatDateTime("yyyy-mm-dd", dateTime); }
+std::string LogTime(double dateTime) { return FormatDateTime("hh:nn:ss", dateTime); }
+
+int TEffectStep::Limit(int value, int limit, const std::string& label) {
+  if (value <= limit) return value;
+  Log.Add(label + IntToStr(limit));
+  return limit;
+}
+
+std::string SourceBaseName(const std::string& fileName) {
+  std::string ext = ExtractFileExt(fileName);
+  // The extension's first occurrence ends the base; a name without one has
+  // no base.
+  size_t at = ext.empty() ? 0 : fileName.find(ext);
+  if (at == std::string::npos || at == 0) return std::string();
+  return Utf8Left(fileName.substr(0, at), 40);
+}
+
+void StartApplyEffectThread(TRunView& view) {
+  if (ApplyEffectThread) return;
+  auto* worker = new TApplyEffectThread(view);
+  ApplyEffectThread = worker;
+  worker->Priority = tpNormal;
+  // Runs on the main thread once the run is over, before the worker frees
+  // itself: from then on nobody reaches it.
+  worker->OnTerminate = [] { ApplyEffectThread = nullptr; };
+  worker->Resume();
+  // Safe after Resume: the worker's first step waits for the main thread.
+  worker->FreeOnTerminate = true;
+}
+
+void WaitForApplyEffectThread(bool stop) {
+  if (!ApplyEffectThread) return;
+  if (stop) ApplyEffectThread->Terminate();
+  while (ApplyEffectThread) CheckSynchronize(20);
+}
+
+TApplyEffectThread::TApplyEffectThread(TRunView& view) : FView(view) {}
+
+TApplyEffectThread::~TApplyEffectThread() = default;
+
+void TApplyEffectThread::Execute() {
+  std::exception_ptr failure;
+  bool failedInFile = false;
+  try {
+    Synchronize([this] { StartLog(); });
+    Synchronize([this] { ShowProgressBar(); });
+    FileIndex = 0;
+    if (const TEffectRoutine* routine = FindEffectRoutine(EffectName)) {
+      while (FileIndex < FView.Job().FileCount.load()) {
+        bool processed = false;
+        failedInFile = true;
+        Synchronize([&] {
+          // The list may have shrunk since the count was read; an index past
+          // its end is never read and ends the run.
+          if (FileIndex >= FView.Job().SourceFiles.Count()) return;
+          if (routine->Process) routine->Process(*this);
+          else ProcessFile(*routine);
+          processed = true;
+        });
+        failedInFile = false;
+        if (!processed) break;
+        ++FileIndex;
+        if (Terminated()) break;
+      }
+    }
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // The log is closed on every way out, so the window always returns to its
+  // idle state; a failure the per-file step did not turn into log lines is
+  // logged here.
+  Synchronize([&] {
+    if (failure) {
+      if (!Log) Log = std::make_unique<TStringList>();
+      if (failedInFile) Log->Add("Error: " + ExtractFileName(CurrentPath()));
+      try {
+        std::rethrow_exception(failure);
+      } catch (const std::exception& error) {
+        Log->Add(error.what());
+      } catch (...) {
+        Log->Add("Unknown error");
+      }
+    }
+    FinishLog();
+  });
+}
+
+void TApplyEffectThread::StartLog() {
+  TJobRecord& job = FView.Job();
+  job.Busy = true;
+  FView.SetRunControls(true);
+  FView.SetStatusText(0, "Processing");
+  Log = std::make_unique<TStringList>();
+  EffectName = job.EffectName;
+  TargetDir = job.TargetDir;
+  FView.ClearLogView();
+  double now = Now();
+  Log->Add(LogDate(now) + "   " + LogTime(now));
+  Log->Add(std::string(29, '-'));
+  Log->Add("Source dir: " + job.SourceDir);
+  Log->Add("All files: " + IntToStr(job.FileCount));
+  Log->Add("Target dir: " + TargetDir);
+  Log->Add("Effect: " + EffectName);
+  for (const std::string& line : FView.TargetSummary()) Log->Add(line);
+  if (SameText(EffectName, kConvertCaption)) {
+    Log->Add("Convert to : " + job.TargetExtension);
+  } else {
+    for (const std::string& line : FView.EffectSummary()) Log->Add(line);
+  }
+}
+
+void TApplyEffectThread::ShowProgressBar() { FView.ShowProgressBar(FView.Job().FileCount); }
+
+void TApplyEffectThread::FinishLog() {
+  TJobRecord& job = FView.Job();
+  double finished = Now();
+  if (!Log) Log = std::make_unique<TStringList>();
+  int count = job.FileCount;
+  // A list that shrank below the files already done counts as done.
+  if (FileIndex < count) {
+    Log->Add("It was processed only " + IntToStr(FileIndex) + " from " + IntToStr(count) + " files");
+    Log->Add("Stopped: " + LogDate(Now()) + " " + LogTime(finished));
+  } else {
+    Log->Add("Done: " + LogDate(Now()) + " " + LogTime(finished));
+  }
+  uint32_t milliseconds = GetTickCount() - job.StartTicks;
+  Log->Add("Time span: " + FormatFloat("#,#0.0", milliseconds * 0.001) + " s");
+  FView.SetStatusText(0, "");
+  FView.SetStatusText(1, "");
+  FView.HideProgressBar();
+  FView.ShowLog(*Log);
+  FView.FocusSaveLog();
+  FView.SetRunControls(false);
+  job.Busy = false;
+  if (FView.AutoSaveLog()) {
+    try {
+      Log->SaveToFile(TargetDir + "log.txt");
+    } catch (...) {
+      // The log stays in the window; a folder that has gone is not reported.
+    }
+  }
+  Log.reset();
+}
+
+std::string TApplyEffectThread::CurrentPath() {
+  const TStringList& files = FView.Job().SourceFiles;
+  return FileIndex >= 0 && FileIndex < files.Count() ? files[FileIndex] : std::string();
+}
+
+void TApplyEffectThread::SaveAndLog(TBitmap& picture, const std::string& name, const std::string& newBase) {
+  std::string written = FView.Job().SaveBitmapToTarget(picture, TargetDir, newBase);
+  if (SameText(written, "Error")) {
+    Log->Add("Error: " + name);
+    Log->Add("Cannot create new file.");
+  } else {
+    Log->Add("Success: " + name);
+    Log->Add("New name: " + written);
+  }
+}
+
+void TApplyEffectThread::ProcessFile(const TEffectRoutine& routine) {
+  TJobRecord& job = FView.Job();
+  TBitmap picture;
+  picture.SetPixelFormat(pf24bit);
+  std::string path = CurrentPath();
+  std::string name = ExtractFileName(path);
+  FView.SetStatusText(1, name);
+  if (!FileExists(path)) {
+    Log->Add("Not found: " + name);
+    FView.StepProgressBar();
+    return;
+  }
+  std::string base = SourceBaseName(name);
+  auto started = std::chrono::steady_clock::now();
+  bool loaded = TJobRecord::LoadPictureToBitmap(path, picture);
+  double loadMs = MillisecondsSince(started), effectMs = 0, saveMs = 0;
+  if (!loaded) {
+    Log->Add("Error: " + name);
+  } else {
+    picture.SetPixelFormat(pf24bit);
+    started = std::chrono::steady_clock::now();
+    if (routine.Apply) {
+      TEffectStep step{job, picture, *Log};
+      routine.Apply(step);
+    }
+    effectMs = MillisecondsSince(started);
+    std::string newBase = base + (routine.SuffixFor ? routine.SuffixFor(job) : routine.Suffix);
+    if (job.LowerCaseNames) newBase = Utf8LowerCase(newBase);
+    started = std::chrono::steady_clock::now();
+    SaveAndLog(picture, name, newBase);
+    saveMs = MillisecondsSince(started);
+  }
+  FView.FileTimed(name, loadMs, effectMs, saveMs);
+  FView.StepProgressBar();
+}

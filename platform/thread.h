@@ -1,0 +1,78 @@
+// Threads with a synchronous hand-over to the main thread.
+//
+// A worker thread runs Execute. Synchronize hands a step to the main thread
+// and waits until the main thread has run it; an exception the step raises
+// is raised again in the worker. The main thread serves hand-overs in
+// CheckSynchronize: a GUI calls it from its event loop (SetSynchronizeWakeUp
+// tells it when one is pending, from any thread), a program without an event
+// loop calls it in a loop of its own.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+class TThread {
+ public:
+  // The thread is made suspended: it begins running at Resume.
+  TThread();
+  // For a thread that does not free itself: waits until Execute has
+  // returned. Must not be called from the thread itself unless it frees
+  // itself.
+  virtual ~TThread();
+  TThread(const TThread&) = delete;
+  TThread& operator=(const TThread&) = delete;
+
+  // Starts the thread (the first call only).
+  void Resume();
+  void Start() { Resume(); }
+  // Asks Execute to end; Execute looks at Terminated when it sees fit.
+  void Terminate() { FTerminated.store(true); }
+  bool Terminated() const { return FTerminated.load(); }
+  // Execute has returned and OnTerminate has run.
+  bool Finished() const { return FFinished.load(); }
+  // Waits until the thread has finished, serving hand-overs meanwhile when
+  // called on the main thread. Not for threads that free themselves.
+  void WaitFor();
+
+  // When set, the object deletes itself on its own thread once Execute has
+  // returned and OnTerminate has run; nobody may use it after that.
+  std::atomic<bool> FreeOnTerminate{false};
+  // Kept for the callers' sake; every thread runs at the system's normal
+  // priority.
+  TThreadPriority Priority = tpNormal;
+  // Runs on the main thread after Execute has returned (any way out).
+  std::function<void()> OnTerminate;
+  // An exception that escaped Execute, if any.
+  std::exception_ptr FatalException;
+
+ protected:
+  virtual void Execute() = 0;
+  // Runs the step on the main thread and waits for it (runs it at once when
+  // called on the main thread). Re-raises the step's exception here.
+  void Synchronize(const std::function<void()>& step);
+
+ private:
+  void Run();
+  std::atomic<bool> FTerminated{false};
+  std::atomic<bool> FFinished{false};
+  bool FStarted = false;
+  std::mutex FLock;
+  std::condition_variable FDone;
+  bool FRunReturned = false;
+};
+
+// True on the thread that started the program.
+bool IsMainThread();
+// Runs every pending hand-over (main thread only). With a timeout, first
+// waits up to that many milliseconds for one to arrive. True when at least
+// one ran.
+bool CheckSynchronize(int timeoutMs = 0);
+// Called (from the worker's thread) each time a hand-over becomes pending,
+// so that an event loop can call CheckSynchronize soon.
+void SetSynchronizeWakeUp(std::function<void()> wakeUp);

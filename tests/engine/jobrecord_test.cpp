@@ -1,0 +1,75 @@
+// The job's defaults and the watermark pattern built at start.
+#include <gtest/gtest.h>
+
+#include "engine/jobrecord.h"
+#include "tests/support/testsupport.h"
+
+TEST(JobRecord, FreshJobDefaults) {
+  TempDir dir;
+  TJobRecord job(dir.Path());
+  EXPECT_TRUE(job.SourceBmp && job.SourceJpg && job.SourceGif && job.SourcePng && job.SourceIco &&
+              job.SourceEmf && job.SourceWmf);
+  EXPECT_FALSE(job.IncludeSubfolders);
+  EXPECT_TRUE(job.SourcePanelExpanded && job.TargetPanelExpanded);
+  EXPECT_EQ(job.TargetFormat, 0);
+  EXPECT_EQ(job.TargetExtension, ".bmp");
+  EXPECT_EQ(job.EffectIndex, 0);
+  EXPECT_TRUE(job.SourceDir.empty() && job.TargetDir.empty() && job.EffectName.empty());
+  EXPECT_EQ(job.VersionTag, "1.4.1(Brmil)");
+  EXPECT_EQ(job.HelpCommandLine, " " + dir.Path() + "help.chm");
+  EXPECT_EQ(job.PngTransparentColor, 0x1FFFFFFF);
+  EXPECT_EQ(job.GifTransparentColor, 0x1FFFFFFF);
+  EXPECT_EQ(job.PngCompressionLevel, 6);
+  EXPECT_EQ(job.GifColorReduction, rmQuantize);
+  EXPECT_EQ(static_cast<int>(rmQuantize), 7);
+  EXPECT_EQ(job.GifColorBits, 8);
+  EXPECT_EQ(job.GifDitherMode, dmNearest);
+  EXPECT_EQ(job.GifCompression, gcLZW);
+  EXPECT_EQ(job.JpegQuality, 100);
+  EXPECT_EQ(job.BmpPixelFormat, pf24bit);
+  EXPECT_EQ(static_cast<int>(pf24bit), 6);
+  EXPECT_EQ(job.FlipMode, 0);
+  EXPECT_EQ(job.GammaValue, 8);
+  EXPECT_EQ(job.HlsHue, 15);
+  EXPECT_EQ(job.FigureType, 1);
+  EXPECT_EQ(job.TileReflectionCurvature, 16);
+  EXPECT_EQ(job.ScaleTypeNames[1], "fix Height");
+  EXPECT_TRUE(job.ResizePreserveAspect);
+  EXPECT_EQ(job.ResizeWidth, 0);
+}
+
+TEST(JobRecord, PatternSquareWithoutAPatternFile) {
+  TempDir dir;
+  TJobRecord job(dir.Path());
+  EXPECT_FALSE(job.WatermarkFromFile);
+  EXPECT_EQ(job.WatermarkFile, dir.File("back.bmp"));
+  ASSERT_EQ(job.WatermarkBitmap->Width(), 60);
+  ASSERT_EQ(job.WatermarkBitmap->Height(), 60);
+  EXPECT_EQ(job.WatermarkBitmap->PixelFormat(), pf24bit);
+  for (int y = 0; y < 60; y += 7)
+    for (int x = 0; x < 60; x += 7) EXPECT_EQ(PixelAt(*job.WatermarkBitmap, x, y), 0x8000);
+
+  // An unreadable pattern file gives the same square.
+  WriteTextFile(dir.File("back.bmp"), "BMgarbage");
+  TJobRecord second(dir.Path());
+  EXPECT_FALSE(second.WatermarkFromFile);
+  EXPECT_EQ(second.WatermarkBitmap->Width(), 60);
+  EXPECT_EQ(PixelAt(*second.WatermarkBitmap, 59, 59), 0x8000);
+}
+
+TEST(JobRecord, PatternFromTheProgramFolder) {
+  TempDir dir;
+  auto pattern = MakeTestBitmap(12, 9);
+  pattern->SetPixelFormat(pf8bit);
+  pattern->SaveToFile(dir.File("back.bmp"));
+  TJobRecord job(dir.Path());
+  EXPECT_TRUE(job.WatermarkFromFile);
+  EXPECT_EQ(job.WatermarkBitmap->PixelFormat(), pf24bit);
+  EXPECT_TRUE(SameColors(*job.WatermarkBitmap, *pattern));
+}
+
+TEST(JobRecord, ShippedPatternIsReadable) {
+  TJobRecord job(std::string(BRIGHTMILL_SOURCE_DIR) + "/app/");
+  EXPECT_TRUE(job.WatermarkFromFile);
+  EXPECT_EQ(job.WatermarkBitmap->Width(), 64);
+}

@@ -1,0 +1,26 @@
+// Small picture files built byte by byte, for tests that need a file of a
+// kind without caring about its details.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/gdi.h"
+
+// An .ico file with one 24-bit entry of width x height pixels, every pixel
+// of the given colour; the pixels listed in transparent (as y * width + x)
+// have their AND-mask bit set and a black colour.
+std::vector<uint8_t> MakeIcoFile(int width, int height, TColor color, const std::vector<int>& transparent);
+
+// An enhanced metafile whose picture frame is widthMm100 x heightMm100
+// hundredths of a millimetre at 96 dpi, drawing one rectangle filled with
+// fill (no outline) from (left, top) to (right, bottom) in pixels.
+std::vector<uint8_t> MakeEmfFile(int widthMm100, int heightMm100, TColor fill, int left, int top, int right,
+                                 int bottom);
+
+// A Windows metafile of inch units per inch with the bounding box
+// (0, 0, boxWidth, boxHeight), drawing one rectangle filled with fill (no
+// outline) in logical units. With placeable false the 22-byte placeable
+// header is left out.
+std::vector<uint8_t> MakeWmfFile(int boxWidth, int boxHeight, int inch, TColor fill, int left, int top, int right,
+                                 int bottom, bool placeable = true);
