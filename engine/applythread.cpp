@@ -1,7 +1,5 @@
 #include "engine/applythread.h"
 
-#include <chrono>
-
 #include "platform/utf8.h"
 
 TApplyEffectThread* ApplyEffectThread = nullptr;
@@ -9,9 +7,6 @@ TApplyEffectThread* ApplyEffectThread = nullptr;
 namespace {
 const char* const kConvertCaption = "Convert to selected format";
 
-double MillisecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
 }  // namespace
 
 // The log's dates and times are ISO-style, the same on every machine.
@@ -176,38 +171,46 @@ void TApplyEffectThread::SaveAndLog(TBitmap& picture, const std::string& name, c
   }
 }
 
+bool TApplyEffectThread::BeginFile(const std::string& path, const std::string& name) {
+  FView.SetStatusText(1, name);
+  if (FileExists(path)) return true;
+  Log->Add("Not found: " + name);
+  FView.StepProgressBar();
+  return false;
+}
+
+std::string TApplyEffectThread::NewBaseName(const std::string& base, const std::string& suffix) {
+  std::string newBase = base + suffix;
+  return FView.Job().LowerCaseNames ? Utf8LowerCase(newBase) : newBase;
+}
+
+void TApplyEffectThread::EndFile(const std::string& name, double loadMs, double effectMs, double saveMs) {
+  FView.FileTimed(name, loadMs, effectMs, saveMs);
+  FView.StepProgressBar();
+}
+
 void TApplyEffectThread::ProcessFile(const TEffectRoutine& routine) {
   TJobRecord& job = FView.Job();
   TBitmap picture;
   picture.SetPixelFormat(pf24bit);
   std::string path = CurrentPath();
   std::string name = ExtractFileName(path);
-  FView.SetStatusText(1, name);
-  if (!FileExists(path)) {
-    Log->Add("Not found: " + name);
-    FView.StepProgressBar();
-    return;
-  }
+  if (!BeginFile(path, name)) return;
   std::string base = SourceBaseName(name);
-  auto started = std::chrono::steady_clock::now();
+  TStopwatch clock;
   bool loaded = TJobRecord::LoadPictureToBitmap(path, picture);
-  double loadMs = MillisecondsSince(started), effectMs = 0, saveMs = 0;
+  double loadMs = clock.Lap(), effectMs = 0, saveMs = 0;
   if (!loaded) {
     Log->Add("Error: " + name);
   } else {
     picture.SetPixelFormat(pf24bit);
-    started = std::chrono::steady_clock::now();
     if (routine.Apply) {
       TEffectStep step{job, picture, *Log};
       routine.Apply(step);
     }
-    effectMs = MillisecondsSince(started);
-    std::string newBase = base + (routine.SuffixFor ? routine.SuffixFor(job) : routine.Suffix);
-    if (job.LowerCaseNames) newBase = Utf8LowerCase(newBase);
-    started = std::chrono::steady_clock::now();
-    SaveAndLog(picture, name, newBase);
-    saveMs = MillisecondsSince(started);
+    effectMs = clock.Lap();
+    SaveAndLog(picture, name, NewBaseName(base, routine.SuffixFor ? routine.SuffixFor(job) : routine.Suffix));
+    saveMs = clock.Lap();
   }
-  FView.FileTimed(name, loadMs, effectMs, saveMs);
-  FView.StepProgressBar();
+  EndFile(name, loadMs, effectMs, saveMs);
 }

@@ -3,6 +3,7 @@
 // close the log) and checks for a stop request between files.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,21 @@ class TRunView {
 };
 
 class TApplyEffectThread;
+
+// Milliseconds between laps, for the per-file times.
+class TStopwatch {
+ public:
+  TStopwatch() : FStart(std::chrono::steady_clock::now()) {}
+  double Lap() {
+    auto now = std::chrono::steady_clock::now();
+    double ms = std::chrono::duration<double, std::milli>(now - FStart).count();
+    FStart = now;
+    return ms;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point FStart;
+};
 
 // What an effect step works with for the file in progress.
 struct TEffectStep {
@@ -91,8 +107,17 @@ class TApplyEffectThread : public TThread {
   // The source file in progress, or empty when the list no longer holds
   // the index.
   std::string CurrentPath();
+
+  // The pieces every per-file road shares.
+  // Shows the file's name; when the file has gone, logs "Not found: ",
+  // steps the bar and answers false.
+  bool BeginFile(const std::string& path, const std::string& name);
+  // The output base name: base and suffix, lower-cased when the job asks.
+  std::string NewBaseName(const std::string& base, const std::string& suffix);
   // Saves the picture under newBase and logs the outcome for name.
   void SaveAndLog(TBitmap& picture, const std::string& name, const std::string& newBase);
+  // Reports the file's times and steps the bar.
+  void EndFile(const std::string& name, double loadMs, double effectMs, double saveMs);
 
  protected:
   void Execute() override;

@@ -1,11 +1,173 @@
 // The effect routine catalogue: for every effect the worker knows, its
 // caption, the suffix of its output names and its effect step, in the order
-// the worker tests the captions.
+// the worker tests the captions. Parameters are read from the job when each
+// file is processed; size-bound ones are limited per picture and the limit
+// is logged.
+#include "effects/function.h"
 #include "engine/applythread.h"
+
+namespace {
+
+using S = TEffectStep;
+
+int W(const S& s) { return s.Picture.Width(); }
+int H(const S& s) { return s.Picture.Height(); }
+
+std::string FlipSuffix(const TJobRecord& job) {
+  switch (job.FlipMode) {
+    case 0: return "(Flip_horiz)";
+    case 1: return "(Flip_vert)";
+    default: return "(Flip_horiz_vert)";
+  }
+}
+
+// "Resize...": two bitmaps, and the suffix tells the new size.
+void ProcessResize(TApplyEffectThread& worker) {
+  TJobRecord& job = worker.View().Job();
+  std::string path = worker.CurrentPath();
+  std::string name = ExtractFileName(path);
+  if (!worker.BeginFile(path, name)) return;
+  std::string base = SourceBaseName(name);
+  TStopwatch clock;
+  TBitmap source;
+  source.SetPixelFormat(pf24bit);
+  bool loaded = TJobRecord::LoadPictureToBitmap(path, source);
+  double loadMs = clock.Lap(), effectMs = 0, saveMs = 0;
+  TBitmap result;
+  if (!loaded) {
+    worker.Log->Add("Error: " + name);
+  } else {
+    if (job.ResizePreserveAspect) {
+      result.Assign(&source);
+      result.SetPixelFormat(pf24bit);
+      switch (job.ResizeScaleType) {
+        case 0: ResizeToWidth(result, job.ResizeWidth); break;
+        case 1: ResizeToHeight(result, job.ResizeWidth, job.ResizeHeight); break;
+        case 2: ResizeByPercent(result, job.ResizePercent); break;
+        default: break;
+      }
+      worker.Log->Add("New width: " + IntToStr(result.Width()));
+      worker.Log->Add("New height: " + IntToStr(result.Height()));
+    } else {
+      result.SetPixelFormat(pf24bit);
+      result.SetWidth(job.ResizeWidth);
+      result.SetHeight(job.ResizeHeight);
+      StretchBlt(result.Canvas()->Handle(), 0, 0, job.ResizeWidth, job.ResizeHeight, source.Canvas()->Handle(), 0,
+                 0, source.Width(), source.Height(), SRCCOPY);
+      ApplyAntialias(result, 1);
+    }
+    effectMs = clock.Lap();
+    std::string suffix = "(" + IntToStr(result.Width()) + " x " + IntToStr(result.Height()) + ")";
+    worker.SaveAndLog(result, name, worker.NewBaseName(base, suffix));
+    saveMs = clock.Lap();
+  }
+  worker.EndFile(name, loadMs, effectMs, saveMs);
+}
+
+}  // namespace
 
 const std::vector<TEffectRoutine>& EffectRoutines() {
   static const std::vector<TEffectRoutine> routines = {
+      {"3D grid...", "(3D_grid)",
+       [](S& s) {
+         int step = s.Limit(s.Job.GridStep, std::max(W(s), H(s)) / 2, "Grid step: ");
+         Apply3DGrid(s.Picture, step, s.Job.GridTransparency);
+       }},
+      {"Antialias...", "(Antialias)", [](S& s) { ApplyAntialias(s.Picture, s.Job.AntialiasPasses); }},
+      {"Auto color enhance", "(Auto_color)", [](S& s) { ApplyAutoColor(s.Picture); }},
+      {"Blur radial...", "(Blur_radial)", [](S& s) { ApplyBlurRadial(s.Picture, s.Job.BlurAngle); }},
+      {"Color tone...", "(Color_tone)",
+       [](S& s) {
+         int tone = (s.Job.RedTone & 0xFF) + 256 * (s.Job.GreenTone & 0xFF) + 65536 * (s.Job.BlueTone & 0xFF);
+         ApplyColorTone(s.Picture, tone);
+       }},
+      {"Contrast...", "(Contrast)", [](S& s) { ApplyContrast(s.Picture, s.Job.ContrastRange); }},
+      {"Contrast (auto)", "(Contrast_auto)", [](S& s) { ApplyContrastAuto(s.Picture); }},
       {"Convert to selected format", "(Convert)"},
+      {"Cylinder...", "(Cylinder)", [](S& s) { ApplyCylinder(s.Picture, s.Job.CylinderStretch); }},
+      {"Fractal...", "(Fractal)", [](S& s) { ApplyFractal(s.Picture, s.Job.FractalIterations); }},
+      {"Gamma correction...", "(Gamma)", [](S& s) { ApplyGamma(s.Picture, s.Job.GammaValue); }},
+      {"Gauss blur...", "(Gauss)", [](S& s) { ApplyGauss(s.Picture, s.Job.GaussPasses); }},
+      {"Glasstile...", "(Glasstile)", [](S& s) { ApplyGlasstile(s.Picture, s.Job.GlasstileX, s.Job.GlasstileY); }},
+      {"Greyscale", "(Greyscale)", [](S& s) { ApplyGreyscale(s.Picture); }},
+      {"Halftone", "(Halftone)", [](S& s) { ApplyHalftone(s.Picture); }},
+      {"Illusion...", "(Illusion)", [](S& s) { ApplyIllusion(s.Picture, s.Job.IllusionAmount); }},
+      {"Inverse", "(Inverse)", [](S& s) { ApplyInverse(s.Picture); }},
+      {"Lens fire...", "(LensFire)",
+       [](S& s) {
+         int x = s.Limit(s.Job.LensFireX, W(s), "Lens fire X: ");
+         int y = s.Limit(s.Job.LensFireY, H(s), "Lens fire Y: ");
+         ApplyLensFire(s.Picture, x, y);
+       }},
+      {"Lightness...", "(Lightness)", [](S& s) { ApplyLightness(s.Picture, s.Job.LightnessAmount); }},
+      {"Moire...", "(Moire)", [](S& s) { ApplyMoire(s.Picture, s.Job.MoireDegree); }},
+      {"Monochrome", "(Monochrome)", [](S& s) { ApplyMonochrome(s.Picture); }},
+      {"Oil paint...", "(OilPaint)", [](S& s) { ApplyOilPaint(s.Picture, s.Job.OilSmooth, s.Job.OilBrush); }},
+      {"Pixelate...", "(Pixelate)", [](S& s) { ApplyPixelate(s.Picture, s.Job.PixelSize); }},
+      {"Posterized...", "(Posterized)", [](S& s) { ApplyPosterized(s.Picture, s.Job.PosterizeStep); }},
+      {"Puzzle...", "(Puzzle)",
+       [](S& s) {
+         int across = s.Limit(s.Job.PuzzleAcross, W(s), "Accross: ");
+         int down = s.Limit(s.Job.PuzzleDown, H(s), "Down: ");
+         ApplyPuzzle(s.Picture, across, down);
+       }},
+      {"Rain drops...", "(RainDrops)",
+       [](S& s) { ApplyRainDrops(s.Picture, s.Job.RainDropCount, s.Job.RainDropSize); }},
+      {"Ribbon...", "(Ribbon)", [](S& s) { ApplyRibbon(s.Picture, s.Job.RibbonWidth, s.Job.RibbonFrequency); }},
+      {"Spheric...", "(Spheric)",
+       [](S& s) {
+         int x = s.Limit(s.Job.SphereX, W(s), "Sphere X: ");
+         int y = s.Limit(s.Job.SphereY, H(s), "Sphere Y: ");
+         ApplySpheric(s.Picture, x, y);
+       }},
+      {"Saturation...", "(Saturation)", [](S& s) { ApplySaturation(s.Picture, s.Job.SaturationDepth); }},
+      {"Sepia...", "(Sepia)", [](S& s) { ApplySepia(s.Picture, s.Job.SepiaValue); }},
+      {"Solorized...", "(Solorized)", [](S& s) { ApplySolorized(s.Picture, s.Job.SolorizedValue); }},
+      {"Split light...", "(SplitLight)", [](S& s) { ApplySplitLight(s.Picture, s.Job.SplitLightValue); }},
+      {"Swirl...", "(Swirl)", [](S& s) { ApplySwirl(s.Picture, s.Job.SwirlDegree); }},
+      {"Threshold...", "(Threshold)", [](S& s) { ApplyThreshold(s.Picture, s.Job.ThresholdLevel); }},
+      {"Tile...", "(Tile)",
+       [](S& s) { ApplyTile(s.Picture, s.Limit(s.Job.TileValue, std::min(W(s) / 5, H(s) / 5), "Value: ")); }},
+      {"Twist...", "(Twist)", [](S& s) { ApplyTwist(s.Picture, s.Job.TwistValue); }},
+      {"Warp...", "(Warp)", [](S& s) { ApplyWarp(s.Picture, s.Job.WarpFactor); }},
+      {"Wind...", "(Wind)", [](S& s) { ApplyWind(s.Picture, s.Job.WindLevel); }},
+      {"RGB...", "(RGB)", [](S& s) { ApplyRGB(s.Picture, s.Job.RgbRed, s.Job.RgbGreen, s.Job.RgbBlue); }},
+      {"Tile reflection...", "(TileReflection)",
+       [](S& s) {
+         ApplyTileReflection(s.Picture, s.Job.TileReflectionAngle, s.Job.TileReflectionSize,
+                             s.Job.TileReflectionCurvature);
+       }},
+      {"HLS...", "(HLS)", [](S& s) { ApplyHLS(s.Picture, s.Job.HlsHue, s.Job.HlsLightness, s.Job.HlsSaturation); }},
+      {"Fish eye...", "(FishEye)",
+       [](S& s) {
+         int radius = s.Limit(s.Job.FishEyeRadius, std::min(W(s), H(s)) / 2, "Value: ");
+         ApplyFishEye(s.Picture, s.Job.FishEyeZoom, radius, s.Job.FishEyeInversion);
+       }},
+      {"Texturing...", "(Texturing)",
+       [](S& s) {
+         ApplyTexturing(s.Picture, s.Limit(s.Job.TexturingLevel, W(s) / 2, "Level: "), s.Job.TexturingType);
+       }},
+      {"Softened...", "(Softened)", [](S& s) { ApplySoftened(s.Picture, s.Job.SoftenedLevel, s.Job.SoftenedType); }},
+      {"Noise...", "(Noise)", [](S& s) { ApplyNoise(s.Picture, s.Job.NoiseDegree, s.Job.NoiseType); }},
+      {"Shake...", "(Shake)", [](S& s) { ApplyShake(s.Picture, s.Job.ShakeValue, s.Job.ShakeDirection); }},
+      {"Ripple...", "(Ripple)", [](S& s) { ApplyRipple(s.Picture, s.Job.RippleValue, s.Job.RippleType); }},
+      {"Figure...", "(Figure)",
+       [](S& s) { ApplyFigure(s.Picture, s.Limit(s.Job.FigureValue, W(s) / 2, "Level: "), s.Job.FigureType); }},
+      {"Sharpness...", "(Sharpness)",
+       [](S& s) { ApplySharpness(s.Picture, s.Job.SharpnessLevel, s.Job.SharpnessType); }},
+      {"Emboss...", "(Emboss)", [](S& s) { ApplyEmboss(s.Picture, s.Job.EmbossLevel, s.Job.EmbossType); }},
+      {"Detect edge...", "(DetectEdge)",
+       [](S& s) { ApplyDetectEdge(s.Picture, s.Job.DetectEdgeLevel, s.Job.DetectEdgeType); }},
+      {"Increase...", "(Increase)", [](S& s) { ApplyIncrease(s.Picture, s.Job.IncreaseZoom, s.Job.IncreaseType); }},
+      {"Watermark...", "(Watermark)",
+       [](S& s) {
+         ApplyWatermark(s.Picture, *s.Job.WatermarkBitmap, s.Job.WatermarkLevel, s.Job.WatermarkInverse);
+       }},
+      {"Resize...", "", nullptr, nullptr, ProcessResize},
+      {"Video...", "(Video)", [](S& s) { ApplyVideo(s.Picture, s.Job.VideoLightness, s.Job.VideoType); }},
+      {"Flip", "", [](S& s) { ApplyFlip(s.Picture, s.Job.FlipMode); }, FlipSuffix, nullptr, true},
+      {"Rotate...", "(Rotate)",
+       [](S& s) { ApplyRotate(s.Picture, s.Job.RotateAngle, s.Job.RotateSmooth ? 1 : 0); }},
   };
   return routines;
 }

@@ -14,3 +14,13 @@ void TRecordingRunView::ShowProgressBar(int maximum) {
 void TRecordingRunView::FileTimed(const std::string& name, double loadMs, double effectMs, double saveMs) {
   Timings.push_back({name, loadMs, effectMs, saveMs});
 }
+
+void TRecordingRunView::SetStatusText(int panel, const std::string& text) {
+  Status[panel & 1] = text;
+  if (panel == 1 && !text.empty() && OnFile) OnFile(text);
+}
+
+void TRecordingRunView::StepProgressBar() {
+  ++Progress;
+  if (OnStep) OnStep(Progress);
+}

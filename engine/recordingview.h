@@ -2,6 +2,8 @@
 // tests, the benchmarks and tools that run jobs headless.
 #pragma once
 
+#include <functional>
+
 #include "engine/applythread.h"
 
 class TRecordingRunView : public TRunView {
@@ -13,13 +15,13 @@ class TRecordingRunView : public TRunView {
     StartEnabled = !running;
     StopEnabled = running;
   }
-  void SetStatusText(int panel, const std::string& text) override { Status[panel & 1] = text; }
+  void SetStatusText(int panel, const std::string& text) override;
   void ClearLogView() override { LogView.clear(); }
   void ShowLog(const TStringList& log) override;
   std::vector<std::string> TargetSummary() override { return TargetLines; }
   std::vector<std::string> EffectSummary() override { return EffectLines; }
   void ShowProgressBar(int maximum) override;
-  void StepProgressBar() override { ++Progress; }
+  void StepProgressBar() override;
   void HideProgressBar() override {
     ProgressAtEnd = Progress;
     ProgressVisible = false;
@@ -42,6 +44,10 @@ class TRecordingRunView : public TRunView {
     double LoadMs, EffectMs, SaveMs;
   };
   std::vector<Timing> Timings;
+  // Hooks for acting in the middle of a run: when a file's name is shown
+  // (before it is read) and after each step of the bar.
+  std::function<void(const std::string& name)> OnFile;
+  std::function<void(int progress)> OnStep;
 
  private:
   TJobRecord& FJob;

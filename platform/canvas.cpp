@@ -19,8 +19,10 @@ TColor TCanvas::GetPixel(int x, int y) {
 
 void TCanvas::SetPixel(int x, int y, TColor color) {
   if (!FHandle || !FHandle->Bitmap) return;
-  color = ColorToRGB(color);
-  if (static_cast<uint32_t>(color) & 0xFF000000u) return;
+  // Only system colours are resolved: any other value with a top byte (a
+  // palette reference, clNone, clDefault) draws nothing.
+  if (static_cast<uint32_t>(color) >> 24 == 0xFF) color = ColorToRGB(color);
+  if (static_cast<uint32_t>(color) >> 24) return;
   DibSetPixel(*FHandle->Bitmap, x, y, color);
 }
 
@@ -30,7 +32,7 @@ void TCanvas::FillRect(const TRect& rect) {
 }
 
 void TCanvas::FrameRect(const TRect& rect) {
-  if (rect.Width() <= 0 || rect.Height() <= 0) return;
+  if (Brush.Style == bsClear || rect.Width() <= 0 || rect.Height() <= 0) return;
   HDC dc = Handle();
   PatBlt(dc, rect.Left, rect.Top, rect.Width(), 1, PATCOPY);
   PatBlt(dc, rect.Left, rect.Bottom - 1, rect.Width(), 1, PATCOPY);
@@ -59,6 +61,7 @@ void TCanvas::LineTo(int x, int y) {
   PenPos = {x, y};
   if (Pen.Style == psClear || !FHandle || !FHandle->Bitmap) return;
   TColor color = ColorToRGB(Pen.Color);
+  if (static_cast<uint32_t>(color) >> 24) return;  // clNone, clDefault
   // Bresenham's line, the end point left out.
   int dx = std::abs(x - x0), dy = -std::abs(y - y0);
   int stepX = x0 < x ? 1 : -1, stepY = y0 < y ? 1 : -1;
@@ -88,8 +91,8 @@ void TCanvas::StretchDraw(const TRect& rect, TGraphic* graphic) {
 }
 
 void TCanvas::CopyRect(const TRect& dest, TCanvas& canvas, const TRect& source) {
-  StretchBlt(Handle(), dest.Left, dest.Top, dest.Width(), dest.Height(), canvas.Handle(), source.Left, source.Top,
-             source.Width(), source.Height(), CopyMode);
+  StretchBlt(Handle(), dest.Left, dest.Top, dest.Width(), dest.Height(), canvas.Handle(), source.Left,
+             source.Top, source.Width(), source.Height(), CopyMode);
 }
 
 TRect TCanvas::ClipRect() {

@@ -80,13 +80,16 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-  int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FPosition : static_cast<int64_t>(FData.size());
+  int64_t base = origin == soBeginning ? 0
+                 : origin == soCurrent  ? FPosition
+                                        : static_cast<int64_t>(FData.size());
   FPosition = std::max<int64_t>(0, base + offset);
   return FPosition;
 }
 
 void TMemoryStream::SetSize(int64_t size) {
-  FData.resize(static_cast<size_t>(std::max<int64_t>(0, size)));
+  size = std::max<int64_t>(0, size);
+  FData.resize(static_cast<size_t>(size));
   if (FPosition > size) FPosition = size;
 }
 
@@ -109,7 +112,9 @@ void TMemoryStream::LoadFromFile(const std::string& path) {
   FPosition = 0;
 }
 
-void TMemoryStream::SaveToStream(TStream& dest) { dest.WriteBuffer(FData.data(), static_cast<int64_t>(FData.size())); }
+void TMemoryStream::SaveToStream(TStream& dest) {
+  dest.WriteBuffer(FData.data(), static_cast<int64_t>(FData.size()));
+}
 
 void TMemoryStream::SaveToFile(const std::string& path) {
   TFileStream file(path, fmCreate);
@@ -138,8 +143,10 @@ std::string SystemReason() { return std::strerror(errno); }
 }  // namespace
 
 TFileStream::TFileStream(const std::string& path, uint16_t mode) : FFileName(path) {
-  if (mode == fmCreate || mode == fmCreateNew) {
-    int flags = O_RDWR | O_CREAT | O_CLOEXEC | (mode == fmCreate ? O_TRUNC : O_EXCL);
+  // The create modes fill the high byte; share flags may be or-ed in.
+  uint16_t create = mode & 0xFF00;
+  if (create == fmCreate || create == fmCreateNew) {
+    int flags = O_RDWR | O_CREAT | O_CLOEXEC | (create == fmCreate ? O_TRUNC : O_EXCL);
     FHandle = ::open(path.c_str(), flags, 0666);
     if (FHandle < 0) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemReason());
     return;
@@ -223,8 +230,14 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 
 // --- TList --------------------------------------------------------------------
 
+namespace {
+[[noreturn]] void ListIndexError(int index) {
+  throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+}
+}  // namespace
+
 void TList::Check(int index) const {
-  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) ListIndexError(index);
 }
 
 void* TList::Items(int index) const {
@@ -243,7 +256,7 @@ int TList::Add(void* item) {
 }
 
 void TList::Insert(int index, void* item) {
-  if (index < 0 || index > Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index > Count()) ListIndexError(index);
   FItems.insert(FItems.begin() + index, item);
 }
 
@@ -290,7 +303,7 @@ void TList::Sort(const std::function<int(void*, void*)>& compare) {
 // --- TStringList --------------------------------------------------------------
 
 void TStringList::Check(int index) const {
-  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) ListIndexError(index);
 }
 
 void TStringList::Changed() {
@@ -336,7 +349,7 @@ int TStringList::AddObject(const std::string& s, TObject* object) {
 }
 
 void TStringList::Insert(int index, const std::string& s) {
-  if (index < 0 || index > Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index > Count()) ListIndexError(index);
   FItems.insert(FItems.begin() + index, Item{s, nullptr});
   Changed();
 }
@@ -360,7 +373,8 @@ int TStringList::IndexOf(const std::string& s) const {
 }
 
 void TStringList::Sort() {
-  std::stable_sort(FItems.begin(), FItems.end(), [](const Item& a, const Item& b) { return CompareText(a.S, b.S) < 0; });
+  std::stable_sort(FItems.begin(), FItems.end(),
+                   [](const Item& a, const Item& b) { return CompareText(a.S, b.S) < 0; });
   Changed();
 }
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 // --- Colours ----------------------------------------------------------------
 
@@ -101,17 +103,69 @@ int NearestColorIndex(const RGBQUAD* table, int count, uint8_t r, uint8_t g, uin
 }
 
 TNearestColorCache::TNearestColorCache(const RGBQUAD* table, int count)
-    : FTable(table), FCount(count), FCache(32768, -1), FKeys(32768, 0) {}
+    : FTable(table),
+      FCount(count),
+      FCache(32768, -1),
+      FKeys(32768, 0),
+      FCellStart(4096, -1),
+      FCellCount(4096, 0) {}
 
 int TNearestColorCache::Find(uint8_t r, uint8_t g, uint8_t b) {
   if (FCount <= 0) return 0;
   uint32_t key = (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
   size_t slot = ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
   if (FCache[slot] >= 0 && FKeys[slot] == key) return FCache[slot];
-  int index = NearestColorIndex(FTable, FCount, r, g, b);
+  int index = FCount <= 0xFFFF ? Search(r, g, b) : NearestColorIndex(FTable, FCount, r, g, b);
   FCache[slot] = index;
   FKeys[slot] = key;
   return index;
+}
+
+int TNearestColorCache::Search(uint8_t r, uint8_t g, uint8_t b) {
+  size_t cell = ((r >> 4) << 8) | ((g >> 4) << 4) | (b >> 4);
+  if (FCellStart[cell] < 0) {
+    // An entry can be the nearest to a colour of the cell only when its
+    // least distance to the cell is within the smallest greatest distance
+    // any entry has to the cell.
+    int lo[3] = {r & 0xF0, g & 0xF0, b & 0xF0};
+    auto distances = [&](const RGBQUAD& q, int& least, int& greatest) {
+      int v[3] = {q.rgbRed, q.rgbGreen, q.rgbBlue};
+      least = greatest = 0;
+      for (int c = 0; c < 3; ++c) {
+        int below = lo[c] - v[c], above = v[c] - (lo[c] + 15);
+        int outside = std::max({below, above, 0});
+        int farthest = std::max(std::abs(v[c] - lo[c]), std::abs(v[c] - lo[c] - 15));
+        least += outside * outside;
+        greatest += farthest * farthest;
+      }
+    };
+    int bound = 0x7FFFFFFF;
+    for (int i = 0; i < FCount; ++i) {
+      int least, greatest;
+      distances(FTable[i], least, greatest);
+      bound = std::min(bound, greatest);
+    }
+    FCellStart[cell] = static_cast<int32_t>(FCandidates.size());
+    for (int i = 0; i < FCount; ++i) {
+      int least, greatest;
+      distances(FTable[i], least, greatest);
+      if (least <= bound) FCandidates.push_back(static_cast<uint16_t>(i));
+    }
+    FCellCount[cell] = static_cast<uint16_t>(FCandidates.size() - static_cast<size_t>(FCellStart[cell]));
+  }
+  // The candidates are in table order, so the first of equally near ones wins.
+  int best = 0, bestDistance = 0x7FFFFFFF;
+  const uint16_t* candidates = FCandidates.data() + FCellStart[cell];
+  for (int k = 0; k < FCellCount[cell]; ++k) {
+    const RGBQUAD& q = FTable[candidates[k]];
+    int dr = q.rgbRed - r, dg = q.rgbGreen - g, db = q.rgbBlue - b;
+    int distance = dr * dr + dg * dg + db * db;
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = candidates[k];
+    }
+  }
+  return best;
 }
 
 // --- Palettes -----------------------------------------------------------------
@@ -214,8 +268,10 @@ HBITMAP CreateDib(int width, int height, int bitCount, bool rgb565) {
     default: throw EInvalidGraphicOperation("Invalid pixel format");
   }
   int64_t stride = ((static_cast<int64_t>(width) * bitCount + 31) / 32) * 4;
+  // Checked by division: stride * height itself may not fit in 64 bits.
+  if (stride > MaxBitmapBytes || (height > 0 && stride > MaxBitmapBytes / height))
+    throw EOutOfMemory("Out of memory");
   int64_t bytes = stride * height;
-  if (stride > MaxBitmapBytes || bytes > MaxBitmapBytes) throw EOutOfMemory("Out of memory");
   auto* dib = new TDibSection;
   dib->Width = width;
   dib->Height = height;
@@ -242,14 +298,29 @@ inline uint8_t Widen6(unsigned v) { return static_cast<uint8_t>((v << 2) | (v >>
 
 const RGBQUAD kMonoTable[2] = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
 
-// The table a pixel index is looked up in.
+// The table a pixel index is looked up in (always black, white for a
+// monochrome device bitmap).
 inline const RGBQUAD* TableOf(const TDibSection& dib, int& count) {
-  if (dib.Monochrome && dib.ColorTable.empty()) {
+  if (dib.Monochrome) {
     count = 2;
     return kMonoTable;
   }
   count = static_cast<int>(dib.ColorTable.size());
   return dib.ColorTable.data();
+}
+
+// A nearest-colour cache for the table, kept per thread and reused while the
+// rows written go on using a table of the same colours, so writing row by
+// row does not build a new cache for every row.
+TNearestColorCache& CacheFor(const RGBQUAD* table, int count) {
+  thread_local std::vector<RGBQUAD> cachedTable;
+  thread_local std::unique_ptr<TNearestColorCache> cache;
+  if (!cache || cachedTable.size() != static_cast<size_t>(count) ||
+      !std::equal(cachedTable.begin(), cachedTable.end(), table)) {
+    cachedTable.assign(table, table + count);
+    cache = std::make_unique<TNearestColorCache>(cachedTable.data(), count);
+  }
+  return *cache;
 }
 
 inline int IndexAt(const uint8_t* row, int x, int bitCount) {
@@ -356,7 +427,7 @@ void DibWriteRow(TDibSection& dib, int y, int x, int count, const uint8_t* bgr) 
                      NearestColorIndex(table, tableSize, bgr[3 * i + 2], bgr[3 * i + 1], bgr[3 * i]));
         return;
       }
-      TNearestColorCache cache(table, tableSize);
+      TNearestColorCache& cache = CacheFor(table, tableSize);
       for (int i = 0; i < count; ++i)
         SetIndexAt(row, x + i, dib.BitCount, cache.Find(bgr[3 * i + 2], bgr[3 * i + 1], bgr[3 * i]));
     }

@@ -157,7 +157,9 @@ const std::array<RGBQUAD, 16>& Vga16Colors();
 // The halftone table: entries 0..9 are the first ten default colours;
 // 10..225 the 6x6x6 cube with levels 0, 51, 102, 153, 204, 255, index
 // 10 + 36 r + 6 g + b; 226..245 twenty greys round(i * 255 / 21) for
-// i = 1..20; 246..255 the last ten default colours.
+// i = 1..20; 246..255 the last ten default colours. The cube's eight corners
+// repeat default colours (black, white and the six pure primaries), so the
+// table has 248 different colours; nearest-colour searches find the first.
 const std::array<RGBQUAD, 256>& HalftoneColors();
 
 // Index of the colour nearest to (r, g, b) by squared RGB distance; the first
@@ -209,17 +211,26 @@ void DibReadRow(const TDibSection& dib, int y, int x, int count, uint8_t* bgr);
 // Writes count blue, green, red triples into a row from column x; indexed
 // formats take the nearest colour of the table.
 void DibWriteRow(TDibSection& dib, int y, int x, int count, const uint8_t* bgr);
-// Finds nearest table entries quickly for a whole run of pixels.
+// Finds nearest table entries quickly for a whole run of pixels, with the
+// same answers as NearestColorIndex. The table must stay as it is while the
+// cache is used.
 class TNearestColorCache {
  public:
   TNearestColorCache(const RGBQUAD* table, int count);
   int Find(uint8_t r, uint8_t g, uint8_t b);
 
  private:
+  int Search(uint8_t r, uint8_t g, uint8_t b);
   const RGBQUAD* FTable;
   int FCount;
   std::vector<int32_t> FCache;  // 32768 slots of 5-5-5 keys
   std::vector<uint32_t> FKeys;
+  // Per cell of 16 x 16 x 16 colours (made when first needed): the entries
+  // that can be the nearest to a colour of the cell, as a range of
+  // FCandidates.
+  std::vector<int32_t> FCellStart;
+  std::vector<uint16_t> FCellCount;
+  std::vector<uint16_t> FCandidates;
 };
 
 // --- Device contexts --------------------------------------------------------
@@ -299,16 +310,24 @@ bool BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, uint3
 //    colour values of the run, WHITEONBLACK ORs them, COLORONCOLOR takes the
 //    first pixel of the run, HALFTONE averages the run (rounded).
 // The two axes are handled independently (a pixel of the target block stands
-// for a rectangle of source pixels).
+// for a rectangle of source pixels). Source pixels outside the source bitmap
+// do not take part (the first of the run is then the first inside), and a
+// target pixel left without any keeps its colour. A bitmap may be copied
+// onto itself; overlapping blocks give the same result as from a copy.
 bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                 uint32_t rop);
 // Fills a block with the context's brush combined by the raster operation
 // (the source does not take part).
 bool PatBlt(HDC dest, int x, int y, int w, int h, uint32_t rop);
+// Stretches like StretchBlt with COLORONCOLOR sampling and SRCCOPY, but
+// leaves the target pixels whose source pixel has the transparent colour.
+bool TransparentBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                    TColor transparent);
 // Copies the block where the 1-bit mask is 1 with the foreground raster
 // operation and where it is 0 with the background one (both given in the
 // rop: foreground in the third byte, background in the fourth, as
-// MAKEROP4).
+// MAKEROP4). Mask pixels outside the mask count as 0. Fails for a mask that
+// is not 1-bit.
 bool MaskBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, HBITMAP mask, int mx,
              int my, uint32_t rop);
 constexpr uint32_t MAKEROP4(uint32_t fore, uint32_t back) { return ((back << 8) & 0xFF000000) | fore; }

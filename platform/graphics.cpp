@@ -93,44 +93,43 @@ void TBitmap::ReplaceDib(HBITMAP dib, TPixelFormat format) {
 
 void TBitmap::SetSize(int width, int height) {
   if (width == Width() && height == Height()) return;
-  HBITMAP dib = CreateDib(width, height, FDib->BitCount, FDib->Rgb565);
+  std::unique_ptr<TDibSection> dib(CreateDib(width, height, FDib->BitCount, FDib->Rgb565));
   dib->Monochrome = FDib->Monochrome;
   dib->ColorTable = FDib->ColorTable;
   int keepW = std::min(width, Width()), keepH = std::min(height, Height());
-  // Whole bytes of kept pixels are copied as they are; the rest of the row
-  // and the new rows become white.
-  size_t keepBytes = static_cast<size_t>(keepW) * FDib->BitCount / 8;
-  for (int y = 0; y < keepH; ++y) std::memcpy(dib->ScanLine(y), FDib->ScanLine(y), keepBytes);
-  if (FDib->BitCount < 8 && keepW > 0) {
-    int firstPartial = static_cast<int>(keepBytes * 8 / FDib->BitCount);
-    if (firstPartial < keepW) {
-      std::vector<uint8_t> bgr(static_cast<size_t>(keepW - firstPartial) * 3);
-      for (int y = 0; y < keepH; ++y) {
-        DibReadRow(*FDib, y, firstPartial, keepW - firstPartial, bgr.data());
-        DibWriteRow(*dib, y, firstPartial, keepW - firstPartial, bgr.data());
-      }
-    }
+  // Kept pixels are copied bit for bit (indexed ones keep their index); the
+  // rest of each row and the new rows become white.
+  int64_t keepBits = int64_t(keepW) * FDib->BitCount;
+  size_t wholeBytes = static_cast<size_t>(keepBits / 8);
+  auto partMask = static_cast<uint8_t>(0xFF00 >> (keepBits % 8));
+  for (int y = 0; keepW > 0 && y < keepH; ++y) {
+    std::memcpy(dib->ScanLine(y), FDib->ScanLine(y), wholeBytes);
+    if (partMask) dib->ScanLine(y)[wholeBytes] = FDib->ScanLine(y)[wholeBytes] & partMask;
   }
   FillWhite(*dib, keepW, 0, keepH);
   FillWhite(*dib, 0, keepH, height);
-  ReplaceDib(dib, FPixelFormat);
+  ReplaceDib(dib.release(), FPixelFormat);
   Changed();
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
   if (format == FPixelFormat && !FDib->Monochrome) return;
+  ConvertTo(format);
+}
+
+void TBitmap::ConvertTo(TPixelFormat format) {
   int bits = PixelFormatBits(format);
   bool rgb565 = format == pf16bit;
   if (bits == FDib->BitCount && rgb565 == FDib->Rgb565 && !FDib->Monochrome) {
     FPixelFormat = format;
     return;
   }
-  HBITMAP dib = CreateDib(Width(), Height(), bits, rgb565);
+  std::unique_ptr<TDibSection> dib(CreateDib(Width(), Height(), bits, rgb565));
   if (bits <= 8) {
-    bool keep = FDib->BitCount <= 8 && !FDib->ColorTable.empty() &&
-                FDib->ColorTable.size() <= (size_t(1) << bits);
-    dib->ColorTable = keep ? FDib->ColorTable : StandardTable(bits);
-    if (FDib->Monochrome && FDib->ColorTable.empty()) dib->ColorTable = StandardTable(1);
+    // The own table (black, white for a monochrome bitmap) when it fits.
+    std::vector<RGBQUAD> own = FDib->Monochrome ? StandardTable(1) : FDib->ColorTable;
+    bool keep = FDib->BitCount <= 8 && !own.empty() && own.size() <= (size_t(1) << bits);
+    dib->ColorTable = keep ? own : StandardTable(bits);
   }
   std::vector<uint8_t> bgr(static_cast<size_t>(Width()) * 3);
   if (bits <= 8 && Width() > 0) {
@@ -152,7 +151,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
     }
   }
   FreePalette();
-  ReplaceDib(dib, format);
+  ReplaceDib(dib.release(), format);
   Changed();
 }
 
@@ -172,7 +171,7 @@ TCanvas* TBitmap::Canvas() {
 }
 
 void TBitmap::SetColorTable(const std::vector<RGBQUAD>& table) {
-  if (FDib->BitCount > 8) return;
+  if (FDib->BitCount > 8 || FDib->Monochrome) return;
   size_t limit = size_t(1) << FDib->BitCount;
   FDib->ColorTable.assign(table.begin(), table.begin() + static_cast<long>(std::min(limit, table.size())));
   FreePalette();
@@ -192,7 +191,7 @@ void TBitmap::SetPalette(HPALETTE palette) {
   if (palette == FPalette) return;
   FreePalette();
   FPalette = palette;
-  if (palette && FDib->BitCount <= 8) {
+  if (palette && FDib->BitCount <= 8 && !FDib->Monochrome) {
     size_t limit = size_t(1) << FDib->BitCount;
     size_t n = std::min(limit, palette->Entries.size());
     FDib->ColorTable.resize(n);
@@ -213,9 +212,7 @@ HPALETTE TBitmap::ReleasePalette() {
 void TBitmap::SetMonochrome(bool value) {
   if (value == FDib->Monochrome) return;
   if (!value) {
-    FDib->Monochrome = false;
-    if (FDib->ColorTable.empty()) FDib->ColorTable = StandardTable(1);
-    SetPixelFormat(pfDevice);
+    ConvertTo(pfDevice);
     return;
   }
   // A device monochrome bitmap keeps white pixels as 1 and every other
@@ -237,8 +234,10 @@ void TBitmap::SetMonochrome(bool value) {
 
 void TBitmap::SetTransparentMode(TTransparentMode mode) {
   if (mode == FTransparentMode) return;
-  if (mode == tmAuto) SetTransparentColor(clDefault);
-  else SetTransparentColor(TransparentColor());
+  // Fixing keeps the colour the automatic rule gives now.
+  FTransparentColor = mode == tmFixed ? TransparentColor() : clDefault;
+  FTransparentMode = mode;
+  Changed();
 }
 
 TColor TBitmap::TransparentColor() const {
@@ -303,35 +302,12 @@ void TBitmap::SaveToStream(TStream& stream) { WriteBmp(*FDib, stream); }
 
 void TBitmap::Draw(TCanvas& canvas, const TRect& rect) {
   if (Empty()) return;
-  HDC target = canvas.Handle();
-  if (!Transparent()) {
-    StretchBlt(target, rect.Left, rect.Top, rect.Width(), rect.Height(), FDC.get(), 0, 0, Width(), Height(),
-               canvas.CopyMode);
-    return;
-  }
-  // Transparent drawing: pixels of the transparent colour leave the target
-  // as it is; each target pixel takes the source pixel at its scaled place.
-  if (!target || !target->Bitmap) return;
-  TDibSection& out = *target->Bitmap;
-  TColor key = ColorToRGB(TransparentColor()) & 0xFFFFFF;
+  HDC target = canvas.Handle(), source = FDC.get();
   int w = rect.Width(), h = rect.Height();
-  if (w == 0 || h == 0) return;
-  int aw = std::abs(w), ah = std::abs(h);
-  std::vector<uint8_t> src(static_cast<size_t>(Width()) * 3);
-  for (int j = 0; j < ah; ++j) {
-    int ty = h > 0 ? rect.Top + j : rect.Top - j;
-    if (ty < 0 || ty >= out.Height) continue;
-    int sy = static_cast<int>(static_cast<int64_t>(j) * Height() / ah);
-    DibReadRow(*FDib, sy, 0, Width(), src.data());
-    for (int i = 0; i < aw; ++i) {
-      int tx = w > 0 ? rect.Left + i : rect.Left - i;
-      if (tx < 0 || tx >= out.Width) continue;
-      int sx = static_cast<int>(static_cast<int64_t>(i) * Width() / aw);
-      const uint8_t* p = &src[3 * static_cast<size_t>(sx)];
-      if (RGB(p[2], p[1], p[0]) == key) continue;
-      DibWriteRow(out, ty, tx, 1, p);
-    }
-  }
+  if (Transparent())
+    TransparentBlt(target, rect.Left, rect.Top, w, h, source, 0, 0, Width(), Height(), TransparentColor());
+  else
+    StretchBlt(target, rect.Left, rect.Top, w, h, source, 0, 0, Width(), Height(), canvas.CopyMode);
 }
 
 // --- TPicture ---------------------------------------------------------------------
@@ -403,8 +379,8 @@ void TPicture::Assign(const TPersistent* source) {
     return;
   }
   if (auto* graphic = dynamic_cast<const TGraphic*>(source)) {
-    // Make a graphic of the same kind through its registered factory when it
-    // is a bitmap; other kinds are copied into a bitmap.
+    // The copy is held as a bitmap, whatever the kind of the source: the
+    // bitmap takes the picture over by Assign (or the source's AssignTo).
     auto copy = std::make_unique<TBitmap>();
     copy->Assign(graphic);
     FGraphic = std::move(copy);

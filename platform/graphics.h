@@ -13,7 +13,9 @@ class TCanvas;
 
 // pfDevice stands for the screen's format and is treated as 24-bit; pf16bit
 // is 5-6-5, pf15bit 5-5-5.
-enum TPixelFormat : uint8_t { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum TPixelFormat : uint8_t {
+  pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom
+};
 enum TTransparentMode : uint8_t { tmAuto, tmFixed };
 
 // A picture of any kind. Drawing goes through a canvas (TCanvas::Draw and
@@ -91,7 +93,7 @@ class TCanvas : public TPersistent {
   void FillRect(const TRect& rect);
   // One-pixel outline with the pen, inside filled with the brush.
   void Rectangle(int left, int top, int right, int bottom);
-  void FrameRect(const TRect& rect);  // outline in the brush colour
+  void FrameRect(const TRect& rect);  // outline in the brush colour (nothing for bsClear)
   void MoveTo(int x, int y);
   void LineTo(int x, int y);  // pen line, the end point not drawn
   TPoint PenPos;
@@ -154,13 +156,13 @@ class TBitmap : public TGraphic {
   // The colour table of indexed formats (empty for direct formats).
   const std::vector<RGBQUAD>& ColorTable() const { return FDib->ColorTable; }
   // Replaces the colour table (indices stay as they are; up to 2^bits
-  // entries are kept).
+  // entries are kept). Direct formats and Monochrome bitmaps keep theirs.
   void SetColorTable(const std::vector<RGBQUAD>& table);
   // A palette made from the colour table (none for a direct format unless
   // one was set), owned by the bitmap.
   HPALETTE Palette() override;
-  // Takes ownership of the palette; an indexed bitmap also takes its entries
-  // as its colour table (indices unchanged).
+  // Takes ownership of the palette; an indexed bitmap (not Monochrome) also
+  // takes its entries as its colour table (indices unchanged).
   void SetPalette(HPALETTE palette) override;
   // Hands the palette to the caller, who then owns it.
   HPALETTE ReleasePalette();
@@ -181,6 +183,9 @@ class TBitmap : public TGraphic {
   void Assign(const TPersistent* source) override;
   void LoadFromStream(TStream& stream) override;  // a BMP file
   void SaveToStream(TStream& stream) override;    // a BMP file in the pixel format
+  // Stretches the bitmap onto the canvas with its CopyMode and stretch mode;
+  // a Transparent bitmap leaves the target pixels whose source pixel has
+  // the TransparentColor (see TransparentBlt).
   void Draw(TCanvas& canvas, const TRect& rect) override;
 
   // Reads a BMP file from memory (file header included); raises
@@ -192,6 +197,7 @@ class TBitmap : public TGraphic {
 
  private:
   void ReplaceDib(HBITMAP dib, TPixelFormat format);
+  void ConvertTo(TPixelFormat format);  // converts even to the same format
   void FreePalette();
   std::unique_ptr<TDibSection> FDib;
   TPixelFormat FPixelFormat = pfDevice;

@@ -40,13 +40,18 @@ class TJPEGImage : public TGraphic {
   bool ProgressiveEncoding = false;     // encode progressive
   TJPEGPerformance Performance = jpBestQuality;
   TJPEGScale Scale = jsFullSize;
-  TJPEGPixelFormat PixelFormat = jf24Bit;
+  TJPEGPixelFormat PixelFormat = jf24Bit;  // kept for callers; decoding always gives 24-bit
 
-  // Decodes the compressed data into the bitmap when not done yet. Raises
-  // EJPEG for corrupt or truncated data (a premature end of the data
-  // included) and EInvalidGraphic when there is no data.
+  // Decodes the compressed data into the bitmap when not done yet (or when
+  // Scale, Performance or Grayscale changed since). Raises EJPEG for corrupt
+  // or truncated data (a premature end of the data included) and for files
+  // with more than 1000 scans or whose scans together cover more than 2^27
+  // blocks, EOutOfMemory for pictures whose pixels or (multi-scan files)
+  // coefficients would need more than 1 GiB, and EInvalidGraphic when there
+  // is no data.
   void DIBNeeded();
-  // Encodes the bitmap into compressed data at CompressionQuality.
+  // Encodes the bitmap (decoded from the data first when there is only data)
+  // into compressed data at CompressionQuality; EJPEG for an empty picture.
   void Compress();
   // Makes sure compressed data exists (encodes the bitmap when needed).
   void JPEGNeeded();
@@ -66,7 +71,19 @@ class TJPEGImage : public TGraphic {
   void AssignTo(TPersistent* dest) const override;  // to a TBitmap: decoded 24-bit copy
 
  private:
+  // Scale, Performance and Grayscale packed into one number.
+  int DecodeSettings() const;
+  // True when FBitmap exists and needs no new decoding.
+  bool BitmapCurrent() const;
+  // The bitmap, decoded for the current settings when needed; null when the
+  // picture is empty.
+  TBitmap* DecodedBitmap() const;
+
   std::vector<uint8_t> FData;
-  std::unique_ptr<TBitmap> FBitmap;
-  int FWidth = 0, FHeight = 0;
+  // The decoded picture, or the bitmap that was assigned. Decoding fills it
+  // on demand, also from const members (AssignTo), hence mutable.
+  mutable std::unique_ptr<TBitmap> FBitmap;
+  // The settings FBitmap was decoded with; -1 when it was assigned.
+  mutable int FBitmapSettings = -1;
+  int FWidth = 0, FHeight = 0;  // full size from the frame header (or the assigned bitmap)
 };

@@ -8,6 +8,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 void RaiseZeroDivide() { throw EZeroDivide("Floating point division by zero"); }
@@ -127,11 +129,27 @@ std::string FormatFloat(const std::string& picture, double value) {
   }
   if (!std::isfinite(value)) return value != value ? "NAN" : (value < 0 ? "-INF" : "INF");
   bool negative = value < 0;
-  double scaled = std::fabs(value) * std::pow(10.0, maxFrac);
-  // Round half away from zero on the decimal value.
-  char digits[400];
-  std::snprintf(digits, sizeof digits, "%.0f", std::floor(scaled + 0.5));
-  std::string all = digits;
+  // The value's 15 significant digits: digit k stands for 10^(exponent - k).
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
+  std::string digits = std::string(1, buffer[0]) + std::string(buffer + 2, 14);
+  int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+  // all: the digits of |value| * 10^maxFrac rounded half away from zero.
+  int keep = exponent + maxFrac + 1;
+  std::string all;
+  if (keep <= 0) {
+    all = keep == 0 && digits[0] >= '5' ? "1" : "0";
+  } else if (keep >= static_cast<int>(digits.size())) {
+    all = digits + std::string(static_cast<size_t>(keep) - digits.size(), '0');
+  } else {
+    all = digits.substr(0, static_cast<size_t>(keep));
+    if (digits[static_cast<size_t>(keep)] >= '5') {
+      int k = keep - 1;
+      while (k >= 0 && all[static_cast<size_t>(k)] == '9') all[static_cast<size_t>(k--)] = '0';
+      if (k < 0) all.insert(all.begin(), '1');
+      else ++all[static_cast<size_t>(k)];
+    }
+  }
   while (static_cast<int>(all.size()) <= maxFrac) all.insert(all.begin(), '0');
   std::string whole = all.substr(0, all.size() - maxFrac);
   std::string frac = all.substr(all.size() - maxFrac);
@@ -185,8 +203,11 @@ struct DateParts {
 };
 
 DateParts SplitDateTime(double dt) {
-  long days = static_cast<long>(std::floor(dt));
-  double frac = dt - static_cast<double>(days);
+  // Years 1 to 9999. Before 1899-12-30 the whole part counts days back and
+  // the fraction is still the time of day (-1.25 is 1899-12-29 06:00).
+  if (!(dt >= -693593.0 && dt < 2958466.0)) throw EConvertError("Invalid date and time value");
+  long days = static_cast<long>(std::trunc(dt));
+  double frac = std::fabs(dt - static_cast<double>(days));
   long z = days - 25569 + 719468;  // days since 0000-03-01
   long era = (z >= 0 ? z : z - 146096) / 146097;
   long doe = z - era * 146097;

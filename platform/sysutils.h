@@ -61,14 +61,17 @@ int StrToIntDef(const std::string& s, int fallback);
 
 // Formats a number by a picture such as "#,#0.0" or "0.00": '0' a digit
 // always shown, '#' a digit shown when significant, ',' thousands
-// separators, '.' the decimal point. Rounds half away from zero.
+// separators, '.' the decimal point. Rounds half away from zero on the
+// value's 15 significant decimal digits (2.675 gives "2.68" with "0.00").
 std::string FormatFloat(const std::string& picture, double value);
 
 // Local date and time now, as days since 1899-12-30 with the time as the
 // fraction (the classic "TDateTime").
 double Now();
 // Formats a date and time with tokens yyyy, yy, mm, m, dd, d, hh, h, nn, n,
-// ss, s, and "c" (short date then long time: "dd.mm.yyyy hh:nn:ss").
+// ss, s, and "c" (short date then long time: "dd.mm.yyyy hh:nn:ss"); text in
+// quotes is copied. Raises EConvertError for a value outside the years 1 to
+// 9999.
 std::string FormatDateTime(const std::string& format, double dateTime);
 std::string DateTimeToStr(double dateTime);
 

@@ -1,64 +1,9 @@
 // A whole run: the worker, its log, the per-file road, stop and the end.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include "tests/engine/runfixture.h"
 
-#include "engine/recordingview.h"
-#include "tests/support/testsupport.h"
-
-namespace {
-
-const char* const kConvert = "Convert to selected format";
-
-// A recording view with hooks, to act in the middle of a run.
-class HookedView : public TRecordingRunView {
- public:
-  using TRecordingRunView::TRecordingRunView;
-  void SetStatusText(int panel, const std::string& text) override {
-    TRecordingRunView::SetStatusText(panel, text);
-    if (panel == 1 && !text.empty() && OnFile) OnFile(text);
-  }
-  void StepProgressBar() override {
-    TRecordingRunView::StepProgressBar();
-    if (OnStep) OnStep(Progress);
-  }
-  std::function<void(const std::string&)> OnFile;
-  std::function<void(int)> OnStep;
-};
-
-class Run : public ::testing::Test {
- protected:
-  Run() : Job(Programs.Path()), View(Job) {
-    Job.SourceDir = Source.Path();
-    Job.TargetDir = Target.Path();
-    Job.EffectName = kConvert;
-  }
-  void AddPicture(const std::string& name, int seed = 0) {
-    MakeTestBitmap(6, 5, seed)->SaveToFile(Source.File(name));
-    AddFile(Source.File(name));
-  }
-  void AddFile(const std::string& path) {
-    Job.SourceFiles.Add(path);
-    Job.FileCount = Job.SourceFiles.Count();
-  }
-  void RunToEnd() {
-    Job.StartTicks = GetTickCount();
-    StartApplyEffectThread(View);
-    WaitForApplyEffectThread(false);
-  }
-  // The log lines after the header.
-  std::vector<std::string> Body() const {
-    size_t header = 6 + View.TargetLines.size() + 1;
-    return {View.LogView.begin() + static_cast<long>(std::min(header, View.LogView.size())), View.LogView.end()};
-  }
-  TempDir Programs, Source, Target;
-  TJobRecord Job;
-  HookedView View;
-};
-
-bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
-
-}  // namespace
+class Run : public RunFixture {};
 
 TEST_F(Run, ConvertsEveryFileAndLogsIt) {
   AddPicture("one.bmp");

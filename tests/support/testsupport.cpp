@@ -99,6 +99,17 @@ bool SameColors(TBitmap& a, TBitmap& b) {
   return true;
 }
 
+std::string PixelTable(TBitmap& bitmap, int channels) {
+  std::string text;
+  for (int y = 0; y < bitmap.Height(); ++y)
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      text += x ? " " : (y ? "\n" : "");
+      TColor color = PixelAt(bitmap, x, y);
+      for (int c = 0; c < channels; ++c) text += (c ? "," : "") + std::to_string((color >> (16 - 8 * c)) & 0xFF);
+    }
+  return text;
+}
+
 std::string TestDataFolder() { return std::string(BRIGHTMILL_SOURCE_DIR) + "/tests/data/"; }
 
 std::vector<std::string> RegressionInputs(const std::string& kind) {

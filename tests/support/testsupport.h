@@ -56,6 +56,10 @@ std::unique_ptr<TBitmap> MakeTestBitmap(int width, int height, int seed = 0);
 TColor PixelAt(TBitmap& bitmap, int x, int y);
 // True when both bitmaps have the same size and the same colours everywhere.
 bool SameColors(TBitmap& a, TBitmap& b);
+// The colours as text, for comparing small pictures with expected tables:
+// rows separated by newlines, pixels by blanks, each pixel its first
+// channels bytes in the order blue, green, red, joined by commas.
+std::string PixelTable(TBitmap& bitmap, int channels = 3);
 
 // Files kept under tests/data/regressions/<kind>/ (inputs that once crashed
 // or hung a decoder), sorted by name.

@@ -1,0 +1,138 @@
+#include "effects/fliprotate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "effects/effectbase.h"
+#include "effects/neighbourhood.h"
+#include "effects/resample.h"
+
+namespace {
+
+std::unique_ptr<TBitmap> NewPicture(int width, int height) {
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetPixelFormat(pf24bit);
+  bitmap->SetSize(width, height);
+  return bitmap;
+}
+
+std::vector<const uint8_t*> RowsOf(const TBitmap& picture) {
+  std::vector<const uint8_t*> rows(picture.Height());
+  for (int y = 0; y < picture.Height(); ++y) rows[y] = picture.ScanLine(y);
+  return rows;
+}
+
+// Quarter turn to the left: source (x, y) goes to (y, W - 1 - x), so row ty
+// of the result is source column W - 1 - ty read from top to bottom.
+std::unique_ptr<TBitmap> QuarterTurnLeft(const TBitmap& picture) {
+  const int w = picture.Width(), h = picture.Height();
+  auto turned = NewPicture(h, w);
+  const auto rows = RowsOf(picture);
+  for (int ty = 0; ty < w; ++ty) {
+    uint8_t* out = turned->ScanLine(ty);
+    const size_t column = 3 * static_cast<size_t>(w - 1 - ty);
+    for (int y = 0; y < h; ++y) std::memcpy(out + 3 * y, rows[y] + column, 3);
+  }
+  return turned;
+}
+
+// Half turn: source (x, y) goes to (W - 1 - x, H - 1 - y).
+std::unique_ptr<TBitmap> HalfTurn(const TBitmap& picture) {
+  const int w = picture.Width(), h = picture.Height();
+  auto turned = NewPicture(w, h);
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* in = picture.ScanLine(y);
+    uint8_t* out = turned->ScanLine(h - 1 - y) + 3 * static_cast<size_t>(w - 1);
+    for (int x = 0; x < w; ++x, in += 3, out -= 3) std::memcpy(out, in, 3);
+  }
+  return turned;
+}
+
+// Turn by any angle. The result covers the bounding box of the turned
+// corners; each of its pixels (X, Y) takes the source pixel at the truncated
+// inverse position of (X + minX, Y + minY), and stays white (the colour of a
+// newly sized bitmap) where that falls outside the source.
+std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
+  const int w = picture.Width(), h = picture.Height();
+  const auto t = static_cast<double>(static_cast<long double>(degrees) * 2 * std::numbers::pi_v<long double> *
+                                     (1.0L / 360));
+  const double c = std::cos(t), s = std::sin(t);
+  const double cornerX[4] = {0, -h * s, w * c - h * s, w * c};
+  const double cornerY[4] = {0, h * c, h * c + w * s, w * s};
+  const auto [minX, maxX] = std::minmax_element(cornerX, cornerX + 4);
+  const auto [minY, maxY] = std::minmax_element(cornerY, cornerY + 4);
+  const int newWidth = TruncInt(std::ceil(*maxX - *minX));
+  const int newHeight = TruncInt(std::ceil(*maxY - *minY));
+  auto turned = NewPicture(newWidth, newHeight);
+  const auto rows = RowsOf(picture);
+
+  // The products of the inverse map, each the same double whichever pixel
+  // asks for it: u * c and u * s per column, v * c and v * s per row.
+  std::vector<double> uc(newWidth), us(newWidth);
+  for (int x = 0; x < newWidth; ++x) {
+    double u = x + *minX;
+    uc[x] = u * c;
+    us[x] = u * s;
+  }
+  // |u| and |v| stay below 2 (W + H) + 1, and a picture within the 1 GiB
+  // limit has W + H below 360 million, so the sums always fit an int.
+  for (int y = 0; y < newHeight; ++y) {
+    const double v = y + *minY, vc = v * c, vs = v * s;
+    uint8_t* out = turned->ScanLine(y);
+    for (int x = 0; x < newWidth; ++x) {
+      const auto sx = static_cast<int>(uc[x] + vs), sy = static_cast<int>(vc - us[x]);
+      if (sx >= 0 && sx < w && sy >= 0 && sy < h) std::memcpy(out + 3 * x, rows[sy] + 3 * sx, 3);
+    }
+  }
+  return turned;
+}
+
+}  // namespace
+
+void ApplyFlip(TBitmap& picture, int mode) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  // A block of width -W starting at column W - 1 is the mirror of (0, W).
+  TRect target;
+  if (mode == 0)
+    SetRect(target, w - 1, 0, -1, h);
+  else if (mode == 1)
+    SetRect(target, 0, h - 1, w, -1);
+  else
+    SetRect(target, w - 1, h - 1, -1, -1);
+  auto copy = CopyPicture(picture);
+  picture.Canvas()->CopyRect(target, *copy->Canvas(), Rect(0, 0, w, h));
+}
+
+void ApplyRotate(TBitmap& picture, int degrees, int smooth) {
+  if (NoPixels(picture) || degrees == 360) return;
+  std::unique_ptr<TBitmap> turned;
+  if (degrees == 90)
+    turned = QuarterTurnLeft(picture);
+  else if (degrees == 180)
+    turned = HalfTurn(picture);
+  else
+    turned = TurnByAngle(picture, degrees);
+  picture.Assign(turned.get());
+  if (smooth == 1) ApplyAntialias(picture, 1);
+}
+
+void ApplyIncrease(TBitmap& picture, int zoom, int type) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int cw = IDiv(w, zoom), ch = IDiv(h, zoom);
+  if (cw <= 0 || ch <= 0) return;  // no central pixel to enlarge
+  const int left = (w - cw) / 2, top = (h - ch) / 2;
+  if (type == 0) {
+    // Enlarging with the default stretch mode repeats pixels into blocks.
+    auto copy = CopyPicture(picture);
+    StretchBlt(picture.Canvas()->Handle(), 0, 0, w, h, copy->Canvas()->Handle(), left, top, cw, ch, SRCCOPY);
+  } else {
+    auto crop = NewPicture(cw, ch);
+    BitBlt(crop->Canvas()->Handle(), 0, 0, cw, ch, picture.Canvas()->Handle(), left, top, SRCCOPY);
+    StretchBicubic(picture, *crop);
+  }
+}

@@ -1,0 +1,118 @@
+#include "effects/periodic.h"
+
+#include <vector>
+
+#include "effects/effectbase.h"
+
+namespace {
+
+// A change of a channel by more than 255 either way saturates every value
+// already, so limiting a signed change to -255..255 leaves every result as
+// it is and keeps the sums inside int.
+int LimitChange(int64_t change) { return static_cast<int>(std::clamp<int64_t>(change, -255, 255)); }
+
+void AddToPixel(uint8_t* pixel, int change) {
+  for (int i = 0; i < 3; ++i) pixel[i] = ClampByte(pixel[i] + change);
+}
+
+// A shadow mask: Columns x Rows cells, row by row, each naming the channel
+// it brightens (0 red, 1 green, 2 blue).
+struct TVideoPattern {
+  int Columns, Rows;
+  const char* Cells;
+};
+
+constexpr TVideoPattern kVideoPatterns[] = {
+    {2, 6, "01" "02" "12" "10" "20" "21"},
+    {1, 3, "0" "1" "2"},
+    {3, 3, "012" "201" "120"},
+    {5, 15,
+     "01200" "11120" "01222" "00120" "01112" "20122" "00012" "20111" "22012" "20001" "12011" "22201" "12000"
+     "11201" "12220"},
+};
+
+}  // namespace
+
+void Apply3DGrid(TBitmap& picture, int step, int depth) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int s = std::max(std::min(step, std::max(w, h)), 1);
+  const int d = LimitChange(depth);
+  // Per column: whether it lies inside a cell, and the change of a left
+  // (+d) or right (-d) cell edge.
+  std::vector<uint8_t> inside(w);
+  std::vector<int> columnChange(w);
+  for (int x = 0; x < w; ++x) {
+    int r = x % s;
+    inside[x] = r != 0 && r != s - 1;
+    columnChange[x] = r == 1 ? d : (x + 2) % s == 0 ? -d : 0;
+  }
+  for (int y = 0; y < h; ++y) {
+    int r = y % s;
+    bool rowInside = r != 0 && r != s - 1;
+    bool rowEdge = r == 1 || (y + 2) % s == 0;
+    int rowChange = r == 1 ? -d : d;
+    uint8_t* row = picture.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      int change = rowEdge && inside[x] ? rowChange : rowInside ? columnChange[x] : 0;
+      if (change != 0) AddToPixel(row + 3 * x, change);
+    }
+  }
+}
+
+void ApplyPixelate(TBitmap& picture, int size) {
+  if (NoPixels(picture) || size < 1) return;
+  const int w = picture.Width(), h = picture.Height();
+  // The first index of the next block when it lies inside, else i itself.
+  auto source = [size](int i, int count) {
+    int64_t next = static_cast<int64_t>(i) + size - i % size;
+    return next > 0 && next < count ? static_cast<int>(next) : i;
+  };
+  std::vector<int> column(w);
+  for (int x = 0; x < w; ++x) column[x] = source(x, w);
+  // Every pixel reads itself or a pixel after it in row order, which this
+  // pass has not written yet: the picture serves as its own unchanged copy.
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* from = picture.ScanLine(source(y, h));
+    uint8_t* row = picture.ScanLine(y);
+    for (int x = 0; x < w; ++x)
+      for (int i = 0; i < 3; ++i) row[3 * x + i] = from[3 * column[x] + i];
+  }
+}
+
+void ApplyWatermark(TBitmap& picture, const TBitmap& pattern, int level, bool inverse) {
+  if (NoPixels(picture) || NoPixels(pattern)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int ph = pattern.Height();
+  // Only the pattern columns that reach the picture matter; x mod span is
+  // then the pattern column of x.
+  const int span = std::min(pattern.Width(), w);
+  std::vector<uint8_t> patternRow(3 * static_cast<size_t>(span));
+  std::vector<int> change(span);
+  for (int y = 0; y < h; ++y) {
+    DibReadRow(*pattern.Handle(), y % ph, 0, span, patternRow.data());
+    for (int i = 0; i < span; ++i) {
+      int sum = patternRow[3 * i] + patternRow[3 * i + 1] + patternRow[3 * i + 2];
+      int64_t d = static_cast<int64_t>(sum - 384) * level / 765;
+      change[i] = LimitChange(inverse ? d : -d);
+    }
+    uint8_t* row = picture.ScanLine(y);
+    for (int x = 0, i = 0; x < w; ++x, i = i + 1 == span ? 0 : i + 1) AddToPixel(row + 3 * x, change[i]);
+  }
+}
+
+void ApplyVideo(TBitmap& picture, int lightness, int type) {
+  if (NoPixels(picture) || type < 0 || type > 3) return;
+  const TVideoPattern& pattern = kVideoPatterns[type];
+  const int w = picture.Width(), h = picture.Height();
+  const int add = std::clamp(lightness, -510, 255);  // beyond, 2 * c + lightness saturates for every c
+  for (int y = 0; y < h; ++y) {
+    const char* cells = pattern.Cells + (y % pattern.Rows) * pattern.Columns;
+    uint8_t* row = picture.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      // Cell 0 (red) is byte 2, cell 2 (blue) byte 0.
+      uint8_t& channel = row[3 * x + 2 - (cells[x % pattern.Columns] - '0')];
+      channel = ClampByte(2 * channel + add);
+    }
+  }
+}

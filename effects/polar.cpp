@@ -1,0 +1,209 @@
+#include "effects/polar.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "effects/effectbase.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// 1/pi and 1/180 to extended precision.
+constexpr long double kOneByPi = 0.318309886183790671537767526745028724L;
+constexpr long double kOneBy180 = 1.0L / 180.0L;
+
+struct TPolar {
+  double Angle, Radius;
+};
+
+// Angle and distance of the offset (dx, dy) from a centre. On the centre row
+// the angle is taken as atan2(-1, dx - 1), as if the point lay a row higher
+// and a column to the left; the distance is always the true one. The
+// offsets are whole numbers held exactly as doubles, so the squares sum
+// exactly for any picture the library can hold.
+TPolar CentreRowPolar(double dx, double dy) {
+  double angle = dy != 0 ? std::atan2(dy, dx) : std::atan2(-1.0, dx - 1);
+  return {angle, std::sqrt(dx * dx + dy * dy)};
+}
+
+const uint8_t* PixelOf(const TBitmap& bitmap, int x, int y) { return bitmap.ScanLine(y) + 3 * x; }
+
+void CopyPixel(uint8_t* row, int x, const uint8_t* source) { std::memcpy(row + 3 * x, source, 3); }
+
+// The base index and the two weights of one axis of a twist sample at p.
+// The weights follow the side of 0 that p lies on; the base wraps round into
+// 0..size-1.
+struct TTwistTap {
+  int Base;
+  double Weight[2];
+};
+
+TTwistTap TwistTap(double p, int size) {
+  TTwistTap tap;
+  int base = TruncInt(p);
+  if (p >= 0) {
+    tap.Weight[1] = p - base;
+    tap.Weight[0] = 1 - tap.Weight[1];
+  } else {
+    tap.Weight[0] = base - p;
+    tap.Weight[1] = 1 - tap.Weight[0];
+  }
+  if (base < 0)
+    base = size - 1 - (-base) % size;
+  else
+    base %= size;
+  tap.Base = base;
+  return tap;
+}
+
+}  // namespace
+
+void ApplyCylinder(TBitmap& picture, int stretch) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const double radius = FDiv(static_cast<double>(w), stretch * 0.2);
+  // Source column of every target column, through the arc cosine computed as
+  // atan2(sqrt(1 - v^2), v). Only stretches outside 1..10 leave -1 < v <= 1:
+  // beyond -1 or 1 the square root fails before any pixel changes, and at
+  // exactly -1 (angle pi) the column would be w, so the table stops at w - 1.
+  std::vector<int> column;
+  column.reserve(w);
+  for (int x = 0; x < w; ++x) {
+    double v = (radius - x) / radius;
+    double angle = std::atan2(FSqrt(1 - v * v), v);
+    double t = static_cast<double>(static_cast<long double>(angle) * w * kOneByPi);
+    column.push_back(std::min(TruncInt(t), w - 1));
+  }
+  auto copy = CopyPicture(picture);
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* source = copy->ScanLine(y);
+    uint8_t* row = picture.ScanLine(y);
+    for (int x = 0; x < w; ++x) CopyPixel(row, x, source + 3 * column[x]);
+  }
+}
+
+void ApplySpheric(TBitmap& picture, int centreX, int centreY) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int cx = std::min(centreX, w), cy = std::min(centreY, h);
+  const double m = cx > cy ? cx : cy;
+  auto copy = CopyPicture(picture);
+  const uint8_t* corner = PixelOf(*copy, 0, 0);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = picture.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      TPolar p = CentreRowPolar(static_cast<double>(x) - cx, static_cast<double>(y) - cy);
+      // m = 0 fails here on the first pixel, before anything is written.
+      double rho = FDiv(p.Radius * p.Radius, m);
+      int sx = TruncInt(std::cos(p.Angle) * rho + cx);
+      int sy = TruncInt(std::sin(p.Angle) * rho + cy);
+      bool inside = 0 < sx && sx < w && 0 < sy && sy < h;
+      CopyPixel(row, x, inside ? PixelOf(*copy, sx, sy) : corner);
+    }
+  }
+}
+
+void ApplySwirl(TBitmap& picture, int degrees) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int cx = w / 2, cy = h / 2;
+  const double k = static_cast<double>(static_cast<long double>(degrees) * kPi * kOneBy180);
+  auto copy = CopyPicture(picture);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = picture.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      TPolar p = CentreRowPolar(x - cx, y - cy);
+      double angle = k * p.Radius + p.Angle;
+      double fx = std::cos(angle) * p.Radius + cx;
+      double fy = std::sin(angle) * p.Radius + cy;
+      int sx = 0 < fx && fx < w ? TruncInt(fx) : x;
+      int sy = 0 < fy && fy < h ? TruncInt(fy) : y;
+      CopyPixel(row, x, PixelOf(*copy, sx, sy));
+    }
+  }
+}
+
+void ApplyTwist(TBitmap& picture, int amount) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const double cx = (w - 1) * 0.5, cy = (h - 1) * 0.5;
+  for (int y = 0; y < h - 1; ++y) {
+    uint8_t* row = picture.ScanLine(y);
+    for (int x = 0; x < w - 1; ++x) {
+      double dx = x - cx, dy = y - cy;
+      double r = std::sqrt(dx * dx + dy * dy);
+      double px = cx, py = cy;
+      if (r != 0) {
+        // Amount 0 fails on pixel (0, 0), which is never at the centre.
+        double angle = std::atan2(dx, dy) - FDiv(r, static_cast<double>(amount)) + kPi / 2;
+        px = std::cos(angle) * r + cx;
+        py = std::sin(angle) * r + cy;
+      }
+      TTwistTap tx = TwistTap(px, w), ty = TwistTap(py, h);
+      double sum[3] = {0, 0, 0};
+      for (int i = 0; i < 2; ++i) {
+        int sx = tx.Base + i < w ? tx.Base + i : w - (tx.Base + i);
+        for (int j = 0; j < 2; ++j) {
+          int sy = ty.Base + j < h ? ty.Base + j : h - (ty.Base + j);
+          const uint8_t* sample = PixelOf(picture, sx, sy);
+          double weight = tx.Weight[i] * ty.Weight[j];
+          for (int c = 0; c < 3; ++c) sum[c] += sample[c] * weight;
+        }
+      }
+      // The weights sum to 1, so every sum lies in 0..255 (up to rounding
+      // that floor removes).
+      for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<uint8_t>(std::floor(sum[c]));
+    }
+  }
+}
+
+void ApplyWarp(TBitmap& picture, int factor) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int cx = w / 2, cy = h / 2;
+  auto copy = CopyPicture(picture);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = picture.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      TPolar p = CentreRowPolar(x - cx, y - cy);
+      double rho = std::sqrt(p.Radius) * factor;
+      // 64-bit sums: a huge factor gives offsets near the int limits.
+      long long sx = TruncInt(std::cos(p.Angle) * rho) + static_cast<long long>(cx);
+      long long sy = TruncInt(std::sin(p.Angle) * rho) + static_cast<long long>(cy);
+      if (sx < 1 || sx > w - 1) sx = 0;
+      if (sy < 1 || sy > h - 1) sy = 0;
+      CopyPixel(row, x, PixelOf(*copy, static_cast<int>(sx), static_cast<int>(sy)));
+    }
+  }
+}
+
+void ApplyFishEye(TBitmap& picture, int zoom, int radius, bool inversion) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const double k = static_cast<double>(zoom * 0.001L);
+  const int lensRadius = std::min(radius, std::min(w, h) / 2);
+  // Zoom 0 is the limit where both maps become the identity.
+  if (lensRadius < 4 || k == 0) return;
+  const double scale = lensRadius / FLn(lensRadius * k + 1);
+  const int cx = w / 2, cy = h / 2;
+  // The lens writes into a copy and reads the picture. Pixels farther than
+  // the radius are skipped, so only the square about the circle is walked.
+  auto target = CopyPicture(picture);
+  for (int dy = std::max(-cy, -lensRadius); dy <= std::min(h - cy - 1, lensRadius); ++dy) {
+    uint8_t* row = target->ScanLine(cy + dy);
+    for (int dx = std::max(-cx, -lensRadius); dx <= std::min(w - cx - 1, lensRadius); ++dx) {
+      double r = std::sqrt(static_cast<double>(dx * dx + dy * dy));
+      if (r > lensRadius) continue;
+      double a = std::atan2(static_cast<double>(dy), static_cast<double>(dx));
+      double rho = inversion ? std::log(k * r + 1) * scale : (std::exp(r / scale) - 1) / k;
+      // Both maps keep rho within the radius; the clamp only guards the
+      // rounding at the rim.
+      int sx = std::clamp(TruncInt(std::cos(a) * rho) + cx, 0, w - 1);
+      int sy = std::clamp(TruncInt(std::sin(a) * rho) + cy, 0, h - 1);
+      CopyPixel(row, cx + dx, PixelOf(picture, sx, sy));
+    }
+  }
+  CopyBack(picture, *target);
+}

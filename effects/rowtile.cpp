@@ -1,0 +1,116 @@
+#include "effects/rowtile.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "effects/effectbase.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A Figure inset below this is far wider than any picture can be and would
+// only take the span arithmetic out of int.
+constexpr int kLeastFigureInset = -(1 << 28);
+
+void CopyPixel(uint8_t* to, const uint8_t* from) {
+  for (int i = 0; i < 3; ++i) to[i] = from[i];
+}
+
+// The inset of row y of an h-row picture for Figure's outline type.
+int FigureInset(int type, int y, int h, int v) {
+  if (type == 0) return v;
+  if (type == 1) return TruncInt(static_cast<double>(h - 1 - y) / h * v);
+  if (type == 2) return TruncInt(static_cast<double>(y) / h * v);
+  const double angle = h > 1 ? kPi * y / (h - 1) : 0;
+  const double shape = type == 3 ? std::cos(angle) : type == 6 ? std::sin(2 * angle) : std::sin(angle);
+  return std::abs(TruncInt(shape * v));
+}
+
+}  // namespace
+
+void ApplyRibbon(TBitmap& picture, int width, int frequency) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int64_t percent = std::clamp(width, 0, 100);
+  const int f = std::max(frequency, 0);
+  const int a = static_cast<int>(percent * h * 75 / 100 / 100);
+  const double k = f * kPi / w * 0.1;
+  // The offset of every column; v is never negative, so rounding half away
+  // from zero is plus 0.5.
+  std::vector<int> offset(w);
+  for (int x = 0; x < w; ++x) offset[x] = RoundInt((1 - std::cos(x * k)) * a * 0.5);
+  // Each pixel reads its own column at the same row or lower, which this
+  // pass (top to bottom) has not written yet: the picture serves as its own
+  // unchanged copy.
+  std::vector<uint8_t*> rows(h);
+  for (int y = 0; y < h; ++y) rows[y] = picture.ScanLine(y);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int sy = y + a - offset[x];
+      if (y >= offset[x] && sy <= h - 1 && sy != y) CopyPixel(rows[y] + 3 * x, rows[sy] + 3 * x);
+    }
+}
+
+void ApplyWind(TBitmap& picture, int level) {
+  if (NoPixels(picture) || level < 5) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int period = 2 * (level / 2) + 1, half = period / 2;
+  for (int y = 0; y < h; ++y) {
+    const int m = y % period;
+    // Re-sampling step: every pixel on the period's first row, then the
+    // period, then a triangle wave between 1 and half.
+    const int step = m == 0 ? 1 : m == 1 ? period : m <= half + 1 ? m - 1 : period - m;
+    if (step == 1) continue;  // every pixel takes itself
+    const int second = std::abs(half - m) + half;
+    uint8_t* row = picture.ScanLine(y);
+    uint8_t held[3];
+    CopyPixel(held, row);
+    // x mod step and x mod second, counted along.
+    for (int x = 0, xs = 0, xq = 0; x < w; ++x) {
+      if (xs == 0 || xq == 1)
+        CopyPixel(held, row + 3 * x);
+      else
+        CopyPixel(row + 3 * x, held);
+      if (++xs == step) xs = 0;
+      if (++xq == second) xq = 0;
+    }
+  }
+}
+
+void ApplyTexturing(TBitmap& picture, int level, int type) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int t = std::min({level, w / 2, h / 2});
+  const int grid = type == 0 ? 2 * t / 3 : t;
+  if (grid < 1) return;
+  TBitmap tile;
+  tile.SetSize(t, t);
+  // The shrink drops pixels rather than combining them.
+  SetStretchBltMode(tile.Canvas()->Handle(), COLORONCOLOR);
+  tile.Canvas()->StretchDraw(Rect(0, 0, t, t), &picture);
+  for (int y = 0; y < h; y += grid)
+    for (int x = 0; x < w; x += grid) picture.Canvas()->Draw(x, y, &tile);
+}
+
+void ApplyFigure(TBitmap& picture, int value, int type) {
+  if (NoPixels(picture) || type < 0 || type > 6) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int v = std::max(std::min(value, w / 2), kLeastFigureInset);
+  const int centre = w / 2;
+  TBitmap result;
+  result.SetPixelFormat(pf24bit);
+  result.SetSize(w, h);
+  HDC target = result.Canvas()->Handle();
+  HDC source = picture.Canvas()->Handle();
+  // Squeezing drops pixels rather than combining them.
+  SetStretchBltMode(target, COLORONCOLOR);
+  for (int y = 0; y < h; ++y) {
+    const int a = FigureInset(type, y, h, v);
+    const int left = type <= 4 ? a : centre - a;
+    const int right = type <= 4 ? w - a : centre + a;
+    // An empty or reversed span leaves the row white.
+    if (right > left) StretchBlt(target, left, y, right - left, 1, source, 0, y, w, 1, SRCCOPY);
+  }
+  CopyBack(picture, result);
+}

@@ -1,0 +1,191 @@
+#include "effects/tile.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "effects/effectbase.h"
+#include "effects/random.h"
+#include "effects/resample.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr long double kPiExtended = 3.14159265358979323846264338327950288L;
+
+// Source indices of one glass-tile axis of the given length. 64-bit
+// counters: the origin grows by the tile size and must not overflow for any
+// tile size.
+std::vector<int> GlassIndices(int tile, int length) {
+  const int64_t half = tile / 2, rem = tile % 2;
+  int64_t c = 0, origin = 0;
+  std::vector<int> indices(length);
+  for (int& index : indices) {
+    index = static_cast<int>(std::clamp<int64_t>(2 * c + origin, 0, length - 1));
+    if (++c == half) {
+      origin += tile;
+      c = -(half + rem);
+    }
+  }
+  return indices;
+}
+
+std::vector<uint8_t*> Rows(TBitmap& picture) {
+  std::vector<uint8_t*> rows(picture.Height());
+  for (int y = 0; y < picture.Height(); ++y) rows[y] = picture.ScanLine(y);
+  return rows;
+}
+
+// Offset sequences of the ripple; the offset is a byte, as is every value
+// it is given.
+class TRippleOffset {
+ public:
+  TRippleOffset(int value, int type) : FValue(value), FType(type) {}
+  uint8_t Value() const { return FOffset; }
+  void Advance() {
+    if (FType == 0) {
+      FOffset = static_cast<uint8_t>(FOffset + 1);
+      if (FOffset > FValue) FOffset = 0;
+    } else if (FType == 1 && FRising) {
+      FOffset = static_cast<uint8_t>(FOffset + 1);
+      if (FOffset > FValue) {
+        FRising = false;
+        FOffset = static_cast<uint8_t>(FValue - 1);
+      }
+    } else if (FType == 1) {
+      if (FOffset == 0) {
+        FRising = true;
+        FOffset = 1;
+      } else {
+        --FOffset;
+      }
+    } else {
+      FOffset = static_cast<uint8_t>(EffectRandom::lrand() % FValue);
+    }
+  }
+
+ private:
+  int FValue, FType;
+  uint8_t FOffset = 0;
+  bool FRising = true;
+};
+
+}  // namespace
+
+void ApplyGlasstile(TBitmap& picture, int tileWidth, int tileHeight) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const std::vector<int> columns = GlassIndices(tileWidth, w), rows = GlassIndices(tileHeight, h);
+  auto copy = CopyPicture(picture);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = picture.ScanLine(y);
+    const uint8_t* source = copy->ScanLine(rows[y]);
+    for (int x = 0; x < w; ++x) std::memcpy(row + 3 * x, source + 3 * columns[x], 3);
+  }
+}
+
+void ApplyTile(TBitmap& picture, int count) {
+  if (NoPixels(picture) || count <= 0) return;
+  const int tileWidth = picture.Width() / count, tileHeight = picture.Height() / count;
+  if (tileWidth < 5 || tileHeight < 5) return;
+  auto tile = std::make_unique<TBitmap>();
+  tile->SetPixelFormat(pf24bit);
+  tile->SetSize(tileWidth, tileHeight);
+  StretchBicubic(*tile, picture);
+  for (int i = 0; i < count; ++i)
+    for (int j = 0; j < count; ++j) picture.Canvas()->Draw(j * tileWidth, i * tileHeight, tile.get());
+}
+
+void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvature) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const long double turn = std::clamp<int64_t>(int64_t(angle) - 45, -45, 45) * kPiExtended * (1.0L / 180);
+  const double sn = static_cast<double>(std::sin(turn)), cs = static_cast<double>(std::cos(turn));
+  const double scale = kPi / std::clamp(squareSize, 2, 200);
+  int cv = static_cast<int>(std::clamp<int64_t>(int64_t(curvature) - 20, -20, 20));
+  if (cv == 0) cv = 1;
+  const double bend = cv * cv * 0.1 * (std::abs(cv) / cv);
+
+  constexpr int samples = 17;
+  float ox[samples], oy[samples];
+  for (int i = 0; i < samples; ++i) {
+    double f = 4 * i / 17.0;
+    double fx = f - std::trunc(f), fy = i / 17.0;
+    ox[i] = static_cast<float>(cs * fx + sn * fy);
+    oy[i] = static_cast<float>(cs * fy - sn * fx);
+  }
+
+  // In place: samples above or to the left read this pass's results.
+  const std::vector<uint8_t*> rows = Rows(picture);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const double dx = x - w * 0.5, dy = y - h * 0.5;
+      int sum[3] = {0, 0, 0};
+      for (int i = 0; i < samples; ++i) {
+        double u = dx + ox[i], v = dy - oy[i];
+        double p = cs * u + sn * v, q = -sn * u + cs * v;
+        p = std::tan(p * scale) * bend + p;
+        q = std::tan(q * scale) * bend + q;
+        double su = cs * p - sn * q, sv = sn * p + cs * q;
+        int sx = std::clamp(TruncInt(w * 0.5 + su), 0, w - 1);
+        int sy = std::clamp(TruncInt(h * 0.5 + sv), 0, h - 1);
+        const uint8_t* source = rows[sy] + 3 * sx;
+        for (int c = 0; c < 3; ++c) sum[c] += source[c];
+      }
+      for (int c = 0; c < 3; ++c) rows[y][3 * x + c] = ClampByte(sum[c] / samples);
+    }
+}
+
+void ApplyShake(TBitmap& picture, int value, int direction) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  const int side = direction == 0 ? w : h;
+  const double shift = std::floor(static_cast<double>(value * 0.01L * side));
+  if (shift <= 0 || shift > side / 2) return;
+  const int s = static_cast<int>(shift);
+  auto copy = CopyPicture(picture);
+  if (direction == 0) {
+    // Even rows move left, odd rows right.
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = picture.ScanLine(y);
+      const uint8_t* source = copy->ScanLine(y);
+      const size_t bytes = 3 * static_cast<size_t>(w - s);
+      if (y % 2 == 0)
+        std::memcpy(row, source + 3 * s, bytes);
+      else
+        std::memcpy(row + 3 * s, source, bytes);
+    }
+    return;
+  }
+  // Even columns move up, odd columns down.
+  for (int y = s; y < h; ++y) {
+    uint8_t* row = picture.ScanLine(y - s);
+    const uint8_t* source = copy->ScanLine(y);
+    for (int x = 0; x < w; x += 2) std::memcpy(row + 3 * x, source + 3 * x, 3);
+  }
+  for (int y = h - 1 - s; y >= 0; --y) {
+    uint8_t* row = picture.ScanLine(y + s);
+    const uint8_t* source = copy->ScanLine(y);
+    for (int x = 1; x < w; x += 2) std::memcpy(row + 3 * x, source + 3 * x, 3);
+  }
+}
+
+void ApplyRipple(TBitmap& picture, int value, int type) {
+  if (NoPixels(picture)) return;
+  const int w = picture.Width(), h = picture.Height();
+  value = std::min(value, h / 2);
+  if (value <= 0) return;
+  // Source rows run upward and write only into themselves and the rows below,
+  // so every pixel is read before a write reaches it.
+  const std::vector<uint8_t*> rows = Rows(picture);
+  for (int y = h - 1 - value; y >= 1; --y) {
+    if (type == 2) EffectRandom::srand(static_cast<uint32_t>(std::time(nullptr)));
+    TRippleOffset offset(value, type);
+    for (int x = 0; x < w; ++x) {
+      if (offset.Value()) std::memcpy(rows[y + offset.Value()] + 3 * x, rows[y] + 3 * x, 3);
+      offset.Advance();
+    }
+  }
+}

@@ -1,0 +1,22 @@
+// Feeds arbitrary bytes to the JPEG reader: loading (header) and decoding.
+// The last byte also picks the decoding settings, so that scaling, the fast
+// mode and grey output are fuzzed too. The only acceptable failures are the
+// program's own exceptions.
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/jpeg.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  try {
+    TJPEGImage jpeg;
+    uint8_t settings = size ? data[size - 1] : 0;
+    jpeg.Scale = TJPEGScale(settings & 3);
+    jpeg.Performance = TJPEGPerformance(settings >> 2 & 1);
+    jpeg.Grayscale = settings >> 3 & 1;
+    jpeg.LoadFromMemory(data, size);
+    jpeg.DIBNeeded();
+  } catch (const Exception&) {
+  }
+  return 0;
+}
