@@ -13,7 +13,15 @@
 // pixels at 96 dots per inch. Drawing plays the records into the rectangle
 // without antialiasing; what the records leave undrawn keeps the target's
 // pixels. Raises EInvalidGraphic "Metafile is not valid" for malformed data
-// (a record that claims more bytes than remain included).
+// (a record that claims more bytes than remain included). Records whose
+// content does not fit in them are skipped when drawn.
+//
+// Drawing goes through Qt's painter, and text needs a QGuiApplication. When
+// the program has no Qt application object yet, the first Draw creates a
+// QGuiApplication (never destroyed; on the "offscreen" platform when
+// QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY are all unset). That first
+// Draw must therefore run on the program's main thread, or the program
+// creates its application object first.
 class TMetafile : public TGraphic {
  public:
   TMetafile();

@@ -83,9 +83,11 @@ struct AxisStep {
 // that lie inside the target (size tSize) and, when a source takes part
 // (start s, signed length sLen, size sSize), have source pixels inside the
 // source; the sampling rule is the one documented at StretchBlt. The result
-// holds at most tSize steps whose targets follow each other.
+// holds at most tSize steps whose targets follow each other. With firstOnly
+// a step keeps only the first source pixel of its run (all a mode that
+// drops pixels looks at).
 std::vector<AxisStep> MapAxis(int64_t t, int64_t tLen, int tSize, int64_t s, int64_t sLen, int sSize,
-                              bool withSource) {
+                              bool withSource, bool firstOnly) {
   std::vector<AxisStep> steps;
   int64_t tCount = std::abs(tLen), sCount = std::abs(sLen);
   int64_t tStep = tLen > 0 ? 1 : -1, sStep = sLen > 0 ? 1 : -1;
@@ -110,7 +112,7 @@ std::vector<AxisStep> MapAxis(int64_t t, int64_t tLen, int tSize, int64_t s, int
         if (first < last) continue;
       }
       step.First = static_cast<int>(first);
-      step.Last = static_cast<int>(last);
+      step.Last = static_cast<int>(firstOnly ? first : last);
     }
     steps.push_back(step);
   }
@@ -235,8 +237,9 @@ bool Transfer(HDC dest, int64_t x, int64_t y, int64_t w, int64_t h, HDC src, int
   if (w == 0 || h == 0 || (needSource && (sw == 0 || sh == 0))) return true;
   const TDibSection* in = needSource ? src->Bitmap : nullptr;
 
-  std::vector<AxisStep> cols = MapAxis(x, w, out.Width, sx, sw, in ? in->Width : 0, in != nullptr);
-  std::vector<AxisStep> rows = MapAxis(y, h, out.Height, sy, sh, in ? in->Height : 0, in != nullptr);
+  bool firstOnly = key || dest->StretchMode == COLORONCOLOR;
+  std::vector<AxisStep> cols = MapAxis(x, w, out.Width, sx, sw, in ? in->Width : 0, in != nullptr, firstOnly);
+  std::vector<AxisStep> rows = MapAxis(y, h, out.Height, sy, sh, in ? in->Height : 0, in != nullptr, firstOnly);
   if (cols.empty() || rows.empty()) return true;
   size_t span = cols.size();
   int left = std::min(cols.front().Target, cols.back().Target);

@@ -1,0 +1,20 @@
+// Reads a BMP file, converts it to 24 bits and writes it back.
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/graphics.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  try {
+    TBitmap bitmap;
+    bitmap.LoadFromMemory(data, size);
+    // A few bytes of RLE may make a valid picture of up to 1 GiB; converting
+    // and writing one that large tests nothing new and only takes time.
+    if (int64_t(bitmap.Width()) * bitmap.Height() > (int64_t(1) << 24)) return 0;
+    bitmap.SetPixelFormat(pf24bit);
+    TMemoryStream out;
+    bitmap.SaveToStream(out);
+  } catch (const Exception&) {
+  }
+  return 0;
+}

@@ -1,0 +1,29 @@
+// Reads an EMF or placeable WMF and plays it onto a 24-bit bitmap: at its
+// own size when that is at most 512 x 512, else stretched onto 64 x 64.
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/metafile.h"
+
+// Fontconfig, which Qt's font database loads on first use, keeps
+// allocations from reading its configuration without any pointer to them;
+// the leak checker is told to leave those out (only those).
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  try {
+    TMetafile metafile;
+    metafile.LoadFromMemory(data, size);
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(pf24bit);
+    if (metafile.Width() <= 512 && metafile.Height() <= 512) {
+      bitmap.SetSize(metafile.Width(), metafile.Height());
+      bitmap.Canvas()->Draw(0, 0, &metafile);
+    } else {
+      bitmap.SetSize(64, 64);
+      bitmap.Canvas()->StretchDraw(Rect(0, 0, 64, 64), &metafile);
+    }
+  } catch (const Exception&) {
+  }
+  return 0;
+}
