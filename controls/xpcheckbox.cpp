@@ -15,6 +15,14 @@ TXPCheckBoxState TXPCheckBox::State() const {
 void TXPCheckBox::SetState(TXPCheckBoxState value) {
   if (value == State()) return;
   QSignalBlocker quiet(this);
-  if (value == cbGrayed) setTristate(true);
+  setTristate(value == cbGrayed);
   setCheckState(value == cbChecked ? Qt::Checked : value == cbGrayed ? Qt::PartiallyChecked : Qt::Unchecked);
+}
+
+void TXPCheckBox::Toggle() {
+  switch (State()) {
+    case cbUnchecked: SetState(AllowGrayed ? cbGrayed : cbChecked); break;
+    case cbChecked: SetState(cbUnchecked); break;
+    case cbGrayed: SetState(cbChecked); break;
+  }
 }

@@ -17,4 +17,11 @@ class TXPCheckBox : public QCheckBox {
   void SetChecked(bool value) { SetState(value ? cbChecked : cbUnchecked); }
   TXPCheckBoxState State() const;
   void SetState(TXPCheckBoxState value);
+  // A click goes unchecked -> checked (or grayed when AllowGrayed) ->
+  // unchecked; grayed -> checked.
+  virtual void Toggle();
+  bool AllowGrayed = false;
+
+ protected:
+  void nextCheckState() override { Toggle(); }
 };

@@ -1,5 +1,6 @@
 // The main window holds the job, starts and stops runs and never goes away
 // under a living worker.
+#include <QDialog>
 #include <QtTest>
 
 #include "mainwindow/mainwindow.h"
@@ -118,6 +119,26 @@ class TestFormMain : public QObject {
     QVERIFY(!window->Busy);
     window.reset();
     QVERIFY(FileExists(target.File("pic0(Convert)_1.bmp")));
+  }
+
+  void runGoesOnUnderAModalDialog() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 3);
+    window.ActionStartExecute();
+    QDialog dialog(&window);
+    QTimer poll;
+    bool endedUnderTheDialog = false;
+    connect(&poll, &QTimer::timeout, &dialog, [&] {
+      if (ApplyEffectThread) return;
+      endedUnderTheDialog = true;
+      dialog.accept();
+    });
+    poll.start(10);
+    QTimer::singleShot(10000, &dialog, &QDialog::reject);
+    dialog.exec();
+    QVERIFY(endedUnderTheDialog);
+    QVERIFY(window.MemoLog->toPlainText().contains("Done: "));
   }
 
   void stopEndsAfterTheFileInProgress() {
