@@ -3,17 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include "effects/effectbase.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr long double kOneBy180 = 1.0L / 180.0L;  // to extended precision
-
-const uint8_t* PixelOf(const TBitmap& bitmap, int x, int y) { return bitmap.ScanLine(y) + 3 * x; }
-
-RGBTRIPLE Triple(const uint8_t* p) { return {p[0], p[1], p[2]}; }
+using std::numbers::pi;
 
 bool SameColour(const uint8_t* a, const uint8_t* b) { return std::memcmp(a, b, 3) == 0; }
 
@@ -26,7 +22,7 @@ void ApplyIllusion(TBitmap& picture, int sectors) {
   const int d = TruncInt(half), shift = TruncInt(d * 0.5);
   // Positions are measured in units of d, which is 0 only for a single pixel.
   if (d == 0) RaiseZeroDivide();
-  const double sigma = FDiv(kPi, static_cast<double>(sectors));
+  const double sigma = FDiv(pi, static_cast<double>(sectors));
   auto copy = CopyPicture(picture);
   const double cx = w * 0.5, cy = h * 0.5;
   for (int y = 0; y < h; ++y) {
@@ -65,12 +61,13 @@ void ApplyMoire(TBitmap& picture, int degree) {
       const double dx = x - cx;
       if (dx != 0) a = std::atan2(dx, dy);
       double r = std::sqrt(dx * dx + dy * dy);
-      double wave = static_cast<double>(static_cast<long double>(degree) * kPi * r * kOneBy180 + a);
+      // The product in extended precision, 1/180 taken last.
+      double wave = static_cast<double>(static_cast<long double>(degree) * pi * r * (1.0L / 180) + a);
       int sx = TruncInt(std::sin(wave) * r);
       int sy = TruncInt(std::sin(degree * r + a) * r);
       int column = 0 < sx && sx < w ? sx : x;
       int line = 0 < sy && sy < h ? sy : y;
-      std::memcpy(row + 3 * x, PixelOf(*copy, column, line), 3);
+      CopyPixel(row + 3 * x, PixelOf(*copy, column, line));
     }
   }
 }
@@ -94,13 +91,9 @@ void ApplyFractal(TBitmap& picture, int iterations) {
       // Only a picture one pixel wide (high) lacks column ix + 1 (row iy + 1);
       // its own stands in, and the fraction there is 0.
       int ix1 = std::min(ix + 1, w - 1), iy1 = std::min(iy + 1, h - 1);
-      RGBTRIPLE colour =
-          InterpolateBilinear(fx - ix, fy - iy, PixelOf(*copy, ix, iy), PixelOf(*copy, ix1, iy),
-                              PixelOf(*copy, ix, iy1), PixelOf(*copy, ix1, iy1));
-      uint8_t* p = row + 3 * x;
-      p[0] = colour.rgbtBlue;
-      p[1] = colour.rgbtGreen;
-      p[2] = colour.rgbtRed;
+      WriteTriple(row + 3 * x, InterpolateBilinear(fx - ix, fy - iy, PixelOf(*copy, ix, iy),
+                                                   PixelOf(*copy, ix1, iy), PixelOf(*copy, ix, iy1),
+                                                   PixelOf(*copy, ix1, iy1)));
     }
   }
 }
@@ -128,9 +121,9 @@ void IterateFractalPoint(const TComplexPoint& c, TComplexPoint& z, int n) {
 RGBTRIPLE InterpolateBilinear(double fx, double fy, const uint8_t* p00, const uint8_t* p10,
                               const uint8_t* p01, const uint8_t* p11) {
   constexpr double epsilon = 0x1p-23;
-  if (SameColour(p00, p10) && SameColour(p00, p01) && SameColour(p00, p11)) return Triple(p00);
+  if (SameColour(p00, p10) && SameColour(p00, p01) && SameColour(p00, p11)) return ReadTriple(p00);
   if (!(-epsilon < fx && fx < 1 && -epsilon < fy && fy < 1)) return {255, 255, 255};
-  if (fx < epsilon && fy < epsilon) return Triple(p00);
+  if (fx < epsilon && fy < epsilon) return ReadTriple(p00);
   uint8_t value[3];
   for (int c = 0; c < 3; ++c) {
     double top = (p10[c] - p00[c]) * fx + p00[c];

@@ -9,14 +9,6 @@
 
 namespace {
 
-RGBTRIPLE ReadPixel(const uint8_t* p) { return {p[0], p[1], p[2]}; }
-
-void WritePixel(uint8_t* p, RGBTRIPLE color) {
-  p[0] = color.rgbtBlue;
-  p[1] = color.rgbtGreen;
-  p[2] = color.rgbtRed;
-}
-
 // Hue (0..1) of the tone colour; its saturation and lightness play no part.
 double ToneHue(int tone) {
   int tr = tone & 0xFF, tg = (tone >> 8) & 0xFF, tb = (tone >> 16) & 0xFF;
@@ -190,55 +182,44 @@ void ApplyColorTone(TBitmap& picture, int tone) {
   double hue = ToneHue(tone);
   RGBTRIPLE table[256];
   for (int lum = 0; lum < 256; ++lum) table[lum] = TonedColor(lum, hue);
-  for (int y = 0; y < picture.Height(); ++y) {
-    uint8_t* p = picture.ScanLine(y);
-    for (int x = 0; x < picture.Width(); ++x, p += 3)
-      WritePixel(p, table[(30 * p[2] + 59 * p[1] + 11 * p[0]) / 100]);
-  }
+  ForEachPixel(picture, [&table](uint8_t* p) { WriteTriple(p, table[WeightedGrey(p)]); });
 }
 
 void ApplyAutoColor(TBitmap& picture) {
   if (NoPixels(picture)) return;
-  const int width = picture.Width(), height = picture.Height();
   // The value of a reduced complement is its largest channel times 1/255,
   // and that channel is the pixel's own max - min: the extreme values come
   // from the extreme ranges (0 and 255 give exactly the start values 0.0 and
   // 1.0).
   int maxRange = 0, minRange = 255;
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* p = picture.ScanLine(y);
-    for (int x = 0; x < width; ++x, p += 3) {
-      int range = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
-      maxRange = std::max(maxRange, range);
-      minRange = std::min(minRange, range);
-    }
-  }
+  ForEachPixel(picture, [&](const uint8_t* p) {
+    int range = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
+    maxRange = std::max(maxRange, range);
+    minRange = std::min(minRange, range);
+  });
   const double maxV = maxRange * (1.0 / 255), minV = minRange * (1.0 / 255);
   // The stretched colour depends only on the reduced complement, one of
   // whose channels is 0: it is kept, once worked out, under that channel and
   // the other two (as 0x01BBGGRR; 0 while not yet known).
   std::vector<uint32_t> known(3 << 16);
-  RGBTRIPLE t;
-  for (int y = 0; y < height; ++y) {
-    uint8_t* p = picture.ScanLine(y);
-    for (int x = 0; x < width; ++x, p += 3) {
-      int k = ReducedComplement(p, t);
-      int key = t.rgbtBlue == 0    ? t.rgbtGreen << 8 | t.rgbtRed
-                : t.rgbtGreen == 0 ? 1 << 16 | t.rgbtBlue << 8 | t.rgbtRed
-                                   : 2 << 16 | t.rgbtBlue << 8 | t.rgbtGreen;
-      if (known[key] == 0) {
-        double h, s, v;
-        ConvertRGBToHSV(t, h, s, v);
-        if (maxV != minV) v = (v - minV) / (maxV - minV);
-        RGBTRIPLE c = ConvertHSVToRGB(h, s, v);
-        known[key] = 1 << 24 | c.rgbtBlue << 16 | c.rgbtGreen << 8 | c.rgbtRed;
-      }
-      const uint32_t stretched = known[key];
-      p[0] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched >> 16 & 0xFF) + k, 255));
-      p[1] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched >> 8 & 0xFF) + k, 255));
-      p[2] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched & 0xFF) + k, 255));
+  ForEachPixel(picture, [&](uint8_t* p) {
+    RGBTRIPLE t;
+    int k = ReducedComplement(p, t);
+    int key = t.rgbtBlue == 0    ? t.rgbtGreen << 8 | t.rgbtRed
+              : t.rgbtGreen == 0 ? 1 << 16 | t.rgbtBlue << 8 | t.rgbtRed
+                                 : 2 << 16 | t.rgbtBlue << 8 | t.rgbtGreen;
+    if (known[key] == 0) {
+      double h, s, v;
+      ConvertRGBToHSV(t, h, s, v);
+      if (maxV != minV) v = (v - minV) / (maxV - minV);
+      RGBTRIPLE c = ConvertHSVToRGB(h, s, v);
+      known[key] = 1 << 24 | c.rgbtBlue << 16 | c.rgbtGreen << 8 | c.rgbtRed;
     }
-  }
+    const uint32_t stretched = known[key];
+    p[0] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched >> 16 & 0xFF) + k, 255));
+    p[1] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched >> 8 & 0xFF) + k, 255));
+    p[2] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched & 0xFF) + k, 255));
+  });
 }
 
 void ApplyHLS(TBitmap& picture, int hueIndex, int lightnessIndex, int saturationIndex) {
@@ -247,9 +228,6 @@ void ApplyHLS(TBitmap& picture, int hueIndex, int lightnessIndex, int saturation
   double dL = HLSLightnessSteps[std::clamp(lightnessIndex, 0, 20)];
   double dS = HLSSaturationSteps[std::clamp(saturationIndex, 0, 20)];
   std::unique_ptr<TBitmap> copy = CopyPicture(picture);
-  for (int y = 0; y < copy->Height(); ++y) {
-    uint8_t* p = copy->ScanLine(y);
-    for (int x = 0; x < copy->Width(); ++x, p += 3) WritePixel(p, ShiftHLS(ReadPixel(p), dH, dL, dS));
-  }
+  ForEachPixel(*copy, [=](uint8_t* p) { WriteTriple(p, ShiftHLS(ReadTriple(p), dH, dL, dS)); });
   CopyBack(picture, *copy);
 }

@@ -12,16 +12,6 @@ namespace {
 
 using TChannelTable = std::array<uint8_t, 256>;
 
-// Calls f with every pixel (blue, green, red bytes), rows top to bottom.
-template <typename F>
-void ForEachPixel(TBitmap& picture, F f) {
-  int width = picture.Width(), height = picture.Height();
-  for (int y = 0; y < height; ++y) {
-    uint8_t* pixel = picture.ScanLine(y);
-    for (int x = 0; x < width; ++x, pixel += 3) f(pixel);
-  }
-}
-
 // Replaces every channel value by its entry in that channel's table.
 void MapChannels(TBitmap& picture, const TChannelTable& blue, const TChannelTable& green,
                  const TChannelTable& red) {
@@ -42,14 +32,7 @@ TChannelTable MakeTable(F f) {
   return table;
 }
 
-// ClampByte for results that a large parameter takes beyond the int range.
-uint8_t ClampWide(int64_t value) {
-  return static_cast<uint8_t>(std::max<int64_t>(std::min<int64_t>(value, 255), 0));
-}
-
 int ChannelMean(const uint8_t* pixel) { return (pixel[0] + pixel[1] + pixel[2]) / 3; }
-// Grey weighted 30 % red, 59 % green, 11 % blue.
-int WeightedGrey(const uint8_t* pixel) { return (30 * pixel[2] + 59 * pixel[1] + 11 * pixel[0]) / 100; }
 
 void SetGrey(uint8_t* pixel, uint8_t grey) { pixel[0] = pixel[1] = pixel[2] = grey; }
 void InvertPixel(uint8_t* pixel) {
@@ -73,7 +56,7 @@ const uint8_t HalftoneBayerMatrix[8][8] = {
 void ApplyContrast(TBitmap& picture, int percent) {
   if (NoPixels(picture)) return;
   MapChannels(picture,
-              MakeTable([percent](int c) { return ClampWide(128 + int64_t(c - 128) * percent / 100); }));
+              MakeTable([percent](int c) { return ClampByte64(128 + int64_t(c - 128) * percent / 100); }));
 }
 
 void ApplyContrastAuto(TBitmap& picture) {
@@ -129,7 +112,8 @@ void ApplyInverse(TBitmap& picture) {
 
 void ApplyLightness(TBitmap& picture, int amount) {
   if (NoPixels(picture)) return;
-  MapChannels(picture, MakeTable([amount](int c) { return ClampWide(c + int64_t(255 - c) * amount / 255); }));
+  MapChannels(picture,
+              MakeTable([amount](int c) { return ClampByte64(c + int64_t(255 - c) * amount / 255); }));
 }
 
 void ApplyMonochrome(TBitmap& picture) {
@@ -147,7 +131,8 @@ void ApplySaturation(TBitmap& picture, int amount) {
   // The result for every mean (row of 256) and channel value.
   std::vector<uint8_t> table(256 * 256);
   for (int mean = 0; mean < 256; ++mean)
-    for (int c = 0; c < 256; ++c) table[mean * 256 + c] = ClampWide(mean + int64_t(c - mean) * amount / 255);
+    for (int c = 0; c < 256; ++c)
+      table[mean * 256 + c] = ClampByte64(mean + int64_t(c - mean) * amount / 255);
   ForEachPixel(picture, [&table](uint8_t* pixel) {
     const uint8_t* row = &table[ChannelMean(pixel) * 256];
     for (int i = 0; i < 3; ++i) pixel[i] = row[pixel[i]];
@@ -159,8 +144,8 @@ void ApplySepia(TBitmap& picture, int depth) {
   ForEachPixel(picture, [depth](uint8_t* pixel) {
     int grey = ChannelMean(pixel);
     pixel[0] = uint8_t(grey);
-    pixel[1] = ClampWide(grey + int64_t(depth));
-    pixel[2] = ClampWide(grey + 2 * int64_t(depth));
+    pixel[1] = ClampByte64(grey + int64_t(depth));
+    pixel[2] = ClampByte64(grey + 2 * int64_t(depth));
   });
 }
 
@@ -197,7 +182,7 @@ void ApplyThreshold(TBitmap& picture, int level) {
 void ApplyRGB(TBitmap& picture, int red, int green, int blue) {
   if (NoPixels(picture)) return;
   auto offsetTable = [](int offset) {
-    return MakeTable([offset](int c) { return ClampWide(c + int64_t(offset)); });
+    return MakeTable([offset](int c) { return ClampByte64(c + int64_t(offset)); });
   };
   MapChannels(picture, offsetTable(blue), offsetTable(green), offsetTable(red));
 }

@@ -1,13 +1,16 @@
 // What every effect of the library shares: the conventions for the working
-// bitmap (24-bit, rows of blue, green, red bytes, changed in place), channel
-// clamping, safe real-to-integer conversion, the maths errors raised from
-// explicit checks, and the temporary copies effects read from.
+// bitmap (24-bit, rows of blue, green, red bytes, changed in place), pixel
+// access, channel clamping, safe real-to-integer conversion, the maths errors
+// raised from explicit checks, and the temporary bitmaps effects work with.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <numbers>
+#include <vector>
 
 #include "platform/graphics.h"
 
@@ -18,6 +21,42 @@ inline bool NoPixels(const TBitmap& picture) { return picture.Width() <= 0 || pi
 // Channel clamp: the minimum with 255 first, then the maximum with 0.
 inline int ClampChannel(int value) { return std::max(std::min(value, 255), 0); }
 inline uint8_t ClampByte(int value) { return static_cast<uint8_t>(ClampChannel(value)); }
+// The same clamp for results that large parameters take beyond the int range.
+inline uint8_t ClampByte64(int64_t value) {
+  return static_cast<uint8_t>(std::max<int64_t>(std::min<int64_t>(value, 255), 0));
+}
+// Adds change to the three channels of a pixel, each clamped.
+inline void AddToChannels(uint8_t* pixel, int change) {
+  for (int c = 0; c < 3; ++c) pixel[c] = ClampByte(pixel[c] + change);
+}
+
+// The three bytes of pixel (x, y).
+inline uint8_t* PixelOf(TBitmap& bitmap, int x, int y) { return bitmap.ScanLine(y) + 3 * x; }
+inline const uint8_t* PixelOf(const TBitmap& bitmap, int x, int y) { return bitmap.ScanLine(y) + 3 * x; }
+inline void CopyPixel(uint8_t* to, const uint8_t* from) { std::memcpy(to, from, 3); }
+inline RGBTRIPLE ReadTriple(const uint8_t* pixel) { return {pixel[0], pixel[1], pixel[2]}; }
+inline void WriteTriple(uint8_t* pixel, RGBTRIPLE color) {
+  pixel[0] = color.rgbtBlue;
+  pixel[1] = color.rgbtGreen;
+  pixel[2] = color.rgbtRed;
+}
+// The grey of a pixel weighted 30 % red, 59 % green, 11 % blue (0..255).
+inline int WeightedGrey(const uint8_t* pixel) {
+  return (30 * pixel[2] + 59 * pixel[1] + 11 * pixel[0]) / 100;
+}
+// Calls f with every pixel (blue, green, red bytes), rows top to bottom,
+// pixels left to right.
+template <typename F>
+void ForEachPixel(TBitmap& picture, F f) {
+  const int width = picture.Width(), height = picture.Height();
+  for (int y = 0; y < height; ++y) {
+    uint8_t* pixel = picture.ScanLine(y);
+    for (int x = 0; x < width; ++x, pixel += 3) f(pixel);
+  }
+}
+// The start of every row, for effects that read rows at random.
+std::vector<uint8_t*> RowPointers(TBitmap& picture);
+std::vector<const uint8_t*> RowPointers(const TBitmap& picture);
 
 // Truncation toward zero into an int. A value beyond the int range is
 // clamped in floating point first, and NaN gives 0, so no real ever reaches
@@ -33,6 +72,11 @@ inline int TruncInt(Real value) {
 template <typename Real>
 inline int RoundInt(Real value) {
   return TruncInt(value + static_cast<Real>(0.5));
+}
+// An angle in degrees as radians: degrees times pi (a double) times 1/180,
+// both products in extended precision, stored as a double.
+inline double Radians(int degrees) {
+  return static_cast<double>(degrees * static_cast<long double>(std::numbers::pi) * (1.0L / 180));
 }
 
 // Real division with the platform's floating-point errors: 0 / 0 raises
@@ -70,6 +114,8 @@ inline Real FLn(Real x) {
   return std::log(x);
 }
 
+// A new 24-bit bitmap of the given size (white, as every newly sized bitmap).
+std::unique_ptr<TBitmap> NewPicture(int width, int height);
 // A new 24-bit bitmap of the picture's size holding its pixels (a block
 // copy).
 std::unique_ptr<TBitmap> CopyPicture(TBitmap& picture);

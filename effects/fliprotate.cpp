@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -12,29 +11,16 @@
 
 namespace {
 
-std::unique_ptr<TBitmap> NewPicture(int width, int height) {
-  auto bitmap = std::make_unique<TBitmap>();
-  bitmap->SetPixelFormat(pf24bit);
-  bitmap->SetSize(width, height);
-  return bitmap;
-}
-
-std::vector<const uint8_t*> RowsOf(const TBitmap& picture) {
-  std::vector<const uint8_t*> rows(picture.Height());
-  for (int y = 0; y < picture.Height(); ++y) rows[y] = picture.ScanLine(y);
-  return rows;
-}
-
 // Quarter turn to the left: source (x, y) goes to (y, W - 1 - x), so row ty
 // of the result is source column W - 1 - ty read from top to bottom.
 std::unique_ptr<TBitmap> QuarterTurnLeft(const TBitmap& picture) {
   const int w = picture.Width(), h = picture.Height();
   auto turned = NewPicture(h, w);
-  const auto rows = RowsOf(picture);
+  const auto rows = RowPointers(picture);
   for (int ty = 0; ty < w; ++ty) {
     uint8_t* out = turned->ScanLine(ty);
     const size_t column = 3 * static_cast<size_t>(w - 1 - ty);
-    for (int y = 0; y < h; ++y) std::memcpy(out + 3 * y, rows[y] + column, 3);
+    for (int y = 0; y < h; ++y) CopyPixel(out + 3 * y, rows[y] + column);
   }
   return turned;
 }
@@ -46,7 +32,7 @@ std::unique_ptr<TBitmap> HalfTurn(const TBitmap& picture) {
   for (int y = 0; y < h; ++y) {
     const uint8_t* in = picture.ScanLine(y);
     uint8_t* out = turned->ScanLine(h - 1 - y) + 3 * static_cast<size_t>(w - 1);
-    for (int x = 0; x < w; ++x, in += 3, out -= 3) std::memcpy(out, in, 3);
+    for (int x = 0; x < w; ++x, in += 3, out -= 3) CopyPixel(out, in);
   }
   return turned;
 }
@@ -67,7 +53,7 @@ std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
   const int newWidth = TruncInt(std::ceil(*maxX - *minX));
   const int newHeight = TruncInt(std::ceil(*maxY - *minY));
   auto turned = NewPicture(newWidth, newHeight);
-  const auto rows = RowsOf(picture);
+  const auto rows = RowPointers(picture);
 
   // The products of the inverse map, each the same double whichever pixel
   // asks for it: u * c and u * s per column, v * c and v * s per row.
@@ -84,7 +70,7 @@ std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
     uint8_t* out = turned->ScanLine(y);
     for (int x = 0; x < newWidth; ++x) {
       const auto sx = static_cast<int>(uc[x] + vs), sy = static_cast<int>(vc - us[x]);
-      if (sx >= 0 && sx < w && sy >= 0 && sy < h) std::memcpy(out + 3 * x, rows[sy] + 3 * sx, 3);
+      if (sx >= 0 && sx < w && sy >= 0 && sy < h) CopyPixel(out + 3 * x, rows[sy] + 3 * sx);
     }
   }
   return turned;

@@ -1,7 +1,6 @@
 #include "effects/neighbourhood.h"
 
 #include <cstring>
-#include <numbers>
 #include <utility>
 #include <vector>
 
@@ -14,10 +13,6 @@ namespace {
 int Partner(int v, int64_t offset, int n) {
   const int64_t p = v + offset;
   return p >= 0 && p < n ? static_cast<int>(p) : v;
-}
-
-uint8_t ClampByte64(int64_t value) {
-  return static_cast<uint8_t>(std::max<int64_t>(std::min<int64_t>(value, 255), 0));
 }
 
 // The unchanged rows y - 1, y and y + 1 of a picture that is rewritten row
@@ -104,7 +99,7 @@ void ApplyBlurRadial(TBitmap& picture, int angle) {
   const int cx = w / 2, cy = h / 2;
   const int64_t dx = std::max(cx, w - cx), dy = std::max(cy, h - cy);
   const int radius = TruncInt(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
-  const double a = static_cast<double>(angle * static_cast<long double>(std::numbers::pi) * (1.0L / 180));
+  const double a = Radians(angle);
   const int n = TruncInt(std::sqrt(static_cast<double>(radius)) * a * 4 + 2);
   // No sample angle at all (a very negative angle): every pixel stays.
   if (n <= 0) return;
@@ -119,8 +114,7 @@ void ApplyBlurRadial(TBitmap& picture, int angle) {
   }
 
   const std::unique_ptr<TBitmap> copy = CopyPicture(picture);
-  std::vector<const uint8_t*> rows(h);
-  for (int y = 0; y < h; ++y) rows[y] = copy->ScanLine(y);
+  const auto rows = RowPointers(*copy);
   // The row's share of every sample position, the same products the
   // position formula takes.
   std::vector<double> rowSines(n), rowCosines(n);

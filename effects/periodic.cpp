@@ -11,10 +11,6 @@ namespace {
 // it is and keeps the sums inside int.
 int LimitChange(int64_t change) { return static_cast<int>(std::clamp<int64_t>(change, -255, 255)); }
 
-void AddToPixel(uint8_t* pixel, int change) {
-  for (int i = 0; i < 3; ++i) pixel[i] = ClampByte(pixel[i] + change);
-}
-
 // A shadow mask: Columns x Rows cells, row by row, each naming the channel
 // it brightens (0 red, 1 green, 2 blue).
 struct TVideoPattern {
@@ -55,7 +51,7 @@ void Apply3DGrid(TBitmap& picture, int step, int depth) {
     uint8_t* row = picture.ScanLine(y);
     for (int x = 0; x < w; ++x) {
       int change = rowEdge && inside[x] ? rowChange : rowInside ? columnChange[x] : 0;
-      if (change != 0) AddToPixel(row + 3 * x, change);
+      if (change != 0) AddToChannels(row + 3 * x, change);
     }
   }
 }
@@ -97,7 +93,7 @@ void ApplyWatermark(TBitmap& picture, const TBitmap& pattern, int level, bool in
       change[i] = LimitChange(inverse ? d : -d);
     }
     uint8_t* row = picture.ScanLine(y);
-    for (int x = 0, i = 0; x < w; ++x, i = i + 1 == span ? 0 : i + 1) AddToPixel(row + 3 * x, change[i]);
+    for (int x = 0, i = 0; x < w; ++x, i = i + 1 == span ? 0 : i + 1) AddToChannels(row + 3 * x, change[i]);
   }
 }
 

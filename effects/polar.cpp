@@ -2,17 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <numbers>
 #include <vector>
 
 #include "effects/effectbase.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-// 1/pi and 1/180 to extended precision.
-constexpr long double kOneByPi = 0.318309886183790671537767526745028724L;
-constexpr long double kOneBy180 = 1.0L / 180.0L;
+using std::numbers::pi;
 
 struct TPolar {
   double Angle, Radius;
@@ -27,10 +24,6 @@ TPolar CentreRowPolar(double dx, double dy) {
   double angle = dy != 0 ? std::atan2(dy, dx) : std::atan2(-1.0, dx - 1);
   return {angle, std::sqrt(dx * dx + dy * dy)};
 }
-
-const uint8_t* PixelOf(const TBitmap& bitmap, int x, int y) { return bitmap.ScanLine(y) + 3 * x; }
-
-void CopyPixel(uint8_t* row, int x, const uint8_t* source) { std::memcpy(row + 3 * x, source, 3); }
 
 // The base index and the two weights of one axis of a twist sample at p.
 // The weights follow the side of 0 that p lies on; the base wraps round into
@@ -73,14 +66,14 @@ void ApplyCylinder(TBitmap& picture, int stretch) {
   for (int x = 0; x < w; ++x) {
     double v = (radius - x) / radius;
     double angle = std::atan2(FSqrt(1 - v * v), v);
-    double t = static_cast<double>(static_cast<long double>(angle) * w * kOneByPi);
+    double t = static_cast<double>(static_cast<long double>(angle) * w * std::numbers::inv_pi_v<long double>);
     column.push_back(std::min(TruncInt(t), w - 1));
   }
   auto copy = CopyPicture(picture);
   for (int y = 0; y < h; ++y) {
     const uint8_t* source = copy->ScanLine(y);
     uint8_t* row = picture.ScanLine(y);
-    for (int x = 0; x < w; ++x) CopyPixel(row, x, source + 3 * column[x]);
+    for (int x = 0; x < w; ++x) CopyPixel(row + 3 * x, source + 3 * column[x]);
   }
 }
 
@@ -100,7 +93,7 @@ void ApplySpheric(TBitmap& picture, int centreX, int centreY) {
       int sx = TruncInt(std::cos(p.Angle) * rho + cx);
       int sy = TruncInt(std::sin(p.Angle) * rho + cy);
       bool inside = 0 < sx && sx < w && 0 < sy && sy < h;
-      CopyPixel(row, x, inside ? PixelOf(*copy, sx, sy) : corner);
+      CopyPixel(row + 3 * x, inside ? PixelOf(*copy, sx, sy) : corner);
     }
   }
 }
@@ -109,7 +102,7 @@ void ApplySwirl(TBitmap& picture, int degrees) {
   if (NoPixels(picture)) return;
   const int w = picture.Width(), h = picture.Height();
   const int cx = w / 2, cy = h / 2;
-  const double k = static_cast<double>(static_cast<long double>(degrees) * kPi * kOneBy180);
+  const double k = Radians(degrees);
   auto copy = CopyPicture(picture);
   for (int y = 0; y < h; ++y) {
     uint8_t* row = picture.ScanLine(y);
@@ -120,7 +113,7 @@ void ApplySwirl(TBitmap& picture, int degrees) {
       double fy = std::sin(angle) * p.Radius + cy;
       int sx = 0 < fx && fx < w ? TruncInt(fx) : x;
       int sy = 0 < fy && fy < h ? TruncInt(fy) : y;
-      CopyPixel(row, x, PixelOf(*copy, sx, sy));
+      CopyPixel(row + 3 * x, PixelOf(*copy, sx, sy));
     }
   }
 }
@@ -137,7 +130,7 @@ void ApplyTwist(TBitmap& picture, int amount) {
       double px = cx, py = cy;
       if (r != 0) {
         // Amount 0 fails on pixel (0, 0), which is never at the centre.
-        double angle = std::atan2(dx, dy) - FDiv(r, static_cast<double>(amount)) + kPi / 2;
+        double angle = std::atan2(dx, dy) - FDiv(r, static_cast<double>(amount)) + pi / 2;
         px = std::cos(angle) * r + cx;
         py = std::sin(angle) * r + cy;
       }
@@ -174,7 +167,7 @@ void ApplyWarp(TBitmap& picture, int factor) {
       long long sy = TruncInt(std::sin(p.Angle) * rho) + static_cast<long long>(cy);
       if (sx < 1 || sx > w - 1) sx = 0;
       if (sy < 1 || sy > h - 1) sy = 0;
-      CopyPixel(row, x, PixelOf(*copy, static_cast<int>(sx), static_cast<int>(sy)));
+      CopyPixel(row + 3 * x, PixelOf(*copy, static_cast<int>(sx), static_cast<int>(sy)));
     }
   }
 }
@@ -202,7 +195,7 @@ void ApplyFishEye(TBitmap& picture, int zoom, int radius, bool inversion) {
       // rounding at the rim.
       int sx = std::clamp(TruncInt(std::cos(a) * rho) + cx, 0, w - 1);
       int sy = std::clamp(TruncInt(std::sin(a) * rho) + cy, 0, h - 1);
-      CopyPixel(row, cx + dx, PixelOf(picture, sx, sy));
+      CopyPixel(row + 3 * (cx + dx), PixelOf(picture, sx, sy));
     }
   }
   CopyBack(picture, *target);

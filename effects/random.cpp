@@ -62,7 +62,7 @@ void ScatterNoise(TBitmap& picture, int degree) {
       if (x + dx <= 0 || x + dx >= w) dx = 0;
       int dy = EffectRandom::rand() % degree - half;
       if (y + dy <= 0 || y + dy >= h) dy = 0;
-      std::memcpy(row + 3 * x, copy->ScanLine(y + dy) + 3 * (x + dx), 3);
+      CopyPixel(row + 3 * x, PixelOf(*copy, x + dx, y + dy));
     }
   }
 }
@@ -72,20 +72,14 @@ void GrainNoise(TBitmap& picture, int degree, bool colour) {
   // 64-bit sums: a negative degree near the int limit can push the offset
   // past the int range.
   auto draw = [&] { return static_cast<int64_t>(EffectRandom::lrand() % degree) - half; };
-  auto add = [](uint8_t& channel, int64_t n) {
-    channel = static_cast<uint8_t>(std::clamp<int64_t>(channel + n, 0, 255));
-  };
-  for (int y = 0; y < picture.Height(); ++y) {
-    uint8_t* pixel = picture.ScanLine(y);
-    for (int x = 0; x < picture.Width(); ++x, pixel += 3) {
-      if (colour) {
-        for (int c = 2; c >= 0; --c) add(pixel[c], draw());
-      } else {
-        int64_t n = draw();
-        for (int c = 0; c < 3; ++c) add(pixel[c], n);
-      }
+  ForEachPixel(picture, [&](uint8_t* pixel) {
+    if (colour) {
+      for (int c = 2; c >= 0; --c) pixel[c] = ClampByte64(pixel[c] + draw());
+    } else {
+      int64_t n = draw();
+      for (int c = 0; c < 3; ++c) pixel[c] = ClampByte64(pixel[c] + n);
     }
-  }
+  });
 }
 
 // --- Rain drops ------------------------------------------------------------
@@ -144,11 +138,10 @@ void DrawDrop(TBitmap& picture, TBitmap& copy, std::vector<uint8_t>& mask, int c
       int sy = cy + TruncInt(std::sin(angle) * dd), sx = cx + TruncInt(std::cos(angle) * dd);
       int ty = cy + i, tx = cx + j;
       if (sx < 0 || sx >= w || sy < 0 || sy >= h) continue;
-      uint8_t* target = copy.ScanLine(ty) + 3 * tx;
-      std::memcpy(target, picture.ScanLine(sy) + 3 * sx, 3);
+      uint8_t* target = PixelOf(copy, tx, ty);
+      CopyPixel(target, PixelOf(picture, sx, sy));
       mask[static_cast<size_t>(ty) * w + tx] = 1;
-      if (int change = RimShade(radius, dist, angle))
-        for (int c = 0; c < 3; ++c) target[c] = ClampByte(target[c] + change);
+      AddToChannels(target, RimShade(radius, dist, angle));
     }
 }
 
@@ -246,7 +239,7 @@ void ApplyPuzzle(TBitmap& picture, int across, int down) {
   const uint8_t* corner = copy->ScanLine(0);
   for (int y = 0; y < h; ++y) {
     uint8_t* row = picture.ScanLine(y);
-    for (int x = 0; x < w; ++x) std::memcpy(row + 3 * x, corner, 3);
+    for (int x = 0; x < w; ++x) CopyPixel(row + 3 * x, corner);
   }
   // The blocks run in rows of w / pw, left to right, top to bottom.
   int bx = 0, by = 0;

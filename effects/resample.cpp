@@ -111,9 +111,7 @@ namespace {
 // Resamples the picture into a new 24-bit bitmap of the given size and gives
 // it to the picture; on failure the picture stays as it was.
 void ResampleTo(TBitmap& picture, int width, int height) {
-  auto resized = std::make_unique<TBitmap>();
-  resized->SetPixelFormat(pf24bit);
-  resized->SetSize(width, height);
+  auto resized = NewPicture(width, height);
   StretchBicubic(*resized, picture);
   picture.Assign(resized.get());
 }

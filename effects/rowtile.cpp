@@ -1,28 +1,25 @@
 #include "effects/rowtile.h"
 
 #include <cstdlib>
+#include <numbers>
 #include <vector>
 
 #include "effects/effectbase.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using std::numbers::pi;
 
 // A Figure inset below this is far wider than any picture can be and would
 // only take the span arithmetic out of int.
 constexpr int kLeastFigureInset = -(1 << 28);
-
-void CopyPixel(uint8_t* to, const uint8_t* from) {
-  for (int i = 0; i < 3; ++i) to[i] = from[i];
-}
 
 // The inset of row y of an h-row picture for Figure's outline type.
 int FigureInset(int type, int y, int h, int v) {
   if (type == 0) return v;
   if (type == 1) return TruncInt(static_cast<double>(h - 1 - y) / h * v);
   if (type == 2) return TruncInt(static_cast<double>(y) / h * v);
-  const double angle = h > 1 ? kPi * y / (h - 1) : 0;
+  const double angle = h > 1 ? pi * y / (h - 1) : 0;
   const double shape = type == 3 ? std::cos(angle) : type == 6 ? std::sin(2 * angle) : std::sin(angle);
   return std::abs(TruncInt(shape * v));
 }
@@ -35,7 +32,7 @@ void ApplyRibbon(TBitmap& picture, int width, int frequency) {
   const int64_t percent = std::clamp(width, 0, 100);
   const int f = std::max(frequency, 0);
   const int a = static_cast<int>(percent * h * 75 / 100 / 100);
-  const double k = f * kPi / w * 0.1;
+  const double k = f * pi / w * 0.1;
   // The offset of every column; v is never negative, so rounding half away
   // from zero is plus 0.5.
   std::vector<int> offset(w);
@@ -43,8 +40,7 @@ void ApplyRibbon(TBitmap& picture, int width, int frequency) {
   // Each pixel reads its own column at the same row or lower, which this
   // pass (top to bottom) has not written yet: the picture serves as its own
   // unchanged copy.
-  std::vector<uint8_t*> rows(h);
-  for (int y = 0; y < h; ++y) rows[y] = picture.ScanLine(y);
+  const auto rows = RowPointers(picture);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       int sy = y + a - offset[x];
@@ -82,7 +78,8 @@ void ApplyTexturing(TBitmap& picture, int level, int type) {
   if (NoPixels(picture)) return;
   const int w = picture.Width(), h = picture.Height();
   const int t = std::min({level, w / 2, h / 2});
-  const int grid = type == 0 ? 2 * t / 3 : t;
+  // 2t in 64 bits: a negative level far outside the dialog's range must not overflow.
+  const int grid = type == 0 ? static_cast<int>(2 * int64_t(t) / 3) : t;
   if (grid < 1) return;
   TBitmap tile;
   tile.SetSize(t, t);
@@ -98,10 +95,8 @@ void ApplyFigure(TBitmap& picture, int value, int type) {
   const int w = picture.Width(), h = picture.Height();
   const int v = std::max(std::min(value, w / 2), kLeastFigureInset);
   const int centre = w / 2;
-  TBitmap result;
-  result.SetPixelFormat(pf24bit);
-  result.SetSize(w, h);
-  HDC target = result.Canvas()->Handle();
+  auto result = NewPicture(w, h);
+  HDC target = result->Canvas()->Handle();
   HDC source = picture.Canvas()->Handle();
   // Squeezing drops pixels rather than combining them.
   SetStretchBltMode(target, COLORONCOLOR);
@@ -112,5 +107,5 @@ void ApplyFigure(TBitmap& picture, int value, int type) {
     // An empty or reversed span leaves the row white.
     if (right > left) StretchBlt(target, left, y, right - left, 1, source, 0, y, w, 1, SRCCOPY);
   }
-  CopyBack(picture, result);
+  CopyBack(picture, *result);
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <numbers>
 #include <vector>
 
 #include "effects/effectbase.h"
@@ -12,8 +13,7 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr long double kPiExtended = 3.14159265358979323846264338327950288L;
+using std::numbers::pi;
 
 // Source indices of one glass-tile axis of the given length. 64-bit
 // counters: the origin grows by the tile size and must not overflow for any
@@ -30,12 +30,6 @@ std::vector<int> GlassIndices(int tile, int length) {
     }
   }
   return indices;
-}
-
-std::vector<uint8_t*> Rows(TBitmap& picture) {
-  std::vector<uint8_t*> rows(picture.Height());
-  for (int y = 0; y < picture.Height(); ++y) rows[y] = picture.ScanLine(y);
-  return rows;
 }
 
 // Offset sequences of the ripple; the offset is a byte, as is every value
@@ -82,7 +76,7 @@ void ApplyGlasstile(TBitmap& picture, int tileWidth, int tileHeight) {
   for (int y = 0; y < h; ++y) {
     uint8_t* row = picture.ScanLine(y);
     const uint8_t* source = copy->ScanLine(rows[y]);
-    for (int x = 0; x < w; ++x) std::memcpy(row + 3 * x, source + 3 * columns[x], 3);
+    for (int x = 0; x < w; ++x) CopyPixel(row + 3 * x, source + 3 * columns[x]);
   }
 }
 
@@ -90,9 +84,7 @@ void ApplyTile(TBitmap& picture, int count) {
   if (NoPixels(picture) || count <= 0) return;
   const int tileWidth = picture.Width() / count, tileHeight = picture.Height() / count;
   if (tileWidth < 5 || tileHeight < 5) return;
-  auto tile = std::make_unique<TBitmap>();
-  tile->SetPixelFormat(pf24bit);
-  tile->SetSize(tileWidth, tileHeight);
+  auto tile = NewPicture(tileWidth, tileHeight);
   StretchBicubic(*tile, picture);
   for (int i = 0; i < count; ++i)
     for (int j = 0; j < count; ++j) picture.Canvas()->Draw(j * tileWidth, i * tileHeight, tile.get());
@@ -101,9 +93,10 @@ void ApplyTile(TBitmap& picture, int count) {
 void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvature) {
   if (NoPixels(picture)) return;
   const int w = picture.Width(), h = picture.Height();
-  const long double turn = std::clamp<int64_t>(int64_t(angle) - 45, -45, 45) * kPiExtended * (1.0L / 180);
+  const long double turn =
+      std::clamp<int64_t>(int64_t(angle) - 45, -45, 45) * std::numbers::pi_v<long double> * (1.0L / 180);
   const double sn = static_cast<double>(std::sin(turn)), cs = static_cast<double>(std::cos(turn));
-  const double scale = kPi / std::clamp(squareSize, 2, 200);
+  const double scale = pi / std::clamp(squareSize, 2, 200);
   int cv = static_cast<int>(std::clamp<int64_t>(int64_t(curvature) - 20, -20, 20));
   if (cv == 0) cv = 1;
   const double bend = cv * cv * 0.1 * (std::abs(cv) / cv);
@@ -118,7 +111,7 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
   }
 
   // In place: samples above or to the left read this pass's results.
-  const std::vector<uint8_t*> rows = Rows(picture);
+  const std::vector<uint8_t*> rows = RowPointers(picture);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const double dx = x - w * 0.5, dy = y - h * 0.5;
@@ -163,12 +156,12 @@ void ApplyShake(TBitmap& picture, int value, int direction) {
   for (int y = s; y < h; ++y) {
     uint8_t* row = picture.ScanLine(y - s);
     const uint8_t* source = copy->ScanLine(y);
-    for (int x = 0; x < w; x += 2) std::memcpy(row + 3 * x, source + 3 * x, 3);
+    for (int x = 0; x < w; x += 2) CopyPixel(row + 3 * x, source + 3 * x);
   }
   for (int y = h - 1 - s; y >= 0; --y) {
     uint8_t* row = picture.ScanLine(y + s);
     const uint8_t* source = copy->ScanLine(y);
-    for (int x = 1; x < w; x += 2) std::memcpy(row + 3 * x, source + 3 * x, 3);
+    for (int x = 1; x < w; x += 2) CopyPixel(row + 3 * x, source + 3 * x);
   }
 }
 
@@ -179,12 +172,12 @@ void ApplyRipple(TBitmap& picture, int value, int type) {
   if (value <= 0) return;
   // Source rows run upward and write only into themselves and the rows below,
   // so every pixel is read before a write reaches it.
-  const std::vector<uint8_t*> rows = Rows(picture);
+  const std::vector<uint8_t*> rows = RowPointers(picture);
   for (int y = h - 1 - value; y >= 1; --y) {
     if (type == 2) EffectRandom::srand(static_cast<uint32_t>(std::time(nullptr)));
     TRippleOffset offset(value, type);
     for (int x = 0; x < w; ++x) {
-      if (offset.Value()) std::memcpy(rows[y + offset.Value()] + 3 * x, rows[y] + 3 * x, 3);
+      if (offset.Value()) CopyPixel(rows[y + offset.Value()] + 3 * x, rows[y] + 3 * x);
       offset.Advance();
     }
   }

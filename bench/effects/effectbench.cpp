@@ -32,8 +32,8 @@ int RegisterEffect(const char* name, std::function<void(TBitmap&)> effect) {
       effect(picture);
     }
     double megapixels = source.Width() * static_cast<double>(source.Height()) / 1e6;
-    state.counters["ms/MP"] = benchmark::Counter(megapixels / 1000.0, benchmark::Counter::kIsIterationInvariantRate |
-                                                                          benchmark::Counter::kInvert);
+    state.counters["ms/MP"] = benchmark::Counter(
+        megapixels / 1000.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   })->Unit(benchmark::kMillisecond);
   return 0;
 }

@@ -1,49 +1,20 @@
 // Colour-model effects: the HSV and HLS conversions, the HLS step tables,
 // HLS, colour tone and automatic colour enhancement.
-#include <gtest/gtest.h>
+#include "effects/colormodel.h"
 
-#include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <utility>
-#include <vector>
 
-#include "effects/colormodel.h"
-#include "tests/support/testsupport.h"
+#include "tests/effects/effecttest.h"
 
 namespace {
-
-// A picture one row high holding the colours (0x00BBGGRR) left to right.
-std::unique_ptr<TBitmap> Row(const std::vector<TColor>& colors) {
-  auto b = std::make_unique<TBitmap>();
-  b->SetPixelFormat(pf24bit);
-  b->SetSize(static_cast<int>(colors.size()), 1);
-  for (size_t x = 0; x < colors.size(); ++x) b->Canvas()->SetPixel(static_cast<int>(x), 0, colors[x]);
-  return b;
-}
-
-// All greys, then colours spread over the whole cube.
-std::vector<TColor> SampleColors() {
-  std::vector<TColor> colors;
-  for (int g = 0; g < 256; ++g) colors.push_back(RGB(g, g, g));
-  for (TColor c = 0; c < 0x1000000; c += 7919) colors.push_back(c);
-  return colors;
-}
 
 TColor ToColor(RGBTRIPLE c) { return RGB(c.rgbtRed, c.rgbtGreen, c.rgbtBlue); }
 RGBTRIPLE ToTriple(TColor c) { return {GetBValue(c), GetGValue(c), GetRValue(c)}; }
 
-// Every channel of after equals that of before or is one less.
-bool AtMostOneBelow(TColor before, TColor after) {
-  int d[3] = {GetRValue(before) - GetRValue(after), GetGValue(before) - GetGValue(after),
-              GetBValue(before) - GetBValue(after)};
-  return std::all_of(d, d + 3, [](int x) { return x == 0 || x == 1; });
-}
-
-// Colour tone of one pixel evaluated straight from its channels (the effect
-// works from a table by luminance).
+// Colour tone of one pixel straight from its channels (the effect works
+// from a table by luminance).
 TColor DirectTone(TColor pixel, int tone) {
   double hue = 0, tr = tone & 0xFF, tg = (tone >> 8) & 0xFF, tb = (tone >> 16) & 0xFF;
   double tmx = std::max({tr, tg, tb}), tmn = std::min({tr, tg, tb}), d = tmx / 255 - tmn / 255;
@@ -74,18 +45,23 @@ TColor DirectTone(TColor pixel, int tone) {
   return ToColor(MakeRGBColor(rgb[0], rgb[1], rgb[2]));
 }
 
+TColor HLSOf(TColor color, int hue, int lightness, int saturation) {
+  auto b = MakeColorBitmap(1, {color});
+  ApplyHLS(*b, hue, lightness, saturation);
+  return PixelAt(*b, 0, 0);
+}
+
+}  // namespace
+
 TEST(ColorModelConversions, KnownColoursAndBoundaries) {
   EXPECT_EQ(ToColor(MakeRGBColor(1.5, 0.5, -0.2)), RGB(255, 127, 0));
   // Colour, then h, s, v; red is tested first for the maximum.
-  const std::pair<TColor, std::vector<double>> cases[] = {
-      {RGB(90, 90, 90), {0, 0, 90 / 255.0}}, {RGB(0, 255, 0), {1 / 3.0, 1, 1}},
-      {RGB(0, 0, 255), {2 / 3.0, 1, 1}},     {RGB(255, 0, 255), {5 / 6.0, 1, 1}},
-      {RGB(255, 255, 0), {1 / 6.0, 1, 1}},   {RGB(200, 100, 50), {1 / 18.0, 0.75, 200 / 255.0}}};
-  for (const auto& [color, hsv] : cases) {
+  for (auto [color, hsv] : {std::pair{RGB(90, 90, 90), std::array{0.0, 0.0, 90 / 255.0}},
+                            {RGB(255, 255, 0), {1 / 6.0, 1, 1}},
+                            {RGB(200, 100, 50), {1 / 18.0, 0.75, 200 / 255.0}}}) {
     double h, s, v;
     ConvertRGBToHSV(ToTriple(color), h, s, v);
-    EXPECT_TRUE(std::abs(h - hsv[0]) < 1e-12 && std::abs(s - hsv[1]) < 1e-12 && std::abs(v - hsv[2]) < 1e-12)
-        << std::hex << color;
+    EXPECT_TRUE(std::abs(h - hsv[0]) < 1e-12 && std::abs(s - hsv[1]) < 1e-12 && std::abs(v - hsv[2]) < 1e-12);
   }
   // Grey below FLT_EPSILON; at it the (1 - s) channel truncates to 254.
   EXPECT_EQ(ToColor(ConvertHSVToRGB(0.5, std::nextafter(double(FLT_EPSILON), 0.0), 1)), RGB(255, 255, 255));
@@ -102,46 +78,40 @@ TEST(ColorModelConversions, KnownColoursAndBoundaries) {
 TEST(ColorModelConversions, RoundTripsLoseOnlyTheTruncations) {
   // HSV there and back, and HLS with zero steps (indices 15, 10, 10): a
   // channel drops by one where the conversion's products fall just below it.
-  std::vector<TColor> colors = SampleColors();
-  auto row = Row(colors);
-  ApplyHLS(*row, 15, 10, 10);
-  for (size_t i = 0; i < colors.size(); ++i) {
+  auto before = MakeNoiseBitmap(64, 32, 3), after = MakeNoiseBitmap(64, 32, 3);
+  ApplyHLS(*after, 15, 10, 10);
+  auto atMostOneBelow = [](TColor before, TColor after) {
+    for (int shift : {0, 8, 16}) {
+      const int drop = ((before >> shift) & 0xFF) - ((after >> shift) & 0xFF);
+      if (drop != 0 && drop != 1) return false;
+    }
+    return true;
+  };
+  for (int i = 0; i < 64 * 32; ++i) {
+    const TColor color = PixelAt(*before, i % 64, i / 64);
     double h, s, v;
-    ConvertRGBToHSV(ToTriple(colors[i]), h, s, v);
-    ASSERT_TRUE(AtMostOneBelow(colors[i], ToColor(ConvertHSVToRGB(h, s, v)))) << std::hex << colors[i];
-    ASSERT_TRUE(AtMostOneBelow(colors[i], PixelAt(*row, static_cast<int>(i), 0))) << std::hex << colors[i];
+    ConvertRGBToHSV(ToTriple(color), h, s, v);
+    ASSERT_TRUE(atMostOneBelow(color, ToColor(ConvertHSVToRGB(h, s, v)))) << std::hex << color;
+    ASSERT_TRUE(atMostOneBelow(color, PixelAt(*after, i % 64, i / 64))) << std::hex << color;
   }
   // 33 * (1/255) * 255 and 33 * (1/510) * 2 * 255 fall just below 33.
-  auto dark = Row({RGB(32, 32, 32), RGB(33, 33, 33), RGB(0, 0, 33)});
-  ApplyHLS(*dark, 15, 10, 10);
-  EXPECT_EQ(PixelAt(*dark, 0, 0), RGB(32, 32, 32));
-  EXPECT_EQ(PixelAt(*dark, 1, 0), RGB(32, 32, 32));
-  EXPECT_EQ(PixelAt(*dark, 2, 0), RGB(0, 0, 32));
-  double h, s, v;
-  ConvertRGBToHSV(ToTriple(RGB(0, 0, 33)), h, s, v);
-  EXPECT_EQ(ToColor(ConvertHSVToRGB(h, s, v)), RGB(0, 0, 32));
+  EXPECT_EQ(HLSOf(RGB(32, 32, 32), 15, 10, 10), RGB(32, 32, 32));
+  EXPECT_EQ(HLSOf(RGB(33, 33, 33), 15, 10, 10), RGB(32, 32, 32));
+  EXPECT_EQ(HLSOf(RGB(0, 0, 33), 15, 10, 10), RGB(0, 0, 32));
 }
 
 TEST(ApplyHLS, StepTablesAndWorkedExamples) {
-  for (int i = 0; i < 31; ++i) EXPECT_EQ(HLSHueSteps[i], -150 + 10 * i);
-  for (int i = 0; i < 21; ++i) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%.1f", (i - 10) / 10.0);
-    EXPECT_EQ(HLSLightnessSteps[i], std::strtod(text, nullptr)) << text;
-    EXPECT_EQ(HLSSaturationSteps[i], HLSLightnessSteps[i]);
-  }
-  auto expect = [](TColor color, int hue, int light, int sat, TColor result) {
-    auto b = Row({color});
-    ApplyHLS(*b, hue, light, sat);
-    EXPECT_EQ(PixelAt(*b, 0, 0), result) << std::hex << color << std::dec << " " << hue << " " << light;
-  };
-  expect(RGB(255, 0, 255), 30, 10, 10, RGB(255, 0, 0));      // hue 300 + 150 stays 360, which is hue 0
-  expect(RGB(255, 0, 0), 27, 10, 10, RGB(0, 255, 0));        // +120 degrees
-  expect(RGB(255, 0, 0), 0, 10, 10, RGB(255, 0, 0));         // hue 0 - 150 stays 0
-  expect(RGB(201, 100, 50), 15, 10, 0, RGB(125, 125, 125));  // grey at lightness 251 / 510
-  expect(RGB(201, 100, 50), 15, 0, 10, RGB(0, 0, 0));
+  // The steps are the doubles nearest their one-decimal values.
+  EXPECT_EQ(HLSHueSteps[29], 140);
+  EXPECT_EQ(HLSLightnessSteps[13], 0.3);
+  EXPECT_EQ(HLSSaturationSteps[3], -0.7);
+  EXPECT_EQ(HLSOf(RGB(255, 0, 255), 30, 10, 10), RGB(255, 0, 0));      // hue 300 + 150 stays 360, hue 0
+  EXPECT_EQ(HLSOf(RGB(255, 0, 0), 27, 10, 10), RGB(0, 255, 0));        // +120 degrees
+  EXPECT_EQ(HLSOf(RGB(255, 0, 0), 0, 10, 10), RGB(255, 0, 0));         // hue 0 - 150 stays 0
+  EXPECT_EQ(HLSOf(RGB(201, 100, 50), 15, 10, 0), RGB(125, 125, 125));  // grey at lightness 251 / 510
+  EXPECT_EQ(HLSOf(RGB(201, 100, 50), 15, 0, 10), RGB(0, 0, 0));
   // Lightness 1 gives m2 = (1 + S') - S', which for this S' rounds just below 1.
-  expect(RGB(201, 100, 50), 15, 20, 10, RGB(254, 255, 255));
+  EXPECT_EQ(HLSOf(RGB(201, 100, 50), 15, 20, 10), RGB(254, 255, 255));
   // Indices outside the tables are limited to them.
   auto limited = MakeTestBitmap(16, 16), inRange = MakeTestBitmap(16, 16);
   ApplyHLS(*limited, -5, 99, 21);
@@ -151,84 +121,62 @@ TEST(ApplyHLS, StepTablesAndWorkedExamples) {
 
 TEST(ApplyColorTone, WorkedExamplesAndTheTableAgainstDirectEvaluation) {
   // Luminance 128 spreads into c = (146, 128, 111): L = 0.5039, S' = 0.2075,
-  // so m2 = 154.75 / 255 and m1 = 102.25 / 255.
+  // so m2 = 154.75 / 255 and m1 = 102.25 / 255. Black and white stay.
   const TColor tones[][2] = {{0x808080, RGB(154, 102, 102)},
                              {0x0000FF, RGB(154, 102, 102)},
                              {0x00FF00, RGB(102, 154, 102)},
                              {0xFF0000, RGB(102, 102, 154)}};
   for (auto [tone, tinted] : tones) {
-    auto b = Row({RGB(0, 0, 0), RGB(255, 255, 255), RGB(128, 128, 128), RGB(110, 140, 120)});
+    auto b = MakeColorBitmap(4, {clBlack, clWhite, RGB(128, 128, 128), RGB(110, 140, 120)});
     ApplyColorTone(*b, static_cast<int>(tone));
-    EXPECT_EQ(PixelAt(*b, 0, 0), RGB(0, 0, 0));
-    EXPECT_EQ(PixelAt(*b, 1, 0), RGB(255, 255, 255));
-    EXPECT_EQ(PixelAt(*b, 2, 0), tinted);
-    EXPECT_EQ(PixelAt(*b, 3, 0), tinted);
+    EXPECT_TRUE(SameColors(*b, *MakeColorBitmap(4, {clBlack, clWhite, tinted, tinted}))) << std::hex << tone;
   }
-  std::vector<TColor> colors = SampleColors();
-  for (int tone : {0x808080, 0x3399CC, 0x10F0E0, 0xE010F0, 0x00FF01}) {
-    auto row = Row(colors);
-    ApplyColorTone(*row, tone);
-    for (size_t i = 0; i < colors.size(); ++i)
-      ASSERT_EQ(PixelAt(*row, static_cast<int>(i), 0), DirectTone(colors[i], tone)) << tone << " " << i;
+  // Hues from the green, the blue and (below 0, wrapped) the red maximum.
+  for (int tone : {0x10F0E0, 0x3399CC, 0xE010F0}) {
+    auto picture = MakeNoiseBitmap(16, 16, tone), before = MakeNoiseBitmap(16, 16, tone);
+    ApplyColorTone(*picture, tone);
+    for (int i = 0; i < 256; ++i)
+      ASSERT_EQ(PixelAt(*picture, i % 16, i / 16), DirectTone(PixelAt(*before, i % 16, i / 16), tone)) << i;
   }
 }
 
 TEST(ApplyAutoColor, StretchesIntensityAndKeepsGreys) {
-  std::vector<TColor> colors = SampleColors(), greys(colors.begin(), colors.begin() + 256);
-  auto row = Row(greys), greysBefore = Row(greys);
-  ApplyAutoColor(*row);
-  EXPECT_TRUE(SameColors(*row, *greysBefore));
+  std::vector<TColor> greys;
+  for (int g = 0; g < 256; g += 5) greys.push_back(RGB(g, g, g));
+  auto grey = MakeColorBitmap(static_cast<int>(greys.size()), greys);
+  ApplyAutoColor(*grey);
+  EXPECT_TRUE(SameColors(*grey, *MakeColorBitmap(static_cast<int>(greys.size()), greys)));
   // Intensities (max - min) 255, 100 and 127 stretch to 255, 0 and 27 / 155 of 255.
-  auto b = Row({RGB(255, 0, 0), RGB(200, 100, 100), RGB(255, 128, 128)});
+  auto b = MakeColorBitmap(3, {RGB(255, 0, 0), RGB(200, 100, 100), RGB(255, 128, 128)});
   ApplyAutoColor(*b);
-  EXPECT_EQ(PixelAt(*b, 0, 0), RGB(255, 0, 0));
-  EXPECT_EQ(PixelAt(*b, 1, 0), RGB(200, 200, 200));
-  EXPECT_EQ(PixelAt(*b, 2, 0), RGB(255, 211, 211));
-  // Against both passes evaluated pixel by pixel with the conversions.
-  auto picture = Row(colors);
+  EXPECT_TRUE(SameColors(*b, *MakeColorBitmap(3, {RGB(255, 0, 0), RGB(200, 200, 200), RGB(255, 211, 211)})));
+
+  // Against both passes evaluated pixel by pixel with the conversions, on
+  // pairs of colours that differ only in their grey part.
+  std::vector<TColor> colors;
+  for (uint32_t i = 0; i < 128; ++i) {
+    colors.push_back((i * 2654435761u) & 0xDFDFDF);
+    colors.push_back(colors.back() + 0x202020);
+  }
+  auto picture = MakeColorBitmap(16, colors);
   ApplyAutoColor(*picture);
-  auto reducedHSV = [](TColor pixel, int& k, double& h, double& s, double& v) {
-    TColor c = 0xFFFFFF - pixel;
+  auto reducedHSV = [&](int i, int& k, double& h, double& s, double& v) {
+    TColor c = 0xFFFFFF - colors[i];
     k = std::min({GetRValue(c), GetGValue(c), GetBValue(c)});
     ConvertRGBToHSV(ToTriple(c - k * 0x010101), h, s, v);
   };
   double maxV = 0, minV = 1, h, s, v;
   int k;
-  for (TColor c : colors) {
-    reducedHSV(c, k, h, s, v);
+  for (int i = 0; i < 256; ++i) {
+    reducedHSV(i, k, h, s, v);
     maxV = std::max(maxV, v);
     minV = std::min(minV, v);
   }
-  for (size_t i = 0; i < colors.size(); ++i) {
-    reducedHSV(colors[i], k, h, s, v);
+  for (int i = 0; i < 256; ++i) {
+    reducedHSV(i, k, h, s, v);
     RGBTRIPLE t = ConvertHSVToRGB(h, s, (v - minV) / (maxV - minV));
-    ASSERT_EQ(PixelAt(*picture, static_cast<int>(i), 0),
+    ASSERT_EQ(PixelAt(*picture, i % 16, i / 16),
               RGB(255 - std::min(t.rgbtRed + k, 255), 255 - std::min(t.rgbtGreen + k, 255),
                   255 - std::min(t.rgbtBlue + k, 255)));
   }
 }
-
-TEST(ColorModelEffects, EmptyAndThinPictures) {
-  const std::pair<int, int> sizes[] = {{0, 5}, {5, 0}, {1, 1}, {1, 9}, {9, 1}};
-  for (auto [w, h] : sizes) {
-    auto original = MakeTestBitmap(w, h), tone = MakeTestBitmap(w, h), hls = MakeTestBitmap(w, h),
-         autoColor = MakeTestBitmap(w, h);
-    ApplyColorTone(*tone, 0x808080);
-    ApplyHLS(*hls, 20, 13, 8);
-    ApplyAutoColor(*autoColor);
-    EXPECT_TRUE(autoColor->Width() == w && autoColor->Height() == h);
-    for (int y = 0; y < h; ++y)  // tone and HLS treat every pixel on its own
-      for (int x = 0; x < w; ++x) {
-        EXPECT_EQ(PixelAt(*tone, x, y), DirectTone(PixelAt(*original, x, y), 0x808080));
-        auto one = Row({PixelAt(*original, x, y)});
-        ApplyHLS(*one, 20, 13, 8);
-        EXPECT_EQ(PixelAt(*hls, x, y), PixelAt(*one, 0, 0));
-      }
-  }
-  // A single pixel has one intensity, so automatic colour only round-trips it.
-  auto one = Row({RGB(0, 0, 255)});
-  ApplyAutoColor(*one);
-  EXPECT_EQ(PixelAt(*one, 0, 0), RGB(0, 0, 255));
-}
-
-}  // namespace

@@ -1,51 +1,17 @@
 // Tile and displacement remaps. The expected tables were worked out by hand
-// or with an independent calculator from the effects' definitions. On a
-// MakeTestBitmap picture (blue = x, green = y) a moved pixel names its
-// source.
-#include <gtest/gtest.h>
+// or with an independent calculator from the effects' definitions.
+#include "effects/tile.h"
 
-#include <algorithm>
 #include <climits>
 #include <ctime>
-#include <functional>
-#include <string>
-#include <tuple>
-#include <utility>
 
 #include "effects/random.h"
 #include "effects/resample.h"
-#include "effects/tile.h"
-#include "tests/support/testsupport.h"
+#include "tests/effects/effecttest.h"
 
 namespace {
 
-// Rows separated by newlines, pixels by blanks, each pixel its blue and
-// green bytes joined by a comma.
-std::string Table(TBitmap& picture) {
-  std::string text;
-  for (int y = 0; y < picture.Height(); ++y)
-    for (int x = 0; x < picture.Width(); ++x) {
-      const uint8_t* p = picture.ScanLine(y) + 3 * x;
-      text += (x ? " " : (y ? "\n" : "")) + std::to_string(p[0]) + "," + std::to_string(p[1]);
-    }
-  return text;
-}
-
-// The blue bytes of row 0 separated by blanks.
-std::string BlueRow(TBitmap& picture) {
-  std::string text;
-  for (int x = 0; x < picture.Width(); ++x)
-    text += (x ? " " : "") + std::to_string(picture.ScanLine(0)[3 * x]);
-  return text;
-}
-
-bool Unchanged(int width, int height, const std::function<void(TBitmap&)>& effect) {
-  auto picture = MakeTestBitmap(width, height);
-  effect(*picture);
-  return SameColors(*picture, *MakeTestBitmap(width, height));
-}
-
-bool SameResult(const std::function<void(TBitmap&)>& a, const std::function<void(TBitmap&)>& b) {
+bool SameResult(const Effect& a, const Effect& b) {
   auto first = MakeTestBitmap(9, 7), second = MakeTestBitmap(9, 7);
   a(*first);
   b(*second);
@@ -55,20 +21,17 @@ bool SameResult(const std::function<void(TBitmap&)>& a, const std::function<void
 }  // namespace
 
 TEST(TileDisplacementRemaps, Glasstile) {
-  auto four = MakeTestBitmap(12, 1);
-  ApplyGlasstile(*four, 4, 2);
-  EXPECT_EQ(BlueRow(*four), "0 2 0 2 4 6 4 6 8 10 8 10");
-  auto five = MakeTestBitmap(10, 1);
-  ApplyGlasstile(*five, 5, 2);
-  EXPECT_EQ(BlueRow(*five), "0 2 0 1 3 5 7 4 6 8");  // -1 clamps to 0
-  // Rows run the same sequence with the tile height.
-  auto rows = MakeTestBitmap(1, 8);
-  ApplyGlasstile(*rows, 2, 4);
-  EXPECT_EQ(Table(*rows), "0,0\n0,2\n0,0\n0,2\n0,4\n0,6\n0,4\n0,6");
+  // Tile 4: 0, 2, 0, 2, 4, 6, ...; tile 5: 0, 2, 0, 1, 3, 5, 7, 4, 6, 8
+  // (-1 clamps to 0). Rows run the same sequence with the tile height.
+  EXPECT_EQ(SourcesAfter(12, 1, [](TBitmap& b) { ApplyGlasstile(b, 4, 2); }),
+            "0,0 2,0 0,0 2,0 4,0 6,0 4,0 6,0 8,0 10,0 8,0 10,0");
+  EXPECT_EQ(SourcesAfter(10, 1, [](TBitmap& b) { ApplyGlasstile(b, 5, 2); }),
+            "0,0 2,0 0,0 1,0 3,0 5,0 7,0 4,0 6,0 8,0");
+  EXPECT_EQ(SourcesAfter(1, 8, [](TBitmap& b) { ApplyGlasstile(b, 2, 4); }),
+            "0,0\n0,2\n0,0\n0,2\n0,4\n0,6\n0,4\n0,6");
   // A tile at least twice the picture: half scale, then the last index.
-  auto big = MakeTestBitmap(6, 3);
-  ApplyGlasstile(*big, 100, 100);
-  EXPECT_EQ(Table(*big), "0,0 2,0 4,0 5,0 5,0 5,0\n0,2 2,2 4,2 5,2 5,2 5,2\n0,2 2,2 4,2 5,2 5,2 5,2");
+  EXPECT_EQ(SourcesAfter(6, 3, [](TBitmap& b) { ApplyGlasstile(b, 100, 100); }),
+            "0,0 2,0 4,0 5,0 5,0 5,0\n0,2 2,2 4,2 5,2 5,2 5,2\n0,2 2,2 4,2 5,2 5,2 5,2");
 }
 
 TEST(TileDisplacementRemaps, Tile) {
@@ -77,24 +40,18 @@ TEST(TileDisplacementRemaps, Tile) {
   ApplyTile(*once, 1);
   StretchBicubic(*smoothed, *MakeTestBitmap(9, 7));
   EXPECT_TRUE(SameColors(*once, *smoothed));
-
   // 13 x 11 in 2 x 2 tiles of 6 x 5; column 12 and row 10 keep the picture.
-  auto picture = MakeTestBitmap(13, 11);
+  auto picture = MakeTestBitmap(13, 11), tile = MakeTestBitmap(6, 5);
   ApplyTile(*picture, 2);
-  auto tile = MakeTestBitmap(6, 5);
   StretchBicubic(*tile, *MakeTestBitmap(13, 11));
-  for (int y = 0; y < 11; ++y)
-    for (int x = 0; x < 13; ++x) {
-      TColor expected = x == 12 || y == 10 ? RGB(x + y, y, x) : PixelAt(*tile, x % 6, y % 5);
-      ASSERT_EQ(PixelAt(*picture, x, y), expected) << x << "," << y;
-    }
-
+  for (int i = 0; i < 13 * 11; ++i) {
+    const int x = i % 13, y = i / 13;
+    ASSERT_EQ(PixelAt(*picture, x, y), x == 12 || y == 10 ? RGB(x + y, y, x) : PixelAt(*tile, x % 6, y % 5));
+  }
   // Tiles below 5 pixels, or no count, change nothing.
-  EXPECT_TRUE(Unchanged(24, 100, [](TBitmap& b) { ApplyTile(b, 5); }));
-  EXPECT_TRUE(Unchanged(100, 24, [](TBitmap& b) { ApplyTile(b, 5); }));
-  EXPECT_TRUE(Unchanged(4, 4, [](TBitmap& b) { ApplyTile(b, 1); }));
-  EXPECT_TRUE(Unchanged(30, 30, [](TBitmap& b) { ApplyTile(b, 0); }));
-  EXPECT_TRUE(Unchanged(30, 30, [](TBitmap& b) { ApplyTile(b, -2); }));
+  EXPECT_TRUE(LeavesUnchanged(24, 100, [](TBitmap& b) { ApplyTile(b, 5); }));
+  EXPECT_TRUE(LeavesUnchanged(100, 24, [](TBitmap& b) { ApplyTile(b, 5); }));
+  EXPECT_TRUE(LeavesUnchanged(30, 30, [](TBitmap& b) { ApplyTile(b, 0); }));
 }
 
 TEST(TileDisplacementRemaps, TileReflection) {
@@ -102,18 +59,18 @@ TEST(TileDisplacementRemaps, TileReflection) {
   // one row: pixel x takes 17 samples from columns x - 1 and x (x < 4) or x
   // alone; the sample in column x - 1 reads the value just written there.
   auto MakeRow = [] {
-    auto row = MakeTestBitmap(8, 1);
-    for (int x = 0; x < 8; ++x) row->Canvas()->SetPixel(x, 0, RGB(7, 200 - 20 * x, 10 * x + 5));
-    return row;
+    std::vector<TColor> colors;
+    for (int x = 0; x < 8; ++x) colors.push_back(RGB(7, 200 - 20 * x, 10 * x + 5));
+    return MakeColorBitmap(8, colors);
   };
   auto gentle = MakeRow();
   ApplyTileReflection(*gentle, 45, 200, 20);
-  EXPECT_EQ(Table(*gentle), "5,200 14,181 24,161 34,141 45,120 55,100 65,80 75,60");
+  EXPECT_EQ(PixelTable(*gentle, 2), "5,200 14,181 24,161 34,141 45,120 55,100 65,80 75,60");
   // Period 4 and curvature 40 (k = 40): samples meet the tangent's poles and
   // are clamped into the picture.
   auto steep = MakeRow();
   ApplyTileReflection(*steep, 45, 4, 40);
-  EXPECT_EQ(Table(*steep), "63,82 75,60 63,82 63,82 72,65 75,60 63,80 63,80");
+  EXPECT_EQ(PixelTable(*steep, 2), "63,82 75,60 63,82 63,82 72,65 75,60 63,80 63,80");
 
   // Arguments are limited: angle to 0..90, size to 2..200, curvature to
   // 0..40, and curvature 20 bends as 21.
@@ -123,73 +80,53 @@ TEST(TileDisplacementRemaps, TileReflection) {
   EXPECT_TRUE(SameResult(run(10, 6, 40), run(10, 6, 1000)));
   EXPECT_TRUE(SameResult(run(10, 6, 20), run(10, 6, 21)));
   EXPECT_FALSE(SameResult(run(10, 6, 20), run(10, 6, 19)));
-
-  // The mean of equal samples: a flat picture stays flat.
-  for (auto [a, s, c] : {std::tuple{0, 6, 16}, {30, 2, 40}, {90, 100, 0}}) {
-    auto flat = MakeTestBitmap(11, 9);
-    for (int y = 0; y < 9; ++y) std::fill_n(flat->ScanLine(y), 33, 90);
-    ApplyTileReflection(*flat, a, s, c);
-    for (int y = 0; y < 9; ++y)
-      for (int x = 0; x < 11; ++x) ASSERT_EQ(PixelAt(*flat, x, y), RGB(90, 90, 90));
-  }
 }
 
 TEST(TileDisplacementRemaps, Shake) {
   // Value 50 on an odd width: s = 3 = (7 - 1) / 2. Even rows move left, odd
   // rows right; the uncovered pixels keep theirs.
-  auto rows = MakeTestBitmap(7, 2);
-  ApplyShake(*rows, 50, 0);
-  EXPECT_EQ(Table(*rows), "3,0 4,0 5,0 6,0 4,0 5,0 6,0\n0,1 1,1 2,1 0,1 1,1 2,1 3,1");
+  EXPECT_EQ(SourcesAfter(7, 2, [](TBitmap& b) { ApplyShake(b, 50, 0); }),
+            "3,0 4,0 5,0 6,0 4,0 5,0 6,0\n0,1 1,1 2,1 0,1 1,1 2,1 3,1");
   // Columns: s = floor(0.4 * 7) = 2; even columns up, odd ones down.
-  auto columns = MakeTestBitmap(3, 7);
-  ApplyShake(*columns, 40, 1);
-  EXPECT_EQ(Table(*columns), "0,2 1,0 2,2\n0,3 1,1 2,3\n0,4 1,0 2,4\n0,5 1,1 2,5\n0,6 1,2 2,6\n"
-                             "0,5 1,3 2,5\n0,6 1,4 2,6");
+  EXPECT_EQ(SourcesAfter(3, 7, [](TBitmap& b) { ApplyShake(b, 40, 1); }),
+            "0,2 1,0 2,2\n0,3 1,1 2,3\n0,4 1,0 2,4\n0,5 1,1 2,5\n0,6 1,2 2,6\n0,5 1,3 2,5\n0,6 1,4 2,6");
   // 29 * 0.01 * 100 is 29 with 0.01 taken in extended precision (a double
   // product would floor to 28).
   auto exact = MakeTestBitmap(100, 1);
   ApplyShake(*exact, 29, 0);
   EXPECT_EQ(GetBValue(PixelAt(*exact, 0, 0)), 29);
-
   // A shift of 0, of more than half the side, or negative changes nothing.
-  EXPECT_TRUE(Unchanged(7, 4, [](TBitmap& b) { ApplyShake(b, 0, 0); }));
-  EXPECT_TRUE(Unchanged(5, 4, [](TBitmap& b) { ApplyShake(b, 10, 0); }));
-  EXPECT_TRUE(Unchanged(7, 4, [](TBitmap& b) { ApplyShake(b, 60, 0); }));
-  EXPECT_TRUE(Unchanged(7, 7, [](TBitmap& b) { ApplyShake(b, 60, 1); }));
-  EXPECT_TRUE(Unchanged(7, 7, [](TBitmap& b) { ApplyShake(b, -30, 1); }));
+  EXPECT_TRUE(LeavesUnchanged(7, 4, [](TBitmap& b) { ApplyShake(b, 0, 0); }));
+  EXPECT_TRUE(LeavesUnchanged(5, 4, [](TBitmap& b) { ApplyShake(b, 10, 0); }));
+  EXPECT_TRUE(LeavesUnchanged(7, 7, [](TBitmap& b) { ApplyShake(b, 60, 1); }));
+  EXPECT_TRUE(LeavesUnchanged(7, 7, [](TBitmap& b) { ApplyShake(b, -30, 1); }));
 }
 
 TEST(TileDisplacementRemaps, Ripple) {
   // Tooth, value 2: offsets 0, 1, 2, 0 along each source row 2, then 1.
-  auto tooth = MakeTestBitmap(4, 5);
-  ApplyRipple(*tooth, 2, 0);
-  EXPECT_EQ(Table(*tooth),
+  EXPECT_EQ(SourcesAfter(4, 5, [](TBitmap& b) { ApplyRipple(b, 2, 0); }),
             "0,0 1,0 2,0 3,0\n0,1 1,1 2,1 3,1\n0,2 1,1 2,2 3,2\n0,3 1,2 2,1 3,3\n0,4 1,4 2,2 3,4");
   // Triangle, value 2: offsets 0, 1, 2, 1, 0, 1, 2.
-  auto triangle = MakeTestBitmap(7, 6);
-  ApplyRipple(*triangle, 2, 1);
-  EXPECT_EQ(Table(*triangle), "0,0 1,0 2,0 3,0 4,0 5,0 6,0\n0,1 1,1 2,1 3,1 4,1 5,1 6,1\n"
-                              "0,2 1,1 2,2 3,1 4,2 5,1 6,2\n0,3 1,2 2,1 3,2 4,3 5,2 6,1\n"
-                              "0,4 1,3 2,2 3,3 4,4 5,3 6,2\n0,5 1,5 2,3 3,5 4,5 5,5 6,3");
+  EXPECT_EQ(SourcesAfter(7, 6, [](TBitmap& b) { ApplyRipple(b, 2, 1); }),
+            "0,0 1,0 2,0 3,0 4,0 5,0 6,0\n0,1 1,1 2,1 3,1 4,1 5,1 6,1\n0,2 1,1 2,2 3,1 4,2 5,1 6,2\n"
+            "0,3 1,2 2,1 3,2 4,3 5,2 6,1\n0,4 1,3 2,2 3,3 4,4 5,3 6,2\n0,5 1,5 2,3 3,5 4,5 5,5 6,3");
   // Type 3, value 9 limited to 5 div 2 = 2: lrand mod 2 for each of the ten
   // pixels of rows 2 and 1, continuing the sequence.
   ResetEffectRandomGenerators();
-  auto random = MakeTestBitmap(5, 5);
-  ApplyRipple(*random, 9, 3);
-  EXPECT_EQ(Table(*random), "0,0 1,0 2,0 3,0 4,0\n0,1 1,1 2,1 3,1 4,1\n0,2 1,1 2,2 3,2 4,2\n"
-                            "0,3 1,2 2,3 3,3 4,3\n0,4 1,4 2,4 3,4 4,4");
+  EXPECT_EQ(SourcesAfter(5, 5, [](TBitmap& b) { ApplyRipple(b, 9, 3); }),
+            "0,0 1,0 2,0 3,0 4,0\n0,1 1,1 2,1 3,1 4,1\n0,2 1,1 2,2 3,2 4,2\n0,3 1,2 2,3 3,3 4,3\n"
+            "0,4 1,4 2,4 3,4 4,4");
   EXPECT_EQ(EffectRandom::rand(), 31500);
-  // Values above half the height act as half the height.
-  EXPECT_TRUE(SameResult([](TBitmap& b) { ApplyRipple(b, 3, 0); },  // 7 div 2
-                         [](TBitmap& b) { ApplyRipple(b, 50, 0); }));
+  // Values above half the height act as half the height (7 div 2).
+  EXPECT_TRUE(
+      SameResult([](TBitmap& b) { ApplyRipple(b, 3, 0); }, [](TBitmap& b) { ApplyRipple(b, 50, 0); }));
 
   // Type 2 seeds from the clock at every row: with one source row (7 x 4,
   // value 2) it equals type 3 after that seed, and three rows draw no more
   // than one.
   std::time_t before = std::time(nullptr);
-  auto clocked = MakeTestBitmap(7, 4), seeded = MakeTestBitmap(7, 4);
+  auto clocked = MakeTestBitmap(7, 4), seeded = MakeTestBitmap(7, 4), rows = MakeTestBitmap(7, 6);
   ApplyRipple(*clocked, 2, 2);
-  auto rows = MakeTestBitmap(7, 6);
   ApplyRipple(*rows, 2, 2);
   int next = EffectRandom::lrand();
   if (std::time(nullptr) == before) {
@@ -203,35 +140,9 @@ TEST(TileDisplacementRemaps, Ripple) {
   // nothing.
   ResetEffectRandomGenerators();
   for (int type : {0, 1, 2, 3}) {
-    EXPECT_TRUE(Unchanged(6, 5, [type](TBitmap& b) { ApplyRipple(b, 0, type); }));
-    EXPECT_TRUE(Unchanged(6, 1, [type](TBitmap& b) { ApplyRipple(b, 20, type); }));
-    EXPECT_TRUE(Unchanged(6, 5, [type](TBitmap& b) { ApplyRipple(b, -4, type); }));
+    EXPECT_TRUE(LeavesUnchanged(6, 5, [type](TBitmap& b) { ApplyRipple(b, 0, type); }));
+    EXPECT_TRUE(LeavesUnchanged(6, 1, [type](TBitmap& b) { ApplyRipple(b, 20, type); }));
+    EXPECT_TRUE(LeavesUnchanged(6, 5, [type](TBitmap& b) { ApplyRipple(b, -4, type); }));
   }
   EXPECT_EQ(EffectRandom::rand(), 130);
-}
-
-TEST(TileDisplacementRemaps, TinyAndOddPictures) {
-  // 1 x 1, 1 x N and N x 1 pictures, empty ones, and arguments outside the
-  // dialogs' ranges: nothing is read or written outside the picture.
-  const std::pair<int, int> sizes[] = {{1, 1}, {1, 6}, {6, 1}, {0, 4}, {4, 0}};
-  const int extremes[] = {0, 1, 2, 3, 20, -3, INT_MAX, INT_MIN};
-  for (auto [w, h] : sizes) {
-    auto picture = MakeTestBitmap(w, h);
-    for (int v : extremes) {
-      ApplyGlasstile(*picture, v, v);
-      ApplyTile(*picture, v);
-      ApplyTileReflection(*picture, v, v, v);
-      ApplyTileReflection(*picture, 45, 2, v);
-      for (int d : {0, 1}) ApplyShake(*picture, v, d);
-      for (int t : {0, 1, 3}) ApplyRipple(*picture, v, t);
-    }
-    EXPECT_EQ(picture->Width(), w);
-  }
-  // A single pixel stays as it is.
-  auto single = MakeTestBitmap(1, 1, 77);
-  ApplyGlasstile(*single, 20, 20);
-  ApplyTileReflection(*single, 0, 6, 16);
-  ApplyShake(*single, 50, 1);
-  ApplyRipple(*single, 10, 0);
-  EXPECT_TRUE(SameColors(*single, *MakeTestBitmap(1, 1, 77)));
 }

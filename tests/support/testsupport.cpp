@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 
 TempDir::TempDir() {
   std::string pattern = std::filesystem::temp_directory_path().string() + "/brightmill-test-XXXXXX";
@@ -84,6 +85,30 @@ std::unique_ptr<TBitmap> MakeTestBitmap(int width, int height, int seed) {
       row[3 * x + 2] = static_cast<uint8_t>(x + y + seed);
     }
   }
+  return bitmap;
+}
+
+std::unique_ptr<TBitmap> MakeFlatBitmap(int width, int height, TColor color, TPixelFormat format) {
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetPixelFormat(format);
+  bitmap->SetSize(width, height);
+  bitmap->Canvas()->Brush.Color = color;
+  bitmap->Canvas()->FillRect(Rect(0, 0, width, height));
+  return bitmap;
+}
+
+std::unique_ptr<TBitmap> MakeColorBitmap(int width, const std::vector<TColor>& colors) {
+  const int height = static_cast<int>(colors.size()) / width;
+  auto bitmap = MakeTestBitmap(width, height);
+  for (int i = 0; i < width * height; ++i) bitmap->Canvas()->SetPixel(i % width, i / width, colors[i]);
+  return bitmap;
+}
+
+std::unique_ptr<TBitmap> MakeNoiseBitmap(int width, int height, unsigned seed) {
+  auto bitmap = MakeTestBitmap(width, height);
+  std::mt19937 random(seed);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < 3 * width; ++x) bitmap->ScanLine(y)[x] = static_cast<uint8_t>(random());
   return bitmap;
 }
 

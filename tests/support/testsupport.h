@@ -52,6 +52,12 @@ class ByteWriter {
 // A 24-bit picture whose every pixel differs from its neighbours: blue = x,
 // green = y, red = x + y (all taken as bytes), plus seed.
 std::unique_ptr<TBitmap> MakeTestBitmap(int width, int height, int seed = 0);
+// A picture of the given format filled with one colour (0x00BBGGRR).
+std::unique_ptr<TBitmap> MakeFlatBitmap(int width, int height, TColor color, TPixelFormat format = pf24bit);
+// A 24-bit picture `width` pixels wide holding the colours row by row.
+std::unique_ptr<TBitmap> MakeColorBitmap(int width, const std::vector<TColor>& colors);
+// A 24-bit picture of pseudo-random bytes, the same for the same seed.
+std::unique_ptr<TBitmap> MakeNoiseBitmap(int width, int height, unsigned seed);
 // The pixel at (x, y) as 0x00BBGGRR read from a bitmap of any format.
 TColor PixelAt(TBitmap& bitmap, int x, int y);
 // True when both bitmaps have the same size and the same colours everywhere.
