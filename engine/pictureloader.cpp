@@ -3,6 +3,7 @@
 #include "platform/icon.h"
 #include "platform/jpeg.h"
 #include "platform/metafile.h"
+#include "png/pngimage.h"
 
 bool TJobRecord::LoadPictureToBitmap(const std::string& path, TBitmap& bitmap) {
   if (SameText(ExtractFileExt(path), ".gif")) return LoadGifToBitmap(path, bitmap);
@@ -25,6 +26,8 @@ void DrawOnto(TGraphic& graphic, TBitmap& bitmap) {
 }  // namespace
 
 bool TJobRecord::LoadImageToBitmap(const std::string& path, TBitmap& bitmap) {
+  // Icons whose entries are stored as PNG find the codec through TPicture.
+  RegisterPngFormat();
   std::string ext = ExtractFileExt(path);
   try {
     if (SameText(ext, ".bmp")) {
@@ -53,8 +56,10 @@ bool TJobRecord::LoadImageToBitmap(const std::string& path, TBitmap& bitmap) {
       return true;
     }
     if (SameText(ext, ".png")) {
-      // PNG pictures are not read yet.
-      return false;
+      TPNGObject png;
+      png.LoadFromFile(path);
+      bitmap.Assign(&png);
+      return true;
     }
     if (SameText(ext, ".ico")) {
       TIcon icon;

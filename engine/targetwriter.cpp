@@ -3,6 +3,7 @@
 
 #include "engine/jobrecord.h"
 #include "platform/jpeg.h"
+#include "png/pngimage.h"
 
 namespace {
 const char* const kError = "Error";
@@ -41,7 +42,14 @@ std::string TJobRecord::SaveBitmapToTarget(TBitmap& bitmap, const std::string& t
     // reaches the disk.
     TMemoryStream encoded;
     if (SameText(TargetExtension, ".png")) {
-      return kError;  // PNG pictures are not written yet.
+      TPNGObject png;
+      png.InterlaceMethod = PngInterlace ? imAdam7 : imNone;
+      png.CompressionLevel = PngCompressionLevel;
+      png.Assign(&bitmap);
+      // clNone leaves the picture opaque (or with the bitmap's own
+      // transparency).
+      if (PngTransparentColor != clNone) png.SetTransparentColor(PngTransparentColor);
+      png.SaveToStream(encoded);
     } else if (SameText(TargetExtension, ".gif")) {
       return kError;  // GIF pictures are not written yet.
     } else if (SameText(TargetExtension, ".jpg") || SameText(TargetExtension, ".jpeg")) {

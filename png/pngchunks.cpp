@@ -1,0 +1,325 @@
+// The palette, transparency, gamma, physical size, time and text chunks.
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "png/pngcodec.h"
+#include "png/pnglang.h"
+
+using namespace pngcodec;
+
+namespace {
+// Longest text a zTXt chunk may inflate to; longer ones are dropped.
+constexpr size_t kMaxTextSize = size_t(8) << 20;
+
+bool InflateText(const uint8_t* data, size_t size, std::string& text) {
+  z_stream zs{};
+  if (inflateInit(&zs) != Z_OK) return false;
+  zs.next_in = const_cast<Bytef*>(data);
+  zs.avail_in = static_cast<uInt>(size);
+  uint8_t piece[16384];
+  int rc;
+  do {
+    zs.next_out = piece;
+    zs.avail_out = sizeof piece;
+    // Every call with input left and room for output makes progress; a
+    // stream that stops short or wants a dictionary fails.
+    rc = inflate(&zs, Z_NO_FLUSH);
+    text.append(reinterpret_cast<char*>(piece), sizeof piece - zs.avail_out);
+  } while (rc == Z_OK && text.size() <= kMaxTextSize);
+  inflateEnd(&zs);
+  if (rc == Z_STREAM_END && text.size() <= kMaxTextSize) return true;
+  text.clear();
+  return false;
+}
+
+bool DeflateText(const std::string& text, int level, std::vector<uint8_t>& out) {
+  z_stream zs{};
+  if (deflateInit(&zs, level) != Z_OK) return false;
+  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  zs.avail_in = static_cast<uInt>(text.size());
+  uint8_t piece[16384];
+  int rc;
+  do {
+    zs.next_out = piece;
+    zs.avail_out = sizeof piece;
+    rc = deflate(&zs, Z_FINISH);
+    out.insert(out.end(), piece, piece + (sizeof piece - zs.avail_out));
+  } while (rc == Z_OK);
+  deflateEnd(&zs);
+  return rc == Z_STREAM_END;
+}
+
+// The position of the zero byte that ends the keyword, or -1.
+int KeywordEnd(const std::vector<uint8_t>& data) {
+  auto zero = std::find(data.begin(), data.end(), 0);
+  return zero == data.end() ? -1 : static_cast<int>(zero - data.begin());
+}
+}  // namespace
+
+// --- PLTE -------------------------------------------------------------------------
+
+void TChunkPLTE::Assign(const TChunk& source) {
+  auto* other = dynamic_cast<const TChunkPLTE*>(&source);
+  if (!other) throw EPngError(pnglang::EPNGCannotAssignChunkText);
+  TChunk::Assign(source);
+  EntryCount = other->EntryCount;
+}
+
+void TChunkPLTE::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+  TChunk::LoadFromStream(stream, name, size);
+  if (size % 3 != 0 || size / 3 > 256) throw EPNGInvalidPalette(pnglang::EPNGInvalidPaletteText);
+  EntryCount = static_cast<int>(size / 3);
+  // Other pictures may carry a suggested palette; it is kept as it is.
+  if (GetHeader().HeaderData.ColorType != COLOR_PALETTE) return;
+  const auto& gamma = Owner().GammaLookup;
+  std::vector<PALETTEENTRY> entries(static_cast<size_t>(EntryCount));
+  for (size_t i = 0; i < entries.size(); ++i)
+    entries[i] = {gamma[Data[3 * i]], gamma[Data[3 * i + 1]], gamma[Data[3 * i + 2]], 0};
+  Owner().SetPalette(CreatePalette(entries.data(), EntryCount));
+}
+
+bool TChunkPLTE::SaveToStream(TStream& stream) {
+  TChunkIHDR& header = GetHeader();
+  if (header.HeaderData.ColorType != COLOR_PALETTE) return TChunk::SaveToStream(stream);
+  if (EntryCount == 0) EntryCount = header.PaletteSize;
+  std::vector<PALETTEENTRY> entries(static_cast<size_t>(EntryCount));
+  GetPaletteEntries(header.ImagePalette(), 0, static_cast<unsigned>(EntryCount), entries.data());
+  const auto& inverse = Owner().InverseGammaLookup;
+  ResizeData(static_cast<uint32_t>(3 * EntryCount));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    Data[3 * i] = inverse[entries[i].peRed];
+    Data[3 * i + 1] = inverse[entries[i].peGreen];
+    Data[3 * i + 2] = inverse[entries[i].peBlue];
+  }
+  SaveData(stream);
+  return true;
+}
+
+RGBQUAD TChunkPLTE::GetPaletteItem(int index) const {
+  if (index < 0 || index >= EntryCount) throw EPngError(pnglang::EPNGUnknownPalEntryText);
+  return GetHeader().ColorTable[static_cast<size_t>(index)];
+}
+
+// --- gAMA -------------------------------------------------------------------------
+
+TChunkgAMA::TChunkgAMA(TPNGObject& owner) : TChunk(owner) { SetValue(1); }
+
+void TChunkgAMA::Assign(const TChunk& source) {
+  auto* other = dynamic_cast<const TChunkgAMA*>(&source);
+  if (!other) throw EPngError(pnglang::EPNGCannotAssignChunkText);
+  SetValue(other->GetValue());
+}
+
+uint32_t TChunkgAMA::GetValue() const { return DataSize() == 4 ? GetU32(Data.data()) : 1; }
+
+void TChunkgAMA::SetValue(uint32_t value) {
+  ResizeData(4);
+  PutU32(Data.data(), value);
+}
+
+void TChunkgAMA::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+  TChunk::LoadFromStream(stream, name, size);
+  if (size != 4 || GetValue() == 0) return;
+  double exponent = 1.0 / (GetValue() / 100000.0 * 2.2);
+  auto& lookup = Owner().GammaLookup;
+  auto& inverse = Owner().InverseGammaLookup;
+  for (int i = 0; i < 256; ++i) {
+    auto g = static_cast<uint8_t>(std::nearbyint(std::pow(i / 255.0, exponent) * 255.0));
+    lookup[size_t(i)] = g;
+    inverse[g] = static_cast<uint8_t>(i);
+  }
+}
+
+// --- tRNS -------------------------------------------------------------------------
+
+void TChunktRNS::Assign(const TChunk& source) {
+  TChunk::Assign(source);
+  if (auto* other = dynamic_cast<const TChunktRNS*>(&source)) {
+    AlphaValues = other->AlphaValues;
+    OnOffTransparency = other->OnOffTransparency;
+  }
+}
+
+void TChunktRNS::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+  TChunk::LoadFromStream(stream, name, size);
+  if (size > 256) throw EPNGInvalidPalette(pnglang::EPNGInvalidPaletteText);
+  AlphaValues.fill(255);
+  std::copy(Data.begin(), Data.end(), AlphaValues.begin());
+  // Palette pictures whose alphas are all 0 or 255 are drawn with a mask;
+  // any other alpha asks for blending.
+  OnOffTransparency = GetHeader().HeaderData.ColorType != COLOR_PALETTE ||
+                      std::all_of(Data.begin(), Data.end(), [](uint8_t a) { return a == 0 || a == 255; });
+}
+
+bool TChunktRNS::SaveToStream(TStream& stream) {
+  std::copy_n(AlphaValues.begin(), Data.size(), Data.begin());
+  SaveData(stream);
+  return true;
+}
+
+// The colour the picture shows for its transparent sample: the byte the
+// bitmap holds for it (the high byte of 16-bit samples), through the grey
+// ramp or the gamma table.
+TColor TChunktRNS::GetTransparentColor() const {
+  const TChunkIHDR& header = GetHeader();
+  bool wide = header.HeaderData.BitDepth == 16;
+  switch (header.HeaderData.ColorType) {
+    case COLOR_GRAYSCALE: {
+      int sample = AlphaValues[wide ? 0 : 1];
+      if (header.HeaderData.BitDepth == 2) sample = (sample & 3) * 5;  // held as 4-bit
+      return QuadToColor(header.ColorTable[static_cast<size_t>(sample & ((1 << header.BitsPerPixel()) - 1))]);
+    }
+    case COLOR_RGB: {
+      const auto& gamma = Owner().GammaLookup;
+      int at = wide ? 0 : 1;
+      return RGB(gamma[AlphaValues[size_t(at)]], gamma[AlphaValues[size_t(at + 2)]],
+                 gamma[AlphaValues[size_t(at + 4)]]);
+    }
+    case COLOR_PALETTE:
+      for (size_t i = 0; i < Data.size(); ++i)
+        if (AlphaValues[i] == 0) return QuadToColor(header.ColorTable[i]);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+void TChunktRNS::SetTransparentColor(TColor color) {
+  const TChunkIHDR& header = GetHeader();
+  int depth = header.HeaderData.BitDepth;
+  AlphaValues.fill(0);
+  OnOffTransparency = true;
+  switch (header.HeaderData.ColorType) {
+    case COLOR_GRAYSCALE: {
+      // The sample as the encoder writes it (16-bit samples hold the value
+      // in their high byte).
+      int sample = depth >= 8 ? GetRValue(color) : (GetRValue(color) * ((1 << depth) - 1) + 127) / 255;
+      AlphaValues[depth == 16 ? 0 : 1] = static_cast<uint8_t>(sample);
+      ResizeData(2);
+      break;
+    }
+    case COLOR_RGB: {
+      int at = depth == 16 ? 0 : 1;
+      AlphaValues[size_t(at)] = GetRValue(color);
+      AlphaValues[size_t(at + 2)] = GetGValue(color);
+      AlphaValues[size_t(at + 4)] = GetBValue(color);
+      ResizeData(6);
+      break;
+    }
+    case COLOR_PALETTE: {
+      // The first entry of that colour becomes transparent; without one the
+      // picture keeps every entry opaque.
+      auto count = static_cast<int>(GetPaletteEntries(header.ImagePalette(), 0, 0, nullptr));
+      int index = 0;
+      while (index < count && QuadToColor(header.ColorTable[size_t(index)]) != color) ++index;
+      std::fill_n(AlphaValues.begin(), index, 255);
+      ResizeData(static_cast<uint32_t>(std::min(index + 1, count)));
+      break;
+    }
+    default:
+      break;
+  }
+  std::copy_n(AlphaValues.begin(), Data.size(), Data.begin());
+}
+
+// --- pHYs, tIME -----------------------------------------------------------------
+
+void TChunkpHYs::Assign(const TChunk& source) {
+  TChunk::Assign(source);
+  if (auto* other = dynamic_cast<const TChunkpHYs*>(&source)) {
+    DensityX = other->DensityX;
+    DensityY = other->DensityY;
+    DensityUnit = other->DensityUnit;
+  }
+}
+
+void TChunkpHYs::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+  TChunk::LoadFromStream(stream, name, size);
+  if (size != 9) return;
+  DensityX = GetU32(Data.data());
+  DensityY = GetU32(Data.data() + 4);
+  DensityUnit = static_cast<TUnitType>(Data[8]);
+}
+
+bool TChunkpHYs::SaveToStream(TStream& stream) {
+  ResizeData(9);
+  PutU32(Data.data(), DensityX);
+  PutU32(Data.data() + 4, DensityY);
+  Data[8] = DensityUnit;
+  SaveData(stream);
+  return true;
+}
+
+void TChunktIME::Assign(const TChunk& source) {
+  TChunk::Assign(source);
+  if (auto* other = dynamic_cast<const TChunktIME*>(&source)) {
+    Year = other->Year;
+    Month = other->Month, Day = other->Day;
+    Hour = other->Hour, Minute = other->Minute, Second = other->Second;
+  }
+}
+
+void TChunktIME::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+  TChunk::LoadFromStream(stream, name, size);
+  if (size != 7) return;
+  Year = static_cast<uint16_t>((Data[0] << 8) | Data[1]);
+  Month = Data[2], Day = Data[3], Hour = Data[4], Minute = Data[5], Second = Data[6];
+}
+
+bool TChunktIME::SaveToStream(TStream& stream) {
+  Data = {static_cast<uint8_t>(Year >> 8), static_cast<uint8_t>(Year), Month, Day, Hour, Minute, Second};
+  SaveData(stream);
+  return true;
+}
+
+// --- tEXt, zTXt -------------------------------------------------------------------
+
+void TChunktEXt::Assign(const TChunk& source) {
+  TChunk::Assign(source);
+  if (auto* other = dynamic_cast<const TChunktEXt*>(&source)) {
+    Keyword = other->Keyword;
+    Text = other->Text;
+  }
+}
+
+void TChunktEXt::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+  TChunk::LoadFromStream(stream, name, size);
+  Keyword.clear();
+  Text.clear();
+  int end = KeywordEnd(Data);
+  if (size < 3 || end < 0) return;
+  Keyword.assign(Data.begin(), Data.begin() + end);
+  Text.assign(Data.begin() + end + 1, Data.end());
+}
+
+bool TChunktEXt::SaveToStream(TStream& stream) {
+  Data.assign(Keyword.begin(), Keyword.end());
+  Data.push_back(0);
+  Data.insert(Data.end(), Text.begin(), Text.end());
+  SaveData(stream);
+  return true;
+}
+
+void TChunkzTXt::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+  TChunktEXt::LoadFromStream(stream, name, size);
+  int end = KeywordEnd(Data);
+  if (size < 4 || end < 0) return;
+  Text.clear();
+  size_t method = size_t(end) + 1;
+  if (method < Data.size() && Data[method] == 0)
+    InflateText(Data.data() + method + 1, Data.size() - method - 1, Text);
+}
+
+bool TChunkzTXt::SaveToStream(TStream& stream) {
+  if (Text.empty()) Text = " ";
+  std::vector<uint8_t> compressed;
+  if (!DeflateText(Text, Owner().CompressionLevel, compressed)) return false;
+  Data.assign(Keyword.begin(), Keyword.end());
+  Data.push_back(0);
+  Data.push_back(0);
+  Data.insert(Data.end(), compressed.begin(), compressed.end());
+  SaveData(stream);
+  return true;
+}

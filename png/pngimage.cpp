@@ -1,0 +1,800 @@
+// The chunk framing, the chunk list, the header chunk with the decoded
+// picture, and the picture class with its bitmap conversions.
+#include "png/pngimage.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "png/pngcodec.h"
+#include "png/pnglang.h"
+
+using namespace pngcodec;
+
+namespace {
+constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+
+template <class T>
+std::unique_ptr<TChunk> MakeChunk(TPNGObject& owner) {
+  return NewChunk<T>(owner);
+}
+
+// The chunk classes the reader knows, by name; any other name gives a plain
+// TChunk.
+std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const std::string& name, bool& known) {
+  static const std::pair<const char*, std::unique_ptr<TChunk> (*)(TPNGObject&)> registry[] = {
+      {TChunkIEND::ChunkName, MakeChunk<TChunkIEND>}, {TChunkIHDR::ChunkName, MakeChunk<TChunkIHDR>},
+      {TChunkIDAT::ChunkName, MakeChunk<TChunkIDAT>}, {TChunkPLTE::ChunkName, MakeChunk<TChunkPLTE>},
+      {TChunkgAMA::ChunkName, MakeChunk<TChunkgAMA>}, {TChunktRNS::ChunkName, MakeChunk<TChunktRNS>},
+      {TChunkpHYs::ChunkName, MakeChunk<TChunkpHYs>}, {TChunktIME::ChunkName, MakeChunk<TChunktIME>},
+      {TChunktEXt::ChunkName, MakeChunk<TChunktEXt>}, {TChunkzTXt::ChunkName, MakeChunk<TChunkzTXt>},
+  };
+  std::unique_ptr<TChunk> chunk;
+  known = false;
+  for (const auto& [chunkName, factory] : registry)
+    if (name == chunkName) {
+      chunk = factory(owner);
+      known = true;
+      break;
+    }
+  if (!chunk) chunk = std::make_unique<TChunk>(owner);
+  chunk->SetName(name);
+  return chunk;
+}
+
+// Bits per pixel of the bitmap that holds a picture of the kind.
+int DibBits(int colorType, int bitDepth) {
+  if (colorType == COLOR_RGB || colorType == COLOR_RGBALPHA) return 24;
+  if (bitDepth == 2) return 4;
+  return bitDepth == 16 ? 8 : bitDepth;
+}
+}  // namespace
+
+bool ValidColorTypeAndDepth(int colorType, int bitDepth) {
+  switch (colorType) {
+    case COLOR_GRAYSCALE:
+      return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
+    case COLOR_PALETTE:
+      return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
+    case COLOR_RGB:
+    case COLOR_GRAYSCALEALPHA:
+    case COLOR_RGBALPHA:
+      return bitDepth == 8 || bitDepth == 16;
+    default:
+      return false;
+  }
+}
+
+// --- Shared pieces -----------------------------------------------------------------
+
+namespace pngcodec {
+
+uint32_t ChunkCrc(const std::string& name, const uint8_t* data, size_t size) {
+  uLong crc = crc32(0, reinterpret_cast<const Bytef*>(name.data()), 4);
+  while (size > 0) {
+    auto piece = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
+    crc = crc32(crc, data, piece);
+    data += piece;
+    size -= piece;
+  }
+  return static_cast<uint32_t>(crc);
+}
+
+void ReadExact(TStream& stream, void* buffer, int64_t count) {
+  if (stream.Read(buffer, count) != count) throw EPngUnexpectedEnd(pnglang::EPNGUnexpectedEndText);
+}
+
+void CheckCrc(TStream& stream, uint32_t crc) {
+  uint8_t stored[4];
+  ReadExact(stream, stored, 4);
+  if (GetU32(stored) != crc) throw EPngInvalidCRC(pnglang::EPngInvalidCRCText);
+}
+
+void ReadChunkHeader(TStream& stream, uint32_t& length, std::string& name) {
+  uint8_t header[8];
+  ReadExact(stream, header, 8);
+  length = GetU32(header);
+  name.assign(reinterpret_cast<const char*>(header + 4), 4);
+  int64_t left = stream.Size() - stream.Position();
+  if (length > 0x7FFFFFFFu || int64_t(length) + 4 > left)
+    throw EPngUnexpectedEnd(pnglang::EPNGUnexpectedEndText);
+}
+
+void WriteChunk(TStream& stream, const std::string& name, const uint8_t* data, size_t size) {
+  uint8_t word[4];
+  PutU32(word, static_cast<uint32_t>(size));
+  stream.WriteBuffer(word, 4);
+  stream.WriteBuffer(name.data(), 4);
+  if (size > 0) stream.WriteBuffer(data, static_cast<int64_t>(size));
+  PutU32(word, ChunkCrc(name, data, size));
+  stream.WriteBuffer(word, 4);
+}
+
+void RaiseZlibError(int code) {
+  const char* names[] = {"incompatible version (-6)",
+                         "buffer error (-5)",
+                         "insufficient memory (-4)",
+                         "data error (-3)",
+                         "stream error (-2)",
+                         "file error (-1)",
+                         "(0)",
+                         "stream end (1)",
+                         "need dictionary (2)"};
+  std::string name = code >= -6 && code <= 2 ? names[code + 6] : "(" + std::to_string(code) + ")";
+  throw EPNGZLIBError(pnglang::EPNGZLIBErrorText + name);
+}
+
+int64_t BytesForPixels(int64_t pixels, int colorType, int bitDepth) {
+  switch (colorType) {
+    case COLOR_GRAYSCALE:
+    case COLOR_PALETTE:
+      return (pixels * bitDepth + 7) / 8;
+    case COLOR_RGB:
+      return pixels * bitDepth * 3 / 8;
+    case COLOR_GRAYSCALEALPHA:
+      return pixels * bitDepth * 2 / 8;
+    case COLOR_RGBALPHA:
+      return pixels * bitDepth * 4 / 8;
+    default:
+      return 0;
+  }
+}
+
+int PixelStride(int colorType, int bitDepth) {
+  switch (colorType) {
+    case COLOR_GRAYSCALE:
+      return bitDepth == 16 ? 2 : 1;
+    case COLOR_PALETTE:
+      return 1;
+    case COLOR_RGB:
+      return bitDepth * 3 / 8;
+    case COLOR_GRAYSCALEALPHA:
+      return bitDepth * 2 / 8;
+    case COLOR_RGBALPHA:
+      return bitDepth * 4 / 8;
+    default:
+      return 0;
+  }
+}
+
+HPALETTE MakeGrayscalePalette(const TPNGObject& owner, int bits) {
+  int n = 1 << bits;
+  std::vector<PALETTEENTRY> entries(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    uint8_t v = owner.GammaLookup[static_cast<size_t>((i * 255 + (n - 1) / 2) / (n - 1))];
+    entries[static_cast<size_t>(i)] = {v, v, v, 0};
+  }
+  return CreatePalette(entries.data(), n);
+}
+
+}  // namespace pngcodec
+
+// --- TChunk ---------------------------------------------------------------------
+
+int TChunk::GetIndex() const { return FOwner.Chunks().IndexOf(this); }
+
+TChunkIHDR& TChunk::GetHeader() const { return FOwner.Header(); }
+
+void TChunk::Assign(const TChunk& source) {
+  FName = source.FName;
+  Data = source.Data;
+}
+
+void TChunk::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+  ResizeData(size);
+  if (size > 0) ReadExact(stream, Data.data(), size);
+  CheckCrc(stream, ChunkCrc(name, Data.data(), Data.size()));
+}
+
+bool TChunk::SaveToStream(TStream& stream) {
+  SaveData(stream);
+  return true;
+}
+
+void TChunk::SaveData(TStream& stream) const { WriteChunk(stream, FName, Data.data(), Data.size()); }
+
+// --- TPNGList -------------------------------------------------------------------
+
+TChunk* TPNGList::Item(int index) const {
+  return index >= 0 && index < Count() ? FItems[static_cast<size_t>(index)].get() : nullptr;
+}
+
+int TPNGList::IndexOf(const TChunk* chunk) const {
+  for (int i = 0; i < Count(); ++i)
+    if (FItems[static_cast<size_t>(i)].get() == chunk) return i;
+  return -1;
+}
+
+TChunk* TPNGList::Append(std::unique_ptr<TChunk> chunk) { return InsertAt(Count(), std::move(chunk)); }
+
+TChunk* TPNGList::InsertAt(int index, std::unique_ptr<TChunk> chunk) {
+  TChunk* result = chunk.get();
+  FItems.insert(FItems.begin() + std::clamp(index, 0, Count()), std::move(chunk));
+  return result;
+}
+
+void TPNGList::RemoveChunk(TChunk* chunk) {
+  int index = IndexOf(chunk);
+  if (index >= 0) FItems.erase(FItems.begin() + index);
+}
+
+TChunk* TPNGList::Place(std::unique_ptr<TChunk> chunk) {
+  const std::string& name = chunk->Name();
+  auto indexOfName = [&](const char* wanted) {
+    for (int i = 0; i < Count(); ++i)
+      if (FItems[static_cast<size_t>(i)]->Name() == wanted) return i;
+    return -1;
+  };
+  bool creating = FOwner.Constructing();
+  bool critical = name == "IHDR" || name == "IDAT" || name == "PLTE" || name == "IEND";
+  bool single = name == "gAMA" || name == "tRNS" || name == "pHYs";
+  if ((critical && !creating) || (single && indexOfName(name.c_str()) >= 0))
+    throw EPngError(pnglang::EPNGCannotAddChunkText);
+  if (!creating && (indexOfName("IEND") < 0 || indexOfName("IHDR") < 0))
+    throw EPngError(pnglang::EPNGCannotAddInvalidImageText);
+  int afterHeader = indexOfName("IHDR") + 1;
+  if (name == "gAMA" || name == "pHYs" || name == "PLTE") return InsertAt(afterHeader, std::move(chunk));
+  if (name == "IEND") return InsertAt(Count(), std::move(chunk));
+  if (name == "IHDR") return InsertAt(0, std::move(chunk));
+  if (name == "tRNS") {
+    int palette = indexOfName("PLTE"), data = indexOfName("IDAT");
+    int at = palette >= 0 ? palette + 1 : data >= 0 ? data : afterHeader;
+    return InsertAt(at, std::move(chunk));
+  }
+  int end = indexOfName("IEND");
+  return InsertAt(end >= 0 ? end : Count(), std::move(chunk));
+}
+
+// --- TChunkIHDR -----------------------------------------------------------------
+
+struct TChunkIHDR::TBuffers {
+  std::unique_ptr<TDibSection> Image;
+  std::vector<uint8_t> Alpha, LowBytes;
+};
+
+TChunkIHDR::TChunkIHDR(TPNGObject& owner) : TChunk(owner), FImage(CreateDib(0, 0, 24)) {}
+
+TChunkIHDR::~TChunkIHDR() {
+  if (FPalette) DeleteObject(FPalette);
+}
+
+TChunkIHDR::TBuffers TChunkIHDR::MakeBuffers(int width, int height) const {
+  int bits = DibBits(HeaderData.ColorType, HeaderData.BitDepth);
+  bool alpha = HeaderData.ColorType == COLOR_GRAYSCALEALPHA || HeaderData.ColorType == COLOR_RGBALPHA;
+  bool lowBytes = HeaderData.BitDepth == 16;
+  int64_t stride = BytesPerScanLine(width, bits);
+  int64_t total = stride * height * (lowBytes ? 2 : 1) + (alpha ? int64_t(width) * height : 0);
+  if (width <= 0 || height <= 0 || total > MaxBitmapBytes) throw EPNGOutMemory(pnglang::EPNGOutMemoryText);
+  TBuffers buffers;
+  try {
+    buffers.Image.reset(CreateDib(width, height, bits));
+    if (alpha) buffers.Alpha.assign(static_cast<size_t>(width) * height, 0);
+    if (lowBytes) buffers.LowBytes.assign(static_cast<size_t>(stride * height), 0);
+  } catch (const std::bad_alloc&) {
+    throw EPNGOutMemory(pnglang::EPNGOutMemoryText);
+  } catch (const EOutOfMemory&) {
+    throw EPNGOutMemory(pnglang::EPNGOutMemoryText);
+  }
+  return buffers;
+}
+
+void TChunkIHDR::TakeBuffers(TBuffers& buffers) {
+  FImage = std::move(buffers.Image);
+  AlphaPlane = std::move(buffers.Alpha);
+  LowBytePlane = std::move(buffers.LowBytes);
+  if (!FDC) FDC.reset(CreateCompatibleDC());
+  SelectObject(FDC.get(), FImage.get());
+  HeaderData.Width = static_cast<uint32_t>(FImage->Width);
+  HeaderData.Height = static_cast<uint32_t>(FImage->Height);
+  ColorTableChanged();
+}
+
+void TChunkIHDR::PrepareImageData() {
+  TBuffers buffers = MakeBuffers(Width(), Height());
+  TakeBuffers(buffers);
+  ColorTable.fill(RGBQUAD{});
+  PaletteSize = 0;
+  HPALETTE palette = nullptr;
+  if (UsesPalette()) {
+    // Palette pictures show the halftone colours until their PLTE arrives.
+    if (HeaderData.ColorType == COLOR_PALETTE)
+      palette = CreateHalftonePalette();
+    else
+      palette = MakeGrayscalePalette(Owner(), BitsPerPixel());
+    ResizePalette(palette, 1u << BitsPerPixel());
+    PaletteSize = 1 << BitsPerPixel();
+  }
+  SetImagePalette(palette, true);
+}
+
+void TChunkIHDR::ResizeImage(int width, int height) {
+  TBuffers buffers = MakeBuffers(width, height);
+  int rows = std::min(height, Height());
+  size_t rowBytes = static_cast<size_t>(std::min(buffers.Image->Stride, RowStride()));
+  size_t alphaBytes = static_cast<size_t>(std::min(width, Width()));
+  for (int y = 0; y < rows; ++y) {
+    std::memcpy(buffers.Image->ScanLine(y), ImageRow(y), rowBytes);
+    if (!LowBytePlane.empty())
+      std::memcpy(buffers.LowBytes.data() + size_t(y) * buffers.Image->Stride, LowByteRow(y), rowBytes);
+    if (!AlphaPlane.empty()) std::memcpy(buffers.Alpha.data() + size_t(y) * width, AlphaRow(y), alphaBytes);
+  }
+  TakeBuffers(buffers);
+}
+
+void TChunkIHDR::SetImagePalette(HPALETTE palette, bool updateColors) {
+  if (palette && !UsesPalette()) {
+    DeleteObject(palette);
+    return;
+  }
+  if (palette && updateColors) {
+    size_t n = std::min<size_t>(palette->Entries.size(), ColorTable.size());
+    for (size_t i = 0; i < n; ++i) {
+      const PALETTEENTRY& e = palette->Entries[i];
+      ColorTable[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+    }
+    ColorTableChanged();
+  }
+  SelectPalette(FDC.get(), palette);
+  if (FPalette && FPalette != palette) DeleteObject(FPalette);
+  FPalette = palette;
+}
+
+void TChunkIHDR::ColorTableChanged() {
+  if (UsesPalette())
+    FImage->ColorTable.assign(ColorTable.begin(), ColorTable.begin() + (1 << BitsPerPixel()));
+  else
+    FImage->ColorTable.clear();
+}
+
+void TChunkIHDR::Assign(const TChunk& source) {
+  auto* other = dynamic_cast<const TChunkIHDR*>(&source);
+  if (!other) throw EPngError(pnglang::EPNGCannotAssignChunkText);
+  TChunk::Assign(source);
+  HeaderData = other->HeaderData;
+  PrepareImageData();
+  FImage->Bits = other->FImage->Bits;
+  AlphaPlane = other->AlphaPlane;
+  LowBytePlane = other->LowBytePlane;
+  ColorTable = other->ColorTable;
+  PaletteSize = other->PaletteSize;
+  ColorTableChanged();
+  if (other->FPalette) SetImagePalette(CopyPalette(other->FPalette), false);
+}
+
+void TChunkIHDR::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+  TChunk::LoadFromStream(stream, name, size);
+  if (DataSize() < 13) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  const uint8_t* d = Data.data();
+  HeaderData = {GetU32(d), GetU32(d + 4), d[8], d[9], d[10], d[11], d[12]};
+  if (HeaderData.Width >= 65536 || HeaderData.Height >= 65536)
+    throw EPNGSizeExceeds(pnglang::EPNGSizeExceedsText);
+  if (HeaderData.Width == 0 || HeaderData.Height == 0) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  if (HeaderData.CompressionMethod != 0) throw EPNGUnknownCompression(pnglang::EPNGUnknownCompressionText);
+  if (HeaderData.InterlaceMethod > 1) throw EPNGUnknownInterlace(pnglang::EPNGUnknownInterlaceText);
+  if (!ValidColorTypeAndDepth(HeaderData.ColorType, HeaderData.BitDepth))
+    throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(HeaderData.InterlaceMethod);
+  PrepareImageData();
+}
+
+bool TChunkIHDR::SaveToStream(TStream& stream) {
+  // 2-bit pictures are held as 4-bit bitmaps and written as 4-bit data; a
+  // grey sample v is held as v * 5, and so is the transparent one.
+  if (HeaderData.BitDepth == 2) {
+    HeaderData.BitDepth = 4;
+    auto* trns = Owner().Chunks().FindChunk<TChunktRNS>();
+    if (trns && HeaderData.ColorType == COLOR_GRAYSCALE && trns->DataSize() == 2 &&
+        trns->AlphaValues[0] == 0 && trns->AlphaValues[1] < 4)
+      trns->AlphaValues[1] = static_cast<uint8_t>(trns->AlphaValues[1] * 5);
+  }
+  ResizeData(13);
+  PutU32(Data.data(), HeaderData.Width);
+  PutU32(Data.data() + 4, HeaderData.Height);
+  Data[8] = HeaderData.BitDepth;
+  Data[9] = HeaderData.ColorType;
+  Data[10] = HeaderData.CompressionMethod;
+  Data[11] = HeaderData.FilterMethod;
+  Data[12] = Owner().InterlaceMethod;
+  SaveData(stream);
+  return true;
+}
+
+// --- TChunkIDAT -----------------------------------------------------------------
+
+void TChunkIDAT::LoadFromStream(TStream& stream, const std::string&, uint32_t size) {
+  DecodeImageData(Owner(), GetHeader(), stream, size);
+}
+
+bool TChunkIDAT::SaveToStream(TStream& stream) {
+  EncodeImageData(Owner(), GetHeader(), stream);
+  return true;
+}
+
+// --- TPNGObject -----------------------------------------------------------------
+
+TPNGObject::TPNGObject() : FChunks(*this) { InitializeGamma(); }
+
+TPNGObject::TPNGObject(int colorType, int bitDepth, int width, int height) : TPNGObject() {
+  if (!ValidColorTypeAndDepth(colorType, bitDepth) || width < 1 || height < 1 || width > 65535 ||
+      height > 65535)
+    throw EPNGInvalidSpec(pnglang::EInvalidSpec);
+  FConstructing = true;
+  FChunks.Add<TChunkIEND>();
+  TChunkIHDR* header = FChunks.Add<TChunkIHDR>();
+  header->HeaderData.Width = static_cast<uint32_t>(width);
+  header->HeaderData.Height = static_cast<uint32_t>(height);
+  header->HeaderData.BitDepth = static_cast<uint8_t>(bitDepth == 2 ? 4 : bitDepth);
+  header->HeaderData.ColorType = static_cast<uint8_t>(colorType);
+  header->PrepareImageData();
+  if (colorType == COLOR_PALETTE) FChunks.Add<TChunkPLTE>();
+  FChunks.Add<TChunkIDAT>();
+  FConstructing = false;
+}
+
+TPNGObject::~TPNGObject() = default;
+
+void TPNGObject::InitializeGamma() {
+  for (int i = 0; i < 256; ++i)
+    GammaLookup[size_t(i)] = InverseGammaLookup[size_t(i)] = static_cast<uint8_t>(i);
+}
+
+void TPNGObject::ClearChunks() {
+  InitializeGamma();
+  FChunks.Clear();
+}
+
+bool TPNGObject::HeaderPresent() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)) != nullptr; }
+
+TChunkIHDR& TPNGObject::Header() const {
+  auto* header = dynamic_cast<TChunkIHDR*>(FChunks.Item(0));
+  if (!header) throw EPNGHeaderNotPresent(pnglang::EPNGHeaderNotPresentText);
+  return *header;
+}
+
+int TPNGObject::Width() const { return HeaderPresent() ? Header().Width() : 0; }
+int TPNGObject::Height() const { return HeaderPresent() ? Header().Height() : 0; }
+
+void TPNGObject::Resize(int width, int height) {
+  if (width <= 0 || height <= 0) throw EPNGInvalidNewSize(pnglang::EInvalidNewSize);
+  Header().ResizeImage(width, height);
+  Changed();
+}
+
+uint8_t* TPNGObject::Scanline(int row) const { return Header().ImageRow(row); }
+
+uint8_t* TPNGObject::ExtraScanline(int row) const {
+  TChunkIHDR& header = Header();
+  return header.LowBytePlane.empty() ? nullptr : header.LowByteRow(row);
+}
+
+uint8_t* TPNGObject::AlphaScanline(int row) const {
+  TChunkIHDR& header = Header();
+  return header.AlphaPlane.empty() ? nullptr : header.AlphaRow(row);
+}
+
+HPALETTE TPNGObject::Palette() { return HeaderPresent() ? Header().ImagePalette() : nullptr; }
+
+void TPNGObject::SetPalette(HPALETTE palette) {
+  if (HeaderPresent())
+    Header().SetImagePalette(palette, true);
+  else if (palette)
+    DeleteObject(palette);
+}
+
+TPNGTransparencyMode TPNGObject::TransparencyMode() const {
+  if (!HeaderPresent()) return ptmNone;
+  auto* trns = FChunks.FindChunk<TChunktRNS>();
+  switch (Header().HeaderData.ColorType) {
+    case COLOR_GRAYSCALE:
+    case COLOR_RGB:
+      return trns ? ptmBit : ptmNone;
+    case COLOR_PALETTE:
+      if (!trns) return ptmNone;
+      return trns->OnOffTransparency ? ptmBit : ptmPartial;
+    default:
+      return ptmPartial;
+  }
+}
+
+TColor TPNGObject::TransparentColor() const {
+  auto* trns = FChunks.FindChunk<TChunktRNS>();
+  return trns ? trns->GetTransparentColor() : 0;
+}
+
+void TPNGObject::SetTransparentColor(TColor color) {
+  if (!HeaderPresent()) return;
+  switch (Header().HeaderData.ColorType) {
+    case COLOR_GRAYSCALEALPHA:
+    case COLOR_RGBALPHA:
+      throw EPNGCannotChangeTransparent(pnglang::EPNGCannotChangeTransparentText);
+    default: {
+      auto* trns = FChunks.FindChunk<TChunktRNS>();
+      if (!trns) trns = FChunks.Add<TChunktRNS>();
+      trns->SetTransparentColor(ColorToRGB(color));
+      Changed();
+    }
+  }
+}
+
+void TPNGObject::AddtEXt(const std::string& keyword, const std::string& text) {
+  TChunktEXt* chunk = FChunks.Add<TChunktEXt>();
+  chunk->Keyword = keyword;
+  chunk->Text = text;
+}
+
+void TPNGObject::AddzTXt(const std::string& keyword, const std::string& text) {
+  TChunkzTXt* chunk = FChunks.Add<TChunkzTXt>();
+  chunk->Keyword = keyword;
+  chunk->Text = text;
+}
+
+void TPNGObject::LoadFromStream(TStream& stream) {
+  ClearChunks();
+  uint8_t signature[8];
+  if (stream.Read(signature, 8) != 8 || std::memcmp(signature, kSignature, 8) != 0)
+    throw EPNGInvalidFileHeader(pnglang::EPNGInvalidFileHeaderText);
+  // A failure leaves the chunks read so far, the failing one included.
+  bool imageDataSeen = false;
+  for (;;) {
+    uint32_t length;
+    std::string name;
+    ReadChunkHeader(stream, length, name);
+    if (FChunks.Count() == 0 && name != "IHDR") throw EPNGIHDRNotFirst(pnglang::EPNGIHDRNotFirstText);
+    if (FChunks.Count() > 0 && name == "IHDR") throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+    // The image data reader takes the whole first run of IDAT chunks; a later
+    // run, and chromaticities, are passed over.
+    if ((imageDataSeen && name == "IDAT") || name == "cHRM") {
+      stream.Seek(int64_t(length) + 4, soCurrent);
+      continue;
+    }
+    if (name == "IDAT") imageDataSeen = true;
+    bool known;
+    TChunk* chunk = FChunks.Append(CreateChunkByName(*this, name, known));
+    if (!known && !(name[0] & 0x20) && name[0] != 0)
+      throw EPNGUnknownCriticalChunk(pnglang::EPNGUnknownCriticalChunkText);
+    chunk->LoadFromStream(stream, name, length);
+    if (name == "IEND") break;
+  }
+  if (!imageDataSeen) throw EPNGNoImageData(pnglang::EPNGNoImageDataText);
+  Changed();
+}
+
+void TPNGObject::SaveToStream(TStream& stream) {
+  stream.WriteBuffer(kSignature, 8);
+  for (int i = 0; i < FChunks.Count(); ++i) FChunks.Item(i)->SaveToStream(stream);
+}
+
+void TPNGObject::Assign(const TPersistent* source) {
+  if (!source) {
+    ClearChunks();
+  } else if (auto* png = dynamic_cast<const TPNGObject*>(source)) {
+    if (png != this) AssignPNG(*png);
+  } else if (auto* bitmap = dynamic_cast<const TBitmap*>(source)) {
+    AssignHandle(*bitmap, bitmap->Transparent(), ColorToRGB(bitmap->TransparentColor()));
+  } else {
+    TGraphic::Assign(source);
+    return;
+  }
+  Changed();
+}
+
+void TPNGObject::AssignPNG(const TPNGObject& source) {
+  InterlaceMethod = source.InterlaceMethod;
+  SetMaxIdatSize(source.MaxIdatSize());
+  CompressionLevel = source.CompressionLevel;
+  Filters = source.Filters;
+  ClearChunks();
+  for (int i = 0; i < source.FChunks.Count(); ++i) {
+    const TChunk& from = *source.FChunks.Item(i);
+    bool known;
+    TChunk* chunk = FChunks.Append(CreateChunkByName(*this, from.Name(), known));
+    chunk->Assign(from);
+  }
+  GammaLookup = source.GammaLookup;
+  InverseGammaLookup = source.InverseGammaLookup;
+}
+
+void TPNGObject::AssignHandle(const TBitmap& bitmap, bool transparent, TColor transparentColor) {
+  const TDibSection& dib = *bitmap.Handle();
+  if (dib.Width > 65535 || dib.Height > 65535) throw EPNGSizeExceeds(pnglang::EPNGSizeExceedsText);
+  if (dib.Width == 0 || dib.Height == 0) throw EPNGInvalidSpec(pnglang::EInvalidSpec);
+  ClearChunks();
+  int bits = dib.Monochrome ? 1 : dib.BitCount;
+  bool indexed = bits < 16;
+  auto header = NewChunk<TChunkIHDR>(*this);
+  header->HeaderData.Width = static_cast<uint32_t>(dib.Width);
+  header->HeaderData.Height = static_cast<uint32_t>(dib.Height);
+  header->HeaderData.BitDepth = static_cast<uint8_t>(indexed ? bits : 8);
+  header->HeaderData.ColorType = indexed ? COLOR_PALETTE : COLOR_RGB;
+  header->PrepareImageData();
+  if (indexed) {
+    for (int y = 0; y < dib.Height; ++y)
+      std::memcpy(header->ImageRow(y), dib.ScanLine(y), static_cast<size_t>(dib.Stride));
+    std::vector<RGBQUAD> table =
+        dib.Monochrome ? std::vector<RGBQUAD>{{0, 0, 0, 0}, {255, 255, 255, 0}} : dib.ColorTable;
+    header->ColorTable.fill(RGBQUAD{});
+    std::copy_n(table.begin(), std::min<size_t>(table.size(), size_t(1) << bits), header->ColorTable.begin());
+    header->ColorTableChanged();
+  } else {
+    for (int y = 0; y < dib.Height; ++y) DibReadRow(dib, y, 0, dib.Width, header->ImageRow(y));
+  }
+  TChunkIHDR* h = header.get();
+  FChunks.Append(std::move(header));
+  TChunkPLTE* palette =
+      indexed ? static_cast<TChunkPLTE*>(FChunks.Append(NewChunk<TChunkPLTE>(*this))) : nullptr;
+  auto* trns = transparent ? static_cast<TChunktRNS*>(FChunks.Append(NewChunk<TChunktRNS>(*this))) : nullptr;
+  FChunks.Append(NewChunk<TChunkIDAT>(*this));
+  FChunks.Append(NewChunk<TChunkIEND>(*this));
+  if (palette) {
+    palette->EntryCount = 1 << bits;
+    std::vector<PALETTEENTRY> entries(static_cast<size_t>(palette->EntryCount));
+    for (size_t i = 0; i < entries.size(); ++i)
+      entries[i] = {h->ColorTable[i].rgbRed, h->ColorTable[i].rgbGreen, h->ColorTable[i].rgbBlue, 0};
+    h->SetImagePalette(CreatePalette(entries.data(), palette->EntryCount), false);
+  }
+  if (trns) trns->SetTransparentColor(transparentColor);
+}
+
+void TPNGObject::AssignTo(TPersistent* dest) const {
+  auto* bitmap = dynamic_cast<TBitmap*>(dest);
+  if (!bitmap || !HeaderPresent()) {
+    TGraphic::AssignTo(dest);
+    return;
+  }
+  const TChunkIHDR& header = Header();
+  TPNGTransparencyMode mode = TransparencyMode();
+  int colorType = header.HeaderData.ColorType, depth = header.HeaderData.BitDepth;
+  // Pictures drawn by their alpha become 24-bit; so do palette pictures with
+  // transparent entries, whose own palette may lack the white that the
+  // transparent pixels keep. The others keep their colours in an indexed
+  // bitmap with the picture's colour table.
+  TPixelFormat format = pf24bit;
+  if (mode == ptmNone || (mode == ptmBit && colorType != COLOR_PALETTE)) {
+    if (depth == 1)
+      format = pf1bit;
+    else if (depth == 2 || depth == 4)
+      format = pf4bit;
+    else if (colorType == COLOR_PALETTE)
+      format = pf8bit;
+  }
+  bitmap->SetPixelFormat(format);
+  if (format != pf24bit)
+    bitmap->SetColorTable(
+        {header.ColorTable.begin(), header.ColorTable.begin() + (1 << header.BitsPerPixel())});
+  bitmap->SetSize(Width(), Height());
+  DrawTo(bitmap->Canvas()->Handle(), Rect(0, 0, Width(), Height()));
+  if (mode == ptmBit) {
+    // A palette picture whose entries are all opaque has no transparent
+    // colour to hand on.
+    auto* trns = FChunks.FindChunk<TChunktRNS>();
+    bool anyClear =
+        colorType != COLOR_PALETTE ||
+        std::find(trns->AlphaValues.begin(), trns->AlphaValues.end(), 0) != trns->AlphaValues.end();
+    if (anyClear) {
+      bitmap->SetTransparentColor(TransparentColor());
+      bitmap->SetTransparent(true);
+    }
+  }
+}
+
+void TPNGObject::Draw(TCanvas& canvas, const TRect& rect) {
+  if (!Empty()) DrawTo(canvas.Handle(), rect);
+}
+
+void TPNGObject::DrawTo(HDC dc, const TRect& rect) const {
+  if (TransparencyMode() == ptmNone) {
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, rect.Left, rect.Top, rect.Width(), rect.Height(), Header().ImageDC(), 0, 0, Width(),
+               Height(), SRCCOPY);
+  } else {
+    DrawBlended(dc, rect);
+  }
+}
+
+namespace {
+// The alpha of every pixel of a picture with transparency: from the alpha
+// plane, the palette's alphas, or 0 where the sample (all its bits) equals
+// the tRNS sample and 255 elsewhere.
+class TPixelAlpha {
+ public:
+  TPixelAlpha(const TPNGObject& png, const TChunkIHDR& header)
+      : FHeader(header), FTrns(header.AlphaPlane.empty() ? png.Chunks().FindChunk<TChunktRNS>() : nullptr) {
+    const TIHDRData& h = header.HeaderData;
+    if (!FTrns || h.ColorType == COLOR_PALETTE) return;
+    const auto& v = FTrns->AlphaValues;
+    const auto& gamma = png.GammaLookup;
+    bool wide = h.BitDepth == 16;
+    for (int c = 0; c < (h.ColorType == COLOR_RGB ? 3 : 1); ++c) {
+      int high = v[size_t(2 * c)], low = v[size_t(2 * c + 1)];
+      if (h.ColorType == COLOR_GRAYSCALE) {
+        // As the bitmap holds the sample: its index (2-bit samples times 5),
+        // or the high byte with the low byte in its plane.
+        FKey[0] = wide ? high : ((high << 8) | low) * (h.BitDepth == 2 ? 5 : 1);
+        FLowKey[0] = low;
+      } else {
+        // The bitmap holds RGB samples through the gamma table; blue first.
+        FKey[2 - c] = wide ? gamma[size_t(high)] : high ? -1 : gamma[size_t(low)];
+        FLowKey[2 - c] = gamma[size_t(low)];
+      }
+    }
+  }
+
+  uint8_t Grey(int index, int y, int x) const {
+    if (!FTrns) return FHeader.AlphaPlane.empty() ? 255 : FHeader.AlphaPlane[size_t(y) * FHeader.Width() + x];
+    bool match = index == FKey[0] && (FHeader.LowBytePlane.empty() || LowByte(y, x) == FLowKey[0]);
+    return match ? 0 : 255;
+  }
+  uint8_t Palette(int index) const { return FTrns ? FTrns->AlphaValues[size_t(index)] : 255; }
+  uint8_t Rgb(const uint8_t* bgr, int y, int x) const {
+    if (!FTrns) return FHeader.AlphaPlane.empty() ? 255 : FHeader.AlphaPlane[size_t(y) * FHeader.Width() + x];
+    for (int c = 0; c < 3; ++c)
+      if (bgr[c] != FKey[c] || (!FHeader.LowBytePlane.empty() && LowByte(y, 3 * x + c) != FLowKey[c]))
+        return 255;
+    return 0;
+  }
+
+ private:
+  uint8_t LowByte(int y, int offset) const {
+    return FHeader.LowBytePlane[size_t(y) * FHeader.RowStride() + size_t(offset)];
+  }
+  const TChunkIHDR& FHeader;
+  const TChunktRNS* FTrns;
+  int FKey[3] = {-1, -1, -1}, FLowKey[3] = {-1, -1, -1};
+};
+}  // namespace
+
+void TPNGObject::DrawBlended(HDC dc, const TRect& rect) const {
+  TRect r{std::min(rect.Left, rect.Right), std::min(rect.Top, rect.Bottom), std::max(rect.Left, rect.Right),
+          std::max(rect.Top, rect.Bottom)};
+  int w = r.Width(), h = r.Height();
+  if (w == 0 || h == 0) return;
+  const TChunkIHDR& header = Header();
+  std::unique_ptr<TDibSection> work;
+  try {
+    work.reset(CreateDib(w, h, 24));
+  } catch (const EOutOfMemory&) {
+    throw EPNGOutMemory(pnglang::EPNGOutMemoryText);
+  }
+  std::unique_ptr<TDeviceContext> workDC(CreateCompatibleDC());
+  SelectObject(workDC.get(), work.get());
+  BitBlt(workDC.get(), 0, 0, w, h, dc, r.Left, r.Top, SRCCOPY);
+  int colorType = header.HeaderData.ColorType, bits = header.BitsPerPixel();
+  TPixelAlpha alphas(*this, header);
+  std::vector<int> columns(static_cast<size_t>(w));
+  for (int i = 0; i < w; ++i) columns[size_t(i)] = static_cast<int>(int64_t(i) * Width() / w);
+  for (int j = 0; j < h; ++j) {
+    int sy = static_cast<int>(int64_t(j) * Height() / h);
+    const uint8_t* source = header.ImageRow(sy);
+    uint8_t* target = work->ScanLine(j);
+    for (int i = 0; i < w; ++i, target += 3) {
+      int sx = columns[size_t(i)];
+      uint8_t c[3], a;
+      if (bits == 24) {
+        std::memcpy(c, source + 3 * sx, 3);
+        a = alphas.Rgb(c, sy, sx);
+      } else {
+        int index = bits == 8   ? source[sx]
+                    : bits == 4 ? (source[sx >> 1] >> ((sx & 1) ? 0 : 4)) & 0x0F
+                                : (source[sx >> 3] >> (7 - (sx & 7))) & 1;
+        const RGBQUAD& q = header.ColorTable[size_t(index)];
+        c[0] = q.rgbBlue, c[1] = q.rgbGreen, c[2] = q.rgbRed;
+        // Grey + alpha pictures blend the grey sample itself.
+        if (colorType == COLOR_GRAYSCALEALPHA) c[0] = c[1] = c[2] = static_cast<uint8_t>(index);
+        a = colorType == COLOR_PALETTE ? alphas.Palette(index) : alphas.Grey(index, sy, sx);
+      }
+      for (int k = 0; k < 3; ++k)
+        target[k] = static_cast<uint8_t>((c[k] * a + 255 + (255 - a) * target[k]) >> 8);
+    }
+  }
+  BitBlt(dc, r.Left, r.Top, w, h, workDC.get(), 0, 0, SRCCOPY);
+}
+
+void RegisterPngFormat() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    TPicture::RegisterFileFormat("png", "Portable Network Graphics",
+                                 [] { return std::unique_ptr<TGraphic>(new TPNGObject); });
+  });
+}

@@ -1,0 +1,416 @@
+// PNG pictures: the picture class TPNGObject, which holds a PNG file as its
+// list of chunks, decodes the image data into a device-independent bitmap
+// (with an alpha plane and a plane of the low bytes of 16-bit samples),
+// encodes it back, and converts to and from TBitmap.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/graphics.h"
+
+// --- Errors -----------------------------------------------------------------
+// Every one derives from Exception directly; the messages are in pnglang.h.
+BRIGHTMILL_EXCEPTION(EPNGOutMemory, Exception)
+BRIGHTMILL_EXCEPTION(EPngError, Exception)
+BRIGHTMILL_EXCEPTION(EPngUnexpectedEnd, Exception)
+BRIGHTMILL_EXCEPTION(EPngInvalidCRC, Exception)
+BRIGHTMILL_EXCEPTION(EPngInvalidIHDR, Exception)
+BRIGHTMILL_EXCEPTION(EPNGMissingMultipleIDAT, Exception)
+BRIGHTMILL_EXCEPTION(EPNGZLIBError, Exception)
+BRIGHTMILL_EXCEPTION(EPNGInvalidPalette, Exception)
+BRIGHTMILL_EXCEPTION(EPNGInvalidFileHeader, Exception)
+BRIGHTMILL_EXCEPTION(EPNGIHDRNotFirst, Exception)
+BRIGHTMILL_EXCEPTION(EPNGNotExists, Exception)
+BRIGHTMILL_EXCEPTION(EPNGSizeExceeds, Exception)
+BRIGHTMILL_EXCEPTION(EPNGMissingPalette, Exception)
+BRIGHTMILL_EXCEPTION(EPNGUnknownCriticalChunk, Exception)
+BRIGHTMILL_EXCEPTION(EPNGUnknownCompression, Exception)
+BRIGHTMILL_EXCEPTION(EPNGUnknownInterlace, Exception)
+BRIGHTMILL_EXCEPTION(EPNGNoImageData, Exception)
+BRIGHTMILL_EXCEPTION(EPNGCouldNotLoadResource, Exception)
+BRIGHTMILL_EXCEPTION(EPNGCannotChangeTransparent, Exception)
+BRIGHTMILL_EXCEPTION(EPNGHeaderNotPresent, Exception)
+BRIGHTMILL_EXCEPTION(EPNGInvalidNewSize, Exception)
+BRIGHTMILL_EXCEPTION(EPNGInvalidSpec, Exception)
+
+// --- Types ------------------------------------------------------------------
+
+enum : uint8_t {
+  COLOR_GRAYSCALE = 0,
+  COLOR_RGB = 2,
+  COLOR_PALETTE = 3,
+  COLOR_GRAYSCALEALPHA = 4,
+  COLOR_RGBALPHA = 6,
+};
+
+enum TFilter : uint8_t { pfNone, pfSub, pfUp, pfAverage, pfPaeth };
+// A set of filters: bit n stands for the filter of value n.
+using TFilters = uint8_t;
+constexpr TFilters FilterSet(TFilter f) { return static_cast<TFilters>(1u << f); }
+
+enum TInterlaceMethod : uint8_t { imNone, imAdam7 };
+enum TPNGTransparencyMode : uint8_t { ptmNone, ptmBit, ptmPartial };
+enum TUnitType : uint8_t { utUnknown, utMeter };
+
+// True for the colour type and bit depth pairs a PNG file may have.
+bool ValidColorTypeAndDepth(int colorType, int bitDepth);
+
+class TPNGObject;
+class TChunkIHDR;
+
+// --- Chunks -----------------------------------------------------------------
+
+// One chunk of the file: its name and data. Chunks of an unknown ancillary
+// kind stay as plain TChunk objects and are written back unchanged.
+class TChunk {
+ public:
+  explicit TChunk(TPNGObject& owner) : FOwner(owner) {}
+  virtual ~TChunk() = default;
+  TChunk(const TChunk&) = delete;
+  TChunk& operator=(const TChunk&) = delete;
+
+  TPNGObject& Owner() const { return FOwner; }
+  const std::string& Name() const { return FName; }
+  void SetName(const std::string& name) { FName = name; }
+  uint32_t DataSize() const { return static_cast<uint32_t>(Data.size()); }
+  void ResizeData(uint32_t length) { Data.resize(length); }
+  // The position in the owner's chunk list, -1 when not in it.
+  int GetIndex() const;
+  // The owner's header (EPNGHeaderNotPresent without one).
+  TChunkIHDR& GetHeader() const;
+
+  // Copies the name and the data (subclasses add their own fields).
+  virtual void Assign(const TChunk& source);
+  // Reads size data bytes and the CRC that follows them from the stream;
+  // EPngInvalidCRC when the CRC does not match, EPngUnexpectedEnd when the
+  // stream ends first.
+  virtual void LoadFromStream(TStream& stream, const std::string& name, uint32_t size);
+  // Writes length, name, data and CRC; false when the chunk could not be
+  // made (nothing is written then).
+  virtual bool SaveToStream(TStream& stream);
+
+  std::vector<uint8_t> Data;
+
+ protected:
+  void SaveData(TStream& stream) const;
+
+ private:
+  TPNGObject& FOwner;
+  std::string FName;
+};
+
+// The image header. It also owns the decoded picture: a bitmap of the
+// bits per pixel below (rows from the top), its device context and, for
+// indexed pictures, the palette and the colour table (always 256 entries,
+// the first PaletteSize in use); the alpha plane (colour types 4 and 6,
+// one byte per pixel) and the plane of the low bytes of 16-bit samples
+// (laid out like the bitmap's rows).
+//   grey, palette, grey + alpha: depth 1, 4, 8 as is; 2 as 4; 16 as 8
+//   RGB, RGB + alpha: 24 (blue, green, red)
+struct TIHDRData {
+  uint32_t Width = 0, Height = 0;
+  uint8_t BitDepth = 0, ColorType = 0, CompressionMethod = 0, FilterMethod = 0, InterlaceMethod = 0;
+};
+
+class TChunkIHDR : public TChunk {
+ public:
+  static constexpr const char* ChunkName = "IHDR";
+  explicit TChunkIHDR(TPNGObject& owner);
+  ~TChunkIHDR() override;
+
+  void Assign(const TChunk& source) override;
+  // Checks the header (EPngInvalidIHDR, EPNGSizeExceeds, EPNGUnknownCompression,
+  // EPNGUnknownInterlace) and builds the image buffers.
+  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  // A bit depth of 2 is written (and from now on held) as 4; the interlace
+  // byte is the owner's InterlaceMethod.
+  bool SaveToStream(TStream& stream) override;
+
+  // Frees the old buffers and makes new zero-filled ones for HeaderData;
+  // EPNGOutMemory when they would pass 1 GiB together.
+  void PrepareImageData();
+
+  int Width() const { return static_cast<int>(HeaderData.Width); }
+  int Height() const { return static_cast<int>(HeaderData.Height); }
+  int BitsPerPixel() const { return FImage->BitCount; }
+  int RowStride() const { return FImage->Stride; }
+  bool UsesPalette() const { return FImage->BitCount <= 8; }
+  HBITMAP Image() const { return FImage.get(); }
+  HDC ImageDC() const { return FDC.get(); }
+  HPALETTE ImagePalette() const { return FPalette; }
+  uint8_t* ImageRow(int y) const { return FImage->ScanLine(y); }
+  uint8_t* LowByteRow(int y) { return LowBytePlane.data() + static_cast<size_t>(y) * RowStride(); }
+  uint8_t* AlphaRow(int y) { return AlphaPlane.data() + static_cast<size_t>(y) * Width(); }
+
+  // Takes the palette over; with updateColors its entries also become the
+  // first entries of the colour table. Nothing for pictures without one.
+  void SetImagePalette(HPALETTE palette, bool updateColors);
+  // Copies the colour table into the bitmap.
+  void ColorTableChanged();
+  // Changes the size of the buffers, keeping the old pixels at the top left
+  // (new ones are 0) and the palette.
+  void ResizeImage(int width, int height);
+
+  TIHDRData HeaderData;
+  int PaletteSize = 0;
+  std::array<RGBQUAD, 256> ColorTable{};
+  std::vector<uint8_t> AlphaPlane;
+  std::vector<uint8_t> LowBytePlane;
+
+ private:
+  struct TBuffers;
+  // Zero-filled buffers of the header's kind; EPNGOutMemory past 1 GiB.
+  TBuffers MakeBuffers(int width, int height) const;
+  void TakeBuffers(TBuffers& buffers);
+  std::unique_ptr<TDibSection> FImage;
+  std::unique_ptr<TDeviceContext> FDC;
+  HPALETTE FPalette = nullptr;
+};
+
+class TChunkIEND : public TChunk {
+ public:
+  static constexpr const char* ChunkName = "IEND";
+  using TChunk::TChunk;
+};
+
+// The image data. Reading decodes every IDAT chunk that follows without a
+// gap into the header's buffers; writing encodes the header's picture into
+// as many IDAT chunks as the compressed data needs.
+class TChunkIDAT : public TChunk {
+ public:
+  static constexpr const char* ChunkName = "IDAT";
+  using TChunk::TChunk;
+  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool SaveToStream(TStream& stream) override;
+};
+
+class TChunkPLTE : public TChunk {
+ public:
+  static constexpr const char* ChunkName = "PLTE";
+  using TChunk::TChunk;
+  void Assign(const TChunk& source) override;
+  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool SaveToStream(TStream& stream) override;
+  // The colour-table entry; EPngError for an index from EntryCount on.
+  RGBQUAD GetPaletteItem(int index) const;
+  int EntryCount = 0;
+};
+
+class TChunkgAMA : public TChunk {
+ public:
+  static constexpr const char* ChunkName = "gAMA";
+  explicit TChunkgAMA(TPNGObject& owner);
+  void Assign(const TChunk& source) override;
+  // A chunk of 4 bytes with a value other than 0 rebuilds the owner's gamma
+  // tables; any other is kept but ignored.
+  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  // Gamma x 100000 (1 when the data is not 4 bytes long).
+  uint32_t GetValue() const;
+  void SetValue(uint32_t value);
+};
+
+class TChunktRNS : public TChunk {
+ public:
+  static constexpr const char* ChunkName = "tRNS";
+  using TChunk::TChunk;
+  void Assign(const TChunk& source) override;
+  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool SaveToStream(TStream& stream) override;
+  TColor GetTransparentColor() const;
+  void SetTransparentColor(TColor color);
+  // Grey and RGB: always; palette: when every given alpha is 0 or 255.
+  bool OnOffTransparency = false;
+  // Palette pictures: the alpha of each entry (255 where none was given);
+  // grey and RGB: the transparent sample's bytes.
+  std::array<uint8_t, 256> AlphaValues{};
+};
+
+class TChunkpHYs : public TChunk {
+ public:
+  static constexpr const char* ChunkName = "pHYs";
+  using TChunk::TChunk;
+  void Assign(const TChunk& source) override;
+  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool SaveToStream(TStream& stream) override;
+  uint32_t DensityX = 0, DensityY = 0;
+  TUnitType DensityUnit = utUnknown;
+};
+
+class TChunktIME : public TChunk {
+ public:
+  static constexpr const char* ChunkName = "tIME";
+  using TChunk::TChunk;
+  void Assign(const TChunk& source) override;
+  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool SaveToStream(TStream& stream) override;
+  uint16_t Year = 0;
+  uint8_t Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+};
+
+class TChunktEXt : public TChunk {
+ public:
+  static constexpr const char* ChunkName = "tEXt";
+  using TChunk::TChunk;
+  void Assign(const TChunk& source) override;
+  // Keyword, a zero byte, text. A chunk without the zero byte leaves both
+  // empty.
+  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool SaveToStream(TStream& stream) override;
+  std::string Keyword, Text;
+};
+
+class TChunkzTXt : public TChunktEXt {
+ public:
+  static constexpr const char* ChunkName = "zTXt";
+  using TChunktEXt::TChunktEXt;
+  // Keyword, a zero byte, the method byte (0: deflate), the compressed text.
+  // Text stays empty when it cannot be inflated.
+  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool SaveToStream(TStream& stream) override;
+};
+
+// A new chunk of the class, named after it.
+template <class T>
+std::unique_ptr<T> NewChunk(TPNGObject& owner) {
+  auto chunk = std::make_unique<T>(owner);
+  chunk->SetName(T::ChunkName);
+  return chunk;
+}
+
+// --- Chunk list -------------------------------------------------------------
+
+class TPNGList {
+ public:
+  explicit TPNGList(TPNGObject& owner) : FOwner(owner) {}
+  int Count() const { return static_cast<int>(FItems.size()); }
+  // Null past the end.
+  TChunk* Item(int index) const;
+  // The first chunk of the class or of a class derived from it.
+  template <class T>
+  T* FindChunk() const {
+    for (const auto& c : FItems)
+      if (auto* t = dynamic_cast<T*>(c.get())) return t;
+    return nullptr;
+  }
+  int IndexOf(const TChunk* chunk) const;
+  // Creates a chunk of the class and places it by the list's rules: IHDR,
+  // IDAT, PLTE and IEND only while the owner builds a new picture, gAMA,
+  // tRNS and pHYs once (EPngError otherwise); gAMA, pHYs and PLTE after the
+  // IHDR, tRNS after the PLTE or before the first IDAT, others before IEND.
+  template <class T>
+  T* Add() {
+    return static_cast<T*>(Place(NewChunk<T>(FOwner)));
+  }
+  // Appends without any rule (the file reader and the bitmap conversion).
+  TChunk* Append(std::unique_ptr<TChunk> chunk);
+  void RemoveChunk(TChunk* chunk);
+  void Clear() { FItems.clear(); }
+
+ private:
+  TChunk* Place(std::unique_ptr<TChunk> chunk);
+  TChunk* InsertAt(int index, std::unique_ptr<TChunk> chunk);
+  TPNGObject& FOwner;
+  std::vector<std::unique_ptr<TChunk>> FItems;
+};
+
+// --- The picture ------------------------------------------------------------
+
+class TPNGObject : public TGraphic {
+ public:
+  TPNGObject();
+  // A blank (all zero) picture with the chunks IHDR, [PLTE], IDAT, IEND.
+  // EPNGInvalidSpec for a colour type and depth a PNG file cannot have or a
+  // size outside 1..65535; a depth of 2 becomes 4.
+  TPNGObject(int colorType, int bitDepth, int width, int height);
+  ~TPNGObject() override;
+  const char* ClassName() const override { return "TPNGObject"; }
+  static const char* LibraryVersion() { return "1.564"; }
+
+  // Encoding settings; they survive loading and are copied by Assign from
+  // another TPNGObject. The compression level goes to zlib as it is (0..9).
+  TFilters Filters = FilterSet(pfSub);
+  int CompressionLevel = 7;
+  TInterlaceMethod InterlaceMethod = imNone;
+  uint32_t MaxIdatSize() const { return FMaxIdatSize; }
+  // Values below 65535 are raised to it; a chunk holds at most 2^31 - 1.
+  void SetMaxIdatSize(uint32_t value) { FMaxIdatSize = std::clamp<uint32_t>(value, 65535, 0x7FFFFFFF); }
+
+  // Sample to display value (decoding) and back (encoding); the identity
+  // until a gAMA chunk is read.
+  std::array<uint8_t, 256> GammaLookup{};
+  std::array<uint8_t, 256> InverseGammaLookup{};
+  void InitializeGamma();
+
+  TPNGList& Chunks() { return FChunks; }
+  const TPNGList& Chunks() const { return FChunks; }
+  // Frees every chunk and resets the gamma tables.
+  void ClearChunks();
+  bool HeaderPresent() const;
+  // EPNGHeaderNotPresent without a header.
+  TChunkIHDR& Header() const;
+  // True only while the sized constructor builds the chunk list.
+  bool Constructing() const { return FConstructing; }
+
+  int Width() const override;
+  int Height() const override;
+  void SetWidth(int value) override { Resize(value, Height()); }
+  void SetHeight(int value) override { Resize(Width(), value); }
+  bool Empty() const override { return FChunks.Count() == 0; }
+  // Changes the size; old pixels stay at the top left, new ones are 0.
+  // EPNGInvalidNewSize for a size not above 0.
+  void Resize(int width, int height);
+
+  // Rows of the picture counted from the top: the bitmap row, the row of low
+  // bytes (16-bit pictures) and the alpha row (null without alpha).
+  uint8_t* Scanline(int row) const;
+  uint8_t* ExtraScanline(int row) const;
+  uint8_t* AlphaScanline(int row) const;
+
+  HPALETTE Palette() override;
+  void SetPalette(HPALETTE palette) override;
+
+  TPNGTransparencyMode TransparencyMode() const;
+  bool Transparent() const override { return TransparencyMode() != ptmNone; }
+  // The tRNS colour, 0 without one.
+  TColor TransparentColor() const;
+  // Makes the colour transparent through a tRNS chunk; nothing without a
+  // header; EPNGCannotChangeTransparent for pictures with an alpha plane.
+  void SetTransparentColor(TColor color);
+
+  void AddtEXt(const std::string& keyword, const std::string& text);
+  void AddzTXt(const std::string& keyword, const std::string& text);
+
+  // Null clears; a TPNGObject is copied chunk by chunk; a TBitmap becomes an
+  // RGB picture (16 bits per pixel and more) or a palette picture of its
+  // depth, with a tRNS chunk when it is transparent.
+  void Assign(const TPersistent* source) override;
+  // Reads a PNG file; raises the errors of pnglang.h for malformed data.
+  void LoadFromStream(TStream& stream) override;
+  void SaveToStream(TStream& stream) override;
+  // Draws the picture: plainly, or, with transparency, blended by the alpha
+  // of each pixel (0 for the transparent sample) over what the canvas holds.
+  void Draw(TCanvas& canvas, const TRect& rect) override;
+
+ protected:
+  // To a TBitmap: the bitmap takes the picture's size and the pixel format
+  // its kind asks for, and the picture is drawn onto it.
+  void AssignTo(TPersistent* dest) const override;
+
+ private:
+  void AssignPNG(const TPNGObject& source);
+  void AssignHandle(const TBitmap& bitmap, bool transparent, TColor transparentColor);
+  void DrawTo(HDC dc, const TRect& rect) const;
+  // Blends every pixel by its alpha over what the target holds.
+  void DrawBlended(HDC dc, const TRect& rect) const;
+  TPNGList FChunks;
+  uint32_t FMaxIdatSize = 65535;
+  bool FConstructing = false;
+};
+
+// Registers the class for the extension "png" with TPicture (once).
+void RegisterPngFormat();
