@@ -1,0 +1,150 @@
+// Speed of the GIF image data coding on a 12-megapixel frame of 256 colours,
+// beside giflib: LZW decoding of a whole file, and encoding with the LZW and
+// the run-length encoder. Each benchmark reports seconds per megapixel
+// (s/MP); the encoders also report the size of what they wrote.
+#include <benchmark/benchmark.h>
+#include <gif_lib.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "gif/gifimage.h"
+#include "gif/giflzw.h"
+
+namespace {
+
+constexpr int FrameWidth = 4000, FrameHeight = 3000;
+constexpr double MegaPixels = FrameWidth * FrameHeight / 1e6;
+
+// Colour indices as a photo reduced to 256 colours gives them: smooth
+// areas, soft waves and dithering grain.
+const std::vector<uint8_t>& Pixels() {
+  static const std::vector<uint8_t> pixels = [] {
+    std::vector<uint8_t> p(size_t(FrameWidth) * FrameHeight);
+    uint32_t grain = 12345;
+    for (int y = 0; y < FrameHeight; ++y) {
+      double wy = std::sin(y / 97.0);
+      for (int x = 0; x < FrameWidth; ++x) {
+        grain = grain * 1664525u + 1013904223u;
+        double wave = 40 * std::sin(x / 61.0 + 3 * wy) * std::cos(y / 143.0);
+        int value = 60 + x * 120 / FrameWidth + y * 60 / FrameHeight + int(wave) + int(grain >> 30);
+        p[size_t(y) * FrameWidth + x] = uint8_t(value);
+      }
+    }
+    return p;
+  }();
+  return pixels;
+}
+
+void Report(benchmark::State& state, int64_t outputBytes = 0) {
+  using benchmark::Counter;
+  state.counters["s/MP"] = Counter(MegaPixels, Counter::kIsIterationInvariantRate | Counter::kInvert);
+  if (outputBytes) state.counters["bytes"] = double(outputBytes);
+}
+
+std::vector<uint8_t> OurFile(TGIFCompression compression) {
+  TGIFImage image;
+  image.Compression = compression;
+  auto* frame = new TGIFSubImage(&image);
+  image.Add(frame);
+  frame->SetBounds(0, 0, FrameWidth, FrameHeight);
+  std::memcpy(frame->Data(), Pixels().data(), Pixels().size());
+  for (int i = 0; i < 256; ++i) image.GlobalColorMap().Add({uint8_t(i), uint8_t(i), uint8_t(i)});
+  TMemoryStream stream;
+  image.SaveToStream(stream);
+  return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.Size());
+}
+
+void DecodeOurs(benchmark::State& state, TGIFCompression compression) {
+  std::vector<uint8_t> file = OurFile(compression);
+  for (auto _ : state) {
+    TGIFImage image;
+    TReadOnlyMemoryStream stream(file.data(), file.size());
+    image.LoadFromStream(stream);
+    benchmark::DoNotOptimize(image.Frames().SubImages(0)->Data());
+  }
+  Report(state);
+}
+
+struct Input {
+  const std::vector<uint8_t>* Data;
+  size_t Position = 0;
+};
+
+int ReadInput(GifFileType* gif, GifByteType* bytes, int count) {
+  auto* in = static_cast<Input*>(gif->UserData);
+  size_t n = std::min(size_t(count), in->Data->size() - in->Position);
+  std::memcpy(bytes, in->Data->data() + in->Position, n);
+  in->Position += n;
+  return int(n);
+}
+
+void DecodeGiflib(benchmark::State& state, TGIFCompression compression) {
+  std::vector<uint8_t> file = OurFile(compression);
+  for (auto _ : state) {
+    Input in{&file};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&in, ReadInput, &error);
+    if (!gif || DGifSlurp(gif) != GIF_OK) {
+      state.SkipWithError("giflib cannot read the file");
+      break;
+    }
+    benchmark::DoNotOptimize(gif->SavedImages[0].RasterBits);
+    DGifCloseFile(gif, &error);
+  }
+  Report(state);
+}
+
+template <class Encoder>
+void EncodeOurs(benchmark::State& state) {
+  int64_t size = 0;
+  for (auto _ : state) {
+    TMemoryStream stream;
+    Encoder().Compress(stream, 8, FrameWidth, FrameHeight, false, Pixels().data(), 256);
+    size = stream.Size();
+  }
+  Report(state, size);
+}
+
+int WriteOutput(GifFileType* gif, const GifByteType* bytes, int count) {
+  auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+  out->insert(out->end(), bytes, bytes + count);
+  return count;
+}
+
+void EncodeGiflib(benchmark::State& state) {
+  std::vector<GifColorType> grey(256);
+  for (int i = 0; i < 256; ++i) grey[size_t(i)] = {GifByteType(i), GifByteType(i), GifByteType(i)};
+  ColorMapObject* map = GifMakeMapObject(256, grey.data());
+  std::vector<uint8_t> row(FrameWidth);
+  int64_t size = 0;
+  for (auto _ : state) {
+    std::vector<uint8_t> out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, WriteOutput, &error);
+    EGifPutScreenDesc(gif, FrameWidth, FrameHeight, 8, 0, map);
+    EGifPutImageDesc(gif, 0, 0, FrameWidth, FrameHeight, false, nullptr);
+    for (int y = 0; y < FrameHeight; ++y) {
+      std::memcpy(row.data(), Pixels().data() + size_t(y) * FrameWidth, FrameWidth);
+      EGifPutLine(gif, row.data(), FrameWidth);
+    }
+    EGifCloseFile(gif, &error);
+    size = int64_t(out.size());
+  }
+  GifFreeMapObject(map);
+  Report(state, size);
+}
+
+BENCHMARK_CAPTURE(DecodeOurs, LZW, gcLZW)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DecodeGiflib, LZW, gcLZW)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DecodeOurs, RLE, gcRLE)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DecodeGiflib, RLE, gcRLE)->Unit(benchmark::kMillisecond);
+BENCHMARK(EncodeOurs<TLZWEncoder>)->Name("EncodeOurs/LZW")->Unit(benchmark::kMillisecond);
+BENCHMARK(EncodeOurs<TRLEEncoder>)->Name("EncodeOurs/RLE")->Unit(benchmark::kMillisecond);
+BENCHMARK(EncodeGiflib)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,380 @@
+// Frames and the image: sizes and pixels, and the walk through a GIF file
+// when reading and writing.
+#include "gif/gifimage.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "gif/giflzw.h"
+
+static_assert(sizeof(TGIFColor) == 3, "colour tables are read and written as packed triples");
+static_assert(sizeof(TGIFApplicationRec) == 11, "the identifier is read and written in one piece");
+
+// --- TGIFSubImage -------------------------------------------------------------
+
+void TGIFSubImage::FreeDeleter::operator()(uint8_t* p) const { std::free(p); }
+
+TGIFSubImage::TGIFSubImage(TGIFImage* image)
+    : TGIFItem(image),
+      FColorMap(std::make_unique<TGIFLocalColorMap>(this)),
+      FExtensions(std::make_unique<TGIFExtensionList>(image)) {}
+
+TGIFSubImage::~TGIFSubImage() {
+  if (FImage) FImage->Frames().Remove(this);
+  FExtensions->Clear();
+  FreeImage();
+  DeleteObject(FPalette);
+}
+
+void TGIFSubImage::Clear() {
+  FExtensions->Clear();
+  FColorMap->Clear();
+  FreeImage();
+  SetBounds(Left(), Top(), 0, 0);
+  FTransparent = false;
+  FGCE = nullptr;
+}
+
+void TGIFSubImage::SetBounds(int left, int top, int width, int height) {
+  if (left < 0 || top < 0 || width < 0 || height < 0 || int64_t(left) + width > 0xFFFF ||
+      int64_t(top) + height > 0xFFFF)
+    GIFError(sBadDimension);
+  bool resized = width != Width() || height != Height();
+  FImageDescriptor.Left = static_cast<uint16_t>(left);
+  FImageDescriptor.Top = static_cast<uint16_t>(top);
+  FImageDescriptor.Width = static_cast<uint16_t>(width);
+  FImageDescriptor.Height = static_cast<uint16_t>(height);
+  if (resized) NewImage();
+  if (!FImage) return;
+  bool warned = false;
+  if (FImage->Width() < left + width) {
+    if (FImage->Width() > 0) {
+      Warning(gsWarning, sBadWidth);
+      warned = true;
+    }
+    FImage->Header().SetWidth(left + width);
+  }
+  if (FImage->Height() < top + height) {
+    if (FImage->Height() > 0) {
+      Warning(gsWarning, sBadHeight);
+      warned = true;
+    }
+    FImage->Header().SetHeight(top + height);
+  }
+  if (warned) Warning(gsWarning, sScreenSizeExceeded);
+}
+
+void TGIFSubImage::SetInterlaced(bool value) {
+  uint8_t& packed = FImageDescriptor.PackedFields;
+  packed = static_cast<uint8_t>(value ? packed | 0x40 : packed & ~0x40);
+}
+
+TGIFColorMap& TGIFSubImage::ActiveColorMap() {
+  if (FColorMap->Count() > 0 || !FImage || FImage->GlobalColorMap().Count() == 0) return *FColorMap;
+  return FImage->GlobalColorMap();
+}
+
+void TGIFSubImage::NewImage() {
+  FreeImage();
+  int64_t size = int64_t(Width()) * Height();
+  if (size == 0) return;
+  if (size > MaxBitmapBytes || (FImage && FImage->FPixelBytes + size > MaxBitmapBytes))
+    GIFError(sOutOfMemDIB);
+  // calloc leaves untouched pages of a large buffer unmapped until used.
+  FData.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(size), 1)));
+  if (!FData) GIFError(sOutOfMemDIB);
+  FDataSize = size;
+  if (FImage) FImage->FPixelBytes += size;
+}
+
+void TGIFSubImage::FreeImage() {
+  if (FImage) FImage->FPixelBytes -= FDataSize;
+  FData.reset();
+  FDataSize = 0;
+}
+
+uint8_t* TGIFSubImage::Scanline(int y) {
+  if (y < 0 || y >= Height()) GIFError(sBadPixelCoordinates);
+  if (!FData) {
+    if (Width() == 0) GIFError(sEmptyImage);
+    NewImage();
+  }
+  return FData.get() + int64_t(y) * Width();
+}
+
+uint8_t TGIFSubImage::Pixels(int x, int y) {
+  if (x < 0 || x >= Width()) GIFError(sBadPixelCoordinates);
+  return Scanline(y)[x];
+}
+
+void TGIFSubImage::SetPalette(HPALETTE palette) {
+  if (palette == FPalette) return;
+  DeleteObject(FPalette);
+  FPalette = palette;
+}
+
+TGIFVersion TGIFSubImage::GetVersion() const {
+  if (FColorMap->Optimized()) return gv89a;
+  TGIFVersion version = gv87a;
+  for (int i = 0; i < FExtensions->Count() && version != gv89a; ++i)
+    version = std::max(version, FExtensions->Items(i)->GetVersion());
+  return version;
+}
+
+void TGIFSubImage::Prepare() {
+  uint8_t& packed = FImageDescriptor.PackedFields;
+  if (FColorMap->Count() > 0) {
+    // A frame with its own colours is written in plain row order.
+    packed = static_cast<uint8_t>(0x80 | (FColorMap->Optimized() ? 0x20 : 0) | ((BitsPerPixel() - 1) & 0x07));
+  } else {
+    packed &= 0x58;  // the interlace bit and the two reserved bits
+  }
+}
+
+void TGIFSubImage::SaveToStream(TStream& stream) {
+  FExtensions->SaveToStream(stream);
+  if (Empty()) return;
+  Prepare();
+  const TImageDescriptor& d = FImageDescriptor;
+  uint8_t bytes[10] = {bsImageSeparator};
+  PutU16(bytes + 1, d.Left);
+  PutU16(bytes + 3, d.Top);
+  PutU16(bytes + 5, d.Width);
+  PutU16(bytes + 7, d.Height);
+  bytes[9] = d.PackedFields;
+  stream.WriteBuffer(bytes, 10);
+  FColorMap->SaveToStream(stream);
+  Compress(stream);
+}
+
+void TGIFSubImage::LoadFromStream(TStream& stream) {
+  Clear();
+  FExtensions->LoadFromStream(stream, this);
+  // A frame may hold extensions only.
+  int next = ReadByte(stream);
+  if (next < 0) return;
+  stream.Seek(-1, soCurrent);
+  if (next == bsTrailer || next == 0) return;
+
+  uint8_t bytes[10];
+  ReadCheck(stream, bytes, 10);
+  FImageDescriptor = {bytes[0],          GetU16(bytes + 1), GetU16(bytes + 3),
+                      GetU16(bytes + 5), GetU16(bytes + 7), bytes[9]};
+  if (Width() == 0 || Height() == 0) {
+    if (FImage) {
+      FImageDescriptor.Width = static_cast<uint16_t>(FImage->Width());
+      FImageDescriptor.Height = static_cast<uint16_t>(FImage->Height());
+    }
+    Warning(gsWarning, sScreenSizeExceeded);
+  }
+  if (bytes[9] & 0x80) FColorMap->LoadFromStream(stream, 2 << (bytes[9] & 0x07));
+  Decompress(stream);
+}
+
+void TGIFSubImage::Compress(TStream& stream) {
+  int bitsPerPixel, colors;
+  if (FColorMap->Count() > 0) {
+    colors = FColorMap->Count();
+    bitsPerPixel = FColorMap->BitsPerPixel();
+  } else {
+    bitsPerPixel = FImage ? FImage->BitsPerPixel() : 8;
+    colors = 1 << bitsPerPixel;
+  }
+  std::unique_ptr<TGIFEncoder> encoder;
+  if (FImage && FImage->Compression == gcRLE)
+    encoder = std::make_unique<TRLEEncoder>();
+  else
+    encoder = std::make_unique<TLZWEncoder>();
+  encoder->Compress(stream, bitsPerPixel, Width(), Height(), Interlaced(), FData.get(), colors);
+}
+
+// --- TGIFImageList ------------------------------------------------------------
+
+void TGIFImageList::SaveToStream(TStream& stream) {
+  for (int i = 0; i < Count(); ++i) {
+    Items(i)->SaveToStream(stream);
+    if (FImage)
+      FImage->Progress(FImage, psRunning, static_cast<uint8_t>((i + 1) * 100 / Count()), false,
+                       sProgressSaving);
+  }
+}
+
+namespace {
+
+// The next byte that is not 0, or -1 at the end of the data.
+int SkipZeros(TStream& stream) {
+  int b;
+  do b = ReadByte(stream);
+  while (b == 0);
+  return b;
+}
+
+}  // namespace
+
+void TGIFImageList::LoadFromStream(TStream& stream, TObject* parent) {
+  auto* image = static_cast<TGIFImage*>(parent);
+  int64_t size = stream.Size();
+  for (int b = SkipZeros(stream); b >= 0; b = SkipZeros(stream)) {
+    if (b == bsTrailer) {
+      stream.Seek(-1, soCurrent);
+      break;
+    }
+    if (b != bsExtensionIntroducer && b != bsImageSeparator) {
+      Warning(gsWarning, sBadBlock);
+      break;
+    }
+    stream.Seek(-1, soCurrent);
+    auto frame = std::make_unique<TGIFSubImage>(image);
+    frame->LoadFromStream(stream);
+    Add(frame.release());
+    if (image && size > 0)
+      image->Progress(image, psRunning,
+                      static_cast<uint8_t>(std::min<int64_t>(100, stream.Position() * 100 / size)), false,
+                      sProgressLoading);
+  }
+}
+
+// --- TGIFImage ----------------------------------------------------------------
+
+TGIFImage::TGIFImage()
+    : ColorReduction(GIFImageDefaultColorReduction),
+      DitherMode(GIFImageDefaultDitherMode),
+      Compression(GIFImageDefaultCompression),
+      FFrames(std::make_unique<TGIFImageList>(this)),
+      FHeader(std::make_unique<TGIFHeader>(this)),
+      FReductionBits(GIFImageDefaultColorReductionBits) {
+  Clear();
+}
+
+TGIFImage::~TGIFImage() {
+  Clear();
+  DeleteObject(FPalette);
+}
+
+void TGIFImage::Clear() {
+  FFrames->Clear();
+  FHeader->ColorMap().Clear();
+  FHeader->SetWidth(0);
+  FHeader->SetHeight(0);
+  FHeader->Prepare();
+  SetPalette(nullptr);
+}
+
+void TGIFImage::SetWidth(int value) {
+  if (value < 0 || value > 0xFFFF) GIFError(sBadDimension);
+  for (int i = 0; i < FFrames->Count(); ++i) {
+    TGIFSubImage* frame = FFrames->SubImages(i);
+    if (frame->Left() + frame->Width() > value) GIFError(sBadWidth);
+  }
+  if (value == Width()) return;
+  FHeader->SetWidth(value);
+  Changed();
+}
+
+void TGIFImage::SetHeight(int value) {
+  if (value < 0 || value > 0xFFFF) GIFError(sBadDimension);
+  for (int i = 0; i < FFrames->Count(); ++i) {
+    TGIFSubImage* frame = FFrames->SubImages(i);
+    if (frame->Top() + frame->Height() > value) GIFError(sBadHeight);
+  }
+  if (value == Height()) return;
+  FHeader->SetHeight(value);
+  Changed();
+}
+
+TGIFVersion TGIFImage::Version() const {
+  TGIFVersion version = gvUnknown;
+  for (int i = 0; i < FFrames->Count() && version != gv89a; ++i)
+    version = std::max(version, FFrames->SubImages(i)->GetVersion());
+  return version;
+}
+
+int TGIFImage::BitsPerPixel() const {
+  int bits = FHeader->BitsPerPixel();
+  for (int i = 0; i < FFrames->Count(); ++i) bits = std::max(bits, FFrames->SubImages(i)->BitsPerPixel());
+  return bits;
+}
+
+int TGIFImage::ColorResolution() const {
+  int resolution = FHeader->ColorResolution();
+  for (int i = 0; i < FFrames->Count(); ++i)
+    resolution = std::max(resolution, FFrames->SubImages(i)->ColorResolution());
+  return resolution;
+}
+
+bool TGIFImage::IsTransparent() const {
+  for (int i = 0; i < FFrames->Count(); ++i) {
+    TGIFGraphicControlExtension* gce = FFrames->SubImages(i)->GraphicControlExtension();
+    if (gce && gce->Transparent()) return true;
+  }
+  return false;
+}
+
+int TGIFImage::Add(TPersistent* source) {
+  auto* frame = dynamic_cast<TGIFSubImage*>(source);
+  if (!frame) GIFError(sUnsupportedClass);
+  int index = FFrames->Add(frame);
+  Changed();
+  return index;
+}
+
+void TGIFImage::LoadFromStream(TStream& stream) {
+  Progress(this, psStarting, 0, false, sProgressLoading);
+  Clear();
+  int64_t start = stream.Position();
+  try {
+    FHeader->LoadFromStream(stream);
+    FFrames->LoadFromStream(stream, this);
+    TGIFTrailer(this).LoadFromStream(stream);
+  } catch (...) {
+    stream.SetPosition(start);
+    Progress(this, psEnding, 0, true, sProgressLoading);
+    throw;
+  }
+  Progress(this, psEnding, 100, true, sProgressLoading);
+}
+
+void TGIFImage::SaveToStream(TStream& stream) {
+  Progress(this, psStarting, 0, false, sProgressSaving);
+  try {
+    FHeader->SaveToStream(stream);
+    FFrames->SaveToStream(stream);
+    TGIFTrailer(this).SaveToStream(stream);
+  } catch (...) {
+    Progress(this, psEnding, 0, true, sProgressSaving);
+    throw;
+  }
+  Progress(this, psEnding, 100, true, sProgressSaving);
+}
+
+void TGIFImage::LoadFromFile(const std::string& path) {
+  std::vector<uint8_t> data = ReadWholeFile(path);
+  TReadOnlyMemoryStream stream(data.data(), data.size());
+  LoadFromStream(stream);
+}
+
+void TGIFImage::Draw(TCanvas&, const TRect&) {
+  // Drawing needs a rendering of the frames, which the document alone does
+  // not make: nothing is drawn.
+}
+
+void TGIFImage::SetPalette(HPALETTE palette) {
+  if (palette == FPalette) return;
+  DeleteObject(FPalette);
+  FPalette = palette;
+}
+
+void TGIFImage::Warning(TObject* sender, TGIFSeverity severity, const std::string& message) {
+  if (OnWarning) OnWarning(sender, severity, message);
+}
+
+void TGIFImage::Progress(TObject* sender, TProgressStage stage, uint8_t percentDone, bool redrawNow,
+                         const std::string& message) {
+  if (OnProgress) OnProgress(sender, stage, percentDone, redrawNow, TRect{}, message);
+}
+
+void TGIFImage::SetReductionBits(int value) {
+  if (value < 3 || value > 8) GIFError(sInvalidBitSize);
+  FReductionBits = value;
+}

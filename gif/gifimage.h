@@ -1,0 +1,767 @@
+// The GIF document in memory: the blocks of a GIF file (header, colour maps,
+// extensions, frames, trailer), the image that owns them, and reading and
+// writing GIF files of versions "87a" and "89a".
+//
+// Ownership: an image owns its header and its frame list; a list owns its
+// items; a frame owns its extension list and its local colour map; the
+// header owns the global colour map. Back references (an item's image, an
+// extension's frame, a colour map's header or frame) are not owned.
+//
+// Errors raise GIFException with the fixed texts below; lesser problems are
+// reported as warnings to the image's OnWarning and reading goes on.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gif/gifoptions.h"
+#include "platform/classes.h"
+#include "platform/graphics.h"
+
+// --- Messages ---------------------------------------------------------------
+
+constexpr char sEmptyColorMap[] = "Color table is empty";
+constexpr char sEmptyImage[] = "Image is empty";
+constexpr char sInvalidBitmapList[] = "Invalid bitmap list";
+constexpr char sInvalidReduction[] = "Invalid reduction method";
+constexpr char sGIFImageFile[] = "GIF Image";
+constexpr char sProgressLoading[] = "Loading...";
+constexpr char sProgressSaving[] = "Saving...";
+constexpr char sProgressConverting[] = "Converting...";
+constexpr char sProgressRendering[] = "Rendering...";
+constexpr char sProgressCopying[] = "Copying...";
+constexpr char sProgressOptimizing[] = "Optimizing...";
+constexpr char sBadBlock[] = "Unknown GIF block type";
+constexpr char sUnsupportedClass[] = "Object type not supported for operation";
+constexpr char sInvalidData[] = "Invalid GIF data";
+constexpr char sBadHeight[] = "Image height too small for contained frames";
+constexpr char sBadWidth[] = "Image width too small for contained frames";
+constexpr char sFailedPaste[] = "Failed to store GIF on clipboard";
+constexpr char sScreenSizeExceeded[] = "Image exceeds Logical Screen size";
+constexpr char sNoColorTable[] = "No global or local color table defined";
+constexpr char sBadPixelCoordinates[] = "Invalid pixel coordinates";
+constexpr char sUnsupportedBitmap[] = "Unsupported bitmap format";
+constexpr char sInvalidPixelFormat[] = "Unsupported PixelFormat";
+constexpr char sBadDimension[] = "Invalid image dimensions";
+constexpr char sNoDIB[] = "Image has no DIB";
+constexpr char sInvalidStream[] = "Invalid stream operation";
+constexpr char sInvalidColor[] = "Color not in color table";
+constexpr char sInvalidBitSize[] = "Invalid Bits Per Pixel value";
+constexpr char sOutOfData[] = "Premature end of data";
+constexpr char sTooManyColors[] = "Color table overflow";
+constexpr char sBadColorIndex[] = "Invalid color index";
+constexpr char sBadVersion[] = "Unsupported GIF version";
+constexpr char sBadSignature[] = "Invalid GIF signature";
+constexpr char sScreenBadColorSize[] = "Invalid number of colors specified in Screen Descriptor";
+constexpr char sImageBadColorSize[] = "Invalid number of colors specified in Image Descriptor";
+constexpr char sUnknownExtension[] = "Unknown extension type";
+constexpr char sBadExtensionLabel[] = "Invalid extension introducer";
+constexpr char sOutOfMemDIB[] = "Failed to allocate memory for GIF DIB";
+constexpr char sDIBCreate[] = "Failed to create DIB from Bitmap";
+constexpr char sDecodeTooFewBits[] = "Decoder bit buffer under-run";
+constexpr char sDecodeCircular[] = "Circular decoder table entry";
+constexpr char sBadTrailer[] = "Invalid Image trailer";
+constexpr char sBadExtensionInstance[] = "Internal error: Extension Instance does not match Extension Label";
+constexpr char sBadBlockSize[] = "Unsupported Application Extension block size";
+
+// --- Basic types and routines -------------------------------------------------
+
+enum TGIFVersion : uint8_t { gvUnknown, gv87a, gv89a };
+enum TGIFSeverity : uint8_t { gsInfo, gsWarning, gsError };
+// The version texts by TGIFVersion.
+inline constexpr const char* GIFVersions[] = {"", "87a", "89a"};
+
+// Block introducers.
+constexpr uint8_t bsExtensionIntroducer = 0x21;
+constexpr uint8_t bsImageSeparator = 0x2C;
+constexpr uint8_t bsTrailer = 0x3B;
+
+// The only exception class of the codec.
+class GIFException : public EInvalidGraphic {
+ public:
+  using EInvalidGraphic::EInvalidGraphic;
+};
+
+[[noreturn]] void GIFError(const std::string& message);
+// Reads exactly size bytes; fewer raise "Premature end of data".
+void ReadCheck(TStream& stream, void* buffer, int64_t size);
+void WriteByte(TStream& stream, uint8_t value);
+// One byte, or -1 at the end of the data.
+int ReadByte(TStream& stream);
+// A list of text lines as data sub-blocks: each line in pieces of at most
+// 255 bytes (an empty line writes nothing), then the terminator.
+void WriteSubBlockStrings(TStream& stream, const TStringList& strings);
+// Every sub-block becomes one line; a missing length byte ends the list.
+void ReadSubBlockStrings(TStream& stream, TStringList& strings);
+// Little-endian 16-bit numbers in a block's bytes.
+inline void PutU16(uint8_t* p, uint16_t value) {
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+}
+inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+// 0 for 0 colours, 1 for 1 or 2, else the smallest b with 2^b >= count.
+int ColorsToBitsPerPixel(int colors);
+// Bytes of a row of pixels aligned to a multiple of alignment bits.
+int AlignedScanlineBytes(int pixels, int bitsPerPixel, int alignment);
+
+class TGIFImage;
+class TGIFSubImage;
+class TGIFHeader;
+
+// The event that receives the codec's warnings.
+using TGIFWarning = std::function<void(TObject* sender, TGIFSeverity severity, const std::string& message)>;
+
+enum TProgressStage : uint8_t { psStarting, psRunning, psEnding };
+using TProgressEvent = std::function<void(TObject* sender, TProgressStage stage, uint8_t percentDone,
+                                          bool redrawNow, const TRect& rect, const std::string& message)>;
+
+// --- Items and lists ----------------------------------------------------------
+
+// One block of a document.
+class TGIFItem : public TPersistent {
+ public:
+  explicit TGIFItem(TGIFImage* image) : FImage(image) {}
+  TGIFItem(const TGIFItem&) = delete;
+  TGIFItem& operator=(const TGIFItem&) = delete;
+  const char* ClassName() const override { return "TGIFItem"; }
+
+  TGIFImage* Image() const { return FImage; }
+  virtual TGIFVersion GetVersion() const { return gv87a; }
+  // Passes the item, the severity and the message to the image's Warning.
+  virtual void Warning(TGIFSeverity severity, const std::string& message);
+  virtual void SaveToStream(TStream& stream) = 0;
+  virtual void LoadFromStream(TStream& stream) = 0;
+  void SaveToFile(const std::string& path);
+  void LoadFromFile(const std::string& path);
+
+ protected:
+  TGIFImage* FImage;
+};
+
+// An owned, ordered list of items. Delete and Clear free the items; Remove
+// hands the item back to the caller.
+class TGIFList : public TPersistent {
+ public:
+  explicit TGIFList(TGIFImage* image) : FImage(image) {}
+  ~TGIFList() override;
+  TGIFList(const TGIFList&) = delete;
+  TGIFList& operator=(const TGIFList&) = delete;
+  const char* ClassName() const override { return "TGIFList"; }
+
+  TGIFImage* Image() const { return FImage; }
+  virtual void Warning(TGIFSeverity severity, const std::string& message);
+  virtual void SaveToStream(TStream& stream);
+  virtual void LoadFromStream(TStream& stream, TObject* parent) = 0;
+
+  // EListError for an index outside the list.
+  TGIFItem* Items(int index) const { return static_cast<TGIFItem*>(FItems.Items(index)); }
+  // Replaces (and frees) the item at the index; the list owns the new one.
+  void SetItems(int index, TGIFItem* item);
+  int Count() const { return FItems.Count(); }
+  int Add(TGIFItem* item) { return FItems.Add(item); }
+  void Insert(int index, TGIFItem* item) { FItems.Insert(index, item); }
+  void Delete(int index);
+  int Remove(TGIFItem* item) { return FItems.Remove(item); }
+  void Clear();
+  void Exchange(int a, int b) { FItems.Exchange(a, b); }
+  void Move(int from, int to) { FItems.Move(from, to); }
+  int IndexOf(const TGIFItem* item) const { return FItems.IndexOf(item); }
+  TGIFItem* First() const { return Items(0); }
+  TGIFItem* Last() const { return Items(Count() - 1); }
+
+ protected:
+  TGIFImage* FImage;
+
+ private:
+  TList FItems;
+};
+
+// --- Colour maps --------------------------------------------------------------
+
+struct TGIFColor {
+  uint8_t Red = 0, Green = 0, Blue = 0;
+  bool operator==(const TGIFColor&) const = default;
+};
+
+// How often a colour is used, for the usage sort.
+struct TUsageCount {
+  int Count = 0;
+  int Index = 0;
+};
+
+// A colour table of up to 256 colours.
+class TGIFColorMap : public TPersistent {
+ public:
+  const char* ClassName() const override { return "TGIFColorMap"; }
+
+  int Count() const { return FCount; }
+  int Capacity() const { return FCapacity; }
+  // Sorted by usage; written as the sort flag.
+  bool Optimized() const { return FOptimized; }
+  void SetOptimized(bool value) { FOptimized = value; }
+  const TGIFColor* Data() const { return FColors.data(); }
+
+  void Clear();
+  static TGIFColor Color2RGB(TColor color) { return {GetRValue(color), GetGValue(color), GetBValue(color)}; }
+  static TColor RGB2Color(TGIFColor color) { return RGB(color.Red, color.Green, color.Blue); }
+  // Grows only: 16 up to 16, else a multiple of 32, never above 256.
+  void SetCapacity(int capacity);
+  // Appends; "Color table overflow" at 256 colours. Returns the new index.
+  int Add(TGIFColor color);
+  int AddUnique(TGIFColor color);
+  // An optimized map is searched upward, any other downward; -1 when absent.
+  int IndexOf(TGIFColor color) const;
+  void Delete(int index);
+  // Outside the map: a warning, then "Color table is empty" for an empty map
+  // or colour 0.
+  TGIFColor Colors(int index);
+  void SetColors(int index, TGIFColor color);
+  int BitsPerPixel() const { return ColorsToBitsPerPixel(FCount); }
+
+  void ImportPalette(HPALETTE palette);
+  void ImportColorTable(const RGBQUAD* table, int count);
+  // The colour table of the bitmap selected into the context.
+  void ImportDIBColors(HDC dc);
+  void ImportColorMap(const TGIFColor* colors, int count);
+  // A new palette of the colours (none for an empty map); the caller owns it.
+  HPALETTE ExportPalette() const;
+  void Assign(const TPersistent* source) override;
+
+  // Writes the colours padded with black to 2^BitsPerPixel entries.
+  void SaveToStream(TStream& stream) const { WriteEntries(stream, FCount == 0 ? 0 : 1 << BitsPerPixel()); }
+  // Writes the colours padded with black to the given number of entries.
+  void WriteEntries(TStream& stream, int entries) const;
+  // Clears, then reads count colours.
+  void LoadFromStream(TStream& stream, int count);
+
+  virtual void Warning(TGIFSeverity severity, const std::string& message) = 0;
+  // One entry per colour: its use count and its index.
+  virtual std::vector<TUsageCount> BuildHistogram() = 0;
+  // Renumbers the pixels that use this map (and transparent indices) through
+  // the old-to-new table.
+  virtual void MapImages(const std::vector<int>& map) = 0;
+  virtual bool Optimize() = 0;
+  virtual void Changed() = 0;
+
+ protected:
+  // The usage sort: most used colours first, unused ones dropped (only when
+  // the order changed). False for maps of 0 or 1 colours.
+  bool DoOptimize();
+
+ private:
+  void Append(TGIFColor color);
+  std::vector<TGIFColor> FColors;  // Capacity entries
+  int FCount = 0;
+  int FCapacity = 0;
+  bool FOptimized = false;
+};
+
+// The header's colour map, shared by the frames without local colours.
+class TGIFGlobalColorMap : public TGIFColorMap {
+ public:
+  explicit TGIFGlobalColorMap(TGIFHeader* header) : FHeader(header) {}
+  const char* ClassName() const override { return "TGIFGlobalColorMap"; }
+  TGIFHeader* Header() const { return FHeader; }
+  void Warning(TGIFSeverity severity, const std::string& message) override;
+  std::vector<TUsageCount> BuildHistogram() override;
+  void MapImages(const std::vector<int>& map) override;
+  bool Optimize() override;
+  void Changed() override;
+
+ private:
+  TGIFHeader* FHeader;
+};
+
+// A frame's own colour map.
+class TGIFLocalColorMap : public TGIFColorMap {
+ public:
+  explicit TGIFLocalColorMap(TGIFSubImage* frame) : FFrame(frame) {}
+  const char* ClassName() const override { return "TGIFLocalColorMap"; }
+  TGIFSubImage* Frame() const { return FFrame; }
+  void Warning(TGIFSeverity severity, const std::string& message) override;
+  std::vector<TUsageCount> BuildHistogram() override;
+  void MapImages(const std::vector<int>& map) override;
+  bool Optimize() override { return DoOptimize(); }
+  void Changed() override;
+
+ private:
+  TGIFSubImage* FFrame;
+};
+
+// --- Header and trailer -------------------------------------------------------
+
+struct TLogicalScreenDescriptor {
+  uint16_t ScreenWidth = 0;
+  uint16_t ScreenHeight = 0;
+  uint8_t PackedFields = 0;
+  uint8_t BackgroundColorIndex = 0;
+  uint8_t AspectRatio = 0;
+};
+
+// The signature, the logical screen and the global colour map.
+class TGIFHeader : public TGIFItem {
+ public:
+  explicit TGIFHeader(TGIFImage* image);
+  const char* ClassName() const override { return "TGIFHeader"; }
+
+  void Clear();
+  // From a header: its map and descriptor; from a colour map: that map.
+  void Assign(const TPersistent* source) override;
+  // Rebuilds the packed byte from the image's colour maps.
+  void Prepare();
+  void SaveToStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream) override;
+  // gv89a for a sorted map or a non-zero aspect ratio.
+  TGIFVersion GetVersion() const override;
+
+  TGIFGlobalColorMap& ColorMap() { return *FColorMap; }
+  const TLogicalScreenDescriptor& Descriptor() const { return FDescriptor; }
+  int Width() const { return FDescriptor.ScreenWidth; }
+  int Height() const { return FDescriptor.ScreenHeight; }
+  // 0..65535; other values raise "Invalid image dimensions".
+  void SetWidth(int value);
+  void SetHeight(int value);
+  uint8_t PackedFields() const { return FDescriptor.PackedFields; }
+  uint8_t AspectRatio() const { return FDescriptor.AspectRatio; }
+  void SetAspectRatio(uint8_t value) { FDescriptor.AspectRatio = value; }
+  uint8_t BackgroundColorIndex() const { return FDescriptor.BackgroundColorIndex; }
+  // An index at or beyond a non-empty map's count warns and stores 0.
+  void SetBackgroundColorIndex(int index);
+  TColor BackgroundColor();
+  // Adds the colour to the map (once) and takes its index.
+  void SetBackgroundColor(TColor color);
+  int BitsPerPixel() const { return FColorMap->BitsPerPixel(); }
+  int ColorResolution() const { return BitsPerPixel() - 1; }
+
+ private:
+  TLogicalScreenDescriptor FDescriptor;
+  std::unique_ptr<TGIFGlobalColorMap> FColorMap;
+};
+
+// The one-byte end of a GIF file.
+class TGIFTrailer : public TGIFItem {
+ public:
+  using TGIFItem::TGIFItem;
+  const char* ClassName() const override { return "TGIFTrailer"; }
+  void SaveToStream(TStream& stream) override;
+  // A byte other than the trailer gives a warning.
+  void LoadFromStream(TStream& stream) override;
+};
+
+// --- Extensions ---------------------------------------------------------------
+
+class TGIFExtension;
+struct TGIFExtensionClassRec;
+// An extension class, as registered for a label or an application.
+using TGIFExtensionClass = const TGIFExtensionClassRec*;
+struct TGIFExtensionClassRec {
+  TGIFExtension* (*Create)(TGIFSubImage* frame);
+  // A more specific class for the block the stream stands in (just after
+  // the label), the class itself, or none.
+  TGIFExtensionClass (*FindSubExtension)(TGIFExtensionClass self, TStream& stream);
+};
+
+// The class record of the extension class T.
+template <class T>
+TGIFExtensionClass ExtensionClass() {
+  static const TGIFExtensionClassRec rec{[](TGIFSubImage* frame) -> TGIFExtension* { return new T(frame); },
+                                         &T::FindSubExtension};
+  return &rec;
+}
+
+// A block that starts with 0x21 and a label, in front of a frame.
+// Destruction removes it from its frame's extension list.
+class TGIFExtension : public TGIFItem {
+ public:
+  explicit TGIFExtension(TGIFSubImage* frame);
+  ~TGIFExtension() override;
+  const char* ClassName() const override { return "TGIFExtension"; }
+
+  TGIFSubImage* Frame() const { return FFrame; }
+  virtual uint8_t GetExtensionType() const = 0;
+  TGIFVersion GetVersion() const override { return gv89a; }
+  // Write / read and check the introducer and the label; subclasses add the
+  // body.
+  void SaveToStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream) override;
+
+  static TGIFExtensionClass FindSubExtension(TGIFExtensionClass self, TStream&) { return self; }
+  // A later registration of a label hides an earlier one.
+  static void RegisterExtension(uint8_t label, TGIFExtensionClass extensionClass);
+  // With the stream just after 0x21: the class for the block, or none; the
+  // stream position is kept.
+  static TGIFExtensionClass FindExtension(TStream& stream);
+
+ private:
+  TGIFSubImage* FFrame;
+};
+
+enum TDisposalMethod : uint8_t { dmNone, dmNoDisposal, dmBackground, dmPrevious };
+
+struct TGIFGCERec {
+  uint8_t BlockSize = 4;
+  uint8_t PackedFields = 0;
+  uint16_t Delay = 0;
+  uint8_t TransparentColorIndex = 0;
+  uint8_t Terminator = 0;
+};
+
+// Label 0xF9: delay, disposal and transparency of the frame. The first one
+// made for a frame becomes the frame's graphic control extension.
+class TGIFGraphicControlExtension : public TGIFExtension {
+ public:
+  explicit TGIFGraphicControlExtension(TGIFSubImage* frame);
+  ~TGIFGraphicControlExtension() override;
+  const char* ClassName() const override { return "TGIFGraphicControlExtension"; }
+  uint8_t GetExtensionType() const override { return 0xF9; }
+  void SaveToStream(TStream& stream) override;
+  // A short body gives a warning only.
+  void LoadFromStream(TStream& stream) override;
+
+  const TGIFGCERec& Record() const { return FRec; }
+  bool Transparent() const { return FRec.PackedFields & 0x01; }
+  // Setting it also sets the frame's transparent flag.
+  void SetTransparent(bool value);
+  uint8_t TransparentColorIndex() const { return FRec.TransparentColorIndex; }
+  // An index at or beyond a non-empty active map's count warns and stores 0.
+  void SetTransparentColorIndex(int index);
+  TColor TransparentColor();
+  // Adds the colour to the active map (once) and takes its index.
+  void SetTransparentColor(TColor color);
+  // Hundredths of a second.
+  uint16_t Delay() const { return FRec.Delay; }
+  void SetDelay(uint16_t value) { FRec.Delay = value; }
+  bool UserInput() const { return FRec.PackedFields & 0x02; }
+  void SetUserInput(bool value);
+  TDisposalMethod Disposal() const { return TDisposalMethod((FRec.PackedFields >> 2) & 0x07); }
+  void SetDisposal(TDisposalMethod value);
+
+ private:
+  TGIFGCERec FRec;
+};
+
+struct TGIFPlainTextExtensionRec {
+  uint8_t BlockSize = 12;
+  uint16_t Left = 0, Top = 0, Width = 0, Height = 0;
+  uint8_t CellWidth = 0, CellHeight = 0;
+  uint8_t TextFGColorIndex = 0, TextBGColorIndex = 0;
+};
+
+// Label 0x01: text drawn on a grid of the logical screen.
+class TGIFTextExtension : public TGIFExtension {
+ public:
+  using TGIFExtension::TGIFExtension;
+  const char* ClassName() const override { return "TGIFTextExtension"; }
+  uint8_t GetExtensionType() const override { return 0x01; }
+  void SaveToStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream) override;
+
+  TGIFPlainTextExtensionRec& Record() { return FRec; }
+  TStringList& Text() { return FText; }
+  // Both colours read and write through the frame's active colour map.
+  TColor ForegroundColor();
+  void SetForegroundColor(TColor color);
+  TColor BackgroundColor();
+  void SetBackgroundColor(TColor color);
+
+ private:
+  TGIFPlainTextExtensionRec FRec;
+  TStringList FText;
+};
+
+// Label 0xFE: comment lines.
+class TGIFCommentExtension : public TGIFExtension {
+ public:
+  using TGIFExtension::TGIFExtension;
+  const char* ClassName() const override { return "TGIFCommentExtension"; }
+  uint8_t GetExtensionType() const override { return 0xFE; }
+  void SaveToStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream) override;
+  TStringList& Text() { return FText; }
+
+ private:
+  TStringList FText;
+};
+
+// One raw data sub-block.
+class TGIFBlock : public TObject {
+ public:
+  explicit TGIFBlock(int size) : FData(static_cast<size_t>(size)) {}
+  int Size() const { return static_cast<int>(FData.size()); }
+  uint8_t* Data() { return FData.data(); }
+  // The size's low byte, then the data.
+  void SaveToStream(TStream& stream) const;
+  // Exactly Size bytes.
+  void LoadFromStream(TStream& stream);
+
+ private:
+  std::vector<uint8_t> FData;
+};
+
+// 8 identifier and 3 authentication characters.
+struct TGIFApplicationRec {
+  char Identifier[8] = {};
+  char Authentication[3] = {};
+};
+
+// Label 0xFF: data of a named application. This class keeps the data as raw
+// sub-blocks and writes them back unchanged; subclasses read their own.
+class TGIFApplicationExtension : public TGIFExtension {
+ public:
+  using TGIFExtension::TGIFExtension;
+  const char* ClassName() const override { return "TGIFApplicationExtension"; }
+  uint8_t GetExtensionType() const override { return 0xFF; }
+  void SaveToStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream) override;
+
+  std::string Identifier() const { return std::string(FRec.Identifier, 8); }
+  // Stores the first 8 characters, padded with blanks.
+  void SetIdentifier(const std::string& value);
+  std::string Authentication() const { return std::string(FRec.Authentication, 3); }
+  // Stores the first 3 characters, padded with blanks.
+  void SetAuthentication(const std::string& value);
+  std::vector<TGIFBlock>& Blocks() { return FBlocks; }
+
+  // Looks the identifier up in the application registry.
+  static TGIFExtensionClass FindSubExtension(TGIFExtensionClass self, TStream& stream);
+  // A later registration of an identifier hides an earlier one.
+  static void RegisterExtension(const TGIFApplicationRec& identifier, TGIFExtensionClass extensionClass);
+
+ protected:
+  virtual void SaveData(TStream& stream);
+  virtual void LoadData(TStream& stream);
+  TGIFApplicationRec FRec;
+
+ private:
+  std::vector<TGIFBlock> FBlocks;
+};
+
+// An application extension of an unregistered identifier.
+class TGIFUnknownAppExtension : public TGIFApplicationExtension {
+ public:
+  using TGIFApplicationExtension::TGIFApplicationExtension;
+  const char* ClassName() const override { return "TGIFUnknownAppExtension"; }
+  static TGIFExtensionClass FindSubExtension(TGIFExtensionClass self, TStream&) { return self; }
+};
+
+// The loop extension ("NETSCAPE2.0", also read as "ANIMEXTS1.0").
+class TGIFAppExtNSLoop : public TGIFApplicationExtension {
+ public:
+  explicit TGIFAppExtNSLoop(TGIFSubImage* frame);
+  const char* ClassName() const override { return "TGIFAppExtNSLoop"; }
+  static TGIFExtensionClass FindSubExtension(TGIFExtensionClass self, TStream&) { return self; }
+  uint16_t Loops() const { return FLoops; }
+  void SetLoops(uint16_t value) { FLoops = value; }
+  uint32_t BufferSize() const { return FBufferSize; }
+  void SetBufferSize(uint32_t value) { FBufferSize = value; }
+
+ protected:
+  void SaveData(TStream& stream) override;
+  void LoadData(TStream& stream) override;
+
+ private:
+  uint16_t FLoops = 0;
+  uint32_t FBufferSize = 0;
+};
+
+// The extensions in front of one frame.
+class TGIFExtensionList : public TGIFList {
+ public:
+  using TGIFList::TGIFList;
+  const char* ClassName() const override { return "TGIFExtensionList"; }
+  TGIFExtension* Extensions(int index) const { return static_cast<TGIFExtension*>(Items(index)); }
+  // Reads extension blocks until an image separator or the trailer; parent
+  // is the frame.
+  void LoadFromStream(TStream& stream, TObject* parent) override;
+};
+
+// --- Frames -------------------------------------------------------------------
+
+struct TImageDescriptor {
+  uint8_t Separator = bsImageSeparator;
+  uint16_t Left = 0, Top = 0, Width = 0, Height = 0;
+  uint8_t PackedFields = 0;
+};
+
+// One frame: image descriptor, local colour map, extensions and pixels (one
+// colour index per byte, rows top to bottom without gaps).
+class TGIFSubImage : public TGIFItem {
+ public:
+  explicit TGIFSubImage(TGIFImage* image);
+  // Removes the frame from its image's frame list.
+  ~TGIFSubImage() override;
+  const char* ClassName() const override { return "TGIFSubImage"; }
+
+  // Frees extensions, colours and pixels and makes the size 0 (the position
+  // stays).
+  void Clear();
+  bool Empty() const { return !FData || FImageDescriptor.Width == 0 || FImageDescriptor.Height == 0; }
+
+  const TImageDescriptor& ImageDescriptor() const { return FImageDescriptor; }
+  int Left() const { return FImageDescriptor.Left; }
+  int Top() const { return FImageDescriptor.Top; }
+  int Width() const { return FImageDescriptor.Width; }
+  int Height() const { return FImageDescriptor.Height; }
+  void SetLeft(int value) { SetBounds(value, Top(), Width(), Height()); }
+  void SetTop(int value) { SetBounds(Left(), value, Width(), Height()); }
+  void SetWidth(int value) { SetBounds(Left(), Top(), value, Height()); }
+  void SetHeight(int value) { SetBounds(Left(), Top(), Width(), value); }
+  // A new size gets a new zero-filled pixel buffer; the logical screen grows
+  // to hold the frame (with warnings unless the screen was 0). Left + width
+  // and top + height beyond 65535 raise "Invalid image dimensions".
+  void SetBounds(int left, int top, int width, int height);
+  TRect BoundsRect() const { return Bounds(Left(), Top(), Width(), Height()); }
+  TRect ClientRect() const { return Rect(0, 0, Width(), Height()); }
+  bool Interlaced() const { return FImageDescriptor.PackedFields & 0x40; }
+  void SetInterlaced(bool value);
+
+  TGIFLocalColorMap& ColorMap() { return *FColorMap; }
+  // The local map when it has colours, else the image's global map when
+  // that has colours, else the (empty) local map.
+  TGIFColorMap& ActiveColorMap();
+  int BitsPerPixel() const { return FColorMap->BitsPerPixel(); }
+  int ColorResolution() const { return BitsPerPixel() - 1; }
+  TGIFExtensionList& Extensions() { return *FExtensions; }
+  bool Transparent() const { return FTransparent; }
+  // The first graphic control extension made for this frame, or none.
+  TGIFGraphicControlExtension* GraphicControlExtension() const { return FGCE; }
+
+  // The pixels (none until allocated) and their number.
+  uint8_t* Data() { return FData.get(); }
+  const uint8_t* Data() const { return FData.get(); }
+  int64_t DataSize() const { return FDataSize; }
+  // A new zero-filled buffer of Width x Height. A frame above 1 GiB, or one
+  // that would take the image's frames together above 1 GiB, raises
+  // "Failed to allocate memory for GIF DIB".
+  void NewImage();
+  void FreeImage();
+  // Row y (buffer made on demand); "Invalid pixel coordinates" outside,
+  // "Image is empty" for a frame of size 0.
+  uint8_t* Scanline(int y);
+  uint8_t Pixels(int x, int y);
+
+  // The palette held for the frame (owned), none until set.
+  HPALETTE Palette() const { return FPalette; }
+  void SetPalette(HPALETTE palette);
+
+  // gv89a with a sorted local map or any extension.
+  TGIFVersion GetVersion() const override;
+  // Rebuilds the packed byte of the image descriptor.
+  void Prepare();
+  void SaveToStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream) override;
+  // Decodes the LZW image data at the stream's position into the pixels.
+  void Decompress(TStream& stream);
+  // Writes the pixels as LZW image data (LZW or run-length codes by the
+  // image's Compression).
+  void Compress(TStream& stream);
+
+ private:
+  friend class TGIFGraphicControlExtension;
+  struct FreeDeleter {
+    void operator()(uint8_t* p) const;
+  };
+  std::unique_ptr<uint8_t, FreeDeleter> FData;
+  int64_t FDataSize = 0;
+  std::unique_ptr<TGIFLocalColorMap> FColorMap;
+  TImageDescriptor FImageDescriptor;
+  std::unique_ptr<TGIFExtensionList> FExtensions;
+  bool FTransparent = false;
+  TGIFGraphicControlExtension* FGCE = nullptr;
+  HPALETTE FPalette = nullptr;
+};
+
+// The frames of an image.
+class TGIFImageList : public TGIFList {
+ public:
+  using TGIFList::TGIFList;
+  const char* ClassName() const override { return "TGIFImageList"; }
+  TGIFSubImage* SubImages(int index) const { return static_cast<TGIFSubImage*>(Items(index)); }
+  // Every frame, with "Saving..." progress.
+  void SaveToStream(TStream& stream) override;
+  // The block loop; parent is the image.
+  void LoadFromStream(TStream& stream, TObject* parent) override;
+};
+
+// --- The image ----------------------------------------------------------------
+
+// Settings every new image starts from.
+inline TColorReduction GIFImageDefaultColorReduction = rmNetscape;
+inline int GIFImageDefaultColorReductionBits = 8;
+inline TDitherMode GIFImageDefaultDitherMode = dmNearest;
+inline TGIFCompression GIFImageDefaultCompression = gcLZW;
+
+// A GIF document as a picture: the header (logical screen and global colour
+// map) and the frames.
+class TGIFImage : public TGraphic {
+ public:
+  TGIFImage();
+  ~TGIFImage() override;
+  TGIFImage(const TGIFImage&) = delete;
+  TGIFImage& operator=(const TGIFImage&) = delete;
+  const char* ClassName() const override { return "TGIFImage"; }
+
+  // Drops every frame, the global colours and the logical screen size.
+  void Clear();
+  bool Empty() const override { return FFrames->Count() == 0; }
+  int Width() const override { return FHeader->Width(); }
+  int Height() const override { return FHeader->Height(); }
+  // Every frame must fit: a smaller size raises "Image width too small for
+  // contained frames" (height likewise).
+  void SetWidth(int value) override;
+  void SetHeight(int value) override;
+
+  TGIFHeader& Header() { return *FHeader; }
+  TGIFImageList& Frames() { return *FFrames; }
+  TGIFColorMap& GlobalColorMap() { return FHeader->ColorMap(); }
+  // gv89a when some frame is; gvUnknown without frames.
+  TGIFVersion Version() const;
+  // The largest of the global map's and every local map's bits per pixel
+  // (minus 1 for the colour resolution).
+  int BitsPerPixel() const;
+  int ColorResolution() const;
+  bool IsTransparent() const;
+
+  // Appends a frame of this image; other sources raise "Object type not
+  // supported for operation". Returns its index.
+  int Add(TPersistent* source);
+
+  // Reading and writing GIF files. Reading starts from a cleared image; on
+  // an error the image keeps what was read before it and the stream goes
+  // back to where reading began.
+  void LoadFromStream(TStream& stream) override;
+  void SaveToStream(TStream& stream) override;
+  // Reads the whole file first.
+  void LoadFromFile(const std::string& path) override;
+  void Draw(TCanvas& canvas, const TRect& rect) override;
+
+  // The palette held for the image (owned), none until set.
+  HPALETTE Palette() override { return FPalette; }
+  void SetPalette(HPALETTE palette) override;
+
+  // Sends a warning to OnWarning (dropped without a handler).
+  virtual void Warning(TObject* sender, TGIFSeverity severity, const std::string& message);
+  void Progress(TObject* sender, TProgressStage stage, uint8_t percentDone, bool redrawNow,
+                const std::string& message);
+
+  TColorReduction ColorReduction;
+  TDitherMode DitherMode;
+  TGIFCompression Compression;
+  int ReductionBits() const { return FReductionBits; }
+  // 3..8; other values raise "Invalid Bits Per Pixel value".
+  void SetReductionBits(int value);
+
+  TGIFWarning OnWarning;
+  TProgressEvent OnProgress;
+
+ private:
+  friend class TGIFSubImage;
+  std::unique_ptr<TGIFImageList> FFrames;
+  std::unique_ptr<TGIFHeader> FHeader;
+  HPALETTE FPalette = nullptr;
+  int FReductionBits;
+  int64_t FPixelBytes = 0;  // pixel buffers of all frames together
+};

@@ -1,0 +1,315 @@
+// The document model: colour maps and their usage sort, frame bounds and
+// pixels, the header, graphic control extensions, lists and the image.
+#include <gtest/gtest.h>
+
+#include "tests/gif/gifsupport.h"
+
+namespace {
+
+// Collects the warnings an image receives.
+struct WarningLog {
+  explicit WarningLog(TGIFImage& image) {
+    image.OnWarning = [this](TObject*, TGIFSeverity severity, const std::string& message) {
+      EXPECT_EQ(severity, gsWarning);
+      Messages.push_back(message);
+    };
+  }
+  std::vector<std::string> Messages;
+};
+
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const GIFException& e) {
+    return e.Message;
+  }
+  return "";
+}
+
+TEST(GifColorMap, GrowsSearchesAndGuardsItsIndices) {
+  TGIFImage image;
+  WarningLog log(image);
+  TGIFColorMap& map = image.GlobalColorMap();
+  map.SetCapacity(17);
+  EXPECT_EQ(map.Capacity(), 32);
+  map.SetCapacity(5);
+  EXPECT_EQ(map.Capacity(), 32);
+  map.SetCapacity(33);
+  EXPECT_EQ(map.Capacity(), 64);
+  map.SetCapacity(300);
+  EXPECT_EQ(map.Capacity(), 256);
+  map.Clear();
+  map.SetCapacity(3);
+  EXPECT_EQ(map.Capacity(), 16);
+
+  // A colour present twice: the higher index unless the map is optimized.
+  map.Clear();
+  for (uint8_t v : {10, 20, 10, 30}) map.Add({v, v, v});
+  EXPECT_EQ(map.IndexOf({10, 10, 10}), 2);
+  map.SetOptimized(true);
+  EXPECT_EQ(map.IndexOf({10, 10, 10}), 0);
+  EXPECT_EQ(map.IndexOf({11, 10, 10}), -1);
+  EXPECT_EQ(map.AddUnique({30, 30, 30}), 3);
+  EXPECT_EQ(map.AddUnique({40, 40, 40}), 4);
+  EXPECT_FALSE(map.Optimized());
+
+  // Reading outside: a warning and colour 0; an empty map raises.
+  EXPECT_EQ(map.Colors(7), TGIFColor({10, 10, 10}));
+  EXPECT_EQ(log.Messages, std::vector<std::string>({sBadColorIndex}));
+  EXPECT_EQ(ErrorOf([&] { map.SetColors(5, {}); }), sBadColorIndex);
+  EXPECT_EQ(ErrorOf([&] { map.Delete(-1); }), sBadColorIndex);
+  map.Delete(0);
+  EXPECT_EQ(map.Count(), 4);
+  EXPECT_EQ(map.Colors(0), TGIFColor({20, 20, 20}));
+  map.Clear();
+  EXPECT_EQ(ErrorOf([&] { map.Colors(0); }), sEmptyColorMap);
+  EXPECT_EQ(log.Messages.size(), 2u);
+
+  for (int i = 0; i < 256; ++i) map.Add({uint8_t(i), 0, 0});
+  EXPECT_EQ(map.BitsPerPixel(), 8);
+  EXPECT_EQ(ErrorOf([&] { map.Add({}); }), sTooManyColors);
+}
+
+TEST(GifColorMap, CountsBitsAndRowBytes) {
+  const std::vector<std::pair<int, int>> bits = {{0, 0}, {1, 1}, {2, 1},   {3, 2},
+                                                 {4, 2}, {5, 3}, {129, 8}, {256, 8}};
+  for (auto [colors, expected] : bits) EXPECT_EQ(ColorsToBitsPerPixel(colors), expected) << colors;
+  EXPECT_EQ(AlignedScanlineBytes(16, 1, 16), 2);
+  EXPECT_EQ(AlignedScanlineBytes(17, 1, 16), 4);
+  EXPECT_EQ(AlignedScanlineBytes(10, 8, 32), 12);
+  EXPECT_EQ(AlignedScanlineBytes(3, 24, 32), 12);
+}
+
+TEST(GifColorMap, ImportsAndExportsPalettes) {
+  TGIFImage image;
+  TGIFColorMap& map = image.GlobalColorMap();
+  RGBQUAD table[3] = {{1, 2, 3, 0}, {4, 5, 6, 0}, {7, 8, 9, 0}};
+  map.ImportColorTable(table, 3);
+  EXPECT_EQ(map.Colors(0), TGIFColor({3, 2, 1}));
+  HPALETTE palette = map.ExportPalette();
+  ASSERT_NE(palette, nullptr);
+  ASSERT_EQ(palette->Entries.size(), 3u);
+  EXPECT_EQ(palette->Entries[2], PALETTEENTRY({9, 8, 7, 0x04}));
+  TGIFImage other;
+  other.GlobalColorMap().ImportPalette(palette);
+  EXPECT_EQ(other.GlobalColorMap().Count(), 3);
+  EXPECT_EQ(other.GlobalColorMap().Colors(1), TGIFColor({6, 5, 4}));
+  DeleteObject(palette);
+
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(pf1bit);
+  bitmap.SetSize(2, 2);
+  HDC dc = CreateCompatibleDC();
+  SelectObject(dc, bitmap.Handle());
+  map.ImportDIBColors(dc);
+  DeleteDC(dc);
+  EXPECT_EQ(map.Count(), 2);
+  EXPECT_EQ(map.Colors(1), TGIFColor({255, 255, 255}));
+
+  TGIFColor colors[2] = {{1, 1, 1}, {2, 2, 2}};
+  map.ImportColorMap(colors, 2);
+  other.GlobalColorMap().Assign(&map);
+  EXPECT_EQ(other.GlobalColorMap().Count(), 2);
+  EXPECT_EQ(other.GlobalColorMap().Colors(1), TGIFColor({2, 2, 2}));
+  map.Clear();
+  EXPECT_EQ(map.ExportPalette(), nullptr);
+}
+
+TEST(GifColorMap, UsageSortRenumbersPixelsAndDropsUnusedColours) {
+  // Already in falling order of use: nothing moves, the unused colour stays.
+  auto image = MakeImage(4, 9, 1, {0, 0, 0, 0, 0, 1, 1, 1, 2});
+  EXPECT_TRUE(image->GlobalColorMap().Optimize());
+  EXPECT_TRUE(image->GlobalColorMap().Optimized());
+  EXPECT_EQ(image->GlobalColorMap().Count(), 4);
+  EXPECT_EQ(FramePixels(*image->Frames().SubImages(0)), std::vector<uint8_t>({0, 0, 0, 0, 0, 1, 1, 1, 2}));
+
+  // Uses 1, 5, 0, 3: the new order is 1, 3, 0 and colour 2 is dropped; the
+  // pixels and the transparent index follow.
+  image = MakeImage(4, 9, 1, {1, 1, 1, 1, 1, 0, 3, 3, 3});
+  TGIFSubImage* frame = image->Frames().SubImages(0);
+  auto* gce = new TGIFGraphicControlExtension(frame);
+  frame->Extensions().Add(gce);
+  gce->SetTransparent(true);
+  gce->SetTransparentColorIndex(3);
+  EXPECT_TRUE(image->GlobalColorMap().Optimize());
+  EXPECT_EQ(image->GlobalColorMap().Count(), 3);
+  EXPECT_EQ(image->GlobalColorMap().Colors(0), TGIFColor({85, 85, 85}));
+  EXPECT_EQ(image->GlobalColorMap().Colors(1), TGIFColor({255, 255, 255}));
+  EXPECT_EQ(image->GlobalColorMap().Colors(2), TGIFColor({0, 0, 0}));
+  EXPECT_EQ(FramePixels(*frame), std::vector<uint8_t>({0, 0, 0, 0, 0, 2, 1, 1, 1}));
+  EXPECT_EQ(gce->TransparentColorIndex(), 1);
+
+  // A local map sorts the frame's own pixels; one colour is left alone.
+  image = MakeImage(3, 4, 1, {2, 2, 1, 2}, false, true);
+  frame = image->Frames().SubImages(0);
+  EXPECT_TRUE(frame->ColorMap().Optimize());
+  EXPECT_EQ(frame->ColorMap().Count(), 2);
+  EXPECT_EQ(FramePixels(*frame), std::vector<uint8_t>({0, 0, 1, 0}));
+  frame->ColorMap().Delete(1);
+  EXPECT_FALSE(frame->ColorMap().Optimize());
+  TGIFImage empty;
+  empty.GlobalColorMap().Add({});
+  empty.GlobalColorMap().Add({1, 1, 1});
+  EXPECT_FALSE(empty.GlobalColorMap().Optimize());
+}
+
+TEST(GifFrame, BoundsGrowTheScreenAndGuardThePixels) {
+  TGIFImage image;
+  WarningLog log(image);
+  auto* first = new TGIFSubImage(&image);
+  image.Add(first);
+  first->SetWidth(40);
+  first->SetHeight(2);
+  EXPECT_EQ(image.Width(), 40);
+  EXPECT_TRUE(log.Messages.empty());
+  EXPECT_EQ(first->DataSize(), 80);
+
+  auto* second = new TGIFSubImage(&image);
+  image.Add(second);
+  second->SetBounds(20, 0, 40, 1);
+  EXPECT_EQ(log.Messages, std::vector<std::string>({sBadWidth, sScreenSizeExceeded}));
+  EXPECT_EQ(image.Width(), 60);
+  EXPECT_EQ(ErrorOf([&] { second->SetBounds(65000, 0, 536, 1); }), sBadDimension);
+  EXPECT_EQ(ErrorOf([&] { second->SetLeft(-1); }), sBadDimension);
+
+  second->Scanline(0)[39] = 7;
+  EXPECT_EQ(second->Pixels(39, 0), 7);
+  EXPECT_EQ(ErrorOf([&] { second->Scanline(1); }), sBadPixelCoordinates);
+  EXPECT_EQ(ErrorOf([&] { second->Pixels(40, 0); }), sBadPixelCoordinates);
+  second->SetBounds(20, 0, 0, 3);
+  EXPECT_EQ(ErrorOf([&] { second->Scanline(0); }), sEmptyImage);
+
+  // The screen cannot shrink below its frames.
+  EXPECT_EQ(ErrorOf([&] { image.SetWidth(39); }), sBadWidth);
+  EXPECT_EQ(ErrorOf([&] { image.SetHeight(2); }), sBadHeight);
+  image.SetHeight(10);
+  EXPECT_EQ(image.Height(), 10);
+
+  // Clearing keeps the position; a dying frame leaves its list.
+  second->Clear();
+  EXPECT_EQ(second->BoundsRect(), Rect(20, 0, 20, 0));
+  EXPECT_TRUE(second->Empty());
+  delete second;
+  EXPECT_EQ(image.Frames().Count(), 1);
+}
+
+TEST(GifFrame, GraphicControlExtensionDrivesTransparency) {
+  TGIFImage image;
+  WarningLog log(image);
+  auto image4 = MakeImage(4, 2, 1, {0, 1});
+  TGIFSubImage* frame = image4->Frames().SubImages(0);
+  frame->Extensions().Add(new TGIFCommentExtension(frame));
+  auto* gce = new TGIFGraphicControlExtension(frame);
+  frame->Extensions().Add(gce);
+  auto* later = new TGIFGraphicControlExtension(frame);
+  frame->Extensions().Add(later);
+  EXPECT_EQ(frame->GraphicControlExtension(), gce);
+  EXPECT_FALSE(image4->IsTransparent());
+  gce->SetTransparent(true);
+  EXPECT_TRUE(frame->Transparent());
+  EXPECT_TRUE(image4->IsTransparent());
+
+  image4->OnWarning = image.OnWarning;
+  gce->SetTransparentColorIndex(4);
+  EXPECT_EQ(gce->TransparentColorIndex(), 0);
+  EXPECT_EQ(log.Messages, std::vector<std::string>({sBadColorIndex}));
+  gce->SetTransparentColor(RGB(1, 2, 3));
+  EXPECT_EQ(gce->TransparentColorIndex(), 4);
+  EXPECT_EQ(gce->TransparentColor(), RGB(1, 2, 3));
+  EXPECT_EQ(image4->GlobalColorMap().Count(), 5);
+
+  // Destroying it clears the frame's transparency and reference.
+  frame->Extensions().Delete(1);
+  EXPECT_FALSE(frame->Transparent());
+  EXPECT_EQ(frame->GraphicControlExtension(), nullptr);
+  EXPECT_EQ(frame->Extensions().Count(), 2);
+  EXPECT_EQ(frame->Extensions().IndexOf(later), 1);
+  EXPECT_EQ(frame->GetVersion(), gv89a);
+  frame->Extensions().Clear();
+  EXPECT_EQ(frame->GetVersion(), gv87a);
+  frame->ColorMap().SetOptimized(true);
+  EXPECT_EQ(frame->GetVersion(), gv89a);
+}
+
+TEST(GifHeader, BackgroundAndVersion) {
+  auto image = MakeImage(4, 1, 1, {0});
+  WarningLog log(*image);
+  TGIFHeader& header = image->Header();
+  header.SetBackgroundColorIndex(2);
+  EXPECT_EQ(header.BackgroundColor(), RGB(170, 170, 170));
+  header.SetBackgroundColorIndex(4);
+  EXPECT_EQ(header.BackgroundColorIndex(), 0);
+  EXPECT_EQ(log.Messages, std::vector<std::string>({sBadColorIndex}));
+  header.SetBackgroundColor(RGB(9, 9, 9));
+  EXPECT_EQ(header.BackgroundColorIndex(), 4);
+  EXPECT_EQ(header.GetVersion(), gv87a);
+  header.SetAspectRatio(49);
+  EXPECT_EQ(header.GetVersion(), gv89a);
+  // The aspect ratio is kept but does not make the file 89a.
+  std::vector<uint8_t> file = SaveGif(*image);
+  EXPECT_EQ(file[5], 'a');
+  EXPECT_EQ(file[4], '7');
+  EXPECT_EQ(file[12], 49);
+
+  TGIFHeader copy(nullptr);
+  copy.Assign(&header);
+  EXPECT_EQ(copy.ColorMap().Count(), 5);
+  EXPECT_EQ(copy.AspectRatio(), 49);
+  copy.Assign(&image->Frames().SubImages(0)->ColorMap());
+  EXPECT_EQ(copy.ColorMap().Count(), 0);
+  EXPECT_EQ(copy.AspectRatio(), 0);
+}
+
+TEST(GifImage, SettingsProgressAndClearing) {
+  GIFImageDefaultCompression = gcRLE;
+  TGIFImage image;
+  GIFImageDefaultCompression = gcLZW;
+  EXPECT_EQ(image.Compression, gcRLE);
+  EXPECT_EQ(image.ColorReduction, rmNetscape);
+  EXPECT_EQ(image.ReductionBits(), 8);
+  EXPECT_EQ(ErrorOf([&] { image.SetReductionBits(2); }), sInvalidBitSize);
+  EXPECT_EQ(ErrorOf([&] { image.SetReductionBits(9); }), sInvalidBitSize);
+  image.SetReductionBits(3);
+  EXPECT_EQ(image.ReductionBits(), 3);
+  EXPECT_TRUE(image.Empty());
+  EXPECT_EQ(image.Version(), gvUnknown);
+  EXPECT_EQ(ErrorOf([&] { image.Add(&image.Header()); }), sUnsupportedClass);
+
+  auto two = MakeImage(2, 3, 3, std::vector<uint8_t>(9, 1));
+  two->Add(new TGIFSubImage(two.get()));
+  std::vector<std::string> steps;
+  two->OnProgress = [&steps](TObject*, TProgressStage stage, uint8_t percent, bool, const TRect&,
+                             const std::string& message) {
+    steps.push_back(std::to_string(stage) + " " + std::to_string(percent) + " " + message);
+  };
+  SaveGif(*two);
+  EXPECT_EQ(steps, std::vector<std::string>(
+                       {"0 0 Saving...", "1 50 Saving...", "1 100 Saving...", "2 100 Saving..."}));
+  two->Clear();
+  EXPECT_TRUE(two->Empty());
+  EXPECT_EQ(two->Width(), 0);
+  EXPECT_EQ(two->Header().PackedFields(), 0x77);
+}
+
+TEST(GifImage, LoadsAndSavesFiles) {
+  TempDir dir;
+  std::vector<uint8_t> pixels = RandomPixels(50 * 20, 16, 5);
+  auto image = MakeImage(16, 50, 20, pixels);
+  image->SaveToFile(dir.File("a.gif"));
+  TGIFImage back;
+  back.LoadFromFile(dir.File("a.gif"));
+  EXPECT_EQ(FramePixels(*back.Frames().SubImages(0)), pixels);
+  EXPECT_THROW(back.LoadFromFile(dir.File("missing.gif")), EFOpenError);
+
+  // Items save and load one block on their own.
+  TGIFSubImage* frame = back.Frames().SubImages(0);
+  auto* comment = new TGIFCommentExtension(frame);
+  frame->Extensions().Add(comment);
+  comment->Text().Add("note");
+  comment->SaveToFile(dir.File("c.bin"));
+  TGIFCommentExtension copy(frame);
+  copy.LoadFromFile(dir.File("c.bin"));
+  EXPECT_EQ(copy.Text().Text(), "note\n");
+}
+
+}  // namespace

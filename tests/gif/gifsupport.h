@@ -1,0 +1,68 @@
+// Helpers of the GIF tests: files written and read with giflib (the
+// reference), hand-made code streams, and loading with warnings collected.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gif/gifimage.h"
+#include "tests/support/testsupport.h"
+
+// A frame for giflib to write.
+struct RefFrame {
+  RefFrame(int width, int height, std::vector<uint8_t> pixels)
+      : Width(width), Height(height), Pixels(std::move(pixels)) {}
+  int Left = 0, Top = 0, Width, Height;
+  std::vector<uint8_t> Pixels;  // rows top to bottom
+  bool Interlaced = false;
+  int LocalBits = 0;    // bits of a local colour map; 0 for none
+  std::string Comment;  // a comment extension in front when not empty
+  int Loops = -1;       // a NETSCAPE2.0 loop extension in front when >= 0
+};
+
+// The rows of a frame in the order they are stored (four passes when
+// interlaced).
+std::vector<int> RowOrder(int height, bool interlaced);
+
+// An image of one frame at (0, 0) with the pixels and a map of colors grey
+// levels, global or local.
+std::unique_ptr<TGIFImage> MakeImage(int colors, int width, int height, const std::vector<uint8_t>& pixels,
+                                     bool interlaced = false, bool local = false);
+
+// A GIF file written by giflib with a global map of 2^globalBits grey levels
+// (none for 0).
+std::vector<uint8_t> GiflibWrite(int screenWidth, int screenHeight, int globalBits,
+                                 const std::vector<RefFrame>& frames);
+
+// A GIF file as giflib reads it.
+struct RefImage {
+  int Width = 0, Height = 0;
+  std::vector<std::vector<uint8_t>> Frames;  // pixels in plain row order
+};
+// Fails the test when giflib cannot read the data.
+RefImage GiflibRead(const std::vector<uint8_t>& data);
+
+// count pixels below colors, in runs of random length (1..maxRun).
+std::vector<uint8_t> RandomPixels(int64_t count, int colors, uint32_t seed, int maxRun = 8);
+
+// Codes of given widths packed least significant bit first.
+std::vector<uint8_t> PackCodes(const std::vector<std::pair<int, int>>& codesAndWidths);
+// The bytes as data sub-blocks of at most blockSize bytes and a terminator.
+std::vector<uint8_t> SubBlocks(const std::vector<uint8_t>& bytes, int blockSize = 255);
+
+// The start of a GIF file: signature, screen and a global map of 2^bits
+// grey levels (none for 0), as the image itself writes them.
+ByteWriter GifStart(int width, int height, int globalBits, const std::string& version = "GIF89a");
+// An image descriptor without local map.
+void ImageDescriptor(ByteWriter& w, int left, int top, int width, int height, bool interlaced = false);
+
+// Loads the data; returns the warnings as "message" lines. Errors pass on.
+std::vector<std::string> LoadGif(TGIFImage& image, const std::vector<uint8_t>& data);
+// The message of the GIFException that loading raises; "" when it loads.
+std::string LoadError(TGIFImage& image, const std::vector<uint8_t>& data);
+std::vector<uint8_t> SaveGif(TGIFImage& image);
+// The pixels of a frame as a vector.
+std::vector<uint8_t> FramePixels(const TGIFSubImage& frame);
