@@ -169,7 +169,7 @@ TFileStream* TFileStream::CreateNew(const std::string& path, bool* exists) {
   if (exists) *exists = false;
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
-    if (errno == EEXIST) {
+    if (errno == EEXIST || errno == EISDIR) {
       if (exists) *exists = true;
       return nullptr;
     }

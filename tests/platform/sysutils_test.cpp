@@ -1,8 +1,7 @@
-// Text, number and date helpers, file and folder helpers, tick counts.
+// Text, number and date helpers, maths errors, file and folder helpers.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <thread>
 
 #include "tests/support/testsupport.h"
 
@@ -33,55 +32,38 @@ TEST(SysUtils, StrToInt) {
   EXPECT_EQ(StrToInt("2147483647"), 2147483647);
   EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
   for (const char* bad : {"", " ", "abc", "12a", "1 2", "-", "$", "0x", "2147483648", "-2147483649",
-                          "99999999999999999999", "$100000000", "1.5"}) {
-    try {
-      StrToInt(bad);
-      ADD_FAILURE() << "accepted '" << bad << "'";
-    } catch (const EConvertError& e) {
-      EXPECT_EQ(e.Message, std::string("'") + bad + "' is not a valid integer value");
-    }
-  }
+                          "99999999999999999999", "$100000000", "1.5"})
+    EXPECT_EQ(RaisedMessage<EConvertError>([&] { StrToInt(bad); }),
+              std::string("'") + bad + "' is not a valid integer value");
   EXPECT_EQ(StrToIntDef("x", -9), -9);
   EXPECT_EQ(StrToIntDef("12", -9), 12);
 }
 
 TEST(SysUtils, FormatFloat) {
-  const char* grouped = "#,#0.0";
-  EXPECT_EQ(FormatFloat(grouped, 0), "0.0");
-  EXPECT_EQ(FormatFloat(grouped, 0.04), "0.0");
-  EXPECT_EQ(FormatFloat(grouped, 0.05), "0.1");
-  EXPECT_EQ(FormatFloat(grouped, 1234.56), "1,234.6");
-  EXPECT_EQ(FormatFloat(grouped, 1234567.0), "1,234,567.0");
-  EXPECT_EQ(FormatFloat(grouped, 999.96), "1,000.0");
-  EXPECT_EQ(FormatFloat(grouped, 123.0), "123.0");
-  EXPECT_EQ(FormatFloat(grouped, -1234.56), "-1,234.6");
-  EXPECT_EQ(FormatFloat(grouped, -0.04), "0.0");
-  EXPECT_EQ(FormatFloat(grouped, -0.05), "-0.1");
-  EXPECT_EQ(FormatFloat(grouped, 1e20), "100,000,000,000,000,000,000.0");
-  EXPECT_EQ(FormatFloat("0.00", 0), "0.00");
-  EXPECT_EQ(FormatFloat("0.00", 3.14159), "3.14");
-  EXPECT_EQ(FormatFloat("0.00", 2.675), "2.68");  // by its decimal digits
-  EXPECT_EQ(FormatFloat("0.00", 9.995), "10.00");
-  EXPECT_EQ(FormatFloat("0.00", -1.5), "-1.50");
-  EXPECT_EQ(FormatFloat("0.00", 0.001), "0.00");
-  EXPECT_EQ(FormatFloat("0.00", 12345.678), "12345.68");
-  EXPECT_EQ(FormatFloat("0", 0.5), "1");
-  EXPECT_EQ(FormatFloat("0", -2.5), "-3");
-  EXPECT_EQ(FormatFloat("0.##", 1.5), "1.5");
-  EXPECT_EQ(FormatFloat("0.##", 2), "2");
-  EXPECT_EQ(FormatFloat("000", 7), "007");
-  std::string huge = FormatFloat(grouped, 1e308);
+  const struct {
+    const char* Picture;
+    double Value;
+    const char* Expected;
+  } cases[] = {
+      {"#,#0.0", 0, "0.0"},          {"#,#0.0", 0.05, "0.1"},           {"#,#0.0", -0.05, "-0.1"},
+      {"#,#0.0", -0.04, "0.0"},      {"#,#0.0", 999.96, "1,000.0"},     {"#,#0.0", -1234.56, "-1,234.6"},
+      {"#,#0.0", 1234567, "1,234,567.0"}, {"#,#0.0", 1e20, "100,000,000,000,000,000,000.0"},
+      {"0.00", 2.675, "2.68"},       {"0.00", 9.995, "10.00"},          {"0.00", -1.5, "-1.50"},
+      {"0.00", 0.001, "0.00"},       {"0.00", 12345.678, "12345.68"},   {"0", 0.5, "1"},
+      {"0", -2.5, "-3"},             {"0.##", 1.5, "1.5"},              {"0.##", 2, "2"},
+      {"000", 7, "007"},             {"#,#0.0", NAN, "NAN"},            {"#,#0.0", -INFINITY, "-INF"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatFloat(c.Picture, c.Value), c.Expected) << c.Picture << " " << c.Value;
+  std::string huge = FormatFloat("#,#0.0", 1e308);
   EXPECT_EQ(huge.substr(0, 5), "100,0");
   EXPECT_EQ(huge.size(), 309u + 102u + 2u);  // digits, separators, ".0"
   EXPECT_EQ(huge.substr(huge.size() - 6), ",000.0");
-  EXPECT_EQ(FormatFloat(grouped, NAN), "NAN");
-  EXPECT_EQ(FormatFloat(grouped, -INFINITY), "-INF");
 }
 
 TEST(SysUtils, FormatDateTime) {
   EXPECT_EQ(FormatDateTime("c", 45000.5), "15.03.2023 12:00:00");
   EXPECT_EQ(DateTimeToStr(45000.5), "15.03.2023 12:00:00");
-  EXPECT_EQ(FormatDateTime("dd.mm.yyyy hh:nn:ss", 45000.5), "15.03.2023 12:00:00");
   EXPECT_EQ(FormatDateTime("yyyy-mm-dd", 45351), "2024-02-29");
   EXPECT_EQ(FormatDateTime("d.m.yy h:n:s", 45000 + (3 * 3600 + 4 * 60 + 5) / 86400.0), "15.3.23 3:4:5");
   EXPECT_EQ(FormatDateTime("c", 0), "30.12.1899 00:00:00");
@@ -93,24 +75,13 @@ TEST(SysUtils, FormatDateTime) {
   EXPECT_THROW(FormatDateTime("c", NAN), EConvertError);
   EXPECT_THROW(FormatDateTime("c", 1e300), EConvertError);
   EXPECT_THROW(FormatDateTime("c", -1e7), EConvertError);
-  double now = Now();
-  EXPECT_GT(now, 45000.0);
-  EXPECT_LT(now, 2958466.0);
+  EXPECT_GT(Now(), 45000.0);
 }
 
-TEST(SysUtils, TicksAndErrors) {
-  uint32_t a = GetTickCount();
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  uint32_t b = GetTickCount();
-  EXPECT_GE(static_cast<uint32_t>(b - a), 25u);
-  EXPECT_LT(static_cast<uint32_t>(b - a), 5000u);
-  try {
-    RaiseZeroDivide();
-  } catch (const EMathError& e) {
-    EXPECT_EQ(e.Message, "Floating point division by zero");
-  }
-  EXPECT_THROW(RaiseInvalidOp(), EInvalidOp);
-  EXPECT_THROW(RaiseDivByZero(), EIntError);
+TEST(SysUtils, MathErrors) {
+  EXPECT_EQ(RaisedMessage<EZeroDivide>(RaiseZeroDivide), "Floating point division by zero");
+  EXPECT_EQ(RaisedMessage<EInvalidOp>(RaiseInvalidOp), "Invalid floating point operation");
+  EXPECT_EQ(RaisedMessage<EDivByZero>(RaiseDivByZero), "Division by zero");
 }
 
 TEST(SysUtils, PathsFilesAndFolders) {

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <random>
 
+#include <gtest/gtest.h>
+
 TempDir::TempDir() {
   std::string pattern = std::filesystem::temp_directory_path().string() + "/brightmill-test-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
@@ -135,6 +137,27 @@ std::string PixelTable(TBitmap& bitmap, int channels) {
   return text;
 }
 
+std::string ColorLetters(TBitmap& bitmap) {
+  const std::pair<TColor, char> letters[] = {{clBlack, 'K'}, {clWhite, 'W'}, {clRed, 'R'}, {clLime, 'G'},
+                                             {clBlue, 'B'}, {clYellow, 'Y'}, {clFuchsia, 'F'}, {clAqua, 'A'}};
+  std::string text;
+  for (int y = 0; y < bitmap.Height(); ++y)
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      if (x == 0 && y > 0) text += '\n';
+      char letter = '?';
+      for (const auto& [color, c] : letters)
+        if (PixelAt(bitmap, x, y) == color) letter = c;
+      text += letter;
+    }
+  return text;
+}
+
+std::vector<uint8_t> SavedBytes(TGraphic& graphic) {
+  TMemoryStream stream;
+  graphic.SaveToStream(stream);
+  return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.Size());
+}
+
 std::string TestDataFolder() { return std::string(BRIGHTMILL_SOURCE_DIR) + "/tests/data/"; }
 
 std::vector<std::string> RegressionInputs(const std::string& kind) {
@@ -145,4 +168,15 @@ std::vector<std::string> RegressionInputs(const std::string& kind) {
     if (entry.is_regular_file()) files.push_back(entry.path().string());
   std::sort(files.begin(), files.end());
   return files;
+}
+
+void ReplayRegressionInputs(const std::string& kind, const RegressionRun& run, const std::string& message) {
+  for (const std::string& path : RegressionInputs(kind)) {
+    try {
+      run(ReadFile(path));
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_TRUE(message.empty() || e.Message == message) << path << ": " << e.Message;
+    } catch (const EOutOfMemory&) {
+    }
+  }
 }

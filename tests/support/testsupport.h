@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,9 +67,40 @@ bool SameColors(TBitmap& a, TBitmap& b);
 // rows separated by newlines, pixels by blanks, each pixel its first
 // channels bytes in the order blue, green, red, joined by commas.
 std::string PixelTable(TBitmap& bitmap, int channels = 3);
+// The picture as letters, rows separated by newlines: K black, W white,
+// R red, G lime, B blue, Y yellow, F fuchsia, A aqua, ? any other colour.
+std::string ColorLetters(TBitmap& bitmap);
+
+// The message of the E that f raises; "(nothing raised)" when f returns.
+// Other exceptions pass through (and fail the test).
+template <class E, class F>
+std::string RaisedMessage(F&& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.Message;
+  }
+  return "(nothing raised)";
+}
+
+// A picture of class G read from memory by its LoadFromMemory.
+template <class G>
+std::unique_ptr<G> LoadGraphic(const std::vector<uint8_t>& data) {
+  auto graphic = std::make_unique<G>();
+  graphic->LoadFromMemory(data.data(), data.size());
+  return graphic;
+}
+// The bytes the graphic's SaveToStream writes.
+std::vector<uint8_t> SavedBytes(TGraphic& graphic);
 
 // Files kept under tests/data/regressions/<kind>/ (inputs that once crashed
 // or hung a decoder), sorted by name.
 std::vector<std::string> RegressionInputs(const std::string& kind);
+// Runs every file of RegressionInputs(kind) through run, as its fuzzer
+// does. Each may pass or raise EOutOfMemory or EInvalidGraphic with the
+// message (any message when it is empty); anything else fails the test.
+using RegressionRun = std::function<void(const std::vector<uint8_t>& data)>;
+void ReplayRegressionInputs(const std::string& kind, const RegressionRun& run,
+                            const std::string& message = "");
 // Folder of the test data (tests/data/ in the source tree), with '/'.
 std::string TestDataFolder();
