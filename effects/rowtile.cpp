@@ -83,8 +83,6 @@ void ApplyTexturing(TBitmap& picture, int level, int type) {
   if (grid < 1) return;
   TBitmap tile;
   tile.SetSize(t, t);
-  // The shrink drops pixels rather than combining them.
-  SetStretchBltMode(tile.Canvas()->Handle(), COLORONCOLOR);
   tile.Canvas()->StretchDraw(Rect(0, 0, t, t), &picture);
   for (int y = 0; y < h; y += grid)
     for (int x = 0; x < w; x += grid) picture.Canvas()->Draw(x, y, &tile);
@@ -98,7 +96,8 @@ void ApplyFigure(TBitmap& picture, int value, int type) {
   auto result = NewPicture(w, h);
   HDC target = result->Canvas()->Handle();
   HDC source = picture.Canvas()->Handle();
-  // Squeezing drops pixels rather than combining them.
+  // Squeezing drops pixels rather than combining them, as a drawn bitmap
+  // does.
   SetStretchBltMode(target, COLORONCOLOR);
   for (int y = 0; y < h; ++y) {
     const int a = FigureInset(type, y, h, v);

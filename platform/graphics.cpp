@@ -304,10 +304,15 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) {
   if (Empty()) return;
   HDC target = canvas.Handle(), source = FDC.get();
   int w = rect.Width(), h = rect.Height();
-  if (Transparent())
+  if (Transparent()) {
     TransparentBlt(target, rect.Left, rect.Top, w, h, source, 0, 0, Width(), Height(), TransparentColor());
-  else
-    StretchBlt(target, rect.Left, rect.Top, w, h, source, 0, 0, Width(), Height(), canvas.CopyMode);
+    return;
+  }
+  // A drawn bitmap scales by dropping or repeating pixels, whatever mode the
+  // target context is in.
+  int mode = SetStretchBltMode(target, COLORONCOLOR);
+  StretchBlt(target, rect.Left, rect.Top, w, h, source, 0, 0, Width(), Height(), canvas.CopyMode);
+  if (mode) SetStretchBltMode(target, mode);
 }
 
 // --- TPicture ---------------------------------------------------------------------

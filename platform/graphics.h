@@ -186,6 +186,9 @@ class TBitmap : public TGraphic {
   // Stretches the bitmap onto the canvas with its CopyMode and stretch mode;
   // a Transparent bitmap leaves the target pixels whose source pixel has
   // the TransparentColor (see TransparentBlt).
+  // Draws into the rectangle; a different size scales by dropping or
+  // repeating pixels (no averaging, no ANDing), a transparent bitmap leaves
+  // the target where its pixels have the transparent colour.
   void Draw(TCanvas& canvas, const TRect& rect) override;
 
   // Reads a BMP file from memory (file header included); raises

@@ -251,6 +251,13 @@ TEST(BitmapDraw, PlainTransparentStretchedAndMirrored) {
     EXPECT_EQ(ColorLetters(*target), "WWGGRR\nWWGGRR\nWWBBWW\nWWBBWW");
     sprite->SetTransparent(false);
   }
+  // Shrinking drops pixels (each target pixel takes the first of its run)
+  // whatever mode the target context is in.
+  auto row = MakeColorBitmap(4, {clWhite, clBlack, clWhite, clWhite});
+  auto shrunk = MakeFlatBitmap(2, 1, clRed);
+  shrunk->Canvas()->StretchDraw(Rect(0, 0, 2, 1), row.get());
+  EXPECT_EQ(ColorLetters(*shrunk), "WW");
+  EXPECT_EQ(GetStretchBltMode(shrunk->Canvas()->Handle()), BLACKONWHITE);
   // Drawing with the canvas's copy mode.
   auto target = MakeFlatBitmap(2, 2, clWhite);
   target->Canvas()->CopyMode = SRCINVERT;
