@@ -5,43 +5,30 @@
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "bench/benchsupport.h"
 #include "gif/gifimage.h"
 #include "gif/giflzw.h"
 
 namespace {
 
-constexpr int FrameWidth = 4000, FrameHeight = 3000;
-constexpr double MegaPixels = FrameWidth * FrameHeight / 1e6;
+constexpr int FrameWidth = BenchWidth, FrameHeight = BenchHeight;
 
-// Colour indices as a photo reduced to 256 colours gives them: smooth
-// areas, soft waves and dithering grain.
+// Colour indices with smooth areas, soft waves and grain, as a photo reduced
+// to 256 colours gives them: the green channel of the benchmark photo.
 const std::vector<uint8_t>& Pixels() {
   static const std::vector<uint8_t> pixels = [] {
     std::vector<uint8_t> p(size_t(FrameWidth) * FrameHeight);
-    uint32_t grain = 12345;
     for (int y = 0; y < FrameHeight; ++y) {
-      double wy = std::sin(y / 97.0);
-      for (int x = 0; x < FrameWidth; ++x) {
-        grain = grain * 1664525u + 1013904223u;
-        double wave = 40 * std::sin(x / 61.0 + 3 * wy) * std::cos(y / 143.0);
-        int value = 60 + x * 120 / FrameWidth + y * 60 / FrameHeight + int(wave) + int(grain >> 30);
-        p[size_t(y) * FrameWidth + x] = uint8_t(value);
-      }
+      const uint8_t* row = BenchPhoto().ScanLine(y);
+      for (int x = 0; x < FrameWidth; ++x) p[size_t(y) * FrameWidth + x] = row[3 * x + 1];
     }
     return p;
   }();
   return pixels;
-}
-
-void Report(benchmark::State& state, int64_t outputBytes = 0) {
-  using benchmark::Counter;
-  state.counters["s/MP"] = Counter(MegaPixels, Counter::kIsIterationInvariantRate | Counter::kInvert);
-  if (outputBytes) state.counters["bytes"] = double(outputBytes);
 }
 
 std::vector<uint8_t> OurFile(TGIFCompression compression) {
@@ -65,7 +52,7 @@ void DecodeOurs(benchmark::State& state, TGIFCompression compression) {
     image.LoadFromStream(stream);
     benchmark::DoNotOptimize(image.Frames().SubImages(0)->Data());
   }
-  Report(state);
+  ReportPerMegapixel(state);
 }
 
 struct Input {
@@ -94,7 +81,7 @@ void DecodeGiflib(benchmark::State& state, TGIFCompression compression) {
     benchmark::DoNotOptimize(gif->SavedImages[0].RasterBits);
     DGifCloseFile(gif, &error);
   }
-  Report(state);
+  ReportPerMegapixel(state);
 }
 
 template <class Encoder>
@@ -105,7 +92,7 @@ void EncodeOurs(benchmark::State& state) {
     Encoder().Compress(stream, 8, FrameWidth, FrameHeight, false, Pixels().data(), 256);
     size = stream.Size();
   }
-  Report(state, size);
+  ReportPerMegapixel(state, 0, double(size));
 }
 
 int WriteOutput(GifFileType* gif, const GifByteType* bytes, int count) {
@@ -134,7 +121,7 @@ void EncodeGiflib(benchmark::State& state) {
     size = int64_t(out.size());
   }
   GifFreeMapObject(map);
-  Report(state, size);
+  ReportPerMegapixel(state, 0, double(size));
 }
 
 BENCHMARK_CAPTURE(DecodeOurs, LZW, gcLZW)->Unit(benchmark::kMillisecond);

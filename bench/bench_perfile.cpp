@@ -5,12 +5,11 @@
 
 #include <filesystem>
 
+#include "bench/benchsupport.h"
 #include "engine/recordingview.h"
 #include "platform/jpeg.h"
 
 namespace {
-
-constexpr int kWidth = 4000, kHeight = 3000;
 
 // A folder with the picture saved as photo.bmp and photo.jpg.
 struct Pictures {
@@ -18,17 +17,7 @@ struct Pictures {
   Pictures() {
     char pattern[] = "/tmp/brightmill-bench-XXXXXX";
     Folder = std::string(mkdtemp(pattern)) + "/";
-    TBitmap picture;
-    picture.SetPixelFormat(pf24bit);
-    picture.SetSize(kWidth, kHeight);
-    for (int y = 0; y < kHeight; ++y) {
-      uint8_t* row = picture.ScanLine(y);
-      for (int x = 0; x < kWidth; ++x) {
-        row[3 * x] = static_cast<uint8_t>((x * 7 + y) / 16);
-        row[3 * x + 1] = static_cast<uint8_t>((y * 5) / 12 + ((x ^ y) & 15));
-        row[3 * x + 2] = static_cast<uint8_t>(128 + ((x / 40 + y / 30) % 2) * 60);
-      }
-    }
+    TBitmap& picture = BenchPhoto();
     picture.SaveToFile(Folder + "photo.bmp");
     TJPEGImage jpeg;
     jpeg.Assign(&picture);
@@ -62,8 +51,7 @@ void PerFile(benchmark::State& state, const std::string& source, const std::stri
     std::filesystem::remove(written);
     state.ResumeTiming();
   }
-  state.counters["s/MP"] = benchmark::Counter(kWidth * kHeight / 1e6, benchmark::Counter::kIsIterationInvariantRate |
-                                                                         benchmark::Counter::kInvert);
+  ReportPerMegapixel(state);
 }
 
 void JpegToBmp(benchmark::State& state) { PerFile(state, "photo.jpg", ".bmp"); }

@@ -7,8 +7,6 @@
 #include <benchmark/benchmark.h>
 #include <png.h>
 
-#include <algorithm>
-#include <cmath>
 #include <csetjmp>
 #include <cstdint>
 #include <map>
@@ -16,46 +14,19 @@
 #include <stdexcept>
 #include <vector>
 
+#include "bench/benchsupport.h"
 #include "png/pngimage.h"
 
 namespace {
 
-constexpr int PictureWidth = 4000, PictureHeight = 3000;
-constexpr double MegaPixels = PictureWidth * PictureHeight / 1e6;
-
-// Smooth gradients, soft waves and a little grain (blue, green, red rows).
-TBitmap& Picture() {
-  static std::unique_ptr<TBitmap> picture = [] {
-    auto b = std::make_unique<TBitmap>();
-    b->SetPixelFormat(pf24bit);
-    b->SetSize(PictureWidth, PictureHeight);
-    uint32_t grain = 12345;
-    for (int y = 0; y < PictureHeight; ++y) {
-      uint8_t* row = b->ScanLine(y);
-      double wy = std::sin(y / 97.0);
-      for (int x = 0; x < PictureWidth; ++x) {
-        grain = grain * 1664525u + 1013904223u;
-        int noise = int(grain >> 28) - 8;
-        double wave = 40 * std::sin(x / 61.0 + 3 * wy) * std::cos(y / 143.0);
-        int base = 60 + x * 120 / PictureWidth + y * 60 / PictureHeight;
-        row[3 * x] = uint8_t(std::clamp(int(base + wave) + noise, 0, 255));
-        row[3 * x + 1] = uint8_t(std::clamp(int(base + 30 - wave / 2) + noise, 0, 255));
-        row[3 * x + 2] = uint8_t(std::clamp(int(200 - base / 2 + wave) + noise, 0, 255));
-      }
-    }
-    return b;
-  }();
-  return *picture;
-}
-
 // The picture as red, green, blue rows for libpng.
 const std::vector<uint8_t>& RgbRows() {
   static const std::vector<uint8_t> rows = [] {
-    std::vector<uint8_t> r(size_t(PictureWidth) * PictureHeight * 3);
-    for (int y = 0; y < PictureHeight; ++y) {
-      const uint8_t* s = Picture().ScanLine(y);
-      uint8_t* d = r.data() + size_t(y) * PictureWidth * 3;
-      for (int x = 0; x < PictureWidth; ++x)
+    std::vector<uint8_t> r(size_t(BenchWidth) * BenchHeight * 3);
+    for (int y = 0; y < BenchHeight; ++y) {
+      const uint8_t* s = BenchPhoto().ScanLine(y);
+      uint8_t* d = r.data() + size_t(y) * BenchWidth * 3;
+      for (int x = 0; x < BenchWidth; ++x)
         d[3 * x] = s[3 * x + 2], d[3 * x + 1] = s[3 * x + 1], d[3 * x + 2] = s[3 * x];
     }
     return r;
@@ -63,16 +34,10 @@ const std::vector<uint8_t>& RgbRows() {
   return rows;
 }
 
-void Report(benchmark::State& state, size_t fileBytes = 0) {
-  using benchmark::Counter;
-  state.counters["s/MP"] = Counter(MegaPixels, Counter::kIsIterationInvariantRate | Counter::kInvert);
-  if (fileBytes) state.counters["bytes"] = double(fileBytes);
-}
-
 std::vector<uint8_t> EncodeOurs(int level) {
   TPNGObject png;
   png.CompressionLevel = level;
-  png.Assign(&Picture());
+  png.Assign(&BenchPhoto());
   TMemoryStream stream;
   png.SaveToStream(stream);
   return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.Size());
@@ -101,13 +66,13 @@ std::vector<uint8_t> EncodeLibpng(int level) {
     throw std::runtime_error("libpng could not write");
   }
   png_set_write_fn(p, &out, WriteToVector, NoFlush);
-  png_set_IHDR(p, info, PictureWidth, PictureHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+  png_set_IHDR(p, info, BenchWidth, BenchHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_filter(p, 0, PNG_FILTER_SUB);
   png_set_compression_level(p, level);
   png_write_info(p, info);
-  for (int y = 0; y < PictureHeight; ++y)
-    rows.push_back(const_cast<png_bytep>(RgbRows().data() + size_t(y) * PictureWidth * 3));
+  for (int y = 0; y < BenchHeight; ++y)
+    rows.push_back(const_cast<png_bytep>(RgbRows().data() + size_t(y) * BenchWidth * 3));
   png_write_image(p, rows.data());
   png_write_end(p, nullptr);
   png_destroy_write_struct(&p, &info);
@@ -136,8 +101,8 @@ void DecodeLibpng(const std::vector<uint8_t>& file, std::vector<uint8_t>& pixels
   }
   png_set_read_fn(p, &reader, ReadFromVector);
   png_read_info(p, info);
-  pixels.resize(size_t(PictureWidth) * PictureHeight * 3);
-  for (int y = 0; y < PictureHeight; ++y) rows.push_back(pixels.data() + size_t(y) * PictureWidth * 3);
+  pixels.resize(size_t(BenchWidth) * BenchHeight * 3);
+  for (int y = 0; y < BenchHeight; ++y) rows.push_back(pixels.data() + size_t(y) * BenchWidth * 3);
   png_read_image(p, rows.data());
   png_read_end(p, nullptr);
   png_destroy_read_struct(&p, &info, nullptr);
@@ -145,10 +110,10 @@ void DecodeLibpng(const std::vector<uint8_t>& file, std::vector<uint8_t>& pixels
 
 void PngEncode(benchmark::State& state) {
   int level = int(state.range(0));
-  Picture();
+  BenchPhoto();
   size_t bytes = 0;
   for (auto _ : state) bytes = EncodeOurs(level).size();
-  Report(state, bytes);
+  ReportPerMegapixel(state, 0, double(bytes));
 }
 
 void LibpngEncode(benchmark::State& state) {
@@ -156,7 +121,7 @@ void LibpngEncode(benchmark::State& state) {
   RgbRows();
   size_t bytes = 0;
   for (auto _ : state) bytes = EncodeLibpng(level).size();
-  Report(state, bytes);
+  ReportPerMegapixel(state, 0, double(bytes));
 }
 
 void PngDecode(benchmark::State& state) {
@@ -170,7 +135,7 @@ void PngDecode(benchmark::State& state) {
     bitmap.Assign(&png);
     benchmark::DoNotOptimize(bitmap.ScanLine(0));
   }
-  Report(state);
+  ReportPerMegapixel(state);
 }
 
 void LibpngDecode(benchmark::State& state) {
@@ -180,7 +145,7 @@ void LibpngDecode(benchmark::State& state) {
     DecodeLibpng(file, pixels);
     benchmark::DoNotOptimize(pixels.data());
   }
-  Report(state);
+  ReportPerMegapixel(state);
 }
 
 }  // namespace

@@ -216,16 +216,16 @@ void TFileStream::SetSize(int64_t size) {
   if (::ftruncate(FHandle, size) != 0) throw EStreamError("Stream size cannot be changed");
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  TFileStream file(path, fmOpenRead | fmShareDenyWrite);
+std::vector<uint8_t> ReadToEnd(TStream& stream) {
   std::vector<uint8_t> data;
   uint8_t chunk[1 << 16];
-  for (;;) {
-    int64_t n = file.Read(chunk, sizeof chunk);
-    if (n <= 0) break;
-    data.insert(data.end(), chunk, chunk + n);
-  }
+  for (int64_t n; (n = stream.Read(chunk, sizeof chunk)) > 0;) data.insert(data.end(), chunk, chunk + n);
   return data;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  TFileStream file(path, fmOpenRead | fmShareDenyWrite);
+  return ReadToEnd(file);
 }
 
 // --- TList --------------------------------------------------------------------
@@ -298,6 +298,23 @@ void TList::SetCount(int count) {
 
 void TList::Sort(const std::function<int(void*, void*)>& compare) {
   std::stable_sort(FItems.begin(), FItems.end(), [&](void* a, void* b) { return compare(a, b) < 0; });
+}
+
+// --- TThreadList --------------------------------------------------------------
+
+void TThreadList::Add(void* item) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  FList.Add(item);
+}
+
+void TThreadList::Remove(void* item) {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  FList.Remove(item);
+}
+
+int TThreadList::Count() {
+  std::lock_guard<std::recursive_mutex> guard(FLock);
+  return FList.Count();
 }
 
 // --- TStringList --------------------------------------------------------------
@@ -419,14 +436,8 @@ void TStringList::SaveToFile(const std::string& path) const {
 }
 
 void TStringList::LoadFromStream(TStream& stream) {
-  std::string data;
-  char chunk[4096];
-  for (;;) {
-    int64_t n = stream.Read(chunk, sizeof chunk);
-    if (n <= 0) break;
-    data.append(chunk, static_cast<size_t>(n));
-  }
-  SetText(data);
+  std::vector<uint8_t> data = ReadToEnd(stream);
+  SetText(std::string(data.begin(), data.end()));
 }
 
 void TStringList::SaveToStream(TStream& stream) const {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,8 @@ class TFileStream : public TStream {
   std::string FFileName;
 };
 
+// Reads a stream from its position to its end.
+std::vector<uint8_t> ReadToEnd(TStream& stream);
 // Reads a whole file into memory; raises EFOpenError / EReadError.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 
@@ -166,6 +169,24 @@ class TList : public TObject {
  private:
   void Check(int index) const;
   std::vector<void*> FItems;
+};
+
+// A list shared between threads: LockList hands out the list with its lock
+// held until UnlockList (the same thread may lock it again meanwhile).
+class TThreadList {
+ public:
+  TList& LockList() {
+    FLock.lock();
+    return FList;
+  }
+  void UnlockList() { FLock.unlock(); }
+  void Add(void* item);
+  void Remove(void* item);
+  int Count();
+
+ private:
+  std::recursive_mutex FLock;
+  TList FList;
 };
 
 // An ordered list of 8-bit strings, each with an optional object pointer.

@@ -277,13 +277,7 @@ void TBitmap::Assign(const TPersistent* source) {
 void TBitmap::AssignTo(TPersistent* dest) const { TGraphic::AssignTo(dest); }
 
 void TBitmap::LoadFromStream(TStream& stream) {
-  std::vector<uint8_t> data;
-  uint8_t chunk[1 << 16];
-  for (;;) {
-    int64_t n = stream.Read(chunk, sizeof chunk);
-    if (n <= 0) break;
-    data.insert(data.end(), chunk, chunk + n);
-  }
+  std::vector<uint8_t> data = ReadToEnd(stream);
   LoadFromMemory(data.data(), data.size());
 }
 

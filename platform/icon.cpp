@@ -166,9 +166,7 @@ void TIcon::Assign(const TPersistent* source) {
 }
 
 void TIcon::LoadFromStream(TStream& stream) {
-  std::vector<uint8_t> data;
-  uint8_t chunk[1 << 16];
-  for (int64_t n; (n = stream.Read(chunk, sizeof chunk)) > 0;) data.insert(data.end(), chunk, chunk + n);
+  std::vector<uint8_t> data = ReadToEnd(stream);
   LoadFromMemory(data.data(), data.size());
 }
 

@@ -377,9 +377,7 @@ void TJPEGImage::AssignTo(TPersistent* dest) const {
 }
 
 void TJPEGImage::LoadFromStream(TStream& stream) {
-  int64_t count = std::max<int64_t>(0, stream.Size() - stream.Position());
-  std::vector<uint8_t> data(static_cast<size_t>(count));
-  stream.ReadBuffer(data.data(), count);
+  std::vector<uint8_t> data = ReadToEnd(stream);
   LoadFromMemory(data.data(), data.size());
 }
 
