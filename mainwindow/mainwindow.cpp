@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/drives.h"
 #include "platform/windows/messages.h"
@@ -172,7 +173,8 @@ void TFormMain::ShowProgressBar(int maximum) {
   int top = (PanelTop4->height() - 24) / 2;
   int width = XPCheckBox4->x() - (XiButStop->x() + XiButStop->width() + 4);
   ProgressBar->setGeometry(left, top, width, 24);
-  ProgressBar->setRange(0, maximum);
+  // A range of 0 would make Qt show a busy bar; an empty run shows an empty one.
+  ProgressBar->setRange(0, std::max(maximum, 1));
   ProgressBar->setValue(0);
   ProgressBar->show();
   repaint();
