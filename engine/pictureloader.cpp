@@ -1,5 +1,6 @@
 // Reading source pictures into a bitmap, by the file's extension.
 #include "engine/jobrecord.h"
+#include "gif/gifimage.h"
 #include "platform/icon.h"
 #include "platform/jpeg.h"
 #include "platform/metafile.h"
@@ -10,9 +11,22 @@ bool TJobRecord::LoadPictureToBitmap(const std::string& path, TBitmap& bitmap) {
   return LoadImageToBitmap(path, bitmap);
 }
 
-bool TJobRecord::LoadGifToBitmap(const std::string&, TBitmap&) {
-  // GIF pictures are not read yet.
-  return false;
+bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
+  RegisterGifFormat();
+  // Only the first frame is wanted: no painter may start while the picture
+  // is copied.
+  TGIFDrawOptions animate = DrawOption(goAnimate);
+  try {
+    TGIFImage gif;
+    GIFImageDefaultDrawOptions &= TGIFDrawOptions(~animate);
+    gif.LoadFromFile(path);
+    bitmap.Assign(&gif);
+  } catch (...) {
+    GIFImageDefaultDrawOptions |= animate;
+    return false;
+  }
+  GIFImageDefaultDrawOptions |= animate;
+  return true;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "engine/jobrecord.h"
+#include "gif/gifimage.h"
 #include "platform/jpeg.h"
 #include "png/pngimage.h"
 
@@ -51,7 +52,21 @@ std::string TJobRecord::SaveBitmapToTarget(TBitmap& bitmap, const std::string& t
       if (PngTransparentColor != clNone) png.SetTransparentColor(PngTransparentColor);
       png.SaveToStream(encoded);
     } else if (SameText(TargetExtension, ".gif")) {
-      return kError;  // GIF pictures are not written yet.
+      // The transparent colour is the picture's bottom-left pixel unless the
+      // job names one.
+      if (GifTransparent) {
+        bitmap.SetTransparent(true);
+        if (GifTransparentColor != clNone) bitmap.SetTransparentColor(GifTransparentColor);
+      }
+      // A new picture takes its settings from the codec's defaults.
+      GIFImageDefaultColorReduction = GifColorReduction;
+      GIFImageDefaultColorReductionBits = GifColorBits;
+      GIFImageDefaultDitherMode = GifDitherMode;
+      GIFImageDefaultCompression = GifCompression;
+      TGIFImage gif;
+      gif.Assign(&bitmap);
+      gif.OptimizeColorMap();
+      gif.SaveToStream(encoded);
     } else if (SameText(TargetExtension, ".jpg") || SameText(TargetExtension, ".jpeg")) {
       TJPEGImage jpeg;
       jpeg.Assign(&bitmap);

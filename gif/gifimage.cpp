@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "gif/giflzw.h"
+#include "gif/gifreduce.h"
 
 static_assert(sizeof(TGIFColor) == 3, "colour tables are read and written as packed triples");
 static_assert(sizeof(TGIFApplicationRec) == 11, "the identifier is read and written in one piece");
@@ -34,6 +36,8 @@ void TGIFSubImage::Clear() {
   SetBounds(Left(), Top(), 0, 0);
   FTransparent = false;
   FGCE = nullptr;
+  FreeBitmap();
+  FreeMask();
 }
 
 void TGIFSubImage::SetBounds(int left, int top, int width, int height) {
@@ -45,7 +49,11 @@ void TGIFSubImage::SetBounds(int left, int top, int width, int height) {
   FImageDescriptor.Top = static_cast<uint16_t>(top);
   FImageDescriptor.Width = static_cast<uint16_t>(width);
   FImageDescriptor.Height = static_cast<uint16_t>(height);
-  if (resized) NewImage();
+  if (resized) {
+    FreeBitmap();
+    FreeMask();
+    NewImage();
+  }
   if (!FImage) return;
   bool warned = false;
   if (FImage->Width() < left + width) {
@@ -108,12 +116,6 @@ uint8_t TGIFSubImage::Pixels(int x, int y) {
   return Scanline(y)[x];
 }
 
-void TGIFSubImage::SetPalette(HPALETTE palette) {
-  if (palette == FPalette) return;
-  DeleteObject(FPalette);
-  FPalette = palette;
-}
-
 TGIFVersion TGIFSubImage::GetVersion() const {
   if (FColorMap->Optimized()) return gv89a;
   TGIFVersion version = gv87a;
@@ -170,6 +172,7 @@ void TGIFSubImage::LoadFromStream(TStream& stream) {
   }
   if (bytes[9] & 0x80) FColorMap->LoadFromStream(stream, 2 << (bytes[9] & 0x07));
   Decompress(stream);
+  if (GIFImageRenderOnLoad) Bitmap();
 }
 
 void TGIFSubImage::Compress(TStream& stream) {
@@ -230,8 +233,8 @@ void TGIFImageList::LoadFromStream(TStream& stream, TObject* parent) {
     Add(frame.release());
     if (image && size > 0)
       image->Progress(image, psRunning,
-                      static_cast<uint8_t>(std::min<int64_t>(100, stream.Position() * 100 / size)), false,
-                      sProgressLoading);
+                      static_cast<uint8_t>(std::min<int64_t>(100, stream.Position() * 100 / size)),
+                      GIFImageRenderOnLoad, sProgressLoading);
   }
 }
 
@@ -241,18 +244,24 @@ TGIFImage::TGIFImage()
     : ColorReduction(GIFImageDefaultColorReduction),
       DitherMode(GIFImageDefaultDitherMode),
       Compression(GIFImageDefaultCompression),
+      ThreadPriority(GIFImageDefaultThreadPriority),
       FFrames(std::make_unique<TGIFImageList>(this)),
       FHeader(std::make_unique<TGIFHeader>(this)),
-      FReductionBits(GIFImageDefaultColorReductionBits) {
+      FDrawOptions(GIFImageDefaultDrawOptions),
+      FReductionBits(GIFImageDefaultColorReductionBits),
+      FAnimationSpeed(GIFImageDefaultAnimationSpeed) {
   Clear();
 }
 
 TGIFImage::~TGIFImage() {
+  Cleanup();
   Clear();
   DeleteObject(FPalette);
 }
 
 void TGIFImage::Clear() {
+  PaintStop();
+  FreeBitmap();
   FFrames->Clear();
   FHeader->ColorMap().Clear();
   FHeader->SetWidth(0);
@@ -269,6 +278,7 @@ void TGIFImage::SetWidth(int value) {
   }
   if (value == Width()) return;
   FHeader->SetWidth(value);
+  FreeBitmap();
   Changed();
 }
 
@@ -280,6 +290,7 @@ void TGIFImage::SetHeight(int value) {
   }
   if (value == Height()) return;
   FHeader->SetHeight(value);
+  FreeBitmap();
   Changed();
 }
 
@@ -313,10 +324,130 @@ bool TGIFImage::IsTransparent() const {
 
 int TGIFImage::Add(TPersistent* source) {
   auto* frame = dynamic_cast<TGIFSubImage*>(source);
-  if (!frame) GIFError(sUnsupportedClass);
+  if (!frame) {
+    if (!dynamic_cast<TGraphic*>(source)) GIFError(sUnsupportedClass);
+    auto converted = std::make_unique<TGIFSubImage>(this);
+    converted->Assign(source);
+    frame = converted.release();
+  }
   int index = FFrames->Add(frame);
+  FreeBitmap();
   Changed();
   return index;
+}
+
+void TGIFImage::Assign(const TPersistent* source) {
+  if (source == this) return;
+  const auto* other = dynamic_cast<const TGIFImage*>(source);
+  if (!other) {
+    Clear();
+    if (!source) return;
+    auto frame = std::make_unique<TGIFSubImage>(this);
+    frame->Assign(source);
+    Add(frame.release());
+    return;
+  }
+  Clear();
+  // The copy reports to the source's handlers while it is made.
+  OnProgress = other->OnProgress;
+  OnWarning = other->OnWarning;
+  Progress(this, psStarting, 0, false, sProgressCopying);
+  try {
+    FHeader->Assign(other->FHeader.get());
+    ThreadPriority = other->ThreadPriority;
+    DrawBackgroundColor = other->DrawBackgroundColor;
+    FDrawOptions = other->FDrawOptions;
+    ColorReduction = other->ColorReduction;
+    DitherMode = other->DitherMode;
+    int count = other->FFrames->Count();
+    for (int i = 0; i < count; ++i) {
+      auto frame = std::make_unique<TGIFSubImage>(this);
+      frame->Assign(other->FFrames->SubImages(i));
+      Add(frame.release());
+      Progress(this, psRunning, uint8_t((i + 1) * 100 / count), false, sProgressCopying);
+    }
+  } catch (...) {
+    Progress(this, psEnding, 0, true, sProgressCopying);
+    OnProgress = nullptr;
+    OnWarning = nullptr;
+    throw;
+  }
+  Progress(this, psEnding, 100, true, sProgressCopying);
+  OnProgress = nullptr;
+  OnWarning = nullptr;
+}
+
+void TGIFImage::AssignTo(TPersistent* dest) const {
+  if (auto* bitmap = dynamic_cast<TBitmap*>(dest)) {
+    // The rendering is a cache: making it does not change the picture.
+    bitmap->Assign(const_cast<TGIFImage*>(this)->Bitmap());
+    return;
+  }
+  TGraphic::AssignTo(dest);
+}
+
+TBitmap* TGIFImage::Bitmap() {
+  if (Empty()) return nullptr;
+  if (FBitmap) return FBitmap.get();
+  auto bitmap = std::make_unique<TBitmap>();
+  TGIFSubImage* first = FFrames->SubImages(0);
+  if (first->Width() == Width() && first->Height() == Height()) {
+    bitmap->Assign(first->Bitmap());
+  } else {
+    bitmap->SetPalette(CopyPalette(Palette()));
+    bitmap->SetHeight(Height());
+    bitmap->SetWidth(Width());
+    first->Draw(*bitmap->Canvas(), bitmap->Canvas()->ClipRect(), false, false);
+  }
+  bitmap->OnChange = [this](TObject*) { Changed(); };
+  FBitmap = std::move(bitmap);
+  return FBitmap.get();
+}
+
+void TGIFImage::FreeBitmap() { FBitmap.reset(); }
+
+HPALETTE TGIFImage::Palette() {
+  if (FPaletteGuard) GIFError(sNoColorTable);
+  FPaletteGuard = true;
+  struct Release {
+    bool& Guard;
+    ~Release() { Guard = false; }
+  } release{FPaletteGuard};
+  if (FBitmap)
+    if (HPALETTE palette = FBitmap->Palette()) return palette;
+  if (FPalette) return FPalette;
+  if (DoDither()) return FPalette = WebPalette();
+  if (GlobalColorMap().Count() > 0) return FPalette = GlobalColorMap().ExportPalette();
+  if (!Empty()) return FFrames->SubImages(0)->Palette();
+  return nullptr;
+}
+
+bool TGIFImage::DoDither() const {
+  return (FDrawOptions & DrawOption(goDither)) &&
+         (!(FDrawOptions & DrawOption(goAutoDither)) || DoAutoDither);
+}
+
+void TGIFImage::Pack() {
+  FreeBitmap();
+  SetPalette(nullptr);
+  for (int i = 0; i < FFrames->Count(); ++i) {
+    TGIFSubImage* frame = FFrames->SubImages(i);
+    frame->FreeBitmap();
+    frame->SetPalette(nullptr);
+  }
+  if (GlobalColorMap().Count() == 0 && FFrames->Count() == 1) {
+    TGIFSubImage* frame = FFrames->SubImages(0);
+    GlobalColorMap().Assign(&frame->ColorMap());
+    frame->ColorMap().Clear();
+  }
+}
+
+void TGIFImage::SetDrawOptions(TGIFDrawOptions options) {
+  if (options == FDrawOptions) return;
+  StopDraw();
+  FDrawOptions = options;
+  Pack();
+  Changed();
 }
 
 void TGIFImage::LoadFromStream(TStream& stream) {
@@ -354,15 +485,15 @@ void TGIFImage::LoadFromFile(const std::string& path) {
   LoadFromStream(stream);
 }
 
-void TGIFImage::Draw(TCanvas&, const TRect&) {
-  // Drawing needs a rendering of the frames, which the document alone does
-  // not make: nothing is drawn.
-}
-
 void TGIFImage::SetPalette(HPALETTE palette) {
   if (palette == FPalette) return;
   DeleteObject(FPalette);
   FPalette = palette;
+  if (FBitmap && FBitmap->Palette() != palette) {
+    FreeBitmap();
+    PaletteModified = true;
+    Changed();
+  }
 }
 
 void TGIFImage::Warning(TObject* sender, TGIFSeverity severity, const std::string& message) {
@@ -377,4 +508,12 @@ void TGIFImage::Progress(TObject* sender, TProgressStage stage, uint8_t percentD
 void TGIFImage::SetReductionBits(int value) {
   if (value < 3 || value > 8) GIFError(sInvalidBitSize);
   FReductionBits = value;
+}
+
+void RegisterGifFormat() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    TPicture::RegisterFileFormat("gif", sGIFImageFile,
+                                 [] { return std::unique_ptr<TGraphic>(new TGIFImage); });
+  });
 }

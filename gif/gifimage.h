@@ -20,6 +20,7 @@
 #include "gif/gifoptions.h"
 #include "platform/classes.h"
 #include "platform/graphics.h"
+#include "platform/thread.h"
 
 // --- Messages ---------------------------------------------------------------
 
@@ -643,9 +644,48 @@ class TGIFSubImage : public TGIFItem {
   uint8_t* Scanline(int y);
   uint8_t Pixels(int x, int y);
 
-  // The palette held for the frame (owned), none until set.
-  HPALETTE Palette() const { return FPalette; }
+  // The cached rendering's palette when it has one; else the frame's own
+  // palette, made on first use: the web palette when the image dithers,
+  // the image's palette (not kept) without local colours, else one made
+  // from the local map.
+  HPALETTE Palette();
+  // Takes the palette (owned); a cached rendering with another palette is
+  // dropped.
   void SetPalette(HPALETTE palette);
+
+  // --- Conversion and rendering ---
+  // From a frame (a copy), a TBitmap (colour reduction by the image's
+  // settings when it has more than 8 bits per pixel, and the bitmap's
+  // transparent colour as transparency), an icon or metafile (drawn, with
+  // what they leave undrawn as transparency), any other TGraphic, or a
+  // TPicture's graphic. None clears.
+  void Assign(const TPersistent* source) override;
+  // The frame rendered into an 8-bit palette bitmap, cached; none for an
+  // empty frame.
+  TBitmap* Bitmap();
+  // Drops the cached rendering, then converts the bitmap as Assign does.
+  void SetBitmap(TBitmap* bitmap);
+  bool HasBitmap() const { return FBitmap != nullptr; }
+  // True renders, false drops the rendering.
+  void SetHasBitmap(bool value);
+  void FreeBitmap();
+  void FreeMask();
+  // The mask of the transparent pixels (a set bit for each), rendered first
+  // when due; none for an opaque frame.
+  HBITMAP Mask();
+  bool HasMask() { return Mask() != nullptr; }
+  // The frame's bounds on the logical screen mapped into the rectangle.
+  TRect ScaleRect(const TRect& rect) const;
+  // Draws the frame at its place in the rectangle (tiled: the rectangle
+  // unscaled); transparent leaves the transparent pixels undrawn.
+  void Draw(TCanvas& canvas, const TRect& rect, bool transparent, bool tile);
+  void StretchDraw(TCanvas& canvas, const TRect& rect, bool transparent, bool tile);
+  // Cuts a transparent frame down to the box of its opaque pixels (clears
+  // a frame that is transparent everywhere).
+  void Crop();
+  // Makes pixels transparent where the previous frame shows the same
+  // colour.
+  void Merge(TGIFSubImage* previous);
 
   // gv89a with a sorted local map or any extension.
   TGIFVersion GetVersion() const override;
@@ -659,8 +699,28 @@ class TGIFSubImage : public TGIFItem {
   // image's Compression).
   void Compress(TStream& stream);
 
+ protected:
+  // A TBitmap takes the rendering.
+  void AssignTo(TPersistent* dest) const override;
+
  private:
   friend class TGIFGraphicControlExtension;
+  void AssignFrame(const TGIFSubImage& source);
+  void AssignBitmap(TBitmap& bitmap);
+  void AssignGraphic(const TGraphic& graphic);
+  // Reads the pixel rows of a bitmap of 1, 4, 8 or 24 bits per pixel.
+  void ConvertRows(TBitmap& bitmap);
+  // Gives the pixels that fill sets (one byte per pixel, not 0 for a
+  // transparent one) a new transparent colour, when there is room for it.
+  void ImportMask(const std::function<void(int row, uint8_t* flags)>& fill);
+  std::unique_ptr<TBitmap> Render();
+  std::unique_ptr<TBitmap> RenderDithered();
+  void Progress(TProgressStage stage, int percent, const char* message);
+  // The transparent index as a byte, -1 for an opaque frame.
+  int TransparentIndex() const;
+  std::unique_ptr<TBitmap> FBitmap;
+  std::unique_ptr<TDibSection> FMask;
+  bool FNeedMask = true;
   struct FreeDeleter {
     void operator()(uint8_t* p) const;
   };
@@ -693,18 +753,58 @@ inline TColorReduction GIFImageDefaultColorReduction = rmNetscape;
 inline int GIFImageDefaultColorReductionBits = 8;
 inline TDitherMode GIFImageDefaultDitherMode = dmNearest;
 inline TGIFCompression GIFImageDefaultCompression = gcLZW;
+inline TGIFDrawOptions GIFImageDefaultDrawOptions = DrawOption(goAsync) | DrawOption(goTransparent) |
+                                                    DrawOption(goAnimate) | DrawOption(goLoop) |
+                                                    DrawOption(goDither) | DrawOption(goAutoDither);
+inline TThreadPriority GIFImageDefaultThreadPriority = tpNormal;
+inline int GIFImageDefaultAnimationSpeed = 100;  // percent
+// Render every frame's bitmap while loading.
+inline bool GIFImageRenderOnLoad = false;
+// The screen shows at most 256 colours (never on this platform's true-colour
+// bitmaps); goAutoDither dithers only then.
+inline bool PaletteDevice = false;
+inline bool DoAutoDither = PaletteDevice;
+
+// Frame delays in hundredths of a second, and milliseconds per hundredth at
+// speed 100.
+constexpr int GIFDefaultDelay = 10;
+constexpr int GIFMinimumDelay = 3;
+constexpr int GIFMaximumDelay = 1000;
+constexpr int GIFDelayExp = 12;
+
+enum TGIFOptimizeOption : uint8_t { ooCrop, ooMerge, ooCleanup, ooColorMap, ooReduceColors };
+using TGIFOptimizeOptions = uint8_t;
+constexpr TGIFOptimizeOptions OptimizeOption(TGIFOptimizeOption option) {
+  return TGIFOptimizeOptions(1u << option);
+}
+
+// Raised when a drawing call of the platform fails.
+class EOutOfResources : public EOutOfMemory {
+ public:
+  using EOutOfMemory::EOutOfMemory;
+};
+// The handle, or EOutOfResources "Out of system resources" for none.
+template <class H>
+H CheckGdiResult(H handle) {
+  if (!handle) throw EOutOfResources("Out of system resources");
+  return handle;
+}
+
+class TGIFPainter;
 
 // A GIF document as a picture: the header (logical screen and global colour
 // map) and the frames.
 class TGIFImage : public TGraphic {
  public:
   TGIFImage();
+  // Stops and detaches every painter first.
   ~TGIFImage() override;
   TGIFImage(const TGIFImage&) = delete;
   TGIFImage& operator=(const TGIFImage&) = delete;
   const char* ClassName() const override { return "TGIFImage"; }
 
-  // Drops every frame, the global colours and the logical screen size.
+  // Drops every frame, the global colours, the logical screen size and the
+  // cached rendering (painting stops first).
   void Clear();
   bool Empty() const override { return FFrames->Count() == 0; }
   int Width() const override { return FHeader->Width(); }
@@ -725,9 +825,18 @@ class TGIFImage : public TGraphic {
   int ColorResolution() const;
   bool IsTransparent() const;
 
-  // Appends a frame of this image; other sources raise "Object type not
-  // supported for operation". Returns its index.
+  // Appends a frame: a TGIFSubImage itself, or a new frame converted from
+  // a TGraphic; other sources raise "Object type not supported for
+  // operation". Returns its index.
   int Add(TPersistent* source);
+  // From another TGIFImage (a copy with this image's own ReductionBits and
+  // Compression), or any picture as one frame converted by this image's
+  // settings. None clears.
+  void Assign(const TPersistent* source) override;
+  // The whole logical screen with the first frame drawn on it, cached
+  // (for a first frame as large as the screen: the frame's own 8-bit
+  // rendering; otherwise a white 24-bit screen); none for an empty image.
+  TBitmap* Bitmap();
 
   // Reading and writing GIF files. Reading starts from a cleared image; on
   // an error the image keeps what was read before it and the stream goes
@@ -736,11 +845,31 @@ class TGIFImage : public TGraphic {
   void SaveToStream(TStream& stream) override;
   // Reads the whole file first.
   void LoadFromFile(const std::string& path) override;
+  // Draws the first frame, or plays an animation with a painter
+  // (DrawOptions).
   void Draw(TCanvas& canvas, const TRect& rect) override;
 
-  // The palette held for the image (owned), none until set.
-  HPALETTE Palette() override { return FPalette; }
+  // The cached rendering's palette, else the image's own (made on first
+  // use: the web palette when dithering, else the global map's), else the
+  // first frame's; none without colours. A cycle between the image and
+  // its first frame raises "No global or local color table defined".
+  HPALETTE Palette() override;
+  // Takes the palette (owned); a cached rendering with another palette is
+  // dropped.
   void SetPalette(HPALETTE palette) override;
+  // Set when a palette change dropped a rendering.
+  bool PaletteModified = false;
+
+  // Drops every rendering and palette; a single frame's local map becomes
+  // the global map when there is none.
+  void Pack();
+  // Replaces every colour map by one global map of the colours the frames
+  // use, most used first (see TColorMapOptimizer).
+  void OptimizeColorMap();
+  // The optimizer's steps chosen by the options, in the order colour maps,
+  // clean-up, merge, crop, clean-up. ooReduceColors with rmPalette raises
+  // "Invalid reduction method".
+  void Optimize(TGIFOptimizeOptions options, TColorReduction reduction, TDitherMode dither, int bits);
 
   // Sends a warning to OnWarning (dropped without a handler).
   virtual void Warning(TObject* sender, TGIFSeverity severity, const std::string& message);
@@ -757,11 +886,63 @@ class TGIFImage : public TGraphic {
   TGIFWarning OnWarning;
   TProgressEvent OnProgress;
 
+  // --- Drawing and animation ---
+  TGIFDrawOptions DrawOptions() const { return FDrawOptions; }
+  // A new set stops the draw painter and drops the renderings.
+  void SetDrawOptions(TGIFDrawOptions options);
+  // goDither, unless goAutoDither asks for a palette display.
+  bool DoDither() const;
+  int AnimationSpeed() const { return FAnimationSpeed; }
+  // Clamped to 0..1000 percent; reaches the running draw painter.
+  void SetAnimationSpeed(int speed);
+  TThreadPriority ThreadPriority;
+  // Background of animated drawing; clNone takes the header's.
+  TColor DrawBackgroundColor = clNone;
+  TNotifyEvent OnStartPaint, OnPaint, OnAfterPaint, OnLoop, OnEndPaint;
+
+  // Plays the image on the canvas with a new painter: an asynchronous one
+  // (goAsync and goAnimate) is returned running; otherwise the frames are
+  // played before Paint returns and none is returned.
+  TGIFPainter* Paint(TCanvas& canvas, const TRect& rect, TGIFDrawOptions options);
+  // Stops every painter and waits until they have ended; drops the
+  // whole-screen rendering.
+  void PaintStop();
+  void PaintPause();
+  void PaintResume();
+  void PaintRestart();
+  // The painters playing this image, under a lock.
+  TThreadList& Painters() { return FPainters; }
+
+ protected:
+  // A TBitmap takes the whole-screen rendering.
+  void AssignTo(TPersistent* dest) const override;
+
  private:
   friend class TGIFSubImage;
+  friend class TGIFPainter;
+  friend class TColorMapOptimizer;
+  friend class TGIFGlobalColorMap;
+  TGIFPainter* InternalPaint(TGIFPainter** painter, TCanvas& canvas, const TRect& rect,
+                             TGIFDrawOptions options);
+  // Stops the painter of Draw and drops what it drew.
+  void StopDraw();
+  void FreeBitmap();
+  // Stops the painters and cuts them off from the image.
+  void Cleanup();
+  bool FDrawing = false;
+  bool FPaletteGuard = false;
   std::unique_ptr<TGIFImageList> FFrames;
   std::unique_ptr<TGIFHeader> FHeader;
   HPALETTE FPalette = nullptr;
+  TThreadList FPainters;
+  TGIFDrawOptions FDrawOptions;
   int FReductionBits;
+  std::unique_ptr<TBitmap> FBitmap;
+  TGIFPainter* FDrawPainter = nullptr;
+  std::unique_ptr<TBitmap> FDrawBitmap;  // what the painter of Draw paints on
+  int FAnimationSpeed;
   int64_t FPixelBytes = 0;  // pixel buffers of all frames together
 };
+
+// Registers TGIFImage with TPicture for the extension "gif" (once).
+void RegisterGifFormat();

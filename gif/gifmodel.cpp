@@ -344,7 +344,15 @@ bool TGIFGlobalColorMap::Optimize() {
 }
 
 void TGIFGlobalColorMap::Changed() {
-  if (FHeader->Image()) FHeader->Image()->SetPalette(nullptr);
+  TGIFImage* image = FHeader->Image();
+  if (!image) return;
+  // Renderings made from the old colours go.
+  image->SetPalette(nullptr);
+  image->FreeBitmap();
+  for (int i = 0; i < image->Frames().Count(); ++i) {
+    TGIFSubImage* frame = image->Frames().SubImages(i);
+    if (frame->ColorMap().Count() == 0) frame->FreeBitmap();
+  }
 }
 
 void TGIFLocalColorMap::Warning(TGIFSeverity severity, const std::string& message) {
@@ -359,7 +367,10 @@ std::vector<TUsageCount> TGIFLocalColorMap::BuildHistogram() {
 
 void TGIFLocalColorMap::MapImages(const std::vector<int>& map) { RenumberPixels(*FFrame, map); }
 
-void TGIFLocalColorMap::Changed() { FFrame->SetPalette(nullptr); }
+void TGIFLocalColorMap::Changed() {
+  FFrame->SetPalette(nullptr);
+  FFrame->FreeBitmap();
+}
 
 // --- Header and trailer -------------------------------------------------------
 

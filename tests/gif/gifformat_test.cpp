@@ -408,18 +408,19 @@ TEST(GifFile, LaterRegistrationsHideEarlierOnes) {
 }
 
 TEST(GifFile, ReplaysFuzzFindings) {
-  for (const std::string& path : RegressionInputs("fuzz_gif")) {
-    SCOPED_TRACE(path);
-    std::vector<uint8_t> data = ReadFile(path);
+  // As the fuzzer does: load, write back, and copy into a bitmap.
+  ReplayRegressionInputs("fuzz_gif", [](const std::vector<uint8_t>& data) {
     TGIFImage image;
+    TReadOnlyMemoryStream stream(data.data(), data.size());
+    image.LoadFromStream(stream);
     try {
-      TReadOnlyMemoryStream stream(data.data(), data.size());
-      image.LoadFromStream(stream);
       TMemoryStream out;
       image.SaveToStream(out);
     } catch (const GIFException&) {
     }
-  }
+    TBitmap bitmap;
+    bitmap.Assign(&image);
+  });
 }
 
 }  // namespace

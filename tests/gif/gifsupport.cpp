@@ -121,7 +121,13 @@ RefImage GiflibRead(const std::vector<uint8_t>& data) {
     const SavedImage& image = gif->SavedImages[i];
     size_t size = static_cast<size_t>(image.ImageDesc.Width) * static_cast<size_t>(image.ImageDesc.Height);
     result.Frames.emplace_back(image.RasterBits, image.RasterBits + size);
+    GraphicsControlBlock gcb;
+    result.TransparentIndex.push_back(DGifSavedExtensionToGCB(gif, i, &gcb) == GIF_OK ? gcb.TransparentColor
+                                                                                      : -1);
   }
+  if (const ColorMapObject* map = gif->SColorMap)
+    for (int i = 0; i < map->ColorCount; ++i)
+      result.Colors.push_back(RGB(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue));
   DGifCloseFile(gif, &error);
   return result;
 }

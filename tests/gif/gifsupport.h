@@ -41,6 +41,12 @@ std::vector<uint8_t> GiflibWrite(int screenWidth, int screenHeight, int globalBi
 struct RefImage {
   int Width = 0, Height = 0;
   std::vector<std::vector<uint8_t>> Frames;  // pixels in plain row order
+  std::vector<TColor> Colors;                // the global colour map
+  std::vector<int> TransparentIndex;         // per frame, -1 for none
+  // The colour of a pixel of a frame through the global map.
+  TColor PixelColor(size_t frame, int x, int y) const {
+    return Colors.at(Frames.at(frame).at(size_t(y) * size_t(Width) + size_t(x)));
+  }
 };
 // Fails the test when giflib cannot read the data.
 RefImage GiflibRead(const std::vector<uint8_t>& data);

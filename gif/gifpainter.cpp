@@ -1,0 +1,396 @@
+// The animation painter and the image's drawing: a still frame is drawn at
+// once, an animation is played by a painter.
+#include "gif/gifpainter.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+bool Has(TGIFDrawOptions options, TGIFDrawOption option) { return (options & DrawOption(option)) != 0; }
+
+// A 24-bit bitmap of the size filled with one colour.
+std::unique_ptr<TBitmap> FilledBitmap(int width, int height, TColor color) {
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetPixelFormat(pf24bit);
+  bitmap->SetSize(width, height);
+  bitmap->Canvas()->Brush.Color = color;
+  bitmap->Canvas()->FillRect(Rect(0, 0, width, height));
+  return bitmap;
+}
+
+// A bitmap of the rectangle's size holding the canvas's pixels under it
+// (the colour where the canvas has none).
+std::unique_ptr<TBitmap> CopyOfCanvas(TCanvas& canvas, const TRect& rect, TColor fill) {
+  std::unique_ptr<TBitmap> bitmap = FilledBitmap(rect.Width(), rect.Height(), fill);
+  bitmap->Canvas()->CopyRect(Rect(0, 0, rect.Width(), rect.Height()), canvas, rect);
+  return bitmap;
+}
+
+void Sleep(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+}  // namespace
+
+// --- TGIFPainter --------------------------------------------------------------
+
+TGIFPainter::TGIFPainter(TGIFImage* image, TCanvas& canvas, const TRect& rect, TGIFDrawOptions options,
+                         TGIFPainter** painter)
+    : FImage(image),
+      FCanvas(&canvas),
+      FRect(rect),
+      FDrawOptions(options),
+      FAnimationSpeed(image->AnimationSpeed()),
+      FPainter(painter),
+      FAsync(Has(options, goAsync) && Has(options, goAnimate) && image->Frames().Count() > 1),
+      FOnStartPaint(image->OnStartPaint),
+      FOnPaint(image->OnPaint),
+      FOnAfterPaint(image->OnAfterPaint),
+      FOnLoop(image->OnLoop),
+      FOnEndPaint(image->OnEndPaint) {
+  if (image->DrawBackgroundColor != clNone)
+    FBackgroundColor = image->DrawBackgroundColor;
+  else if (image->GlobalColorMap().Count() == 0)
+    FBackgroundColor = ColorToRGB(clWindow);
+  else
+    FBackgroundColor = image->Header().BackgroundColor();
+  // Buffers only for the disposal methods in use.
+  bool background = Has(options, goClearOnLoop), restore = background;
+  for (int i = 0; i < image->Frames().Count(); ++i) {
+    TGIFGraphicControlExtension* gce = image->Frames().SubImages(i)->GraphicControlExtension();
+    TDisposalMethod disposal = gce ? gce->Disposal() : dmNone;
+    background = background || disposal == dmBackground;
+    restore = restore || disposal == dmBackground || disposal == dmPrevious;
+  }
+  if (background && Has(options, goTransparent)) FBackground = CopyOfCanvas(canvas, rect, FBackgroundColor);
+  if (restore) {
+    FBackup = CopyOfCanvas(canvas, rect, FBackgroundColor);
+    FFrameBuffer = FilledBitmap(rect.Width(), rect.Height(), FBackgroundColor);
+  }
+}
+
+TGIFPainter::~TGIFPainter() = default;
+
+void TGIFPainter::SetActiveImage(int index) {
+  if (FImage && index >= 0 && index < FImage->Frames().Count()) FActiveImage = index;
+}
+
+void TGIFPainter::SetAnimationSpeed(int speed) {
+  speed = std::clamp(speed, 0, 1000);
+  if (speed == FAnimationSpeed) return;
+  FAnimationSpeed = speed;
+  if (FAsync)
+    Wake();
+  else
+    FRestart = true;
+}
+
+void TGIFPainter::Wake() {
+  std::lock_guard<std::mutex> guard(FEventLock);
+  FSignaled = true;
+  FEvent.notify_all();
+}
+
+void TGIFPainter::Start() {
+  if (FAsync) TThread::Resume();
+}
+
+void TGIFPainter::Stop() {
+  Terminate();
+  FPaused = false;
+  Wake();
+  Priority = tpNormal;
+  if (FAsync) TThread::Resume();
+}
+
+void TGIFPainter::Restart() {
+  FRestart = true;
+  Wake();
+  if (FAsync) TThread::Resume();
+}
+
+void TGIFPainter::Resume() {
+  FPaused = false;
+  Wake();
+}
+
+void TGIFPainter::OnMain(const std::function<void()>& step) { Synchronize(step); }
+
+void TGIFPainter::Fire(const TNotifyEvent& event) {
+  if (event) OnMain([&] { event(FImage); });
+}
+
+bool TGIFPainter::Wait(int milliseconds) {
+  auto stopped = [&] { return Terminated() || FRestart; };
+  if (FAsync) {
+    std::unique_lock<std::mutex> lock(FEventLock);
+    auto woken = [&] { return FSignaled; };
+    if (milliseconds < 0)
+      FEvent.wait(lock, woken);
+    else
+      FEvent.wait_for(lock, std::chrono::milliseconds(milliseconds), woken);
+    FSignaled = false;
+    while (FPaused && !stopped()) {
+      FEvent.wait(lock, woken);
+      FSignaled = false;
+    }
+  } else {
+    for (int left = milliseconds; left > 0 && !stopped(); left -= 100) Sleep(std::min(left, 100));
+  }
+  return !stopped();
+}
+
+void TGIFPainter::Execute() {
+  if (Has(FDrawOptions, goValidateCanvas)) FValidDC = FCanvas->Handle();
+  bool animate = Has(FDrawOptions, goAnimate);
+  bool loop = animate && Has(FDrawOptions, goLoop);
+  bool endless = Has(FDrawOptions, goLoopContinously);
+  do {
+    FRestart = false;
+    FActiveImage = 0;
+    Fire(FOnStartPaint);
+    int loops = 1, loopPoint = 0, delay = FAsync ? 0 : 1;
+    bool loopFound = false;
+    for (int pass = 0; !Terminated() && !FRestart && (loops != 0 || endless); ++pass) {
+      if (pass > 0) Fire(FOnLoop);
+      FActiveImage = loopPoint;
+      while (!Terminated() && !FRestart) {
+        int index = FActiveImage;
+        if (!FImage || index < 0 || index >= FImage->Frames().Count()) break;
+        TGIFSubImage* frame = FImage->Frames().SubImages(index);
+        if (frame->Empty()) break;
+        if (delay > 0) {
+          OnMain([&] { frame->Bitmap(); });
+          int milliseconds = FAnimationSpeed > 0 ? delay * GIFDelayExp * 100 / FAnimationSpeed
+                             : FAsync            ? -1
+                                                 : GIFMaximumDelay * GIFDelayExp;
+          if (!Wait(milliseconds)) break;
+        } else {
+          std::this_thread::yield();
+        }
+        Fire(FOnPaint);
+        for (int i = 0; i < frame->Extensions().Count() && !loopFound; ++i) {
+          auto* extension = dynamic_cast<TGIFAppExtNSLoop*>(frame->Extensions().Extensions(i));
+          if (!extension) continue;
+          loopFound = true;
+          loopPoint = index;
+          loops = extension->Loops();
+          if (FAsync && (loops == 0 || endless)) loops = -1;  // without end
+        }
+        TGIFGraphicControlExtension* gce = frame->GraphicControlExtension();
+        FPreviousDisposal = FDisposal;
+        FDisposal = gce ? gce->Disposal() : dmNone;
+        OnMain([&] { PaintFrame(); });
+        FStarted = true;
+        delay = gce && gce->Delay() > 0 ? gce->Delay() : GIFDefaultDelay;
+        delay = std::max(delay, GIFMinimumDelay);
+        if (!FAsync) delay = std::min(delay, GIFMaximumDelay);
+        Fire(FOnAfterPaint);
+        if (FActiveImage == index) FActiveImage = index + 1;
+        if (!animate) break;
+      }
+      if (loops > 0) --loops;
+      if (!loop) break;
+    }
+  } while (FRestart && !Terminated());
+  FActiveImage = -1;
+  Fire(FOnEndPaint);
+  Detach();
+}
+
+void TGIFPainter::ClearArea(TBitmap& buffer, const TRect& area) {
+  TCanvas& canvas = *buffer.Canvas();
+  if (Has(FDrawOptions, goTransparent) && FBackground) {
+    canvas.CopyRect(area, *FBackground->Canvas(), area);
+  } else {
+    canvas.Brush.Color = FBackgroundColor;
+    canvas.Brush.Style = bsSolid;
+    canvas.FillRect(area);
+  }
+}
+
+void TGIFPainter::PaintFrame() {
+  int index = FActiveImage;
+  if (!FImage || index < 0 || index >= FImage->Frames().Count()) return;
+  if (Has(FDrawOptions, goValidateCanvas) && FCanvas->Handle() != FValidDC) {
+    Terminate();
+    return;
+  }
+  TGIFSubImage* frame = FImage->Frames().SubImages(index);
+  bool transparent = Has(FDrawOptions, goTransparent), tile = Has(FDrawOptions, goTile);
+  if (!FBackup) {
+    frame->Draw(*FCanvas, FRect, transparent, tile);
+    return;
+  }
+  TRect area = ::Rect(0, 0, FRect.Width(), FRect.Height());
+  if (Has(FDrawOptions, goClearOnLoop) && index == 0) ClearArea(*FBackup, area);
+  if (FDisposal == dmPrevious) {
+    // The backup keeps the picture from before this frame.
+    if (FPreviousDisposal == dmNone || FPreviousDisposal == dmNoDisposal) {
+      frame->Draw(*FCanvas, FRect, transparent, tile);
+    } else {
+      FFrameBuffer->Canvas()->CopyRect(area, *FBackup->Canvas(), area);
+      frame->Draw(*FFrameBuffer->Canvas(), area, transparent, tile);
+      FCanvas->CopyRect(FRect, *FFrameBuffer->Canvas(), area);
+    }
+    return;
+  }
+  frame->Draw(*FBackup->Canvas(), area, transparent, tile);
+  FCanvas->CopyRect(FRect, *FBackup->Canvas(), area);
+  if (FDisposal == dmBackground) ClearArea(*FBackup, tile ? area : frame->ScaleRect(area));
+}
+
+void TGIFPainter::Detach() {
+  if (!FImage) return;
+  TList& list = FImage->Painters().LockList();
+  list.Remove(this);
+  if (FPainter && *FPainter == this) *FPainter = nullptr;
+  FImage->Painters().UnlockList();
+}
+
+// --- Drawing the image --------------------------------------------------------
+
+TGIFPainter* TGIFImage::InternalPaint(TGIFPainter** painter, TCanvas& canvas, const TRect& rect,
+                                      TGIFDrawOptions options) {
+  if (rect.Width() <= 0 || rect.Height() <= 0 || Empty()) return nullptr;
+  if (FFrames->Count() == 1) options &= TGIFDrawOptions(~DrawOption(goAnimate));
+  auto* result = new TGIFPainter(this, canvas, rect, options, painter);
+  TList& list = FPainters.LockList();
+  list.Add(result);
+  if (result->Async()) {
+    result->Priority = ThreadPriority;
+    result->FreeOnTerminate = true;
+    if (painter) *painter = result;
+  }
+  FPainters.UnlockList();
+  if (result->Async()) return result;
+  result->Play();
+  delete result;
+  return nullptr;
+}
+
+TGIFPainter* TGIFImage::Paint(TCanvas& canvas, const TRect& rect, TGIFDrawOptions options) {
+  TGIFPainter* painter = InternalPaint(nullptr, canvas, rect, options);
+  if (painter) painter->Start();
+  return painter;
+}
+
+namespace {
+
+// Calls the step for every painter of the list under its lock.
+void ForEachPainter(TThreadList& painters, const std::function<void(TGIFPainter&)>& step) {
+  TList& list = painters.LockList();
+  for (void* item : list) step(*static_cast<TGIFPainter*>(item));
+  painters.UnlockList();
+}
+
+bool AsyncPainterLeft(TThreadList& painters) {
+  bool left = false;
+  ForEachPainter(painters, [&](TGIFPainter& painter) { left = left || painter.Async(); });
+  return left;
+}
+
+// Lets ending painters finish the steps they hand to the main thread.
+void WaitForPainters(const std::function<bool()>& running) {
+  while (running()) {
+    if (IsMainThread())
+      CheckSynchronize(10);
+    else
+      Sleep(10);
+  }
+}
+
+}  // namespace
+
+void TGIFImage::PaintStop() {
+  ForEachPainter(FPainters, [](TGIFPainter& painter) { painter.Stop(); });
+  WaitForPainters([this] { return AsyncPainterLeft(FPainters); });
+  FDrawBitmap.reset();
+}
+
+void TGIFImage::PaintPause() {
+  ForEachPainter(FPainters, [](TGIFPainter& painter) { painter.Pause(); });
+}
+
+void TGIFImage::PaintResume() {
+  ForEachPainter(FPainters, [](TGIFPainter& painter) { painter.Resume(); });
+}
+
+void TGIFImage::PaintRestart() {
+  ForEachPainter(FPainters, [](TGIFPainter& painter) { painter.Restart(); });
+}
+
+void TGIFImage::StopDraw() {
+  auto drawing = [this] {
+    FPainters.LockList();
+    bool running = FDrawPainter != nullptr;
+    if (running) FDrawPainter->Stop();
+    FPainters.UnlockList();
+    return running;
+  };
+  WaitForPainters(drawing);
+  FDrawBitmap.reset();
+}
+
+void TGIFImage::Cleanup() {
+  PaintStop();
+  // Painters still listed play synchronously further up the stack: they
+  // end without the image.
+  ForEachPainter(FPainters, [](TGIFPainter& painter) {
+    painter.Terminate();
+    painter.FImage = nullptr;
+  });
+  FPainters.LockList().Clear();
+  FPainters.UnlockList();
+}
+
+void TGIFImage::SetAnimationSpeed(int speed) {
+  speed = std::clamp(speed, 0, 1000);
+  if (speed == FAnimationSpeed) return;
+  FAnimationSpeed = speed;
+  FPainters.LockList();
+  if (FDrawPainter) FDrawPainter->SetAnimationSpeed(speed);
+  FPainters.UnlockList();
+}
+
+void TGIFImage::Draw(TCanvas& canvas, const TRect& rect) {
+  if (FDrawing || Empty()) return;
+  FDrawing = true;
+  struct Release {
+    bool& Guard;
+    ~Release() { Guard = false; }
+  } release{FDrawing};
+  bool transparent = Has(FDrawOptions, goTransparent), tile = Has(FDrawOptions, goTile);
+  if (FFrames->Count() == 1 || !Has(FDrawOptions, goAnimate)) {
+    FFrames->SubImages(0)->Draw(canvas, rect, transparent, tile);
+    return;
+  }
+  bool direct = Has(FDrawOptions, goDirectDraw);
+  if (FDrawBitmap && !direct) {
+    canvas.StretchDraw(rect, FDrawBitmap.get());
+    return;
+  }
+  FPainters.LockList();
+  bool same = FDrawPainter && FDrawPainter->Canvas() == &canvas && FDrawPainter->Rect() == rect;
+  FPainters.UnlockList();
+  if (same) return;
+  StopDraw();
+  if (direct) {
+    if (TGIFPainter* painter = InternalPaint(&FDrawPainter, canvas, rect, FDrawOptions)) painter->Start();
+    return;
+  }
+  FDrawBitmap = CopyOfCanvas(canvas, rect, clWhite);
+  TGIFPainter* painter = InternalPaint(&FDrawPainter, *FDrawBitmap->Canvas(),
+                                       Rect(0, 0, rect.Width(), rect.Height()), FDrawOptions);
+  if (painter) {
+    painter->Start();
+    // Until the first frame is on the bitmap or the painter has ended.
+    WaitForPainters([&] {
+      FPainters.LockList();
+      bool waiting = FDrawPainter == painter && !painter->Started();
+      FPainters.UnlockList();
+      return waiting;
+    });
+  }
+  canvas.StretchDraw(rect, FDrawBitmap.get());
+}

@@ -1,0 +1,85 @@
+// The animation painter: plays the frames of a GIF image on a canvas with
+// their delays, loops and disposal methods, on a thread of its own
+// (goAsync, painting on the main thread through Synchronize) or on the
+// caller's thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "gif/gifimage.h"
+
+class TGIFPainter : public TThread {
+ public:
+  // Made suspended. painter, when given, is the caller's variable that the
+  // painter clears when it ends.
+  TGIFPainter(TGIFImage* image, TCanvas& canvas, const TRect& rect, TGIFDrawOptions options,
+              TGIFPainter** painter = nullptr);
+  ~TGIFPainter() override;
+
+  bool Async() const { return FAsync; }
+  TCanvas* Canvas() const { return FCanvas; }
+  const TRect& Rect() const { return FRect; }
+  TGIFDrawOptions DrawOptions() const { return FDrawOptions; }
+  // The frame being shown, -1 when none.
+  int ActiveImage() const { return FActiveImage; }
+  // Only an existing frame's index is taken.
+  void SetActiveImage(int index);
+  // A frame has been painted.
+  bool Started() const { return FStarted; }
+  int AnimationSpeed() const { return FAnimationSpeed; }
+  // Clamped to 0..1000; a change wakes the painter (or restarts a
+  // synchronous one).
+  void SetAnimationSpeed(int speed);
+
+  // Resumes an asynchronous painter.
+  void Start();
+  // Asks the painter to end and wakes it.
+  void Stop();
+  // Plays from the first frame again.
+  void Restart();
+  // Holds the painter before its next frame until it is resumed.
+  void Pause() { FPaused = true; }
+  void Resume();
+  // Plays the frames on the calling thread.
+  void Play() { Execute(); }
+
+ protected:
+  void Execute() override;
+
+ private:
+  friend class TGIFImage;
+  void OnMain(const std::function<void()>& step);
+  void Fire(const TNotifyEvent& event);
+  void Wake();
+  // Waits for the delay in milliseconds (-1: until woken); false when the
+  // painter was told to stop or restart meanwhile.
+  bool Wait(int milliseconds);
+  void PaintFrame();
+  void ClearArea(TBitmap& buffer, const TRect& area);
+  // Removes the painter from the image's list and clears the caller's
+  // variable.
+  void Detach();
+
+  TGIFImage* FImage;
+  TCanvas* FCanvas;
+  TRect FRect;
+  TGIFDrawOptions FDrawOptions;
+  int FAnimationSpeed;
+  std::atomic<int> FActiveImage{-1};
+  TDisposalMethod FDisposal = dmNone, FPreviousDisposal = dmNone;
+  std::unique_ptr<TBitmap> FBackup, FFrameBuffer, FBackground;
+  HDC FValidDC = nullptr;
+  std::atomic<bool> FRestart{false};
+  std::atomic<bool> FStarted{false};
+  std::atomic<bool> FPaused{false};
+  TGIFPainter** FPainter;
+  bool FAsync;
+  std::mutex FEventLock;
+  std::condition_variable FEvent;
+  bool FSignaled = false;
+  TColor FBackgroundColor;
+  TNotifyEvent FOnStartPaint, FOnPaint, FOnAfterPaint, FOnLoop, FOnEndPaint;
+};

@@ -1,0 +1,358 @@
+// Frames and the picture class: conversion from bitmaps with transparency,
+// the files written, the colour map optimizer, rendering, registration and
+// the painter.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/jobrecord.h"
+#include "gif/gifpainter.h"
+#include "gif/gifreduce.h"
+#include "tests/gif/gifsupport.h"
+
+namespace {
+
+// An image made with the settings, holding the bitmap as its one frame.
+std::unique_ptr<TGIFImage> Converted(TBitmap& bitmap, TColorReduction reduction,
+                                     TDitherMode dither = dmNearest, int bits = 8) {
+  auto image = std::make_unique<TGIFImage>();
+  image->ColorReduction = reduction;
+  image->DitherMode = dither;
+  image->SetReductionBits(bits);
+  image->Assign(&bitmap);
+  return image;
+}
+
+TGIFSubImage& First(TGIFImage& image) { return *image.Frames().SubImages(0); }
+
+TEST(GifConvert, BitmapsBecomeOneFrame) {
+  auto picture = MakeTestBitmap(100, 50);
+  TGIFImage image;
+  std::vector<std::string> warnings;
+  image.OnWarning = [&](TObject*, TGIFSeverity, const std::string& message) { warnings.push_back(message); };
+  image.Assign(picture.get());
+  ASSERT_EQ(image.Frames().Count(), 1);
+  EXPECT_EQ(First(image).BoundsRect(), Rect(0, 0, 100, 50));
+  EXPECT_EQ(image.Width(), 100);
+  EXPECT_EQ(image.Height(), 50);
+  EXPECT_TRUE(warnings.empty());
+
+  // rmNone keeps 24 bits: colours are taken as met, up to 256.
+  auto one = MakeFlatBitmap(1, 1, RGB(1, 2, 3));
+  auto single = Converted(*one, rmNone);
+  EXPECT_EQ(First(*single).ColorMap().Count(), 1);
+  EXPECT_EQ(First(*single).ColorMap().Colors(0), (TGIFColor{1, 2, 3}));
+  EXPECT_EQ(FramePixels(First(*single)), std::vector<uint8_t>({0}));
+  auto many = MakeNoiseBitmap(300, 1, 1);
+  EXPECT_EQ(RaisedMessage<GIFException>([&] { Converted(*many, rmNone); }), sTooManyColors);
+  EXPECT_EQ(First(*Converted(*many, rmNetscape)).Width(), 300);
+  EXPECT_EQ(RaisedMessage<GIFException>([&] { Converted(*many, rmPalette); }), sInvalidReduction);
+
+  // Pictures of 1, 4 and 8 bits keep their indices and tables.
+  for (TPixelFormat format : {pf1bit, pf4bit, pf8bit}) {
+    auto indexed = MakeTestBitmap(9, 5);
+    indexed->SetPixelFormat(format);
+    TGIFImage copy;
+    copy.Assign(indexed.get());
+    TBitmap back;
+    back.Assign(&copy);
+    EXPECT_TRUE(SameColors(back, *indexed)) << int(format);
+  }
+}
+
+TEST(GifConvert, TransparentColourBecomesTheTransparentIndex) {
+  auto picture = MakeColorBitmap(3, {clRed, clBlue, clRed, clLime, clRed, clWhite});
+  picture->SetTransparent(true);
+  picture->SetTransparentColor(clRed);
+  auto image = Converted(*picture, rmNetscape);
+  TGIFSubImage& frame = First(*image);
+  ASSERT_TRUE(frame.Transparent());
+  int index = frame.GraphicControlExtension()->TransparentColorIndex();
+  // The used colours, most used first, then black for transparency.
+  EXPECT_EQ(frame.ColorMap().Count(), 5);
+  EXPECT_EQ(index, 4);
+  EXPECT_EQ(frame.ColorMap().Colors(index), (TGIFColor{0, 0, 0}));
+  std::vector<TColor> colors;
+  for (uint8_t p : FramePixels(frame))
+    colors.push_back(p == index ? clNone : TGIFColorMap::RGB2Color(frame.ColorMap().Colors(p)));
+  EXPECT_EQ(colors, std::vector<TColor>({clNone, clBlue, clNone, clLime, clNone, clWhite}));
+  // The rendering's mask holds exactly those pixels; the indices stay.
+  TDibSection* mask = frame.Mask();
+  ASSERT_NE(mask, nullptr);
+  EXPECT_EQ(mask->ScanLine(0)[0] & 0xE0, 0xA0);
+  EXPECT_EQ(mask->ScanLine(1)[0] & 0xE0, 0x40);
+  EXPECT_EQ(frame.Bitmap()->ScanLine(0)[0], index);
+
+  // A transparent colour no pixel has, or a map already full, leaves the
+  // frame opaque.
+  picture->SetTransparentColor(clYellow);
+  EXPECT_FALSE(First(*Converted(*picture, rmNetscape)).Transparent());
+  std::vector<TColor> full;
+  for (int i = 0; i < 256; ++i) full.push_back(RGB(i, 255 - i, i / 2));
+  auto crowded = MakeColorBitmap(16, full);
+  crowded->SetTransparent(true);
+  EXPECT_FALSE(First(*Converted(*crowded, rmNone)).Transparent());
+
+  // Drawing with transparency leaves the canvas under the masked pixels.
+  TBitmap canvas;
+  canvas.SetPixelFormat(pf24bit);
+  canvas.SetSize(6, 4);
+  canvas.Canvas()->Brush.Color = clGray;
+  canvas.Canvas()->FillRect(Rect(0, 0, 6, 4));
+  picture->SetTransparentColor(clRed);
+  Converted(*picture, rmNetscape)->Draw(*canvas.Canvas(), Rect(0, 0, 6, 4));
+  EXPECT_EQ(ColorLetters(canvas), "??BB??\n??BB??\nGG??WW\nGG??WW");
+}
+
+// The blocks of a written file, checked one by one.
+void CheckFileLayout(const std::vector<uint8_t>& file, int colors, const std::string& version) {
+  ASSERT_GT(file.size(), 13u);
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 6), "GIF" + version);
+  int bits = ColorsToBitsPerPixel(colors);
+  EXPECT_EQ(file[10], 0x80 | 0x08 | (bits - 1) << 4 | (bits - 1));  // sorted global map
+  size_t at = 13 + (size_t(3) << bits);
+  for (size_t i = 13 + 3 * size_t(colors); i < at; ++i) ASSERT_EQ(file[i], 0) << "padding " << i;
+  if (version == "89a") {
+    ASSERT_EQ(file[at], 0x21);
+    at += 8;
+  }
+  ASSERT_EQ(file[at], 0x2C);
+  at += 10;
+  EXPECT_EQ(file[at++], std::max(2, bits));
+  std::vector<int> sizes;
+  for (; file.at(at) != 0; at += file[at] + 1u) sizes.push_back(file[at]);
+  ASSERT_FALSE(sizes.empty());
+  for (size_t i = 0; i + 1 < sizes.size(); ++i) ASSERT_EQ(sizes[i], 255) << i;
+  EXPECT_EQ(file.at(at + 1), 0x3B);
+  EXPECT_EQ(at + 2, file.size());
+}
+
+TEST(GifWrite, ReducedPicturesReadBackThroughGiflib) {
+  struct Case {
+    TColorReduction Reduction;
+    TDitherMode Dither;
+    TGIFCompression Compression;
+    bool Transparent;
+    int Bits;
+  };
+  const Case cases[] = {{rmMonochrome, dmFloydSteinberg, gcLZW, false, 8},
+                        {rmWindowsGray, dmNearest, gcRLE, false, 8},
+                        {rmQuantize, dmSierra, gcLZW, true, 6},
+                        {rmNetscape, dmBurkes, gcRLE, true, 8},
+                        {rmGrayScale, dmSteveArche, gcLZW, false, 8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.Reduction));
+    auto source = MakeNoiseBitmap(300, 40, 5);
+    for (int x = 0; x < 300; ++x) source->Canvas()->SetPixel(x, 39, clWhite);
+    source->SetTransparent(c.Transparent);
+    TGIFImage gif;
+    gif.ColorReduction = c.Reduction;
+    gif.DitherMode = c.Dither;
+    gif.Compression = c.Compression;
+    gif.SetReductionBits(c.Bits);
+    gif.Assign(source.get());
+    gif.OptimizeColorMap();
+    std::vector<uint8_t> file = SaveGif(gif);
+    CheckFileLayout(file, gif.GlobalColorMap().Count(), c.Transparent ? "89a" : "87a");
+    RefImage ref = GiflibRead(file);
+    ASSERT_EQ(ref.Frames.size(), 1u);
+    auto reduced = ReduceColors(*source, c.Reduction, c.Dither, c.Bits, nullptr);
+    int transparent = ref.TransparentIndex[0];
+    EXPECT_EQ(transparent >= 0, c.Transparent);
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 300; ++x) {
+        int index = ref.Frames[0][size_t(y) * 300 + size_t(x)];
+        if (index == transparent)
+          ASSERT_EQ(PixelAt(*source, x, y), clWhite) << x << "," << y;
+        else
+          ASSERT_EQ(ref.PixelColor(0, x, y), PixelAt(*reduced, x, y)) << x << "," << y;
+      }
+  }
+}
+
+TEST(GifOptimizer, SharesOneGlobalMapOfTheUsedColours) {
+  // Two frames with local maps that share colours.
+  TGIFImage image;
+  for (int f = 0; f < 2; ++f) {
+    auto* frame = new TGIFSubImage(&image);
+    image.Add(frame);
+    frame->SetBounds(0, 0, 4, 1);
+    for (int i = 0; i < 4; ++i) frame->ColorMap().Add({uint8_t(f * 50 + i * 50), 0, 0});
+    const uint8_t pixels[2][4] = {{0, 1, 1, 1}, {0, 0, 1, 3}};
+    std::memcpy(frame->Data(), pixels[f], 4);
+  }
+  image.OptimizeColorMap();
+  // Red 50 is used five times, 0, 100 and 200 once each.
+  ASSERT_EQ(image.GlobalColorMap().Count(), 4);
+  EXPECT_TRUE(image.GlobalColorMap().Optimized());
+  EXPECT_EQ(image.GlobalColorMap().Colors(0), (TGIFColor{50, 0, 0}));
+  for (int f = 0; f < 2; ++f) EXPECT_EQ(image.Frames().SubImages(f)->ColorMap().Count(), 0);
+  std::vector<TColor> colors;
+  for (int f = 0; f < 2; ++f)
+    for (int x = 0; x < 4; ++x)
+      colors.push_back(
+          TGIFColorMap::RGB2Color(image.GlobalColorMap().Colors(image.Frames().SubImages(f)->Pixels(x, 0))));
+  EXPECT_EQ(colors, std::vector<TColor>({0, 50, 50, 50, 50, 50, 100, 200}));
+
+  // A transparent colour no pixel shows goes; a pixel beyond the map
+  // becomes 0 with a warning.
+  auto lone = MakeImage(3, 3, 1, {0, 1, 7});
+  auto* gce = new TGIFGraphicControlExtension(&First(*lone));
+  First(*lone).Extensions().Add(gce);
+  gce->SetTransparentColorIndex(2);
+  gce->SetTransparent(true);
+  std::vector<std::string> warnings;
+  lone->OnWarning = [&](TObject*, TGIFSeverity, const std::string& message) { warnings.push_back(message); };
+  lone->OptimizeColorMap();
+  EXPECT_FALSE(First(*lone).Transparent());
+  EXPECT_EQ(lone->GlobalColorMap().Count(), 2);
+  EXPECT_EQ(warnings, std::vector<std::string>({sInvalidColor}));
+
+  // 256 used colours and a shown transparent one: 255 stay, then black.
+  std::vector<uint8_t> pixels(257);
+  for (int i = 0; i < 256; ++i) pixels[size_t(i)] = uint8_t(i);
+  pixels[256] = 0;  // colour 0 is used twice
+  auto crowded = MakeImage(256, 257, 1, pixels, false, true);
+  auto* frame = new TGIFSubImage(crowded.get());
+  crowded->Add(frame);
+  frame->SetBounds(0, 0, 2, 1);
+  frame->ColorMap().Add({1, 1, 1});
+  frame->ColorMap().Add({9, 9, 9});
+  gce = new TGIFGraphicControlExtension(frame);
+  frame->Extensions().Add(gce);
+  gce->SetTransparentColorIndex(1);
+  gce->SetTransparent(true);
+  frame->Scanline(0)[1] = 1;
+  crowded->OptimizeColorMap();
+  TGIFColorMap& map = crowded->GlobalColorMap();
+  ASSERT_EQ(map.Count(), 256);
+  EXPECT_EQ(map.Colors(255), (TGIFColor{0, 0, 0}));
+  EXPECT_EQ(frame->GraphicControlExtension()->TransparentColorIndex(), 255);
+  EXPECT_EQ(FramePixels(*frame)[1], 255);
+  // Of the 257 colours the last ones met take their nearest kept colour.
+  for (int i = 0; i < 257; ++i) {
+    TGIFColor c = map.Colors(First(*crowded).Pixels(i, 0));
+    ASSERT_LE(std::abs(c.Red - (i == 256 ? 0 : i)), 1) << i;
+  }
+}
+
+TEST(GifImage, RendersTheFirstFrameOverTheScreen) {
+  // A 2 x 1 frame at (1, 1) on a 4 x 3 screen: white around it.
+  ByteWriter w = GifStart(4, 3, 1);
+  ImageDescriptor(w, 1, 1, 2, 1);
+  w.U8(2).Bytes(SubBlocks(PackCodes({{4, 3}, {1, 3}, {0, 3}, {5, 3}}))).U8(0x3B);
+  TGIFImage image;
+  ASSERT_TRUE(LoadGif(image, w.Data).empty());
+  TBitmap bitmap;
+  bitmap.Assign(&image);
+  EXPECT_EQ(ColorLetters(bitmap), "WWWW\nWWKW\nWWWW");
+
+  // A frame as large as the screen gives its 8-bit rendering.
+  auto whole = MakeImage(4, 2, 1, {3, 1});
+  bitmap.Assign(whole.get());
+  EXPECT_EQ(bitmap.PixelFormat(), pf8bit);
+  EXPECT_EQ(PixelAt(bitmap, 0, 0), clWhite);
+  EXPECT_EQ(PixelAt(bitmap, 1, 0), RGB(85, 85, 85));
+
+  // No frames: no picture; no colours anywhere: the palette cycle is caught.
+  TGIFImage empty;
+  bitmap.Assign(&empty);
+  EXPECT_TRUE(bitmap.Empty());
+  auto colourless = MakeImage(0, 1, 1, {0});
+  EXPECT_EQ(RaisedMessage<GIFException>([&] { bitmap.Assign(colourless.get()); }), sNoColorTable);
+
+  // A copy of an image keeps its own bits and compression, without the
+  // source's handlers.
+  whole->OnWarning = [](TObject*, TGIFSeverity, const std::string&) {};
+  TGIFImage copy;
+  copy.SetReductionBits(3);
+  copy.Compression = gcRLE;
+  copy.Assign(whole.get());
+  EXPECT_EQ(FramePixels(First(copy)), std::vector<uint8_t>({3, 1}));
+  EXPECT_EQ(copy.ReductionBits(), 3);
+  EXPECT_EQ(copy.Compression, gcRLE);
+  EXPECT_FALSE(copy.OnWarning);
+}
+
+TEST(GifImage, RegistersWithThePictureClass) {
+  RegisterGifFormat();
+  RegisterGifFormat();
+  TempDir dir;
+  WriteFile(dir.File("p.GIF"), SaveGif(*MakeImage(2, 2, 1, {1, 0})));
+  TPicture picture;
+  picture.LoadFromFile(dir.File("p.GIF"));
+  EXPECT_STREQ(picture.Graphic()->ClassName(), "TGIFImage");
+  EXPECT_EQ(picture.Width(), 2);
+}
+
+TEST(GifPainter, PlaysTheFramesOfAnAnimation) {
+  auto image = MakeImage(2, 2, 1, {0, 0});
+  auto* second = new TGIFSubImage(image.get());
+  image->Add(second);
+  second->SetBounds(0, 0, 2, 1);
+  second->Scanline(0)[1] = 1;
+  image->SetAnimationSpeed(1000);
+  int painted = 0, ended = 0;
+  image->OnPaint = [&](TObject*) { ++painted; };
+  image->OnEndPaint = [&](TObject*) { ++ended; };
+  TBitmap target;
+  target.SetSize(2, 1);
+  // On the caller's thread: both frames, once.
+  EXPECT_EQ(image->Paint(*target.Canvas(), Rect(0, 0, 2, 1), DrawOption(goAnimate)), nullptr);
+  EXPECT_EQ(painted, 2);
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(ColorLetters(target), "KW");
+  // On a thread of its own, looping until stopped.
+  TGIFPainter* painter = image->Paint(
+      *target.Canvas(), Rect(0, 0, 2, 1),
+      DrawOption(goAsync) | DrawOption(goAnimate) | DrawOption(goLoopContinously) | DrawOption(goLoop));
+  ASSERT_NE(painter, nullptr);
+  while (painted < 6) CheckSynchronize(10);
+  image->PaintStop();
+  EXPECT_EQ(image->Painters().Count(), 0);
+  EXPECT_EQ(ended, 2);
+  // Draw shows an animation through a painter of its own.
+  TBitmap canvas;
+  canvas.SetSize(2, 1);
+  image->Draw(*canvas.Canvas(), Rect(0, 0, 2, 1));
+  EXPECT_EQ(ColorLetters(canvas), "KK");
+  image->PaintStop();
+}
+
+TEST(GifImage, JobsWriteFilesGiflibReads) {
+  // The writer leaves its settings in the codec's defaults.
+  struct Restore {
+    TColorReduction Reduction = GIFImageDefaultColorReduction;
+    int Bits = GIFImageDefaultColorReductionBits;
+    TDitherMode Dither = GIFImageDefaultDitherMode;
+    TGIFCompression Compression = GIFImageDefaultCompression;
+    ~Restore() {
+      GIFImageDefaultColorReduction = Reduction;
+      GIFImageDefaultColorReductionBits = Bits;
+      GIFImageDefaultDitherMode = Dither;
+      GIFImageDefaultCompression = Compression;
+    }
+  } restore;
+  TempDir dir;
+  TJobRecord job(dir.Path());
+  job.TargetExtension = ".gif";
+  auto picture = MakeNoiseBitmap(64, 48, 3);
+  for (int reduction = rmNone; reduction <= rmPalette; ++reduction) {
+    job.GifColorReduction = TColorReduction(reduction);
+    job.GifDitherMode = TDitherMode(reduction % 7);
+    job.GifCompression = TGIFCompression(reduction % 2);
+    job.GifTransparent = reduction % 3 == 0;
+    std::string name = job.SaveBitmapToTarget(*picture, dir.Path(), "r" + std::to_string(reduction));
+    if (reduction == rmNone || reduction == rmPalette) {
+      // 24 bits of noise do not fit in 256 colours; no palette is given.
+      EXPECT_EQ(name, "Error") << reduction;
+      continue;
+    }
+    ASSERT_NE(name, "Error") << reduction;
+    RefImage ref = GiflibRead(ReadFile(dir.File(name)));
+    EXPECT_EQ(ref.Width, 64);
+    EXPECT_LE(ref.Colors.size(), 256u);
+  }
+}
+
+}  // namespace
