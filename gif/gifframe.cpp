@@ -10,6 +10,14 @@
 
 namespace {
 
+// An empty monochrome mask of the frame's size when one is to be built.
+std::unique_ptr<TDibSection> NewMask(bool wanted, int width, int height) {
+  if (!wanted) return nullptr;
+  std::unique_ptr<TDibSection> mask(CreateDib(width, height, 1));
+  mask->Monochrome = true;
+  return mask;
+}
+
 // a * b / c rounded to the nearest integer.
 int MulDiv(int a, int b, int c) {
   if (c == 0) return 0;
@@ -152,11 +160,7 @@ std::unique_ptr<TBitmap> TGIFSubImage::Render() {
   int width = Width(), height = Height();
   TDIBWriter writer(*bitmap, pf8bit, width, height, Palette());
   int transparent = TransparentIndex();
-  std::unique_ptr<TDibSection> mask;
-  if (FNeedMask && transparent >= 0 && !FMask) {
-    mask.reset(CreateDib(width, height, 1));
-    mask->Monochrome = true;
-  }
+  std::unique_ptr<TDibSection> mask = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
   FNeedMask = false;
   bool masked = false;
   for (int y = 0; y < height; ++y) {
@@ -180,11 +184,7 @@ std::unique_ptr<TBitmap> TGIFSubImage::RenderDithered() {
   int width = Width(), height = Height();
   TDIBWriter writer(*bitmap, pf8bit, width, height, Palette());
   int transparent = TransparentIndex();
-  std::unique_ptr<TDibSection> mask;
-  if (FNeedMask && transparent >= 0 && !FMask) {
-    mask.reset(CreateDib(width, height, 1));
-    mask->Monochrome = true;
-  }
+  std::unique_ptr<TDibSection> mask = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
   FNeedMask = false;
   const std::array<TGIFColor, 256> colors = ColorTable(ActiveColorMap());
   TNetscapeColorLookup lookup;
