@@ -105,8 +105,6 @@ inline void PutU16(uint8_t* p, uint16_t value) {
 inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 // 0 for 0 colours, 1 for 1 or 2, else the smallest b with 2^b >= count.
 int ColorsToBitsPerPixel(int colors);
-// Bytes of a row of pixels aligned to a multiple of alignment bits.
-int AlignedScanlineBytes(int pixels, int bitsPerPixel, int alignment);
 
 class TGIFImage;
 class TGIFSubImage;

@@ -48,10 +48,6 @@ int ColorsToBitsPerPixel(int colors) {
   return bits;
 }
 
-int AlignedScanlineBytes(int pixels, int bitsPerPixel, int alignment) {
-  return static_cast<int>(((int64_t(pixels) * bitsPerPixel + alignment - 1) & ~int64_t(alignment - 1)) / 8);
-}
-
 // --- Items and lists ----------------------------------------------------------
 
 void TGIFItem::Warning(TGIFSeverity severity, const std::string& message) {

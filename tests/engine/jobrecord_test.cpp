@@ -1,7 +1,8 @@
 // The job's defaults and the watermark pattern built at start.
+#include "engine/jobrecord.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/jobrecord.h"
 #include "tests/support/testsupport.h"
 
 TEST(JobRecord, FreshJobDefaults) {
@@ -38,27 +39,22 @@ TEST(JobRecord, FreshJobDefaults) {
   EXPECT_EQ(job.ResizeWidth, 0);
 }
 
-TEST(JobRecord, PatternSquareWithoutAPatternFile) {
+TEST(JobRecord, PatternFromTheProgramFolderOrASquare) {
+  // Without a readable "back.bmp" beside the program: a green 60 x 60
+  // square.
   TempDir dir;
-  TJobRecord job(dir.Path());
-  EXPECT_FALSE(job.WatermarkFromFile);
-  EXPECT_EQ(job.WatermarkFile, dir.File("back.bmp"));
-  ASSERT_EQ(job.WatermarkBitmap->Width(), 60);
-  ASSERT_EQ(job.WatermarkBitmap->Height(), 60);
-  EXPECT_EQ(job.WatermarkBitmap->PixelFormat(), pf24bit);
-  for (int y = 0; y < 60; y += 7)
-    for (int x = 0; x < 60; x += 7) EXPECT_EQ(PixelAt(*job.WatermarkBitmap, x, y), 0x8000);
-
-  // An unreadable pattern file gives the same square.
-  WriteTextFile(dir.File("back.bmp"), "BMgarbage");
-  TJobRecord second(dir.Path());
-  EXPECT_FALSE(second.WatermarkFromFile);
-  EXPECT_EQ(second.WatermarkBitmap->Width(), 60);
-  EXPECT_EQ(PixelAt(*second.WatermarkBitmap, 59, 59), 0x8000);
-}
-
-TEST(JobRecord, PatternFromTheProgramFolder) {
-  TempDir dir;
+  for (bool garbage : {false, true}) {
+    if (garbage) WriteTextFile(dir.File("back.bmp"), "BMgarbage");
+    TJobRecord job(dir.Path());
+    EXPECT_FALSE(job.WatermarkFromFile);
+    EXPECT_EQ(job.WatermarkFile, dir.File("back.bmp"));
+    ASSERT_EQ(job.WatermarkBitmap->Width(), 60);
+    ASSERT_EQ(job.WatermarkBitmap->Height(), 60);
+    EXPECT_EQ(job.WatermarkBitmap->PixelFormat(), pf24bit);
+    for (int y = 0; y < 60; y += 7)
+      for (int x = 0; x < 60; x += 7) EXPECT_EQ(PixelAt(*job.WatermarkBitmap, x, y), 0x8000);
+  }
+  // A pattern file in any format becomes a 24-bit copy.
   auto pattern = MakeTestBitmap(12, 9);
   pattern->SetPixelFormat(pf8bit);
   pattern->SaveToFile(dir.File("back.bmp"));
@@ -66,10 +62,8 @@ TEST(JobRecord, PatternFromTheProgramFolder) {
   EXPECT_TRUE(job.WatermarkFromFile);
   EXPECT_EQ(job.WatermarkBitmap->PixelFormat(), pf24bit);
   EXPECT_TRUE(SameColors(*job.WatermarkBitmap, *pattern));
-}
-
-TEST(JobRecord, ShippedPatternIsReadable) {
-  TJobRecord job(std::string(BRIGHTMILL_SOURCE_DIR) + "/app/");
-  EXPECT_TRUE(job.WatermarkFromFile);
-  EXPECT_EQ(job.WatermarkBitmap->Width(), 64);
+  // The pattern shipped with the program is readable.
+  TJobRecord shipped(std::string(BRIGHTMILL_SOURCE_DIR) + "/app/");
+  EXPECT_TRUE(shipped.WatermarkFromFile);
+  EXPECT_EQ(shipped.WatermarkBitmap->Width(), 64);
 }

@@ -7,6 +7,8 @@
 #include "engine/recordingview.h"
 #include "tests/support/testsupport.h"
 
+using Lines = std::vector<std::string>;
+
 class RunFixture : public ::testing::Test {
  protected:
   RunFixture() : Job(Programs.Path()), View(Job) {
@@ -14,6 +16,7 @@ class RunFixture : public ::testing::Test {
     Job.TargetDir = Target.Path();
     Job.EffectName = "Convert to selected format";
   }
+  // A test picture saved in the source folder and added to the run's list.
   void AddPicture(const std::string& name, int seed = 0, int width = 6, int height = 5) {
     MakeTestBitmap(width, height, seed)->SaveToFile(Source.File(name));
     AddFile(Source.File(name));
@@ -27,15 +30,19 @@ class RunFixture : public ::testing::Test {
     StartApplyEffectThread(View);
     WaitForApplyEffectThread(false);
   }
-  // The log lines after the header.
-  std::vector<std::string> Body() const {
+  // The log lines after the header, the closing lines without their times.
+  Lines Body() const {
     bool convert = SameText(Job.EffectName, "Convert to selected format");
     size_t header = 6 + View.TargetLines.size() + (convert ? 1 : View.EffectLines.size());
-    return {View.LogView.begin() + static_cast<long>(std::min(header, View.LogView.size())), View.LogView.end()};
+    Lines body;
+    for (size_t i = std::min(header, View.LogView.size()); i < View.LogView.size(); ++i) {
+      body.push_back(View.LogView[i]);
+      for (const char* timed : {"Done: ", "Stopped: ", "Time span: "})
+        if (body.back().rfind(timed, 0) == 0) body.back() = timed;
+    }
+    return body;
   }
   TempDir Programs, Source, Target;
   TJobRecord Job;
   TRecordingRunView View;
 };
-
-inline bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }

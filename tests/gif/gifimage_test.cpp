@@ -5,47 +5,39 @@
 
 #include <cstring>
 
-#include "engine/jobrecord.h"
 #include "gif/gifpainter.h"
 #include "gif/gifreduce.h"
 #include "tests/gif/gifsupport.h"
 
 namespace {
 
-// An image made with the settings, holding the bitmap as its one frame.
-std::unique_ptr<TGIFImage> Converted(TBitmap& bitmap, TColorReduction reduction,
-                                     TDitherMode dither = dmNearest, int bits = 8) {
+// An image holding the bitmap, reduced by the method, as its one frame.
+std::unique_ptr<TGIFImage> Converted(TBitmap& bitmap, TColorReduction reduction) {
   auto image = std::make_unique<TGIFImage>();
   image->ColorReduction = reduction;
-  image->DitherMode = dither;
-  image->SetReductionBits(bits);
   image->Assign(&bitmap);
   return image;
 }
 
-TGIFSubImage& First(TGIFImage& image) { return *image.Frames().SubImages(0); }
-
 TEST(GifConvert, BitmapsBecomeOneFrame) {
   auto picture = MakeTestBitmap(100, 50);
   TGIFImage image;
-  std::vector<std::string> warnings;
-  image.OnWarning = [&](TObject*, TGIFSeverity, const std::string& message) { warnings.push_back(message); };
+  WarningLog log(image);
   image.Assign(picture.get());
   ASSERT_EQ(image.Frames().Count(), 1);
-  EXPECT_EQ(First(image).BoundsRect(), Rect(0, 0, 100, 50));
+  EXPECT_EQ(FrameOf(image).BoundsRect(), Rect(0, 0, 100, 50));
   EXPECT_EQ(image.Width(), 100);
   EXPECT_EQ(image.Height(), 50);
-  EXPECT_TRUE(warnings.empty());
+  EXPECT_TRUE(log.Messages.empty());
 
   // rmNone keeps 24 bits: colours are taken as met, up to 256.
-  auto one = MakeFlatBitmap(1, 1, RGB(1, 2, 3));
-  auto single = Converted(*one, rmNone);
-  EXPECT_EQ(First(*single).ColorMap().Count(), 1);
-  EXPECT_EQ(First(*single).ColorMap().Colors(0), (TGIFColor{1, 2, 3}));
-  EXPECT_EQ(FramePixels(First(*single)), std::vector<uint8_t>({0}));
+  auto single = Converted(*MakeFlatBitmap(1, 1, RGB(1, 2, 3)), rmNone);
+  EXPECT_EQ(FrameOf(*single).ColorMap().Count(), 1);
+  EXPECT_EQ(FrameOf(*single).ColorMap().Colors(0), (TGIFColor{1, 2, 3}));
+  EXPECT_EQ(FramePixels(FrameOf(*single)), std::vector<uint8_t>({0}));
   auto many = MakeNoiseBitmap(300, 1, 1);
   EXPECT_EQ(RaisedMessage<GIFException>([&] { Converted(*many, rmNone); }), sTooManyColors);
-  EXPECT_EQ(First(*Converted(*many, rmNetscape)).Width(), 300);
+  EXPECT_EQ(FrameOf(*Converted(*many, rmNetscape)).Width(), 300);
   EXPECT_EQ(RaisedMessage<GIFException>([&] { Converted(*many, rmPalette); }), sInvalidReduction);
 
   // Pictures of 1, 4 and 8 bits keep their indices and tables.
@@ -65,7 +57,7 @@ TEST(GifConvert, TransparentColourBecomesTheTransparentIndex) {
   picture->SetTransparent(true);
   picture->SetTransparentColor(clRed);
   auto image = Converted(*picture, rmNetscape);
-  TGIFSubImage& frame = First(*image);
+  TGIFSubImage& frame = FrameOf(*image);
   ASSERT_TRUE(frame.Transparent());
   int index = frame.GraphicControlExtension()->TransparentColorIndex();
   // The used colours, most used first, then black for transparency.
@@ -86,12 +78,12 @@ TEST(GifConvert, TransparentColourBecomesTheTransparentIndex) {
   // A transparent colour no pixel has, or a map already full, leaves the
   // frame opaque.
   picture->SetTransparentColor(clYellow);
-  EXPECT_FALSE(First(*Converted(*picture, rmNetscape)).Transparent());
+  EXPECT_FALSE(FrameOf(*Converted(*picture, rmNetscape)).Transparent());
   std::vector<TColor> full;
   for (int i = 0; i < 256; ++i) full.push_back(RGB(i, 255 - i, i / 2));
   auto crowded = MakeColorBitmap(16, full);
   crowded->SetTransparent(true);
-  EXPECT_FALSE(First(*Converted(*crowded, rmNone)).Transparent());
+  EXPECT_FALSE(FrameOf(*Converted(*crowded, rmNone)).Transparent());
 
   // Drawing with transparency leaves the canvas under the masked pixels.
   TBitmap canvas;
@@ -152,7 +144,7 @@ TEST(GifWrite, ReducedPicturesReadBackThroughGiflib) {
     gif.SetReductionBits(c.Bits);
     gif.Assign(source.get());
     gif.OptimizeColorMap();
-    std::vector<uint8_t> file = SaveGif(gif);
+    std::vector<uint8_t> file = SavedBytes(gif);
     CheckFileLayout(file, gif.GlobalColorMap().Count(), c.Transparent ? "89a" : "87a");
     RefImage ref = GiflibRead(file);
     ASSERT_EQ(ref.Frames.size(), 1u);
@@ -171,69 +163,55 @@ TEST(GifWrite, ReducedPicturesReadBackThroughGiflib) {
 }
 
 TEST(GifOptimizer, SharesOneGlobalMapOfTheUsedColours) {
-  // Two frames with local maps that share colours.
+  // Two frames with local maps that share colours: red 50 is used five
+  // times, 0, 100 and 200 once each.
   TGIFImage image;
+  const uint8_t pixels[2][4] = {{0, 1, 1, 1}, {0, 0, 1, 3}};
   for (int f = 0; f < 2; ++f) {
-    auto* frame = new TGIFSubImage(&image);
-    image.Add(frame);
-    frame->SetBounds(0, 0, 4, 1);
-    for (int i = 0; i < 4; ++i) frame->ColorMap().Add({uint8_t(f * 50 + i * 50), 0, 0});
-    const uint8_t pixels[2][4] = {{0, 1, 1, 1}, {0, 0, 1, 3}};
-    std::memcpy(frame->Data(), pixels[f], 4);
+    TGIFSubImage& frame = AddFrame(image, 0, 0, 4, 1);
+    for (int i = 0; i < 4; ++i) frame.ColorMap().Add({uint8_t(f * 50 + i * 50), 0, 0});
+    std::memcpy(frame.Data(), pixels[f], 4);
   }
   image.OptimizeColorMap();
-  // Red 50 is used five times, 0, 100 and 200 once each.
   ASSERT_EQ(image.GlobalColorMap().Count(), 4);
   EXPECT_TRUE(image.GlobalColorMap().Optimized());
   EXPECT_EQ(image.GlobalColorMap().Colors(0), (TGIFColor{50, 0, 0}));
-  for (int f = 0; f < 2; ++f) EXPECT_EQ(image.Frames().SubImages(f)->ColorMap().Count(), 0);
-  std::vector<TColor> colors;
-  for (int f = 0; f < 2; ++f)
+  std::vector<int> reds;
+  for (int f = 0; f < 2; ++f) {
+    EXPECT_EQ(FrameOf(image, f).ColorMap().Count(), 0);
     for (int x = 0; x < 4; ++x)
-      colors.push_back(
-          TGIFColorMap::RGB2Color(image.GlobalColorMap().Colors(image.Frames().SubImages(f)->Pixels(x, 0))));
-  EXPECT_EQ(colors, std::vector<TColor>({0, 50, 50, 50, 50, 50, 100, 200}));
+      reds.push_back(image.GlobalColorMap().Colors(FrameOf(image, f).Pixels(x, 0)).Red);
+  }
+  EXPECT_EQ(reds, std::vector<int>({0, 50, 50, 50, 50, 50, 100, 200}));
 
   // A transparent colour no pixel shows goes; a pixel beyond the map
   // becomes 0 with a warning.
   auto lone = MakeImage(3, 3, 1, {0, 1, 7});
-  auto* gce = new TGIFGraphicControlExtension(&First(*lone));
-  First(*lone).Extensions().Add(gce);
-  gce->SetTransparentColorIndex(2);
-  gce->SetTransparent(true);
-  std::vector<std::string> warnings;
-  lone->OnWarning = [&](TObject*, TGIFSeverity, const std::string& message) { warnings.push_back(message); };
+  MakeTransparent(FrameOf(*lone), 2);
+  WarningLog log(*lone);
   lone->OptimizeColorMap();
-  EXPECT_FALSE(First(*lone).Transparent());
+  EXPECT_FALSE(FrameOf(*lone).Transparent());
   EXPECT_EQ(lone->GlobalColorMap().Count(), 2);
-  EXPECT_EQ(warnings, std::vector<std::string>({sInvalidColor}));
+  EXPECT_EQ(log.Messages, std::vector<std::string>({sInvalidColor}));
 
   // 256 used colours and a shown transparent one: 255 stay, then black.
-  std::vector<uint8_t> pixels(257);
-  for (int i = 0; i < 256; ++i) pixels[size_t(i)] = uint8_t(i);
-  pixels[256] = 0;  // colour 0 is used twice
-  auto crowded = MakeImage(256, 257, 1, pixels, false, true);
-  auto* frame = new TGIFSubImage(crowded.get());
-  crowded->Add(frame);
-  frame->SetBounds(0, 0, 2, 1);
-  frame->ColorMap().Add({1, 1, 1});
-  frame->ColorMap().Add({9, 9, 9});
-  gce = new TGIFGraphicControlExtension(frame);
-  frame->Extensions().Add(gce);
-  gce->SetTransparentColorIndex(1);
-  gce->SetTransparent(true);
-  frame->Scanline(0)[1] = 1;
+  std::vector<uint8_t> many(257);
+  for (int i = 0; i < 256; ++i) many[size_t(i)] = uint8_t(i);  // and colour 0 twice
+  auto crowded = MakeImage(256, 257, 1, many, false, true);
+  TGIFSubImage& frame = AddFrame(*crowded, 0, 0, 2, 1);
+  frame.ColorMap().Add({1, 1, 1});
+  frame.ColorMap().Add({9, 9, 9});
+  MakeTransparent(frame, 1);
+  frame.Scanline(0)[1] = 1;
   crowded->OptimizeColorMap();
   TGIFColorMap& map = crowded->GlobalColorMap();
   ASSERT_EQ(map.Count(), 256);
   EXPECT_EQ(map.Colors(255), (TGIFColor{0, 0, 0}));
-  EXPECT_EQ(frame->GraphicControlExtension()->TransparentColorIndex(), 255);
-  EXPECT_EQ(FramePixels(*frame)[1], 255);
+  EXPECT_EQ(frame.GraphicControlExtension()->TransparentColorIndex(), 255);
+  EXPECT_EQ(FramePixels(frame)[1], 255);
   // Of the 257 colours the last ones met take their nearest kept colour.
-  for (int i = 0; i < 257; ++i) {
-    TGIFColor c = map.Colors(First(*crowded).Pixels(i, 0));
-    ASSERT_LE(std::abs(c.Red - (i == 256 ? 0 : i)), 1) << i;
-  }
+  for (int i = 0; i < 257; ++i)
+    ASSERT_LE(std::abs(map.Colors(FrameOf(*crowded).Pixels(i, 0)).Red - (i == 256 ? 0 : i)), 1) << i;
 }
 
 TEST(GifImage, RendersTheFirstFrameOverTheScreen) {
@@ -268,7 +246,7 @@ TEST(GifImage, RendersTheFirstFrameOverTheScreen) {
   copy.SetReductionBits(3);
   copy.Compression = gcRLE;
   copy.Assign(whole.get());
-  EXPECT_EQ(FramePixels(First(copy)), std::vector<uint8_t>({3, 1}));
+  EXPECT_EQ(FramePixels(FrameOf(copy)), std::vector<uint8_t>({3, 1}));
   EXPECT_EQ(copy.ReductionBits(), 3);
   EXPECT_EQ(copy.Compression, gcRLE);
   EXPECT_FALSE(copy.OnWarning);
@@ -278,7 +256,7 @@ TEST(GifImage, RegistersWithThePictureClass) {
   RegisterGifFormat();
   RegisterGifFormat();
   TempDir dir;
-  WriteFile(dir.File("p.GIF"), SaveGif(*MakeImage(2, 2, 1, {1, 0})));
+  WriteFile(dir.File("p.GIF"), SavedBytes(*MakeImage(2, 2, 1, {1, 0})));
   TPicture picture;
   picture.LoadFromFile(dir.File("p.GIF"));
   EXPECT_STREQ(picture.Graphic()->ClassName(), "TGIFImage");
@@ -287,10 +265,7 @@ TEST(GifImage, RegistersWithThePictureClass) {
 
 TEST(GifPainter, PlaysTheFramesOfAnAnimation) {
   auto image = MakeImage(2, 2, 1, {0, 0});
-  auto* second = new TGIFSubImage(image.get());
-  image->Add(second);
-  second->SetBounds(0, 0, 2, 1);
-  second->Scanline(0)[1] = 1;
+  AddFrame(*image, 0, 0, 2, 1).Scanline(0)[1] = 1;
   image->SetAnimationSpeed(1000);
   int painted = 0, ended = 0;
   image->OnPaint = [&](TObject*) { ++painted; };
@@ -317,42 +292,6 @@ TEST(GifPainter, PlaysTheFramesOfAnAnimation) {
   image->Draw(*canvas.Canvas(), Rect(0, 0, 2, 1));
   EXPECT_EQ(ColorLetters(canvas), "KK");
   image->PaintStop();
-}
-
-TEST(GifImage, JobsWriteFilesGiflibReads) {
-  // The writer leaves its settings in the codec's defaults.
-  struct Restore {
-    TColorReduction Reduction = GIFImageDefaultColorReduction;
-    int Bits = GIFImageDefaultColorReductionBits;
-    TDitherMode Dither = GIFImageDefaultDitherMode;
-    TGIFCompression Compression = GIFImageDefaultCompression;
-    ~Restore() {
-      GIFImageDefaultColorReduction = Reduction;
-      GIFImageDefaultColorReductionBits = Bits;
-      GIFImageDefaultDitherMode = Dither;
-      GIFImageDefaultCompression = Compression;
-    }
-  } restore;
-  TempDir dir;
-  TJobRecord job(dir.Path());
-  job.TargetExtension = ".gif";
-  auto picture = MakeNoiseBitmap(64, 48, 3);
-  for (int reduction = rmNone; reduction <= rmPalette; ++reduction) {
-    job.GifColorReduction = TColorReduction(reduction);
-    job.GifDitherMode = TDitherMode(reduction % 7);
-    job.GifCompression = TGIFCompression(reduction % 2);
-    job.GifTransparent = reduction % 3 == 0;
-    std::string name = job.SaveBitmapToTarget(*picture, dir.Path(), "r" + std::to_string(reduction));
-    if (reduction == rmNone || reduction == rmPalette) {
-      // 24 bits of noise do not fit in 256 colours; no palette is given.
-      EXPECT_EQ(name, "Error") << reduction;
-      continue;
-    }
-    ASSERT_NE(name, "Error") << reduction;
-    RefImage ref = GiflibRead(ReadFile(dir.File(name)));
-    EXPECT_EQ(ref.Width, 64);
-    EXPECT_LE(ref.Colors.size(), 256u);
-  }
 }
 
 }  // namespace

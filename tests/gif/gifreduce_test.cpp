@@ -57,40 +57,30 @@ TEST(GifReduce, LookupsFollowTheirRules) {
 }
 
 TEST(GifReduce, EveryMethodGivesItsPalette) {
-  struct Case {
-    TColorReduction Reduction;
-    size_t Entries;
-    PALETTEENTRY First, Last;
-  };
-  const Case cases[] = {
-      {rmWindows20, 20, {0, 0, 0, 0}, {255, 255, 255, 0}},
-      {rmWindows256, 256, {0, 0, 0, 0}, {255, 255, 255, 0}},
-      {rmWindowsGray, 4, {0, 0, 0, 0}, {255, 255, 255, 0}},
-      {rmMonochrome, 2, {0, 0, 0, 0}, {255, 255, 255, 0}},
-      {rmGrayScale, 256, {0, 0, 0, 0}, {255, 255, 255, 0}},
-      {rmNetscape, 216, {0, 0, 0, 0}, {255, 255, 255, 0}},
-      {rmQuantizeWindows, 256, {0, 0, 0, 0}, {255, 255, 255, 0}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(int(c.Reduction));
-    auto source = MakeTestBitmap(40, 30);
-    std::unique_ptr<TBitmap> result = ReduceColors(*source, c.Reduction, dmFloydSteinberg, 8, nullptr);
-    EXPECT_EQ(source->PixelFormat(), pf24bit);
+  // An 8-bit result whose colour table holds the method's palette, black to
+  // white, then black up to 256 entries; every pixel within the palette.
+  const std::pair<TColorReduction, size_t> methods[] = {
+      {rmWindows20, 20},  {rmWindows256, 256}, {rmWindowsGray, 4},      {rmMonochrome, 2},
+      {rmGrayScale, 256}, {rmNetscape, 216},   {rmQuantizeWindows, 256}};
+  auto source = MakeTestBitmap(40, 30);
+  for (auto [reduction, entries] : methods) {
+    SCOPED_TRACE(int(reduction));
+    std::unique_ptr<TBitmap> result = ReduceColors(*source, reduction, dmFloydSteinberg, 8, nullptr);
     ASSERT_EQ(result->PixelFormat(), pf8bit);
     ASSERT_EQ(result->Width(), 40);
-    // The colour table has 256 entries: the palette's, then black.
     const std::vector<RGBQUAD>& table = result->ColorTable();
     ASSERT_EQ(table.size(), 256u);
-    EXPECT_EQ(table[0], (RGBQUAD{c.First.peBlue, c.First.peGreen, c.First.peRed, 0}));
-    EXPECT_EQ(table[c.Entries - 1], (RGBQUAD{c.Last.peBlue, c.Last.peGreen, c.Last.peRed, 0}));
-    if (c.Entries < 256) {
-      EXPECT_EQ(table[c.Entries], RGBQUAD{});
+    EXPECT_EQ(table[0], RGBQUAD{});
+    EXPECT_EQ(table[entries - 1], (RGBQUAD{255, 255, 255, 0}));
+    if (entries < 256) {
+      EXPECT_EQ(table[entries], RGBQUAD{});
     }
     for (int y = 0; y < 30; ++y)
-      for (int x = 0; x < 40; ++x) ASSERT_LT(result->ScanLine(y)[x], c.Entries);
+      for (int x = 0; x < 40; ++x) ASSERT_LT(result->ScanLine(y)[x], entries);
   }
+  EXPECT_EQ(source->PixelFormat(), pf24bit);
   // rmQuantize with 3 bits: at most 8 colours.
-  auto source = MakeNoiseBitmap(50, 50, 7);
+  source = MakeNoiseBitmap(50, 50, 7);
   auto result = ReduceColors(*source, rmQuantize, dmNearest, 3, nullptr);
   for (int y = 0; y < 50; ++y)
     for (int x = 0; x < 50; ++x) ASSERT_LT(result->ScanLine(y)[x], 8);

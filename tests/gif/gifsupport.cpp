@@ -7,13 +7,9 @@
 
 namespace {
 
-struct OutBuffer {
-  std::vector<uint8_t> Data;
-};
-
 int WriteToBuffer(GifFileType* gif, const GifByteType* bytes, int count) {
-  auto* out = static_cast<OutBuffer*>(gif->UserData);
-  out->Data.insert(out->Data.end(), bytes, bytes + count);
+  auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+  out->insert(out->end(), bytes, bytes + count);
   return count;
 }
 
@@ -41,29 +37,26 @@ ColorMapObject* GreyMap(int bits) {
   return GifMakeMapObject(count, colors.data());
 }
 
-}  // namespace
-
+// The rows of a frame in the order they are stored (four passes when
+// interlaced).
 std::vector<int> RowOrder(int height, bool interlaced) {
-  std::vector<int> rows;
-  if (!interlaced) {
-    for (int y = 0; y < height; ++y) rows.push_back(y);
-    return rows;
-  }
   static constexpr int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
-  for (int pass = 0; pass < 4; ++pass)
-    for (int y = start[pass]; y < height; y += step[pass]) rows.push_back(y);
+  std::vector<int> rows;
+  for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass)
+    for (int y = interlaced ? start[pass] : 0; y < height; y += interlaced ? step[pass] : 1)
+      rows.push_back(y);
   return rows;
 }
+
+}  // namespace
 
 std::unique_ptr<TGIFImage> MakeImage(int colors, int width, int height, const std::vector<uint8_t>& pixels,
                                      bool interlaced, bool local) {
   auto image = std::make_unique<TGIFImage>();
-  auto* frame = new TGIFSubImage(image.get());
-  image->Add(frame);
-  frame->SetBounds(0, 0, width, height);
-  if (!pixels.empty()) std::memcpy(frame->Data(), pixels.data(), pixels.size());
-  frame->SetInterlaced(interlaced);
-  TGIFColorMap& map = local ? static_cast<TGIFColorMap&>(frame->ColorMap()) : image->GlobalColorMap();
+  TGIFSubImage& frame = AddFrame(*image, 0, 0, width, height);
+  if (!pixels.empty()) std::memcpy(frame.Data(), pixels.data(), pixels.size());
+  frame.SetInterlaced(interlaced);
+  TGIFColorMap& map = local ? static_cast<TGIFColorMap&>(frame.ColorMap()) : image->GlobalColorMap();
   for (int i = 0; i < colors; ++i) {
     auto v = static_cast<uint8_t>(colors > 1 ? i * 255 / (colors - 1) : 0);
     map.Add({v, v, v});
@@ -71,9 +64,31 @@ std::unique_ptr<TGIFImage> MakeImage(int colors, int width, int height, const st
   return image;
 }
 
+TGIFSubImage& AddFrame(TGIFImage& image, int left, int top, int width, int height) {
+  auto* frame = new TGIFSubImage(&image);
+  image.Add(frame);
+  frame->SetBounds(left, top, width, height);
+  return *frame;
+}
+
+TGIFGraphicControlExtension& MakeTransparent(TGIFSubImage& frame, int index) {
+  auto* gce = new TGIFGraphicControlExtension(&frame);
+  frame.Extensions().Add(gce);
+  gce->SetTransparentColorIndex(index);
+  gce->SetTransparent(true);
+  return *gce;
+}
+
+WarningLog::WarningLog(TGIFImage& image) {
+  image.OnWarning = [this](TObject*, TGIFSeverity severity, const std::string& message) {
+    EXPECT_EQ(severity, gsWarning);
+    Messages.push_back(message);
+  };
+}
+
 std::vector<uint8_t> GiflibWrite(int screenWidth, int screenHeight, int globalBits,
                                  const std::vector<RefFrame>& frames) {
-  OutBuffer out;
+  std::vector<uint8_t> out;
   int error = 0;
   GifFileType* gif = EGifOpen(&out, WriteToBuffer, &error);
   EXPECT_NE(gif, nullptr);
@@ -102,7 +117,7 @@ std::vector<uint8_t> GiflibWrite(int screenWidth, int screenHeight, int globalBi
     }
   }
   EXPECT_EQ(EGifCloseFile(gif, &error), GIF_OK);
-  return out.Data;
+  return out;
 }
 
 RefImage GiflibRead(const std::vector<uint8_t>& data) {
@@ -198,19 +213,15 @@ void ImageDescriptor(ByteWriter& w, int left, int top, int width, int height, bo
 }
 
 std::vector<std::string> LoadGif(TGIFImage& image, const std::vector<uint8_t>& data) {
-  std::vector<std::string> warnings;
-  image.OnWarning = [&warnings](TObject*, TGIFSeverity, const std::string& message) {
-    warnings.push_back(message);
+  // The handler owns its list, so it may outlive a load that raises.
+  auto warnings = std::make_shared<std::vector<std::string>>();
+  image.OnWarning = [warnings](TObject*, TGIFSeverity, const std::string& message) {
+    warnings->push_back(message);
   };
   TReadOnlyMemoryStream stream(data.data(), data.size());
-  try {
-    image.LoadFromStream(stream);
-  } catch (...) {
-    image.OnWarning = nullptr;
-    throw;
-  }
+  image.LoadFromStream(stream);
   image.OnWarning = nullptr;
-  return warnings;
+  return *warnings;
 }
 
 std::string LoadError(TGIFImage& image, const std::vector<uint8_t>& data) {
@@ -222,10 +233,11 @@ std::string LoadError(TGIFImage& image, const std::vector<uint8_t>& data) {
   return "";
 }
 
-std::vector<uint8_t> SaveGif(TGIFImage& image) {
-  TMemoryStream stream;
-  image.SaveToStream(stream);
-  return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.Size());
+std::vector<uint8_t> DecodedPixels(const std::vector<uint8_t>& data) {
+  TGIFImage image;
+  EXPECT_EQ(LoadGif(image, data), std::vector<std::string>());
+  if (image.Frames().Count() == 0) return {};
+  return FramePixels(FrameOf(image));
 }
 
 std::vector<uint8_t> FramePixels(const TGIFSubImage& frame) {

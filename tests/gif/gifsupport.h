@@ -23,14 +23,22 @@ struct RefFrame {
   int Loops = -1;       // a NETSCAPE2.0 loop extension in front when >= 0
 };
 
-// The rows of a frame in the order they are stored (four passes when
-// interlaced).
-std::vector<int> RowOrder(int height, bool interlaced);
-
 // An image of one frame at (0, 0) with the pixels and a map of colors grey
 // levels, global or local.
 std::unique_ptr<TGIFImage> MakeImage(int colors, int width, int height, const std::vector<uint8_t>& pixels,
                                      bool interlaced = false, bool local = false);
+
+// A new frame of the image with the bounds.
+TGIFSubImage& AddFrame(TGIFImage& image, int left, int top, int width, int height);
+// Gives the frame a graphic control extension that makes the index
+// transparent.
+TGIFGraphicControlExtension& MakeTransparent(TGIFSubImage& frame, int index);
+
+// Collects the warnings an image receives, all of severity gsWarning.
+struct WarningLog {
+  explicit WarningLog(TGIFImage& image);
+  std::vector<std::string> Messages;
+};
 
 // A GIF file written by giflib with a global map of 2^globalBits grey levels
 // (none for 0).
@@ -69,6 +77,9 @@ void ImageDescriptor(ByteWriter& w, int left, int top, int width, int height, bo
 std::vector<std::string> LoadGif(TGIFImage& image, const std::vector<uint8_t>& data);
 // The message of the GIFException that loading raises; "" when it loads.
 std::string LoadError(TGIFImage& image, const std::vector<uint8_t>& data);
-std::vector<uint8_t> SaveGif(TGIFImage& image);
-// The pixels of a frame as a vector.
+// The pixels of the first frame of the data, which must load without
+// warnings.
+std::vector<uint8_t> DecodedPixels(const std::vector<uint8_t>& data);
+// Frame i of an image, and the pixels of a frame as a vector.
+inline TGIFSubImage& FrameOf(TGIFImage& image, int i = 0) { return *image.Frames().SubImages(i); }
 std::vector<uint8_t> FramePixels(const TGIFSubImage& frame);

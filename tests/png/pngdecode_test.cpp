@@ -8,49 +8,34 @@
 
 namespace {
 
-struct TKind {
-  int ColorType, BitDepth;
-};
-const TKind kKinds[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
-                        {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
-
-std::string Describe(const TSamplePicture& p) {
-  return "type " + std::to_string(p.ColorType) + " depth " + std::to_string(p.BitDepth) + " " +
-         std::to_string(p.Width) + "x" + std::to_string(p.Height) + (p.Interlaced ? " Adam7" : "");
-}
-
 // The codec's working bitmap shows what libpng decodes, after the codec's
 // gamma and blending over the fresh white bitmap.
 void ExpectSameAsLibpng(const TSamplePicture& picture) {
   std::vector<uint8_t> file = WriteWithLibpng(picture);
   std::unique_ptr<TBitmap> bitmap = LoadWorkingBitmap(file);
   std::vector<TColor> expected = ExpectedColors(ReadWithLibpng(file), picture.ColorType, picture.Gamma);
-  ASSERT_EQ(bitmap->Width(), picture.Width) << Describe(picture);
-  ASSERT_EQ(bitmap->Height(), picture.Height) << Describe(picture);
+  ASSERT_EQ(bitmap->Width(), picture.Width) << picture.Name();
+  ASSERT_EQ(bitmap->Height(), picture.Height) << picture.Name();
   int wrong = 0;
   for (int y = 0; y < picture.Height; ++y)
-    for (int x = 0; x < picture.Width; ++x)
-      if (PixelAt(*bitmap, x, y) != expected[size_t(y) * picture.Width + x] && wrong++ < 3)
-        ADD_FAILURE() << Describe(picture) << " at " << x << "," << y << ": " << std::hex
-                      << PixelAt(*bitmap, x, y) << " instead of " << expected[size_t(y) * picture.Width + x];
-}
-
-TSamplePicture WithAlphaPalette(TSamplePicture p, const std::vector<uint8_t>& alphas) {
-  p.PaletteAlpha = alphas;
-  return p;
+    for (int x = 0; x < picture.Width; ++x) {
+      TColor want = expected[size_t(y) * picture.Width + x];
+      if (PixelAt(*bitmap, x, y) != want && wrong++ < 3)
+        ADD_FAILURE() << picture.Name() << " at " << x << "," << y << ": " << std::hex
+                      << PixelAt(*bitmap, x, y) << " instead of " << want;
+    }
 }
 
 }  // namespace
 
-TEST(PngDecoding, EveryKindAgreesWithLibpng) {
+TEST(PngDecoding, EveryKindAndFilterAgreesWithLibpng) {
+  // Sizes below and across the Adam7 passes, with libpng's choice of filters.
   const int sizes[][2] = {{1, 1}, {1, 9}, {9, 1}, {13, 11}, {37, 21}};
   for (const TKind& kind : kKinds)
     for (bool interlaced : {false, true})
       for (const auto& size : sizes)
         ExpectSameAsLibpng(MakeSamplePicture(kind.ColorType, kind.BitDepth, size[0], size[1], interlaced, 3));
-}
-
-TEST(PngDecoding, EveryFilterTypeAgreesWithLibpng) {
+  // Each filter type alone, at sub-byte, 8- and 16-bit sample sizes.
   for (int filter : {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH})
     for (const TKind& kind : {TKind{0, 2}, TKind{2, 8}, TKind{4, 16}, TKind{6, 8}, TKind{6, 16}})
       for (bool interlaced : {false, true}) {
@@ -67,80 +52,66 @@ TEST(PngDecoding, GammaChunkChangesTheColours) {
       p.Gamma = gamma;
       ExpectSameAsLibpng(p);
     }
-  std::vector<uint8_t> table = GammaTable(100000);
-  EXPECT_EQ(table[128], 186);
-  EXPECT_EQ(table[64], 136);
-  EXPECT_EQ(GammaTable(45455)[128], 128);
-
   // Grey samples 64 and 128 with gamma 1/2.2 (100000), 0 (ignored) and a
   // chunk of the wrong length (ignored, not taken as gamma 1).
   auto grey = [](const std::vector<uint8_t>& gama) {
-    return TChunkStream()
-        .Header(2, 1, 8, 0)
-        .Chunk("gAMA", gama)
-        .Chunk("IDAT", Deflate({0, 64, 128}))
-        .End()
-        .Bytes;
+    return PixelTable(*LoadWorkingBitmap(TChunkStream()
+                                             .Header(2, 1, 8, 0)
+                                             .Chunk("gAMA", gama)
+                                             .Chunk("IDAT", Deflate({0, 64, 128}))
+                                             .End()
+                                             .Bytes));
   };
-  EXPECT_EQ(PixelTable(*LoadWorkingBitmap(grey({0, 1, 0x86, 0xA0}))), "136,136,136 186,186,186");
-  EXPECT_EQ(PixelTable(*LoadWorkingBitmap(grey({0, 0, 0, 0}))), "64,64,64 128,128,128");
-  EXPECT_EQ(PixelTable(*LoadWorkingBitmap(grey({0, 1, 0x86}))), "64,64,64 128,128,128");
+  EXPECT_EQ(grey({0, 1, 0x86, 0xA0}), "136,136,136 186,186,186");
+  EXPECT_EQ(grey({0, 0, 0, 0}), "64,64,64 128,128,128");
+  EXPECT_EQ(grey({0, 1, 0x86}), "64,64,64 128,128,128");
 }
 
 TEST(PngDecoding, TransparencyTakesItsRoad) {
+  // Palette alphas of only 0 and 255 (entries left out are opaque) take the
+  // bit road: a 24-bit bitmap whose transparent colour is the first clear
+  // entry's. Every entry opaque: an opaque black entry stays black. Any other
+  // alpha: the partial road, blended.
   TSamplePicture palette = MakeSamplePicture(3, 8, 23, 9, false, 5);
-  // Alphas of only 0 and 255 (and entries left out, which are opaque): the
-  // bit road; transparent entries show white, the others their colour.
-  palette.Palette[0] = palette.Palette[1] = palette.Palette[2] = 0;  // an opaque black entry
-  TSamplePicture bit = WithAlphaPalette(palette, {255, 0, 255, 0, 0});
-  ExpectSameAsLibpng(bit);
-  TPNGObject png;
-  LoadPng(png, WriteWithLibpng(bit));
-  EXPECT_EQ(png.TransparencyMode(), ptmBit);
-  TBitmap fresh;
-  fresh.Assign(&png);
-  EXPECT_EQ(fresh.PixelFormat(), pf24bit);
-  EXPECT_TRUE(fresh.Transparent());
-  EXPECT_EQ(fresh.TransparentColor(), RGB(37 + 11, 91 + 3, 255 - 53));
-
-  // Every entry opaque: black stays black and nothing is transparent.
-  TSamplePicture opaque = WithAlphaPalette(palette, {255, 255});
-  ExpectSameAsLibpng(opaque);
-  LoadPng(png, WriteWithLibpng(opaque));
-  TBitmap plain;
-  plain.Assign(&png);
-  EXPECT_FALSE(plain.Transparent());
-
-  // Any other alpha: the partial road, blended.
-  TSamplePicture partial = WithAlphaPalette(palette, {255, 128, 0, 7, 200, 255, 1});
-  ExpectSameAsLibpng(partial);
-  LoadPng(png, WriteWithLibpng(partial));
-  EXPECT_EQ(png.TransparencyMode(), ptmPartial);
-
+  palette.Palette[0] = palette.Palette[1] = palette.Palette[2] = 0;
+  struct Case {
+    std::vector<uint8_t> Alphas;
+    TPNGTransparencyMode Mode;
+    bool Transparent;  // the bitmap made from it
+  };
+  for (const Case& c : {Case{{255, 0, 255, 0, 0}, ptmBit, true}, Case{{255, 255}, ptmBit, false},
+                        Case{{255, 128, 0, 7, 200, 255, 1}, ptmPartial, false}}) {
+    palette.PaletteAlpha = c.Alphas;
+    ExpectSameAsLibpng(palette);
+    std::unique_ptr<TPNGObject> png = LoadPng(WriteWithLibpng(palette));
+    EXPECT_EQ(png->TransparencyMode(), c.Mode);
+    TBitmap fresh;
+    fresh.Assign(png.get());
+    EXPECT_EQ(fresh.Transparent(), c.Transparent);
+    if (c.Transparent) {
+      EXPECT_EQ(fresh.PixelFormat(), pf24bit);
+      EXPECT_EQ(fresh.TransparentColor(), RGB(37 + 11, 91 + 3, 255 - 53));
+    }
+  }
   // Grey and RGB samples of the transparent value show white.
-  for (const TKind& kind :
-       {TKind{0, 1}, TKind{0, 2}, TKind{0, 4}, TKind{0, 8}, TKind{0, 16}, TKind{2, 8}, TKind{2, 16}})
+  for (const TKind& kind : kKinds)
     for (bool interlaced : {false, true}) {
+      if (kind.ColorType != 0 && kind.ColorType != 2) continue;
       TSamplePicture p = MakeSamplePicture(kind.ColorType, kind.BitDepth, 17, 9, interlaced, 2);
-      p.HasTransparentSample = true;
-      for (int c = 0; c < p.Channels(); ++c) p.TransparentSample[c] = uint16_t(p.GetSample(3, 4, c));
+      p.MakeTransparent(3, 4);
       ExpectSameAsLibpng(p);
-      LoadPng(png, WriteWithLibpng(p));
-      EXPECT_EQ(png.TransparencyMode(), ptmBit);
-      EXPECT_EQ(PixelAt(*LoadWorkingBitmap(WriteWithLibpng(p)), 3, 4), clWhite) << Describe(p);
+      EXPECT_EQ(LoadPng(WriteWithLibpng(p))->TransparencyMode(), ptmBit);
+      EXPECT_EQ(PixelAt(*LoadWorkingBitmap(WriteWithLibpng(p)), 3, 4), clWhite) << p.Name();
     }
 }
 
 TEST(PngDecoding, PaletteColoursReachTheBitmapExactly) {
   // Colours far from every standard table colour survive in the indexed
-  // bitmap and in the working bitmap made from it.
+  // bitmap.
   for (int depth : {1, 2, 4, 8}) {
     TSamplePicture p = MakeSamplePicture(3, depth, 16, 4, false, 9);
-    std::vector<uint8_t> file = WriteWithLibpng(p);
-    TPNGObject png;
-    LoadPng(png, file);
     TBitmap indexed;
-    indexed.Assign(&png);
+    indexed.Assign(LoadPng(WriteWithLibpng(p)).get());
     EXPECT_EQ(indexed.PixelFormat(), depth == 1 ? pf1bit : depth == 8 ? pf8bit : pf4bit);
     for (int x = 0; x < 16; ++x) {
       const uint8_t* rgb = p.Palette.data() + 3 * p.GetSample(x, 2, 0);
@@ -159,25 +130,22 @@ TEST(PngDecoding, TwoBitGreyMapsEachSampleOnItsOwn) {
 }
 
 TEST(PngDecoding, BuffersHoldTheSamples) {
-  // 16-bit samples: high bytes in the bitmap, low bytes in their plane;
-  // alpha in the alpha plane.
+  // 16-bit samples: high bytes in the bitmap (blue first), low bytes in
+  // their plane; alpha in the alpha plane. 8-bit grey has neither plane.
   TSamplePicture p = MakeSamplePicture(6, 16, 5, 3, true, 4);
-  TPNGObject png;
-  LoadPng(png, WriteWithLibpng(p));
+  std::unique_ptr<TPNGObject> png = LoadPng(WriteWithLibpng(p));
+  EXPECT_EQ(png->InterlaceMethod, imAdam7);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 5; ++x) {
       for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(png.Scanline(y)[3 * x + 2 - c], p.GetSample(x, y, c) >> 8);
-        EXPECT_EQ(png.ExtraScanline(y)[3 * x + 2 - c], p.GetSample(x, y, c) & 0xFF);
+        EXPECT_EQ(png->Scanline(y)[3 * x + 2 - c], p.GetSample(x, y, c) >> 8);
+        EXPECT_EQ(png->ExtraScanline(y)[3 * x + 2 - c], p.GetSample(x, y, c) & 0xFF);
       }
-      EXPECT_EQ(png.AlphaScanline(y)[x], p.GetSample(x, y, 3) >> 8);
+      EXPECT_EQ(png->AlphaScanline(y)[x], p.GetSample(x, y, 3) >> 8);
     }
-  EXPECT_EQ(png.Width(), 5);
-  EXPECT_EQ(png.InterlaceMethod, imAdam7);
-  TPNGObject grey;
-  LoadPng(grey, WriteWithLibpng(MakeSamplePicture(0, 8, 5, 3, false, 4)));
-  EXPECT_EQ(grey.AlphaScanline(0), nullptr);
-  EXPECT_EQ(grey.ExtraScanline(0), nullptr);
+  png = LoadPng(WriteWithLibpng(MakeSamplePicture(0, 8, 5, 3, false, 4)));
+  EXPECT_EQ(png->AlphaScanline(0), nullptr);
+  EXPECT_EQ(png->ExtraScanline(0), nullptr);
 }
 
 TEST(PngDecoding, ShortOrOddImageDataIsHandled) {

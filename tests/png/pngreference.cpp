@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 namespace {
+
 void BigEndian32(std::vector<uint8_t>& out, uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
 }
@@ -30,22 +31,18 @@ void WriteToMemory(png_structp p, png_bytep data, png_size_t count) {
 }
 
 void NoFlush(png_structp) {}
-}  // namespace
 
-int TSamplePicture::Channels() const {
-  switch (ColorType) {
-    case 2:
-      return 3;
-    case 4:
-      return 2;
-    case 6:
-      return 4;
-    default:
-      return 1;
-  }
+// The gamma table the codec builds for a gAMA value.
+std::vector<uint8_t> GammaTable(uint32_t gamma) {
+  std::vector<uint8_t> table(256);
+  for (int i = 0; i < 256; ++i)
+    table[size_t(i)] =
+        gamma ? static_cast<uint8_t>(std::nearbyint(std::pow(i / 255.0, 1 / (gamma / 100000.0 * 2.2)) * 255))
+              : static_cast<uint8_t>(i);
+  return table;
 }
 
-size_t TSamplePicture::RowBytes() const { return (size_t(Width) * Channels() * BitDepth + 7) / 8; }
+}  // namespace
 
 void TSamplePicture::SetSample(int x, int y, int c, int value) {
   uint8_t* row = Rows.data() + size_t(y) * RowBytes();
@@ -70,6 +67,16 @@ int TSamplePicture::GetSample(int x, int y, int c) const {
   if (BitDepth == 8) return row[index];
   size_t bit = index * BitDepth;
   return (row[bit / 8] >> (8 - BitDepth - int(bit % 8))) & ((1 << BitDepth) - 1);
+}
+
+void TSamplePicture::MakeTransparent(int x, int y) {
+  HasTransparentSample = true;
+  for (int c = 0; c < Channels(); ++c) TransparentSample[c] = uint16_t(GetSample(x, y, c));
+}
+
+std::string TSamplePicture::Name() const {
+  return "type " + std::to_string(ColorType) + " depth " + std::to_string(BitDepth) + " " +
+         std::to_string(Width) + "x" + std::to_string(Height) + (Interlaced ? " Adam7" : "");
 }
 
 TSamplePicture MakeSamplePicture(int colorType, int bitDepth, int width, int height, bool interlaced,
@@ -160,15 +167,6 @@ TRgbaPicture ReadWithLibpng(const std::vector<uint8_t>& file) {
   return out;
 }
 
-std::vector<uint8_t> GammaTable(uint32_t gamma) {
-  std::vector<uint8_t> table(256);
-  for (int i = 0; i < 256; ++i)
-    table[size_t(i)] =
-        gamma ? static_cast<uint8_t>(std::nearbyint(std::pow(i / 255.0, 1 / (gamma / 100000.0 * 2.2)) * 255))
-              : static_cast<uint8_t>(i);
-  return table;
-}
-
 std::vector<TColor> ExpectedColors(const TRgbaPicture& rgba, int colorType, uint32_t gamma) {
   std::vector<uint8_t> table = GammaTable(colorType == 4 ? 0 : gamma);
   std::vector<TColor> colors;
@@ -182,25 +180,19 @@ std::vector<TColor> ExpectedColors(const TRgbaPicture& rgba, int colorType, uint
   return colors;
 }
 
-void LoadPng(TPNGObject& png, const std::vector<uint8_t>& file) {
+std::unique_ptr<TPNGObject> LoadPng(const std::vector<uint8_t>& file) {
+  auto png = std::make_unique<TPNGObject>();
   TReadOnlyMemoryStream stream(file.data(), file.size());
-  png.LoadFromStream(stream);
+  png->LoadFromStream(stream);
+  return png;
 }
 
 std::unique_ptr<TBitmap> LoadWorkingBitmap(const std::vector<uint8_t>& file) {
-  TPNGObject png;
-  LoadPng(png, file);
   auto bitmap = std::make_unique<TBitmap>();
   bitmap->SetPixelFormat(pf24bit);
-  bitmap->Assign(&png);
+  bitmap->Assign(LoadPng(file).get());
   bitmap->SetPixelFormat(pf24bit);
   return bitmap;
-}
-
-std::vector<uint8_t> SavePng(TPNGObject& png) {
-  TMemoryStream stream;
-  png.SaveToStream(stream);
-  return {stream.Memory(), stream.Memory() + stream.Size()};
 }
 
 TChunkStream::TChunkStream() : Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A} {}
@@ -237,25 +229,6 @@ std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data, int level) {
   return out;
 }
 
-std::vector<uint8_t> Inflate(const std::vector<uint8_t>& data) {
-  z_stream zs{};
-  inflateInit(&zs);
-  zs.next_in = const_cast<Bytef*>(data.data());
-  zs.avail_in = uInt(data.size());
-  std::vector<uint8_t> out;
-  uint8_t piece[65536];
-  int rc;
-  do {
-    zs.next_out = piece;
-    zs.avail_out = sizeof piece;
-    rc = inflate(&zs, Z_NO_FLUSH);
-    out.insert(out.end(), piece, piece + (sizeof piece - zs.avail_out));
-  } while (rc == Z_OK);
-  inflateEnd(&zs);
-  if (rc != Z_STREAM_END) throw std::runtime_error("inflate failed");
-  return out;
-}
-
 std::vector<std::pair<std::string, std::vector<uint8_t>>> ListChunks(const std::vector<uint8_t>& file) {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> chunks;
   for (size_t at = 8; at + 12 <= file.size();) {
@@ -268,9 +241,8 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> ListChunks(const std::
   return chunks;
 }
 
-std::vector<uint8_t> ImageDataOf(const std::vector<uint8_t>& file) {
-  std::vector<uint8_t> data;
-  for (const auto& [name, bytes] : ListChunks(file))
-    if (name == "IDAT") data.insert(data.end(), bytes.begin(), bytes.end());
-  return Inflate(data);
+std::vector<uint8_t> ChunkData(const std::vector<uint8_t>& file, const std::string& name) {
+  for (const auto& [chunk, data] : ListChunks(file))
+    if (chunk == name) return data;
+  return {};
 }

@@ -3,10 +3,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "png/pngimage.h"
+
+// Every valid colour type and bit depth.
+struct TKind {
+  int ColorType, BitDepth;
+};
+inline constexpr TKind kKinds[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
+                                   {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
 
 // A picture as PNG samples: packed rows as they go into the file (16-bit
 // samples big-endian), with the optional chunks that change how it looks.
@@ -21,11 +29,15 @@ struct TSamplePicture {
   uint32_t Gamma = 0;  // gAMA value, 0 for none
   int Filters = 0;     // libpng's filter set; 0 for its default choice
 
-  size_t RowBytes() const;
-  // Sets the sample of channel c of pixel (x, y).
+  int Channels() const { return ColorType == 2 ? 3 : ColorType == 4 ? 2 : ColorType == 6 ? 4 : 1; }
+  size_t RowBytes() const { return (size_t(Width) * Channels() * BitDepth + 7) / 8; }
+  // Sets or reads the sample of channel c of pixel (x, y).
   void SetSample(int x, int y, int c, int value);
   int GetSample(int x, int y, int c) const;
-  int Channels() const;
+  // Makes the sample at (x, y) the transparent one (grey and RGB pictures).
+  void MakeTransparent(int x, int y);
+  // "type T depth D WxH", for failure messages.
+  std::string Name() const;
 };
 
 // Samples that vary in every direction (palette pictures get a palette of
@@ -48,14 +60,12 @@ TRgbaPicture ReadWithLibpng(const std::vector<uint8_t>& file);
 // the gamma table of the gAMA value (grey + alpha pictures excepted), then
 // blended by alpha over white as the codec blends.
 std::vector<TColor> ExpectedColors(const TRgbaPicture& rgba, int colorType, uint32_t gamma);
-// The gamma table the codec builds for a gAMA value.
-std::vector<uint8_t> GammaTable(uint32_t gamma);
 
+// Loads a PNG file with the codec.
+std::unique_ptr<TPNGObject> LoadPng(const std::vector<uint8_t>& file);
 // Loads a PNG file with the codec and converts it to the 24-bit working
 // bitmap, as the program's loader does.
 std::unique_ptr<TBitmap> LoadWorkingBitmap(const std::vector<uint8_t>& file);
-std::vector<uint8_t> SavePng(TPNGObject& png);
-void LoadPng(TPNGObject& png, const std::vector<uint8_t>& file);
 
 // A chunk stream built by hand: signature, then chunks with correct CRCs
 // unless patched afterwards.
@@ -72,8 +82,7 @@ class TChunkStream {
 
 // zlib stream of the data at a level.
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data, int level = 6);
-std::vector<uint8_t> Inflate(const std::vector<uint8_t>& data);
 // Chunks of a PNG file in order: name and data.
 std::vector<std::pair<std::string, std::vector<uint8_t>>> ListChunks(const std::vector<uint8_t>& file);
-// The concatenated IDAT data of a file, inflated.
-std::vector<uint8_t> ImageDataOf(const std::vector<uint8_t>& file);
+// The data of the first chunk of that name (empty when there is none).
+std::vector<uint8_t> ChunkData(const std::vector<uint8_t>& file, const std::string& name);
