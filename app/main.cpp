@@ -5,10 +5,12 @@
 #include <exception>
 
 #include "mainwindow/mainwindow.h"
+#include "platform/windows/appstyle.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Brightmill");
+  ApplyProgramStyle();
   try {
     TFormMain window;
     window.show();

@@ -1,0 +1,55 @@
+#include "platform/windows/dialogs.h"
+
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QUrl>
+
+#include "platform/windows/colors.h"
+
+namespace {
+QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+}  // namespace
+
+TCommonDialogHooks& CommonDialogHooks() {
+  static TCommonDialogHooks hooks;
+  return hooks;
+}
+
+std::string SelectFolderDialog(QWidget* parent, const std::string& title, const std::string& startFolder) {
+  if (CommonDialogHooks().SelectFolder) return CommonDialogHooks().SelectFolder(parent, title, startFolder);
+  QString folder = QFileDialog::getExistingDirectory(parent, QString::fromStdString(title), FromPath(startFolder),
+                                                     QFileDialog::ShowDirsOnly);
+  std::string result = ToPath(folder);
+  while (result.size() > 1 && result.back() == '/') result.pop_back();
+  return result;
+}
+
+std::string OpenPictureDialog(QWidget* parent, const std::string& title, const std::string& startFolder,
+                              const std::string& filter) {
+  if (CommonDialogHooks().OpenPicture) return CommonDialogHooks().OpenPicture(parent, title, startFolder, filter);
+  return ToPath(QFileDialog::getOpenFileName(parent, QString::fromStdString(title), FromPath(startFolder),
+                                             QString::fromStdString(filter)));
+}
+
+std::string SaveFileDialog(QWidget* parent, const std::string& title, const std::string& proposedPath,
+                           const std::string& filter) {
+  if (CommonDialogHooks().SaveFile) return CommonDialogHooks().SaveFile(parent, title, proposedPath, filter);
+  return ToPath(QFileDialog::getSaveFileName(parent, QString::fromStdString(title), FromPath(proposedPath),
+                                             QString::fromStdString(filter)));
+}
+
+bool ColorDialog(QWidget* parent, TColor& color) {
+  if (CommonDialogHooks().Color) return CommonDialogHooks().Color(parent, color);
+  QColor chosen = QColorDialog::getColor(ToQColor(color), parent);
+  if (!chosen.isValid()) return false;
+  color = FromQColor(chosen);
+  return true;
+}
+
+bool OpenUrl(const std::string& url) {
+  if (CommonDialogHooks().OpenUrl) return CommonDialogHooks().OpenUrl(url);
+  return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}

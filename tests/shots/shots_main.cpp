@@ -1,0 +1,114 @@
+// Renders every registered shot group: brightmill_shots [folder] [group...]
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "engine/jobrecord.h"
+#include "platform/windows/appstyle.h"
+#include "shots.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+std::map<std::string, void (*)()>& Groups() {
+  static std::map<std::string, void (*)()> groups;
+  return groups;
+}
+std::string& OutputFolder() {
+  static std::string folder = "build/shots";
+  return folder;
+}
+
+// A landscape-like picture: sky gradient, hills, a sun and some texture.
+std::unique_ptr<TBitmap> MakePhoto(int width, int height) {
+  auto b = std::make_unique<TBitmap>();
+  b->SetPixelFormat(pf24bit);
+  b->SetSize(width, height);
+  uint32_t grain = 777;
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = b->ScanLine(y);
+    for (int x = 0; x < width; ++x) {
+      grain = grain * 1664525u + 1013904223u;
+      int noise = int(grain >> 28) - 8;
+      double fx = double(x) / width, fy = double(y) / height;
+      double hill = 0.62 + 0.08 * std::sin(fx * 9.0) + 0.05 * std::cos(fx * 23.0 + 1.0);
+      double sun = std::hypot(fx - 0.75, fy - 0.22);
+      int r, g, bl;
+      if (sun < 0.07) {
+        r = 255, g = 230, bl = 120;
+      } else if (fy < hill) {
+        r = int(90 + 120 * fy), g = int(150 + 80 * fy), bl = int(235 - 20 * fy);
+      } else {
+        double shade = 0.6 + 0.4 * std::sin(fx * 40.0 + fy * 13.0);
+        r = int(40 + 50 * shade), g = int(110 + 70 * shade), bl = int(30 + 20 * shade);
+      }
+      row[3 * x] = uint8_t(std::clamp(bl + noise, 0, 255));
+      row[3 * x + 1] = uint8_t(std::clamp(g + noise, 0, 255));
+      row[3 * x + 2] = uint8_t(std::clamp(r + noise, 0, 255));
+    }
+  }
+  return b;
+}
+}  // namespace
+
+TShotGroup::TShotGroup(const char* name, void (*render)()) { Groups()[name] = render; }
+
+void SaveShot(QWidget* widget, const std::string& name) {
+  widget->show();
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  std::string path = OutputFolder() + "/" + name + ".png";
+  if (!widget->grab().save(QString::fromStdString(path))) std::fprintf(stderr, "could not save %s\n", path.c_str());
+}
+
+const std::string& ShotPictureFolder() {
+  static std::string folder = [] {
+    std::string dir = OutputFolder() + "/pictures/";
+    std::filesystem::create_directories(dir);
+    TJobRecord writer(dir);
+    auto save = [&](TBitmap& picture, const std::string& base, const char* extension) {
+      writer.TargetExtension = extension;
+      std::string written = writer.SaveBitmapToTarget(picture, dir, base);
+      if (written != "Error") std::filesystem::rename(dir + written, dir + base + extension);
+    };
+    for (const char* extension : {".jpg", ".png", ".bmp", ".gif"}) {
+      std::filesystem::remove(dir + "photo" + extension);
+      auto photo = MakePhoto(800, 600);
+      save(*photo, "photo", extension);
+    }
+    std::filesystem::remove(dir + "wide.jpg");
+    std::filesystem::remove(dir + "tall.jpg");
+    auto wide = MakePhoto(1200, 300);
+    writer.TargetExtension = ".jpg";
+    save(*wide, "wide", ".jpg");
+    auto tall = MakePhoto(300, 900);
+    save(*tall, "tall", ".jpg");
+    return dir;
+  }();
+  return folder;
+}
+
+std::string ShotPicture(const std::string& name) { return ShotPictureFolder() + name; }
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("Brightmill");
+  ApplyProgramStyle();
+  if (argc > 1) OutputFolder() = argv[1];
+  QDir().mkpath(QString::fromStdString(OutputFolder()));
+  int rendered = 0;
+  for (auto& [name, render] : Groups()) {
+    bool wanted = argc <= 2;
+    for (int i = 2; i < argc; ++i) wanted = wanted || name == argv[i];
+    if (!wanted) continue;
+    std::printf("%s\n", name.c_str());
+    render();
+    ++rendered;
+  }
+  std::printf("%d groups rendered into %s\n", rendered, OutputFolder().c_str());
+  return 0;
+}
