@@ -206,7 +206,10 @@ void TFormMain::BuildMenus() {
   ActionEffect = new QAction("Effect...", this);
   ActionEffect->setObjectName("ActionEffect");
   ActionEffect->setShortcut(QKeySequence("Ctrl+E"));
+  // The hint: shown as the tool tip of the action and its button, and in
+  // the status tip (which, unlike the tool tip, can be empty).
   ActionEffect->setToolTip("Setting for sD grid...");
+  ActionEffect->setStatusTip("Setting for sD grid...");
   ActionStart = new QAction("Start", this);
   ActionStart->setObjectName("ActionStart");
   ActionStart->setShortcut(QKeySequence("Ctrl+R"));
@@ -327,7 +330,7 @@ void TFormMain::BuildStep2() {
   Panel3 = new QFrame(PanelTop2);
   Panel3->setObjectName("Panel3");
   Align(Panel3, "bottom", 54);
-  XPGroupBox1 = new TXPGroupBox(Panel3);
+  XPGroupBox1 = new TXPGroupBox(QString(), Panel3);
   XPGroupBox1->setObjectName("XPGroupBox1");
   XPGroupBox1->SetColor(clInfoBk);
   XPGroupBox1->SetBorderColor(clInfoBk);

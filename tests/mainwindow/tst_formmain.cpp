@@ -308,7 +308,7 @@ class TestFormMain : public QObject {
     window.TargetExtension = ".png";
     Pick(window, "Convert to selected format");
     QCOMPARE(Items(window.ListBox1), QStringList{"Convert all files to: .png"});
-    QCOMPARE(window.ActionEffect->toolTip(), QString());
+    QCOMPARE(window.ActionEffect->statusTip(), QString());
     QVERIFY(!window.ActionEffect->isEnabled());
     QCOMPARE(window.focusWidget(), window.XiButStart);
     QCOMPARE(window.FlipMode, 1);
