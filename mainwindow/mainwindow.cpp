@@ -62,7 +62,7 @@ void TFormMain::BuildControls() {
   XiButStop->setGeometry(90, 8, 75, 25);
   XPCheckBox4 = new TXPCheckBox("low case for files name", PanelTop4);
   XPCheckBox4->setGeometry(520, 11, 180, 17);
-  connect(XPCheckBox4, &QCheckBox::clicked, this, [this] { LowerCaseNames = XPCheckBox4->GetChecked(); });
+  connect(XPCheckBox4, &TXPCheckBox::clicked, this, [this] { LowerCaseNames = XPCheckBox4->GetChecked(); });
   layout->addWidget(PanelTop4);
 
   MemoLog = new QPlainTextEdit(central);
