@@ -117,8 +117,12 @@ void TXPEdit::SetCharCase(TEditCharCase value) {
   FCharCase = value;
   ApplyValidator();
   // The text already there takes the new case too; the modified flag stays.
+  QString converted = text();
+  int pos = 0;
+  FValidator->validate(converted, pos);
+  if (converted == text()) return;
   const bool modified = isModified();
-  setText(text());
+  setText(converted);
   setModified(modified);
 }
 

@@ -72,16 +72,16 @@ void TXPGroupBox::paintEvent(QPaintEvent*) {
   painter.setFont(font());
   const int sampleHeight = QFontMetrics(font()).height();
   // The frame: its top edge runs through the middle of the caption's line.
-  QPen pen(ToQColor(FBorderColor), FBorderWidth);
-  pen.setJoinStyle(Qt::MiterJoin);
-  painter.setPen(pen);
+  // The pen is centred on the outline, so the outer half of a wide pen is
+  // cut at the edges; odd widths sit on pixel centres to keep edges crisp.
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setPen(QPen(ToQColor(FBorderColor), FBorderWidth));
   painter.setBrush(back);
-  const QRect frame(QPoint(0, sampleHeight / 2), QPoint(width() - 1, height() - 1));
+  const double shift = FBorderWidth % 2 ? 0.5 : 0.0;
+  const QRectF frame(QPointF(shift, sampleHeight / 2 + shift), QPointF(width() - 1 + shift, height() - 1 + shift));
   const double radius = CornerSize() / 2.0;
-  if (radius >= 1)
-    painter.drawRoundedRect(frame, radius, radius);
-  else
-    painter.drawRect(frame);
+  painter.drawRoundedRect(frame, radius, radius);
+  painter.setRenderHint(QPainter::Antialiasing, false);
   // The caption on its own background breaks the top edge.
   if (FCaption.isEmpty()) return;
   const QRect text(QPoint(FCaptionOffset, 0), QPoint(width() - FCaptionOffset - 1, height() - FBorderWidth - 1));
