@@ -4,9 +4,6 @@
 //
 //   runjob --source DIR [--subfolders] --target DIR --format bmp|jpg|gif|png
 //          --effect "CAPTION" [--set MEMBER=VALUE ...]
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <algorithm>
 #include <cstdio>
@@ -15,6 +12,7 @@
 #include <vector>
 
 #include "engine/jobmembers.h"
+#include "engine/sourcescan.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/messages.h"
 
@@ -26,39 +24,6 @@ int Usage(const char* problem) {
                "usage: runjob --source DIR [--subfolders] --target DIR --format bmp|jpg|gif|png\n"
                "              --effect \"CAPTION\" [--set MEMBER=VALUE ...]\n");
   return 2;
-}
-
-// The pictures of a folder the job's source types admit, sorted by name,
-// sub-folders after the files when asked.
-void ListPictures(const TJobRecord& job, const std::string& folder, bool subfolders,
-                  std::vector<std::string>& out) {
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return;
-  std::vector<std::string> files, folders;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    std::string path = folder + name;
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
-      folders.push_back(path + "/");
-      continue;
-    }
-    std::string ext = ExtractFileExt(name);
-    bool wanted = (job.SourceBmp && SameText(ext, ".bmp")) ||
-                  (job.SourceJpg && (SameText(ext, ".jpg") || SameText(ext, ".jpeg"))) ||
-                  (job.SourceGif && SameText(ext, ".gif")) || (job.SourcePng && SameText(ext, ".png")) ||
-                  (job.SourceIco && SameText(ext, ".ico")) || (job.SourceEmf && SameText(ext, ".emf")) ||
-                  (job.SourceWmf && SameText(ext, ".wmf"));
-    if (wanted) files.push_back(path);
-  }
-  closedir(dir);
-  std::sort(files.begin(), files.end());
-  std::sort(folders.begin(), folders.end());
-  out.insert(out.end(), files.begin(), files.end());
-  if (subfolders)
-    for (const std::string& sub : folders) ListPictures(job, sub, true, out);
 }
 
 }  // namespace
@@ -114,10 +79,8 @@ int main(int argc, char** argv) {
   for (const auto& [name, value] : settings)
     if (!SetJobMember(window, name, value)) return Usage(("cannot set " + name + " to " + value).c_str());
 
-  std::vector<std::string> files;
-  ListPictures(window, window.SourceDir, window.IncludeSubfolders, files);
   window.SourceFiles.Clear();
-  for (const std::string& file : files) window.SourceFiles.Add(file);
+  ScanSourceFolder(window.SourceDir, window.IncludeSubfolders, SourceTypesOf(window), window.SourceFiles);
   window.FileCount = window.SourceFiles.Count();
 
   std::vector<std::string> timings;

@@ -14,7 +14,8 @@ void TJobRecord::BuildWatermarkPattern() {
   if (WatermarkFromFile && FileExists(WatermarkFile)) {
     TBitmap picture;
     picture.SetPixelFormat(pf24bit);
-    if (LoadPictureToBitmap(WatermarkFile, picture)) {
+    // A picture without pixels cannot be tiled; it counts as not loaded.
+    if (LoadPictureToBitmap(WatermarkFile, picture) && picture.Width() > 0 && picture.Height() > 0) {
       WatermarkBitmap->Assign(&picture);
       WatermarkBitmap->SetPixelFormat(pf24bit);
       return;

@@ -51,6 +51,11 @@ class TJobRecord {
   // "Error". Never replaces a file.
   std::string SaveBitmapToTarget(TBitmap& bitmap, const std::string& targetDir, const std::string& newBaseName);
 
+  // --- The effect list -----------------------------------------------------------
+  // Empties AllEffectNames and appends the 59 captions of the effect
+  // catalogue in list order (effectcatalogue.h).
+  void FillAllEffectNames();
+
   // --- A. Window, files and run state -----------------------------------------
   TProcessInformation HelpProcess;
   uint32_t HelpExitCode = 0;

@@ -62,6 +62,16 @@ TEST(JobRecord, PatternFromTheProgramFolderOrASquare) {
   EXPECT_TRUE(job.WatermarkFromFile);
   EXPECT_EQ(job.WatermarkBitmap->PixelFormat(), pf24bit);
   EXPECT_TRUE(SameColors(*job.WatermarkBitmap, *pattern));
+  // A picture without pixels cannot be tiled: the square again.
+  for (auto [width, height] : {std::pair{0, 7}, std::pair{7, 0}}) {
+    TBitmap empty;
+    empty.SetPixelFormat(pf24bit);
+    empty.SetSize(width, height);
+    empty.SaveToFile(dir.File("back.bmp"));
+    TJobRecord none(dir.Path());
+    EXPECT_FALSE(none.WatermarkFromFile);
+    EXPECT_EQ(none.WatermarkBitmap->Width(), 60);
+  }
   // The pattern shipped with the program is readable.
   TJobRecord shipped(std::string(BRIGHTMILL_SOURCE_DIR) + "/app/");
   EXPECT_TRUE(shipped.WatermarkFromFile);

@@ -1,0 +1,170 @@
+// The source scan: which entries count as pictures, their order, and walks
+// over trees with links, pipes and names that are not valid UTF-8.
+#include "engine/sourcescan.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/support/testsupport.h"
+
+namespace {
+
+// Paths of a scan, relative to root.
+std::vector<std::string> Scan(const std::string& root, bool subfolders, const TSourceTypes& types = {}) {
+  TStringList files;
+  ScanSourceFolder(root, subfolders, types, files);
+  std::vector<std::string> relative;
+  for (int i = 0; i < files.Count(); ++i) {
+    EXPECT_EQ(files[i].compare(0, root.size(), root), 0) << files[i];
+    relative.push_back(files[i].substr(root.size()));
+  }
+  return relative;
+}
+
+void Touch(const TempDir& dir, const std::string& name) { WriteTextFile(dir.File(name), "x"); }
+void Folder(const TempDir& dir, const std::string& name) { std::filesystem::create_directories(dir.File(name)); }
+
+using Names = std::vector<std::string>;
+
+}  // namespace
+
+TEST(SourceScan, ExtensionsFollowTheirTypeFlags) {
+  const TSourceTypes all;
+  for (const char* name : {"PHOTO.JPG", "a.Jpeg", "b.BMP", "c.gif", "d.png", "e.ico", "f.EMF", "g.wmf", "x.y.png"})
+    EXPECT_TRUE(IsSourcePictureName(name, all)) << name;
+  for (const char* name : {"scan.tif", "readme", "x.jpg.bak", "jpg", "photo.jpg~", "a.jp", ""})
+    EXPECT_FALSE(IsSourcePictureName(name, all)) << name;
+
+  // Each flag admits its own extensions and nothing else; ".jpeg" goes
+  // with jpg.
+  struct Row {
+    bool TSourceTypes::*Flag;
+    std::vector<std::string> Names;
+  };
+  const std::vector<Row> rows = {
+      {&TSourceTypes::Bmp, {"a.bmp"}}, {&TSourceTypes::Jpg, {"a.jpg", "a.jpeg"}}, {&TSourceTypes::Gif, {"a.gif"}},
+      {&TSourceTypes::Png, {"a.png"}}, {&TSourceTypes::Ico, {"a.ico"}},           {&TSourceTypes::Emf, {"a.emf"}},
+      {&TSourceTypes::Wmf, {"a.wmf"}},
+  };
+  for (const Row& off : rows) {
+    TSourceTypes types;
+    types.*off.Flag = false;
+    for (const Row& row : rows)
+      for (const std::string& name : row.Names)
+        EXPECT_EQ(IsSourcePictureName(name, types), row.Flag != off.Flag) << name;
+  }
+}
+
+TEST(SourceScan, BreadthFirstWithSubfoldersAndOwnFolderOnlyWithout) {
+  TempDir dir;
+  // root {a.bmp, S1 {b.bmp, S3 {d.bmp, S4 {e.png}}}, S2 {c.bmp}}
+  Folder(dir, "S1/S3/S4");
+  Folder(dir, "S2");
+  Touch(dir, "a.bmp");
+  Touch(dir, "S1/b.bmp");
+  Touch(dir, "S1/S3/d.bmp");
+  Touch(dir, "S1/S3/S4/e.png");
+  Touch(dir, "S2/c.bmp");
+  Touch(dir, "S2/readme.txt");
+  EXPECT_EQ(Scan(dir.Path(), true), (Names{"a.bmp", "S1/b.bmp", "S2/c.bmp", "S1/S3/d.bmp", "S1/S3/S4/e.png"}));
+  EXPECT_EQ(Scan(dir.Path(), false), (Names{"a.bmp"}));
+  // The folder text may come without its trailing slash.
+  EXPECT_EQ(Scan(ExcludeTrailingPathDelimiter(dir.Path()), false).size(), 1u);
+
+  // The list is appended to, never emptied.
+  TStringList files;
+  files.Add("earlier");
+  ScanSourceFolder(dir.Path(), false, {}, files);
+  ASSERT_EQ(files.Count(), 2);
+  EXPECT_EQ(files[0], "earlier");
+}
+
+TEST(SourceScan, NamesSortWithoutRegardToCaseBytesBreakingTies) {
+  TempDir dir;
+  for (const char* name : {"b.jpg", "a.jpg", "C.jpg", "A.jpg", "_x.jpg", "B10.png", "b2.png"}) Touch(dir, name);
+  // Letters fold to lower case, so '_' (0x5F) sorts before them.
+  EXPECT_EQ(Scan(dir.Path(), false), (Names{"_x.jpg", "A.jpg", "a.jpg", "b.jpg", "B10.png", "b2.png", "C.jpg"}));
+  Folder(dir, "sub/Zed");
+  Folder(dir, "sub/alpha");
+  Touch(dir, "sub/Zed/z.bmp");
+  Touch(dir, "sub/alpha/a.bmp");
+  auto all = Scan(dir.Path(), true);
+  ASSERT_EQ(all.size(), 9u);
+  EXPECT_EQ(all[7], "sub/alpha/a.bmp");
+  EXPECT_EQ(all[8], "sub/Zed/z.bmp");
+}
+
+TEST(SourceScan, OnlyVisibleRegularFilesAreListed) {
+  TempDir dir;
+  Touch(dir, "ok.jpg");
+  Folder(dir, "dir.jpg");  // a folder with a picture's name
+  Touch(dir, "dir.jpg/inner.gif");
+  ASSERT_EQ(mkfifo(dir.File("pipe.jpg").c_str(), 0600), 0);
+  Touch(dir, ".hidden.jpg");
+  Folder(dir, ".cache");
+  Touch(dir, ".cache/thumb.png");
+  // A link to a picture is listed under its own name; a dangling one is not.
+  ASSERT_EQ(symlink("ok.jpg", dir.File("link.jpg").c_str()), 0);
+  ASSERT_EQ(symlink("gone.jpg", dir.File("dangling.jpg").c_str()), 0);
+  EXPECT_EQ(Scan(dir.Path(), false), (Names{"link.jpg", "ok.jpg"}));
+  EXPECT_EQ(Scan(dir.Path(), true), (Names{"link.jpg", "ok.jpg", "dir.jpg/inner.gif"}));
+}
+
+TEST(SourceScan, LinksAreFollowedButEachFolderIsWalkedOnce) {
+  TempDir dir;
+  Folder(dir, "pics/deep");
+  Touch(dir, "top.png");
+  Touch(dir, "pics/p.png");
+  Touch(dir, "pics/deep/d.png");
+  // A link to the root, one to its own folder and one to a folder that is
+  // also reached the ordinary way.
+  ASSERT_EQ(symlink("..", dir.File("pics/up").c_str()), 0);
+  ASSERT_EQ(symlink(".", dir.File("pics/deep/self").c_str()), 0);
+  ASSERT_EQ(symlink("pics/deep", dir.File("shortcut").c_str()), 0);
+  // The link is a first-level folder, so the deep folder is reached through
+  // it before "pics/deep" comes up at the second level.
+  EXPECT_EQ(Scan(dir.Path(), true), (Names{"top.png", "pics/p.png", "shortcut/d.png"}));
+
+  // A chosen folder that is itself a link is walked too.
+  TempDir other;
+  ASSERT_EQ(symlink(dir.File("pics").c_str(), other.File("into").c_str()), 0);
+  EXPECT_EQ(Scan(other.File("into/"), true), (Names{"p.png", "deep/d.png", "up/top.png"}));
+}
+
+TEST(SourceScan, NamesThatAreNotUtf8SurviveAsBytes) {
+  TempDir dir;
+  const std::string odd = "caf\xE9 \xFF\xFE.jpg";  // Latin-1 bytes
+  const std::string oddFolder = "\xC3(dir";
+  Touch(dir, odd);
+  Folder(dir, oddFolder);
+  Touch(dir, oddFolder + "/x.png");
+  TStringList files;
+  ScanSourceFolder(dir.Path(), true, {}, files);
+  ASSERT_EQ(files.Count(), 2);
+  EXPECT_EQ(files[0], dir.File(odd));
+  EXPECT_EQ(files[1], dir.File(oddFolder + "/x.png"));
+  EXPECT_TRUE(FileExists(files[0]) && FileExists(files[1]));
+}
+
+TEST(SourceScan, FoldersThatCannotBeReadAddNothing) {
+  TempDir dir;
+  EXPECT_TRUE(Scan(dir.File("missing/"), true).empty());
+  EXPECT_TRUE(Scan(dir.Path(), true).empty());
+  TStringList files;
+  ScanSourceFolder("", true, {}, files);
+  AddFolderFiles("", {}, files);
+  EXPECT_EQ(files.Count(), 0);  // an empty text is no folder, not the root
+}
+
+TEST(SourceScan, AFolderWithoutReadRightIsPassedOver) {
+  TempDir dir;
+  Folder(dir, "locked");
+  Touch(dir, "locked/in.bmp");
+  Touch(dir, "z.bmp");
+  chmod(dir.File("locked").c_str(), 0);
+  if (access(dir.File("locked").c_str(), R_OK) == 0) GTEST_SKIP() << "running with rights to every folder";
+  EXPECT_EQ(Scan(dir.Path(), true), (Names{"z.bmp"}));
+}

@@ -1,0 +1,67 @@
+// The target summary lines of each format and the colour names they use.
+#include "engine/targetsummary.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/testsupport.h"
+
+using Lines = std::vector<std::string>;
+
+TEST(TargetSummary, EachFormatWithTheJobDefaults) {
+  TempDir dir;
+  TJobRecord job(dir.Path());
+  EXPECT_EQ(TargetSummaryLines(job, 0), (Lines{"Target: BMP files", "Pixel format: 24 bit"}));
+  EXPECT_EQ(TargetSummaryLines(job, 1), (Lines{"Target: JPG files", "Compress: 100"}));
+  EXPECT_EQ(TargetSummaryLines(job, 2), (Lines{"Target: GIF files", "Colors: 256", "Reduction: Quantize",
+                                               "Dither: Nearest", "Compress: LZW", "Transparency: false"}));
+  EXPECT_EQ(TargetSummaryLines(job, 3),
+            (Lines{"Target: PNG files", "Compress: 6", "Transp. color: $1FFFFFFF", "Interlace: false"}));
+  for (int format : {-1, 4, 7}) EXPECT_TRUE(TargetSummaryLines(job, format).empty()) << format;
+}
+
+TEST(TargetSummary, LinesFollowTheOptionsAsTheyStand) {
+  TempDir dir;
+  TJobRecord job(dir.Path());
+  job.BmpPixelFormatText = "Pixel format: 8 bit";
+  job.JpegQuality = 7;
+  job.GifColorsText = "16";
+  job.GifColorReductionText = "Windows 20";
+  job.GifDitherText = "Floyd Steinberg";
+  job.GifCompression = gcRLE;
+  job.GifTransparent = true;
+  job.PngCompressionLevel = 9;
+  job.PngTransparentColor = clWhite;
+  job.PngInterlace = true;
+  EXPECT_EQ(TargetSummaryLines(job, 0), (Lines{"Target: BMP files", "Pixel format: 8 bit"}));
+  EXPECT_EQ(TargetSummaryLines(job, 1)[1], "Compress: 7");
+  EXPECT_EQ(TargetSummaryLines(job, 2), (Lines{"Target: GIF files", "Colors: 16", "Reduction: Windows 20",
+                                               "Dither: Floyd Steinberg", "Compress: RLE", "Transparency: true"}));
+  EXPECT_EQ(TargetSummaryLines(job, 3),
+            (Lines{"Target: PNG files", "Compress: 9", "Transp. color: clWhite", "Interlace: true"}));
+}
+
+TEST(TargetSummary, ColourNames) {
+  const std::pair<TColor, const char*> cases[] = {
+      {clBlack, "clBlack"},          {clRed, "clRed"},
+      {clWhite, "clWhite"},          {clScrollBar, "clScrollBar"},
+      {clBtnFace, "clBtnFace"},      {clInfoBk, "clInfoBk"},
+      {clNone, "$1FFFFFFF"},         {0x123456, "$00123456"},
+      {0x00ABCDEF, "$00ABCDEF"},     {clMoneyGreen, "$00C0DCC0"},
+      {static_cast<TColor>(0xFF000019), "$FF000019"},  // past the last system colour
+  };
+  for (const auto& [color, name] : cases) EXPECT_EQ(ColorToString(color), name);
+}
+
+TEST(TargetSummary, FormatTable) {
+  const char* const captions[] = {"bmp", "jpg", "gif", "png"};
+  for (int i = 0; i < TargetFormatCount; ++i) {
+    ASSERT_NE(FindTargetFormat(i), nullptr);
+    EXPECT_EQ(TargetFormatOfCaption(captions[i]), i);
+    EXPECT_EQ(std::string(FindTargetFormat(i)->Extension), std::string(".") + captions[i]);
+  }
+  EXPECT_STREQ(FindTargetFormat(1)->Hint, "JPG tunning");
+  EXPECT_EQ(FindTargetFormat(4), nullptr);
+  EXPECT_EQ(FindTargetFormat(-1), nullptr);
+  EXPECT_EQ(TargetFormatOfCaption("BMP"), -1);  // captions compare exactly
+  EXPECT_EQ(TargetFormatOfCaption("jpeg"), -1);
+}
