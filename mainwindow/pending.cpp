@@ -32,10 +32,6 @@ void TFormMain::SetTargetFormat(int /*index*/) {}
 
 void TFormMain::ActionFormatExecute() {}
 
-// ====== Effect settings command ==============================================
-
-void TFormMain::ActionEffectExecute() {}
-
 // ====== Effect-list chooser ==================================================
 
 bool TFormMain::ExecuteEffectListChooser() { return false; }
