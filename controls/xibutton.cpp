@@ -146,6 +146,7 @@ void TXiButton::SetColors(int index, TColor value) {
 }
 
 void TXiButton::SetColorScheme(TColorScheme value) {
+  if (value > csCustom) value = csCustom;
   if (value < csCustom) {
     for (int i = 0; i < 25; ++i)
       if (kSchemes[value][i] != kKeep) FColors[i] = kSchemes[value][i];
