@@ -361,6 +361,9 @@ void TXiButton::focusOutEvent(QFocusEvent* event) {
 
 void TXiButton::changeEvent(QEvent* event) {
   QAbstractButton::changeEvent(event);
+  // A disabled button gets no release: the press it was in ends here (the
+  // pressed look stays, in the disabled colours).
+  if (event->type() == QEvent::EnabledChange && !isEnabled()) FMousePressed = false;
   if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange) update();
   if (event->type() == QEvent::ParentChange && isVisible()) WatchDialogKeys();
 }
