@@ -138,6 +138,14 @@ void TApplyEffectThread::FinishLog() {
   }
   uint32_t milliseconds = GetTickCount() - job.StartTicks;
   Log->Add("Time span: " + FormatFloat("#,#0.0", milliseconds * 0.001) + " s");
+  // The file takes the place of an earlier "log.txt" only once it is
+  // complete; when it cannot, the old one stays and the window's log says
+  // why.
+  if (FView.AutoSaveLog()) {
+    std::string error;
+    if (!SaveTextAtomically(TargetDir + "log.txt", Log->Text(), &error))
+      Log->Add("The log file could not be saved: " + error);
+  }
   FView.SetStatusText(0, "");
   FView.SetStatusText(1, "");
   FView.HideProgressBar();
@@ -145,13 +153,6 @@ void TApplyEffectThread::FinishLog() {
   FView.FocusSaveLog();
   FView.SetRunControls(false);
   job.Busy = false;
-  if (FView.AutoSaveLog()) {
-    try {
-      Log->SaveToFile(TargetDir + "log.txt");
-    } catch (...) {
-      // The log stays in the window; a folder that has gone is not reported.
-    }
-  }
   Log.reset();
 }
 
