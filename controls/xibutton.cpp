@@ -84,7 +84,8 @@ constexpr TColor kSchemes[12][25] = {
 // the Enter and Escape keys that no focused control took.
 class TDialogKeys : public QObject {
  public:
-  explicit TDialogKeys(QWidget* window) : QObject(window) { setObjectName("TXiButtonDialogKeys"); }
+  static constexpr const char* kName = "TXiButtonDialogKeys";
+  explicit TDialogKeys(QWidget* window) : QObject(window) { setObjectName(kName); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -266,7 +267,7 @@ bool TXiButton::DialogKey(QWidget* window, int key, Qt::KeyboardModifiers modifi
 
 void TXiButton::WatchDialogKeys() {
   QWidget* top = window();
-  if (top == this || top->findChild<TDialogKeys*>(QString(), Qt::FindDirectChildrenOnly)) return;
+  if (top == this || top->findChild<QObject*>(TDialogKeys::kName, Qt::FindDirectChildrenOnly)) return;
   top->installEventFilter(new TDialogKeys(top));
 }
 

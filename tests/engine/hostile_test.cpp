@@ -79,3 +79,43 @@ TEST_F(HostileRun, LogThatCannotBeSavedKeepsTheOldOneAndSaysWhy) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 4-bit run-length BMP of about a hundred bytes that claims 20000 x 20000
+// pixels: 200 MB as it is, 1.2 GB at 24 bits, past the working bitmap's cap.
+std::vector<uint8_t> SmallBmpOverTheCapAt24Bits() {
+  ByteWriter w;
+  w.Text("BM").U32(0).U32(0).U32(14 + 40 + 8);
+  w.U32(40).I32(20000).I32(20000).U16(1).U16(4).U32(2).U32(0).U32(0).U32(0).U32(2).U32(0);
+  w.U32(0x000000).U32(0xFFFFFF);
+  for (int i = 0; i < 12; ++i) w.U8(255).U8(0x10).U8(0).U8(0);
+  w.U8(0).U8(1);
+  return w.Data;
+}
+
+TEST_F(HostileRun, OneFileFailingAnywhereOnItsRoadEndsOnlyItsOwnGroup) {
+  AddPicture("first.bmp", 1, 40, 30);
+  WriteFile(Source.File("huge.bmp"), SmallBmpOverTheCapAt24Bits());
+  AddFile(Source.File("huge.bmp"));
+  AddPicture("tiny.bmp", 2, 6, 5);  // 10 percent of it is no picture at all
+  AddPicture("last.bmp", 3, 40, 30);
+  Job.EffectName = "Resize...";
+  Job.ResizeScaleType = 2;
+  Job.ResizePercent = 10;
+  RunToEnd();
+  Lines body = Body();
+  ASSERT_GE(body.size(), 12u);
+  EXPECT_EQ(Lines(body.begin(), body.begin() + 4),
+            (Lines{"New width: 4", "New height: 3", "Success: first.bmp", "New name: first(4 x 3)_1.bmp"}));
+  EXPECT_EQ(body[4], "Error: huge.bmp");
+  auto tiny = std::find(body.begin(), body.end(), "Error: tiny.bmp");
+  ASSERT_LT(tiny + 1, body.end());
+  EXPECT_EQ(tiny[1], "Floating point division by zero");
+  EXPECT_EQ(Lines(body.end() - 6, body.end()), (Lines{"New width: 4", "New height: 3", "Success: last.bmp",
+                                                       "New name: last(4 x 3)_1.bmp", "Done: ", "Time span: "}));
+  EXPECT_EQ(Written().size(), 2u);
+  EXPECT_EQ(View.ProgressAtEnd, 4);
+}
+
+}  // namespace
