@@ -37,12 +37,12 @@ void PerFile(benchmark::State& state, const std::string& source, const std::stri
   TJobRecord job(folder);
   job.TargetExtension = targetExtension;
   job.JpegQuality = 90;
-  job.SourceFiles.Add(folder + source);
-  job.FileCount = 1;
   TRecordingRunView view(job);
   TApplyEffectThread worker(view);  // never started: its steps run right here
   worker.Log = std::make_unique<TStringList>();
   worker.TargetDir = folder;
+  worker.SourceFiles.Add(folder + source);
+  worker.FileCount = 1;
   const TEffectRoutine* convert = FindEffectRoutine("Convert to selected format");
   std::string written = folder + "photo(Convert)_1" + targetExtension;
   for (auto _ : state) {

@@ -51,6 +51,21 @@ TApplyEffectThread::TApplyEffectThread(TRunView& view) : FView(view) {}
 
 TApplyEffectThread::~TApplyEffectThread() = default;
 
+namespace {
+// The text of a failure, for the log.
+std::string ErrorText(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "Unknown error";
+  }
+}
+}  // namespace
+
 void TApplyEffectThread::Execute() {
   std::exception_ptr failure;
   bool failedInFile = false;
@@ -59,13 +74,13 @@ void TApplyEffectThread::Execute() {
     Synchronize([this] { ShowProgressBar(); });
     FileIndex = 0;
     if (const TEffectRoutine* routine = FindEffectRoutine(EffectName)) {
-      while (FileIndex < FView.Job().FileCount.load()) {
+      while (FileIndex < FileCount) {
         bool processed = false;
         failedInFile = true;
         Synchronize([&] {
-          // The list may have shrunk since the count was read; an index past
-          // its end is never read and ends the run.
-          if (FileIndex >= FView.Job().SourceFiles.Count()) return;
+          // The run's count never passes its list; should it, the index past
+          // the end is never read and ends the run.
+          if (FileIndex >= SourceFiles.Count()) return;
           if (routine->Process) routine->Process(*this);
           else ProcessFile(*routine);
           processed = true;
@@ -86,13 +101,7 @@ void TApplyEffectThread::Execute() {
     if (failure) {
       if (!Log) Log = std::make_unique<TStringList>();
       if (failedInFile) Log->Add("Error: " + ExtractFileName(CurrentPath()));
-      try {
-        std::rethrow_exception(failure);
-      } catch (const std::exception& error) {
-        Log->Add(error.what());
-      } catch (...) {
-        Log->Add("Unknown error");
-      }
+      Log->Add(ErrorText(failure));
     }
     FinishLog();
   });
@@ -106,12 +115,14 @@ void TApplyEffectThread::StartLog() {
   Log = std::make_unique<TStringList>();
   EffectName = job.EffectName;
   TargetDir = job.TargetDir;
+  SourceFiles.Assign(&job.SourceFiles);
+  FileCount = std::min(job.FileCount.load(), SourceFiles.Count());
   FView.ClearLogView();
   double now = Now();
   Log->Add(LogDate(now) + "   " + LogTime(now));
   Log->Add(std::string(29, '-'));
   Log->Add("Source dir: " + job.SourceDir);
-  Log->Add("All files: " + IntToStr(job.FileCount));
+  Log->Add("All files: " + IntToStr(FileCount));
   Log->Add("Target dir: " + TargetDir);
   Log->Add("Effect: " + EffectName);
   for (const std::string& line : FView.TargetSummary()) Log->Add(line);
@@ -122,14 +133,13 @@ void TApplyEffectThread::StartLog() {
   }
 }
 
-void TApplyEffectThread::ShowProgressBar() { FView.ShowProgressBar(FView.Job().FileCount); }
+void TApplyEffectThread::ShowProgressBar() { FView.ShowProgressBar(FileCount); }
 
 void TApplyEffectThread::FinishLog() {
   TJobRecord& job = FView.Job();
   double finished = Now();
   if (!Log) Log = std::make_unique<TStringList>();
-  int count = job.FileCount;
-  // A list that shrank below the files already done counts as done.
+  int count = FileCount;
   if (FileIndex < count) {
     Log->Add("It was processed only " + IntToStr(FileIndex) + " from " + IntToStr(count) + " files");
     Log->Add("Stopped: " + LogDate(Now()) + " " + LogTime(finished));
@@ -138,6 +148,14 @@ void TApplyEffectThread::FinishLog() {
   }
   uint32_t milliseconds = GetTickCount() - job.StartTicks;
   Log->Add("Time span: " + FormatFloat("#,#0.0", milliseconds * 0.001) + " s");
+  // The file takes the place of an earlier "log.txt" only once it is
+  // complete; when it cannot, the old one stays and the window's log says
+  // why.
+  if (FView.AutoSaveLog()) {
+    std::string error;
+    if (!SaveTextAtomically(TargetDir + "log.txt", Log->Text(), &error))
+      Log->Add("The log file could not be saved: " + error);
+  }
   FView.SetStatusText(0, "");
   FView.SetStatusText(1, "");
   FView.HideProgressBar();
@@ -145,19 +163,20 @@ void TApplyEffectThread::FinishLog() {
   FView.FocusSaveLog();
   FView.SetRunControls(false);
   job.Busy = false;
-  if (FView.AutoSaveLog()) {
-    try {
-      Log->SaveToFile(TargetDir + "log.txt");
-    } catch (...) {
-      // The log stays in the window; a folder that has gone is not reported.
-    }
-  }
   Log.reset();
 }
 
 std::string TApplyEffectThread::CurrentPath() {
-  const TStringList& files = FView.Job().SourceFiles;
-  return FileIndex >= 0 && FileIndex < files.Count() ? files[FileIndex] : std::string();
+  return FileIndex >= 0 && FileIndex < SourceFiles.Count() ? SourceFiles[FileIndex] : std::string();
+}
+
+void TApplyEffectThread::Guarded(const std::string& name, const std::function<void()>& road) {
+  try {
+    road();
+  } catch (...) {
+    Log->Add("Error: " + name);
+    Log->Add(ErrorText(std::current_exception()));
+  }
 }
 
 void TApplyEffectThread::SaveAndLog(TBitmap& picture, const std::string& name, const std::string& newBase) {
@@ -191,26 +210,29 @@ void TApplyEffectThread::EndFile(const std::string& name, double loadMs, double 
 
 void TApplyEffectThread::ProcessFile(const TEffectRoutine& routine) {
   TJobRecord& job = FView.Job();
-  TBitmap picture;
-  picture.SetPixelFormat(pf24bit);
   std::string path = CurrentPath();
   std::string name = ExtractFileName(path);
   if (!BeginFile(path, name)) return;
-  std::string base = SourceBaseName(name);
   TStopwatch clock;
-  bool loaded = TJobRecord::LoadPictureToBitmap(path, picture);
-  double loadMs = clock.Lap(), effectMs = 0, saveMs = 0;
-  if (!loaded) {
-    Log->Add("Error: " + name);
-  } else {
+  double loadMs = 0, effectMs = 0, saveMs = 0;
+  Guarded(name, [&] {
+    TBitmap picture;
+    picture.SetPixelFormat(pf24bit);
+    bool loaded = TJobRecord::LoadPictureToBitmap(path, picture);
+    loadMs = clock.Lap();
+    if (!loaded) {
+      Log->Add("Error: " + name);
+      return;
+    }
     picture.SetPixelFormat(pf24bit);
     if (routine.Apply) {
       TEffectStep step{job, picture, *Log};
       routine.Apply(step);
     }
     effectMs = clock.Lap();
-    SaveAndLog(picture, name, NewBaseName(base, routine.SuffixFor ? routine.SuffixFor(job) : routine.Suffix));
+    std::string suffix = routine.SuffixFor ? routine.SuffixFor(job) : routine.Suffix;
+    SaveAndLog(picture, name, NewBaseName(SourceBaseName(name), suffix));
     saveMs = clock.Lap();
-  }
+  });
   EndFile(name, loadMs, effectMs, saveMs);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,6 +96,11 @@ class TApplyEffectThread : public TThread {
   std::string TargetDir;
   std::unique_ptr<TStringList> Log;
   int FileIndex = 0;
+  // The run's own copy of the job's source list and count, taken when the
+  // log is opened: a rescan during the run changes neither the files nor the
+  // count of this run.
+  TStringList SourceFiles;
+  int FileCount = 0;
 
   // The steps, each run on the main thread.
   void StartLog();
@@ -104,7 +110,7 @@ class TApplyEffectThread : public TThread {
   void ProcessFile(const TEffectRoutine& routine);
 
   TRunView& View() { return FView; }
-  // The source file in progress, or empty when the list no longer holds
+  // The source file in progress, or empty when the run's list does not hold
   // the index.
   std::string CurrentPath();
 
@@ -118,6 +124,11 @@ class TApplyEffectThread : public TThread {
   void SaveAndLog(TBitmap& picture, const std::string& name, const std::string& newBase);
   // Reports the file's times and steps the bar.
   void EndFile(const std::string& name, double loadMs, double effectMs, double saveMs);
+  // Runs the part of a file's road from the load to the save. A failure
+  // anywhere on it (a picture too large for the working bitmap, an effect
+  // that raises, a name that cannot be formed) becomes "Error: " + name and
+  // the error's text in the log, and the run goes on with the next file.
+  void Guarded(const std::string& name, const std::function<void()>& road);
 
  protected:
   void Execute() override;

@@ -27,19 +27,23 @@ void ProcessResize(TApplyEffectThread& worker) {
   std::string path = worker.CurrentPath();
   std::string name = ExtractFileName(path);
   if (!worker.BeginFile(path, name)) return;
-  std::string base = SourceBaseName(name);
   TStopwatch clock;
-  TBitmap source;
-  source.SetPixelFormat(pf24bit);
-  bool loaded = TJobRecord::LoadPictureToBitmap(path, source);
-  double loadMs = clock.Lap(), effectMs = 0, saveMs = 0;
-  TBitmap result;
-  if (!loaded) {
-    worker.Log->Add("Error: " + name);
-  } else {
+  double loadMs = 0, effectMs = 0, saveMs = 0;
+  worker.Guarded(name, [&] {
+    TBitmap source;
+    source.SetPixelFormat(pf24bit);
+    bool loaded = TJobRecord::LoadPictureToBitmap(path, source);
+    loadMs = clock.Lap();
+    if (!loaded) {
+      worker.Log->Add("Error: " + name);
+      return;
+    }
+    // Kept in proportion, the picture is resized where it lies; stretched,
+    // it is drawn onto a second bitmap of the new size.
+    TBitmap stretched;
+    TBitmap& result = job.ResizePreserveAspect ? source : stretched;
     if (job.ResizePreserveAspect) {
-      result.Assign(&source);
-      result.SetPixelFormat(pf24bit);
+      source.SetPixelFormat(pf24bit);
       switch (job.ResizeScaleType) {
         case 0: ResizeToWidth(result, job.ResizeWidth); break;
         case 1: ResizeToHeight(result, job.ResizeWidth, job.ResizeHeight); break;
@@ -58,9 +62,9 @@ void ProcessResize(TApplyEffectThread& worker) {
     }
     effectMs = clock.Lap();
     std::string suffix = "(" + IntToStr(result.Width()) + " x " + IntToStr(result.Height()) + ")";
-    worker.SaveAndLog(result, name, worker.NewBaseName(base, suffix));
+    worker.SaveAndLog(result, name, worker.NewBaseName(SourceBaseName(name), suffix));
     saveMs = clock.Lap();
-  }
+  });
   worker.EndFile(name, loadMs, effectMs, saveMs);
 }
 

@@ -9,14 +9,22 @@
 namespace {
 const char* const kError = "Error";
 
+// The highest running number tried before the writer gives up. Every number
+// names another file, so the search ends on its own; the bound only keeps a
+// folder that claims to hold every name from stalling the run.
+constexpr long long kLastNumber = 100000000;
+
 // Creates targetDir + baseName + "_" + n + extension with the first n for
 // which no file of that name exists, and writes the data into it. The file
 // is created exclusively, so a name taken in the meantime moves on to the
 // next number and nothing is ever replaced. A file that cannot be written
-// whole is removed again. Answers the file name, or "Error".
+// whole is removed again. Only a plain name directly inside the target
+// folder is ever created (no "/", no zero byte). Answers the file name, or
+// "Error".
 std::string WriteUnderNewName(const std::string& targetDir, const std::string& baseName,
                               const std::string& extension, TMemoryStream& data) {
-  for (long long n = 1;; ++n) {
+  if (!IsPlainFileName(baseName + "_1" + extension)) return kError;
+  for (long long n = 1; n <= kLastNumber; ++n) {
     std::string name = baseName + "_" + IntToStr(n) + extension;
     std::string path = targetDir + name;
     if (FileExists(path)) continue;
@@ -33,6 +41,7 @@ std::string WriteUnderNewName(const std::string& targetDir, const std::string& b
     }
     return name;
   }
+  return kError;
 }
 }  // namespace
 

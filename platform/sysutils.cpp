@@ -1,8 +1,10 @@
 #include "platform/sysutils.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -334,21 +336,71 @@ std::string ExcludeTrailingPathDelimiter(const std::string& path) {
   return path;
 }
 
+namespace {
+// A path the system would read only up to its first zero byte names another
+// file than the text says: such a path names nothing.
+bool UsablePath(const std::string& path) { return !path.empty() && path.find('\0') == std::string::npos; }
+}  // namespace
+
+bool IsPlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return UsablePath(path) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st {};
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return UsablePath(path) && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool CreateDir(const std::string& path) {
-  return !path.empty() && mkdir(ExcludeTrailingPathDelimiter(path).c_str(), 0777) == 0;
+  return UsablePath(path) && mkdir(ExcludeTrailingPathDelimiter(path).c_str(), 0777) == 0;
 }
 
-bool DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) { return UsablePath(path) && unlink(path.c_str()) == 0; }
+
+bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error) {
+  auto fail = [&](const std::string& message) {
+    if (error) *error = "Cannot save \"" + path + "\". " + message;
+    return false;
+  };
+  std::string name = ExtractFileName(path);
+  if (!UsablePath(path) || !IsPlainFileName(name)) return fail("Invalid file name");
+  std::string folder = ExtractFilePath(path);
+  // A hidden temporary name beside the target, created exclusively: a link
+  // or file that happens to carry that name is never opened.
+  static std::atomic<unsigned> counter{0};
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temporary = folder + "." + name.substr(0, 200) + "." + std::to_string(getpid()) + "." +
+                std::to_string(++counter) + ".tmp";
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return fail(std::strerror(errno));
+  }
+  if (fd < 0) return fail(std::strerror(EEXIST));
+  std::string reason;
+  for (size_t done = 0; reason.empty() && done < text.size();) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n > 0) done += static_cast<size_t>(n);
+    else if (n < 0 && errno == EINTR) continue;
+    else reason = std::strerror(n < 0 ? errno : ENOSPC);
+  }
+  // The data must be on the disk before the name moves to it, or a crash
+  // could leave an empty file in place of the old one.
+  if (reason.empty() && ::fsync(fd) != 0) reason = std::strerror(errno);
+  if (::close(fd) != 0 && reason.empty()) reason = std::strerror(errno);
+  // rename replaces the directory entry: a link named like the target is
+  // replaced itself, its target never touched.
+  if (reason.empty() && ::rename(temporary.c_str(), path.c_str()) != 0) reason = std::strerror(errno);
+  if (reason.empty()) return true;
+  ::unlink(temporary.c_str());
+  return fail(reason);
+}
 
 std::string ProgramFolder() {
   char buffer[4096];

@@ -100,5 +100,14 @@ bool DirectoryExists(const std::string& path);
 // already there).
 bool CreateDir(const std::string& path);
 bool DeleteFile(const std::string& path);
+// True for a name that stands for one entry directly inside a folder: not
+// empty, not "." or "..", without '/' and without a zero byte.
+bool IsPlainFileName(const std::string& name);
+// Writes text as the whole content of the file at path without ever leaving
+// it half written: the text goes to a new temporary file in the same folder,
+// which then takes the name (a symbolic link at path is replaced, never
+// followed). On failure the old file stays as it was, the temporary file is
+// removed, error (when given) receives the reason, and the result is false.
+bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error);
 // Folder of the running program with a trailing '/'.
 std::string ProgramFolder();

@@ -1,35 +1,158 @@
-// The flat check box's state as the program reads and sets it.
+// The flat check box: state changes from code and from the user, the press
+// flag's lifetime, and its painted box.
 #include <QSignalSpy>
 #include <QtTest>
+#include <stdexcept>
 
 #include "controls/xpcheckbox.h"
+#include "platform/windows/colors.h"
+
+namespace {
+
+QPoint BoxCentre(const TXPCheckBox& box) {
+  const int left = box.Alignment() == taLeft ? 0 : box.width() - 13;
+  return QPoint(left + 6, box.height() / 2);
+}
+
+// The 13 x 13 box of a grab.
+QImage BoxImage(TXPCheckBox& box) {
+  const int left = box.Alignment() == taLeft ? 0 : box.width() - 13;
+  return box.grab().toImage().copy(left, box.height() / 2 - 6, 13, 13).convertToFormat(QImage::Format_RGB32);
+}
+
+// Exposes the key handlers, to be run with a throwing click handler.
+class TOpenCheckBox : public TXPCheckBox {
+ public:
+  using TXPCheckBox::keyPressEvent;
+  using TXPCheckBox::keyReleaseEvent;
+  using TXPCheckBox::TXPCheckBox;
+};
+
+}  // namespace
 
 class TestXPCheckBox : public QObject {
   Q_OBJECT
 
  private slots:
-  void onlyCheckedReadsChecked() {
+  void codeSetsStateSilently() {
     TXPCheckBox box("auto save the log");
-    QSignalSpy clicks(&box, &QCheckBox::clicked);
+    QSignalSpy clicks(&box, &TXPCheckBox::clicked);
     QCOMPARE(box.State(), cbUnchecked);
-    QVERIFY(!box.GetChecked());
     box.SetChecked(true);
     QVERIFY(box.GetChecked());
     box.SetState(cbGrayed);
     QCOMPARE(box.State(), cbGrayed);
-    QVERIFY(!box.GetChecked());
+    QVERIFY(!box.GetChecked());  // a grayed box reads unchecked
     box.SetChecked(false);
     QCOMPARE(box.State(), cbUnchecked);
-    QCOMPARE(clicks.count(), 0);  // setting the state in code raises no click
-    // Clicks toggle; a grayed box becomes checked.
-    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(6, box.height() / 2));
-    QVERIFY(box.GetChecked());
-    box.SetState(cbGrayed);
-    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(6, box.height() / 2));
+    QCOMPARE(clicks.count(), 0);
+  }
+
+  void clicksCycleTheStates() {
+    TXPCheckBox box("include subfolders");
+    QSignalSpy clicks(&box, &TXPCheckBox::clicked);
+    QTest::mouseClick(&box, Qt::LeftButton, {}, BoxCentre(box));
     QCOMPARE(box.State(), cbChecked);
-    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(6, box.height() / 2));
+    QTest::mouseClick(&box, Qt::LeftButton, {}, BoxCentre(box));
     QCOMPARE(box.State(), cbUnchecked);
-    QCOMPARE(clicks.count(), 3);
+    box.SetAllowGrayed(true);
+    for (TXPCheckBoxState next : {cbGrayed, cbChecked, cbUnchecked}) {
+      QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(40, box.height() / 2));  // on the caption too
+      QCOMPARE(box.State(), next);
+    }
+    QCOMPARE(clicks.count(), 5);
+    // The right button neither toggles nor clicks.
+    QTest::mouseClick(&box, Qt::RightButton, {}, BoxCentre(box));
+    QCOMPARE(box.State(), cbUnchecked);
+    QCOMPARE(clicks.count(), 5);
+  }
+
+  void spaceTogglesAtItsRelease() {
+    QWidget window;
+    auto* box = new TXPCheckBox("low case for files name", &window);
+    auto* other = new TXPCheckBox("other", &window);
+    other->move(0, 30);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    box->setFocus();
+    QSignalSpy clicks(box, &TXPCheckBox::clicked);
+    QTest::keyPress(box, Qt::Key_Space);
+    QVERIFY(box->Pressed());
+    QCOMPARE(box->State(), cbUnchecked);
+    QTest::keyPress(box, Qt::Key_Space, Qt::NoModifier, -1);  // held: repeats change nothing
+    QCOMPARE(box->State(), cbUnchecked);
+    QTest::keyRelease(box, Qt::Key_Space);
+    QCOMPARE(box->State(), cbChecked);
+    QCOMPARE(clicks.count(), 1);
+    // Shift+Space does nothing.
+    QTest::keyPress(box, Qt::Key_Space, Qt::ShiftModifier);
+    QTest::keyRelease(box, Qt::Key_Space, Qt::ShiftModifier);
+    QCOMPARE(box->State(), cbChecked);
+    // Space held while the focus moves away: the later release toggles nothing.
+    QTest::keyPress(box, Qt::Key_Space);
+    other->setFocus(Qt::TabFocusReason);
+    QVERIFY(!box->Pressed());
+    box->setFocus(Qt::TabFocusReason);
+    QTest::keyRelease(box, Qt::Key_Space);
+    QCOMPARE(box->State(), cbChecked);
+    QCOMPARE(clicks.count(), 1);
+  }
+
+  void throwingClickHandlerLeavesPaintingOn() {
+    TOpenCheckBox box("x");
+    box.resize(97, 17);
+    connect(&box, &TXPCheckBox::clicked, &box, [] { throw std::runtime_error("handler failed"); });
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ");
+    box.keyPressEvent(&press);
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, box.keyReleaseEvent(&release));
+    QCOMPARE(box.State(), cbChecked);
+    // The box is still painted: its frame shows.
+    QCOMPARE(BoxImage(box).pixelColor(0, 6), ToQColor(0x80501F));
+  }
+
+  void paintedBox() {
+    TXPCheckBox box("caption");
+    box.resize(97, 17);
+    const QImage unchecked = BoxImage(box);
+    QCOMPARE(unchecked.pixelColor(0, 6), ToQColor(0x80501F));  // the frame
+    QCOMPARE(unchecked.pixelColor(12, 0), ToQColor(0x80501F));
+    box.SetChecked(true);
+    const QImage checked = BoxImage(box);
+    box.SetState(cbGrayed);
+    const QImage grayed = BoxImage(box);
+    const QRect tick(3, 3, 7, 7);
+    QVERIFY(unchecked.copy(tick) != checked.copy(tick));
+    QVERIFY(grayed.copy(tick) != checked.copy(tick));
+    QVERIFY(grayed.copy(tick) != unchecked.copy(tick));
+    // Disabled: the grey frame, and hovering is ignored.
+    box.setEnabled(false);
+    QEnterEvent enter(QPointF(6, 8), QPointF(6, 8), QPointF(6, 8));
+    QCoreApplication::sendEvent(&box, &enter);
+    QVERIFY(box.MouseIn());
+    QCOMPARE(BoxImage(box).pixelColor(0, 6), ToQColor(0xBFC8CF));
+    // Nowhere a pixel of the pictures' key colour; the box goes to the right.
+    box.setEnabled(true);
+    box.SetAlignment(taRight);
+    for (TXPCheckBoxState state : {cbUnchecked, cbChecked, cbGrayed}) {
+      box.SetState(state);
+      const QImage all = box.grab().toImage().convertToFormat(QImage::Format_RGB32);
+      for (int y = 0; y < all.height(); ++y)
+        for (int x = 0; x < all.width(); ++x) QVERIFY(all.pixel(x, y) != qRgb(255, 0, 255));
+      QCOMPARE(all.pixelColor(box.width() - 13, box.height() / 2), ToQColor(0x80501F));
+    }
+  }
+
+  void focusRectangleRules() {
+    // A caption wider than the control: cut at the right edge (rule 3).
+    const QRect wide = xpglyphs::FocusRect(taLeft, 60, 17, 100, 13, 13);
+    QCOMPARE(wide, QRect(QPoint(17, 2), QPoint(59, 14)));
+    // It fits: tight around the caption (rule 1).
+    QCOMPARE(xpglyphs::FocusRect(taLeft, 97, 17, 40, 13, 13), QRect(QPoint(17, 1), QPoint(58, 14)));
+    QCOMPARE(xpglyphs::FocusRect(taRight, 97, 17, 40, 13, 13), QRect(QPoint(0, 1), QPoint(43, 14)));
+    // Too low and too wide: the whole height (rule 2).
+    QCOMPARE(xpglyphs::FocusRect(taLeft, 60, 12, 50, 13, 13), QRect(QPoint(17, 0), QPoint(59, 11)));
   }
 };
 

@@ -111,22 +111,27 @@ TEST_F(Run, AutoSavedLogEqualsTheShownOne) {
   EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'), 0);  // Linux line ends
 }
 
-TEST_F(Run, ListThatShrinksEndsTheRunCleanly) {
+TEST_F(Run, RescanDuringTheRunChangesNeitherItsFilesNorItsCount) {
   for (int i = 1; i <= 4; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i);
-  // The list loses two entries after file 2 while the worker still holds
-  // the old count: the third index is never read.
+  // After file 2 a rescan empties the list and fills it anew, once shorter
+  // and once longer, with other files.
   View.OnStep = [&](int step) {
     if (step == 2) {
-      Job.SourceFiles.Delete(3);
-      Job.SourceFiles.Delete(2);
+      Job.SourceFiles.Clear();
+      AddPicture("other.bmp");
+    } else if (step == 3) {
+      for (int i = 0; i < 5; ++i) AddPicture("more" + std::to_string(i) + ".bmp");
     }
   };
   RunToEnd();
+  EXPECT_EQ(View.LogView[3], "All files: 4");
   Lines body = Body();
-  ASSERT_GE(body.size(), 5u);
-  EXPECT_EQ(body[3], "New name: s2(Convert)_1.bmp");
-  EXPECT_EQ(body[4], "It was processed only 2 from 4 files");
-  EXPECT_EQ(ApplyEffectThread, nullptr);
+  ASSERT_EQ(body.size(), 10u);
+  EXPECT_EQ(body[6], "Success: s4.bmp");
+  EXPECT_EQ(body[8], "Done: ");
+  EXPECT_EQ(View.ProgressMaximum, 4);
+  EXPECT_EQ(View.ProgressAtEnd, 4);
+  EXPECT_FALSE(FileExists(Target.File("other(Convert)_1.bmp")));
 }
 
 TEST_F(Run, UnexpectedFailureStillClosesTheLog) {

@@ -1,6 +1,9 @@
 // Text, number and date helpers, maths errors, file and folder helpers.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 
 #include "tests/support/testsupport.h"
@@ -122,4 +125,51 @@ TEST(SysUtils, PathsFilesAndFolders) {
   std::string program = ProgramFolder();
   ASSERT_FALSE(program.empty());
   EXPECT_EQ(program.back(), '/');
+}
+
+TEST(SysUtils, PlainFileNames) {
+  for (const char* good : {"a", "_1.bmp", ".._1.bmp", "\xC0\xAF.bmp"}) EXPECT_TRUE(IsPlainFileName(good)) << good;
+  for (const std::string& bad : {std::string(), std::string("."), std::string(".."), std::string("../x"),
+                                 std::string("a/b"), std::string("a\0b", 3)})
+    EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+  // A zero byte would cut the path short: such a path names nothing.
+  TempDir dir;
+  WriteTextFile(dir.File("a"), "x");
+  EXPECT_FALSE(FileExists(dir.File(std::string("a\0b", 3))));
+  EXPECT_FALSE(DeleteFile(dir.File(std::string("a\0b", 3))));
+  EXPECT_TRUE(FileExists(dir.File("a")));
+}
+
+TEST(SysUtils, SaveTextAtomically) {
+  TempDir dir;
+  std::string error;
+  std::string log = dir.File("log.txt");
+  ASSERT_TRUE(SaveTextAtomically(log, "first\n", &error)) << error;
+  ASSERT_TRUE(SaveTextAtomically(log, "second\n", &error)) << error;
+  EXPECT_EQ(ReadFile(log), std::vector<uint8_t>({'s', 'e', 'c', 'o', 'n', 'd', '\n'}));
+
+  // A link at the name is replaced; the file it pointed to keeps its text.
+  WriteTextFile(dir.File("precious"), "keep");
+  ASSERT_EQ(symlink(dir.File("precious").c_str(), dir.File("link.txt").c_str()), 0);
+  ASSERT_TRUE(SaveTextAtomically(dir.File("link.txt"), "new", &error)) << error;
+  EXPECT_EQ(ReadFile(dir.File("precious")).size(), 4u);
+  EXPECT_EQ(ReadFile(dir.File("link.txt")).size(), 3u);
+  struct stat st {};
+  ASSERT_EQ(lstat(dir.File("link.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+
+  // A write that fails half way (the disk full) keeps the old file whole and
+  // leaves nothing behind.
+  {
+    FileSizeLimit limit(4096);
+    EXPECT_FALSE(SaveTextAtomically(log, std::string(10000, 'x'), &error));
+  }
+  EXPECT_NE(error.find(log), std::string::npos) << error;
+  EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+  EXPECT_EQ(ReadFile(log).size(), 7u);
+  // A folder that has gone, and names that are not one file.
+  EXPECT_FALSE(SaveTextAtomically(dir.File("gone/log.txt"), "x", &error));
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+  EXPECT_FALSE(SaveTextAtomically(dir.Path(), "x", &error));
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"link.txt", "log.txt", "precious"}));
 }

@@ -1,7 +1,9 @@
 #include "tests/support/testsupport.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -21,6 +23,33 @@ TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, ignored);
   std::filesystem::remove_all(FPath, ignored);
+}
+
+FileSizeLimit::FileSizeLimit(uint64_t bytes) {
+  // Without this the write past the limit would end the process.
+  FOldHandler = reinterpret_cast<void*>(signal(SIGXFSZ, SIG_IGN));
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  FSoft = limit.rlim_cur;
+  limit.rlim_cur = bytes;
+  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) throw Exception("Cannot limit the file size");
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = FSoft;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  signal(SIGXFSZ, reinterpret_cast<void (*)(int)>(FOldHandler));
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& data) {
@@ -167,6 +196,7 @@ std::vector<std::string> RegressionInputs(const std::string& kind) {
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
     if (entry.is_regular_file()) files.push_back(entry.path().string());
   std::sort(files.begin(), files.end());
+  if (files.empty()) ADD_FAILURE() << "No regression inputs in " << folder;
   return files;
 }
 

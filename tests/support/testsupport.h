@@ -26,6 +26,24 @@ class TempDir {
   std::string FPath;
 };
 
+// While it lives, no file of this process may grow beyond `bytes`: a write
+// past it fails with "File too large" (as a full disk fails a write, and
+// for root too). The earlier limit comes back when it goes.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(uint64_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  uint64_t FSoft;
+  void* FOldHandler;
+};
+
+// The names in a folder (without "." and ".."), sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
 void WriteFile(const std::string& path, const std::vector<uint8_t>& data);
 void WriteTextFile(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadFile(const std::string& path);
@@ -94,7 +112,8 @@ std::unique_ptr<G> LoadGraphic(const std::vector<uint8_t>& data) {
 std::vector<uint8_t> SavedBytes(TGraphic& graphic);
 
 // Files kept under tests/data/regressions/<kind>/ (inputs that once crashed
-// or hung a decoder), sorted by name.
+// or hung a decoder), sorted by name. A folder that is missing or empty
+// fails the test: a replay of nothing must not pass.
 std::vector<std::string> RegressionInputs(const std::string& kind);
 // Runs every file of RegressionInputs(kind) through run, as its fuzzer
 // does. Each may pass or raise EOutOfMemory or EInvalidGraphic with the

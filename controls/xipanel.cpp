@@ -1,0 +1,141 @@
+#include "controls/xipanel.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include "controls/xigradient.h"
+#include "platform/windows/colors.h"
+
+namespace {
+
+// ColorFace, ColorGrad, ColorLight, ColorDark as 0xBBGGRR.
+constexpr TColor kSchemes[6][4] = {
+    {0xFFFFFF, 0xA4E1FF, 0x008FD5, 0x00699B},  // csDesert
+    {0xFFFFFF, 0xB0F2CB, 0x3EB56A, 0x156F37},  // csGrass
+    {0xFFFFFF, 0xDAE0DE, 0x7D7D7D, 0x626262},  // csSilver
+    {0xFFFFFF, 0xFFE0C1, 0xF0964D, 0xB35900},  // csSky
+    {0xFFFFFF, 0xCCCCFF, 0x0651CC, 0x00009D},  // csRose
+    {0xFFFFFF, 0xBFFFFF, 0x009595, 0x006464},  // csSun
+};
+
+// Count nested one-pixel rings from ring `start` inwards: the top-left
+// colour on the left and top edges (with the bottom-left corner), the
+// bottom-right colour on the right and bottom edges (with the top-right
+// corner).
+void DrawFrame(QPainter& painter, int width, int height, int start, int count, const QColor& topLeft,
+               const QColor& bottomRight) {
+  for (int i = start; i < start + count; ++i) {
+    const int w = width - 2 * i - 1, h = height - 2 * i - 1;
+    if (w < 0 || h < 0) break;
+    painter.fillRect(i, i, 1, h + 1, topLeft);
+    painter.fillRect(i, i, w, 1, topLeft);
+    painter.fillRect(i + w, i, 1, h, bottomRight);
+    painter.fillRect(i + 1, i + h, w, 1, bottomRight);
+  }
+}
+
+}  // namespace
+
+TXiPanel::TXiPanel(QWidget* parent) : QWidget(parent) {
+  resize(185, 41);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  SetColorScheme(csDesert);
+}
+
+void TXiPanel::SetColors(int index, TColor value) {
+  if (index >= 0 && index < 4) FColors[index] = value;
+  FColorScheme = csCustom;
+  update();
+}
+
+void TXiPanel::SetColorScheme(TColorScheme value) {
+  if (value != csCustom && value <= csSun)
+    for (int i = 0; i < 4; ++i) FColors[i] = kSchemes[value - 1][i];
+  FColorScheme = value;
+  update();
+}
+
+void TXiPanel::SetFillDirection(TFillDirection value) {
+  FFillDirection = value;
+  update();
+}
+
+void TXiPanel::SetCaption(const QString& caption) {
+  FCaption = caption;
+  update();
+}
+
+void TXiPanel::SetAlignment(TAlignment value) {
+  FAlignment = value;
+  update();
+}
+
+void TXiPanel::SetBevelInner(TPanelBevel value) {
+  FBevelInner = value;
+  update();
+}
+
+void TXiPanel::SetBevelOuter(TPanelBevel value) {
+  FBevelOuter = value;
+  update();
+}
+
+void TXiPanel::SetBevelWidth(int value) {
+  FBevelWidth = std::max(value, 1);
+  update();
+}
+
+void TXiPanel::paintEvent(QPaintEvent*) {
+  const int cw = width(), ch = height();
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+
+  // The gradient: N + 1 lines so that line N has the end colour.
+  switch (FFillDirection) {
+    case fdVertical: {
+      const std::vector<QColor> rows = GradientColors(FColors[0], FColors[1], ch, ch + 1);
+      for (int y = 0; y < ch; ++y) painter.fillRect(0, y, cw, 1, rows[y]);
+      break;
+    }
+    case fdHorizontal: {
+      const std::vector<QColor> columns = GradientColors(FColors[0], FColors[1], cw, cw + 1);
+      for (int x = 0; x < cw; ++x) painter.fillRect(x, 0, 1, ch, columns[x]);
+      break;
+    }
+    case fdDiagonal: {
+      if (cw <= 0 || ch <= 0) break;
+      // Line i runs from (i, 0) down to, but not into, (0, i); column 0
+      // keeps the start colour the picture is cleared to.
+      const int n = cw + ch;
+      const std::vector<QColor> lines = GradientColors(FColors[0], FColors[1], n, n + 1);
+      QImage image(cw, ch, QImage::Format_RGB32);
+      image.fill(ToQColor(FColors[0]));
+      for (int y = 0; y < ch; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 1; x < cw; ++x) row[x] = lines[x + y].rgb();
+      }
+      painter.drawImage(0, 0, image);
+      break;
+    }
+  }
+
+  if (!FCaption.isEmpty()) {
+    const QFontMetrics metrics(font());
+    const int tw = metrics.horizontalAdvance(FCaption);
+    int x = (cw - tw) / 2;
+    const bool both = FBevelInner != bvNone && FBevelOuter != bvNone;
+    if (FAlignment == taLeftJustify) x = FBevelWidth + 2 + (both ? FBevelWidth : 0);
+    if (FAlignment == taRightJustify) x = cw - FBevelWidth - 2 - tw - (both ? FBevelWidth : 0);
+    const int y = (ch - metrics.height()) / 2;
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(QRect(x, y, tw, metrics.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
+                     FCaption);
+  }
+
+  const QColor light = ToQColor(FColors[2]), dark = ToQColor(FColors[3]);
+  if (FBevelOuter == bvLowered) DrawFrame(painter, cw, ch, 0, FBevelWidth, dark, light);
+  if (FBevelOuter == bvRaised || FBevelOuter == bvSpace) DrawFrame(painter, cw, ch, 0, FBevelWidth, light, dark);
+  const int inner = FBevelOuter != bvNone ? FBevelWidth : 0;
+  if (FBevelInner == bvLowered) DrawFrame(painter, cw, ch, inner, FBevelWidth, dark, light);
+  if (FBevelInner == bvRaised || FBevelInner == bvSpace) DrawFrame(painter, cw, ch, inner, FBevelWidth, light, dark);
+}

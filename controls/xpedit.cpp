@@ -1,0 +1,236 @@
+#include "controls/xpedit.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QValidator>
+#include <algorithm>
+
+#include "platform/windows/colors.h"
+
+// Character case and digits-only input: applied to whatever enters the box.
+class TXPEdit::TCaseValidator : public QValidator {
+ public:
+  explicit TCaseValidator(TXPEdit* edit) : QValidator(edit), FEdit(edit) {}
+
+  State validate(QString& input, int& pos) const override {
+    if (FEdit->FNumbersOnly && std::any_of(input.begin(), input.end(), [](QChar c) { return !c.isDigit(); }))
+      return Invalid;
+    if (FEdit->FCharCase == ecUpperCase) input = input.toUpper();
+    if (FEdit->FCharCase == ecLowerCase) input = input.toLower();
+    pos = std::min(pos, int(input.size()));
+    return Acceptable;
+  }
+
+ private:
+  TXPEdit* FEdit;
+};
+
+// The program style with the box's own password character.
+class TXPEdit::TPasswordStyle : public QProxyStyle {
+ public:
+  TPasswordStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+  QChar Character;
+
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_LineEdit_PasswordCharacter) return Character.unicode();
+    if (hint == SH_LineEdit_PasswordMaskDelay) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
+
+TXPEdit::TXPEdit(QWidget* parent) : QLineEdit(parent), FValidator(new TCaseValidator(this)) {
+  setFrame(false);
+  setMaxLength(32767);
+  ApplyPalette();
+  ApplyMargins();
+  resize(121, 25);
+  // The height follows the font (font height and room for the frame).
+  resize(width(), sizeHint().height());
+  connect(this, &QLineEdit::textChanged, this, &TXPEdit::OnChange);
+}
+
+TXPEdit::~TXPEdit() {
+  if (FPasswordStyle) {
+    setStyle(nullptr);
+    delete FPasswordStyle;
+  }
+}
+
+void TXPEdit::ApplyPalette() {
+  QPalette colours = palette();
+  const QColor back = ToQColor(FColor);
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    colours.setColor(group, QPalette::Base, back);
+    colours.setColor(group, QPalette::Window, back);
+  }
+  setPalette(colours);
+}
+
+void TXPEdit::ApplyMargins() {
+  const int border = isEnabled() ? FEnabledBorderWidth : FDisabledBorderWidth;
+  setContentsMargins(border, border, border, border);
+}
+
+void TXPEdit::ApplyValidator() {
+  setValidator(FCharCase != ecNormal || FNumbersOnly ? FValidator : nullptr);
+}
+
+void TXPEdit::SetColor(TColor value) {
+  if (value == FColor) return;
+  FColor = value;
+  ApplyPalette();
+  update();
+}
+
+void TXPEdit::SetEnabledBorderColor(TColor value) {
+  if (value == FEnabledBorderColor) return;
+  FEnabledBorderColor = value;
+  update();
+}
+
+void TXPEdit::SetDisabledBorderColor(TColor value) {
+  if (value == FDisabledBorderColor) return;
+  FDisabledBorderColor = value;
+  update();
+}
+
+void TXPEdit::SetEnabledBorderWidth(int value) {
+  if (value == FEnabledBorderWidth) return;
+  FEnabledBorderWidth = std::clamp(value, 1, 3);
+  ApplyMargins();
+  update();
+}
+
+void TXPEdit::SetDisabledBorderWidth(int value) {
+  if (value == FDisabledBorderWidth) return;
+  FDisabledBorderWidth = std::clamp(value, 1, 3);
+  ApplyMargins();
+  update();
+}
+
+void TXPEdit::SetCharCase(TEditCharCase value) {
+  if (value == FCharCase) return;
+  FCharCase = value;
+  ApplyValidator();
+  // The text already there takes the new case too; the modified flag stays.
+  QString converted = text();
+  int pos = 0;
+  FValidator->validate(converted, pos);
+  if (converted == text()) return;
+  const bool modified = isModified();
+  setText(converted);
+  setModified(modified);
+}
+
+void TXPEdit::SetNumbersOnly(bool value) {
+  if (value == FNumbersOnly) return;
+  FNumbersOnly = value;
+  ApplyValidator();
+}
+
+void TXPEdit::SetMaxLength(int value) {
+  if (value == FMaxLength) return;
+  FMaxLength = value;
+  // Cutting a longer text raises OnChange.
+  setMaxLength(value > 0 ? value : 32767);
+}
+
+void TXPEdit::SetPasswordChar(QChar value) {
+  if (value == FPasswordChar) return;
+  FPasswordChar = value;
+  if (value.isNull()) {
+    setEchoMode(QLineEdit::Normal);
+    return;
+  }
+  if (!FPasswordStyle) {
+    FPasswordStyle = new TPasswordStyle;
+    FPasswordStyle->Character = value;
+    setStyle(FPasswordStyle);
+  }
+  FPasswordStyle->Character = value;
+  setEchoMode(QLineEdit::Normal);
+  setEchoMode(QLineEdit::Password);
+  update();
+}
+
+int TXPEdit::SelStart() const { return hasSelectedText() ? selectionStart() : cursorPosition(); }
+
+void TXPEdit::SetSelStart(int value) { setCursorPosition(std::clamp(value, 0, int(text().size()))); }
+
+void TXPEdit::SetSelLength(int value) {
+  const int start = SelStart();
+  const int end = std::clamp(start + value, 0, int(text().size()));
+  setSelection(start, end - start);
+}
+
+void TXPEdit::ClearUndo() {
+  // Setting the text afresh empties the undo history; nothing else changes.
+  const bool modified = isModified();
+  const int start = SelStart(), length = SelLength();
+  const bool quiet = blockSignals(true);
+  setText(text());
+  blockSignals(quiet);
+  setSelection(start, length);
+  setModified(modified);
+}
+
+QSize TXPEdit::sizeHint() const { return QSize(121, fontMetrics().height() + 8); }
+
+QSize TXPEdit::minimumSizeHint() const {
+  return QSize(QLineEdit::minimumSizeHint().width(), fontMetrics().height() + 8);
+}
+
+void TXPEdit::paintEvent(QPaintEvent* event) {
+  const QColor back = ToQColor(FColor);
+  {
+    QPainter painter(this);
+    painter.fillRect(rect(), back);
+  }
+  QLineEdit::paintEvent(event);
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  const bool enabled = isEnabled();
+  const int border = enabled ? FEnabledBorderWidth : FDisabledBorderWidth;
+  QRect ring = rect().adjusted(0, 0, -1, -1);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(ToQColor(enabled ? FEnabledBorderColor : FDisabledBorderColor), 0));
+  for (int i = 0; i < border; ++i, ring.adjust(1, 1, -1, -1)) painter.drawRect(ring);
+  painter.setPen(QPen(back, 0));
+  painter.drawRect(ring);
+}
+
+void TXPEdit::focusInEvent(QFocusEvent* event) {
+  QLineEdit::focusInEvent(event);
+  // Entering from the keyboard or from code selects everything; a click
+  // places the caret, and coming back to the window or from a popup keeps
+  // the selection.
+  switch (event->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+    case Qt::OtherFocusReason: selectAll(); break;
+    default: break;
+  }
+}
+
+void TXPEdit::enterEvent(QEnterEvent* event) {
+  QLineEdit::enterEvent(event);
+  emit OnMouseEnter();
+}
+
+void TXPEdit::leaveEvent(QEvent* event) {
+  QLineEdit::leaveEvent(event);
+  emit OnMouseLeave();
+}
+
+void TXPEdit::changeEvent(QEvent* event) {
+  QLineEdit::changeEvent(event);
+  if (event->type() == QEvent::EnabledChange) {
+    ApplyMargins();
+    update();
+  }
+}

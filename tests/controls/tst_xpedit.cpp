@@ -1,0 +1,139 @@
+// The flat edit box: change notification, limits and case, selection,
+// entering, and its frame.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "controls/xpedit.h"
+#include "platform/windows/colors.h"
+
+namespace {
+
+QColor PixelOf(QWidget& widget, int x, int y) { return widget.grab().toImage().pixelColor(x, y); }
+
+}  // namespace
+
+class TestXPEdit : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void everyTextChangeIsReported() {
+    TXPEdit edit;
+    QSignalSpy changes(&edit, &TXPEdit::OnChange);
+    edit.SetText("12345");
+    QCOMPARE(changes.count(), 1);
+    edit.SetText("12345");  // the same text is no change
+    QCOMPARE(changes.count(), 1);
+    edit.SetMaxLength(4);
+    QCOMPARE(edit.Text(), QString("1234"));
+    QCOMPARE(changes.count(), 2);
+    QTest::keyClicks(&edit, "9");  // full
+    QCOMPARE(edit.Text(), QString("1234"));
+    edit.SetMaxLength(0);  // no limit
+    QTest::keyClicks(&edit, "56");
+    QCOMPARE(edit.Text(), QString("123456"));
+    QVERIFY(edit.Modified());
+    edit.SetText("new");  // code clears the modified flag
+    QVERIFY(!edit.Modified());
+  }
+
+  void caseAndDigitsFilterInput() {
+    TXPEdit edit;
+    edit.SetText("Photo");
+    edit.SetModified(true);
+    QSignalSpy changes(&edit, &TXPEdit::OnChange);
+    edit.SetCharCase(ecUpperCase);
+    QCOMPARE(edit.Text(), QString("PHOTO"));  // the text already there too
+    QVERIFY(edit.Modified());
+    QCOMPARE(changes.count(), 1);
+    QTest::keyClicks(&edit, "abc");
+    QCOMPARE(edit.Text(), QString("PHOTOABC"));
+    edit.SetCharCase(ecLowerCase);
+    QCOMPARE(edit.Text(), QString("photoabc"));
+    edit.SetCharCase(ecNormal);
+    edit.SetNumbersOnly(true);
+    edit.SetText("12");
+    QTest::keyClicks(&edit, "a3-");
+    QCOMPARE(edit.Text(), QString("123"));
+  }
+
+  void passwordCharacterHidesOnlyTheShownText() {
+    TXPEdit edit;
+    edit.SetText("secret");
+    edit.SetPasswordChar('*');
+    QCOMPARE(edit.displayText(), QString("******"));
+    QCOMPARE(edit.Text(), QString("secret"));
+    edit.SetPasswordChar(QChar());
+    QCOMPARE(edit.displayText(), QString("secret"));
+  }
+
+  void selection() {
+    TXPEdit edit;
+    edit.SetText("C:/pictures/in");
+    edit.SetSelStart(3);
+    QCOMPARE(edit.SelStart(), 3);
+    QCOMPARE(edit.SelLength(), 0);
+    QCOMPARE(edit.SelText(), QString());
+    edit.SetSelLength(8);
+    QCOMPARE(edit.SelText(), QString("pictures"));
+    edit.SetSelLength(100);  // cut at the end of the text
+    QCOMPARE(edit.SelText(), QString("pictures/in"));
+    edit.SetSelLength(8);
+    edit.SetSelText("photos");
+    QCOMPARE(edit.Text(), QString("C:/photos/in"));
+    QVERIFY(edit.CanUndo());
+    edit.ClearUndo();
+    QVERIFY(!edit.CanUndo());
+    QCOMPARE(edit.Text(), QString("C:/photos/in"));
+    edit.SetSelStart(-5);
+    QCOMPARE(edit.SelStart(), 0);
+  }
+
+  void tabSelectsAllAClickDoesNot() {
+    QWidget window;
+    auto* first = new TXPEdit(&window);
+    auto* edit = new TXPEdit(&window);
+    edit->move(0, 40);
+    edit->SetText("C:/pictures");
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    first->setFocus();
+    QTest::keyClick(first, Qt::Key_Tab);
+    QVERIFY(edit->hasFocus());
+    QCOMPARE(edit->SelText(), QString("C:/pictures"));
+    first->setFocus();
+    QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(30, edit->height() / 2));
+    QVERIFY(edit->hasFocus());
+    QCOMPARE(edit->SelLength(), 0);
+    // Coming back to the window keeps what was selected.
+    edit->SetSelStart(2);
+    first->setFocus();
+    edit->setFocus(Qt::ActiveWindowFocusReason);
+    QCOMPARE(edit->SelLength(), 0);
+  }
+
+  void flatFrame() {
+    TXPEdit edit;
+    edit.resize(121, 25);
+    const int y = edit.height() / 2;
+    QCOMPARE(PixelOf(edit, 0, y), ToQColor(0xBF9F7F));
+    QCOMPARE(PixelOf(edit, 1, y), ToQColor(clWhite));  // the ring in the box's colour
+    edit.SetEnabledBorderWidth(7);
+    QCOMPARE(edit.EnabledBorderWidth(), 3);
+    QCOMPARE(PixelOf(edit, 2, y), ToQColor(0xBF9F7F));
+    QCOMPARE(PixelOf(edit, 3, y), ToQColor(clWhite));
+    edit.SetEnabledBorderWidth(0);
+    QCOMPARE(edit.EnabledBorderWidth(), 1);
+    edit.SetDisabledBorderWidth(2);
+    edit.SetColor(clSilver);
+    edit.setEnabled(false);
+    QCOMPARE(PixelOf(edit, 1, y), ToQColor(0xB8D8D7));
+    QCOMPARE(PixelOf(edit, 2, y), ToQColor(clSilver));
+    QCOMPARE(PixelOf(edit, edit.width() - 2, y), ToQColor(0xB8D8D7));
+    edit.setEnabled(true);
+    QCOMPARE(PixelOf(edit, 1, y), ToQColor(clSilver));
+  }
+};
+
+QTEST_MAIN(TestXPEdit)
+#include "tst_xpedit.moc"

@@ -1,0 +1,82 @@
+// The flat group box: its limits and its frame.
+#include <QtTest>
+
+#include "controls/xpgroupbox.h"
+#include "platform/windows/colors.h"
+
+namespace {
+
+// How many pixels of the frame's top edge (between the rounded corners)
+// have the border colour.
+int TopEdgeBorderPixels(TXPGroupBox& box) {
+  const QImage image = box.grab().toImage();
+  const int y = box.fontMetrics().height() / 2;
+  int count = 0;
+  for (int x = 20; x < box.width() - 20; ++x) count += image.pixelColor(x, y) == ToQColor(box.BorderColor());
+  return count;
+}
+
+}  // namespace
+
+class TestXPGroupBox : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void limits() {
+    TXPGroupBox box;
+    box.SetBorderWidth(0);
+    QCOMPARE(box.BorderWidth(), 1);
+    box.SetBorderWidth(25);
+    QCOMPARE(box.BorderWidth(), 10);
+    box.SetCaptionOffset(40);
+    QCOMPARE(box.CaptionOffset(), 30);
+    box.SetCaptionOffset(-3);
+    QCOMPARE(box.CaptionOffset(), 1);
+    box.SetCornersOffset(0);
+    QCOMPARE(box.CornersOffset(), 1);
+    box.SetCornersOffset(31);
+    QCOMPARE(box.CornersOffset(), 30);
+    // The corner size is the magnitude of BorderWidth - CornersOffset - 1.
+    box.SetBorderWidth(1);
+    box.SetCornersOffset(10);
+    QCOMPARE(box.CornerSize(), 10);
+    box.SetCornersOffset(1);
+    QCOMPARE(box.CornerSize(), 1);
+    box.SetBorderWidth(10);
+    QCOMPARE(box.CornerSize(), 8);
+  }
+
+  void frameAndCaption() {
+    TXPGroupBox box;
+    box.resize(185, 105);
+    box.SetColor(clInfoBk);
+    box.SetBorderWidth(3);
+    const QImage image = box.grab().toImage();
+    const QColor edge = ToQColor(0xB8D8D7);
+    const int middle = box.height() / 2;
+    QCOMPARE(image.pixelColor(0, middle), edge);
+    QCOMPARE(image.pixelColor(1, middle), edge);  // the outer half of the pen is cut
+    QCOMPARE(image.pixelColor(2, middle), ToQColor(clInfoBk));
+    QCOMPARE(image.pixelColor(box.width() - 1, middle), edge);
+    QCOMPARE(image.pixelColor(box.width() / 2, box.height() - 1), edge);
+    QCOMPARE(image.pixelColor(box.width() / 2, middle), ToQColor(clInfoBk));
+    QCOMPARE(image.pixelColor(box.width() / 2, 0), ToQColor(clInfoBk));  // above the frame
+    // No caption: the top edge is whole; a caption breaks it.
+    const int whole = TopEdgeBorderPixels(box);
+    QCOMPARE(whole, box.width() - 40);
+    box.SetCaption("Target format");
+    const int broken = TopEdgeBorderPixels(box);
+    QVERIFY(broken < whole - 20);
+    // Right-aligned, the caption ends CaptionOffset pixels from the right.
+    box.SetCaptionAlignment(caRight);
+    const QImage right = box.grab().toImage();
+    const int y = box.fontMetrics().height() / 2;
+    const int captionLeft = box.width() - 10 - box.fontMetrics().horizontalAdvance("Target format");
+    for (int x = 20; x < captionLeft - 1; ++x) QCOMPARE(right.pixelColor(x, y), edge);
+    QCOMPARE(right.pixelColor(box.width() - 7, y), edge);
+    QCOMPARE(TopEdgeBorderPixels(box), broken);
+  }
+};
+
+QTEST_MAIN(TestXPGroupBox)
+#include "tst_xpgroupbox.moc"

@@ -1,0 +1,213 @@
+// The flat radio button: groups under one parent, what the user's mouse and
+// keys do (and what focus alone must not do), and its painted button.
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QtTest>
+#include <memory>
+
+#include "controls/xpgroupbox.h"
+#include "controls/xpradiobutton.h"
+#include "platform/windows/colors.h"
+
+namespace {
+
+QPoint ButtonCentre(const TXPRadioButton& button) { return QPoint(6, button.height() / 2); }
+
+QImage ButtonImage(TXPRadioButton& button) {
+  return button.grab().toImage().copy(0, button.height() / 2 - 6, 13, 13).convertToFormat(QImage::Format_RGB32);
+}
+
+// A window with an edit, a group box of four format buttons and an edit
+// after it, in Tab order.
+struct TFormatWindow {
+  QWidget Window;
+  QLineEdit* Before = new QLineEdit(&Window);
+  TXPGroupBox* Group = new TXPGroupBox(QString(), &Window);
+  TXPRadioButton* Buttons[4];
+  QLineEdit* After = nullptr;
+
+  TFormatWindow() {
+    Group->setGeometry(0, 30, 185, 105);
+    const char* names[] = {"bmp", "jpg", "gif", "png"};
+    for (int i = 0; i < 4; ++i) {
+      Buttons[i] = new TXPRadioButton(names[i], Group);
+      Buttons[i]->move(10, 10 + 20 * i);
+    }
+    After = new QLineEdit(&Window);
+    After->move(0, 140);
+    Window.show();
+    Window.activateWindow();
+  }
+};
+
+}  // namespace
+
+class TestXPRadioButton : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void codeChecksOneButtonPerParent() {
+    QWidget top;
+    auto* a = new TXPRadioButton("a", &top);
+    auto* b = new TXPRadioButton("b", &top);
+    auto* box = new TXPGroupBox("other group", &top);
+    auto* c = new TXPRadioButton("c", box);
+    auto* d = new TXPRadioButton("d", box);
+    QSignalSpy clicks(a, &TXPRadioButton::clicked);
+    a->SetChecked(true);
+    c->SetChecked(true);
+    QVERIFY(a->Checked() && c->Checked());
+    b->SetChecked(true);
+    QVERIFY(!a->Checked() && b->Checked());
+    QVERIFY(c->Checked() && !d->Checked());  // the other parent's group is untouched
+    d->SetChecked(true);
+    QVERIFY(b->Checked() && !c->Checked());
+    b->SetChecked(false);
+    QVERIFY(!a->Checked() && !b->Checked());
+    QCOMPARE(clicks.count(), 0);
+    // A button without a parent checks on its own.
+    TXPRadioButton single("single");
+    single.SetChecked(true);
+    QVERIFY(single.Checked());
+  }
+
+  void mouseTurnsButtonsOn() {
+    TFormatWindow w;
+    QVERIFY(QTest::qWaitForWindowActive(&w.Window));
+    TXPRadioButton* jpg = w.Buttons[1];
+    TXPRadioButton* gif = w.Buttons[2];
+    jpg->SetChecked(true);
+    QSignalSpy jpgClicks(jpg, &TXPRadioButton::clicked);
+    QSignalSpy gifClicks(gif, &TXPRadioButton::clicked);
+    // A press on an unfocused button checks it at once and clicks once.
+    QTest::mousePress(gif, Qt::LeftButton, {}, ButtonCentre(*gif));
+    QVERIFY(gif->Checked() && gif->hasFocus() && !jpg->Checked());
+    QCOMPARE(gifClicks.count(), 1);
+    QTest::mouseRelease(gif, Qt::LeftButton, {}, ButtonCentre(*gif));
+    QCOMPARE(gifClicks.count(), 1);
+    // Clicking it again changes nothing.
+    QTest::mouseClick(gif, Qt::LeftButton, {}, ButtonCentre(*gif));
+    QCOMPARE(gifClicks.count(), 1);
+    // Code turned the focused button off: the user's click turns it on and
+    // reports it.
+    gif->SetChecked(false);
+    QTest::mouseClick(gif, Qt::LeftButton, {}, ButtonCentre(*gif));
+    QVERIFY(gif->Checked());
+    QCOMPARE(gifClicks.count(), 2);
+    // Code turned it off while the button was held: the release reports it.
+    QTest::mousePress(gif, Qt::LeftButton, {}, ButtonCentre(*gif));
+    gif->SetChecked(false);
+    QTest::mouseRelease(gif, Qt::LeftButton, {}, ButtonCentre(*gif));
+    QVERIFY(gif->Checked());
+    QCOMPARE(gifClicks.count(), 3);
+    // The right button does nothing.
+    QTest::mouseClick(jpg, Qt::RightButton, {}, ButtonCentre(*jpg));
+    QVERIFY(!jpg->Checked());
+    QCOMPARE(jpgClicks.count(), 0);
+  }
+
+  void keyboardReachesOnlyTheCheckedButton() {
+    TFormatWindow w;
+    QVERIFY(QTest::qWaitForWindowActive(&w.Window));
+    TXPRadioButton** b = w.Buttons;
+    b[2]->SetChecked(true);
+    QSignalSpy clicks0(b[0], &TXPRadioButton::clicked);
+    QSignalSpy clicks2(b[2], &TXPRadioButton::clicked);
+    QSignalSpy clicks3(b[3], &TXPRadioButton::clicked);
+    w.Before->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w.Before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), b[2]);
+    QTest::keyClick(b[2], Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w.After);
+    QTest::keyClick(w.After, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), b[2]);
+    QCOMPARE(clicks2.count(), 0);  // reaching the checked button changes nothing
+    // The arrows move on, wrap around and check as they go.
+    QTest::keyClick(b[2], Qt::Key_Down);
+    QVERIFY(b[3]->hasFocus() && b[3]->Checked() && !b[2]->Checked());
+    QTest::keyClick(b[3], Qt::Key_Right);
+    QVERIFY(b[0]->hasFocus() && b[0]->Checked());
+    QTest::keyClick(b[0], Qt::Key_Up);
+    QVERIFY(b[3]->hasFocus() && b[3]->Checked());
+    QCOMPARE(clicks3.count(), 2);
+    QCOMPARE(clicks0.count(), 1);
+    // The Tab stop followed the check.
+    QTest::keyClick(b[3], Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w.After);
+    QTest::keyClick(w.After, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), b[3]);
+    // A disabled button is passed over by the arrows.
+    b[0]->setEnabled(false);
+    QTest::keyClick(b[3], Qt::Key_Down);
+    QVERIFY(b[1]->hasFocus() && b[1]->Checked());
+  }
+
+  void focusAloneChecksNothing() {
+    TFormatWindow w;
+    QVERIFY(QTest::qWaitForWindowActive(&w.Window));
+    TXPRadioButton** b = w.Buttons;
+    QSignalSpy clicks(b[0], &TXPRadioButton::clicked);
+    // Nothing checked: Tab reaches the first button, which stays off.
+    w.Before->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w.Before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), b[0]);
+    QVERIFY(!b[0]->Checked());
+    // The focus coming back with the window or from a popup.
+    for (Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
+      w.After->setFocus(Qt::TabFocusReason);
+      b[1]->setFocus(reason);
+      QVERIFY(b[1]->hasFocus());
+      QVERIFY(!b[1]->Checked());
+    }
+    QCOMPARE(clicks.count(), 0);
+  }
+
+  void spaceChecksAtItsRelease() {
+    TFormatWindow w;
+    QVERIFY(QTest::qWaitForWindowActive(&w.Window));
+    TXPRadioButton* png = w.Buttons[3];
+    png->SetChecked(true);
+    png->setFocus(Qt::TabFocusReason);
+    png->SetChecked(false);  // code turned it off
+    QSignalSpy clicks(png, &TXPRadioButton::clicked);
+    QTest::keyPress(png, Qt::Key_Space);
+    QVERIFY(png->Pressed() && !png->Checked());
+    QTest::keyRelease(png, Qt::Key_Space);
+    QVERIFY(png->Checked());
+    QCOMPARE(clicks.count(), 1);
+    // Space held while the focus goes elsewhere: its release checks nothing.
+    png->SetChecked(false);
+    QTest::keyPress(png, Qt::Key_Space);
+    w.After->setFocus(Qt::TabFocusReason);
+    QVERIFY(!png->Pressed());
+    png->setFocus(Qt::MouseFocusReason);
+    QTest::keyRelease(png, Qt::Key_Space);
+    QVERIFY(!png->Checked());
+    QCOMPARE(clicks.count(), 1);
+  }
+
+  void paintedButton() {
+    TXPRadioButton button("jpg");
+    button.resize(113, 17);
+    button.SetColor(clInfoBk);
+    const QImage off = ButtonImage(button);
+    QCOMPARE(off.pixelColor(0, 6), ToQColor(0x80501F));  // the rim
+    QCOMPARE(off.pixelColor(0, 0), ToQColor(clInfoBk));   // the corners show the control's colour
+    button.SetChecked(true);
+    const QImage on = ButtonImage(button);
+    QVERIFY(on.copy(4, 4, 5, 5) != off.copy(4, 4, 5, 5));
+    button.setEnabled(false);
+    const QImage disabled = ButtonImage(button);
+    QCOMPARE(disabled.pixelColor(0, 6), ToQColor(0xBFC8CF));
+    QVERIFY(disabled.copy(4, 4, 5, 5) != on.copy(4, 4, 5, 5));
+    for (bool enabled : {false, true}) {
+      button.setEnabled(enabled);
+      const QImage all = button.grab().toImage().convertToFormat(QImage::Format_RGB32);
+      for (int y = 0; y < all.height(); ++y)
+        for (int x = 0; x < all.width(); ++x) QVERIFY(all.pixel(x, y) != qRgb(255, 0, 255));
+    }
+  }
+};
+
+QTEST_MAIN(TestXPRadioButton)
+#include "tst_xpradiobutton.moc"

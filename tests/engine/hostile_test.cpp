@@ -1,0 +1,121 @@
+// Runs over hostile input: file names that try to leave the target folder,
+// a log file that is a link or cannot be written.
+#include <unistd.h>
+
+#include "tests/engine/runfixture.h"
+
+namespace {
+
+// A run whose target folder lies inside a folder of its own, so that
+// anything written beside the target shows.
+class HostileRun : public RunFixture {
+ protected:
+  HostileRun() {
+    Job.TargetDir = Outer.File("target/");
+    CreateDir(Job.TargetDir);
+  }
+  std::vector<std::string> Written() const { return FolderEntries(Job.TargetDir); }
+  TempDir Outer;
+};
+
+TEST_F(HostileRun, NamesNeverLeaveTheTargetFolder) {
+  const std::string names[] = {
+      "\xC0\xAE\xC0\xAE\xC0\xAF" "escape.bmp",   // overlong "../"
+      "A\xC0\x80" "one.bmp", "A\xC0\x80" "two.bmp",  // overlong zero byte, twice
+      "\xC0\xAF.bmp",                              // overlong "/"
+      "\x80\xBF" "lone.bmp", "cut\xE2\x82.bmp", "\xED\xA0\x80" "surrogate.bmp", "..bmp"};
+  for (bool lower : {false, true}) {
+    Job.SourceFiles.Clear();
+    Job.LowerCaseNames = lower;
+    for (const std::string& name : names) AddPicture(name);
+    RunToEnd();
+    EXPECT_EQ(FolderEntries(Outer.Path()), std::vector<std::string>{"target"});
+    // Every file was written, each under a name of its own: the bytes the
+    // case mapping does not understand stay as they are.
+    Lines body = Body();
+    ASSERT_EQ(body.size(), 2 * std::size(names) + 2) << lower;
+    for (size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(body[2 * i], "Success: " + names[i]);
+    EXPECT_EQ(Written().size(), (lower ? 2 : 1) * std::size(names));
+  }
+  EXPECT_TRUE(FileExists(Job.TargetDir + "\xC0\xAE\xC0\xAE\xC0\xAF" "escape(convert)_1.bmp"));
+}
+
+TEST_F(HostileRun, WriterTakesOnlyOnePlainNameInTheFolder) {
+  auto picture = MakeTestBitmap(3, 3);
+  for (const std::string& base : {std::string("../up"), std::string("sub/x"), std::string("a\0b", 3),
+                                  std::string("a\0b", 3), std::string("/abs")})
+    EXPECT_EQ(Job.SaveBitmapToTarget(*picture, Job.TargetDir, base), "Error");
+  EXPECT_EQ(FolderEntries(Outer.Path()), std::vector<std::string>{"target"});
+  EXPECT_TRUE(Written().empty());
+  EXPECT_EQ(Job.SaveBitmapToTarget(*picture, Job.TargetDir, ".."), ".._1.bmp");
+}
+
+TEST_F(HostileRun, AutoSavedLogReplacesALinkNotItsTarget) {
+  AddPicture("a.bmp");
+  View.AutoSave = true;
+  WriteTextFile(Outer.File("precious"), "keep me");
+  ASSERT_EQ(symlink(Outer.File("precious").c_str(), (Job.TargetDir + "log.txt").c_str()), 0);
+  RunToEnd();
+  EXPECT_EQ(ReadFile(Outer.File("precious")).size(), 7u);
+  TStringList saved;
+  saved.LoadFromFile(Job.TargetDir + "log.txt");
+  EXPECT_EQ(saved.Count(), static_cast<int>(View.LogView.size()));
+  EXPECT_EQ(saved[saved.Count() - 2].substr(0, 6), "Done: ");
+}
+
+TEST_F(HostileRun, LogThatCannotBeSavedKeepsTheOldOneAndSaysWhy) {
+  // No file: the log alone is written, and the "disk" holds 64 bytes.
+  View.AutoSave = true;
+  WriteTextFile(Job.TargetDir + "log.txt", "an earlier run\n");
+  {
+    FileSizeLimit limit(64);
+    RunToEnd();
+  }
+  EXPECT_EQ(ReadFile(Job.TargetDir + "log.txt").size(), 15u);
+  EXPECT_EQ(Written(), std::vector<std::string>{"log.txt"});
+  ASSERT_FALSE(View.LogView.empty());
+  EXPECT_EQ(View.LogView.back(), "The log file could not be saved: Cannot save \"" + Job.TargetDir +
+                                     "log.txt\". File too large");
+}
+
+}  // namespace
+
+namespace {
+
+// A 4-bit run-length BMP of about a hundred bytes that claims 20000 x 20000
+// pixels: 200 MB as it is, 1.2 GB at 24 bits, past the working bitmap's cap.
+std::vector<uint8_t> SmallBmpOverTheCapAt24Bits() {
+  ByteWriter w;
+  w.Text("BM").U32(0).U32(0).U32(14 + 40 + 8);
+  w.U32(40).I32(20000).I32(20000).U16(1).U16(4).U32(2).U32(0).U32(0).U32(0).U32(2).U32(0);
+  w.U32(0x000000).U32(0xFFFFFF);
+  for (int i = 0; i < 12; ++i) w.U8(255).U8(0x10).U8(0).U8(0);
+  w.U8(0).U8(1);
+  return w.Data;
+}
+
+TEST_F(HostileRun, OneFileFailingAnywhereOnItsRoadEndsOnlyItsOwnGroup) {
+  AddPicture("first.bmp", 1, 40, 30);
+  WriteFile(Source.File("huge.bmp"), SmallBmpOverTheCapAt24Bits());
+  AddFile(Source.File("huge.bmp"));
+  AddPicture("tiny.bmp", 2, 6, 5);  // 10 percent of it is no picture at all
+  AddPicture("last.bmp", 3, 40, 30);
+  Job.EffectName = "Resize...";
+  Job.ResizeScaleType = 2;
+  Job.ResizePercent = 10;
+  RunToEnd();
+  Lines body = Body();
+  ASSERT_GE(body.size(), 12u);
+  EXPECT_EQ(Lines(body.begin(), body.begin() + 4),
+            (Lines{"New width: 4", "New height: 3", "Success: first.bmp", "New name: first(4 x 3)_1.bmp"}));
+  EXPECT_EQ(body[4], "Error: huge.bmp");
+  auto tiny = std::find(body.begin(), body.end(), "Error: tiny.bmp");
+  ASSERT_LT(tiny + 1, body.end());
+  EXPECT_EQ(tiny[1], "Floating point division by zero");
+  EXPECT_EQ(Lines(body.end() - 6, body.end()), (Lines{"New width: 4", "New height: 3", "Success: last.bmp",
+                                                       "New name: last(4 x 3)_1.bmp", "Done: ", "Time span: "}));
+  EXPECT_EQ(Written().size(), 2u);
+  EXPECT_EQ(View.ProgressAtEnd, 4);
+}
+
+}  // namespace
