@@ -266,7 +266,9 @@ bool TXiButton::DialogKey(QWidget* window, int key, Qt::KeyboardModifiers modifi
 
 void TXiButton::WatchDialogKeys() {
   QWidget* top = window();
-  if (top == this || top->findChild<TDialogKeys*>(QString(), Qt::FindDirectChildrenOnly)) return;
+  // Found by name: the watcher has no meta-object of its own, so a search
+  // by type would take any child object for it.
+  if (top == this || top->findChild<QObject*>("TXiButtonDialogKeys", Qt::FindDirectChildrenOnly)) return;
   top->installEventFilter(new TDialogKeys(top));
 }
 
