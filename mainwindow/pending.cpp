@@ -36,26 +36,6 @@ void TFormMain::ActionFormatExecute() {}
 
 void TFormMain::ActionEffectExecute() {}
 
-// ====== Effect-list chooser ==================================================
-
-bool TFormMain::ExecuteEffectListChooser() { return false; }
-
-// ====== Registry =============================================================
-
-void TFormMain::LoadRegistryValues() {}
-
-void TFormMain::SaveRegistryValues() {}
-
-// ====== Settings folder and settings file ====================================
-
-std::string TFormMain::GetSettingsFolder(const std::string& /*version*/) { return "error"; }
-
-void TFormMain::LoadSettings() {}
-
-void TFormMain::SaveSettings() {}
-
-void TFormMain::SaveEnvClick() {}
-
 // ====== Log and help commands ================================================
 
 void TFormMain::XiButSaveLogClick() {}
