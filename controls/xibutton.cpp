@@ -84,7 +84,8 @@ constexpr TColor kSchemes[12][25] = {
 // the Enter and Escape keys that no focused control took.
 class TDialogKeys : public QObject {
  public:
-  explicit TDialogKeys(QWidget* window) : QObject(window) { setObjectName("TXiButtonDialogKeys"); }
+  static constexpr const char* kName = "TXiButtonDialogKeys";
+  explicit TDialogKeys(QWidget* window) : QObject(window) { setObjectName(kName); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -145,6 +146,7 @@ void TXiButton::SetColors(int index, TColor value) {
 }
 
 void TXiButton::SetColorScheme(TColorScheme value) {
+  if (value > csCustom) value = csCustom;
   if (value < csCustom) {
     for (int i = 0; i < 25; ++i)
       if (kSchemes[value][i] != kKeep) FColors[i] = kSchemes[value][i];
@@ -266,7 +268,7 @@ bool TXiButton::DialogKey(QWidget* window, int key, Qt::KeyboardModifiers modifi
 
 void TXiButton::WatchDialogKeys() {
   QWidget* top = window();
-  if (top == this || top->findChild<TDialogKeys*>(QString(), Qt::FindDirectChildrenOnly)) return;
+  if (top == this || top->findChild<QObject*>(TDialogKeys::kName, Qt::FindDirectChildrenOnly)) return;
   top->installEventFilter(new TDialogKeys(top));
 }
 
@@ -359,6 +361,9 @@ void TXiButton::focusOutEvent(QFocusEvent* event) {
 
 void TXiButton::changeEvent(QEvent* event) {
   QAbstractButton::changeEvent(event);
+  // A disabled button gets no release: the press it was in ends here (the
+  // pressed look stays, in the disabled colours).
+  if (event->type() == QEvent::EnabledChange && !isEnabled()) FMousePressed = false;
   if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange) update();
   if (event->type() == QEvent::ParentChange && isVisible()) WatchDialogKeys();
 }

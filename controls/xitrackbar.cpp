@@ -64,7 +64,6 @@ TXiTrackBar::TXiTrackBar(QWidget* parent) : QWidget(parent) {
   FColors[0] = clBtnFace;
   SetColorScheme(csDesert);
   resize(100, 28);
-  UpdateGeometry();
 }
 
 TColor TXiTrackBar::Colors(int index) const { return NamesColor(index) ? FColors[index] : clNone; }
@@ -76,7 +75,8 @@ void TXiTrackBar::SetColors(int index, TColor value) {
 }
 
 void TXiTrackBar::SetColorScheme(TColorScheme value) {
-  if (value != csCustom && value <= csSun)
+  if (value > csSun) value = csCustom;
+  if (value != csCustom)
     for (int i = 0; i < 21; ++i) FColors[kColorIndex[i]] = kSchemes[value - 1][i];
   FColorScheme = value;
   update();
@@ -87,24 +87,20 @@ void TXiTrackBar::SetSmoothCorners(bool value) {
   repaint();
 }
 
-int TXiTrackBar::OffsetOf(int position) const {
-  const int64_t range = int64_t(FMax) - FMin;
-  if (range <= 0 || FTrackLength <= 0) return 0;
-  return Round(FTrackLength / double(range) * double(int64_t(position) - FMin));
-}
+int TXiTrackBar::ThumbLength() const { return (FOrientation == trHorizontal ? height() : width()) - 8; }
 
-void TXiTrackBar::UpdateGeometry() {
-  const int across = FOrientation == trHorizontal ? height() : width();
-  const int along = FOrientation == trHorizontal ? width() : height();
-  FThumbLength = across - 8;
-  FThumbWidth = FThumbLength / 2;
-  FTrackLength = along - FThumbWidth;
-  FThumbOffset = OffsetOf(FPosition);
+int TXiTrackBar::TrackLength() const { return (FOrientation == trHorizontal ? width() : height()) - ThumbWidth(); }
+
+int TXiTrackBar::ThumbOffset() const {
+  const int64_t range = int64_t(FMax) - FMin;
+  const int track = TrackLength();
+  if (range <= 0 || track <= 0) return 0;
+  return Round(track / double(range) * double(int64_t(FPosition) - FMin));
 }
 
 QRect TXiTrackBar::ThumbRect() const {
-  if (FOrientation == trHorizontal) return QRect(FThumbOffset, 4, FThumbWidth, FThumbLength);
-  return QRect(4, FThumbOffset, FThumbLength, FThumbWidth);
+  if (FOrientation == trHorizontal) return QRect(ThumbOffset(), 4, ThumbWidth(), ThumbLength());
+  return QRect(4, ThumbOffset(), ThumbLength(), ThumbWidth());
 }
 
 QRect TXiTrackBar::SlideRect() const {
@@ -120,7 +116,6 @@ void TXiTrackBar::SetPosition(int value) {
   if (value < FMin) value = FMin;
   if (value > FMax) value = FMax;
   FPosition = value;
-  FThumbOffset = OffsetOf(FPosition);
   repaint();
   emit OnChange();
 }
@@ -128,14 +123,12 @@ void TXiTrackBar::SetPosition(int value) {
 void TXiTrackBar::SetMin(int value) {
   FMin = value;
   if (FPosition < FMin) FPosition = FMin;
-  FThumbOffset = OffsetOf(FPosition);
   repaint();
 }
 
 void TXiTrackBar::SetMax(int value) {
   FMax = value;
   if (FPosition > FMax) FPosition = FMax;
-  FThumbOffset = OffsetOf(FPosition);
   repaint();
 }
 
@@ -156,7 +149,6 @@ void TXiTrackBar::SetTickMarks(TTickMark value) {
 
 void TXiTrackBar::SetOrientation(TTrackBarOrientation value) {
   FOrientation = value;
-  UpdateGeometry();
   repaint();
 }
 
@@ -167,7 +159,6 @@ void TXiTrackBar::SetLook(TBtnState state) {
 
 void TXiTrackBar::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  UpdateGeometry();
   update();
 }
 
@@ -198,14 +189,14 @@ void TXiTrackBar::mouseMoveEvent(QMouseEvent* event) {
     if (look != FState) SetLook(look);
     return;
   }
-  int offset = FOrientation == trHorizontal ? at.x() - FThumbWidth / 2 : at.y() - 5;
-  offset = std::max(0, std::min(offset, FTrackLength));
+  const int track = TrackLength();
+  int offset = FOrientation == trHorizontal ? at.x() - ThumbWidth() / 2 : at.y() - 5;
+  offset = std::max(0, std::min(offset, track));
   const int64_t range = int64_t(FMax) - FMin;
   int position = FMin;
-  if (range > 0 && FTrackLength > 0) position = int(std::llrint(double(range * offset) / FTrackLength) + FMin);
+  if (range > 0 && track > 0) position = int(std::llrint(double(range * offset) / track) + FMin);
   if (position > FMax) position = FMax;
   FPosition = position;
-  FThumbOffset = OffsetOf(FPosition);
   repaint();
   emit OnChange();
 }
@@ -269,15 +260,16 @@ void TXiTrackBar::paintEvent(QPaintEvent*) {
   const QColor tickColor = ToQColor(tick);
   const int64_t range = int64_t(FMax) - FMin;
   // Where step i lies along the track, before the thumb's half width.
-  auto along = [&](int64_t i) { return range > 0 ? double(int64_t(FTrackLength) * i) / double(range) : 0.0; };
+  const int track = TrackLength(), thumbWidth = ThumbWidth();
+  auto along = [&](int64_t i) { return range > 0 ? double(int64_t(track) * i) / double(range) : 0.0; };
   auto drawTick = [&](int64_t i) {
     const bool first = FTickMarks == tmTopLeft || FTickMarks == tmBoth;
     const bool second = FTickMarks == tmBottomRight || FTickMarks == tmBoth;
     if (horizontal) {
-      if (first) painter.fillRect(Round(along(i) + FThumbWidth / 2.0), 0, 1, 3, tickColor);
-      if (second) painter.fillRect(Round(along(i)) + FThumbWidth / 2, height() - 3, 1, 3, tickColor);
+      if (first) painter.fillRect(Round(along(i) + thumbWidth / 2.0), 0, 1, 3, tickColor);
+      if (second) painter.fillRect(Round(along(i)) + thumbWidth / 2, height() - 3, 1, 3, tickColor);
     } else {
-      const int y = Round(along(i)) + FThumbWidth / 2;
+      const int y = Round(along(i)) + thumbWidth / 2;
       if (first) painter.fillRect(0, y, 3, 1, tickColor);
       if (second) painter.fillRect(width() - 3, y, 3, 1, tickColor);
     }
@@ -292,7 +284,7 @@ void TXiTrackBar::paintEvent(QPaintEvent*) {
   // Ticks denser than the pixels along the track cover every one of them;
   // a wide range need not be walked step by step.
   int64_t step = FFrequency == 0 ? 1 : std::abs(int64_t(FFrequency));
-  const int64_t pixels = std::max(FTrackLength, 1);
+  const int64_t pixels = std::max(track, 1);
   if (last / step > 4 * pixels) step = std::max<int64_t>(step, last / (4 * pixels));
   for (int64_t i = 0; i < last; i += step) drawTick(i);
   drawTick(last);

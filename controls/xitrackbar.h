@@ -87,13 +87,14 @@ class TXiTrackBar : public QWidget {
   TTrackBarOrientation Orientation() const { return FOrientation; }
   void SetOrientation(TTrackBarOrientation value);
 
-  // The geometry, kept up to date with the size and Position: the thumb's
-  // extent across the slide and along it, the pixel range of the thumb's
-  // offset, the offset itself, and the thumb and slide rectangles.
-  int ThumbLength() const { return FThumbLength; }
-  int ThumbWidth() const { return FThumbWidth; }
-  int TrackLength() const { return FTrackLength; }
-  int ThumbOffset() const { return FThumbOffset; }
+  // The geometry, worked out from the current size and Position (also
+  // before the bar is first shown): the thumb's extent across the slide
+  // and along it, the pixel range of the thumb's offset, the offset itself,
+  // and the thumb and slide rectangles.
+  int ThumbLength() const;
+  int ThumbWidth() const { return ThumbLength() / 2; }
+  int TrackLength() const;
+  int ThumbOffset() const;
   QRect ThumbRect() const;
   QRect SlideRect() const;
   TBtnState ThumbState() const { return FState; }
@@ -114,8 +115,6 @@ class TXiTrackBar : public QWidget {
   void changeEvent(QEvent* event) override;
 
  private:
-  void UpdateGeometry();
-  int OffsetOf(int position) const;
   void SetLook(TBtnState state);
 
   std::array<TColor, 43> FColors{};
@@ -126,5 +125,4 @@ class TXiTrackBar : public QWidget {
   TTickMark FTickMarks = tmBottomRight;
   TTrackBarOrientation FOrientation = trHorizontal;
   TBtnState FState = bsOut;
-  int FThumbLength = 20, FThumbWidth = 10, FTrackLength = 0, FThumbOffset = 0;
 };

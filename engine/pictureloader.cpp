@@ -1,35 +1,25 @@
-// Reading source pictures into a bitmap, by the file's extension.
+// Reading source pictures into a bitmap, by the file's extension. A file is
+// opened once; its signature and header are looked at before anything else
+// is read, so that junk or a header claiming a picture too large for the
+// working bitmap costs no memory. A load that leaves no pixels has failed.
 #include "engine/jobrecord.h"
+#include "engine/picturefiles.h"
 #include "gif/gifimage.h"
 #include "platform/icon.h"
 #include "platform/jpeg.h"
 #include "platform/metafile.h"
 #include "png/pngimage.h"
 
-bool TJobRecord::LoadPictureToBitmap(const std::string& path, TBitmap& bitmap) {
-  if (SameText(ExtractFileExt(path), ".gif")) return LoadGifToBitmap(path, bitmap);
-  return LoadImageToBitmap(path, bitmap);
-}
-
-bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
-  RegisterGifFormat();
-  // Only the first frame is wanted: no painter may start while the picture
-  // is copied.
-  TGIFDrawOptions animate = DrawOption(goAnimate);
-  try {
-    TGIFImage gif;
-    GIFImageDefaultDrawOptions &= TGIFDrawOptions(~animate);
-    gif.LoadFromFile(path);
-    bitmap.Assign(&gif);
-  } catch (...) {
-    GIFImageDefaultDrawOptions |= animate;
-    return false;
-  }
-  GIFImageDefaultDrawOptions |= animate;
-  return true;
-}
-
 namespace {
+
+// The file's stream when its header is acceptable for the kind, else null.
+std::unique_ptr<TFileStream> OpenPicture(const std::string& path, TPictureKind kind) {
+  auto file = std::make_unique<TFileStream>(path, fmOpenRead | fmShareDenyWrite);
+  if (!PictureHeaderAcceptable(*file, kind)) return nullptr;
+  file->SetPosition(0);
+  return file;
+}
+
 // Draws a picture that has no pixels of its own (icon, metafile) onto the
 // bitmap at its size, over the bitmap's fresh fill.
 void DrawOnto(TGraphic& graphic, TBitmap& bitmap) {
@@ -37,52 +27,88 @@ void DrawOnto(TGraphic& graphic, TBitmap& bitmap) {
   bitmap.SetHeight(graphic.Height());
   bitmap.Canvas()->Draw(0, 0, &graphic);
 }
+
+bool HasPixels(const TBitmap& bitmap) { return bitmap.Width() > 0 && bitmap.Height() > 0; }
+
 }  // namespace
+
+bool TJobRecord::LoadPictureToBitmap(const std::string& path, TBitmap& bitmap) {
+  if (SameText(ExtractFileExt(path), ".gif")) return LoadGifToBitmap(path, bitmap);
+  return LoadImageToBitmap(path, bitmap);
+}
+
+bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
+  RegisterPictureFormats();
+  // Only the first frame is wanted: no painter may start while the picture
+  // is copied.
+  TGIFDrawOptions animate = DrawOption(goAnimate);
+  bool loaded = false;
+  try {
+    if (std::unique_ptr<TFileStream> file = OpenPicture(path, TPictureKind::Gif)) {
+      TGIFImage gif;
+      GIFImageDefaultDrawOptions &= TGIFDrawOptions(~animate);
+      {
+        std::vector<uint8_t> data = ReadToEnd(*file);
+        file.reset();
+        TReadOnlyMemoryStream stream(data.data(), data.size());
+        gif.LoadFromStream(stream);
+      }
+      bitmap.Assign(&gif);
+      loaded = HasPixels(bitmap);
+    }
+  } catch (...) {
+    loaded = false;
+  }
+  GIFImageDefaultDrawOptions |= animate;
+  return loaded;
+}
 
 bool TJobRecord::LoadImageToBitmap(const std::string& path, TBitmap& bitmap) {
   // Icons whose entries are stored as PNG find the codec through TPicture.
-  RegisterPngFormat();
-  std::string ext = ExtractFileExt(path);
+  RegisterPictureFormats();
+  TPictureKind kind = PictureKindOf(ExtractFileExt(path));
+  if (kind == TPictureKind::None || kind == TPictureKind::Gif) return false;
   try {
-    if (SameText(ext, ".bmp")) {
-      bitmap.LoadFromFile(path);
-      return true;
-    }
-    if (SameText(ext, ".emf") || SameText(ext, ".wmf")) {
-      TMetafile metafile;
-      {
-        TMemoryStream stream;
-        stream.LoadFromFile(path);
-        metafile.LoadFromStream(stream);
+    std::unique_ptr<TFileStream> file = OpenPicture(path, kind);
+    if (!file) return false;
+    switch (kind) {
+      case TPictureKind::Bmp:
+        bitmap.LoadFromStream(*file);
+        break;
+      case TPictureKind::Metafile: {
+        TMetafile metafile;
+        metafile.LoadFromStream(*file);
+        file.reset();
+        DrawOnto(metafile, bitmap);
+        break;
       }
-      DrawOnto(metafile, bitmap);
-      return true;
-    }
-    if (SameText(ext, ".jpg") || SameText(ext, ".jpeg")) {
-      TJPEGImage jpeg;
-      {
-        TMemoryStream stream;
-        stream.LoadFromFile(path);
-        jpeg.LoadFromStream(stream);
+      case TPictureKind::Jpeg: {
+        TJPEGImage jpeg;
+        jpeg.LoadFromStream(*file);
+        file.reset();
+        jpeg.DIBNeeded();
+        bitmap.Assign(&jpeg);
+        break;
       }
-      jpeg.DIBNeeded();
-      bitmap.Assign(&jpeg);
-      return true;
-    }
-    if (SameText(ext, ".png")) {
-      TPNGObject png;
-      png.LoadFromFile(path);
-      bitmap.Assign(&png);
-      return true;
-    }
-    if (SameText(ext, ".ico")) {
-      TIcon icon;
-      icon.LoadFromFile(path);
-      DrawOnto(icon, bitmap);
-      return true;
+      case TPictureKind::Png: {
+        TPNGObject png;
+        png.LoadFromStream(*file);
+        file.reset();
+        bitmap.Assign(&png);
+        break;
+      }
+      case TPictureKind::Icon: {
+        TIcon icon;
+        icon.LoadFromStream(*file);
+        file.reset();
+        DrawOnto(icon, bitmap);
+        break;
+      }
+      default:
+        return false;
     }
   } catch (...) {
     return false;
   }
-  return false;
+  return HasPixels(bitmap);
 }

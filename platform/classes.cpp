@@ -218,6 +218,13 @@ void TFileStream::SetSize(int64_t size) {
 
 std::vector<uint8_t> ReadToEnd(TStream& stream) {
   std::vector<uint8_t> data;
+  // What the stream says it holds is read in one piece, without the copies
+  // a growing buffer makes; anything beyond (a file that grew) in chunks.
+  int64_t left = stream.Size() - stream.Position();
+  if (left > 0) {
+    data.resize(static_cast<size_t>(left));
+    data.resize(static_cast<size_t>(std::max<int64_t>(0, stream.Read(data.data(), left))));
+  }
   uint8_t chunk[1 << 16];
   for (int64_t n; (n = stream.Read(chunk, sizeof chunk)) > 0;) data.insert(data.end(), chunk, chunk + n);
   return data;

@@ -376,13 +376,13 @@ void TJPEGImage::AssignTo(TPersistent* dest) const {
   TGraphic::AssignTo(dest);
 }
 
-void TJPEGImage::LoadFromStream(TStream& stream) {
-  std::vector<uint8_t> data = ReadToEnd(stream);
-  LoadFromMemory(data.data(), data.size());
-}
+void TJPEGImage::LoadFromStream(TStream& stream) { LoadFromData(ReadToEnd(stream)); }
 
 void TJPEGImage::LoadFromMemory(const uint8_t* data, size_t size) {
-  std::vector<uint8_t> bytes(data, data + size);
+  LoadFromData(std::vector<uint8_t>(data, data + size));
+}
+
+void TJPEGImage::LoadFromData(std::vector<uint8_t> bytes) {
   int width, height;
   {
     TDecompressor d(bytes);

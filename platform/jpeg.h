@@ -65,6 +65,8 @@ class TJPEGImage : public TGraphic {
 
   // Reads a JPEG from memory.
   void LoadFromMemory(const uint8_t* data, size_t size);
+  // Reads a JPEG from the bytes, which the picture keeps (no copy is made).
+  void LoadFromData(std::vector<uint8_t> bytes);
   const std::vector<uint8_t>& Data() const { return FData; }
 
  protected:

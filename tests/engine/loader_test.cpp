@@ -152,3 +152,82 @@ TEST(PictureLoading, GifSourcesShowTheirFirstFrameOnWhite) {
     EXPECT_TRUE(GIFImageDefaultDrawOptions & DrawOption(goAnimate));
   }
 }
+
+namespace {
+
+// Bytes this process has read from files so far.
+int64_t BytesRead() {
+  TStringList io;
+  io.LoadFromFile("/proc/self/io");
+  for (int i = 0; i < io.Count(); ++i)
+    if (io[i].rfind("rchar:", 0) == 0) return std::stoll(io[i].substr(6));
+  return -1;
+}
+
+// Little-endian data of the header fields.
+ByteWriter GifHeader(int width, int height) {
+  ByteWriter w;
+  w.Text("GIF89a").U16(uint16_t(width)).U16(uint16_t(height)).U8(0x80).U8(0).U8(0);
+  w.U8(0).U8(0).U8(0).U8(255).U8(255).U8(255);
+  w.U8(0x2C).U16(0).U16(0).U16(uint16_t(width)).U16(uint16_t(height)).U8(0);
+  w.U8(2).U8(2).U8(0x4C).U8(0x01).U8(0).U8(0x3B);
+  return w;
+}
+
+}  // namespace
+
+TEST(PictureLoading, JunkAndOversizedClaimsAreRefusedByTheirFirstBytes) {
+  TempDir dir;
+  // Three hundred megabytes of nothing under every picture extension: the
+  // signature refuses each before the rest is read.
+  for (const char* name : {"junk.jpg", "junk.bmp", "junk.png", "junk.gif", "junk.ico", "junk.emf", "junk.wmf"}) {
+    {
+      TFileStream junk(dir.File(name), fmCreate);
+      junk.SetSize(int64_t(300) << 20);
+    }
+    int64_t before = BytesRead();
+    TBitmap bitmap;
+    EXPECT_FALSE(TJobRecord::LoadPictureToBitmap(dir.File(name), bitmap)) << name;
+    EXPECT_LT(BytesRead() - before, 1 << 20) << name;
+    DeleteFile(dir.File(name));
+  }
+
+  // Headers whose picture is over the working bitmap's cap at 24 bits,
+  // though each is small (and, but for the JPEG, under the cap as stored).
+  ByteWriter bmp;
+  bmp.Text("BM").U32(0).U32(0).U32(62).U32(40).I32(20000).I32(20000).U16(1).U16(4).U32(2);
+  bmp.Zeros(20).U32(0).U32(0xFFFFFF).U8(0).U8(1);
+  std::vector<uint8_t> jpeg = ReadFile(TestDataFolder() + "regressions/fuzz_jpeg/huge-frame-few-bytes.jpg");
+  TPNGObject small(COLOR_GRAYSCALE, 1, 8, 8);
+  std::vector<uint8_t> png = SavedBytes(small);
+  for (int at : {16, 20}) {  // IHDR width and height: 20000 (its CRC is not read first)
+    png[at] = 0;
+    png[at + 1] = 0;
+    png[at + 2] = 0x4E;
+    png[at + 3] = 0x20;
+  }
+  const std::pair<const char*, std::vector<uint8_t>> claims[] = {
+      {"rle4.bmp", bmp.Data}, {"frame.jpg", jpeg}, {"screen.gif", GifHeader(20000, 20000).Data}, {"bits.png", png}};
+  for (const auto& [name, data] : claims) {
+    WriteFile(dir.File(name), data);
+    TBitmap bitmap;
+    EXPECT_FALSE(TJobRecord::LoadPictureToBitmap(dir.File(name), bitmap)) << name;
+    EXPECT_EQ(bitmap.Width(), 0) << name;  // nothing was made
+  }
+  // Under the cap the same kinds of header load.
+  WriteFile(dir.File("screen.gif"), GifHeader(300, 200).Data);
+  TBitmap bitmap;
+  ASSERT_TRUE(TJobRecord::LoadPictureToBitmap(dir.File("screen.gif"), bitmap));
+  EXPECT_EQ(bitmap.Width(), 300);
+}
+
+TEST(PictureLoading, APictureWithoutPixelsIsNotLoaded) {
+  TempDir dir;
+  // A metafile whose frame is 300 x 0 pixels, and a GIF whose screen is.
+  WriteFile(dir.File("flat.emf"), MakeEmfFile(7938, 0, clBlue, 0, 0, 10, 10));
+  WriteFile(dir.File("flat.gif"), GifHeader(300, 0).Data);
+  for (const char* name : {"flat.emf", "flat.gif"}) {
+    TBitmap bitmap;
+    EXPECT_FALSE(TJobRecord::LoadPictureToBitmap(dir.File(name), bitmap)) << name;
+  }
+}

@@ -1,4 +1,4 @@
-// The target summary lines of each format and the colour names they use.
+// The target summary lines of each format.
 #include "engine/targetsummary.h"
 
 #include <gtest/gtest.h>
@@ -38,18 +38,6 @@ TEST(TargetSummary, LinesFollowTheOptionsAsTheyStand) {
                                                "Dither: Floyd Steinberg", "Compress: RLE", "Transparency: true"}));
   EXPECT_EQ(TargetSummaryLines(job, 3),
             (Lines{"Target: PNG files", "Compress: 9", "Transp. color: clWhite", "Interlace: true"}));
-}
-
-TEST(TargetSummary, ColourNames) {
-  const std::pair<TColor, const char*> cases[] = {
-      {clBlack, "clBlack"},          {clRed, "clRed"},
-      {clWhite, "clWhite"},          {clScrollBar, "clScrollBar"},
-      {clBtnFace, "clBtnFace"},      {clInfoBk, "clInfoBk"},
-      {clNone, "$1FFFFFFF"},         {0x123456, "$00123456"},
-      {0x00ABCDEF, "$00ABCDEF"},     {clMoneyGreen, "$00C0DCC0"},
-      {static_cast<TColor>(0xFF000019), "$FF000019"},  // past the last system colour
-  };
-  for (const auto& [color, name] : cases) EXPECT_EQ(ColorToString(color), name);
 }
 
 TEST(TargetSummary, FormatTable) {

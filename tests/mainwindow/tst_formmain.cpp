@@ -1,29 +1,64 @@
-// The main window holds the job, starts and stops runs and never goes away
-// under a living worker.
-#include <QDialog>
+// The main window's start-up, layout, panels, option boxes and effect
+// choice.
+#include <QComboBox>
+#include <QMenuBar>
+#include <QSignalSpy>
 #include <QtTest>
 
+#include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/messages.h"
 #include "tests/support/testsupport.h"
+
+namespace {
+
+QStringList Items(const QListWidget* list) {
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+  return items;
+}
+
+QStringList Items(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
+}
+
+void SetVisible(TFormMain& window, std::initializer_list<const char*> captions) {
+  window.VisibleEffectNames.Clear();
+  for (const char* caption : captions) window.VisibleEffectNames.Add(caption);
+}
+
+// Source files and a target, as a scan and the target edit leave them.
+void MakeReady(TFormMain& window, TempDir& source, TempDir& target, int files) {
+  window.SourceDir = source.Path();
+  window.TargetDir = target.Path();
+  for (int i = 0; i < files; ++i) {
+    std::string path = source.File("pic" + std::to_string(i) + ".bmp");
+    MakeTestBitmap(8, 6, i)->SaveToFile(path);
+    window.SourceFiles.Add(path);
+  }
+  window.FileCount = window.SourceFiles.Count();
+  TFormMain::SetStepReady(window.Label2, true);
+  window.UpdateSourceCommands();
+  window.UpdateStartAction();
+}
+
+// The user picks the item with that caption.
+void Pick(TFormMain& window, const QString& caption) {
+  int index = window.ComboBox1->findText(caption);
+  QVERIFY(index >= 0);
+  window.ComboBox1->setCurrentIndex(index);
+  emit window.ComboBox1->activated(index);
+}
+
+}  // namespace
 
 class TestFormMain : public QObject {
   Q_OBJECT
 
  private:
   std::vector<std::string> Messages;
-
-  void Prepare(TFormMain& window, TempDir& source, TempDir& target, int files) {
-    window.SourceDir = source.Path();
-    window.TargetDir = target.Path();
-    window.EffectName = "Convert to selected format";
-    for (int i = 0; i < files; ++i) {
-      std::string path = source.File("pic" + std::to_string(i) + ".bmp");
-      MakeTestBitmap(40, 30, i)->SaveToFile(path);
-      window.SourceFiles.Add(path);
-    }
-    window.FileCount = window.SourceFiles.Count();
-  }
 
  private slots:
   void init() {
@@ -32,125 +67,308 @@ class TestFormMain : public QObject {
   }
   void cleanup() { SetMessageHandler(nullptr); }
 
-  void holdsTheJobWithItsDefaults() {
+  void freshStart() {
     TFormMain window;
     QCOMPARE(FormMain, &window);
+    QVERIFY(!window.StartedUp());
     QCOMPARE(window.windowTitle(), QString("Brightmill"));
-    QCOMPARE(window.TargetExtension, std::string(".bmp"));
-    QVERIFY(window.ProgramFolder.size() > 1 && window.ProgramFolder.back() == '/');
-    QVERIFY(window.WatermarkBitmap != nullptr);
-    QCOMPARE(window.WatermarkBitmap->PixelFormat(), pf24bit);
-    QCOMPARE(window.ActionStart->shortcut(), QKeySequence("Ctrl+R"));
-    QCOMPARE(window.ActionStop->shortcut(), QKeySequence("Ctrl+S"));
-    QVERIFY(!window.ActionStop->isEnabled());
+    QCOMPARE(window.size(), QSize(660, 650));
+    QCOMPARE(window.minimumSize(), QSize(660, 560));
+    QCOMPARE(window.focusWidget(), window.XiButSource);
+    // The designer names of the controls that other windows and the tests
+    // look for.
+    for (const char* name :
+         {"PanelTop1", "Panel2", "Label1", "Panel4", "XPCheckBoxBMP", "XPCheckBoxICO", "ListBox3", "XiButSourceCol",
+          "XiButSource", "XPEditSource", "Panel1", "XPCheckBox2", "PanelTop2", "Label2", "Image2", "XiButTarget",
+          "XPEditTarget", "Panel3", "XPGroupBox1", "XPRButBMP", "XPRButPNG", "XiButFormat", "ListBox2",
+          "XiButTargetCol", "PanelTop3", "Label3", "ComboBox1", "XiButEffect", "ListBox1", "PanelTop4", "Label4",
+          "XiButStart", "XiButStop", "XPCheckBox4", "MemoLog", "PanelBottom", "XPCheckBox1", "XiButSaveLog",
+          "XiButClearLog", "XPCheckBox3", "StatusBar1", "ActionFormat", "ActionEffect", "ActionStart", "ActionStop",
+          "Source1", "Target1", "Exit1", "ItemListEffect", "ItemSaveLog", "ItemClearLog", "SaveEnv", "ItemContent",
+          "ItemAbout"})
+      QVERIFY2(window.findChild<QObject*>(name) != nullptr, name);
+    QCOMPARE(window.XiButSource->toolTip(), QString("Select a source path"));
+    QCOMPARE(window.XiButTarget->toolTip(), QString("Select a target path"));
+    QCOMPARE(window.XiButSaveLog->toolTip(), QString("Save log"));
+    QCOMPARE(window.XiButClearLog->toolTip(), QString("Clear log"));
+    QCOMPARE(window.XiButStart->ColorScheme(), TXiButton::csNeoGrass);
+    QCOMPARE(window.XiButStop->ColorScheme(), TXiButton::csNeoRose);
+    QCOMPARE(window.XiButSourceCol->ColorScheme(), TXiButton::csNeoSilver);
+    QCOMPARE(window.ActionEffect->toolTip(), QString("Setting for sD grid..."));
+    QVERIFY(window.XPEditSource->isReadOnly());
+    QVERIFY(!window.XPEditTarget->isReadOnly());
+    QCOMPARE(window.Panel4->width(), 576);
+    QCOMPARE(window.XPGroupBox1->width(), 576);
+    QCOMPARE(window.SourcePanelWidth, 576);
+    QCOMPARE(window.TargetPanelWidth, 576);
+    QCOMPARE(window.ListBox1->width(), 177);
+
+    // Menus: captions, shortcuts and separators in their places.
+    QStringList menus;
+    for (QAction* menu : window.menuBar()->actions()) menus << menu->text();
+    QCOMPARE(menus, QStringList({"&Path", "&Setting", "&Action", "&Help"}));
+    auto layout = [](QMenu* menu) {
+      QStringList items;
+      for (QAction* item : menu->actions())
+        items << (item->isSeparator() ? QString("-") : item->text() + " " + item->shortcut().toString());
+      return items;
+    };
+    QCOMPARE(layout(window.MenuPath), QStringList({"Select source... Ctrl+O", "Select target... Ctrl+T", "-", "Exit "}));
+    QCOMPARE(layout(window.MenuSetting),
+             QStringList({"File format... Ctrl+F", "Effect... Ctrl+E", "-", "List of effects... "}));
+    QCOMPARE(layout(window.MenuAction), QStringList({"Start Ctrl+R", "Stop Ctrl+S", "-", "Save log... Ctrl+L",
+                                                     "Clear log Ctrl+D", "-", "Save environment options "}));
+    QCOMPARE(layout(window.MenuHelp), QStringList({"Content F1", "About "}));
+
+    // The deferred start-up runs once the event loop runs.
+    SetVisible(window, {"Antialias...", "Gauss blur...", "Convert to selected format"});
+    window.EffectIndex = 1;
+    QTRY_VERIFY(window.StartedUp());
+    QCOMPARE(Items(window.ComboBox1), QStringList({"Antialias...", "Gauss blur...", "Convert to selected format"}));
+    QCOMPARE(window.ComboBox1->currentIndex(), 1);
+    QCOMPARE(window.EffectName, std::string("Gauss blur..."));
+    QCOMPARE(Items(window.ListBox1), QStringList{"Gauss: 1"});
+    QCOMPARE(window.ActionEffect->toolTip(), QString("Setting for Gauss blur effect"));
+    QCOMPARE(Items(window.ListBox3), QStringList({"BMP: true", "JPG: true", "GIF: true", "PNG: true", "EMF: true",
+                                                  "WMF: true", "ICO: true"}));
+    QCOMPARE(Items(window.ListBox2), QStringList({"Target: BMP files", "Pixel format: 24 bit"}));
+    QCOMPARE(window.AllEffectNames.Count(), 59);
+    // Nothing to run yet.
+    for (QAction* action : {window.ActionFormat, window.ActionEffect, window.ActionStart, window.ActionStop})
+      QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
+    QVERIFY(!window.ComboBox1->isEnabled());
+    QVERIFY(!window.XiButStart->isEnabled());
+    for (QLabel* label : {window.Label1, window.Label2, window.Label3, window.Label4}) {
+      QVERIFY(!TFormMain::StepReady(label));
+      QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    }
+    QCOMPARE(window.focusWidget(), window.XiButSource);
+    QVERIFY(Messages.empty());
+    // A second start-up does nothing.
+    window.EffectIndex = 0;
+    window.ApplySettingsToControls();
+    QCOMPARE(window.ComboBox1->currentIndex(), 1);
   }
 
-  void startChecksTheJobFirst() {
+  void startUpFromAStoredJob() {
+    TempDir target;
     TFormMain window;
-    TempDir source, target;
-    Prepare(window, source, target, 1);
-
-    window.SourceDir = source.File("missing/");
-    window.ActionStartExecute();
-    QCOMPARE(Messages.back(), "Don't exist the directory: " + window.SourceDir + " Try select another.");
-
-    window.SourceDir = source.Path();
-    window.TargetDir = target.File("no/deeper/");
-    window.ActionStartExecute();
-    QCOMPARE(Messages.back(), "Cannot create " + window.TargetDir + " directory.");
-
+    SetVisible(window, {"Antialias...", "Flip (vertical)"});
+    window.SourceBmp = false;
+    window.SourceIco = false;
+    window.IncludeSubfolders = true;
+    window.LowerCaseNames = true;
+    window.SaveEnvironment = true;
+    window.SourcePanelExpanded = false;
+    window.TargetPanelExpanded = false;
+    window.TargetFormat = 9;  // none of the four: the BMP lines
+    window.EffectIndex = -1;  // out of range: the first entry
+    window.SourceDir = target.File("gone/");
     window.TargetDir = target.Path();
-    window.EffectName = "resize...";
-    window.ResizeWidth = 100;
-    window.ResizePercent = 50;
-    window.ResizeScaleType = 2;
-    window.ActionStartExecute();
-    QCOMPARE(Messages.back(), std::string("Please, define a new value for Width parameter, if it is 0 or less. "
-                                          "Also define a new value for Height parameter, if it is 0 or less."));
-    QCOMPARE(ApplyEffectThread, nullptr);
-    QCOMPARE(Messages.size(), size_t(3));
+    window.ApplySettingsToControls();
+    QVERIFY(!window.XPCheckBoxBMP->GetChecked());
+    QVERIFY(window.XPCheckBoxJPG->GetChecked());
+    QVERIFY(!window.XPCheckBoxICO->GetChecked());
+    QCOMPARE(Items(window.ListBox3), QStringList({"BMP: false", "JPG: true", "GIF: true", "PNG: true", "EMF: true",
+                                                  "WMF: true", "ICO: false"}));
+    QVERIFY(window.XPCheckBox2->GetChecked());
+    QVERIFY(window.XPCheckBox3->GetChecked());
+    QVERIFY(window.XPCheckBox4->GetChecked());
+    QCOMPARE(window.Panel4->width(), 200);
+    QCOMPARE(window.XPGroupBox1->width(), 200);
+    QCOMPARE(window.XPEditSource->text(), QString::fromStdString(window.SourceDir));
+    QCOMPARE(window.EffectName, std::string("Antialias..."));
+    QCOMPARE(window.EffectIndex, -1);  // not rewritten by the start-up
+    QCOMPARE(Items(window.ListBox2), QStringList({"Target: BMP files", "Pixel format: 24 bit"}));
+    QVERIFY(TFormMain::StepReady(window.Label2));
+    // A source folder that has gone is passed over without a message.
+    QVERIFY(!TFormMain::StepReady(window.Label1));
+    QCOMPARE(window.Panel1->text(), QString());
+    QVERIFY(Messages.empty());
+    QVERIFY(!window.ActionStart->isEnabled());
 
-    // One missing level of the target is made.
-    window.EffectName = "Convert to selected format";
-    window.TargetDir = target.File("new/");
-    window.ActionStartExecute();
-    QVERIFY(DirectoryExists(window.TargetDir));
-    WaitForApplyEffectThread(false);
-    QVERIFY(FileExists(window.TargetDir + "pic0(Convert)_1.bmp"));
+    // No visible entry: an empty box and no effect.
+    TFormMain empty;
+    empty.VisibleEffectNames.Clear();
+    empty.EffectName = "Gauss blur...";
+    empty.ApplySettingsToControls();
+    QCOMPARE(empty.ComboBox1->count(), 0);
+    QCOMPARE(empty.EffectName, std::string());
+    QCOMPARE(empty.ListBox1->count(), 0);
   }
 
-  void runShowsItsLogWhenDone() {
+  void panelsCollapseAndExpand() {
+    TFormMain window;
+    window.ApplySettingsToControls();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    struct Panel {
+      QWidget* Box;
+      TXiButton* Button;
+      std::vector<QWidget*> Folded;
+      QWidget* Summary;
+      bool TJobRecord::*Expanded;
+    };
+    const Panel panels[] = {
+        {window.Panel4,
+         window.XiButSourceCol,
+         {window.XPCheckBoxBMP, window.XPCheckBoxJPG, window.XPCheckBoxGIF, window.XPCheckBoxPNG, window.XPCheckBoxEMF,
+          window.XPCheckBoxWMF, window.XPCheckBoxICO},
+         window.ListBox3,
+         &TJobRecord::SourcePanelExpanded},
+        {window.XPGroupBox1,
+         window.XiButTargetCol,
+         {window.XPRButBMP, window.XPRButJPG, window.XPRButGIF, window.XPRButPNG, window.XiButFormat},
+         window.ListBox2,
+         &TJobRecord::TargetPanelExpanded},
+    };
+    for (const Panel& p : panels) {
+      QWidget* parent = p.Box->parentWidget();
+      QTest::mouseClick(p.Button, Qt::LeftButton);
+      QCOMPARE(p.Box->width(), 200);
+      QCOMPARE(p.Box->x() + p.Box->width(), parent->width());  // still at the right edge
+      QCOMPARE(p.Button->text(), QString("<<"));
+      QCOMPARE(p.Button->toolTip(), QString("Show"));
+      QVERIFY(!(window.*p.Expanded));
+      for (QWidget* w : p.Folded) QVERIFY(!w->isVisible());
+      QVERIFY(p.Summary->isVisible());
+      QVERIFY(p.Button->isVisible());
+      QCOMPARE(p.Summary->x() + p.Summary->width(), p.Box->width());
+
+      QTest::mouseClick(p.Button, Qt::LeftButton);
+      QCOMPARE(p.Box->width(), 576);
+      QCOMPARE(p.Box->x() + p.Box->width(), parent->width());
+      QCOMPARE(p.Button->text(), QString(">>"));
+      QCOMPARE(p.Button->toolTip(), QString("Collapse"));
+      QVERIFY(window.*p.Expanded);
+      for (QWidget* w : p.Folded) QVERIFY(w->isVisible());
+
+      // The width decides, not the flag: a box 200 wide counts as folded.
+      p.Box->resize(200, p.Box->height());
+      QTest::mouseClick(p.Button, Qt::LeftButton);
+      QCOMPARE(p.Box->width(), 576);
+    }
+    // The window keeps the right edges when it grows.
+    window.resize(900, 700);
+    QTRY_COMPARE(window.Panel4->x() + 576, window.Panel2->width());
+    QCOMPARE(window.Panel2->width(), window.PanelTop1->width());
+  }
+
+  void optionBoxesSetOnlyTheirMembers() {
     TFormMain window;
     TempDir source, target;
-    Prepare(window, source, target, 3);
-    window.XPCheckBox1->SetChecked(true);
-    window.ActionStartExecute();
-    TApplyEffectThread* worker = ApplyEffectThread;
-    QVERIFY(worker != nullptr);
-    window.ActionStartExecute();  // a second Start while the first worker lives
-    QCOMPARE(ApplyEffectThread, worker);
-    QTRY_VERIFY_WITH_TIMEOUT(ApplyEffectThread == nullptr, 10000);
-    QString log = window.MemoLog->toPlainText();
-    QVERIFY(log.contains("All files: 3"));
-    QVERIFY(log.contains("New name: pic2(Convert)_1.bmp"));
-    QVERIFY(log.contains("Done: "));
-    QVERIFY(!log.contains("pic0(Convert)_2"));
+    window.ApplySettingsToControls();
+    MakeReady(window, source, target, 2);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(window.XPCheckBox2, Qt::LeftButton);
+    QVERIFY(window.IncludeSubfolders);
+    QCOMPARE(window.SourceFiles.Count(), 2);  // no rescan
+    QTest::mouseClick(window.XPCheckBox3, Qt::LeftButton);
+    QVERIFY(window.SaveEnvironment);
+    QTest::mouseClick(window.XPCheckBox4, Qt::LeftButton);
+    QVERIFY(window.LowerCaseNames);
+    QVERIFY(!window.AutoSaveLog());
+    QTest::mouseClick(window.XPCheckBox1, Qt::LeftButton);
+    QVERIFY(window.AutoSaveLog());
+    QTest::mouseClick(window.XPCheckBox4, Qt::LeftButton);
+    QVERIFY(!window.LowerCaseNames);
+    QVERIFY(window.IncludeSubfolders && window.SaveEnvironment);
+    // Set in code, the boxes run no handler.
+    window.XPCheckBox2->SetChecked(false);
+    QVERIFY(window.IncludeSubfolders);
+  }
+
+  void choosingAnEffect() {
+    TFormMain window;
+    TempDir source, target;
+    SetVisible(window, {"Antialias...", "Flip (vertical)", "Convert to selected format", "HLS..."});
+    window.ApplySettingsToControls();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Without files the effect command stays off, whatever is picked.
+    Pick(window, "HLS...");
+    QVERIFY(!window.ActionEffect->isEnabled());
+
+    MakeReady(window, source, target, 1);
+    QVERIFY(window.ComboBox1->isEnabled());
     QVERIFY(window.ActionStart->isEnabled());
-    QVERIFY(!window.ActionStop->isEnabled());
-    QVERIFY(!window.ProgressBar->isVisible());
-    TStringList saved;
-    saved.LoadFromFile(target.File("log.txt"));
-    QCOMPARE(QString::fromStdString(saved.Text()).trimmed(), log);
+    window.activateWindow();
+    Pick(window, "Flip (vertical)");
+    QCOMPARE(window.EffectIndex, 1);
+    QCOMPARE(window.EffectName, std::string("Flip (vertical)"));
+    QCOMPARE(window.FlipMode, 1);
+    QCOMPARE(Items(window.ListBox1), QStringList{"No parameters"});
+    QCOMPARE(window.ActionEffect->toolTip(), QString("Preview for Flip (vertical) effect"));
+    QCOMPARE(window.XiButEffect->toolTip(), QString("Preview for Flip (vertical) effect"));
+    QVERIFY(window.ActionEffect->isEnabled());
+    QVERIFY(window.XiButEffect->isEnabled());
+    QCOMPARE(window.focusWidget(), window.XiButEffect);
+
+    window.TargetExtension = ".png";
+    Pick(window, "Convert to selected format");
+    QCOMPARE(Items(window.ListBox1), QStringList{"Convert all files to: .png"});
+    QCOMPARE(window.ActionEffect->statusTip(), QString());
+    QVERIFY(!window.ActionEffect->isEnabled());
+    QCOMPARE(window.focusWidget(), window.XiButStart);
+    QCOMPARE(window.FlipMode, 1);
+    // A later change of the source commands keeps it off for plain
+    // conversion.
+    window.UpdateSourceCommands();
+    QVERIFY(!window.ActionEffect->isEnabled());
+
+    // Picking again rebuilds the lines; a name that is no entry changes
+    // nothing at all.
+    Pick(window, "HLS...");
+    QCOMPARE(Items(window.ListBox1), QStringList({"Hue: 0", "Lightness: 0.0", "Saturation: 0.0"}));
+    QCOMPARE(window.focusWidget(), window.XiButEffect);
+    window.XiButSource->setFocus();
+    window.ShowEffectSettings("HLS", true);
+    window.ShowEffectSettings("", true);
+    QCOMPARE(window.ListBox1->count(), 3);
+    QCOMPARE(window.ActionEffect->toolTip(), QString("Setting for HLS effect"));
+    QCOMPARE(window.focusWidget(), window.XiButSource);
+
+    // Shown with enableAction false: lines and hint, but state and focus
+    // stay.
+    window.ActionEffect->setEnabled(false);
+    window.ListBox1->clear();
+    window.ShowEffectSettings("antialias...", false);
+    QCOMPARE(Items(window.ListBox1), QStringList{"Antialias: 2"});
+    QVERIFY(!window.ActionEffect->isEnabled());
+    QCOMPARE(window.focusWidget(), window.XiButSource);
+    // Start disabled: plain conversion does not take the focus either.
+    window.ActionStart->setEnabled(false);
+    window.ShowEffectSettings("Convert to selected format", false);
+    QCOMPARE(window.focusWidget(), window.XiButSource);
   }
 
-  void closingDuringARunWaitsForIt() {
-    TempDir source, target;
-    auto window = std::make_unique<TFormMain>();
-    Prepare(*window, source, target, 6);
-    window->show();
-    window->ActionStartExecute();
-    QVERIFY(ApplyEffectThread != nullptr);
-    QVERIFY(window->close());
-    QCOMPARE(ApplyEffectThread, nullptr);
-    QString log = window->MemoLog->toPlainText();
-    // Stopped before the first file was handed over: that file is still done.
-    QVERIFY(log.contains("Success: pic0.bmp"));
-    QVERIFY(log.contains("It was processed only 1 from 6 files"));
-    QVERIFY(!window->Busy);
-    window.reset();
-    QVERIFY(FileExists(target.File("pic0(Convert)_1.bmp")));
-  }
-
-  void runGoesOnUnderAModalDialog() {
+  void refillsNeverRunTheComboHandler() {
     TFormMain window;
-    TempDir source, target;
-    Prepare(window, source, target, 3);
-    window.ActionStartExecute();
-    QDialog dialog(&window);
-    QTimer poll;
-    bool endedUnderTheDialog = false;
-    connect(&poll, &QTimer::timeout, &dialog, [&] {
-      if (ApplyEffectThread) return;
-      endedUnderTheDialog = true;
-      dialog.accept();
-    });
-    poll.start(10);
-    QTimer::singleShot(10000, &dialog, &QDialog::reject);
-    dialog.exec();
-    QVERIFY(endedUnderTheDialog);
-    QVERIFY(window.MemoLog->toPlainText().contains("Done: "));
-  }
-
-  void stopEndsAfterTheFileInProgress() {
-    TFormMain window;
-    TempDir source, target;
-    Prepare(window, source, target, 4);
-    window.ActionStartExecute();
-    window.ActionStopExecute();
-    QTRY_VERIFY_WITH_TIMEOUT(ApplyEffectThread == nullptr, 10000);
-    QVERIFY(window.MemoLog->toPlainText().contains("It was processed only 1 from 4 files"));
+    SetVisible(window, {"Antialias...", "Gauss blur...", "Wind..."});
+    window.EffectIndex = 2;
+    QSignalSpy activated(window.ComboBox1, &QComboBox::activated);
+    window.ApplySettingsToControls();
+    window.ListBox1->addItem("kept");
+    window.EffectIndex = 42;
+    window.RefillEffectList(1);
+    QCOMPARE(window.EffectName, std::string("Gauss blur..."));
+    window.VisibleEffectNames.Clear();
+    window.RefillEffectList(0);  // clearing selects index -1 in Qt
+    QCOMPARE(window.EffectName, std::string());
+    QCOMPARE(window.EffectIndex, 42);
+    QCOMPARE(window.ListBox1->item(window.ListBox1->count() - 1)->text(), QString("kept"));
+    QCOMPARE(activated.count(), 0);
   }
 };
 
-QTEST_MAIN(TestFormMain)
+int main(int argc, char** argv) {
+  // No test touches the settings of the person running it.
+  TempDir config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+  QApplication application(argc, argv);
+  TestFormMain test;
+  return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_formmain.moc"

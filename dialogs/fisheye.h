@@ -1,0 +1,36 @@
+// The settings dialog of "Fish eye...": lens zoom, lens radius (at most half
+// the preview picture's shorter side) and "reverse", which turns the bulge
+// into a pinch.
+#pragma once
+
+#include "controls/xpcheckbox.h"
+#include "dialogs/effectframe.h"
+
+class TFormFishEye : public TEffectFrame {
+  Q_OBJECT
+
+ public:
+  TFormFishEye(QWidget* parent, TJobRecord& job);
+
+  TXPCheckBox* CheckBox2 = nullptr;  // "reverse"
+  TXiTrackBar* TrackBar1 = nullptr;  // zoom
+  TXiTrackBar* TrackBar2 = nullptr;  // radius
+  QLabel* Label1 = nullptr;          // values
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;  // ends
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+  QLabel* Label6 = nullptr;
+
+ protected:
+  void ApplyPictureLimits() override;
+  void PositionControls() override;
+  void ReadControl(QObject* sender) override;
+  void ShowValues(QObject* sender) override;
+  void ApplyEffect(TBitmap& result) override;
+  void WriteValues() override;
+
+ private:
+  int Value1 = 0;
+  int Value2 = 0;
+};

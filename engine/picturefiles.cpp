@@ -1,0 +1,132 @@
+#include "engine/picturefiles.h"
+
+#include <cstring>
+
+#include "gif/gifimage.h"
+#include "platform/gdi.h"
+#include "png/pngimage.h"
+
+namespace {
+
+uint32_t Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+uint32_t Be16(const uint8_t* p) { return (p[0] << 8) | p[1]; }
+uint32_t Be32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
+
+bool ReadExactly(TStream& stream, uint8_t* buffer, int64_t count) { return stream.Read(buffer, count) == count; }
+
+bool BmpAcceptable(TStream& stream) {
+  uint8_t h[30];
+  if (!ReadExactly(stream, h, sizeof h) || h[0] != 'B' || h[1] != 'M') return false;
+  const uint32_t headerSize = Le32(h + 14);
+  int64_t width, height;
+  if (headerSize == 12) {
+    width = Le16(h + 18);
+    height = Le16(h + 20);
+  } else if (headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 64 || headerSize == 108 ||
+             headerSize == 124) {
+    width = int32_t(Le32(h + 18));
+    height = int32_t(Le32(h + 22));
+    if (height < 0) height = -height;
+  } else {
+    return false;
+  }
+  return width > 0 && height > 0 && FitsWorkingBitmap(width, height);
+}
+
+// Walks the marker segments up to the frame header. Bytes that are no
+// marker end the walk: the decoder then judges them.
+bool JpegAcceptable(TStream& stream) {
+  uint8_t h[4];
+  if (!ReadExactly(stream, h, 3) || h[0] != 0xFF || h[1] != 0xD8 || h[2] != 0xFF) return false;
+  stream.Seek(-1, soCurrent);
+  for (int segments = 0; segments < 10000; ++segments) {
+    if (!ReadExactly(stream, h, 2) || h[0] != 0xFF) return true;
+    int marker = h[1];
+    if (marker == 0xFF) {  // fill byte
+      stream.Seek(-1, soCurrent);
+      continue;
+    }
+    if (marker == 0xD9 || marker == 0xDA) return true;  // end, or scan data before any frame
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+    if (!ReadExactly(stream, h, 2)) return true;
+    uint32_t length = Be16(h);
+    if (length < 2) return true;
+    bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      uint8_t f[5];
+      if (length < 7 || !ReadExactly(stream, f, 5)) return true;
+      return FitsWorkingBitmap(Be16(f + 3), Be16(f + 1));
+    }
+    stream.Seek(length - 2, soCurrent);
+  }
+  return true;
+}
+
+bool PngAcceptable(TStream& stream) {
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  uint8_t h[24];
+  if (!ReadExactly(stream, h, sizeof h) || std::memcmp(h, kSignature, 8) != 0 || std::memcmp(h + 12, "IHDR", 4) != 0)
+    return false;
+  return FitsWorkingBitmap(Be32(h + 16), Be32(h + 20));
+}
+
+bool GifAcceptable(TStream& stream) {
+  uint8_t h[10];
+  if (!ReadExactly(stream, h, sizeof h)) return false;
+  for (int i = 0; i < 3; ++i)
+    if ((h[i] & 0xDF) != "GIF"[i]) return false;
+  return FitsWorkingBitmap(Le16(h + 6), Le16(h + 8));
+}
+
+bool IconAcceptable(TStream& stream) {
+  uint8_t h[6];
+  return ReadExactly(stream, h, sizeof h) && Le16(h) == 0 && (Le16(h + 2) == 1 || Le16(h + 2) == 2) &&
+         Le16(h + 4) > 0;
+}
+
+// An enhanced metafile starts with its header record (type 1) holding
+// " EMF" at byte 40; a placeable Windows metafile with its key.
+bool MetafileAcceptable(TStream& stream) {
+  uint8_t h[44];
+  int64_t got = stream.Read(h, sizeof h);
+  if (got >= 44 && Le32(h) == 1 && std::memcmp(h + 40, " EMF", 4) == 0) return true;
+  return got >= 4 && Le32(h) == 0x9AC6CDD7;
+}
+
+}  // namespace
+
+void RegisterPictureFormats() {
+  RegisterGifFormat();
+  RegisterPngFormat();
+}
+
+TPictureKind PictureKindOf(const std::string& extension) {
+  if (SameText(extension, ".bmp")) return TPictureKind::Bmp;
+  if (SameText(extension, ".jpg") || SameText(extension, ".jpeg")) return TPictureKind::Jpeg;
+  if (SameText(extension, ".png")) return TPictureKind::Png;
+  if (SameText(extension, ".gif")) return TPictureKind::Gif;
+  if (SameText(extension, ".ico")) return TPictureKind::Icon;
+  if (SameText(extension, ".emf") || SameText(extension, ".wmf")) return TPictureKind::Metafile;
+  return TPictureKind::None;
+}
+
+bool FitsWorkingBitmap(int64_t width, int64_t height) {
+  if (width <= 0 || height <= 0) return true;  // no pixels: the reader refuses it
+  int64_t stride = (width * 24 + 31) / 32 * 4;
+  return stride <= MaxBitmapBytes / height;
+}
+
+bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind) {
+  stream.SetPosition(0);
+  switch (kind) {
+    case TPictureKind::Bmp: return BmpAcceptable(stream);
+    case TPictureKind::Jpeg: return JpegAcceptable(stream);
+    case TPictureKind::Png: return PngAcceptable(stream);
+    case TPictureKind::Gif: return GifAcceptable(stream);
+    case TPictureKind::Icon: return IconAcceptable(stream);
+    case TPictureKind::Metafile: return MetafileAcceptable(stream);
+    case TPictureKind::None: return false;
+  }
+  return false;
+}

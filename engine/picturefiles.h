@@ -1,0 +1,31 @@
+// Picture files as the loaders meet them: the formats registered with the
+// picture classes, and a look at a file's first bytes before it is read
+// whole (the signature of its type, the size its header claims).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/classes.h"
+
+// Registers the GIF and PNG picture classes with TPicture (icons find their
+// PNG entries' reader there). Every reader of pictures calls it first: the
+// loaders, and the tools that stand in for them.
+void RegisterPictureFormats();
+
+// The picture kinds the loaders read, by the file's extension.
+enum class TPictureKind { None, Bmp, Jpeg, Png, Gif, Icon, Metafile };
+
+// The kind an extension (".bmp", ".JPG", ...) names; None for any other.
+TPictureKind PictureKindOf(const std::string& extension);
+
+// Reads the signature and header of the picture in the stream (from its
+// start; the position is left anywhere). False when the bytes are not a
+// picture of that kind (junk, another type, a cut header), or when the
+// header claims a picture whose 24-bit working bitmap would pass the
+// bitmap memory cap. Kinds whose size shows only once they are parsed
+// (icons, metafiles) are looked at for their signature alone.
+bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind);
+
+// True when a width x height picture fits a 24-bit bitmap under the cap.
+bool FitsWorkingBitmap(int64_t width, int64_t height);

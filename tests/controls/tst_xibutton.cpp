@@ -1,0 +1,263 @@
+// The gradient button: its looks at points where no text is drawn, and how
+// clicks, keys and modal results reach the dialog it sits in.
+#include <QDialog>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "controls/xibutton.h"
+#include "platform/windows/colors.h"
+
+namespace {
+
+TColor PixelOf(QWidget& widget, int x, int y) { return FromQColor(widget.grab().toImage().pixelColor(x, y)); }
+
+void Send(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held = Qt::NoButton) {
+  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, held, Qt::NoModifier);
+  QApplication::sendEvent(widget, &event);
+}
+
+void Enter(QWidget* widget) {
+  QEnterEvent event{QPointF(10, 10), QPointF(10, 10), QPointF(widget->mapToGlobal(QPoint(10, 10)))};
+  QApplication::sendEvent(widget, &event);
+}
+
+// A dialog with an edit field, an OK button (default, result 1) and a
+// Cancel button (cancel, result 2), as the program's dialogs have them.
+struct TDialog {
+  QDialog dialog;
+  QLineEdit* edit = new QLineEdit(&dialog);
+  TXiButton* ok = new TXiButton("OK", &dialog);
+  TXiButton* cancel = new TXiButton("Cancel", &dialog);
+  QSignalSpy okClicks{ok, &TXiButton::clicked};
+  QSignalSpy cancelClicks{cancel, &TXiButton::clicked};
+  TDialog() {
+    ok->move(10, 40);
+    cancel->move(100, 40);
+    ok->SetDefault(true);
+    ok->SetModalResult(TXiButton::mrOk);
+    cancel->SetCancel(true);
+    cancel->SetModalResult(TXiButton::mrCancel);
+    cancel->SetColorScheme(TXiButton::csNeoSky);
+    dialog.resize(200, 80);
+  }
+  // Shows the dialog, puts the focus on `focus`, runs `act` inside exec()
+  // and answers exec()'s result (-1 when the dialog stayed open).
+  int Run(QWidget* focus, const std::function<void()>& act) {
+    int result = -1;
+    QTimer::singleShot(0, [&] {
+      dialog.activateWindow();
+      focus->setFocus();
+      QApplication::processEvents();
+      act();
+      if (dialog.isVisible()) dialog.done(-1);
+    });
+    result = dialog.exec();
+    return result;
+  }
+};
+
+}  // namespace
+
+class TestXiButton : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void newButtonLooks() {
+    TXiButton button("OK");
+    QCOMPARE(button.size(), QSize(75, 25));
+    QCOMPARE(button.ColorScheme(), TXiButton::csNeoDesert);
+    QVERIFY(button.Gradient());
+    // Border, light upper-left and dark lower-right inner edges.
+    QCOMPARE(PixelOf(button, 0, 12), TColor(0x005680));
+    QCOMPARE(PixelOf(button, 1, 12), TColor(0xB9E7FF));
+    QCOMPARE(PixelOf(button, 73, 12), TColor(0x009CE8));
+    QCOMPARE(PixelOf(button, 1, 23), TColor(0xB9E7FF));  // bottom-left end stays light
+    // The face runs from C6ECFF at the top to 37BEFF over 25 rows.
+    QCOMPARE(PixelOf(button, 5, 2), RGB(255, 232, 187));
+    QCOMPARE(PixelOf(button, 5, 12), RGB(255, 214, 129));
+
+    // Hot: the new button's hot face runs to white.
+    Enter(&button);
+    QCOMPARE(button.State(), TXiButton::bsOver);
+    QCOMPARE(PixelOf(button, 5, 2), RGB(255, 233, 185));
+    QCOMPARE(PixelOf(button, 5, 22), RGB(255, 252, 246));
+    button.SetHotTrack(false);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&button, &leave);
+    Enter(&button);
+    QCOMPARE(button.State(), TXiButton::bsNormal);
+
+    // Disabled colours win over every look, also the pressed one.
+    Send(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    QCOMPARE(button.State(), TXiButton::bsDown);
+    button.setEnabled(false);
+    QCOMPARE(PixelOf(button, 0, 12), TColor(0x808080));
+    QCOMPARE(PixelOf(button, 1, 12), TColor(0xFFFFFF));
+    QCOMPARE(PixelOf(button, 73, 12), TColor(0xD2D2D2));
+  }
+
+  void focusRectangleAndPlainSchemes() {
+    QWidget window;
+    auto* button = new TXiButton("Go", &window);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    button->setFocus();
+    QVERIFY(button->hasFocus());
+    QEvent leave(QEvent::Leave);  // wherever the pointer is, it is not over the button
+    QApplication::sendEvent(button, &leave);
+    QCOMPARE(PixelOf(*button, 3, 12), TColor(0x4080FF));
+    QCOMPARE(PixelOf(*button, 30, 21), TColor(0x4080FF));
+    QCOMPARE(PixelOf(*button, 4, 12) == TColor(0x4080FF), false);
+
+    // A plain scheme after a Neo one keeps the gradient ends but turns the
+    // gradient off: the face is one colour.
+    button->SetColorScheme(TXiButton::csNeoSky);
+    button->SetColorScheme(TXiButton::csSky);
+    QCOMPARE(button->ColorScheme(), TXiButton::csSky);
+    QCOMPARE(button->ColorGrad(), TColor(0xFFB66C));
+    QCOMPARE(PixelOf(*button, 5, 2), TColor(0xFFE0C1));
+    QCOMPARE(PixelOf(*button, 5, 20), TColor(0xFFE0C1));
+    button->SetColors(99, 0x123456);  // names no colour: only the scheme changes
+    QCOMPARE(button->ColorScheme(), TXiButton::csCustom);
+    QCOMPARE(PixelOf(*button, 5, 2), TColor(0xFFE0C1));
+    button->SetColorFace(clBtnFace);  // system colours are resolved
+    QCOMPARE(PixelOf(*button, 5, 2), FromQColor(ToQColor(clBtnFace)));
+  }
+
+  void mouseClicksAndLooks() {
+    TXiButton button("OK");
+    QSignalSpy clicks(&button, &TXiButton::clicked);
+    button.show();
+    Enter(&button);
+    Send(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    QCOMPARE(button.State(), TXiButton::bsDown);
+    Send(&button, QEvent::MouseButtonRelease, QPoint(10, 10));
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(button.State(), TXiButton::bsOver);
+
+    // Pressed, dragged out (normal look), back in (pressed), out again and
+    // released outside: no click, the look stays as the leaving set it.
+    Send(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    Send(&button, QEvent::MouseMove, QPoint(90, 10), Qt::LeftButton);
+    QCOMPARE(button.State(), TXiButton::bsNormal);
+    Send(&button, QEvent::MouseMove, QPoint(20, 10), Qt::LeftButton);
+    QCOMPARE(button.State(), TXiButton::bsDown);
+    Send(&button, QEvent::MouseMove, QPoint(20, 40), Qt::LeftButton);
+    Send(&button, QEvent::MouseButtonRelease, QPoint(20, 40));
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(button.State(), TXiButton::bsNormal);
+
+    // Space: pressed look on the way down, the click on the way up.
+    QTest::keyPress(&button, Qt::Key_Space);
+    QCOMPARE(button.State(), TXiButton::bsDown);
+    QCOMPARE(clicks.count(), 1);
+    QTest::keyRelease(&button, Qt::Key_Space);
+    QCOMPARE(button.State(), TXiButton::bsNormal);
+    QCOMPARE(clicks.count(), 2);
+
+    button.setEnabled(false);
+    button.Click();
+    QCOMPARE(clicks.count(), 2);
+  }
+
+  void modalResults() {
+    // OK: the dialog ends accepted, and its result is already set when the
+    // click handler runs.
+    {
+      TDialog d;
+      int seen = -1;
+      QObject::connect(d.ok, &TXiButton::clicked, [&] { seen = d.dialog.result(); });
+      QCOMPARE(d.Run(d.edit, [&] { QTest::mouseClick(d.ok, Qt::LeftButton); }), int(QDialog::Accepted));
+      QCOMPARE(seen, int(QDialog::Accepted));
+      QCOMPARE(d.okClicks.count(), 1);
+    }
+    {
+      TDialog d;
+      QCOMPARE(d.Run(d.edit, [&] { d.cancel->Click(); }), int(QDialog::Rejected));
+      QCOMPARE(d.cancelClicks.count(), 1);
+    }
+    // Modal result 0 leaves the window open.
+    {
+      TDialog d;
+      d.ok->SetModalResult(TXiButton::mrNone);
+      QCOMPARE(d.Run(d.edit, [&] { d.ok->Click(); }), -1);
+      QCOMPARE(d.okClicks.count(), 1);
+    }
+    // A result of its own ends exec() with that value.
+    {
+      TDialog d;
+      d.ok->SetModalResult(TXiButton::mrYes);
+      QCOMPARE(d.Run(d.edit, [&] { d.ok->Click(); }), int(TXiButton::mrYes));
+    }
+  }
+
+  void dialogKeys() {
+    struct TCase {
+      const char* name;
+      bool focusOnCancel;
+      int key;
+      Qt::KeyboardModifiers modifiers;
+      int okClicks, cancelClicks;
+    };
+    const TCase cases[] = {
+        {"Enter in the edit clicks the default button", false, Qt::Key_Return, {}, 1, 0},
+        {"keypad Enter too", false, Qt::Key_Enter, Qt::KeypadModifier, 1, 0},
+        {"Esc clicks the cancel button", false, Qt::Key_Escape, {}, 0, 1},
+        {"Shift+Esc clicks nothing", false, Qt::Key_Escape, Qt::ShiftModifier, 0, 0},
+        {"Shift+Enter still clicks the default button", false, Qt::Key_Return, Qt::ShiftModifier, 1, 0},
+        {"Enter on the focused Cancel clicks Cancel", true, Qt::Key_Return, {}, 0, 1},
+        {"Shift+Enter on the focused Cancel clicks the default", true, Qt::Key_Return, Qt::ShiftModifier, 1, 0},
+        {"Esc on the focused Cancel clicks it", true, Qt::Key_Escape, {}, 0, 1},
+    };
+    for (const TCase& c : cases) {
+      TDialog d;
+      QWidget* focus = c.focusOnCancel ? static_cast<QWidget*>(d.cancel) : d.edit;
+      d.Run(focus, [&] {
+        QVERIFY2(focus->hasFocus(), c.name);
+        QTest::keyClick(focus, Qt::Key(c.key), c.modifiers);
+      });
+      QVERIFY2(d.okClicks.count() == c.okClicks, c.name);
+      QVERIFY2(d.cancelClicks.count() == c.cancelClicks, c.name);
+    }
+    // A hidden or disabled default button is passed over.
+    TDialog d;
+    d.ok->setEnabled(false);
+    d.Run(d.edit, [&] { QTest::keyClick(d.edit, Qt::Key_Return); });
+    QCOMPARE(d.okClicks.count(), 0);
+  }
+
+  void acceleratorClicks() {
+    QWidget window;
+    auto* button = new TXiButton("&Start", &window);
+    QSignalSpy clicks(button, &TXiButton::clicked);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(clicks.count(), 1);
+  }
+
+  void followsItsAction() {
+    QAction action("Start run");
+    action.setToolTip("Start the run");
+    QSignalSpy triggered(&action, &QAction::triggered);
+    TXiButton button("Start");
+    button.SetAction(&action);
+    QCOMPARE(button.Caption(), QString("Start"));
+    QCOMPARE(button.toolTip(), QString("Start the run"));
+    action.setEnabled(false);
+    QVERIFY(!button.isEnabled());
+    action.setEnabled(true);
+    button.Click();
+    QCOMPARE(triggered.count(), 1);
+    button.SetAction(nullptr);
+    button.Click();
+    QCOMPARE(triggered.count(), 1);
+  }
+};
+
+QTEST_MAIN(TestXiButton)
+#include "tst_xibutton.moc"

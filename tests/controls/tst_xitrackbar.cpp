@@ -1,0 +1,197 @@
+// The gradient track bar: position rules and signals, thumb geometry,
+// dragging, and its look at points where no text is drawn.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "controls/xitrackbar.h"
+#include "platform/windows/colors.h"
+
+namespace {
+
+TColor PixelOf(const QImage& image, int x, int y) { return FromQColor(image.pixelColor(x, y)); }
+
+int CountInRow(const QImage& image, int y, TColor color) {
+  int count = 0;
+  for (int x = 0; x < image.width(); ++x) count += PixelOf(image, x, y) == color;
+  return count;
+}
+
+void Send(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held = Qt::NoButton) {
+  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, held, Qt::NoModifier);
+  QApplication::sendEvent(widget, &event);
+}
+
+}  // namespace
+
+class TestXiTrackBar : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void positionRulesAndSignals() {
+    TXiTrackBar bar;
+    QSignalSpy changes(&bar, &TXiTrackBar::OnChange);
+    bar.SetPosition(7);
+    bar.SetPosition(7);  // unchanged, still signalled
+    QCOMPARE(changes.count(), 2);
+    bar.SetPosition(50);
+    QCOMPARE(bar.Position(), 10);
+    bar.SetPosition(-3);
+    QCOMPARE(bar.Position(), 0);
+    QCOMPARE(changes.count(), 4);
+
+    // Min and Max pull Position in without a signal.
+    bar.SetPosition(2);
+    changes.clear();
+    bar.SetMin(5);
+    QCOMPARE(bar.Position(), 5);
+    bar.SetMax(8);
+    bar.SetPosition(8);
+    changes.clear();
+    bar.SetMax(6);
+    QCOMPARE(bar.Position(), 6);
+    QCOMPARE(changes.count(), 0);
+
+    // Max at or below Min: Max wins, the thumb sits at the start, one tick.
+    bar.SetTickStyle(TXiTrackBar::tsAuto);
+    bar.SetMax(5);
+    QCOMPARE(bar.Position(), 5);
+    QCOMPARE(bar.ThumbOffset(), 0);
+    QCOMPARE(CountInRow(bar.grab().toImage(), 27, bar.TickColor()), 1);
+    bar.SetMax(2);
+    bar.SetPosition(4);
+    QCOMPARE(bar.Position(), 2);
+    QCOMPARE(bar.ThumbOffset(), 0);
+    QCOMPARE(CountInRow(bar.grab().toImage(), 27, bar.TickColor()), 1);
+    bar.SetMin(-2147483647 - 1);  // the widest range does not overflow
+    bar.SetMax(2147483647);
+    bar.SetPosition(0);
+    QCOMPARE(bar.ThumbOffset(), 45);
+    QVERIFY(!bar.grab().isNull());
+    // Bars too small for a thumb paint without trouble.
+    for (QSize size : {QSize(100, 9), QSize(4, 28), QSize(0, 0), QSize(1, 1)}) {
+      bar.resize(size);
+      bar.SetPosition(3);
+      bar.grab();
+    }
+  }
+
+  void thumbFollowsPositionAndSize() {
+    // Set up before it is ever shown, as the dialogs do.
+    TXiTrackBar bar;
+    bar.resize(200, 28);
+    bar.SetPosition(5);
+    QCOMPARE(bar.TrackLength(), 190);
+    QCOMPARE(bar.ThumbOffset(), 95);
+    // A layout's resize moves the thumb with it.
+    bar.resize(100, 28);
+    QCOMPARE(bar.ThumbOffset(), 45);
+    QCOMPARE(bar.ThumbRect(), QRect(45, 4, 10, 20));
+
+    // The look of a middle position: thumb border and rounded corners,
+    // slide border and corners in the background colour.
+    const QImage image = bar.grab().toImage();
+    const TColor back = FromQColor(ToQColor(clBtnFace));
+    QCOMPARE(PixelOf(image, 45, 12), TColor(0x005B88));
+    QCOMPARE(PixelOf(image, 46, 4), TColor(0x005B88));
+    QCOMPARE(PixelOf(image, 45, 4), back);
+    QCOMPARE(PixelOf(image, 54, 23), back);
+    QCOMPARE(PixelOf(image, 80, 10), TColor(0x0082BF));
+    QCOMPARE(PixelOf(image, 0, 12), TColor(0x0082BF));
+    QCOMPARE(PixelOf(image, 0, 10), back);
+    QCOMPARE(PixelOf(image, 99, 17), back);
+    QCOMPARE(PixelOf(image, 80, 11), TColor(0x3ABFFF));  // face 28B9FF, one eighth of the way to BBE9FF
+
+    // Painting never moves Position: a vertical bar whose offset rounds
+    // back to another position keeps the one it was given.
+    TXiTrackBar vertical;
+    vertical.SetOrientation(TXiTrackBar::trVertical);
+    vertical.resize(36, 120);
+    vertical.SetMax(1000);
+    vertical.SetPosition(7);
+    vertical.grab();
+    QCOMPARE(vertical.Position(), 7);
+    QCOMPARE(vertical.ThumbRect(), QRect(4, 1, 28, 14));
+  }
+
+  void ticks() {
+    struct TCase {
+      TXiTrackBar::TTickStyle style;
+      TXiTrackBar::TTickMark marks;
+      int frequency, top, bottom;
+    };
+    // 0 ... 10 on a 100-pixel bar: automatic ticks every 3 steps fall on
+    // 0, 3, 6, 9 and the end.
+    const TCase cases[] = {
+        {TXiTrackBar::tsNone, TXiTrackBar::tmBoth, 1, 0, 0},
+        {TXiTrackBar::tsManual, TXiTrackBar::tmBottomRight, 1, 0, 2},
+        {TXiTrackBar::tsAuto, TXiTrackBar::tmBottomRight, 3, 0, 5},
+        {TXiTrackBar::tsAuto, TXiTrackBar::tmTopLeft, 0, 11, 0},
+        {TXiTrackBar::tsAuto, TXiTrackBar::tmBoth, 1, 11, 11},
+    };
+    for (const TCase& c : cases) {
+      TXiTrackBar bar;
+      bar.SetTickStyle(c.style);
+      bar.SetTickMarks(c.marks);
+      bar.SetFrequency(c.frequency);
+      const QImage image = bar.grab().toImage();
+      QCOMPARE(CountInRow(image, 0, bar.TickColor()), c.top);
+      QCOMPARE(CountInRow(image, 27, bar.TickColor()), c.bottom);
+    }
+    TXiTrackBar bar;
+    bar.SetTickStyle(TXiTrackBar::tsAuto);
+    bar.SetFrequency(3);
+    const QImage image = bar.grab().toImage();
+    for (int x : {5, 32, 59, 86, 95}) QCOMPARE(PixelOf(image, x, 26), bar.TickColor());
+    bar.setEnabled(false);
+    QCOMPARE(CountInRow(bar.grab().toImage(), 27, bar.DisabledTickColor()), 5);
+  }
+
+  void dragging() {
+    TXiTrackBar bar;
+    bar.resize(210, 28);  // track length 200
+    bar.SetMax(255);
+    bar.show();
+    QSignalSpy changes(&bar, &TXiTrackBar::OnChange);
+    Send(&bar, QEvent::MouseMove, QPoint(5, 14));
+    QCOMPARE(bar.ThumbState(), TXiTrackBar::bsOver);
+    Send(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
+    QCOMPARE(bar.ThumbState(), TXiTrackBar::bsDown);
+    // The thumb snaps to the pixel of the rounded position; position 2 is
+    // skipped.
+    Send(&bar, QEvent::MouseMove, QPoint(6, 14), Qt::LeftButton);
+    QCOMPARE(bar.Position(), 1);
+    Send(&bar, QEvent::MouseMove, QPoint(7, 14), Qt::LeftButton);
+    QCOMPARE(bar.Position(), 3);
+    QCOMPARE(bar.ThumbOffset(), 2);
+    Send(&bar, QEvent::MouseMove, QPoint(7, 14), Qt::LeftButton);  // no change, still signalled
+    QCOMPARE(changes.count(), 3);
+    // Far outside the bar the drag goes on and stops at the ends.
+    Send(&bar, QEvent::MouseMove, QPoint(500, 80), Qt::LeftButton);
+    QCOMPARE(bar.Position(), 255);
+    QCOMPARE(bar.ThumbOffset(), 200);
+    Send(&bar, QEvent::MouseButtonRelease, QPoint(500, 80));
+    QCOMPARE(bar.ThumbState(), TXiTrackBar::bsOut);
+
+    // A press on the slide beside the thumb does nothing.
+    changes.clear();
+    Send(&bar, QEvent::MouseButtonPress, QPoint(50, 14), Qt::LeftButton);
+    Send(&bar, QEvent::MouseMove, QPoint(60, 14), Qt::LeftButton);
+    QCOMPARE(bar.Position(), 255);
+    Send(&bar, QEvent::MouseButtonRelease, QPoint(60, 14));
+
+    // A disabled bar ignores the mouse.
+    bar.SetPosition(0);
+    changes.clear();
+    bar.setEnabled(false);
+    Send(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
+    Send(&bar, QEvent::MouseMove, QPoint(100, 14), Qt::LeftButton);
+    Send(&bar, QEvent::MouseButtonRelease, QPoint(100, 14));
+    QCOMPARE(bar.Position(), 0);
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(bar.ThumbState(), TXiTrackBar::bsOut);
+  }
+};
+
+QTEST_MAIN(TestXiTrackBar)
+#include "tst_xitrackbar.moc"

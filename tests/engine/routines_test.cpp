@@ -1,0 +1,299 @@
+// Every effect of a run against the effect library called directly with the
+// job's parameters, the names of the outputs, the GIF options in the
+// written file and the formats of the log's date, time and time span.
+#include <regex>
+
+#include "effects/function.h"
+#include "engine/effectcatalogue.h"
+#include "gif/gifimage.h"
+#include "tests/engine/runfixture.h"
+
+namespace {
+
+using Direct = std::function<void(TBitmap&, const TJobRecord&)>;
+
+struct RoutineCase {
+  const char* Caption;
+  const char* Suffix;
+  // Values that tell the parameters apart (a swapped pair gives another
+  // picture), all within the picture's limits.
+  std::function<void(TJobRecord&)> Set;
+  Direct Call;
+};
+
+const std::vector<RoutineCase>& Cases() {
+  using J = TJobRecord;
+  static const std::vector<RoutineCase> cases = {
+      {"3D grid...", "(3D_grid)", [](J& j) { j.GridStep = 7, j.GridTransparency = 35; },
+       [](TBitmap& b, const J& j) { Apply3DGrid(b, j.GridStep, j.GridTransparency); }},
+      {"Antialias...", "(Antialias)", [](J& j) { j.AntialiasPasses = 3; },
+       [](TBitmap& b, const J& j) { ApplyAntialias(b, j.AntialiasPasses); }},
+      {"Auto color enhance", "(Auto_color)", [](J&) {}, [](TBitmap& b, const J&) { ApplyAutoColor(b); }},
+      {"Blur radial...", "(Blur_radial)", [](J& j) { j.BlurAngle = 17; },
+       [](TBitmap& b, const J& j) { ApplyBlurRadial(b, j.BlurAngle); }},
+      {"Color tone...", "(Color_tone)", [](J& j) { j.RedTone = 0x1F0, j.GreenTone = 40, j.BlueTone = 200; },
+       // Each tone adds its low byte only.
+       [](TBitmap& b, const J&) { ApplyColorTone(b, 0xF0 + 40 * 256 + 200 * 65536); }},
+      {"Contrast...", "(Contrast)", [](J& j) { j.ContrastRange = 140; },
+       [](TBitmap& b, const J& j) { ApplyContrast(b, j.ContrastRange); }},
+      {"Contrast (auto)", "(Contrast_auto)", [](J&) {}, [](TBitmap& b, const J&) { ApplyContrastAuto(b); }},
+      {"Convert to selected format", "(Convert)", [](J&) {}, [](TBitmap&, const J&) {}},
+      {"Cylinder...", "(Cylinder)", [](J& j) { j.CylinderStretch = 7; },
+       [](TBitmap& b, const J& j) { ApplyCylinder(b, j.CylinderStretch); }},
+      {"Detect edge...", "(DetectEdge)", [](J& j) { j.DetectEdgeLevel = 25, j.DetectEdgeType = 1; },
+       [](TBitmap& b, const J& j) { ApplyDetectEdge(b, j.DetectEdgeLevel, j.DetectEdgeType); }},
+      {"Emboss...", "(Emboss)", [](J& j) { j.EmbossLevel = 30, j.EmbossType = 1; },
+       [](TBitmap& b, const J& j) { ApplyEmboss(b, j.EmbossLevel, j.EmbossType); }},
+      {"Figure...", "(Figure)", [](J& j) { j.FigureValue = 9, j.FigureType = 2; },
+       [](TBitmap& b, const J& j) { ApplyFigure(b, j.FigureValue, j.FigureType); }},
+      {"Fish eye...", "(FishEye)", [](J& j) { j.FishEyeZoom = 55, j.FishEyeRadius = 13, j.FishEyeInversion = true; },
+       [](TBitmap& b, const J& j) { ApplyFishEye(b, j.FishEyeZoom, j.FishEyeRadius, j.FishEyeInversion); }},
+      {"Flip (vertical)", "(Flip_vert)", [](J& j) { j.FlipMode = 1; }, [](TBitmap& b, const J&) { ApplyFlip(b, 1); }},
+      {"Fractal...", "(Fractal)", [](J& j) { j.FractalIterations = 3; },
+       [](TBitmap& b, const J& j) { ApplyFractal(b, j.FractalIterations); }},
+      {"Gamma correction...", "(Gamma)", [](J& j) { j.GammaValue = 14; },
+       [](TBitmap& b, const J& j) { ApplyGamma(b, j.GammaValue); }},
+      {"Gauss blur...", "(Gauss)", [](J& j) { j.GaussPasses = 2; },
+       [](TBitmap& b, const J& j) { ApplyGauss(b, j.GaussPasses); }},
+      {"Glasstile...", "(Glasstile)", [](J& j) { j.GlasstileX = 4, j.GlasstileY = 9; },
+       [](TBitmap& b, const J& j) { ApplyGlasstile(b, j.GlasstileX, j.GlasstileY); }},
+      {"Greyscale", "(Greyscale)", [](J&) {}, [](TBitmap& b, const J&) { ApplyGreyscale(b); }},
+      {"Halftone", "(Halftone)", [](J&) {}, [](TBitmap& b, const J&) { ApplyHalftone(b); }},
+      {"HLS...", "(HLS)", [](J& j) { j.HlsHue = 20, j.HlsLightness = 13, j.HlsSaturation = 6; },
+       [](TBitmap& b, const J& j) { ApplyHLS(b, j.HlsHue, j.HlsLightness, j.HlsSaturation); }},
+      {"Illusion...", "(Illusion)", [](J& j) { j.IllusionAmount = 7; },
+       [](TBitmap& b, const J& j) { ApplyIllusion(b, j.IllusionAmount); }},
+      {"Increase...", "(Increase)", [](J& j) { j.IncreaseZoom = 3, j.IncreaseType = 1; },
+       [](TBitmap& b, const J& j) { ApplyIncrease(b, j.IncreaseZoom, j.IncreaseType); }},
+      {"Inverse", "(Inverse)", [](J&) {}, [](TBitmap& b, const J&) { ApplyInverse(b); }},
+      {"Lens fire...", "(LensFire)", [](J& j) { j.LensFireX = 10, j.LensFireY = 25; },
+       [](TBitmap& b, const J& j) { ApplyLensFire(b, j.LensFireX, j.LensFireY); }},
+      {"Lightness...", "(Lightness)", [](J& j) { j.LightnessAmount = 60; },
+       [](TBitmap& b, const J& j) { ApplyLightness(b, j.LightnessAmount); }},
+      {"Moire...", "(Moire)", [](J& j) { j.MoireDegree = 6; },
+       [](TBitmap& b, const J& j) { ApplyMoire(b, j.MoireDegree); }},
+      {"Monochrome", "(Monochrome)", [](J&) {}, [](TBitmap& b, const J&) { ApplyMonochrome(b); }},
+      {"Noise...", "(Noise)", [](J& j) { j.NoiseDegree = 20, j.NoiseType = 1; },
+       [](TBitmap& b, const J& j) { ApplyNoise(b, j.NoiseDegree, j.NoiseType); }},
+      {"Oil paint...", "(OilPaint)", [](J& j) { j.OilSmooth = 6, j.OilBrush = 3; },
+       [](TBitmap& b, const J& j) { ApplyOilPaint(b, j.OilSmooth, j.OilBrush); }},
+      {"Pixelate...", "(Pixelate)", [](J& j) { j.PixelSize = 5; },
+       [](TBitmap& b, const J& j) { ApplyPixelate(b, j.PixelSize); }},
+      {"Posterized...", "(Posterized)", [](J& j) { j.PosterizeStep = 4; },
+       [](TBitmap& b, const J& j) { ApplyPosterized(b, j.PosterizeStep); }},
+      {"Puzzle...", "(Puzzle)", [](J& j) { j.PuzzleAcross = 3, j.PuzzleDown = 4; },
+       [](TBitmap& b, const J& j) { ApplyPuzzle(b, j.PuzzleAcross, j.PuzzleDown); }},
+      {"Rain drops...", "(RainDrops)", [](J& j) { j.RainDropCount = 5, j.RainDropSize = 12; },
+       [](TBitmap& b, const J& j) { ApplyRainDrops(b, j.RainDropCount, j.RainDropSize); }},
+      {"Resize...", "(20 x 10)",
+       [](J& j) { j.ResizeWidth = 20, j.ResizeHeight = 10, j.ResizePreserveAspect = false; },
+       [](TBitmap& b, const J& j) {
+         TBitmap result;
+         result.SetPixelFormat(pf24bit);
+         result.SetSize(j.ResizeWidth, j.ResizeHeight);
+         StretchBlt(result.Canvas()->Handle(), 0, 0, j.ResizeWidth, j.ResizeHeight, b.Canvas()->Handle(), 0, 0,
+                    b.Width(), b.Height(), SRCCOPY);
+         ApplyAntialias(result, 1);
+         b.Assign(&result);
+       }},
+      {"RGB...", "(RGB)", [](J& j) { j.RgbRed = 30, j.RgbGreen = -20, j.RgbBlue = 60; },
+       [](TBitmap& b, const J& j) { ApplyRGB(b, j.RgbRed, j.RgbGreen, j.RgbBlue); }},
+      {"Ribbon...", "(Ribbon)", [](J& j) { j.RibbonWidth = 30, j.RibbonFrequency = 70; },
+       [](TBitmap& b, const J& j) { ApplyRibbon(b, j.RibbonWidth, j.RibbonFrequency); }},
+      {"Ripple...", "(Ripple)", [](J& j) { j.RippleValue = 6, j.RippleType = 1; },
+       [](TBitmap& b, const J& j) { ApplyRipple(b, j.RippleValue, j.RippleType); }},
+      {"Rotate...", "(Rotate)", [](J& j) { j.RotateAngle = 30, j.RotateSmooth = true; },
+       [](TBitmap& b, const J& j) { ApplyRotate(b, j.RotateAngle, 1); }},
+      {"Saturation...", "(Saturation)", [](J& j) { j.SaturationDepth = 180; },
+       [](TBitmap& b, const J& j) { ApplySaturation(b, j.SaturationDepth); }},
+      {"Sepia...", "(Sepia)", [](J& j) { j.SepiaValue = 20; },
+       [](TBitmap& b, const J& j) { ApplySepia(b, j.SepiaValue); }},
+      {"Shake...", "(Shake)", [](J& j) { j.ShakeValue = 10, j.ShakeDirection = 1; },
+       [](TBitmap& b, const J& j) { ApplyShake(b, j.ShakeValue, j.ShakeDirection); }},
+      {"Sharpness...", "(Sharpness)", [](J& j) { j.SharpnessLevel = 20, j.SharpnessType = 1; },
+       [](TBitmap& b, const J& j) { ApplySharpness(b, j.SharpnessLevel, j.SharpnessType); }},
+      {"Softened...", "(Softened)", [](J& j) { j.SoftenedLevel = 10, j.SoftenedType = 1; },
+       [](TBitmap& b, const J& j) { ApplySoftened(b, j.SoftenedLevel, j.SoftenedType); }},
+      {"Solorized...", "(Solorized)", [](J& j) { j.SolorizedValue = 100; },
+       [](TBitmap& b, const J& j) { ApplySolorized(b, j.SolorizedValue); }},
+      {"Spheric...", "(Spheric)", [](J& j) { j.SphereX = 20, j.SphereY = 30; },
+       [](TBitmap& b, const J& j) { ApplySpheric(b, j.SphereX, j.SphereY); }},
+      {"Split light...", "(SplitLight)", [](J& j) { j.SplitLightValue = 2; },
+       [](TBitmap& b, const J& j) { ApplySplitLight(b, j.SplitLightValue); }},
+      {"Swirl...", "(Swirl)", [](J& j) { j.SwirlDegree = 5; },
+       [](TBitmap& b, const J& j) { ApplySwirl(b, j.SwirlDegree); }},
+      {"Texturing...", "(Texturing)", [](J& j) { j.TexturingLevel = 7, j.TexturingType = 1; },
+       [](TBitmap& b, const J& j) { ApplyTexturing(b, j.TexturingLevel, j.TexturingType); }},
+      {"Threshold...", "(Threshold)", [](J& j) { j.ThresholdLevel = 90; },
+       [](TBitmap& b, const J& j) { ApplyThreshold(b, j.ThresholdLevel); }},
+      {"Tile...", "(Tile)", [](J& j) { j.TileValue = 3; }, [](TBitmap& b, const J& j) { ApplyTile(b, j.TileValue); }},
+      {"Tile reflection...", "(TileReflection)",
+       [](J& j) { j.TileReflectionAngle = 30, j.TileReflectionSize = 8, j.TileReflectionCurvature = 25; },
+       [](TBitmap& b, const J& j) {
+         ApplyTileReflection(b, j.TileReflectionAngle, j.TileReflectionSize, j.TileReflectionCurvature);
+       }},
+      {"Twist...", "(Twist)", [](J& j) { j.TwistValue = 35; },
+       [](TBitmap& b, const J& j) { ApplyTwist(b, j.TwistValue); }},
+      {"Video...", "(Video)", [](J& j) { j.VideoLightness = 30, j.VideoType = 2; },
+       [](TBitmap& b, const J& j) { ApplyVideo(b, j.VideoLightness, j.VideoType); }},
+      {"Warp...", "(Warp)", [](J& j) { j.WarpFactor = 8; }, [](TBitmap& b, const J& j) { ApplyWarp(b, j.WarpFactor); }},
+      {"Watermark...", "(Watermark)", [](J& j) { j.WatermarkLevel = 40, j.WatermarkInverse = true; },
+       [](TBitmap& b, const J& j) { ApplyWatermark(b, *j.WatermarkBitmap, j.WatermarkLevel, j.WatermarkInverse); }},
+      {"Wind...", "(Wind)", [](J& j) { j.WindLevel = 9; }, [](TBitmap& b, const J& j) { ApplyWind(b, j.WindLevel); }},
+  };
+  return cases;
+}
+
+class Routines : public RunFixture {
+ protected:
+  ~Routines() override {
+    // The GIF writer leaves the job's settings in the codec's defaults.
+    GIFImageDefaultColorReduction = rmNetscape;
+    GIFImageDefaultColorReductionBits = 8;
+    GIFImageDefaultDitherMode = dmNearest;
+    GIFImageDefaultCompression = gcLZW;
+  }
+  // One run of the effect over the picture alone in the list, with the
+  // effect generators as at start.
+  Lines RunOn(const std::string& effect, const std::string& file) {
+    Job.SourceFiles.Clear();
+    AddFile(file);
+    Job.EffectName = effect;
+    ResetEffectRandomGenerators();
+    RunToEnd();
+    return Body();
+  }
+  std::unique_ptr<TBitmap> Load(const std::string& path) {
+    auto picture = std::make_unique<TBitmap>();
+    picture->SetPixelFormat(pf24bit);
+    EXPECT_TRUE(TJobRecord::LoadPictureToBitmap(path, *picture)) << path;
+    picture->SetPixelFormat(pf24bit);
+    return picture;
+  }
+};
+
+TEST_F(Routines, EveryEntryGivesWhatItsEffectGivesWithTheJobsValues) {
+  // Every entry of the list once (the flips share one routine).
+  ASSERT_EQ(Cases().size(), 57u);
+  MakeTestBitmap(48, 36, 5)->SaveToFile(Source.File("p.bmp"));
+  std::unique_ptr<TBitmap> original = Load(Source.File("p.bmp"));
+  for (const RoutineCase& c : Cases()) {
+    ASSERT_NE(FindEffectEntry(c.Caption), nullptr) << c.Caption;
+    c.Set(Job);
+    Lines body = RunOn(c.Caption, Source.File("p.bmp"));
+    std::string output = std::string("p") + c.Suffix + "_1.bmp";
+    ASSERT_EQ(body.size(), 4u) << c.Caption;  // no clamp line: the values fit the picture
+    EXPECT_EQ(body[1], "New name: " + output) << c.Caption;
+
+    TBitmap expected;
+    expected.Assign(original.get());
+    expected.SetPixelFormat(pf24bit);
+    ResetEffectRandomGenerators();
+    c.Call(expected, Job);
+    std::unique_ptr<TBitmap> written = Load(Target.File(output));
+    ASSERT_EQ(written->Width(), expected.Width()) << c.Caption;
+    ASSERT_EQ(written->Height(), expected.Height()) << c.Caption;
+    EXPECT_TRUE(SameColors(*written, expected)) << c.Caption;
+  }
+}
+
+TEST_F(Routines, OutputNamesCarryTheEffectsSuffix) {
+  // The remaining suffixes: the other flip directions, Resize keeping the
+  // aspect, and names lower-cased with their suffix.
+  MakeTestBitmap(40, 30, 1)->SaveToFile(Source.File("Q.bmp"));
+  const struct {
+    const char* Caption;
+    std::function<void(TJobRecord&)> Set;
+    const char* Output;
+  } cases[] = {
+      {"Flip (horizontal)", [](TJobRecord& j) { j.FlipMode = 0; }, "Q(Flip_horiz)_1.bmp"},
+      {"Flip (horiz/vert)", [](TJobRecord& j) { j.FlipMode = 2; }, "Q(Flip_horiz_vert)_1.bmp"},
+      {"Resize...",
+       [](TJobRecord& j) { j.ResizeWidth = 20, j.ResizeHeight = 5, j.ResizeScaleType = 0; },
+       "Q(20 x 15)_1.bmp"},
+      {"Resize...", [](TJobRecord& j) { j.ResizeScaleType = 1, j.ResizeHeight = 6; }, "Q(8 x 6)_1.bmp"},
+      {"Moire...", [](TJobRecord& j) { j.LowerCaseNames = true; }, "q(moire)_1.bmp"},
+  };
+  for (const auto& c : cases) {
+    c.Set(Job);
+    Lines body = RunOn(c.Caption, Source.File("Q.bmp"));
+    EXPECT_NE(std::find(body.begin(), body.end(), std::string("New name: ") + c.Output), body.end()) << c.Output;
+    EXPECT_TRUE(FileExists(Target.File(c.Output))) << c.Output;
+  }
+}
+
+// Pairs of horizontal neighbours of another colour.
+int ColourChanges(TBitmap& picture) {
+  int changes = 0;
+  for (int y = 0; y < picture.Height(); ++y)
+    for (int x = 1; x < picture.Width(); ++x) changes += PixelAt(picture, x, y) != PixelAt(picture, x - 1, y);
+  return changes;
+}
+
+TEST_F(Routines, GifDitherAndCompressionReachTheFile) {
+  Job.TargetExtension = ".gif";
+  Job.GifColorBits = 3;  // 8 colours
+  // A smooth grey ramp: plain nearest colours give a few bands, diffused
+  // error gives a mix of neighbours.
+  TBitmap ramp;
+  ramp.SetPixelFormat(pf24bit);
+  ramp.SetSize(96, 8);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 96; ++x) ramp.Canvas()->SetPixel(x, y, RGB(x * 2 + 40, x * 2 + 40, x * 2 + 40));
+  ramp.SaveToFile(Source.File("ramp.bmp"));
+  Job.GifDitherMode = dmNearest;
+  RunOn("Convert to selected format", Source.File("ramp.bmp"));
+  Job.GifDitherMode = dmFloydSteinberg;
+  RunOn("Convert to selected format", Source.File("ramp.bmp"));
+  int banded = ColourChanges(*Load(Target.File("ramp(Convert)_1.gif")));
+  int dithered = ColourChanges(*Load(Target.File("ramp(Convert)_2.gif")));
+  EXPECT_LE(banded, 8 * 8);
+  EXPECT_GT(dithered, 4 * banded);
+
+  // A checkerboard has no runs: LZW learns its pattern, run-length coding
+  // spends a code on every pixel. Both decode to the same picture.
+  TBitmap board;
+  board.SetPixelFormat(pf24bit);
+  board.SetSize(64, 64);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) board.Canvas()->SetPixel(x, y, (x + y) % 2 ? clWhite : clBlack);
+  board.SaveToFile(Source.File("board.bmp"));
+  Job.GifDitherMode = dmNearest;
+  Job.GifCompression = gcLZW;
+  RunOn("Convert to selected format", Source.File("board.bmp"));
+  Job.GifCompression = gcRLE;
+  RunOn("Convert to selected format", Source.File("board.bmp"));
+  size_t lzw = ReadFile(Target.File("board(Convert)_1.gif")).size();
+  size_t rle = ReadFile(Target.File("board(Convert)_2.gif")).size();
+  EXPECT_GT(rle, 3 * lzw);
+  EXPECT_TRUE(SameColors(*Load(Target.File("board(Convert)_1.gif")), *Load(Target.File("board(Convert)_2.gif"))));
+  EXPECT_TRUE(SameColors(*Load(Target.File("board(Convert)_1.gif")), board));
+}
+
+TEST_F(Routines, LogDatesTimesAndTimeSpan) {
+  AddPicture("a.bmp");
+  double before = Now();
+  // The run took 1234.5 seconds (and the few milliseconds of this test);
+  // the tick counter may have wrapped in between.
+  Job.StartTicks = GetTickCount() - 1234500u;
+  StartApplyEffectThread(View);
+  WaitForApplyEffectThread(false);
+  double after = Now();
+  const Lines& log = View.LogView;
+  ASSERT_GE(log.size(), 3u);
+  const std::regex stamp(R"((\d{4}-\d{2}-\d{2})   (\d{2}:\d{2}:\d{2}))");
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(log[0], match, stamp)) << log[0];
+  EXPECT_TRUE(match[1] == LogDate(before) || match[1] == LogDate(after)) << log[0];
+  EXPECT_TRUE(match[2] >= LogTime(before) || LogDate(after) != LogDate(before)) << log[0];
+  const std::string& done = log[log.size() - 2];
+  EXPECT_TRUE(std::regex_match(done, std::regex(R"(Done: \d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})"))) << done;
+  EXPECT_TRUE(std::regex_match(log.back(), std::regex(R"(Time span: 1,234\.[5-9] s)"))) << log.back();
+
+  // Thousands are grouped, a tenth is kept, the integer part never empty.
+  EXPECT_EQ(FormatFloat("#,#0.0", 1234567.25), "1,234,567.3");
+  EXPECT_EQ(FormatFloat("#,#0.0", 0.04), "0.0");
+  EXPECT_EQ(FormatFloat("#,#0.0", 999.96), "1,000.0");
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// "Effect...": which dialog opens, the preview file check, and the summary
+// lines after OK.
+#include <QApplication>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "controls/xitrackbar.h"
+#include "dialogs/effects.h"
+#include "dialogs/rgb.h"
+#include "mainwindow/mainwindow.h"
+#include "platform/windows/messages.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+QStringList Items(const QListWidget* list) {
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+  return items;
+}
+
+}  // namespace
+
+class TestEffectCommand : public QObject {
+  Q_OBJECT
+
+ private:
+  std::vector<std::string> Messages;
+  TempDir* Source = nullptr;
+  QString OpenedTitle;  // the caption of the dialog the command showed
+
+  // A started window whose source list holds two small pictures, with the
+  // effect chosen and its summary shown.
+  void Prepare(TFormMain& window, const std::string& effect) {
+    QTRY_VERIFY(window.StartedUp());
+    window.SourceFiles.Clear();
+    for (int i = 0; i < 2; ++i) {
+      std::string path = Source->File("pic" + std::to_string(i) + ".bmp");
+      MakeTestBitmap(40, 30, i)->SaveToFile(path);
+      window.SourceFiles.Add(path);
+    }
+    window.FileCount = 2;
+    window.PreviewIndex = 0;
+    window.EffectName = effect;
+    window.ListBox1->clear();
+    window.ShowEffectSettings(effect, false);
+  }
+
+  // Runs the command; the dialog it opens gets `act` and is then left with
+  // OK (or Cancel when `ok` is false).
+  void Run(TFormMain& window, const std::function<void(QDialog*)>& act = {}, bool ok = true) {
+    OpenedTitle.clear();
+    QTimer::singleShot(0, this, [this, act, ok] {
+      auto* dialog = qobject_cast<TEffectFrame*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      OpenedTitle = dialog->windowTitle();
+      if (act) act(dialog);
+      (ok ? dialog->XiButton1 : dialog->XiButton2)->click();
+    });
+    window.ActionEffectExecute();
+  }
+
+ private slots:
+  void initTestCase() { Source = new TempDir; }
+  void cleanupTestCase() { delete Source; }
+  void init() {
+    Messages.clear();
+    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
+  }
+  void cleanup() { SetMessageHandler(nullptr); }
+
+  void opensTheEntrysDialogAndRewritesItsLines() {
+    TFormMain window;
+    Prepare(window, "gauss blur...");  // any letter case
+    window.OneTrackKind = 0;
+    QCOMPARE(Items(window.ListBox1), QStringList{"Gauss: 1"});
+    window.ListBox1->setCurrentRow(0);
+    Run(window, [](QDialog* dialog) {
+      auto* gauss = qobject_cast<TFormEffect*>(dialog);
+      QVERIFY(gauss);
+      QCOMPARE(gauss->TrackBar1->Max(), 5);
+      gauss->TrackBar1->SetPosition(4);
+      gauss->SelectRow(1);
+    });
+    QCOMPARE(OpenedTitle, QString("gauss blur..."));
+    QCOMPARE(window.OneTrackKind, 6);
+    QCOMPARE(window.GaussPasses, 4);
+    QCOMPARE(window.PreviewIndex, 1);
+    QCOMPARE(window.PreviewFile, window.SourceFiles[0]);  // set before the dialog
+    QCOMPARE(Items(window.ListBox1), QStringList{"Gauss: 4"});
+    QCOMPARE(window.ListBox1->currentRow(), 0);
+    QVERIFY(Messages.empty());
+  }
+
+  void linesAfterOk() {
+    TFormMain window;
+    // Puzzle keeps its own wording after OK.
+    Prepare(window, "Puzzle...");
+    QCOMPARE(Items(window.ListBox1), (QStringList{"Across: 5", "Down: 5"}));
+    Run(window);
+    QCOMPARE(window.TwoTrackKind, 4);
+    QCOMPARE(Items(window.ListBox1), (QStringList{"Accross: 5", "Down: 5"}));
+    // Cancel leaves the lines and the members.
+    Prepare(window, "Tile reflection...");
+    Run(window, [](QDialog* dialog) { qobject_cast<TFormRGB*>(dialog)->TrackBar1->SetPosition(80); }, false);
+    QCOMPARE(window.TileReflectionAngle, 0);
+    Run(window);
+    QCOMPARE(window.RgbKind, 3);
+    QCOMPARE(Items(window.ListBox1), (QStringList{"Angle: -45", "Square size: 6", "Curvature: -4"}));
+    // A summary that is not there is written whole.
+    Prepare(window, "Fish eye...");
+    window.ListBox1->clear();
+    Run(window);
+    QCOMPARE(Items(window.ListBox1), (QStringList{"Zoom: 70", "Radius: 15", "Inversion: false"}));
+    // A preview-only entry keeps its line.
+    Prepare(window, "Greyscale");
+    Run(window);
+    QCOMPARE(OpenedTitle, QString("Greyscale"));
+    QCOMPARE(window.SimpleEffectKind, 5);
+    QCOMPARE(Items(window.ListBox1), QStringList{"No parameters"});
+  }
+
+  void checksThePreviewFileFirst() {
+    TFormMain window;
+    Prepare(window, "Gauss blur...");
+    window.PreviewIndex = 1;
+    std::string gone = window.SourceFiles[1];
+    std::remove(gone.c_str());
+    window.OneTrackKind = 0;
+    Run(window);
+    QCOMPARE(OpenedTitle, QString());
+    QCOMPARE(window.PreviewFile, gone);
+    QCOMPARE(window.OneTrackKind, 0);
+    QCOMPARE(Messages, std::vector<std::string>{gone + " don't exists. Apparently it was removed or deleted. Please "
+                                                       "click the Source button to refresh the file list."});
+    QCOMPARE(Items(window.ListBox1), QStringList{"Gauss: 1"});
+  }
+
+  void outOfRangeAndEmptyLists() {
+    TFormMain window;
+    // An index past the list previews the first file.
+    Prepare(window, "Gauss blur...");
+    window.PreviewIndex = 5;
+    Run(window);
+    QCOMPARE(OpenedTitle, QString("Gauss blur..."));
+    QCOMPARE(window.PreviewFile, window.SourceFiles[0]);
+    QCOMPARE(window.PreviewIndex, 0);
+    // No files: nothing at all.
+    Prepare(window, "Gauss blur...");
+    window.FileCount = 0;
+    window.PreviewFile = "unchanged";
+    Run(window);
+    QCOMPARE(OpenedTitle, QString());
+    QCOMPARE(window.PreviewFile, std::string("unchanged"));
+    // "Convert to selected format" only checks the preview file.
+    Prepare(window, "Convert to selected format");
+    window.PreviewIndex = 1;
+    Run(window);
+    QCOMPARE(OpenedTitle, QString());
+    QCOMPARE(window.PreviewFile, window.SourceFiles[1]);
+    QVERIFY(Messages.empty());
+  }
+};
+
+int main(int argc, char** argv) {
+  // No test touches the settings of the person running it.
+  TempDir config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+  QApplication application(argc, argv);
+  TestEffectCommand test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_effectcommand.moc"

@@ -1,0 +1,266 @@
+// Start, Stop and closing on the main window: the checks of Start and what
+// each failure changes, the one rule that enables Start, runs that end,
+// stop or meet a closing window.
+#include <QDialog>
+#include <QtTest>
+
+#include "engine/effectcatalogue.h"
+#include "mainwindow/mainwindow.h"
+#include "platform/windows/messages.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+// A started-up window with files in the list and a target set, as a scan
+// and the target edit leave it.
+void Prepare(TFormMain& window, TempDir& source, TempDir& target, int files) {
+  window.ApplySettingsToControls();
+  window.SourceDir = source.Path();
+  window.TargetDir = target.Path();
+  window.EffectName = "Convert to selected format";
+  for (int i = 0; i < files; ++i) {
+    std::string path = source.File("pic" + std::to_string(i) + ".bmp");
+    MakeTestBitmap(40, 30, i)->SaveToFile(path);
+    window.SourceFiles.Add(path);
+  }
+  window.FileCount = window.SourceFiles.Count();
+  for (QLabel* label : {window.Label1, window.Label2, window.Label3}) TFormMain::SetStepReady(label, true);
+  window.UpdateSourceCommands();
+  window.UpdateStartAction();
+}
+
+bool RunEnded() { return ApplyEffectThread == nullptr; }
+
+}  // namespace
+
+class TestRunControl : public QObject {
+  Q_OBJECT
+
+ private:
+  std::vector<std::string> Messages;
+
+ private slots:
+  void init() {
+    Messages.clear();
+    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
+  }
+  void cleanup() { SetMessageHandler(nullptr); }
+
+  void startIsEnabledByOneRule() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 2);
+    QVERIFY(window.ActionStart->isEnabled());
+    QVERIFY(TFormMain::StepReady(window.Label4));
+    QVERIFY(window.ActionFormat->isEnabled() && window.ComboBox1->isEnabled());
+
+    // No target: off, whatever the file count.
+    TFormMain::SetStepReady(window.Label2, false);
+    window.UpdateStartAction();
+    QVERIFY(!window.ActionStart->isEnabled());
+    QVERIFY(!TFormMain::StepReady(window.Label4));
+    TFormMain::SetStepReady(window.Label2, true);
+    // No files: off, and so are the commands that need them.
+    window.FileCount = 0;
+    window.UpdateStartAction();
+    window.UpdateSourceCommands();
+    QVERIFY(!window.ActionStart->isEnabled());
+    QVERIFY(!window.ActionFormat->isEnabled() && !window.ActionEffect->isEnabled() &&
+            !window.ComboBox1->isEnabled());
+    window.FileCount = 2;
+    window.UpdateStartAction();
+
+    // While a worker exists nothing turns Start on; its end does.
+    window.ActionStartExecute();
+    QVERIFY(ApplyEffectThread != nullptr);
+    window.UpdateStartAction();
+    QVERIFY(!window.ActionStart->isEnabled());
+    QVERIFY(TFormMain::StepReady(window.Label4));
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QVERIFY(window.ActionStart->isEnabled());
+    QVERIFY(!window.ActionStop->isEnabled());
+
+    // A run whose list was emptied under it (a rescan that found nothing)
+    // ends with Start off.
+    window.ActionStartExecute();
+    window.SourceFiles.Clear();
+    window.FileCount = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QVERIFY(!window.ActionStart->isEnabled());
+    QVERIFY(!TFormMain::StepReady(window.Label4));
+  }
+
+  void eachCheckOfStartHasItsMessage() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 1);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.Panel1->setText("This folder contains 1 graphic file");
+
+    // The source folder went away after the scan.
+    window.SourceDir = source.File("missing/");
+    window.ActionStartExecute();
+    QCOMPARE(Messages.back(), "Don't exist the directory: " + window.SourceDir + " Try select another.");
+    for (QLabel* label : {window.Label1, window.Label3, window.Label4}) QVERIFY(!TFormMain::StepReady(label));
+    QVERIFY(TFormMain::StepReady(window.Label2));
+    QVERIFY(!window.ComboBox1->isEnabled());
+    for (QAction* action : {window.ActionEffect, window.ActionFormat, window.ActionStart})
+      QVERIFY(!action->isEnabled());
+    QCOMPARE(window.Panel1->text(), QString());
+    QCOMPARE(window.focusWidget(), window.XiButSource);
+
+    // A target two levels deep cannot be made.
+    Prepare(window, source, target, 0);
+    window.SourceDir = source.Path();
+    window.TargetDir = target.File("no/deeper/");
+    window.ActionStartExecute();
+    QCOMPARE(Messages.back(), "Cannot create " + window.TargetDir + " directory.");
+    QVERIFY(!TFormMain::StepReady(window.Label2));
+    QVERIFY(!TFormMain::StepReady(window.Label4));
+    QVERIFY(TFormMain::StepReady(window.Label1));
+    QVERIFY(!window.ActionStart->isEnabled());
+    QVERIFY(window.ComboBox1->isEnabled());
+    QCOMPARE(window.focusWidget(), window.XiButTarget);
+    QVERIFY(!DirectoryExists(target.File("no/")));
+    // And Start stays off until a target is chosen again.
+    window.UpdateStartAction();
+    QVERIFY(!window.ActionStart->isEnabled());
+
+    // "Resize..." without a size, even when it scales by percent: the
+    // message and no other change.
+    TFormMain::SetStepReady(window.Label2, true);
+    window.UpdateStartAction();
+    window.TargetDir = target.Path();
+    window.EffectName = "resize...";
+    window.ResizeWidth = 100;
+    window.ResizeScaleType = 2;
+    window.ActionStartExecute();
+    QCOMPARE(Messages.back(), std::string("Please, define a new value for Width parameter, if it is 0 or less. "
+                                          "Also define a new value for Height parameter, if it is 0 or less."));
+    QVERIFY(window.ActionStart->isEnabled());
+    QVERIFY(TFormMain::StepReady(window.Label4));
+    QCOMPARE(ApplyEffectThread, nullptr);
+    QCOMPARE(Messages.size(), size_t(3));
+
+    // One missing level of the target is made, and the run goes.
+    window.EffectName = "Convert to selected format";
+    window.TargetDir = target.File("new/");
+    window.ActionStartExecute();
+    QVERIFY(DirectoryExists(window.TargetDir));
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QVERIFY(FileExists(window.TargetDir + "pic0(Convert)_1.bmp"));
+    QCOMPARE(Messages.size(), size_t(3));
+  }
+
+  void aRunLogsTheSummariesAndShowsItsLog() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 3);
+    window.EffectName = "Gauss blur...";
+    window.ShowEffectSettings(window.EffectName, true);
+    window.XPCheckBox1->SetChecked(true);
+    window.ActionStartExecute();
+    TApplyEffectThread* worker = ApplyEffectThread;
+    QVERIFY(worker != nullptr);
+    window.ActionStartExecute();  // a second Start while the first worker lives
+    QCOMPARE(ApplyEffectThread, worker);
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QStringList log = window.MemoLog->toPlainText().split('\n');
+    QCOMPARE(log.mid(2, 7), QStringList({"Source dir: " + QString::fromStdString(source.Path()), "All files: 3",
+                                         "Target dir: " + QString::fromStdString(target.Path()),
+                                         "Effect: Gauss blur...", "Target: BMP files", "Pixel format: 24 bit",
+                                         "Gauss: 1"}));
+    QVERIFY(log.contains("New name: pic2(Gauss)_1.bmp"));
+    QVERIFY(log.filter("Done: ").size() == 1);
+    QVERIFY(window.ActionStart->isEnabled());
+    QVERIFY(!window.ActionStop->isEnabled());
+    QVERIFY(!window.ProgressBar->isVisible());
+    QVERIFY(!window.Busy);
+    TStringList saved;
+    saved.LoadFromFile(target.File("log.txt"));
+    QCOMPARE(QString::fromStdString(saved.Text()).trimmed(), window.MemoLog->toPlainText());
+  }
+
+  void stopFinishesTheFileInProgress() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 4);
+    // Stop is pressed while the first file is processed.
+    bool runningControls = false;
+    window.OnFileTimed = [&](const std::string& name, double, double, double) {
+      if (name != "pic0.bmp") return;
+      runningControls = window.ActionStop->isEnabled() && !window.ActionStart->isEnabled() && window.Busy;
+      window.ActionStopExecute();
+    };
+    window.ActionStartExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QString log = window.MemoLog->toPlainText();
+    QVERIFY(log.contains("Success: pic0.bmp"));
+    QVERIFY(log.contains("It was processed only 1 from 4 files"));
+    QVERIFY(log.contains("Stopped: "));
+    QVERIFY(runningControls);
+    QVERIFY(window.ActionStart->isEnabled());
+    QVERIFY(!window.ActionStop->isEnabled());
+    // Stop without a run does nothing.
+    window.ActionStopExecute();
+  }
+
+  void closingDuringARunWaitsAndLosesNothing() {
+    TempDir source, target;
+    auto window = std::make_unique<TFormMain>();
+    Prepare(*window, source, target, 6);
+    window->show();
+    window->ActionStartExecute();
+    QVERIFY(ApplyEffectThread != nullptr);
+    QVERIFY(window->close());
+    QCOMPARE(ApplyEffectThread, nullptr);
+    QString log = window->MemoLog->toPlainText();
+    // Stopped before the first file was handed over: that file is still
+    // done and its output complete.
+    QVERIFY(log.contains("Success: pic0.bmp"));
+    QVERIFY(log.contains("It was processed only 1 from 6 files"));
+    QVERIFY(!window->Busy);
+    window.reset();
+    TBitmap written;
+    written.LoadFromFile(target.File("pic0(Convert)_1.bmp"));
+    QCOMPARE(written.Width(), 40);
+
+    // Path > Exit closes the same way.
+    TFormMain idle;
+    idle.show();
+    idle.Exit1->trigger();
+    QVERIFY(!idle.isVisible());
+  }
+
+  void aRunGoesOnUnderAModalDialog() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 3);
+    window.ActionStartExecute();
+    QDialog dialog(&window);
+    QTimer poll;
+    bool endedUnderTheDialog = false;
+    connect(&poll, &QTimer::timeout, &dialog, [&] {
+      if (!RunEnded()) return;
+      endedUnderTheDialog = true;
+      dialog.accept();
+    });
+    poll.start(10);
+    QTimer::singleShot(10000, &dialog, &QDialog::reject);
+    dialog.exec();
+    QVERIFY(endedUnderTheDialog);
+    QVERIFY(window.MemoLog->toPlainText().contains("Done: "));
+  }
+};
+
+int main(int argc, char** argv) {
+  // No test touches the settings of the person running it.
+  TempDir config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+  QApplication application(argc, argv);
+  TestRunControl test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_runcontrol.moc"
