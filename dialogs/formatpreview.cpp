@@ -3,11 +3,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <algorithm>
 
 #include "controls/xibutton.h"
 #include "controls/xipanel.h"
-#include "effects/resample.h"
+#include "dialogs/effectframe.h"
 #include "platform/windows/bitmapview.h"
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
@@ -17,31 +16,6 @@ namespace {
 
 // The glyphs are drawn on this colour, which the button leaves out.
 const QColor kGlyphBack(255, 0, 255);
-
-// Loads the picture as a 24-bit bitmap; false when it cannot be read or has
-// no pixels. GIF and palette BMP files load in 8 bits or fewer, so the
-// format is set right after loading.
-bool LoadPreviewSource(const std::string& path, TBitmap& bitmap) {
-  if (!TJobRecord::LoadPictureToBitmap(path, bitmap)) return false;
-  bitmap.SetPixelFormat(pf24bit);
-  return !bitmap.Empty();
-}
-
-// Shrinks the picture, proportions kept, to fit the box; a very thin
-// picture keeps at least one pixel across.
-void FitPreviewPicture(TBitmap& picture, int boxWidth, int boxHeight) {
-  try {
-    ScaleBitmapToFit(picture, boxWidth, boxHeight);
-  } catch (const EZeroDivide&) {
-    double scale = std::max(double(picture.Width()) / boxWidth, double(picture.Height()) / boxHeight);
-    TBitmap fitted;
-    fitted.SetPixelFormat(pf24bit);
-    fitted.SetSize(std::clamp(int(picture.Width() / scale), 1, boxWidth),
-                   std::clamp(int(picture.Height() / scale), 1, boxHeight));
-    StretchBicubic(fitted, picture);
-    picture.Assign(&fitted);
-  }
-}
 
 QImage NewGlyph(int size) {
   QImage glyph(size, size, QImage::Format_RGB32);
@@ -181,24 +155,24 @@ bool TFormatPreviewDialog::LoadPreview(TXiPanel* previewPanel, TBitmapView* befo
     FLoadFailed = true;
     return false;
   }
-  bool loaded = false;
-  if (!Guarded([&] { loaded = LoadPreviewSource(path, *SourceBitmap); })) {
+  const int cw = previewPanel->width(), ch = previewPanel->height();
+  bool resized = false;
+  std::unique_ptr<TBitmap> picture;
+  if (!Guarded([&] {
+        picture = LoadPreviewPicture(path, cw - PanelMargin, ch - PanelMargin, cw - PanelMargin, ch - PanelMargin,
+                                     &resized);
+      })) {
     FLoadFailed = true;
     return false;
   }
-  if (!loaded) {
+  if (!picture) {
     ShowMessage("This program cannot read the file: " + path);
     FLoadFailed = true;
     return false;
   }
+  SourceBitmap = std::move(picture);
+  Panel4->SetCaption(resized ? "resizing" : "normal");
   FLoadFailed = !Guarded([&] {
-    const int cw = previewPanel->width(), ch = previewPanel->height();
-    if (SourceBitmap->Width() > cw - PanelMargin || SourceBitmap->Height() > ch - PanelMargin) {
-      FitPreviewPicture(*SourceBitmap, cw - PanelMargin, ch - PanelMargin);
-      Panel4->SetCaption("resizing");
-    } else {
-      Panel4->SetCaption("normal");
-    }
     const int w = SourceBitmap->Width(), h = SourceBitmap->Height();
     const int x = cw - w >= 2 ? (cw - w) / 2 : 2;
     const int y = ch - h >= 2 ? (ch - h) / 2 : 2;

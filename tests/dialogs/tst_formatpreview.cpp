@@ -21,8 +21,8 @@ class TestFormatPreview : public QObject {
     QTest::newRow("truncated") << QSize(300, 200) << QRect(2, 43, 245, 163) << "resizing";
     QTest::newRow("square fits") << QSize(246, 246) << QRect(2, 2, 246, 246) << "normal";
     QTest::newRow("square too big") << QSize(400, 400) << QRect(2, 2, 246, 246) << "resizing";
-    QTest::newRow("one row") << QSize(2000, 1) << QRect(2, 124, 245, 1) << "resizing";
-    QTest::newRow("one column") << QSize(1, 2000) << QRect(124, 2, 1, 245) << "resizing";
+    QTest::newRow("one row") << QSize(2000, 1) << QRect(2, 124, 246, 1) << "resizing";
+    QTest::newRow("one column") << QSize(1, 2000) << QRect(124, 2, 1, 246) << "resizing";
   }
   void fitsAndCentresThePicture() {
     QFETCH(QSize, picture);
