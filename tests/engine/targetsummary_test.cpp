@@ -39,17 +39,3 @@ TEST(TargetSummary, LinesFollowTheOptionsAsTheyStand) {
   EXPECT_EQ(TargetSummaryLines(job, 3),
             (Lines{"Target: PNG files", "Compress: 9", "Transp. color: clWhite", "Interlace: true"}));
 }
-
-TEST(TargetSummary, FormatTable) {
-  const char* const captions[] = {"bmp", "jpg", "gif", "png"};
-  for (int i = 0; i < TargetFormatCount; ++i) {
-    ASSERT_NE(FindTargetFormat(i), nullptr);
-    EXPECT_EQ(TargetFormatOfCaption(captions[i]), i);
-    EXPECT_EQ(std::string(FindTargetFormat(i)->Extension), std::string(".") + captions[i]);
-  }
-  EXPECT_STREQ(FindTargetFormat(1)->Hint, "JPG tunning");
-  EXPECT_EQ(FindTargetFormat(4), nullptr);
-  EXPECT_EQ(FindTargetFormat(-1), nullptr);
-  EXPECT_EQ(TargetFormatOfCaption("BMP"), -1);  // captions compare exactly
-  EXPECT_EQ(TargetFormatOfCaption("jpeg"), -1);
-}
