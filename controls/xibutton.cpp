@@ -146,6 +146,7 @@ void TXiButton::SetColors(int index, TColor value) {
 }
 
 void TXiButton::SetColorScheme(TColorScheme value) {
+  if (value > csCustom) value = csCustom;
   if (value < csCustom) {
     for (int i = 0; i < 25; ++i)
       if (kSchemes[value][i] != kKeep) FColors[i] = kSchemes[value][i];
@@ -360,6 +361,9 @@ void TXiButton::focusOutEvent(QFocusEvent* event) {
 
 void TXiButton::changeEvent(QEvent* event) {
   QAbstractButton::changeEvent(event);
+  // A disabled button gets no release: the press it was in ends here (the
+  // pressed look stays, in the disabled colours).
+  if (event->type() == QEvent::EnabledChange && !isEnabled()) FMousePressed = false;
   if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange) update();
   if (event->type() == QEvent::ParentChange && isVisible()) WatchDialogKeys();
 }

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QImage>
 #include <QMetaObject>
+#include <QPixmap>
 #include <QPointer>
 #include <array>
 
@@ -115,6 +116,7 @@ class TXiButton : public QAbstractButton {
   const QImage& Glyph() const { return FGlyph; }
   void SetGlyph(const QImage& glyph);
   void SetGlyph(const TBitmap& glyph);
+  void SetGlyph(const QPixmap& glyph) { SetGlyph(glyph.toImage()); }
   int Spacing() const { return FSpacing; }
   void SetSpacing(int value);
   // The glyph's top-left pixel colour is drawn transparent.

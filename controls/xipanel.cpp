@@ -49,7 +49,8 @@ void TXiPanel::SetColors(int index, TColor value) {
 }
 
 void TXiPanel::SetColorScheme(TColorScheme value) {
-  if (value != csCustom && value <= csSun)
+  if (value > csSun) value = csCustom;
+  if (value != csCustom)
     for (int i = 0; i < 4; ++i) FColors[i] = kSchemes[value - 1][i];
   FColorScheme = value;
   update();

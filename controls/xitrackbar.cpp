@@ -75,7 +75,8 @@ void TXiTrackBar::SetColors(int index, TColor value) {
 }
 
 void TXiTrackBar::SetColorScheme(TColorScheme value) {
-  if (value != csCustom && value <= csSun)
+  if (value > csSun) value = csCustom;
+  if (value != csCustom)
     for (int i = 0; i < 21; ++i) FColors[kColorIndex[i]] = kSchemes[value - 1][i];
   FColorScheme = value;
   update();

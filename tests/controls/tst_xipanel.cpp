@@ -2,6 +2,7 @@
 // grabbed pixels.
 #include <QtTest>
 
+#include "controls/xigradient.h"
 #include "controls/xipanel.h"
 #include "platform/windows/colors.h"
 
@@ -99,6 +100,9 @@ class TestXiPanel : public QObject {
     panel.SetColors(7, 0x123456);  // names no colour: only the scheme changes
     QCOMPARE(panel.ColorScheme(), TXiPanel::csCustom);
     QCOMPARE(panel.ColorGrad(), TColor(0xB0F2CB));
+
+    // A gradient with no extent is the start colour throughout.
+    for (const QColor& line : GradientColors(0x0000FF, clBtnFace, 0, 3)) QCOMPARE(line, QColor(255, 0, 0));
 
     // Panels with no extent in their direction paint without trouble.
     for (auto direction : {TXiPanel::fdHorizontal, TXiPanel::fdVertical, TXiPanel::fdDiagonal})

@@ -186,7 +186,7 @@ SHOTS(controls1) {
       if (column == 2) bar->SetMax(100000), bar->SetPosition(50000), bar->SetTickStyle(TXiTrackBar::tsAuto);
       cells.push_back(Cell(bar, lkNormal, QPoint()));
     }
-    bars.AddRow("Max<=Min, wide", cells);
+    bars.AddRow("Max=Min|Min>Max|wide", cells);
   }
   bars.Save("controls1_trackbars");
 
