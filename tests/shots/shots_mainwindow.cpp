@@ -2,10 +2,12 @@
 // target set, during a run, and with the log of the run.
 #include <QComboBox>
 #include <QCoreApplication>
+#include <cstdio>
 
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/dialogs.h"
+#include "platform/windows/messages.h"
 #include "shots.h"
 #include "tests/support/testsupport.h"
 
@@ -20,6 +22,8 @@ void OfferEveryEffect(TFormMain& window) {
 }  // namespace
 
 SHOTS(mainwindow) {
+  // A message would wait for a click that never comes.
+  SetMessageHandler([](const std::string& text) { std::fprintf(stderr, "mainwindow shots: %s\n", text.c_str()); });
   {
     TFormMain window;
     OfferEveryEffect(window);
@@ -49,4 +53,5 @@ SHOTS(mainwindow) {
   WaitForApplyEffectThread(false);
   window.OnFileTimed = nullptr;
   SaveShot(&window, "mainwindow_log");
+  SetMessageHandler(nullptr);
 }
