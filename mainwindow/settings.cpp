@@ -4,6 +4,7 @@
 // of the settings folder.
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 
 #include "dialogs/listeffects.h"
 #include "engine/effectvisibility.h"
@@ -50,8 +51,9 @@ void TFormMain::LoadRegistryValues() {
     setGeometry(int(rect.Left), int(rect.Top), int(rect.Right - rect.Left), int(rect.Bottom - rect.Top));
     if (state == 1) setWindowState(windowState() | Qt::WindowMaximized);
   } else {
+    // Centred, but with the title bar on a screen lower than the window.
     QSize screen = PrimaryScreenSize();
-    setGeometry((screen.width() - 660) / 2, (screen.height() - 650) / 2, 660, 650);
+    setGeometry((screen.width() - 660) / 2, std::max(0, (screen.height() - 650) / 2), 660, 650);
   }
 
   uint32_t filters = AllFilters, filters2 = AllFilters2;
