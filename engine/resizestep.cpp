@@ -67,6 +67,10 @@ TBitmap& ResizePicture(TBitmap& source, TBitmap& result, const TResizeValues& va
   result.SetPixelFormat(pf24bit);
   result.SetWidth(values.Width);
   result.SetHeight(values.Height);
+  // A plain copying stretch: the device context's own default mode would
+  // AND together the colours of the pixels a shrink drops, which turns a
+  // photograph into stripes of wrong colours.
+  SetStretchBltMode(result.Canvas()->Handle(), COLORONCOLOR);
   StretchBlt(result.Canvas()->Handle(), 0, 0, values.Width, values.Height, from->Canvas()->Handle(), 0, 0,
              from->Width(), from->Height(), SRCCOPY);
   ApplyAntialias(result, 1);

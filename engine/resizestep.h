@@ -36,6 +36,7 @@ TResizedSize ResizedSize(int width, int height, const TResizeValues& values);
 // result is a copy of the source resized in place (result may be the source
 // itself: the run then needs no second picture); otherwise result is a
 // separate bitmap of Width x Height onto which the whole source is
-// stretched, smoothed by one antialias pass. Raises as the resize functions
+// stretched by a plain copying stretch (each target pixel takes one source
+// pixel), smoothed by one antialias pass. Raises as the resize functions
 // do (EZeroDivide for a size of 0, EOutOfMemory past the bitmap cap).
 TBitmap& ResizePicture(TBitmap& source, TBitmap& result, const TResizeValues& values);

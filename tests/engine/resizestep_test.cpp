@@ -75,9 +75,25 @@ TEST(ResizeStep, StretchedIsACopyingStretchSmoothedOnce) {
   TBitmap expected;
   expected.SetPixelFormat(pf24bit);
   expected.SetSize(9, 30);
+  SetStretchBltMode(expected.Canvas()->Handle(), COLORONCOLOR);
   StretchBlt(expected.Canvas()->Handle(), 0, 0, 9, 30, source->Canvas()->Handle(), 0, 0, 20, 12, SRCCOPY);
   ApplyAntialias(expected, 1);
   TBitmap result;
   ResizePicture(*source, result, {false, 2, 9, 30, 50});
   EXPECT_TRUE(SameColors(expected, result));
+}
+
+TEST(ResizeStep, AShrinkKeepsThePicturesColours) {
+  // Red and lime columns: a stretch that combined the columns it drops
+  // would make them black.
+  TBitmap stripes;
+  stripes.SetPixelFormat(pf24bit);
+  stripes.SetSize(40, 10);
+  for (int x = 0; x < 40; ++x) {
+    stripes.Canvas()->Brush.Color = x % 2 ? clLime : clRed;
+    stripes.Canvas()->FillRect(Rect(x, 0, x + 1, 10));
+  }
+  TBitmap result;
+  ResizePicture(stripes, result, {false, 0, 20, 10, 100});
+  for (int x = 0; x < 20; ++x) EXPECT_EQ(PixelAt(result, x, 5), clRed) << x;
 }
