@@ -73,11 +73,12 @@ int main(int argc, char** argv) {
   window.SourceDir = IncludeTrailingPathDelimiter(source);
   window.TargetDir = IncludeTrailingPathDelimiter(target);
   window.TargetFormat = static_cast<int>(found - formats.begin());
-  window.TargetExtension = "." + format;
   window.EffectName = effect;
   window.IncludeSubfolders = subfolders;
   for (const auto& [name, value] : settings)
     if (!SetJobMember(window, name, value)) return Usage(("cannot set " + name + " to " + value).c_str());
+  // The extension, and the summary lines the log header copies.
+  window.SetTargetFormat(window.TargetFormat);
 
   window.SourceFiles.Clear();
   ScanSourceFolder(window.SourceDir, window.IncludeSubfolders, SourceTypesOf(window), window.SourceFiles);

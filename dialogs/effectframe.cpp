@@ -132,6 +132,12 @@ void TEffectFrame::BuildFrame(int width, int height, int panelHeight, int okLeft
   listPalette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                        listPalette.color(QPalette::Active, QPalette::HighlightedText));
   ListView1->setPalette(listPalette);
+  // The header's empty end in the header's own colour, not the dialog's.
+  QPalette headerPalette = QApplication::palette(header);
+  header->setPalette(headerPalette);
+  header->setAutoFillBackground(true);
+  header->viewport()->setAutoFillBackground(true);
+  header->viewport()->setBackgroundRole(QPalette::Button);
   connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this](const QItemSelection& selected, const QItemSelection&) {
             if (selected.indexes().isEmpty()) return;  // a row lost its selection: nothing to do

@@ -25,8 +25,9 @@ void ApplyIllusion(TBitmap& picture, int sectors) {
   const double sigma = FDiv(pi, static_cast<double>(sectors));
   auto copy = CopyPicture(picture);
   const double cx = w * 0.5, cy = h * 0.5;
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = picture.ScanLine(y);
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
+    uint8_t* row = rows[y];
     // The centre row of an even height takes the angle and distance of the
     // row above it.
     double ny = (y - cy) / d;
@@ -43,7 +44,7 @@ void ApplyIllusion(TBitmap& picture, int sectors) {
       uint8_t* own = row + 3 * x;
       for (int c = 0; c < 3; ++c) own[c] = ClampByte(own[c] + TruncInt((shifted[c] - own[c]) * r));
     }
-  }
+  });
 }
 
 void ApplyMoire(TBitmap& picture, int degree) {
@@ -51,11 +52,13 @@ void ApplyMoire(TBitmap& picture, int degree) {
   const int w = picture.Width(), h = picture.Height();
   const int cx = w / 2, cy = h / 2;
   auto copy = CopyPicture(picture);
-  // The centre column reuses the angle of the pixel to its left; a picture
-  // one column wide has none and uses 0.
-  double a = 0;
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = picture.ScanLine(y);
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
+    // The centre column reuses the angle of the pixel to its left; a picture
+    // one column wide has none and uses 0. Every other row starts at a
+    // column left of the centre, so the angle never passes from row to row.
+    double a = 0;
+    uint8_t* row = rows[y];
     const double dy = y - cy;
     for (int x = 0; x < w; ++x) {
       const double dx = x - cx;
@@ -69,15 +72,16 @@ void ApplyMoire(TBitmap& picture, int degree) {
       int line = 0 < sy && sy < h ? sy : y;
       CopyPixel(row + 3 * x, PixelOf(*copy, column, line));
     }
-  }
+  });
 }
 
 void ApplyFractal(TBitmap& picture, int iterations) {
   if (NoPixels(picture)) return;
   const int w = picture.Width(), h = picture.Height();
   auto copy = CopyPicture(picture);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = picture.ScanLine(y);
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
+    uint8_t* row = rows[y];
     for (int x = 0; x < w; ++x) {
       double fx, fy;
       MapFractalPoint(x, y, fx, fy, w, h, iterations);
@@ -95,7 +99,7 @@ void ApplyFractal(TBitmap& picture, int iterations) {
                                                    PixelOf(*copy, ix1, iy), PixelOf(*copy, ix, iy1),
                                                    PixelOf(*copy, ix1, iy1)));
     }
-  }
+  });
 }
 
 bool MapFractalPoint(int x, int y, double& fx, double& fy, int width, int height, int iterations) {

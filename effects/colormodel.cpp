@@ -182,7 +182,7 @@ void ApplyColorTone(TBitmap& picture, int tone) {
   double hue = ToneHue(tone);
   RGBTRIPLE table[256];
   for (int lum = 0; lum < 256; ++lum) table[lum] = TonedColor(lum, hue);
-  ForEachPixel(picture, [&table](uint8_t* p) { WriteTriple(p, table[WeightedGrey(p)]); });
+  ForEachPixelInBands(picture, [&table](uint8_t* p) { WriteTriple(p, table[WeightedGrey(p)]); });
 }
 
 void ApplyAutoColor(TBitmap& picture) {
@@ -191,35 +191,46 @@ void ApplyAutoColor(TBitmap& picture) {
   // and that channel is the pixel's own max - min: the extreme values come
   // from the extreme ranges (0 and 255 give exactly the start values 0.0 and
   // 1.0).
+  const int w = picture.Width(), h = picture.Height();
+  const auto rows = RowPointers(picture);
   int maxRange = 0, minRange = 255;
-  ForEachPixel(picture, [&](const uint8_t* p) {
-    int range = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
-    maxRange = std::max(maxRange, range);
-    minRange = std::min(minRange, range);
-  });
+#pragma omp parallel for schedule(static) reduction(max : maxRange) reduction(min : minRange) \
+    if (WorthBands(int64_t(w) * h))
+  for (int y = 0; y < h; ++y)
+    for (const uint8_t* p = rows[y]; p < rows[y] + 3 * w; p += 3) {
+      int range = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
+      maxRange = std::max(maxRange, range);
+      minRange = std::min(minRange, range);
+    }
   const double maxV = maxRange * (1.0 / 255), minV = minRange * (1.0 / 255);
   // The stretched colour depends only on the reduced complement, one of
   // whose channels is 0: it is kept, once worked out, under that channel and
-  // the other two (as 0x01BBGGRR; 0 while not yet known).
-  std::vector<uint32_t> known(3 << 16);
-  ForEachPixel(picture, [&](uint8_t* p) {
-    RGBTRIPLE t;
-    int k = ReducedComplement(p, t);
-    int key = t.rgbtBlue == 0    ? t.rgbtGreen << 8 | t.rgbtRed
-              : t.rgbtGreen == 0 ? 1 << 16 | t.rgbtBlue << 8 | t.rgbtRed
-                                 : 2 << 16 | t.rgbtBlue << 8 | t.rgbtGreen;
-    if (known[key] == 0) {
-      double h, s, v;
-      ConvertRGBToHSV(t, h, s, v);
-      if (maxV != minV) v = (v - minV) / (maxV - minV);
-      RGBTRIPLE c = ConvertHSVToRGB(h, s, v);
-      known[key] = 1 << 24 | c.rgbtBlue << 16 | c.rgbtGreen << 8 | c.rgbtRed;
-    }
-    const uint32_t stretched = known[key];
-    p[0] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched >> 16 & 0xFF) + k, 255));
-    p[1] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched >> 8 & 0xFF) + k, 255));
-    p[2] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched & 0xFF) + k, 255));
-  });
+  // the other two (as 0x01BBGGRR; 0 while not yet known). Each band keeps
+  // its own table.
+#pragma omp parallel if (WorthBands(int64_t(w) * h))
+  {
+    std::vector<uint32_t> known(3 << 16);
+#pragma omp for schedule(static)
+    for (int y = 0; y < h; ++y)
+      for (uint8_t* p = rows[y]; p < rows[y] + 3 * w; p += 3) {
+        RGBTRIPLE t;
+        int k = ReducedComplement(p, t);
+        int key = t.rgbtBlue == 0    ? t.rgbtGreen << 8 | t.rgbtRed
+                  : t.rgbtGreen == 0 ? 1 << 16 | t.rgbtBlue << 8 | t.rgbtRed
+                                     : 2 << 16 | t.rgbtBlue << 8 | t.rgbtGreen;
+        if (known[key] == 0) {
+          double hue, s, v;
+          ConvertRGBToHSV(t, hue, s, v);
+          if (maxV != minV) v = (v - minV) / (maxV - minV);
+          RGBTRIPLE c = ConvertHSVToRGB(hue, s, v);
+          known[key] = 1 << 24 | c.rgbtBlue << 16 | c.rgbtGreen << 8 | c.rgbtRed;
+        }
+        const uint32_t stretched = known[key];
+        p[0] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched >> 16 & 0xFF) + k, 255));
+        p[1] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched >> 8 & 0xFF) + k, 255));
+        p[2] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched & 0xFF) + k, 255));
+      }
+  }
 }
 
 void ApplyHLS(TBitmap& picture, int hueIndex, int lightnessIndex, int saturationIndex) {
@@ -228,6 +239,6 @@ void ApplyHLS(TBitmap& picture, int hueIndex, int lightnessIndex, int saturation
   double dL = HLSLightnessSteps[std::clamp(lightnessIndex, 0, 20)];
   double dS = HLSSaturationSteps[std::clamp(saturationIndex, 0, 20)];
   std::unique_ptr<TBitmap> copy = CopyPicture(picture);
-  ForEachPixel(*copy, [=](uint8_t* p) { WriteTriple(p, ShiftHLS(ReadTriple(p), dH, dL, dS)); });
+  ForEachPixelInBands(*copy, [=](uint8_t* p) { WriteTriple(p, ShiftHLS(ReadTriple(p), dH, dL, dS)); });
   CopyBack(picture, *copy);
 }

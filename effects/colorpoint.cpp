@@ -12,10 +12,12 @@ namespace {
 
 using TChannelTable = std::array<uint8_t, 256>;
 
-// Replaces every channel value by its entry in that channel's table.
+// Replaces every channel value by its entry in that channel's table. Every
+// pixel effect here changes a pixel from its own value alone, so all of them
+// run in row bands on every core.
 void MapChannels(TBitmap& picture, const TChannelTable& blue, const TChannelTable& green,
                  const TChannelTable& red) {
-  ForEachPixel(picture, [&](uint8_t* pixel) {
+  ForEachPixelInBands(picture, [&](uint8_t* pixel) {
     pixel[0] = blue[pixel[0]];
     pixel[1] = green[pixel[1]];
     pixel[2] = red[pixel[2]];
@@ -62,7 +64,8 @@ void ApplyContrast(TBitmap& picture, int percent) {
 void ApplyContrastAuto(TBitmap& picture) {
   if (NoPixels(picture)) return;
   // The ranges are measured over the whole picture before any pixel changes:
-  // first which values occur in each channel, then the lowest and highest.
+  // first which values occur in each channel (one shared table, filled on
+  // one thread), then the lowest and highest.
   bool occurs[3][256] = {};
   ForEachPixel(picture, [&](const uint8_t* pixel) {
     for (int i = 0; i < 3; ++i) occurs[i][pixel[i]] = true;
@@ -89,25 +92,26 @@ void ApplyGamma(TBitmap& picture, int value) {
 
 void ApplyGreyscale(TBitmap& picture) {
   if (NoPixels(picture)) return;
-  ForEachPixel(picture, [](uint8_t* pixel) {
+  ForEachPixelInBands(picture, [](uint8_t* pixel) {
     SetGrey(pixel, uint8_t((77 * pixel[2] + 150 * pixel[1] + 29 * pixel[0] + 128) >> 8));
   });
 }
 
 void ApplyHalftone(TBitmap& picture) {
   if (NoPixels(picture)) return;
-  int width = picture.Width(), height = picture.Height();
-  for (int y = 0; y < height; ++y) {
-    uint8_t* pixel = picture.ScanLine(y);
+  const int width = picture.Width();
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(picture.Height(), width, [&](int y) {
+    uint8_t* pixel = rows[y];
     const uint8_t* matrixRow = HalftoneBayerMatrix[y % 8];
     for (int x = 0; x < width; ++x, pixel += 3)
       SetGrey(pixel, matrixRow[x % 8] < (WeightedGrey(pixel) >> 2) ? 255 : 0);
-  }
+  });
 }
 
 void ApplyInverse(TBitmap& picture) {
   if (NoPixels(picture)) return;
-  ForEachPixel(picture, InvertPixel);
+  ForEachPixelInBands(picture, InvertPixel);
 }
 
 void ApplyLightness(TBitmap& picture, int amount) {
@@ -118,7 +122,7 @@ void ApplyLightness(TBitmap& picture, int amount) {
 
 void ApplyMonochrome(TBitmap& picture) {
   if (NoPixels(picture)) return;
-  ForEachPixel(picture, [](uint8_t* pixel) { SetGrey(pixel, uint8_t(ChannelMean(pixel))); });
+  ForEachPixelInBands(picture, [](uint8_t* pixel) { SetGrey(pixel, uint8_t(ChannelMean(pixel))); });
 }
 
 void ApplyPosterized(TBitmap& picture, int step) {
@@ -133,7 +137,7 @@ void ApplySaturation(TBitmap& picture, int amount) {
   for (int mean = 0; mean < 256; ++mean)
     for (int c = 0; c < 256; ++c)
       table[mean * 256 + c] = ClampByte64(mean + int64_t(c - mean) * amount / 255);
-  ForEachPixel(picture, [&table](uint8_t* pixel) {
+  ForEachPixelInBands(picture, [&table](uint8_t* pixel) {
     const uint8_t* row = &table[ChannelMean(pixel) * 256];
     for (int i = 0; i < 3; ++i) pixel[i] = row[pixel[i]];
   });
@@ -141,7 +145,7 @@ void ApplySaturation(TBitmap& picture, int amount) {
 
 void ApplySepia(TBitmap& picture, int depth) {
   if (NoPixels(picture)) return;
-  ForEachPixel(picture, [depth](uint8_t* pixel) {
+  ForEachPixelInBands(picture, [depth](uint8_t* pixel) {
     int grey = ChannelMean(pixel);
     pixel[0] = uint8_t(grey);
     pixel[1] = ClampByte64(grey + int64_t(depth));
@@ -151,7 +155,7 @@ void ApplySepia(TBitmap& picture, int depth) {
 
 void ApplySolorized(TBitmap& picture, int threshold) {
   if (NoPixels(picture)) return;
-  ForEachPixel(picture, [threshold](uint8_t* pixel) {
+  ForEachPixelInBands(picture, [threshold](uint8_t* pixel) {
     if (ChannelMean(pixel) > threshold) InvertPixel(pixel);
   });
 }
@@ -175,7 +179,7 @@ void ApplySplitLight(TBitmap& picture, int passes) {
 void ApplyThreshold(TBitmap& picture, int level) {
   if (NoPixels(picture)) return;
   level = ClampChannel(level);
-  ForEachPixel(picture,
+  ForEachPixelInBands(picture,
                [level](uint8_t* pixel) { SetGrey(pixel, uint8_t(WeightedGrey(pixel)) > level ? 255 : 0); });
 }
 

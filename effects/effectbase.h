@@ -58,6 +58,31 @@ void ForEachPixel(TBitmap& picture, F f) {
 std::vector<uint8_t*> RowPointers(TBitmap& picture);
 std::vector<const uint8_t*> RowPointers(const TBitmap& picture);
 
+// Whether work over this many pixels is worth splitting over the cores; on
+// less, starting the threads would cost more than they save.
+inline bool WorthBands(int64_t pixels) { return pixels >= 16384; }
+// Calls f(y) for every row y, rows of rowPixels pixels each, split into
+// bands over every core when they are worth it. Only for work whose every
+// row depends on the source alone and writes its own row (or its own part of
+// a result): the pixels come out the same as on one thread. Nothing that f
+// calls may throw; checks that can fail are made before.
+template <typename F>
+void ForEachRowInBands(int rows, int64_t rowPixels, F f) {
+#pragma omp parallel for schedule(dynamic, 8) if (WorthBands(rows * rowPixels))
+  for (int y = 0; y < rows; ++y) f(y);
+}
+// ForEachPixel in row bands over every core, for pixels that change from
+// their own value alone.
+template <typename F>
+void ForEachPixelInBands(TBitmap& picture, F f) {
+  const int width = picture.Width();
+  const std::vector<uint8_t*> rows = RowPointers(picture);
+  ForEachRowInBands(picture.Height(), width, [&](int y) {
+    uint8_t* pixel = rows[y];
+    for (int x = 0; x < width; ++x, pixel += 3) f(pixel);
+  });
+}
+
 // Truncation toward zero into an int. A value beyond the int range is
 // clamped in floating point first, and NaN gives 0, so no real ever reaches
 // an integer conversion it does not fit.

@@ -17,11 +17,12 @@ std::unique_ptr<TBitmap> QuarterTurnLeft(const TBitmap& picture) {
   const int w = picture.Width(), h = picture.Height();
   auto turned = NewPicture(h, w);
   const auto rows = RowPointers(picture);
-  for (int ty = 0; ty < w; ++ty) {
-    uint8_t* out = turned->ScanLine(ty);
+  const auto targets = RowPointers(*turned);
+  ForEachRowInBands(w, h, [&](int ty) {
+    uint8_t* out = targets[ty];
     const size_t column = 3 * static_cast<size_t>(w - 1 - ty);
     for (int y = 0; y < h; ++y) CopyPixel(out + 3 * y, rows[y] + column);
-  }
+  });
   return turned;
 }
 
@@ -29,11 +30,13 @@ std::unique_ptr<TBitmap> QuarterTurnLeft(const TBitmap& picture) {
 std::unique_ptr<TBitmap> HalfTurn(const TBitmap& picture) {
   const int w = picture.Width(), h = picture.Height();
   auto turned = NewPicture(w, h);
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* in = picture.ScanLine(y);
-    uint8_t* out = turned->ScanLine(h - 1 - y) + 3 * static_cast<size_t>(w - 1);
+  const auto sources = RowPointers(picture);
+  const auto targets = RowPointers(*turned);
+  ForEachRowInBands(h, w, [&](int y) {
+    const uint8_t* in = sources[y];
+    uint8_t* out = targets[h - 1 - y] + 3 * static_cast<size_t>(w - 1);
     for (int x = 0; x < w; ++x, in += 3, out -= 3) CopyPixel(out, in);
-  }
+  });
   return turned;
 }
 
@@ -65,14 +68,16 @@ std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
   }
   // |u| and |v| stay below 2 (W + H) + 1, and a picture within the 1 GiB
   // limit has W + H below 360 million, so the sums always fit an int.
-  for (int y = 0; y < newHeight; ++y) {
-    const double v = y + *minY, vc = v * c, vs = v * s;
-    uint8_t* out = turned->ScanLine(y);
+  const auto targets = RowPointers(*turned);
+  const double top = *minY;
+  ForEachRowInBands(newHeight, newWidth, [&](int y) {
+    const double v = y + top, vc = v * c, vs = v * s;
+    uint8_t* out = targets[y];
     for (int x = 0; x < newWidth; ++x) {
       const auto sx = static_cast<int>(uc[x] + vs), sy = static_cast<int>(vc - us[x]);
       if (sx >= 0 && sx < w && sy >= 0 && sy < h) CopyPixel(out + 3 * x, rows[sy] + 3 * sx);
     }
-  }
+  });
   return turned;
 }
 

@@ -171,7 +171,13 @@ void Paint(TBitmap& picture, const TFlarePainter& painter) {
   const double outer = (1 + k) * painter.Radius + 2, inner = k > 0 ? (1 - k) * painter.Radius - 2 : 0;
   const double top = std::max(0.0, std::ceil(painter.Y - outer));
   const double bottom = std::min(h - 1.0, std::floor(painter.Y + outer));
-  for (int y = static_cast<int>(top); y <= bottom; ++y) {
+  if (bottom < top) return;
+  // Each row of a painter changes from its own pixels alone: rows in bands
+  // on every core.
+  const auto rows = RowPointers(picture);
+  const int first = static_cast<int>(top);
+  ForEachRowInBands(static_cast<int>(bottom) - first + 1, w, [&](int band) {
+    const int y = first + band;
     const double dy = static_cast<double>(y) - painter.Y;
     const double half = std::sqrt(std::max(0.0, outer * outer - dy * dy)) + 1;
     // Columns nearer to the centre than hole lie inside a ring's inner edge.
@@ -180,10 +186,10 @@ void Paint(TBitmap& picture, const TFlarePainter& painter) {
     const int leftEnd = static_cast<int>(std::clamp(std::floor(painter.X - hole), -1.0, w - 1.0));
     const int right = static_cast<int>(std::clamp(std::ceil(painter.X + hole), leftEnd + 1.0, 1.0 * w));
     const int rightEnd = static_cast<int>(std::min(w - 1.0, std::floor(painter.X + half)));
-    uint8_t* row = picture.ScanLine(y);
+    uint8_t* row = rows[y];
     PaintSpan(row, painter, dy, left, leftEnd);
     PaintSpan(row, painter, dy, right, rightEnd);
-  }
+  });
 }
 
 }  // namespace

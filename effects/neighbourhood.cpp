@@ -15,16 +15,15 @@ int Partner(int v, int64_t offset, int n) {
   return p >= 0 && p < n ? static_cast<int>(p) : v;
 }
 
-// The unchanged rows y - 1, y and y + 1 of a picture that is rewritten row
-// by row, top to bottom, in place. Rows above the top and below the bottom
-// repeat the edge row, and each row repeats its end pixels one pixel
-// outwards, so Row(dy)[3 * (x + dx) + c] is valid for dx, dy in -1..1.
+// Rows y - 1, y and y + 1 of the source picture. Rows above the top and
+// below the bottom repeat the edge row, and each row repeats its end pixels
+// one pixel outwards, so Row(dy)[3 * (x + dx) + c] is valid for dx, dy in
+// -1..1.
 class TRowWindow {
  public:
-  explicit TRowWindow(TBitmap& picture) : FPicture(picture) {
+  explicit TRowWindow(const TBitmap& picture) : FPicture(picture) {
     for (auto& row : FRows) row.resize(3 * (static_cast<size_t>(picture.Width()) + 2));
   }
-  // Moves to row y; row y + 1 must not have been rewritten yet.
   void MoveTo(int y) {
     if (y == FY + 1 && FY >= 0) {
       std::swap(FRows[0], FRows[1]);
@@ -44,7 +43,7 @@ class TRowWindow {
     std::memcpy(row.data(), row.data() + 3, 3);
     std::memcpy(row.data() + 3 + bytes, row.data() + bytes, 3);
   }
-  TBitmap& FPicture;
+  const TBitmap& FPicture;
   std::vector<uint8_t> FRows[3];
   int FY = -1;
 };
@@ -73,6 +72,9 @@ void BlurCorners(TBitmap& picture, int d) {
   }
 }
 
+// Gauss blur and Antialias read their own results as they go (the rows
+// above and the pixels to the left are already this pass's), so they run
+// in their order on one thread.
 void ApplyGauss(TBitmap& picture, int passes) {
   if (NoPixels(picture)) return;
   for (int pass = 0; pass < passes; ++pass) BlurCorners(picture, 3);
@@ -81,16 +83,28 @@ void ApplyGauss(TBitmap& picture, int passes) {
 void ApplyAntialias(TBitmap& picture, int passes) {
   if (NoPixels(picture)) return;
   const int w = picture.Width(), h = picture.Height();
-  for (int pass = 0; pass < passes; ++pass)
+  const auto rows = RowPointers(picture);
+  for (int pass = 0; pass < passes; ++pass) {
+    // A pass that changes no pixel leaves the picture to the next one as it
+    // found it, and so do all the passes after it.
+    bool changed = false;
     for (int y = 1; y < h - 1; ++y) {
-      const uint8_t* up = picture.ScanLine(y - 1);
-      const uint8_t* down = picture.ScanLine(y + 1);
-      uint8_t* row = picture.ScanLine(y);
-      // Byte i - 3 is the same channel of the left neighbour, already
-      // smoothed in this pass.
-      for (int i = 3; i < 3 * (w - 1); ++i)
-        row[i] = static_cast<uint8_t>((up[i] + down[i] + row[i - 3] + row[i + 3]) >> 2);
+      const uint8_t* up = rows[y - 1];
+      const uint8_t* down = rows[y + 1];
+      uint8_t* row = rows[y];
+      // The left neighbour, already smoothed in this pass, is held as it
+      // was written.
+      int left[3] = {row[0], row[1], row[2]};
+      for (int i = 3; i < 3 * (w - 1); i += 3)
+        for (int c = 0; c < 3; ++c) {
+          const int value = (up[i + c] + down[i + c] + left[c] + row[i + c + 3]) >> 2;
+          changed |= value != row[i + c];
+          row[i + c] = static_cast<uint8_t>(value);
+          left[c] = value;
+        }
     }
+    if (!changed) break;
+  }
 }
 
 void ApplyBlurRadial(TBitmap& picture, int angle) {
@@ -114,13 +128,14 @@ void ApplyBlurRadial(TBitmap& picture, int angle) {
   }
 
   const std::unique_ptr<TBitmap> copy = CopyPicture(picture);
-  const auto rows = RowPointers(*copy);
-  // The row's share of every sample position, the same products the
-  // position formula takes.
-  std::vector<double> rowSines(n), rowCosines(n);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = picture.ScanLine(y);
+  const auto rows = RowPointers(std::as_const(*copy));
+  const auto targets = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
+    uint8_t* row = targets[y];
     const int ey = y - cy;
+    // The row's share of every sample position, the same products the
+    // position formula takes.
+    std::vector<double> rowSines(n), rowCosines(n);
     for (int i = 0; i < n; ++i) {
       rowSines[i] = ey * sines[i];
       rowCosines[i] = ey * cosines[i];
@@ -146,7 +161,7 @@ void ApplyBlurRadial(TBitmap& picture, int angle) {
       if (count > 0)
         for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<uint8_t>(sum[c] / count);
     }
-  }
+  });
 }
 
 void ApplyOilPaint(TBitmap& picture, int levels, int radius) {
@@ -159,22 +174,19 @@ void ApplyOilPaint(TBitmap& picture, int levels, int radius) {
   uint8_t binOfIntensity[256];
   for (int i = 0; i < 256; ++i) binOfIntensity[i] = static_cast<uint8_t>(TruncInt(i * f) & 0xFF);
   // The bin of every pixel, worked out once rather than once per window.
+  const auto rows = RowPointers(std::as_const(picture));
   std::vector<uint8_t> bins(static_cast<size_t>(w) * h);
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* row = picture.ScanLine(y);
+  ForEachRowInBands(h, w, [&](int y) {
+    const uint8_t* row = rows[y];
     uint8_t* binRow = bins.data() + static_cast<size_t>(y) * w;
     for (int x = 0; x < w; ++x) {
       const uint8_t* p = row + 3 * x;
       binRow[x] = binOfIntensity[TruncInt(0.3 * p[2] + 0.59 * p[1] + 0.11 * p[0]) & 0xFF];
     }
-  }
+  });
 
   const std::unique_ptr<TBitmap> result = CopyPicture(picture);
-  // One histogram for the whole call; only the bins a window touched are
-  // cleared after it.
-  uint32_t count[256] = {};
-  uint64_t sum[256][3];
-  uint8_t touched[256];
+  const auto outRows = RowPointers(*result);
   // The window runs from v - radius (v itself when that is below 0) to
   // v + radius (v itself when that passes the size); positions outside the
   // picture are skipped.
@@ -182,36 +194,45 @@ void ApplyOilPaint(TBitmap& picture, int levels, int radius) {
   auto windowEnd = [radius](int v, int size) {
     return std::min<int64_t>(v + int64_t(radius) > size ? v : v + int64_t(radius), size - 1);
   };
-  for (int y = 0; y < h; ++y) {
-    const int64_t y0 = windowStart(y), y1 = windowEnd(y, h);
-    uint8_t* out = result->ScanLine(y);
-    for (int x = 0; x < w; ++x) {
-      const int64_t x0 = windowStart(x), x1 = windowEnd(x, w);
-      int used = 0;
-      for (int64_t wy = y0; wy <= y1; ++wy) {
-        const uint8_t* row = picture.ScanLine(static_cast<int>(wy));
-        const uint8_t* binRow = bins.data() + wy * w;
-        for (int64_t wx = x0; wx <= x1; ++wx) {
-          const int bin = binRow[wx];
-          const uint8_t* p = row + 3 * wx;
-          if (count[bin]++ == 0) {
-            touched[used++] = static_cast<uint8_t>(bin);
-            for (int c = 0; c < 3; ++c) sum[bin][c] = p[c];
-          } else {
-            for (int c = 0; c < 3; ++c) sum[bin][c] += p[c];
+  // Rows in bands over every core, each band with its own histogram; only
+  // the bins a window touched are cleared after it.
+#pragma omp parallel if (WorthBands(int64_t(w) * h))
+  {
+    uint32_t count[256] = {};
+    uint64_t sum[256][3];
+    uint8_t touched[256];
+#pragma omp for schedule(dynamic, 8)
+    for (int y = 0; y < h; ++y) {
+      const int64_t y0 = windowStart(y), y1 = windowEnd(y, h);
+      uint8_t* out = outRows[y];
+      for (int x = 0; x < w; ++x) {
+        const int64_t x0 = windowStart(x), x1 = windowEnd(x, w);
+        int used = 0;
+        for (int64_t wy = y0; wy <= y1; ++wy) {
+          const uint8_t* row = rows[wy];
+          const uint8_t* binRow = bins.data() + wy * w;
+          for (int64_t wx = x0; wx <= x1; ++wx) {
+            const int bin = binRow[wx];
+            const uint8_t* p = row + 3 * wx;
+            if (count[bin]++ == 0) {
+              touched[used++] = static_cast<uint8_t>(bin);
+              for (int c = 0; c < 3; ++c) sum[bin][c] = p[c];
+            } else {
+              for (int c = 0; c < 3; ++c) sum[bin][c] += p[c];
+            }
           }
         }
+        // The fullest bin wins, the lowest one on equal counts. An empty
+        // window (a negative radius) leaves the pixel as it was.
+        int best = -1;
+        for (int i = 0; i < used; ++i) {
+          const int bin = touched[i];
+          if (best < 0 || count[bin] > count[best] || (count[bin] == count[best] && bin < best)) best = bin;
+        }
+        if (best >= 0)
+          for (int c = 0; c < 3; ++c) out[3 * x + c] = static_cast<uint8_t>(sum[best][c] / count[best]);
+        for (int i = 0; i < used; ++i) count[touched[i]] = 0;
       }
-      // The fullest bin wins, the lowest one on equal counts. An empty
-      // window (a negative radius) leaves the pixel as it was.
-      int best = -1;
-      for (int i = 0; i < used; ++i) {
-        const int bin = touched[i];
-        if (best < 0 || count[bin] > count[best] || (count[bin] == count[best] && bin < best)) best = bin;
-      }
-      if (best >= 0)
-        for (int c = 0; c < 3; ++c) out[3 * x + c] = static_cast<uint8_t>(sum[best][c] / count[best]);
-      for (int i = 0; i < used; ++i) count[touched[i]] = 0;
     }
   }
   CopyBack(picture, *result);
@@ -221,19 +242,27 @@ void Convolve3x3Int(const TIntKernel& kernel, int divisor, TBitmap& picture) {
   if (NoPixels(picture)) return;
   if (divisor == 0) RaiseDivByZero();
   const int w = picture.Width(), h = picture.Height();
-  TRowWindow window(picture);
-  for (int y = 0; y < h; ++y) {
-    window.MoveTo(y);
-    uint8_t* row = picture.ScanLine(y);
-    for (int i = 0; i < 3 * w; ++i) {
-      // 64-bit sums: levels far outside the dialogs' ranges cannot overflow.
-      int64_t sum = 0;
-      for (int k = 0; k < 3; ++k) {
-        const uint8_t* p = window.Row(k - 1) + i;
-        sum += int64_t(kernel[3 * k]) * p[-3] + int64_t(kernel[3 * k + 1]) * p[0] +
-               int64_t(kernel[3 * k + 2]) * p[3];
+  // Every row reads the unchanged rows about it: from a copy, so the rows
+  // can run in bands on every core, each with its own window.
+  const std::unique_ptr<TBitmap> source = CopyPicture(picture);
+  const auto rows = RowPointers(picture);
+#pragma omp parallel if (WorthBands(int64_t(w) * h))
+  {
+    TRowWindow window(*source);
+#pragma omp for schedule(static)
+    for (int y = 0; y < h; ++y) {
+      window.MoveTo(y);
+      uint8_t* row = rows[y];
+      for (int i = 0; i < 3 * w; ++i) {
+        // 64-bit sums: levels far outside the dialogs' ranges cannot overflow.
+        int64_t sum = 0;
+        for (int k = 0; k < 3; ++k) {
+          const uint8_t* p = window.Row(k - 1) + i;
+          sum += int64_t(kernel[3 * k]) * p[-3] + int64_t(kernel[3 * k + 1]) * p[0] +
+                 int64_t(kernel[3 * k + 2]) * p[3];
+        }
+        row[i] = ClampByte64(sum / divisor);
       }
-      row[i] = ClampByte64(sum / divisor);
     }
   }
 }
@@ -244,17 +273,25 @@ void Convolve3x3Float(TBitmap& picture, int bias, const TFloatKernel& kernel) {
   float s = 0;
   for (float k : kernel) s += k;
   if (s <= 0) s = 1.0f;
-  TRowWindow window(picture);
-  for (int y = 1; y < h - 1; ++y) {
-    window.MoveTo(y);
-    uint8_t* row = picture.ScanLine(y);
-    for (int i = 3; i < 3 * (w - 1); ++i) {
-      // The running sum is held as a 32-bit float; each product is exact.
-      float sum = 0;
-      for (int k = 0; k < 9; ++k)
-        sum = static_cast<float>(sum +
-                                 static_cast<double>(kernel[k]) * window.Row(k / 3 - 1)[i + 3 * (k % 3 - 1)]);
-      row[i] = ClampByte(TruncInt(static_cast<double>(sum) / s + bias));
+  if (h < 3 || w < 3) return;
+  // As in Convolve3x3Int: rows in bands, each reading the copy.
+  const std::unique_ptr<TBitmap> source = CopyPicture(picture);
+  const auto rows = RowPointers(picture);
+#pragma omp parallel if (WorthBands(int64_t(w) * h))
+  {
+    TRowWindow window(*source);
+#pragma omp for schedule(static)
+    for (int y = 1; y < h - 1; ++y) {
+      window.MoveTo(y);
+      uint8_t* row = rows[y];
+      for (int i = 3; i < 3 * (w - 1); ++i) {
+        // The running sum is held as a 32-bit float; each product is exact.
+        float sum = 0;
+        for (int k = 0; k < 9; ++k)
+          sum = static_cast<float>(sum +
+                                   static_cast<double>(kernel[k]) * window.Row(k / 3 - 1)[i + 3 * (k % 3 - 1)]);
+        row[i] = ClampByte(TruncInt(static_cast<double>(sum) / s + bias));
+      }
     }
   }
 }
@@ -267,29 +304,43 @@ void DetectEdgeLaplace(TBitmap& picture, int radius) {
   // times the middle pixel minus the window's total. The totals come from
   // running sums: per column over the window's rows, then along the row.
   // Indices past the last row or column read the last one.
-  std::vector<int> columnSums(3 * static_cast<size_t>(w), 0);
-  for (int i = 0; i < n; ++i) {
-    const uint8_t* row = picture.ScanLine(std::min(i, h - 1));
-    for (int k = 0; k < 3 * w; ++k) columnSums[k] += row[k];
-  }
-  std::vector<uint8_t> original(3 * static_cast<size_t>(w));
-  for (int y = 0; y < h - 1; ++y) {
-    uint8_t* row = picture.ScanLine(y);
-    // Rows below y are still unchanged; row y is kept for the running sums.
-    const uint8_t* middleRow = picture.ScanLine(std::min(y + r, h - 1));
-    std::memcpy(original.data(), row, original.size());
-    int total[3] = {0, 0, 0};
-    for (int j = 0; j < n; ++j)
-      for (int c = 0; c < 3; ++c) total[c] += columnSums[3 * std::min(j, w - 1) + c];
-    for (int x = 0; x < w - 1; ++x) {
-      const int middle = 3 * std::min(x + r, w - 1), next = 3 * std::min(x + n, w - 1);
-      for (int c = 0; c < 3; ++c) {
-        row[3 * x + c] = ClampByte(n * n * middleRow[middle + c] - total[c]);
-        total[c] += columnSums[next + c] - columnSums[3 * x + c];
+  // Each row reads only unchanged rows (its own and those below): from a
+  // copy, in bands of rows on every core, each band starting its own sums.
+  if (h < 2) return;
+  const std::unique_ptr<TBitmap> copy = CopyPicture(picture);
+  const auto source = RowPointers(std::as_const(*copy));
+  const auto rows = RowPointers(picture);
+  const int bandRows = std::max(64, 4 * n);
+  const int bands = (h - 1 + bandRows - 1) / bandRows;
+#pragma omp parallel if (WorthBands(int64_t(w) * h))
+  {
+    std::vector<int> columnSums(3 * static_cast<size_t>(w));
+#pragma omp for schedule(dynamic, 1)
+    for (int band = 0; band < bands; ++band) {
+      const int first = band * bandRows, last = std::min(h - 1, first + bandRows);
+      std::fill(columnSums.begin(), columnSums.end(), 0);
+      for (int i = first; i < first + n; ++i) {
+        const uint8_t* row = source[std::min(i, h - 1)];
+        for (int k = 0; k < 3 * w; ++k) columnSums[k] += row[k];
+      }
+      for (int y = first; y < last; ++y) {
+        uint8_t* row = rows[y];
+        const uint8_t* middleRow = source[std::min(y + r, h - 1)];
+        int total[3] = {0, 0, 0};
+        for (int j = 0; j < n; ++j)
+          for (int c = 0; c < 3; ++c) total[c] += columnSums[3 * std::min(j, w - 1) + c];
+        for (int x = 0; x < w - 1; ++x) {
+          const int middle = 3 * std::min(x + r, w - 1), next = 3 * std::min(x + n, w - 1);
+          for (int c = 0; c < 3; ++c) {
+            row[3 * x + c] = ClampByte(n * n * middleRow[middle + c] - total[c]);
+            total[c] += columnSums[next + c] - columnSums[3 * x + c];
+          }
+        }
+        const uint8_t* entering = source[std::min(y + n, h - 1)];
+        const uint8_t* leaving = source[y];
+        for (int k = 0; k < 3 * w; ++k) columnSums[k] += entering[k] - leaving[k];
       }
     }
-    const uint8_t* entering = picture.ScanLine(std::min(y + n, h - 1));
-    for (int k = 0; k < 3 * w; ++k) columnSums[k] += entering[k] - original[k];
   }
 }
 

@@ -1,5 +1,6 @@
 #include "effects/periodic.h"
 
+#include <utility>
 #include <vector>
 
 #include "effects/effectbase.h"
@@ -43,17 +44,18 @@ void Apply3DGrid(TBitmap& picture, int step, int depth) {
     inside[x] = r != 0 && r != s - 1;
     columnChange[x] = r == 1 ? d : (x + 2) % s == 0 ? -d : 0;
   }
-  for (int y = 0; y < h; ++y) {
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
     int r = y % s;
     bool rowInside = r != 0 && r != s - 1;
     bool rowEdge = r == 1 || (y + 2) % s == 0;
     int rowChange = r == 1 ? -d : d;
-    uint8_t* row = picture.ScanLine(y);
+    uint8_t* row = rows[y];
     for (int x = 0; x < w; ++x) {
       int change = rowEdge && inside[x] ? rowChange : rowInside ? columnChange[x] : 0;
       if (change != 0) AddToChannels(row + 3 * x, change);
     }
-  }
+  });
 }
 
 void ApplyPixelate(TBitmap& picture, int size) {
@@ -66,14 +68,17 @@ void ApplyPixelate(TBitmap& picture, int size) {
   };
   std::vector<int> column(w);
   for (int x = 0; x < w; ++x) column[x] = source(x, w);
-  // Every pixel reads itself or a pixel after it in row order, which this
-  // pass has not written yet: the picture serves as its own unchanged copy.
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* from = picture.ScanLine(source(y, h));
-    uint8_t* row = picture.ScanLine(y);
+  // Every pixel reads itself or a pixel after it in row order: from a copy,
+  // so the rows can run in bands on every core.
+  const std::unique_ptr<TBitmap> copy = CopyPicture(picture);
+  const auto sources = RowPointers(std::as_const(*copy));
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
+    const uint8_t* from = sources[source(y, h)];
+    uint8_t* row = rows[y];
     for (int x = 0; x < w; ++x)
       for (int i = 0; i < 3; ++i) row[3 * x + i] = from[3 * column[x] + i];
-  }
+  });
 }
 
 void ApplyWatermark(TBitmap& picture, const TBitmap& pattern, int level, bool inverse) {
@@ -83,17 +88,23 @@ void ApplyWatermark(TBitmap& picture, const TBitmap& pattern, int level, bool in
   // Only the pattern columns that reach the picture matter; x mod span is
   // then the pattern column of x.
   const int span = std::min(pattern.Width(), w);
-  std::vector<uint8_t> patternRow(3 * static_cast<size_t>(span));
-  std::vector<int> change(span);
-  for (int y = 0; y < h; ++y) {
-    DibReadRow(*pattern.Handle(), y % ph, 0, span, patternRow.data());
-    for (int i = 0; i < span; ++i) {
-      int sum = patternRow[3 * i] + patternRow[3 * i + 1] + patternRow[3 * i + 2];
-      int64_t d = static_cast<int64_t>(sum - 384) * level / 765;
-      change[i] = LimitChange(inverse ? d : -d);
+  // Rows in bands on every core, each band with its own row buffers.
+  const auto rows = RowPointers(picture);
+#pragma omp parallel if (WorthBands(int64_t(w) * h))
+  {
+    std::vector<uint8_t> patternRow(3 * static_cast<size_t>(span));
+    std::vector<int> change(span);
+#pragma omp for schedule(static)
+    for (int y = 0; y < h; ++y) {
+      DibReadRow(*pattern.Handle(), y % ph, 0, span, patternRow.data());
+      for (int i = 0; i < span; ++i) {
+        int sum = patternRow[3 * i] + patternRow[3 * i + 1] + patternRow[3 * i + 2];
+        int64_t d = static_cast<int64_t>(sum - 384) * level / 765;
+        change[i] = LimitChange(inverse ? d : -d);
+      }
+      uint8_t* row = rows[y];
+      for (int x = 0, i = 0; x < w; ++x, i = i + 1 == span ? 0 : i + 1) AddToChannels(row + 3 * x, change[i]);
     }
-    uint8_t* row = picture.ScanLine(y);
-    for (int x = 0, i = 0; x < w; ++x, i = i + 1 == span ? 0 : i + 1) AddToChannels(row + 3 * x, change[i]);
   }
 }
 
@@ -102,13 +113,14 @@ void ApplyVideo(TBitmap& picture, int lightness, int type) {
   const TVideoPattern& pattern = kVideoPatterns[type];
   const int w = picture.Width(), h = picture.Height();
   const int add = std::clamp(lightness, -510, 255);  // beyond, 2 * c + lightness saturates for every c
-  for (int y = 0; y < h; ++y) {
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
     const char* cells = pattern.Cells + (y % pattern.Rows) * pattern.Columns;
-    uint8_t* row = picture.ScanLine(y);
+    uint8_t* row = rows[y];
     for (int x = 0; x < w; ++x) {
       // Cell 0 (red) is byte 2, cell 2 (blue) byte 0.
       uint8_t& channel = row[3 * x + 2 - (cells[x % pattern.Columns] - '0')];
       channel = ClampByte(2 * channel + add);
     }
-  }
+  });
 }

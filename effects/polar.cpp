@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "effects/effectbase.h"
@@ -70,11 +71,11 @@ void ApplyCylinder(TBitmap& picture, int stretch) {
     column.push_back(std::min(TruncInt(t), w - 1));
   }
   auto copy = CopyPicture(picture);
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* source = copy->ScanLine(y);
-    uint8_t* row = picture.ScanLine(y);
-    for (int x = 0; x < w; ++x) CopyPixel(row + 3 * x, source + 3 * column[x]);
-  }
+  const auto rows = RowPointers(picture);
+  const auto sources = RowPointers(std::as_const(*copy));
+  ForEachRowInBands(h, w, [&](int y) {
+    for (int x = 0; x < w; ++x) CopyPixel(rows[y] + 3 * x, sources[y] + 3 * column[x]);
+  });
 }
 
 void ApplySpheric(TBitmap& picture, int centreX, int centreY) {
@@ -82,20 +83,22 @@ void ApplySpheric(TBitmap& picture, int centreX, int centreY) {
   const int w = picture.Width(), h = picture.Height();
   const int cx = std::min(centreX, w), cy = std::min(centreY, h);
   const double m = cx > cy ? cx : cy;
+  // m = 0 fails on the first pixel, before anything is written.
+  if (m == 0) FDiv(CentreRowPolar(-cx, -cy).Radius, m);
   auto copy = CopyPicture(picture);
   const uint8_t* corner = PixelOf(*copy, 0, 0);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = picture.ScanLine(y);
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
+    uint8_t* row = rows[y];
     for (int x = 0; x < w; ++x) {
       TPolar p = CentreRowPolar(static_cast<double>(x) - cx, static_cast<double>(y) - cy);
-      // m = 0 fails here on the first pixel, before anything is written.
-      double rho = FDiv(p.Radius * p.Radius, m);
+      double rho = p.Radius * p.Radius / m;
       int sx = TruncInt(std::cos(p.Angle) * rho + cx);
       int sy = TruncInt(std::sin(p.Angle) * rho + cy);
       bool inside = 0 < sx && sx < w && 0 < sy && sy < h;
       CopyPixel(row + 3 * x, inside ? PixelOf(*copy, sx, sy) : corner);
     }
-  }
+  });
 }
 
 void ApplySwirl(TBitmap& picture, int degrees) {
@@ -104,8 +107,9 @@ void ApplySwirl(TBitmap& picture, int degrees) {
   const int cx = w / 2, cy = h / 2;
   const double k = Radians(degrees);
   auto copy = CopyPicture(picture);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = picture.ScanLine(y);
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
+    uint8_t* row = rows[y];
     for (int x = 0; x < w; ++x) {
       TPolar p = CentreRowPolar(x - cx, y - cy);
       double angle = k * p.Radius + p.Angle;
@@ -115,39 +119,66 @@ void ApplySwirl(TBitmap& picture, int degrees) {
       int sy = 0 < fy && fy < h ? TruncInt(fy) : y;
       CopyPixel(row + 3 * x, PixelOf(*copy, sx, sy));
     }
-  }
+  });
 }
 
 void ApplyTwist(TBitmap& picture, int amount) {
   if (NoPixels(picture)) return;
   const int w = picture.Width(), h = picture.Height();
+  // Only the pixels of the rows and columns before the last ones change.
+  if (w < 2 || h < 2) return;
   const double cx = (w - 1) * 0.5, cy = (h - 1) * 0.5;
-  for (int y = 0; y < h - 1; ++y) {
-    uint8_t* row = picture.ScanLine(y);
-    for (int x = 0; x < w - 1; ++x) {
-      double dx = x - cx, dy = y - cy;
-      double r = std::sqrt(dx * dx + dy * dy);
-      double px = cx, py = cy;
-      if (r != 0) {
-        // Amount 0 fails on pixel (0, 0), which is never at the centre.
-        double angle = std::atan2(dx, dy) - FDiv(r, static_cast<double>(amount)) + pi / 2;
-        px = std::cos(angle) * r + cx;
-        py = std::sin(angle) * r + cy;
-      }
-      TTwistTap tx = TwistTap(px, w), ty = TwistTap(py, h);
-      double sum[3] = {0, 0, 0};
-      for (int i = 0; i < 2; ++i) {
-        int sx = tx.Base + i < w ? tx.Base + i : w - (tx.Base + i);
-        for (int j = 0; j < 2; ++j) {
-          int sy = ty.Base + j < h ? ty.Base + j : h - (ty.Base + j);
-          const uint8_t* sample = PixelOf(picture, sx, sy);
-          double weight = tx.Weight[i] * ty.Weight[j];
-          for (int c = 0; c < 3; ++c) sum[c] += sample[c] * weight;
+  // Amount 0 fails on pixel (0, 0), which is never at the centre, before
+  // anything is written.
+  if (amount == 0) FDiv(std::sqrt(cx * cx + cy * cy), 0.0);
+  // The twist reads the picture it writes: a sample above or to the left
+  // already holds a result. So the pixels are read and written in their
+  // order on one thread; only where each pixel samples, which does not
+  // depend on any pixel, is worked out beforehand in row bands, a block of
+  // rows at a time.
+  struct TTaps {
+    TTwistTap X, Y;
+  };
+  const int columns = w - 1;
+  const int blockRows = std::max(1, (1 << 18) / columns);
+  std::vector<TTaps> taps(static_cast<size_t>(std::min(blockRows, h - 1)) * columns);
+  for (int y0 = 0; y0 < h - 1; y0 += blockRows) {
+    const int y1 = std::min(h - 1, y0 + blockRows);
+    ForEachRowInBands(y1 - y0, columns, [&](int i) {
+      TTaps* out = &taps[static_cast<size_t>(i) * columns];
+      const double dy = y0 + i - cy;
+      for (int x = 0; x < columns; ++x) {
+        double dx = x - cx;
+        double r = std::sqrt(dx * dx + dy * dy);
+        double px = cx, py = cy;
+        if (r != 0) {
+          double angle = std::atan2(dx, dy) - r / static_cast<double>(amount) + pi / 2;
+          px = std::cos(angle) * r + cx;
+          py = std::sin(angle) * r + cy;
         }
+        out[x] = {TwistTap(px, w), TwistTap(py, h)};
       }
-      // The weights sum to 1, so every sum lies in 0..255 (up to rounding
-      // that floor removes).
-      for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<uint8_t>(std::floor(sum[c]));
+    });
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* row = picture.ScanLine(y);
+      const TTaps* rowTaps = &taps[static_cast<size_t>(y - y0) * columns];
+      for (int x = 0; x < columns; ++x) {
+        const TTwistTap& tx = rowTaps[x].X;
+        const TTwistTap& ty = rowTaps[x].Y;
+        double sum[3] = {0, 0, 0};
+        for (int i = 0; i < 2; ++i) {
+          int sx = tx.Base + i < w ? tx.Base + i : w - (tx.Base + i);
+          for (int j = 0; j < 2; ++j) {
+            int sy = ty.Base + j < h ? ty.Base + j : h - (ty.Base + j);
+            const uint8_t* sample = PixelOf(picture, sx, sy);
+            double weight = tx.Weight[i] * ty.Weight[j];
+            for (int c = 0; c < 3; ++c) sum[c] += sample[c] * weight;
+          }
+        }
+        // The weights sum to 1, so every sum lies in 0..255 (up to rounding
+        // that floor removes).
+        for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<uint8_t>(std::floor(sum[c]));
+      }
     }
   }
 }
@@ -157,8 +188,9 @@ void ApplyWarp(TBitmap& picture, int factor) {
   const int w = picture.Width(), h = picture.Height();
   const int cx = w / 2, cy = h / 2;
   auto copy = CopyPicture(picture);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = picture.ScanLine(y);
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
+    uint8_t* row = rows[y];
     for (int x = 0; x < w; ++x) {
       TPolar p = CentreRowPolar(x - cx, y - cy);
       double rho = std::sqrt(p.Radius) * factor;
@@ -169,7 +201,7 @@ void ApplyWarp(TBitmap& picture, int factor) {
       if (sy < 1 || sy > h - 1) sy = 0;
       CopyPixel(row + 3 * x, PixelOf(*copy, static_cast<int>(sx), static_cast<int>(sy)));
     }
-  }
+  });
 }
 
 void ApplyFishEye(TBitmap& picture, int zoom, int radius, bool inversion) {
@@ -184,8 +216,11 @@ void ApplyFishEye(TBitmap& picture, int zoom, int radius, bool inversion) {
   // The lens writes into a copy and reads the picture. Pixels farther than
   // the radius are skipped, so only the square about the circle is walked.
   auto target = CopyPicture(picture);
-  for (int dy = std::max(-cy, -lensRadius); dy <= std::min(h - cy - 1, lensRadius); ++dy) {
-    uint8_t* row = target->ScanLine(cy + dy);
+  const auto rows = RowPointers(*target);
+  const int top = std::max(-cy, -lensRadius), bottom = std::min(h - cy - 1, lensRadius);
+  ForEachRowInBands(bottom - top + 1, 2 * lensRadius + 1, [&](int band) {
+    const int dy = top + band;
+    uint8_t* row = rows[cy + dy];
     for (int dx = std::max(-cx, -lensRadius); dx <= std::min(w - cx - 1, lensRadius); ++dx) {
       double r = std::sqrt(static_cast<double>(dx * dx + dy * dy));
       if (r > lensRadius) continue;
@@ -195,8 +230,8 @@ void ApplyFishEye(TBitmap& picture, int zoom, int radius, bool inversion) {
       // rounding at the rim.
       int sx = std::clamp(TruncInt(std::cos(a) * rho) + cx, 0, w - 1);
       int sy = std::clamp(TruncInt(std::sin(a) * rho) + cy, 0, h - 1);
-      CopyPixel(row + 3 * (cx + dx), PixelOf(picture, sx, sy));
+      CopyPixel(row + 3 * (cx + dx), PixelOf(std::as_const(picture), sx, sy));
     }
-  }
+  });
   CopyBack(picture, *target);
 }

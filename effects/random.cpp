@@ -190,6 +190,9 @@ void ResetEffectRandomGenerators() {
   shuffleState = SeededShuffleState();
 }
 
+// The random-driven effects draw their numbers pixel by pixel (drop by
+// drop, piece by piece) from one generator, so they keep their order on one
+// thread.
 void ApplyNoise(TBitmap& picture, int degree, int type) {
   if (NoPixels(picture) || degree == 0) return;
   if (type == 0)

@@ -64,6 +64,8 @@ void StretchBicubic(TBitmap& target, const TBitmap& source) {
   auto xs = static_cast<float>(FDiv<double>(sw, tw));
   auto ys = static_cast<float>(FDiv<double>(sh, th));
   std::vector<TColumn> columns;
+  const auto sourceRows = RowPointers(source);
+  const auto targetRows = RowPointers(target);
   for (int x0 = 0; x0 < tw; x0 += ColumnBlock) {
     int x1 = std::min(tw, x0 + ColumnBlock);
     columns.clear();
@@ -76,16 +78,17 @@ void StretchBicubic(TBitmap& target, const TBitmap& source) {
       }
       columns.push_back(column);
     }
-    for (int y = 0; y < th; ++y) {
+    // Every target row is its own: rows in bands on every core.
+    ForEachRowInBands(th, x1 - x0, [&](int y) {
       TTaps taps = AxisTaps(y, ys, sh);
       const uint8_t* rows[4];
       float rowWeight[4];
       for (int k = 0; k < 4; ++k) {
-        rows[k] = source.ScanLine(taps.Index[k]);
+        rows[k] = sourceRows[taps.Index[k]];
         long double weight = BSplineWeight(taps.Fraction + static_cast<float>(1 - k));
         rowWeight[k] = static_cast<float>(weight * (1.0L / 36.0L));
       }
-      uint8_t* out = target.ScanLine(y) + 3 * x0;
+      uint8_t* out = targetRows[y] + 3 * x0;
       for (const TColumn& column : columns) {
         float red = 0, green = 0, blue = 0;
         for (int k = 0; k < 4; ++k) {
@@ -102,7 +105,7 @@ void StretchBicubic(TBitmap& target, const TBitmap& source) {
         out[2] = ClampByte(TruncInt(red + 0.5));
         out += 3;
       }
-    }
+    });
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "effects/effectbase.h"
@@ -37,29 +38,33 @@ void ApplyRibbon(TBitmap& picture, int width, int frequency) {
   // from zero is plus 0.5.
   std::vector<int> offset(w);
   for (int x = 0; x < w; ++x) offset[x] = RoundInt((1 - std::cos(x * k)) * a * 0.5);
-  // Each pixel reads its own column at the same row or lower, which this
-  // pass (top to bottom) has not written yet: the picture serves as its own
-  // unchanged copy.
+  // Each pixel reads its own column at the same row or lower: from a copy,
+  // so the rows can run in bands on every core.
+  const std::unique_ptr<TBitmap> copy = CopyPicture(picture);
+  const auto sources = RowPointers(std::as_const(*copy));
   const auto rows = RowPointers(picture);
-  for (int y = 0; y < h; ++y)
+  ForEachRowInBands(h, w, [&](int y) {
     for (int x = 0; x < w; ++x) {
       int sy = y + a - offset[x];
-      if (y >= offset[x] && sy <= h - 1 && sy != y) CopyPixel(rows[y] + 3 * x, rows[sy] + 3 * x);
+      if (y >= offset[x] && sy <= h - 1 && sy != y) CopyPixel(rows[y] + 3 * x, sources[sy] + 3 * x);
     }
+  });
 }
 
 void ApplyWind(TBitmap& picture, int level) {
   if (NoPixels(picture) || level < 5) return;
   const int w = picture.Width(), h = picture.Height();
   const int period = 2 * (level / 2) + 1, half = period / 2;
-  for (int y = 0; y < h; ++y) {
+  // Each row changes from its own pixels alone: rows in bands on every core.
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int y) {
     const int m = y % period;
     // Re-sampling step: every pixel on the period's first row, then the
     // period, then a triangle wave between 1 and half.
     const int step = m == 0 ? 1 : m == 1 ? period : m <= half + 1 ? m - 1 : period - m;
-    if (step == 1) continue;  // every pixel takes itself
+    if (step == 1) return;  // every pixel takes itself
     const int second = std::abs(half - m) + half;
-    uint8_t* row = picture.ScanLine(y);
+    uint8_t* row = rows[y];
     uint8_t held[3];
     CopyPixel(held, row);
     // x mod step and x mod second, counted along.
@@ -71,7 +76,7 @@ void ApplyWind(TBitmap& picture, int level) {
       if (++xs == step) xs = 0;
       if (++xq == second) xq = 0;
     }
-  }
+  });
 }
 
 void ApplyTexturing(TBitmap& picture, int level, int type) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "effects/effectbase.h"
@@ -73,11 +74,12 @@ void ApplyGlasstile(TBitmap& picture, int tileWidth, int tileHeight) {
   const int w = picture.Width(), h = picture.Height();
   const std::vector<int> columns = GlassIndices(tileWidth, w), rows = GlassIndices(tileHeight, h);
   auto copy = CopyPicture(picture);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = picture.ScanLine(y);
-    const uint8_t* source = copy->ScanLine(rows[y]);
-    for (int x = 0; x < w; ++x) CopyPixel(row + 3 * x, source + 3 * columns[x]);
-  }
+  const auto targets = RowPointers(picture);
+  const auto sources = RowPointers(std::as_const(*copy));
+  ForEachRowInBands(h, w, [&](int y) {
+    const uint8_t* source = sources[rows[y]];
+    for (int x = 0; x < w; ++x) CopyPixel(targets[y] + 3 * x, source + 3 * columns[x]);
+  });
 }
 
 void ApplyTile(TBitmap& picture, int count) {
@@ -110,27 +112,64 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
     oy[i] = static_cast<float>(cs * fy - sn * fx);
   }
 
-  // In place: samples above or to the left read this pass's results.
-  const std::vector<uint8_t*> rows = RowPointers(picture);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const double dx = x - w * 0.5, dy = y - h * 0.5;
-      int sum[3] = {0, 0, 0};
-      for (int i = 0; i < samples; ++i) {
-        double u = dx + ox[i], v = dy - oy[i];
-        double p = cs * u + sn * v, q = -sn * u + cs * v;
-        p = std::tan(p * scale) * bend + p;
-        q = std::tan(q * scale) * bend + q;
-        double su = cs * p - sn * q, sv = sn * p + cs * q;
-        int sx = std::clamp(TruncInt(w * 0.5 + su), 0, w - 1);
-        int sy = std::clamp(TruncInt(h * 0.5 + sv), 0, h - 1);
-        const uint8_t* source = rows[sy] + 3 * sx;
-        for (int c = 0; c < 3; ++c) sum[c] += source[c];
-      }
-      for (int c = 0; c < 3; ++c) rows[y][3 * x + c] = ClampByte(sum[c] / samples);
+  // In place: samples above or to the left read this pass's results, so the
+  // pixels are read and written in their order on one thread. Where each
+  // pixel samples does not depend on any pixel: that is worked out
+  // beforehand in row bands, a block of rows at a time, from the products
+  // each column and each row share (the same doubles the rotation of every
+  // sample takes).
+  struct TSample {
+    int X, Y;
+  };
+  std::vector<double> columnCs(static_cast<size_t>(w) * samples), columnSn(columnCs.size());
+  for (int x = 0; x < w; ++x)
+    for (int i = 0; i < samples; ++i) {
+      const double u = x - w * 0.5 + ox[i];
+      columnCs[static_cast<size_t>(x) * samples + i] = cs * u;
+      columnSn[static_cast<size_t>(x) * samples + i] = sn * u;
     }
+  const int blockRows = std::max(1, (1 << 16) / w);
+  std::vector<TSample> positions(static_cast<size_t>(std::min(blockRows, h)) * w * samples);
+  const std::vector<uint8_t*> rows = RowPointers(picture);
+  for (int y0 = 0; y0 < h; y0 += blockRows) {
+    const int y1 = std::min(h, y0 + blockRows);
+    ForEachRowInBands(y1 - y0, int64_t(w) * samples, [&](int band) {
+      const double dy = y0 + band - h * 0.5;
+      double rowSn[samples], rowCs[samples];
+      for (int i = 0; i < samples; ++i) {
+        const double v = dy - oy[i];
+        rowSn[i] = sn * v;
+        rowCs[i] = cs * v;
+      }
+      TSample* out = &positions[static_cast<size_t>(band) * w * samples];
+      for (int x = 0; x < w; ++x) {
+        const double* us = &columnSn[static_cast<size_t>(x) * samples];
+        const double* uc = &columnCs[static_cast<size_t>(x) * samples];
+        for (int i = 0; i < samples; ++i, ++out) {
+          // p = cs u + sn v and q = -sn u + cs v.
+          double p = uc[i] + rowSn[i], q = -us[i] + rowCs[i];
+          p = std::tan(p * scale) * bend + p;
+          q = std::tan(q * scale) * bend + q;
+          double su = cs * p - sn * q, sv = sn * p + cs * q;
+          out->X = std::clamp(TruncInt(w * 0.5 + su), 0, w - 1);
+          out->Y = std::clamp(TruncInt(h * 0.5 + sv), 0, h - 1);
+        }
+      }
+    });
+    const TSample* sample = positions.data();
+    for (int y = y0; y < y1; ++y)
+      for (int x = 0; x < w; ++x) {
+        int sum[3] = {0, 0, 0};
+        for (int i = 0; i < samples; ++i, ++sample) {
+          const uint8_t* source = rows[sample->Y] + 3 * sample->X;
+          for (int c = 0; c < 3; ++c) sum[c] += source[c];
+        }
+        for (int c = 0; c < 3; ++c) rows[y][3 * x + c] = ClampByte(sum[c] / samples);
+      }
+  }
 }
 
+// Block copies of rows and columns: memory-bound, on one thread.
 void ApplyShake(TBitmap& picture, int value, int direction) {
   if (NoPixels(picture)) return;
   const int w = picture.Width(), h = picture.Height();
@@ -171,7 +210,8 @@ void ApplyRipple(TBitmap& picture, int value, int type) {
   value = std::min(value, h / 2);
   if (value <= 0) return;
   // Source rows run upward and write only into themselves and the rows below,
-  // so every pixel is read before a write reaches it.
+  // so every pixel is read before a write reaches it; the rows keep that
+  // order on one thread (and the random type draws from one generator).
   const std::vector<uint8_t*> rows = RowPointers(picture);
   for (int y = h - 1 - value; y >= 1; --y) {
     if (type == 2) EffectRandom::srand(static_cast<uint32_t>(std::time(nullptr)));

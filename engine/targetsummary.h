@@ -23,11 +23,6 @@ const TTargetFormat* FindTargetFormat(int format);
 // -1 for any other.
 int TargetFormatOfCaption(const std::string& caption);
 
-// The name of a colour: "clWhite", "clBtnFace" and the other 39 named
-// standard and system colours, otherwise "$" and the value as eight
-// upper-case hexadecimal digits ("$1FFFFFFF" for no colour).
-std::string ColorToString(TColor color);
-
 // The summary of a format with the job's options as they stand, e.g. for
 // JPEG {"Target: JPG files", "Compress: 100"}; empty for an index outside
 // 0..3.

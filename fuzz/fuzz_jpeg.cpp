@@ -5,7 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/picturefiles.h"
 #include "platform/jpeg.h"
+
+// The picture classes are registered as the program's loader registers them
+// (icons find their PNG entries' reader that way).
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  RegisterPictureFormats();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {

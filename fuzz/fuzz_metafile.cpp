@@ -3,12 +3,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/picturefiles.h"
 #include "platform/metafile.h"
 
 // Fontconfig, which Qt's font database loads on first use, keeps
 // allocations from reading its configuration without any pointer to them;
 // the leak checker is told to leave those out (only those).
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+// The picture classes are registered as the program's loader registers them
+// (icons find their PNG entries' reader that way).
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  RegisterPictureFormats();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {

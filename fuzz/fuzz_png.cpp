@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/picturefiles.h"
 #include "png/pngimage.h"
 
 namespace {
@@ -29,6 +30,13 @@ void Decode(const uint8_t* data, size_t size) {
   }
 }
 }  // namespace
+
+// The picture classes are registered as the program's loader registers them
+// (icons find their PNG entries' reader that way).
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  RegisterPictureFormats();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Decode(data, size);

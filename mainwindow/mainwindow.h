@@ -259,6 +259,11 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   void BuildStep4AndLog();
   QLabel* FStatusPanels[2] = {nullptr, nullptr};
   bool FStartedUp = false;
+  // The folder chosen last in a folder dialog: the next one opens on it.
+  std::string FLastFolder;
+  // The target folder as bytes, as the target command last put it into the
+  // edit (the edit's text cannot hold every byte of a file name).
+  std::string FTargetShownBytes;
 };
 
 // The one main window, set as soon as it is being made.

@@ -35,10 +35,13 @@ std::string OpenPictureDialog(QWidget* parent, const std::string& title, const s
 }
 
 std::string SaveFileDialog(QWidget* parent, const std::string& title, const std::string& proposedPath,
-                           const std::string& filter) {
+                           const std::string& filter, const std::string& defaultSuffix) {
   if (CommonDialogHooks().SaveFile) return CommonDialogHooks().SaveFile(parent, title, proposedPath, filter);
-  return ToPath(QFileDialog::getSaveFileName(parent, QString::fromStdString(title), FromPath(proposedPath),
-                                             QString::fromStdString(filter)));
+  QFileDialog dialog(parent, QString::fromStdString(title), FromPath(proposedPath), QString::fromStdString(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
+  return ToPath(dialog.selectedFiles().first());
 }
 
 bool ColorDialog(QWidget* parent, TColor& color) {

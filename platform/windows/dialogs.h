@@ -25,9 +25,10 @@ std::string OpenPictureDialog(QWidget* parent, const std::string& title, const s
                               const std::string& filter);
 
 // Save choice: answers the chosen path or "". proposedPath may be a bare
-// name or a full path.
+// name or a full path. A defaultSuffix ("txt") is added to a name typed
+// without an extension, before the dialog asks whether to replace a file.
 std::string SaveFileDialog(QWidget* parent, const std::string& title, const std::string& proposedPath,
-                           const std::string& filter);
+                           const std::string& filter, const std::string& defaultSuffix = "");
 
 // Colour choice starting at color (0x00BBGGRR); true and the new colour in
 // color when accepted, false and color unchanged when cancelled.

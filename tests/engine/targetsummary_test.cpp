@@ -1,4 +1,4 @@
-// The target summary lines of each format and the colour names they use.
+// The target summary lines of each format.
 #include "engine/targetsummary.h"
 
 #include <gtest/gtest.h>
@@ -38,30 +38,4 @@ TEST(TargetSummary, LinesFollowTheOptionsAsTheyStand) {
                                                "Dither: Floyd Steinberg", "Compress: RLE", "Transparency: true"}));
   EXPECT_EQ(TargetSummaryLines(job, 3),
             (Lines{"Target: PNG files", "Compress: 9", "Transp. color: clWhite", "Interlace: true"}));
-}
-
-TEST(TargetSummary, ColourNames) {
-  const std::pair<TColor, const char*> cases[] = {
-      {clBlack, "clBlack"},          {clRed, "clRed"},
-      {clWhite, "clWhite"},          {clScrollBar, "clScrollBar"},
-      {clBtnFace, "clBtnFace"},      {clInfoBk, "clInfoBk"},
-      {clNone, "$1FFFFFFF"},         {0x123456, "$00123456"},
-      {0x00ABCDEF, "$00ABCDEF"},     {clMoneyGreen, "$00C0DCC0"},
-      {static_cast<TColor>(0xFF000019), "$FF000019"},  // past the last system colour
-  };
-  for (const auto& [color, name] : cases) EXPECT_EQ(ColorToString(color), name);
-}
-
-TEST(TargetSummary, FormatTable) {
-  const char* const captions[] = {"bmp", "jpg", "gif", "png"};
-  for (int i = 0; i < TargetFormatCount; ++i) {
-    ASSERT_NE(FindTargetFormat(i), nullptr);
-    EXPECT_EQ(TargetFormatOfCaption(captions[i]), i);
-    EXPECT_EQ(std::string(FindTargetFormat(i)->Extension), std::string(".") + captions[i]);
-  }
-  EXPECT_STREQ(FindTargetFormat(1)->Hint, "JPG tunning");
-  EXPECT_EQ(FindTargetFormat(4), nullptr);
-  EXPECT_EQ(FindTargetFormat(-1), nullptr);
-  EXPECT_EQ(TargetFormatOfCaption("BMP"), -1);  // captions compare exactly
-  EXPECT_EQ(TargetFormatOfCaption("jpeg"), -1);
 }

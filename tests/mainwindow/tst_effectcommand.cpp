@@ -7,7 +7,7 @@
 
 #include "controls/xitrackbar.h"
 #include "dialogs/effects.h"
-#include "dialogs/effectstwotrack.h"
+#include "dialogs/rgb.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/messages.h"
 #include "tests/support/testsupport.h"
@@ -93,49 +93,27 @@ class TestEffectCommand : public QObject {
     QVERIFY(Messages.empty());
   }
 
-  void linesKeepTheirOwnWordingAfterOk() {
+  void linesAfterOk() {
     TFormMain window;
+    // Puzzle keeps its own wording after OK.
     Prepare(window, "Puzzle...");
     QCOMPARE(Items(window.ListBox1), (QStringList{"Across: 5", "Down: 5"}));
     Run(window);
     QCOMPARE(window.TwoTrackKind, 4);
     QCOMPARE(Items(window.ListBox1), (QStringList{"Accross: 5", "Down: 5"}));
-
+    // Cancel leaves the lines and the members.
     Prepare(window, "Tile reflection...");
+    Run(window, [](QDialog* dialog) { qobject_cast<TFormRGB*>(dialog)->TrackBar1->SetPosition(80); }, false);
+    QCOMPARE(window.TileReflectionAngle, 0);
     Run(window);
     QCOMPARE(window.RgbKind, 3);
     QCOMPARE(Items(window.ListBox1), (QStringList{"Angle: -45", "Square size: 6", "Curvature: -4"}));
-  }
-
-  void cancelChangesNothing() {
-    TFormMain window;
-    Prepare(window, "Lens fire...");
-    QStringList before = Items(window.ListBox1);
-    Run(
-        window,
-        [](QDialog* dialog) {
-          auto* lens = qobject_cast<TFormTwoTrack*>(dialog);
-          QVERIFY(lens);
-          lens->TrackBar1->SetPosition(17);
-          lens->SelectRow(1);
-        },
-        false);
-    QCOMPARE(OpenedTitle, QString("Lens fire..."));
-    QCOMPARE(window.LensFireX, 2);
-    QCOMPARE(window.PreviewIndex, 0);
-    QCOMPARE(Items(window.ListBox1), before);
-  }
-
-  void aMissingSummaryIsWrittenWhole() {
-    TFormMain window;
+    // A summary that is not there is written whole.
     Prepare(window, "Fish eye...");
     window.ListBox1->clear();
     Run(window);
     QCOMPARE(Items(window.ListBox1), (QStringList{"Zoom: 70", "Radius: 15", "Inversion: false"}));
-  }
-
-  void previewOnlyEntriesKeepTheirLine() {
-    TFormMain window;
+    // A preview-only entry keeps its line.
     Prepare(window, "Greyscale");
     Run(window);
     QCOMPARE(OpenedTitle, QString("Greyscale"));

@@ -1,0 +1,47 @@
+// The log commands (save, clear) and the Help menu (the user guide, the
+// about box).
+#include <QFile>
+#include <QUrl>
+
+#include "dialogs/about.h"
+#include "mainwindow/mainwindow.h"
+#include "platform/windows/dialogs.h"
+#include "platform/windows/messages.h"
+
+void TFormMain::XiButSaveLogClick() {
+  // Proposed in the target folder, named after the effect; a "/" in
+  // the effect's name ("Flip (horiz/vert)") would name a folder.
+  std::string name = "log(" + EffectName + ").txt";
+  for (char& c : name)
+    if (c == '/') c = '_';
+  const std::string proposed = TargetDir + name;
+  const std::string path = SaveFileDialog(this, "Save log", proposed, "Text file (*.txt)", "txt");
+  if (path.empty()) return;
+  std::string text = MemoLog->toPlainText().toStdString();
+  if (!text.empty() && text.back() != '\n') text += '\n';
+  std::string error;
+  if (!SaveTextAtomically(path, text, &error))
+    ShowMessage("Cannot create file " + path + (error.empty() ? "" : ". " + error));
+}
+
+void TFormMain::XiButClearLogClick() { MemoLog->clear(); }
+
+void TFormMain::ItemContentClick() {
+  // The guide beside the program, shown by the desktop's own viewer.
+  const std::string path = ProgramFolder + "help/index.html";
+  if (!FileExists(path)) {
+    ShowMessage("The help file " + path + " is missing.");
+    return;
+  }
+  const QByteArray url = "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(path), "/");
+  if (!OpenUrl(url.toStdString())) ShowMessage("No program could be started to show the help file " + path + ".");
+}
+
+void TFormMain::ItemAboutClick() {
+  TFormAbout about(this, *this);
+  about.exec();
+}
+
+// The help is shown by the user's own viewer or browser, which may hold
+// other pages too: it is not this program's to end.
+void TFormMain::EndHelpViewer() {}

@@ -1,0 +1,89 @@
+// Step 1: the folder dialog, the source command with its scan, and the
+// seven source-type boxes.
+#include <QFile>
+#include <QGuiApplication>
+
+#include "engine/sourcescan.h"
+#include "mainwindow/mainwindow.h"
+#include "platform/windows/dialogs.h"
+
+namespace {
+
+// The hourglass for as long as it lives, also when an exception passes.
+class TScanCursor {
+ public:
+  TScanCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TScanCursor() { QGuiApplication::restoreOverrideCursor(); }
+  TScanCursor(const TScanCursor&) = delete;
+  TScanCursor& operator=(const TScanCursor&) = delete;
+};
+
+// A path as the edit boxes show it (bytes that are not UTF-8 show as
+// replacement characters; the job keeps the bytes).
+QString ShownPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+// Reports a finished scan: the file count, the step labels and the
+// commands that need source files.
+void ShowScanResult(TFormMain& window) {
+  const int count = window.FileCount;
+  if (count > 0) {
+    TFormMain::SetStepReady(window.Label1, true);
+    TFormMain::SetStepReady(window.Label3, true);
+    window.PreviewFile = window.SourceFiles[window.PreviewIndex];
+    window.Panel1->setText(count == 1 ? QString("This folder contains 1 graphic file")
+                                      : QString("This folder contains %1 graphics files").arg(count));
+  } else {
+    TFormMain::SetStepReady(window.Label1, false);
+    TFormMain::SetStepReady(window.Label3, false);
+    window.Panel1->setText("There are no graphics files in selected folder");
+  }
+  window.UpdateSourceCommands();
+  window.UpdateStartAction();
+}
+
+// One type box: its line of ListBox3 and its flag follow the box.
+void SourceTypeClicked(TFormMain& window, int line, const char* tag, bool TJobRecord::*flag) {
+  const bool checked = window.SourceTypeBox(line)->GetChecked();
+  window.ListBox3->item(line)->setText(QString(tag) + (checked ? ": true" : ": false"));
+  window.*flag = checked;
+}
+
+}  // namespace
+
+bool TFormMain::BrowseForFolder(std::string& folder, const std::string& title) {
+  // The dialog opens on the folder chosen last (source or target), else on
+  // the folder given; the working directory is never touched.
+  const std::string start = !FLastFolder.empty() ? FLastFolder : folder;
+  const std::string chosen = SelectFolderDialog(this, title, start);
+  if (chosen.empty()) return false;
+  folder = IncludeTrailingPathDelimiter(chosen);
+  FLastFolder = folder;
+  return true;
+}
+
+void TFormMain::XiButSourceClick() {
+  if (!BrowseForFolder(SourceDir, "Select a source directory")) return;
+  TScanCursor busy;
+  XPEditSource->setText(ShownPath(SourceDir));
+  SourceFiles.Clear();
+  PreviewIndex = 0;
+  ScanSourceFolder(SourceDir, IncludeSubfolders);
+  FileCount = SourceFiles.Count();
+  ShowScanResult(*this);
+}
+
+void TFormMain::ScanSourceFolder(const std::string& folder, bool includeSubfolders) {
+  ::ScanSourceFolder(folder, includeSubfolders, SourceTypesOf(*this), SourceFiles);
+}
+
+void TFormMain::AddFolderFiles(const std::string& folder, TStringList& files) {
+  ::AddFolderFiles(folder, SourceTypesOf(*this), files);
+}
+
+void TFormMain::XPCheckBoxBMPClick() { SourceTypeClicked(*this, 0, "BMP", &TJobRecord::SourceBmp); }
+void TFormMain::XPCheckBoxJPGClick() { SourceTypeClicked(*this, 1, "JPG", &TJobRecord::SourceJpg); }
+void TFormMain::XPCheckBoxGIFClick() { SourceTypeClicked(*this, 2, "GIF", &TJobRecord::SourceGif); }
+void TFormMain::XPCheckBoxPNGClick() { SourceTypeClicked(*this, 3, "PNG", &TJobRecord::SourcePng); }
+void TFormMain::XPCheckBoxEMFClick() { SourceTypeClicked(*this, 4, "EMF", &TJobRecord::SourceEmf); }
+void TFormMain::XPCheckBoxWMFClick() { SourceTypeClicked(*this, 5, "WMF", &TJobRecord::SourceWmf); }
+void TFormMain::XPCheckBoxICOClick() { SourceTypeClicked(*this, 6, "ICO", &TJobRecord::SourceIco); }

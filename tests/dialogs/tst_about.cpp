@@ -1,0 +1,70 @@
+// The about box: its pictures, the title and its shadow centred, and the
+// links through the desktop's URL opener (OK is tried from the main window).
+#include <QtTest>
+
+#include "dialogs/about.h"
+#include "platform/windows/dialogs.h"
+#include "tests/support/testsupport.h"
+
+class TestAbout : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TempDir> Config;
+  std::vector<std::string> Opened;
+
+ private slots:
+  void initTestCase() {
+    Config = std::make_unique<TempDir>();
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Config->Path()));
+  }
+  void init() {
+    Opened.clear();
+    CommonDialogHooks().OpenUrl = [this](const std::string& url) {
+      Opened.push_back(url);
+      return true;
+    };
+  }
+  void cleanup() { CommonDialogHooks().OpenUrl = nullptr; }
+
+  void showsItsPicturesAndCentredTitle() {
+    TempDir dir;
+    TJobRecord job(dir.Path());
+    TFormAbout box(nullptr, job);
+    // Both pictures come from the GIF data kept in the program.
+    QCOMPARE(box.Logo().Width(), 128);
+    QCOMPARE(box.Background().Width(), box.Image1->width());
+    QCOMPARE(box.Background().Height(), box.Panel1->height() - box.XiPanel2->height());
+    QCOMPARE(box.Panel2->x(), 239);
+    QCOMPARE(box.Label1->x(), (609 - box.Label1->width()) / 2);
+    QCOMPARE(box.Label5->x() - box.Label1->x(), 3);
+    QCOMPARE(box.Label5->y() - box.Label1->y(), 1);
+  }
+
+  void linksGoThroughTheUrlOpenerAndLeaveTheBoxOpen() {
+    TempDir dir;
+    TJobRecord job(dir.Path());
+    TFormAbout box(nullptr, job);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QTest::mouseClick(box.Label4, Qt::LeftButton);
+    QTest::mouseClick(box.Label3, Qt::LeftButton);
+    job.VersionTag = "2.0(Test)";  // read at the click
+    QTest::mouseClick(box.Label3, Qt::LeftButton);
+    QCOMPARE(Opened.size(), size_t(3));
+    QVERIFY(Opened[0].rfind("mailto:", 0) == 0);
+    QCOMPARE(Opened[0].substr(7), box.Label4->text().toStdString());
+    const std::string site = box.Label3->text().trimmed().toStdString();
+    QVERIFY(Opened[1].find(site + "/?about1.4.1(Brmil)") != std::string::npos);
+    QVERIFY(Opened[2].size() > 19 && Opened[2].substr(Opened[2].size() - 16) == "/?about2.0(Test)");
+    QVERIFY(box.isVisible());
+
+    // A link that nothing opens fails silently.
+    CommonDialogHooks().OpenUrl = [](const std::string&) { return false; };
+    QTest::mouseClick(box.Label4, Qt::LeftButton);
+    QVERIFY(box.isVisible());
+  }
+};
+
+QTEST_MAIN(TestAbout)
+#include "tst_about.moc"

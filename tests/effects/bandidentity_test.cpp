@@ -1,0 +1,136 @@
+// Every effect gives the same bytes on one thread as on several: the
+// effects that run in row bands split their rows over the threads, and the
+// pictures have sizes that no thread count divides evenly.
+#include <omp.h>
+
+#include <string>
+#include <typeinfo>
+#include <utility>
+#include <vector>
+
+#include "effects/function.h"
+#include "tests/effects/effecttest.h"
+
+namespace {
+
+struct TBandCase {
+  std::string Name;
+  Effect Run;
+};
+
+// The job's defaults and, where an effect has kinds or a size that changes
+// how it works, each of them.
+std::vector<TBandCase> BandCases() {
+  static const auto pattern = MakeNoiseBitmap(37, 23, 5);
+  std::vector<TBandCase> cases = {
+      {"Illusion", [](TBitmap& b) { ApplyIllusion(b, 10); }},
+      {"Moire", [](TBitmap& b) { ApplyMoire(b, 10); }},
+      {"Fractal", [](TBitmap& b) { ApplyFractal(b, 2); }},
+      {"Fractal 12", [](TBitmap& b) { ApplyFractal(b, 12); }},
+      {"ColorTone", [](TBitmap& b) { ApplyColorTone(b, 0x2080C0); }},
+      {"AutoColor", [](TBitmap& b) { ApplyAutoColor(b); }},
+      {"HLS", [](TBitmap& b) { ApplyHLS(b, 20, 13, 8); }},
+      {"Contrast", [](TBitmap& b) { ApplyContrast(b, 150); }},
+      {"ContrastAuto", [](TBitmap& b) { ApplyContrastAuto(b); }},
+      {"Gamma", [](TBitmap& b) { ApplyGamma(b, 8); }},
+      {"Greyscale", [](TBitmap& b) { ApplyGreyscale(b); }},
+      {"Halftone", [](TBitmap& b) { ApplyHalftone(b); }},
+      {"Inverse", [](TBitmap& b) { ApplyInverse(b); }},
+      {"Lightness", [](TBitmap& b) { ApplyLightness(b, -60); }},
+      {"Monochrome", [](TBitmap& b) { ApplyMonochrome(b); }},
+      {"Posterized", [](TBitmap& b) { ApplyPosterized(b, 40); }},
+      {"Saturation", [](TBitmap& b) { ApplySaturation(b, 300); }},
+      {"Sepia", [](TBitmap& b) { ApplySepia(b, 35); }},
+      {"Solorized", [](TBitmap& b) { ApplySolorized(b, 100); }},
+      {"SplitLight", [](TBitmap& b) { ApplySplitLight(b, 3); }},
+      {"Threshold", [](TBitmap& b) { ApplyThreshold(b, 128); }},
+      {"RGB", [](TBitmap& b) { ApplyRGB(b, 30, -40, 7); }},
+      {"LensFire", [](TBitmap& b) { ApplyLensFire(b, 2, 2); }},
+      {"LensFire centred", [](TBitmap& b) { ApplyLensFire(b, b.Width() / 2, b.Height() / 2); }},
+      {"Gauss", [](TBitmap& b) { ApplyGauss(b, 3); }},
+      {"Antialias", [](TBitmap& b) { ApplyAntialias(b, 40); }},
+      {"BlurRadial", [](TBitmap& b) { ApplyBlurRadial(b, 10); }},
+      {"BlurRadial 90", [](TBitmap& b) { ApplyBlurRadial(b, 90); }},
+      {"OilPaint", [](TBitmap& b) { ApplyOilPaint(b, 10, 2); }},
+      {"OilPaint 30/6", [](TBitmap& b) { ApplyOilPaint(b, 30, 6); }},
+      {"DetectEdge Laplace 100", [](TBitmap& b) { ApplyDetectEdge(b, 100, 0); }},
+      {"3DGrid", [](TBitmap& b) { Apply3DGrid(b, 7, 60); }},
+      {"Pixelate", [](TBitmap& b) { ApplyPixelate(b, 3); }},
+      {"Watermark", [](TBitmap& b) { ApplyWatermark(b, *pattern, 70, false); }},
+      {"Cylinder", [](TBitmap& b) { ApplyCylinder(b, 10); }},
+      {"Spheric", [](TBitmap& b) { ApplySpheric(b, 50, 50); }},
+      {"Swirl", [](TBitmap& b) { ApplySwirl(b, 3); }},
+      {"Twist", [](TBitmap& b) { ApplyTwist(b, 50); }},
+      {"Twist -7", [](TBitmap& b) { ApplyTwist(b, -7); }},
+      {"Warp", [](TBitmap& b) { ApplyWarp(b, 5); }},
+      {"FishEye", [](TBitmap& b) { ApplyFishEye(b, 70, 60, false); }},
+      {"FishEye inverted", [](TBitmap& b) { ApplyFishEye(b, 70, 60, true); }},
+      {"RainDrops", [](TBitmap& b) { ApplyRainDrops(b, 100, 20); }},
+      {"Puzzle", [](TBitmap& b) { ApplyPuzzle(b, 5, 5); }},
+      {"ResizeByPercent", [](TBitmap& b) { ResizeByPercent(b, 170); }},
+      {"ResizeToWidth", [](TBitmap& b) { ResizeToWidth(b, 100); }},
+      {"ResizeToHeight", [](TBitmap& b) { ResizeToHeight(b, 0, 77); }},
+      {"ScaleBitmapToFit", [](TBitmap& b) { ScaleBitmapToFit(b, 60, 60); }},
+      {"Ribbon", [](TBitmap& b) { ApplyRibbon(b, 50, 50); }},
+      {"Wind", [](TBitmap& b) { ApplyWind(b, 9); }},
+      {"Glasstile", [](TBitmap& b) { ApplyGlasstile(b, 20, 13); }},
+      {"Tile", [](TBitmap& b) { ApplyTile(b, 3); }},
+      {"TileReflection", [](TBitmap& b) { ApplyTileReflection(b, 0, 6, 16); }},
+      {"TileReflection 80/40/3", [](TBitmap& b) { ApplyTileReflection(b, 80, 40, 3); }},
+  };
+  for (int type = 0; type <= 5; ++type) {
+    cases.push_back({"Softened " + std::to_string(type), [type](TBitmap& b) { ApplySoftened(b, 25, type); }});
+    cases.push_back({"Emboss " + std::to_string(type), [type](TBitmap& b) { ApplyEmboss(b, 40, type); }});
+  }
+  for (int type = 0; type <= 3; ++type) {
+    cases.push_back({"Sharpness " + std::to_string(type), [type](TBitmap& b) { ApplySharpness(b, 10, type); }});
+    cases.push_back({"DetectEdge " + std::to_string(type), [type](TBitmap& b) { ApplyDetectEdge(b, 40, type); }});
+    cases.push_back({"Video " + std::to_string(type), [type](TBitmap& b) { ApplyVideo(b, 40, type); }});
+  }
+  for (int type = 0; type <= 6; ++type)
+    cases.push_back({"Figure " + std::to_string(type), [type](TBitmap& b) { ApplyFigure(b, 40, type); }});
+  for (int type = 0; type <= 2; ++type) {
+    cases.push_back({"Flip " + std::to_string(type), [type](TBitmap& b) { ApplyFlip(b, type); }});
+    cases.push_back({"Noise " + std::to_string(type), [type](TBitmap& b) { ApplyNoise(b, 5, type); }});
+  }
+  for (int type = 0; type <= 1; ++type) {
+    cases.push_back({"Increase " + std::to_string(type), [type](TBitmap& b) { ApplyIncrease(b, 2, type); }});
+    cases.push_back({"Texturing " + std::to_string(type), [type](TBitmap& b) { ApplyTexturing(b, 10, type); }});
+    cases.push_back({"Shake " + std::to_string(type), [type](TBitmap& b) { ApplyShake(b, 20, type); }});
+    cases.push_back({"Ripple " + std::to_string(type), [type](TBitmap& b) { ApplyRipple(b, 10, type); }});
+  }
+  for (int degrees : {45, 90, 180, 301})
+    cases.push_back({"Rotate " + std::to_string(degrees), [degrees](TBitmap& b) { ApplyRotate(b, degrees, 1); }});
+  return cases;
+}
+
+// The picture's size and bytes after the effect, or the error it raised,
+// with the random generators started afresh.
+std::string Outcome(const Effect& effect, int width, int height, int threads) {
+  omp_set_num_threads(threads);
+  ResetEffectRandomGenerators();
+  auto picture = MakeNoiseBitmap(width, height, 11);
+  try {
+    effect(*picture);
+  } catch (const std::exception& error) {
+    return std::string("raised ") + typeid(error).name();
+  }
+  std::string bytes = std::to_string(picture->Width()) + "x" + std::to_string(picture->Height()) + ":";
+  for (int y = 0; y < picture->Height(); ++y)
+    bytes.append(reinterpret_cast<const char*>(picture->ScanLine(y)), 3 * static_cast<size_t>(picture->Width()));
+  return bytes;
+}
+
+}  // namespace
+
+TEST(BandIdentity, SeveralThreadsGiveTheBytesOfOne) {
+  const int most = omp_get_max_threads();
+  for (const TBandCase& effect : BandCases())
+    for (auto [w, h] : {std::pair{1, 1}, {3, 5}, {257, 131}}) {
+      const std::string alone = Outcome(effect.Run, w, h, 1);
+      for (int threads : {3, 8})
+        EXPECT_TRUE(Outcome(effect.Run, w, h, threads) == alone) << effect.Name << " " << w << "x" << h << " on "
+                                                                 << threads << " threads";
+    }
+  omp_set_num_threads(most);
+}

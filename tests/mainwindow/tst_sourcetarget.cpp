@@ -1,0 +1,371 @@
+// Steps 1 and 2 of the main window: the source command and its scan, the
+// type boxes, the target folder, the format buttons and their summary, the
+// format command; then the log commands, the help and the about box.
+#include <QDialog>
+#include <QDir>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+
+#include "dialogs/about.h"
+#include "dialogs/formatdialogs.h"
+#include "engine/targetsummary.h"
+#include "mainwindow/mainwindow.h"
+#include "platform/windows/dialogs.h"
+#include "platform/windows/messages.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+std::vector<std::string> Lines(const QListWidget* list) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < list->count(); ++i) lines.push_back(list->item(i)->text().toStdString());
+  return lines;
+}
+
+std::vector<std::string> Names(const TStringList& files, const std::string& root) {
+  std::vector<std::string> names;
+  for (int i = 0; i < files.Count(); ++i) names.push_back(files[i].substr(root.size()));
+  return names;
+}
+
+void Picture(const std::string& path) { MakeTestBitmap(8, 6)->SaveToFile(path); }
+
+// A format dialog that edits the job and ends with the given result.
+class TFakeFormatDialog : public QDialog {
+ public:
+  TFakeFormatDialog(QWidget* parent, TJobRecord& job, bool accept) : QDialog(parent) {
+    QTimer::singleShot(0, this, [this, &job, accept] {
+      job.JpegQuality = 42;
+      if (accept) this->accept();
+      else reject();
+    });
+  }
+};
+
+}  // namespace
+
+class TestSourceTarget : public QObject {
+  Q_OBJECT
+
+ private:
+  std::vector<std::string> Messages;
+  std::vector<std::string> FolderStarts;  // where each folder dialog opened
+  std::string NextFolder;                 // what the folder dialog answers
+
+  // A fresh window with its start-up done.
+  std::unique_ptr<TFormMain> Window() {
+    auto window = std::make_unique<TFormMain>();
+    window->ApplySettingsToControls();
+    return window;
+  }
+  void ChooseSource(TFormMain& window, const std::string& folder) {
+    NextFolder = ExcludeTrailingPathDelimiter(folder);
+    QTest::mouseClick(window.XiButSource, Qt::LeftButton);
+  }
+
+ private slots:
+  void init() {
+    Messages.clear();
+    FolderStarts.clear();
+    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
+    CommonDialogHooks().SelectFolder = [this](QWidget*, const std::string&, const std::string& start) {
+      FolderStarts.push_back(start);
+      return NextFolder;
+    };
+  }
+  void cleanup() {
+    SetMessageHandler(nullptr);
+    CommonDialogHooks() = TCommonDialogHooks();
+    FormatDialogFactories() = {};
+  }
+
+  void sourceCommandScansBreadthFirstAndReports() {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("S1/S3"));
+    std::filesystem::create_directories(dir.File("S2"));
+    Picture(dir.File("a.bmp"));
+    Picture(dir.File("S1/b.bmp"));
+    Picture(dir.File("S1/S3/d.bmp"));
+    Picture(dir.File("S2/c.bmp"));
+    auto window = Window();
+    const QString workingDir = QDir::currentPath();
+
+    ChooseSource(*window, dir.Path());
+    QCOMPARE(Names(window->SourceFiles, dir.Path()), (std::vector<std::string>{"a.bmp"}));
+    QCOMPARE(window->PreviewFile, dir.File("a.bmp"));
+    QCOMPARE(window->Panel1->text(), QString("This folder contains 1 graphic file"));
+    QVERIFY(TFormMain::StepReady(window->Label1) && TFormMain::StepReady(window->Label3));
+    // No target yet: Start stays off.
+    QVERIFY(!TFormMain::StepReady(window->Label4));
+    QVERIFY(window->ActionFormat->isEnabled() && !window->ActionStart->isEnabled());
+
+    QTest::mouseClick(window->XPCheckBox2, Qt::LeftButton, {}, QPoint(6, 8));
+    QVERIFY(window->IncludeSubfolders);
+    window->PreviewIndex = 3;
+    ChooseSource(*window, dir.Path());
+    QCOMPARE(Names(window->SourceFiles, dir.Path()),
+             (std::vector<std::string>{"a.bmp", "S1/b.bmp", "S2/c.bmp", "S1/S3/d.bmp"}));
+    QCOMPARE(window->PreviewIndex, 0);
+    QCOMPARE(window->Panel1->text(), QString("This folder contains 4 graphics files"));
+    // Each dialog opened on the folder chosen before; the working
+    // directory never moved.
+    QCOMPARE(FolderStarts.size(), size_t(2));
+    QCOMPARE(FolderStarts[1], dir.Path());
+    QCOMPARE(QDir::currentPath(), workingDir);
+
+    // Cancel changes nothing.
+    NextFolder.clear();
+    QTest::mouseClick(window->XiButSource, Qt::LeftButton);
+    QCOMPARE(window->FileCount.load(), 4);
+    QCOMPARE(window->SourceDir, dir.Path());
+
+    // A folder without pictures.
+    TempDir empty;
+    WriteTextFile(empty.File("notes.txt"), "x");
+    ChooseSource(*window, empty.Path());
+    QCOMPARE(window->FileCount.load(), 0);
+    QCOMPARE(window->Panel1->text(), QString("There are no graphics files in selected folder"));
+    QVERIFY(!TFormMain::StepReady(window->Label1) && !TFormMain::StepReady(window->Label3));
+    QVERIFY(!window->ActionFormat->isEnabled() && !window->ComboBox1->isEnabled());
+    QCOMPARE(window->PreviewFile, dir.File("a.bmp"));  // the earlier preview stays
+  }
+
+  void typeBoxesRewriteTheirLineWithoutRescanning() {
+    TempDir dir;
+    Picture(dir.File("a.bmp"));
+    WriteFile(dir.File("b.gif"), {});
+    auto window = Window();
+    ChooseSource(*window, dir.Path());
+    QCOMPARE(window->FileCount.load(), 2);
+    QTest::mouseClick(window->XPCheckBoxGIF, Qt::LeftButton, {}, QPoint(6, 8));
+    QCOMPARE(window->ListBox3->item(2)->text(), QString("GIF: false"));
+    QVERIFY(!window->SourceGif);
+    QCOMPARE(window->FileCount.load(), 2);
+    QCOMPARE(window->Panel1->text(), QString("This folder contains 2 graphics files"));
+    ChooseSource(*window, dir.Path());
+    QCOMPARE(window->FileCount.load(), 1);
+    QTest::mouseClick(window->XPCheckBoxGIF, Qt::LeftButton, {}, QPoint(6, 8));
+    QCOMPARE(window->ListBox3->item(2)->text(), QString("GIF: true"));
+  }
+
+  void targetEditTrimsAddsTheSlashAndKnowsHome() {
+    TempDir dir;
+    Picture(dir.File("a.bmp"));
+    auto window = Window();
+    window->show();
+    ChooseSource(*window, dir.Path());
+
+    window->XPEditTarget->setText("  /tmp/out  ");
+    QCOMPARE(window->TargetDir, std::string("/tmp/out/"));
+    QCOMPARE(window->XPEditTarget->text(), QString("  /tmp/out  "));  // the edit keeps what was typed
+    QVERIFY(TFormMain::StepReady(window->Label2) && TFormMain::StepReady(window->Label4));
+    QVERIFY(window->ActionStart->isEnabled());
+
+    window->XPEditTarget->setText(" \t ");
+    QCOMPARE(window->TargetDir, std::string());
+    QVERIFY(!TFormMain::StepReady(window->Label2) && !TFormMain::StepReady(window->Label4));
+    QVERIFY(!window->ActionStart->isEnabled());
+    QCOMPARE(window->focusWidget(), static_cast<QWidget*>(window->XiButTarget));
+
+    const std::string home = ExcludeTrailingPathDelimiter(qgetenv("HOME").toStdString());
+    window->XPEditTarget->setText("~/pictures");
+    QCOMPARE(window->TargetDir, home + "/pictures/");
+    window->XPEditTarget->setText("~user/x");  // only "~/" means home
+    QCOMPARE(window->TargetDir, std::string("~user/x/"));
+  }
+
+  void namesThatAreNotUtf8SurviveScanTargetAndRun() {
+    TempDir dir;
+    const std::string source = dir.File("Bilder \xE4\xF6/");  // Latin-1 bytes
+    const std::string target = dir.File("Ziel \xFC/");
+    std::filesystem::create_directories(source);
+    Picture(source + "Sommer \xDF.bmp");
+    auto window = Window();
+    ChooseSource(*window, source);
+    QCOMPARE(window->SourceDir, source);
+    QCOMPARE(window->FileCount.load(), 1);
+    QCOMPARE(window->SourceFiles[0], source + "Sommer \xDF.bmp");
+
+    NextFolder = ExcludeTrailingPathDelimiter(target);
+    QTest::mouseClick(window->XiButTarget, Qt::LeftButton);
+    QCOMPARE(window->TargetDir, target);
+    QVERIFY(window->ActionStart->isEnabled());
+    // Choosing it again raises no change event and keeps the bytes.
+    QTest::mouseClick(window->XiButTarget, Qt::LeftButton);
+    QCOMPARE(window->TargetDir, target);
+
+    window->EffectName = "Convert to selected format";
+    window->ActionStartExecute();
+    WaitForApplyEffectThread(false);
+    QVERIFY2(Messages.empty(), Messages.empty() ? "" : Messages[0].c_str());
+    QVERIFY(FileExists(target + "Sommer \xDF(Convert)_1.bmp"));
+  }
+
+  void formatButtonsWriteOneSummary() {
+    auto window = Window();
+    QCOMPARE(Lines(window->ListBox2), TargetSummaryLines(*window, 0));
+    const struct {
+      TXPRadioButton* Button;
+      int Format;
+      const char* Extension;
+      const char* Hint;
+    } rows[] = {{window->XPRButJPG, 1, ".jpg", "JPG tunning"},
+                {window->XPRButGIF, 2, ".gif", "GIF tunning"},
+                {window->XPRButPNG, 3, ".png", "PNG tunning"},
+                {window->XPRButBMP, 0, ".bmp", "BMP tunning"}};
+    for (const auto& row : rows) {
+      for (int twice = 0; twice < 2; ++twice) QTest::mouseClick(row.Button, Qt::LeftButton, {}, QPoint(6, 8));
+      QCOMPARE(window->TargetFormat, row.Format);
+      QCOMPARE(window->TargetExtension, std::string(row.Extension));
+      QCOMPARE(window->ActionFormat->toolTip(), QString(row.Hint));
+      QCOMPARE(Lines(window->ListBox2), TargetSummaryLines(*window, row.Format));
+    }
+
+    // Selecting by index clears the list first and checks the button
+    // without running its handler.
+    window->JpegQuality = 80;
+    window->SetTargetFormat(1);
+    window->SetTargetFormat(1);
+    QCOMPARE(Lines(window->ListBox2), (std::vector<std::string>{"Target: JPG files", "Compress: 80"}));
+    QVERIFY(window->XPRButJPG->Checked() && !window->XPRButBMP->Checked());
+    QCOMPARE(window->TargetFormat, 0);  // the caller's to set
+
+    auto fresh = Window();
+    fresh->TargetFormat = 7;
+    fresh->SetTargetFormat(7);
+    QVERIFY(fresh->XPRButBMP->Checked());
+    QCOMPARE(fresh->TargetExtension, std::string(".bmp"));
+    QCOMPARE(fresh->TargetFormat, 7);
+    QCOMPARE(Lines(fresh->ListBox2), TargetSummaryLines(*fresh, 0));
+  }
+
+  void formatCommandChecksThePreviewAndRebuildsTheSummaryAfterOk() {
+    TempDir dir;
+    Picture(dir.File("a.bmp"));
+    Picture(dir.File("b.bmp"));
+    auto window = Window();
+    int made = 0;
+    bool accept = false;
+    FormatDialogFactories()[1] = [&](QWidget* parent, TJobRecord& job) -> std::unique_ptr<QDialog> {
+      ++made;
+      return std::make_unique<TFakeFormatDialog>(parent, job, accept);
+    };
+    window->ActionFormatExecute();  // no files: nothing at all
+    QCOMPARE(made, 0);
+    ChooseSource(*window, dir.Path());
+    QTest::mouseClick(window->XPRButJPG, Qt::LeftButton, {}, QPoint(6, 8));
+
+    window->ActionFormatExecute();  // Cancel: the summary stays
+    QCOMPARE(made, 1);
+    QCOMPARE(Lines(window->ListBox2)[1], std::string("Compress: 100"));
+    accept = true;
+    window->PreviewIndex = 9;  // out of range: the first file
+    window->ActionFormatExecute();
+    QCOMPARE(window->PreviewIndex, 0);
+    QCOMPARE(window->PreviewFile, dir.File("a.bmp"));
+    QCOMPARE(Lines(window->ListBox2), (std::vector<std::string>{"Target: JPG files", "Compress: 42"}));
+
+    // A preview file that has gone: the message, and no dialog.
+    DeleteFile(dir.File("b.bmp"));
+    window->PreviewIndex = 1;
+    window->ActionFormatExecute();
+    QCOMPARE(made, 2);
+    QCOMPARE(Messages.size(), size_t(1));
+    QCOMPARE(Messages[0], dir.File("b.bmp") +
+                              " don't exists. Apparently it was removed or deleted. Please click the Source button "
+                              "to refresh the file list.");
+    // A format without a dialog yet opens nothing.
+    QTest::mouseClick(window->XPRButPNG, Qt::LeftButton, {}, QPoint(6, 8));
+    window->PreviewIndex = 0;
+    window->ActionFormatExecute();
+    QCOMPARE(made, 2);
+  }
+
+  void saveAndClearLog() {
+    TempDir dir;
+    auto window = Window();
+    window->XPEditTarget->setText(QString::fromStdString(dir.Path()));
+    std::string proposed, title;
+    std::string answer = dir.File("run.txt");
+    CommonDialogHooks().SaveFile = [&](QWidget*, const std::string& caption, const std::string& path,
+                                       const std::string&) {
+      title = caption;
+      proposed = path;
+      return answer;
+    };
+    window->EffectName = "Flip (horiz/vert)";
+    window->MemoLog->setPlainText("first line\nsecond line");
+    QTest::mouseClick(window->XiButSaveLog, Qt::LeftButton);
+    QCOMPARE(title, std::string("Save log"));
+    QCOMPARE(proposed, dir.File("log(Flip (horiz_vert)).txt"));
+    const auto saved = ReadFile(answer);
+    QCOMPARE(std::string(saved.begin(), saved.end()), std::string("first line\nsecond line\n"));
+
+    window->EffectName.clear();
+    QTest::mouseClick(window->XiButClearLog, Qt::LeftButton);
+    QVERIFY(window->MemoLog->toPlainText().isEmpty());
+    window->XiButSaveLogClick();
+    QCOMPARE(proposed, dir.File("log().txt"));
+    QVERIFY(ReadFile(answer).empty());
+
+    answer.clear();  // cancelled: nothing written
+    window->MemoLog->setPlainText("kept");
+    window->XiButSaveLogClick();
+    QVERIFY(ReadFile(dir.File("run.txt")).empty());
+    answer = dir.File("missing/run.txt");
+    window->XiButSaveLogClick();
+    QCOMPARE(Messages.size(), size_t(1));
+    QVERIFY(Messages[0].rfind("Cannot create file " + answer, 0) == 0);
+    QCOMPARE(window->MemoLog->toPlainText(), QString("kept"));
+  }
+
+  void helpOpensTheGuideBesideTheProgram() {
+    TempDir dir;
+    auto window = Window();
+    std::vector<std::string> opened;
+    bool opens = true;
+    CommonDialogHooks().OpenUrl = [&](const std::string& url) {
+      opened.push_back(url);
+      return opens;
+    };
+    window->ProgramFolder = dir.Path();
+    window->ItemContentClick();
+    QCOMPARE(Messages.size(), size_t(1));
+    QVERIFY(Messages[0].find(dir.File("help/index.html")) != std::string::npos);
+    QVERIFY(opened.empty());
+
+    std::filesystem::create_directories(dir.File("help"));
+    WriteTextFile(dir.File("help/index.html"), "<html></html>");
+    window->ItemContent->trigger();
+    QCOMPARE(opened.size(), size_t(1));
+    QCOMPARE(QUrl(QString::fromStdString(opened[0])).toLocalFile().toStdString(), dir.File("help/index.html"));
+    opens = false;
+    window->ItemContentClick();
+    QCOMPARE(Messages.size(), size_t(2));
+    QCOMPARE(window->HelpProcess.hProcess, int64_t(0));  // the viewer is the user's own
+  }
+
+  void aboutShowsTheBoxModally() {
+    auto window = Window();
+    bool shown = false;
+    QTimer::singleShot(0, window.get(), [&] {
+      auto* box = qobject_cast<TFormAbout*>(QApplication::activeModalWidget());
+      shown = box != nullptr;
+      if (box) QTest::mouseClick(box->XiButton1, Qt::LeftButton);
+    });
+    window->ItemAbout->trigger();  // returns once OK has closed the box
+    QVERIFY(shown);
+  }
+};
+
+int main(int argc, char** argv) {
+  // No test touches the settings of the person running it.
+  TempDir config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+  QApplication application(argc, argv);
+  TestSourceTarget test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_sourcetarget.moc"
