@@ -173,12 +173,10 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TJobRecord(::Progra
   TargetPanelWidth = XPGroupBox1->width();
 
   LoadRegistryValues();
-  if (!SettingsFolder.empty() && DirectoryExists(SettingsFolder)) {
-    LoadSettings();
-  } else {
-    SettingsFolder = GetSettingsFolder(VersionText);
-    if (SameText(SettingsFolder, "error")) SettingsFolder.clear();
-  }
+  // A stored folder that is gone gives way to the standard one, and a file
+  // saved there meanwhile is read.
+  if (!DirectoryExists(SettingsFolder)) SettingsFolder = GetSettingsFolder(VersionText);
+  LoadSettings();
   // The rest of the start-up runs once the event loop runs.
   QMetaObject::invokeMethod(
       this, [this] { Guarded([this] { ApplySettingsToControls(); }); }, Qt::QueuedConnection);

@@ -94,8 +94,9 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   void ActionStopExecute();
   // Closing: a run in progress is stopped and its remaining steps served
   // until the worker has ended; then the registry and, when asked, the
-  // settings file are written and the help viewer is ended. False only when
-  // the settings file could not be written (the window then stays open).
+  // settings file are written and the help viewer is ended. Never refuses:
+  // a settings file that cannot be written is reported and the window
+  // closes all the same.
   void FormCloseQuery(bool& canClose);
   // Path > Exit.
   void Exit1Click();
@@ -134,12 +135,21 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   bool ExecuteEffectListChooser();
 
   // --- Registry and settings file -------------------------------------------------
+  // The settings key: settings folder, window placement, offered effects. A
+  // key that is missing or cannot be read gives the defaults (every effect
+  // offered, 660 x 650 centred).
   void LoadRegistryValues();
+  // Writes all eight values; nothing when the key's folder is gone.
   void SaveRegistryValues();
-  // The settings folder with a trailing '/', made when missing; "error" on
+  // The settings folder with a trailing '/', made when missing; "" on
   // failure.
   std::string GetSettingsFolder(const std::string& version);
+  // Reads SettingsFolder + "brmil.dat" into the stored members (nothing
+  // without a settings folder).
   void LoadSettings();
+  // Writes the stored members into SettingsFolder + "brmil.dat" in one
+  // step; raises EIniFileException "Unable to write to <file>" when it
+  // cannot, the file then as it was.
   void SaveSettings();
   void SaveEnvClick();
 

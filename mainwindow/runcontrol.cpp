@@ -55,11 +55,9 @@ void TFormMain::FormCloseQuery(bool& canClose) {
   // is lost and the window never goes away under it.
   WaitForApplyEffectThread(true);
   SaveRegistryValues();
-  if (SaveEnvironment && !Guarded([this] { SaveSettings(); })) {
-    // The settings could not be written: the window stays open.
-    canClose = false;
-    return;
-  }
+  // Settings that cannot be written are reported; the window still closes,
+  // so an unwritable folder never keeps the program open.
+  if (SaveEnvironment) Guarded([this] { SaveSettings(); });
   EndHelpViewer();
   canClose = true;
 }

@@ -1,0 +1,118 @@
+// The effect-list chooser: rows in list order from the job's flags, the
+// context menu, OK writing flags and offered captions, Cancel writing
+// nothing.
+#include <QContextMenuEvent>
+#include <QtTest>
+
+#include "dialogs/listeffects.h"
+#include "engine/effectcatalogue.h"
+#include "engine/effectvisibility.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+std::vector<std::string> Names(const TStringList& list) {
+  std::vector<std::string> names;
+  for (int i = 0; i < list.Count(); ++i) names.push_back(list[i]);
+  return names;
+}
+}  // namespace
+
+class TestListEffects : public QObject {
+  Q_OBJECT
+
+ private:
+  TempDir Dir;
+  std::unique_ptr<TJobRecord> Job;
+
+  // Shows the dialog modally and lets act do what the user does in it.
+  int Run(const std::function<void(TFormListEffects&)>& act) {
+    TFormListEffects dialog(nullptr, *Job);
+    QTimer::singleShot(0, &dialog, [&] { act(dialog); });
+    return dialog.exec();
+  }
+
+ private slots:
+  void init() {
+    Job = std::make_unique<TJobRecord>(Dir.Path());
+    ApplyVisibilityMasks(*Job, AllFilters, AllFilters2);
+  }
+
+  void rowsFollowTheListAndTheFlags() {
+    // "Wind..." hidden, "Watermark..." offered; the job's list of all names
+    // is still empty, as before the main window's start-up fills it.
+    SetEffectOffered(*Job, 58, false);
+    RebuildVisibleEffectNames(*Job);
+    TFormListEffects dialog(nullptr, *Job);
+    QCOMPARE(dialog.CheckListBox1->count(), EffectCount);
+    QCOMPARE(dialog.CheckListBox1->item(0)->text(), QString("3D grid..."));
+    QCOMPARE(dialog.CheckListBox1->item(7)->text(), QString("Convert to selected format"));
+    QCOMPARE(dialog.CheckListBox1->item(57)->text(), QString("Watermark..."));
+    QCOMPARE(dialog.CheckListBox1->item(58)->text(), QString("Wind..."));
+    QVERIFY(dialog.Checked(57));
+    QVERIFY(!dialog.Checked(58));
+
+    // OK without changes keeps every flag and the same captions.
+    auto flags = Job->EffectVisible;
+    auto names = Names(Job->VisibleEffectNames);
+    QCOMPARE(Run([](TFormListEffects& d) { d.XiButton1->click(); }), int(QDialog::Accepted));
+    QVERIFY(Job->EffectVisible == flags);
+    QVERIFY(Names(Job->VisibleEffectNames) == names);
+  }
+
+  void okWritesTheChoiceCancelNothing() {
+    // Unselect All, then Cancel (or Esc): nothing changes.
+    QCOMPARE(Run([](TFormListEffects& d) {
+               d.ItemUnselectAl->trigger();
+               d.XiButton2->click();
+             }),
+             int(QDialog::Rejected));
+    QCOMPARE(Run([](TFormListEffects& d) {
+               d.ItemUnselectAl->trigger();
+               QTest::keyClick(&d, Qt::Key_Escape);
+             }),
+             int(QDialog::Rejected));
+    QCOMPARE(Job->VisibleEffectNames.Count(), EffectCount);
+
+    // Unselect All, then OK: nothing offered, masks 0 and 0.
+    QCOMPARE(Run([](TFormListEffects& d) {
+               d.ItemUnselectAl->trigger();
+               d.XiButton1->click();
+             }),
+             int(QDialog::Accepted));
+    QCOMPARE(Job->VisibleEffectNames.Count(), 0);
+    QVERIFY(std::none_of(Job->EffectVisible.begin(), Job->EffectVisible.end(), [](bool f) { return f; }));
+
+    // Two rows ticked by hand, then Enter: just those, in list order.
+    QCOMPARE(Run([](TFormListEffects& d) {
+               d.CheckListBox1->item(36)->setCheckState(Qt::Checked);  // "Resize..."
+               d.CheckListBox1->item(0)->setCheckState(Qt::Checked);   // "3D grid..."
+               QTest::keyClick(&d, Qt::Key_Return);
+             }),
+             int(QDialog::Accepted));
+    QVERIFY((Names(Job->VisibleEffectNames) == std::vector<std::string>{"3D grid...", "Resize..."}));
+    QVERIFY(Job->EffectVisible[38] && Job->EffectVisible[58]);
+
+    // Select All, then OK: every caption, "Convert to selected format" too.
+    QCOMPARE(Run([](TFormListEffects& d) {
+               d.ItemSelectAll->trigger();
+               d.XiButton1->click();
+             }),
+             int(QDialog::Accepted));
+    QVERIFY(Names(Job->VisibleEffectNames) == AllEffectCaptions());
+  }
+
+  void rightClickOpensTheMenu() {
+    TFormListEffects dialog(nullptr, *Job);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QWidget* rows = dialog.CheckListBox1->viewport();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), rows->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(rows, &event);
+    QTRY_VERIFY(dialog.PopupMenu1->isVisible());
+    QCOMPARE(dialog.PopupMenu1->actions(), QList<QAction*>({dialog.ItemSelectAll, dialog.ItemUnselectAl}));
+    dialog.PopupMenu1->close();
+  }
+};
+
+QTEST_MAIN(TestListEffects)
+#include "tst_listeffects.moc"

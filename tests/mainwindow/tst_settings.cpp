@@ -1,0 +1,297 @@
+// What the main window keeps between starts: the settings key (placement,
+// settings folder, offered effects) and the INI file of the settings
+// folder, read at start and written at close and on demand. Every window
+// here lives under a configuration folder of its own.
+#include <QScreen>
+#include <QtTest>
+
+#include "dialogs/listeffects.h"
+#include "engine/effectcatalogue.h"
+#include "mainwindow/mainwindow.h"
+#include "platform/userconfig.h"
+#include "platform/windows/messages.h"
+#include "tests/support/testsupport.h"
+#include "tests/support/writelimit.h"
+
+namespace {
+std::string ReadText(const std::string& path) {
+  std::vector<uint8_t> data = ReadFile(path);
+  return std::string(data.begin(), data.end());
+}
+}  // namespace
+
+class TestSettings : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TempDir> Config;
+  std::vector<std::string> Messages;
+
+  std::string KeyFile() const { return Config->File("Quorvant/Brightmill v1.4.conf"); }
+  std::string StandardFolder() const { return Config->File("Quorvant/Brightmill/1.4.1/"); }
+  void WriteKey(const std::string& values) {
+    ForceFolders(Config->File("Quorvant"));
+    WriteTextFile(KeyFile(), "[Brightmill v1.4]\n" + values);
+  }
+  void WriteIni(const std::string& text) {
+    ForceFolders(StandardFolder());
+    WriteTextFile(StandardFolder() + "brmil.dat", text);
+  }
+  // The value as the key file holds it, "" when missing.
+  std::string KeyValue(const std::string& name) {
+    TSettingsKey key(KeyFile());
+    std::string value;
+    key.ReadString(name, value);
+    return value;
+  }
+  static bool Close(TFormMain& window) {
+    window.show();
+    return window.close();
+  }
+  static QSize Screen() { return QGuiApplication::primaryScreen()->geometry().size(); }
+
+ private slots:
+  void init() {
+    Config = std::make_unique<TempDir>();
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Config->Path()));
+    Messages.clear();
+    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
+  }
+  void cleanup() {
+    SetMessageHandler(nullptr);
+    Config.reset();
+  }
+
+  void firstStartAndClose() {
+    {
+      TFormMain window;
+      QCOMPARE(window.SettingsFolder, StandardFolder());
+      QVERIFY(DirectoryExists(StandardFolder()));
+      QCOMPARE(window.VisibleEffectNames.Count(), EffectCount);
+      QCOMPARE(window.size(), QSize(660, 650));
+      QCOMPARE(window.pos(), QPoint((Screen().width() - 660) / 2, std::max(0, (Screen().height() - 650) / 2)));
+      QVERIFY(!window.SaveEnvironment);
+      QVERIFY(Close(window));
+    }
+    QCOMPARE(KeyValue("Filters"), std::string("4294967295"));
+    QCOMPARE(KeyValue("Filters2"), std::string("134217727"));
+    QCOMPARE(KeyValue("WindowState"), std::string("0"));
+    QCOMPARE(KeyValue("Path for settings"), StandardFolder());
+    // No INI file without "save environment options".
+    QVERIFY(!FileExists(StandardFolder() + "brmil.dat"));
+  }
+
+  void masksHideTheirEntries() {
+    // Bit 0 of Filters is "3D grid...", bit 4 of Filters2 "Resize...".
+    WriteKey("Filters=4294967294\nFilters2=0x07FFFFEF\n");
+    TFormMain window;
+    QCOMPARE(window.VisibleEffectNames.Count(), EffectCount - 2);
+    QCOMPARE(window.VisibleEffectNames[0], std::string("Antialias..."));
+    QCOMPARE(window.VisibleEffectNames.IndexOf("Resize..."), -1);
+    QVERIFY(!window.EffectVisible[38] && !window.EffectVisible[58]);
+    QVERIFY(Close(window));
+    QCOMPARE(KeyValue("Filters"), std::string("4294967294"));
+    QCOMPARE(KeyValue("Filters2"), std::string("134217711"));
+  }
+
+  void placementIsClampedOntoTheScreen() {
+    const int w = Screen().width(), h = Screen().height();
+    const struct {
+      std::string Values;
+      QRect Expected;
+    } cases[] = {
+        {"Left=2000\nRight=2660\nTop=-10\nBottom=640\n", QRect(0, 0, 660, 650)},  // right of and above
+        {"Left=800\nRight=100\nTop=0x10\nBottom=616\n", QRect(100, 16, 700, 600)},  // inverted, hex
+        {"Left=-2147483648\nRight=2147483647\nTop=0\nBottom=600\n", QRect(0, 0, 32767, 600)},
+        {"Left=100\nRight=800\nTop=10\nBottom=abc\n", QRect((w - 660) / 2, std::max(0, (h - 650) / 2), 660, 650)},
+    };
+    for (const auto& c : cases) {
+      WriteKey(c.Values + "Filters=0\nFilters2=1\nWindowState=2\n");
+      TFormMain window;
+      QCOMPARE(window.geometry(), c.Expected);
+      QVERIFY(!window.isMaximized());
+      // The masks are read whatever the placement.
+      QCOMPARE(window.VisibleEffectNames.Count(), 1);
+      QCOMPARE(window.VisibleEffectNames[0], std::string("Pixelate..."));
+    }
+  }
+
+  void maximizedComesBackMaximized() {
+    WriteKey("Left=50\nRight=750\nTop=40\nBottom=640\nWindowState=1\n");
+    {
+      TFormMain window;
+      QVERIFY(window.windowState() & Qt::WindowMaximized);
+      window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      QVERIFY(window.close());
+    }
+    QCOMPARE(KeyValue("WindowState"), std::string("1"));
+    QCOMPARE(KeyValue("Left"), std::string("50"));
+    QCOMPARE(KeyValue("Right"), std::string("750"));
+    QCOMPARE(KeyValue("Bottom"), std::string("640"));
+    {
+      TFormMain window;
+      window.show();
+      window.setWindowState(Qt::WindowNoState);
+      QVERIFY(window.close());
+    }
+    QCOMPARE(KeyValue("WindowState"), std::string("0"));
+  }
+
+  void iniFileWrittenAsStored() {
+    TempDir source, target;
+    TFormMain window;
+    window.SourceDir = source.Path();
+    window.TargetDir = target.Path();
+    window.TargetFormat = 1;
+    window.EffectIndex = 4;
+    window.LowerCaseNames = true;
+    window.SourceGif = false;
+    window.SaveEnv->trigger();
+    QVERIFY(Messages.empty());
+    QCOMPARE(ReadText(StandardFolder() + "brmil.dat"),
+             "[Target]\nPath=" + target.Path() + "\nExtension=1\nCollapse=1\n\n"
+             "[Source]\nPath=" + source.Path() + "\nCollapse=1\nBMP=1\nGIF=0\nPNG=1\nJPG=1\nICO=1\nEMF=1\nWMF=1\n"
+             "Subfolder=0\n\n[Effects]\nEffect=4\n\n[Actions]\nEnvironment=0\nCase=1\n");
+
+    // Keys of others and their order survive a rewrite; a folder with a
+    // line break is not written and the old one stays.
+    WriteIni("; mine\r\n[Source]\r\nTheirs=1\r\nPath=/old/\r\n[Other]\r\nKey=2\r\n");
+    window.SourceDir = "/new/\n[Target]\nPath=/etc/";
+    window.SaveEnv->trigger();
+    std::string text = ReadText(StandardFolder() + "brmil.dat");
+    QVERIFY(text.starts_with("; mine\n[Source]\nTheirs=1\nPath=/old/\nCollapse=1\n"));
+    QVERIFY(text.find("[Other]\nKey=2\n\n[Target]\nPath=" + target.Path() + "\n") != std::string::npos);
+    QVERIFY(text.find("/etc/") == std::string::npos);
+  }
+
+  void iniFileRead() {
+    WriteIni(
+        "[target]\r\npath=   \r\nExtension=9\r\nCollapse=0\r\n"
+        "[Source]\r\nPath=  /pics  \r\nBMP=0x0\r\nGIF=abc\r\nPNG=2\r\nJPG=-1\r\nICO=0\r\nSubfolder=1\r\n"
+        "[Effects]\r\nEffect=500\r\n[Actions]\r\nEnvironment=1\r\nCase=yes\r\n");
+    TFormMain window;
+    QCOMPARE(window.TargetDir, std::string("   "));
+    QCOMPARE(window.TargetFormat, 9);
+    QVERIFY(!window.TargetPanelExpanded);
+    QCOMPARE(window.SourceDir, std::string("  /pics  /"));
+    QVERIFY(window.SourcePanelExpanded);
+    QVERIFY(!window.SourceBmp);
+    QVERIFY(window.SourceGif && window.SourcePng && window.SourceJpg && window.SourceEmf);
+    QVERIFY(!window.SourceIco);
+    QVERIFY(window.IncludeSubfolders);
+    QCOMPARE(window.EffectIndex, 500);
+    QVERIFY(window.SaveEnvironment);
+    QVERIFY(!window.LowerCaseNames);
+  }
+
+  void settingsFolderFromTheKey() {
+    TempDir mine;
+    WriteTextFile(mine.File("brmil.dat"), "[Effects]\nEffect=7\n");
+    WriteIni("[Effects]\nEffect=3\n");
+    // A stored folder without its trailing '/' is the folder, not a prefix.
+    WriteKey("Path for settings=" + ExcludeTrailingPathDelimiter(mine.Path()) + "\n");
+    {
+      TFormMain window;
+      QCOMPARE(window.SettingsFolder, mine.Path());
+      QCOMPARE(window.EffectIndex, 7);
+    }
+    // A stored folder that is gone: the standard folder, and its file is read.
+    WriteKey("Path for settings=" + mine.File("gone/") + "\n");
+    {
+      TFormMain window;
+      QCOMPARE(window.SettingsFolder, StandardFolder());
+      QCOMPARE(window.EffectIndex, 3);
+      QVERIFY(Close(window));
+    }
+    QCOMPARE(KeyValue("Path for settings"), StandardFolder());
+  }
+
+  void noUsableConfigurationFolder() {
+    // The configuration "folder" is a file: no key, no settings folder.
+    WriteTextFile(Config->File("file"), "");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Config->File("file")));
+    TFormMain window;
+    QCOMPARE(window.SettingsFolder, std::string());
+    QCOMPARE(window.VisibleEffectNames.Count(), EffectCount);
+    QCOMPARE(window.size(), QSize(660, 650));
+    window.SaveEnv->trigger();
+    QCOMPARE(Messages, std::vector<std::string>{"Unable to write to brmil.dat"});
+    QVERIFY(!FileExists("brmil.dat"));
+    window.SaveEnvironment = true;
+    QVERIFY(Close(window));
+  }
+
+  void unreadableKeyOffersEverything() {
+    // A key file that cannot be read (here a folder of that name) counts as
+    // a key without values.
+    ForceFolders(KeyFile());
+    TFormMain window;
+    QCOMPARE(window.VisibleEffectNames.Count(), EffectCount);
+    QCOMPARE(window.size(), QSize(660, 650));
+    QVERIFY(Close(window));
+  }
+
+  void unwritableFileAtCloseStillCloses() {
+    WriteIni("[Actions]\nEnvironment=1\n");
+    TFormMain window;
+    QVERIFY(window.SaveEnvironment);
+    window.show();
+    {
+      TWriteLimit limit;
+      QVERIFY(window.close());
+    }
+    QVERIFY(!window.isVisible());
+    QCOMPARE(Messages, std::vector<std::string>{"Unable to write to " + StandardFolder() + "brmil.dat"});
+    QCOMPARE(ReadText(StandardFolder() + "brmil.dat"), std::string("[Actions]\nEnvironment=1\n"));
+  }
+
+  void environmentBoxTickedClearedThenClosed() {
+    WriteIni("[Actions]\nEnvironment=1\n");
+    {
+      TFormMain window;
+      window.show();
+      QCoreApplication::processEvents();
+      QVERIFY(window.XPCheckBox3->GetChecked());
+      QTest::mouseClick(window.XPCheckBox3, Qt::LeftButton, {}, QPoint(5, 8));
+      QVERIFY(!window.SaveEnvironment);
+      QVERIFY(window.close());
+    }
+    QCOMPARE(ReadText(StandardFolder() + "brmil.dat"), std::string("[Actions]\nEnvironment=1\n"));
+    {
+      TFormMain window;
+      QVERIFY(window.SaveEnvironment);
+      window.SaveEnvironment = false;
+      window.SaveEnv->trigger();
+    }
+    QVERIFY(ReadText(StandardFolder() + "brmil.dat").find("Environment=0\n") != std::string::npos);
+  }
+
+  void chooserRefillsTheComboBox() {
+    WriteKey("Filters=0\nFilters2=0\n");
+    TFormMain window;
+    window.show();
+    QCoreApplication::processEvents();
+    QCOMPARE(window.ComboBox1->count(), 0);
+    auto choose = [&](void (TFormListEffects::*command)()) {
+      QTimer::singleShot(0, [command] {
+        auto* dialog = qobject_cast<TFormListEffects*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        (dialog->*command)();
+        dialog->XiButton1->click();
+      });
+      window.ItemListEffect->trigger();
+    };
+    choose(&TFormListEffects::ItemSelectAllClick);
+    QCOMPARE(window.ComboBox1->count(), EffectCount);
+    QCOMPARE(window.ComboBox1->itemText(7), QString("Convert to selected format"));
+    QCOMPARE(window.ComboBox1->currentIndex(), 0);
+    choose(&TFormListEffects::ItemUnselectAlClick);
+    QCOMPARE(window.ComboBox1->count(), 0);
+    QVERIFY(window.close());
+    QCOMPARE(KeyValue("Filters"), std::string("0"));
+  }
+};
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
