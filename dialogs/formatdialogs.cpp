@@ -1,5 +1,10 @@
 #include "dialogs/formatdialogs.h"
 
+#include "dialogs/avitogif.h"
+#include "dialogs/bmpoptions.h"
+#include "dialogs/jpgoptions.h"
+#include "dialogs/pngoptions.h"
+
 namespace {
 
 // Makes a dialog class that is constructed as (parent, job).
@@ -13,13 +18,12 @@ TFormatDialogFactory Factory() {
 }  // namespace
 
 std::array<TFormatDialogFactory, 4>& FormatDialogFactories() {
-  // BMP, JPEG, GIF, PNG: fill an entry with Factory<TTheDialog>() once the
-  // dialog exists.
+  // BMP, JPEG, GIF, PNG.
   static std::array<TFormatDialogFactory, 4> factories = {
-      TFormatDialogFactory(),
-      TFormatDialogFactory(),
-      TFormatDialogFactory(),
-      TFormatDialogFactory(),
+      Factory<TBMPForm>(),
+      Factory<TJPGForm>(),
+      Factory<TFormGif>(),
+      Factory<TPNGForm>(),
   };
   return factories;
 }

@@ -2,8 +2,8 @@
 #include <memory>
 
 #include "engine/jobrecord.h"
+#include "engine/targetconversion.h"
 #include "gif/gifimage.h"
-#include "platform/jpeg.h"
 #include "png/pngimage.h"
 
 namespace {
@@ -61,29 +61,18 @@ std::string TJobRecord::SaveBitmapToTarget(TBitmap& bitmap, const std::string& t
       if (PngTransparentColor != clNone) png.SetTransparentColor(PngTransparentColor);
       png.SaveToStream(encoded);
     } else if (SameText(TargetExtension, ".gif")) {
-      // The transparent colour is the picture's bottom-left pixel unless the
-      // job names one.
-      if (GifTransparent) {
-        bitmap.SetTransparent(true);
-        if (GifTransparentColor != clNone) bitmap.SetTransparentColor(GifTransparentColor);
-      }
-      // A new picture takes its settings from the codec's defaults.
+      // The codec's process-wide defaults follow the job's GIF options.
       GIFImageDefaultColorReduction = GifColorReduction;
       GIFImageDefaultColorReductionBits = GifColorBits;
       GIFImageDefaultDitherMode = GifDitherMode;
       GIFImageDefaultCompression = GifCompression;
       TGIFImage gif;
-      gif.Assign(&bitmap);
-      gif.OptimizeColorMap();
+      ConvertToTargetGif(bitmap, GifConversionOf(*this), gif);
       gif.SaveToStream(encoded);
     } else if (SameText(TargetExtension, ".jpg") || SameText(TargetExtension, ".jpeg")) {
-      TJPEGImage jpeg;
-      jpeg.Assign(&bitmap);
-      jpeg.CompressionQuality = JpegQuality;
-      jpeg.Compress();
-      jpeg.SaveToStream(encoded);
+      EncodeTargetJpeg(bitmap, JpegQuality, encoded);
     } else if (SameText(TargetExtension, ".bmp")) {
-      bitmap.SetPixelFormat(BmpPixelFormat);
+      ConvertToTargetBmp(bitmap, BmpPixelFormat);
       bitmap.SaveToStream(encoded);
     } else {
       return kError;

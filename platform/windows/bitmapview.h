@@ -11,6 +11,10 @@ class QPainter;
 
 // Draws the bitmap unscaled with its top-left corner at (x, y).
 void PaintBitmap(QPainter& painter, int x, int y, const TBitmap& bitmap);
+// The same, but a Transparent bitmap leaves out its pixels of the
+// transparent colour (as the canvas's draw does), so that what lies below
+// shows through.
+void DrawBitmap(QPainter& painter, int x, int y, const TBitmap& bitmap);
 
 // A widget that shows one bitmap it does not own, unscaled, at its top-left
 // corner or centred; the area around it is filled with the widget's window
@@ -26,6 +30,9 @@ class TBitmapView : public QWidget {
   void SetCentered(bool centered);
   // Resizes the widget to the bitmap's size.
   void FitToBitmap();
+  // Draws a Transparent bitmap without its pixels of the transparent colour
+  // (over the window colour); off by default.
+  void SetDrawTransparent(bool value);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -33,4 +40,5 @@ class TBitmapView : public QWidget {
  private:
   const TBitmap* FBitmap = nullptr;
   bool FCentered = false;
+  bool FDrawTransparent = false;
 };

@@ -1,0 +1,85 @@
+// The frame shared by the JPEG, GIF and BMP option dialogs: the job's
+// preview picture loaded, fitted into a 250 x 250 panel and centred in two
+// paint boxes, "before" as loaded and "after" as the target format's
+// conversion leaves it, with the status panel and the OK, Cancel and
+// "by default" buttons. A picture that is missing or cannot be read is
+// reported and the dialog then ends with Cancel without being shown.
+//
+// The glyphs of the format dialogs' small buttons live here too.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <memory>
+
+#include "engine/jobrecord.h"
+
+class QLabel;
+class TBitmapView;
+class TXiButton;
+class TXiPanel;
+
+// The "by default" glyph (a turning arrow) and the "Select color" glyph
+// (four colour squares); the top-left pixel's colour is the transparent one.
+QImage DefaultGlyph();
+QImage SelectColorGlyph();
+
+// The gradient buttons of an options dialog: OK (default button, modal
+// result OK), Cancel (cancel button, modal result Cancel) and the glyph-only
+// "by default" button, each with its designer name.
+TXiButton* MakeOkButton(QWidget* parent, const QRect& bounds);
+TXiButton* MakeCancelButton(QWidget* parent, const QRect& bounds);
+TXiButton* MakeDefaultButton(QWidget* parent, const char* name, const QRect& bounds);
+// A plain label at a place.
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QPoint& at);
+
+class TFormatPreviewDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The preview panels' designed size, and the margin the fit keeps.
+  static constexpr int PanelSize = 250;
+  static constexpr int PanelMargin = 4;
+
+  // Ends with Rejected at once, without showing, when the picture could
+  // not be loaded.
+  int exec() override;
+  // The picture could not be loaded (the message was shown).
+  bool LoadFailed() const { return FLoadFailed; }
+
+  TXiPanel* Panel4 = nullptr;      // "normal" or "resizing"
+  TXiButton* XiButton1 = nullptr;  // OK
+  TXiButton* XiButton2 = nullptr;  // Cancel
+  TXiButton* XiButton3 = nullptr;  // "by default"
+
+  // The loaded picture as fitted; the "before" picture at the paint box's
+  // size (the input of every conversion); the latest conversion (none
+  // before the first).
+  std::unique_ptr<TBitmap> SourceBitmap;
+  std::unique_ptr<TBitmap> BeforeBitmap;
+  std::unique_ptr<TBitmap> AfterBitmap;
+
+ protected:
+  TFormatPreviewDialog(QWidget* parent, TJobRecord& job, int clientWidth, int clientHeight);
+
+  // A silver preview panel with a lowered edge, and the paint box inside it.
+  TXiPanel* MakePreviewPanel(const char* name, const QPoint& at);
+  TBitmapView* MakePaintBox(TXiPanel* panel, const char* name);
+  // Panel4 and the three buttons along the bottom: the status panel at
+  // statusAt, "by default", OK and Cancel from buttonsAt to the right.
+  void MakeFrameControls(const QPoint& statusAt, const QPoint& buttonsAt);
+
+  // Loads the job's preview picture, fits it into previewPanel (the panel
+  // the dialog measures), places both paint boxes and makes BeforeBitmap.
+  // False after a failure: the message is shown, the dialog will end with
+  // Cancel, and the rest of the set-up must be skipped.
+  bool LoadPreview(TXiPanel* previewPanel, TBitmapView* before, TBitmapView* after);
+  // Shows the new AfterBitmap in the paint box (the old one goes).
+  void ShowAfter(std::unique_ptr<TBitmap> after, TBitmapView* view);
+  void FocusOk();
+
+  TJobRecord& Job;
+
+ private:
+  bool FLoadFailed = false;
+};

@@ -1,0 +1,38 @@
+#include "engine/targetconversion.h"
+
+#include "engine/jobrecord.h"
+#include "platform/jpeg.h"
+
+TGifConversion GifConversionOf(const TJobRecord& job) {
+  TGifConversion options;
+  options.Reduction = job.GifColorReduction;
+  options.ColorBits = job.GifColorBits;
+  options.Dither = job.GifDitherMode;
+  options.Compression = job.GifCompression;
+  options.Transparent = job.GifTransparent;
+  options.TransparentColor = job.GifTransparentColor;
+  return options;
+}
+
+void ConvertToTargetGif(TBitmap& bitmap, const TGifConversion& options, TGIFImage& gif) {
+  if (options.Transparent) {
+    bitmap.SetTransparent(true);
+    if (options.TransparentColor != clNone) bitmap.SetTransparentColor(options.TransparentColor);
+  }
+  gif.ColorReduction = options.Reduction;
+  gif.SetReductionBits(options.ColorBits);
+  gif.DitherMode = options.Dither;
+  gif.Compression = options.Compression;
+  gif.Assign(&bitmap);
+  gif.OptimizeColorMap();
+}
+
+void EncodeTargetJpeg(const TBitmap& bitmap, int quality, TStream& stream) {
+  TJPEGImage jpeg;
+  jpeg.Assign(&bitmap);
+  jpeg.CompressionQuality = quality;
+  jpeg.Compress();
+  jpeg.SaveToStream(stream);
+}
+
+void ConvertToTargetBmp(TBitmap& bitmap, TPixelFormat format) { bitmap.SetPixelFormat(format); }

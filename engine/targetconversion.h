@@ -1,0 +1,39 @@
+// The conversions the target writer applies to a finished picture before it
+// encodes it, one per target format. The format dialogs show their "after"
+// pictures through the same routines, so a preview is what a run writes.
+#pragma once
+
+#include "gif/gifimage.h"
+#include "platform/classes.h"
+#include "platform/graphics.h"
+
+class TJobRecord;
+
+// The GIF options of a picture: colour reduction, dither mode, colour bits
+// (3..8), compression, and transparency (the bottom-left pixel's colour, or
+// TransparentColor when it is not clNone).
+struct TGifConversion {
+  TColorReduction Reduction = rmQuantize;
+  int ColorBits = 8;
+  TDitherMode Dither = dmNearest;
+  TGIFCompression Compression = gcLZW;
+  bool Transparent = false;
+  TColor TransparentColor = clNone;
+};
+
+// The job's GIF options as they stand.
+TGifConversion GifConversionOf(const TJobRecord& job);
+
+// Fills gif with the picture as one frame converted by the options (set on
+// gif itself; the codec's process-wide defaults are neither read nor
+// written), with one optimised colour map. A transparent conversion marks
+// the bitmap transparent. Colour bits outside 3..8 raise the codec's
+// "Invalid Bits Per Pixel value".
+void ConvertToTargetGif(TBitmap& bitmap, const TGifConversion& options, TGIFImage& gif);
+
+// Writes the picture as baseline colour JPEG data at the quality (1..100)
+// into the stream.
+void EncodeTargetJpeg(const TBitmap& bitmap, int quality, TStream& stream);
+
+// Converts the picture in place into the BMP pixel format.
+void ConvertToTargetBmp(TBitmap& bitmap, TPixelFormat format);

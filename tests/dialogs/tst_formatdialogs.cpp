@@ -1,0 +1,431 @@
+// The options of the four target formats: what each dialog shows of the
+// job, what its preview shows, and what OK, Cancel and "by default" leave
+// in the job and its target summary.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include "controls/xibutton.h"
+#include "controls/xipanel.h"
+#include "controls/xitrackbar.h"
+#include "controls/xpcheckbox.h"
+#include "controls/xpradiobutton.h"
+#include "dialogs/avitogif.h"
+#include "dialogs/bmpoptions.h"
+#include "dialogs/formatdialogs.h"
+#include "dialogs/jpgoptions.h"
+#include "dialogs/pngoptions.h"
+#include "engine/targetsummary.h"
+#include "platform/windows/dialogs.h"
+#include "tests/dialogs/formatdialogtest.h"
+
+namespace {
+
+// Mean absolute difference of two pictures of one size, per channel.
+double MeanDifference(TBitmap& a, TBitmap& b) {
+  double sum = 0;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x) {
+      TColor p = PixelAt(a, x, y), q = PixelAt(b, x, y);
+      sum += std::abs(GetRValue(p) - GetRValue(q)) + std::abs(GetGValue(p) - GetGValue(q)) +
+             std::abs(GetBValue(p) - GetBValue(q));
+    }
+  return sum / (3.0 * a.Width() * a.Height());
+}
+
+// Writes the picture through the job's writer and reads the file back.
+std::unique_ptr<TBitmap> WrittenPicture(TDialogJob& job, TBitmap& picture, const std::string& extension) {
+  TBitmap work;
+  work.Assign(&picture);
+  job.Job.TargetExtension = extension;
+  std::string name = job.Job.SaveBitmapToTarget(work, job.Dir.Path(), "written");
+  if (name == "Error") return nullptr;
+  auto read = std::make_unique<TBitmap>();
+  if (!TJobRecord::LoadPictureToBitmap(job.Dir.File(name), *read)) return nullptr;
+  read->SetPixelFormat(pf24bit);
+  std::remove(job.Dir.File(name).c_str());
+  return read;
+}
+
+void ClickOk(QWidget* dialog) { dialog->findChild<TXiButton*>("XiButton1")->Click(); }
+
+}  // namespace
+
+class TestFormatDialogs : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // --- JPEG ------------------------------------------------------------------
+
+  void jpegShowsTheQualityAndItsArtefacts() {
+    TDialogJob job;
+    job.UsePicture(*MakeTestBitmap(120, 90), "gradient.bmp");
+    TJPGForm dialog(nullptr, job.Job);
+    QCOMPARE(dialog.XiTrackBar1->Position(), 100);
+    QCOMPARE(dialog.XiTrackBar1->Min(), 1);
+    QCOMPARE(dialog.XiTrackBar1->ThumbOffset(), dialog.XiTrackBar1->TrackLength());
+    QCOMPARE(dialog.Panel1->Caption(), QString("100"));
+    double fine = MeanDifference(*dialog.BeforeBitmap, *dialog.AfterBitmap);
+
+    dialog.XiTrackBar1->SetPosition(1);
+    QCOMPARE(dialog.Panel1->Caption(), QString("1"));
+    double coarse = MeanDifference(*dialog.BeforeBitmap, *dialog.AfterBitmap);
+    QVERIFY2(coarse > 3 * fine, qPrintable(QString("%1 vs %2").arg(coarse).arg(fine)));
+    // The after-picture is the decoded JPEG the writer writes.
+    job.Job.JpegQuality = 1;
+    auto written = WrittenPicture(job, *dialog.BeforeBitmap, ".jpg");
+    QVERIFY(written && SameColors(*written, *dialog.AfterBitmap));
+
+    // "by default" goes back to 100.
+    dialog.XiButton3Click();
+    QCOMPARE(dialog.XiTrackBar1->Position(), 100);
+    QCOMPARE(dialog.Panel1->Caption(), QString("100"));
+    QCOMPARE(MeanDifference(*dialog.BeforeBitmap, *dialog.AfterBitmap), fine);
+  }
+
+  void jpegOkTakesTheSliderAndCancelNothing() {
+    TDialogJob job;
+    job.UsePicture(*MakeTestBitmap(60, 40), "small.bmp");
+    const std::vector<std::string> summary = TargetSummaryLines(job.Job, 1);
+    {
+      TJPGForm dialog(nullptr, job.Job);
+      dialog.XiTrackBar1->SetPosition(37);
+      WhenShown([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
+      QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+      QCOMPARE(job.Job.JpegQuality, 100);
+      QCOMPARE(TargetSummaryLines(job.Job, 1), summary);
+    }
+    {
+      TJPGForm dialog(nullptr, job.Job);
+      dialog.XiTrackBar1->SetPosition(37);
+      WhenShown([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Return); });
+      QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+      QCOMPARE(job.Job.JpegQuality, 37);
+      QCOMPARE(TargetSummaryLines(job.Job, 1).back(), std::string("Compress: 37"));
+    }
+    {
+      TJPGForm dialog(nullptr, job.Job);
+      QCOMPARE(dialog.XiTrackBar1->Position(), 37);
+      dialog.XiButton3->Click();
+      WhenShown(ClickOk);
+      QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+      QCOMPARE(job.Job.JpegQuality, 100);
+    }
+  }
+
+  void jpegRefusesAQualityOutsideOneToHundred() {
+    TDialogJob job;
+    job.UsePicture(*MakeTestBitmap(20, 20), "small.bmp");
+    for (int stored : {0, -4, 101, 5000}) {
+      job.Job.JpegQuality = stored;
+      TJPGForm dialog(nullptr, job.Job);
+      QCOMPARE(job.Job.JpegQuality, 100);
+      QCOMPARE(dialog.XiTrackBar1->Position(), 100);
+    }
+  }
+
+  // --- GIF -------------------------------------------------------------------
+
+  void gifShowsTheJobsOptions() {
+    TDialogJob job;
+    job.UsePicture(*MakeNoiseBitmap(80, 60, 2), "noise.bmp");
+    {
+      TFormGif dialog(nullptr, job.Job);
+      QCOMPARE(dialog.ComboReduction->currentText(), QString("Quantize"));
+      QCOMPARE(dialog.ComboDither->currentText(), QString("Nearest"));
+      QCOMPARE(dialog.ComboColor->currentText(), QString("256"));
+      QVERIFY(dialog.CompressLZW->Checked() && !dialog.CompressRLE->Checked());
+      QVERIFY(!dialog.CheckBox1->Checked());
+      QVERIFY(ColorCount(*dialog.AfterBitmap) <= 256);
+      QVERIFY(!dialog.AfterBitmap->Transparent());
+    }
+    job.Job.GifColorReduction = rmWindowsGray;
+    job.Job.GifDitherMode = dmStucki;
+    job.Job.GifColorBits = 5;
+    job.Job.GifCompression = gcRLE;
+    job.Job.GifTransparent = true;
+    {
+      TFormGif dialog(nullptr, job.Job);
+      QCOMPARE(dialog.ComboReduction->currentText(), QString("WindowsGray"));
+      QCOMPARE(dialog.ComboDither->currentText(), QString("Stucki"));
+      QCOMPARE(dialog.ComboColor->currentText(), QString("32"));
+      QVERIFY(dialog.CompressRLE->Checked() && !dialog.CompressLZW->Checked());
+      QVERIFY(dialog.CheckBox1->Checked());
+      // "by default" brings every list back, the box unticked.
+      dialog.XiButton3Click();
+      QCOMPARE(dialog.ComboReduction->currentText(), QString("Quantize"));
+      QCOMPARE(dialog.ComboDither->currentText(), QString("Nearest"));
+      QCOMPARE(dialog.ComboColor->currentText(), QString("256"));
+      QVERIFY(dialog.CompressLZW->Checked());
+      QVERIFY(!dialog.CheckBox1->Checked());
+    }
+    // A colour count the list lacks shows "256", and OK stores it.
+    for (int bits : {0, 2, 9, 12}) {
+      job.Job.GifColorBits = bits;
+      TFormGif dialog(nullptr, job.Job);
+      QCOMPARE(dialog.ComboColor->currentText(), QString("256"));
+      dialog.XiButton1Click();
+      QCOMPARE(job.Job.GifColorBits, 8);
+      QCOMPARE(job.Job.GifColorsText, std::string("256"));
+    }
+  }
+
+  void gifChoicesReachThePreviewAndOk() {
+    TDialogJob job;
+    job.UsePicture(*MakeNoiseBitmap(90, 70, 3), "noise.bmp");
+    TFormGif dialog(nullptr, job.Job);
+    dialog.ComboColor->setCurrentText("8");
+    QVERIFY(ColorCount(*dialog.AfterBitmap) <= 8);
+    dialog.ComboReduction->setCurrentText("Monochrome");
+    QVERIFY(ColorCount(*dialog.AfterBitmap) <= 2);
+    dialog.ComboDither->setCurrentText("Burkes");
+
+    // RLE packs the same pixels.
+    const TBitmap* before = dialog.AfterBitmap.get();
+    auto lzw = GifAfterPicture(*dialog.BeforeBitmap, dialog.ChosenOptions());
+    dialog.CompressRLE->setFocus();
+    QTest::keyClick(dialog.CompressRLE, Qt::Key_Space);
+    QVERIFY(dialog.CompressRLE->Checked());
+    QCOMPARE(dialog.AfterBitmap.get(), before);
+    auto rle = GifAfterPicture(*dialog.BeforeBitmap, dialog.ChosenOptions());
+    QVERIFY(SameColors(*lzw, *rle));
+
+    // A run saving a GIF under the open dialog sets the codec's defaults
+    // from the job; the dialog keeps what its controls show.
+    GIFImageDefaultColorReduction = rmNetscape;
+    GIFImageDefaultColorReductionBits = 7;
+    GIFImageDefaultDitherMode = dmSierra;
+    GIFImageDefaultCompression = gcLZW;
+    dialog.CheckBox1->SetChecked(true);
+    dialog.CheckBox1Click();
+    QVERIFY(ColorCount(*dialog.AfterBitmap) <= 3);  // two colours and the transparent one
+    dialog.XiButton1Click();
+    QCOMPARE(job.Job.GifColorReduction, rmMonochrome);
+    QCOMPARE(job.Job.GifColorReductionText, std::string("Monochrome"));
+    QCOMPARE(job.Job.GifColorBits, 3);
+    QCOMPARE(job.Job.GifDitherMode, dmBurkes);
+    QCOMPARE(job.Job.GifCompression, gcRLE);
+    QVERIFY(job.Job.GifTransparent);
+    QCOMPARE(TargetSummaryLines(job.Job, 2),
+             (std::vector<std::string>{"Target: GIF files", "Colors: 8", "Reduction: Monochrome", "Dither: Burkes",
+                                       "Compress: RLE", "Transparency: true"}));
+  }
+
+  // The after-picture is the GIF the writer writes, read back.
+  void gifPreviewIsTheWrittenPicture_data() {
+    QTest::addColumn<QString>("reduction");
+    QTest::addColumn<QString>("dither");
+    QTest::addColumn<QString>("colors");
+    QTest::addColumn<bool>("transparent");
+    QTest::newRow("quantize") << "Quantize" << "Nearest" << "256" << false;
+    QTest::newRow("netscape dithered") << "Netscape" << "FloydSteinberg" << "16" << false;
+    QTest::newRow("quantize transparent") << "Quantize" << "Sierra" << "32" << true;
+    QTest::newRow("windows20 transparent") << "Windows20" << "Nearest" << "64" << true;
+  }
+  void gifPreviewIsTheWrittenPicture() {
+    QFETCH(QString, reduction);
+    QFETCH(QString, dither);
+    QFETCH(QString, colors);
+    QFETCH(bool, transparent);
+    TDialogJob job;
+    // A white corner: with "transparent" those pixels are left out.
+    auto picture = MakeNoiseBitmap(70, 50, 9);
+    for (int y = 30; y < 50; ++y)
+      for (int x = 0; x < 25; ++x) picture->Canvas()->SetPixel(x, y, clWhite);
+    job.UsePicture(*picture, "corner.bmp");
+    TFormGif dialog(nullptr, job.Job);
+    dialog.ComboReduction->setCurrentText(reduction);
+    dialog.ComboDither->setCurrentText(dither);
+    dialog.ComboColor->setCurrentText(colors);
+    dialog.CheckBox1->SetChecked(transparent);
+    dialog.CheckBox1Click();
+    dialog.XiButton1Click();
+
+    auto written = WrittenPicture(job, *dialog.BeforeBitmap, ".gif");
+    QVERIFY(written != nullptr);
+    TBitmap& after = *dialog.AfterBitmap;
+    QCOMPARE(after.Transparent(), transparent);
+    const TColor hidden = after.TransparentColor();
+    int hiddenCount = 0;
+    for (int y = 0; y < after.Height(); ++y)
+      for (int x = 0; x < after.Width(); ++x) {
+        bool white = PixelAt(*dialog.BeforeBitmap, x, y) == clWhite;
+        if (transparent && PixelAt(after, x, y) == hidden) {
+          QVERIFY(white);
+          ++hiddenCount;
+          continue;
+        }
+        QCOMPARE(PixelAt(after, x, y), PixelAt(*written, x, y));
+      }
+    QCOMPARE(hiddenCount, transparent ? 25 * 20 : 0);
+  }
+
+  void gifCancelLeavesTheJob() {
+    TDialogJob job;
+    job.UsePicture(*MakeTestBitmap(30, 30), "small.bmp");
+    const std::vector<std::string> summary = TargetSummaryLines(job.Job, 2);
+    TFormGif dialog(nullptr, job.Job);
+    dialog.ComboReduction->setCurrentText("GrayScale");
+    dialog.ComboColor->setCurrentText("16");
+    dialog.CompressRLE->SetChecked(true);
+    dialog.CompressGroupClick();
+    WhenShown([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QCOMPARE(TargetSummaryLines(job.Job, 2), summary);
+    QCOMPARE(job.Job.GifColorReduction, rmQuantize);
+    QCOMPARE(job.Job.GifCompression, gcLZW);
+  }
+
+  // --- BMP -------------------------------------------------------------------
+
+  void bmpPreviewIsWhatTheWriterWrites() {
+    TDialogJob job;
+    job.UsePicture(*MakeNoiseBitmap(64, 48, 4), "noise.bmp");
+    TBMPForm dialog(nullptr, job.Job);
+    QCOMPARE(dialog.ItemIndex(), 4);
+    QVERIFY(SameColors(*dialog.AfterBitmap, *dialog.BeforeBitmap));
+    // Through every format and back, each preview fresh from the picture.
+    for (int item : {0, 1, 2, 3, 4, 5, 2, 1}) {
+      dialog.RadioItems[size_t(item)]->setFocus();
+      dialog.SetItemIndex(item);
+      dialog.RadioGroup1Click();
+      QCOMPARE(dialog.AfterBitmap->PixelFormat(), BmpFormatItems[size_t(item)].Format);
+      job.Job.BmpPixelFormat = BmpFormatItems[size_t(item)].Format;
+      auto written = WrittenPicture(job, *dialog.BeforeBitmap, ".bmp");
+      QVERIFY(written != nullptr);
+      QVERIFY2(SameColors(*dialog.AfterBitmap, *written), BmpFormatItems[size_t(item)].Caption);
+    }
+    // "4 bit" after "1 bit" has more than the two colours again.
+    QVERIFY(ColorCount(*dialog.AfterBitmap) > 2 && ColorCount(*dialog.AfterBitmap) <= 16);
+  }
+
+  void bmpOkStoresTheFormatAndItsText() {
+    TDialogJob job;
+    job.UsePicture(*MakeNoiseBitmap(40, 40, 1), "small.bmp");
+    {
+      TBMPForm dialog(nullptr, job.Job);
+      dialog.RadioItems[0]->setFocus();
+      QTest::keyClick(dialog.RadioItems[0], Qt::Key_Space);
+      QCOMPARE(ColorCount(*dialog.AfterBitmap), 2);
+      WhenShown(ClickOk);
+      QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    }
+    QCOMPARE(job.Job.BmpPixelFormat, pf1bit);
+    QCOMPARE(TargetSummaryLines(job.Job, 0),
+             (std::vector<std::string>{"Target: BMP files", "Pixel format: 1 bit"}));
+    {
+      TBMPForm dialog(nullptr, job.Job);
+      QCOMPARE(dialog.ItemIndex(), 0);
+      dialog.SetItemIndex(2);
+      dialog.XiButton3Click();
+      QCOMPARE(dialog.ItemIndex(), 4);
+      QVERIFY(SameColors(*dialog.AfterBitmap, *dialog.BeforeBitmap));
+      WhenShown([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
+      QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    }
+    QCOMPARE(job.Job.BmpPixelFormat, pf1bit);
+    job.Job.BmpPixelFormat = pf15bit;  // not offered: "24 bit"
+    TBMPForm dialog(nullptr, job.Job);
+    QCOMPARE(dialog.ItemIndex(), 4);
+  }
+
+  // --- PNG -------------------------------------------------------------------
+
+  void pngShowsAndWritesItsThreeOptions() {
+    TDialogJob job;
+    job.Job.PreviewFile = "/pictures/a.png";
+    {
+      TPNGForm dialog(nullptr, job.Job);
+      QCOMPARE(dialog.windowTitle(), QString("/pictures/a.png"));
+      QVERIFY(!dialog.CheckBox1->Checked());
+      QCOMPARE(dialog.CSpinEdit1->value(), 6);
+      QCOMPARE(dialog.SwatchColor(), clNone);
+      dialog.XiButton4Click();
+      QCOMPARE(dialog.CSpinEdit1->value(), 9);
+      QCOMPARE(dialog.SwatchColor(), clWhite);
+      WhenShown(ClickOk);
+      QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    }
+    QCOMPARE(TargetSummaryLines(job.Job, 3),
+             (std::vector<std::string>{"Target: PNG files", "Compress: 9", "Transp. color: clWhite", "Interlace: false"}));
+
+    // The colour dialog: cancelled keeps the swatch, confirmed changes it.
+    TColor offered = 0x123456;
+    bool confirm = false;
+    CommonDialogHooks().Color = [&](QWidget*, TColor& color) {
+      if (confirm) color = offered;
+      return confirm;
+    };
+    {
+      TPNGForm dialog(nullptr, job.Job);
+      dialog.XiButton3Click();
+      QCOMPARE(dialog.SwatchColor(), clWhite);
+      confirm = true;
+      dialog.XiButton3Click();
+      QCOMPARE(dialog.SwatchColor(), offered);
+      QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
+      dialog.CSpinEdit1->setValue(2);
+      WhenShown([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
+      QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+      QCOMPARE(job.Job.PngTransparentColor, clWhite);
+      QCOMPARE(job.Job.PngCompressionLevel, 9);
+      QVERIFY(!job.Job.PngInterlace);
+      WhenShown(ClickOk);
+      QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    }
+    CommonDialogHooks().Color = nullptr;
+    QCOMPARE(TargetSummaryLines(job.Job, 3),
+             (std::vector<std::string>{"Target: PNG files", "Compress: 2", "Transp. color: $00123456",
+                                       "Interlace: true"}));
+  }
+
+  void pngLevelFieldTakesDigitsAndKeepsZeroToNine() {
+    TDialogJob job;
+    TPNGForm dialog(nullptr, job.Job);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QLineEdit* field = dialog.CSpinEdit1->findChild<QLineEdit*>();
+    dialog.CSpinEdit1->setFocus();
+    field->selectAll();
+    QTest::keyClicks(dialog.CSpinEdit1, "x");
+    QCOMPARE(field->text(), QString("6"));
+    field->selectAll();
+    QTest::keyClicks(dialog.CSpinEdit1, "12");
+    QCOMPARE(field->text(), QString("12"));
+    dialog.XiButton1->setFocus();  // leaving the field
+    QCOMPARE(field->text(), QString("9"));
+    QCOMPARE(dialog.Level(), 9);
+
+    // An empty field keeps the last level.
+    dialog.CSpinEdit1->setValue(4);
+    field->clear();
+    dialog.XiButton1Click();
+    QCOMPARE(job.Job.PngCompressionLevel, 4);
+    dialog.hide();
+
+    // Enter straight from the field: OK with the level kept in range.
+    job.Job.PngCompressionLevel = 6;
+    TPNGForm typed(nullptr, job.Job);
+    WhenShown([&typed](QWidget*) {
+      QLineEdit* edit = typed.CSpinEdit1->findChild<QLineEdit*>();
+      typed.CSpinEdit1->setFocus();
+      edit->selectAll();
+      QTest::keyClicks(typed.CSpinEdit1, "12");
+      QTest::keyClick(typed.CSpinEdit1, Qt::Key_Return);
+    });
+    QCOMPARE(typed.exec(), int(QDialog::Accepted));
+    QCOMPARE(job.Job.PngCompressionLevel, 9);
+  }
+
+  void everyFormatHasItsDialog() {
+    TDialogJob job;
+    job.UsePicture(*MakeTestBitmap(10, 10), "small.bmp");
+    QVERIFY(qobject_cast<TBMPForm*>(MakeFormatDialog(0, nullptr, job.Job).get()));
+    QVERIFY(qobject_cast<TJPGForm*>(MakeFormatDialog(1, nullptr, job.Job).get()));
+    QVERIFY(qobject_cast<TFormGif*>(MakeFormatDialog(2, nullptr, job.Job).get()));
+    QVERIFY(qobject_cast<TPNGForm*>(MakeFormatDialog(3, nullptr, job.Job).get()));
+  }
+};
+
+FORMAT_DIALOG_TEST_MAIN(TestFormatDialogs)
+#include "tst_formatdialogs.moc"

@@ -1,0 +1,151 @@
+// The preview frame of the JPEG, GIF and BMP dialogs: loading, fitting and
+// centring the preview picture, and the way out when it cannot be loaded.
+#include "controls/xipanel.h"
+#include "dialogs/avitogif.h"
+#include "dialogs/bmpoptions.h"
+#include "dialogs/formatdialogs.h"
+#include "dialogs/jpgoptions.h"
+#include "platform/windows/bitmapview.h"
+#include "tests/dialogs/formatdialogtest.h"
+
+class TestFormatPreview : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void fitsAndCentresThePicture_data() {
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QRect>("placed");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("small") << QSize(100, 50) << QRect(75, 100, 100, 50) << "normal";
+    QTest::newRow("wide") << QSize(1000, 500) << QRect(2, 63, 246, 123) << "resizing";
+    QTest::newRow("truncated") << QSize(300, 200) << QRect(2, 43, 245, 163) << "resizing";
+    QTest::newRow("square fits") << QSize(246, 246) << QRect(2, 2, 246, 246) << "normal";
+    QTest::newRow("square too big") << QSize(400, 400) << QRect(2, 2, 246, 246) << "resizing";
+    QTest::newRow("one row") << QSize(2000, 1) << QRect(2, 124, 246, 1) << "resizing";
+    QTest::newRow("one column") << QSize(1, 2000) << QRect(124, 2, 1, 246) << "resizing";
+  }
+  void fitsAndCentresThePicture() {
+    QFETCH(QSize, picture);
+    QFETCH(QRect, placed);
+    QFETCH(QString, status);
+    TDialogJob job;
+    job.UsePicture(*MakeTestBitmap(picture.width(), picture.height()), "picture.bmp");
+    // The BMP dialog measures its "after" panel, the JPEG dialog its
+    // "before" panel; both place the two boxes alike.
+    TBMPForm bmp(nullptr, job.Job);
+    TJPGForm jpeg(nullptr, job.Job);
+    QVERIFY(job.Messages.empty());
+    for (TFormatPreviewDialog* dialog : {static_cast<TFormatPreviewDialog*>(&bmp), static_cast<TFormatPreviewDialog*>(&jpeg)}) {
+      QVERIFY(!dialog->LoadFailed());
+      QCOMPARE(dialog->Panel4->Caption(), status);
+      QCOMPARE(dialog->BeforeBitmap->Width(), placed.width());
+      QCOMPARE(dialog->BeforeBitmap->Height(), placed.height());
+      QCOMPARE(dialog->BeforeBitmap->PixelFormat(), pf24bit);
+      QVERIFY(dialog->AfterBitmap != nullptr);
+      QCOMPARE(dialog->AfterBitmap->Width(), placed.width());
+    }
+    QCOMPARE(bmp.ImageSrc->geometry(), placed);
+    QCOMPARE(bmp.ImageBMP->geometry(), placed);
+    QCOMPARE(jpeg.ImageSrc->geometry(), placed);
+    QCOMPARE(jpeg.ImageJPG->geometry(), placed);
+    if (status == "normal") {
+      auto original = MakeTestBitmap(picture.width(), picture.height());
+      QVERIFY(SameColors(*bmp.BeforeBitmap, *original));
+    }
+    QCOMPARE(bmp.windowTitle().toStdString(), job.Job.PreviewFile);
+  }
+
+  // GIF and palette BMP files load with 8 bits or fewer; the fit must see
+  // their true colours.
+  void palettePicturesKeepTheirColours_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("gif") << "halves.gif";
+    QTest::newRow("8-bit bmp") << "halves.bmp";
+  }
+  void palettePicturesKeepTheirColours() {
+    QFETCH(QString, name);
+    TDialogJob job;
+    auto picture = MakeFlatBitmap(600, 100, clRed);
+    for (int y = 0; y < 100; ++y)
+      for (int x = 300; x < 600; ++x) picture->Canvas()->SetPixel(x, y, clBlue);
+    picture->SetPixelFormat(pf8bit);
+    job.UsePicture(*picture, name.toStdString());
+    TBMPForm dialog(nullptr, job.Job);
+    QVERIFY(job.Messages.empty());
+    TBitmap& before = *dialog.BeforeBitmap;
+    QCOMPARE(dialog.Panel4->Caption(), QString("resizing"));
+    const int middle = before.Height() / 2;
+    QCOMPARE(PixelAt(before, 10, middle), clRed);
+    QCOMPARE(PixelAt(before, before.Width() - 10, middle), clBlue);
+    QCOMPARE(PixelAt(*dialog.AfterBitmap, before.Width() - 10, middle), clBlue);
+  }
+
+  void aPictureThatCannotBeLoadedEndsTheDialogWithCancel() {
+    TDialogJob job;
+    const std::string missing = job.Dir.File("gone.jpg");
+    const std::string corrupt = job.Dir.File("broken.png");
+    WriteTextFile(corrupt, "\x89PNG\r\n\x1a\n this is no picture");
+    const std::string empty = job.Dir.File("empty.bmp");
+    WriteFile(empty, {});
+    const std::string unknown = job.Dir.File("notes.txt");
+    WriteTextFile(unknown, "text");
+    struct Case {
+      std::string path, message;
+    };
+    const std::vector<Case> cases = {
+        {missing, "The file: " + missing + " wasn't found"},
+        {job.Dir.Path(), "The file: " + job.Dir.Path() + " wasn't found"},
+        {corrupt, "This program cannot read the file: " + corrupt},
+        {empty, "This program cannot read the file: " + empty},
+        {unknown, "This program cannot read the file: " + unknown},
+    };
+    job.Job.JpegQuality = 55;
+    job.Job.BmpPixelFormat = pf8bit;
+    job.Job.GifColorBits = 4;
+    for (const Case& c : cases) {
+      for (int format = 0; format < 3; ++format) {
+        job.Job.PreviewFile = c.path;
+        job.Messages.clear();
+        std::unique_ptr<QDialog> dialog = MakeFormatDialog(format, nullptr, job.Job);
+        QVERIFY(dialog != nullptr);
+        QCOMPARE(job.Messages, std::vector<std::string>{c.message});
+        // Ends at once, never shown.
+        QCOMPARE(dialog->exec(), int(QDialog::Rejected));
+        QVERIFY(!dialog->isVisible());
+      }
+    }
+    QCOMPARE(job.Job.JpegQuality, 55);
+    QCOMPARE(job.Job.BmpPixelFormat, pf8bit);
+    QCOMPARE(job.Job.GifColorBits, 4);
+  }
+
+  void aPictureWithoutPixelsCountsAsUnreadable() {
+    TDialogJob job;
+    TBitmap empty;
+    empty.SetPixelFormat(pf24bit);
+    const std::string path = job.UsePicture(empty, "nothing.bmp");
+    TJPGForm dialog(nullptr, job.Job);
+    QVERIFY(dialog.LoadFailed());
+    QCOMPARE(job.Messages, std::vector<std::string>{"This program cannot read the file: " + path});
+  }
+
+  // The GIF "after" box leaves the transparent pixels out, so the silver
+  // panel shows through.
+  void transparentPixelsShowThePanel() {
+    TDialogJob job;
+    auto picture = MakeFlatBitmap(40, 40, clWhite);
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 40; ++x) picture->Canvas()->SetPixel(x, y, clNavy);
+    job.UsePicture(*picture, "flag.bmp");
+    job.Job.GifTransparent = true;
+    TFormGif dialog(nullptr, job.Job);
+    dialog.show();
+    QImage shown = dialog.ImageGif->grab().toImage();
+    QCOMPARE(shown.size(), QSize(40, 40));
+    QCOMPARE(shown.pixelColor(5, 5), QColor(0, 0, 0x80));
+    QCOMPARE(shown.pixelColor(5, 35), QColor(0xC0, 0xC0, 0xC0));
+  }
+};
+
+FORMAT_DIALOG_TEST_MAIN(TestFormatPreview)
+#include "tst_formatpreview.moc"
