@@ -1,6 +1,5 @@
 // The log commands (save, clear) and the Help menu (the user guide, the
 // about box).
-#include <QFile>
 #include <QUrl>
 
 #include "dialogs/about.h"

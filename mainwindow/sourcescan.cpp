@@ -1,6 +1,5 @@
 // Step 1: the folder dialog, the source command with its scan, and the
 // seven source-type boxes.
-#include <QFile>
 #include <QGuiApplication>
 
 #include "engine/sourcescan.h"
@@ -17,10 +16,6 @@ class TScanCursor {
   TScanCursor(const TScanCursor&) = delete;
   TScanCursor& operator=(const TScanCursor&) = delete;
 };
-
-// A path as the edit boxes show it (bytes that are not UTF-8 show as
-// replacement characters; the job keeps the bytes).
-QString ShownPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 // Reports a finished scan: the file count, the step labels and the
 // commands that need source files.
@@ -64,7 +59,7 @@ bool TFormMain::BrowseForFolder(std::string& folder, const std::string& title) {
 void TFormMain::XiButSourceClick() {
   if (!BrowseForFolder(SourceDir, "Select a source directory")) return;
   TScanCursor busy;
-  XPEditSource->setText(ShownPath(SourceDir));
+  XPEditSource->setText(PathText(SourceDir));
   SourceFiles.Clear();
   PreviewIndex = 0;
   ScanSourceFolder(SourceDir, IncludeSubfolders);

@@ -1,7 +1,5 @@
 // Step 2: the target folder, the four format buttons, the target summary
 // and the format command.
-#include <QFile>
-
 #include <cstdlib>
 
 #include "dialogs/formatdialogs.h"
@@ -11,8 +9,6 @@
 #include "platform/windows/messages.h"
 
 namespace {
-
-QString ShownPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 // ListBox2 holds exactly the summary of the format.
 void ShowTargetSummary(TFormMain& window, int format) {
@@ -51,7 +47,7 @@ void TFormMain::XiButTargetClick() {
   // The edit shows the folder; its change handler takes the bytes from
   // here, so a name that is not UTF-8 reaches TargetDir unchanged.
   FTargetShownBytes = folder;
-  const QString shown = ShownPath(folder);
+  const QString shown = PathText(folder);
   if (XPEditTarget->text() != shown) XPEditTarget->setText(shown);
   else if (TargetDir != folder) XPEditTargetChange();  // no change event, yet other bytes
   if (FileCount > 0) ComboBox1->setFocus();
@@ -61,9 +57,9 @@ void TFormMain::XiButTargetClick() {
 void TFormMain::XPEditTargetChange() {
   const QString text = XPEditTarget->text();
   std::string typed;
-  if (!FTargetShownBytes.empty() && text == ShownPath(FTargetShownBytes)) typed = FTargetShownBytes;
-  else if (!TargetDir.empty() && text == ShownPath(TargetDir)) typed = TargetDir;  // set by code at start
-  else typed = QFile::encodeName(text).toStdString();
+  if (!FTargetShownBytes.empty() && text == PathText(FTargetShownBytes)) typed = FTargetShownBytes;
+  else if (!TargetDir.empty() && text == PathText(TargetDir)) typed = TargetDir;  // set by code at start
+  else typed = TypedPath(text);
   const std::string folder = Trim(typed);
   if (folder.empty()) {
     TargetDir.clear();

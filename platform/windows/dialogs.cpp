@@ -13,6 +13,9 @@ QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray:
 std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 }  // namespace
 
+QString PathText(const std::string& path) { return FromPath(path); }
+std::string TypedPath(const QString& text) { return ToPath(text); }
+
 TCommonDialogHooks& CommonDialogHooks() {
   static TCommonDialogHooks hooks;
   return hooks;

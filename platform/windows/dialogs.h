@@ -12,7 +12,14 @@
 
 #include "platform/gdi.h"
 
+class QString;
 class QWidget;
+
+// A path as text to show (bytes that are not UTF-8 show as replacement
+// characters, so the text never stands in for the path), and text the user
+// typed as a path.
+QString PathText(const std::string& path);
+std::string TypedPath(const QString& text);
 
 // Folder choice: answers the chosen folder without a trailing '/', or ""
 // when cancelled. startFolder may be empty. Never changes the working

@@ -64,6 +64,18 @@ class TestAbout : public QObject {
     QTest::mouseClick(box.Label4, Qt::LeftButton);
     QVERIFY(box.isVisible());
   }
+
+  void enterPressesOk() {
+    TempDir dir;
+    TJobRecord job(dir.Path());
+    TFormAbout box(nullptr, job);
+    box.show();
+    box.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&box));
+    QTest::keyClick(&box, Qt::Key_Return);
+    QVERIFY(!box.isVisible());
+    QCOMPARE(box.result(), int(QDialog::Accepted));
+  }
 };
 
 QTEST_MAIN(TestAbout)
