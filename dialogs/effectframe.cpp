@@ -243,6 +243,7 @@ void TEffectFrame::ParameterChanged(QObject* sender) {
 
 void TEffectFrame::OkClicked() {
   Guarded([&] {
+    if (!ValuesAcceptable()) return;
     WriteValues();
     // With no row selected the previous preview file stays the job's.
     int row = SelectedRow();

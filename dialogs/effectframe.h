@@ -110,6 +110,12 @@ class TEffectFrame : public QDialog {
   virtual void ShowValues(QObject* /*sender*/) {}
   virtual void ApplyEffect(TBitmap& result) = 0;
   virtual void WriteValues() = 0;
+  // OK: false keeps the values out of the job (a dialog that refuses them
+  // also keeps itself open, in done(), and says why).
+  virtual bool ValuesAcceptable() { return true; }
+  // A row was selected: load its picture and preview it. A dialog with its
+  // own way of loading replaces it whole.
+  virtual void RowSelected(int row);
 
   TJobRecord& Job;
   std::unique_ptr<TBitmap> ResultBitmap;
@@ -117,7 +123,6 @@ class TEffectFrame : public QDialog {
   std::string PreviewPath;
 
  private:
-  void RowSelected(int row);
   void OkClicked();
   QWidget* FParameterPanel = nullptr;
   TSourceFileModel* FModel = nullptr;

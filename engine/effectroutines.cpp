@@ -5,6 +5,7 @@
 // is logged.
 #include "effects/function.h"
 #include "engine/applythread.h"
+#include "engine/resizestep.h"
 
 namespace {
 
@@ -41,24 +42,10 @@ void ProcessResize(TApplyEffectThread& worker) {
     // Kept in proportion, the picture is resized where it lies; stretched,
     // it is drawn onto a second bitmap of the new size.
     TBitmap stretched;
-    TBitmap& result = job.ResizePreserveAspect ? source : stretched;
+    TBitmap& result = ResizePicture(source, job.ResizePreserveAspect ? source : stretched, ResizeValuesOf(job));
     if (job.ResizePreserveAspect) {
-      source.SetPixelFormat(pf24bit);
-      switch (job.ResizeScaleType) {
-        case 0: ResizeToWidth(result, job.ResizeWidth); break;
-        case 1: ResizeToHeight(result, job.ResizeWidth, job.ResizeHeight); break;
-        case 2: ResizeByPercent(result, job.ResizePercent); break;
-        default: break;
-      }
       worker.Log->Add("New width: " + IntToStr(result.Width()));
       worker.Log->Add("New height: " + IntToStr(result.Height()));
-    } else {
-      result.SetPixelFormat(pf24bit);
-      result.SetWidth(job.ResizeWidth);
-      result.SetHeight(job.ResizeHeight);
-      StretchBlt(result.Canvas()->Handle(), 0, 0, job.ResizeWidth, job.ResizeHeight, source.Canvas()->Handle(), 0,
-                 0, source.Width(), source.Height(), SRCCOPY);
-      ApplyAntialias(result, 1);
     }
     effectMs = clock.Lap();
     std::string suffix = "(" + IntToStr(result.Width()) + " x " + IntToStr(result.Height()) + ")";

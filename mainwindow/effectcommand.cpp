@@ -5,8 +5,11 @@
 #include <memory>
 
 #include "dialogs/effects.h"
+#include "dialogs/effectsgroupbox.h"
 #include "dialogs/effectstwotrack.h"
 #include "dialogs/fisheye.h"
+#include "dialogs/pattern.h"
+#include "dialogs/resize.h"
 #include "dialogs/rgb.h"
 #include "dialogs/simpleeffect.h"
 #include "engine/effectcatalogue.h"
@@ -23,6 +26,9 @@ std::unique_ptr<QDialog> MakeEffectDialog(TEffectDialog dialog, QWidget* parent,
     case TEffectDialog::TFormTwoTrack: return std::make_unique<TFormTwoTrack>(parent, job);
     case TEffectDialog::TFormRGB: return std::make_unique<TFormRGB>(parent, job);
     case TEffectDialog::TFormFishEye: return std::make_unique<TFormFishEye>(parent, job);
+    case TEffectDialog::TFormGroupEffect: return std::make_unique<TFormGroupEffect>(parent, job);
+    case TEffectDialog::TFormPattern: return std::make_unique<TFormPattern>(parent, job);
+    case TEffectDialog::TFormResize: return std::make_unique<TFormResize>(parent, job);
     case TEffectDialog::TFormSimpleEffect: return std::make_unique<TFormSimpleEffect>(parent, job);
     default: return nullptr;
   }

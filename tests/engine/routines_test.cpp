@@ -91,6 +91,7 @@ const std::vector<RoutineCase>& Cases() {
          TBitmap result;
          result.SetPixelFormat(pf24bit);
          result.SetSize(j.ResizeWidth, j.ResizeHeight);
+         SetStretchBltMode(result.Canvas()->Handle(), COLORONCOLOR);  // a plain copying stretch
          StretchBlt(result.Canvas()->Handle(), 0, 0, j.ResizeWidth, j.ResizeHeight, b.Canvas()->Handle(), 0, 0,
                     b.Width(), b.Height(), SRCCOPY);
          ApplyAntialias(result, 1);

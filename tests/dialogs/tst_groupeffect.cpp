@@ -1,0 +1,242 @@
+// The slider-and-type dialog: per kind the type group and the slider, the
+// limits taken from the preview picture, a type click, Rotate's flag, and
+// what OK and Cancel leave in the job.
+#include <QApplication>
+#include <QtTest>
+
+#include "controls/xitrackbar.h"
+#include "dialogs/effectsgroupbox.h"
+#include "effects/function.h"
+#include "engine/jobrecord.h"
+#include "platform/windows/messages.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+// A job over BMP pictures of the given sizes (a size of 0 x 0 adds a file
+// that is no picture), previewing the first.
+struct TJobFixture {
+  TempDir Folder;
+  TJobRecord Job{Folder.Path()};
+
+  explicit TJobFixture(std::initializer_list<QSize> sizes) {
+    int n = 0;
+    for (QSize size : sizes) {
+      std::string path = Folder.File("p" + std::to_string(n++) + ".bmp");
+      if (size.isEmpty()) WriteTextFile(path, "not a picture");
+      else MakeTestBitmap(size.width(), size.height(), n)->SaveToFile(path);
+      Job.SourceFiles.Add(path);
+    }
+    Job.FileCount = Job.SourceFiles.Count();
+    Job.PreviewIndex = 0;
+    Job.PreviewFile = Job.SourceFiles[0];
+  }
+};
+
+bool Ticks(const TXiTrackBar* bar) { return bar->TickStyle() == TXiTrackBar::tsAuto; }
+
+void ClickItem(TFormGroupEffect& dialog, int index) {
+  QTest::mouseClick(dialog.RadioGroup1->Button(index), Qt::LeftButton, {}, QPoint(6, 6));
+}
+
+}  // namespace
+
+class TestGroupEffect : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    SetMessageHandler([](const std::string& text) { QFAIL(("unexpected message: " + text).c_str()); });
+  }
+  void cleanup() { SetMessageHandler(nullptr); }
+
+  void everyKindSetsUpItsGroupAndSlider() {
+    struct TKind {
+      const char* Caption;
+      int Height, Columns;
+      QStringList Items;
+      int Min, Max;
+      bool Ticks;
+      int TJobRecord::*Member;
+      int TJobRecord::*Variant;
+    };
+    using J = TJobRecord;
+    // By GroupEffectKind, on a 400 x 300 preview (Texturing's and Figure's
+    // maximum is half its width).
+    const TKind kinds[] = {
+        {"Type", 48, 2, {"overlap", "tile"}, 2, 200, false, &J::TexturingLevel, &J::TexturingType},
+        {"Type", 68, 3, {"1", "2", "3", "4", "box blur", "triangle blur"}, 1, 120, false, &J::SoftenedLevel,
+         &J::SoftenedType},
+        {"Type", 48, 3, {"best", "color", "mono"}, 1, 250, false, &J::NoiseDegree, &J::NoiseType},
+        {"Direction", 48, 2, {"horizontal", "vertical"}, 0, 50, true, &J::ShakeValue, &J::ShakeDirection},
+        {"Type", 48, 4, {"tooth", "triangle", "random1", "random2"}, 0, 50, true, &J::RippleValue, &J::RippleType},
+        {"Type", 48, 7, {"1", "2", "3", "4", "5", "6", "7"}, 0, 200, false, &J::FigureValue, &J::FigureType},
+        {"Type", 48, 4, {"1", "2", "3", "4"}, 0, 50, false, &J::SharpnessLevel, &J::SharpnessType},
+        {"Type", 48, 6, {"1", "2", "3", "4", "5", "6"}, 0, 255, false, &J::EmbossLevel, &J::EmbossType},
+        {"Type", 48, 4, {"1", "2", "3", "4"}, 0, 255, false, &J::DetectEdgeLevel, &J::DetectEdgeType},
+        {"Type", 48, 2, {"Pixelate", "Interpolation"}, 1, 10, true, &J::IncreaseZoom, &J::IncreaseType},
+        {"Type", 48, 4, {"1", "2", "3", "4"}, 0, 255, false, &J::VideoLightness, &J::VideoType},
+        {"Type", 48, 2, {"as is", "smooth"}, 0, 360, false, &J::RotateAngle, nullptr},
+    };
+    TJobFixture f({QSize(400, 300)});
+    for (int kind = 0; kind < 12; ++kind) {
+      const TKind& k = kinds[kind];
+      QString where = QString("kind %1").arg(kind);
+      f.Job.GroupEffectKind = kind;
+      f.Job.EffectName = "Kind " + std::to_string(kind);
+      // The last item stored, a value inside the range.
+      int last = int(k.Items.size()) - 1;
+      if (k.Variant) f.Job.*k.Variant = last;
+      else f.Job.RotateSmooth = true;
+      f.Job.*k.Member = k.Min + 1;
+      TFormGroupEffect dialog(nullptr, f.Job);
+      QCOMPARE(dialog.windowTitle(), QString::fromStdString(f.Job.EffectName));
+      QVERIFY2(dialog.RadioGroup1->Caption() == k.Caption, qPrintable(where));
+      QVERIFY2(dialog.RadioGroup1->height() == k.Height, qPrintable(where));
+      QVERIFY2(dialog.RadioGroup1->Columns() == k.Columns, qPrintable(where));
+      QVERIFY2(dialog.RadioGroup1->Items() == k.Items, qPrintable(where));
+      QVERIFY2(dialog.RadioGroup1->ItemIndex() == last, qPrintable(where));
+      QVERIFY2(dialog.TrackBar1->Min() == k.Min && dialog.TrackBar1->Max() == k.Max, qPrintable(where));
+      QVERIFY2(Ticks(dialog.TrackBar1) == k.Ticks, qPrintable(where));
+      QCOMPARE(dialog.Label3->text(), QString::number(k.Min));
+      QCOMPARE(dialog.Label4->text(), QString::number(k.Max));
+      QCOMPARE(dialog.Label1->text(), QString::number(k.Min + 1));
+      QCOMPARE(dialog.TrackBar1->Position(), k.Min + 1);
+
+      // OK writes the slider and the variant into the kind's own members.
+      dialog.show();
+      ClickItem(dialog, 0);
+      dialog.TrackBar1->SetPosition(k.Min + 2);
+      dialog.XiButton1->click();
+      QVERIFY2(f.Job.*k.Member == k.Min + 2, qPrintable(where));
+      if (k.Variant) QVERIFY2(f.Job.*k.Variant == 0, qPrintable(where));
+      else QVERIFY(!f.Job.RotateSmooth);
+    }
+  }
+
+  void previewIsTheKindsEffectWithTheChosenVariant() {
+    TJobFixture f({QSize(60, 40)});
+    f.Job.GroupEffectKind = 6;  // Sharpness
+    f.Job.SharpnessLevel = 30;
+    f.Job.SharpnessType = 2;
+    TFormGroupEffect dialog(nullptr, f.Job);
+    dialog.show();
+    auto expected = [&](int level, int type) {
+      TBitmap picture;
+      picture.Assign(dialog.Source());
+      ApplySharpness(picture, level, type);
+      TBitmap shown;
+      shown.Assign(dialog.Result());
+      return SameColors(picture, shown);
+    };
+    QVERIFY(expected(30, 2));
+    // A type click recomputes with the same value and leaves the number.
+    dialog.Label1->setText("untouched");
+    int runs = dialog.PreviewRuns();
+    ClickItem(dialog, 3);
+    QCOMPARE(dialog.PreviewRuns(), runs + 1);
+    QVERIFY(expected(30, 3));
+    QCOMPARE(dialog.Label1->text(), QString("untouched"));
+    QCOMPARE(dialog.TrackBar1->Position(), 30);
+    dialog.TrackBar1->SetPosition(12);
+    QCOMPARE(dialog.Label1->text(), QString("12"));
+    QVERIFY(expected(12, 3));
+  }
+
+  void texturingAndFigureFollowThePreviewWidth() {
+    // A stored level above half the width is lowered, and OK stores the
+    // lowered value untouched.
+    {
+      TJobFixture f({QSize(400, 300)});
+      f.Job.GroupEffectKind = 0;
+      f.Job.TexturingLevel = 300;
+      TFormGroupEffect dialog(nullptr, f.Job);
+      QCOMPARE(dialog.TrackBar1->Max(), 200);
+      QCOMPARE(dialog.Label4->text(), QString("200"));
+      QCOMPARE(dialog.TrackBar1->Position(), 200);
+      QCOMPARE(dialog.Label1->text(), QString("200"));
+      dialog.XiButton1->click();
+      QCOMPARE(f.Job.TexturingLevel, 200);
+    }
+    // On a picture 3 pixels wide half the width (1) is below Texturing's
+    // minimum 2: the range stays 2..2 and the value with it.
+    {
+      TJobFixture f({QSize(3, 40)});
+      f.Job.GroupEffectKind = 0;
+      TFormGroupEffect dialog(nullptr, f.Job);
+      QCOMPARE(dialog.TrackBar1->Min(), 2);
+      QCOMPARE(dialog.TrackBar1->Max(), 2);
+      QCOMPARE(dialog.Label4->text(), QString("2"));
+      dialog.XiButton1->click();
+      QCOMPARE(f.Job.TexturingLevel, 2);
+    }
+    // Figure: ticks come with a short range and stay.
+    TJobFixture f({QSize(120, 50), QSize(90, 50)});
+    f.Job.GroupEffectKind = 5;
+    TFormGroupEffect dialog(nullptr, f.Job);
+    QCOMPARE(dialog.TrackBar1->Max(), 60);
+    QVERIFY(!Ticks(dialog.TrackBar1));
+    dialog.SelectRow(1);
+    QCOMPARE(dialog.TrackBar1->Max(), 45);
+    QCOMPARE(dialog.Label4->text(), QString("45"));
+    QVERIFY(Ticks(dialog.TrackBar1));
+    dialog.SelectRow(0);
+    QCOMPARE(dialog.TrackBar1->Max(), 60);
+    QVERIFY(Ticks(dialog.TrackBar1));
+  }
+
+  void withoutAPictureNothingMoves() {
+    TJobFixture f({QSize()});
+    f.Job.GroupEffectKind = 5;  // Figure
+    f.Job.FigureValue = 7;
+    TFormGroupEffect dialog(nullptr, f.Job);
+    dialog.show();
+    QCOMPARE(dialog.TrackBar1->Max(), 10);
+    QCOMPARE(dialog.Label4->text(), QString());
+    dialog.TrackBar1->SetPosition(3);
+    ClickItem(dialog, 4);
+    QCOMPARE(dialog.Label1->text(), QString());
+    QCOMPARE(dialog.PreviewRuns(), 0);
+    dialog.XiButton1->click();
+    QCOMPARE(f.Job.FigureValue, 7);
+    QCOMPARE(f.Job.FigureType, 4);
+  }
+
+  void rotateShowsTheWholeTurnedPicture() {
+    TJobFixture f({QSize(80, 20)});
+    f.Job.GroupEffectKind = 11;
+    f.Job.RotateAngle = 0;
+    TFormGroupEffect dialog(nullptr, f.Job);
+    QCOMPARE(dialog.PaintEffect->size(), QSize(80, 20));
+    dialog.TrackBar1->SetPosition(90);
+    QVERIFY(dialog.Result()->Height() > 20);
+    QCOMPARE(dialog.PaintEffect->size(), QSize(dialog.Result()->Width(), dialog.Result()->Height()));
+  }
+
+  void cancelLeavesBothMembers() {
+    TJobFixture f({QSize(50, 40), QSize(30, 30)});
+    f.Job.GroupEffectKind = 4;  // Ripple
+    f.Job.RippleValue = 10;
+    f.Job.RippleType = 1;
+    TFormGroupEffect dialog(nullptr, f.Job);
+    dialog.show();
+    dialog.TrackBar1->SetPosition(33);
+    ClickItem(dialog, 3);
+    dialog.SelectRow(1);
+    dialog.XiButton2->click();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(f.Job.RippleValue, 10);
+    QCOMPARE(f.Job.RippleType, 1);
+    QCOMPARE(f.Job.PreviewIndex, 0);
+  }
+};
+
+int main(int argc, char** argv) {
+  TempDir config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+  QApplication application(argc, argv);
+  TestGroupEffect test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_groupeffect.moc"

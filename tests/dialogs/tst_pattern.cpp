@@ -1,0 +1,244 @@
+// The watermark dialog: the pattern from a colour or a picture file, what
+// OK writes into the job (and what it leaves), pattern files that cannot be
+// used, and the preview with the level and "inverse".
+#include <QApplication>
+#include <QtTest>
+
+#include "controls/xitrackbar.h"
+#include "dialogs/pattern.h"
+#include "effects/function.h"
+#include "engine/jobrecord.h"
+#include "platform/windows/dialogs.h"
+#include "platform/windows/messages.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+// A job over one source picture, with a picture pattern from a file.
+struct TJobFixture {
+  TempDir Folder;
+  TJobRecord Job{Folder.Path()};
+
+  TJobFixture() {
+    std::string source = Folder.File("source.bmp");
+    MakeTestBitmap(50, 40)->SaveToFile(source);
+    Job.SourceFiles.Add(source);
+    Job.FileCount = 1;
+    Job.PreviewFile = source;
+    Job.WatermarkFile = Folder.File("first.bmp");
+    MakeTestBitmap(12, 9, 77)->SaveToFile(Job.WatermarkFile);
+    Job.WatermarkBitmap->LoadFromFile(Job.WatermarkFile);
+    Job.WatermarkFromFile = true;
+    Job.WatermarkColor = 0x123456;
+    Job.WatermarkLevel = 90;
+  }
+};
+
+}  // namespace
+
+class TestPattern : public QObject {
+  Q_OBJECT
+
+ private:
+  std::vector<std::string> Messages;
+  std::vector<TColor> ColorsOffered;
+  TColor ColorChosen = clNone;  // clNone: the colour dialog is cancelled
+  std::string FileChosen;       // "": the open dialog is cancelled
+
+ private slots:
+  void init() {
+    Messages.clear();
+    ColorsOffered.clear();
+    ColorChosen = clNone;
+    FileChosen.clear();
+    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
+    CommonDialogHooks().Color = [this](QWidget*, TColor& color) {
+      ColorsOffered.push_back(color);
+      if (ColorChosen == clNone) return false;
+      color = ColorChosen;
+      return true;
+    };
+    CommonDialogHooks().OpenPicture = [this](QWidget*, const std::string&, const std::string&,
+                                             const std::string&) { return FileChosen; };
+  }
+  void cleanup() {
+    SetMessageHandler(nullptr);
+    CommonDialogHooks() = {};
+  }
+
+  void okWithoutChangesLeavesTheJobsPattern() {
+    TJobFixture f;
+    f.Job.WatermarkInverse = true;
+    TBitmap before;
+    before.Assign(f.Job.WatermarkBitmap.get());
+    TFormPattern dialog(nullptr, f.Job);
+    QCOMPARE(dialog.windowTitle(), QString("Watermark"));
+    QCOMPARE(dialog.TrackBar1->Position(), 90);
+    QCOMPARE(dialog.Label1->text(), QString("90"));
+    QVERIFY(dialog.CheckBox2->GetChecked());
+    // The view shows the whole pattern.
+    QCOMPARE(dialog.PaintBoxPattern->size(), QSize(12, 9));
+    // Cancelled choices change nothing.
+    dialog.PaintBoxPatternClick();
+    dialog.XiButton3Click();
+    dialog.XiButton1->click();
+    QCOMPARE(f.Job.WatermarkFromFile, true);
+    QCOMPARE(f.Job.WatermarkFile, f.Folder.File("first.bmp"));
+    QCOMPARE(f.Job.WatermarkColor, TColor(0x123456));
+    QCOMPARE(f.Job.WatermarkLevel, 90);
+    QCOMPARE(f.Job.WatermarkInverse, true);
+    QVERIFY(SameColors(before, *f.Job.WatermarkBitmap));
+    QVERIFY(Messages.empty());
+  }
+
+  void theLastPatternChosenWins() {
+    TJobFixture f;
+    std::string second = f.Folder.File("second.bmp");
+    MakeTestBitmap(200, 150, 5)->SaveToFile(second);
+
+    // A colour: offered from the pattern's colour, a 60 x 60 square of it.
+    {
+      TFormPattern dialog(nullptr, f.Job);
+      ColorChosen = 0x00FF80;
+      dialog.PaintBoxPatternClick();
+      QCOMPARE(ColorsOffered, std::vector<TColor>{0x123456});
+      QCOMPARE(dialog.PaintBoxPattern->size(), QSize(60, 60));
+      dialog.XiButton1->click();
+      QCOMPARE(f.Job.WatermarkFromFile, false);
+      QCOMPARE(f.Job.WatermarkColor, TColor(0x00FF80));
+      QCOMPARE(f.Job.WatermarkFile, f.Folder.File("first.bmp"));
+      QCOMPARE(f.Job.WatermarkBitmap->Width(), 60);
+      QCOMPARE(f.Job.WatermarkBitmap->Height(), 60);
+      QVERIFY(SameColors(*f.Job.WatermarkBitmap, *MakeFlatBitmap(60, 60, 0x00FF80)));
+    }
+    // A colour, then a picture: the colour in between is dropped.
+    {
+      TFormPattern dialog(nullptr, f.Job);
+      ColorChosen = 0x0000FF;
+      dialog.PaintBoxPatternClick();
+      FileChosen = second;
+      dialog.XiButton3Click();
+      QCOMPARE(dialog.PaintBoxPattern->size(), QSize(200, 150));
+      dialog.XiButton1->click();
+      QCOMPARE(f.Job.WatermarkFromFile, true);
+      QCOMPARE(f.Job.WatermarkFile, second);
+      QCOMPARE(f.Job.WatermarkColor, TColor(0x00FF80));
+      QVERIFY(SameColors(*f.Job.WatermarkBitmap, *MakeTestBitmap(200, 150, 5)));
+    }
+    // A picture, then a colour: the file stays the job's last one.
+    {
+      TFormPattern dialog(nullptr, f.Job);
+      FileChosen = f.Folder.File("first.bmp");
+      dialog.XiButton3Click();
+      ColorChosen = 0x808080;
+      dialog.PaintBoxPatternClick();
+      dialog.XiButton1->click();
+      QCOMPARE(f.Job.WatermarkFromFile, false);
+      QCOMPARE(f.Job.WatermarkColor, TColor(0x808080));
+      QCOMPARE(f.Job.WatermarkFile, second);
+    }
+    QVERIFY(Messages.empty());
+  }
+
+  void aPatternFileThatGivesNoPixelsIsRefused() {
+    TJobFixture f;
+    TBitmap before;
+    before.Assign(f.Job.WatermarkBitmap.get());
+    std::string junk = f.Folder.File("junk.png");
+    WriteTextFile(junk, "not a picture");
+    // A bitmap header that claims no pixels at all.
+    std::string empty = f.Folder.File("empty.bmp");
+    WriteFile(empty, ByteWriter()
+                         .Text("BM").U32(54).U32(0).U32(54)
+                         .U32(40).I32(0).I32(0).U16(1).U16(24).U32(0).U32(0).U32(0).U32(0).U32(0).U32(0)
+                         .Data);
+    std::string unknown = f.Folder.File("pattern.txt");
+    WriteTextFile(unknown, "text");
+
+    TFormPattern dialog(nullptr, f.Job);
+    int runs = dialog.PreviewRuns();
+    for (const std::string& path : {junk, empty, unknown, f.Folder.File("gone.bmp")}) {
+      FileChosen = path;
+      dialog.XiButton3Click();
+      QCOMPARE(Messages.back(), "This program cannot read the file: " + path);
+    }
+    QCOMPARE(Messages.size(), size_t(4));
+    QCOMPARE(dialog.PreviewRuns(), runs);
+    QVERIFY(SameColors(before, const_cast<TBitmap&>(dialog.Pattern())));
+    dialog.XiButton1->click();
+    QCOMPARE(f.Job.WatermarkFromFile, true);
+    QCOMPARE(f.Job.WatermarkFile, f.Folder.File("first.bmp"));
+    QVERIFY(SameColors(before, *f.Job.WatermarkBitmap));
+  }
+
+  void previewFollowsLevelInverseAndPattern() {
+    TJobFixture f;
+    f.Job.WatermarkLevel = 0;
+    TFormPattern dialog(nullptr, f.Job);
+    dialog.show();
+    auto shows = [&](int level, bool inverse) {
+      TBitmap expected;
+      expected.Assign(dialog.Source());
+      ApplyWatermark(expected, dialog.Pattern(), level, inverse);
+      TBitmap shown;
+      shown.Assign(dialog.Result());
+      return SameColors(expected, shown);
+    };
+    // Level 0 leaves the picture as it is.
+    TBitmap source;
+    source.Assign(dialog.Source());
+    TBitmap result;
+    result.Assign(dialog.Result());
+    QVERIFY(SameColors(source, result));
+
+    dialog.TrackBar1->SetPosition(200);
+    QCOMPARE(dialog.Label1->text(), QString("200"));
+    QVERIFY(shows(200, false));
+    QTest::mouseClick(dialog.CheckBox2, Qt::LeftButton, {}, QPoint(6, 8));
+    QVERIFY(dialog.CheckBox2->GetChecked());
+    QVERIFY(shows(200, true));
+    dialog.Label1->setText("untouched");
+    ColorChosen = 0xFFFFFF;
+    QTest::mouseClick(dialog.PaintBoxPattern, Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(ColorsOffered.size(), size_t(1));
+    QVERIFY(shows(200, true));
+    QCOMPARE(dialog.Label1->text(), QString("untouched"));
+    QVERIFY(Messages.empty());
+  }
+
+  void cancelLeavesEverything() {
+    TJobFixture f;
+    TBitmap before;
+    before.Assign(f.Job.WatermarkBitmap.get());
+    TFormPattern dialog(nullptr, f.Job);
+    ColorChosen = 0x00FF00;
+    dialog.PaintBoxPatternClick();
+    dialog.TrackBar1->SetPosition(3);
+    dialog.XiButton2->click();
+    QCOMPARE(f.Job.WatermarkFromFile, true);
+    QCOMPARE(f.Job.WatermarkColor, TColor(0x123456));
+    QCOMPARE(f.Job.WatermarkLevel, 90);
+    QVERIFY(SameColors(before, *f.Job.WatermarkBitmap));
+  }
+
+  void anEmptyJobPatternBecomesAColourSquare() {
+    TJobFixture f;
+    f.Job.WatermarkBitmap = std::make_unique<TBitmap>();
+    TFormPattern dialog(nullptr, f.Job);
+    QCOMPARE(dialog.Pattern().Width(), 60);
+    QVERIFY(dialog.Result());
+    dialog.XiButton1->click();
+    QCOMPARE(f.Job.WatermarkFromFile, false);
+    QVERIFY(SameColors(*f.Job.WatermarkBitmap, *MakeFlatBitmap(60, 60, 0x123456)));
+  }
+};
+
+int main(int argc, char** argv) {
+  TempDir config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+  QApplication application(argc, argv);
+  TestPattern test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_pattern.moc"

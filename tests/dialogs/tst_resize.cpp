@@ -1,0 +1,330 @@
+// The resize dialog: what it opens with, how the size fields derive each
+// other (with the resize functions' own precision), the field layouts, what
+// OK stores, sizes no picture can have, a dialog without a picture, and a
+// preview that is exactly the picture the run writes.
+#include <QApplication>
+#include <QtTest>
+
+#include "dialogs/resize.h"
+#include "engine/applythread.h"
+#include "engine/jobrecord.h"
+#include "engine/recordingview.h"
+#include "platform/windows/messages.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+// A job over BMP pictures of the given sizes (an empty size adds a file that
+// is no picture), previewing the first.
+struct TJobFixture {
+  TempDir Folder;
+  TJobRecord Job{Folder.Path()};
+
+  explicit TJobFixture(std::initializer_list<QSize> sizes) {
+    int n = 0;
+    for (QSize size : sizes) {
+      std::string path = Folder.File("p" + std::to_string(n++) + ".bmp");
+      if (size.isEmpty()) WriteTextFile(path, "not a picture");
+      else MakeTestBitmap(size.width(), size.height(), n)->SaveToFile(path);
+      Job.SourceFiles.Add(path);
+    }
+    Job.FileCount = Job.SourceFiles.Count();
+    Job.PreviewIndex = 0;
+    Job.PreviewFile = Job.SourceFiles[0];
+  }
+};
+
+// Replaces the field's text by typing, as a user would.
+void Type(TXPEdit* edit, const QString& text) {
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClick(edit, Qt::Key_Delete);
+  QTest::keyClicks(edit, text);
+}
+
+void ClickMode(TFormResize& dialog, int index) {
+  QTest::mouseClick(dialog.RadioGroup1->Button(index), Qt::LeftButton, {}, QPoint(6, 6));
+}
+
+QStringList Fields(const TFormResize& dialog) {
+  return {dialog.XPEdit1->text(), dialog.XPEdit2->text(), dialog.XPEdit3->text()};
+}
+
+}  // namespace
+
+class TestResize : public QObject {
+  Q_OBJECT
+
+ private:
+  std::vector<std::string> Messages;
+
+ private slots:
+  void init() {
+    Messages.clear();
+    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
+  }
+  void cleanup() { SetMessageHandler(nullptr); }
+
+  void firstUseTakesThePicturesSize() {
+    TJobFixture f({QSize(640, 480)});
+    TFormResize dialog(nullptr, f.Job);
+    QCOMPARE(dialog.windowTitle(), QString("Resize"));
+    dialog.show();
+    QCOMPARE(dialog.windowTitle(), QString("Resize: (640 x 480)"));
+    QCOMPARE(Fields(dialog), (QStringList{"640", "480", "100"}));
+    QVERIFY(dialog.XPCheckBox1->GetChecked());
+    QCOMPARE(dialog.RadioGroup1->ItemIndex(), 0);
+    QCOMPARE(dialog.Result()->Width(), 640);
+    QCOMPARE(dialog.PaintEffect->size(), QSize(640, 480));
+    // "fix width": only the width is typed in.
+    QVERIFY(!dialog.XPEdit1->isReadOnly() && dialog.XPEdit2->isReadOnly());
+    QVERIFY(!dialog.Image1->isHidden() && dialog.Image2->isHidden() && dialog.XPEdit3->isHidden());
+    dialog.XiButton1->click();
+    QCOMPARE(f.Job.ResizeWidth, 640);
+    QCOMPARE(f.Job.ResizeHeight, 480);
+    QVERIFY(Messages.empty());
+  }
+
+  void derivedSidesKeepTheResizeFunctionsPrecision() {
+    TJobFixture f({QSize(1000, 750), QSize(128, 480)});
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    Type(dialog.XPEdit1, "333");
+    QCOMPARE(dialog.XPEdit2->text(), QString("249"));
+    // Each switch derives from the side the other mode fixed: 333 -> 249 ->
+    // 331.
+    ClickMode(dialog, 1);
+    QCOMPARE(Fields(dialog).mid(0, 2), (QStringList{"333", "249"}));
+    QVERIFY(dialog.XPEdit1->isReadOnly() && !dialog.XPEdit2->isReadOnly());
+    ClickMode(dialog, 0);
+    QCOMPARE(dialog.XPEdit1->text(), QString("331"));
+    QCOMPARE(dialog.Height(), 249);
+
+    dialog.SelectRow(1);
+    Type(dialog.XPEdit1, "76");
+    QCOMPARE(dialog.XPEdit2->text(), QString("284"));
+    // "Apply" shows the picture the fields promise.
+    dialog.XiButton3->click();
+    QCOMPARE(dialog.Result()->Width(), 76);
+    QCOMPARE(dialog.Result()->Height(), 284);
+    QVERIFY(Messages.empty());
+  }
+
+  void scaleWorksInWholePercents() {
+    TJobFixture f({QSize(1001, 751)});
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    ClickMode(dialog, 2);
+    QVERIFY(!dialog.XPEdit3->isHidden() && dialog.XPEdit1->isReadOnly() && dialog.XPEdit2->isReadOnly());
+    Type(dialog.XPEdit3, "50");
+    QCOMPARE(Fields(dialog), (QStringList{"500", "375", "50"}));
+    dialog.XiButton3->click();
+    QCOMPARE(dialog.Result()->Width(), 500);
+    QCOMPARE(dialog.Result()->Height(), 375);
+    // A percentage of 0 is used and stored as 100.
+    Type(dialog.XPEdit3, "0");
+    dialog.XiButton3->click();
+    QCOMPARE(dialog.XPEdit3->text(), QString("100"));
+    QCOMPARE(dialog.Result()->Width(), 1001);
+    dialog.XiButton1->click();
+    QCOMPARE(f.Job.ResizeScaleType, 2);
+    QCOMPARE(f.Job.ResizePercent, 100);
+  }
+
+  void uncheckingTheAspectFreesBothSides() {
+    TJobFixture f({QSize(300, 200)});
+    f.Job.ResizeScaleType = 1;
+    f.Job.ResizePercent = 40;
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    QVERIFY(dialog.RadioGroup1->isEnabled());
+    QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
+    QVERIFY(!dialog.XPCheckBox1->GetChecked());
+    QVERIFY(!dialog.XPEdit1->isReadOnly() && !dialog.XPEdit2->isReadOnly());
+    QCOMPARE(dialog.XPEdit1->Color(), TColor(0xFFFFFF));
+    QCOMPARE(dialog.XPEdit2->Color(), TColor(0xFFFFFF));
+    QVERIFY(!dialog.Image1->isHidden() && !dialog.Image2->isHidden() && dialog.XPEdit3->isHidden());
+    QVERIFY(!dialog.RadioGroup1->isEnabled());
+    // Typing one side no longer moves the other.
+    Type(dialog.XPEdit1, "90");
+    Type(dialog.XPEdit2, "35");
+    QCOMPARE(Fields(dialog).mid(0, 2), (QStringList{"90", "35"}));
+    dialog.XiButton3->click();
+    QCOMPARE(dialog.Result()->Width(), 90);
+    QCOMPARE(dialog.Result()->Height(), 35);
+    f.Job.ResizeScaleType = 7;  // OK stores no mode and no percent now
+    dialog.XiButton1->click();
+    QCOMPARE(f.Job.ResizePreserveAspect, false);
+    QCOMPARE(f.Job.ResizeWidth, 90);
+    QCOMPARE(f.Job.ResizeHeight, 35);
+    QCOMPARE(f.Job.ResizeScaleType, 7);
+    QCOMPARE(f.Job.ResizePercent, 40);
+  }
+
+  void openingFollowsTheStoredMembers() {
+    TJobFixture f({QSize()});
+    f.Job.ResizePreserveAspect = false;
+    f.Job.ResizeWidth = 800;
+    f.Job.ResizeHeight = 600;
+    f.Job.ResizePercent = 25;
+    TFormResize dialog(nullptr, f.Job);
+    QCOMPARE(Fields(dialog), (QStringList{"800", "600", "25"}));
+    QVERIFY(!dialog.XPCheckBox1->GetChecked());
+    QVERIFY(!dialog.RadioGroup1->isEnabled());
+    dialog.show();
+    QCOMPARE(Messages,
+             std::vector<std::string>{"This program cannot read the file: " + f.Job.SourceFiles[0] +
+                                      " Try select another one."});
+    QVERIFY(!dialog.XPEdit1->isReadOnly() && !dialog.XPEdit2->isReadOnly());
+  }
+
+  void withoutAPictureApplyAndModesChangeNoNumber() {
+    TJobFixture f({QSize()});
+    f.Job.ResizeWidth = 200;
+    f.Job.ResizeHeight = 100;
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    Messages.clear();
+    dialog.XiButton3->click();
+    ClickMode(dialog, 2);
+    Type(dialog.XPEdit3, "50");
+    ClickMode(dialog, 1);
+    QVERIFY(!dialog.Result());
+    QCOMPARE(Fields(dialog), (QStringList{"200", "100", "50"}));
+    QCOMPARE(dialog.windowTitle(), QString("Resize"));
+    QVERIFY(Messages.empty());
+    dialog.XiButton1->click();
+    QCOMPARE(f.Job.ResizeWidth, 200);
+    QCOMPARE(f.Job.ResizeHeight, 100);
+  }
+
+  void fieldsTakeDigitsOnly() {
+    TJobFixture f({QSize(40, 30)});
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    ClickMode(dialog, 2);
+    for (TXPEdit* edit : {dialog.XPEdit1, dialog.XPEdit3}) {
+      edit->setReadOnly(false);
+      Type(edit, "a1b2-3");
+      QCOMPARE(edit->text(), QString("123"));
+      Type(edit, "1234567");
+      QCOMPARE(edit->text().size(), edit == dialog.XPEdit3 ? 4 : 5);
+    }
+  }
+
+  void aZeroWidthIsNeitherPreviewedNorStored() {
+    TJobFixture f({QSize(60, 40), QSize(30, 30)});
+    f.Job.ResizeWidth = 50;
+    f.Job.ResizeHeight = 20;
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    Type(dialog.XPEdit1, "0");
+    const TBitmap* preview = dialog.Result();
+    dialog.SelectRow(1);
+    dialog.XiButton3->click();
+    QCOMPARE(dialog.Result(), preview);
+    QCOMPARE(dialog.windowTitle(), QString("Resize: (60 x 40)"));
+    dialog.XiButton1->click();
+    QCOMPARE(f.Job.ResizeWidth, 50);
+    QVERIFY(Messages.empty());
+  }
+
+  void sizesNoPictureCanHaveAreRefused() {
+    TJobFixture f({QSize(64, 48), QSize(1000, 2)});
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
+    Type(dialog.XPEdit1, "99999");
+    Type(dialog.XPEdit2, "99999");
+    const TBitmap* preview = dialog.Result();
+    dialog.XiButton3->click();
+    QCOMPARE(Messages, std::vector<std::string>{"The new size is too large: 99999 x 99999."});
+    QCOMPARE(dialog.Result(), preview);
+    // OK says the same and keeps the dialog open, the job untouched.
+    dialog.XiButton1->click();
+    QCOMPARE(Messages.size(), size_t(2));
+    QCOMPARE(Messages.back(), std::string("The new size is too large: 99999 x 99999."));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(f.Job.ResizeWidth, 0);
+    QCOMPARE(f.Job.ResizePreserveAspect, true);
+    QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
+    // Kept in proportion, the size depends on the picture: a side that
+    // truncates to nothing is reported, and nothing aborts.
+    Type(dialog.XPEdit1, "10");
+    dialog.SelectRow(1);
+    QCOMPARE(Messages.back(), std::string("The new size is too small: 10 x 0."));
+    dialog.XiButton1->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(f.Job.ResizeWidth, 10);
+  }
+
+  void derivedSidesLongerThanAFieldTakesAreShownWhole() {
+    TJobFixture f({QSize(2000, 100)});
+    f.Job.ResizeScaleType = 2;
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    Type(dialog.XPEdit3, "9999");
+    QCOMPARE(Fields(dialog), (QStringList{"199980", "9999", "9999"}));
+    QCOMPARE(dialog.Width(), 199980);
+    dialog.XiButton3->click();
+    QCOMPARE(Messages.size(), size_t(1));
+    QVERIFY(QString::fromStdString(Messages[0]).startsWith("The new size is too large: 1999"));
+    // Once the user has cut it short, the field takes five digits again.
+    ClickMode(dialog, 0);
+    dialog.XPEdit1->setFocus();
+    dialog.XPEdit1->end(false);
+    QTest::keyClick(dialog.XPEdit1, Qt::Key_Backspace);
+    QCOMPARE(dialog.XPEdit1->text(), QString("19998"));
+    QTest::keyClicks(dialog.XPEdit1, "7");
+    QCOMPARE(dialog.XPEdit1->text(), QString("19998"));
+  }
+
+  void previewIsThePictureTheRunWrites() {
+    struct TCase {
+      bool Aspect;
+      int Mode;
+      const char* Field;
+      TXPEdit* TFormResize::*Edit;
+    };
+    const TCase cases[] = {{true, 0, "47", &TFormResize::XPEdit1},
+                           {true, 1, "23", &TFormResize::XPEdit2},
+                           {true, 2, "140", &TFormResize::XPEdit3},
+                           {false, 0, "33", &TFormResize::XPEdit2}};
+    for (const TCase& c : cases) {
+      TJobFixture f({QSize(71, 53)});
+      TempDir target;
+      f.Job.ResizePreserveAspect = c.Aspect;
+      f.Job.ResizeScaleType = c.Mode;
+      TFormResize dialog(nullptr, f.Job);
+      dialog.show();
+      Type(dialog.*c.Edit, c.Field);
+      dialog.XiButton3->click();
+      dialog.XiButton1->click();
+      QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+      f.Job.EffectName = "Resize...";
+      f.Job.TargetDir = target.Path();
+      TRecordingRunView view(f.Job);
+      StartApplyEffectThread(view);
+      WaitForApplyEffectThread(false);
+      std::vector<std::string> written = FolderEntries(target.Path());
+      QCOMPARE(written.size(), size_t(1));
+      TBitmap output;
+      output.LoadFromFile(target.File(written[0]));
+      TBitmap preview;
+      preview.Assign(dialog.Result());
+      QVERIFY2(SameColors(output, preview), c.Field);
+    }
+    QVERIFY(Messages.empty());
+  }
+};
+
+int main(int argc, char** argv) {
+  TempDir config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+  QApplication application(argc, argv);
+  TestResize test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_resize.moc"

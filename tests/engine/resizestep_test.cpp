@@ -1,0 +1,99 @@
+// The resize step shared by the run and the resize dialog: the size it
+// works out before any pixel is made is the size it makes, the side it
+// derives is the one the resize functions derive, and it resizes in place
+// or into a second picture alike.
+#include <gtest/gtest.h>
+
+#include "effects/function.h"
+#include "engine/resizestep.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+TResizeValues Kept(int scaleType, int width, int height, int percent = 100) {
+  return {true, scaleType, width, height, percent};
+}
+
+}  // namespace
+
+TEST(ResizeStep, DerivedSideTakesTheRatioInSinglePrecision) {
+  // 1000 / 333 held as a float, 750 divided by it in double: 249.
+  EXPECT_EQ(ResizedSize(1000, 750, Kept(0, 333, 0)).Height, 249);
+  // 128 / 76 as a float is a hair above the true ratio: 284, not 285.
+  EXPECT_EQ(ResizedSize(128, 480, Kept(0, 76, 0)).Height, 284);
+  // Back from the height 249: 331, not 333.
+  EXPECT_EQ(ResizedSize(1000, 750, Kept(1, 0, 249)).Width, 331);
+  EXPECT_EQ(ResizedSize(1001, 751, Kept(2, 0, 0, 50)).Width, 500);
+  EXPECT_EQ(ResizedSize(1001, 751, Kept(2, 0, 0, 50)).Height, 375);
+}
+
+TEST(ResizeStep, SizesNeedNotFitAnInt) {
+  // A very wide, thin picture scaled by the largest percentage a field
+  // holds, and a free size far past any bitmap: no overflow.
+  TResizedSize scaled = ResizedSize(300000000, 1, Kept(2, 0, 0, 9999));
+  EXPECT_GT(scaled.Width, int64_t(2147483647));
+  TResizedSize derived = ResizedSize(1, 100000, Kept(0, 99999, 0));
+  EXPECT_GT(derived.Height, int64_t(2147483647));
+  TResizedSize free = ResizedSize(10, 10, {false, 0, 99999, 99999, 100});
+  EXPECT_EQ(free.Width * free.Height, int64_t(99999) * 99999);
+  // A side that truncates to nothing shows as 0.
+  EXPECT_EQ(ResizedSize(1000, 1, Kept(0, 10, 0)).Height, 0);
+}
+
+TEST(ResizeStep, MakesTheSizeItForetells) {
+  auto source = MakeTestBitmap(37, 23);
+  const TResizeValues cases[] = {Kept(0, 11, 0),  Kept(0, 80, 0),        Kept(1, 0, 9),
+                                 Kept(1, 0, 50),  Kept(2, 0, 0, 33),     Kept(2, 0, 0, 250),
+                                 {false, 0, 5, 40, 100}, {false, 1, 60, 3, 100}};
+  for (const TResizeValues& values : cases) {
+    TBitmap result;
+    ResizePicture(*source, result, values);
+    TResizedSize size = ResizedSize(source->Width(), source->Height(), values);
+    EXPECT_EQ(result.Width(), size.Width) << values.ScaleType << " " << values.PreserveAspect;
+    EXPECT_EQ(result.Height(), size.Height) << values.ScaleType << " " << values.PreserveAspect;
+    EXPECT_EQ(result.PixelFormat(), pf24bit);
+  }
+}
+
+TEST(ResizeStep, InPlaceAndIntoASecondPictureAgree) {
+  const TResizeValues cases[] = {Kept(0, 20, 0), Kept(1, 0, 7), Kept(2, 0, 0, 140), {false, 0, 15, 31, 100}};
+  for (const TResizeValues& values : cases) {
+    auto source = MakeTestBitmap(29, 17, 5);
+    TBitmap separate;
+    ResizePicture(*source, separate, values);
+    auto inPlace = MakeTestBitmap(29, 17, 5);
+    TBitmap& result = ResizePicture(*inPlace, *inPlace, values);
+    EXPECT_EQ(&result, inPlace.get());
+    EXPECT_TRUE(SameColors(separate, *inPlace));
+    // The source of a separate result is left as it was.
+    EXPECT_TRUE(SameColors(*source, *MakeTestBitmap(29, 17, 5)));
+  }
+}
+
+TEST(ResizeStep, StretchedIsACopyingStretchSmoothedOnce) {
+  auto source = MakeTestBitmap(20, 12, 3);
+  TBitmap expected;
+  expected.SetPixelFormat(pf24bit);
+  expected.SetSize(9, 30);
+  SetStretchBltMode(expected.Canvas()->Handle(), COLORONCOLOR);
+  StretchBlt(expected.Canvas()->Handle(), 0, 0, 9, 30, source->Canvas()->Handle(), 0, 0, 20, 12, SRCCOPY);
+  ApplyAntialias(expected, 1);
+  TBitmap result;
+  ResizePicture(*source, result, {false, 2, 9, 30, 50});
+  EXPECT_TRUE(SameColors(expected, result));
+}
+
+TEST(ResizeStep, AShrinkKeepsThePicturesColours) {
+  // Red and lime columns: a stretch that combined the columns it drops
+  // would make them black.
+  TBitmap stripes;
+  stripes.SetPixelFormat(pf24bit);
+  stripes.SetSize(40, 10);
+  for (int x = 0; x < 40; ++x) {
+    stripes.Canvas()->Brush.Color = x % 2 ? clLime : clRed;
+    stripes.Canvas()->FillRect(Rect(x, 0, x + 1, 10));
+  }
+  TBitmap result;
+  ResizePicture(stripes, result, {false, 0, 20, 10, 100});
+  for (int x = 0; x < 20; ++x) EXPECT_EQ(PixelAt(result, x, 5), clRed) << x;
+}
