@@ -67,7 +67,7 @@ inline bool WorthBands(int64_t pixels) { return pixels >= 16384; }
 // a result): the pixels come out the same as on one thread. Nothing that f
 // calls may throw; checks that can fail are made before.
 template <typename F>
-void ForEachRowInBands(int rows, int64_t rowPixels, F f) {
+void ForEachRowInBands(int rows, [[maybe_unused]] int64_t rowPixels, F f) {
 #pragma omp parallel for schedule(dynamic, 8) if (WorthBands(rows * rowPixels))
   for (int y = 0; y < rows; ++y) f(y);
 }
