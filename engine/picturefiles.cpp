@@ -1,5 +1,6 @@
 #include "engine/picturefiles.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "gif/gifimage.h"
@@ -71,6 +72,90 @@ bool PngAcceptable(TStream& stream) {
   return FitsWorkingBitmap(Be32(h + 16), Be32(h + 20));
 }
 
+// Walks GIF data block by block as the GIF reader reads it, up to the end
+// of the first frame. Answers false when the data ends first.
+class TGifWalk {
+ public:
+  TGifWalk(const uint8_t* data, size_t size) : FData(data), FSize(size) {}
+  size_t At = 0;
+  int Peek() const { return At < FSize ? FData[At] : -1; }
+  int Next() { return At < FSize ? FData[At++] : -1; }
+  bool Skip(int64_t count) {
+    if (count < 0 && size_t(-count) > At) return false;
+    At += count;
+    return At <= FSize;
+  }
+  const uint8_t* Here() const { return FData + At; }
+  bool Has(size_t count) const { return At + count <= FSize; }
+  // A chain of data sub-blocks up to its terminator (or the end).
+  bool SubBlocks() {
+    for (int length; (length = Next()) > 0;)
+      if (!Skip(length)) return false;
+    return Peek() >= 0 || At <= FSize;
+  }
+
+ private:
+  const uint8_t* FData;
+  size_t FSize;
+};
+
+}  // namespace
+
+size_t GifFirstFrameEnd(const uint8_t* data, size_t size) {
+  TGifWalk walk(data, size);
+  if (size < 13) return size;
+  for (int i = 0; i < 3; ++i)
+    if ((data[i] & 0xDF) != "GIF"[i]) return 0;
+  const int screenWidth = Le16(data + 6), screenHeight = Le16(data + 8);
+  if (!FitsWorkingBitmap(screenWidth, screenHeight)) return 0;
+  walk.At = 13;
+  if ((data[10] & 0x80) && !walk.Skip(3 * (2 << (data[10] & 7)))) return size;
+  while (walk.Peek() == 0) walk.Next();
+  if (walk.Peek() != 0x21 && walk.Peek() != 0x2C) return size;  // no frame at all
+  // The frame's extensions, each read the way its class reads it.
+  while (walk.Peek() == 0x21) {
+    walk.Next();
+    switch (walk.Next()) {
+      case 0xF9:  // graphic control: six bytes, whatever its size says
+        if (!walk.Skip(6)) return size;
+        break;
+      case 0x01:  // plain text: thirteen bytes, then the text
+        if (!walk.Skip(13) || !walk.SubBlocks()) return size;
+        break;
+      case 0xFE:  // comment
+        if (!walk.SubBlocks()) return size;
+        break;
+      case 0xFF: {  // application: the identifier, then its data
+        int length = walk.Next();
+        if (length < 0) return size;
+        if (length < 10) return 0;
+        if (!walk.Skip(11) || !walk.Skip(length - 11) || !walk.SubBlocks()) return size;
+        break;
+      }
+      default:
+        return 0;  // an extension the reader does not know: it refuses the file
+    }
+  }
+  int next = walk.Peek();
+  if (next < 0) return size;
+  if (next == 0x3B || next == 0) return walk.At;  // a frame of extensions only
+  if (!walk.Has(10)) return size;
+  const uint8_t* descriptor = walk.Here();
+  int width = Le16(descriptor + 5), height = Le16(descriptor + 7);
+  if (width == 0 || height == 0) {
+    width = screenWidth;
+    height = screenHeight;
+  }
+  // The frame is decoded whole before it is drawn on the screen.
+  if (!FitsWorkingBitmap(width, height)) return 0;
+  walk.Skip(10);
+  if ((descriptor[9] & 0x80) && !walk.Skip(3 * (2 << (descriptor[9] & 7)))) return size;
+  if (walk.Next() < 0 || !walk.SubBlocks()) return size;  // the code size, then the pixels
+  return std::min(walk.At, size);
+}
+
+namespace {
+
 bool GifAcceptable(TStream& stream) {
   uint8_t h[10];
   if (!ReadExactly(stream, h, sizeof h)) return false;
@@ -78,6 +163,7 @@ bool GifAcceptable(TStream& stream) {
     if ((h[i] & 0xDF) != "GIF"[i]) return false;
   return FitsWorkingBitmap(Le16(h + 6), Le16(h + 8));
 }
+
 
 bool IconAcceptable(TStream& stream) {
   uint8_t h[6];

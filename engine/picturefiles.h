@@ -27,5 +27,12 @@ TPictureKind PictureKindOf(const std::string& extension);
 // (icons, metafiles) are looked at for their signature alone.
 bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind);
 
+// The number of bytes of GIF data up to the end of its first frame, read as
+// the GIF reader reads it (all of it when the data ends or stops being a
+// GIF before), or 0 when the reader would refuse it or its screen or first
+// image is past the cap at 24 bits. The engine shows only that frame: the
+// frames after it are never decoded.
+size_t GifFirstFrameEnd(const uint8_t* data, size_t size);
+
 // True when a width x height picture fits a 24-bit bitmap under the cap.
 bool FitsWorkingBitmap(int64_t width, int64_t height);

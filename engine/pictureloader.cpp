@@ -45,16 +45,26 @@ bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
   bool loaded = false;
   try {
     if (std::unique_ptr<TFileStream> file = OpenPicture(path, TPictureKind::Gif)) {
-      TGIFImage gif;
-      GIFImageDefaultDrawOptions &= TGIFDrawOptions(~animate);
-      {
-        std::vector<uint8_t> data = ReadToEnd(*file);
-        file.reset();
-        TReadOnlyMemoryStream stream(data.data(), data.size());
-        gif.LoadFromStream(stream);
+      std::vector<uint8_t> data = ReadToEnd(*file);
+      file.reset();
+      // The first frame and what comes before it, then the trailer: the
+      // frames after it would cost memory and time and show nowhere.
+      size_t end = GifFirstFrameEnd(data.data(), data.size());
+      if (end > 0) {
+        if (end < data.size()) {
+          data.resize(end);
+          data.push_back(0x3B);
+        }
+        TGIFImage gif;
+        GIFImageDefaultDrawOptions &= TGIFDrawOptions(~animate);
+        {
+          TReadOnlyMemoryStream stream(data.data(), data.size());
+          gif.LoadFromStream(stream);
+          data = std::vector<uint8_t>();
+        }
+        bitmap.Assign(&gif);
+        loaded = HasPixels(bitmap);
       }
-      bitmap.Assign(&gif);
-      loaded = HasPixels(bitmap);
     }
   } catch (...) {
     loaded = false;

@@ -29,9 +29,8 @@ void ConvertToTargetGif(TBitmap& bitmap, const TGifConversion& options, TGIFImag
 
 void EncodeTargetJpeg(const TBitmap& bitmap, int quality, TStream& stream) {
   TJPEGImage jpeg;
-  jpeg.Assign(&bitmap);
   jpeg.CompressionQuality = quality;
-  jpeg.Compress();
+  jpeg.CompressFrom(bitmap);  // no copy of a picture that may be large
   jpeg.SaveToStream(stream);
 }
 

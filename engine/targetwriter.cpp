@@ -1,4 +1,5 @@
 // Writing finished pictures into the target folder under new names.
+#include <functional>
 #include <memory>
 
 #include "engine/jobrecord.h"
@@ -15,14 +16,14 @@ const char* const kError = "Error";
 constexpr long long kLastNumber = 100000000;
 
 // Creates targetDir + baseName + "_" + n + extension with the first n for
-// which no file of that name exists, and writes the data into it. The file
-// is created exclusively, so a name taken in the meantime moves on to the
-// next number and nothing is ever replaced. A file that cannot be written
-// whole is removed again. Only a plain name directly inside the target
-// folder is ever created (no "/", no zero byte). Answers the file name, or
-// "Error".
+// which no file of that name exists, and writes the picture into it. The
+// file is created exclusively, so a name taken in the meantime moves on to
+// the next number and nothing is ever replaced. A file that cannot be
+// written whole is removed again. Only a plain name directly inside the
+// target folder is ever created (no "/", no zero byte). Answers the file
+// name, or "Error".
 std::string WriteUnderNewName(const std::string& targetDir, const std::string& baseName,
-                              const std::string& extension, TMemoryStream& data) {
+                              const std::string& extension, const std::function<void(TStream&)>& write) {
   if (!IsPlainFileName(baseName + "_1" + extension)) return kError;
   for (long long n = 1; n <= kLastNumber; ++n) {
     std::string name = baseName + "_" + IntToStr(n) + extension;
@@ -32,8 +33,7 @@ std::string WriteUnderNewName(const std::string& targetDir, const std::string& b
     std::unique_ptr<TFileStream> file(TFileStream::CreateNew(path, &exists));
     if (!file) continue;  // taken between the test and the creation
     try {
-      data.SetPosition(0);
-      file->CopyFrom(data, data.Size());
+      write(*file);
     } catch (...) {
       file.reset();
       DeleteFile(path);
@@ -43,13 +43,23 @@ std::string WriteUnderNewName(const std::string& targetDir, const std::string& b
   }
   return kError;
 }
+
+// Writes encoded data as it is.
+std::function<void(TStream&)> Copy(TMemoryStream& data) {
+  return [&data](TStream& file) {
+    data.SetPosition(0);
+    file.CopyFrom(data, data.Size());
+  };
+}
 }  // namespace
 
 std::string TJobRecord::SaveBitmapToTarget(TBitmap& bitmap, const std::string& targetDir,
                                            const std::string& newBaseName) {
   try {
-    // The picture is encoded in memory first; only a complete picture
-    // reaches the disk.
+    // Compressed pictures are encoded in memory first, so that a codec's
+    // failure never leaves a file; a BMP, as large as the picture itself,
+    // goes straight into its new file (removed again when it cannot be
+    // written whole).
     TMemoryStream encoded;
     if (SameText(TargetExtension, ".png")) {
       TPNGObject png;
@@ -73,11 +83,12 @@ std::string TJobRecord::SaveBitmapToTarget(TBitmap& bitmap, const std::string& t
       EncodeTargetJpeg(bitmap, JpegQuality, encoded);
     } else if (SameText(TargetExtension, ".bmp")) {
       ConvertToTargetBmp(bitmap, BmpPixelFormat);
-      bitmap.SaveToStream(encoded);
+      return WriteUnderNewName(targetDir, newBaseName, TargetExtension,
+                               [&bitmap](TStream& file) { bitmap.SaveToStream(file); });
     } else {
       return kError;
     }
-    return WriteUnderNewName(targetDir, newBaseName, TargetExtension, encoded);
+    return WriteUnderNewName(targetDir, newBaseName, TargetExtension, Copy(encoded));
   } catch (...) {
     return kError;
   }

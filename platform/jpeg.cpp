@@ -330,6 +330,23 @@ void TJPEGImage::Compress() {
   FHeight = source->Height();
 }
 
+void TJPEGImage::CompressFrom(const TBitmap& bitmap) {
+  if (bitmap.Empty()) throw EJPEG("Cannot compress an empty picture to JPEG");
+  const TDibSection* dib = bitmap.Handle();
+  TBitmap converted;
+  if (dib->BitCount != 24) {
+    converted.Assign(&bitmap);
+    converted.SetPixelFormat(pf24bit);
+    dib = converted.Handle();
+  }
+  FData = Encode(*dib, std::clamp(CompressionQuality, 1, 100), ProgressiveEncoding, Grayscale);
+  FBitmap.reset();
+  FBitmapSettings = -1;
+  FWidth = bitmap.Width();
+  FHeight = bitmap.Height();
+  Changed();
+}
+
 void TJPEGImage::JPEGNeeded() {
   if (FData.empty()) Compress();
 }

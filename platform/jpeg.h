@@ -53,6 +53,10 @@ class TJPEGImage : public TGraphic {
   // Encodes the bitmap (decoded from the data first when there is only data)
   // into compressed data at CompressionQuality; EJPEG for an empty picture.
   void Compress();
+  // Encodes the bitmap into compressed data at CompressionQuality, as
+  // Assign then Compress would, without copying its pixels: the picture
+  // then holds the data alone. EJPEG for an empty picture.
+  void CompressFrom(const TBitmap& bitmap);
   // Makes sure compressed data exists (encodes the bitmap when needed).
   void JPEGNeeded();
   // The decoded picture (decodes first).

@@ -1,4 +1,4 @@
-// Shared pieces of the format dialog tests: a job in a temporary folder
+// What the format dialog tests share: a job in a temporary folder
 // whose preview file the tests write, the messages shown, and a QtTest main
 // that points the settings at a temporary folder first.
 #pragma once

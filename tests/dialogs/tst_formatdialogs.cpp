@@ -16,6 +16,7 @@
 #include "dialogs/jpgoptions.h"
 #include "dialogs/pngoptions.h"
 #include "engine/targetsummary.h"
+#include "mainwindow/mainwindow.h"
 #include "platform/windows/dialogs.h"
 #include "tests/dialogs/formatdialogtest.h"
 
@@ -415,6 +416,42 @@ class TestFormatDialogs : public QObject {
     });
     QCOMPARE(typed.exec(), int(QDialog::Accepted));
     QCOMPARE(job.Job.PngCompressionLevel, 9);
+  }
+
+  // In the main window the format command opens the checked format's
+  // dialog; its OK rewrites the target summary, its Cancel leaves it.
+  void theFormatCommandShowsTheNewOptions() {
+    TDialogJob pictures;
+    TFormMain window;
+    window.SourceFiles.Add(pictures.UsePicture(*MakeTestBitmap(50, 40), "one.bmp"));
+    window.FileCount = 1;
+    window.PreviewIndex = 0;
+    window.XPRButGIF->SetChecked(true);
+    window.XPRButBMPClick(window.XPRButGIF);
+    auto summary = [&window] {
+      std::vector<std::string> lines;
+      for (int i = 0; i < window.ListBox2->count(); ++i) lines.push_back(window.ListBox2->item(i)->text().toStdString());
+      return lines;
+    };
+    const std::vector<std::string> before = summary();
+    WhenShown([](QWidget* shown) {
+      auto* gif = static_cast<TFormGif*>(shown);
+      gif->ComboColor->setCurrentText("16");
+      QTest::keyClick(shown, Qt::Key_Escape);
+    });
+    window.ActionFormatExecute();
+    QCOMPARE(summary(), before);
+    WhenShown([](QWidget* shown) {
+      auto* gif = static_cast<TFormGif*>(shown);
+      gif->ComboColor->setCurrentText("16");
+      gif->ComboReduction->setCurrentText("Netscape");
+      QTest::keyClick(shown, Qt::Key_Return);
+    });
+    window.ActionFormatExecute();
+    QCOMPARE(summary(), TargetSummaryLines(window, 2));
+    QCOMPARE(summary()[1], std::string("Colors: 16"));
+    QCOMPARE(summary()[2], std::string("Reduction: Netscape"));
+    QCOMPARE(window.GifColorBits, 4);
   }
 
   void everyFormatHasItsDialog() {

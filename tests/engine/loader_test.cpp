@@ -231,3 +231,18 @@ TEST(PictureLoading, APictureWithoutPixelsIsNotLoaded) {
     EXPECT_FALSE(TJobRecord::LoadPictureToBitmap(dir.File(name), bitmap)) << name;
   }
 }
+
+TEST(PictureLoading, OnlyTheFirstFrameOfAGifIsDecoded) {
+  // A 4 x 3 screen whose first frame shows and whose second claims more
+  // than the GIF reader takes: the second is never read.
+  ByteWriter w = GifHeader(4, 3);
+  w.Data.pop_back();  // the trailer
+  w.U8(0x21).U8(0xFE).U8(3).Text("hi!").U8(0);  // a comment between the frames
+  w.U8(0x2C).U16(0).U16(0).U16(40000).U16(30000).U8(0).U8(2).U8(2).U8(0x4C).U8(0x01).U8(0).U8(0x3B);
+  TempDir dir;
+  WriteFile(dir.File("two.gif"), w.Data);
+  TBitmap bitmap;
+  ASSERT_TRUE(TJobRecord::LoadPictureToBitmap(dir.File("two.gif"), bitmap));
+  EXPECT_EQ(bitmap.Width(), 4);
+  EXPECT_EQ(bitmap.Height(), 3);
+}

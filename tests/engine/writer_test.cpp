@@ -72,6 +72,19 @@ TEST_F(TargetWriter, FailuresAnswerErrorAndLeaveNoFile) {
   }
   Job.TargetExtension = ".bmp";
   EXPECT_EQ(Save("x", *picture), "x_1.bmp");
+
+  // A disk that fills up while a picture is written: no file is left, and
+  // the next picture takes the number again.
+  auto large = MakeNoiseBitmap(200, 100, 1);
+  for (const char* extension : {".bmp", ".png"}) {
+    Job.TargetExtension = extension;
+    {
+      FileSizeLimit full(1000);
+      EXPECT_EQ(Save("full", *large), "Error") << extension;
+    }
+    EXPECT_FALSE(FileExists(Dir.File(std::string("full_1") + extension)));
+    EXPECT_EQ(Save("full", *picture), std::string("full_1") + extension);
+  }
 }
 
 TEST_F(TargetWriter, BmpInTheJobsPixelFormat) {

@@ -209,6 +209,28 @@ class TestRunControl : public QObject {
     window.ActionStopExecute();
   }
 
+  void aRescanDuringARunLeavesItsFiles() {
+    TFormMain window;
+    TempDir source, target, other;
+    Prepare(window, source, target, 3);
+    // The source command stays usable during a run; after the first file
+    // a new scan puts one other file in the list.
+    window.OnFileTimed = [&](const std::string& name, double, double, double) {
+      if (name != "pic0.bmp") return;
+      MakeTestBitmap(8, 8)->SaveToFile(other.File("other.bmp"));
+      window.SourceFiles.Clear();
+      window.SourceFiles.Add(other.File("other.bmp"));
+      window.FileCount = 1;
+    };
+    window.ActionStartExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QStringList log = window.MemoLog->toPlainText().split('\n');
+    QVERIFY(log.contains("All files: 3"));
+    QCOMPARE(log.filter("Success: ").join(","), QString("Success: pic0.bmp,Success: pic1.bmp,Success: pic2.bmp"));
+    QCOMPARE(log.filter("Done: ").size(), 1);
+    QVERIFY(!FileExists(target.File("other(Convert)_1.bmp")));
+  }
+
   void closingDuringARunWaitsAndLosesNothing() {
     TempDir source, target;
     auto window = std::make_unique<TFormMain>();

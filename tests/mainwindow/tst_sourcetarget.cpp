@@ -52,6 +52,7 @@ class TestSourceTarget : public QObject {
   std::vector<std::string> Messages;
   std::vector<std::string> FolderStarts;  // where each folder dialog opened
   std::string NextFolder;                 // what the folder dialog answers
+  std::array<TFormatDialogFactory, 4> RealFormatDialogs;
 
   // A fresh window with its start-up done.
   std::unique_ptr<TFormMain> Window() {
@@ -68,6 +69,7 @@ class TestSourceTarget : public QObject {
   void init() {
     Messages.clear();
     FolderStarts.clear();
+    RealFormatDialogs = FormatDialogFactories();
     SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
     CommonDialogHooks().SelectFolder = [this](QWidget*, const std::string&, const std::string& start) {
       FolderStarts.push_back(start);
@@ -77,7 +79,7 @@ class TestSourceTarget : public QObject {
   void cleanup() {
     SetMessageHandler(nullptr);
     CommonDialogHooks() = TCommonDialogHooks();
-    FormatDialogFactories() = {};
+    FormatDialogFactories() = RealFormatDialogs;
   }
 
   void sourceCommandScansBreadthFirstAndReports() {
@@ -275,7 +277,8 @@ class TestSourceTarget : public QObject {
     QCOMPARE(Messages[0], dir.File("b.bmp") +
                               " don't exists. Apparently it was removed or deleted. Please click the Source button "
                               "to refresh the file list.");
-    // A format without a dialog yet opens nothing.
+    // A format without a dialog opens nothing.
+    FormatDialogFactories()[3] = nullptr;
     QTest::mouseClick(window->XPRButPNG, Qt::LeftButton, {}, QPoint(6, 8));
     window->PreviewIndex = 0;
     window->ActionFormatExecute();

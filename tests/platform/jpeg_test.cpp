@@ -274,8 +274,21 @@ TEST(JpegEncoding, QualityModesAndRoundTrip) {
   ASSERT_NE(sof, std::string::npos);
   EXPECT_EQ(jpeg.Data()[sof + 9], 1);  // one component
 
+  // Straight from a bitmap of any format: the same bytes, no pixels kept.
+  for (TPixelFormat format : {pf8bit, pf24bit}) {
+    auto source = MakeTestBitmap(40, 30);
+    source->SetPixelFormat(format);
+    TJPEGImage copied, borrowed;
+    copied.Assign(source.get());
+    copied.Compress();
+    borrowed.CompressFrom(*source);
+    EXPECT_EQ(borrowed.Data(), copied.Data()) << format;
+    EXPECT_EQ(borrowed.Width(), 40);
+  }
+
   TBitmap empty;
   TJPEGImage nothing;
+  EXPECT_THROW(nothing.CompressFrom(empty), EJPEG);
   nothing.Assign(&empty);
   EXPECT_THROW(nothing.Compress(), EJPEG);
   EXPECT_THROW(SavedBytes(nothing), EJPEG);
