@@ -1,6 +1,7 @@
-// runjob: runs one job headless on an offscreen main window, exactly as the
-// Start command does, then prints the run log and the milliseconds spent on
-// every file (loading, in the effect, saving).
+// runjob: runs one job headless on an offscreen main window: the window's
+// own start-up scans the source folder and fills the summaries, then Start
+// runs the job as the button does; prints the run log and the milliseconds
+// spent on every file (loading, in the effect, saving).
 //
 //   runjob --source DIR [--subfolders] --target DIR --format bmp|jpg|gif|png
 //          --effect "CAPTION" [--set MEMBER=VALUE ...]
@@ -8,11 +9,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "engine/effectcatalogue.h"
 #include "engine/jobmembers.h"
-#include "engine/sourcescan.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/messages.h"
 
@@ -69,20 +71,37 @@ int main(int argc, char** argv) {
     ++failures;
   });
 
+  // A settings folder of its own: the run starts from the defaults and
+  // leaves the settings of the person running it alone.
+  char configTemplate[] = "/tmp/runjob-config-XXXXXX";
+  const char* config = mkdtemp(configTemplate);
+  if (!config) return Usage("cannot make a temporary settings folder");
+  setenv("XDG_CONFIG_HOME", config, 1);
+  struct RemoveConfig {
+    std::string Folder;
+    ~RemoveConfig() { std::filesystem::remove_all(Folder); }
+  } removeConfig{config};
+
+  // The job as the window finds it stored at start: folders, format, the
+  // effect's place in the list and the members. The window's own start-up
+  // then scans the source folder and fills the target and effect summaries
+  // that the log's header copies.
   TFormMain window;
   window.SourceDir = IncludeTrailingPathDelimiter(source);
   window.TargetDir = IncludeTrailingPathDelimiter(target);
   window.TargetFormat = static_cast<int>(found - formats.begin());
-  window.EffectName = effect;
   window.IncludeSubfolders = subfolders;
+  window.VisibleEffectNames.Clear();
+  window.EffectIndex = -1;
+  for (const std::string& caption : AllEffectCaptions()) {
+    if (SameText(caption, effect)) window.EffectIndex = window.VisibleEffectNames.Count();
+    window.VisibleEffectNames.Add(caption);
+  }
+  if (window.EffectIndex < 0) return Usage(("unknown effect " + effect).c_str());
   for (const auto& [name, value] : settings)
     if (!SetJobMember(window, name, value)) return Usage(("cannot set " + name + " to " + value).c_str());
-  // The extension, and the summary lines the log header copies.
-  window.SetTargetFormat(window.TargetFormat);
-
-  window.SourceFiles.Clear();
-  ScanSourceFolder(window.SourceDir, window.IncludeSubfolders, SourceTypesOf(window), window.SourceFiles);
-  window.FileCount = window.SourceFiles.Count();
+  window.ApplySettingsToControls();
+  if (failures) return 1;
 
   std::vector<std::string> timings;
   window.OnFileTimed = [&](const std::string& name, double load, double effectMs, double save) {

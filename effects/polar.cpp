@@ -12,6 +12,10 @@ namespace {
 
 using std::numbers::pi;
 
+// How many pixels ahead a remap that samples anywhere in the picture asks
+// for the memory of its samples.
+constexpr int kPrefetchAhead = 16;
+
 struct TPolar {
   double Angle, Radius;
 };
@@ -140,8 +144,11 @@ void ApplyTwist(TBitmap& picture, int amount) {
     TTwistTap X, Y;
   };
   const int columns = w - 1;
-  const int blockRows = std::max(1, (1 << 18) / columns);
+  // Blocks of about 2^20 pixels (48 MB of taps): few enough that starting
+  // the threads for each costs little.
+  const int blockRows = std::max(1, (1 << 20) / columns);
   std::vector<TTaps> taps(static_cast<size_t>(std::min(blockRows, h - 1)) * columns);
+  const auto rows = RowPointers(picture);
   for (int y0 = 0; y0 < h - 1; y0 += blockRows) {
     const int y1 = std::min(h - 1, y0 + blockRows);
     ForEachRowInBands(y1 - y0, columns, [&](int i) {
@@ -160,9 +167,17 @@ void ApplyTwist(TBitmap& picture, int amount) {
       }
     });
     for (int y = y0; y < y1; ++y) {
-      uint8_t* row = picture.ScanLine(y);
+      uint8_t* row = rows[y];
       const TTaps* rowTaps = &taps[static_cast<size_t>(y - y0) * columns];
       for (int x = 0; x < columns; ++x) {
+        // The samples lie anywhere in the picture: asking for those of a
+        // pixel further on now keeps the memory busy while this one is
+        // summed.
+        if (x + kPrefetchAhead < columns) {
+          const TTaps& ahead = rowTaps[x + kPrefetchAhead];
+          __builtin_prefetch(rows[ahead.Y.Base] + 3 * ahead.X.Base);
+          __builtin_prefetch(rows[std::min(ahead.Y.Base + 1, h - 1)] + 3 * ahead.X.Base);
+        }
         const TTwistTap& tx = rowTaps[x].X;
         const TTwistTap& ty = rowTaps[x].Y;
         double sum[3] = {0, 0, 0};
@@ -170,7 +185,7 @@ void ApplyTwist(TBitmap& picture, int amount) {
           int sx = tx.Base + i < w ? tx.Base + i : w - (tx.Base + i);
           for (int j = 0; j < 2; ++j) {
             int sy = ty.Base + j < h ? ty.Base + j : h - (ty.Base + j);
-            const uint8_t* sample = PixelOf(picture, sx, sy);
+            const uint8_t* sample = rows[sy] + 3 * sx;
             double weight = tx.Weight[i] * ty.Weight[j];
             for (int c = 0; c < 3; ++c) sum[c] += sample[c] * weight;
           }

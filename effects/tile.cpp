@@ -16,6 +16,9 @@ namespace {
 
 using std::numbers::pi;
 
+// How many pixels ahead Tile reflection asks for the memory of its samples.
+constexpr int kPrefetchAhead = 4;
+
 // Source indices of one glass-tile axis of the given length. 64-bit
 // counters: the origin grows by the tile size and must not overflow for any
 // tile size.
@@ -128,7 +131,9 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
       columnCs[static_cast<size_t>(x) * samples + i] = cs * u;
       columnSn[static_cast<size_t>(x) * samples + i] = sn * u;
     }
-  const int blockRows = std::max(1, (1 << 16) / w);
+  // Blocks of about 2^18 pixels (35 MB of positions): few enough that
+  // starting the threads for each costs little.
+  const int blockRows = std::max(1, (1 << 18) / w);
   std::vector<TSample> positions(static_cast<size_t>(std::min(blockRows, h)) * w * samples);
   const std::vector<uint8_t*> rows = RowPointers(picture);
   for (int y0 = 0; y0 < h; y0 += blockRows) {
@@ -157,8 +162,15 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
       }
     });
     const TSample* sample = positions.data();
+    const size_t count = static_cast<size_t>(y1 - y0) * w * samples;
     for (int y = y0; y < y1; ++y)
       for (int x = 0; x < w; ++x) {
+        // The samples lie anywhere in the picture: asking for those of a
+        // pixel further on now keeps the memory busy while this one is
+        // summed.
+        const size_t at = static_cast<size_t>(sample - positions.data()) + kPrefetchAhead * samples;
+        for (size_t i = at; i < std::min(at + samples, count); ++i)
+          __builtin_prefetch(rows[positions[i].Y] + 3 * positions[i].X);
         int sum[3] = {0, 0, 0};
         for (int i = 0; i < samples; ++i, ++sample) {
           const uint8_t* source = rows[sample->Y] + 3 * sample->X;

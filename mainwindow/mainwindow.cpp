@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QMenuBar>
+#include <QPainter>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -38,6 +39,8 @@ class TAligner : public QObject {
         child->setGeometry(0, 0, parent->width(), child->height());
       else if (edge == "bottom")
         child->setGeometry(0, parent->height() - child->height(), parent->width(), child->height());
+      else if (edge == "topright")
+        child->move(parent->width() - child->width() - 12, child->y());
     }
   }
 
@@ -53,7 +56,7 @@ void Align(QWidget* child, const char* edge, int size) {
   QWidget* parent = child->parentWidget();
   child->setProperty(AlignProperty, edge);
   if (std::string(edge) == "right") child->resize(size, parent->height());
-  else child->resize(parent->width(), size);
+  else if (std::string(edge) != "topright") child->resize(parent->width(), size);
   if (!parent->property("brightmillAligner").toBool()) {
     parent->installEventFilter(new TAligner(parent));
     parent->setProperty("brightmillAligner", true);
@@ -93,9 +96,10 @@ TXiButton* Button(QWidget* parent, const char* name, const char* caption, TXiBut
 }
 
 TXPCheckBox* CheckBox(QWidget* parent, const char* name, const char* caption, int x, int y, bool checked,
-                      int width = 60) {
+                      int width = 60, TColor color = clBtnFace) {
   auto* box = new TXPCheckBox(caption, parent);
   box->setObjectName(name);
+  box->SetColor(color);
   box->setGeometry(x, y, width, 17);
   box->SetChecked(checked);
   return box;
@@ -273,13 +277,13 @@ void TFormMain::BuildStep1() {
   Panel4->setObjectName("Panel4");
   FillBackground(Panel4, clInfoBk);
   AlignRight(Panel4, 576);
-  XPCheckBoxBMP = CheckBox(Panel4, "XPCheckBoxBMP", "bmp", 42, 6, true);
-  XPCheckBoxJPG = CheckBox(Panel4, "XPCheckBoxJPG", "jpg", 42, 32, true);
-  XPCheckBoxGIF = CheckBox(Panel4, "XPCheckBoxGIF", "gif", 129, 6, true);
-  XPCheckBoxPNG = CheckBox(Panel4, "XPCheckBoxPNG", "png", 129, 32, true);
-  XPCheckBoxEMF = CheckBox(Panel4, "XPCheckBoxEMF", "emf", 216, 6, true);
-  XPCheckBoxWMF = CheckBox(Panel4, "XPCheckBoxWMF", "wmf", 216, 32, true);
-  XPCheckBoxICO = CheckBox(Panel4, "XPCheckBoxICO", "ico", 303, 6, true);
+  XPCheckBoxBMP = CheckBox(Panel4, "XPCheckBoxBMP", "bmp", 42, 6, true, 60, clInfoBk);
+  XPCheckBoxJPG = CheckBox(Panel4, "XPCheckBoxJPG", "jpg", 42, 32, true, 60, clInfoBk);
+  XPCheckBoxGIF = CheckBox(Panel4, "XPCheckBoxGIF", "gif", 129, 6, true, 60, clInfoBk);
+  XPCheckBoxPNG = CheckBox(Panel4, "XPCheckBoxPNG", "png", 129, 32, true, 60, clInfoBk);
+  XPCheckBoxEMF = CheckBox(Panel4, "XPCheckBoxEMF", "emf", 216, 6, true, 60, clInfoBk);
+  XPCheckBoxWMF = CheckBox(Panel4, "XPCheckBoxWMF", "wmf", 216, 32, true, 60, clInfoBk);
+  XPCheckBoxICO = CheckBox(Panel4, "XPCheckBoxICO", "ico", 303, 6, true, 60, clInfoBk);
   ListBox3 = SummaryList(Panel4, "ListBox3");
   for (const char* line : {"BMP: true", "JPG: true", "GIF: true", "PNG: true", "EMF: true", "WMF: true", "ICO: true"})
     ListBox3->addItem(line);
@@ -318,7 +322,8 @@ void TFormMain::BuildStep2() {
   Image2 = new QLabel(PanelTop2);
   Image2->setObjectName("Image2");
   Image2->setPixmap(style()->standardIcon(QStyle::SP_DirOpenIcon).pixmap(24, 24));
-  Image2->setGeometry(Label2->x() + Label2->width() + 8, 8, 24, 24);
+  Image2->setGeometry(0, 18, 24, 24);
+  Align(Image2, "topright", 24);
   XiButTarget = Button(PanelTop2, "XiButTarget", "Target...", TXiButton::csNeoDesert, 72, 18);
   XiButTarget->setToolTip("Select a target path");
   XPEditTarget = new TXPEdit(PanelTop2);
@@ -337,6 +342,7 @@ void TFormMain::BuildStep2() {
     auto* button = new TXPRadioButton(caption, XPGroupBox1);
     button->setObjectName(name);
     button->setGeometry(x, 21, 55, 17);
+    button->SetColor(clInfoBk);
     connect(button, &TXPRadioButton::clicked, this,
             [this, button] { Guarded([this, button] { XPRButBMPClick(button); }); });
     return button;
@@ -399,7 +405,19 @@ void TFormMain::BuildStep4AndLog() {
   XiButSaveLog = Button(PanelBottom, "XiButSaveLog", "...", TXiButton::csNeoSky, 160, 5, 30, 24);
   XiButSaveLog->setToolTip("Save log");
   XiButClearLog = Button(PanelBottom, "XiButClearLog", "", TXiButton::csNeoSky, 196, 5, 30, 24);
-  XiButClearLog->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
+  {
+    // A small cross: the log goes.
+    QImage glyph(12, 12, QImage::Format_ARGB32);
+    glyph.fill(Qt::transparent);
+    QPainter painter(&glyph);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(160, 30, 30), 2));
+    painter.drawLine(2, 2, 10, 10);
+    painter.drawLine(10, 2, 2, 10);
+    painter.end();
+    XiButClearLog->SetTransparentGlyph(false);
+    XiButClearLog->SetGlyph(glyph);
+  }
   XiButClearLog->setToolTip("Clear log");
   XPCheckBox3 = CheckBox(PanelBottom, "XPCheckBox3", "save environment options", 473, 11, false, 180);
   connect(XiButSaveLog, &TXiButton::clicked, this, Safely(this, &TFormMain::XiButSaveLogClick));

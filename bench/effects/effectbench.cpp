@@ -1,6 +1,7 @@
 #include "bench/effects/effectbench.h"
 
 #include <benchmark/benchmark.h>
+#include <omp.h>
 
 #include "bench/benchsupport.h"
 
@@ -14,6 +15,9 @@ int RegisterEffect(const char* name, std::function<void(TBitmap&)> effect) {
       state.ResumeTiming();
       effect(picture);
     }
+    // The effects in row bands use this many threads (OMP_NUM_THREADS=1
+    // gives the one-thread figures).
+    state.counters["threads"] = omp_get_max_threads();
     state.counters["ms/MP"] = benchmark::Counter(
         BenchMegaPixels / 1000.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   })->Unit(benchmark::kMillisecond);

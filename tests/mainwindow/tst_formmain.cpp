@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "dialogs/listeffects.h"
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/messages.h"
@@ -341,6 +342,52 @@ class TestFormMain : public QObject {
     window.ActionStart->setEnabled(false);
     window.ShowEffectSettings("Convert to selected format", false);
     QCOMPARE(window.focusWidget(), window.XiButSource);
+  }
+
+  void listOfEffectsRefillsTheBox() {
+    TFormMain window;
+    TempDir source, target;
+    SetVisible(window, {"Gauss blur...", "Wind..."});
+    window.EffectIndex = 1;
+    window.ApplySettingsToControls();
+    MakeReady(window, source, target, 1);
+    QSignalSpy activated(window.ComboBox1, &QComboBox::activated);
+    // The chooser is answered as a user would: some rows ticked, then OK
+    // or Cancel.
+    auto answer = [](std::vector<int> rows, bool ok) {
+      QTimer::singleShot(0, [rows, ok] {
+        auto* chooser = qobject_cast<TFormListEffects*>(QApplication::activeModalWidget());
+        QVERIFY(chooser != nullptr);
+        for (int row = 0; row < EffectCount; ++row) chooser->SetChecked(row, false);
+        for (int row : rows) chooser->SetChecked(row, true);
+        QTest::mouseClick(ok ? chooser->XiButton1 : chooser->XiButton2, Qt::LeftButton);
+      });
+    };
+
+    answer({1, 58}, false);  // Cancel changes nothing
+    window.ItemListEffect->trigger();
+    QCOMPARE(Items(window.ComboBox1), QStringList({"Gauss blur...", "Wind..."}));
+    QCOMPARE(window.EffectName, std::string("Wind..."));
+
+    // OK: the first visible entry is chosen, even when the one before is
+    // still offered.
+    answer({1, 58}, true);
+    window.ItemListEffect->trigger();
+    QCOMPARE(Items(window.ComboBox1), QStringList({"Antialias...", "Wind..."}));
+    QCOMPARE(window.ComboBox1->currentIndex(), 0);
+    QCOMPARE(window.EffectIndex, 0);
+    QCOMPARE(window.EffectName, std::string("Antialias..."));
+    QCOMPARE(Items(window.ListBox1), QStringList{"Antialias: 2"});
+    QCOMPARE(window.ActionEffect->toolTip(), QString("Setting for Antialias effect"));
+    QVERIFY(window.ActionEffect->isEnabled());
+
+    // Nothing offered: an empty box, no effect, no lines.
+    answer({}, true);
+    window.ItemListEffect->trigger();
+    QCOMPARE(window.ComboBox1->count(), 0);
+    QCOMPARE(window.EffectName, std::string());
+    QCOMPARE(window.ListBox1->count(), 0);
+    QCOMPARE(activated.count(), 0);
   }
 
   void refillsNeverRunTheComboHandler() {

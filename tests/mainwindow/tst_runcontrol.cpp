@@ -209,6 +209,52 @@ class TestRunControl : public QObject {
     window.ActionStopExecute();
   }
 
+  void aRescanDuringARunLeavesItsFiles() {
+    TFormMain window;
+    TempDir source, target, other;
+    Prepare(window, source, target, 3);
+    // The source command stays usable during a run; after the first file
+    // a new scan puts one other file in the list.
+    window.OnFileTimed = [&](const std::string& name, double, double, double) {
+      if (name != "pic0.bmp") return;
+      MakeTestBitmap(8, 8)->SaveToFile(other.File("other.bmp"));
+      window.SourceFiles.Clear();
+      window.SourceFiles.Add(other.File("other.bmp"));
+      window.FileCount = 1;
+    };
+    window.ActionStartExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QStringList log = window.MemoLog->toPlainText().split('\n');
+    QVERIFY(log.contains("All files: 3"));
+    QCOMPARE(log.filter("Success: ").join(","), QString("Success: pic0.bmp,Success: pic1.bmp,Success: pic2.bmp"));
+    QCOMPARE(log.filter("Done: ").size(), 1);
+    QVERIFY(!FileExists(target.File("other(Convert)_1.bmp")));
+  }
+
+  void anEffectThatFailsOnOneFileEndsOnlyThatFile() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 3);
+    // The middle picture is two rows high: 10 pixels wide it would have no
+    // row left, and the resize raises.
+    MakeTestBitmap(40, 2, 1)->SaveToFile(source.File("pic1.bmp"));
+    window.EffectName = "Resize...";
+    window.ResizeWidth = 10;
+    window.ResizeHeight = 5;
+    window.ResizeScaleType = 0;
+    window.ActionStartExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QStringList log = window.MemoLog->toPlainText().split('\n');
+    int error = log.indexOf("Error: pic1.bmp");
+    QVERIFY(error > 0);
+    QVERIFY(!log[error + 1].isEmpty());  // the error's own text
+    QCOMPARE(log.filter("Error: ").size(), 1);
+    QCOMPARE(log.filter("Success: ").join(","), QString("Success: pic0.bmp,Success: pic2.bmp"));
+    QCOMPARE(log.filter("Done: ").size(), 1);
+    QCOMPARE(FolderEntries(target.Path()), (std::vector<std::string>{"pic0(10 x 7)_1.bmp", "pic2(10 x 7)_1.bmp"}));
+    QVERIFY(Messages.empty());
+  }
+
   void closingDuringARunWaitsAndLosesNothing() {
     TempDir source, target;
     auto window = std::make_unique<TFormMain>();
