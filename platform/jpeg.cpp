@@ -403,7 +403,19 @@ void TJPEGImage::AssignTo(TPersistent* dest) const {
   TGraphic::AssignTo(dest);
 }
 
-void TJPEGImage::LoadFromStream(TStream& stream) { LoadFromData(ReadToEnd(stream)); }
+void TJPEGImage::LoadFromStream(TStream& stream) {
+  // Bytes that do not start like a JPEG are refused before the stream is
+  // read to its end, with the library's own words.
+  uint8_t head[2];
+  int64_t got = std::max<int64_t>(0, stream.Read(head, 2));
+  if (got == 2 && (head[0] != 0xFF || head[1] != 0xD8)) {
+    char message[64];
+    std::snprintf(message, sizeof message, "Not a JPEG file: starts with 0x%02x 0x%02x", head[0], head[1]);
+    throw EJPEG(message);
+  }
+  stream.Seek(-got, soCurrent);
+  LoadFromData(ReadToEnd(stream));
+}
 
 void TJPEGImage::LoadFromMemory(const uint8_t* data, size_t size) {
   LoadFromData(std::vector<uint8_t>(data, data + size));
