@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QTimer>
 
+#include "mainwindow/mainwindow.h"
 #include "platform/windows/messages.h"
 
 TTestSettingsFolder::TTestSettingsFolder() {
@@ -52,6 +53,15 @@ void AddSourcePictures(TJobRecord& job, const TempDir& folder, int count, int wi
     job.SourceFiles.Add(path);
   }
   job.FileCount = job.SourceFiles.Count();
+}
+
+void MakeWindowReady(TFormMain& window, const TempDir& source, const TempDir& target, int files) {
+  window.SourceDir = source.Path();
+  window.TargetDir = target.Path();
+  AddSourcePictures(window, source, files);
+  TFormMain::SetStepReady(window.Label2, true);
+  window.UpdateSourceCommands();
+  window.UpdateStartAction();
 }
 
 QStringList Items(const QListWidget* list) {

@@ -18,6 +18,7 @@
 
 class QComboBox;
 class QListWidget;
+class TFormMain;
 
 // Points XDG_CONFIG_HOME at a fresh temporary folder while it lives, so that
 // no test reads or writes a real user's settings.
@@ -69,6 +70,11 @@ struct TPictureJob {
 // Adds count BMP pictures pic0.bmp, pic1.bmp, ... of width x height (seeds
 // 0, 1, ...) in the folder to the job's source files and sets FileCount.
 void AddSourcePictures(TJobRecord& job, const TempDir& folder, int count, int width = 40, int height = 30);
+
+// The main window as a scan and the target edit leave it: the source and
+// target folders set, `files` pictures of the source folder in the list,
+// step 2 ready and the commands updated.
+void MakeWindowReady(TFormMain& window, const TempDir& source, const TempDir& target, int files);
 
 // The texts of a list's or a combo box's items.
 QStringList Items(const QListWidget* list);
