@@ -26,6 +26,7 @@ class TTestSettingsFolder {
  public:
   TTestSettingsFolder();
   const std::string& Path() const { return FFolder.Path(); }
+  std::string File(const std::string& name) const { return FFolder.File(name); }
 
  private:
   TempDir FFolder;
