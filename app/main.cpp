@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
     application.exec();
   } catch (const std::exception& error) {
     QMessageBox::critical(nullptr, "Brightmill", QString::fromUtf8(error.what()));
+  } catch (...) {
+    QMessageBox::critical(nullptr, "Brightmill", "Unknown error");
   }
   return 0;
 }

@@ -169,7 +169,9 @@ void TFormPattern::ShowValues(QObject* sender) {
   if (sender == TrackBar1 || sender == ListView1) ShowLabel(Label1, QString::number(Level));
 }
 
-void TFormPattern::ApplyEffect(TBitmap& result) { ApplyWatermark(result, *PatternBitmap, Level, CheckBox2->GetChecked()); }
+void TFormPattern::ApplyEffect(TBitmap& result) {
+  ApplyWatermark(result, *PatternBitmap, Level, CheckBox2->GetChecked());
+}
 
 void TFormPattern::WriteValues() {
   Job.WatermarkFromFile = FromFile;

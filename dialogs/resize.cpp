@@ -141,9 +141,17 @@ TFormResize::TFormResize(QWidget* parent, TJobRecord& job) : TEffectFrame(parent
   SetQuietly(XPEdit2, NewHeight);
   SetQuietly(XPEdit3, Percent);
 
-  connect(XPEdit1, &TXPEdit::OnChange, this, [this] { Guarded([this] { RestoreTypingLimit(XPEdit1), XPEdit1Change(); }); });
-  connect(XPEdit2, &TXPEdit::OnChange, this, [this] { Guarded([this] { RestoreTypingLimit(XPEdit2), XPEdit2Change(); }); });
-  connect(XPEdit3, &TXPEdit::OnChange, this, [this] { Guarded([this] { RestoreTypingLimit(XPEdit3), XPEdit3Change(); }); });
+  auto onChange = [this](TXPEdit* edit, void (TFormResize::*handler)()) {
+    connect(edit, &TXPEdit::OnChange, this, [this, edit, handler] {
+      Guarded([&] {
+        RestoreTypingLimit(edit);
+        (this->*handler)();
+      });
+    });
+  };
+  onChange(XPEdit1, &TFormResize::XPEdit1Change);
+  onChange(XPEdit2, &TFormResize::XPEdit2Change);
+  onChange(XPEdit3, &TFormResize::XPEdit3Change);
   connect(RadioGroup1, &TRadioGroup::Click, this, [this] { Guarded([this] { RadioGroup1Click(); }); });
   connect(XPCheckBox1, &TXPCheckBox::clicked, this, [this] { Guarded([this] { XPCheckBox1Click(); }); });
   connect(XiButton3, &TXiButton::clicked, this, [this] { Guarded([this] { XiButton3Click(); }); });

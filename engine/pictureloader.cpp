@@ -96,8 +96,7 @@ bool TJobRecord::LoadImageToBitmap(const std::string& path, TBitmap& bitmap) {
         TJPEGImage jpeg;
         jpeg.LoadFromStream(*file);
         file.reset();
-        jpeg.DIBNeeded();
-        bitmap.Assign(&jpeg);
+        jpeg.DecodeInto(bitmap);  // no second copy of the picture
         break;
       }
       case TPictureKind::Png: {

@@ -166,6 +166,13 @@ void TIcon::Assign(const TPersistent* source) {
 }
 
 void TIcon::LoadFromStream(TStream& stream) {
+  // A stream that does not start with an icon directory is refused before
+  // it is read to its end.
+  uint8_t head[6];
+  int64_t got = std::max<int64_t>(0, stream.Read(head, 6));
+  if (got == 6 && (Get16(head) != 0 || (Get16(head + 2) != 1 && Get16(head + 2) != 2) || Get16(head + 4) == 0))
+    InvalidIcon();
+  stream.Seek(-got, soCurrent);
   std::vector<uint8_t> data = ReadToEnd(stream);
   LoadFromMemory(data.data(), data.size());
 }

@@ -204,8 +204,8 @@ void ToBgr(const uint8_t* in, int components, bool adobe, bool grey, int width, 
 // (which libjpeg cannot turn into RGB) go through a row buffer. Multi-scan
 // files are read in buffered-image mode, which lets ConsumeScans count the
 // scans before any pixel is made.
-std::unique_ptr<TBitmap> Decode(const std::vector<uint8_t>& data, TJPEGScale scale,
-                                TJPEGPerformance performance, bool grayscale) {
+void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerformance performance, bool grayscale,
+                TBitmap& bitmap) {
   TDecompressor d(data);
   jpeg_decompress_struct& info = d.Info;
   bool multiScan = false;
@@ -230,10 +230,9 @@ std::unique_ptr<TBitmap> Decode(const std::vector<uint8_t>& data, TJPEGScale sca
   });
   if (!complete) throw EJPEG("JPEG image has too many scans");
 
-  auto bitmap = std::make_unique<TBitmap>();
-  bitmap->SetPixelFormat(pf24bit);
-  bitmap->SetSize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
-  TDibSection& dib = *bitmap->Handle();
+  bitmap.SetPixelFormat(pf24bit);
+  bitmap.SetSize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+  TDibSection& dib = *bitmap.Handle();
   bool direct = info.out_color_space == JCS_EXT_BGR;
   std::vector<uint8_t> row(direct ? 0 : size_t(info.output_width) * info.output_components);
   bool adobe = info.saw_Adobe_marker;
@@ -246,6 +245,12 @@ std::unique_ptr<TBitmap> Decode(const std::vector<uint8_t>& data, TJPEGScale sca
       if (!direct) ToBgr(row.data(), info.output_components, adobe, grayscale, dib.Width, target);
     }
   });
+}
+
+std::unique_ptr<TBitmap> Decode(const std::vector<uint8_t>& data, TJPEGScale scale,
+                                TJPEGPerformance performance, bool grayscale) {
+  auto bitmap = std::make_unique<TBitmap>();
+  DecodeInto(data, scale, performance, grayscale, *bitmap);
   return bitmap;
 }
 
@@ -302,6 +307,11 @@ TBitmap* TJPEGImage::DecodedBitmap() const {
   FBitmap = Decode(FData, Scale, Performance, Grayscale);
   FBitmapSettings = DecodeSettings();
   return FBitmap.get();
+}
+
+void TJPEGImage::DecodeInto(TBitmap& bitmap) const {
+  if (FData.empty()) throw EInvalidGraphic("JPEG image has no data");
+  ::DecodeInto(FData, Scale, Performance, Grayscale, bitmap);
 }
 
 void TJPEGImage::DIBNeeded() {
@@ -393,7 +403,19 @@ void TJPEGImage::AssignTo(TPersistent* dest) const {
   TGraphic::AssignTo(dest);
 }
 
-void TJPEGImage::LoadFromStream(TStream& stream) { LoadFromData(ReadToEnd(stream)); }
+void TJPEGImage::LoadFromStream(TStream& stream) {
+  // Bytes that do not start like a JPEG are refused before the stream is
+  // read to its end, with the library's own words.
+  uint8_t head[2];
+  int64_t got = std::max<int64_t>(0, stream.Read(head, 2));
+  if (got == 2 && (head[0] != 0xFF || head[1] != 0xD8)) {
+    char message[64];
+    std::snprintf(message, sizeof message, "Not a JPEG file: starts with 0x%02x 0x%02x", head[0], head[1]);
+    throw EJPEG(message);
+  }
+  stream.Seek(-got, soCurrent);
+  LoadFromData(ReadToEnd(stream));
+}
 
 void TJPEGImage::LoadFromMemory(const uint8_t* data, size_t size) {
   LoadFromData(std::vector<uint8_t>(data, data + size));

@@ -50,6 +50,10 @@ class TJPEGImage : public TGraphic {
   // coefficients would need more than 1 GiB, and EInvalidGraphic when there
   // is no data.
   void DIBNeeded();
+  // Decodes the data with the current settings straight into the bitmap,
+  // which becomes 24-bit at the picture's size; no decoded copy is kept.
+  // Raises as DIBNeeded does.
+  void DecodeInto(TBitmap& bitmap) const;
   // Encodes the bitmap (decoded from the data first when there is only data)
   // into compressed data at CompressionQuality; EJPEG for an empty picture.
   void Compress();

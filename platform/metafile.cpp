@@ -71,6 +71,13 @@ void TMetafile::Assign(const TPersistent* source) {
 }
 
 void TMetafile::LoadFromStream(TStream& stream) {
+  // A stream that starts neither with an enhanced metafile's header nor with
+  // the placeable key is refused before it is read to its end.
+  uint8_t head[44];
+  int64_t got = std::max<int64_t>(0, stream.Read(head, sizeof head));
+  bool placeable = got >= 4 && (head[0] | head[1] << 8 | head[2] << 16 | uint32_t(head[3]) << 24) == 0x9AC6CDD7;
+  if (got == sizeof head && !mf::HasEmfSignature(head, sizeof head) && !placeable) mf::Invalid();
+  stream.Seek(-got, soCurrent);
   std::vector<uint8_t> data = ReadToEnd(stream);
   LoadFromMemory(data.data(), data.size());
 }

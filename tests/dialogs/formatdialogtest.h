@@ -1,11 +1,7 @@
-// What the format dialog tests share: a job in a temporary folder
-// whose preview file the tests write, the messages shown, and a QtTest main
-// that points the settings at a temporary folder first.
+// What the format dialog tests share: a job in a temporary folder whose
+// preview file the tests write, and the messages shown.
 #pragma once
 
-#include <QApplication>
-#include <QTimer>
-#include <QtTest>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,14 +9,10 @@
 #include "engine/jobrecord.h"
 #include "engine/targetconversion.h"
 #include "gif/gifimage.h"
-#include "platform/windows/messages.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 
 // A job over a temporary folder that collects the messages shown.
 struct TDialogJob {
-  TDialogJob() { SetMessageHandler([this](const std::string& text) { Messages.push_back(text); }); }
-  ~TDialogJob() { SetMessageHandler(nullptr); }
-
   // Writes the picture as <name> (by its extension: .bmp in the bitmap's
   // own pixel format, .gif through the GIF writer with 256 colours, .jpg
   // at quality 100) and makes it the preview file.
@@ -47,7 +39,7 @@ struct TDialogJob {
 
   TempDir Dir;
   TJobRecord Job{Dir.Path()};
-  std::vector<std::string> Messages;
+  TMessageLog Messages;
 };
 
 // The number of different colours of a picture.
@@ -57,21 +49,3 @@ inline int ColorCount(TBitmap& picture) {
     for (int x = 0; x < picture.Width(); ++x) colors.insert(PixelAt(picture, x, y));
   return int(colors.size());
 }
-
-// Runs action once the dialog's modal loop is running (to press a key or
-// a button in it).
-inline void WhenShown(const std::function<void(QWidget* dialog)>& action) {
-  QTimer::singleShot(0, [action] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog) action(dialog);
-  });
-}
-
-#define FORMAT_DIALOG_TEST_MAIN(TestClass)                          \
-  int main(int argc, char** argv) {                                 \
-    TempDir config;                                                 \
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path())); \
-    QApplication app(argc, argv);                                   \
-    TestClass test;                                                 \
-    return QTest::qExec(&test, argc, argv);                         \
-  }

@@ -4,20 +4,15 @@
 
 #include "dialogs/about.h"
 #include "platform/windows/dialogs.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 
 class TestAbout : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TempDir> Config;
   std::vector<std::string> Opened;
 
  private slots:
-  void initTestCase() {
-    Config = std::make_unique<TempDir>();
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Config->Path()));
-  }
   void init() {
     Opened.clear();
     CommonDialogHooks().OpenUrl = [this](const std::string& url) {
@@ -78,5 +73,5 @@ class TestAbout : public QObject {
   }
 };
 
-QTEST_MAIN(TestAbout)
+WINDOW_TEST_MAIN(TestAbout)
 #include "tst_about.moc"

@@ -2,9 +2,6 @@
 // and Cancel, one effect run per change) and the one-, two- and
 // three-slider, fish-eye and preview-only dialogs (ranges, labels, limits
 // from the preview picture, what OK writes).
-#include <QApplication>
-#include <QtTest>
-
 #include "controls/xitrackbar.h"
 #include "dialogs/effects.h"
 #include "dialogs/effectstwotrack.h"
@@ -12,34 +9,9 @@
 #include "dialogs/rgb.h"
 #include "dialogs/simpleeffect.h"
 #include "effects/function.h"
-#include "platform/windows/messages.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 
 namespace {
-
-// A job over pictures saved into a temporary folder.
-struct TJobFixture {
-  TempDir Folder;
-  TJobRecord Job{Folder.Path()};
-
-  TJobFixture() = default;
-  TJobFixture(int width, int height) { AddPicture(width, height); }
-  void Add(const std::string& path) {
-    Job.SourceFiles.Add(path);
-    Job.FileCount = Job.SourceFiles.Count();
-    Job.PreviewFile = Job.SourceFiles[Job.PreviewIndex];
-  }
-  void AddPicture(int width, int height, int seed = 0) {
-    std::string path = Folder.File(std::to_string(Job.SourceFiles.Count()) + ".bmp");
-    MakeTestBitmap(width, height, seed)->SaveToFile(path);
-    Add(path);
-  }
-  void AddBroken() {
-    std::string path = Folder.File(std::to_string(Job.SourceFiles.Count()) + ".png");
-    WriteTextFile(path, "not a picture");
-    Add(path);
-  }
-};
 
 QString Range(const TXiTrackBar* bar) {
   return QString("%1..%2%3").arg(bar->Min()).arg(bar->Max()).arg(bar->TickStyle() == TXiTrackBar::tsAuto ? " ticks" : "");
@@ -61,19 +33,16 @@ class TestEffectDialogs : public QObject {
   Q_OBJECT
 
  private:
-  std::vector<std::string> Messages;
+  TMessageLog Messages;
 
  private slots:
-  void init() {
-    Messages.clear();
-    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
-  }
+  void init() { Messages.clear(); }
   void cleanup() { QVERIFY(Messages.empty()); }
 
   // --- The frame ------------------------------------------------------------
 
   void opensOnThePreviewRowWhileItsFileExists() {
-    TJobFixture f;
+    TPictureJob f;
     for (int i = 0; i < 3; ++i) f.AddPicture(20, 10 + i);
     f.Job.PreviewIndex = 2;
     f.Job.PreviewFile = f.Job.SourceFiles[2];
@@ -83,7 +52,7 @@ class TestEffectDialogs : public QObject {
       QCOMPARE(dialog.Source()->Height(), 12);
       QAbstractItemModel* rows = dialog.ListView1->model();
       QCOMPARE(rows->data(rows->index(2, 0)).toString() + " " + rows->data(rows->index(2, 1)).toString(),
-               QString("3 2.bmp"));
+               QString("3 p2.bmp"));
     }
     f.Job.PreviewIndex = 3;  // past the list
     QCOMPARE(TFormSimpleEffect(nullptr, f.Job).SelectedRow(), 0);
@@ -93,7 +62,7 @@ class TestEffectDialogs : public QObject {
   }
 
   void fitsOnlyPicturesLargerThanTheBox() {
-    TJobFixture f(8, 8);
+    TPictureJob f({QSize(8, 8)});
     int boxWidth, boxHeight;
     {
       TFormSimpleEffect probe(nullptr, f.Job);
@@ -121,7 +90,7 @@ class TestEffectDialogs : public QObject {
   void palettePicturesPreviewInTheirOwnColours() {
     // Four flat quarters, large enough to be fitted, as an 8-bit GIF and an
     // 8-bit BMP.
-    TJobFixture f;
+    TPictureJob f;
     auto picture = MakeFlatBitmap(1000, 800, clRed);
     const std::pair<TColor, TRect> quarters[] = {
         {clBlue, {500, 0, 1000, 400}}, {clLime, {0, 400, 500, 800}}, {clYellow, {500, 400, 1000, 800}}};
@@ -150,8 +119,8 @@ class TestEffectDialogs : public QObject {
   }
 
   void unreadableFilesKeepThePreviewSilently() {
-    TJobFixture f(30, 20);
-    f.AddBroken();
+    TPictureJob f({QSize(30, 20)});
+    f.AddBroken(".png");
     f.Job.OneTrackKind = 2;  // Contrast
     {
       TFormEffect dialog(nullptr, f.Job);
@@ -177,7 +146,7 @@ class TestEffectDialogs : public QObject {
   }
 
   void eachChangeRunsTheEffectOnceFromTheSource() {
-    TJobFixture f(60, 40);
+    TPictureJob f({QSize(60, 40)});
     f.AddPicture(50, 40, 9);
     f.Job.OneTrackKind = 17;  // Threshold
     TFormEffect dialog(nullptr, f.Job);
@@ -199,7 +168,7 @@ class TestEffectDialogs : public QObject {
   }
 
   void okWritesCancelForgets() {
-    TJobFixture f(40, 30);
+    TPictureJob f({QSize(40, 30)});
     f.AddPicture(40, 30, 1);
     f.Job.OneTrackKind = 6;  // Gauss
     for (bool escape : {false, true}) {
@@ -231,7 +200,7 @@ class TestEffectDialogs : public QObject {
   }
 
   void aRaisingEffectShowsItsMessageAndTheDialogStays() {
-    TJobFixture f(1, 1);
+    TPictureJob f({QSize(1, 1)});
     f.Job.OneTrackKind = 7;  // Illusion
     TFormEffect dialog(nullptr, f.Job);
     dialog.TrackBar1->SetPosition(3);
@@ -245,39 +214,27 @@ class TestEffectDialogs : public QObject {
   // --- The dialogs ------------------------------------------------------------
 
   void oneSliderKinds() {
-    struct TKind {
-      int TJobRecord::*Member;
-      const char* Range;
+    // Representative kinds, by OneTrackKind, on a 400 x 300 preview (Tile's
+    // maximum from it).
+    const std::tuple<int, int TJobRecord::*, const char*> kinds[] = {
+        {0, &TJobRecord::AntialiasPasses, "0..50 ticks"}, {2, &TJobRecord::ContrastRange, "0..200"},
+        {14, &TJobRecord::SolorizedValue, "1..255"},      {18, &TJobRecord::TileValue, "1..60"},
+        {21, &TJobRecord::WindLevel, "0..50 ticks"},
     };
-    // By OneTrackKind, on a 400 x 300 preview (Tile's maximum from it).
-    const TKind kinds[] = {
-        {&TJobRecord::AntialiasPasses, "0..50 ticks"}, {&TJobRecord::BlurAngle, "1..90"},
-        {&TJobRecord::ContrastRange, "0..200"},        {&TJobRecord::CylinderStretch, "1..10 ticks"},
-        {&TJobRecord::FractalIterations, "1..10 ticks"}, {&TJobRecord::GammaValue, "0..48 ticks"},
-        {&TJobRecord::GaussPasses, "0..5 ticks"},      {&TJobRecord::IllusionAmount, "1..30 ticks"},
-        {&TJobRecord::LightnessAmount, "0..255"},      {&TJobRecord::MoireDegree, "1..180"},
-        {&TJobRecord::PixelSize, "1..25 ticks"},       {&TJobRecord::PosterizeStep, "1..255"},
-        {&TJobRecord::SaturationDepth, "0..255"},      {&TJobRecord::SepiaValue, "0..255"},
-        {&TJobRecord::SolorizedValue, "1..255"},       {&TJobRecord::SplitLightValue, "1..10 ticks"},
-        {&TJobRecord::SwirlDegree, "0..180"},          {&TJobRecord::ThresholdLevel, "0..255"},
-        {&TJobRecord::TileValue, "1..60"},             {&TJobRecord::TwistValue, "1..300"},
-        {&TJobRecord::WarpFactor, "0..180"},           {&TJobRecord::WindLevel, "0..50 ticks"},
-    };
-    TJobFixture f(400, 300);
-    for (int kind = 0; kind < 22; ++kind) {
+    TPictureJob f({QSize(400, 300)});
+    for (auto [kind, member, range] : kinds) {
       f.Job.OneTrackKind = kind;
       f.Job.EffectName = "Kind " + std::to_string(kind);
-      int before = f.Job.*kinds[kind].Member;
+      int before = f.Job.*member;
       TFormEffect dialog(nullptr, f.Job);
-      QCOMPARE(Range(dialog.TrackBar1), QString(kinds[kind].Range));
+      QCOMPARE(Range(dialog.TrackBar1), QString(range));
       QCOMPARE(dialog.windowTitle(), QString::fromStdString(f.Job.EffectName));
-      if (kind != 5)
-        QCOMPARE(dialog.Label3->text() + ".." + dialog.Label4->text() + " " + dialog.Label1->text(),
-                 Range(dialog.TrackBar1).section(' ', 0, 0) + " " + QString::number(before));
+      QCOMPARE(dialog.Label3->text() + ".." + dialog.Label4->text() + " " + dialog.Label1->text(),
+               Range(dialog.TrackBar1).section(' ', 0, 0) + " " + QString::number(before));
       dialog.TrackBar1->SetPosition(dialog.TrackBar1->Max() - 1);
       dialog.XiButton1->click();
-      QCOMPARE(f.Job.*kinds[kind].Member, dialog.TrackBar1->Max() - 1);
-      f.Job.*kinds[kind].Member = before;
+      QCOMPARE(f.Job.*member, dialog.TrackBar1->Max() - 1);
+      f.Job.*member = before;
     }
     // Gamma shows the gamma itself.
     f.Job.OneTrackKind = 5;
@@ -290,7 +247,7 @@ class TestEffectDialogs : public QObject {
   }
 
   void limitsNeverLeaveTheSlidersRange() {
-    TJobFixture f(400, 300);
+    TPictureJob f({QSize(400, 300)});
     f.Job.OneTrackKind = 18;  // Tile
     f.Job.TileValue = 100;
     {
@@ -334,7 +291,7 @@ class TestEffectDialogs : public QObject {
   }
 
   void twoSliderLimitsFollowThePicture() {
-    TJobFixture f(40, 30);
+    TPictureJob f({QSize(40, 30)});
     f.AddPicture(400, 300);
     f.Job.TwoTrackKind = 0;  // 3D grid
     {
@@ -376,7 +333,7 @@ class TestEffectDialogs : public QObject {
   }
 
   void threeSlidersShowDerivedValuesAndPassRawOnes() {
-    TJobFixture f(40, 30);
+    TPictureJob f({QSize(40, 30)});
     f.Job.RgbKind = 1;  // HLS
     {
       TFormRGB dialog(nullptr, f.Job);
@@ -409,7 +366,7 @@ class TestEffectDialogs : public QObject {
   }
 
   void fishEyeReverse() {
-    TJobFixture f(80, 60);
+    TPictureJob f({QSize(80, 60)});
     f.Job.FishEyeInversion = true;
     auto clickReverse = [](TFormFishEye& dialog) {
       QTest::mouseClick(dialog.CheckBox2, Qt::LeftButton, {}, QPoint(6, dialog.CheckBox2->height() / 2));
@@ -436,7 +393,7 @@ class TestEffectDialogs : public QObject {
   }
 
   void previewOnlyFlipIgnoresFlipMode() {
-    TJobFixture f(30, 20);
+    TPictureJob f({QSize(30, 20)});
     f.Job.SimpleEffectKind = 3;  // "Flip (vertical)"
     f.Job.FlipMode = 0;
     TFormSimpleEffect dialog(nullptr, f.Job);
@@ -446,13 +403,5 @@ class TestEffectDialogs : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  // No test touches the settings of the person running it.
-  TempDir config;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
-  QApplication application(argc, argv);
-  TestEffectDialogs test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+WINDOW_TEST_MAIN(TestEffectDialogs)
 #include "tst_effectdialogs.moc"

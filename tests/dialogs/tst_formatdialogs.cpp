@@ -464,5 +464,5 @@ class TestFormatDialogs : public QObject {
   }
 };
 
-FORMAT_DIALOG_TEST_MAIN(TestFormatDialogs)
+WINDOW_TEST_MAIN(TestFormatDialogs)
 #include "tst_formatdialogs.moc"

@@ -147,5 +147,5 @@ class TestFormatPreview : public QObject {
   }
 };
 
-FORMAT_DIALOG_TEST_MAIN(TestFormatPreview)
+WINDOW_TEST_MAIN(TestFormatPreview)
 #include "tst_formatpreview.moc"

@@ -7,7 +7,7 @@
 #include "dialogs/listeffects.h"
 #include "engine/effectcatalogue.h"
 #include "engine/effectvisibility.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 std::vector<std::string> Names(const TStringList& list) {
@@ -114,5 +114,5 @@ class TestListEffects : public QObject {
   }
 };
 
-QTEST_MAIN(TestListEffects)
+WINDOW_TEST_MAIN(TestListEffects)
 #include "tst_listeffects.moc"

@@ -1,30 +1,19 @@
 // The watermark dialog: the pattern from a colour or a picture file, what
 // OK writes into the job (and what it leaves), pattern files that cannot be
 // used, and the preview with the level and "inverse".
-#include <QApplication>
-#include <QtTest>
-
 #include "controls/xitrackbar.h"
 #include "dialogs/pattern.h"
 #include "effects/function.h"
 #include "engine/jobrecord.h"
 #include "platform/windows/dialogs.h"
 #include "platform/windows/messages.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
 // A job over one source picture, with a picture pattern from a file.
-struct TJobFixture {
-  TempDir Folder;
-  TJobRecord Job{Folder.Path()};
-
-  TJobFixture() {
-    std::string source = Folder.File("source.bmp");
-    MakeTestBitmap(50, 40)->SaveToFile(source);
-    Job.SourceFiles.Add(source);
-    Job.FileCount = 1;
-    Job.PreviewFile = source;
+struct TPatternJob : TPictureJob {
+  TPatternJob() : TPictureJob({QSize(50, 40)}) {
     Job.WatermarkFile = Folder.File("first.bmp");
     MakeTestBitmap(12, 9, 77)->SaveToFile(Job.WatermarkFile);
     Job.WatermarkBitmap->LoadFromFile(Job.WatermarkFile);
@@ -40,7 +29,7 @@ class TestPattern : public QObject {
   Q_OBJECT
 
  private:
-  std::vector<std::string> Messages;
+  TMessageLog Messages;
   std::vector<TColor> ColorsOffered;
   TColor ColorChosen = clNone;  // clNone: the colour dialog is cancelled
   std::string FileChosen;       // "": the open dialog is cancelled
@@ -51,7 +40,6 @@ class TestPattern : public QObject {
     ColorsOffered.clear();
     ColorChosen = clNone;
     FileChosen.clear();
-    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
     CommonDialogHooks().Color = [this](QWidget*, TColor& color) {
       ColorsOffered.push_back(color);
       if (ColorChosen == clNone) return false;
@@ -61,13 +49,10 @@ class TestPattern : public QObject {
     CommonDialogHooks().OpenPicture = [this](QWidget*, const std::string&, const std::string&,
                                              const std::string&) { return FileChosen; };
   }
-  void cleanup() {
-    SetMessageHandler(nullptr);
-    CommonDialogHooks() = {};
-  }
+  void cleanup() { CommonDialogHooks() = {}; }
 
   void okWithoutChangesLeavesTheJobsPattern() {
-    TJobFixture f;
+    TPatternJob f;
     f.Job.WatermarkInverse = true;
     TBitmap before;
     before.Assign(f.Job.WatermarkBitmap.get());
@@ -92,7 +77,7 @@ class TestPattern : public QObject {
   }
 
   void theLastPatternChosenWins() {
-    TJobFixture f;
+    TPatternJob f;
     std::string second = f.Folder.File("second.bmp");
     MakeTestBitmap(200, 150, 5)->SaveToFile(second);
 
@@ -141,7 +126,7 @@ class TestPattern : public QObject {
   }
 
   void aPatternFileThatGivesNoPixelsIsRefused() {
-    TJobFixture f;
+    TPatternJob f;
     TBitmap before;
     before.Assign(f.Job.WatermarkBitmap.get());
     std::string junk = f.Folder.File("junk.png");
@@ -172,7 +157,7 @@ class TestPattern : public QObject {
   }
 
   void previewFollowsLevelInverseAndPattern() {
-    TJobFixture f;
+    TPatternJob f;
     f.Job.WatermarkLevel = 0;
     TFormPattern dialog(nullptr, f.Job);
     dialog.show();
@@ -207,7 +192,7 @@ class TestPattern : public QObject {
   }
 
   void cancelLeavesEverything() {
-    TJobFixture f;
+    TPatternJob f;
     TBitmap before;
     before.Assign(f.Job.WatermarkBitmap.get());
     TFormPattern dialog(nullptr, f.Job);
@@ -222,7 +207,7 @@ class TestPattern : public QObject {
   }
 
   void anEmptyJobPatternBecomesAColourSquare() {
-    TJobFixture f;
+    TPatternJob f;
     f.Job.WatermarkBitmap = std::make_unique<TBitmap>();
     TFormPattern dialog(nullptr, f.Job);
     QCOMPARE(dialog.Pattern().Width(), 60);
@@ -233,12 +218,5 @@ class TestPattern : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  TempDir config;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
-  QApplication application(argc, argv);
-  TestPattern test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+WINDOW_TEST_MAIN(TestPattern)
 #include "tst_pattern.moc"

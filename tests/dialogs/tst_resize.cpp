@@ -2,37 +2,13 @@
 // other (with the resize functions' own precision), the field layouts, what
 // OK stores, sizes no picture can have, a dialog without a picture, and a
 // preview that is exactly the picture the run writes.
-#include <QApplication>
-#include <QtTest>
-
 #include "dialogs/resize.h"
 #include "engine/applythread.h"
 #include "engine/jobrecord.h"
 #include "engine/recordingview.h"
-#include "platform/windows/messages.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 
 namespace {
-
-// A job over BMP pictures of the given sizes (an empty size adds a file that
-// is no picture), previewing the first.
-struct TJobFixture {
-  TempDir Folder;
-  TJobRecord Job{Folder.Path()};
-
-  explicit TJobFixture(std::initializer_list<QSize> sizes) {
-    int n = 0;
-    for (QSize size : sizes) {
-      std::string path = Folder.File("p" + std::to_string(n++) + ".bmp");
-      if (size.isEmpty()) WriteTextFile(path, "not a picture");
-      else MakeTestBitmap(size.width(), size.height(), n)->SaveToFile(path);
-      Job.SourceFiles.Add(path);
-    }
-    Job.FileCount = Job.SourceFiles.Count();
-    Job.PreviewIndex = 0;
-    Job.PreviewFile = Job.SourceFiles[0];
-  }
-};
 
 // Replaces the field's text by typing, as a user would.
 void Type(TXPEdit* edit, const QString& text) {
@@ -56,17 +32,13 @@ class TestResize : public QObject {
   Q_OBJECT
 
  private:
-  std::vector<std::string> Messages;
+  TMessageLog Messages;
 
  private slots:
-  void init() {
-    Messages.clear();
-    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
-  }
-  void cleanup() { SetMessageHandler(nullptr); }
+  void init() { Messages.clear(); }
 
   void firstUseTakesThePicturesSize() {
-    TJobFixture f({QSize(640, 480)});
+    TPictureJob f({QSize(640, 480)});
     TFormResize dialog(nullptr, f.Job);
     QCOMPARE(dialog.windowTitle(), QString("Resize"));
     dialog.show();
@@ -86,7 +58,7 @@ class TestResize : public QObject {
   }
 
   void derivedSidesKeepTheResizeFunctionsPrecision() {
-    TJobFixture f({QSize(1000, 750), QSize(128, 480)});
+    TPictureJob f({QSize(1000, 750), QSize(128, 480)});
     TFormResize dialog(nullptr, f.Job);
     dialog.show();
     Type(dialog.XPEdit1, "333");
@@ -111,7 +83,7 @@ class TestResize : public QObject {
   }
 
   void scaleWorksInWholePercents() {
-    TJobFixture f({QSize(1001, 751)});
+    TPictureJob f({QSize(1001, 751)});
     TFormResize dialog(nullptr, f.Job);
     dialog.show();
     ClickMode(dialog, 2);
@@ -132,7 +104,7 @@ class TestResize : public QObject {
   }
 
   void uncheckingTheAspectFreesBothSides() {
-    TJobFixture f({QSize(300, 200)});
+    TPictureJob f({QSize(300, 200)});
     f.Job.ResizeScaleType = 1;
     f.Job.ResizePercent = 40;
     TFormResize dialog(nullptr, f.Job);
@@ -162,7 +134,7 @@ class TestResize : public QObject {
   }
 
   void openingFollowsTheStoredMembers() {
-    TJobFixture f({QSize()});
+    TPictureJob f({QSize()});
     f.Job.ResizePreserveAspect = false;
     f.Job.ResizeWidth = 800;
     f.Job.ResizeHeight = 600;
@@ -179,7 +151,7 @@ class TestResize : public QObject {
   }
 
   void withoutAPictureApplyAndModesChangeNoNumber() {
-    TJobFixture f({QSize()});
+    TPictureJob f({QSize()});
     f.Job.ResizeWidth = 200;
     f.Job.ResizeHeight = 100;
     TFormResize dialog(nullptr, f.Job);
@@ -199,7 +171,7 @@ class TestResize : public QObject {
   }
 
   void fieldsTakeDigitsOnly() {
-    TJobFixture f({QSize(40, 30)});
+    TPictureJob f({QSize(40, 30)});
     TFormResize dialog(nullptr, f.Job);
     dialog.show();
     ClickMode(dialog, 2);
@@ -213,7 +185,7 @@ class TestResize : public QObject {
   }
 
   void aZeroWidthIsNeitherPreviewedNorStored() {
-    TJobFixture f({QSize(60, 40), QSize(30, 30)});
+    TPictureJob f({QSize(60, 40), QSize(30, 30)});
     f.Job.ResizeWidth = 50;
     f.Job.ResizeHeight = 20;
     TFormResize dialog(nullptr, f.Job);
@@ -230,7 +202,7 @@ class TestResize : public QObject {
   }
 
   void sizesNoPictureCanHaveAreRefused() {
-    TJobFixture f({QSize(64, 48), QSize(1000, 2)});
+    TPictureJob f({QSize(64, 48), QSize(1000, 2)});
     TFormResize dialog(nullptr, f.Job);
     dialog.show();
     QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
@@ -259,7 +231,7 @@ class TestResize : public QObject {
   }
 
   void derivedSidesLongerThanAFieldTakesAreShownWhole() {
-    TJobFixture f({QSize(2000, 100)});
+    TPictureJob f({QSize(2000, 100)});
     f.Job.ResizeScaleType = 2;
     TFormResize dialog(nullptr, f.Job);
     dialog.show();
@@ -291,7 +263,7 @@ class TestResize : public QObject {
                            {true, 2, "140", &TFormResize::XPEdit3},
                            {false, 0, "33", &TFormResize::XPEdit2}};
     for (const TCase& c : cases) {
-      TJobFixture f({QSize(71, 53)});
+      TPictureJob f({QSize(71, 53)});
       TempDir target;
       f.Job.ResizePreserveAspect = c.Aspect;
       f.Job.ResizeScaleType = c.Mode;
@@ -319,12 +291,5 @@ class TestResize : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  TempDir config;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
-  QApplication application(argc, argv);
-  TestResize test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+WINDOW_TEST_MAIN(TestResize)
 #include "tst_resize.moc"

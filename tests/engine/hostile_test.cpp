@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "tests/engine/runfixture.h"
+#include "tests/support/writelimit.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ TEST_F(HostileRun, LogThatCannotBeSavedKeepsTheOldOneAndSaysWhy) {
   View.AutoSave = true;
   WriteTextFile(Job.TargetDir + "log.txt", "an earlier run\n");
   {
-    FileSizeLimit limit(64);
+    TWriteLimit limit(64);
     RunToEnd();
   }
   EXPECT_EQ(ReadFile(Job.TargetDir + "log.txt").size(), 15u);

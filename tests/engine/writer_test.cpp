@@ -7,6 +7,7 @@
 #include "platform/jpeg.h"
 #include "png/pngimage.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/writelimit.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ TEST_F(TargetWriter, FailuresAnswerErrorAndLeaveNoFile) {
   for (const char* extension : {".bmp", ".png"}) {
     Job.TargetExtension = extension;
     {
-      FileSizeLimit full(1000);
+      TWriteLimit full(1000);
       EXPECT_EQ(Save("full", *large), "Error") << extension;
     }
     EXPECT_FALSE(FileExists(Dir.File(std::string("full_1") + extension)));

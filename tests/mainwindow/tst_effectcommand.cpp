@@ -1,33 +1,23 @@
-// "Effect...": which dialog opens, the preview file check, and the summary
-// lines after OK.
-#include <QApplication>
-#include <QTimer>
-#include <QtTest>
+// "Effect...": which dialog opens (and of which kind), the preview file
+// check, and the summary lines after OK.
 #include <functional>
 
 #include "controls/xitrackbar.h"
 #include "dialogs/effects.h"
+#include "dialogs/effectsgroupbox.h"
+#include "dialogs/pattern.h"
+#include "dialogs/resize.h"
 #include "dialogs/rgb.h"
+#include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
-#include "platform/windows/messages.h"
-#include "tests/support/testsupport.h"
-
-namespace {
-
-QStringList Items(const QListWidget* list) {
-  QStringList items;
-  for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
-  return items;
-}
-
-}  // namespace
+#include "tests/support/windowtest.h"
 
 class TestEffectCommand : public QObject {
   Q_OBJECT
 
  private:
-  std::vector<std::string> Messages;
-  TempDir* Source = nullptr;
+  TMessageLog Messages;
+  TempDir Source;
   QString OpenedTitle;  // the caption of the dialog the command showed
 
   // A started window whose source list holds two small pictures, with the
@@ -35,12 +25,7 @@ class TestEffectCommand : public QObject {
   void Prepare(TFormMain& window, const std::string& effect) {
     QTRY_VERIFY(window.StartedUp());
     window.SourceFiles.Clear();
-    for (int i = 0; i < 2; ++i) {
-      std::string path = Source->File("pic" + std::to_string(i) + ".bmp");
-      MakeTestBitmap(40, 30, i)->SaveToFile(path);
-      window.SourceFiles.Add(path);
-    }
-    window.FileCount = 2;
+    AddSourcePictures(window, Source, 2);
     window.PreviewIndex = 0;
     window.EffectName = effect;
     window.ListBox1->clear();
@@ -62,13 +47,7 @@ class TestEffectCommand : public QObject {
   }
 
  private slots:
-  void initTestCase() { Source = new TempDir; }
-  void cleanupTestCase() { delete Source; }
-  void init() {
-    Messages.clear();
-    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
-  }
-  void cleanup() { SetMessageHandler(nullptr); }
+  void init() { Messages.clear(); }
 
   void opensTheEntrysDialogAndRewritesItsLines() {
     TFormMain window;
@@ -161,15 +140,46 @@ class TestEffectCommand : public QObject {
     QCOMPARE(window.PreviewFile, window.SourceFiles[1]);
     QVERIFY(Messages.empty());
   }
+
+  void everyTypeEntryOpensItsKind() {
+    TFormMain window;
+    for (const TEffectEntry& entry : EffectCatalogue()) {
+      if (entry.Dialog != TEffectDialog::TFormGroupEffect) continue;
+      Prepare(window, entry.Caption);
+      int kind = -1, value = -1;
+      Run(window, [&](QDialog* dialog) {
+        auto* group = qobject_cast<TFormGroupEffect*>(dialog);
+        QVERIFY(group);
+        kind = window.GroupEffectKind;
+        value = group->TrackBar1->Min() + 1;
+        group->TrackBar1->SetPosition(value);
+      });
+      QVERIFY2(kind == entry.Selector, entry.Caption);
+      // The first summary line is the value the dialog wrote.
+      QStringList lines = Items(window.ListBox1);
+      QCOMPARE(lines.size(), 2);
+      QVERIFY2(lines[0].endsWith(": " + QString::number(value)), entry.Caption);
+    }
+    QVERIFY(Messages.empty());
+  }
+
+  void watermarkAndResize() {
+    TFormMain window;
+    Prepare(window, "Watermark...");
+    Run(window, [](QDialog* dialog) {
+      auto* pattern = qobject_cast<TFormPattern*>(dialog);
+      QVERIFY(pattern);
+      pattern->TrackBar1->SetPosition(33);
+    });
+    QCOMPARE(Items(window.ListBox1).mid(0, 2), (QStringList{"Level: 33", "Inverse: false"}));
+
+    Prepare(window, "Resize...");
+    window.ResizeWidth = window.ResizeHeight = 0;
+    Run(window, [](QDialog* dialog) { QVERIFY(qobject_cast<TFormResize*>(dialog)); });
+    QCOMPARE(Items(window.ListBox1).mid(0, 2), (QStringList{"New width: 40", "New height: 30"}));
+    QVERIFY(Messages.empty());
+  }
 };
 
-int main(int argc, char** argv) {
-  // No test touches the settings of the person running it.
-  TempDir config;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
-  QApplication application(argc, argv);
-  TestEffectCommand test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+WINDOW_TEST_MAIN(TestEffectCommand)
 #include "tst_effectcommand.moc"

@@ -8,41 +8,13 @@
 #include "dialogs/listeffects.h"
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
-#include "platform/windows/messages.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 
 namespace {
-
-QStringList Items(const QListWidget* list) {
-  QStringList items;
-  for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
-  return items;
-}
-
-QStringList Items(const QComboBox* box) {
-  QStringList items;
-  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-  return items;
-}
 
 void SetVisible(TFormMain& window, std::initializer_list<const char*> captions) {
   window.VisibleEffectNames.Clear();
   for (const char* caption : captions) window.VisibleEffectNames.Add(caption);
-}
-
-// Source files and a target, as a scan and the target edit leave them.
-void MakeReady(TFormMain& window, TempDir& source, TempDir& target, int files) {
-  window.SourceDir = source.Path();
-  window.TargetDir = target.Path();
-  for (int i = 0; i < files; ++i) {
-    std::string path = source.File("pic" + std::to_string(i) + ".bmp");
-    MakeTestBitmap(8, 6, i)->SaveToFile(path);
-    window.SourceFiles.Add(path);
-  }
-  window.FileCount = window.SourceFiles.Count();
-  TFormMain::SetStepReady(window.Label2, true);
-  window.UpdateSourceCommands();
-  window.UpdateStartAction();
 }
 
 // The user picks the item with that caption.
@@ -59,14 +31,10 @@ class TestFormMain : public QObject {
   Q_OBJECT
 
  private:
-  std::vector<std::string> Messages;
+  TMessageLog Messages;
 
  private slots:
-  void init() {
-    Messages.clear();
-    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
-  }
-  void cleanup() { SetMessageHandler(nullptr); }
+  void init() { Messages.clear(); }
 
   void freshStart() {
     TFormMain window;
@@ -76,25 +44,10 @@ class TestFormMain : public QObject {
     QCOMPARE(window.size(), QSize(660, 650));
     QCOMPARE(window.minimumSize(), QSize(660, 560));
     QCOMPARE(window.focusWidget(), window.XiButSource);
-    // The designer names of the controls that other windows and the tests
-    // look for.
-    for (const char* name :
-         {"PanelTop1", "Panel2", "Label1", "Panel4", "XPCheckBoxBMP", "XPCheckBoxICO", "ListBox3", "XiButSourceCol",
-          "XiButSource", "XPEditSource", "Panel1", "XPCheckBox2", "PanelTop2", "Label2", "Image2", "XiButTarget",
-          "XPEditTarget", "Panel3", "XPGroupBox1", "XPRButBMP", "XPRButPNG", "XiButFormat", "ListBox2",
-          "XiButTargetCol", "PanelTop3", "Label3", "ComboBox1", "XiButEffect", "ListBox1", "PanelTop4", "Label4",
-          "XiButStart", "XiButStop", "XPCheckBox4", "MemoLog", "PanelBottom", "XPCheckBox1", "XiButSaveLog",
-          "XiButClearLog", "XPCheckBox3", "StatusBar1", "ActionFormat", "ActionEffect", "ActionStart", "ActionStop",
-          "Source1", "Target1", "Exit1", "ItemListEffect", "ItemSaveLog", "ItemClearLog", "SaveEnv", "ItemContent",
-          "ItemAbout"})
-      QVERIFY2(window.findChild<QObject*>(name) != nullptr, name);
     QCOMPARE(window.XiButSource->toolTip(), QString("Select a source path"));
     QCOMPARE(window.XiButTarget->toolTip(), QString("Select a target path"));
     QCOMPARE(window.XiButSaveLog->toolTip(), QString("Save log"));
     QCOMPARE(window.XiButClearLog->toolTip(), QString("Clear log"));
-    QCOMPARE(window.XiButStart->ColorScheme(), TXiButton::csNeoGrass);
-    QCOMPARE(window.XiButStop->ColorScheme(), TXiButton::csNeoRose);
-    QCOMPARE(window.XiButSourceCol->ColorScheme(), TXiButton::csNeoSilver);
     QCOMPARE(window.ActionEffect->toolTip(), QString("Setting for sD grid..."));
     QVERIFY(window.XPEditSource->isReadOnly());
     QVERIFY(!window.XPEditTarget->isReadOnly());
@@ -259,7 +212,7 @@ class TestFormMain : public QObject {
     TFormMain window;
     TempDir source, target;
     window.ApplySettingsToControls();
-    MakeReady(window, source, target, 2);
+    MakeWindowReady(window, source, target, 2);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTest::mouseClick(window.XPCheckBox2, Qt::LeftButton);
@@ -291,7 +244,7 @@ class TestFormMain : public QObject {
     Pick(window, "HLS...");
     QVERIFY(!window.ActionEffect->isEnabled());
 
-    MakeReady(window, source, target, 1);
+    MakeWindowReady(window, source, target, 1);
     QVERIFY(window.ComboBox1->isEnabled());
     QVERIFY(window.ActionStart->isEnabled());
     window.activateWindow();
@@ -350,7 +303,7 @@ class TestFormMain : public QObject {
     SetVisible(window, {"Gauss blur...", "Wind..."});
     window.EffectIndex = 1;
     window.ApplySettingsToControls();
-    MakeReady(window, source, target, 1);
+    MakeWindowReady(window, source, target, 1);
     QSignalSpy activated(window.ComboBox1, &QComboBox::activated);
     // The chooser is answered as a user would: some rows ticked, then OK
     // or Cancel.
@@ -409,13 +362,5 @@ class TestFormMain : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  // No test touches the settings of the person running it.
-  TempDir config;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
-  QApplication application(argc, argv);
-  TestFormMain test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+WINDOW_TEST_MAIN(TestFormMain)
 #include "tst_formmain.moc"

@@ -6,8 +6,7 @@
 
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
-#include "platform/windows/messages.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -15,18 +14,9 @@ namespace {
 // and the target edit leave it.
 void Prepare(TFormMain& window, TempDir& source, TempDir& target, int files) {
   window.ApplySettingsToControls();
-  window.SourceDir = source.Path();
-  window.TargetDir = target.Path();
   window.EffectName = "Convert to selected format";
-  for (int i = 0; i < files; ++i) {
-    std::string path = source.File("pic" + std::to_string(i) + ".bmp");
-    MakeTestBitmap(40, 30, i)->SaveToFile(path);
-    window.SourceFiles.Add(path);
-  }
-  window.FileCount = window.SourceFiles.Count();
-  for (QLabel* label : {window.Label1, window.Label2, window.Label3}) TFormMain::SetStepReady(label, true);
-  window.UpdateSourceCommands();
-  window.UpdateStartAction();
+  for (QLabel* label : {window.Label1, window.Label3}) TFormMain::SetStepReady(label, true);
+  MakeWindowReady(window, source, target, files);
 }
 
 bool RunEnded() { return ApplyEffectThread == nullptr; }
@@ -37,14 +27,10 @@ class TestRunControl : public QObject {
   Q_OBJECT
 
  private:
-  std::vector<std::string> Messages;
+  TMessageLog Messages;
 
  private slots:
-  void init() {
-    Messages.clear();
-    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
-  }
-  void cleanup() { SetMessageHandler(nullptr); }
+  void init() { Messages.clear(); }
 
   void startIsEnabledByOneRule() {
     TFormMain window;
@@ -231,6 +217,30 @@ class TestRunControl : public QObject {
     QVERIFY(!FileExists(target.File("other(Convert)_1.bmp")));
   }
 
+  void anEffectThatFailsOnOneFileEndsOnlyThatFile() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 3);
+    // The middle picture is two rows high: 10 pixels wide it would have no
+    // row left, and the resize raises.
+    MakeTestBitmap(40, 2, 1)->SaveToFile(source.File("pic1.bmp"));
+    window.EffectName = "Resize...";
+    window.ResizeWidth = 10;
+    window.ResizeHeight = 5;
+    window.ResizeScaleType = 0;
+    window.ActionStartExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QStringList log = window.MemoLog->toPlainText().split('\n');
+    int error = log.indexOf("Error: pic1.bmp");
+    QVERIFY(error > 0);
+    QVERIFY(!log[error + 1].isEmpty());  // the error's own text
+    QCOMPARE(log.filter("Error: ").size(), 1);
+    QCOMPARE(log.filter("Success: ").join(","), QString("Success: pic0.bmp,Success: pic2.bmp"));
+    QCOMPARE(log.filter("Done: ").size(), 1);
+    QCOMPARE(FolderEntries(target.Path()), (std::vector<std::string>{"pic0(10 x 7)_1.bmp", "pic2(10 x 7)_1.bmp"}));
+    QVERIFY(Messages.empty());
+  }
+
   void closingDuringARunWaitsAndLosesNothing() {
     TempDir source, target;
     auto window = std::make_unique<TFormMain>();
@@ -279,13 +289,5 @@ class TestRunControl : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  // No test touches the settings of the person running it.
-  TempDir config;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
-  QApplication application(argc, argv);
-  TestRunControl test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+WINDOW_TEST_MAIN(TestRunControl)
 #include "tst_runcontrol.moc"

@@ -9,8 +9,7 @@
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/userconfig.h"
-#include "platform/windows/messages.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 #include "tests/support/writelimit.h"
 
 namespace {
@@ -24,8 +23,8 @@ class TestSettings : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TempDir> Config;
-  std::vector<std::string> Messages;
+  std::unique_ptr<TTestSettingsFolder> Config;
+  TMessageLog Messages;
 
   std::string KeyFile() const { return Config->File("Quorvant/Brightmill v1.4.conf"); }
   std::string StandardFolder() const { return Config->File("Quorvant/Brightmill/1.4.1/"); }
@@ -52,15 +51,10 @@ class TestSettings : public QObject {
 
  private slots:
   void init() {
-    Config = std::make_unique<TempDir>();
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Config->Path()));
+    Config = std::make_unique<TTestSettingsFolder>();
     Messages.clear();
-    SetMessageHandler([this](const std::string& text) { Messages.push_back(text); });
   }
-  void cleanup() {
-    SetMessageHandler(nullptr);
-    Config.reset();
-  }
+  void cleanup() { Config.reset(); }
 
   void firstStartAndClose() {
     {
@@ -293,5 +287,5 @@ class TestSettings : public QObject {
   }
 };
 
-QTEST_MAIN(TestSettings)
+WINDOW_TEST_MAIN(TestSettings)
 #include "tst_settings.moc"

@@ -152,6 +152,11 @@ TEST(JpegDecoding, SizesScalesAndSettings) {
   TBitmap copy;  // Assign to a bitmap hands over the decoded picture
   copy.Assign(&jpeg);
   EXPECT_TRUE(SameColors(copy, jpeg.Bitmap()));
+  auto direct = MakeTestBitmap(3, 3);  // decoding straight into a bitmap gives the same
+  direct->SetPixelFormat(pf8bit);
+  jpeg.DecodeInto(*direct);
+  EXPECT_EQ(direct->PixelFormat(), pf24bit);
+  EXPECT_TRUE(SameColors(*direct, jpeg.Bitmap()));
   TBitmap canvas;  // drawing stretches the decoded picture
   canvas.SetPixelFormat(pf24bit);
   canvas.SetSize(70, 40);
@@ -162,6 +167,7 @@ TEST(JpegDecoding, SizesScalesAndSettings) {
   TJPEGImage empty;
   EXPECT_TRUE(empty.Empty());
   EXPECT_THROW(empty.DIBNeeded(), EInvalidGraphic);
+  EXPECT_THROW(empty.DecodeInto(copy), EInvalidGraphic);
   empty.Draw(*canvas.Canvas(), Rect(0, 0, 4, 4));  // nothing to draw, no failure
 }
 

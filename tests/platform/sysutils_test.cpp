@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "tests/support/testsupport.h"
+#include "tests/support/writelimit.h"
 
 TEST(SysUtils, TextComparison) {
   EXPECT_TRUE(SameText("Picture.BMP", "picture.bmp"));
@@ -161,7 +162,7 @@ TEST(SysUtils, SaveTextAtomically) {
   // A write that fails half way (the disk full) keeps the old file whole and
   // leaves nothing behind.
   {
-    FileSizeLimit limit(4096);
+    TWriteLimit limit(4096);
     EXPECT_FALSE(SaveTextAtomically(log, std::string(10000, 'x'), &error));
   }
   EXPECT_NE(error.find(log), std::string::npos) << error;

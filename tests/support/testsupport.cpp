@@ -1,9 +1,7 @@
 #include "tests/support/testsupport.h"
 
 #include <dirent.h>
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -23,24 +21,6 @@ TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, ignored);
   std::filesystem::remove_all(FPath, ignored);
-}
-
-FileSizeLimit::FileSizeLimit(uint64_t bytes) {
-  // Without this the write past the limit would end the process.
-  FOldHandler = reinterpret_cast<void*>(signal(SIGXFSZ, SIG_IGN));
-  rlimit limit{};
-  getrlimit(RLIMIT_FSIZE, &limit);
-  FSoft = limit.rlim_cur;
-  limit.rlim_cur = bytes;
-  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) throw Exception("Cannot limit the file size");
-}
-
-FileSizeLimit::~FileSizeLimit() {
-  rlimit limit{};
-  getrlimit(RLIMIT_FSIZE, &limit);
-  limit.rlim_cur = FSoft;
-  setrlimit(RLIMIT_FSIZE, &limit);
-  signal(SIGXFSZ, reinterpret_cast<void (*)(int)>(FOldHandler));
 }
 
 std::vector<std::string> FolderEntries(const std::string& folder) {

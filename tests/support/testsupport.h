@@ -26,21 +26,6 @@ class TempDir {
   std::string FPath;
 };
 
-// While it lives, no file of this process may grow beyond `bytes`: a write
-// past it fails with "File too large" (as a full disk fails a write, and
-// for root too). The earlier limit comes back when it goes.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(uint64_t bytes);
-  ~FileSizeLimit();
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  uint64_t FSoft;
-  void* FOldHandler;
-};
-
 // The names in a folder (without "." and ".."), sorted.
 std::vector<std::string> FolderEntries(const std::string& folder);
 

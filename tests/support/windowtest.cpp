@@ -1,0 +1,83 @@
+#include "tests/support/windowtest.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QTimer>
+
+#include "mainwindow/mainwindow.h"
+#include "platform/windows/messages.h"
+
+TTestSettingsFolder::TTestSettingsFolder() {
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(FFolder.Path()));
+}
+
+TMessageLog::TMessageLog() {
+  SetMessageHandler([this](const std::string& text) { push_back(text); });
+}
+
+TMessageLog::~TMessageLog() { SetMessageHandler(nullptr); }
+
+TPictureJob::TPictureJob(std::initializer_list<QSize> sizes) {
+  int seed = 0;
+  for (QSize size : sizes) {
+    ++seed;
+    if (size.isEmpty()) AddBroken();
+    else AddPicture(size.width(), size.height(), seed);
+  }
+}
+
+std::string TPictureJob::AddPicture(int width, int height, int seed) {
+  std::string path = Folder.File("p" + std::to_string(Job.SourceFiles.Count()) + ".bmp");
+  MakeTestBitmap(width, height, seed)->SaveToFile(path);
+  Add(path);
+  return path;
+}
+
+std::string TPictureJob::AddBroken(const std::string& extension) {
+  std::string path = Folder.File("p" + std::to_string(Job.SourceFiles.Count()) + extension);
+  WriteTextFile(path, "not a picture");
+  Add(path);
+  return path;
+}
+
+void TPictureJob::Add(const std::string& path) {
+  Job.SourceFiles.Add(path);
+  Job.FileCount = Job.SourceFiles.Count();
+  if (Job.PreviewIndex >= 0 && Job.PreviewIndex < Job.FileCount) Job.PreviewFile = Job.SourceFiles[Job.PreviewIndex];
+}
+
+void AddSourcePictures(TJobRecord& job, const TempDir& folder, int count, int width, int height) {
+  for (int i = 0; i < count; ++i) {
+    std::string path = folder.File("pic" + std::to_string(i) + ".bmp");
+    MakeTestBitmap(width, height, i)->SaveToFile(path);
+    job.SourceFiles.Add(path);
+  }
+  job.FileCount = job.SourceFiles.Count();
+}
+
+void MakeWindowReady(TFormMain& window, const TempDir& source, const TempDir& target, int files) {
+  window.SourceDir = source.Path();
+  window.TargetDir = target.Path();
+  AddSourcePictures(window, source, files);
+  TFormMain::SetStepReady(window.Label2, true);
+  window.UpdateSourceCommands();
+  window.UpdateStartAction();
+}
+
+QStringList Items(const QListWidget* list) {
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+  return items;
+}
+
+QStringList Items(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
+}
+
+void WhenShown(const std::function<void(QWidget* dialog)>& action) {
+  QTimer::singleShot(0, [action] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) action(dialog);
+  });
+}

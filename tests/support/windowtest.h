@@ -1,0 +1,86 @@
+// What the tests of the windows, dialogs and controls share: a QtTest main
+// that keeps the settings of the person running the tests out of reach, the
+// messages the program shows collected instead of shown, jobs over small
+// pictures in a temporary folder, and a hand for modal dialogs.
+#pragma once
+
+#include <QApplication>
+#include <QSize>
+#include <QStringList>
+#include <QtTest>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "engine/jobrecord.h"
+#include "tests/support/testsupport.h"
+
+class QComboBox;
+class QListWidget;
+class TFormMain;
+
+// Points XDG_CONFIG_HOME at a fresh temporary folder while it lives, so that
+// no test reads or writes a real user's settings.
+class TTestSettingsFolder {
+ public:
+  TTestSettingsFolder();
+  const std::string& Path() const { return FFolder.Path(); }
+  std::string File(const std::string& name) const { return FFolder.File(name); }
+
+ private:
+  TempDir FFolder;
+};
+
+// The main of a QtTest program of the windows: the settings folder is set
+// before anything can read it, then the application runs the tests.
+#define WINDOW_TEST_MAIN(TestClass)       \
+  int main(int argc, char** argv) {       \
+    TTestSettingsFolder settings;         \
+    QApplication application(argc, argv); \
+    TestClass test;                       \
+    return QTest::qExec(&test, argc, argv); \
+  }
+
+// The messages the program shows, collected instead of shown while the log
+// lives.
+class TMessageLog : public std::vector<std::string> {
+ public:
+  TMessageLog();
+  ~TMessageLog();
+  TMessageLog(const TMessageLog&) = delete;
+  TMessageLog& operator=(const TMessageLog&) = delete;
+};
+
+// A job over pictures in a temporary folder, previewing the file at
+// PreviewIndex (the first unless a test moves it).
+struct TPictureJob {
+  // A BMP picture for each size (seeds 1, 2, ...); an empty size adds a
+  // file that is no picture.
+  explicit TPictureJob(std::initializer_list<QSize> sizes = {});
+  // Adds a BMP picture made by MakeTestBitmap; answers its path.
+  std::string AddPicture(int width, int height, int seed = 0);
+  // Adds a file with the extension that holds no picture.
+  std::string AddBroken(const std::string& extension = ".bmp");
+  void Add(const std::string& path);
+
+  TempDir Folder;
+  TJobRecord Job{Folder.Path()};
+};
+
+// Adds count BMP pictures pic0.bmp, pic1.bmp, ... of width x height (seeds
+// 0, 1, ...) in the folder to the job's source files and sets FileCount.
+void AddSourcePictures(TJobRecord& job, const TempDir& folder, int count, int width = 40, int height = 30);
+
+// The main window as a scan and the target edit leave it: the source and
+// target folders set, `files` pictures of the source folder in the list,
+// step 2 ready and the commands updated.
+void MakeWindowReady(TFormMain& window, const TempDir& source, const TempDir& target, int files);
+
+// The texts of a list's or a combo box's items.
+QStringList Items(const QListWidget* list);
+QStringList Items(const QComboBox* box);
+
+// Runs action on the active modal dialog once its modal loop runs (to
+// press a key or a button in it).
+void WhenShown(const std::function<void(QWidget* dialog)>& action);
