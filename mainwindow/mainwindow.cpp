@@ -399,6 +399,8 @@ void TFormMain::BuildStep4AndLog() {
   MemoLog->setLineWrapMode(QPlainTextEdit::NoWrap);
   MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MemoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Tab walks on to the next control; the log takes no tab characters.
+  MemoLog->setTabChangesFocus(true);
 
   PanelBottom = Band(centralWidget(), "PanelBottom", 34);
   XPCheckBox1 = CheckBox(PanelBottom, "XPCheckBox1", "auto save the log", 13, 11, false, 130);
