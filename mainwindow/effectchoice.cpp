@@ -10,6 +10,9 @@ void TFormMain::ComboBox1Change() {
   EffectName = VisibleEffectNames[index];
   ListBox1->clear();
   ShowEffectSettings(EffectName, true);
+  // Stepping through the list with the keys or the wheel goes on from the
+  // box; a pick from the open list moves on to the effect's settings.
+  if (ComboBox1->property("stepping").toBool()) ComboBox1->setFocus();
 }
 
 void TFormMain::ShowEffectSettings(const std::string& name, bool enableAction) {

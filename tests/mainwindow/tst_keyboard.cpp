@@ -1,10 +1,22 @@
 // The main window driven from the keyboard alone: Tab walks through the
-// controls and out of the log again.
+// controls and out of the log again; the arrow keys step through the
+// effect list.
+#include <QComboBox>
 #include <QPlainTextEdit>
 #include <QtTest>
 
 #include "mainwindow/mainwindow.h"
 #include "tests/support/testsupport.h"
+
+namespace {
+
+void ShowActive(TFormMain& window) {
+  window.show();
+  window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
+}  // namespace
 
 class TestKeyboard : public QObject {
   Q_OBJECT
@@ -12,9 +24,7 @@ class TestKeyboard : public QObject {
  private slots:
   void tabLeavesTheLog() {
     TFormMain window;
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    ShowActive(window);
     window.MemoLog->setPlainText("Done");
     window.MemoLog->setFocus();
     QTest::keyClick(window.MemoLog, Qt::Key_Tab);
@@ -23,6 +33,37 @@ class TestKeyboard : public QObject {
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.XPCheckBox1));
     QTest::keyClick(window.XPCheckBox1, Qt::Key_Backtab);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.MemoLog));
+  }
+
+  void arrowKeysStepThroughTheEffects() {
+    TFormMain window;
+    ShowActive(window);
+    window.VisibleEffectNames.Clear();
+    for (const char* caption : {"3D grid...", "Antialias...", "Gauss blur...", "Greyscale"})
+      window.VisibleEffectNames.Add(caption);
+    window.RefillEffectList(0);
+    window.SourceFiles.Add("/nowhere/a.bmp");
+    window.FileCount = 1;
+    window.UpdateSourceCommands();
+    window.ComboBox1->setFocus();
+
+    // Each step is a pick: the effect and its summary follow, and the
+    // focus stays in the list for the next step.
+    QTest::keyClick(window.ComboBox1, Qt::Key_Down);
+    QCOMPARE(window.EffectName, std::string("Antialias..."));
+    QCOMPARE(window.EffectIndex, 1);
+    QCOMPARE(window.ListBox1->item(0)->text(), QString("Antialias: 2"));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.ComboBox1));
+    QTest::keyClick(window.ComboBox1, Qt::Key_Down);
+    QCOMPARE(window.EffectName, std::string("Gauss blur..."));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.ComboBox1));
+    QVERIFY(window.ActionEffect->isEnabled());
+
+    // A pick from the open list moves on to the effect's settings.
+    window.ComboBox1->setCurrentIndex(3);
+    emit window.ComboBox1->activated(3);
+    QCOMPARE(window.EffectName, std::string("Greyscale"));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.XiButEffect));
   }
 };
 
