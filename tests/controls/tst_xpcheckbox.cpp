@@ -1,5 +1,5 @@
 // The flat check box: state changes from code and from the user, the press
-// flag's lifetime, and its painted box.
+// flag's lifetime (shared with the radio button), and its painted box.
 #include <QSignalSpy>
 #include <QtTest>
 #include <stdexcept>

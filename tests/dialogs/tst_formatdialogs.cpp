@@ -15,6 +15,7 @@
 #include "dialogs/formatdialogs.h"
 #include "dialogs/jpgoptions.h"
 #include "dialogs/pngoptions.h"
+#include "dialogs/radiogroup.h"
 #include "engine/targetsummary.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/dialogs.h"
@@ -135,7 +136,7 @@ class TestFormatDialogs : public QObject {
       QCOMPARE(dialog.ComboReduction->currentText(), QString("Quantize"));
       QCOMPARE(dialog.ComboDither->currentText(), QString("Nearest"));
       QCOMPARE(dialog.ComboColor->currentText(), QString("256"));
-      QVERIFY(dialog.CompressLZW->Checked() && !dialog.CompressRLE->Checked());
+      QCOMPARE(dialog.CompressGroup->ItemIndex(), 0);  // LZW
       QVERIFY(!dialog.CheckBox1->Checked());
       QVERIFY(ColorCount(*dialog.AfterBitmap) <= 256);
       QVERIFY(!dialog.AfterBitmap->Transparent());
@@ -150,14 +151,14 @@ class TestFormatDialogs : public QObject {
       QCOMPARE(dialog.ComboReduction->currentText(), QString("WindowsGray"));
       QCOMPARE(dialog.ComboDither->currentText(), QString("Stucki"));
       QCOMPARE(dialog.ComboColor->currentText(), QString("32"));
-      QVERIFY(dialog.CompressRLE->Checked() && !dialog.CompressLZW->Checked());
+      QCOMPARE(dialog.CompressGroup->ItemIndex(), 1);  // RLE
       QVERIFY(dialog.CheckBox1->Checked());
       // "by default" brings every list back, the box unticked.
       dialog.XiButton3Click();
       QCOMPARE(dialog.ComboReduction->currentText(), QString("Quantize"));
       QCOMPARE(dialog.ComboDither->currentText(), QString("Nearest"));
       QCOMPARE(dialog.ComboColor->currentText(), QString("256"));
-      QVERIFY(dialog.CompressLZW->Checked());
+      QCOMPARE(dialog.CompressGroup->ItemIndex(), 0);
       QVERIFY(!dialog.CheckBox1->Checked());
     }
     // A colour count the list lacks shows "256", and OK stores it.
@@ -184,9 +185,9 @@ class TestFormatDialogs : public QObject {
     // RLE packs the same pixels.
     const TBitmap* before = dialog.AfterBitmap.get();
     auto lzw = GifAfterPicture(*dialog.BeforeBitmap, dialog.ChosenOptions());
-    dialog.CompressRLE->setFocus();
-    QTest::keyClick(dialog.CompressRLE, Qt::Key_Space);
-    QVERIFY(dialog.CompressRLE->Checked());
+    dialog.CompressGroup->Button(1)->setFocus();
+    QTest::keyClick(dialog.CompressGroup->Button(1), Qt::Key_Space);
+    QCOMPARE(dialog.CompressGroup->ItemIndex(), 1);
     QCOMPARE(dialog.AfterBitmap.get(), before);
     auto rle = GifAfterPicture(*dialog.BeforeBitmap, dialog.ChosenOptions());
     QVERIFY(SameColors(*lzw, *rle));
@@ -268,7 +269,7 @@ class TestFormatDialogs : public QObject {
     TFormGif dialog(nullptr, job.Job);
     dialog.ComboReduction->setCurrentText("GrayScale");
     dialog.ComboColor->setCurrentText("16");
-    dialog.CompressRLE->SetChecked(true);
+    dialog.CompressGroup->SetItemIndex(1);
     dialog.CompressGroupClick();
     WhenShown([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
@@ -283,12 +284,12 @@ class TestFormatDialogs : public QObject {
     TDialogJob job;
     job.UsePicture(*MakeNoiseBitmap(64, 48, 4), "noise.bmp");
     TBMPForm dialog(nullptr, job.Job);
-    QCOMPARE(dialog.ItemIndex(), 4);
+    QCOMPARE(dialog.RadioGroup1->ItemIndex(), 4);
     QVERIFY(SameColors(*dialog.AfterBitmap, *dialog.BeforeBitmap));
     // Through every format and back, each preview fresh from the picture.
     for (int item : {0, 1, 2, 3, 4, 5, 2, 1}) {
-      dialog.RadioItems[size_t(item)]->setFocus();
-      dialog.SetItemIndex(item);
+      dialog.RadioGroup1->Button(item)->setFocus();
+      dialog.RadioGroup1->SetItemIndex(item);
       dialog.RadioGroup1Click();
       QCOMPARE(dialog.AfterBitmap->PixelFormat(), BmpFormatItems[size_t(item)].Format);
       job.Job.BmpPixelFormat = BmpFormatItems[size_t(item)].Format;
@@ -305,8 +306,8 @@ class TestFormatDialogs : public QObject {
     job.UsePicture(*MakeNoiseBitmap(40, 40, 1), "small.bmp");
     {
       TBMPForm dialog(nullptr, job.Job);
-      dialog.RadioItems[0]->setFocus();
-      QTest::keyClick(dialog.RadioItems[0], Qt::Key_Space);
+      dialog.RadioGroup1->Button(0)->setFocus();
+      QTest::keyClick(dialog.RadioGroup1->Button(0), Qt::Key_Space);
       QCOMPARE(ColorCount(*dialog.AfterBitmap), 2);
       WhenShown(ClickOk);
       QCOMPARE(dialog.exec(), int(QDialog::Accepted));
@@ -316,10 +317,10 @@ class TestFormatDialogs : public QObject {
              (std::vector<std::string>{"Target: BMP files", "Pixel format: 1 bit"}));
     {
       TBMPForm dialog(nullptr, job.Job);
-      QCOMPARE(dialog.ItemIndex(), 0);
-      dialog.SetItemIndex(2);
+      QCOMPARE(dialog.RadioGroup1->ItemIndex(), 0);
+      dialog.RadioGroup1->SetItemIndex(2);
       dialog.XiButton3Click();
-      QCOMPARE(dialog.ItemIndex(), 4);
+      QCOMPARE(dialog.RadioGroup1->ItemIndex(), 4);
       QVERIFY(SameColors(*dialog.AfterBitmap, *dialog.BeforeBitmap));
       WhenShown([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
       QCOMPARE(dialog.exec(), int(QDialog::Rejected));
@@ -327,7 +328,7 @@ class TestFormatDialogs : public QObject {
     QCOMPARE(job.Job.BmpPixelFormat, pf1bit);
     job.Job.BmpPixelFormat = pf15bit;  // not offered: "24 bit"
     TBMPForm dialog(nullptr, job.Job);
-    QCOMPARE(dialog.ItemIndex(), 4);
+    QCOMPARE(dialog.RadioGroup1->ItemIndex(), 4);
   }
 
   // --- PNG -------------------------------------------------------------------
