@@ -7,6 +7,7 @@
 
 #include "controls/xibutton.h"
 #include "platform/windows/colors.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -254,5 +255,5 @@ class TestXiButton : public QObject {
   }
 };
 
-QTEST_MAIN(TestXiButton)
+WINDOW_TEST_MAIN(TestXiButton)
 #include "tst_xibutton.moc"

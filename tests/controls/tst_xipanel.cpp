@@ -5,6 +5,7 @@
 #include "controls/xigradient.h"
 #include "controls/xipanel.h"
 #include "platform/windows/colors.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -111,5 +112,5 @@ class TestXiPanel : public QObject {
   }
 };
 
-QTEST_MAIN(TestXiPanel)
+WINDOW_TEST_MAIN(TestXiPanel)
 #include "tst_xipanel.moc"

@@ -5,6 +5,7 @@
 
 #include "controls/xitrackbar.h"
 #include "platform/windows/colors.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -189,5 +190,5 @@ class TestXiTrackBar : public QObject {
   }
 };
 
-QTEST_MAIN(TestXiTrackBar)
+WINDOW_TEST_MAIN(TestXiTrackBar)
 #include "tst_xitrackbar.moc"

@@ -5,6 +5,7 @@
 
 #include "controls/xpedit.h"
 #include "platform/windows/colors.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -116,5 +117,5 @@ class TestXPEdit : public QObject {
   }
 };
 
-QTEST_MAIN(TestXPEdit)
+WINDOW_TEST_MAIN(TestXPEdit)
 #include "tst_xpedit.moc"
