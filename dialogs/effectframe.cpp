@@ -102,6 +102,13 @@ TEffectFrame::~TEffectFrame() {
   if (PaintEffect) PaintEffect->SetBitmap(nullptr);
 }
 
+void TEffectFrame::SetFaceColor(TColor color) {
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, ToQColor(color));
+  setPalette(colours);
+  setAutoFillBackground(true);
+}
+
 void TEffectFrame::BuildFrame(int width, int height, int panelHeight, int okLeft, int cancelLeft, int buttonTop) {
   setFixedSize(width, height);
   int bandTop = buttonTop - 6;

@@ -94,6 +94,9 @@ class TEffectFrame : public QDialog {
   // Lays the frame out: client size, height of the parameter panel above
   // the button band (0: none), left edges of OK and Cancel and their top.
   void BuildFrame(int width, int height, int panelHeight, int okLeft, int cancelLeft, int buttonTop);
+  // The dialog's face: the colour behind the list, the preview and the
+  // panels.
+  void SetFaceColor(TColor color);
   // The area under the preview for the parameter controls (null without).
   QWidget* ParameterPanel() const { return FParameterPanel; }
   // Fills the list and selects row PreviewIndex when it is in the list and

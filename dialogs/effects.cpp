@@ -5,7 +5,6 @@
 #include "controls/xitrackbar.h"
 #include "effects/function.h"
 #include "platform/sysutils.h"
-#include "platform/windows/colors.h"
 
 namespace {
 
@@ -53,10 +52,7 @@ const TOneTrackEffect* EffectOfKind(int kind) {
 TFormEffect::TFormEffect(QWidget* parent, TJobRecord& job) : TEffectFrame(parent, job), FKind(job.OneTrackKind) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   BuildFrame(625, 518, 104, 428, 528, 482);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, ToQColor(clInfoBk));
-  setPalette(colours);
-  setAutoFillBackground(true);
+  SetFaceColor(clInfoBk);
 
   TSliderRow row = AddSliderRow(ParameterPanel(), 62, 40, 501, "TrackBar1", "Label1", "Label3", "Label4");
   TrackBar1 = row.Bar;

@@ -5,7 +5,6 @@
 #include "controls/xipanel.h"
 #include "controls/xitrackbar.h"
 #include "effects/function.h"
-#include "platform/windows/colors.h"
 
 namespace {
 
@@ -67,10 +66,7 @@ TFormGroupEffect::TFormGroupEffect(QWidget* parent, TJobRecord& job)
   setWindowFlag(Qt::WindowStaysOnTopHint);
   constexpr int Width = 597, ListWidth = 171;
   BuildFrame(Width, 567, 79, 398, 498, 530);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, ToQColor(clInfoBk));
-  setPalette(colours);
-  setAutoFillBackground(true);
+  SetFaceColor(clInfoBk);
   setWindowTitle(QString::fromStdString(job.EffectName));
 
   XiPanel2 = static_cast<TXiPanel*>(ParameterPanel());

@@ -7,7 +7,6 @@
 #include "controls/xitrackbar.h"
 #include "effects/function.h"
 #include "platform/sysutils.h"
-#include "platform/windows/colors.h"
 #include "platform/windows/dialogs.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
@@ -40,10 +39,7 @@ TFormPattern::TFormPattern(QWidget* parent, TJobRecord& job) : TEffectFrame(pare
   constexpr int Width = 572, ListWidth = 171, PatternPanelHeight = 109;
   setWindowTitle("Watermark");
   BuildFrame(Width, 590, 99, 374, 480, 551);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, ToQColor(clInfoBk));
-  setPalette(colours);
-  setAutoFillBackground(true);
+  SetFaceColor(clInfoBk);
 
   // The level panel is the frame's parameter panel; the pattern panel sits
   // on it, under the preview and the list.
