@@ -14,10 +14,10 @@
 
 namespace {
 
-// Moves a slider of the dialog.
+// Moves the dialog's first slider.
 template <class D>
-std::function<void(D&)> Slide(TXiTrackBar* D::*bar, int position) {
-  return [bar, position](D& dialog) { (dialog.*bar)->SetPosition(position); };
+std::function<void(D&)> Slide(int position) {
+  return [position](D& dialog) { dialog.TrackBar1->SetPosition(position); };
 }
 
 }  // namespace
@@ -32,7 +32,7 @@ SHOTS(effectdialogs) {
   job.EffectName = "Tile...";
   job.OneTrackKind = 18;
   PreviewShotPicture(job, 4);  // the wide picture
-  SaveDialogShot(job, "effectdialogs_one_tile_wide", Slide(&TFormEffect::TrackBar1, 3));
+  SaveDialogShot<TFormEffect>(job, "effectdialogs_one_tile_wide", Slide<TFormEffect>(3));
   PreviewShotPicture(job, 0);
 
   job.EffectName = "Puzzle...";
@@ -44,10 +44,10 @@ SHOTS(effectdialogs) {
 
   job.EffectName = "Color tone...";
   job.RgbKind = 2;
-  SaveDialogShot(job, "effectdialogs_three_colortone", Slide(&TFormRGB::TrackBar1, 220));
+  SaveDialogShot<TFormRGB>(job, "effectdialogs_three_colortone", Slide<TFormRGB>(220));
   job.EffectName = "HLS...";
   job.RgbKind = 1;
-  SaveDialogShot(job, "effectdialogs_three_hls", Slide(&TFormRGB::TrackBar1, 10));
+  SaveDialogShot<TFormRGB>(job, "effectdialogs_three_hls", Slide<TFormRGB>(10));
 
   job.EffectName = "Fish eye...";
   job.FishEyeRadius = 150;
