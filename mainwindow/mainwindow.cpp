@@ -15,6 +15,7 @@
 #include "engine/effectcatalogue.h"
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
+#include "platform/windows/stepcombobox.h"
 
 TFormMain* FormMain = nullptr;
 
@@ -65,31 +66,6 @@ void Align(QWidget* child, const char* edge, int size) {
   TAligner::Place(parent);
 }
 void AlignRight(QWidget* child, int width) { Align(child, "right", width); }
-
-// The effect list: while the closed box is stepped with the arrow keys, a
-// typed letter or the mouse wheel, its property "stepping" is true, so that
-// such a pick leaves the keyboard focus in the box.
-class TEffectComboBox : public QComboBox {
- public:
-  using QComboBox::QComboBox;
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    TStepping stepping(this);
-    QComboBox::keyPressEvent(event);
-  }
-  void wheelEvent(QWheelEvent* event) override {
-    TStepping stepping(this);
-    QComboBox::wheelEvent(event);
-  }
-
- private:
-  struct TStepping {
-    explicit TStepping(QComboBox* box) : Box(box) { Box->setProperty("stepping", true); }
-    ~TStepping() { Box->setProperty("stepping", false); }
-    QComboBox* Box;
-  };
-};
 
 // The window's command keys reach their commands also while a text field
 // has the focus, whose own key bindings would take some of them (Ctrl+E is
@@ -423,7 +399,7 @@ void TFormMain::BuildStep2() {
 void TFormMain::BuildStep3() {
   PanelTop3 = Band(centralWidget(), "PanelTop3", 81);
   Label3 = StepLabel(PanelTop3, "Label3", "3 step");
-  ComboBox1 = new TEffectComboBox(PanelTop3);
+  ComboBox1 = new TStepComboBox(PanelTop3);
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->setEditable(false);
   ComboBox1->setGeometry(72, 30, 238, 22);
