@@ -1,8 +1,5 @@
 #include "controls/xpcheckbox.h"
 
-#include <QFontMetrics>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 
 #include "platform/windows/colors.h"
@@ -10,11 +7,7 @@
 namespace {
 
 using xpglyphs::FromArt;
-
-QRgb Mix(QRgb from, QRgb to, double t) {
-  auto channel = [t](int a, int b) { return int(a + (b - a) * t + 0.5); };
-  return qRgb(channel(qRed(from), qRed(to)), channel(qGreen(from), qGreen(to)), channel(qBlue(from), qBlue(to)));
-}
+using xpglyphs::Mix;
 
 // An 11 x 11 face shaded diagonally from `from` (top left) to `to`.
 QImage Face(QRgb from, QRgb to) {
@@ -85,27 +78,9 @@ const TCheckPictures& Pictures() {
   return pictures;
 }
 
-void DrawFlag(QPainter& painter, int x, int y, TXPCheckBoxState state, bool enabled, bool mouseIn, bool pressed) {
-  const TCheckPictures& p = Pictures();
-  if (enabled) {
-    painter.drawImage(x, y, pressed ? p.Pressed : p.Normal);
-    if (mouseIn && !pressed) painter.drawImage(x + 1, y + 1, p.Hover);
-    if (state == cbChecked) painter.drawImage(x + 3, y + 3, p.Flag);
-    if (state == cbGrayed) painter.drawImage(x + 3, y + 3, p.Grayed);
-  } else {
-    painter.drawImage(x, y, p.Disabled);
-    if (state == cbChecked) painter.drawImage(x + 3, y + 3, p.DisabledFlag);
-    if (state == cbGrayed) painter.drawImage(x + 3, y + 3, p.DisabledGrayed);
-  }
-}
-
 }  // namespace
 
-TXPCheckBox::TXPCheckBox(const QString& caption, QWidget* parent) : QWidget(parent), FCaption(caption) {
-  setFocusPolicy(Qt::StrongFocus);
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  resize(97, 17);
-}
+TXPCheckBox::TXPCheckBox(const QString& caption, QWidget* parent) : TXPFlagButton(caption, parent, 97) {}
 
 void TXPCheckBox::SetState(TXPCheckBoxState value) {
   if (value == FState) return;
@@ -121,122 +96,21 @@ void TXPCheckBox::Toggle() {
   }
 }
 
-void TXPCheckBox::SetAlignment(TXPCheckBoxAlign value) {
-  if (value == FAlignment) return;
-  FAlignment = value;
-  update();
-}
-
-void TXPCheckBox::SetCaption(const QString& value) {
-  if (value == FCaption) return;
-  FCaption = value;
-  updateGeometry();
-  update();
-}
-
-void TXPCheckBox::SetColor(TColor value) {
-  if (value == FColor) return;
-  FColor = value;
-  update();
-}
-
-QRect TXPCheckBox::GetFocusRect() const {
-  return xpglyphs::FocusRect(FAlignment, width(), height(), FCaption, font());
-}
-
-QSize TXPCheckBox::sizeHint() const {
-  const QFontMetrics metrics(font());
-  const int text = FCaption.isEmpty() ? 0 : metrics.size(Qt::TextShowMnemonic, FCaption).width();
-  return QSize(xpglyphs::BoxSize + 5 + text + 4, std::max(17, metrics.height() + 2));
-}
-
-void TXPCheckBox::paintEvent(QPaintEvent*) {
-  if (!FPaint.MayPaint()) return;
-  QPainter painter(this);
-  const QColor back = ToQColor(FColor);
-  painter.fillRect(rect(), back);
-  DrawFlag(painter, xpglyphs::BoxLeft(FAlignment, width()), xpglyphs::BoxTop(height()), FState, isEnabled(),
-           FMouseIn, FPressed);
-  painter.setFont(font());
-  const QRect text = xpglyphs::CaptionRect(FAlignment, width(), height(), QFontMetrics(font()).height());
-  xpglyphs::DrawCaption(painter, text, FCaption, palette().color(QPalette::WindowText), back);
-  if (hasFocus()) xpglyphs::DrawFocusRect(painter, GetFocusRect(), palette().color(QPalette::WindowText));
-}
-
-void TXPCheckBox::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && !FPressed) {
-    FPressed = true;
-    if (!hasFocus()) setFocus(Qt::MouseFocusReason);
-    RedrawFlag();
+void TXPCheckBox::DrawFlag(QPainter& painter, int x, int y) const {
+  const TCheckPictures& p = Pictures();
+  if (isEnabled()) {
+    painter.drawImage(x, y, Pressed() ? p.Pressed : p.Normal);
+    if (MouseIn() && !Pressed()) painter.drawImage(x + 1, y + 1, p.Hover);
+    if (FState == cbChecked) painter.drawImage(x + 3, y + 3, p.Flag);
+    if (FState == cbGrayed) painter.drawImage(x + 3, y + 3, p.Grayed);
+  } else {
+    painter.drawImage(x, y, p.Disabled);
+    if (FState == cbChecked) painter.drawImage(x + 3, y + 3, p.DisabledFlag);
+    if (FState == cbGrayed) painter.drawImage(x + 3, y + 3, p.DisabledGrayed);
   }
-  event->accept();
 }
 
-void TXPCheckBox::mouseReleaseEvent(QMouseEvent* event) {
-  event->accept();
-  // The mouse stays with the box while the button is held, so a release
-  // outside it still toggles.
-  if (event->button() != Qt::LeftButton || !FPressed) return;
-  FPressed = false;
+void TXPCheckBox::PressReleased() {
   Toggle();
-  RedrawFlag();
   emit clicked();
-}
-
-void TXPCheckBox::keyPressEvent(QKeyEvent* event) {
-  xpglyphs::TPaintSwitch::TPause pause(FPaint);
-  if (event->key() != Qt::Key_Space || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
-    QWidget::keyPressEvent(event);
-    return;
-  }
-  if (!FPressed) {
-    FPressed = true;
-    RedrawFlag();
-  }
-  event->accept();
-}
-
-void TXPCheckBox::keyReleaseEvent(QKeyEvent* event) {
-  // Holding a key repeats presses only; the box toggles at the real release.
-  if (event->isAutoRepeat() || !FPressed) {
-    QWidget::keyReleaseEvent(event);
-    return;
-  }
-  xpglyphs::TPaintSwitch::TPause pause(FPaint);
-  event->accept();
-  FPressed = false;
-  Toggle();
-  RedrawFlag();
-  emit clicked();
-}
-
-void TXPCheckBox::focusInEvent(QFocusEvent* event) {
-  QWidget::focusInEvent(event);
-  update();
-}
-
-void TXPCheckBox::focusOutEvent(QFocusEvent* event) {
-  QWidget::focusOutEvent(event);
-  // A press the box no longer sees the end of must not toggle it later.
-  FPressed = false;
-  update();
-}
-
-void TXPCheckBox::enterEvent(QEnterEvent* event) {
-  QWidget::enterEvent(event);
-  FMouseIn = true;
-  RedrawFlag();
-  emit OnMouseEnter();
-}
-
-void TXPCheckBox::leaveEvent(QEvent* event) {
-  QWidget::leaveEvent(event);
-  FMouseIn = false;
-  RedrawFlag();
-  emit OnMouseLeave();
-}
-
-void TXPCheckBox::changeEvent(QEvent* event) {
-  QWidget::changeEvent(event);
-  if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange) update();
 }

@@ -6,6 +6,11 @@
 
 namespace xpglyphs {
 
+QRgb Mix(QRgb from, QRgb to, double t) {
+  auto channel = [t](int a, int b) { return int(a + (b - a) * t + 0.5); };
+  return qRgb(channel(qRed(from), qRed(to)), channel(qGreen(from), qGreen(to)), channel(qBlue(from), qBlue(to)));
+}
+
 QImage FromArt(std::initializer_list<const char*> rows, const std::function<QRgb(char, int, int)>& colour,
                bool keyed) {
   const int height = int(rows.size());

@@ -25,6 +25,9 @@ constexpr QRgb KeyColour = 0xFFFF00FFu;
 // Width and height of the check box's and radio button's box.
 constexpr int BoxSize = 13;
 
+// The colour a fraction t of the way from `from` to `to`, channel by
+// channel, rounded.
+QRgb Mix(QRgb from, QRgb to, double t);
 // Builds a picture from rows of characters: '.' is the key colour, every
 // other character is coloured by `colour(c, x, y)`. With `keyed` the key
 // colour becomes transparent.

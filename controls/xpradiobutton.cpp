@@ -1,8 +1,6 @@
 #include "controls/xpradiobutton.h"
 
-#include <QFontMetrics>
-#include <QKeyEvent>
-#include <QMouseEvent>
+#include <QEvent>
 #include <QPainter>
 #include <QPointer>
 #include <vector>
@@ -12,11 +10,7 @@
 namespace {
 
 using xpglyphs::FromArt;
-
-QRgb Mix(QRgb from, QRgb to, double t) {
-  auto channel = [t](int a, int b) { return int(a + (b - a) * t + 0.5); };
-  return qRgb(channel(qRed(from), qRed(to)), channel(qGreen(from), qGreen(to)), channel(qBlue(from), qBlue(to)));
-}
+using xpglyphs::Mix;
 
 // A 13 x 13 round button: rim colour, face shaded diagonally.
 QImage Button(QRgb rim, QRgb faceFrom, QRgb faceTo) {
@@ -76,20 +70,6 @@ const TRadioPictures& Pictures() {
   return pictures;
 }
 
-void DrawFlag(QPainter& painter, int x, int y, const QColor& back, bool checked, bool enabled, bool mouseIn,
-              bool pressed) {
-  const TRadioPictures& p = Pictures();
-  painter.fillRect(x, y, xpglyphs::BoxSize, xpglyphs::BoxSize, back);
-  if (enabled) {
-    painter.drawImage(x, y, pressed ? p.Pressed : p.Normal);
-    if (mouseIn && !pressed) painter.drawImage(x + 1, y + 1, p.Hover);
-    if (checked) painter.drawImage(x + 4, y + 4, p.Flag);
-  } else {
-    painter.drawImage(x, y, p.Disabled);
-    if (checked) painter.drawImage(x + 4, y + 4, p.DisabledFlag);
-  }
-}
-
 // The buttons of the parent's group, in child order.
 std::vector<TXPRadioButton*> Group(QWidget* parent) {
   std::vector<TXPRadioButton*> group;
@@ -123,10 +103,7 @@ void UpdateTabStopsLater(QWidget* parent) {
 
 }  // namespace
 
-TXPRadioButton::TXPRadioButton(const QString& caption, QWidget* parent) : QWidget(parent), FCaption(caption) {
-  setFocusPolicy(Qt::StrongFocus);
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  resize(113, 17);
+TXPRadioButton::TXPRadioButton(const QString& caption, QWidget* parent) : TXPFlagButton(caption, parent, 113) {
   UpdateTabStops(parentWidget());
 }
 
@@ -143,35 +120,6 @@ void TXPRadioButton::SetChecked(bool value) {
 void TXPRadioButton::UnCheck() {
   for (TXPRadioButton* button : Group(parentWidget()))
     if (button != this) button->SetChecked(false);
-}
-
-void TXPRadioButton::SetAlignment(TXPRadioButtonAlign value) {
-  if (value == FAlignment) return;
-  FAlignment = value;
-  update();
-}
-
-void TXPRadioButton::SetCaption(const QString& value) {
-  if (value == FCaption) return;
-  FCaption = value;
-  updateGeometry();
-  update();
-}
-
-void TXPRadioButton::SetColor(TColor value) {
-  if (value == FColor) return;
-  FColor = value;
-  update();
-}
-
-QRect TXPRadioButton::GetFocusRect() const {
-  return xpglyphs::FocusRect(FAlignment, width(), height(), FCaption, font());
-}
-
-QSize TXPRadioButton::sizeHint() const {
-  const QFontMetrics metrics(font());
-  const int text = FCaption.isEmpty() ? 0 : metrics.size(Qt::TextShowMnemonic, FCaption).width();
-  return QSize(xpglyphs::BoxSize + 5 + text + 4, std::max(17, metrics.height() + 2));
 }
 
 void TXPRadioButton::UserCheck() {
@@ -203,108 +151,29 @@ bool TXPRadioButton::event(QEvent* event) {
       break;
     default: break;
   }
-  return QWidget::event(event);
+  return TXPFlagButton::event(event);
 }
 
-void TXPRadioButton::paintEvent(QPaintEvent*) {
-  if (!FPaint.MayPaint()) return;
-  QPainter painter(this);
-  const QColor back = ToQColor(FColor);
-  painter.fillRect(rect(), back);
-  DrawFlag(painter, xpglyphs::BoxLeft(FAlignment, width()), xpglyphs::BoxTop(height()), back, FChecked, isEnabled(),
-           FMouseIn, FPressed);
-  painter.setFont(font());
-  const QRect text = xpglyphs::CaptionRect(FAlignment, width(), height(), QFontMetrics(font()).height());
-  xpglyphs::DrawCaption(painter, text, FCaption, palette().color(QPalette::WindowText), back);
-  if (hasFocus()) xpglyphs::DrawFocusRect(painter, GetFocusRect(), palette().color(QPalette::WindowText));
-}
-
-void TXPRadioButton::mousePressEvent(QMouseEvent* event) {
-  event->accept();
-  if (event->button() != Qt::LeftButton || FPressed) return;
-  setFocus(Qt::MouseFocusReason);
-  FPressed = true;
-  RedrawFlag();
-  UserCheck();
-}
-
-void TXPRadioButton::mouseReleaseEvent(QMouseEvent* event) {
-  event->accept();
-  if (event->button() != Qt::LeftButton || !FPressed) return;
-  FPressed = false;
-  RedrawFlag();
-  // On again when code turned it off while the button was held.
-  UserCheck();
-}
-
-void TXPRadioButton::keyPressEvent(QKeyEvent* event) {
-  xpglyphs::TPaintSwitch::TPause pause(FPaint);
-  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-  if (plain && event->key() == Qt::Key_Space) {
-    if (!FPressed) {
-      FPressed = true;
-      RedrawFlag();
-    }
-    event->accept();
-    return;
+void TXPRadioButton::DrawFlag(QPainter& painter, int x, int y) const {
+  const TRadioPictures& p = Pictures();
+  if (isEnabled()) {
+    painter.drawImage(x, y, Pressed() ? p.Pressed : p.Normal);
+    if (MouseIn() && !Pressed()) painter.drawImage(x + 1, y + 1, p.Hover);
+    if (FChecked) painter.drawImage(x + 4, y + 4, p.Flag);
+  } else {
+    painter.drawImage(x, y, p.Disabled);
+    if (FChecked) painter.drawImage(x + 4, y + 4, p.DisabledFlag);
   }
-  if (plain && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Left)) {
-    event->accept();
-    MoveInGroup(-1);
-    return;
-  }
-  if (plain && (event->key() == Qt::Key_Down || event->key() == Qt::Key_Right)) {
-    event->accept();
-    MoveInGroup(+1);
-    return;
-  }
-  QWidget::keyPressEvent(event);
 }
 
-void TXPRadioButton::keyReleaseEvent(QKeyEvent* event) {
-  if (event->isAutoRepeat() || !FPressed) {
-    QWidget::keyReleaseEvent(event);
-    return;
-  }
-  xpglyphs::TPaintSwitch::TPause pause(FPaint);
-  event->accept();
-  FPressed = false;
-  RedrawFlag();
-  UserCheck();
-}
-
-void TXPRadioButton::focusInEvent(QFocusEvent* event) {
-  // Gaining the focus checks nothing by itself: not from Tab (which only
-  // reaches the checked button), a window activation or a closed popup.
-  QWidget::focusInEvent(event);
-  update();
-}
-
-void TXPRadioButton::focusOutEvent(QFocusEvent* event) {
-  QWidget::focusOutEvent(event);
-  FPressed = false;
-  update();
-}
-
-void TXPRadioButton::enterEvent(QEnterEvent* event) {
-  QWidget::enterEvent(event);
-  FMouseIn = true;
-  RedrawFlag();
-  emit OnMouseEnter();
-}
-
-void TXPRadioButton::leaveEvent(QEvent* event) {
-  QWidget::leaveEvent(event);
-  FMouseIn = false;
-  RedrawFlag();
-  emit OnMouseLeave();
+bool TXPRadioButton::KeyPressed(int key) {
+  if (key == Qt::Key_Up || key == Qt::Key_Left) MoveInGroup(-1);
+  else if (key == Qt::Key_Down || key == Qt::Key_Right) MoveInGroup(+1);
+  else return false;
+  return true;
 }
 
 void TXPRadioButton::changeEvent(QEvent* event) {
-  QWidget::changeEvent(event);
-  if (event->type() == QEvent::EnabledChange) {
-    if (parentWidget()) UpdateTabStops(parentWidget());
-    update();
-  }
-  if (event->type() == QEvent::FontChange) update();
+  TXPFlagButton::changeEvent(event);
+  if (event->type() == QEvent::EnabledChange && parentWidget()) UpdateTabStops(parentWidget());
 }

@@ -5,14 +5,14 @@
 // arrow keys move to the neighbouring button and check it.
 #pragma once
 
-#include <QWidget>
-
-#include "controls/xpglyphs.h"
-#include "platform/gdi.h"
+#include "controls/xpflagbutton.h"
 
 using TXPRadioButtonAlign = TXPCheckBoxAlign;
 
-class TXPRadioButton : public QWidget {
+// clicked() means a user action (mouse press or release, Space, an arrow
+// key) turned the button on. Setting Checked in code, focus and clicking a
+// button that is already on raise nothing.
+class TXPRadioButton : public TXPFlagButton {
   Q_OBJECT
 
  public:
@@ -26,45 +26,18 @@ class TXPRadioButton : public QWidget {
   // unchecked.
   void UnCheck();
 
-  TXPRadioButtonAlign Alignment() const { return FAlignment; }
-  void SetAlignment(TXPRadioButtonAlign value);
-  // The caption; "&" marks the accelerator letter.
-  QString Caption() const { return FCaption; }
-  void SetCaption(const QString& value);
-  // Background of the whole control (default the window colour).
-  TColor Color() const { return FColor; }
-  void SetColor(TColor value);
-
-  QRect GetFocusRect() const;
-  bool MouseIn() const { return FMouseIn; }
-  // Left button or Space held down on the button.
-  bool Pressed() const { return FPressed; }
-
-  QSize sizeHint() const override;
-
- signals:
-  // A user action (mouse press or release, Space, an arrow key) turned the
-  // button on. Setting Checked in code, focus and clicking a button that is
-  // already on raise nothing.
-  void clicked();
-  void OnMouseEnter();
-  void OnMouseLeave();
-
  protected:
   bool event(QEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
-  void focusInEvent(QFocusEvent* event) override;
-  void focusOutEvent(QFocusEvent* event) override;
-  void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void DrawFlag(QPainter& painter, int x, int y) const override;
+  // The press checks the button at once, and its release again (when code
+  // turned it off meanwhile).
+  void MousePressed() override { UserCheck(); }
+  void PressReleased() override { UserCheck(); }
+  // The arrow keys move to the neighbouring button and check it.
+  bool KeyPressed(int key) override;
 
  private:
-  void RedrawFlag() { update(); }
   // Checks the button for the user: raises clicked() when it was off.
   void UserCheck();
   // Moves the focus to the next (+1) or previous (-1) button of the group
@@ -72,10 +45,4 @@ class TXPRadioButton : public QWidget {
   void MoveInGroup(int step);
 
   bool FChecked = false;
-  TXPRadioButtonAlign FAlignment = taLeft;
-  QString FCaption;
-  TColor FColor = clWindow;
-  bool FMouseIn = false;
-  bool FPressed = false;
-  xpglyphs::TPaintSwitch FPaint{this};
 };

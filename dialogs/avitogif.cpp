@@ -8,9 +8,10 @@
 #include "controls/xipanel.h"
 #include "controls/xpcheckbox.h"
 #include "controls/xpgroupbox.h"
-#include "controls/xpradiobutton.h"
+#include "dialogs/radiogroup.h"
 #include "platform/windows/bitmapview.h"
 #include "platform/windows/guard.h"
+#include "platform/windows/stepcombobox.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ constexpr int kReductionCount = int(std::size(GifReductionItems));
 constexpr int kDitherCount = int(std::size(GifDitherItems));
 // The list items "by default" selects: "Quantize", "Nearest" and "256".
 constexpr int kQuantizeItem = 6, kNearestItem = 6, k256Item = 5;
+// The compression items.
+constexpr int kLzwItem = 0, kRleItem = 1;
 
 template <class T, size_t N>
 int IndexIn(const T (&items)[N], T value) {
@@ -31,7 +34,7 @@ int IndexIn(const T (&items)[N], T value) {
 }
 
 QComboBox* MakeList(QWidget* parent, const char* name, const char* const* texts, int count, int top) {
-  auto* list = new QComboBox(parent);
+  auto* list = new TStepComboBox(parent);
   list->setObjectName(name);
   for (int i = 0; i < count; ++i) list->addItem(texts[i]);
   list->setGeometry(10, top, 125, 25);
@@ -112,18 +115,12 @@ TFormGif::TFormGif(QWidget* parent, TJobRecord& job) : TFormatPreviewDialog(pare
   CheckBox1->setObjectName("CheckBox1");
   CheckBox1->setGeometry(10, 178, 125, 20);
   CheckBox1->SetColor(GroupBox1->Color());
-  CompressGroup = new TXPGroupBox("Compress", GroupBox1);
+  CompressGroup = new TRadioGroup("Compress", GroupBox1);
   CompressGroup->setObjectName("CompressGroup");
   CompressGroup->setGeometry(10, 210, 125, 52);
-  CompressLZW = new TXPRadioButton("LZW", CompressGroup);
-  CompressLZW->setObjectName("CompressLZW");
-  CompressLZW->setGeometry(10, 22, 52, 20);
-  CompressRLE = new TXPRadioButton("RLE", CompressGroup);
-  CompressRLE->setObjectName("CompressRLE");
-  CompressRLE->setGeometry(66, 22, 52, 20);
-  CompressLZW->SetColor(CompressGroup->Color());
-  CompressRLE->SetColor(CompressGroup->Color());
-  CompressLZW->SetChecked(true);
+  CompressGroup->SetColumns(2);
+  CompressGroup->SetItems({"LZW", "RLE"});
+  CompressGroup->SetItemIndex(kLzwItem);
   MakeFrameControls(QPoint(10, 300), QPoint(310, 296));
 
   if (!LoadPreview(Panel2, ImageSrc, ImageGif)) return;
@@ -149,7 +146,7 @@ void TFormGif::ShowOptions(const TGifConversion& options) {
   int colors = options.ColorBits - 3;
   ComboColor->setCurrentIndex(colors >= 0 && colors < ComboColor->count() ? colors : k256Item);
   CheckBox1->SetChecked(options.Transparent);
-  (options.Compression == gcLZW ? CompressLZW : CompressRLE)->SetChecked(true);
+  CompressGroup->SetItemIndex(options.Compression == gcLZW ? kLzwItem : kRleItem);
   int dither = IndexIn(GifDitherItems, options.Dither);
   ComboDither->setCurrentIndex(dither >= 0 ? dither : kNearestItem);
   int reduction = IndexIn(GifReductionItems, options.Reduction);
@@ -166,8 +163,7 @@ void TFormGif::Connect() {
       connect(ComboReduction, &QComboBox::currentIndexChanged, this, guarded(&TFormGif::ComboReductionChange)),
       connect(ComboDither, &QComboBox::currentIndexChanged, this, guarded(&TFormGif::ComboDitherChange)),
       connect(ComboColor, &QComboBox::currentIndexChanged, this, guarded(&TFormGif::ComboColorChange)),
-      connect(CompressLZW, &TXPRadioButton::clicked, this, guarded(&TFormGif::CompressGroupClick)),
-      connect(CompressRLE, &TXPRadioButton::clicked, this, guarded(&TFormGif::CompressGroupClick)),
+      connect(CompressGroup, &TRadioGroup::Click, this, guarded(&TFormGif::CompressGroupClick)),
       connect(CheckBox1, &TXPCheckBox::clicked, this, guarded(&TFormGif::CheckBox1Click)),
   };
 }
@@ -184,7 +180,7 @@ TGifConversion TFormGif::ChosenOptions() const {
   int dither = ComboDither->currentIndex();
   options.Dither = dither >= 0 && dither < kDitherCount ? GifDitherItems[dither] : FDither;
   options.ColorBits = std::max(ComboColor->currentIndex(), 0) + 3;
-  options.Compression = CompressRLE->Checked() ? gcRLE : gcLZW;
+  options.Compression = CompressGroup->ItemIndex() == kRleItem ? gcRLE : gcLZW;
   options.Transparent = CheckBox1->Checked();
   options.TransparentColor = Job.GifTransparentColor;
   return options;
@@ -196,20 +192,23 @@ void TFormGif::ComboReductionChange() {
   FReduction = ChosenOptions().Reduction;
   GIFImageDefaultColorReduction = FReduction;
   UpdatePreview();
-  FocusOk();
+  // Stepping the list with the keys goes on from the list.
+  if (!TStepComboBox::Stepping(ComboReduction)) FocusOk();
 }
 
 void TFormGif::ComboDitherChange() {
   FDither = ChosenOptions().Dither;
   GIFImageDefaultDitherMode = FDither;
   UpdatePreview();
-  FocusOk();
+  // Stepping the list with the keys goes on from the list.
+  if (!TStepComboBox::Stepping(ComboDither)) FocusOk();
 }
 
 void TFormGif::ComboColorChange() {
   GIFImageDefaultColorReductionBits = ChosenOptions().ColorBits;
   UpdatePreview();
-  FocusOk();
+  // Stepping the list with the keys goes on from the list.
+  if (!TStepComboBox::Stepping(ComboColor)) FocusOk();
 }
 
 void TFormGif::CompressGroupClick() {

@@ -8,8 +8,8 @@
 
 class QComboBox;
 class TXPCheckBox;
+class TRadioGroup;
 class TXPGroupBox;
-class TXPRadioButton;
 
 // The reduction methods in the order of the reduction list, and the dither
 // modes in the order of the dither list.
@@ -59,9 +59,7 @@ class TFormGif : public TFormatPreviewDialog {
   QLabel* Label5 = nullptr;  // "colors:"
   QComboBox* ComboColor = nullptr;
   TXPCheckBox* CheckBox1 = nullptr;  // "transparent"
-  TXPGroupBox* CompressGroup = nullptr;
-  TXPRadioButton* CompressLZW = nullptr;
-  TXPRadioButton* CompressRLE = nullptr;
+  TRadioGroup* CompressGroup = nullptr;  // "LZW", "RLE"
 
  private:
   // Selects the lists, the box and the compression without their events.

@@ -4,8 +4,7 @@
 
 #include "controls/xibutton.h"
 #include "controls/xipanel.h"
-#include "controls/xpgroupbox.h"
-#include "controls/xpradiobutton.h"
+#include "dialogs/radiogroup.h"
 #include "engine/targetconversion.h"
 #include "platform/windows/bitmapview.h"
 #include "platform/windows/guard.h"
@@ -32,17 +31,14 @@ TBMPForm::TBMPForm(QWidget* parent, TJobRecord& job) : TFormatPreviewDialog(pare
   ImageSrc = MakePaintBox(Panel1, "ImageSrc");
   ImageBMP = MakePaintBox(Panel2, "ImageBMP");
 
-  RadioGroup1 = new TXPGroupBox("Pixel format", this);
+  RadioGroup1 = new TRadioGroup("Pixel format", this);
   RadioGroup1->setObjectName("RadioGroup1");
   RadioGroup1->setGeometry(539, 4, 183, 332);
-  for (size_t i = 0; i < BmpFormatItems.size(); ++i) {
-    auto* item = new TXPRadioButton(BmpFormatItems[i].Caption, RadioGroup1);
-    item->setObjectName(QString("RadioItem%1").arg(i));
-    item->setGeometry(12 + int(i % 2) * 84, 30 + int(i / 2) * 30, 80, 20);
-    item->SetColor(RadioGroup1->Color());
-    RadioItems[i] = item;
-  }
-  RadioItems[k24BitItem]->SetChecked(true);
+  RadioGroup1->SetColumns(2);
+  QStringList captions;
+  for (const TBmpFormatItem& item : BmpFormatItems) captions << item.Caption;
+  RadioGroup1->SetItems(captions);
+  RadioGroup1->SetItemIndex(k24BitItem);
   MakeFrameControls(QPoint(10, 296), QPoint(315, 292));
 
   if (!LoadPreview(Panel2, ImageSrc, ImageBMP)) return;
@@ -50,27 +46,16 @@ TBMPForm::TBMPForm(QWidget* parent, TJobRecord& job) : TFormatPreviewDialog(pare
   int item = k24BitItem;
   for (size_t i = 0; i < BmpFormatItems.size(); ++i)
     if (BmpFormatItems[i].Format == Job.BmpPixelFormat) item = int(i);
-  SetItemIndex(item);
-  for (TXPRadioButton* radio : RadioItems)
-    connect(radio, &TXPRadioButton::clicked, this, [this] { Guarded([this] { RadioGroup1Click(); }); });
+  RadioGroup1->SetItemIndex(item);
+  connect(RadioGroup1, &TRadioGroup::Click, this, [this] { Guarded([this] { RadioGroup1Click(); }); });
   connect(XiButton3, &TXiButton::clicked, this, [this] { Guarded([this] { XiButton3Click(); }); });
   connect(XiButton1, &TXiButton::clicked, this, [this] { Guarded([this] { XiButton1Click(); }); });
   ImageSrc->update();
   Guarded([this] { UpdatePreview(); });
 }
 
-int TBMPForm::ItemIndex() const {
-  for (size_t i = 0; i < RadioItems.size(); ++i)
-    if (RadioItems[i]->Checked()) return int(i);
-  return -1;
-}
-
-void TBMPForm::SetItemIndex(int index) {
-  if (index >= 0 && index < int(RadioItems.size())) RadioItems[size_t(index)]->SetChecked(true);
-}
-
 void TBMPForm::UpdatePreview() {
-  int item = ItemIndex();
+  int item = RadioGroup1->ItemIndex();
   if (item < 0) return;
   // A fresh bitmap every time: what the writer makes of the picture.
   auto after = std::make_unique<TBitmap>();
@@ -85,13 +70,13 @@ void TBMPForm::RadioGroup1Click() {
 }
 
 void TBMPForm::XiButton3Click() {
-  SetItemIndex(k24BitItem);
+  RadioGroup1->SetItemIndex(k24BitItem);
   UpdatePreview();
   FocusOk();
 }
 
 void TBMPForm::XiButton1Click() {
-  int item = ItemIndex();
+  int item = RadioGroup1->ItemIndex();
   if (item < 0) return;
   Job.BmpPixelFormat = BmpFormatItems[size_t(item)].Format;
   Job.BmpPixelFormatText = BmpFormatItems[size_t(item)].Text;

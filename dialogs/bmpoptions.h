@@ -6,8 +6,7 @@
 
 #include "dialogs/formatpreview.h"
 
-class TXPGroupBox;
-class TXPRadioButton;
+class TRadioGroup;
 
 // The pixel formats in the order of the radio items, and the summary text
 // OK stores for each.
@@ -24,9 +23,6 @@ class TBMPForm : public TFormatPreviewDialog {
  public:
   TBMPForm(QWidget* parent, TJobRecord& job);
 
-  // The selected radio item (0..5), -1 for none.
-  int ItemIndex() const;
-  void SetItemIndex(int index);
   // A fresh copy of BeforeBitmap in the selected pixel format becomes
   // AfterBitmap.
   void UpdatePreview();
@@ -41,6 +37,5 @@ class TBMPForm : public TFormatPreviewDialog {
   TXiPanel* Panel2 = nullptr;  // "after" panel, the one the picture is fitted to
   TBitmapView* ImageSrc = nullptr;
   TBitmapView* ImageBMP = nullptr;
-  TXPGroupBox* RadioGroup1 = nullptr;  // "Pixel format"
-  std::array<TXPRadioButton*, 6> RadioItems{};
+  TRadioGroup* RadioGroup1 = nullptr;  // "Pixel format", items by BmpFormatItems
 };

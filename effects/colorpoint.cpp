@@ -111,7 +111,7 @@ void ApplyHalftone(TBitmap& picture) {
 
 void ApplyInverse(TBitmap& picture) {
   if (NoPixels(picture)) return;
-  ForEachPixelInBands(picture, InvertPixel);
+  ForEachPixelInBands(picture, [](uint8_t* pixel) { InvertPixel(pixel); });
 }
 
 void ApplyLightness(TBitmap& picture, int amount) {

@@ -161,35 +161,26 @@ void PaintSpan(uint8_t* row, const TFlarePainter& painter, double dy, int first,
   }
 }
 
-// Applies one painter to every pixel its rule reaches. A rule holds only for
-// an integer distance d below r (below (1 + k) r for a ring of width k r,
-// which also needs d above (1 - k) r), so only pixels between those
-// distances, with a margin of 2, are visited.
-void Paint(TBitmap& picture, const TFlarePainter& painter) {
-  const int w = picture.Width(), h = picture.Height();
+// Applies one painter to the pixels of row y its rule reaches. A rule holds
+// only for an integer distance d below r (below (1 + k) r for a ring of
+// width k r, which also needs d above (1 - k) r), so only pixels between
+// those distances, with a margin of 2, are visited.
+void PaintRow(uint8_t* row, int y, int w, int h, const TFlarePainter& painter) {
   const double k = RingShare(painter.Falloff);
   const double outer = (1 + k) * painter.Radius + 2, inner = k > 0 ? (1 - k) * painter.Radius - 2 : 0;
   const double top = std::max(0.0, std::ceil(painter.Y - outer));
   const double bottom = std::min(h - 1.0, std::floor(painter.Y + outer));
-  if (bottom < top) return;
-  // Each row of a painter changes from its own pixels alone: rows in bands
-  // on every core.
-  const auto rows = RowPointers(picture);
-  const int first = static_cast<int>(top);
-  ForEachRowInBands(static_cast<int>(bottom) - first + 1, w, [&](int band) {
-    const int y = first + band;
-    const double dy = static_cast<double>(y) - painter.Y;
-    const double half = std::sqrt(std::max(0.0, outer * outer - dy * dy)) + 1;
-    // Columns nearer to the centre than hole lie inside a ring's inner edge.
-    const double hole = inner > std::fabs(dy) ? std::sqrt(inner * inner - dy * dy) - 1 : 0;
-    const int left = static_cast<int>(std::max(0.0, std::ceil(painter.X - half)));
-    const int leftEnd = static_cast<int>(std::clamp(std::floor(painter.X - hole), -1.0, w - 1.0));
-    const int right = static_cast<int>(std::clamp(std::ceil(painter.X + hole), leftEnd + 1.0, 1.0 * w));
-    const int rightEnd = static_cast<int>(std::min(w - 1.0, std::floor(painter.X + half)));
-    uint8_t* row = rows[y];
-    PaintSpan(row, painter, dy, left, leftEnd);
-    PaintSpan(row, painter, dy, right, rightEnd);
-  });
+  if (y < top || y > bottom) return;
+  const double dy = static_cast<double>(y) - painter.Y;
+  const double half = std::sqrt(std::max(0.0, outer * outer - dy * dy)) + 1;
+  // Columns nearer to the centre than hole lie inside a ring's inner edge.
+  const double hole = inner > std::fabs(dy) ? std::sqrt(inner * inner - dy * dy) - 1 : 0;
+  const int left = static_cast<int>(std::max(0.0, std::ceil(painter.X - half)));
+  const int leftEnd = static_cast<int>(std::clamp(std::floor(painter.X - hole), -1.0, w - 1.0));
+  const int right = static_cast<int>(std::clamp(std::ceil(painter.X + hole), leftEnd + 1.0, 1.0 * w));
+  const int rightEnd = static_cast<int>(std::min(w - 1.0, std::floor(painter.X + half)));
+  PaintSpan(row, painter, dy, left, leftEnd);
+  PaintSpan(row, painter, dy, right, rightEnd);
 }
 
 }  // namespace
@@ -199,7 +190,11 @@ void ApplyLensFire(TBitmap& picture, int x, int y) {
   TFlarePainter painters[kPainterCount];
   BuildPainters(picture.Width(), picture.Height(), x, y, painters);
   // Each painter changes a pixel from its current value alone, so painting
-  // one part after the other gives every pixel the same sequence as going
-  // through all parts pixel by pixel.
-  for (const TFlarePainter& painter : painters) Paint(picture, painter);
+  // all parts row by row gives every pixel the same sequence as painting one
+  // part after the other; the rows run in bands on every core.
+  const int w = picture.Width(), h = picture.Height();
+  const auto rows = RowPointers(picture);
+  ForEachRowInBands(h, w, [&](int row) {
+    for (const TFlarePainter& painter : painters) PaintRow(rows[row], row, w, h, painter);
+  });
 }

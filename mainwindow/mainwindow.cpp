@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPainter>
 #include <QStyle>
@@ -14,6 +15,7 @@
 #include "engine/effectcatalogue.h"
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
+#include "platform/windows/stepcombobox.h"
 
 TFormMain* FormMain = nullptr;
 
@@ -64,6 +66,30 @@ void Align(QWidget* child, const char* edge, int size) {
   TAligner::Place(parent);
 }
 void AlignRight(QWidget* child, int width) { Align(child, "right", width); }
+
+// The window's command keys reach their commands also while a text field
+// has the focus, whose own key bindings would take some of them (Ctrl+E is
+// "end of line" in a line edit on X11). A key that no enabled command has
+// stays with the field.
+class TCommandKeys : public QObject {
+ public:
+  explicit TCommandKeys(QWidget* window) : QObject(window), FWindow(window) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::ShortcutOverride) return false;
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (QAction* action : FWindow->findChildren<QAction*>())
+      if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed) {
+        event->ignore();  // not the field's: the command's shortcut runs
+        return true;
+      }
+    return false;
+  }
+
+ private:
+  QWidget* FWindow;
+};
 
 QFrame* Band(QWidget* parent, const char* name, int height) {
   auto* band = new QFrame(parent);
@@ -167,6 +193,11 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TJobRecord(::Progra
   }
   ProgressBar = new QProgressBar(PanelTop4);
   ProgressBar->hide();
+
+  auto* commandKeys = new TCommandKeys(this);
+  for (QWidget* field : {static_cast<QWidget*>(XPEditSource), static_cast<QWidget*>(XPEditTarget),
+                         static_cast<QWidget*>(MemoLog)})
+    field->installEventFilter(commandKeys);
 
   setMinimumSize(660, 560);
   resize(660, 650);
@@ -368,7 +399,7 @@ void TFormMain::BuildStep2() {
 void TFormMain::BuildStep3() {
   PanelTop3 = Band(centralWidget(), "PanelTop3", 81);
   Label3 = StepLabel(PanelTop3, "Label3", "3 step");
-  ComboBox1 = new QComboBox(PanelTop3);
+  ComboBox1 = new TStepComboBox(PanelTop3);
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->setEditable(false);
   ComboBox1->setGeometry(72, 30, 238, 22);

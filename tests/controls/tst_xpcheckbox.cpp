@@ -1,11 +1,12 @@
 // The flat check box: state changes from code and from the user, the press
-// flag's lifetime, and its painted box.
+// flag's lifetime (shared with the radio button), and its painted box.
 #include <QSignalSpy>
 #include <QtTest>
 #include <stdexcept>
 
 #include "controls/xpcheckbox.h"
 #include "platform/windows/colors.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -156,5 +157,5 @@ class TestXPCheckBox : public QObject {
   }
 };
 
-QTEST_MAIN(TestXPCheckBox)
+WINDOW_TEST_MAIN(TestXPCheckBox)
 #include "tst_xpcheckbox.moc"

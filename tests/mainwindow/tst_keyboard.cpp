@@ -1,10 +1,24 @@
 // The main window driven from the keyboard alone: Tab walks through the
-// controls and out of the log again.
+// controls and out of the log again; the arrow keys step through the
+// effect list; the command keys work from the text fields too.
+#include <QComboBox>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include "mainwindow/mainwindow.h"
+#include "platform/windows/messages.h"
 #include "tests/support/testsupport.h"
+
+namespace {
+
+void ShowActive(TFormMain& window) {
+  window.show();
+  window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
+}  // namespace
 
 class TestKeyboard : public QObject {
   Q_OBJECT
@@ -12,9 +26,7 @@ class TestKeyboard : public QObject {
  private slots:
   void tabLeavesTheLog() {
     TFormMain window;
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    ShowActive(window);
     window.MemoLog->setPlainText("Done");
     window.MemoLog->setFocus();
     QTest::keyClick(window.MemoLog, Qt::Key_Tab);
@@ -23,6 +35,70 @@ class TestKeyboard : public QObject {
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.XPCheckBox1));
     QTest::keyClick(window.XPCheckBox1, Qt::Key_Backtab);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.MemoLog));
+  }
+
+  void arrowKeysStepThroughTheEffects() {
+    TFormMain window;
+    ShowActive(window);
+    window.VisibleEffectNames.Clear();
+    for (const char* caption : {"3D grid...", "Antialias...", "Gauss blur...", "Greyscale"})
+      window.VisibleEffectNames.Add(caption);
+    window.RefillEffectList(0);
+    window.SourceFiles.Add("/nowhere/a.bmp");
+    window.FileCount = 1;
+    window.UpdateSourceCommands();
+    window.ComboBox1->setFocus();
+
+    // Each step is a pick: the effect and its summary follow, and the
+    // focus stays in the list for the next step.
+    QTest::keyClick(window.ComboBox1, Qt::Key_Down);
+    QCOMPARE(window.EffectName, std::string("Antialias..."));
+    QCOMPARE(window.EffectIndex, 1);
+    QCOMPARE(window.ListBox1->item(0)->text(), QString("Antialias: 2"));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.ComboBox1));
+    QTest::keyClick(window.ComboBox1, Qt::Key_Down);
+    QCOMPARE(window.EffectName, std::string("Gauss blur..."));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.ComboBox1));
+    QVERIFY(window.ActionEffect->isEnabled());
+
+    // A pick from the open list moves on to the effect's settings.
+    window.ComboBox1->setCurrentIndex(3);
+    emit window.ComboBox1->activated(3);
+    QCOMPARE(window.EffectName, std::string("Greyscale"));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.XiButEffect));
+  }
+
+  void commandKeysWorkFromTheTargetField() {
+    std::vector<std::string> messages;
+    SetMessageHandler([&](const std::string& text) { messages.push_back(text); });
+    TFormMain window;
+    ShowActive(window);
+    window.RefillEffectList(0);
+    window.SourceFiles.Add("/nowhere/a.bmp");  // gone: the command only reports it
+    window.FileCount = 1;
+    window.UpdateSourceCommands();
+    QVERIFY(window.ActionEffect->isEnabled());
+    QSignalSpy effect(window.ActionEffect, &QAction::triggered);
+    window.XPEditTarget->setFocus();
+    window.XPEditTarget->setText("/tmp/out");
+    window.XPEditTarget->setCursorPosition(0);
+
+    // Ctrl+E is also the line edit's "end of line" on X11; here the command
+    // takes the field's end-of-line key of whatever platform runs the test.
+    const QKeyCombination endOfLine = QKeySequence::keyBindings(QKeySequence::MoveToEndOfLine).value(0)[0];
+    window.ActionEffect->setShortcut(QKeySequence(endOfLine));
+    QTest::keyClick(window.XPEditTarget, endOfLine.key(), endOfLine.keyboardModifiers());
+    QCOMPARE(effect.count(), 1);
+    QCOMPARE(messages.size(), size_t(1));
+    QVERIFY(messages[0].find("/nowhere/a.bmp don't exists.") == 0);
+    QCOMPARE(window.XPEditTarget->cursorPosition(), 0);
+
+    // While the command is disabled the key is the field's again.
+    window.ActionEffect->setEnabled(false);
+    QTest::keyClick(window.XPEditTarget, endOfLine.key(), endOfLine.keyboardModifiers());
+    QCOMPARE(window.XPEditTarget->cursorPosition(), 8);
+    QCOMPARE(effect.count(), 1);
+    SetMessageHandler(nullptr);
   }
 };
 

@@ -5,7 +5,6 @@
 #include <QScreen>
 #include <QtTest>
 
-#include "dialogs/listeffects.h"
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/userconfig.h"
@@ -259,31 +258,6 @@ class TestSettings : public QObject {
       window.SaveEnv->trigger();
     }
     QVERIFY(ReadText(StandardFolder() + "brmil.dat").find("Environment=0\n") != std::string::npos);
-  }
-
-  void chooserRefillsTheComboBox() {
-    WriteKey("Filters=0\nFilters2=0\n");
-    TFormMain window;
-    window.show();
-    QCoreApplication::processEvents();
-    QCOMPARE(window.ComboBox1->count(), 0);
-    auto choose = [&](void (TFormListEffects::*command)()) {
-      QTimer::singleShot(0, [command] {
-        auto* dialog = qobject_cast<TFormListEffects*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        (dialog->*command)();
-        dialog->XiButton1->click();
-      });
-      window.ItemListEffect->trigger();
-    };
-    choose(&TFormListEffects::ItemSelectAllClick);
-    QCOMPARE(window.ComboBox1->count(), EffectCount);
-    QCOMPARE(window.ComboBox1->itemText(7), QString("Convert to selected format"));
-    QCOMPARE(window.ComboBox1->currentIndex(), 0);
-    choose(&TFormListEffects::ItemUnselectAlClick);
-    QCOMPARE(window.ComboBox1->count(), 0);
-    QVERIFY(window.close());
-    QCOMPARE(KeyValue("Filters"), std::string("0"));
   }
 };
 

@@ -47,8 +47,9 @@ std::vector<uint8_t> WriteBitmap(TBitmap& bitmap, int level = 6, TInterlaceMetho
 }  // namespace
 
 TEST(PngEncoding, TheWorkingBitmapComesBackFromLibpng) {
+  // Every level, and zlib's default (-1, taken as 6).
   auto bitmap = MakeTestBitmap(67, 41, 5);
-  for (int level : {0, 1, 6, 9})
+  for (int level : {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9})
     for (TInterlaceMethod interlace : {imNone, imAdam7}) {
       std::vector<uint8_t> file = WriteBitmap(*bitmap, level, interlace);
       ExpectPixelsOf(*bitmap, ReadWithLibpng(file));
@@ -168,8 +169,10 @@ TEST(PngEncoding, ImageDataIsSplitIntoChunks) {
   EXPECT_LE(sizes.back(), 65535u);
   ExpectPixelsOf(*noise, ReadWithLibpng(file));
   // A compression level zlib does not know is refused, not looped on.
-  png.CompressionLevel = 12;
-  EXPECT_THROW(SavedBytes(png), EPNGZLIBError);
+  for (int level : {12, 10, -2}) {
+    png.CompressionLevel = level;
+    EXPECT_THROW(SavedBytes(png), EPNGZLIBError) << level;
+  }
 }
 
 TEST(PngEncoding, NewPicturesFollowTheirKind) {

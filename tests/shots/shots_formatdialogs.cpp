@@ -9,6 +9,7 @@
 #include "dialogs/bmpoptions.h"
 #include "dialogs/jpgoptions.h"
 #include "dialogs/pngoptions.h"
+#include "dialogs/radiogroup.h"
 #include "controls/xitrackbar.h"
 #include "shots.h"
 
@@ -37,14 +38,14 @@ SHOTS(formatdialogs) {
   {
     TBMPForm bmp(nullptr, job);
     SaveShot(&bmp, "formatdialogs_bmp_default");
-    bmp.SetItemIndex(1);  // "4 bit"
+    bmp.RadioGroup1->SetItemIndex(1);  // "4 bit"
     bmp.RadioGroup1Click();
     SaveShot(&bmp, "formatdialogs_bmp_4bit");
   }
   {
     job.PreviewFile = ShotPicture("tall.jpg");
     TBMPForm bmp(nullptr, job);
-    bmp.SetItemIndex(0);  // "1 bit"
+    bmp.RadioGroup1->SetItemIndex(0);  // "1 bit"
     bmp.RadioGroup1Click();
     SaveShot(&bmp, "formatdialogs_bmp_tall_1bit");
     job.PreviewFile = ShotPicture("photo.jpg");
