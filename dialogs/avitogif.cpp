@@ -192,23 +192,20 @@ void TFormGif::ComboReductionChange() {
   FReduction = ChosenOptions().Reduction;
   GIFImageDefaultColorReduction = FReduction;
   UpdatePreview();
-  // Stepping the list with the keys goes on from the list.
-  if (!TStepComboBox::Stepping(ComboReduction)) FocusOk();
+  FocusOk();
 }
 
 void TFormGif::ComboDitherChange() {
   FDither = ChosenOptions().Dither;
   GIFImageDefaultDitherMode = FDither;
   UpdatePreview();
-  // Stepping the list with the keys goes on from the list.
-  if (!TStepComboBox::Stepping(ComboDither)) FocusOk();
+  FocusOk();
 }
 
 void TFormGif::ComboColorChange() {
   GIFImageDefaultColorReductionBits = ChosenOptions().ColorBits;
   UpdatePreview();
-  // Stepping the list with the keys goes on from the list.
-  if (!TStepComboBox::Stepping(ComboColor)) FocusOk();
+  FocusOk();
 }
 
 void TFormGif::CompressGroupClick() {

@@ -1,31 +1,23 @@
 #include "platform/windows/stepcombobox.h"
 
 namespace {
-
 const char* const SteppingProperty = "brightmillStepping";
-
-// Marks the box as stepped for as long as it lives.
-class TStepping {
- public:
-  explicit TStepping(QComboBox* box) : FBox(box) { FBox->setProperty(SteppingProperty, true); }
-  ~TStepping() { FBox->setProperty(SteppingProperty, false); }
-  TStepping(const TStepping&) = delete;
-  TStepping& operator=(const TStepping&) = delete;
-
- private:
-  QComboBox* FBox;
-};
-
 }  // namespace
 
-bool TStepComboBox::Stepping(const QComboBox* box) { return box && box->property(SteppingProperty).toBool(); }
+bool IsStepping(const QWidget* control) { return control && control->property(SteppingProperty).toBool(); }
+
+TSteppingMark::TSteppingMark(QWidget* control) : FControl(control) { FControl->setProperty(SteppingProperty, true); }
+
+TSteppingMark::~TSteppingMark() { FControl->setProperty(SteppingProperty, false); }
+
+bool TStepComboBox::Stepping(const QComboBox* box) { return IsStepping(box); }
 
 void TStepComboBox::keyPressEvent(QKeyEvent* event) {
-  TStepping stepping(this);
+  TSteppingMark stepping(this);
   QComboBox::keyPressEvent(event);
 }
 
 void TStepComboBox::wheelEvent(QWheelEvent* event) {
-  TStepping stepping(this);
+  TSteppingMark stepping(this);
   QComboBox::wheelEvent(event);
 }

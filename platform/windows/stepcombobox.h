@@ -6,6 +6,22 @@
 
 #include <QComboBox>
 
+// True while the control's value is being stepped from the keyboard or the
+// wheel: a drop-down list below, a radio button reached by an arrow key.
+bool IsStepping(const QWidget* control);
+
+// Marks a control as stepped for as long as it lives.
+class TSteppingMark {
+ public:
+  explicit TSteppingMark(QWidget* control);
+  ~TSteppingMark();
+  TSteppingMark(const TSteppingMark&) = delete;
+  TSteppingMark& operator=(const TSteppingMark&) = delete;
+
+ private:
+  QWidget* FControl;
+};
+
 class TStepComboBox : public QComboBox {
  public:
   using QComboBox::QComboBox;

@@ -8,7 +8,7 @@
 
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/messages.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -102,13 +102,5 @@ class TestKeyboard : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  // No test touches the settings of the person running it.
-  TempDir config;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
-  QApplication application(argc, argv);
-  TestKeyboard test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+WINDOW_TEST_MAIN(TestKeyboard)
 #include "tst_keyboard.moc"
