@@ -493,57 +493,42 @@ void TFormMain::UpdateSourceCommands() {
 
 // --- Panels and option boxes ---------------------------------------------------------
 
-void TFormMain::ExpandSourceTypes() {
-  XiButSourceCol->setText(">>");
-  for (int i = 0; i < 7; ++i) SourceTypeBox(i)->show();
-  Panel4->resize(SourcePanelWidth, Panel4->height());
-  TAligner::Place(Panel2);
-  XiButSourceCol->setToolTip("Collapse");
-  SourcePanelExpanded = true;
+namespace {
+
+// Opens a step's option panel to its full width, or folds it to the
+// collapsed width with the controls that need the room hidden; the panel's
+// button shows the way it goes next.
+void FoldPanel(QWidget* panel, TXiButton* button, std::initializer_list<QWidget*> controls, int width,
+               bool expanded) {
+  button->setText(expanded ? ">>" : "<<");
+  for (QWidget* control : controls) control->setVisible(expanded);
+  panel->resize(width, panel->height());
+  TAligner::Place(panel->parentWidget());
+  button->setToolTip(expanded ? "Collapse" : "Show");
 }
 
-void TFormMain::CollapseSourceTypes() {
-  XiButSourceCol->setText("<<");
-  for (int i = 0; i < 7; ++i) SourceTypeBox(i)->hide();
-  Panel4->resize(CollapsedWidth, Panel4->height());
-  TAligner::Place(Panel2);
-  XiButSourceCol->setToolTip("Show");
-  SourcePanelExpanded = false;
+}  // namespace
+
+void TFormMain::ShowSourceTypes(bool expanded) {
+  FoldPanel(Panel4, XiButSourceCol,
+            {XPCheckBoxBMP, XPCheckBoxJPG, XPCheckBoxGIF, XPCheckBoxPNG, XPCheckBoxEMF, XPCheckBoxWMF, XPCheckBoxICO},
+            expanded ? SourcePanelWidth : CollapsedWidth, expanded);
+  SourcePanelExpanded = expanded;
 }
 
-void TFormMain::ExpandTargetFormats() {
-  XiButTargetCol->setText(">>");
-  for (QWidget* w : {static_cast<QWidget*>(XPRButBMP), static_cast<QWidget*>(XPRButJPG),
-                     static_cast<QWidget*>(XPRButGIF), static_cast<QWidget*>(XPRButPNG),
-                     static_cast<QWidget*>(XiButFormat)})
-    w->show();
-  XPGroupBox1->resize(TargetPanelWidth, XPGroupBox1->height());
-  TAligner::Place(Panel3);
-  XiButTargetCol->setToolTip("Collapse");
-  TargetPanelExpanded = true;
-}
-
-void TFormMain::CollapseTargetFormats() {
-  XiButTargetCol->setText("<<");
-  for (QWidget* w : {static_cast<QWidget*>(XPRButBMP), static_cast<QWidget*>(XPRButJPG),
-                     static_cast<QWidget*>(XPRButGIF), static_cast<QWidget*>(XPRButPNG),
-                     static_cast<QWidget*>(XiButFormat)})
-    w->hide();
-  XPGroupBox1->resize(CollapsedWidth, XPGroupBox1->height());
-  TAligner::Place(Panel3);
-  XiButTargetCol->setToolTip("Show");
-  TargetPanelExpanded = false;
+void TFormMain::ShowTargetFormats(bool expanded) {
+  FoldPanel(XPGroupBox1, XiButTargetCol, {XPRButBMP, XPRButJPG, XPRButGIF, XPRButPNG, XiButFormat},
+            expanded ? TargetPanelWidth : CollapsedWidth, expanded);
+  TargetPanelExpanded = expanded;
 }
 
 // The decision reads the width, not the stored flag.
 void TFormMain::XiButSourceColClick() {
-  if (Panel4->width() == CollapsedWidth) ExpandSourceTypes();
-  else CollapseSourceTypes();
+  ShowSourceTypes(Panel4->width() == CollapsedWidth);
 }
 
 void TFormMain::XiButTargetColClick() {
-  if (XPGroupBox1->width() == CollapsedWidth) ExpandTargetFormats();
-  else CollapseTargetFormats();
+  ShowTargetFormats(XPGroupBox1->width() == CollapsedWidth);
 }
 
 void TFormMain::XPCheckBox2Click() { IncludeSubfolders = XPCheckBox2->GetChecked(); }

@@ -40,12 +40,12 @@ std::unique_ptr<TBitmap> WrittenPicture(TDialogJob& job, TBitmap& picture, const
   TBitmap work;
   work.Assign(&picture);
   job.Job.TargetExtension = extension;
-  std::string name = job.Job.SaveBitmapToTarget(work, job.Dir.Path(), "written");
+  std::string name = job.Job.SaveBitmapToTarget(work, job.Folder.Path(), "written");
   if (name == "Error") return nullptr;
   auto read = std::make_unique<TBitmap>();
-  if (!TJobRecord::LoadPictureToBitmap(job.Dir.File(name), *read)) return nullptr;
+  if (!TJobRecord::LoadPictureToBitmap(job.Folder.File(name), *read)) return nullptr;
   read->SetPixelFormat(pf24bit);
-  std::remove(job.Dir.File(name).c_str());
+  std::remove(job.Folder.File(name).c_str());
   return read;
 }
 
