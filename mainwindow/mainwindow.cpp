@@ -403,6 +403,8 @@ void TFormMain::BuildStep3() {
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->setEditable(false);
   ComboBox1->setGeometry(72, 30, 238, 22);
+  // A list of twenty rows under the box, not one as high as the screen.
+  ComboBox1->setStyleSheet("QComboBox { combobox-popup: 0; }");
   ComboBox1->setMaxVisibleItems(20);
   ComboBox1->setEnabled(false);
   XiButEffect = Button(PanelTop3, "XiButEffect", "...", TXiButton::csNeoSky, 327, 29, 30, 23);
