@@ -1,6 +1,7 @@
 // Program entry: makes the application and the main window and runs the
 // message loop until the main window closes.
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <exception>
 
@@ -10,6 +11,8 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Brightmill");
+  // The windmill of the about box marks every window and the task bar entry.
+  QApplication::setWindowIcon(QIcon(":/about/logo.gif"));
   ApplyProgramStyle();
   try {
     TFormMain window;

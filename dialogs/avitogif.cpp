@@ -11,6 +11,7 @@
 #include "dialogs/radiogroup.h"
 #include "platform/windows/bitmapview.h"
 #include "platform/windows/guard.h"
+#include "platform/windows/stepcombobox.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ int IndexIn(const T (&items)[N], T value) {
 }
 
 QComboBox* MakeList(QWidget* parent, const char* name, const char* const* texts, int count, int top) {
-  auto* list = new QComboBox(parent);
+  auto* list = new TStepComboBox(parent);
   list->setObjectName(name);
   for (int i = 0; i < count; ++i) list->addItem(texts[i]);
   list->setGeometry(10, top, 125, 25);

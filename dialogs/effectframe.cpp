@@ -9,6 +9,7 @@
 #include "platform/sysutils.h"
 #include "controls/xipanel.h"
 #include "controls/xitrackbar.h"
+#include "controls/xpglyphs.h"
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
 
@@ -100,6 +101,13 @@ TEffectFrame::TEffectFrame(QWidget* parent, TJobRecord& job) : QDialog(parent), 
 TEffectFrame::~TEffectFrame() {
   // The view may paint until it goes; it must not see a freed bitmap.
   if (PaintEffect) PaintEffect->SetBitmap(nullptr);
+}
+
+void TEffectFrame::SetFaceColor(TColor color) {
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, ToQColor(color));
+  setPalette(colours);
+  setAutoFillBackground(true);
 }
 
 void TEffectFrame::BuildFrame(int width, int height, int panelHeight, int okLeft, int cancelLeft, int buttonTop) {
@@ -256,10 +264,8 @@ void TEffectFrame::OkClicked() {
 TColor PanelColorAt(const QWidget* panel, int y) {
   auto* xiPanel = qobject_cast<const TXiPanel*>(panel);
   if (!xiPanel || xiPanel->FillDirection() != TXiPanel::fdVertical || panel->height() <= 0) return clBtnFace;
-  QColor face = ToQColor(xiPanel->ColorFace()), grad = ToQColor(xiPanel->ColorGrad());
-  double t = std::clamp(double(y) / panel->height(), 0.0, 1.0);
-  auto mix = [t](int a, int b) { return int(a + (b - a) * t + 0.5); };
-  return FromQColor(QColor(mix(face.red(), grad.red()), mix(face.green(), grad.green()), mix(face.blue(), grad.blue())));
+  const QRgb face = ToQColor(xiPanel->ColorFace()).rgb(), grad = ToQColor(xiPanel->ColorGrad()).rgb();
+  return FromQColor(QColor(xpglyphs::Mix(face, grad, std::clamp(double(y) / panel->height(), 0.0, 1.0))));
 }
 
 TSliderRow AddSliderRow(QWidget* panel, int left, int top, int width, const char* barName, const char* valueName,
@@ -280,6 +286,19 @@ TSliderRow AddSliderRow(QWidget* panel, int left, int top, int width, const char
   row.MinLabel = label(minName, left - 50, top + 9, 46, Qt::AlignRight);
   row.MaxLabel = label(maxName, left + width + 4, top + 9, 46, Qt::AlignLeft);
   return row;
+}
+
+void TSliderFrame::AddSlider(QWidget* panel, int left, int top, int width) {
+  TSliderRow row = AddSliderRow(panel, left, top, width, "TrackBar1", "Label1", "Label3", "Label4");
+  TrackBar1 = row.Bar, Label1 = row.Value, Label3 = row.MinLabel, Label4 = row.MaxLabel;
+  connect(TrackBar1, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar1); });
+}
+
+void TTwoSliderFrame::AddSliders(QWidget* panel, int left, int top1, int top2, int width) {
+  AddSlider(panel, left, top1, width);
+  TSliderRow row = AddSliderRow(panel, left, top2, width, "TrackBar2", "Label2", "Label5", "Label6");
+  TrackBar2 = row.Bar, Label2 = row.Value, Label5 = row.MinLabel, Label6 = row.MaxLabel;
+  connect(TrackBar2, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar2); });
 }
 
 int SetSliderRange(TXiTrackBar& bar, int minimum, int maximum) {

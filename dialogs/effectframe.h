@@ -94,6 +94,9 @@ class TEffectFrame : public QDialog {
   // Lays the frame out: client size, height of the parameter panel above
   // the button band (0: none), left edges of OK and Cancel and their top.
   void BuildFrame(int width, int height, int panelHeight, int okLeft, int cancelLeft, int buttonTop);
+  // The dialog's face: the colour behind the list, the preview and the
+  // panels.
+  void SetFaceColor(TColor color);
   // The area under the preview for the parameter controls (null without).
   QWidget* ParameterPanel() const { return FParameterPanel; }
   // Fills the list and selects row PreviewIndex when it is in the list and
@@ -159,3 +162,38 @@ int PositionSlider(TXiTrackBar& bar, int value);
 // Sets the label's text and repaints it at once (so a number follows the
 // slider even while a slow effect runs).
 void ShowLabel(QLabel* label, const QString& text);
+
+// A frame with one slider row on its parameter panel: TrackBar1, its value
+// Label1 above it and its ends Label3 and Label4.
+class TSliderFrame : public TEffectFrame {
+  Q_OBJECT
+
+ public:
+  TXiTrackBar* TrackBar1 = nullptr;
+  QLabel* Label1 = nullptr;  // the value
+  QLabel* Label3 = nullptr;  // minimum
+  QLabel* Label4 = nullptr;  // maximum
+
+ protected:
+  using TEffectFrame::TEffectFrame;
+  // Puts TrackBar1's row on the panel (as AddSliderRow); its changes reach
+  // ParameterChanged.
+  void AddSlider(QWidget* panel, int left, int top, int width);
+};
+
+// A frame with a second slider row below the first: TrackBar2, its value
+// Label2 and its ends Label5 and Label6.
+class TTwoSliderFrame : public TSliderFrame {
+  Q_OBJECT
+
+ public:
+  TXiTrackBar* TrackBar2 = nullptr;
+  QLabel* Label2 = nullptr;  // the value
+  QLabel* Label5 = nullptr;  // minimum
+  QLabel* Label6 = nullptr;  // maximum
+
+ protected:
+  using TSliderFrame::TSliderFrame;
+  // Both rows at left, width wide, at the two tops.
+  void AddSliders(QWidget* panel, int left, int top1, int top2, int width);
+};

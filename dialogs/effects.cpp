@@ -5,7 +5,6 @@
 #include "controls/xitrackbar.h"
 #include "effects/function.h"
 #include "platform/sysutils.h"
-#include "platform/windows/colors.h"
 
 namespace {
 
@@ -50,19 +49,12 @@ const TOneTrackEffect* EffectOfKind(int kind) {
 
 }  // namespace
 
-TFormEffect::TFormEffect(QWidget* parent, TJobRecord& job) : TEffectFrame(parent, job), FKind(job.OneTrackKind) {
+TFormEffect::TFormEffect(QWidget* parent, TJobRecord& job) : TSliderFrame(parent, job), FKind(job.OneTrackKind) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   BuildFrame(625, 518, 104, 428, 528, 482);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, ToQColor(clInfoBk));
-  setPalette(colours);
-  setAutoFillBackground(true);
+  SetFaceColor(clInfoBk);
 
-  TSliderRow row = AddSliderRow(ParameterPanel(), 62, 40, 501, "TrackBar1", "Label1", "Label3", "Label4");
-  TrackBar1 = row.Bar;
-  Label1 = row.Value;
-  Label3 = row.MinLabel;
-  Label4 = row.MaxLabel;
+  AddSlider(ParameterPanel(), 62, 40, 501);
   setWindowTitle(QString::fromStdString(job.EffectName));
 
   if (const TOneTrackEffect* effect = EffectOfKind(FKind)) {
@@ -79,7 +71,6 @@ TFormEffect::TFormEffect(QWidget* parent, TJobRecord& job) : TEffectFrame(parent
       Label4->setText(QString::number(effect->Max));
     }
   }
-  connect(TrackBar1, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar1); });
   StartPreview();
 }
 

@@ -4,16 +4,11 @@
 
 #include "dialogs/effectframe.h"
 
-class TFormEffect : public TEffectFrame {
+class TFormEffect : public TSliderFrame {
   Q_OBJECT
 
  public:
   TFormEffect(QWidget* parent, TJobRecord& job);
-
-  TXiTrackBar* TrackBar1 = nullptr;
-  QLabel* Label1 = nullptr;  // the value
-  QLabel* Label3 = nullptr;  // minimum
-  QLabel* Label4 = nullptr;  // maximum
 
  protected:
   void ApplyPictureLimits() override;

@@ -5,7 +5,6 @@
 #include "controls/xipanel.h"
 #include "controls/xitrackbar.h"
 #include "effects/function.h"
-#include "platform/windows/colors.h"
 
 namespace {
 
@@ -63,23 +62,16 @@ constexpr int TickLimit = 50;           // a picture-bound slider gets ticks up 
 }  // namespace
 
 TFormGroupEffect::TFormGroupEffect(QWidget* parent, TJobRecord& job)
-    : TEffectFrame(parent, job), FKind(job.GroupEffectKind) {
+    : TSliderFrame(parent, job), FKind(job.GroupEffectKind) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   constexpr int Width = 597, ListWidth = 171;
   BuildFrame(Width, 567, 79, 398, 498, 530);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, ToQColor(clInfoBk));
-  setPalette(colours);
-  setAutoFillBackground(true);
+  SetFaceColor(clInfoBk);
   setWindowTitle(QString::fromStdString(job.EffectName));
 
   XiPanel2 = static_cast<TXiPanel*>(ParameterPanel());
   XiPanel2->setObjectName("XiPanel2");
-  TSliderRow row = AddSliderRow(XiPanel2, 62, 36, Width - 124, "TrackBar1", "Label1", "Label3", "Label4");
-  TrackBar1 = row.Bar;
-  Label1 = row.Value;
-  Label3 = row.MinLabel;
-  Label4 = row.MaxLabel;
+  AddSlider(XiPanel2, 62, 36, Width - 124);
 
   const TGroupEffect* effect = EffectOfKind(FKind);
   // The type group lies between the preview and the slider panel.
@@ -104,7 +96,6 @@ TFormGroupEffect::TFormGroupEffect(QWidget* parent, TJobRecord& job)
     Label3->setText(QString::number(effect->Min));
     if (effect->Limit == TLimit::Fixed) Label4->setText(QString::number(effect->Max));
   }
-  connect(TrackBar1, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar1); });
   connect(RadioGroup1, &TRadioGroup::Click, this, [this] { ParameterChanged(RadioGroup1); });
   StartPreview();
 }

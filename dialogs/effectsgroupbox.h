@@ -10,7 +10,7 @@
 
 class TXiPanel;
 
-class TFormGroupEffect : public TEffectFrame {
+class TFormGroupEffect : public TSliderFrame {
   Q_OBJECT
 
  public:
@@ -18,10 +18,6 @@ class TFormGroupEffect : public TEffectFrame {
 
   TXiPanel* XiPanel2 = nullptr;
   TRadioGroup* RadioGroup1 = nullptr;
-  TXiTrackBar* TrackBar1 = nullptr;
-  QLabel* Label1 = nullptr;  // the value
-  QLabel* Label3 = nullptr;  // minimum
-  QLabel* Label4 = nullptr;  // maximum
 
  protected:
   void ApplyPictureLimits() override;

@@ -35,13 +35,11 @@ const TTwoTrackEffect* EffectOfKind(int kind) {
 
 }  // namespace
 
-TFormTwoTrack::TFormTwoTrack(QWidget* parent, TJobRecord& job) : TEffectFrame(parent, job), FKind(job.TwoTrackKind) {
+TFormTwoTrack::TFormTwoTrack(QWidget* parent, TJobRecord& job)
+    : TTwoSliderFrame(parent, job), FKind(job.TwoTrackKind) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   BuildFrame(622, 555, 149, 422, 521, 514);
-  TSliderRow upper = AddSliderRow(ParameterPanel(), 62, 30, 498, "TrackBar1", "Label1", "Label3", "Label4");
-  TSliderRow lower = AddSliderRow(ParameterPanel(), 62, 96, 498, "TrackBar2", "Label2", "Label5", "Label6");
-  TrackBar1 = upper.Bar, Label1 = upper.Value, Label3 = upper.MinLabel, Label4 = upper.MaxLabel;
-  TrackBar2 = lower.Bar, Label2 = lower.Value, Label5 = lower.MinLabel, Label6 = lower.MaxLabel;
+  AddSliders(ParameterPanel(), 62, 30, 96, 498);
   for (TXiTrackBar* bar : {TrackBar1, TrackBar2}) {
     SetSliderRange(*bar, 1, 10);
     PositionSlider(*bar, 1);
@@ -69,8 +67,6 @@ TFormTwoTrack::TFormTwoTrack(QWidget* parent, TJobRecord& job) : TEffectFrame(pa
       }
     }
   }
-  connect(TrackBar1, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar1); });
-  connect(TrackBar2, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar2); });
   StartPreview();
 }
 

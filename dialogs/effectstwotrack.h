@@ -5,20 +5,11 @@
 
 #include "dialogs/effectframe.h"
 
-class TFormTwoTrack : public TEffectFrame {
+class TFormTwoTrack : public TTwoSliderFrame {
   Q_OBJECT
 
  public:
   TFormTwoTrack(QWidget* parent, TJobRecord& job);
-
-  TXiTrackBar* TrackBar1 = nullptr;
-  TXiTrackBar* TrackBar2 = nullptr;
-  QLabel* Label1 = nullptr;  // values
-  QLabel* Label2 = nullptr;
-  QLabel* Label3 = nullptr;  // TrackBar1's ends
-  QLabel* Label4 = nullptr;
-  QLabel* Label5 = nullptr;  // TrackBar2's ends
-  QLabel* Label6 = nullptr;
 
  protected:
   void ApplyPictureLimits() override;

@@ -9,7 +9,7 @@ namespace {
 constexpr int MinRadius = 4;  // the lens does nothing below this
 }
 
-TFormFishEye::TFormFishEye(QWidget* parent, TJobRecord& job) : TEffectFrame(parent, job) {
+TFormFishEye::TFormFishEye(QWidget* parent, TJobRecord& job) : TTwoSliderFrame(parent, job) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setWindowTitle("Fish eye");
   BuildFrame(622, 599, 163, 418, 524, 562);
@@ -17,10 +17,7 @@ TFormFishEye::TFormFishEye(QWidget* parent, TJobRecord& job) : TEffectFrame(pare
   CheckBox2->setObjectName("CheckBox2");
   CheckBox2->setGeometry(10, 8, 80, 17);
   CheckBox2->SetColor(PanelColorAt(ParameterPanel(), 16));
-  TSliderRow zoom = AddSliderRow(ParameterPanel(), 120, 48, 360, "TrackBar1", "Label1", "Label3", "Label4");
-  TSliderRow radius = AddSliderRow(ParameterPanel(), 120, 112, 360, "TrackBar2", "Label2", "Label5", "Label6");
-  TrackBar1 = zoom.Bar, Label1 = zoom.Value, Label3 = zoom.MinLabel, Label4 = zoom.MaxLabel;
-  TrackBar2 = radius.Bar, Label2 = radius.Value, Label5 = radius.MinLabel, Label6 = radius.MaxLabel;
+  AddSliders(ParameterPanel(), 120, 48, 112, 360);
 
   SetSliderRange(*TrackBar1, 1, 200);
   TrackBar1->setToolTip("Zoom");
@@ -34,8 +31,6 @@ TFormFishEye::TFormFishEye(QWidget* parent, TJobRecord& job) : TEffectFrame(pare
   Value2 = job.FishEyeRadius;
   CheckBox2->SetChecked(job.FishEyeInversion);  // raises no click
 
-  connect(TrackBar1, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar1); });
-  connect(TrackBar2, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar2); });
   connect(CheckBox2, &TXPCheckBox::clicked, this, [this] { ParameterChanged(CheckBox2); });
   StartPreview();
 }

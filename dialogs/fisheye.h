@@ -6,21 +6,13 @@
 #include "controls/xpcheckbox.h"
 #include "dialogs/effectframe.h"
 
-class TFormFishEye : public TEffectFrame {
+class TFormFishEye : public TTwoSliderFrame {
   Q_OBJECT
 
  public:
   TFormFishEye(QWidget* parent, TJobRecord& job);
 
-  TXPCheckBox* CheckBox2 = nullptr;  // "reverse"
-  TXiTrackBar* TrackBar1 = nullptr;  // zoom
-  TXiTrackBar* TrackBar2 = nullptr;  // radius
-  QLabel* Label1 = nullptr;          // values
-  QLabel* Label2 = nullptr;
-  QLabel* Label3 = nullptr;  // ends
-  QLabel* Label4 = nullptr;
-  QLabel* Label5 = nullptr;
-  QLabel* Label6 = nullptr;
+  TXPCheckBox* CheckBox2 = nullptr;  // "reverse"; TrackBar1 is the zoom, TrackBar2 the radius
 
  protected:
   void ApplyPictureLimits() override;

@@ -1,5 +1,6 @@
 #include "dialogs/formatpreview.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -11,6 +12,7 @@
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
+#include "platform/windows/stepcombobox.h"
 
 namespace {
 
@@ -190,4 +192,9 @@ void TFormatPreviewDialog::ShowAfter(std::unique_ptr<TBitmap> after, TBitmapView
   AfterBitmap = std::move(after);
 }
 
-void TFormatPreviewDialog::FocusOk() { XiButton1->setFocus(); }
+void TFormatPreviewDialog::FocusOk() {
+  // A list or a radio button stepped with the keys keeps the focus for the
+  // next step; a pick with the mouse moves on to OK.
+  if (IsStepping(QApplication::focusWidget())) return;
+  XiButton1->setFocus();
+}

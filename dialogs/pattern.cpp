@@ -7,7 +7,6 @@
 #include "controls/xitrackbar.h"
 #include "effects/function.h"
 #include "platform/sysutils.h"
-#include "platform/windows/colors.h"
 #include "platform/windows/dialogs.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
@@ -36,14 +35,11 @@ void ScrollToOrigin(QScrollArea* area) {
 
 }  // namespace
 
-TFormPattern::TFormPattern(QWidget* parent, TJobRecord& job) : TEffectFrame(parent, job) {
+TFormPattern::TFormPattern(QWidget* parent, TJobRecord& job) : TSliderFrame(parent, job) {
   constexpr int Width = 572, ListWidth = 171, PatternPanelHeight = 109;
   setWindowTitle("Watermark");
   BuildFrame(Width, 590, 99, 374, 480, 551);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, ToQColor(clInfoBk));
-  setPalette(colours);
-  setAutoFillBackground(true);
+  SetFaceColor(clInfoBk);
 
   // The level panel is the frame's parameter panel; the pattern panel sits
   // on it, under the preview and the list.
@@ -78,8 +74,7 @@ TFormPattern::TFormPattern(QWidget* parent, TJobRecord& job) : TEffectFrame(pare
   CheckBox2->setObjectName("CheckBox2");
   CheckBox2->setGeometry(10, 6, 80, 17);
   CheckBox2->SetColor(PanelColorAt(XiPanel2, 14));
-  TSliderRow row = AddSliderRow(XiPanel2, 62, 52, Width - 124, "TrackBar1", "Label1", "Label3", "Label4");
-  TrackBar1 = row.Bar, Label1 = row.Value, Label3 = row.MinLabel, Label4 = row.MaxLabel;
+  AddSlider(XiPanel2, 62, 52, Width - 124);
   SetSliderRange(*TrackBar1, 0, 255);
   Label3->setText("0");
   Label4->setText("255");
@@ -100,7 +95,6 @@ TFormPattern::TFormPattern(QWidget* parent, TJobRecord& job) : TEffectFrame(pare
   CheckBox2->SetChecked(job.WatermarkInverse);  // raises no click
   ShowPattern();
 
-  connect(TrackBar1, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar1); });
   connect(CheckBox2, &TXPCheckBox::clicked, this, [this] { ParameterChanged(CheckBox2); });
   StartPreview();
 }
@@ -114,7 +108,7 @@ bool TFormPattern::eventFilter(QObject* watched, QEvent* event) {
     PaintBoxPatternClick();
     return true;
   }
-  return TEffectFrame::eventFilter(watched, event);
+  return TSliderFrame::eventFilter(watched, event);
 }
 
 void TFormPattern::ShowPattern() {

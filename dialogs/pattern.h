@@ -9,7 +9,7 @@
 
 class TXiPanel;
 
-class TFormPattern : public TEffectFrame {
+class TFormPattern : public TSliderFrame {
   Q_OBJECT
 
  public:
@@ -21,11 +21,7 @@ class TFormPattern : public TEffectFrame {
 
   TXiPanel* XiPanel1 = nullptr;  // the pattern panel
   TXiPanel* XiPanel2 = nullptr;  // the level panel
-  TXPCheckBox* CheckBox2 = nullptr;  // "inverse"
-  TXiTrackBar* TrackBar1 = nullptr;
-  QLabel* Label1 = nullptr;  // the level
-  QLabel* Label3 = nullptr;  // "0"
-  QLabel* Label4 = nullptr;  // "255"
+  TXPCheckBox* CheckBox2 = nullptr;  // "inverse"; TrackBar1 is the level
   TXiButton* XiButton3 = nullptr;  // "Select pattern"
   QScrollArea* ScrollBox2 = nullptr;
   TBitmapView* PaintBoxPattern = nullptr;

@@ -8,7 +8,6 @@
 #include "controls/xipanel.h"
 #include "engine/picturefiles.h"
 #include "platform/sysutils.h"
-#include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
 
@@ -70,10 +69,7 @@ void RestoreTypingLimit(TXPEdit* edit) {
 TFormResize::TFormResize(QWidget* parent, TJobRecord& job) : TEffectFrame(parent, job) {
   setWindowTitle("Resize");
   BuildFrame(ClientWidth, 583, 87, 427, 530, 546);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, ToQColor(clInfoBk));
-  setPalette(colours);
-  setAutoFillBackground(true);
+  SetFaceColor(clInfoBk);
   Panel3->hide();  // no status here: the picture is never shrunk
 
   // From the bottom of the preview column up: the size fields (the frame's

@@ -1,15 +1,11 @@
 #include "dialogs/simpleeffect.h"
 
 #include "effects/function.h"
-#include "platform/windows/colors.h"
 
 TFormSimpleEffect::TFormSimpleEffect(QWidget* parent, TJobRecord& job)
     : TEffectFrame(parent, job), FKind(job.SimpleEffectKind) {
   BuildFrame(625, 519, 0, 428, 528, 482);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, ToQColor(TColor(0xB5FFFF)));  // pale yellow
-  setPalette(colours);
-  setAutoFillBackground(true);
+  SetFaceColor(TColor(0xB5FFFF));  // pale yellow
   Panel3->setText("normal");
   setWindowTitle(QString::fromStdString(job.EffectName));
   StartPreview();

@@ -146,8 +146,12 @@ size_t GifFirstFrameEnd(const uint8_t* data, size_t size) {
     width = screenWidth;
     height = screenHeight;
   }
-  // The frame is decoded whole before it is drawn on the screen.
+  // The frame is decoded whole (and rendered once more) before it is drawn
+  // on the screen, where only the part inside the screen shows. A frame
+  // past the cap at 24 bits, or one many times larger than the screen (a
+  // GIF's frames belong inside it), is refused rather than decoded.
   if (!FitsWorkingBitmap(width, height)) return 0;
+  if (int64_t(width) * height > 4 * int64_t(screenWidth) * screenHeight + (int64_t(1) << 20)) return 0;
   walk.Skip(10);
   if ((descriptor[9] & 0x80) && !walk.Skip(3 * (2 << (descriptor[9] & 7)))) return size;
   if (walk.Next() < 0 || !walk.SubBlocks()) return size;  // the code size, then the pixels

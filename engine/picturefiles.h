@@ -29,8 +29,9 @@ bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind);
 
 // The number of bytes of GIF data up to the end of its first frame, read as
 // the GIF reader reads it (all of it when the data ends or stops being a
-// GIF before), or 0 when the reader would refuse it or its screen or first
-// image is past the cap at 24 bits. The engine shows only that frame: the
+// GIF before), or 0 when the reader would refuse it, when its screen or
+// first image is past the cap at 24 bits, or when that image is many times
+// larger than the screen it belongs in. The engine shows only that frame: the
 // frames after it are never decoded.
 size_t GifFirstFrameEnd(const uint8_t* data, size_t size);
 

@@ -2,6 +2,7 @@
 // chooser's refill.
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
+#include "platform/windows/stepcombobox.h"
 
 void TFormMain::ComboBox1Change() {
   int index = ComboBox1->currentIndex();
@@ -12,7 +13,7 @@ void TFormMain::ComboBox1Change() {
   ShowEffectSettings(EffectName, true);
   // Stepping through the list with the keys or the wheel goes on from the
   // box; a pick from the open list moves on to the effect's settings.
-  if (ComboBox1->property("stepping").toBool()) ComboBox1->setFocus();
+  if (TStepComboBox::Stepping(ComboBox1)) ComboBox1->setFocus();
 }
 
 void TFormMain::ShowEffectSettings(const std::string& name, bool enableAction) {

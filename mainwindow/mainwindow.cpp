@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPainter>
 #include <QStyle>
@@ -14,6 +15,7 @@
 #include "engine/effectcatalogue.h"
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
+#include "platform/windows/stepcombobox.h"
 
 TFormMain* FormMain = nullptr;
 
@@ -65,29 +67,28 @@ void Align(QWidget* child, const char* edge, int size) {
 }
 void AlignRight(QWidget* child, int width) { Align(child, "right", width); }
 
-// The effect list: while the closed box is stepped with the arrow keys, a
-// typed letter or the mouse wheel, its property "stepping" is true, so that
-// such a pick leaves the keyboard focus in the box.
-class TEffectComboBox : public QComboBox {
+// The window's command keys reach their commands also while a text field
+// has the focus, whose own key bindings would take some of them (Ctrl+E is
+// "end of line" in a line edit on X11). A key that no enabled command has
+// stays with the field.
+class TCommandKeys : public QObject {
  public:
-  using QComboBox::QComboBox;
+  explicit TCommandKeys(QWidget* window) : QObject(window), FWindow(window) {}
 
  protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    TStepping stepping(this);
-    QComboBox::keyPressEvent(event);
-  }
-  void wheelEvent(QWheelEvent* event) override {
-    TStepping stepping(this);
-    QComboBox::wheelEvent(event);
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::ShortcutOverride) return false;
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (QAction* action : FWindow->findChildren<QAction*>())
+      if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed) {
+        event->ignore();  // not the field's: the command's shortcut runs
+        return true;
+      }
+    return false;
   }
 
  private:
-  struct TStepping {
-    explicit TStepping(QComboBox* box) : Box(box) { Box->setProperty("stepping", true); }
-    ~TStepping() { Box->setProperty("stepping", false); }
-    QComboBox* Box;
-  };
+  QWidget* FWindow;
 };
 
 QFrame* Band(QWidget* parent, const char* name, int height) {
@@ -192,6 +193,11 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TJobRecord(::Progra
   }
   ProgressBar = new QProgressBar(PanelTop4);
   ProgressBar->hide();
+
+  auto* commandKeys = new TCommandKeys(this);
+  for (QWidget* field : {static_cast<QWidget*>(XPEditSource), static_cast<QWidget*>(XPEditTarget),
+                         static_cast<QWidget*>(MemoLog)})
+    field->installEventFilter(commandKeys);
 
   setMinimumSize(660, 560);
   resize(660, 650);
@@ -393,10 +399,12 @@ void TFormMain::BuildStep2() {
 void TFormMain::BuildStep3() {
   PanelTop3 = Band(centralWidget(), "PanelTop3", 81);
   Label3 = StepLabel(PanelTop3, "Label3", "3 step");
-  ComboBox1 = new TEffectComboBox(PanelTop3);
+  ComboBox1 = new TStepComboBox(PanelTop3);
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->setEditable(false);
   ComboBox1->setGeometry(72, 30, 238, 22);
+  // A list of twenty rows under the box, not one as high as the screen.
+  ComboBox1->setStyleSheet("QComboBox { combobox-popup: 0; }");
   ComboBox1->setMaxVisibleItems(20);
   ComboBox1->setEnabled(false);
   XiButEffect = Button(PanelTop3, "XiButEffect", "...", TXiButton::csNeoSky, 327, 29, 30, 23);
@@ -485,57 +493,42 @@ void TFormMain::UpdateSourceCommands() {
 
 // --- Panels and option boxes ---------------------------------------------------------
 
-void TFormMain::ExpandSourceTypes() {
-  XiButSourceCol->setText(">>");
-  for (int i = 0; i < 7; ++i) SourceTypeBox(i)->show();
-  Panel4->resize(SourcePanelWidth, Panel4->height());
-  TAligner::Place(Panel2);
-  XiButSourceCol->setToolTip("Collapse");
-  SourcePanelExpanded = true;
+namespace {
+
+// Opens a step's option panel to its full width, or folds it to the
+// collapsed width with the controls that need the room hidden; the panel's
+// button shows the way it goes next.
+void FoldPanel(QWidget* panel, TXiButton* button, std::initializer_list<QWidget*> controls, int width,
+               bool expanded) {
+  button->setText(expanded ? ">>" : "<<");
+  for (QWidget* control : controls) control->setVisible(expanded);
+  panel->resize(width, panel->height());
+  TAligner::Place(panel->parentWidget());
+  button->setToolTip(expanded ? "Collapse" : "Show");
 }
 
-void TFormMain::CollapseSourceTypes() {
-  XiButSourceCol->setText("<<");
-  for (int i = 0; i < 7; ++i) SourceTypeBox(i)->hide();
-  Panel4->resize(CollapsedWidth, Panel4->height());
-  TAligner::Place(Panel2);
-  XiButSourceCol->setToolTip("Show");
-  SourcePanelExpanded = false;
+}  // namespace
+
+void TFormMain::ShowSourceTypes(bool expanded) {
+  FoldPanel(Panel4, XiButSourceCol,
+            {XPCheckBoxBMP, XPCheckBoxJPG, XPCheckBoxGIF, XPCheckBoxPNG, XPCheckBoxEMF, XPCheckBoxWMF, XPCheckBoxICO},
+            expanded ? SourcePanelWidth : CollapsedWidth, expanded);
+  SourcePanelExpanded = expanded;
 }
 
-void TFormMain::ExpandTargetFormats() {
-  XiButTargetCol->setText(">>");
-  for (QWidget* w : {static_cast<QWidget*>(XPRButBMP), static_cast<QWidget*>(XPRButJPG),
-                     static_cast<QWidget*>(XPRButGIF), static_cast<QWidget*>(XPRButPNG),
-                     static_cast<QWidget*>(XiButFormat)})
-    w->show();
-  XPGroupBox1->resize(TargetPanelWidth, XPGroupBox1->height());
-  TAligner::Place(Panel3);
-  XiButTargetCol->setToolTip("Collapse");
-  TargetPanelExpanded = true;
-}
-
-void TFormMain::CollapseTargetFormats() {
-  XiButTargetCol->setText("<<");
-  for (QWidget* w : {static_cast<QWidget*>(XPRButBMP), static_cast<QWidget*>(XPRButJPG),
-                     static_cast<QWidget*>(XPRButGIF), static_cast<QWidget*>(XPRButPNG),
-                     static_cast<QWidget*>(XiButFormat)})
-    w->hide();
-  XPGroupBox1->resize(CollapsedWidth, XPGroupBox1->height());
-  TAligner::Place(Panel3);
-  XiButTargetCol->setToolTip("Show");
-  TargetPanelExpanded = false;
+void TFormMain::ShowTargetFormats(bool expanded) {
+  FoldPanel(XPGroupBox1, XiButTargetCol, {XPRButBMP, XPRButJPG, XPRButGIF, XPRButPNG, XiButFormat},
+            expanded ? TargetPanelWidth : CollapsedWidth, expanded);
+  TargetPanelExpanded = expanded;
 }
 
 // The decision reads the width, not the stored flag.
 void TFormMain::XiButSourceColClick() {
-  if (Panel4->width() == CollapsedWidth) ExpandSourceTypes();
-  else CollapseSourceTypes();
+  ShowSourceTypes(Panel4->width() == CollapsedWidth);
 }
 
 void TFormMain::XiButTargetColClick() {
-  if (XPGroupBox1->width() == CollapsedWidth) ExpandTargetFormats();
-  else CollapseTargetFormats();
+  ShowTargetFormats(XPGroupBox1->width() == CollapsedWidth);
 }
 
 void TFormMain::XPCheckBox2Click() { IncludeSubfolders = XPCheckBox2->GetChecked(); }

@@ -60,10 +60,8 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   void UpdateSourceCommands();
 
   // --- Panels and option boxes -----------------------------------------------------
-  void ExpandSourceTypes();
-  void CollapseSourceTypes();
-  void ExpandTargetFormats();
-  void CollapseTargetFormats();
+  void ShowSourceTypes(bool expanded);
+  void ShowTargetFormats(bool expanded);
   void XiButSourceColClick();
   void XiButTargetColClick();
   void XPCheckBox2Click();  // "including subfolder"

@@ -39,10 +39,8 @@ void TFormMain::ApplySettingsToControls() {
   XPCheckBox3->SetChecked(SaveEnvironment);
   XPCheckBox4->SetChecked(LowerCaseNames);
 
-  if (SourcePanelExpanded) ExpandSourceTypes();
-  else CollapseSourceTypes();
-  if (TargetPanelExpanded) ExpandTargetFormats();
-  else CollapseTargetFormats();
+  ShowSourceTypes(SourcePanelExpanded);
+  ShowTargetFormats(TargetPanelExpanded);
 
   RefillEffectList(EffectIndex);
 

@@ -7,6 +7,7 @@
 
 #include "controls/xibutton.h"
 #include "platform/windows/colors.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -71,7 +72,6 @@ class TestXiButton : public QObject {
     QVERIFY(button.Gradient());
     // Border, light upper-left and dark lower-right inner edges.
     QCOMPARE(PixelOf(button, 0, 12), TColor(0x005680));
-    QCOMPARE(PixelOf(button, 1, 12), TColor(0xB9E7FF));
     QCOMPARE(PixelOf(button, 73, 12), TColor(0x009CE8));
     QCOMPARE(PixelOf(button, 1, 23), TColor(0xB9E7FF));  // bottom-left end stays light
     // The face runs from C6ECFF at the top to 37BEFF over 25 rows.
@@ -94,7 +94,6 @@ class TestXiButton : public QObject {
     QCOMPARE(button.State(), TXiButton::bsDown);
     button.setEnabled(false);
     QCOMPARE(PixelOf(button, 0, 12), TColor(0x808080));
-    QCOMPARE(PixelOf(button, 1, 12), TColor(0xFFFFFF));
     QCOMPARE(PixelOf(button, 73, 12), TColor(0xD2D2D2));
   }
 
@@ -203,14 +202,11 @@ class TestXiButton : public QObject {
       int okClicks, cancelClicks;
     };
     const TCase cases[] = {
-        {"Enter in the edit clicks the default button", false, Qt::Key_Return, {}, 1, 0},
-        {"keypad Enter too", false, Qt::Key_Enter, Qt::KeypadModifier, 1, 0},
+        {"keypad Enter in the edit clicks the default button", false, Qt::Key_Enter, Qt::KeypadModifier, 1, 0},
         {"Esc clicks the cancel button", false, Qt::Key_Escape, {}, 0, 1},
         {"Shift+Esc clicks nothing", false, Qt::Key_Escape, Qt::ShiftModifier, 0, 0},
-        {"Shift+Enter still clicks the default button", false, Qt::Key_Return, Qt::ShiftModifier, 1, 0},
         {"Enter on the focused Cancel clicks Cancel", true, Qt::Key_Return, {}, 0, 1},
         {"Shift+Enter on the focused Cancel clicks the default", true, Qt::Key_Return, Qt::ShiftModifier, 1, 0},
-        {"Esc on the focused Cancel clicks it", true, Qt::Key_Escape, {}, 0, 1},
     };
     for (const TCase& c : cases) {
       TDialog d;
@@ -259,5 +255,5 @@ class TestXiButton : public QObject {
   }
 };
 
-QTEST_MAIN(TestXiButton)
+WINDOW_TEST_MAIN(TestXiButton)
 #include "tst_xibutton.moc"

@@ -6,6 +6,7 @@
 
 #include "controls/xpcheckbox.h"
 #include "platform/windows/colors.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -156,5 +157,5 @@ class TestXPCheckBox : public QObject {
   }
 };
 
-QTEST_MAIN(TestXPCheckBox)
+WINDOW_TEST_MAIN(TestXPCheckBox)
 #include "tst_xpcheckbox.moc"

@@ -3,6 +3,7 @@
 
 #include "controls/xpgroupbox.h"
 #include "platform/windows/colors.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -78,5 +79,5 @@ class TestXPGroupBox : public QObject {
   }
 };
 
-QTEST_MAIN(TestXPGroupBox)
+WINDOW_TEST_MAIN(TestXPGroupBox)
 #include "tst_xpgroupbox.moc"

@@ -8,6 +8,7 @@
 #include "controls/xpgroupbox.h"
 #include "controls/xpradiobutton.h"
 #include "platform/windows/colors.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -200,5 +201,5 @@ class TestXPRadioButton : public QObject {
   }
 };
 
-QTEST_MAIN(TestXPRadioButton)
+WINDOW_TEST_MAIN(TestXPRadioButton)
 #include "tst_xpradiobutton.moc"

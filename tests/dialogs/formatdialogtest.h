@@ -11,13 +11,14 @@
 #include "gif/gifimage.h"
 #include "tests/support/windowtest.h"
 
-// A job over a temporary folder that collects the messages shown.
-struct TDialogJob {
+// A picture job whose preview file the test writes, collecting the
+// messages shown.
+struct TDialogJob : TPictureJob {
   // Writes the picture as <name> (by its extension: .bmp in the bitmap's
   // own pixel format, .gif through the GIF writer with 256 colours, .jpg
   // at quality 100) and makes it the preview file.
   std::string UsePicture(TBitmap& picture, const std::string& name) {
-    std::string path = Dir.File(name);
+    std::string path = Folder.File(name);
     std::string ext = ExtractFileExt(name);
     if (ext == ".gif") {
       TBitmap work;
@@ -37,8 +38,6 @@ struct TDialogJob {
     return path;
   }
 
-  TempDir Dir;
-  TJobRecord Job{Dir.Path()};
   TMessageLog Messages;
 };
 

@@ -87,37 +87,6 @@ class TestEffectDialogs : public QObject {
     QCOMPARE(dialog.Result()->Height(), 1);
   }
 
-  void palettePicturesPreviewInTheirOwnColours() {
-    // Four flat quarters, large enough to be fitted, as an 8-bit GIF and an
-    // 8-bit BMP.
-    TPictureJob f;
-    auto picture = MakeFlatBitmap(1000, 800, clRed);
-    const std::pair<TColor, TRect> quarters[] = {
-        {clBlue, {500, 0, 1000, 400}}, {clLime, {0, 400, 500, 800}}, {clYellow, {500, 400, 1000, 800}}};
-    for (auto& [color, rect] : quarters) {
-      picture->Canvas()->Brush.Color = color;
-      picture->Canvas()->FillRect(rect);
-    }
-    f.Job.TargetExtension = ".gif";
-    f.Add(f.Folder.File(f.Job.SaveBitmapToTarget(*picture, f.Folder.Path(), "quarters")));
-    picture->SetPixelFormat(pf8bit);
-    picture->SaveToFile(f.Folder.File("quarters.bmp"));
-    f.Add(f.Folder.File("quarters.bmp"));
-    f.Job.SimpleEffectKind = -1;  // no effect
-    TFormSimpleEffect dialog(nullptr, f.Job);
-    for (int row : {0, 1}) {
-      dialog.SelectRow(row);
-      QCOMPARE(dialog.Panel3->text(), QString("resizing"));
-      TBitmap shown;
-      shown.Assign(dialog.Result());
-      int w = shown.Width(), h = shown.Height();
-      QCOMPARE(PixelAt(shown, w / 4, h / 4), clRed);
-      QCOMPARE(PixelAt(shown, 3 * w / 4, h / 4), clBlue);
-      QCOMPARE(PixelAt(shown, w / 4, 3 * h / 4), clLime);
-      QCOMPARE(PixelAt(shown, 3 * w / 4, 3 * h / 4), clYellow);
-    }
-  }
-
   void unreadableFilesKeepThePreviewSilently() {
     TPictureJob f({QSize(30, 20)});
     f.AddBroken(".png");

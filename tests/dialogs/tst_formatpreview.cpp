@@ -82,19 +82,19 @@ class TestFormatPreview : public QObject {
 
   void aPictureThatCannotBeLoadedEndsTheDialogWithCancel() {
     TDialogJob job;
-    const std::string missing = job.Dir.File("gone.jpg");
-    const std::string corrupt = job.Dir.File("broken.png");
+    const std::string missing = job.Folder.File("gone.jpg");
+    const std::string corrupt = job.Folder.File("broken.png");
     WriteTextFile(corrupt, "\x89PNG\r\n\x1a\n this is no picture");
-    const std::string empty = job.Dir.File("empty.bmp");
+    const std::string empty = job.Folder.File("empty.bmp");
     WriteFile(empty, {});
-    const std::string unknown = job.Dir.File("notes.txt");
+    const std::string unknown = job.Folder.File("notes.txt");
     WriteTextFile(unknown, "text");
     struct Case {
       std::string path, message;
     };
     const std::vector<Case> cases = {
         {missing, "The file: " + missing + " wasn't found"},
-        {job.Dir.Path(), "The file: " + job.Dir.Path() + " wasn't found"},
+        {job.Folder.Path(), "The file: " + job.Folder.Path() + " wasn't found"},
         {corrupt, "This program cannot read the file: " + corrupt},
         {empty, "This program cannot read the file: " + empty},
         {unknown, "This program cannot read the file: " + unknown},

@@ -170,20 +170,6 @@ class TestResize : public QObject {
     QCOMPARE(f.Job.ResizeHeight, 100);
   }
 
-  void fieldsTakeDigitsOnly() {
-    TPictureJob f({QSize(40, 30)});
-    TFormResize dialog(nullptr, f.Job);
-    dialog.show();
-    ClickMode(dialog, 2);
-    for (TXPEdit* edit : {dialog.XPEdit1, dialog.XPEdit3}) {
-      edit->setReadOnly(false);
-      Type(edit, "a1b2-3");
-      QCOMPARE(edit->text(), QString("123"));
-      Type(edit, "1234567");
-      QCOMPARE(edit->text().size(), edit == dialog.XPEdit3 ? 4 : 5);
-    }
-  }
-
   void aZeroWidthIsNeitherPreviewedNorStored() {
     TPictureJob f({QSize(60, 40), QSize(30, 30)});
     f.Job.ResizeWidth = 50;

@@ -245,4 +245,16 @@ TEST(PictureLoading, OnlyTheFirstFrameOfAGifIsDecoded) {
   ASSERT_TRUE(TJobRecord::LoadPictureToBitmap(dir.File("two.gif"), bitmap));
   EXPECT_EQ(bitmap.Width(), 4);
   EXPECT_EQ(bitmap.Height(), 3);
+
+  // A first frame somewhat larger than its screen is drawn clipped; one
+  // thousands of times larger would be decoded whole to show a corner.
+  for (int side : {30, 3000}) {
+    ByteWriter frame;
+    frame.Text("GIF89a").U16(24).U16(12).U8(0x80).U8(0).U8(0).U8(0).U8(0).U8(0).U8(255).U8(255).U8(255);
+    frame.U8(0x2C).U16(0).U16(0).U16(uint16_t(side)).U16(uint16_t(side)).U8(0).U8(2).U8(2).U8(0x4C).U8(0x01);
+    frame.U8(0).U8(0x3B);
+    WriteFile(dir.File("frame.gif"), frame.Data);
+    TBitmap screen;
+    EXPECT_EQ(TJobRecord::LoadPictureToBitmap(dir.File("frame.gif"), screen), side == 30) << side;
+  }
 }

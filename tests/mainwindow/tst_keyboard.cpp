@@ -1,12 +1,14 @@
 // The main window driven from the keyboard alone: Tab walks through the
 // controls and out of the log again; the arrow keys step through the
-// effect list.
+// effect list; the command keys work from the text fields too.
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include "mainwindow/mainwindow.h"
-#include "tests/support/testsupport.h"
+#include "platform/windows/messages.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 
@@ -65,15 +67,40 @@ class TestKeyboard : public QObject {
     QCOMPARE(window.EffectName, std::string("Greyscale"));
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.XiButEffect));
   }
+
+  void commandKeysWorkFromTheTargetField() {
+    std::vector<std::string> messages;
+    SetMessageHandler([&](const std::string& text) { messages.push_back(text); });
+    TFormMain window;
+    ShowActive(window);
+    window.RefillEffectList(0);
+    window.SourceFiles.Add("/nowhere/a.bmp");  // gone: the command only reports it
+    window.FileCount = 1;
+    window.UpdateSourceCommands();
+    QVERIFY(window.ActionEffect->isEnabled());
+    QSignalSpy effect(window.ActionEffect, &QAction::triggered);
+    window.XPEditTarget->setFocus();
+    window.XPEditTarget->setText("/tmp/out");
+    window.XPEditTarget->setCursorPosition(0);
+
+    // Ctrl+E is also the line edit's "end of line" on X11; here the command
+    // takes the field's end-of-line key of whatever platform runs the test.
+    const QKeyCombination endOfLine = QKeySequence::keyBindings(QKeySequence::MoveToEndOfLine).value(0)[0];
+    window.ActionEffect->setShortcut(QKeySequence(endOfLine));
+    QTest::keyClick(window.XPEditTarget, endOfLine.key(), endOfLine.keyboardModifiers());
+    QCOMPARE(effect.count(), 1);
+    QCOMPARE(messages.size(), size_t(1));
+    QVERIFY(messages[0].find("/nowhere/a.bmp don't exists.") == 0);
+    QCOMPARE(window.XPEditTarget->cursorPosition(), 0);
+
+    // While the command is disabled the key is the field's again.
+    window.ActionEffect->setEnabled(false);
+    QTest::keyClick(window.XPEditTarget, endOfLine.key(), endOfLine.keyboardModifiers());
+    QCOMPARE(window.XPEditTarget->cursorPosition(), 8);
+    QCOMPARE(effect.count(), 1);
+    SetMessageHandler(nullptr);
+  }
 };
 
-int main(int argc, char** argv) {
-  // No test touches the settings of the person running it.
-  TempDir config;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
-  QApplication application(argc, argv);
-  TestKeyboard test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+WINDOW_TEST_MAIN(TestKeyboard)
 #include "tst_keyboard.moc"

@@ -5,7 +5,6 @@
 #include <QScreen>
 #include <QtTest>
 
-#include "dialogs/listeffects.h"
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/userconfig.h"
@@ -94,9 +93,8 @@ class TestSettings : public QObject {
       std::string Values;
       QRect Expected;
     } cases[] = {
-        {"Left=2000\nRight=2660\nTop=-10\nBottom=640\n", QRect(0, 0, 660, 650)},  // right of and above
+        // The clamping rules themselves are the settings key's tests' part.
         {"Left=800\nRight=100\nTop=0x10\nBottom=616\n", QRect(100, 16, 700, 600)},  // inverted, hex
-        {"Left=-2147483648\nRight=2147483647\nTop=0\nBottom=600\n", QRect(0, 0, 32767, 600)},
         {"Left=100\nRight=800\nTop=10\nBottom=abc\n", QRect((w - 660) / 2, std::max(0, (h - 650) / 2), 660, 650)},
     };
     for (const auto& c : cases) {
@@ -147,16 +145,6 @@ class TestSettings : public QObject {
              "[Target]\nPath=" + target.Path() + "\nExtension=1\nCollapse=1\n\n"
              "[Source]\nPath=" + source.Path() + "\nCollapse=1\nBMP=1\nGIF=0\nPNG=1\nJPG=1\nICO=1\nEMF=1\nWMF=1\n"
              "Subfolder=0\n\n[Effects]\nEffect=4\n\n[Actions]\nEnvironment=0\nCase=1\n");
-
-    // Keys of others and their order survive a rewrite; a folder with a
-    // line break is not written and the old one stays.
-    WriteIni("; mine\r\n[Source]\r\nTheirs=1\r\nPath=/old/\r\n[Other]\r\nKey=2\r\n");
-    window.SourceDir = "/new/\n[Target]\nPath=/etc/";
-    window.SaveEnv->trigger();
-    std::string text = ReadText(StandardFolder() + "brmil.dat");
-    QVERIFY(text.starts_with("; mine\n[Source]\nTheirs=1\nPath=/old/\nCollapse=1\n"));
-    QVERIFY(text.find("[Other]\nKey=2\n\n[Target]\nPath=" + target.Path() + "\n") != std::string::npos);
-    QVERIFY(text.find("/etc/") == std::string::npos);
   }
 
   void iniFileRead() {
@@ -259,31 +247,6 @@ class TestSettings : public QObject {
       window.SaveEnv->trigger();
     }
     QVERIFY(ReadText(StandardFolder() + "brmil.dat").find("Environment=0\n") != std::string::npos);
-  }
-
-  void chooserRefillsTheComboBox() {
-    WriteKey("Filters=0\nFilters2=0\n");
-    TFormMain window;
-    window.show();
-    QCoreApplication::processEvents();
-    QCOMPARE(window.ComboBox1->count(), 0);
-    auto choose = [&](void (TFormListEffects::*command)()) {
-      QTimer::singleShot(0, [command] {
-        auto* dialog = qobject_cast<TFormListEffects*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        (dialog->*command)();
-        dialog->XiButton1->click();
-      });
-      window.ItemListEffect->trigger();
-    };
-    choose(&TFormListEffects::ItemSelectAllClick);
-    QCOMPARE(window.ComboBox1->count(), EffectCount);
-    QCOMPARE(window.ComboBox1->itemText(7), QString("Convert to selected format"));
-    QCOMPARE(window.ComboBox1->currentIndex(), 0);
-    choose(&TFormListEffects::ItemUnselectAlClick);
-    QCOMPARE(window.ComboBox1->count(), 0);
-    QVERIFY(window.close());
-    QCOMPARE(KeyValue("Filters"), std::string("0"));
   }
 };
 

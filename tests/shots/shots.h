@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <string>
 
 // Shows the widget offscreen, lets it lay itself out and saves it as
@@ -15,6 +16,21 @@ const std::string& ShotPictureFolder();
 // A path of one of them: "photo.jpg", "photo.png", "photo.bmp", "photo.gif",
 // "wide.jpg", "tall.jpg".
 std::string ShotPicture(const std::string& name);
+
+class TJobRecord;
+// Opens a dialog of class D over the job, lets `setUp` act on it and saves
+// it as <name>.
+template <class D>
+void SaveDialogShot(TJobRecord& job, const std::string& name, const std::function<void(D&)>& setUp = {}) {
+  D dialog(nullptr, job);
+  if (setUp) setUp(dialog);
+  SaveShot(&dialog, name);
+}
+// Puts every one of those pictures into the job's source files, in the
+// order above, previewing the one at `preview`.
+void UseShotPictures(TJobRecord& job, int preview = 0);
+// Previews the job's source file at `index`.
+void PreviewShotPicture(TJobRecord& job, int index);
 
 struct TShotGroup {
   TShotGroup(const char* name, void (*render)());

@@ -1,102 +1,106 @@
 // The effect settings dialogs, each opened on the gallery's photographs.
 #include "controls/xitrackbar.h"
 #include "dialogs/effects.h"
+#include "dialogs/effectsgroupbox.h"
 #include "dialogs/effectstwotrack.h"
 #include "dialogs/fisheye.h"
+#include "dialogs/pattern.h"
+#include "dialogs/resize.h"
 #include "dialogs/rgb.h"
 #include "dialogs/simpleeffect.h"
 #include "engine/jobrecord.h"
+#include "platform/windows/dialogs.h"
 #include "shots.h"
 
 namespace {
 
-// A job over the gallery's pictures, previewing the first.
-void FillSources(TJobRecord& job) {
-  for (const char* name : {"photo.jpg", "photo.png", "photo.bmp", "photo.gif", "wide.jpg", "tall.jpg"})
-    job.SourceFiles.Add(ShotPicture(name));
-  job.FileCount = job.SourceFiles.Count();
-  job.PreviewIndex = 0;
-  job.PreviewFile = job.SourceFiles[0];
+// Moves the dialog's first slider.
+template <class D>
+std::function<void(D&)> Slide(int position) {
+  return [position](D& dialog) { dialog.TrackBar1->SetPosition(position); };
 }
 
 }  // namespace
 
 SHOTS(effectdialogs) {
   TJobRecord job(ShotPictureFolder());
-  FillSources(job);
+  UseShotPictures(job);
 
   job.EffectName = "Gauss blur...";
   job.OneTrackKind = 6;
-  {
-    TFormEffect dialog(nullptr, job);
-    SaveShot(&dialog, "effectdialogs_one_gauss");
-  }
+  SaveDialogShot<TFormEffect>(job, "effectdialogs_one_gauss");
   job.EffectName = "Tile...";
   job.OneTrackKind = 18;
-  job.PreviewIndex = 4;  // the wide picture
-  job.PreviewFile = job.SourceFiles[4];
-  {
-    TFormEffect dialog(nullptr, job);
-    dialog.TrackBar1->SetPosition(3);
-    SaveShot(&dialog, "effectdialogs_one_tile_wide");
-  }
-  job.PreviewIndex = 0;
-  job.PreviewFile = job.SourceFiles[0];
+  PreviewShotPicture(job, 4);  // the wide picture
+  SaveDialogShot<TFormEffect>(job, "effectdialogs_one_tile_wide", Slide<TFormEffect>(3));
+  PreviewShotPicture(job, 0);
 
   job.EffectName = "Puzzle...";
   job.TwoTrackKind = 4;
-  {
-    TFormTwoTrack dialog(nullptr, job);
-    SaveShot(&dialog, "effectdialogs_two_puzzle");
-  }
+  SaveDialogShot<TFormTwoTrack>(job, "effectdialogs_two_puzzle");
   job.EffectName = "3D grid...";
   job.TwoTrackKind = 0;
-  {
-    TFormTwoTrack dialog(nullptr, job);
-    SaveShot(&dialog, "effectdialogs_two_grid");
-  }
+  SaveDialogShot<TFormTwoTrack>(job, "effectdialogs_two_grid");
 
   job.EffectName = "Color tone...";
   job.RgbKind = 2;
-  {
-    TFormRGB dialog(nullptr, job);
-    dialog.TrackBar1->SetPosition(220);
-    SaveShot(&dialog, "effectdialogs_three_colortone");
-  }
+  SaveDialogShot<TFormRGB>(job, "effectdialogs_three_colortone", Slide<TFormRGB>(220));
   job.EffectName = "HLS...";
   job.RgbKind = 1;
-  {
-    TFormRGB dialog(nullptr, job);
-    dialog.TrackBar1->SetPosition(10);
-    SaveShot(&dialog, "effectdialogs_three_hls");
-  }
+  SaveDialogShot<TFormRGB>(job, "effectdialogs_three_hls", Slide<TFormRGB>(10));
 
   job.EffectName = "Fish eye...";
   job.FishEyeRadius = 150;
-  {
-    TFormFishEye dialog(nullptr, job);
-    SaveShot(&dialog, "effectdialogs_fisheye");
-  }
+  SaveDialogShot<TFormFishEye>(job, "effectdialogs_fisheye");
   job.FishEyeInversion = true;
-  {
-    TFormFishEye dialog(nullptr, job);
-    SaveShot(&dialog, "effectdialogs_fisheye_reverse");
-  }
+  SaveDialogShot<TFormFishEye>(job, "effectdialogs_fisheye_reverse");
 
   job.EffectName = "Greyscale";
   job.SimpleEffectKind = 5;
-  job.PreviewIndex = 5;  // the tall picture
-  job.PreviewFile = job.SourceFiles[5];
-  {
-    TFormSimpleEffect dialog(nullptr, job);
-    SaveShot(&dialog, "effectdialogs_simple_greyscale_tall");
-  }
+  PreviewShotPicture(job, 5);  // the tall picture
+  SaveDialogShot<TFormSimpleEffect>(job, "effectdialogs_simple_greyscale_tall");
   job.EffectName = "Inverse";
   job.SimpleEffectKind = 7;
-  job.PreviewIndex = 3;  // the GIF
-  job.PreviewFile = job.SourceFiles[3];
-  {
-    TFormSimpleEffect dialog(nullptr, job);
-    SaveShot(&dialog, "effectdialogs_simple_inverse_gif");
+  PreviewShotPicture(job, 3);  // the GIF
+  SaveDialogShot<TFormSimpleEffect>(job, "effectdialogs_simple_inverse_gif");
+}
+
+// The slider-and-type, watermark and resize dialogs.
+SHOTS(effectdialogs2) {
+  TJobRecord job(ShotPictureFolder());
+  UseShotPictures(job);
+
+  const std::tuple<int, const char*, const char*> groups[] = {
+      {1, "Softened...", "group_softened"},
+      {2, "Noise...", "group_noise"},
+      {5, "Figure...", "group_figure"},
+      {11, "Rotate...", "group_rotate"}};
+  for (auto [kind, caption, name] : groups) {
+    job.GroupEffectKind = kind;
+    job.EffectName = caption;
+    SaveDialogShot<TFormGroupEffect>(job, std::string("effectdialogs2_") + name);
   }
+
+  job.EffectName = "Watermark...";
+  SaveDialogShot<TFormPattern>(job, "effectdialogs2_watermark");
+  // A picture pattern larger than its view.
+  CommonDialogHooks().OpenPicture = [](QWidget*, const std::string&, const std::string&, const std::string&) {
+    return ShotPicture("tall.jpg");
+  };
+  SaveDialogShot<TFormPattern>(job, "effectdialogs2_watermark_picture", [](TFormPattern& dialog) {
+    dialog.XiButton3Click();
+    dialog.TrackBar1->SetPosition(160);
+  });
+  CommonDialogHooks() = {};
+
+  job.EffectName = "Resize...";
+  SaveDialogShot<TFormResize>(job, "effectdialogs2_resize");
+  job.ResizePreserveAspect = true;
+  job.ResizeScaleType = 2;
+  job.ResizePercent = 40;
+  SaveDialogShot<TFormResize>(job, "effectdialogs2_resize_scale");
+  job.ResizePreserveAspect = false;
+  job.ResizeWidth = 300;
+  job.ResizeHeight = 120;
+  SaveDialogShot<TFormResize>(job, "effectdialogs2_resize_free");
 }

@@ -94,6 +94,18 @@ const std::string& ShotPictureFolder() {
 
 std::string ShotPicture(const std::string& name) { return ShotPictureFolder() + name; }
 
+void UseShotPictures(TJobRecord& job, int preview) {
+  for (const char* name : {"photo.jpg", "photo.png", "photo.bmp", "photo.gif", "wide.jpg", "tall.jpg"})
+    job.SourceFiles.Add(ShotPicture(name));
+  job.FileCount = job.SourceFiles.Count();
+  PreviewShotPicture(job, preview);
+}
+
+void PreviewShotPicture(TJobRecord& job, int index) {
+  job.PreviewIndex = index;
+  job.PreviewFile = job.SourceFiles[index];
+}
+
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Brightmill");

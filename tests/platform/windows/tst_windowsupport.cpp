@@ -9,6 +9,7 @@
 #include "platform/windows/dialogs.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
+#include "tests/support/windowtest.h"
 
 class TestWindowSupport : public QObject {
   Q_OBJECT
@@ -83,5 +84,5 @@ class TestWindowSupport : public QObject {
   }
 };
 
-QTEST_MAIN(TestWindowSupport)
+WINDOW_TEST_MAIN(TestWindowSupport)
 #include "tst_windowsupport.moc"
