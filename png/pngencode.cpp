@@ -31,10 +31,6 @@ namespace {
 // fraction of its time; 9 takes libdeflate's smallest.
 constexpr int kLibdeflateLevel[10] = {0, 1, 1, 2, 3, 4, 5, 6, 7, 12};
 
-// Filtered rows above this size are deflated as a stream through zlib, so a
-// huge picture does not need twice its image data again in memory.
-constexpr size_t kWholeBufferLimit = size_t(512) << 20;
-
 // Collects the filtered rows, deflates them in one piece and writes the
 // compressed data as IDAT chunks of exactly maxSize bytes, the last one as
 // long as what is left.
@@ -44,7 +40,7 @@ class TImageDataWriter {
       : FStream(stream), FLevel(level == Z_DEFAULT_COMPRESSION ? 6 : level), FMaxSize(maxSize) {
     // zlib's range, refused as zlib refuses it.
     if (FLevel < 0 || FLevel > 9) RaiseZlibError(Z_STREAM_ERROR);
-    if (total <= kWholeBufferLimit) {
+    if (total <= DeflateWholeBufferLimit) {
       FRows.reserve(total);
     } else {
       FStreamed = true;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "png/pngcodec.h"
 #include "png/pnglang.h"
 #include "tests/png/pngreference.h"
 #include "tests/support/testsupport.h"
@@ -173,6 +174,27 @@ TEST(PngEncoding, ImageDataIsSplitIntoChunks) {
     png.CompressionLevel = level;
     EXPECT_THROW(SavedBytes(png), EPNGZLIBError) << level;
   }
+}
+
+TEST(PngEncoding, HugeImageDataIsDeflatedAsAStream) {
+  // Past the limit the rows go through zlib's stream instead of one
+  // libdeflate call: the same pixels, chunks of the same sizes, and the same
+  // refusal of a level zlib does not know.
+  struct TLimit {
+    size_t Saved = pngcodec::DeflateWholeBufferLimit;
+    ~TLimit() { pngcodec::DeflateWholeBufferLimit = Saved; }
+  } restore;
+  pngcodec::DeflateWholeBufferLimit = 100;
+  auto bitmap = MakeTestBitmap(67, 41, 5);
+  for (TInterlaceMethod interlace : {imNone, imAdam7})
+    ExpectPixelsOf(*bitmap, ReadWithLibpng(WriteBitmap(*bitmap, 6, interlace)));
+  auto noise = MakeNoiseBitmap(200, 200, 1);
+  std::vector<size_t> sizes;
+  for (const auto& [name, data] : ListChunks(WriteBitmap(*noise, 0)))
+    if (name == "IDAT") sizes.push_back(data.size());
+  ASSERT_GE(sizes.size(), 2u);
+  EXPECT_EQ(sizes.front(), 65535u);
+  EXPECT_THROW(WriteBitmap(*noise, 10), EPNGZLIBError);
 }
 
 TEST(PngEncoding, NewPicturesFollowTheirKind) {
