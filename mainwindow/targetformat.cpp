@@ -66,7 +66,9 @@ void TFormMain::XPEditTargetChange() {
     ActionStart->setEnabled(false);
     SetStepReady(Label4, false);
     SetStepReady(Label2, false);
-    XiButTarget->setFocus();
+    // Someone typing in the edit (clearing it to type another folder) keeps
+    // the focus there; only an edit emptied by code sends it to the button.
+    if (!XPEditTarget->hasFocus()) XiButTarget->setFocus();
     return;
   }
   TargetDir = IncludeTrailingPathDelimiter(ExpandHome(folder));

@@ -23,9 +23,8 @@ class TestAbout : public QObject {
   void cleanup() { CommonDialogHooks().OpenUrl = nullptr; }
 
   void showsItsPicturesAndCentredTitle() {
-    TempDir dir;
-    TJobRecord job(dir.Path());
-    TFormAbout box(nullptr, job);
+    TPictureJob f;
+    TFormAbout box(nullptr, f.Job);
     // Both pictures come from the GIF data kept in the program.
     QCOMPARE(box.Logo().Width(), 128);
     QCOMPARE(box.Background().Width(), box.Image1->width());
@@ -37,14 +36,13 @@ class TestAbout : public QObject {
   }
 
   void linksGoThroughTheUrlOpenerAndLeaveTheBoxOpen() {
-    TempDir dir;
-    TJobRecord job(dir.Path());
-    TFormAbout box(nullptr, job);
+    TPictureJob f;
+    TFormAbout box(nullptr, f.Job);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     QTest::mouseClick(box.Label4, Qt::LeftButton);
     QTest::mouseClick(box.Label3, Qt::LeftButton);
-    job.VersionTag = "2.0(Test)";  // read at the click
+    f.Job.VersionTag = "2.0(Test)";  // read at the click
     QTest::mouseClick(box.Label3, Qt::LeftButton);
     QCOMPARE(Opened.size(), size_t(3));
     QVERIFY(Opened[0].rfind("mailto:", 0) == 0);
@@ -61,9 +59,8 @@ class TestAbout : public QObject {
   }
 
   void enterPressesOk() {
-    TempDir dir;
-    TJobRecord job(dir.Path());
-    TFormAbout box(nullptr, job);
+    TPictureJob f;
+    TFormAbout box(nullptr, f.Job);
     box.show();
     box.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&box));

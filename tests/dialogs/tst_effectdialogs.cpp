@@ -17,16 +17,6 @@ QString Range(const TXiTrackBar* bar) {
   return QString("%1..%2%3").arg(bar->Min()).arg(bar->Max()).arg(bar->TickStyle() == TXiTrackBar::tsAuto ? " ticks" : "");
 }
 
-// The dialog's source picture with the effect applied as the library does it.
-template <class F>
-bool PreviewIs(const TEffectFrame& dialog, F effect) {
-  TBitmap expected, shown;
-  expected.Assign(dialog.Source());
-  effect(expected);
-  shown.Assign(dialog.Result());
-  return SameColors(expected, shown);
-}
-
 }  // namespace
 
 class TestEffectDialogs : public QObject {

@@ -90,12 +90,7 @@ class TestGroupEffect : public QObject {
     TFormGroupEffect dialog(nullptr, f.Job);
     dialog.show();
     auto expected = [&](int level, int type) {
-      TBitmap picture;
-      picture.Assign(dialog.Source());
-      ApplySharpness(picture, level, type);
-      TBitmap shown;
-      shown.Assign(dialog.Result());
-      return SameColors(picture, shown);
+      return PreviewIs(dialog, [=](TBitmap& picture) { ApplySharpness(picture, level, type); });
     };
     QVERIFY(expected(30, 2));
     // A type click recomputes with the same value and leaves the number.

@@ -244,9 +244,7 @@ class TestFormMain : public QObject {
     QCOMPARE(window.EffectName, std::string("Flip (vertical)"));
     QCOMPARE(window.FlipMode, 1);
     QCOMPARE(Items(window.ListBox1), QStringList{"No parameters"});
-    QCOMPARE(window.ActionEffect->toolTip(), QString("Preview for Flip (vertical) effect"));
     QCOMPARE(window.XiButEffect->toolTip(), QString("Preview for Flip (vertical) effect"));
-    QVERIFY(window.ActionEffect->isEnabled());
     QVERIFY(window.XiButEffect->isEnabled());
     QCOMPARE(window.focusWidget(), window.XiButEffect);
 

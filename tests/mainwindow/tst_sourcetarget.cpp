@@ -175,6 +175,18 @@ class TestSourceTarget : public QObject {
     QCOMPARE(window->TargetDir, home + "/pictures/");
     window->XPEditTarget->setText("~user/x");  // only "~/" means home
     QCOMPARE(window->TargetDir, std::string("~user/x/"));
+
+    // Clearing the edit while typing keeps the keys in it.
+    window->activateWindow();
+    window->XPEditTarget->setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window->XPEditTarget->selectAll();
+    QTest::keyClick(window->XPEditTarget, Qt::Key_Backspace);
+    QCOMPARE(window->TargetDir, std::string());
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window->XPEditTarget));
+    QTest::keyClicks(QApplication::focusWidget(), "/tmp/x");
+    QCOMPARE(window->XPEditTarget->text(), QString("/tmp/x"));
+    QCOMPARE(window->TargetDir, std::string("/tmp/x/"));
   }
 
   void namesThatAreNotUtf8SurviveScanTargetAndRun() {

@@ -3,14 +3,13 @@
 #include <QComboBox>
 #include <QSpinBox>
 
+#include "controls/xitrackbar.h"
 #include "controls/xpcheckbox.h"
-#include "controls/xpradiobutton.h"
 #include "dialogs/avitogif.h"
 #include "dialogs/bmpoptions.h"
 #include "dialogs/jpgoptions.h"
 #include "dialogs/pngoptions.h"
 #include "dialogs/radiogroup.h"
-#include "controls/xitrackbar.h"
 #include "shots.h"
 
 SHOTS(formatdialogs) {

@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QTimer>
 
+#include "dialogs/effectframe.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/messages.h"
 
@@ -62,6 +63,15 @@ void MakeWindowReady(TFormMain& window, const TempDir& source, const TempDir& ta
   TFormMain::SetStepReady(window.Label2, true);
   window.UpdateSourceCommands();
   window.UpdateStartAction();
+}
+
+bool PreviewIs(const TEffectFrame& dialog, const std::function<void(TBitmap&)>& effect) {
+  if (!dialog.Source() || !dialog.Result()) return false;
+  TBitmap expected, shown;
+  expected.Assign(dialog.Source());
+  effect(expected);
+  shown.Assign(dialog.Result());
+  return SameColors(expected, shown);
 }
 
 QStringList Items(const QListWidget* list) {

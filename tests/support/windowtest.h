@@ -18,6 +18,7 @@
 
 class QComboBox;
 class QListWidget;
+class TEffectFrame;
 class TFormMain;
 
 // Points XDG_CONFIG_HOME at a fresh temporary folder while it lives, so that
@@ -76,6 +77,10 @@ void AddSourcePictures(TJobRecord& job, const TempDir& folder, int count, int wi
 // target folders set, `files` pictures of the source folder in the list,
 // step 2 ready and the commands updated.
 void MakeWindowReady(TFormMain& window, const TempDir& source, const TempDir& target, int files);
+
+// Whether an effect dialog's preview is its source picture with `effect`
+// applied (as the effect library does it).
+bool PreviewIs(const TEffectFrame& dialog, const std::function<void(TBitmap&)>& effect);
 
 // The texts of a list's or a combo box's items.
 QStringList Items(const QListWidget* list);
