@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <utility>
 
 #include "effects/effectbase.h"
 
@@ -53,14 +54,14 @@ void ApplyMoire(TBitmap& picture, int degree) {
   const int cx = w / 2, cy = h / 2;
   auto copy = CopyPicture(picture);
   const auto rows = RowPointers(picture);
+  const auto sources = RowPointers(std::as_const(*copy));
   ForEachRowInBands(h, w, [&](int y) {
     // The centre column reuses the angle of the pixel to its left; a picture
     // one column wide has none and uses 0. Every other row starts at a
     // column left of the centre, so the angle never passes from row to row.
     double a = 0;
-    uint8_t* row = rows[y];
     const double dy = y - cy;
-    for (int x = 0; x < w; ++x) {
+    CopyRowFrom(rows[y], w, [&](int x) {
       const double dx = x - cx;
       if (dx != 0) a = std::atan2(dx, dy);
       double r = std::sqrt(dx * dx + dy * dy);
@@ -70,8 +71,8 @@ void ApplyMoire(TBitmap& picture, int degree) {
       int sy = TruncInt(std::sin(degree * r + a) * r);
       int column = 0 < sx && sx < w ? sx : x;
       int line = 0 < sy && sy < h ? sy : y;
-      CopyPixel(row + 3 * x, PixelOf(*copy, column, line));
-    }
+      return sources[line] + 3 * column;
+    });
   });
 }
 

@@ -86,6 +86,22 @@ void ForEachPixelInBands(TBitmap& picture, F f) {
   });
 }
 
+// Copies into every pixel x of a row the pixel at sourceOf(x) (none where it
+// gives nullptr), called for x = 0, 1, ... in order. The sources of a remap
+// lie anywhere in the picture, so they are all worked out first and the
+// memory of each asked for some pixels before it is copied; sourceOf must
+// not read the row.
+template <typename F>
+void CopyRowFrom(uint8_t* row, int width, F sourceOf) {
+  constexpr int ahead = 16;
+  std::vector<const uint8_t*> from(width);
+  for (int x = 0; x < width; ++x) from[x] = sourceOf(x);
+  for (int x = 0; x < width; ++x) {
+    if (x + ahead < width && from[x + ahead]) __builtin_prefetch(from[x + ahead]);
+    if (from[x]) std::memcpy(row + 3 * x, from[x], 3);
+  }
+}
+
 // Truncation toward zero into an int. A value beyond the int range is
 // clamped in floating point first, and NaN gives 0, so no real ever reaches
 // an integer conversion it does not fit.

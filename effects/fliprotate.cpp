@@ -72,11 +72,10 @@ std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
   const double top = *minY;
   ForEachRowInBands(newHeight, newWidth, [&](int y) {
     const double v = y + top, vc = v * c, vs = v * s;
-    uint8_t* out = targets[y];
-    for (int x = 0; x < newWidth; ++x) {
+    CopyRowFrom(targets[y], newWidth, [&](int x) -> const uint8_t* {
       const auto sx = static_cast<int>(uc[x] + vs), sy = static_cast<int>(vc - us[x]);
-      if (sx >= 0 && sx < w && sy >= 0 && sy < h) CopyPixel(out + 3 * x, rows[sy] + 3 * sx);
-    }
+      return sx >= 0 && sx < w && sy >= 0 && sy < h ? rows[sy] + 3 * sx : nullptr;
+    });
   });
   return turned;
 }

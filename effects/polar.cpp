@@ -112,17 +112,17 @@ void ApplySwirl(TBitmap& picture, int degrees) {
   const double k = Radians(degrees);
   auto copy = CopyPicture(picture);
   const auto rows = RowPointers(picture);
+  const auto sources = RowPointers(std::as_const(*copy));
   ForEachRowInBands(h, w, [&](int y) {
-    uint8_t* row = rows[y];
-    for (int x = 0; x < w; ++x) {
+    CopyRowFrom(rows[y], w, [&](int x) {
       TPolar p = CentreRowPolar(x - cx, y - cy);
       double angle = k * p.Radius + p.Angle;
       double fx = std::cos(angle) * p.Radius + cx;
       double fy = std::sin(angle) * p.Radius + cy;
       int sx = 0 < fx && fx < w ? TruncInt(fx) : x;
       int sy = 0 < fy && fy < h ? TruncInt(fy) : y;
-      CopyPixel(row + 3 * x, PixelOf(*copy, sx, sy));
-    }
+      return sources[sy] + 3 * sx;
+    });
   });
 }
 
