@@ -53,6 +53,7 @@ std::vector<TBandCase> BandCases() {
       {"BlurRadial 90", [](TBitmap& b) { ApplyBlurRadial(b, 90); }},
       {"OilPaint", [](TBitmap& b) { ApplyOilPaint(b, 10, 2); }},
       {"OilPaint 30/6", [](TBitmap& b) { ApplyOilPaint(b, 30, 6); }},
+      {"OilPaint 255/2", [](TBitmap& b) { ApplyOilPaint(b, 255, 2); }},
       {"DetectEdge Laplace 100", [](TBitmap& b) { ApplyDetectEdge(b, 100, 0); }},
       {"3DGrid", [](TBitmap& b) { Apply3DGrid(b, 7, 60); }},
       {"Pixelate", [](TBitmap& b) { ApplyPixelate(b, 3); }},
