@@ -37,16 +37,7 @@ std::unique_ptr<QDialog> MakeEffectDialog(TEffectDialog dialog, QWidget* parent,
 }  // namespace
 
 void TFormMain::ActionEffectExecute() {
-  int count = std::min(int(FileCount), SourceFiles.Count());
-  if (count <= 0) return;
-  if (PreviewIndex < 0 || PreviewIndex >= count) PreviewIndex = 0;
-  PreviewFile = SourceFiles[PreviewIndex];
-  if (!FileExists(PreviewFile)) {
-    ShowMessage(PreviewFile +
-                " don't exists. Apparently it was removed or deleted. Please click the Source button to refresh the "
-                "file list.");
-    return;
-  }
+  if (!CheckPreviewFile()) return;
   const TEffectEntry* entry = FindEffectEntry(EffectName);
   if (!entry || entry->IsConvert()) return;
   if (entry->SelectorMember) this->*entry->SelectorMember = entry->Selector;

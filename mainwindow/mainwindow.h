@@ -126,6 +126,10 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
 
   // --- Effect settings command ---------------------------------
   void ActionEffectExecute();
+  // Shared by the effect and format commands: with no files false; an index
+  // outside the list becomes 0; PreviewFile is set, and a file that has gone
+  // is reported and gives false.
+  bool CheckPreviewFile();
 
   // --- Effect-list chooser ----------------------------------------------------------
   // Shows the chooser modally; true when it was left with OK (it has then

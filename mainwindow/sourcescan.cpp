@@ -1,10 +1,12 @@
 // Step 1: the folder dialog, the source command with its scan, and the
 // seven source-type boxes.
 #include <QGuiApplication>
+#include <algorithm>
 
 #include "engine/sourcescan.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/dialogs.h"
+#include "platform/windows/messages.h"
 
 namespace {
 
@@ -82,3 +84,15 @@ void TFormMain::XPCheckBoxPNGClick() { SourceTypeClicked(*this, 3, "PNG", &TJobR
 void TFormMain::XPCheckBoxEMFClick() { SourceTypeClicked(*this, 4, "EMF", &TJobRecord::SourceEmf); }
 void TFormMain::XPCheckBoxWMFClick() { SourceTypeClicked(*this, 5, "WMF", &TJobRecord::SourceWmf); }
 void TFormMain::XPCheckBoxICOClick() { SourceTypeClicked(*this, 6, "ICO", &TJobRecord::SourceIco); }
+
+bool TFormMain::CheckPreviewFile() {
+  const int count = std::min(int(FileCount), SourceFiles.Count());
+  if (count <= 0) return false;
+  if (PreviewIndex < 0 || PreviewIndex >= count) PreviewIndex = 0;
+  PreviewFile = SourceFiles[PreviewIndex];
+  if (FileExists(PreviewFile)) return true;
+  ShowMessage(PreviewFile +
+              " don't exists. Apparently it was removed or deleted. Please click the Source button to refresh the "
+              "file list.");
+  return false;
+}

@@ -98,15 +98,7 @@ void TFormMain::SetTargetFormat(int index) {
 }
 
 void TFormMain::ActionFormatExecute() {
-  if (FileCount <= 0 || SourceFiles.Count() == 0) return;
-  if (PreviewIndex < 0 || PreviewIndex >= SourceFiles.Count()) PreviewIndex = 0;
-  PreviewFile = SourceFiles[PreviewIndex];
-  if (!FileExists(PreviewFile)) {
-    ShowMessage(PreviewFile +
-                " don't exists. Apparently it was removed or deleted. Please click the Source button to refresh the "
-                "file list.");
-    return;
-  }
+  if (!CheckPreviewFile()) return;
   int format = 0;
   while (format < TargetFormatCount && !FormatButton(*this, format)->Checked()) ++format;
   if (format == TargetFormatCount) return;
