@@ -83,28 +83,16 @@ void ApplyGauss(TBitmap& picture, int passes) {
 void ApplyAntialias(TBitmap& picture, int passes) {
   if (NoPixels(picture)) return;
   const int w = picture.Width(), h = picture.Height();
-  const auto rows = RowPointers(picture);
-  for (int pass = 0; pass < passes; ++pass) {
-    // A pass that changes no pixel leaves the picture to the next one as it
-    // found it, and so do all the passes after it.
-    bool changed = false;
+  for (int pass = 0; pass < passes; ++pass)
     for (int y = 1; y < h - 1; ++y) {
-      const uint8_t* up = rows[y - 1];
-      const uint8_t* down = rows[y + 1];
-      uint8_t* row = rows[y];
-      // The left neighbour, already smoothed in this pass, is held as it
-      // was written.
-      int left[3] = {row[0], row[1], row[2]};
-      for (int i = 3; i < 3 * (w - 1); i += 3)
-        for (int c = 0; c < 3; ++c) {
-          const int value = (up[i + c] + down[i + c] + left[c] + row[i + c + 3]) >> 2;
-          changed |= value != row[i + c];
-          row[i + c] = static_cast<uint8_t>(value);
-          left[c] = value;
-        }
+      const uint8_t* up = picture.ScanLine(y - 1);
+      const uint8_t* down = picture.ScanLine(y + 1);
+      uint8_t* row = picture.ScanLine(y);
+      // Byte i - 3 is the same channel of the left neighbour, already
+      // smoothed in this pass.
+      for (int i = 3; i < 3 * (w - 1); ++i)
+        row[i] = static_cast<uint8_t>((up[i] + down[i] + row[i - 3] + row[i + 3]) >> 2);
     }
-    if (!changed) break;
-  }
 }
 
 void ApplyBlurRadial(TBitmap& picture, int angle) {
