@@ -74,11 +74,12 @@ void ApplyCylinder(TBitmap& picture, int stretch) {
     double t = static_cast<double>(static_cast<long double>(angle) * w * std::numbers::inv_pi_v<long double>);
     column.push_back(std::min(TruncInt(t), w - 1));
   }
-  auto copy = CopyPicture(picture);
+  // Every row takes its pixels from itself: each keeps its own pixels aside
+  // before they are rewritten.
   const auto rows = RowPointers(picture);
-  const auto sources = RowPointers(std::as_const(*copy));
   ForEachRowInBands(h, w, [&](int y) {
-    for (int x = 0; x < w; ++x) CopyPixel(rows[y] + 3 * x, sources[y] + 3 * column[x]);
+    const std::vector<uint8_t> source(rows[y], rows[y] + 3 * static_cast<size_t>(w));
+    for (int x = 0; x < w; ++x) CopyPixel(rows[y] + 3 * x, source.data() + 3 * column[x]);
   });
 }
 
