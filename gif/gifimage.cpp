@@ -11,7 +11,7 @@
 #include "gif/gifreduce.h"
 
 static_assert(sizeof(TGIFColor) == 3, "colour tables are read and written as packed triples");
-static_assert(sizeof(TGIFApplicationRec) == 11, "the identifier is read and written in one piece");
+static_assert(sizeof(TGIFApplicationRec) == 11, "the identifier is read and written as one block");
 
 // --- TGIFSubImage -------------------------------------------------------------
 

@@ -218,7 +218,7 @@ void TFileStream::SetSize(int64_t size) {
 
 std::vector<uint8_t> ReadToEnd(TStream& stream) {
   std::vector<uint8_t> data;
-  // What the stream says it holds is read in one piece, without the copies
+  // What the stream says it holds is read at once, without the copies
   // a growing buffer makes; anything beyond (a file that grew) in chunks.
   int64_t left = stream.Size() - stream.Position();
   if (left > 0) {

@@ -18,15 +18,15 @@ bool InflateText(const uint8_t* data, size_t size, std::string& text) {
   if (inflateInit(&zs) != Z_OK) return false;
   zs.next_in = const_cast<Bytef*>(data);
   zs.avail_in = static_cast<uInt>(size);
-  uint8_t piece[16384];
+  uint8_t block[16384];
   int rc;
   do {
-    zs.next_out = piece;
-    zs.avail_out = sizeof piece;
+    zs.next_out = block;
+    zs.avail_out = sizeof block;
     // Every call with input left and room for output makes progress; a
     // stream that stops short or wants a dictionary fails.
     rc = inflate(&zs, Z_NO_FLUSH);
-    text.append(reinterpret_cast<char*>(piece), sizeof piece - zs.avail_out);
+    text.append(reinterpret_cast<char*>(block), sizeof block - zs.avail_out);
   } while (rc == Z_OK && text.size() <= kMaxTextSize);
   inflateEnd(&zs);
   if (rc == Z_STREAM_END && text.size() <= kMaxTextSize) return true;
@@ -39,13 +39,13 @@ bool DeflateText(const std::string& text, int level, std::vector<uint8_t>& out) 
   if (deflateInit(&zs, level) != Z_OK) return false;
   zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
   zs.avail_in = static_cast<uInt>(text.size());
-  uint8_t piece[16384];
+  uint8_t block[16384];
   int rc;
   do {
-    zs.next_out = piece;
-    zs.avail_out = sizeof piece;
+    zs.next_out = block;
+    zs.avail_out = sizeof block;
     rc = deflate(&zs, Z_FINISH);
-    out.insert(out.end(), piece, piece + (sizeof piece - zs.avail_out));
+    out.insert(out.end(), block, block + (sizeof block - zs.avail_out));
   } while (rc == Z_OK);
   deflateEnd(&zs);
   return rc == Z_STREAM_END;

@@ -64,7 +64,7 @@ HPALETTE MakeGrayscalePalette(const TPNGObject& owner, int bits);
 void DecodeImageData(TPNGObject& owner, TChunkIHDR& header, TStream& stream, uint32_t size);
 // Writes the header's picture as IDAT chunks.
 void EncodeImageData(const TPNGObject& owner, TChunkIHDR& header, TStream& stream);
-// Filtered image data up to this many bytes is deflated in one piece with
+// Filtered image data up to this many bytes is deflated whole with
 // libdeflate; more is deflated as a stream through zlib, so a huge picture
 // does not need twice its image data again in memory. A variable only so
 // that tests can reach the streaming path with small pictures.

@@ -31,7 +31,7 @@ namespace {
 // fraction of its time; 9 takes libdeflate's smallest.
 constexpr int kLibdeflateLevel[10] = {0, 1, 1, 2, 3, 4, 5, 6, 7, 12};
 
-// Collects the filtered rows, deflates them in one piece and writes the
+// Collects the filtered rows, deflates them at once and writes the
 // compressed data as IDAT chunks of exactly maxSize bytes, the last one as
 // long as what is left.
 class TImageDataWriter {

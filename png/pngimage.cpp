@@ -74,10 +74,10 @@ namespace pngcodec {
 uint32_t ChunkCrc(const std::string& name, const uint8_t* data, size_t size) {
   uLong crc = crc32(0, reinterpret_cast<const Bytef*>(name.data()), 4);
   while (size > 0) {
-    auto piece = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
-    crc = crc32(crc, data, piece);
-    data += piece;
-    size -= piece;
+    auto block = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
+    crc = crc32(crc, data, block);
+    data += block;
+    size -= block;
   }
   return static_cast<uint32_t>(crc);
 }
