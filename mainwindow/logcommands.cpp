@@ -16,7 +16,8 @@ void TFormMain::XiButSaveLogClick() {
   const std::string proposed = TargetDir + name;
   const std::string path = SaveFileDialog(this, "Save log", proposed, "Text file (*.txt)", "txt");
   if (path.empty()) return;
-  std::string text = MemoLog->toPlainText().toStdString();
+  const QString shown = MemoLog->toPlainText();
+  std::string text = !shown.isEmpty() && shown == FShownLogText ? FShownLogBytes : shown.toStdString();
   if (!text.empty() && text.back() != '\n') text += '\n';
   std::string error;
   if (!SaveTextAtomically(path, text, &error))

@@ -559,8 +559,13 @@ void TFormMain::ClearLogView() { MemoLog->clear(); }
 
 void TFormMain::ShowLog(const TStringList& log) {
   QStringList lines;
-  for (int i = 0; i < log.Count(); ++i) lines << QString::fromStdString(log[i]);
-  MemoLog->setPlainText(lines.join('\n'));
+  FShownLogBytes.clear();
+  for (int i = 0; i < log.Count(); ++i) {
+    lines << QString::fromStdString(log[i]);
+    FShownLogBytes += log[i] + '\n';
+  }
+  FShownLogText = lines.join('\n');
+  MemoLog->setPlainText(FShownLogText);
 }
 
 namespace {

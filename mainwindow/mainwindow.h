@@ -276,6 +276,11 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   // The target folder as bytes, as the target command last put it into the
   // edit (the edit's text cannot hold every byte of a file name).
   std::string FTargetShownBytes;
+  // The last run's log as bytes and as the memo shows it: while the memo
+  // still holds it unchanged, Save log writes the bytes, so file names that
+  // are not valid UTF-8 keep theirs.
+  std::string FShownLogBytes;
+  QString FShownLogText;
 };
 
 // The one main window, set as soon as it is being made.

@@ -214,6 +214,16 @@ class TestSourceTarget : public QObject {
     WaitForApplyEffectThread(false);
     QVERIFY2(Messages.empty(), Messages.empty() ? "" : Messages[0].c_str());
     QVERIFY(FileExists(target + "Sommer \xDF(Convert)_1.bmp"));
+    // The saved log keeps the names' bytes while the memo holds the run's log.
+    CommonDialogHooks().SaveFile = [&](QWidget*, const std::string&, const std::string&, const std::string&) {
+      return dir.File("saved.txt");
+    };
+    window->XiButSaveLogClick();
+    const auto saved = ReadFile(dir.File("saved.txt"));
+    const std::string log(saved.begin(), saved.end());
+    QVERIFY(log.find("Success: Sommer \xDF.bmp") != std::string::npos);
+    QVERIFY(log.find("Source dir: " + source) != std::string::npos);
+    QVERIFY(log.find("New name: Sommer \xDF(Convert)_1.bmp") != std::string::npos);
   }
 
   void formatButtonsWriteOneSummary() {
