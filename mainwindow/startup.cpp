@@ -5,6 +5,7 @@
 
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
+#include "platform/windows/dialogs.h"
 #include "platform/windows/waitcursor.h"
 
 void TFormMain::ApplySettingsToControls() {
@@ -12,9 +13,9 @@ void TFormMain::ApplySettingsToControls() {
   FStartedUp = true;
   TWaitCursor busy;
 
-  XPEditSource->setText(QString::fromStdString(SourceDir));
+  XPEditSource->setText(PathText(SourceDir));
   // The target edit's change handler normalises TargetDir and colours step 2.
-  XPEditTarget->setText(QString::fromStdString(TargetDir));
+  XPEditTarget->setText(PathText(TargetDir));
 
   const bool types[7] = {SourceBmp, SourceJpg, SourceGif, SourcePng, SourceEmf, SourceWmf, SourceIco};
   const char* const names[7] = {"BMP", "JPG", "GIF", "PNG", "EMF", "WMF", "ICO"};
