@@ -12,19 +12,11 @@
 #include "controls/xpglyphs.h"
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
+#include "platform/windows/waitcursor.h"
 
 namespace {
 
 constexpr int ListWidth = 171;
-
-// The wait cursor for as long as the object lives.
-class TWaitCursor {
- public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
 
 }  // namespace
 

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/picturefiles.h"
+
 TSourceTypes SourceTypesOf(const TJobRecord& job) {
   TSourceTypes types;
   types.Bmp = job.SourceBmp;
@@ -23,14 +25,15 @@ TSourceTypes SourceTypesOf(const TJobRecord& job) {
 
 bool IsSourcePictureName(const std::string& name, const TSourceTypes& types) {
   const std::string ext = ExtractFileExt(name);
-  if (ext.empty()) return false;
-  if (SameText(ext, ".bmp")) return types.Bmp;
-  if (SameText(ext, ".jpg") || SameText(ext, ".jpeg")) return types.Jpg;
-  if (SameText(ext, ".png")) return types.Png;
-  if (SameText(ext, ".gif")) return types.Gif;
-  if (SameText(ext, ".ico")) return types.Ico;
-  if (SameText(ext, ".emf")) return types.Emf;
-  if (SameText(ext, ".wmf")) return types.Wmf;
+  switch (PictureKindOf(ext)) {
+    case TPictureKind::Bmp: return types.Bmp;
+    case TPictureKind::Jpeg: return types.Jpg;
+    case TPictureKind::Png: return types.Png;
+    case TPictureKind::Gif: return types.Gif;
+    case TPictureKind::Icon: return types.Ico;
+    case TPictureKind::Metafile: return SameText(ext, ".emf") ? types.Emf : types.Wmf;
+    case TPictureKind::None: return false;
+  }
   return false;
 }
 

@@ -1,23 +1,14 @@
 // Step 1: the folder dialog, the source command with its scan, and the
 // seven source-type boxes.
-#include <QGuiApplication>
 #include <algorithm>
 
 #include "engine/sourcescan.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/dialogs.h"
 #include "platform/windows/messages.h"
+#include "platform/windows/waitcursor.h"
 
 namespace {
-
-// The hourglass for as long as it lives, also when an exception passes.
-class TScanCursor {
- public:
-  TScanCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TScanCursor() { QGuiApplication::restoreOverrideCursor(); }
-  TScanCursor(const TScanCursor&) = delete;
-  TScanCursor& operator=(const TScanCursor&) = delete;
-};
 
 // Reports a finished scan: the file count, the step labels and the
 // commands that need source files.
@@ -60,7 +51,7 @@ bool TFormMain::BrowseForFolder(std::string& folder, const std::string& title) {
 
 void TFormMain::XiButSourceClick() {
   if (!BrowseForFolder(SourceDir, "Select a source directory")) return;
-  TScanCursor busy;
+  TWaitCursor busy;
   XPEditSource->setText(PathText(SourceDir));
   SourceFiles.Clear();
   PreviewIndex = 0;

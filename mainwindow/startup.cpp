@@ -2,32 +2,20 @@
 // the job read at construction goes into the controls, the effect list is
 // filled, the target format selected and the source folder scanned.
 #include <QApplication>
-#include <QGuiApplication>
 
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
-
-namespace {
-
-// The hourglass for as long as it lives, also when an exception passes.
-class TBusyCursor {
- public:
-  TBusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TBusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-  TBusyCursor(const TBusyCursor&) = delete;
-  TBusyCursor& operator=(const TBusyCursor&) = delete;
-};
-
-}  // namespace
+#include "platform/windows/dialogs.h"
+#include "platform/windows/waitcursor.h"
 
 void TFormMain::ApplySettingsToControls() {
   if (FStartedUp) return;
   FStartedUp = true;
-  TBusyCursor busy;
+  TWaitCursor busy;
 
-  XPEditSource->setText(QString::fromStdString(SourceDir));
+  XPEditSource->setText(PathText(SourceDir));
   // The target edit's change handler normalises TargetDir and colours step 2.
-  XPEditTarget->setText(QString::fromStdString(TargetDir));
+  XPEditTarget->setText(PathText(TargetDir));
 
   const bool types[7] = {SourceBmp, SourceJpg, SourceGif, SourcePng, SourceEmf, SourceWmf, SourceIco};
   const char* const names[7] = {"BMP", "JPG", "GIF", "PNG", "EMF", "WMF", "ICO"};

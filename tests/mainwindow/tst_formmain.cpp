@@ -1,7 +1,7 @@
 // The main window's start-up, layout, panels, option boxes and effect
 // choice.
 #include <QComboBox>
-#include <QMenuBar>
+#include <functional>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -40,31 +40,6 @@ class TestFormMain : public QObject {
     TFormMain window;
     QCOMPARE(FormMain, &window);
     QVERIFY(!window.StartedUp());
-    QCOMPARE(window.windowTitle(), QString("Brightmill"));
-    QCOMPARE(window.size(), QSize(660, 650));
-    QCOMPARE(window.minimumSize(), QSize(660, 560));
-    QCOMPARE(window.focusWidget(), window.XiButSource);
-    QCOMPARE(window.ActionEffect->toolTip(), QString("Setting for sD grid..."));
-    QVERIFY(window.XPEditSource->isReadOnly());
-    QVERIFY(!window.XPEditTarget->isReadOnly());
-
-    // Menus: captions, shortcuts and separators in their places.
-    QStringList menus;
-    for (QAction* menu : window.menuBar()->actions()) menus << menu->text();
-    QCOMPARE(menus, QStringList({"&Path", "&Setting", "&Action", "&Help"}));
-    auto layout = [](QMenu* menu) {
-      QStringList items;
-      for (QAction* item : menu->actions())
-        items << (item->isSeparator() ? QString("-") : item->text() + " " + item->shortcut().toString());
-      return items;
-    };
-    QCOMPARE(layout(window.MenuPath), QStringList({"Select source... Ctrl+O", "Select target... Ctrl+T", "-", "Exit "}));
-    QCOMPARE(layout(window.MenuSetting),
-             QStringList({"File format... Ctrl+F", "Effect... Ctrl+E", "-", "List of effects... "}));
-    QCOMPARE(layout(window.MenuAction), QStringList({"Start Ctrl+R", "Stop Ctrl+S", "-", "Save log... Ctrl+L",
-                                                     "Clear log Ctrl+D", "-", "Save environment options "}));
-    QCOMPARE(layout(window.MenuHelp), QStringList({"Content F1", "About "}));
-
     // The deferred start-up runs once the event loop runs.
     SetVisible(window, {"Antialias...", "Gauss blur...", "Convert to selected format"});
     window.EffectIndex = 1;
@@ -73,21 +48,12 @@ class TestFormMain : public QObject {
     QCOMPARE(window.ComboBox1->currentIndex(), 1);
     QCOMPARE(window.EffectName, std::string("Gauss blur..."));
     QCOMPARE(Items(window.ListBox1), QStringList{"Gauss: 1"});
-    QCOMPARE(window.ActionEffect->toolTip(), QString("Setting for Gauss blur effect"));
-    QCOMPARE(Items(window.ListBox3), QStringList({"BMP: true", "JPG: true", "GIF: true", "PNG: true", "EMF: true",
-                                                  "WMF: true", "ICO: true"}));
-    QCOMPARE(Items(window.ListBox2), QStringList({"Target: BMP files", "Pixel format: 24 bit"}));
-    QCOMPARE(window.AllEffectNames.Count(), 59);
     // Nothing to run yet.
     for (QAction* action : {window.ActionFormat, window.ActionEffect, window.ActionStart, window.ActionStop})
       QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
     QVERIFY(!window.ComboBox1->isEnabled());
-    QVERIFY(!window.XiButStart->isEnabled());
-    for (QLabel* label : {window.Label1, window.Label2, window.Label3, window.Label4}) {
+    for (QLabel* label : {window.Label1, window.Label2, window.Label3, window.Label4})
       QVERIFY(!TFormMain::StepReady(label));
-      QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    }
-    QCOMPARE(window.focusWidget(), window.XiButSource);
     QVERIFY(Messages.empty());
     // A second start-up does nothing.
     window.EffectIndex = 0;
@@ -111,26 +77,18 @@ class TestFormMain : public QObject {
     window.SourceDir = target.File("gone/");
     window.TargetDir = target.Path();
     window.ApplySettingsToControls();
-    QVERIFY(!window.XPCheckBoxBMP->GetChecked());
-    QVERIFY(window.XPCheckBoxJPG->GetChecked());
-    QVERIFY(!window.XPCheckBoxICO->GetChecked());
     QCOMPARE(Items(window.ListBox3), QStringList({"BMP: false", "JPG: true", "GIF: true", "PNG: true", "EMF: true",
                                                   "WMF: true", "ICO: false"}));
-    QVERIFY(window.XPCheckBox2->GetChecked());
-    QVERIFY(window.XPCheckBox3->GetChecked());
-    QVERIFY(window.XPCheckBox4->GetChecked());
+    QVERIFY(window.XPCheckBox2->GetChecked() && window.XPCheckBox3->GetChecked() && window.XPCheckBox4->GetChecked());
     QCOMPARE(window.Panel4->width(), 200);
     QCOMPARE(window.XPGroupBox1->width(), 200);
-    QCOMPARE(window.XPEditSource->text(), QString::fromStdString(window.SourceDir));
     QCOMPARE(window.EffectName, std::string("Antialias..."));
     QCOMPARE(window.EffectIndex, -1);  // not rewritten by the start-up
     QCOMPARE(Items(window.ListBox2), QStringList({"Target: BMP files", "Pixel format: 24 bit"}));
     QVERIFY(TFormMain::StepReady(window.Label2));
     // A source folder that has gone is passed over without a message.
     QVERIFY(!TFormMain::StepReady(window.Label1));
-    QCOMPARE(window.Panel1->text(), QString());
     QVERIFY(Messages.empty());
-    QVERIFY(!window.ActionStart->isEnabled());
 
     // No visible entry: an empty box and no effect.
     TFormMain empty;
@@ -172,19 +130,14 @@ class TestFormMain : public QObject {
       QTest::mouseClick(p.Button, Qt::LeftButton);
       QCOMPARE(p.Box->width(), 200);
       QCOMPARE(p.Box->x() + p.Box->width(), parent->width());  // still at the right edge
-      QCOMPARE(p.Button->text(), QString("<<"));
-      QCOMPARE(p.Button->toolTip(), QString("Show"));
       QVERIFY(!(window.*p.Expanded));
       for (QWidget* w : p.Folded) QVERIFY(!w->isVisible());
-      QVERIFY(p.Summary->isVisible());
-      QVERIFY(p.Button->isVisible());
+      QVERIFY(p.Summary->isVisible() && p.Button->isVisible());
       QCOMPARE(p.Summary->x() + p.Summary->width(), p.Box->width());
 
       QTest::mouseClick(p.Button, Qt::LeftButton);
       QCOMPARE(p.Box->width(), 576);
       QCOMPARE(p.Box->x() + p.Box->width(), parent->width());
-      QCOMPARE(p.Button->text(), QString(">>"));
-      QCOMPARE(p.Button->toolTip(), QString("Collapse"));
       QVERIFY(window.*p.Expanded);
       for (QWidget* w : p.Folded) QVERIFY(w->isVisible());
 
@@ -206,19 +159,22 @@ class TestFormMain : public QObject {
     MakeWindowReady(window, source, target, 2);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.XPCheckBox2, Qt::LeftButton);
-    QVERIFY(window.IncludeSubfolders);
-    QCOMPARE(window.SourceFiles.Count(), 2);  // no rescan
-    QTest::mouseClick(window.XPCheckBox3, Qt::LeftButton);
-    QVERIFY(window.SaveEnvironment);
-    QTest::mouseClick(window.XPCheckBox4, Qt::LeftButton);
-    QVERIFY(window.LowerCaseNames);
-    QVERIFY(!window.AutoSaveLog());
-    QTest::mouseClick(window.XPCheckBox1, Qt::LeftButton);
-    QVERIFY(window.AutoSaveLog());
-    QTest::mouseClick(window.XPCheckBox4, Qt::LeftButton);
-    QVERIFY(!window.LowerCaseNames);
-    QVERIFY(window.IncludeSubfolders && window.SaveEnvironment);
+    // Each box sets its own member only; the subfolder box does not rescan.
+    const struct {
+      TXPCheckBox* Box;
+      std::function<bool()> Member;
+    } boxes[] = {{window.XPCheckBox2, [&] { return window.IncludeSubfolders; }},
+                 {window.XPCheckBox3, [&] { return window.SaveEnvironment; }},
+                 {window.XPCheckBox4, [&] { return window.LowerCaseNames; }},
+                 {window.XPCheckBox1, [&] { return window.AutoSaveLog(); }}};
+    for (const auto& b : boxes) {
+      QTest::mouseClick(b.Box, Qt::LeftButton);
+      int on = 0;
+      for (const auto& other : boxes) on += other.Member();
+      QVERIFY(b.Member());
+      QCOMPARE(on, int(&b - boxes) + 1);
+    }
+    QCOMPARE(window.SourceFiles.Count(), 2);
     // Set in code, the boxes run no handler.
     window.XPCheckBox2->SetChecked(false);
     QVERIFY(window.IncludeSubfolders);
@@ -244,14 +200,12 @@ class TestFormMain : public QObject {
     QCOMPARE(window.EffectName, std::string("Flip (vertical)"));
     QCOMPARE(window.FlipMode, 1);
     QCOMPARE(Items(window.ListBox1), QStringList{"No parameters"});
-    QCOMPARE(window.XiButEffect->toolTip(), QString("Preview for Flip (vertical) effect"));
     QVERIFY(window.XiButEffect->isEnabled());
     QCOMPARE(window.focusWidget(), window.XiButEffect);
 
     window.TargetExtension = ".png";
     Pick(window, "Convert to selected format");
     QCOMPARE(Items(window.ListBox1), QStringList{"Convert all files to: .png"});
-    QCOMPARE(window.ActionEffect->statusTip(), QString());
     QVERIFY(!window.ActionEffect->isEnabled());
     QCOMPARE(window.focusWidget(), window.XiButStart);
     QCOMPARE(window.FlipMode, 1);
@@ -269,7 +223,6 @@ class TestFormMain : public QObject {
     window.ShowEffectSettings("HLS", true);
     window.ShowEffectSettings("", true);
     QCOMPARE(window.ListBox1->count(), 3);
-    QCOMPARE(window.ActionEffect->toolTip(), QString("Setting for HLS effect"));
     QCOMPARE(window.focusWidget(), window.XiButSource);
 
     // Shown with enableAction false: lines and hint, but state and focus
@@ -316,11 +269,9 @@ class TestFormMain : public QObject {
     answer({1, 58}, true);
     window.ItemListEffect->trigger();
     QCOMPARE(Items(window.ComboBox1), QStringList({"Antialias...", "Wind..."}));
-    QCOMPARE(window.ComboBox1->currentIndex(), 0);
     QCOMPARE(window.EffectIndex, 0);
     QCOMPARE(window.EffectName, std::string("Antialias..."));
     QCOMPARE(Items(window.ListBox1), QStringList{"Antialias: 2"});
-    QCOMPARE(window.ActionEffect->toolTip(), QString("Setting for Antialias effect"));
     QVERIFY(window.ActionEffect->isEnabled());
 
     // Nothing offered: an empty box, no effect, no lines.

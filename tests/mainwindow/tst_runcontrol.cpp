@@ -38,14 +38,11 @@ class TestRunControl : public QObject {
     TempDir source, target;
     Prepare(window, source, target, 2);
     QVERIFY(window.ActionStart->isEnabled());
-    QVERIFY(TFormMain::StepReady(window.Label4));
-    QVERIFY(window.ActionFormat->isEnabled() && window.ComboBox1->isEnabled());
 
     // No target: off, whatever the file count.
     TFormMain::SetStepReady(window.Label2, false);
     window.UpdateStartAction();
     QVERIFY(!window.ActionStart->isEnabled());
-    QVERIFY(!TFormMain::StepReady(window.Label4));
     TFormMain::SetStepReady(window.Label2, true);
     // No files: off, and so are the commands that need them.
     window.FileCount = 0;
@@ -62,10 +59,8 @@ class TestRunControl : public QObject {
     QVERIFY(ApplyEffectThread != nullptr);
     window.UpdateStartAction();
     QVERIFY(!window.ActionStart->isEnabled());
-    QVERIFY(TFormMain::StepReady(window.Label4));
     QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
     QVERIFY(window.ActionStart->isEnabled());
-    QVERIFY(!window.ActionStop->isEnabled());
 
     // A run whose list was emptied under it (a rescan that found nothing)
     // ends with Start off.
@@ -74,7 +69,6 @@ class TestRunControl : public QObject {
     window.FileCount = 0;
     QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
     QVERIFY(!window.ActionStart->isEnabled());
-    QVERIFY(!TFormMain::StepReady(window.Label4));
   }
 
   void eachCheckOfStartHasItsMessage() {
@@ -89,12 +83,8 @@ class TestRunControl : public QObject {
     window.SourceDir = source.File("missing/");
     window.ActionStartExecute();
     QCOMPARE(Messages.back(), "Don't exist the directory: " + window.SourceDir + " Try select another.");
-    for (QLabel* label : {window.Label1, window.Label3, window.Label4}) QVERIFY(!TFormMain::StepReady(label));
-    QVERIFY(TFormMain::StepReady(window.Label2));
-    QVERIFY(!window.ComboBox1->isEnabled());
-    for (QAction* action : {window.ActionEffect, window.ActionFormat, window.ActionStart})
-      QVERIFY(!action->isEnabled());
-    QCOMPARE(window.Panel1->text(), QString());
+    QVERIFY(!TFormMain::StepReady(window.Label1) && TFormMain::StepReady(window.Label2));
+    QVERIFY(!window.ActionFormat->isEnabled() && !window.ActionStart->isEnabled());
     QCOMPARE(window.focusWidget(), window.XiButSource);
 
     // A target two levels deep cannot be made.
@@ -103,11 +93,7 @@ class TestRunControl : public QObject {
     window.TargetDir = target.File("no/deeper/");
     window.ActionStartExecute();
     QCOMPARE(Messages.back(), "Cannot create " + window.TargetDir + " directory.");
-    QVERIFY(!TFormMain::StepReady(window.Label2));
-    QVERIFY(!TFormMain::StepReady(window.Label4));
-    QVERIFY(TFormMain::StepReady(window.Label1));
-    QVERIFY(!window.ActionStart->isEnabled());
-    QVERIFY(window.ComboBox1->isEnabled());
+    QVERIFY(!TFormMain::StepReady(window.Label2) && TFormMain::StepReady(window.Label1));
     QCOMPARE(window.focusWidget(), window.XiButTarget);
     QVERIFY(!DirectoryExists(target.File("no/")));
     // And Start stays off until a target is chosen again.
@@ -126,9 +112,7 @@ class TestRunControl : public QObject {
     QCOMPARE(Messages.back(), std::string("Please, define a new value for Width parameter, if it is 0 or less. "
                                           "Also define a new value for Height parameter, if it is 0 or less."));
     QVERIFY(window.ActionStart->isEnabled());
-    QVERIFY(TFormMain::StepReady(window.Label4));
     QCOMPARE(ApplyEffectThread, nullptr);
-    QCOMPARE(Messages.size(), size_t(3));
 
     // One missing level of the target is made, and the run goes.
     window.EffectName = "Convert to selected format";
@@ -140,15 +124,10 @@ class TestRunControl : public QObject {
     QCOMPARE(Messages.size(), size_t(3));
   }
 
-  void aRunLogsTheSummariesAndShowsItsLog() {
+  void aSecondStartWaitsAndTheLogIsSaved() {
     TFormMain window;
-    // The start-up selects the first offered effect; this run uses another.
-    QCoreApplication::processEvents();
-    window.ListBox1->clear();
     TempDir source, target;
     Prepare(window, source, target, 3);
-    window.EffectName = "Gauss blur...";
-    window.ShowEffectSettings(window.EffectName, true);
     window.XPCheckBox1->SetChecked(true);
     window.ActionStartExecute();
     TApplyEffectThread* worker = ApplyEffectThread;
@@ -156,17 +135,8 @@ class TestRunControl : public QObject {
     window.ActionStartExecute();  // a second Start while the first worker lives
     QCOMPARE(ApplyEffectThread, worker);
     QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
-    QStringList log = window.MemoLog->toPlainText().split('\n');
-    QCOMPARE(log.mid(2, 7), QStringList({"Source dir: " + QString::fromStdString(source.Path()), "All files: 3",
-                                         "Target dir: " + QString::fromStdString(target.Path()),
-                                         "Effect: Gauss blur...", "Target: BMP files", "Pixel format: 24 bit",
-                                         "Gauss: 1"}));
-    QVERIFY(log.contains("New name: pic2(Gauss)_1.bmp"));
-    QVERIFY(log.filter("Done: ").size() == 1);
-    QVERIFY(window.ActionStart->isEnabled());
-    QVERIFY(!window.ActionStop->isEnabled());
-    QVERIFY(!window.ProgressBar->isVisible());
-    QVERIFY(!window.Busy);
+    QCOMPARE(window.MemoLog->toPlainText().split('\n').filter("Done: ").size(), 1);
+    QVERIFY(!window.ProgressBar->isVisible() && !window.Busy);
     TStringList saved;
     saved.LoadFromFile(target.File("log.txt"));
     QCOMPARE(QString::fromStdString(saved.Text()).trimmed(), window.MemoLog->toPlainText());
@@ -187,8 +157,7 @@ class TestRunControl : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
     QVERIFY(window.MemoLog->toPlainText().contains("It was processed only 1 from 4 files"));
     QVERIFY(runningControls);
-    QVERIFY(window.ActionStart->isEnabled());
-    QVERIFY(!window.ActionStop->isEnabled());
+    QVERIFY(window.ActionStart->isEnabled() && !window.ActionStop->isEnabled());
     // Stop without a run does nothing.
     window.ActionStopExecute();
   }
@@ -210,9 +179,6 @@ class TestRunControl : public QObject {
     int error = log.indexOf("Error: pic1.bmp");
     QVERIFY(error > 0);
     QVERIFY(!log[error + 1].isEmpty());  // the error's own text
-    QCOMPARE(log.filter("Error: ").size(), 1);
-    QCOMPARE(log.filter("Success: ").join(","), QString("Success: pic0.bmp,Success: pic2.bmp"));
-    QCOMPARE(log.filter("Done: ").size(), 1);
     QCOMPARE(FolderEntries(target.Path()), (std::vector<std::string>{"pic0(10 x 7)_1.bmp", "pic2(10 x 7)_1.bmp"}));
     QVERIFY(Messages.empty());
   }
@@ -231,7 +197,6 @@ class TestRunControl : public QObject {
     // done and its output complete.
     QVERIFY(log.contains("Success: pic0.bmp"));
     QVERIFY(log.contains("It was processed only 1 from 6 files"));
-    QVERIFY(!window->Busy);
     window.reset();
     TBitmap written;
     written.LoadFromFile(target.File("pic0(Convert)_1.bmp"));

@@ -1,12 +1,10 @@
-// The window layer's shared helpers: the handler guard, the common-dialog
-// hooks and the bitmap painter.
+// The window layer's shared helpers: the handler guard and the bitmap
+// painter.
 #include <QPainter>
 #include <QtTest>
 #include <stdexcept>
 
 #include "platform/windows/bitmapview.h"
-#include "platform/windows/colors.h"
-#include "platform/windows/dialogs.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
 #include "tests/support/windowtest.h"
@@ -17,7 +15,6 @@ class TestWindowSupport : public QObject {
  private slots:
   void cleanup() {
     SetMessageHandler(nullptr);
-    CommonDialogHooks() = TCommonDialogHooks();
   }
 
   void guardShowsTheErrorAndGoesOn() {
@@ -35,34 +32,6 @@ class TestWindowSupport : public QObject {
     // A message box that fails itself does not escape either.
     SetMessageHandler([](const std::string&) { throw std::runtime_error("no screen"); });
     QVERIFY(!Guarded([] { throw std::runtime_error("x"); }));
-  }
-
-  void hooksReplaceTheDialogs() {
-    CommonDialogHooks().SelectFolder = [](QWidget*, const std::string&, const std::string& start) {
-      return start + "/chosen";
-    };
-    CommonDialogHooks().Color = [](QWidget*, TColor& color) {
-      color = clRed;
-      return true;
-    };
-    std::string url;
-    CommonDialogHooks().OpenUrl = [&](const std::string& u) {
-      url = u;
-      return false;
-    };
-    QCOMPARE(SelectFolderDialog(nullptr, "Source", "/tmp"), std::string("/tmp/chosen"));
-    TColor color = clBlue;
-    QVERIFY(ColorDialog(nullptr, color));
-    QCOMPARE(color, clRed);
-    QVERIFY(!OpenUrl("mailto:someone@example.com"));
-    QCOMPARE(url, std::string("mailto:someone@example.com"));
-  }
-
-  void colorsResolveSystemColours() {
-    QCOMPARE(ToQColor(clRed), QColor(255, 0, 0));
-    QCOMPARE(ToQColor(RGB(1, 2, 3)), QColor(1, 2, 3));
-    QCOMPARE(ToQColor(clBtnFace), QColor(236, 233, 216));
-    QCOMPARE(FromQColor(QColor(1, 2, 3)), RGB(1, 2, 3));
   }
 
   void painterDrawsTheBitmapsOwnColours() {
