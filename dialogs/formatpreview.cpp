@@ -150,8 +150,6 @@ void TFormatPreviewDialog::MakeFrameControls(const QPoint& statusAt, const QPoin
 bool TFormatPreviewDialog::LoadPreview(TXiPanel* previewPanel, TBitmapView* before, TBitmapView* after) {
   const std::string path = Job.PreviewFile;
   setWindowTitle(QString::fromStdString(path));
-  SourceBitmap = std::make_unique<TBitmap>();
-  SourceBitmap->SetPixelFormat(pf24bit);
   if (!FileExists(path)) {
     ShowMessage("The file: " + path + " wasn't found");
     FLoadFailed = true;
@@ -172,16 +170,14 @@ bool TFormatPreviewDialog::LoadPreview(TXiPanel* previewPanel, TBitmapView* befo
     FLoadFailed = true;
     return false;
   }
-  SourceBitmap = std::move(picture);
+  BeforeBitmap = std::move(picture);
   Panel4->SetCaption(resized ? "resizing" : "normal");
   FLoadFailed = !Guarded([&] {
-    const int w = SourceBitmap->Width(), h = SourceBitmap->Height();
+    const int w = BeforeBitmap->Width(), h = BeforeBitmap->Height();
     const int x = cw - w >= 2 ? (cw - w) / 2 : 2;
     const int y = ch - h >= 2 ? (ch - h) / 2 : 2;
     before->setGeometry(x, y, w, h);
     after->setGeometry(x, y, w, h);
-    BeforeBitmap = std::make_unique<TBitmap>();
-    BeforeBitmap->Assign(SourceBitmap.get());
     before->SetBitmap(BeforeBitmap.get());
   });
   return !FLoadFailed;

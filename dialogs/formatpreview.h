@@ -52,10 +52,8 @@ class TFormatPreviewDialog : public QDialog {
   TXiButton* XiButton2 = nullptr;  // Cancel
   TXiButton* XiButton3 = nullptr;  // "by default"
 
-  // The loaded picture as fitted; the "before" picture at the paint box's
-  // size (the input of every conversion); the latest conversion (none
-  // before the first).
-  std::unique_ptr<TBitmap> SourceBitmap;
+  // The loaded picture as fitted into the paint box (the input of every
+  // conversion); the latest conversion (none before the first).
   std::unique_ptr<TBitmap> BeforeBitmap;
   std::unique_ptr<TBitmap> AfterBitmap;
 
