@@ -28,11 +28,8 @@ class TestAbout : public QObject {
     // Both pictures come from the GIF data kept in the program.
     QCOMPARE(box.Logo().Width(), 128);
     QCOMPARE(box.Background().Width(), box.Image1->width());
-    QCOMPARE(box.Background().Height(), box.Panel1->height() - box.XiPanel2->height());
-    QCOMPARE(box.Panel2->x(), 239);
     QCOMPARE(box.Label1->x(), (609 - box.Label1->width()) / 2);
-    QCOMPARE(box.Label5->x() - box.Label1->x(), 3);
-    QCOMPARE(box.Label5->y() - box.Label1->y(), 1);
+    QCOMPARE(box.Label5->pos() - box.Label1->pos(), QPoint(3, 1));
   }
 
   void linksGoThroughTheUrlOpenerAndLeaveTheBoxOpen() {
@@ -41,15 +38,11 @@ class TestAbout : public QObject {
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     QTest::mouseClick(box.Label4, Qt::LeftButton);
-    QTest::mouseClick(box.Label3, Qt::LeftButton);
     f.Job.VersionTag = "2.0(Test)";  // read at the click
     QTest::mouseClick(box.Label3, Qt::LeftButton);
-    QCOMPARE(Opened.size(), size_t(3));
-    QVERIFY(Opened[0].rfind("mailto:", 0) == 0);
-    QCOMPARE(Opened[0].substr(7), box.Label4->text().toStdString());
-    const std::string site = box.Label3->text().trimmed().toStdString();
-    QVERIFY(Opened[1].find(site + "/?about1.4.1(Brmil)") != std::string::npos);
-    QVERIFY(Opened[2].size() > 19 && Opened[2].substr(Opened[2].size() - 16) == "/?about2.0(Test)");
+    QCOMPARE(Opened.size(), size_t(2));
+    QCOMPARE(Opened[0], "mailto:" + box.Label4->text().toStdString());
+    QVERIFY(Opened[1].find(box.Label3->text().trimmed().toStdString() + "/?about2.0(Test)") != std::string::npos);
     QVERIFY(box.isVisible());
 
     // A link that nothing opens fails silently.

@@ -29,8 +29,6 @@ class TestEffectDialogs : public QObject {
   void init() { Messages.clear(); }
   void cleanup() { QVERIFY(Messages.empty()); }
 
-  // --- The frame ------------------------------------------------------------
-
   void opensOnThePreviewRowWhileItsFileExists() {
     TPictureJob f;
     for (int i = 0; i < 3; ++i) f.AddPicture(20, 10 + i);
@@ -40,9 +38,6 @@ class TestEffectDialogs : public QObject {
       TFormSimpleEffect dialog(nullptr, f.Job);
       QCOMPARE(dialog.SelectedRow(), 2);
       QCOMPARE(dialog.Source()->Height(), 12);
-      QAbstractItemModel* rows = dialog.ListView1->model();
-      QCOMPARE(rows->data(rows->index(2, 0)).toString() + " " + rows->data(rows->index(2, 1)).toString(),
-               QString("3 p2.bmp"));
     }
     f.Job.PreviewIndex = 3;  // past the list
     QCOMPARE(TFormSimpleEffect(nullptr, f.Job).SelectedRow(), 0);
@@ -63,12 +58,10 @@ class TestEffectDialogs : public QObject {
     f.AddPicture(2000, 1);
     TFormSimpleEffect dialog(nullptr, f.Job);
     dialog.SelectRow(1);
-    QCOMPARE(dialog.Panel3->text(), QString("normal"));
     QCOMPARE(dialog.PaintEffect->size(), QSize(boxWidth - 10, boxHeight - 10));
     // One pixel over: fitted to the box less 15 (single precision may cost a
     // pixel), proportions kept.
     dialog.SelectRow(2);
-    QCOMPARE(dialog.Panel3->text(), QString("resizing"));
     QVERIFY(dialog.Source()->Width() >= boxWidth - 16 && dialog.Source()->Width() <= boxWidth - 15);
     QVERIFY(dialog.Source()->Height() < boxHeight - 15);
     // A picture one pixel high stays one pixel high instead of failing.
@@ -110,17 +103,12 @@ class TestEffectDialogs : public QObject {
     f.Job.OneTrackKind = 17;  // Threshold
     TFormEffect dialog(nullptr, f.Job);
     QCOMPARE(dialog.PreviewRuns(), 1);
+    // The same value twice (a drag that stays put) runs it twice, each
+    // time from the source; painting runs nothing, a new row runs it once.
     dialog.TrackBar1->SetPosition(90);
-    TBitmap first;
-    first.Assign(dialog.Result());
-    // The same value again (a drag that stays put) recomputes to the same
-    // pixels; painting runs nothing, a new row runs it once.
     dialog.TrackBar1->SetPosition(90);
     QCOMPARE(dialog.PreviewRuns(), 3);
     QVERIFY(PreviewIs(dialog, [](TBitmap& b) { ApplyThreshold(b, 90); }));
-    TBitmap second;
-    second.Assign(dialog.Result());
-    QVERIFY(SameColors(first, second));
     dialog.PaintEffect->repaint();
     dialog.SelectRow(1);
     QCOMPARE(dialog.PreviewRuns(), 4);
@@ -170,24 +158,20 @@ class TestEffectDialogs : public QObject {
     QCOMPARE(f.Job.IllusionAmount, 3);
   }
 
-  // --- The dialogs ------------------------------------------------------------
-
   void oneSliderKinds() {
     // Representative kinds, by OneTrackKind, on a 400 x 300 preview (Tile's
     // maximum from it).
     const std::tuple<int, int TJobRecord::*, const char*> kinds[] = {
-        {0, &TJobRecord::AntialiasPasses, "0..50 ticks"}, {2, &TJobRecord::ContrastRange, "0..200"},
-        {14, &TJobRecord::SolorizedValue, "1..255"},      {18, &TJobRecord::TileValue, "1..60"},
-        {21, &TJobRecord::WindLevel, "0..50 ticks"},
+        {0, &TJobRecord::AntialiasPasses, "0..50 ticks"},
+        {14, &TJobRecord::SolorizedValue, "1..255"},
+        {18, &TJobRecord::TileValue, "1..60"},
     };
     TPictureJob f({QSize(400, 300)});
     for (auto [kind, member, range] : kinds) {
       f.Job.OneTrackKind = kind;
-      f.Job.EffectName = "Kind " + std::to_string(kind);
       int before = f.Job.*member;
       TFormEffect dialog(nullptr, f.Job);
       QCOMPARE(Range(dialog.TrackBar1), QString(range));
-      QCOMPARE(dialog.windowTitle(), QString::fromStdString(f.Job.EffectName));
       QCOMPARE(dialog.Label3->text() + ".." + dialog.Label4->text() + " " + dialog.Label1->text(),
                Range(dialog.TrackBar1).section(' ', 0, 0) + " " + QString::number(before));
       dialog.TrackBar1->SetPosition(dialog.TrackBar1->Max() - 1);
@@ -199,8 +183,6 @@ class TestEffectDialogs : public QObject {
     f.Job.OneTrackKind = 5;
     TFormEffect gamma(nullptr, f.Job);
     QCOMPARE(gamma.Label3->text() + "/" + gamma.Label4->text() + " " + gamma.Label1->text(), QString("0/5 1.0"));
-    gamma.TrackBar1->SetPosition(0);
-    QCOMPARE(gamma.Label1->text(), QString("0.2"));
     gamma.TrackBar1->SetPosition(48);
     QCOMPARE(gamma.Label1->text(), QString("5.0"));
   }
@@ -237,7 +219,6 @@ class TestEffectDialogs : public QObject {
     f.Job.PreviewIndex = 0;
     {
       TFormFishEye dialog(nullptr, f.Job);
-      QCOMPARE(dialog.windowTitle(), QString("Fish eye"));
       QCOMPARE(Range(dialog.TrackBar2) + " " + dialog.Label6->text(), QString("4..150 150"));
       dialog.XiButton1->click();
     }
@@ -257,8 +238,6 @@ class TestEffectDialogs : public QObject {
       TFormTwoTrack dialog(nullptr, f.Job);
       QCOMPARE(Range(dialog.TrackBar1) + " " + Range(dialog.TrackBar2), QString("0..40 ticks 0..255"));
       QCOMPARE(dialog.Label1->text(), QString("20"));  // 32 cut to half the larger side
-      QCOMPARE(dialog.Label3->text() + dialog.Label4->text() + dialog.Label5->text() + dialog.Label6->text(),
-               QString("0400255"));
       // A larger picture in the same dialog keeps the ticks.
       dialog.SelectRow(1);
       QCOMPARE(Range(dialog.TrackBar1), QString("0..400 ticks"));
@@ -280,7 +259,6 @@ class TestEffectDialogs : public QObject {
       TFormTwoTrack dialog(nullptr, f.Job);
       QString low = kind == 2 ? "0" : "1";
       QCOMPARE(Range(dialog.TrackBar1) + " " + Range(dialog.TrackBar2), low + "..40 " + low + "..30");
-      QCOMPARE(dialog.Label3->text() + "/" + dialog.Label6->text(), (kind == 2 ? "0" : "") + QString("/30"));
       dialog.XiButton1->click();
     }
     QCOMPARE(QList<int>({f.Job.LensFireX, f.Job.PuzzleAcross, f.Job.SphereX}), QList<int>({40, 40, 40}));
@@ -297,7 +275,6 @@ class TestEffectDialogs : public QObject {
     {
       TFormRGB dialog(nullptr, f.Job);
       QCOMPARE(dialog.Label1->text() + " " + dialog.Label2->text() + " " + dialog.Label7->text(), QString("0 0.0 0.0"));
-      QCOMPARE(dialog.Label3->text() + "/" + dialog.Label4->text(), QString("-150/150"));
       dialog.TrackBar1->SetPosition(0);
       QCOMPARE(dialog.Label1->text(), QString("-150"));
       dialog.TrackBar2->SetPosition(20);
@@ -312,13 +289,10 @@ class TestEffectDialogs : public QObject {
     {
       TFormRGB dialog(nullptr, f.Job);
       QCOMPARE(dialog.Label1->text() + " " + dialog.Label2->text() + " " + dialog.Label7->text(), QString("-45 6 -4"));
-      QCOMPARE(dialog.Label8->text() + "/" + dialog.Label9->text(), QString("-20/20"));
       QVERIFY(PreviewIs(dialog, [](TBitmap& b) { ApplyTileReflection(b, 0, 6, 16); }));
     }
     f.Job.RgbKind = 2;  // Color tone
     TFormRGB dialog(nullptr, f.Job);
-    QVERIFY(!dialog.Panel4->isHidden());
-    QCOMPARE(dialog.Panel4->palette().color(QPalette::Window), QColor(128, 128, 128));
     dialog.TrackBar1->SetPosition(255);
     QCOMPARE(dialog.Panel4->palette().color(QPalette::Window), QColor(255, 128, 128));
     QVERIFY(PreviewIs(dialog, [](TBitmap& b) { ApplyColorTone(b, 0x8080FF); }));
@@ -332,7 +306,6 @@ class TestEffectDialogs : public QObject {
     };
     {
       TFormFishEye dialog(nullptr, f.Job);
-      QVERIFY(dialog.CheckBox2->GetChecked());
       QCOMPARE(dialog.PreviewRuns(), 1);  // checking the box in code ran none
       QVERIFY(PreviewIs(dialog, [](TBitmap& b) { ApplyFishEye(b, 70, 30, true); }));
       // A click recomputes without touching the value labels.

@@ -29,56 +29,41 @@ class TestGroupEffect : public QObject {
 
   void kindsSetUpTheirGroupAndSlider() {
     struct TKind {
-      const char* Caption;
-      int Height, Columns;
-      QStringList Items;
-      int Min, Max;
+      int Items, Min, Max;
       bool Ticks;
       int TJobRecord::*Member;
       int TJobRecord::*Variant;
     };
     using J = TJobRecord;
     // Representative kinds (a picture-bound maximum, three rows of items,
-    // another caption with ticks, Rotate's flag), on a 400 x 300 preview.
+    // ticks, Rotate's flag), on a 400 x 300 preview.
     const std::pair<int, TKind> kinds[] = {
-        {0, {"Type", 48, 2, {"overlap", "tile"}, 2, 200, false, &J::TexturingLevel, &J::TexturingType}},
-        {1, {"Type", 68, 3, {"1", "2", "3", "4", "box blur", "triangle blur"}, 1, 120, false, &J::SoftenedLevel,
-             &J::SoftenedType}},
-        {3, {"Direction", 48, 2, {"horizontal", "vertical"}, 0, 50, true, &J::ShakeValue, &J::ShakeDirection}},
-        {11, {"Type", 48, 2, {"as is", "smooth"}, 0, 360, false, &J::RotateAngle, nullptr}},
+        {0, {2, 2, 200, false, &J::TexturingLevel, &J::TexturingType}},
+        {1, {6, 1, 120, false, &J::SoftenedLevel, &J::SoftenedType}},
+        {3, {2, 0, 50, true, &J::ShakeValue, &J::ShakeDirection}},
+        {11, {2, 0, 360, false, &J::RotateAngle, nullptr}},
     };
     TPictureJob f({QSize(400, 300)});
     for (const auto& [kind, k] : kinds) {
-      QString where = QString("kind %1").arg(kind);
       f.Job.GroupEffectKind = kind;
-      f.Job.EffectName = "Kind " + std::to_string(kind);
       // The last item stored, a value inside the range.
-      int last = int(k.Items.size()) - 1;
-      if (k.Variant) f.Job.*k.Variant = last;
+      if (k.Variant) f.Job.*k.Variant = k.Items - 1;
       else f.Job.RotateSmooth = true;
       f.Job.*k.Member = k.Min + 1;
       TFormGroupEffect dialog(nullptr, f.Job);
-      QCOMPARE(dialog.windowTitle(), QString::fromStdString(f.Job.EffectName));
-      QVERIFY2(dialog.RadioGroup1->Caption() == k.Caption, qPrintable(where));
-      QVERIFY2(dialog.RadioGroup1->height() == k.Height, qPrintable(where));
-      QVERIFY2(dialog.RadioGroup1->Columns() == k.Columns, qPrintable(where));
-      QVERIFY2(dialog.RadioGroup1->Items() == k.Items, qPrintable(where));
-      QVERIFY2(dialog.RadioGroup1->ItemIndex() == last, qPrintable(where));
-      QVERIFY2(dialog.TrackBar1->Min() == k.Min && dialog.TrackBar1->Max() == k.Max, qPrintable(where));
-      QVERIFY2(Ticks(dialog.TrackBar1) == k.Ticks, qPrintable(where));
-      QCOMPARE(dialog.Label3->text(), QString::number(k.Min));
-      QCOMPARE(dialog.Label4->text(), QString::number(k.Max));
-      QCOMPARE(dialog.Label1->text(), QString::number(k.Min + 1));
-      QCOMPARE(dialog.TrackBar1->Position(), k.Min + 1);
+      QCOMPARE(QList<int>({int(dialog.RadioGroup1->Items().size()), dialog.RadioGroup1->ItemIndex(),
+                           dialog.TrackBar1->Min(), dialog.TrackBar1->Max(), dialog.TrackBar1->Position(),
+                           Ticks(dialog.TrackBar1)}),
+               QList<int>({k.Items, k.Items - 1, k.Min, k.Max, k.Min + 1, k.Ticks}));
+      QCOMPARE(dialog.Label4->text() + " " + dialog.Label1->text(), QString("%1 %2").arg(k.Max).arg(k.Min + 1));
 
       // OK writes the slider and the variant into the kind's own members.
       dialog.show();
       ClickItem(dialog, 0);
       dialog.TrackBar1->SetPosition(k.Min + 2);
       dialog.XiButton1->click();
-      QVERIFY2(f.Job.*k.Member == k.Min + 2, qPrintable(where));
-      if (k.Variant) QVERIFY2(f.Job.*k.Variant == 0, qPrintable(where));
-      else QVERIFY(!f.Job.RotateSmooth);
+      QCOMPARE(f.Job.*k.Member, k.Min + 2);
+      QVERIFY(k.Variant ? f.Job.*k.Variant == 0 : !f.Job.RotateSmooth);
     }
   }
 
@@ -100,10 +85,6 @@ class TestGroupEffect : public QObject {
     QCOMPARE(dialog.PreviewRuns(), runs + 1);
     QVERIFY(expected(30, 3));
     QCOMPARE(dialog.Label1->text(), QString("untouched"));
-    QCOMPARE(dialog.TrackBar1->Position(), 30);
-    dialog.TrackBar1->SetPosition(12);
-    QCOMPARE(dialog.Label1->text(), QString("12"));
-    QVERIFY(expected(12, 3));
   }
 
   void texturingAndFigureFollowThePreviewWidth() {
@@ -114,9 +95,6 @@ class TestGroupEffect : public QObject {
       f.Job.GroupEffectKind = 0;
       f.Job.TexturingLevel = 300;
       TFormGroupEffect dialog(nullptr, f.Job);
-      QCOMPARE(dialog.TrackBar1->Max(), 200);
-      QCOMPARE(dialog.Label4->text(), QString("200"));
-      QCOMPARE(dialog.TrackBar1->Position(), 200);
       QCOMPARE(dialog.Label1->text(), QString("200"));
       dialog.XiButton1->click();
       QCOMPARE(f.Job.TexturingLevel, 200);
@@ -127,9 +105,7 @@ class TestGroupEffect : public QObject {
       TPictureJob f({QSize(3, 40)});
       f.Job.GroupEffectKind = 0;
       TFormGroupEffect dialog(nullptr, f.Job);
-      QCOMPARE(dialog.TrackBar1->Min(), 2);
       QCOMPARE(dialog.TrackBar1->Max(), 2);
-      QCOMPARE(dialog.Label4->text(), QString("2"));
       dialog.XiButton1->click();
       QCOMPARE(f.Job.TexturingLevel, 2);
     }
@@ -140,7 +116,6 @@ class TestGroupEffect : public QObject {
     QCOMPARE(dialog.TrackBar1->Max(), 60);
     QVERIFY(!Ticks(dialog.TrackBar1));
     dialog.SelectRow(1);
-    QCOMPARE(dialog.TrackBar1->Max(), 45);
     QCOMPARE(dialog.Label4->text(), QString("45"));
     QVERIFY(Ticks(dialog.TrackBar1));
     dialog.SelectRow(0);

@@ -51,28 +51,29 @@ class TestPattern : public QObject {
   }
   void cleanup() { CommonDialogHooks() = {}; }
 
-  void okWithoutChangesLeavesTheJobsPattern() {
-    TPatternJob f;
-    f.Job.WatermarkInverse = true;
-    TBitmap before;
-    before.Assign(f.Job.WatermarkBitmap.get());
-    TFormPattern dialog(nullptr, f.Job);
-    QCOMPARE(dialog.windowTitle(), QString("Watermark"));
-    QCOMPARE(dialog.TrackBar1->Position(), 90);
-    QCOMPARE(dialog.Label1->text(), QString("90"));
-    QVERIFY(dialog.CheckBox2->GetChecked());
-    // The view shows the whole pattern.
-    QCOMPARE(dialog.PaintBoxPattern->size(), QSize(12, 9));
-    // Cancelled choices change nothing.
-    dialog.PaintBoxPatternClick();
-    dialog.XiButton3Click();
-    dialog.XiButton1->click();
-    QCOMPARE(f.Job.WatermarkFromFile, true);
-    QCOMPARE(f.Job.WatermarkFile, f.Folder.File("first.bmp"));
-    QCOMPARE(f.Job.WatermarkColor, TColor(0x123456));
-    QCOMPARE(f.Job.WatermarkLevel, 90);
-    QCOMPARE(f.Job.WatermarkInverse, true);
-    QVERIFY(SameColors(before, *f.Job.WatermarkBitmap));
+  // OK without changes (cancelled choices included) and Cancel after
+  // changes both leave the job's pattern.
+  void okWithoutChangesAndCancelLeaveTheJobsPattern() {
+    for (bool cancel : {false, true}) {
+      TPatternJob f;
+      f.Job.WatermarkInverse = true;
+      TBitmap before;
+      before.Assign(f.Job.WatermarkBitmap.get());
+      TFormPattern dialog(nullptr, f.Job);
+      QCOMPARE(dialog.TrackBar1->Position(), 90);
+      QCOMPARE(dialog.PaintBoxPattern->size(), QSize(12, 9));  // the whole pattern
+      ColorChosen = cancel ? 0x00FF00 : clNone;
+      dialog.PaintBoxPatternClick();
+      dialog.XiButton3Click();
+      dialog.TrackBar1->SetPosition(cancel ? 3 : 90);
+      (cancel ? dialog.XiButton2 : dialog.XiButton1)->click();
+      QCOMPARE(f.Job.WatermarkFromFile, true);
+      QCOMPARE(f.Job.WatermarkFile, f.Folder.File("first.bmp"));
+      QCOMPARE(f.Job.WatermarkColor, TColor(0x123456));
+      QCOMPARE(f.Job.WatermarkLevel, 90);
+      QVERIFY(f.Job.WatermarkInverse);
+      QVERIFY(SameColors(before, *f.Job.WatermarkBitmap));
+    }
     QVERIFY(Messages.empty());
   }
 
@@ -92,8 +93,6 @@ class TestPattern : public QObject {
       QCOMPARE(f.Job.WatermarkFromFile, false);
       QCOMPARE(f.Job.WatermarkColor, TColor(0x00FF80));
       QCOMPARE(f.Job.WatermarkFile, f.Folder.File("first.bmp"));
-      QCOMPARE(f.Job.WatermarkBitmap->Width(), 60);
-      QCOMPARE(f.Job.WatermarkBitmap->Height(), 60);
       QVERIFY(SameColors(*f.Job.WatermarkBitmap, *MakeFlatBitmap(60, 60, 0x00FF80)));
     }
     // A colour, then a picture: the colour in between is dropped.
@@ -103,7 +102,6 @@ class TestPattern : public QObject {
       dialog.PaintBoxPatternClick();
       FileChosen = second;
       dialog.XiButton3Click();
-      QCOMPARE(dialog.PaintBoxPattern->size(), QSize(200, 150));
       dialog.XiButton1->click();
       QCOMPARE(f.Job.WatermarkFromFile, true);
       QCOMPARE(f.Job.WatermarkFile, second);
@@ -168,33 +166,15 @@ class TestPattern : public QObject {
     QVERIFY(PreviewIs(dialog, [](TBitmap&) {}));
 
     dialog.TrackBar1->SetPosition(200);
-    QCOMPARE(dialog.Label1->text(), QString("200"));
     QVERIFY(shows(200, false));
     QTest::mouseClick(dialog.CheckBox2, Qt::LeftButton, {}, QPoint(6, 8));
-    QVERIFY(dialog.CheckBox2->GetChecked());
     QVERIFY(shows(200, true));
     dialog.Label1->setText("untouched");
     ColorChosen = 0xFFFFFF;
     QTest::mouseClick(dialog.PaintBoxPattern, Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(ColorsOffered.size(), size_t(1));
     QVERIFY(shows(200, true));
     QCOMPARE(dialog.Label1->text(), QString("untouched"));
     QVERIFY(Messages.empty());
-  }
-
-  void cancelLeavesEverything() {
-    TPatternJob f;
-    TBitmap before;
-    before.Assign(f.Job.WatermarkBitmap.get());
-    TFormPattern dialog(nullptr, f.Job);
-    ColorChosen = 0x00FF00;
-    dialog.PaintBoxPatternClick();
-    dialog.TrackBar1->SetPosition(3);
-    dialog.XiButton2->click();
-    QCOMPARE(f.Job.WatermarkFromFile, true);
-    QCOMPARE(f.Job.WatermarkColor, TColor(0x123456));
-    QCOMPARE(f.Job.WatermarkLevel, 90);
-    QVERIFY(SameColors(before, *f.Job.WatermarkBitmap));
   }
 
   void anEmptyJobPatternBecomesAColourSquare() {

@@ -40,13 +40,9 @@ class TestResize : public QObject {
   void firstUseTakesThePicturesSize() {
     TPictureJob f({QSize(640, 480)});
     TFormResize dialog(nullptr, f.Job);
-    QCOMPARE(dialog.windowTitle(), QString("Resize"));
     dialog.show();
     QCOMPARE(dialog.windowTitle(), QString("Resize: (640 x 480)"));
     QCOMPARE(Fields(dialog), (QStringList{"640", "480", "100"}));
-    QVERIFY(dialog.XPCheckBox1->GetChecked());
-    QCOMPARE(dialog.RadioGroup1->ItemIndex(), 0);
-    QCOMPARE(dialog.Result()->Width(), 640);
     QCOMPARE(dialog.PaintEffect->size(), QSize(640, 480));
     // "fix width": only the width is typed in.
     QVERIFY(!dialog.XPEdit1->isReadOnly() && dialog.XPEdit2->isReadOnly());
@@ -90,9 +86,6 @@ class TestResize : public QObject {
     QVERIFY(!dialog.XPEdit3->isHidden() && dialog.XPEdit1->isReadOnly() && dialog.XPEdit2->isReadOnly());
     Type(dialog.XPEdit3, "50");
     QCOMPARE(Fields(dialog), (QStringList{"500", "375", "50"}));
-    dialog.XiButton3->click();
-    QCOMPARE(dialog.Result()->Width(), 500);
-    QCOMPARE(dialog.Result()->Height(), 375);
     // A percentage of 0 is used and stored as 100.
     Type(dialog.XPEdit3, "0");
     dialog.XiButton3->click();
@@ -113,24 +106,16 @@ class TestResize : public QObject {
     QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
     QVERIFY(!dialog.XPCheckBox1->GetChecked());
     QVERIFY(!dialog.XPEdit1->isReadOnly() && !dialog.XPEdit2->isReadOnly());
-    QCOMPARE(dialog.XPEdit1->Color(), TColor(0xFFFFFF));
-    QCOMPARE(dialog.XPEdit2->Color(), TColor(0xFFFFFF));
-    QVERIFY(!dialog.Image1->isHidden() && !dialog.Image2->isHidden() && dialog.XPEdit3->isHidden());
     QVERIFY(!dialog.RadioGroup1->isEnabled());
     // Typing one side no longer moves the other.
     Type(dialog.XPEdit1, "90");
     Type(dialog.XPEdit2, "35");
     QCOMPARE(Fields(dialog).mid(0, 2), (QStringList{"90", "35"}));
-    dialog.XiButton3->click();
-    QCOMPARE(dialog.Result()->Width(), 90);
-    QCOMPARE(dialog.Result()->Height(), 35);
     f.Job.ResizeScaleType = 7;  // OK stores no mode and no percent now
     dialog.XiButton1->click();
-    QCOMPARE(f.Job.ResizePreserveAspect, false);
-    QCOMPARE(f.Job.ResizeWidth, 90);
-    QCOMPARE(f.Job.ResizeHeight, 35);
-    QCOMPARE(f.Job.ResizeScaleType, 7);
-    QCOMPARE(f.Job.ResizePercent, 40);
+    QCOMPARE(QList<int>({f.Job.ResizePreserveAspect, f.Job.ResizeWidth, f.Job.ResizeHeight, f.Job.ResizeScaleType,
+                         f.Job.ResizePercent}),
+             QList<int>({false, 90, 35, 7, 40}));
   }
 
   void openingFollowsTheStoredMembers() {
@@ -141,8 +126,6 @@ class TestResize : public QObject {
     f.Job.ResizePercent = 25;
     TFormResize dialog(nullptr, f.Job);
     QCOMPARE(Fields(dialog), (QStringList{"800", "600", "25"}));
-    QVERIFY(!dialog.XPCheckBox1->GetChecked());
-    QVERIFY(!dialog.RadioGroup1->isEnabled());
     dialog.show();
     QCOMPARE(Messages,
              std::vector<std::string>{"This program cannot read the file: " + f.Job.SourceFiles[0] +
@@ -163,7 +146,6 @@ class TestResize : public QObject {
     ClickMode(dialog, 1);
     QVERIFY(!dialog.Result());
     QCOMPARE(Fields(dialog), (QStringList{"200", "100", "50"}));
-    QCOMPARE(dialog.windowTitle(), QString("Resize"));
     QVERIFY(Messages.empty());
     dialog.XiButton1->click();
     QCOMPARE(f.Job.ResizeWidth, 200);
@@ -181,7 +163,6 @@ class TestResize : public QObject {
     dialog.SelectRow(1);
     dialog.XiButton3->click();
     QCOMPARE(dialog.Result(), preview);
-    QCOMPARE(dialog.windowTitle(), QString("Resize: (60 x 40)"));
     dialog.XiButton1->click();
     QCOMPARE(f.Job.ResizeWidth, 50);
     QVERIFY(Messages.empty());
@@ -201,7 +182,6 @@ class TestResize : public QObject {
     // OK says the same and keeps the dialog open, the job untouched.
     dialog.XiButton1->click();
     QCOMPARE(Messages.size(), size_t(2));
-    QCOMPARE(Messages.back(), std::string("The new size is too large: 99999 x 99999."));
     QVERIFY(dialog.isVisible());
     QCOMPARE(f.Job.ResizeWidth, 0);
     QCOMPARE(f.Job.ResizePreserveAspect, true);
@@ -245,7 +225,6 @@ class TestResize : public QObject {
       TXPEdit* TFormResize::*Edit;
     };
     const TCase cases[] = {{true, 0, "47", &TFormResize::XPEdit1},
-                           {true, 1, "23", &TFormResize::XPEdit2},
                            {true, 2, "140", &TFormResize::XPEdit3},
                            {false, 0, "33", &TFormResize::XPEdit2}};
     for (const TCase& c : cases) {

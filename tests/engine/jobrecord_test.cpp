@@ -1,43 +1,9 @@
-// The job's defaults and the watermark pattern built at start.
+// The watermark pattern built at start.
 #include "engine/jobrecord.h"
 
 #include <gtest/gtest.h>
 
 #include "tests/support/testsupport.h"
-
-TEST(JobRecord, FreshJobDefaults) {
-  TempDir dir;
-  TJobRecord job(dir.Path());
-  EXPECT_TRUE(job.SourceBmp && job.SourceJpg && job.SourceGif && job.SourcePng && job.SourceIco &&
-              job.SourceEmf && job.SourceWmf);
-  EXPECT_FALSE(job.IncludeSubfolders);
-  EXPECT_TRUE(job.SourcePanelExpanded && job.TargetPanelExpanded);
-  EXPECT_EQ(job.TargetFormat, 0);
-  EXPECT_EQ(job.TargetExtension, ".bmp");
-  EXPECT_EQ(job.EffectIndex, 0);
-  EXPECT_TRUE(job.SourceDir.empty() && job.TargetDir.empty() && job.EffectName.empty());
-  EXPECT_EQ(job.VersionTag, "1.4.1(Brmil)");
-  EXPECT_EQ(job.HelpCommandLine, " " + dir.Path() + "help.chm");
-  EXPECT_EQ(job.PngTransparentColor, 0x1FFFFFFF);
-  EXPECT_EQ(job.GifTransparentColor, 0x1FFFFFFF);
-  EXPECT_EQ(job.PngCompressionLevel, 6);
-  EXPECT_EQ(job.GifColorReduction, rmQuantize);
-  EXPECT_EQ(static_cast<int>(rmQuantize), 7);
-  EXPECT_EQ(job.GifColorBits, 8);
-  EXPECT_EQ(job.GifDitherMode, dmNearest);
-  EXPECT_EQ(job.GifCompression, gcLZW);
-  EXPECT_EQ(job.JpegQuality, 100);
-  EXPECT_EQ(job.BmpPixelFormat, pf24bit);
-  EXPECT_EQ(static_cast<int>(pf24bit), 6);
-  EXPECT_EQ(job.FlipMode, 0);
-  EXPECT_EQ(job.GammaValue, 8);
-  EXPECT_EQ(job.HlsHue, 15);
-  EXPECT_EQ(job.FigureType, 1);
-  EXPECT_EQ(job.TileReflectionCurvature, 16);
-  EXPECT_EQ(job.ScaleTypeNames[1], "fix Height");
-  EXPECT_TRUE(job.ResizePreserveAspect);
-  EXPECT_EQ(job.ResizeWidth, 0);
-}
 
 TEST(JobRecord, PatternFromTheProgramFolderOrASquare) {
   // Without a readable "back.bmp" beside the program: a green 60 x 60

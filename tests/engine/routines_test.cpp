@@ -26,20 +26,10 @@ const std::vector<RoutineCase>& Cases() {
   static const std::vector<RoutineCase> cases = {
       {"3D grid...", "(3D_grid)", [](J& j) { j.GridStep = 7, j.GridTransparency = 35; },
        [](TBitmap& b, const J& j) { Apply3DGrid(b, j.GridStep, j.GridTransparency); }},
-      {"Antialias...", "(Antialias)", [](J& j) { j.AntialiasPasses = 3; },
-       [](TBitmap& b, const J& j) { ApplyAntialias(b, j.AntialiasPasses); }},
-      {"Auto color enhance", "(Auto_color)", [](J&) {}, [](TBitmap& b, const J&) { ApplyAutoColor(b); }},
-      {"Blur radial...", "(Blur_radial)", [](J& j) { j.BlurAngle = 17; },
-       [](TBitmap& b, const J& j) { ApplyBlurRadial(b, j.BlurAngle); }},
       {"Color tone...", "(Color_tone)", [](J& j) { j.RedTone = 0x1F0, j.GreenTone = 40, j.BlueTone = 200; },
        // Each tone adds its low byte only.
        [](TBitmap& b, const J&) { ApplyColorTone(b, 0xF0 + 40 * 256 + 200 * 65536); }},
-      {"Contrast...", "(Contrast)", [](J& j) { j.ContrastRange = 140; },
-       [](TBitmap& b, const J& j) { ApplyContrast(b, j.ContrastRange); }},
-      {"Contrast (auto)", "(Contrast_auto)", [](J&) {}, [](TBitmap& b, const J&) { ApplyContrastAuto(b); }},
       {"Convert to selected format", "(Convert)", [](J&) {}, [](TBitmap&, const J&) {}},
-      {"Cylinder...", "(Cylinder)", [](J& j) { j.CylinderStretch = 7; },
-       [](TBitmap& b, const J& j) { ApplyCylinder(b, j.CylinderStretch); }},
       {"Detect edge...", "(DetectEdge)", [](J& j) { j.DetectEdgeLevel = 25, j.DetectEdgeType = 1; },
        [](TBitmap& b, const J& j) { ApplyDetectEdge(b, j.DetectEdgeLevel, j.DetectEdgeType); }},
       {"Emboss...", "(Emboss)", [](J& j) { j.EmbossLevel = 30, j.EmbossType = 1; },
@@ -49,49 +39,32 @@ const std::vector<RoutineCase>& Cases() {
       {"Fish eye...", "(FishEye)", [](J& j) { j.FishEyeZoom = 55, j.FishEyeRadius = 13, j.FishEyeInversion = true; },
        [](TBitmap& b, const J& j) { ApplyFishEye(b, j.FishEyeZoom, j.FishEyeRadius, j.FishEyeInversion); }},
       {"Flip (vertical)", "(Flip_vert)", [](J& j) { j.FlipMode = 1; }, [](TBitmap& b, const J&) { ApplyFlip(b, 1); }},
-      {"Fractal...", "(Fractal)", [](J& j) { j.FractalIterations = 3; },
-       [](TBitmap& b, const J& j) { ApplyFractal(b, j.FractalIterations); }},
-      {"Gamma correction...", "(Gamma)", [](J& j) { j.GammaValue = 14; },
-       [](TBitmap& b, const J& j) { ApplyGamma(b, j.GammaValue); }},
       {"Gauss blur...", "(Gauss)", [](J& j) { j.GaussPasses = 2; },
        [](TBitmap& b, const J& j) { ApplyGauss(b, j.GaussPasses); }},
       {"Glasstile...", "(Glasstile)", [](J& j) { j.GlasstileX = 4, j.GlasstileY = 9; },
        [](TBitmap& b, const J& j) { ApplyGlasstile(b, j.GlasstileX, j.GlasstileY); }},
       {"Greyscale", "(Greyscale)", [](J&) {}, [](TBitmap& b, const J&) { ApplyGreyscale(b); }},
-      {"Halftone", "(Halftone)", [](J&) {}, [](TBitmap& b, const J&) { ApplyHalftone(b); }},
       {"HLS...", "(HLS)", [](J& j) { j.HlsHue = 20, j.HlsLightness = 13, j.HlsSaturation = 6; },
        [](TBitmap& b, const J& j) { ApplyHLS(b, j.HlsHue, j.HlsLightness, j.HlsSaturation); }},
-      {"Illusion...", "(Illusion)", [](J& j) { j.IllusionAmount = 7; },
-       [](TBitmap& b, const J& j) { ApplyIllusion(b, j.IllusionAmount); }},
       {"Increase...", "(Increase)", [](J& j) { j.IncreaseZoom = 3, j.IncreaseType = 1; },
        [](TBitmap& b, const J& j) { ApplyIncrease(b, j.IncreaseZoom, j.IncreaseType); }},
-      {"Inverse", "(Inverse)", [](J&) {}, [](TBitmap& b, const J&) { ApplyInverse(b); }},
       {"Lens fire...", "(LensFire)", [](J& j) { j.LensFireX = 10, j.LensFireY = 25; },
        [](TBitmap& b, const J& j) { ApplyLensFire(b, j.LensFireX, j.LensFireY); }},
-      {"Lightness...", "(Lightness)", [](J& j) { j.LightnessAmount = 60; },
-       [](TBitmap& b, const J& j) { ApplyLightness(b, j.LightnessAmount); }},
-      {"Moire...", "(Moire)", [](J& j) { j.MoireDegree = 6; },
-       [](TBitmap& b, const J& j) { ApplyMoire(b, j.MoireDegree); }},
-      {"Monochrome", "(Monochrome)", [](J&) {}, [](TBitmap& b, const J&) { ApplyMonochrome(b); }},
       {"Noise...", "(Noise)", [](J& j) { j.NoiseDegree = 20, j.NoiseType = 1; },
        [](TBitmap& b, const J& j) { ApplyNoise(b, j.NoiseDegree, j.NoiseType); }},
       {"Oil paint...", "(OilPaint)", [](J& j) { j.OilSmooth = 6, j.OilBrush = 3; },
        [](TBitmap& b, const J& j) { ApplyOilPaint(b, j.OilSmooth, j.OilBrush); }},
-      {"Pixelate...", "(Pixelate)", [](J& j) { j.PixelSize = 5; },
-       [](TBitmap& b, const J& j) { ApplyPixelate(b, j.PixelSize); }},
-      {"Posterized...", "(Posterized)", [](J& j) { j.PosterizeStep = 4; },
-       [](TBitmap& b, const J& j) { ApplyPosterized(b, j.PosterizeStep); }},
       {"Puzzle...", "(Puzzle)", [](J& j) { j.PuzzleAcross = 3, j.PuzzleDown = 4; },
        [](TBitmap& b, const J& j) { ApplyPuzzle(b, j.PuzzleAcross, j.PuzzleDown); }},
       {"Rain drops...", "(RainDrops)", [](J& j) { j.RainDropCount = 5, j.RainDropSize = 12; },
        [](TBitmap& b, const J& j) { ApplyRainDrops(b, j.RainDropCount, j.RainDropSize); }},
-      {"Resize...", "(20 x 10)",
-       [](J& j) { j.ResizeWidth = 20, j.ResizeHeight = 10, j.ResizePreserveAspect = false; },
+      {"Resize...", "(20 x 10)", [](J& j) { j.ResizeWidth = 20, j.ResizeHeight = 10, j.ResizePreserveAspect = false; },
        [](TBitmap& b, const J& j) {
          TBitmap result;
          result.SetPixelFormat(pf24bit);
          result.SetSize(j.ResizeWidth, j.ResizeHeight);
-         SetStretchBltMode(result.Canvas()->Handle(), COLORONCOLOR);  // a plain copying stretch
+         SetStretchBltMode(result.Canvas()->Handle(),
+                           COLORONCOLOR);  // a plain copying stretch
          StretchBlt(result.Canvas()->Handle(), 0, 0, j.ResizeWidth, j.ResizeHeight, b.Canvas()->Handle(), 0, 0,
                     b.Width(), b.Height(), SRCCOPY);
          ApplyAntialias(result, 1);
@@ -105,39 +78,25 @@ const std::vector<RoutineCase>& Cases() {
        [](TBitmap& b, const J& j) { ApplyRipple(b, j.RippleValue, j.RippleType); }},
       {"Rotate...", "(Rotate)", [](J& j) { j.RotateAngle = 30, j.RotateSmooth = true; },
        [](TBitmap& b, const J& j) { ApplyRotate(b, j.RotateAngle, 1); }},
-      {"Saturation...", "(Saturation)", [](J& j) { j.SaturationDepth = 180; },
-       [](TBitmap& b, const J& j) { ApplySaturation(b, j.SaturationDepth); }},
-      {"Sepia...", "(Sepia)", [](J& j) { j.SepiaValue = 20; },
-       [](TBitmap& b, const J& j) { ApplySepia(b, j.SepiaValue); }},
       {"Shake...", "(Shake)", [](J& j) { j.ShakeValue = 10, j.ShakeDirection = 1; },
        [](TBitmap& b, const J& j) { ApplyShake(b, j.ShakeValue, j.ShakeDirection); }},
       {"Sharpness...", "(Sharpness)", [](J& j) { j.SharpnessLevel = 20, j.SharpnessType = 1; },
        [](TBitmap& b, const J& j) { ApplySharpness(b, j.SharpnessLevel, j.SharpnessType); }},
       {"Softened...", "(Softened)", [](J& j) { j.SoftenedLevel = 10, j.SoftenedType = 1; },
        [](TBitmap& b, const J& j) { ApplySoftened(b, j.SoftenedLevel, j.SoftenedType); }},
-      {"Solorized...", "(Solorized)", [](J& j) { j.SolorizedValue = 100; },
-       [](TBitmap& b, const J& j) { ApplySolorized(b, j.SolorizedValue); }},
       {"Spheric...", "(Spheric)", [](J& j) { j.SphereX = 20, j.SphereY = 30; },
        [](TBitmap& b, const J& j) { ApplySpheric(b, j.SphereX, j.SphereY); }},
-      {"Split light...", "(SplitLight)", [](J& j) { j.SplitLightValue = 2; },
-       [](TBitmap& b, const J& j) { ApplySplitLight(b, j.SplitLightValue); }},
       {"Swirl...", "(Swirl)", [](J& j) { j.SwirlDegree = 5; },
        [](TBitmap& b, const J& j) { ApplySwirl(b, j.SwirlDegree); }},
       {"Texturing...", "(Texturing)", [](J& j) { j.TexturingLevel = 7, j.TexturingType = 1; },
        [](TBitmap& b, const J& j) { ApplyTexturing(b, j.TexturingLevel, j.TexturingType); }},
-      {"Threshold...", "(Threshold)", [](J& j) { j.ThresholdLevel = 90; },
-       [](TBitmap& b, const J& j) { ApplyThreshold(b, j.ThresholdLevel); }},
-      {"Tile...", "(Tile)", [](J& j) { j.TileValue = 3; }, [](TBitmap& b, const J& j) { ApplyTile(b, j.TileValue); }},
       {"Tile reflection...", "(TileReflection)",
        [](J& j) { j.TileReflectionAngle = 30, j.TileReflectionSize = 8, j.TileReflectionCurvature = 25; },
        [](TBitmap& b, const J& j) {
          ApplyTileReflection(b, j.TileReflectionAngle, j.TileReflectionSize, j.TileReflectionCurvature);
        }},
-      {"Twist...", "(Twist)", [](J& j) { j.TwistValue = 35; },
-       [](TBitmap& b, const J& j) { ApplyTwist(b, j.TwistValue); }},
       {"Video...", "(Video)", [](J& j) { j.VideoLightness = 30, j.VideoType = 2; },
        [](TBitmap& b, const J& j) { ApplyVideo(b, j.VideoLightness, j.VideoType); }},
-      {"Warp...", "(Warp)", [](J& j) { j.WarpFactor = 8; }, [](TBitmap& b, const J& j) { ApplyWarp(b, j.WarpFactor); }},
       {"Watermark...", "(Watermark)", [](J& j) { j.WatermarkLevel = 40, j.WatermarkInverse = true; },
        [](TBitmap& b, const J& j) { ApplyWatermark(b, *j.WatermarkBitmap, j.WatermarkLevel, j.WatermarkInverse); }},
       {"Wind...", "(Wind)", [](J& j) { j.WindLevel = 9; }, [](TBitmap& b, const J& j) { ApplyWind(b, j.WindLevel); }},
@@ -174,8 +133,8 @@ class Routines : public RunFixture {
 };
 
 TEST_F(Routines, EveryEntryGivesWhatItsEffectGivesWithTheJobsValues) {
-  // Every entry of the list once (the flips share one routine).
-  ASSERT_EQ(Cases().size(), 57u);
+  // Entries whose parameters could be mixed up, and those with a routine of
+  // their own making.
   MakeTestBitmap(48, 36, 5)->SaveToFile(Source.File("p.bmp"));
   std::unique_ptr<TBitmap> original = Load(Source.File("p.bmp"));
   for (const RoutineCase& c : Cases()) {
@@ -209,8 +168,7 @@ TEST_F(Routines, OutputNamesCarryTheEffectsSuffix) {
   } cases[] = {
       {"Flip (horizontal)", [](TJobRecord& j) { j.FlipMode = 0; }, "Q(Flip_horiz)_1.bmp"},
       {"Flip (horiz/vert)", [](TJobRecord& j) { j.FlipMode = 2; }, "Q(Flip_horiz_vert)_1.bmp"},
-      {"Resize...",
-       [](TJobRecord& j) { j.ResizeWidth = 20, j.ResizeHeight = 5, j.ResizeScaleType = 0; },
+      {"Resize...", [](TJobRecord& j) { j.ResizeWidth = 20, j.ResizeHeight = 5, j.ResizeScaleType = 0; },
        "Q(20 x 15)_1.bmp"},
       {"Resize...", [](TJobRecord& j) { j.ResizeScaleType = 1, j.ResizeHeight = 6; }, "Q(8 x 6)_1.bmp"},
       {"Moire...", [](TJobRecord& j) { j.LowerCaseNames = true; }, "q(moire)_1.bmp"},
