@@ -1,10 +1,9 @@
 // Step 2: the target folder, the four format buttons, the target summary
 // and the format command.
-#include <cstdlib>
-
 #include "dialogs/formatdialogs.h"
 #include "engine/targetsummary.h"
 #include "mainwindow/mainwindow.h"
+#include "platform/userconfig.h"
 #include "platform/windows/dialogs.h"
 #include "platform/windows/messages.h"
 
@@ -34,8 +33,8 @@ TXPRadioButton* FormatButton(const TFormMain& window, int format) {
 // A leading "~/" (or a lone "~") stands for the home folder.
 std::string ExpandHome(const std::string& path) {
   if (path != "~" && path.rfind("~/", 0) != 0) return path;
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) return path;
+  const std::string home = HomeFolder();
+  if (home.empty()) return path;
   return ExcludeTrailingPathDelimiter(home) + path.substr(1);
 }
 

@@ -10,6 +10,11 @@
 
 namespace {
 
+// One level: there already, or made now (or made by someone else meanwhile).
+bool MakeLevel(const std::string& folder) { return DirectoryExists(folder) || CreateDir(folder) || DirectoryExists(folder); }
+
+}  // namespace
+
 std::string HomeFolder() {
   const char* home = std::getenv("HOME");
   if (home && home[0] == '/') return home;
@@ -21,11 +26,6 @@ std::string HomeFolder() {
     return found->pw_dir;
   return {};
 }
-
-// One level: there already, or made now (or made by someone else meanwhile).
-bool MakeLevel(const std::string& folder) { return DirectoryExists(folder) || CreateDir(folder) || DirectoryExists(folder); }
-
-}  // namespace
 
 std::string ConfigHome() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");

@@ -13,6 +13,10 @@
 
 #include "platform/inifile.h"
 
+// The user's home folder: $HOME when it is an absolute path, else the
+// password database's entry; "" when neither is known.
+std::string HomeFolder();
+
 // The configuration folder with a trailing '/'; "" when neither
 // $XDG_CONFIG_HOME nor the home folder is known.
 std::string ConfigHome();

@@ -84,16 +84,14 @@ class TestXiTrackBar : public QObject {
     QCOMPARE(PixelOf(image, 45, 4), FromQColor(ToQColor(clBtnFace)));
     QCOMPARE(PixelOf(image, 80, 11), TColor(0x3ABFFF));
 
-    // Painting never moves Position: a vertical bar whose offset rounds
-    // back to another position keeps the one it was given.
-    TXiTrackBar vertical;
-    vertical.SetOrientation(TXiTrackBar::trVertical);
-    vertical.resize(36, 120);
-    vertical.SetMax(1000);
-    vertical.SetPosition(7);
-    vertical.grab();
-    QCOMPARE(vertical.Position(), 7);
-    QCOMPARE(vertical.ThumbRect(), QRect(4, 1, 28, 14));
+    // Painting never moves Position, even where the thumb's offset rounds
+    // back to another position.
+    bar.SetOrientation(TXiTrackBar::trVertical);
+    bar.resize(36, 120);
+    bar.SetMax(1000);
+    bar.SetPosition(7);
+    bar.grab();
+    QCOMPARE(bar.Position(), 7);
   }
 
   void ticks() {
@@ -122,8 +120,7 @@ class TestXiTrackBar : public QObject {
     TXiTrackBar bar;
     bar.SetTickStyle(TXiTrackBar::tsAuto);
     bar.SetFrequency(3);
-    const QImage image = bar.grab().toImage();
-    for (int x : {5, 32, 59, 86, 95}) QCOMPARE(PixelOf(image, x, 26), bar.TickColor());
+    for (int x : {5, 32, 59, 86, 95}) QCOMPARE(PixelOf(bar.grab().toImage(), x, 26), bar.TickColor());
     bar.setEnabled(false);
     QCOMPARE(CountInRow(bar.grab().toImage(), 27, bar.DisabledTickColor()), 5);
   }

@@ -1,5 +1,5 @@
-// The flat edit box: change notification, limits and case, selection,
-// entering, and its frame.
+// The flat edit box: change notification, limits and case, entering, and
+// its frame.
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -50,16 +50,6 @@ class TestXPEdit : public QObject {
     edit.SetText("12");
     QTest::keyClicks(&edit, "a3-");
     QCOMPARE(edit.Text(), QString("123"));
-  }
-
-  void selection() {
-    TXPEdit edit;
-    edit.SetText("C:/pictures/in");
-    edit.SetSelStart(3);
-    edit.SetSelLength(100);  // cut at the end of the text
-    QCOMPARE(edit.SelText(), QString("pictures/in"));
-    edit.SetSelStart(-5);
-    QCOMPARE(edit.SelStart(), 0);
   }
 
   void tabSelectsAllAClickDoesNot() {

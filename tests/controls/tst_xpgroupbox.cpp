@@ -1,4 +1,4 @@
-// The flat group box: its limits and its frame.
+// The flat group box: its frame and the caption breaking it.
 #include <QtTest>
 
 #include "controls/xpgroupbox.h"
@@ -23,25 +23,6 @@ class TestXPGroupBox : public QObject {
   Q_OBJECT
 
  private slots:
-  void limits() {
-    // Each setter keeps its value in range; the corner size is the
-    // magnitude of BorderWidth - CornersOffset - 1.
-    TXPGroupBox box;
-    box.SetBorderWidth(25);
-    box.SetCaptionOffset(-3);
-    box.SetCornersOffset(31);
-    QCOMPARE(QList<int>({box.BorderWidth(), box.CaptionOffset(), box.CornersOffset()}), QList<int>({10, 1, 30}));
-    box.SetBorderWidth(0);
-    box.SetCaptionOffset(40);
-    box.SetCornersOffset(0);
-    QCOMPARE(QList<int>({box.BorderWidth(), box.CaptionOffset(), box.CornersOffset()}), QList<int>({1, 30, 1}));
-    box.SetCornersOffset(10);
-    QCOMPARE(box.CornerSize(), 10);
-    box.SetBorderWidth(10);
-    box.SetCornersOffset(1);
-    QCOMPARE(box.CornerSize(), 8);
-  }
-
   void frameAndCaption() {
     TXPGroupBox box;
     box.resize(185, 105);

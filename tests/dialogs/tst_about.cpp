@@ -1,5 +1,4 @@
-// The about box: its pictures, the title and its shadow centred, and the
-// links through the desktop's URL opener (OK is tried from the main window).
+// The about box: the links through the desktop's URL opener, and Enter.
 #include <QtTest>
 
 #include "dialogs/about.h"
@@ -22,19 +21,10 @@ class TestAbout : public QObject {
   }
   void cleanup() { CommonDialogHooks().OpenUrl = nullptr; }
 
-  void showsItsPicturesAndCentredTitle() {
-    TPictureJob f;
-    TFormAbout box(nullptr, f.Job);
-    // Both pictures come from the GIF data kept in the program.
-    QCOMPARE(box.Logo().Width(), 128);
-    QCOMPARE(box.Background().Width(), box.Image1->width());
-    QCOMPARE(box.Label1->x(), (609 - box.Label1->width()) / 2);
-    QCOMPARE(box.Label5->pos() - box.Label1->pos(), QPoint(3, 1));
-  }
-
   void linksGoThroughTheUrlOpenerAndLeaveTheBoxOpen() {
     TPictureJob f;
     TFormAbout box(nullptr, f.Job);
+    QCOMPARE(box.Logo().Width(), 128);  // decoded from the GIF data kept in the program
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     QTest::mouseClick(box.Label4, Qt::LeftButton);

@@ -1,7 +1,5 @@
-// The effect-list chooser: rows in list order from the job's flags, the
-// context menu, OK writing flags and offered captions, Cancel writing
-// nothing.
-#include <QContextMenuEvent>
+// The effect-list chooser: rows in list order from the job's flags, OK
+// writing flags and offered captions, Cancel writing nothing.
 #include <QtTest>
 
 #include "dialogs/listeffects.h"
@@ -87,18 +85,6 @@ class TestListEffects : public QObject {
              }),
              int(QDialog::Accepted));
     QVERIFY(Names(Job->VisibleEffectNames) == AllEffectCaptions());
-  }
-
-  void rightClickOpensTheMenu() {
-    TFormListEffects dialog(nullptr, *Job);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QWidget* rows = dialog.CheckListBox1->viewport();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), rows->mapToGlobal(QPoint(20, 20)));
-    QApplication::sendEvent(rows, &event);
-    QTRY_VERIFY(dialog.PopupMenu1->isVisible());
-    QCOMPARE(dialog.PopupMenu1->actions(), QList<QAction*>({dialog.ItemSelectAll, dialog.ItemUnselectAl}));
-    dialog.PopupMenu1->close();
   }
 };
 

@@ -11,58 +11,35 @@
 #include "engine/jobrecord.h"
 #include "platform/windows/dialogs.h"
 #include "shots.h"
-
-namespace {
-
-// Moves the dialog's first slider.
-template <class D>
-std::function<void(D&)> Slide(int position) {
-  return [position](D& dialog) { dialog.TrackBar1->SetPosition(position); };
-}
-
-}  // namespace
+#include <type_traits>
 
 SHOTS(effectdialogs) {
   TJobRecord job(ShotPictureFolder());
   UseShotPictures(job);
-
-  job.EffectName = "Gauss blur...";
-  job.OneTrackKind = 6;
-  SaveDialogShot<TFormEffect>(job, "effectdialogs_one_gauss");
-  job.EffectName = "Tile...";
-  job.OneTrackKind = 18;
-  PreviewShotPicture(job, 4);  // the wide picture
-  SaveDialogShot<TFormEffect>(job, "effectdialogs_one_tile_wide", Slide<TFormEffect>(3));
-  PreviewShotPicture(job, 0);
-
-  job.EffectName = "Puzzle...";
-  job.TwoTrackKind = 4;
-  SaveDialogShot<TFormTwoTrack>(job, "effectdialogs_two_puzzle");
-  job.EffectName = "3D grid...";
-  job.TwoTrackKind = 0;
-  SaveDialogShot<TFormTwoTrack>(job, "effectdialogs_two_grid");
-
-  job.EffectName = "Color tone...";
-  job.RgbKind = 2;
-  SaveDialogShot<TFormRGB>(job, "effectdialogs_three_colortone", Slide<TFormRGB>(220));
-  job.EffectName = "HLS...";
-  job.RgbKind = 1;
-  SaveDialogShot<TFormRGB>(job, "effectdialogs_three_hls", Slide<TFormRGB>(10));
-
-  job.EffectName = "Fish eye...";
-  job.FishEyeRadius = 150;
-  SaveDialogShot<TFormFishEye>(job, "effectdialogs_fisheye");
+  // Each dialog: its entry and kind, the picture previewed and where its
+  // first slider goes (-1: left as it is).
+  const auto shot = [&](auto* kind, const char* effect, int* member, int value, int preview, int slide,
+                        const std::string& name) {
+    using D = std::remove_pointer_t<decltype(kind)>;
+    job.EffectName = effect;
+    if (member) *member = value;
+    PreviewShotPicture(job, preview);
+    SaveDialogShot<D>(job, "effectdialogs_" + name, [slide](D& dialog) {
+      if constexpr (requires { dialog.TrackBar1; })
+        if (slide >= 0) dialog.TrackBar1->SetPosition(slide);
+    });
+  };
+  shot((TFormEffect*)nullptr, "Gauss blur...", &job.OneTrackKind, 6, 0, -1, "one_gauss");
+  shot((TFormEffect*)nullptr, "Tile...", &job.OneTrackKind, 18, 4, 3, "one_tile_wide");  // the wide picture
+  shot((TFormTwoTrack*)nullptr, "Puzzle...", &job.TwoTrackKind, 4, 0, -1, "two_puzzle");
+  shot((TFormTwoTrack*)nullptr, "3D grid...", &job.TwoTrackKind, 0, 0, -1, "two_grid");
+  shot((TFormRGB*)nullptr, "Color tone...", &job.RgbKind, 2, 0, 220, "three_colortone");
+  shot((TFormRGB*)nullptr, "HLS...", &job.RgbKind, 1, 0, 10, "three_hls");
+  shot((TFormFishEye*)nullptr, "Fish eye...", &job.FishEyeRadius, 150, 0, -1, "fisheye");
   job.FishEyeInversion = true;
-  SaveDialogShot<TFormFishEye>(job, "effectdialogs_fisheye_reverse");
-
-  job.EffectName = "Greyscale";
-  job.SimpleEffectKind = 5;
-  PreviewShotPicture(job, 5);  // the tall picture
-  SaveDialogShot<TFormSimpleEffect>(job, "effectdialogs_simple_greyscale_tall");
-  job.EffectName = "Inverse";
-  job.SimpleEffectKind = 7;
-  PreviewShotPicture(job, 3);  // the GIF
-  SaveDialogShot<TFormSimpleEffect>(job, "effectdialogs_simple_inverse_gif");
+  shot((TFormFishEye*)nullptr, "Fish eye...", nullptr, 0, 0, -1, "fisheye_reverse");
+  shot((TFormSimpleEffect*)nullptr, "Greyscale", &job.SimpleEffectKind, 5, 5, -1, "simple_greyscale_tall");
+  shot((TFormSimpleEffect*)nullptr, "Inverse", &job.SimpleEffectKind, 7, 3, -1, "simple_inverse_gif");
 }
 
 // The slider-and-type, watermark and resize dialogs.

@@ -1,5 +1,9 @@
 // Renders every registered shot group: brightmill_shots [folder] [group...]
 #include <QApplication>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QDir>
 #include <QFile>
 #include <cmath>
@@ -8,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <tuple>
 
 #include "engine/jobrecord.h"
 #include "platform/windows/appstyle.h"
@@ -56,6 +61,71 @@ std::unique_ptr<TBitmap> MakePhoto(int width, int height) {
 }
 }  // namespace
 
+static void Settle() {
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+static void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button) {
+  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button,
+                    type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button), Qt::NoModifier);
+  QApplication::sendEvent(widget, &event);
+}
+
+QImage ShotCell(QWidget* control, TShotLook look, QPoint at) {
+  if (at.isNull()) at = QPoint(6, control->height() / 2);
+  control->show();
+  Settle();
+  // Wherever the pointer is, it is not over the control unless wanted; a
+  // window shown offscreen gives its first control the focus.
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(control, &leave);
+  if (QWidget* focused = control->focusWidget()) focused->clearFocus();
+  if (look == slHot || look == slPressed) {
+    QEnterEvent enter{QPointF(at), QPointF(at), QPointF(control->mapToGlobal(at))};
+    QApplication::sendEvent(control, &enter);
+    SendMouse(control, look == slHot ? QEvent::MouseMove : QEvent::MouseButtonPress, at,
+              look == slHot ? Qt::NoButton : Qt::LeftButton);
+  } else if (look == slFocused) {
+    control->activateWindow();
+    for (int i = 0; i < 100 && !control->isActiveWindow(); ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    control->setFocus(Qt::TabFocusReason);
+  } else if (look == slDisabled) {
+    control->setEnabled(false);
+  }
+  Settle();
+  QImage image = control->grab().toImage();
+  delete control;
+  return image;
+}
+
+void TShotSheet::AddRow(const QString& title, const std::vector<TShotLook>& looks,
+                        const std::function<QWidget*()>& make) {
+  std::vector<QImage> cells;
+  for (TShotLook look : looks) cells.push_back(ShotCell(make(), look));
+  AddRow(title, std::move(cells));
+}
+
+void TShotSheet::Save(const std::string& name) {
+  const int left = 110, top = 22, gap = 10;
+  QImage sheet(left + int(FColumns.size()) * (FCellWidth + gap), top + int(FRows.size()) * (FCellHeight + gap),
+               QImage::Format_RGB32);
+  sheet.fill(QColor(236, 233, 216));
+  QPainter painter(&sheet);
+  for (size_t c = 0; c < FColumns.size(); ++c)
+    painter.drawText(QRect(left + int(c) * (FCellWidth + gap), 0, FCellWidth, top), Qt::AlignCenter, FColumns[c]);
+  for (size_t r = 0; r < FRows.size(); ++r) {
+    const int y = top + int(r) * (FCellHeight + gap);
+    painter.drawText(QRect(4, y, left - 8, FCellHeight), Qt::AlignVCenter | Qt::AlignLeft, FRows[r].first);
+    for (size_t c = 0; c < FRows[r].second.size(); ++c)
+      painter.drawImage(left + int(c) * (FCellWidth + gap), y, FRows[r].second[c]);
+  }
+  painter.end();
+  QLabel label;
+  label.setPixmap(QPixmap::fromImage(sheet));
+  label.resize(sheet.size());
+  SaveShot(&label, name);
+}
+
 TShotGroup::TShotGroup(const char* name, void (*render)()) { Groups()[name] = render; }
 
 void SaveShot(QWidget* widget, const std::string& name) {
@@ -70,23 +140,15 @@ const std::string& ShotPictureFolder() {
     std::string dir = OutputFolder() + "/pictures/";
     std::filesystem::create_directories(dir);
     TJobRecord writer(dir);
-    auto save = [&](TBitmap& picture, const std::string& base, const char* extension) {
+    const std::tuple<const char*, const char*, int, int> pictures[] = {
+        {"photo", ".jpg", 800, 600}, {"photo", ".png", 800, 600}, {"photo", ".bmp", 800, 600},
+        {"photo", ".gif", 800, 600}, {"wide", ".jpg", 1200, 300},  {"tall", ".jpg", 300, 900}};
+    for (auto [base, extension, width, height] : pictures) {
+      std::filesystem::remove(dir + base + extension);
       writer.TargetExtension = extension;
-      std::string written = writer.SaveBitmapToTarget(picture, dir, base);
+      std::string written = writer.SaveBitmapToTarget(*MakePhoto(width, height), dir, base);
       if (written != "Error") std::filesystem::rename(dir + written, dir + base + extension);
-    };
-    for (const char* extension : {".jpg", ".png", ".bmp", ".gif"}) {
-      std::filesystem::remove(dir + "photo" + extension);
-      auto photo = MakePhoto(800, 600);
-      save(*photo, "photo", extension);
     }
-    std::filesystem::remove(dir + "wide.jpg");
-    std::filesystem::remove(dir + "tall.jpg");
-    auto wide = MakePhoto(1200, 300);
-    writer.TargetExtension = ".jpg";
-    save(*wide, "wide", ".jpg");
-    auto tall = MakePhoto(300, 900);
-    save(*tall, "tall", ".jpg");
     return dir;
   }();
   return folder;
