@@ -149,9 +149,6 @@ TEST(JpegDecoding, SizesScalesAndSettings) {
   EXPECT_EQ(jpeg.Bitmap().Height(), 18);
   ExpectNear(PixelAt(jpeg.Bitmap(), 30, 17), Grey(90), 2);
 
-  TBitmap copy;  // Assign to a bitmap hands over the decoded picture
-  copy.Assign(&jpeg);
-  EXPECT_TRUE(SameColors(copy, jpeg.Bitmap()));
   auto direct = MakeTestBitmap(3, 3);  // decoding straight into a bitmap gives the same
   direct->SetPixelFormat(pf8bit);
   jpeg.DecodeInto(*direct);
@@ -161,7 +158,7 @@ TEST(JpegDecoding, SizesScalesAndSettings) {
   TJPEGImage empty;
   EXPECT_TRUE(empty.Empty());
   EXPECT_THROW(empty.DIBNeeded(), EInvalidGraphic);
-  EXPECT_THROW(empty.DecodeInto(copy), EInvalidGraphic);
+  EXPECT_THROW(empty.DecodeInto(*direct), EInvalidGraphic);
 }
 
 TEST(JpegDecoding, DamagedFilesRaiseEJPEG) {
