@@ -128,10 +128,6 @@ TEST(EffectCatalogue, EntriesPositionsAndDialogSelectors) {
     std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(values, expected) << static_cast<int>(dialog);
   }
-  for (TEffectDialog single :
-       {TEffectDialog::TFormFishEye, TEffectDialog::TFormPattern, TEffectDialog::TFormResize, TEffectDialog::None})
-    EXPECT_EQ(selectors[single], std::vector<int>{-1});
-
   // Positions that the stored visibility masks rely on.
   EXPECT_EQ(FindEffectEntry("Resize...")->VisibleIndex, 58);
   EXPECT_EQ(EffectEntryAtVisibleIndex(0)->Caption, std::string("Antialias..."));

@@ -248,11 +248,6 @@ TEST_F(Routines, LogDatesTimesAndTimeSpan) {
   const std::string& done = log[log.size() - 2];
   EXPECT_TRUE(std::regex_match(done, std::regex(R"(Done: \d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})"))) << done;
   EXPECT_TRUE(std::regex_match(log.back(), std::regex(R"(Time span: 1,234\.[5-9] s)"))) << log.back();
-
-  // Thousands are grouped, a tenth is kept, the integer part never empty.
-  EXPECT_EQ(FormatFloat("#,#0.0", 1234567.25), "1,234,567.3");
-  EXPECT_EQ(FormatFloat("#,#0.0", 0.04), "0.0");
-  EXPECT_EQ(FormatFloat("#,#0.0", 999.96), "1,000.0");
 }
 
 }  // namespace
