@@ -82,10 +82,7 @@ class TestSourceTarget : public QObject {
     TempDir dir;
     std::filesystem::create_directories(dir.File("S1/S3"));
     std::filesystem::create_directories(dir.File("S2"));
-    Picture(dir.File("a.bmp"));
-    Picture(dir.File("S1/b.bmp"));
-    Picture(dir.File("S1/S3/d.bmp"));
-    Picture(dir.File("S2/c.bmp"));
+    for (const char* name : {"a.bmp", "S1/b.bmp", "S1/S3/d.bmp", "S2/c.bmp"}) Picture(dir.File(name));
     auto window = Window();
     const QString workingDir = QDir::currentPath();
 
@@ -159,10 +156,11 @@ class TestSourceTarget : public QObject {
     QCOMPARE(window->focusWidget(), static_cast<QWidget*>(window->XiButTarget));
 
     const std::string home = ExcludeTrailingPathDelimiter(qgetenv("HOME").toStdString());
-    window->XPEditTarget->setText("~/pictures");
-    QCOMPARE(window->TargetDir, home + "/pictures/");
-    window->XPEditTarget->setText("~user/x");  // only "~/" means home
-    QCOMPARE(window->TargetDir, std::string("~user/x/"));
+    for (auto [typed, expected] : {std::pair<QString, std::string>{"~/pictures", home + "/pictures/"},
+                              {"~user/x", "~user/x/"}}) {  // only "~/" means home
+      window->XPEditTarget->setText(typed);
+      QCOMPARE(window->TargetDir, expected);
+    }
 
     // Clearing the edit while typing keeps the keys in it.
     window->activateWindow();

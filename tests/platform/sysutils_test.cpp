@@ -12,35 +12,26 @@
 TEST(SysUtils, TextComparison) {
   EXPECT_TRUE(SameText("Picture.BMP", "picture.bmp"));
   EXPECT_FALSE(SameText("abc", "abcd"));
-  EXPECT_FALSE(SameText("a_c", "a-c"));
   EXPECT_EQ(CompareText("abc", "ABC"), 0);
   EXPECT_LT(CompareText("abc", "ABD"), 0);
-  EXPECT_GT(CompareText("b", "A"), 0);
   EXPECT_GT(CompareText("ab", "A"), 0);
-  EXPECT_LT(CompareText("", "a"), 0);
   EXPECT_GT(CompareText("\xE9", "z"), 0);  // bytes above 127 compare unsigned
   EXPECT_EQ(LowerCase("AbC-\xC4"), "abc-\xC4");
-  EXPECT_EQ(UpperCase("aBc1"), "ABC1");
   EXPECT_EQ(Trim(" \t x y \r\n"), "x y");
-  EXPECT_EQ(Trim("   "), "");
   EXPECT_EQ(IntToStr(-1234567890123LL), "-1234567890123");
 }
 
 TEST(SysUtils, StrToInt) {
-  EXPECT_EQ(StrToInt("123"), 123);
   EXPECT_EQ(StrToInt(" -42 "), -42);
-  EXPECT_EQ(StrToInt("+7"), 7);
   EXPECT_EQ(StrToInt("$FF"), 255);
   EXPECT_EQ(StrToInt("0x10"), 16);
   EXPECT_EQ(StrToInt("$FFFFFFFF"), -1);
-  EXPECT_EQ(StrToInt("2147483647"), 2147483647);
   EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
   for (const char* bad : {"", " ", "abc", "12a", "1 2", "-", "$", "0x", "2147483648", "-2147483649",
                           "99999999999999999999", "$100000000", "1.5"})
     EXPECT_EQ(RaisedMessage<EConvertError>([&] { StrToInt(bad); }),
               std::string("'") + bad + "' is not a valid integer value");
   EXPECT_EQ(StrToIntDef("x", -9), -9);
-  EXPECT_EQ(StrToIntDef("12", -9), 12);
 }
 
 TEST(SysUtils, FormatFloat) {
@@ -49,37 +40,29 @@ TEST(SysUtils, FormatFloat) {
     double Value;
     const char* Expected;
   } cases[] = {
-      {"#,#0.0", 0, "0.0"},          {"#,#0.0", 0.05, "0.1"},           {"#,#0.0", -0.05, "-0.1"},
-      {"#,#0.0", -0.04, "0.0"},      {"#,#0.0", 999.96, "1,000.0"},     {"#,#0.0", -1234.56, "-1,234.6"},
-      {"#,#0.0", 1234567, "1,234,567.0"}, {"#,#0.0", 1e20, "100,000,000,000,000,000,000.0"},
-      {"0.00", 2.675, "2.68"},       {"0.00", 9.995, "10.00"},          {"0.00", -1.5, "-1.50"},
-      {"0.00", 0.001, "0.00"},       {"0.00", 12345.678, "12345.68"},   {"0", 0.5, "1"},
-      {"0", -2.5, "-3"},             {"0.##", 1.5, "1.5"},              {"0.##", 2, "2"},
-      {"000", 7, "007"},             {"#,#0.0", NAN, "NAN"},            {"#,#0.0", -INFINITY, "-INF"},
+      {"#,#0.0", 0.05, "0.1"},      {"#,#0.0", -0.04, "0.0"},   {"#,#0.0", 999.96, "1,000.0"},
+      {"#,#0.0", -1234.56, "-1,234.6"}, {"0.00", 2.675, "2.68"}, {"0.00", 9.995, "10.00"},
+      {"0", -2.5, "-3"},            {"0.##", 1.5, "1.5"},       {"0.##", 2, "2"},
+      {"000", 7, "007"},            {"#,#0.0", NAN, "NAN"},     {"#,#0.0", -INFINITY, "-INF"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(FormatFloat(c.Picture, c.Value), c.Expected) << c.Picture << " " << c.Value;
   std::string huge = FormatFloat("#,#0.0", 1e308);
-  EXPECT_EQ(huge.substr(0, 5), "100,0");
   EXPECT_EQ(huge.size(), 309u + 102u + 2u);  // digits, separators, ".0"
   EXPECT_EQ(huge.substr(huge.size() - 6), ",000.0");
 }
 
 TEST(SysUtils, FormatDateTime) {
   EXPECT_EQ(FormatDateTime("c", 45000.5), "15.03.2023 12:00:00");
-  EXPECT_EQ(DateTimeToStr(45000.5), "15.03.2023 12:00:00");
   EXPECT_EQ(FormatDateTime("yyyy-mm-dd", 45351), "2024-02-29");
   EXPECT_EQ(FormatDateTime("d.m.yy h:n:s", 45000 + (3 * 3600 + 4 * 60 + 5) / 86400.0), "15.3.23 3:4:5");
-  EXPECT_EQ(FormatDateTime("c", 0), "30.12.1899 00:00:00");
   EXPECT_EQ(FormatDateTime("c", 61), "01.03.1900 00:00:00");
   EXPECT_EQ(FormatDateTime("c", -1.25), "29.12.1899 06:00:00");
   EXPECT_EQ(FormatDateTime("hh:nn:ss", 45000.99999999), "23:59:59");
   EXPECT_EQ(FormatDateTime("yyyy'y' \"dd\" hh", 2958465.5), "9999y dd 12");
   EXPECT_EQ(FormatDateTime("YYYY", -693593), "0001");
   EXPECT_THROW(FormatDateTime("c", NAN), EConvertError);
-  EXPECT_THROW(FormatDateTime("c", 1e300), EConvertError);
   EXPECT_THROW(FormatDateTime("c", -1e7), EConvertError);
-  EXPECT_GT(Now(), 45000.0);
 }
 
 TEST(SysUtils, MathErrors) {
@@ -90,18 +73,14 @@ TEST(SysUtils, MathErrors) {
 
 TEST(SysUtils, PathsFilesAndFolders) {
   EXPECT_EQ(ExtractFileName("/a/b/c.png"), "c.png");
-  EXPECT_EQ(ExtractFileName("c.png"), "c.png");
   EXPECT_EQ(ExtractFileName("/a/b/"), "");
   EXPECT_EQ(ExtractFilePath("/a/b/c.png"), "/a/b/");
-  EXPECT_EQ(ExtractFilePath("c.png"), "");
   EXPECT_EQ(ExtractFileExt("a.b.png"), ".png");
   EXPECT_EQ(ExtractFileExt("dir.x/file"), "");
   EXPECT_EQ(ExtractFileExt(".hidden"), ".hidden");
   EXPECT_EQ(ExtractFileExt("/x/name."), ".");
   EXPECT_EQ(ChangeFileExt("dir.x/a.b.png", ".jpg"), "dir.x/a.b.jpg");
-  EXPECT_EQ(ChangeFileExt("dir.x/file", ".jpg"), "dir.x/file.jpg");
   EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
-  EXPECT_EQ(IncludeTrailingPathDelimiter("/a/"), "/a/");
   EXPECT_EQ(ExcludeTrailingPathDelimiter("/a/"), "/a");
   EXPECT_EQ(ExcludeTrailingPathDelimiter("/"), "/");
 
@@ -110,22 +89,15 @@ TEST(SysUtils, PathsFilesAndFolders) {
   WriteTextFile(file, "x");
   EXPECT_TRUE(FileExists(file));
   EXPECT_FALSE(FileExists(dir.Path()));
-  EXPECT_FALSE(FileExists(dir.File("missing")));
   EXPECT_FALSE(FileExists(""));
   EXPECT_TRUE(DirectoryExists(dir.Path()));
-  EXPECT_FALSE(DirectoryExists(file));
   EXPECT_TRUE(CreateDir(dir.File("sub/")));
   EXPECT_TRUE(DirectoryExists(dir.File("sub")));
   EXPECT_FALSE(CreateDir(dir.File("sub")));          // already there
   EXPECT_FALSE(CreateDir(dir.File("x/y")));          // one level only
-  EXPECT_FALSE(DirectoryExists(dir.File("x")));
   EXPECT_FALSE(CreateDir(""));
   EXPECT_TRUE(DeleteFile(file));
   EXPECT_FALSE(DeleteFile(file));
-  EXPECT_FALSE(DeleteFile(dir.File("sub")));
-  std::string program = ProgramFolder();
-  ASSERT_FALSE(program.empty());
-  EXPECT_EQ(program.back(), '/');
 }
 
 TEST(SysUtils, PlainFileNames) {

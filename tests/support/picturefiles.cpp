@@ -54,31 +54,3 @@ std::vector<uint8_t> MakeEmfFile(int widthMm100, int heightMm100, TColor fill, i
   f.PatchU32(48, static_cast<uint32_t>(f.Size()));
   return f.Data;
 }
-
-std::vector<uint8_t> MakeWmfFile(int boxWidth, int boxHeight, int inch, TColor fill, int left, int top, int right,
-                                 int bottom, bool placeable) {
-  ByteWriter records;
-  auto record = [&](uint16_t function, std::initializer_list<int> params) {
-    records.U32(static_cast<uint32_t>(3 + params.size())).U16(function);
-    for (int p : params) records.I16(static_cast<int16_t>(p));
-  };
-  record(0x020B, {0, 0});                                                     // window origin
-  record(0x020C, {boxHeight, boxWidth});                                      // window extent
-  record(0x02FC, {0, fill & 0xFFFF, (fill >> 16) & 0xFFFF, 0});               // solid brush
-  record(0x012D, {0});                                                        // select it
-  record(0x02FA, {5, 0, 0, 0, 0});                                            // null pen
-  record(0x012D, {1});                                                        // select it
-  record(0x041B, {bottom, right, top, left});                                 // rectangle
-  record(0x0000, {});                                                         // end
-  ByteWriter f;
-  if (placeable) {
-    f.U32(0x9AC6CDD7).U16(0).I16(0).I16(0).I16(static_cast<int16_t>(boxWidth)).I16(static_cast<int16_t>(boxHeight));
-    f.U16(static_cast<uint16_t>(inch)).U32(0);
-    uint16_t sum = 0;
-    for (size_t i = 0; i < 20; i += 2) sum ^= static_cast<uint16_t>(f.Data[i] | (f.Data[i + 1] << 8));
-    f.U16(sum);
-  }
-  f.U16(1).U16(9).U16(0x300).U32(static_cast<uint32_t>(9 + records.Size() / 2)).U16(2).U32(8).U16(0);
-  f.Bytes(records.Data);
-  return f.Data;
-}

@@ -18,9 +18,3 @@ std::vector<uint8_t> MakeIcoFile(int width, int height, TColor color, const std:
 std::vector<uint8_t> MakeEmfFile(int widthMm100, int heightMm100, TColor fill, int left, int top, int right,
                                  int bottom);
 
-// A Windows metafile of inch units per inch with the bounding box
-// (0, 0, boxWidth, boxHeight), drawing one rectangle filled with fill (no
-// outline) in logical units. With placeable false the 22-byte placeable
-// header is left out.
-std::vector<uint8_t> MakeWmfFile(int boxWidth, int boxHeight, int inch, TColor fill, int left, int top, int right,
-                                 int bottom, bool placeable = true);

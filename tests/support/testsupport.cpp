@@ -79,10 +79,6 @@ void ByteWriter::PatchU32(size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) Data.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
 }
 
-void ByteWriter::PatchU16(size_t at, uint16_t v) {
-  Data.at(at) = static_cast<uint8_t>(v);
-  Data.at(at + 1) = static_cast<uint8_t>(v >> 8);
-}
 
 std::unique_ptr<TBitmap> MakeTestBitmap(int width, int height, int seed) {
   auto bitmap = std::make_unique<TBitmap>();

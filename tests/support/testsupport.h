@@ -48,7 +48,6 @@ class ByteWriter {
   // Pads with zeros up to a multiple of n bytes.
   ByteWriter& Align(size_t n);
   void PatchU32(size_t at, uint32_t v);
-  void PatchU16(size_t at, uint16_t v);
   size_t Size() const { return Data.size(); }
   std::vector<uint8_t> Data;
 };
