@@ -17,7 +17,6 @@
 #include "dialogs/pngoptions.h"
 #include "dialogs/radiogroup.h"
 #include "engine/targetsummary.h"
-#include "mainwindow/mainwindow.h"
 #include "platform/windows/dialogs.h"
 #include "tests/dialogs/formatdialogtest.h"
 
@@ -248,6 +247,7 @@ class TestFormatDialogs : public QObject {
   void pngShowsAndWritesItsThreeOptions() {
     TDialogJob job;
     job.Job.PreviewFile = "/pictures/a.png";
+    QVERIFY(qobject_cast<TPNGForm*>(MakeFormatDialog(3, nullptr, job.Job).get()));
     {
       TPNGForm dialog(nullptr, job.Job);
       dialog.XiButton4Click();
@@ -307,28 +307,6 @@ class TestFormatDialogs : public QObject {
     });
     QCOMPARE(typed.exec(), int(QDialog::Accepted));
     QCOMPARE(job.Job.PngCompressionLevel, 9);
-  }
-
-  // In the main window the format command opens the checked format's
-  // dialog, and its OK rewrites the target summary.
-  void theFormatCommandShowsTheNewOptions() {
-    TDialogJob pictures;
-    TFormMain window;
-    window.SourceFiles.Add(pictures.UsePicture(*MakeTestBitmap(50, 40), "one.bmp"));
-    window.FileCount = 1;
-    window.PreviewIndex = 0;
-    window.XPRButGIF->SetChecked(true);
-    window.XPRButBMPClick(window.XPRButGIF);
-    WhenShown([](QWidget* shown) {
-      auto* gif = static_cast<TFormGif*>(shown);
-      gif->ComboColor->setCurrentText("16");
-      gif->ComboReduction->setCurrentText("Netscape");
-      QTest::keyClick(shown, Qt::Key_Return);
-    });
-    window.ActionFormatExecute();
-    QStringList summary = Items(window.ListBox2);
-    QCOMPARE(summary[1], QString("Colors: 16"));
-    QCOMPARE(summary[2], QString("Reduction: Netscape"));
   }
 };
 
