@@ -205,11 +205,35 @@ void ApplyAutoColor(TBitmap& picture) {
   const double maxV = maxRange * (1.0 / 255), minV = minRange * (1.0 / 255);
   // The stretched colour depends only on the reduced complement, one of
   // whose channels is 0: it is kept, once worked out, under that channel and
-  // the other two (as 0x01BBGGRR; 0 while not yet known). Each band keeps
-  // its own table.
+  // the other two (as 0x01BBGGRR; 0 while not yet known).
+  const auto stretched = [maxV, minV](const RGBTRIPLE& t) {
+    double hue, s, v;
+    ConvertRGBToHSV(t, hue, s, v);
+    if (maxV != minV) v = (v - minV) / (maxV - minV);
+    RGBTRIPLE c = ConvertHSVToRGB(hue, s, v);
+    return 1u << 24 | c.rgbtBlue << 16 | c.rgbtGreen << 8 | c.rgbtRed;
+  };
+  constexpr int keys = 3 << 16;
+  // A large picture meets most of them: all are worked out first, in bands,
+  // into one table. On a smaller one each band fills its own table with the
+  // ones it meets.
+  const bool whole = int64_t(w) * h >= 4 * int64_t(keys);
+  std::vector<uint32_t> shared(whole ? keys : 0);
+  if (whole)
+    ForEachRowInBands(keys >> 8, 256, [&](int high) {
+      for (int low = 0; low < 256; ++low) {
+        const int key = high << 8 | low, a = high & 0xFF;
+        RGBTRIPLE t{};
+        if (key >> 16 == 0) t = {0, static_cast<uint8_t>(a), static_cast<uint8_t>(low)};
+        else if (key >> 16 == 1) t = {static_cast<uint8_t>(a), 0, static_cast<uint8_t>(low)};
+        else t = {static_cast<uint8_t>(a), static_cast<uint8_t>(low), 0};
+        shared[key] = stretched(t);
+      }
+    });
 #pragma omp parallel if (WorthBands(int64_t(w) * h))
   {
-    std::vector<uint32_t> known(3 << 16);
+    std::vector<uint32_t> own(whole ? 0 : keys);
+    uint32_t* known = whole ? shared.data() : own.data();
 #pragma omp for schedule(static)
     for (int y = 0; y < h; ++y)
       for (uint8_t* p = rows[y]; p < rows[y] + 3 * w; p += 3) {
@@ -218,17 +242,11 @@ void ApplyAutoColor(TBitmap& picture) {
         int key = t.rgbtBlue == 0    ? t.rgbtGreen << 8 | t.rgbtRed
                   : t.rgbtGreen == 0 ? 1 << 16 | t.rgbtBlue << 8 | t.rgbtRed
                                      : 2 << 16 | t.rgbtBlue << 8 | t.rgbtGreen;
-        if (known[key] == 0) {
-          double hue, s, v;
-          ConvertRGBToHSV(t, hue, s, v);
-          if (maxV != minV) v = (v - minV) / (maxV - minV);
-          RGBTRIPLE c = ConvertHSVToRGB(hue, s, v);
-          known[key] = 1 << 24 | c.rgbtBlue << 16 | c.rgbtGreen << 8 | c.rgbtRed;
-        }
-        const uint32_t stretched = known[key];
-        p[0] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched >> 16 & 0xFF) + k, 255));
-        p[1] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched >> 8 & 0xFF) + k, 255));
-        p[2] = static_cast<uint8_t>(255 - std::min(static_cast<int>(stretched & 0xFF) + k, 255));
+        if (known[key] == 0) known[key] = stretched(t);
+        const uint32_t colour = known[key];
+        p[0] = static_cast<uint8_t>(255 - std::min(static_cast<int>(colour >> 16 & 0xFF) + k, 255));
+        p[1] = static_cast<uint8_t>(255 - std::min(static_cast<int>(colour >> 8 & 0xFF) + k, 255));
+        p[2] = static_cast<uint8_t>(255 - std::min(static_cast<int>(colour & 0xFF) + k, 255));
       }
   }
 }
