@@ -89,16 +89,27 @@ std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
 void ApplyFlip(TBitmap& picture, int mode) {
   if (NoPixels(picture)) return;
   const int w = picture.Width(), h = picture.Height();
-  // A block of width -W starting at column W - 1 is the mirror of (0, W).
-  TRect target;
-  if (mode == 0)
-    SetRect(target, w - 1, 0, -1, h);
-  else if (mode == 1)
-    SetRect(target, 0, h - 1, w, -1);
-  else
-    SetRect(target, w - 1, h - 1, -1, -1);
-  auto copy = CopyPicture(picture);
-  picture.Canvas()->CopyRect(target, *copy->Canvas(), Rect(0, 0, w, h));
+  const bool across = mode != 1, upDown = mode != 0;
+  const auto rows = RowPointers(picture);
+  // The mirror image in place: each pixel trades places with its partner,
+  // the pairs of rows (or each row on its own) in bands.
+  const auto mirrorRow = [w](uint8_t* row) {
+    for (uint8_t *left = row, *right = row + 3 * static_cast<size_t>(w - 1); left < right; left += 3, right -= 3)
+      for (int c = 0; c < 3; ++c) std::swap(left[c], right[c]);
+  };
+  if (!upDown) {
+    ForEachRowInBands(h, w, [&](int y) { mirrorRow(rows[y]); });
+    return;
+  }
+  ForEachRowInBands((h + 1) / 2, 2 * int64_t(w), [&](int y) {
+    uint8_t* top = rows[y];
+    uint8_t* bottom = rows[h - 1 - y];
+    if (top != bottom) std::swap_ranges(top, top + 3 * static_cast<size_t>(w), bottom);
+    if (across) {
+      mirrorRow(top);
+      if (top != bottom) mirrorRow(bottom);
+    }
+  });
 }
 
 void ApplyRotate(TBitmap& picture, int degrees, int smooth) {

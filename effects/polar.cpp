@@ -145,31 +145,37 @@ void ApplyTwist(TBitmap& picture, int amount) {
     TTwistTap X, Y;
   };
   const int columns = w - 1;
-  // Blocks of about 2^20 pixels (48 MB of taps): few enough that starting
-  // the threads for each costs little.
-  const int blockRows = std::max(1, (1 << 20) / columns);
-  std::vector<TTaps> taps(static_cast<size_t>(std::min(blockRows, h - 1)) * columns);
+  // Blocks of about 2^19 pixels (24 MB of taps), two of them: while one
+  // thread works out a block's pixels, the others work out the taps of the
+  // next.
+  const int blockRows = std::max(1, (1 << 19) / columns);
+  const int blocks = (h - 1 + blockRows - 1) / blockRows;
+  const size_t blockTaps = static_cast<size_t>(std::min(blockRows, h - 1)) * columns;
+  std::vector<TTaps> taps[2] = {std::vector<TTaps>(blockTaps), std::vector<TTaps>(blocks > 1 ? blockTaps : 0)};
   const auto rows = RowPointers(picture);
-  for (int y0 = 0; y0 < h - 1; y0 += blockRows) {
-    const int y1 = std::min(h - 1, y0 + blockRows);
-    ForEachRowInBands(y1 - y0, columns, [&](int i) {
-      TTaps* out = &taps[static_cast<size_t>(i) * columns];
-      const double dy = y0 + i - cy;
-      for (int x = 0; x < columns; ++x) {
-        double dx = x - cx;
-        double r = std::sqrt(dx * dx + dy * dy);
-        double px = cx, py = cy;
-        if (r != 0) {
-          double angle = std::atan2(dx, dy) - r / static_cast<double>(amount) + pi / 2;
-          px = std::cos(angle) * r + cx;
-          py = std::sin(angle) * r + cy;
-        }
-        out[x] = {TwistTap(px, w), TwistTap(py, h)};
+  // The taps of row y, into the block that holds it.
+  const auto place = [&](int y) {
+    const int block = y / blockRows;
+    TTaps* out = &taps[block % 2][static_cast<size_t>(y - block * blockRows) * columns];
+    const double dy = y - cy;
+    for (int x = 0; x < columns; ++x) {
+      double dx = x - cx;
+      double r = std::sqrt(dx * dx + dy * dy);
+      double px = cx, py = cy;
+      if (r != 0) {
+        double angle = std::atan2(dx, dy) - r / static_cast<double>(amount) + pi / 2;
+        px = std::cos(angle) * r + cx;
+        py = std::sin(angle) * r + cy;
       }
-    });
+      out[x] = {TwistTap(px, w), TwistTap(py, h)};
+    }
+  };
+  // Block b's pixels in their order, from its taps.
+  const auto twist = [&](int block) {
+    const int y0 = block * blockRows, y1 = std::min(h - 1, y0 + blockRows);
     for (int y = y0; y < y1; ++y) {
       uint8_t* row = rows[y];
-      const TTaps* rowTaps = &taps[static_cast<size_t>(y - y0) * columns];
+      const TTaps* rowTaps = &taps[block % 2][static_cast<size_t>(y - y0) * columns];
       for (int x = 0; x < columns; ++x) {
         // The samples lie anywhere in the picture: asking for those of a
         // pixel further on now keeps the memory busy while this one is
@@ -195,6 +201,17 @@ void ApplyTwist(TBitmap& picture, int amount) {
         // that floor removes).
         for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<uint8_t>(std::floor(sum[c]));
       }
+    }
+  };
+  ForEachRowInBands(std::min(blockRows, h - 1), columns, place);
+  for (int block = 0; block < blocks; ++block) {
+    const int next0 = (block + 1) * blockRows, next1 = std::min(h - 1, next0 + blockRows);
+#pragma omp parallel if (WorthBands(int64_t(columns) * blockRows))
+    {
+#pragma omp single nowait
+      twist(block);
+#pragma omp for schedule(dynamic, 1) nowait
+      for (int y = next0; y < next1; ++y) place(y);
     }
   }
 }

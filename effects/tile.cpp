@@ -115,15 +115,16 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
     oy[i] = static_cast<float>(cs * fy - sn * fx);
   }
 
-  // In place: samples above or to the left read this pass's results, so the
-  // pixels are read and written in their order on one thread. Where each
-  // pixel samples does not depend on any pixel: that is worked out
-  // beforehand in row bands, a block of rows at a time, from the products
-  // each column and each row share (the same doubles the rotation of every
-  // sample takes).
-  struct TSample {
-    int X, Y;
-  };
+  // In place: samples before a pixel (above it, or to its left) read this
+  // pass's results, the others the picture as it was. So the pixels are
+  // finished in their order on one thread. Everything else is worked out
+  // beforehand in row bands, a block of rows at a time: where each pixel
+  // samples (from the products each column and each row share, the same
+  // doubles the rotation of every sample takes), the sum of its samples at
+  // or after it, which nothing has changed yet, and where the ones before it
+  // lie. While one thread finishes a block, the others prepare the next one
+  // further down, whose samples at or after its pixels lie past every pixel
+  // being written.
   std::vector<double> columnCs(static_cast<size_t>(w) * samples), columnSn(columnCs.size());
   for (int x = 0; x < w; ++x)
     for (int i = 0; i < samples; ++i) {
@@ -131,53 +132,99 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
       columnCs[static_cast<size_t>(x) * samples + i] = cs * u;
       columnSn[static_cast<size_t>(x) * samples + i] = sn * u;
     }
-  // Blocks of about 2^18 pixels (35 MB of positions): few enough that
-  // starting the threads for each costs little.
-  const int blockRows = std::max(1, (1 << 18) / w);
-  std::vector<TSample> positions(static_cast<size_t>(std::min(blockRows, h)) * w * samples);
+  // The places of the samples before a pixel, as offsets from the top row
+  // (a picture stays within 1 GiB).
+  static_assert(MaxBitmapBytes <= UINT32_MAX);
+  struct TPixelWork {
+    int Later[3];  // the sum of the samples at or after the pixel
+    int Earlier;   // how many lie before it
+    uint32_t Before[samples];
+  };
+  // Blocks of at least 64 rows and 2^17 pixels (11 MB of work or more), two
+  // of them.
+  const int blockRows = std::max(64, (1 << 17) / w);
+  const int blocks = (h + blockRows - 1) / blockRows;
+  const size_t blockPixels = static_cast<size_t>(std::min(blockRows, h)) * w;
+  std::vector<TPixelWork> work[2] = {std::vector<TPixelWork>(blockPixels),
+                                     std::vector<TPixelWork>(blocks > 1 ? blockPixels : 0)};
   const std::vector<uint8_t*> rows = RowPointers(picture);
-  for (int y0 = 0; y0 < h; y0 += blockRows) {
-    const int y1 = std::min(h, y0 + blockRows);
-    ForEachRowInBands(y1 - y0, int64_t(w) * samples, [&](int band) {
-      const double dy = y0 + band - h * 0.5;
-      double rowSn[samples], rowCs[samples];
-      for (int i = 0; i < samples; ++i) {
-        const double v = dy - oy[i];
-        rowSn[i] = sn * v;
-        rowCs[i] = cs * v;
+  const auto prepare = [&](int y) {
+    const int block = y / blockRows;
+    const double dy = y - h * 0.5;
+    double rowSn[samples], rowCs[samples];
+    for (int i = 0; i < samples; ++i) {
+      const double v = dy - oy[i];
+      rowSn[i] = sn * v;
+      rowCs[i] = cs * v;
+    }
+    // First every sample of the row, as the place in the picture and whether
+    // it lies at or after its pixel; then the sums, asking for the memory of
+    // a few pixels ahead.
+    thread_local std::vector<uint32_t> where;
+    thread_local std::vector<uint8_t> later;
+    where.resize(static_cast<size_t>(w) * samples);
+    later.resize(where.size());
+    for (int x = 0, n = 0; x < w; ++x) {
+      const double* us = &columnSn[static_cast<size_t>(x) * samples];
+      const double* uc = &columnCs[static_cast<size_t>(x) * samples];
+      const int64_t self = int64_t(y) * w + x;
+      for (int i = 0; i < samples; ++i, ++n) {
+        // p = cs u + sn v and q = -sn u + cs v.
+        double p = uc[i] + rowSn[i], q = -us[i] + rowCs[i];
+        p = std::tan(p * scale) * bend + p;
+        q = std::tan(q * scale) * bend + q;
+        double su = cs * p - sn * q, sv = sn * p + cs * q;
+        const int sx = std::clamp(TruncInt(w * 0.5 + su), 0, w - 1);
+        const int sy = std::clamp(TruncInt(h * 0.5 + sv), 0, h - 1);
+        where[n] = static_cast<uint32_t>(rows[sy] + 3 * sx - rows[0]);
+        later[n] = int64_t(sy) * w + sx >= self;
       }
-      TSample* out = &positions[static_cast<size_t>(band) * w * samples];
-      for (int x = 0; x < w; ++x) {
-        const double* us = &columnSn[static_cast<size_t>(x) * samples];
-        const double* uc = &columnCs[static_cast<size_t>(x) * samples];
-        for (int i = 0; i < samples; ++i, ++out) {
-          // p = cs u + sn v and q = -sn u + cs v.
-          double p = uc[i] + rowSn[i], q = -us[i] + rowCs[i];
-          p = std::tan(p * scale) * bend + p;
-          q = std::tan(q * scale) * bend + q;
-          double su = cs * p - sn * q, sv = sn * p + cs * q;
-          out->X = std::clamp(TruncInt(w * 0.5 + su), 0, w - 1);
-          out->Y = std::clamp(TruncInt(h * 0.5 + sv), 0, h - 1);
+    }
+    TPixelWork* out = &work[block % 2][static_cast<size_t>(y - block * blockRows) * w];
+    for (int x = 0, n = 0; x < w; ++x, ++out) {
+      if (x + kPrefetchAhead < w)
+        for (int i = 0, ahead = (x + kPrefetchAhead) * samples; i < samples; ++i)
+          if (later[ahead + i]) __builtin_prefetch(rows[0] + where[ahead + i]);
+      int sum[3] = {0, 0, 0}, earlier = 0;
+      for (int i = 0; i < samples; ++i, ++n) {
+        if (later[n]) {
+          for (int c = 0; c < 3; ++c) sum[c] += rows[0][where[n] + c];
+        } else {
+          out->Before[earlier++] = where[n];
         }
       }
-    });
-    const TSample* sample = positions.data();
-    const size_t count = static_cast<size_t>(y1 - y0) * w * samples;
+      for (int c = 0; c < 3; ++c) out->Later[c] = sum[c];
+      out->Earlier = earlier;
+    }
+  };
+  const auto finish = [&](int block) {
+    const TPixelWork* pixel = work[block % 2].data();
+    const int y0 = block * blockRows, y1 = std::min(h, y0 + blockRows);
+    const TPixelWork* end = pixel + static_cast<size_t>(y1 - y0) * w;
     for (int y = y0; y < y1; ++y)
-      for (int x = 0; x < w; ++x) {
+      for (int x = 0; x < w; ++x, ++pixel) {
         // The samples lie anywhere in the picture: asking for those of a
         // pixel further on now keeps the memory busy while this one is
         // summed.
-        const size_t at = static_cast<size_t>(sample - positions.data()) + kPrefetchAhead * samples;
-        for (size_t i = at; i < std::min(at + samples, count); ++i)
-          __builtin_prefetch(rows[positions[i].Y] + 3 * positions[i].X);
-        int sum[3] = {0, 0, 0};
-        for (int i = 0; i < samples; ++i, ++sample) {
-          const uint8_t* source = rows[sample->Y] + 3 * sample->X;
-          for (int c = 0; c < 3; ++c) sum[c] += source[c];
-        }
-        for (int c = 0; c < 3; ++c) rows[y][3 * x + c] = ClampByte(sum[c] / samples);
+        if (pixel + kPrefetchAhead < end)
+          for (int i = 0; i < pixel[kPrefetchAhead].Earlier; ++i)
+            __builtin_prefetch(rows[0] + pixel[kPrefetchAhead].Before[i]);
+        int total[3] = {pixel->Later[0], pixel->Later[1], pixel->Later[2]};
+        for (int i = 0; i < pixel->Earlier; ++i)
+          for (int c = 0; c < 3; ++c) total[c] += rows[0][pixel->Before[i] + c];
+        for (int c = 0; c < 3; ++c) rows[y][3 * x + c] = ClampByte(total[c] / samples);
       }
+  };
+  ForEachRowInBands(std::min(blockRows, h), int64_t(w) * samples, prepare);
+  for (int block = 0; block < blocks; ++block) {
+    const int next0 = (block + 1) * blockRows, next1 = std::min(h, next0 + blockRows);
+#pragma omp parallel if (WorthBands(int64_t(w) * blockRows * samples))
+    {
+#pragma omp single nowait
+      finish(block);
+#pragma omp for schedule(dynamic, 1) nowait
+      for (int y = next0; y < next1; ++y) prepare(y);
+    }
   }
 }
 
