@@ -13,12 +13,6 @@ namespace {
 
 TColor PixelOf(QWidget& widget, int x, int y) { return FromQColor(widget.grab().toImage().pixelColor(x, y)); }
 
-void Send(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held = Qt::NoButton) {
-  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, held, Qt::NoModifier);
-  QApplication::sendEvent(widget, &event);
-}
-
 void Enter(QWidget* widget) {
   QEnterEvent event{QPointF(10, 10), QPointF(10, 10), QPointF(widget->mapToGlobal(QPoint(10, 10)))};
   QApplication::sendEvent(widget, &event);
@@ -68,7 +62,7 @@ class TestXiButton : public QObject {
   void disabledLookWinsOverPressed() {
     TXiButton button("OK");
     const TColor border = PixelOf(button, 0, 12);
-    Send(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    SendMouse(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
     QCOMPARE(button.State(), TXiButton::bsDown);
     button.setEnabled(false);
     QCOMPARE(PixelOf(button, 0, 12), TColor(0x808080));
@@ -79,9 +73,7 @@ class TestXiButton : public QObject {
     QWidget window;
     auto* button = new TXiButton("&Go", &window);
     QSignalSpy clicks(button, &TXiButton::clicked);
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(ShowActive(window));
     button->setFocus();
     QVERIFY(button->hasFocus());
     QEvent leave(QEvent::Leave);  // wherever the pointer is, it is not over the button
@@ -106,15 +98,15 @@ class TestXiButton : public QObject {
     QSignalSpy clicks(&button, &TXiButton::clicked);
     button.show();
     Enter(&button);
-    Send(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    SendMouse(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
     QCOMPARE(button.State(), TXiButton::bsDown);
-    Send(&button, QEvent::MouseButtonRelease, QPoint(10, 10));
+    SendMouse(&button, QEvent::MouseButtonRelease, QPoint(10, 10));
     QCOMPARE(clicks.count(), 1);
 
     // Pressed, dragged out and released outside: no click, the normal look.
-    Send(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
-    Send(&button, QEvent::MouseMove, QPoint(20, 40), Qt::LeftButton);
-    Send(&button, QEvent::MouseButtonRelease, QPoint(20, 40));
+    SendMouse(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    SendMouse(&button, QEvent::MouseMove, QPoint(20, 40), Qt::LeftButton);
+    SendMouse(&button, QEvent::MouseButtonRelease, QPoint(20, 40));
     QCOMPARE(clicks.count(), 1);
     QCOMPARE(button.State(), TXiButton::bsNormal);
 

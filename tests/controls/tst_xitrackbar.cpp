@@ -17,12 +17,6 @@ int CountInRow(const QImage& image, int y, TColor color) {
   return count;
 }
 
-void Send(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held = Qt::NoButton) {
-  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, held, Qt::NoModifier);
-  QApplication::sendEvent(widget, &event);
-}
-
 }  // namespace
 
 class TestXiTrackBar : public QObject {
@@ -124,35 +118,35 @@ class TestXiTrackBar : public QObject {
     bar.SetMax(255);
     bar.show();
     QSignalSpy changes(&bar, &TXiTrackBar::OnChange);
-    Send(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
     QCOMPARE(bar.ThumbState(), TXiTrackBar::bsDown);
     // The thumb snaps to the pixel of the rounded position; position 2 is
     // skipped.
-    Send(&bar, QEvent::MouseMove, QPoint(6, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseMove, QPoint(6, 14), Qt::LeftButton);
     QCOMPARE(bar.Position(), 1);
-    Send(&bar, QEvent::MouseMove, QPoint(7, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseMove, QPoint(7, 14), Qt::LeftButton);
     QCOMPARE(bar.Position(), 3);
     QCOMPARE(bar.ThumbOffset(), 2);
-    Send(&bar, QEvent::MouseMove, QPoint(7, 14), Qt::LeftButton);  // no change, still signalled
+    SendMouse(&bar, QEvent::MouseMove, QPoint(7, 14), Qt::LeftButton);  // no change, still signalled
     QCOMPARE(changes.count(), 3);
     // Far outside the bar the drag goes on and stops at the ends.
-    Send(&bar, QEvent::MouseMove, QPoint(500, 80), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseMove, QPoint(500, 80), Qt::LeftButton);
     QCOMPARE(bar.Position(), 255);
-    Send(&bar, QEvent::MouseButtonRelease, QPoint(500, 80));
+    SendMouse(&bar, QEvent::MouseButtonRelease, QPoint(500, 80));
 
     // A press on the slide beside the thumb does nothing.
-    Send(&bar, QEvent::MouseButtonPress, QPoint(50, 14), Qt::LeftButton);
-    Send(&bar, QEvent::MouseMove, QPoint(60, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseButtonPress, QPoint(50, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseMove, QPoint(60, 14), Qt::LeftButton);
     QCOMPARE(bar.Position(), 255);
-    Send(&bar, QEvent::MouseButtonRelease, QPoint(60, 14));
+    SendMouse(&bar, QEvent::MouseButtonRelease, QPoint(60, 14));
 
     // A disabled bar ignores the mouse.
     bar.SetPosition(0);
     changes.clear();
     bar.setEnabled(false);
-    Send(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
-    Send(&bar, QEvent::MouseMove, QPoint(100, 14), Qt::LeftButton);
-    Send(&bar, QEvent::MouseButtonRelease, QPoint(100, 14));
+    SendMouse(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseMove, QPoint(100, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseButtonRelease, QPoint(100, 14));
     QCOMPARE(bar.Position(), 0);
     QCOMPARE(changes.count(), 0);
   }
