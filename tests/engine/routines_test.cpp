@@ -1,11 +1,10 @@
 // Effects of a run against the effect library called directly with the
-// job's parameters, the names of the outputs, the GIF options in the
-// written file and the formats of the log's date, time and time span.
+// job's parameters, the names of the outputs and the formats of the log's
+// date, time and time span.
 #include <regex>
 
 #include "effects/function.h"
 #include "engine/effectcatalogue.h"
-#include "gif/gifimage.h"
 #include "tests/engine/runfixture.h"
 
 namespace {
@@ -56,13 +55,6 @@ const std::vector<RoutineCase>& Cases() {
 
 class Routines : public RunFixture {
  protected:
-  ~Routines() override {
-    // The GIF writer leaves the job's settings in the codec's defaults.
-    GIFImageDefaultColorReduction = rmNetscape;
-    GIFImageDefaultColorReductionBits = 8;
-    GIFImageDefaultDitherMode = dmNearest;
-    GIFImageDefaultCompression = gcLZW;
-  }
   // One run of the effect over the picture alone in the list, with the
   // effect generators as at start.
   Lines RunOn(const std::string& effect, const std::string& file) {
@@ -131,54 +123,6 @@ TEST_F(Routines, OutputNamesCarryTheEffectsSuffix) {
     EXPECT_NE(std::find(body.begin(), body.end(), std::string("New name: ") + c.Output), body.end()) << c.Output;
     EXPECT_TRUE(FileExists(Target.File(c.Output))) << c.Output;
   }
-}
-
-// Pairs of horizontal neighbours of another colour.
-int ColourChanges(TBitmap& picture) {
-  int changes = 0;
-  for (int y = 0; y < picture.Height(); ++y)
-    for (int x = 1; x < picture.Width(); ++x) changes += PixelAt(picture, x, y) != PixelAt(picture, x - 1, y);
-  return changes;
-}
-
-TEST_F(Routines, GifDitherAndCompressionReachTheFile) {
-  Job.TargetExtension = ".gif";
-  Job.GifColorBits = 3;  // 8 colours
-  // A smooth grey ramp: plain nearest colours give a few bands, diffused
-  // error gives a mix of neighbours.
-  TBitmap ramp;
-  ramp.SetPixelFormat(pf24bit);
-  ramp.SetSize(96, 8);
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 96; ++x) ramp.Canvas()->SetPixel(x, y, RGB(x * 2 + 40, x * 2 + 40, x * 2 + 40));
-  ramp.SaveToFile(Source.File("ramp.bmp"));
-  Job.GifDitherMode = dmNearest;
-  RunOn("Convert to selected format", Source.File("ramp.bmp"));
-  Job.GifDitherMode = dmFloydSteinberg;
-  RunOn("Convert to selected format", Source.File("ramp.bmp"));
-  int banded = ColourChanges(*Load(Target.File("ramp(Convert)_1.gif")));
-  int dithered = ColourChanges(*Load(Target.File("ramp(Convert)_2.gif")));
-  EXPECT_LE(banded, 8 * 8);
-  EXPECT_GT(dithered, 4 * banded);
-
-  // A checkerboard has no runs: LZW learns its pattern, run-length coding
-  // spends a code on every pixel. Both decode to the same picture.
-  TBitmap board;
-  board.SetPixelFormat(pf24bit);
-  board.SetSize(64, 64);
-  for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 64; ++x) board.Canvas()->SetPixel(x, y, (x + y) % 2 ? clWhite : clBlack);
-  board.SaveToFile(Source.File("board.bmp"));
-  Job.GifDitherMode = dmNearest;
-  Job.GifCompression = gcLZW;
-  RunOn("Convert to selected format", Source.File("board.bmp"));
-  Job.GifCompression = gcRLE;
-  RunOn("Convert to selected format", Source.File("board.bmp"));
-  size_t lzw = ReadFile(Target.File("board(Convert)_1.gif")).size();
-  size_t rle = ReadFile(Target.File("board(Convert)_2.gif")).size();
-  EXPECT_GT(rle, 3 * lzw);
-  EXPECT_TRUE(SameColors(*Load(Target.File("board(Convert)_1.gif")), *Load(Target.File("board(Convert)_2.gif"))));
-  EXPECT_TRUE(SameColors(*Load(Target.File("board(Convert)_1.gif")), board));
 }
 
 TEST_F(Routines, LogDatesTimesAndTimeSpan) {
