@@ -238,7 +238,5 @@ void ApplyHLS(TBitmap& picture, int hueIndex, int lightnessIndex, int saturation
   double dH = HLSHueSteps[std::clamp(hueIndex, 0, 30)];
   double dL = HLSLightnessSteps[std::clamp(lightnessIndex, 0, 20)];
   double dS = HLSSaturationSteps[std::clamp(saturationIndex, 0, 20)];
-  std::unique_ptr<TBitmap> copy = CopyPicture(picture);
-  ForEachPixelInBands(*copy, [=](uint8_t* p) { WriteTriple(p, ShiftHLS(ReadTriple(p), dH, dL, dS)); });
-  CopyBack(picture, *copy);
+  ForEachPixelInBands(picture, [=](uint8_t* p) { WriteTriple(p, ShiftHLS(ReadTriple(p), dH, dL, dS)); });
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "effects/effectbase.h"
@@ -64,12 +65,22 @@ void ApplyContrast(TBitmap& picture, int percent) {
 void ApplyContrastAuto(TBitmap& picture) {
   if (NoPixels(picture)) return;
   // The ranges are measured over the whole picture before any pixel changes:
-  // first which values occur in each channel (one shared table, filled on
-  // one thread), then the lowest and highest.
+  // first which values occur in each channel (each band marks its own table,
+  // and the tables are joined), then the lowest and highest.
   bool occurs[3][256] = {};
-  ForEachPixel(picture, [&](const uint8_t* pixel) {
-    for (int i = 0; i < 3; ++i) occurs[i][pixel[i]] = true;
-  });
+  const int width = picture.Width();
+  const auto rows = RowPointers(std::as_const(picture));
+#pragma omp parallel if (WorthBands(int64_t(width) * picture.Height()))
+  {
+    bool seen[3][256] = {};
+#pragma omp for schedule(static)
+    for (int y = 0; y < picture.Height(); ++y)
+      for (const uint8_t* pixel = rows[y]; pixel < rows[y] + 3 * width; pixel += 3)
+        for (int i = 0; i < 3; ++i) seen[i][pixel[i]] = true;
+#pragma omp critical
+    for (int i = 0; i < 3; ++i)
+      for (int v = 0; v < 256; ++v) occurs[i][v] = occurs[i][v] || seen[i][v];
+  }
   TChannelTable tables[3];
   for (int i = 0; i < 3; ++i) {
     int min = 0, max = 255;

@@ -20,6 +20,12 @@ std::unique_ptr<TBitmap> NewPicture(int width, int height) {
 }
 
 std::unique_ptr<TBitmap> CopyPicture(TBitmap& picture) {
+  if (picture.PixelFormat() == pf24bit) {
+    // The working format: the pixel memory copied in one pass.
+    auto copy = std::make_unique<TBitmap>();
+    copy->Assign(&picture);
+    return copy;
+  }
   auto copy = NewPicture(picture.Width(), picture.Height());
   BitBlt(copy->Canvas()->Handle(), 0, 0, picture.Width(), picture.Height(), picture.Canvas()->Handle(), 0, 0,
          SRCCOPY);

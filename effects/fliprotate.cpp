@@ -18,10 +18,14 @@ std::unique_ptr<TBitmap> QuarterTurnLeft(const TBitmap& picture) {
   auto turned = NewPicture(h, w);
   const auto rows = RowPointers(picture);
   const auto targets = RowPointers(*turned);
-  ForEachRowInBands(w, h, [&](int ty) {
-    uint8_t* out = targets[ty];
-    const size_t column = 3 * static_cast<size_t>(w - 1 - ty);
-    for (int y = 0; y < h; ++y) CopyPixel(out + 3 * y, rows[y] + column);
+  // A block of target rows at a time, so that each source row is read in
+  // one short run for all of them rather than once per target row.
+  constexpr int block = 16;
+  ForEachRowInBands((w + block - 1) / block, int64_t(block) * h, [&](int b) {
+    const int first = b * block, last = std::min(w, first + block);
+    for (int y = 0; y < h; ++y)
+      for (int ty = first; ty < last; ++ty)
+        CopyPixel(targets[ty] + 3 * y, rows[y] + 3 * static_cast<size_t>(w - 1 - ty));
   });
   return turned;
 }
@@ -106,7 +110,7 @@ void ApplyRotate(TBitmap& picture, int degrees, int smooth) {
     turned = HalfTurn(picture);
   else
     turned = TurnByAngle(picture, degrees);
-  picture.Assign(turned.get());
+  picture.TakeOver(*turned);
   if (smooth == 1) ApplyAntialias(picture, 1);
 }
 

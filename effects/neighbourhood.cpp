@@ -277,24 +277,36 @@ void Convolve3x3Int(const TIntKernel& kernel, int divisor, TBitmap& picture) {
   // can run in bands on every core, each with its own window.
   const std::unique_ptr<TBitmap> source = CopyPicture(picture);
   const auto rows = RowPointers(picture);
+  const auto convolve = [&](auto divide) {
 #pragma omp parallel if (WorthBands(int64_t(w) * h))
-  {
-    TRowWindow window(*source);
-#pragma omp for schedule(static)
-    for (int y = 0; y < h; ++y) {
-      window.MoveTo(y);
-      uint8_t* row = rows[y];
-      for (int i = 0; i < 3 * w; ++i) {
-        // 64-bit sums: levels far outside the dialogs' ranges cannot overflow.
-        int64_t sum = 0;
-        for (int k = 0; k < 3; ++k) {
-          const uint8_t* p = window.Row(k - 1) + i;
-          sum += int64_t(kernel[3 * k]) * p[-3] + int64_t(kernel[3 * k + 1]) * p[0] +
-                 int64_t(kernel[3 * k + 2]) * p[3];
+    {
+      TRowWindow window(*source);
+#pragma omp for schedule(dynamic, 16)
+      for (int y = 0; y < h; ++y) {
+        window.MoveTo(y);
+        uint8_t* row = rows[y];
+        for (int i = 0; i < 3 * w; ++i) {
+          // 64-bit sums: levels far outside the dialogs' ranges cannot overflow.
+          int64_t sum = 0;
+          for (int k = 0; k < 3; ++k) {
+            const uint8_t* p = window.Row(k - 1) + i;
+            sum += int64_t(kernel[3 * k]) * p[-3] + int64_t(kernel[3 * k + 1]) * p[0] +
+                   int64_t(kernel[3 * k + 2]) * p[3];
+          }
+          row[i] = ClampByte64(divide(sum));
         }
-        row[i] = ClampByte64(sum / divisor);
       }
     }
+  };
+  // The divisors the filters use are known here, so their divisions become
+  // multiplications and shifts (with the same truncation toward zero).
+  switch (divisor) {
+    case 1: convolve([](int64_t sum) { return sum; }); break;
+    case 6: convolve([](int64_t sum) { return sum / 6; }); break;
+    case 8: convolve([](int64_t sum) { return sum / 8; }); break;
+    case 16: convolve([](int64_t sum) { return sum / 16; }); break;
+    case 32: convolve([](int64_t sum) { return sum / 32; }); break;
+    default: convolve([divisor](int64_t sum) { return sum / divisor; }); break;
   }
 }
 
@@ -311,7 +323,7 @@ void Convolve3x3Float(TBitmap& picture, int bias, const TFloatKernel& kernel) {
 #pragma omp parallel if (WorthBands(int64_t(w) * h))
   {
     TRowWindow window(*source);
-#pragma omp for schedule(static)
+#pragma omp for schedule(dynamic, 16)
     for (int y = 1; y < h - 1; ++y) {
       window.MoveTo(y);
       uint8_t* row = rows[y];

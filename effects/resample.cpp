@@ -116,7 +116,7 @@ namespace {
 void ResampleTo(TBitmap& picture, int width, int height) {
   auto resized = NewPicture(width, height);
   StretchBicubic(*resized, picture);
-  picture.Assign(resized.get());
+  picture.TakeOver(*resized);
 }
 
 }  // namespace

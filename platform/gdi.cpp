@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+
+#include <sys/mman.h>
 
 // --- Colours ----------------------------------------------------------------
 
@@ -286,6 +289,22 @@ HBITMAP CreateDib(int width, int height, int bitCount, bool rgb565) {
   }
   return dib;
 }
+
+void* AllocatePixelMemory(size_t bytes) {
+  constexpr size_t hugePage = size_t(2) << 20;
+  if (bytes < hugePage) {
+    if (void* memory = std::malloc(std::max<size_t>(bytes, 1))) return memory;
+    throw std::bad_alloc();
+  }
+  const size_t rounded = (bytes + hugePage - 1) / hugePage * hugePage;
+  void* memory = std::aligned_alloc(hugePage, rounded);
+  if (!memory) throw std::bad_alloc();
+  // Only advice: without huge pages the memory works all the same.
+  madvise(memory, rounded, MADV_HUGEPAGE);
+  return memory;
+}
+
+void FreePixelMemory(void* memory) { std::free(memory); }
 
 bool DeleteObject(HBITMAP bitmap) {
   delete bitmap;

@@ -168,6 +168,24 @@ int NearestColorIndex(const RGBQUAD* table, int count, uint8_t r, uint8_t g, uin
 
 // --- Device-independent bitmaps ---------------------------------------------
 
+// Memory for pixels. Buffers of a few megabytes and more are asked for in
+// huge pages where the system gives them on request: a fresh picture then
+// takes a few hundred page faults instead of thousands, which makes filling
+// or copying one several times cheaper. allocate raises std::bad_alloc.
+void* AllocatePixelMemory(size_t bytes);
+void FreePixelMemory(void* memory);
+template <typename T>
+struct TPixelAllocator {
+  using value_type = T;
+  TPixelAllocator() = default;
+  template <typename U>
+  TPixelAllocator(const TPixelAllocator<U>&) {}
+  T* allocate(size_t n) { return static_cast<T*>(AllocatePixelMemory(n * sizeof(T))); }
+  void deallocate(T* memory, size_t) { FreePixelMemory(memory); }
+  friend bool operator==(const TPixelAllocator&, const TPixelAllocator&) { return true; }
+};
+using TPixelBuffer = std::vector<uint8_t, TPixelAllocator<uint8_t>>;
+
 // A bitmap in memory. BitCount is 1, 4, 8, 16, 24 or 32. Indexed formats
 // carry a colour table of up to 2^BitCount entries; indices beyond the table
 // read as black. 16-bit pixels are 5-5-5 unless Rgb565 is set.
@@ -183,7 +201,7 @@ struct TDibSection {
   bool Monochrome = false;
   int Stride = 0;  // bytes per row
   std::vector<RGBQUAD> ColorTable;
-  std::vector<uint8_t> Bits;  // Height rows of Stride bytes, top row first
+  TPixelBuffer Bits;  // Height rows of Stride bytes, top row first
 
   uint8_t* ScanLine(int row) { return Bits.data() + static_cast<size_t>(row) * Stride; }
   const uint8_t* ScanLine(int row) const { return Bits.data() + static_cast<size_t>(row) * Stride; }

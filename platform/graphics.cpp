@@ -68,6 +68,10 @@ std::vector<RGBQUAD> StandardTable(int bitCount) {
 void FillWhite(TDibSection& dib, int fromCol, int fromRow, int toRow) {
   if (fromCol >= dib.Width || fromRow >= toRow) return;
   int count = dib.Width - fromCol;
+  if (dib.BitCount == 24) {
+    for (int y = fromRow; y < toRow; ++y) std::memset(dib.ScanLine(y) + 3 * static_cast<size_t>(fromCol), 0xFF, 3 * static_cast<size_t>(count));
+    return;
+  }
   std::vector<uint8_t> white(static_cast<size_t>(count) * 3, 0xFF);
   for (int y = fromRow; y < toRow; ++y) DibWriteRow(dib, y, fromCol, count, white.data());
 }
@@ -272,6 +276,20 @@ void TBitmap::Assign(const TPersistent* source) {
     return;
   }
   TGraphic::Assign(source);
+}
+
+void TBitmap::TakeOver(TBitmap& source) {
+  if (&source == this) return;
+  // Moved between the pixel store objects, which keep their identity.
+  TDibSection* dib = new TDibSection(std::move(*source.FDib));
+  ReplaceDib(dib, source.FPixelFormat);
+  FreePalette();
+  std::swap(FPalette, source.FPalette);
+  FTransparent = source.FTransparent;
+  FTransparentMode = source.FTransparentMode;
+  FTransparentColor = source.FTransparentColor;
+  source.Assign(nullptr);
+  Changed();
 }
 
 void TBitmap::AssignTo(TPersistent* dest) const { TGraphic::AssignTo(dest); }

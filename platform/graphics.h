@@ -181,6 +181,9 @@ class TBitmap : public TGraphic {
   void SetTransparentColor(TColor color);
 
   void Assign(const TPersistent* source) override;
+  // As Assign from another bitmap, but takes its pixels over instead of
+  // copying them; the other bitmap is left empty (0 x 0).
+  void TakeOver(TBitmap& source);
   void LoadFromStream(TStream& stream) override;  // a BMP file
   void SaveToStream(TStream& stream) override;    // a BMP file in the pixel format
   // Stretches the bitmap onto the canvas with its CopyMode and stretch mode;

@@ -158,6 +158,30 @@ TEST(BitmapAssign, DeepCopyKeepingThePixelStore) {
   copy.Assign(&copy);
 }
 
+TEST(BitmapAssign, TakeOverMovesPixelsAndPaletteLeavingTheSourceEmpty) {
+  auto source = MakeTestBitmap(6, 4);
+  source->SetPixelFormat(pf8bit);
+  source->SetTransparentColor(clLime);
+  TBitmap expected;
+  expected.Assign(source.get());
+  HPALETTE palette = source->Palette();
+  TBitmap taker;
+  TCanvas* canvas = taker.Canvas();
+  HBITMAP store = taker.Handle();
+  taker.TakeOver(*source);
+  EXPECT_EQ(taker.Handle(), store);
+  EXPECT_EQ(taker.PixelFormat(), pf8bit);
+  EXPECT_EQ(taker.Palette(), palette);
+  EXPECT_EQ(taker.TransparentColor(), clLime);
+  EXPECT_TRUE(SameColors(taker, expected));
+  EXPECT_TRUE(source->Empty());
+  EXPECT_EQ(source->Palette(), nullptr);
+  canvas->SetPixel(1, 1, clBlack);
+  EXPECT_EQ(PixelAt(taker, 1, 1), clBlack);
+  taker.TakeOver(taker);
+  EXPECT_EQ(taker.Width(), 6);
+}
+
 TEST(BitmapPalette, OwnershipAndColorTable) {
   TBitmap b;
   b.SetPixelFormat(pf4bit);
