@@ -38,15 +38,10 @@ const std::vector<RoutineCase>& Cases() {
        [](TBitmap& b, const J& j) { ApplyGlasstile(b, j.GlasstileX, j.GlasstileY); }},
       {"HLS...", "(HLS)", [](J& j) { j.HlsHue = 20, j.HlsLightness = 13, j.HlsSaturation = 6; },
        [](TBitmap& b, const J& j) { ApplyHLS(b, j.HlsHue, j.HlsLightness, j.HlsSaturation); }},
-      {"RGB...", "(RGB)", [](J& j) { j.RgbRed = 30, j.RgbGreen = -20, j.RgbBlue = 60; },
-       [](TBitmap& b, const J& j) { ApplyRGB(b, j.RgbRed, j.RgbGreen, j.RgbBlue); }},
+      {"Noise...", "(Noise)", [](J& j) { j.NoiseDegree = 20, j.NoiseType = 1; },
+       [](TBitmap& b, const J& j) { ApplyNoise(b, j.NoiseDegree, j.NoiseType); }},
       {"Rotate...", "(Rotate)", [](J& j) { j.RotateAngle = 30, j.RotateSmooth = true; },
        [](TBitmap& b, const J& j) { ApplyRotate(b, j.RotateAngle, 1); }},
-      {"Tile reflection...", "(TileReflection)",
-       [](J& j) { j.TileReflectionAngle = 30, j.TileReflectionSize = 8, j.TileReflectionCurvature = 25; },
-       [](TBitmap& b, const J& j) {
-         ApplyTileReflection(b, j.TileReflectionAngle, j.TileReflectionSize, j.TileReflectionCurvature);
-       }},
       {"Watermark...", "(Watermark)", [](J& j) { j.WatermarkLevel = 40, j.WatermarkInverse = true; },
        [](TBitmap& b, const J& j) { ApplyWatermark(b, *j.WatermarkBitmap, j.WatermarkLevel, j.WatermarkInverse); }},
   };
