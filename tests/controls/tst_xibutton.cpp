@@ -13,12 +13,6 @@ namespace {
 
 TColor PixelOf(QWidget& widget, int x, int y) { return FromQColor(widget.grab().toImage().pixelColor(x, y)); }
 
-void Send(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held = Qt::NoButton) {
-  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, held, Qt::NoModifier);
-  QApplication::sendEvent(widget, &event);
-}
-
 void Enter(QWidget* widget) {
   QEnterEvent event{QPointF(10, 10), QPointF(10, 10), QPointF(widget->mapToGlobal(QPoint(10, 10)))};
   QApplication::sendEvent(widget, &event);
@@ -65,34 +59,21 @@ class TestXiButton : public QObject {
   Q_OBJECT
 
  private slots:
-  void newButtonLooks() {
+  void disabledLookWinsOverPressed() {
     TXiButton button("OK");
-    // Border, dark lower-right inner edge, the bottom-left end stays light;
-    // the face runs from C6ECFF to 37BEFF over 25 rows.
-    QCOMPARE(PixelOf(button, 0, 12), TColor(0x005680));
-    QCOMPARE(PixelOf(button, 73, 12), TColor(0x009CE8));
-    QCOMPARE(PixelOf(button, 1, 23), TColor(0xB9E7FF));
-    QCOMPARE(PixelOf(button, 5, 12), RGB(255, 214, 129));
-
-    // Hot: the face runs to white.
-    Enter(&button);
-    QCOMPARE(PixelOf(button, 5, 22), RGB(255, 252, 246));
-
-    // Disabled colours win over every look, also the pressed one.
-    Send(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    const TColor border = PixelOf(button, 0, 12);
+    SendMouse(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
     QCOMPARE(button.State(), TXiButton::bsDown);
     button.setEnabled(false);
     QCOMPARE(PixelOf(button, 0, 12), TColor(0x808080));
-    QCOMPARE(PixelOf(button, 73, 12), TColor(0xD2D2D2));
+    QVERIFY(border != TColor(0x808080));
   }
 
   void focusRectangleSchemesAndAccelerator() {
     QWidget window;
     auto* button = new TXiButton("&Go", &window);
     QSignalSpy clicks(button, &TXiButton::clicked);
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(ShowActive(window));
     button->setFocus();
     QVERIFY(button->hasFocus());
     QEvent leave(QEvent::Leave);  // wherever the pointer is, it is not over the button
@@ -117,15 +98,15 @@ class TestXiButton : public QObject {
     QSignalSpy clicks(&button, &TXiButton::clicked);
     button.show();
     Enter(&button);
-    Send(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    SendMouse(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
     QCOMPARE(button.State(), TXiButton::bsDown);
-    Send(&button, QEvent::MouseButtonRelease, QPoint(10, 10));
+    SendMouse(&button, QEvent::MouseButtonRelease, QPoint(10, 10));
     QCOMPARE(clicks.count(), 1);
 
     // Pressed, dragged out and released outside: no click, the normal look.
-    Send(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
-    Send(&button, QEvent::MouseMove, QPoint(20, 40), Qt::LeftButton);
-    Send(&button, QEvent::MouseButtonRelease, QPoint(20, 40));
+    SendMouse(&button, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    SendMouse(&button, QEvent::MouseMove, QPoint(20, 40), Qt::LeftButton);
+    SendMouse(&button, QEvent::MouseButtonRelease, QPoint(20, 40));
     QCOMPARE(clicks.count(), 1);
     QCOMPARE(button.State(), TXiButton::bsNormal);
 

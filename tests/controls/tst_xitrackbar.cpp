@@ -1,5 +1,5 @@
 // The gradient track bar: position rules and signals, thumb geometry,
-// dragging, and its look at points where no text is drawn.
+// dragging, and its ticks.
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -15,12 +15,6 @@ int CountInRow(const QImage& image, int y, TColor color) {
   int count = 0;
   for (int x = 0; x < image.width(); ++x) count += PixelOf(image, x, y) == color;
   return count;
-}
-
-void Send(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held = Qt::NoButton) {
-  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, held, Qt::NoModifier);
-  QApplication::sendEvent(widget, &event);
 }
 
 }  // namespace
@@ -77,13 +71,6 @@ class TestXiTrackBar : public QObject {
     bar.resize(100, 28);
     QCOMPARE(bar.ThumbRect(), QRect(45, 4, 10, 20));
 
-    // Thumb border, its rounded corner in the background colour, the
-    // slide's face 28B9FF one eighth of the way to BBE9FF.
-    const QImage image = bar.grab().toImage();
-    QCOMPARE(PixelOf(image, 45, 12), TColor(0x005B88));
-    QCOMPARE(PixelOf(image, 45, 4), FromQColor(ToQColor(clBtnFace)));
-    QCOMPARE(PixelOf(image, 80, 11), TColor(0x3ABFFF));
-
     // Painting never moves Position, even where the thumb's offset rounds
     // back to another position.
     bar.SetOrientation(TXiTrackBar::trVertical);
@@ -131,35 +118,35 @@ class TestXiTrackBar : public QObject {
     bar.SetMax(255);
     bar.show();
     QSignalSpy changes(&bar, &TXiTrackBar::OnChange);
-    Send(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
     QCOMPARE(bar.ThumbState(), TXiTrackBar::bsDown);
     // The thumb snaps to the pixel of the rounded position; position 2 is
     // skipped.
-    Send(&bar, QEvent::MouseMove, QPoint(6, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseMove, QPoint(6, 14), Qt::LeftButton);
     QCOMPARE(bar.Position(), 1);
-    Send(&bar, QEvent::MouseMove, QPoint(7, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseMove, QPoint(7, 14), Qt::LeftButton);
     QCOMPARE(bar.Position(), 3);
     QCOMPARE(bar.ThumbOffset(), 2);
-    Send(&bar, QEvent::MouseMove, QPoint(7, 14), Qt::LeftButton);  // no change, still signalled
+    SendMouse(&bar, QEvent::MouseMove, QPoint(7, 14), Qt::LeftButton);  // no change, still signalled
     QCOMPARE(changes.count(), 3);
     // Far outside the bar the drag goes on and stops at the ends.
-    Send(&bar, QEvent::MouseMove, QPoint(500, 80), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseMove, QPoint(500, 80), Qt::LeftButton);
     QCOMPARE(bar.Position(), 255);
-    Send(&bar, QEvent::MouseButtonRelease, QPoint(500, 80));
+    SendMouse(&bar, QEvent::MouseButtonRelease, QPoint(500, 80));
 
     // A press on the slide beside the thumb does nothing.
-    Send(&bar, QEvent::MouseButtonPress, QPoint(50, 14), Qt::LeftButton);
-    Send(&bar, QEvent::MouseMove, QPoint(60, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseButtonPress, QPoint(50, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseMove, QPoint(60, 14), Qt::LeftButton);
     QCOMPARE(bar.Position(), 255);
-    Send(&bar, QEvent::MouseButtonRelease, QPoint(60, 14));
+    SendMouse(&bar, QEvent::MouseButtonRelease, QPoint(60, 14));
 
     // A disabled bar ignores the mouse.
     bar.SetPosition(0);
     changes.clear();
     bar.setEnabled(false);
-    Send(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
-    Send(&bar, QEvent::MouseMove, QPoint(100, 14), Qt::LeftButton);
-    Send(&bar, QEvent::MouseButtonRelease, QPoint(100, 14));
+    SendMouse(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseMove, QPoint(100, 14), Qt::LeftButton);
+    SendMouse(&bar, QEvent::MouseButtonRelease, QPoint(100, 14));
     QCOMPARE(bar.Position(), 0);
     QCOMPARE(changes.count(), 0);
   }

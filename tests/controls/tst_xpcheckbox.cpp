@@ -61,9 +61,7 @@ class TestXPCheckBox : public QObject {
     auto* box = new TXPCheckBox("low case for files name", &window);
     auto* other = new TXPCheckBox("other", &window);
     other->move(0, 30);
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(ShowActive(window));
     box->setFocus();
     QSignalSpy clicks(box, &TXPCheckBox::clicked);
     QTest::keyPress(box, Qt::Key_Space);

@@ -58,9 +58,7 @@ class TestXPEdit : public QObject {
     auto* edit = new TXPEdit(&window);
     edit->move(0, 40);
     edit->SetText("C:/pictures");
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(ShowActive(window));
     first->setFocus();
     QTest::keyClick(first, Qt::Key_Tab);
     QVERIFY(edit->hasFocus());

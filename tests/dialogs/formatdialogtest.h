@@ -14,9 +14,9 @@
 // A picture job whose preview file the test writes, collecting the
 // messages shown.
 struct TDialogJob : TPictureJob {
-  // Writes the picture as <name> (by its extension: .bmp in the bitmap's
-  // own pixel format, .gif through the GIF writer with 256 colours, .jpg
-  // at quality 100) and makes it the preview file.
+  // Writes the picture as <name> (by its extension: .gif through the GIF
+  // writer with 256 colours, else a BMP in the bitmap's own pixel format)
+  // and makes it the preview file.
   std::string UsePicture(TBitmap& picture, const std::string& name) {
     std::string path = Folder.File(name);
     std::string ext = ExtractFileExt(name);
@@ -27,10 +27,6 @@ struct TDialogJob : TPictureJob {
       TGIFImage gif;
       ConvertToTargetGif(work, TGifConversion(), gif);
       gif.SaveToFile(path);
-    } else if (ext == ".jpg") {
-      TMemoryStream data;
-      EncodeTargetJpeg(picture, 100, data);
-      data.SaveToFile(path);
     } else {
       picture.SaveToFile(path);
     }

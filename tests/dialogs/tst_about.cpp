@@ -44,9 +44,7 @@ class TestAbout : public QObject {
   void enterPressesOk() {
     TPictureJob f;
     TFormAbout box(nullptr, f.Job);
-    box.show();
-    box.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&box));
+    QVERIFY(ShowActive(box));
     QTest::keyClick(&box, Qt::Key_Return);
     QVERIFY(!box.isVisible());
     QCOMPARE(box.result(), int(QDialog::Accepted));

@@ -14,12 +14,6 @@
 
 namespace {
 
-void ShowActive(QDialog& dialog) {
-  dialog.show();
-  dialog.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&dialog));
-}
-
 QWidget* Focus() { return QApplication::focusWidget(); }
 
 }  // namespace
@@ -32,7 +26,7 @@ class TestDialogKeys : public QObject {
     TDialogJob job;
     job.UsePicture(*MakeNoiseBitmap(80, 60, 2), "noise.bmp");
     TFormGif dialog(nullptr, job.Job);
-    ShowActive(dialog);
+    QVERIFY(ShowActive(dialog));
     dialog.ComboColor->setFocus();
 
     QTest::keyClick(dialog.ComboColor, Qt::Key_Up);
@@ -68,7 +62,7 @@ class TestDialogKeys : public QObject {
     TDialogJob job;
     job.UsePicture(*MakeNoiseBitmap(80, 60, 3), "noise.bmp");
     TBMPForm dialog(nullptr, job.Job);
-    ShowActive(dialog);
+    QVERIFY(ShowActive(dialog));
     TXPRadioButton* bits24 = dialog.RadioGroup1->Button(4);
     bits24->setFocus();
     QTest::keyClick(bits24, Qt::Key_Up);

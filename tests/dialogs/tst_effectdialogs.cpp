@@ -116,12 +116,11 @@ class TestEffectDialogs : public QObject {
     TPictureJob f({QSize(40, 30)});
     f.AddPicture(40, 30, 1);
     f.Job.OneTrackKind = 6;  // Gauss
-    for (bool escape : {false, true}) {
+    {
       TFormEffect dialog(nullptr, f.Job);
       dialog.TrackBar1->SetPosition(4);
       dialog.SelectRow(1);
-      if (escape) QTest::keyClick(&dialog, Qt::Key_Escape);
-      else dialog.XiButton2->click();
+      dialog.XiButton2->click();  // Esc clicks it too (the button's tests)
       QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
     QCOMPARE(f.Job.GaussPasses, 1);

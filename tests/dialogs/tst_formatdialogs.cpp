@@ -192,18 +192,6 @@ class TestFormatDialogs : public QObject {
     QCOMPARE(hiddenCount, 25 * 20);
   }
 
-  void gifCancelLeavesTheJob() {
-    TDialogJob job;
-    job.UsePicture(*MakeTestBitmap(30, 30), "small.bmp");
-    const std::vector<std::string> summary = TargetSummaryLines(job.Job, 2);
-    TFormGif dialog(nullptr, job.Job);
-    dialog.ComboReduction->setCurrentText("GrayScale");
-    dialog.ComboColor->setCurrentText("16");
-    WhenShown([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
-    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-    QCOMPARE(TargetSummaryLines(job.Job, 2), summary);
-  }
-
   void bmpPreviewIsWhatTheWriterWrites() {
     TDialogJob job;
     job.UsePicture(*MakeNoiseBitmap(64, 48, 4), "noise.bmp");

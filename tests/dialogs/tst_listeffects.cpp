@@ -7,14 +7,6 @@
 #include "engine/effectvisibility.h"
 #include "tests/support/windowtest.h"
 
-namespace {
-std::vector<std::string> Names(const TStringList& list) {
-  std::vector<std::string> names;
-  for (int i = 0; i < list.Count(); ++i) names.push_back(list[i]);
-  return names;
-}
-}  // namespace
-
 class TestListEffects : public QObject {
   Q_OBJECT
 
@@ -48,10 +40,10 @@ class TestListEffects : public QObject {
 
     // OK without changes keeps every flag and the same captions.
     auto flags = Job->EffectVisible;
-    auto names = Names(Job->VisibleEffectNames);
+    auto names = Strings(Job->VisibleEffectNames);
     QCOMPARE(Run([](TFormListEffects& d) { d.XiButton1->click(); }), int(QDialog::Accepted));
     QVERIFY(Job->EffectVisible == flags);
-    QVERIFY(Names(Job->VisibleEffectNames) == names);
+    QVERIFY(Strings(Job->VisibleEffectNames) == names);
   }
 
   void okWritesTheChoiceCancelNothing() {
@@ -75,7 +67,7 @@ class TestListEffects : public QObject {
                QTest::keyClick(&d, Qt::Key_Return);
              }),
              int(QDialog::Accepted));
-    QVERIFY((Names(Job->VisibleEffectNames) == std::vector<std::string>{"3D grid...", "Resize..."}));
+    QVERIFY((Strings(Job->VisibleEffectNames) == std::vector<std::string>{"3D grid...", "Resize..."}));
     QVERIFY(Job->EffectVisible[38] && Job->EffectVisible[58]);
 
     // Select All, then OK: every caption, "Convert to selected format" too.
@@ -84,7 +76,7 @@ class TestListEffects : public QObject {
                d.XiButton1->click();
              }),
              int(QDialog::Accepted));
-    QVERIFY(Names(Job->VisibleEffectNames) == AllEffectCaptions());
+    QVERIFY(Strings(Job->VisibleEffectNames) == AllEffectCaptions());
   }
 };
 

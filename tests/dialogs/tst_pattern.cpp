@@ -82,27 +82,19 @@ class TestPattern : public QObject {
     std::string second = f.Folder.File("second.bmp");
     MakeTestBitmap(200, 150, 5)->SaveToFile(second);
 
-    // A colour: offered from the pattern's colour, a 60 x 60 square of it.
-    {
-      TFormPattern dialog(nullptr, f.Job);
-      ColorChosen = 0x00FF80;
-      dialog.PaintBoxPatternClick();
-      QCOMPARE(ColorsOffered, std::vector<TColor>{0x123456});
-      dialog.XiButton1->click();
-      QCOMPARE(f.Job.WatermarkFromFile, false);
-      QVERIFY(SameColors(*f.Job.WatermarkBitmap, *MakeFlatBitmap(60, 60, 0x00FF80)));
-    }
-    // A colour, then a picture: the colour in between is dropped.
+    // A colour (offered from the pattern's colour), then a picture: the
+    // colour in between is dropped.
     {
       TFormPattern dialog(nullptr, f.Job);
       ColorChosen = 0x0000FF;
       dialog.PaintBoxPatternClick();
+      QCOMPARE(ColorsOffered, std::vector<TColor>{0x123456});
       FileChosen = second;
       dialog.XiButton3Click();
       dialog.XiButton1->click();
       QCOMPARE(f.Job.WatermarkFromFile, true);
       QCOMPARE(f.Job.WatermarkFile, second);
-      QCOMPARE(f.Job.WatermarkColor, TColor(0x00FF80));
+      QCOMPARE(f.Job.WatermarkColor, TColor(0x123456));
       QVERIFY(SameColors(*f.Job.WatermarkBitmap, *MakeTestBitmap(200, 150, 5)));
     }
     // A picture, then a colour: the file stays the job's last one.
@@ -116,6 +108,7 @@ class TestPattern : public QObject {
       QCOMPARE(f.Job.WatermarkFromFile, false);
       QCOMPARE(f.Job.WatermarkColor, TColor(0x808080));
       QCOMPARE(f.Job.WatermarkFile, second);
+      QVERIFY(SameColors(*f.Job.WatermarkBitmap, *MakeFlatBitmap(60, 60, 0x808080)));  // a square of it
     }
     QVERIFY(Messages.empty());
   }

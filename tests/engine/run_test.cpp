@@ -93,9 +93,7 @@ TEST_F(Run, AutoSavedLogEqualsTheShownOne) {
   EXPECT_TRUE(FileExists(Target.File("img_01(convert)_1.bmp")));
   TStringList saved;
   saved.LoadFromFile(Target.File("log.txt"));
-  Lines lines;
-  for (int i = 0; i < saved.Count(); ++i) lines.push_back(saved[i]);
-  EXPECT_EQ(lines, View.LogView);
+  EXPECT_EQ(Strings(saved), View.LogView);
   auto bytes = ReadFile(Target.File("log.txt"));
   EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'), 0);  // Linux line ends
 }

@@ -145,6 +145,22 @@ TEST_F(TargetWriter, GifWithTheJobsOptions) {
   TGIFImage back;
   back.LoadFromFile(Dir.File("q_1.GIF"));
   EXPECT_LE(back.GlobalColorMap().Count(), 8);
+  // Run-length codes take more room for the same pixels; diffusion makes
+  // other pixels.
+  auto shown = [&](const std::string& name) {
+    TGIFImage gif;
+    gif.LoadFromFile(Dir.File(name));
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->Assign(&gif);
+    return bitmap;
+  };
+  Job.GifCompression = gcRLE;
+  ASSERT_EQ(Save("r", *picture), "r_1.GIF");
+  EXPECT_GT(ReadFile(Dir.File("r_1.GIF")).size(), file.size());
+  EXPECT_TRUE(SameColors(*shown("r_1.GIF"), *shown("q_1.GIF")));
+  Job.GifDitherMode = dmFloydSteinberg;
+  ASSERT_EQ(Save("d", *picture), "d_1.GIF");
+  EXPECT_FALSE(SameColors(*shown("d_1.GIF"), *shown("q_1.GIF")));
 
   // Transparency from the bottom-left pixel needs a 89a file.
   Job.GifTransparent = true;

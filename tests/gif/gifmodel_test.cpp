@@ -169,7 +169,7 @@ TEST(GifHeader, BackgroundAndVersion) {
   EXPECT_EQ(file[12], 49);
 }
 
-TEST(GifImage, SettingsProgressAndClearing) {
+TEST(GifImage, SettingsAndClearing) {
   GIFImageDefaultCompression = gcRLE;
   TGIFImage image;
   GIFImageDefaultCompression = gcLZW;
@@ -179,14 +179,6 @@ TEST(GifImage, SettingsProgressAndClearing) {
   EXPECT_EQ(ErrorOf([&] { image.Add(&image.Header()); }), sUnsupportedClass);
 
   auto two = MakeImage(2, 3, 3, std::vector<uint8_t>(9, 1));
-  two->Add(new TGIFSubImage(two.get()));
-  std::vector<std::string> steps;
-  two->OnProgress = [&steps](TObject*, TProgressStage stage, uint8_t percent, bool, const TRect&,
-                             const std::string& message) {
-    steps.push_back(std::to_string(stage) + " " + std::to_string(percent) + " " + message);
-  };
-  SavedBytes(*two);
-  EXPECT_EQ(steps, std::vector<std::string>({"0 0 Saving...", "1 50 Saving...", "1 100 Saving...", "2 100 Saving..."}));
   two->Clear();
   EXPECT_EQ(two->Width(), 0);
   EXPECT_EQ(two->Header().PackedFields(), 0x77);

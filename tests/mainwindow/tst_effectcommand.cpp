@@ -5,7 +5,6 @@
 #include "controls/xitrackbar.h"
 #include "dialogs/effects.h"
 #include "dialogs/effectsgroupbox.h"
-#include "dialogs/resize.h"
 #include "dialogs/rgb.h"
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
@@ -151,14 +150,6 @@ class TestEffectCommand : public QObject {
       QVERIFY2(lines[0].endsWith(": " + QString::number(value)), entry.Caption);
     }
     QVERIFY(Messages.empty());
-  }
-
-  void resizeWithoutASizeGetsThePicturesSize() {
-    TFormMain window;
-    Prepare(window, "Resize...");
-    window.ResizeWidth = window.ResizeHeight = 0;
-    Run(window, [](QDialog* dialog) { QVERIFY(qobject_cast<TFormResize*>(dialog)); });
-    QCOMPARE(Items(window.ListBox1).mid(0, 2), (QStringList{"New width: 40", "New height: 30"}));
   }
 };
 

@@ -10,23 +10,13 @@
 #include "platform/windows/messages.h"
 #include "tests/support/windowtest.h"
 
-namespace {
-
-void ShowActive(TFormMain& window) {
-  window.show();
-  window.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&window));
-}
-
-}  // namespace
-
 class TestKeyboard : public QObject {
   Q_OBJECT
 
  private slots:
   void tabLeavesTheLog() {
     TFormMain window;
-    ShowActive(window);
+    QVERIFY(ShowActive(window));
     window.MemoLog->setPlainText("Done");
     window.MemoLog->setFocus();
     QTest::keyClick(window.MemoLog, Qt::Key_Tab);
@@ -39,7 +29,7 @@ class TestKeyboard : public QObject {
 
   void arrowKeysStepThroughTheEffects() {
     TFormMain window;
-    ShowActive(window);
+    QVERIFY(ShowActive(window));
     window.VisibleEffectNames.Clear();
     for (const char* caption : {"3D grid...", "Antialias...", "Gauss blur...", "Greyscale"})
       window.VisibleEffectNames.Add(caption);
@@ -72,7 +62,7 @@ class TestKeyboard : public QObject {
     std::vector<std::string> messages;
     SetMessageHandler([&](const std::string& text) { messages.push_back(text); });
     TFormMain window;
-    ShowActive(window);
+    QVERIFY(ShowActive(window));
     window.RefillEffectList(0);
     window.SourceFiles.Add("/nowhere/a.bmp");  // gone: the command only reports it
     window.FileCount = 1;

@@ -10,13 +10,6 @@
 #include "tests/support/windowtest.h"
 #include "tests/support/writelimit.h"
 
-namespace {
-std::string ReadText(const std::string& path) {
-  std::vector<uint8_t> data = ReadFile(path);
-  return std::string(data.begin(), data.end());
-}
-}  // namespace
-
 class TestSettings : public QObject {
   Q_OBJECT
 
@@ -116,7 +109,7 @@ class TestSettings : public QObject {
     window.SourceGif = false;
     window.SaveEnv->trigger();
     QVERIFY(Messages.empty());
-    QCOMPARE(ReadText(StandardFolder() + "brmil.dat"),
+    QCOMPARE(ReadTextFile(StandardFolder() + "brmil.dat"),
              "[Target]\nPath=" + target.Path() + "\nExtension=1\nCollapse=1\n\n"
              "[Source]\nPath=" + source.Path() + "\nCollapse=1\nBMP=1\nGIF=0\nPNG=1\nJPG=1\nICO=1\nEMF=1\nWMF=1\n"
              "Subfolder=0\n\n[Effects]\nEffect=4\n\n[Actions]\nEnvironment=0\nCase=1\n");
@@ -191,7 +184,7 @@ class TestSettings : public QObject {
     }
     QVERIFY(!window.isVisible());
     QCOMPARE(Messages, std::vector<std::string>{"Unable to write to " + StandardFolder() + "brmil.dat"});
-    QCOMPARE(ReadText(StandardFolder() + "brmil.dat"), std::string("[Actions]\nEnvironment=1\n"));
+    QCOMPARE(ReadTextFile(StandardFolder() + "brmil.dat"), std::string("[Actions]\nEnvironment=1\n"));
   }
 
   void environmentBoxTickedClearedThenClosed() {
@@ -205,14 +198,14 @@ class TestSettings : public QObject {
       QVERIFY(!window.SaveEnvironment);
       QVERIFY(window.close());
     }
-    QCOMPARE(ReadText(StandardFolder() + "brmil.dat"), std::string("[Actions]\nEnvironment=1\n"));
+    QCOMPARE(ReadTextFile(StandardFolder() + "brmil.dat"), std::string("[Actions]\nEnvironment=1\n"));
     {
       TFormMain window;
       QVERIFY(window.SaveEnvironment);
       window.SaveEnvironment = false;
       window.SaveEnv->trigger();
     }
-    QVERIFY(ReadText(StandardFolder() + "brmil.dat").find("Environment=0\n") != std::string::npos);
+    QVERIFY(ReadTextFile(StandardFolder() + "brmil.dat").find("Environment=0\n") != std::string::npos);
   }
 };
 

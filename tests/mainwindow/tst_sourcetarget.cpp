@@ -202,8 +202,7 @@ class TestSourceTarget : public QObject {
       return dir.File("saved.txt");
     };
     window->XiButSaveLogClick();
-    const auto saved = ReadFile(dir.File("saved.txt"));
-    const std::string log(saved.begin(), saved.end());
+    const std::string log = ReadTextFile(dir.File("saved.txt"));
     QVERIFY(log.find("Success: Sommer \xDF.bmp") != std::string::npos);
     QVERIFY(log.find("New name: Sommer \xDF(Convert)_1.bmp") != std::string::npos);
   }
@@ -280,8 +279,7 @@ class TestSourceTarget : public QObject {
     window->MemoLog->setPlainText("first line\nsecond line");
     QTest::mouseClick(window->XiButSaveLog, Qt::LeftButton);
     QCOMPARE(proposed, dir.File("log(Flip (horiz_vert)).txt"));
-    const auto saved = ReadFile(answer);
-    QCOMPARE(std::string(saved.begin(), saved.end()), std::string("first line\nsecond line\n"));
+    QCOMPARE(ReadTextFile(answer), std::string("first line\nsecond line\n"));
 
     QTest::mouseClick(window->XiButClearLog, Qt::LeftButton);
     QVERIFY(window->MemoLog->toPlainText().isEmpty());

@@ -3,14 +3,6 @@
 
 #include "tests/support/testsupport.h"
 
-namespace {
-std::vector<std::string> Lines(const TStringList& list) {
-  std::vector<std::string> lines;
-  for (int i = 0; i < list.Count(); ++i) lines.push_back(list[i]);
-  return lines;
-}
-}  // namespace
-
 TEST(MemoryStream, ReadWriteSeek) {
   TMemoryStream s;
   const uint8_t data[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
@@ -124,22 +116,22 @@ TEST(StringList, LinesTextAndFiles) {
   EXPECT_EQ(list.Text(), "Alpha\nbeta\nGamma\n");
 
   list.SetText("one\r\ntwo\nthree\rfour\r\n\r\nsix");
-  EXPECT_EQ(Lines(list), (std::vector<std::string>{"one", "two", "three", "four", "", "six"}));
+  EXPECT_EQ(Strings(list), (std::vector<std::string>{"one", "two", "three", "four", "", "six"}));
   list.SetText("a\r");  // a final line break adds no line
-  EXPECT_EQ(Lines(list), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(Strings(list), (std::vector<std::string>{"a"}));
 
   TempDir dir;
   list.SetText("first\nsecond");
   list.SaveToFile(dir.File("l.txt"));
   TStringList loaded;
   loaded.LoadFromFile(dir.File("l.txt"));
-  EXPECT_EQ(Lines(loaded), Lines(list));
+  EXPECT_EQ(Strings(loaded), Strings(list));
 
   TStringList copy;
   TObject marker;
   list.SetObject(0, &marker);
   copy.Assign(&list);
-  EXPECT_EQ(Lines(copy), Lines(list));
+  EXPECT_EQ(Strings(copy), Strings(list));
   EXPECT_EQ(copy.Objects(0), &marker);
 }
 

@@ -7,13 +7,6 @@
 #include "tests/support/testsupport.h"
 #include "tests/support/writelimit.h"
 
-namespace {
-std::string ReadText(const std::string& path) {
-  std::vector<uint8_t> data = ReadFile(path);
-  return std::string(data.begin(), data.end());
-}
-}  // namespace
-
 TEST(IniFile, ReadsSectionsAndKeysWithoutRegardToCase) {
   TempDir dir;
   WriteTextFile(dir.File("a.ini"),
@@ -104,14 +97,14 @@ TEST(IniFile, ReplacesTheFileOrLeavesItAsItWas) {
   TIniFile ini(path);
   ini.WriteString("Target", "Path", "/t/");
   ini.UpdateFile();
-  EXPECT_EQ(ReadText(path), "[Other]\nKey=1\n\n[Target]\nPath=/t/\n");
+  EXPECT_EQ(ReadTextFile(path), "[Other]\nKey=1\n\n[Target]\nPath=/t/\n");
 
   ini.WriteString("Target", "Path", "/changed/");
   {
     TWriteLimit limit;
     EXPECT_EQ(RaisedMessage<EIniFileException>([&] { ini.UpdateFile(); }), "Unable to write to " + path);
   }
-  EXPECT_EQ(ReadText(path), "[Other]\nKey=1\n\n[Target]\nPath=/t/\n");
+  EXPECT_EQ(ReadTextFile(path), "[Other]\nKey=1\n\n[Target]\nPath=/t/\n");
 
   TIniFile nowhere(dir.File("missing/brmil.dat"));
   EXPECT_EQ(RaisedMessage<EIniFileException>([&] { nowhere.UpdateFile(); }),

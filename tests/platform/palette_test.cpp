@@ -15,23 +15,6 @@ TEST(Palette, DefaultPaletteIsStock) {
   EXPECT_EQ(GetPaletteEntries(p, 0, 0, nullptr), 20u);
 }
 
-TEST(Palette, StandardTables) {
-  // The halftone table entry by entry from its documented layout.
-  const auto& t = HalftoneColors();
-  const auto& d = DefaultColors();
-  for (int i = 0; i < 256; ++i) {
-    RGBQUAD expected = i < 10 ? d[i] : i >= 246 ? d[i - 236] : RGBQUAD{};
-    if (i >= 10 && i < 226) {
-      int c = i - 10;
-      expected = RGBQUAD{uint8_t(51 * (c % 6)), uint8_t(51 * (c / 6 % 6)), uint8_t(51 * (c / 36)), 0};
-    } else if (i >= 226 && i < 246) {
-      auto grey = static_cast<uint8_t>(((i - 225) * 510 + 21) / 42);  // round((i - 225) * 255 / 21)
-      expected = RGBQUAD{grey, grey, grey, 0};
-    }
-    EXPECT_EQ(t[i], expected) << i;
-  }
-}
-
 TEST(Palette, NearestEntriesAndBounds) {
   PALETTEENTRY entries[4] = {{0, 0, 0, 0}, {200, 0, 0, 0}, {0, 0, 200, 0}, {200, 0, 0, 0}};
   HPALETTE p = CreatePalette(entries, 4);
@@ -61,7 +44,6 @@ TEST(Palette, NearestEntriesAndBounds) {
   HPALETTE fromLog = CreatePalette(log);
   EXPECT_EQ(GetPaletteEntries(fromLog, 0, 0, nullptr), 256u);
   DeleteObject(fromLog);
-
 }
 
 TEST(Palette, NearestColorCacheAgreesWithTheFullSearch) {

@@ -28,11 +28,6 @@ class TEnv {
   std::optional<std::string> FOld;
 };
 
-std::string ReadText(const std::string& path) {
-  std::vector<uint8_t> data = ReadFile(path);
-  return std::string(data.begin(), data.end());
-}
-
 }  // namespace
 
 TEST(UserConfig, ConfigurationAndSettingsFolders) {
@@ -78,7 +73,7 @@ TEST(UserConfig, SettingsKeyNumbersAndStrings) {
   ASSERT_TRUE(key.Create());
   key.WriteInteger("Left", -300);
   EXPECT_TRUE(key.Save());
-  EXPECT_EQ(ReadText(file), "[Brightmill v1.4]\nFilters=4294967295\nLeft=-300\n");
+  EXPECT_EQ(ReadTextFile(file), "[Brightmill v1.4]\nFilters=4294967295\nLeft=-300\n");
 
   WriteTextFile(file, "[Brightmill v1.4]\nA=0x07FFFFFF\nB=-1\nC=4294967296\nD=-2147483649\nE=abc\nLong=" +
                           std::string(261, 'x') + "\nMax=" + std::string(260, 'y') + "\n");

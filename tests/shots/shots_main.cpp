@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QDir>
 #include <QFile>
@@ -18,6 +17,7 @@
 #include "platform/windows/appstyle.h"
 #include "shots.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/windowtest.h"
 
 namespace {
 std::map<std::string, void (*)()>& Groups() {
@@ -65,12 +65,6 @@ static void Settle() {
   for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
-static void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button) {
-  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button,
-                    type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button), Qt::NoModifier);
-  QApplication::sendEvent(widget, &event);
-}
-
 QImage ShotCell(QWidget* control, TShotLook look, QPoint at) {
   if (at.isNull()) at = QPoint(6, control->height() / 2);
   control->show();
@@ -83,8 +77,8 @@ QImage ShotCell(QWidget* control, TShotLook look, QPoint at) {
   if (look == slHot || look == slPressed) {
     QEnterEvent enter{QPointF(at), QPointF(at), QPointF(control->mapToGlobal(at))};
     QApplication::sendEvent(control, &enter);
-    SendMouse(control, look == slHot ? QEvent::MouseMove : QEvent::MouseButtonPress, at,
-              look == slHot ? Qt::NoButton : Qt::LeftButton);
+    if (look == slHot) SendMouse(control, QEvent::MouseMove, at);
+    else SendMouse(control, QEvent::MouseButtonPress, at, Qt::LeftButton);
   } else if (look == slFocused) {
     control->activateWindow();
     for (int i = 0; i < 100 && !control->isActiveWindow(); ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);

@@ -43,6 +43,17 @@ void WriteTextFile(const std::string& path, const std::string& text) {
 
 std::vector<uint8_t> ReadFile(const std::string& path) { return ReadWholeFile(path); }
 
+std::string ReadTextFile(const std::string& path) {
+  std::vector<uint8_t> data = ReadFile(path);
+  return std::string(data.begin(), data.end());
+}
+
+std::vector<std::string> Strings(const TStringList& list) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < list.Count(); ++i) lines.push_back(list[i]);
+  return lines;
+}
+
 ByteWriter& ByteWriter::U8(uint8_t v) {
   Data.push_back(v);
   return *this;
@@ -78,7 +89,6 @@ ByteWriter& ByteWriter::Align(size_t n) {
 void ByteWriter::PatchU32(size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) Data.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
 }
-
 
 std::unique_ptr<TBitmap> MakeTestBitmap(int width, int height, int seed) {
   auto bitmap = std::make_unique<TBitmap>();

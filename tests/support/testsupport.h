@@ -32,6 +32,9 @@ std::vector<std::string> FolderEntries(const std::string& folder);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& data);
 void WriteTextFile(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadFile(const std::string& path);
+std::string ReadTextFile(const std::string& path);
+// The lines of a list.
+std::vector<std::string> Strings(const TStringList& list);
 
 // Builds little-endian binary data.
 class ByteWriter {

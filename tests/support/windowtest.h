@@ -89,3 +89,9 @@ QStringList Items(const QComboBox* box);
 // Runs action on the active modal dialog once its modal loop runs (to
 // press a key or a button in it).
 void WhenShown(const std::function<void(QWidget* dialog)>& action);
+
+// Shows the window and makes it the active one; false when it never is.
+bool ShowActive(QWidget& window);
+// Sends a mouse event at `at` (a press or release of the left button, or a
+// move) with the buttons held.
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held = Qt::NoButton);
