@@ -1,5 +1,7 @@
 #include "effects/effectbase.h"
 
+#include <utility>
+
 std::vector<uint8_t*> RowPointers(TBitmap& picture) {
   std::vector<uint8_t*> rows(picture.Height());
   for (int y = 0; y < picture.Height(); ++y) rows[y] = picture.ScanLine(y);
@@ -19,11 +21,22 @@ std::unique_ptr<TBitmap> NewPicture(int width, int height) {
   return bitmap;
 }
 
+std::unique_ptr<TBitmap> NewUnfilledPicture(int width, int height) {
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetPixelFormat(pf24bit);
+  bitmap->SetSizeUnfilled(width, height);
+  return bitmap;
+}
+
 std::unique_ptr<TBitmap> CopyPicture(TBitmap& picture) {
   if (picture.PixelFormat() == pf24bit) {
-    // The working format: the pixel memory copied in one pass.
-    auto copy = std::make_unique<TBitmap>();
-    copy->Assign(&picture);
+    // The working format: the rows copied in bands.
+    const int w = picture.Width(), h = picture.Height();
+    auto copy = NewUnfilledPicture(w, h);
+    const auto sources = RowPointers(std::as_const(picture));
+    const auto targets = RowPointers(*copy);
+    const size_t bytes = RowBytes(w);
+    ForEachRowInBands(h, w, [&](int y) { std::memcpy(targets[y], sources[y], bytes); });
     return copy;
   }
   auto copy = NewPicture(picture.Width(), picture.Height());

@@ -160,6 +160,11 @@ inline Real FLn(Real x) {
 
 // A new 24-bit bitmap of the given size (white, as every newly sized bitmap).
 std::unique_ptr<TBitmap> NewPicture(int width, int height);
+// A new 24-bit bitmap of the given size whose bytes have no value yet: the
+// caller writes all RowBytes(width) of every row, best in row bands, so that
+// each core first touches the memory it writes.
+std::unique_ptr<TBitmap> NewUnfilledPicture(int width, int height);
+inline size_t RowBytes(int width) { return static_cast<size_t>(BytesPerScanLine(width, 24)); }
 // A new 24-bit bitmap of the picture's size holding its pixels (a block
 // copy).
 std::unique_ptr<TBitmap> CopyPicture(TBitmap& picture);

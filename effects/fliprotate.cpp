@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -15,14 +16,16 @@ namespace {
 // of the result is source column W - 1 - ty read from top to bottom.
 std::unique_ptr<TBitmap> QuarterTurnLeft(const TBitmap& picture) {
   const int w = picture.Width(), h = picture.Height();
-  auto turned = NewPicture(h, w);
+  auto turned = NewUnfilledPicture(h, w);
   const auto rows = RowPointers(picture);
   const auto targets = RowPointers(*turned);
+  const size_t padding = RowBytes(h) - 3 * static_cast<size_t>(h);
   // A block of target rows at a time, so that each source row is read in
   // one short run for all of them rather than once per target row.
   constexpr int block = 16;
   ForEachRowInBands((w + block - 1) / block, int64_t(block) * h, [&](int b) {
     const int first = b * block, last = std::min(w, first + block);
+    for (int ty = first; ty < last; ++ty) std::memset(targets[ty] + 3 * static_cast<size_t>(h), 0, padding);
     for (int y = 0; y < h; ++y)
       for (int ty = first; ty < last; ++ty)
         CopyPixel(targets[ty] + 3 * y, rows[y] + 3 * static_cast<size_t>(w - 1 - ty));
@@ -33,11 +36,13 @@ std::unique_ptr<TBitmap> QuarterTurnLeft(const TBitmap& picture) {
 // Half turn: source (x, y) goes to (W - 1 - x, H - 1 - y).
 std::unique_ptr<TBitmap> HalfTurn(const TBitmap& picture) {
   const int w = picture.Width(), h = picture.Height();
-  auto turned = NewPicture(w, h);
+  auto turned = NewUnfilledPicture(w, h);
   const auto sources = RowPointers(picture);
   const auto targets = RowPointers(*turned);
+  const size_t padding = RowBytes(w) - 3 * static_cast<size_t>(w);
   ForEachRowInBands(h, w, [&](int y) {
     const uint8_t* in = sources[y];
+    std::memset(targets[h - 1 - y] + 3 * static_cast<size_t>(w), 0, padding);
     uint8_t* out = targets[h - 1 - y] + 3 * static_cast<size_t>(w - 1);
     for (int x = 0; x < w; ++x, in += 3, out -= 3) CopyPixel(out, in);
   });
@@ -59,7 +64,7 @@ std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
   const auto [minY, maxY] = std::minmax_element(cornerY, cornerY + 4);
   const int newWidth = TruncInt(std::ceil(*maxX - *minX));
   const int newHeight = TruncInt(std::ceil(*maxY - *minY));
-  auto turned = NewPicture(newWidth, newHeight);
+  auto turned = NewUnfilledPicture(newWidth, newHeight);
   const auto rows = RowPointers(picture);
 
   // The products of the inverse map, each the same double whichever pixel
@@ -74,7 +79,11 @@ std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
   // limit has W + H below 360 million, so the sums always fit an int.
   const auto targets = RowPointers(*turned);
   const double top = *minY;
+  const size_t pixelBytes = 3 * static_cast<size_t>(newWidth);
   ForEachRowInBands(newHeight, newWidth, [&](int y) {
+    // White where no source pixel falls, and the row's padding zero.
+    std::memset(targets[y], 0xFF, pixelBytes);
+    std::memset(targets[y] + pixelBytes, 0, RowBytes(newWidth) - pixelBytes);
     const double v = y + top, vc = v * c, vs = v * s;
     CopyRowFrom(targets[y], newWidth, [&](int x) -> const uint8_t* {
       const auto sx = static_cast<int>(uc[x] + vs), sy = static_cast<int>(vc - us[x]);

@@ -264,7 +264,8 @@ int BytesPerScanLine(int width, int bitCount) {
   return static_cast<int>(((bits + 31) / 32) * 4);
 }
 
-HBITMAP CreateDib(int width, int height, int bitCount, bool rgb565) {
+namespace {
+HBITMAP NewDib(int width, int height, int bitCount, bool rgb565, bool fill) {
   if (width < 0 || height < 0) throw EInvalidGraphicOperation("Invalid image size");
   switch (bitCount) {
     case 1: case 4: case 8: case 16: case 24: case 32: break;
@@ -282,12 +283,25 @@ HBITMAP CreateDib(int width, int height, int bitCount, bool rgb565) {
   dib->Rgb565 = bitCount == 16 && rgb565;
   dib->Stride = static_cast<int>(stride);
   try {
-    dib->Bits.assign(static_cast<size_t>(bytes), 0);
+    if (fill)
+      dib->Bits.assign(static_cast<size_t>(bytes), 0);
+    else
+      dib->Bits.resize(static_cast<size_t>(bytes));
   } catch (const std::bad_alloc&) {
     delete dib;
     throw EOutOfMemory("Out of memory");
   }
   return dib;
+}
+
+}  // namespace
+
+HBITMAP CreateDib(int width, int height, int bitCount, bool rgb565) {
+  return NewDib(width, height, bitCount, rgb565, true);
+}
+
+HBITMAP CreateUnfilledDib(int width, int height, int bitCount, bool rgb565) {
+  return NewDib(width, height, bitCount, rgb565, false);
 }
 
 void* AllocatePixelMemory(size_t bytes) {

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/sysutils.h"
@@ -181,6 +182,16 @@ struct TPixelAllocator {
   template <typename U>
   TPixelAllocator(const TPixelAllocator<U>&) {}
   T* allocate(size_t n) { return static_cast<T*>(AllocatePixelMemory(n * sizeof(T))); }
+  // Growing a buffer leaves the new bytes without a value; whoever makes a
+  // bitmap fills it (CreateDib) or writes every byte (CreateUnfilledDib).
+  template <typename U>
+  void construct(U* memory) {
+    ::new (static_cast<void*>(memory)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* memory, Args&&... args) {
+    ::new (static_cast<void*>(memory)) U(std::forward<Args>(args)...);
+  }
   void deallocate(T* memory, size_t) { FreePixelMemory(memory); }
   friend bool operator==(const TPixelAllocator&, const TPixelAllocator&) { return true; }
 };
@@ -217,6 +228,10 @@ int BytesPerScanLine(int width, int bitCount);
 // ("Invalid image size") for negative sizes or an unsupported bit count and
 // EOutOfMemory when the buffer would pass MaxBitmapBytes.
 HBITMAP CreateDib(int width, int height, int bitCount, bool rgb565 = false);
+// As CreateDib, but the bytes have no value yet: for code that writes every
+// byte of every row (padding included) at once, so the memory is first
+// touched where it is written.
+HBITMAP CreateUnfilledDib(int width, int height, int bitCount, bool rgb565 = false);
 bool DeleteObject(HBITMAP bitmap);
 
 // The colour of a pixel (0x00BBGGRR); CLR_INVALID outside the bitmap.

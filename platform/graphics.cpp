@@ -116,6 +116,14 @@ void TBitmap::SetSize(int width, int height) {
   Changed();
 }
 
+void TBitmap::SetSizeUnfilled(int width, int height) {
+  std::unique_ptr<TDibSection> dib(CreateUnfilledDib(width, height, FDib->BitCount, FDib->Rgb565));
+  dib->Monochrome = FDib->Monochrome;
+  dib->ColorTable = FDib->ColorTable;
+  ReplaceDib(dib.release(), FPixelFormat);
+  Changed();
+}
+
 void TBitmap::SetPixelFormat(TPixelFormat format) {
   if (format == FPixelFormat && !FDib->Monochrome) return;
   ConvertTo(format);

@@ -139,6 +139,9 @@ class TBitmap : public TGraphic {
   void SetHeight(int value) override { SetSize(Width(), value); }
   // Keeps the pixels that stay inside and fills new area white.
   void SetSize(int width, int height);
+  // Sizes the bitmap anew without giving its bytes a value (see
+  // CreateUnfilledDib): the caller writes every byte of every row.
+  void SetSizeUnfilled(int width, int height);
   bool Empty() const override { return FDib->Width == 0 || FDib->Height == 0; }
 
   TPixelFormat PixelFormat() const { return FPixelFormat; }
