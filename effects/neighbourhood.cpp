@@ -1,5 +1,7 @@
 #include "effects/neighbourhood.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -59,22 +61,30 @@ void BlurCorners(TBitmap& picture, int d) {
     left[x] = 3 * Partner(x, -int64_t(d), w);
     right[x] = 3 * Partner(x, d, w);
   }
-  for (int y = 0; y < h; ++y) {
-    // The rows above and the pixels to the left already hold this pass's
-    // results when they are read.
-    const uint8_t* upper = picture.ScanLine(Partner(y, -int64_t(d), h));
-    const uint8_t* lower = picture.ScanLine(Partner(y, d, h));
-    uint8_t* row = picture.ScanLine(y);
-    for (int x = 0; x < w; ++x)
-      for (int c = 0; c < 3; ++c)
-        row[3 * x + c] = static_cast<uint8_t>(
-            (upper[left[x] + c] + lower[left[x] + c] + upper[right[x] + c] + lower[right[x] + c]) >> 2);
-  }
+  // The rows above and the pixels to the left already hold this pass's
+  // results when they are read. Row y reads only rows y - d and y + d, or
+  // itself at the edges, so the rows fall into |d| chains (by y mod |d|)
+  // that never read one another: each chain runs in its order, the chains
+  // side by side.
+  const auto rows = RowPointers(picture);
+  const int chains = static_cast<int>(std::min<int64_t>(std::abs(int64_t(d)), h));
+#pragma omp parallel for schedule(static, 1) if (chains > 1 && WorthBands(int64_t(w) * h))
+  for (int chain = 0; chain < chains; ++chain)
+    for (int y = chain; y < h; y += chains) {
+      const uint8_t* upper = rows[Partner(y, -int64_t(d), h)];
+      const uint8_t* lower = rows[Partner(y, d, h)];
+      uint8_t* row = rows[y];
+      for (int x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c)
+          row[3 * x + c] = static_cast<uint8_t>(
+              (upper[left[x] + c] + lower[left[x] + c] + upper[right[x] + c] + lower[right[x] + c]) >> 2);
+    }
 }
 
 // Gauss blur and Antialias read their own results as they go (the rows
-// above and the pixels to the left are already this pass's), so they run
-// in their order on one thread.
+// above and the pixels to the left are already this pass's), so they keep
+// their order: Antialias on one thread, Gauss blur in the chains of rows
+// that never read one another (see BlurCorners).
 void ApplyGauss(TBitmap& picture, int passes) {
   if (NoPixels(picture)) return;
   for (int pass = 0; pass < passes; ++pass) BlurCorners(picture, 3);
