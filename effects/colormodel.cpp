@@ -194,7 +194,7 @@ void ApplyAutoColor(TBitmap& picture) {
   const int w = picture.Width(), h = picture.Height();
   const auto rows = RowPointers(picture);
   int maxRange = 0, minRange = 255;
-#pragma omp parallel for schedule(static) reduction(max : maxRange) reduction(min : minRange) \
+#pragma omp parallel for schedule(dynamic, 8) reduction(max : maxRange) reduction(min : minRange) \
     if (WorthBands(int64_t(w) * h))
   for (int y = 0; y < h; ++y)
     for (const uint8_t* p = rows[y]; p < rows[y] + 3 * w; p += 3) {
@@ -234,7 +234,7 @@ void ApplyAutoColor(TBitmap& picture) {
   {
     std::vector<uint32_t> own(whole ? 0 : keys);
     uint32_t* known = whole ? shared.data() : own.data();
-#pragma omp for schedule(static)
+#pragma omp for schedule(dynamic, 8)
     for (int y = 0; y < h; ++y)
       for (uint8_t* p = rows[y]; p < rows[y] + 3 * w; p += 3) {
         RGBTRIPLE t;

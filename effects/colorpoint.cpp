@@ -73,7 +73,7 @@ void ApplyContrastAuto(TBitmap& picture) {
 #pragma omp parallel if (WorthBands(int64_t(width) * picture.Height()))
   {
     bool seen[3][256] = {};
-#pragma omp for schedule(static)
+#pragma omp for schedule(dynamic, 8)
     for (int y = 0; y < picture.Height(); ++y)
       for (const uint8_t* pixel = rows[y]; pixel < rows[y] + 3 * width; pixel += 3)
         for (int i = 0; i < 3; ++i) seen[i][pixel[i]] = true;

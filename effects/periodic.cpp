@@ -93,7 +93,7 @@ void ApplyWatermark(TBitmap& picture, const TBitmap& pattern, int level, bool in
   {
     std::vector<uint8_t> patternRow(3 * static_cast<size_t>(span));
     std::vector<int> change(span);
-#pragma omp for schedule(static)
+#pragma omp for schedule(dynamic, 8)
     for (int y = 0; y < h; ++y) {
       DibReadRow(*pattern.Handle(), y % ph, 0, span, patternRow.data());
       for (int i = 0; i < span; ++i) {
