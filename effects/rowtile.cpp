@@ -103,12 +103,14 @@ void ApplyFigure(TBitmap& picture, int value, int type) {
   // Squeezing drops pixels rather than combining them, as a drawn bitmap
   // does.
   SetStretchBltMode(target, COLORONCOLOR);
-  for (int y = 0; y < h; ++y) {
+  // Each row is drawn from its own source row alone: rows in bands on every
+  // core (a stretch into one row reads and writes nothing else).
+  ForEachRowInBands(h, w, [&](int y) {
     const int a = FigureInset(type, y, h, v);
     const int left = type <= 4 ? a : centre - a;
     const int right = type <= 4 ? w - a : centre + a;
     // An empty or reversed span leaves the row white.
     if (right > left) StretchBlt(target, left, y, right - left, 1, source, 0, y, w, 1, SRCCOPY);
-  }
-  CopyBack(picture, *result);
+  });
+  picture.TakeOver(*result);
 }
