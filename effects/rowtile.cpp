@@ -38,18 +38,16 @@ void ApplyRibbon(TBitmap& picture, int width, int frequency) {
   // from zero is plus 0.5.
   std::vector<int> offset(w);
   for (int x = 0; x < w; ++x) offset[x] = RoundInt((1 - std::cos(x * k)) * a * 0.5);
-  // Each pixel reads its own column at the same row or lower, which a pass
-  // from top to bottom has not written yet: reading an unchanged copy
-  // instead gives the same pixels, in row bands on every core.
-  const auto copy = CopyPicture(picture);
-  const auto sources = RowPointers(std::as_const(*copy));
+  // Each pixel reads its own column at the same row or lower, which this
+  // pass (top to bottom) has not written yet: the picture serves as its own
+  // unchanged copy. That keeps the rows in their order on one thread; a copy
+  // to read from would cost about what bands save on so light a pass.
   const auto rows = RowPointers(picture);
-  ForEachRowInBands(h, w, [&](int y) {
+  for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       int sy = y + a - offset[x];
-      if (y >= offset[x] && sy <= h - 1 && sy != y) CopyPixel(rows[y] + 3 * x, sources[sy] + 3 * x);
+      if (y >= offset[x] && sy <= h - 1 && sy != y) CopyPixel(rows[y] + 3 * x, rows[sy] + 3 * x);
     }
-  });
 }
 
 void ApplyWind(TBitmap& picture, int level) {
