@@ -185,6 +185,18 @@ void ApplyColorTone(TBitmap& picture, int tone) {
   ForEachPixelInBands(picture, [&table](uint8_t* p) { WriteTriple(p, table[WeightedGrey(p)]); });
 }
 
+namespace {
+// The reduced complement t with its value stretched from minV..maxV to
+// 0..1, as 0x01BBGGRR. Worked out once per colour, apart from the pixel loop.
+[[gnu::noinline]] uint32_t StretchedComplement(const RGBTRIPLE& t, double minV, double maxV) {
+  double hue, s, v;
+  ConvertRGBToHSV(t, hue, s, v);
+  if (maxV != minV) v = (v - minV) / (maxV - minV);
+  RGBTRIPLE c = ConvertHSVToRGB(hue, s, v);
+  return 1u << 24 | c.rgbtBlue << 16 | c.rgbtGreen << 8 | c.rgbtRed;
+}
+}  // namespace
+
 void ApplyAutoColor(TBitmap& picture) {
   if (NoPixels(picture)) return;
   // The value of a reduced complement is its largest channel times 1/255,
@@ -206,18 +218,12 @@ void ApplyAutoColor(TBitmap& picture) {
   // The stretched colour depends only on the reduced complement, one of
   // whose channels is 0: it is kept, once worked out, under that channel and
   // the other two (as 0x01BBGGRR; 0 while not yet known).
-  const auto stretched = [maxV, minV](const RGBTRIPLE& t) {
-    double hue, s, v;
-    ConvertRGBToHSV(t, hue, s, v);
-    if (maxV != minV) v = (v - minV) / (maxV - minV);
-    RGBTRIPLE c = ConvertHSVToRGB(hue, s, v);
-    return 1u << 24 | c.rgbtBlue << 16 | c.rgbtGreen << 8 | c.rgbtRed;
-  };
+  const auto stretched = [maxV, minV](const RGBTRIPLE& t) { return StretchedComplement(t, minV, maxV); };
   constexpr int keys = 3 << 16;
-  // A large picture meets most of them: all are worked out first, in bands,
-  // into one table. On a smaller one each band fills its own table with the
-  // ones it meets.
-  const bool whole = int64_t(w) * h >= 4 * int64_t(keys);
+  // A large picture meets most of them: with several threads all are worked
+  // out first, in bands, into one table. Otherwise each band fills its own
+  // table with the ones it meets (on one thread, the one table).
+  const bool whole = BandThreads() > 1 && int64_t(w) * h >= 4 * int64_t(keys);
   std::vector<uint32_t> shared(whole ? keys : 0);
   if (whole)
     ForEachRowInBands(keys >> 8, 256, [&](int high) {

@@ -14,6 +14,10 @@
 
 #include "platform/graphics.h"
 
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
 // A picture without pixels: every effect returns at once for it, before any
 // division by its size.
 inline bool NoPixels(const TBitmap& picture) { return picture.Width() <= 0 || picture.Height() <= 0; }
@@ -61,6 +65,14 @@ std::vector<const uint8_t*> RowPointers(const TBitmap& picture);
 // Whether work over this many pixels is worth splitting over the cores; on
 // less, starting the threads would cost more than they save.
 inline bool WorthBands(int64_t pixels) { return pixels >= 16384; }
+// How many threads work in row bands (1 without OpenMP).
+inline int BandThreads() {
+#ifdef _OPENMP
+  return omp_get_max_threads();
+#else
+  return 1;
+#endif
+}
 // Calls f(y) for every row y, rows of rowPixels pixels each, split into
 // bands over every core when they are worth it. Only for work whose every
 // row depends on the source alone and writes its own row (or its own part of
