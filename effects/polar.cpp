@@ -141,8 +141,12 @@ void ApplyTwist(TBitmap& picture, int amount) {
   // order on one thread; only where each pixel samples, which does not
   // depend on any pixel, is worked out beforehand in row bands, a block of
   // rows at a time.
+  // Per pixel, its four samples (as offsets from the top row: a picture
+  // stays within 1 GiB) and their weights, x tap outer and y tap inner.
+  static_assert(MaxBitmapBytes <= UINT32_MAX);
   struct TTaps {
-    TTwistTap X, Y;
+    uint32_t At[4];
+    double Weight[4];
   };
   const int columns = w - 1;
   // Blocks of about 2^19 pixels (24 MB of taps), two of them: while one
@@ -153,6 +157,7 @@ void ApplyTwist(TBitmap& picture, int amount) {
   const size_t blockTaps = static_cast<size_t>(std::min(blockRows, h - 1)) * columns;
   std::vector<TTaps> taps[2] = {std::vector<TTaps>(blockTaps), std::vector<TTaps>(blocks > 1 ? blockTaps : 0)};
   const auto rows = RowPointers(picture);
+  uint8_t* const top = rows[0];
   // The taps of row y, into the block that holds it.
   const auto place = [&](int y) {
     const int block = y / blockRows;
@@ -167,7 +172,15 @@ void ApplyTwist(TBitmap& picture, int amount) {
         px = std::cos(angle) * r + cx;
         py = std::sin(angle) * r + cy;
       }
-      out[x] = {TwistTap(px, w), TwistTap(py, h)};
+      const TTwistTap tx = TwistTap(px, w), ty = TwistTap(py, h);
+      for (int i = 0; i < 2; ++i) {
+        const int sx = tx.Base + i < w ? tx.Base + i : w - (tx.Base + i);
+        for (int j = 0; j < 2; ++j) {
+          const int sy = ty.Base + j < h ? ty.Base + j : h - (ty.Base + j);
+          out[x].At[2 * i + j] = static_cast<uint32_t>(rows[sy] + 3 * sx - top);
+          out[x].Weight[2 * i + j] = tx.Weight[i] * ty.Weight[j];
+        }
+      }
     }
   };
   // Block b's pixels in their order, from its taps.
@@ -182,24 +195,19 @@ void ApplyTwist(TBitmap& picture, int amount) {
         // summed.
         if (x + kPrefetchAhead < columns) {
           const TTaps& ahead = rowTaps[x + kPrefetchAhead];
-          __builtin_prefetch(rows[ahead.Y.Base] + 3 * ahead.X.Base);
-          __builtin_prefetch(rows[std::min(ahead.Y.Base + 1, h - 1)] + 3 * ahead.X.Base);
+          __builtin_prefetch(top + ahead.At[0]);
+          __builtin_prefetch(top + ahead.At[1]);
         }
-        const TTwistTap& tx = rowTaps[x].X;
-        const TTwistTap& ty = rowTaps[x].Y;
+        const TTaps& pixel = rowTaps[x];
         double sum[3] = {0, 0, 0};
-        for (int i = 0; i < 2; ++i) {
-          int sx = tx.Base + i < w ? tx.Base + i : w - (tx.Base + i);
-          for (int j = 0; j < 2; ++j) {
-            int sy = ty.Base + j < h ? ty.Base + j : h - (ty.Base + j);
-            const uint8_t* sample = rows[sy] + 3 * sx;
-            double weight = tx.Weight[i] * ty.Weight[j];
-            for (int c = 0; c < 3; ++c) sum[c] += sample[c] * weight;
-          }
+        for (int k = 0; k < 4; ++k) {
+          const uint8_t* sample = top + pixel.At[k];
+          for (int c = 0; c < 3; ++c) sum[c] += sample[c] * pixel.Weight[k];
         }
-        // The weights sum to 1, so every sum lies in 0..255 (up to rounding
-        // that floor removes).
-        for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<uint8_t>(std::floor(sum[c]));
+        // The weights are at least 0 and sum to 1, so every sum lies in
+        // 0..255 (up to rounding that the floor removes); at 0 and above,
+        // truncation is the floor.
+        for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<uint8_t>(static_cast<int>(sum[c]));
       }
     }
   };
