@@ -76,8 +76,7 @@ class TestFormMain : public QObject {
   void panelsCollapseAndExpand() {
     TFormMain window;
     window.ApplySettingsToControls();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(ShowActive(window));
     const struct {
       QWidget* Box;
       TXiButton* Button;
@@ -107,8 +106,7 @@ class TestFormMain : public QObject {
     TempDir source, target;
     window.ApplySettingsToControls();
     MakeWindowReady(window, source, target, 2);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(ShowActive(window));
     // Each box sets its own member only; the subfolder box does not rescan.
     const struct {
       TXPCheckBox* Box;
@@ -135,8 +133,7 @@ class TestFormMain : public QObject {
     TempDir source, target;
     SetVisible(window, {"Antialias...", "Flip (vertical)", "Convert to selected format"});
     window.ApplySettingsToControls();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(ShowActive(window));
     Pick(window, "Antialias...");  // without files the command stays off
     QVERIFY(!window.ActionEffect->isEnabled());
     MakeWindowReady(window, source, target, 1);

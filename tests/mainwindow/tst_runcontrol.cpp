@@ -70,8 +70,7 @@ class TestRunControl : public QObject {
     TFormMain window;
     TempDir source, target;
     Prepare(window, source, target, 1);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(ShowActive(window));
     // The source folder went away after the scan.
     window.SourceDir = source.File("missing/");
     window.ActionStartExecute();
