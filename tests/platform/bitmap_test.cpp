@@ -257,7 +257,7 @@ TEST(BitmapDraw, PlainTransparentStretchedAndMirrored) {
   target->Canvas()->CopyMode = SRCINVERT;
   target->Canvas()->Draw(0, 0, sprite.get());
   EXPECT_EQ(PixelAt(*target, 1, 1), clYellow);
-  TBitmap empty;
+  TBitmap empty;  // nothing to draw
   target->Canvas()->Draw(0, 0, &empty);
   target->Canvas()->Draw(0, 0, nullptr);
   target->Canvas()->StretchDraw(Rect(0, 0, 0, 0), sprite.get());
