@@ -1,11 +1,9 @@
 // Frames and the picture class: conversion from bitmaps with transparency,
-// the files written, the colour map optimizer, rendering, registration and
-// the painter.
+// the files written, the colour map optimizer, rendering and registration.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "gif/gifpainter.h"
 #include "gif/gifreduce.h"
 #include "tests/gif/gifsupport.h"
 
@@ -253,29 +251,6 @@ TEST(GifImage, RegistersWithThePictureClass) {
   TPicture picture;
   picture.LoadFromFile(dir.File("p.GIF"));
   EXPECT_STREQ(picture.Graphic()->ClassName(), "TGIFImage");
-}
-
-TEST(GifPainter, PlaysTheFramesOfAnAnimation) {
-  auto image = MakeImage(2, 2, 1, {0, 0});
-  AddFrame(*image, 0, 0, 2, 1).Scanline(0)[1] = 1;
-  image->SetAnimationSpeed(1000);
-  int painted = 0, ended = 0;
-  image->OnPaint = [&](TObject*) { ++painted; };
-  image->OnEndPaint = [&](TObject*) { ++ended; };
-  TBitmap target;
-  target.SetSize(2, 1);
-  // On the caller's thread: both frames, once.
-  EXPECT_EQ(image->Paint(*target.Canvas(), Rect(0, 0, 2, 1), DrawOption(goAnimate)), nullptr);
-  EXPECT_EQ(painted, 2);
-  EXPECT_EQ(ended, 1);
-  EXPECT_EQ(ColorLetters(target), "KW");
-  // Draw shows an animation through a painter thread of its own.
-  TBitmap canvas;
-  canvas.SetSize(2, 1);
-  image->Draw(*canvas.Canvas(), Rect(0, 0, 2, 1));
-  EXPECT_EQ(ColorLetters(canvas), "KK");
-  image->PaintStop();
-  EXPECT_EQ(image->Painters().Count(), 0);
 }
 
 }  // namespace

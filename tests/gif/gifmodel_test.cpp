@@ -1,5 +1,5 @@
 // The document model: colour maps and their usage sort, frame bounds and
-// pixels, the header, graphic control extensions, lists and the image.
+// pixels, graphic control extensions and the image.
 #include <gtest/gtest.h>
 
 #include "tests/gif/gifsupport.h"
@@ -38,23 +38,6 @@ TEST(GifColorMap, SearchesAndGuardsItsIndices) {
   EXPECT_EQ(log.Messages.size(), 2u);
   for (int i = 0; i < 256; ++i) map.Add({uint8_t(i), 0, 0});
   EXPECT_EQ(ErrorOf([&] { map.Add({}); }), sTooManyColors);
-}
-
-TEST(GifColorMap, ImportsAndExportsPalettes) {
-  TGIFImage image, other;
-  TGIFColorMap& map = image.GlobalColorMap();
-  RGBQUAD table[3] = {{1, 2, 3, 0}, {4, 5, 6, 0}, {7, 8, 9, 0}};
-  map.ImportColorTable(table, 3);
-  EXPECT_EQ(map.Colors(0), TGIFColor({3, 2, 1}));
-  HPALETTE palette = map.ExportPalette();
-  ASSERT_NE(palette, nullptr);
-  ASSERT_EQ(palette->Entries.size(), 3u);
-  EXPECT_EQ(palette->Entries[2], PALETTEENTRY({9, 8, 7, 0x04}));
-  other.GlobalColorMap().ImportPalette(palette);
-  EXPECT_EQ(other.GlobalColorMap().Colors(1), TGIFColor({6, 5, 4}));
-  DeleteObject(palette);
-  map.Clear();
-  EXPECT_EQ(map.ExportPalette(), nullptr);
 }
 
 TEST(GifColorMap, UsageSortRenumbersPixelsAndDropsUnusedColours) {
@@ -149,26 +132,6 @@ TEST(GifFrame, GraphicControlExtensionDrivesTransparency) {
   EXPECT_EQ(frame.Extensions().IndexOf(later), 1);
 }
 
-TEST(GifHeader, BackgroundAndVersion) {
-  auto image = MakeImage(4, 1, 1, {0});
-  WarningLog log(*image);
-  TGIFHeader& header = image->Header();
-  header.SetBackgroundColorIndex(2);
-  EXPECT_EQ(header.BackgroundColor(), RGB(170, 170, 170));
-  header.SetBackgroundColorIndex(4);
-  EXPECT_EQ(header.BackgroundColorIndex(), 0);
-  EXPECT_EQ(log.Messages, std::vector<std::string>({sBadColorIndex}));
-  header.SetBackgroundColor(RGB(9, 9, 9));
-  EXPECT_EQ(header.BackgroundColorIndex(), 4);
-  EXPECT_EQ(header.GetVersion(), gv87a);
-  header.SetAspectRatio(49);
-  EXPECT_EQ(header.GetVersion(), gv89a);
-  // The aspect ratio is kept but does not make the file 89a.
-  std::vector<uint8_t> file = SavedBytes(*image);
-  EXPECT_EQ(std::string(file.begin() + 3, file.begin() + 6), "87a");
-  EXPECT_EQ(file[12], 49);
-}
-
 TEST(GifImage, SettingsAndClearing) {
   GIFImageDefaultCompression = gcRLE;
   TGIFImage image;
@@ -176,7 +139,6 @@ TEST(GifImage, SettingsAndClearing) {
   EXPECT_EQ(image.Compression, gcRLE);
   EXPECT_EQ(ErrorOf([&] { image.SetReductionBits(2); }), sInvalidBitSize);
   EXPECT_EQ(ErrorOf([&] { image.SetReductionBits(9); }), sInvalidBitSize);
-  EXPECT_EQ(ErrorOf([&] { image.Add(&image.Header()); }), sUnsupportedClass);
 
   auto two = MakeImage(2, 3, 3, std::vector<uint8_t>(9, 1));
   two->Clear();

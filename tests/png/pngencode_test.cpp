@@ -1,11 +1,9 @@
 // Encoding: the working bitmap and pictures of every kind written by the
-// codec and read back by libpng, the chunks it writes, filters and IDAT
-// splitting.
+// codec and read back by libpng, the chunks it writes and IDAT splitting.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include "png/pngcodec.h"
-#include "png/pnglang.h"
 #include "tests/png/pngreference.h"
 #include "tests/support/testsupport.h"
 
@@ -117,28 +115,6 @@ TEST(PngEncoding, TransparentColourMakesATransparencyChunk) {
   TRgbaPicture rgba = ReadWithLibpng(file);
   EXPECT_EQ(rgba.At(2, 3)[3], 0);
   EXPECT_EQ(rgba.At(3, 3)[3], 255);
-  // Pictures with an alpha plane refuse.
-  TPNGObject rgba16(COLOR_RGBALPHA, 16, 4, 4);
-  EXPECT_EQ(RaisedMessage<EPNGCannotChangeTransparent>([&] { rgba16.SetTransparentColor(clRed); }),
-            pnglang::EPNGCannotChangeTransparentText);
-}
-
-TEST(PngEncoding, FiltersAreChosenByTheirSet) {
-  TPNGObject grey(COLOR_GRAYSCALE, 8, 16, 3);
-  for (int y = 0; y < 3; ++y) std::fill_n(grey.Scanline(y), 16, uint8_t(40 + y));
-  grey.Filters = FilterSet(pfUp);
-  EXPECT_EQ(RowFilters(SavedBytes(grey), 16), (std::vector<int>{2, 2, 2}));
-  // All five: uniform rows score the same under every filter and keep None;
-  // rows that differ from the one above by a constant go to Up.
-  grey.Filters = 0x1F;
-  EXPECT_EQ(RowFilters(SavedBytes(grey), 16), (std::vector<int>{0, 0, 0}));
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 16; ++x) grey.Scanline(y)[x] = uint8_t(x * x * 7 + y * 3);
-  EXPECT_EQ(RowFilters(SavedBytes(grey), 16), (std::vector<int>{0, 2, 2}));
-  // Rows of two bytes score nothing: None even when it is not in the set.
-  TPNGObject narrow(COLOR_GRAYSCALE, 8, 2, 2);
-  narrow.Filters = FilterSet(pfSub) | FilterSet(pfPaeth);
-  EXPECT_EQ(RowFilters(SavedBytes(narrow), 2), (std::vector<int>{0, 0}));
 }
 
 TEST(PngEncoding, ImageDataIsSplitIntoChunks) {
@@ -172,21 +148,4 @@ TEST(PngEncoding, ImageDataIsSplitIntoChunks) {
       EXPECT_THROW(SavedBytes(png), EPNGZLIBError) << level;
     }
   }
-}
-
-TEST(PngEncoding, NewPicturesFollowTheirKind) {
-  EXPECT_EQ(TPNGObject(COLOR_PALETTE, 2, 5, 3).Header().HeaderData.BitDepth, 4);
-  // Invalid colour type and depth pairs, and a width of 0.
-  const int invalid[][3] = {{1, 8, 4}, {3, 16, 4}, {0, 3, 4}, {2, 8, 0}};
-  for (const auto& k : invalid)
-    EXPECT_EQ(RaisedMessage<EPNGInvalidSpec>([&] { TPNGObject(k[0], k[1], k[2], 4); }), pnglang::EInvalidSpec)
-        << k[0] << " " << k[1] << " " << k[2];
-  // Resizing keeps the old pixels at the top left and fills with 0.
-  TPNGObject rgb(COLOR_RGBALPHA, 8, 2, 2);
-  std::fill_n(rgb.Scanline(1), 6, uint8_t(9));
-  rgb.AlphaScanline(1)[1] = 77;
-  rgb.Resize(3, 4);
-  EXPECT_EQ(rgb.Scanline(1)[5] * 1000 + rgb.Scanline(1)[6] + rgb.Scanline(3)[0], 9000);
-  EXPECT_THROW(rgb.Resize(0, 3), EPNGInvalidNewSize);
-  EXPECT_EQ(ReadWithLibpng(SavedBytes(rgb)).At(1, 1)[3], 77);
 }
