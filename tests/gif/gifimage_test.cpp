@@ -229,18 +229,6 @@ TEST(GifImage, RendersTheFirstFrameOverTheScreen) {
   EXPECT_TRUE(bitmap.Empty());
   auto colourless = MakeImage(0, 1, 1, {0});
   EXPECT_EQ(RaisedMessage<GIFException>([&] { bitmap.Assign(colourless.get()); }), sNoColorTable);
-
-  // A copy of an image keeps its own bits and compression, without the
-  // source's handlers.
-  whole->OnWarning = [](TObject*, TGIFSeverity, const std::string&) {};
-  TGIFImage copy;
-  copy.SetReductionBits(3);
-  copy.Compression = gcRLE;
-  copy.Assign(whole.get());
-  EXPECT_EQ(FramePixels(FrameOf(copy)), std::vector<uint8_t>({3, 1}));
-  EXPECT_EQ(copy.ReductionBits(), 3);
-  EXPECT_EQ(copy.Compression, gcRLE);
-  EXPECT_FALSE(copy.OnWarning);
 }
 
 TEST(GifImage, RegistersWithThePictureClass) {
