@@ -86,12 +86,6 @@ TEST_F(Catalogue, AChangeDuringARunReachesTheNextFile) {
   EXPECT_TRUE(FileExists(Target.File("b(20 x 10)_1.bmp")));
 }
 
-TEST_F(Catalogue, FlipEntriesFollowTheFlipMode) {
-  Job.FlipMode = 5;
-  RunOn("FLIP whatever", 6, 5);
-  EXPECT_TRUE(FileExists(Target.File("p(Flip_horiz_vert)_1.bmp")));
-}
-
 // --- The effect list's catalogue ---------------------------------------------
 
 TEST(EffectCatalogue, EntriesPositionsAndDialogSelectors) {

@@ -107,6 +107,8 @@ TEST_F(Routines, OutputNamesCarryTheEffectsSuffix) {
   } cases[] = {
       {"Flip (horizontal)", [](TJobRecord& j) { j.FlipMode = 0; }, "Q(Flip_horiz)_1.bmp"},
       {"Flip (horiz/vert)", [](TJobRecord& j) { j.FlipMode = 2; }, "Q(Flip_horiz_vert)_1.bmp"},
+      // Any caption starting "flip" runs the flip; modes past 2 flip both ways.
+      {"FLIP whatever", [](TJobRecord& j) { j.FlipMode = 5; }, "Q(Flip_horiz_vert)_2.bmp"},
       {"Resize...", [](TJobRecord& j) { j.ResizeWidth = 20, j.ResizeHeight = 5, j.ResizeScaleType = 0; },
        "Q(20 x 15)_1.bmp"},
       {"Resize...", [](TJobRecord& j) { j.ResizeScaleType = 1, j.ResizeHeight = 6; }, "Q(8 x 6)_1.bmp"},
