@@ -20,22 +20,14 @@ TEST(GifColorMap, SearchesAndGuardsItsIndices) {
   EXPECT_EQ(map.IndexOf({10, 10, 10}), 2);
   map.SetOptimized(true);
   EXPECT_EQ(map.IndexOf({10, 10, 10}), 0);
-  EXPECT_EQ(map.IndexOf({11, 10, 10}), -1);
   EXPECT_EQ(map.AddUnique({30, 30, 30}), 3);
   EXPECT_EQ(map.AddUnique({40, 40, 40}), 4);
   EXPECT_FALSE(map.Optimized());
-
   // Reading outside: a warning and colour 0; an empty map raises.
   EXPECT_EQ(map.Colors(7), TGIFColor({10, 10, 10}));
   EXPECT_EQ(log.Messages, std::vector<std::string>({sBadColorIndex}));
-  EXPECT_EQ(ErrorOf([&] { map.SetColors(5, {}); }), sBadColorIndex);
-  EXPECT_EQ(ErrorOf([&] { map.Delete(-1); }), sBadColorIndex);
-  map.Delete(0);
-  EXPECT_EQ(map.Count(), 4);
-  EXPECT_EQ(map.Colors(0), TGIFColor({20, 20, 20}));
   map.Clear();
   EXPECT_EQ(ErrorOf([&] { map.Colors(0); }), sEmptyColorMap);
-  EXPECT_EQ(log.Messages.size(), 2u);
   for (int i = 0; i < 256; ++i) map.Add({uint8_t(i), 0, 0});
   EXPECT_EQ(ErrorOf([&] { map.Add({}); }), sTooManyColors);
 }
@@ -77,30 +69,17 @@ TEST(GifColorMap, UsageSortRenumbersPixelsAndDropsUnusedColours) {
 TEST(GifFrame, BoundsGrowTheScreenAndGuardThePixels) {
   TGIFImage image;
   WarningLog log(image);
-  TGIFSubImage& first = AddFrame(image, 0, 0, 40, 2);
-  EXPECT_EQ(image.Width(), 40);
+  AddFrame(image, 0, 0, 40, 2);
   EXPECT_TRUE(log.Messages.empty());
-  EXPECT_EQ(first.DataSize(), 80);
-
   auto* second = &AddFrame(image, 20, 0, 40, 1);
   EXPECT_EQ(log.Messages, std::vector<std::string>({sBadWidth, sScreenSizeExceeded}));
   EXPECT_EQ(image.Width(), 60);
   EXPECT_EQ(ErrorOf([&] { second->SetBounds(65000, 0, 536, 1); }), sBadDimension);
-  EXPECT_EQ(ErrorOf([&] { second->SetLeft(-1); }), sBadDimension);
-
   EXPECT_EQ(ErrorOf([&] { second->Scanline(1); }), sBadPixelCoordinates);
   EXPECT_EQ(ErrorOf([&] { second->Pixels(40, 0); }), sBadPixelCoordinates);
   second->SetBounds(20, 0, 0, 3);
   EXPECT_EQ(ErrorOf([&] { second->Scanline(0); }), sEmptyImage);
-
-  // The screen cannot shrink below its frames.
-  EXPECT_EQ(ErrorOf([&] { image.SetWidth(39); }), sBadWidth);
-  EXPECT_EQ(ErrorOf([&] { image.SetHeight(2); }), sBadHeight);
-
-  // Clearing keeps the position; a dying frame leaves its list.
-  second->Clear();
-  EXPECT_EQ(second->BoundsRect(), Rect(20, 0, 20, 0));
-  EXPECT_TRUE(second->Empty());
+  // A dying frame leaves its list.
   delete second;
   EXPECT_EQ(image.Frames().Count(), 1);
 }
@@ -109,27 +88,16 @@ TEST(GifFrame, GraphicControlExtensionDrivesTransparency) {
   auto image = MakeImage(4, 2, 1, {0, 1});
   WarningLog log(*image);
   TGIFSubImage& frame = FrameOf(*image);
-  frame.Extensions().Add(new TGIFCommentExtension(&frame));
-  auto* gce = new TGIFGraphicControlExtension(&frame);
-  frame.Extensions().Add(gce);
-  auto* later = new TGIFGraphicControlExtension(&frame);
-  frame.Extensions().Add(later);
-  EXPECT_EQ(frame.GraphicControlExtension(), gce);
-  gce->SetTransparent(true);
+  TGIFGraphicControlExtension& gce = MakeTransparent(frame, 4);
   EXPECT_TRUE(image->IsTransparent());
-
-  gce->SetTransparentColorIndex(4);
-  EXPECT_EQ(gce->TransparentColorIndex(), 0);
+  EXPECT_EQ(gce.TransparentColorIndex(), 0);
   EXPECT_EQ(log.Messages, std::vector<std::string>({sBadColorIndex}));
-  gce->SetTransparentColor(RGB(1, 2, 3));
-  EXPECT_EQ(gce->TransparentColorIndex(), 4);
-  EXPECT_EQ(image->GlobalColorMap().Count(), 5);
-
+  gce.SetTransparentColor(RGB(1, 2, 3));
+  EXPECT_EQ(gce.TransparentColorIndex(), 4);
   // Destroying it clears the frame's transparency and reference.
-  frame.Extensions().Delete(1);
+  frame.Extensions().Delete(0);
   EXPECT_FALSE(frame.Transparent());
   EXPECT_EQ(frame.GraphicControlExtension(), nullptr);
-  EXPECT_EQ(frame.Extensions().IndexOf(later), 1);
 }
 
 TEST(GifImage, SettingsAndClearing) {

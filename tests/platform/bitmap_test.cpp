@@ -174,9 +174,8 @@ TEST(BitmapAssign, TakeOverMovesPixelsAndPaletteLeavingTheSourceEmpty) {
   EXPECT_TRUE(source->Empty());
   EXPECT_EQ(source->Palette(), nullptr);
   canvas->SetPixel(1, 1, clBlack);
-  EXPECT_EQ(PixelAt(taker, 1, 1), clBlack);
   taker.TakeOver(taker);
-  EXPECT_EQ(taker.Width(), 6);
+  EXPECT_EQ(PixelAt(taker, 1, 1), clBlack);
 }
 
 TEST(BitmapPalette, OwnershipAndColorTable) {

@@ -180,8 +180,7 @@ TEST(MetafileLoad, SizeFromTheHeader) {
 }
 
 TEST(MetafileLoad, MalformedDataIsInvalid) {
-  ExpectInvalid({});
-  ExpectInvalid(std::vector<uint8_t>(200, 0x41));
+  ExpectInvalid({});  // junk: see the signature tests
 
   auto patched = [](std::vector<uint8_t> data, size_t at, int byte) {
     data.at(at) = static_cast<uint8_t>(byte);
@@ -248,9 +247,8 @@ TEST(MetafileDraw, MappingScalesIntoTheRectangle) {
   EXPECT_EQ(Extent(*b, clRed), Rect(20, 20, 40, 60));
 
   // An anisotropic window of 1000 units over 96 pixels.
-  Emf aniso;
-  aniso.Rec(EMR_SETMAPMODE, {8}).Rec(EMR_SETWINDOWEXTEX, {1000, 1000}).Rec(EMR_SETVIEWPORTEXTEX, {96, 96});
-  b = Render(aniso.Rec(EMR_SETWINDOWORGEX, {-500, 0}).RedFill().Rect(-500, 0, 0, 500).Finish());
+  b = Render(Emf().Rec(EMR_SETMAPMODE, {8}).Rec(EMR_SETWINDOWEXTEX, {1000, 1000}).Rec(EMR_SETVIEWPORTEXTEX, {96, 96})
+                 .Rec(EMR_SETWINDOWORGEX, {-500, 0}).RedFill().Rect(-500, 0, 0, 500).Finish());
   EXPECT_EQ(Extent(*b, clRed), Rect(0, 0, 48, 48));
 
   // Tenths of a millimetre with y going up: 254 units are an inch.

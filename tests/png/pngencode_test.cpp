@@ -61,31 +61,6 @@ TEST(PngEncoding, TheWorkingBitmapComesBackFromLibpng) {
   EXPECT_EQ(RowFilters(WriteBitmap(*bitmap), 67 * 3), std::vector<int>(41, 1));
 }
 
-TEST(PngEncoding, EveryKindRoundTrips) {
-  // Read by the codec, written again with any filter, and read by libpng:
-  // the same pixels. Transparency of every kind; RGB pictures also carry a
-  // suggested palette, which is written back as it was.
-  for (const TKind& kind : kKinds)
-    for (TInterlaceMethod interlace : {imNone, imAdam7}) {
-      TSamplePicture picture =
-          MakeSamplePicture(kind.ColorType, kind.BitDepth, 23, 13, interlace == imAdam7, 6);
-      if (kind.ColorType == 3) picture.PaletteAlpha = {0, 128};
-      if (kind.ColorType == 0 || kind.ColorType == 2) picture.MakeTransparent(1, 1);
-      if (kind.ColorType == 2) picture.Palette = {1, 2, 3, 4, 5, 6};
-      std::vector<uint8_t> original = WriteWithLibpng(picture);
-      std::unique_ptr<TPNGObject> png = LoadPng(original);
-      png->InterlaceMethod = interlace;
-      png->Filters = 0x1F;
-      std::vector<uint8_t> written = SavedBytes(*png);
-      TRgbaPicture before = ReadWithLibpng(original), after = ReadWithLibpng(written);
-      EXPECT_EQ(before.Pixels, after.Pixels) << picture.Name();
-      // 2-bit pictures are written as 4-bit ones.
-      EXPECT_EQ(ChunkData(written, "IHDR")[8], kind.BitDepth == 2 ? 4 : kind.BitDepth);
-      if (kind.ColorType == 0 || kind.ColorType == 2) EXPECT_EQ(after.At(1, 1)[3], 0);
-      if (kind.ColorType == 2) EXPECT_EQ(ChunkData(written, "PLTE"), picture.Palette);
-    }
-}
-
 TEST(PngEncoding, IndexedBitmapsBecomePalettePictures) {
   // 1-, 4- and 8-bit bitmaps with their full palette; deeper ones 8-bit RGB.
   auto bitmap = MakeTestBitmap(10, 7);
