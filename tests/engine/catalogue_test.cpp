@@ -10,13 +10,11 @@
 
 class Catalogue : public RunFixture {
  protected:
+  using RunFixture::RunOn;
   // A run of the effect over one picture of that size, alone in the list.
   Lines RunOn(const std::string& effect, int width, int height) {
-    Job.SourceFiles.Clear();
-    AddPicture("p.bmp", 1, width, height);
-    Job.EffectName = effect;
-    RunToEnd();
-    return Body();
+    MakeTestBitmap(width, height, 1)->SaveToFile(Source.File("p.bmp"));
+    return RunOn(effect, Source.File("p.bmp"));
   }
 };
 
@@ -84,12 +82,6 @@ TEST_F(Catalogue, AChangeDuringARunReachesTheNextFile) {
   RunToEnd();
   EXPECT_TRUE(FileExists(Target.File("a(10 x 5)_1.bmp")));
   EXPECT_TRUE(FileExists(Target.File("b(20 x 10)_1.bmp")));
-}
-
-TEST_F(Catalogue, FlipEntriesFollowTheFlipMode) {
-  Job.FlipMode = 5;
-  RunOn("FLIP whatever", 6, 5);
-  EXPECT_TRUE(FileExists(Target.File("p(Flip_horiz_vert)_1.bmp")));
 }
 
 // --- The effect list's catalogue ---------------------------------------------

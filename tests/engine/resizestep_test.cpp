@@ -16,28 +16,27 @@ TResizeValues Kept(int scaleType, int width, int height, int percent = 100) {
 
 }  // namespace
 
-TEST(ResizeStep, DerivedSideTakesTheRatioInSinglePrecision) {
-  // 1000 / 333 held as a float, 750 divided by it in double: 249.
-  EXPECT_EQ(ResizedSize(1000, 750, Kept(0, 333, 0)).Height, 249);
-  // 128 / 76 as a float is a hair above the true ratio: 284, not 285.
-  EXPECT_EQ(ResizedSize(128, 480, Kept(0, 76, 0)).Height, 284);
-  // Back from the height 249: 331, not 333.
-  EXPECT_EQ(ResizedSize(1000, 750, Kept(1, 0, 249)).Width, 331);
-  EXPECT_EQ(ResizedSize(1001, 751, Kept(2, 0, 0, 50)).Width, 500);
-  EXPECT_EQ(ResizedSize(1001, 751, Kept(2, 0, 0, 50)).Height, 375);
-}
-
-TEST(ResizeStep, SizesNeedNotFitAnInt) {
-  // A very wide, thin picture scaled by the largest percentage a field
-  // holds, and a free size far past any bitmap: no overflow.
-  TResizedSize scaled = ResizedSize(300000000, 1, Kept(2, 0, 0, 9999));
-  EXPECT_GT(scaled.Width, int64_t(2147483647));
-  TResizedSize derived = ResizedSize(1, 100000, Kept(0, 99999, 0));
-  EXPECT_GT(derived.Height, int64_t(2147483647));
-  TResizedSize free = ResizedSize(10, 10, {false, 0, 99999, 99999, 100});
-  EXPECT_EQ(free.Width * free.Height, int64_t(99999) * 99999);
-  // A side that truncates to nothing shows as 0.
-  EXPECT_EQ(ResizedSize(1000, 1, Kept(0, 10, 0)).Height, 0);
+TEST(ResizeStep, DerivedSideTakesTheRatioInSinglePrecisionAndNeedNotFitAnInt) {
+  const struct {
+    int Width, Height;
+    TResizeValues Values;
+    int64_t NewWidth, NewHeight;
+  } cases[] = {
+      {1000, 750, Kept(0, 333, 0), 333, 249},  // 1000 / 333 held as a float, 750 divided by it in double
+      {128, 480, Kept(0, 76, 0), 76, 284},     // the float ratio is a hair above the true one: not 285
+      {1000, 750, Kept(1, 0, 249), 331, 249},  // back from the height 249: not 333
+      {1001, 751, Kept(2, 0, 0, 50), 500, 375},
+      {1000, 1, Kept(0, 10, 0), 10, 0},  // a side that truncates to nothing shows as 0
+      {10, 10, {false, 0, 99999, 99999, 100}, 99999, 99999},  // a free size far past any bitmap
+  };
+  for (const auto& c : cases) {
+    TResizedSize size = ResizedSize(c.Width, c.Height, c.Values);
+    EXPECT_EQ(size.Width, c.NewWidth) << c.Width << "x" << c.Height;
+    EXPECT_EQ(size.Height, c.NewHeight) << c.Width << "x" << c.Height;
+  }
+  // Very wide and thin by the largest percentage a field holds: no overflow.
+  EXPECT_GT(ResizedSize(300000000, 1, Kept(2, 0, 0, 9999)).Width, int64_t(2147483647));
+  EXPECT_GT(ResizedSize(1, 100000, Kept(0, 99999, 0)).Height, int64_t(2147483647));
 }
 
 TEST(ResizeStep, MakesTheSizeItForetellsInPlaceOrNot) {

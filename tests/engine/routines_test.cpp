@@ -50,16 +50,6 @@ const std::vector<RoutineCase>& Cases() {
 
 class Routines : public RunFixture {
  protected:
-  // One run of the effect over the picture alone in the list, with the
-  // effect generators as at start.
-  Lines RunOn(const std::string& effect, const std::string& file) {
-    Job.SourceFiles.Clear();
-    AddFile(file);
-    Job.EffectName = effect;
-    ResetEffectRandomGenerators();
-    RunToEnd();
-    return Body();
-  }
   std::unique_ptr<TBitmap> Load(const std::string& path) {
     auto picture = std::make_unique<TBitmap>();
     picture->SetPixelFormat(pf24bit);
@@ -107,6 +97,8 @@ TEST_F(Routines, OutputNamesCarryTheEffectsSuffix) {
   } cases[] = {
       {"Flip (horizontal)", [](TJobRecord& j) { j.FlipMode = 0; }, "Q(Flip_horiz)_1.bmp"},
       {"Flip (horiz/vert)", [](TJobRecord& j) { j.FlipMode = 2; }, "Q(Flip_horiz_vert)_1.bmp"},
+      // Any caption starting "flip" runs the flip; modes past 2 flip both ways.
+      {"FLIP whatever", [](TJobRecord& j) { j.FlipMode = 5; }, "Q(Flip_horiz_vert)_2.bmp"},
       {"Resize...", [](TJobRecord& j) { j.ResizeWidth = 20, j.ResizeHeight = 5, j.ResizeScaleType = 0; },
        "Q(20 x 15)_1.bmp"},
       {"Resize...", [](TJobRecord& j) { j.ResizeScaleType = 1, j.ResizeHeight = 6; }, "Q(8 x 6)_1.bmp"},

@@ -84,20 +84,6 @@ TEST_F(Run, UnknownEffectProcessesNothing) {
   EXPECT_EQ(Body(), (Lines{"It was processed only 0 from 2 files", "Stopped: ", "Time span: "}));
 }
 
-TEST_F(Run, AutoSavedLogEqualsTheShownOne) {
-  AddPicture("IMG_01.bmp");
-  View.AutoSave = true;
-  Job.LowerCaseNames = true;  // the suffix too
-  WriteTextFile(Target.File("log.txt"), "an earlier run\n");
-  RunToEnd();
-  EXPECT_TRUE(FileExists(Target.File("img_01(convert)_1.bmp")));
-  TStringList saved;
-  saved.LoadFromFile(Target.File("log.txt"));
-  EXPECT_EQ(Strings(saved), View.LogView);
-  auto bytes = ReadFile(Target.File("log.txt"));
-  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'), 0);  // Linux line ends
-}
-
 TEST_F(Run, RescanDuringTheRunChangesNeitherItsFilesNorItsCount) {
   for (int i = 1; i <= 4; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i);
   // After file 2 a rescan empties the list and fills it anew, once shorter

@@ -23,8 +23,12 @@ std::vector<std::string> Scan(const std::string& root, bool subfolders, const TS
   return relative;
 }
 
-void Touch(const TempDir& dir, const std::string& name) { WriteTextFile(dir.File(name), "x"); }
-void Folder(const TempDir& dir, const std::string& name) { std::filesystem::create_directories(dir.File(name)); }
+// Makes the folders (names ending in '/') and small files in dir.
+void Make(const TempDir& dir, const std::vector<std::string>& names) {
+  for (const std::string& name : names)
+    name.back() == '/' ? void(std::filesystem::create_directories(dir.File(name)))
+                       : WriteTextFile(dir.File(name), "x");
+}
 
 using Names = std::vector<std::string>;
 
@@ -49,14 +53,7 @@ TEST(SourceScan, ExtensionsFollowTheirTypeFlags) {
 TEST(SourceScan, BreadthFirstWithSubfoldersAndOwnFolderOnlyWithout) {
   TempDir dir;
   // root {a.bmp, S1 {b.bmp, S3 {d.bmp, S4 {e.png}}}, S2 {c.bmp}}
-  Folder(dir, "S1/S3/S4");
-  Folder(dir, "S2");
-  Touch(dir, "a.bmp");
-  Touch(dir, "S1/b.bmp");
-  Touch(dir, "S1/S3/d.bmp");
-  Touch(dir, "S1/S3/S4/e.png");
-  Touch(dir, "S2/c.bmp");
-  Touch(dir, "S2/readme.txt");
+  Make(dir, {"S1/S3/S4/", "S2/", "a.bmp", "S1/b.bmp", "S1/S3/d.bmp", "S1/S3/S4/e.png", "S2/c.bmp", "S2/readme.txt"});
   EXPECT_EQ(Scan(dir.Path(), true), (Names{"a.bmp", "S1/b.bmp", "S2/c.bmp", "S1/S3/d.bmp", "S1/S3/S4/e.png"}));
   EXPECT_EQ(Scan(dir.Path(), false), (Names{"a.bmp"}));
   // The folder text may come without its trailing slash.
@@ -65,13 +62,10 @@ TEST(SourceScan, BreadthFirstWithSubfoldersAndOwnFolderOnlyWithout) {
 
 TEST(SourceScan, NamesSortWithoutRegardToCaseBytesBreakingTies) {
   TempDir dir;
-  for (const char* name : {"b.jpg", "a.jpg", "C.jpg", "A.jpg", "_x.jpg", "B10.png", "b2.png"}) Touch(dir, name);
+  Make(dir, {"b.jpg", "a.jpg", "C.jpg", "A.jpg", "_x.jpg", "B10.png", "b2.png"});
   // Letters fold to lower case, so '_' (0x5F) sorts before them.
   EXPECT_EQ(Scan(dir.Path(), false), (Names{"_x.jpg", "A.jpg", "a.jpg", "b.jpg", "B10.png", "b2.png", "C.jpg"}));
-  Folder(dir, "sub/Zed");
-  Folder(dir, "sub/alpha");
-  Touch(dir, "sub/Zed/z.bmp");
-  Touch(dir, "sub/alpha/a.bmp");
+  Make(dir, {"sub/Zed/", "sub/alpha/", "sub/Zed/z.bmp", "sub/alpha/a.bmp"});
   auto all = Scan(dir.Path(), true);
   ASSERT_EQ(all.size(), 9u);
   EXPECT_EQ(all[7], "sub/alpha/a.bmp");
@@ -80,13 +74,9 @@ TEST(SourceScan, NamesSortWithoutRegardToCaseBytesBreakingTies) {
 
 TEST(SourceScan, OnlyVisibleRegularFilesAreListed) {
   TempDir dir;
-  Touch(dir, "ok.jpg");
-  Folder(dir, "dir.jpg");  // a folder with a picture's name
-  Touch(dir, "dir.jpg/inner.gif");
+  // A folder with a picture's name, a pipe, hidden files and folders.
+  Make(dir, {"ok.jpg", "dir.jpg/", "dir.jpg/inner.gif", ".hidden.jpg", ".cache/", ".cache/thumb.png"});
   ASSERT_EQ(mkfifo(dir.File("pipe.jpg").c_str(), 0600), 0);
-  Touch(dir, ".hidden.jpg");
-  Folder(dir, ".cache");
-  Touch(dir, ".cache/thumb.png");
   // A link to a picture is listed under its own name; a dangling one is not.
   ASSERT_EQ(symlink("ok.jpg", dir.File("link.jpg").c_str()), 0);
   ASSERT_EQ(symlink("gone.jpg", dir.File("dangling.jpg").c_str()), 0);
@@ -96,10 +86,7 @@ TEST(SourceScan, OnlyVisibleRegularFilesAreListed) {
 
 TEST(SourceScan, LinksAreFollowedButEachFolderIsWalkedOnce) {
   TempDir dir;
-  Folder(dir, "pics/deep");
-  Touch(dir, "top.png");
-  Touch(dir, "pics/p.png");
-  Touch(dir, "pics/deep/d.png");
+  Make(dir, {"pics/deep/", "top.png", "pics/p.png", "pics/deep/d.png"});
   // A link to the root, one to its own folder and one to a folder that is
   // also reached the ordinary way.
   ASSERT_EQ(symlink("..", dir.File("pics/up").c_str()), 0);

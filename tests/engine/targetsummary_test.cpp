@@ -7,17 +7,12 @@
 
 using Lines = std::vector<std::string>;
 
-TEST(TargetSummary, EachFormatWithTheJobDefaults) {
+TEST(TargetSummary, LinesFollowTheOptionsAsTheyStand) {
   TempDir dir;
   TJobRecord job(dir.Path());
   EXPECT_EQ(TargetSummaryLines(job, 3),
             (Lines{"Target: PNG files", "Compress: 6", "Transp. color: $1FFFFFFF", "Interlace: false"}));
   for (int format : {-1, 4, 7}) EXPECT_TRUE(TargetSummaryLines(job, format).empty()) << format;
-}
-
-TEST(TargetSummary, LinesFollowTheOptionsAsTheyStand) {
-  TempDir dir;
-  TJobRecord job(dir.Path());
   job.BmpPixelFormatText = "Pixel format: 8 bit";
   job.JpegQuality = 7;
   job.GifColorsText = "16";

@@ -1,11 +1,9 @@
 // Frames and the picture class: conversion from bitmaps with transparency,
-// the files written, the colour map optimizer, rendering, registration and
-// the painter.
+// the files written, the colour map optimizer, rendering and registration.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "gif/gifpainter.h"
 #include "gif/gifreduce.h"
 #include "tests/gif/gifsupport.h"
 
@@ -65,12 +63,6 @@ TEST(GifConvert, TransparentColourBecomesTheTransparentIndex) {
   for (uint8_t p : FramePixels(frame))
     colors.push_back(p == index ? clNone : TGIFColorMap::RGB2Color(frame.ColorMap().Colors(p)));
   EXPECT_EQ(colors, std::vector<TColor>({clNone, clBlue, clNone, clLime, clNone, clWhite}));
-  // The rendering's mask holds exactly those pixels; the indices stay.
-  TDibSection* mask = frame.Mask();
-  ASSERT_NE(mask, nullptr);
-  EXPECT_EQ(mask->ScanLine(0)[0] & 0xE0, 0xA0);
-  EXPECT_EQ(mask->ScanLine(1)[0] & 0xE0, 0x40);
-  EXPECT_EQ(frame.Bitmap()->ScanLine(0)[0], index);
 
   // A transparent colour no pixel has, or a map already full, leaves the
   // frame opaque.
@@ -231,18 +223,6 @@ TEST(GifImage, RendersTheFirstFrameOverTheScreen) {
   EXPECT_TRUE(bitmap.Empty());
   auto colourless = MakeImage(0, 1, 1, {0});
   EXPECT_EQ(RaisedMessage<GIFException>([&] { bitmap.Assign(colourless.get()); }), sNoColorTable);
-
-  // A copy of an image keeps its own bits and compression, without the
-  // source's handlers.
-  whole->OnWarning = [](TObject*, TGIFSeverity, const std::string&) {};
-  TGIFImage copy;
-  copy.SetReductionBits(3);
-  copy.Compression = gcRLE;
-  copy.Assign(whole.get());
-  EXPECT_EQ(FramePixels(FrameOf(copy)), std::vector<uint8_t>({3, 1}));
-  EXPECT_EQ(copy.ReductionBits(), 3);
-  EXPECT_EQ(copy.Compression, gcRLE);
-  EXPECT_FALSE(copy.OnWarning);
 }
 
 TEST(GifImage, RegistersWithThePictureClass) {
@@ -253,29 +233,6 @@ TEST(GifImage, RegistersWithThePictureClass) {
   TPicture picture;
   picture.LoadFromFile(dir.File("p.GIF"));
   EXPECT_STREQ(picture.Graphic()->ClassName(), "TGIFImage");
-}
-
-TEST(GifPainter, PlaysTheFramesOfAnAnimation) {
-  auto image = MakeImage(2, 2, 1, {0, 0});
-  AddFrame(*image, 0, 0, 2, 1).Scanline(0)[1] = 1;
-  image->SetAnimationSpeed(1000);
-  int painted = 0, ended = 0;
-  image->OnPaint = [&](TObject*) { ++painted; };
-  image->OnEndPaint = [&](TObject*) { ++ended; };
-  TBitmap target;
-  target.SetSize(2, 1);
-  // On the caller's thread: both frames, once.
-  EXPECT_EQ(image->Paint(*target.Canvas(), Rect(0, 0, 2, 1), DrawOption(goAnimate)), nullptr);
-  EXPECT_EQ(painted, 2);
-  EXPECT_EQ(ended, 1);
-  EXPECT_EQ(ColorLetters(target), "KW");
-  // Draw shows an animation through a painter thread of its own.
-  TBitmap canvas;
-  canvas.SetSize(2, 1);
-  image->Draw(*canvas.Canvas(), Rect(0, 0, 2, 1));
-  EXPECT_EQ(ColorLetters(canvas), "KK");
-  image->PaintStop();
-  EXPECT_EQ(image->Painters().Count(), 0);
 }
 
 }  // namespace

@@ -28,13 +28,6 @@ std::vector<uint8_t> HandMade(int width, int height, int codeSize, const std::ve
   return w.Data;
 }
 
-// The data an encoder writes for the pixels, from the code-size byte on.
-std::vector<uint8_t> Encode(TGIFEncoder&& encoder, int bits, int width, int height, const uint8_t* pixels, int colors) {
-  TMemoryStream stream;
-  encoder.Compress(stream, bits, width, height, false, pixels, colors);
-  return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.Size());
-}
-
 // The code size and the codes as sub-blocks.
 std::vector<uint8_t> CodeData(int codeSize, const std::vector<std::pair<int, int>>& codes) {
   std::vector<uint8_t> data = SubBlocks(PackCodes(codes));
@@ -181,38 +174,6 @@ TEST(GifEncoder, BothEncodersRoundTripThroughGiflibAndTheDecoder) {
   std::vector<uint8_t> file = SavedBytes(*image);
   EXPECT_LT(file.size(), 3000u);
   EXPECT_EQ(GiflibRead(file).Frames.at(0), flat);
-}
-
-TEST(GifEncoder, WritesTheExactCodeSequences) {
-  // A 1-bit frame uses code size 2: clear 4, the pixel 1, end 5, three bits
-  // each. Without pixels only the end code is written.
-  std::vector<uint8_t> ones(10, 1);
-  EXPECT_EQ(Encode(TLZWEncoder(), 1, 1, 1, ones.data(), 2), std::vector<uint8_t>({2, 2, 0x4C, 0x01, 0}));
-  EXPECT_EQ(Encode(TLZWEncoder(), 1, 0, 5, ones.data(), 2), std::vector<uint8_t>({2, 1, 5, 0}));
-  EXPECT_EQ(Encode(TRLEEncoder(), 3, 4, 4, nullptr, 8), std::vector<uint8_t>({3, 1, 9, 0}));
-
-  // One colour as a run: the pixel, then the codes 6, 7, 8 for runs of 2, 3
-  // and 4 pixels; the width grows after the third code.
-  EXPECT_EQ(Encode(TRLEEncoder(), 1, 10, 1, ones.data(), 2),
-            CodeData(2, {{4, 3}, {1, 3}, {6, 3}, {7, 3}, {8, 4}, {5, 4}}));
-
-  // Neighbours that all differ: literal codes, a clear code after 9 of them.
-  std::vector<uint8_t> steps = {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3};
-  std::vector<std::pair<int, int>> codes = {{4, 3}, {0, 3}, {1, 3}, {2, 3}};
-  for (int i = 3; i < 9; ++i) codes.push_back({steps[size_t(i)], 4});
-  codes.insert(codes.end(), {{4, 4}, {1, 3}, {2, 3}, {3, 3}, {5, 4}});
-  EXPECT_EQ(Encode(TRLEEncoder(), 2, 12, 1, steps.data(), 4), CodeData(2, codes));
-
-  // With code size 4 the clear comes one code before the width would grow.
-  std::vector<uint8_t> ramp(30);
-  codes = {{16, 5}};
-  for (size_t i = 0; i < ramp.size(); ++i) {
-    ramp[i] = static_cast<uint8_t>(i % 16);
-    codes.push_back({ramp[i], 5});
-    if (i == 13 || i == 27) codes.push_back({16, 5});
-  }
-  codes.push_back({17, 5});
-  EXPECT_EQ(Encode(TRLEEncoder(), 4, 30, 1, ramp.data(), 16), CodeData(4, codes));
 }
 
 TEST(GifEncoder, RefusesPixelsBeyondTheColourCount) {

@@ -40,43 +40,27 @@ TEST(MemoryStream, ReadWriteSeek) {
 TEST(FileStream, ModesAndCreateNew) {
   TempDir dir;
   std::string path = dir.File("a.bin");
-  {
-    TFileStream f(path, fmCreate | fmShareDenyWrite);  // share flags with create
-    f.WriteBuffer("hello!", 6);
-  }
-  {
-    TFileStream f(path, fmOpenWrite | fmShareDenyNone);  // keeps the content
-    f.WriteBuffer("J", 1);
-  }
-  {
-    TFileStream f(path, fmOpenRead);
-    EXPECT_THROW(f.WriteBuffer("x", 1), EWriteError);
-  }
+  TFileStream(path, fmCreate | fmShareDenyWrite).WriteBuffer("hello!", 6);  // share flags with create
+  TFileStream(path, fmOpenWrite | fmShareDenyNone).WriteBuffer("J", 1);      // keeps the content
+  EXPECT_THROW(TFileStream(path, fmOpenRead).WriteBuffer("x", 1), EWriteError);
   EXPECT_EQ(ReadFile(path), std::vector<uint8_t>({'J', 'e', 'l', 'l', 'o', '!'}));
-  {
-    TFileStream f(path, fmOpenReadWrite);
-    f.SetSize(1);
-    EXPECT_EQ(f.Size(), 1);
-  }
-  {
-    TFileStream f(path, fmCreate);  // replaces the file
-    EXPECT_EQ(f.Size(), 0);
-  }
+  TFileStream(path, fmOpenReadWrite).SetSize(1);
+  EXPECT_EQ(ReadFile(path).size(), 1u);
+  EXPECT_EQ(TFileStream(path, fmCreate).Size(), 0);  // replaces the file
 
   EXPECT_THROW(TFileStream(path, fmCreateNew), EFCreateError);
   EXPECT_NE(RaisedMessage<EFOpenError>([&] { TFileStream(dir.File("none"), fmOpenRead); }).find("none"),
             std::string::npos);
   EXPECT_THROW(TFileStream(dir.File("no/such"), fmCreate), EFCreateError);
   bool exists = true;
-  std::unique_ptr<TFileStream> made(TFileStream::CreateNew(dir.File("c.bin"), &exists));
-  EXPECT_NE(made, nullptr);
+  EXPECT_NE(std::unique_ptr<TFileStream>(TFileStream::CreateNew(dir.File("c.bin"), &exists)), nullptr);
   EXPECT_FALSE(exists);
-  EXPECT_EQ(TFileStream::CreateNew(dir.File("c.bin"), &exists), nullptr);
-  EXPECT_TRUE(exists);
   CreateDir(dir.File("folder"));
-  exists = false;
-  EXPECT_EQ(TFileStream::CreateNew(dir.File("folder"), &exists), nullptr);
-  EXPECT_TRUE(exists);
+  for (const char* taken : {"c.bin", "folder"}) {
+    exists = false;
+    EXPECT_EQ(TFileStream::CreateNew(dir.File(taken), &exists), nullptr);
+    EXPECT_TRUE(exists) << taken;
+  }
   EXPECT_THROW(TFileStream::CreateNew(dir.File("missing/x.bin"), &exists), EFCreateError);
 }
 
@@ -127,12 +111,10 @@ TEST(StringList, LinesTextAndFiles) {
   loaded.LoadFromFile(dir.File("l.txt"));
   EXPECT_EQ(Strings(loaded), Strings(list));
 
-  TStringList copy;
   TObject marker;
   list.SetObject(0, &marker);
-  copy.Assign(&list);
-  EXPECT_EQ(Strings(copy), Strings(list));
-  EXPECT_EQ(copy.Objects(0), &marker);
+  loaded.Assign(&list);
+  EXPECT_EQ(loaded.Objects(0), &marker);
 }
 
 TEST(Persistent, AssignErrors) {

@@ -18,7 +18,6 @@ TEST(SysUtils, TextComparison) {
   EXPECT_GT(CompareText("\xE9", "z"), 0);  // bytes above 127 compare unsigned
   EXPECT_EQ(LowerCase("AbC-\xC4"), "abc-\xC4");
   EXPECT_EQ(Trim(" \t x y \r\n"), "x y");
-  EXPECT_EQ(IntToStr(-1234567890123LL), "-1234567890123");
 }
 
 TEST(SysUtils, StrToInt) {
@@ -65,23 +64,12 @@ TEST(SysUtils, FormatDateTime) {
   EXPECT_THROW(FormatDateTime("c", -1e7), EConvertError);
 }
 
-TEST(SysUtils, MathErrors) {
-  EXPECT_EQ(RaisedMessage<EZeroDivide>(RaiseZeroDivide), "Floating point division by zero");
-  EXPECT_EQ(RaisedMessage<EInvalidOp>(RaiseInvalidOp), "Invalid floating point operation");
-  EXPECT_EQ(RaisedMessage<EDivByZero>(RaiseDivByZero), "Division by zero");
-}
-
 TEST(SysUtils, PathsFilesAndFolders) {
-  EXPECT_EQ(ExtractFileName("/a/b/c.png"), "c.png");
-  EXPECT_EQ(ExtractFileName("/a/b/"), "");
-  EXPECT_EQ(ExtractFilePath("/a/b/c.png"), "/a/b/");
-  EXPECT_EQ(ExtractFileExt("a.b.png"), ".png");
-  EXPECT_EQ(ExtractFileExt("dir.x/file"), "");
-  EXPECT_EQ(ExtractFileExt(".hidden"), ".hidden");
-  EXPECT_EQ(ExtractFileExt("/x/name."), ".");
+  EXPECT_EQ(ExtractFileName("/a/b/") + "|" + ExtractFilePath("/a/b/c.png"), "|/a/b/");
+  for (auto [name, ext] : {std::pair{"a.b.png", ".png"}, {"dir.x/file", ""}, {".hidden", ".hidden"}, {"/x/n.", "."}})
+    EXPECT_EQ(ExtractFileExt(name), ext) << name;
   EXPECT_EQ(ChangeFileExt("dir.x/a.b.png", ".jpg"), "dir.x/a.b.jpg");
-  EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
-  EXPECT_EQ(ExcludeTrailingPathDelimiter("/a/"), "/a");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("/a") + ExcludeTrailingPathDelimiter("/a/"), "/a//a");
   EXPECT_EQ(ExcludeTrailingPathDelimiter("/"), "/");
 
   TempDir dir;
@@ -89,13 +77,10 @@ TEST(SysUtils, PathsFilesAndFolders) {
   WriteTextFile(file, "x");
   EXPECT_TRUE(FileExists(file));
   EXPECT_FALSE(FileExists(dir.Path()));
-  EXPECT_FALSE(FileExists(""));
-  EXPECT_TRUE(DirectoryExists(dir.Path()));
   EXPECT_TRUE(CreateDir(dir.File("sub/")));
   EXPECT_TRUE(DirectoryExists(dir.File("sub")));
   EXPECT_FALSE(CreateDir(dir.File("sub")));          // already there
   EXPECT_FALSE(CreateDir(dir.File("x/y")));          // one level only
-  EXPECT_FALSE(CreateDir(""));
   EXPECT_TRUE(DeleteFile(file));
   EXPECT_FALSE(DeleteFile(file));
 }

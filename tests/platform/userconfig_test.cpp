@@ -78,11 +78,10 @@ TEST(UserConfig, SettingsKeyNumbersAndStrings) {
   WriteTextFile(file, "[Brightmill v1.4]\nA=0x07FFFFFF\nB=-1\nC=4294967296\nD=-2147483649\nE=abc\nLong=" +
                           std::string(261, 'x') + "\nMax=" + std::string(260, 'y') + "\n");
   TSettingsKey stored(file);
+  uint32_t a = 0, b = 0;
+  EXPECT_TRUE(stored.ReadDword("a", a) && stored.ReadDword("B", b));
+  EXPECT_EQ(std::pair(a, b), std::pair(0x07FFFFFFu, 0xFFFFFFFFu));
   uint32_t dword = 0;
-  EXPECT_TRUE(stored.ReadDword("a", dword));
-  EXPECT_EQ(dword, 0x07FFFFFFu);
-  EXPECT_TRUE(stored.ReadDword("B", dword));
-  EXPECT_EQ(dword, 0xFFFFFFFFu);
   for (const char* unreadable : {"C", "D", "E", "Missing"}) EXPECT_FALSE(stored.ReadDword(unreadable, dword));
   std::string text;
   EXPECT_FALSE(stored.ReadString("Long", text));

@@ -1,5 +1,5 @@
 // Decoding: every colour type, bit depth, filter and interlace method against
-// libpng, transparency roads, gamma, and the decoded buffers themselves.
+// libpng, transparency roads, gamma, and short or odd image data.
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -117,22 +117,6 @@ TEST(PngDecoding, PaletteColoursReachTheBitmapExactly) {
       EXPECT_EQ(PixelAt(indexed, x, 2), RGB(rgb[0], rgb[1], rgb[2])) << depth;
     }
   }
-}
-
-TEST(PngDecoding, BuffersHoldTheSamples) {
-  // 16-bit samples: high bytes in the bitmap (blue first), low bytes in
-  // their plane; alpha in the alpha plane.
-  TSamplePicture p = MakeSamplePicture(6, 16, 5, 3, true, 4);
-  std::unique_ptr<TPNGObject> png = LoadPng(WriteWithLibpng(p));
-  EXPECT_EQ(png->InterlaceMethod, imAdam7);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) {
-      for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(png->Scanline(y)[3 * x + 2 - c], p.GetSample(x, y, c) >> 8);
-        EXPECT_EQ(png->ExtraScanline(y)[3 * x + 2 - c], p.GetSample(x, y, c) & 0xFF);
-      }
-      EXPECT_EQ(png->AlphaScanline(y)[x], p.GetSample(x, y, 3) >> 8);
-    }
 }
 
 TEST(PngDecoding, ShortOrOddImageDataIsHandled) {

@@ -1,11 +1,9 @@
 // Encoding: the working bitmap and pictures of every kind written by the
-// codec and read back by libpng, the chunks it writes, filters and IDAT
-// splitting.
+// codec and read back by libpng, the chunks it writes and IDAT splitting.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include "png/pngcodec.h"
-#include "png/pnglang.h"
 #include "tests/png/pngreference.h"
 #include "tests/support/testsupport.h"
 
@@ -63,31 +61,6 @@ TEST(PngEncoding, TheWorkingBitmapComesBackFromLibpng) {
   EXPECT_EQ(RowFilters(WriteBitmap(*bitmap), 67 * 3), std::vector<int>(41, 1));
 }
 
-TEST(PngEncoding, EveryKindRoundTrips) {
-  // Read by the codec, written again with any filter, and read by libpng:
-  // the same pixels. Transparency of every kind; RGB pictures also carry a
-  // suggested palette, which is written back as it was.
-  for (const TKind& kind : kKinds)
-    for (TInterlaceMethod interlace : {imNone, imAdam7}) {
-      TSamplePicture picture =
-          MakeSamplePicture(kind.ColorType, kind.BitDepth, 23, 13, interlace == imAdam7, 6);
-      if (kind.ColorType == 3) picture.PaletteAlpha = {0, 128};
-      if (kind.ColorType == 0 || kind.ColorType == 2) picture.MakeTransparent(1, 1);
-      if (kind.ColorType == 2) picture.Palette = {1, 2, 3, 4, 5, 6};
-      std::vector<uint8_t> original = WriteWithLibpng(picture);
-      std::unique_ptr<TPNGObject> png = LoadPng(original);
-      png->InterlaceMethod = interlace;
-      png->Filters = 0x1F;
-      std::vector<uint8_t> written = SavedBytes(*png);
-      TRgbaPicture before = ReadWithLibpng(original), after = ReadWithLibpng(written);
-      EXPECT_EQ(before.Pixels, after.Pixels) << picture.Name();
-      // 2-bit pictures are written as 4-bit ones.
-      EXPECT_EQ(ChunkData(written, "IHDR")[8], kind.BitDepth == 2 ? 4 : kind.BitDepth);
-      if (kind.ColorType == 0 || kind.ColorType == 2) EXPECT_EQ(after.At(1, 1)[3], 0);
-      if (kind.ColorType == 2) EXPECT_EQ(ChunkData(written, "PLTE"), picture.Palette);
-    }
-}
-
 TEST(PngEncoding, IndexedBitmapsBecomePalettePictures) {
   // 1-, 4- and 8-bit bitmaps with their full palette; deeper ones 8-bit RGB.
   auto bitmap = MakeTestBitmap(10, 7);
@@ -117,28 +90,6 @@ TEST(PngEncoding, TransparentColourMakesATransparencyChunk) {
   TRgbaPicture rgba = ReadWithLibpng(file);
   EXPECT_EQ(rgba.At(2, 3)[3], 0);
   EXPECT_EQ(rgba.At(3, 3)[3], 255);
-  // Pictures with an alpha plane refuse.
-  TPNGObject rgba16(COLOR_RGBALPHA, 16, 4, 4);
-  EXPECT_EQ(RaisedMessage<EPNGCannotChangeTransparent>([&] { rgba16.SetTransparentColor(clRed); }),
-            pnglang::EPNGCannotChangeTransparentText);
-}
-
-TEST(PngEncoding, FiltersAreChosenByTheirSet) {
-  TPNGObject grey(COLOR_GRAYSCALE, 8, 16, 3);
-  for (int y = 0; y < 3; ++y) std::fill_n(grey.Scanline(y), 16, uint8_t(40 + y));
-  grey.Filters = FilterSet(pfUp);
-  EXPECT_EQ(RowFilters(SavedBytes(grey), 16), (std::vector<int>{2, 2, 2}));
-  // All five: uniform rows score the same under every filter and keep None;
-  // rows that differ from the one above by a constant go to Up.
-  grey.Filters = 0x1F;
-  EXPECT_EQ(RowFilters(SavedBytes(grey), 16), (std::vector<int>{0, 0, 0}));
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 16; ++x) grey.Scanline(y)[x] = uint8_t(x * x * 7 + y * 3);
-  EXPECT_EQ(RowFilters(SavedBytes(grey), 16), (std::vector<int>{0, 2, 2}));
-  // Rows of two bytes score nothing: None even when it is not in the set.
-  TPNGObject narrow(COLOR_GRAYSCALE, 8, 2, 2);
-  narrow.Filters = FilterSet(pfSub) | FilterSet(pfPaeth);
-  EXPECT_EQ(RowFilters(SavedBytes(narrow), 2), (std::vector<int>{0, 0}));
 }
 
 TEST(PngEncoding, ImageDataIsSplitIntoChunks) {
@@ -172,21 +123,4 @@ TEST(PngEncoding, ImageDataIsSplitIntoChunks) {
       EXPECT_THROW(SavedBytes(png), EPNGZLIBError) << level;
     }
   }
-}
-
-TEST(PngEncoding, NewPicturesFollowTheirKind) {
-  EXPECT_EQ(TPNGObject(COLOR_PALETTE, 2, 5, 3).Header().HeaderData.BitDepth, 4);
-  // Invalid colour type and depth pairs, and a width of 0.
-  const int invalid[][3] = {{1, 8, 4}, {3, 16, 4}, {0, 3, 4}, {2, 8, 0}};
-  for (const auto& k : invalid)
-    EXPECT_EQ(RaisedMessage<EPNGInvalidSpec>([&] { TPNGObject(k[0], k[1], k[2], 4); }), pnglang::EInvalidSpec)
-        << k[0] << " " << k[1] << " " << k[2];
-  // Resizing keeps the old pixels at the top left and fills with 0.
-  TPNGObject rgb(COLOR_RGBALPHA, 8, 2, 2);
-  std::fill_n(rgb.Scanline(1), 6, uint8_t(9));
-  rgb.AlphaScanline(1)[1] = 77;
-  rgb.Resize(3, 4);
-  EXPECT_EQ(rgb.Scanline(1)[5] * 1000 + rgb.Scanline(1)[6] + rgb.Scanline(3)[0], 9000);
-  EXPECT_THROW(rgb.Resize(0, 3), EPNGInvalidNewSize);
-  EXPECT_EQ(ReadWithLibpng(SavedBytes(rgb)).At(1, 1)[3], 77);
 }

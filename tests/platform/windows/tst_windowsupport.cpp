@@ -13,9 +13,7 @@ class TestWindowSupport : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() {
-    SetMessageHandler(nullptr);
-  }
+  void cleanup() { SetMessageHandler(nullptr); }
 
   void guardShowsTheErrorAndGoesOn() {
     std::vector<std::string> shown;
