@@ -10,13 +10,11 @@
 
 class Catalogue : public RunFixture {
  protected:
+  using RunFixture::RunOn;
   // A run of the effect over one picture of that size, alone in the list.
   Lines RunOn(const std::string& effect, int width, int height) {
-    Job.SourceFiles.Clear();
-    AddPicture("p.bmp", 1, width, height);
-    Job.EffectName = effect;
-    RunToEnd();
-    return Body();
+    MakeTestBitmap(width, height, 1)->SaveToFile(Source.File("p.bmp"));
+    return RunOn(effect, Source.File("p.bmp"));
   }
 };
 

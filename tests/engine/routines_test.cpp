@@ -50,16 +50,6 @@ const std::vector<RoutineCase>& Cases() {
 
 class Routines : public RunFixture {
  protected:
-  // One run of the effect over the picture alone in the list, with the
-  // effect generators as at start.
-  Lines RunOn(const std::string& effect, const std::string& file) {
-    Job.SourceFiles.Clear();
-    AddFile(file);
-    Job.EffectName = effect;
-    ResetEffectRandomGenerators();
-    RunToEnd();
-    return Body();
-  }
   std::unique_ptr<TBitmap> Load(const std::string& path) {
     auto picture = std::make_unique<TBitmap>();
     picture->SetPixelFormat(pf24bit);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "effects/random.h"
 #include "engine/recordingview.h"
 #include "tests/support/testsupport.h"
 
@@ -29,6 +30,16 @@ class RunFixture : public ::testing::Test {
     Job.StartTicks = GetTickCount();
     StartApplyEffectThread(View);
     WaitForApplyEffectThread(false);
+  }
+  // A run of the effect over the file alone in the list, the effects'
+  // generators as at start; answers Body().
+  Lines RunOn(const std::string& effect, const std::string& file) {
+    Job.SourceFiles.Clear();
+    AddFile(file);
+    Job.EffectName = effect;
+    ResetEffectRandomGenerators();
+    RunToEnd();
+    return Body();
   }
   // The log lines after the header, the closing lines without their times.
   Lines Body() const {

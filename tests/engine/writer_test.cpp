@@ -90,8 +90,7 @@ TEST_F(TargetWriter, BmpInTheJobsPixelFormat) {
   auto picture = MakeTestBitmap(9, 5);
   Job.BmpPixelFormat = pf1bit;
   ASSERT_EQ(Save("mono", *picture), "mono_1.bmp");
-  EXPECT_EQ(picture->PixelFormat(),
-            pf1bit);  // the caller's bitmap is converted in place
+  EXPECT_EQ(picture->PixelFormat(), pf1bit);  // the caller's bitmap is converted in place
   TBitmap back;
   back.LoadFromFile(Dir.File("mono_1.bmp"));
   EXPECT_EQ(back.PixelFormat(), pf1bit);
@@ -112,7 +111,6 @@ TEST_F(TargetWriter, PngWithTheJobsOptions) {
   Job.TargetExtension = ".png";
   auto picture = MakeTestBitmap(40, 30, 1);
   ASSERT_EQ(Save("photo", *picture), "photo_1.png");
-  TPNGObject png;
   std::vector<uint8_t> plain = ReadFile(Dir.File("photo_1.png"));
   EXPECT_EQ(plain[28], 0);  // interlace byte of the header
   EXPECT_FALSE(Contains(plain, "tRNS"));
@@ -126,6 +124,7 @@ TEST_F(TargetWriter, PngWithTheJobsOptions) {
   EXPECT_EQ(options[28], 1);
   EXPECT_GT(options.size(), plain.size());
   EXPECT_TRUE(Contains(options, "tRNS"));
+  TPNGObject png;
   png.LoadFromFile(Dir.File("photo_2.png"));
   EXPECT_EQ(png.TransparentColor(), PixelAt(*picture, 3, 2));
 
@@ -166,7 +165,6 @@ TEST_F(TargetWriter, GifWithTheJobsOptions) {
   Job.GifTransparent = true;
   Job.GifColorReduction = rmNetscape;
   Job.GifDitherMode = dmBurkes;
-  Job.GifCompression = gcRLE;
   picture->Canvas()->SetPixel(0, 29, clRed);
   ASSERT_EQ(Save("q", *picture), "q_2.GIF");
   file = ReadFile(Dir.File("q_2.GIF"));

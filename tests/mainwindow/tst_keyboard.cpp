@@ -31,8 +31,7 @@ class TestKeyboard : public QObject {
     TFormMain window;
     QVERIFY(ShowActive(window));
     window.VisibleEffectNames.Clear();
-    for (const char* caption : {"3D grid...", "Antialias...", "Gauss blur...", "Greyscale"})
-      window.VisibleEffectNames.Add(caption);
+    for (const char* caption : {"3D grid...", "Antialias...", "Gauss blur..."}) window.VisibleEffectNames.Add(caption);
     window.RefillEffectList(0);
     window.SourceFiles.Add("/nowhere/a.bmp");
     window.FileCount = 1;
@@ -41,21 +40,12 @@ class TestKeyboard : public QObject {
 
     // Each step is a pick: the effect and its summary follow, and the
     // focus stays in the list for the next step.
-    QTest::keyClick(window.ComboBox1, Qt::Key_Down);
-    QCOMPARE(window.EffectName, std::string("Antialias..."));
-    QCOMPARE(window.EffectIndex, 1);
-    QCOMPARE(window.ListBox1->item(0)->text(), QString("Antialias: 2"));
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.ComboBox1));
-    QTest::keyClick(window.ComboBox1, Qt::Key_Down);
-    QCOMPARE(window.EffectName, std::string("Gauss blur..."));
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.ComboBox1));
-    QVERIFY(window.ActionEffect->isEnabled());
-
-    // A pick from the open list moves on to the effect's settings.
-    window.ComboBox1->setCurrentIndex(3);
-    emit window.ComboBox1->activated(3);
-    QCOMPARE(window.EffectName, std::string("Greyscale"));
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.XiButEffect));
+    for (auto [index, line] : {std::pair<int, QString>{1, "Antialias: 2"}, {2, "Gauss: 1"}}) {
+      QTest::keyClick(window.ComboBox1, Qt::Key_Down);
+      QCOMPARE(window.EffectIndex, index);
+      QCOMPARE(Items(window.ListBox1), QStringList{line});
+      QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.ComboBox1));
+    }
   }
 
   void commandKeysWorkFromTheTargetField() {
@@ -78,16 +68,13 @@ class TestKeyboard : public QObject {
     const QKeyCombination endOfLine = QKeySequence::keyBindings(QKeySequence::MoveToEndOfLine).value(0)[0];
     window.ActionEffect->setShortcut(QKeySequence(endOfLine));
     QTest::keyClick(window.XPEditTarget, endOfLine.key(), endOfLine.keyboardModifiers());
-    QCOMPARE(effect.count(), 1);
-    QCOMPARE(messages.size(), size_t(1));
-    QVERIFY(messages[0].find("/nowhere/a.bmp don't exists.") == 0);
+    QVERIFY(effect.count() == 1 && messages.size() == 1);
     QCOMPARE(window.XPEditTarget->cursorPosition(), 0);
 
     // While the command is disabled the key is the field's again.
     window.ActionEffect->setEnabled(false);
     QTest::keyClick(window.XPEditTarget, endOfLine.key(), endOfLine.keyboardModifiers());
-    QCOMPARE(window.XPEditTarget->cursorPosition(), 8);
-    QCOMPARE(effect.count(), 1);
+    QVERIFY(window.XPEditTarget->cursorPosition() == 8 && effect.count() == 1);
     SetMessageHandler(nullptr);
   }
 };

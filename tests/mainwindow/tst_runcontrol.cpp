@@ -1,7 +1,5 @@
-// Start, Stop and closing on the main window: the checks of Start and what
-// each failure changes, the one rule that enables Start, runs that end,
-// stop or meet a closing window (what a run does with its files is the
-// engine's tests' part).
+// Start, Stop and closing on the main window: the checks of Start, the one
+// rule that enables it, runs that end, stop or meet a closing window.
 #include <QDialog>
 #include <QtTest>
 
@@ -11,8 +9,6 @@
 
 namespace {
 
-// A started-up window with files in the list and a target set, as a scan
-// and the target edit leave it.
 void Prepare(TFormMain& window, TempDir& source, TempDir& target, int files) {
   window.ApplySettingsToControls();
   window.EffectName = "Convert to selected format";
@@ -39,28 +35,27 @@ class TestRunControl : public QObject {
     Prepare(window, source, target, 2);
     QVERIFY(window.ActionStart->isEnabled());
 
-    // No target: off, whatever the file count.
-    TFormMain::SetStepReady(window.Label2, false);
-    window.UpdateStartAction();
-    QVERIFY(!window.ActionStart->isEnabled());
-    TFormMain::SetStepReady(window.Label2, true);
-    // No files: off, and so are the commands that need them.
-    window.FileCount = 0;
-    window.UpdateStartAction();
-    window.UpdateSourceCommands();
-    QVERIFY(!window.ActionStart->isEnabled());
-    QVERIFY(!window.ActionFormat->isEnabled() && !window.ActionEffect->isEnabled() &&
-            !window.ComboBox1->isEnabled());
+    // No target, or no files: off.
+    for (bool target : {false, true}) {
+      TFormMain::SetStepReady(window.Label2, target);
+      window.FileCount = target ? 0 : 2;
+      window.UpdateStartAction();
+      QVERIFY(!window.ActionStart->isEnabled());
+    }
     window.FileCount = 2;
-    window.UpdateStartAction();
 
-    // While a worker exists nothing turns Start on; its end does.
+    // While a worker exists nothing turns Start on, and a second Start
+    // waits; its end turns Start on and saves the log.
+    window.XPCheckBox1->SetChecked(true);
     window.ActionStartExecute();
-    QVERIFY(ApplyEffectThread != nullptr);
+    TApplyEffectThread* worker = ApplyEffectThread;
     window.UpdateStartAction();
-    QVERIFY(!window.ActionStart->isEnabled());
+    window.ActionStartExecute();
+    QVERIFY(worker != nullptr && ApplyEffectThread == worker && !window.ActionStart->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
-    QVERIFY(window.ActionStart->isEnabled());
+    QVERIFY(window.ActionStart->isEnabled() && !window.ProgressBar->isVisible() && !window.Busy);
+    QCOMPARE(window.MemoLog->toPlainText().split('\n').filter("Done: ").size(), 1);
+    QVERIFY(FileExists(target.File("log.txt")));  // its text is the run view's tests' part
 
     // A run whose list was emptied under it (a rescan that found nothing)
     // ends with Start off.
@@ -75,17 +70,13 @@ class TestRunControl : public QObject {
     TFormMain window;
     TempDir source, target;
     Prepare(window, source, target, 1);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.Panel1->setText("This folder contains 1 graphic file");
-
+    QVERIFY(ShowActive(window));
     // The source folder went away after the scan.
     window.SourceDir = source.File("missing/");
     window.ActionStartExecute();
     QCOMPARE(Messages.back(), "Don't exist the directory: " + window.SourceDir + " Try select another.");
     QVERIFY(!TFormMain::StepReady(window.Label1) && TFormMain::StepReady(window.Label2));
-    QVERIFY(!window.ActionFormat->isEnabled() && !window.ActionStart->isEnabled());
-    QCOMPARE(window.focusWidget(), window.XiButSource);
+    QVERIFY(!window.ActionStart->isEnabled() && window.focusWidget() == window.XiButSource);
 
     // A target two levels deep cannot be made.
     Prepare(window, source, target, 0);
@@ -94,11 +85,7 @@ class TestRunControl : public QObject {
     window.ActionStartExecute();
     QCOMPARE(Messages.back(), "Cannot create " + window.TargetDir + " directory.");
     QVERIFY(!TFormMain::StepReady(window.Label2) && TFormMain::StepReady(window.Label1));
-    QCOMPARE(window.focusWidget(), window.XiButTarget);
-    QVERIFY(!DirectoryExists(target.File("no/")));
-    // And Start stays off until a target is chosen again.
-    window.UpdateStartAction();
-    QVERIFY(!window.ActionStart->isEnabled());
+    QVERIFY(window.focusWidget() == window.XiButTarget && !DirectoryExists(target.File("no/")));
 
     // "Resize..." without a size, even when it scales by percent: the
     // message and no other change.
@@ -106,38 +93,18 @@ class TestRunControl : public QObject {
     window.UpdateStartAction();
     window.TargetDir = target.Path();
     window.EffectName = "resize...";
-    window.ResizeWidth = 100;
     window.ResizeScaleType = 2;
     window.ActionStartExecute();
     QCOMPARE(Messages.back(), std::string("Please, define a new value for Width parameter, if it is 0 or less. "
                                           "Also define a new value for Height parameter, if it is 0 or less."));
-    QVERIFY(window.ActionStart->isEnabled());
-    QCOMPARE(ApplyEffectThread, nullptr);
-
+    QVERIFY(window.ActionStart->isEnabled() && ApplyEffectThread == nullptr);
     // One missing level of the target is made, and the run goes.
     window.EffectName = "Convert to selected format";
     window.TargetDir = target.File("new/");
     window.ActionStartExecute();
-    QVERIFY(DirectoryExists(window.TargetDir));
     QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
     QVERIFY(FileExists(window.TargetDir + "pic0(Convert)_1.bmp"));
     QCOMPARE(Messages.size(), size_t(3));
-  }
-
-  void aSecondStartWaitsAndTheLogIsSaved() {
-    TFormMain window;
-    TempDir source, target;
-    Prepare(window, source, target, 3);
-    window.XPCheckBox1->SetChecked(true);
-    window.ActionStartExecute();
-    TApplyEffectThread* worker = ApplyEffectThread;
-    QVERIFY(worker != nullptr);
-    window.ActionStartExecute();  // a second Start while the first worker lives
-    QCOMPARE(ApplyEffectThread, worker);
-    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
-    QCOMPARE(window.MemoLog->toPlainText().split('\n').filter("Done: ").size(), 1);
-    QVERIFY(!window.ProgressBar->isVisible() && !window.Busy);
-    QVERIFY(FileExists(target.File("log.txt")));  // its text is the run view's tests' part
   }
 
   void stopFinishesTheFileInProgress() {
@@ -154,10 +121,8 @@ class TestRunControl : public QObject {
     window.ActionStartExecute();
     QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
     QVERIFY(window.MemoLog->toPlainText().contains("It was processed only 1 from 4 files"));
-    QVERIFY(runningControls);
-    QVERIFY(window.ActionStart->isEnabled() && !window.ActionStop->isEnabled());
-    // Stop without a run does nothing.
-    window.ActionStopExecute();
+    QVERIFY(runningControls && window.ActionStart->isEnabled() && !window.ActionStop->isEnabled());
+    window.ActionStopExecute();  // without a run: nothing
   }
 
   void closingDuringARunWaitsAndLosesNothing() {
@@ -169,21 +134,14 @@ class TestRunControl : public QObject {
     QVERIFY(ApplyEffectThread != nullptr);
     QVERIFY(window->close());
     QCOMPARE(ApplyEffectThread, nullptr);
-    QString log = window->MemoLog->toPlainText();
     // Stopped before the first file was handed over: that file is still
     // done and its output complete.
-    QVERIFY(log.contains("Success: pic0.bmp"));
-    QVERIFY(log.contains("It was processed only 1 from 6 files"));
+    QVERIFY(window->MemoLog->toPlainText().contains("Success: pic0.bmp"));
+    QVERIFY(window->MemoLog->toPlainText().contains("It was processed only 1 from 6 files"));
     window.reset();
     TBitmap written;
     written.LoadFromFile(target.File("pic0(Convert)_1.bmp"));
     QCOMPARE(written.Width(), 40);
-
-    // Path > Exit closes the same way.
-    TFormMain idle;
-    idle.show();
-    idle.Exit1->trigger();
-    QVERIFY(!idle.isVisible());
   }
 
   void aRunGoesOnUnderAModalDialog() {
@@ -193,16 +151,10 @@ class TestRunControl : public QObject {
     window.ActionStartExecute();
     QDialog dialog(&window);
     QTimer poll;
-    bool endedUnderTheDialog = false;
-    connect(&poll, &QTimer::timeout, &dialog, [&] {
-      if (!RunEnded()) return;
-      endedUnderTheDialog = true;
-      dialog.accept();
-    });
+    connect(&poll, &QTimer::timeout, &dialog, [&] { if (RunEnded()) dialog.accept(); });
     poll.start(10);
     QTimer::singleShot(10000, &dialog, &QDialog::reject);
-    dialog.exec();
-    QVERIFY(endedUnderTheDialog);
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));  // the run ended under the dialog
     QVERIFY(window.MemoLog->toPlainText().contains("Done: "));
   }
 };

@@ -1,7 +1,5 @@
-// What the main window keeps between starts: the settings key (placement,
-// settings folder, offered effects) and the INI file of the settings
-// folder, read at start and written at close and on demand. Every window
-// here lives under a configuration folder of its own.
+// What the main window keeps between starts: the settings key and the INI
+// file of the settings folder. Each test has a configuration folder of its own.
 #include <QtTest>
 
 #include "engine/effectcatalogue.h"
@@ -23,11 +21,11 @@ class TestSettings : public QObject {
     ForceFolders(Config->File("Quorvant"));
     WriteTextFile(KeyFile(), "[Brightmill v1.4]\n" + values);
   }
+  std::string Ini() const { return StandardFolder() + "brmil.dat"; }
   void WriteIni(const std::string& text) {
     ForceFolders(StandardFolder());
     WriteTextFile(StandardFolder() + "brmil.dat", text);
   }
-  // The value as the key file holds it, "" when missing.
   std::string KeyValue(const std::string& name) {
     TSettingsKey key(KeyFile());
     std::string value;
@@ -56,46 +54,34 @@ class TestSettings : public QObject {
     }
     QCOMPARE(KeyValue("Path for settings"), StandardFolder());
     // No INI file without "save environment options".
-    QVERIFY(!FileExists(StandardFolder() + "brmil.dat"));
+    QVERIFY(!FileExists(Ini()));
   }
 
-  void masksHideTheirEntries() {
-    // Bit 0 of Filters is "3D grid...", bit 4 of Filters2 "Resize...".
-    WriteKey("Filters=4294967294\nFilters2=0x07FFFFEF\n");
-    TFormMain window;
-    QCOMPARE(window.VisibleEffectNames.Count(), EffectCount - 2);
-    QCOMPARE(window.VisibleEffectNames.IndexOf("Resize..."), -1);
-    QVERIFY(Close(window));
+  void keyIsReadAndWrittenBack() {
+    // Bit 0 of Filters is "3D grid...", bit 4 of Filters2 "Resize...". The
+    // clamping of the placement is the settings key's tests' part.
+    WriteKey("Left=800\nRight=100\nTop=0x10\nBottom=616\nFilters=4294967294\nFilters2=0x07FFFFEF\n");
+    {
+      TFormMain window;
+      QCOMPARE(window.geometry(), QRect(100, 16, 700, 600));
+      QCOMPARE(window.VisibleEffectNames.Count(), EffectCount - 2);
+      QCOMPARE(window.VisibleEffectNames.IndexOf("Resize..."), -1);
+      QVERIFY(Close(window));
+    }
     QCOMPARE(KeyValue("Filters"), std::string("4294967294"));
     QCOMPARE(KeyValue("Filters2"), std::string("134217711"));
-  }
-
-  void placementIsReadAsStored() {
-    // The clamping rules themselves are the settings key's tests' part.
-    WriteKey("Left=800\nRight=100\nTop=0x10\nBottom=616\nFilters=0\nFilters2=1\nWindowState=2\n");
-    TFormMain window;
-    QCOMPARE(window.geometry(), QRect(100, 16, 700, 600));
-    QCOMPARE(window.VisibleEffectNames.Count(), 1);
-  }
-
-  void maximizedComesBackMaximized() {
-    WriteKey("Left=50\nRight=750\nTop=40\nBottom=640\nWindowState=1\n");
-    {
+    // A maximized window comes back maximized, and leaves the state behind.
+    for (bool maximized : {true, false}) {
+      WriteKey("Left=50\nRight=750\nTop=40\nBottom=640\nWindowState=1\n");
       TFormMain window;
       QVERIFY(window.windowState() & Qt::WindowMaximized);
       window.show();
       QVERIFY(QTest::qWaitForWindowExposed(&window));
+      if (!maximized) window.setWindowState(Qt::WindowNoState);
       QVERIFY(window.close());
+      QCOMPARE(KeyValue("WindowState"), std::string(maximized ? "1" : "0"));
+      if (maximized) QCOMPARE(KeyValue("Right"), std::string("750"));  // the placement, not the screen
     }
-    QCOMPARE(KeyValue("WindowState"), std::string("1"));
-    QCOMPARE(KeyValue("Right"), std::string("750"));
-    {
-      TFormMain window;
-      window.show();
-      window.setWindowState(Qt::WindowNoState);
-      QVERIFY(window.close());
-    }
-    QCOMPARE(KeyValue("WindowState"), std::string("0"));
   }
 
   void iniFileWrittenAsStored() {
@@ -109,7 +95,7 @@ class TestSettings : public QObject {
     window.SourceGif = false;
     window.SaveEnv->trigger();
     QVERIFY(Messages.empty());
-    QCOMPARE(ReadTextFile(StandardFolder() + "brmil.dat"),
+    QCOMPARE(ReadTextFile(Ini()),
              "[Target]\nPath=" + target.Path() + "\nExtension=1\nCollapse=1\n\n"
              "[Source]\nPath=" + source.Path() + "\nCollapse=1\nBMP=1\nGIF=0\nPNG=1\nJPG=1\nICO=1\nEMF=1\nWMF=1\n"
              "Subfolder=0\n\n[Effects]\nEffect=4\n\n[Actions]\nEnvironment=0\nCase=1\n");
@@ -121,8 +107,7 @@ class TestSettings : public QObject {
         "[Source]\r\nPath=  /pics  \r\nBMP=0x0\r\nGIF=abc\r\nPNG=2\r\nJPG=-1\r\nICO=0\r\nSubfolder=1\r\n"
         "[Effects]\r\nEffect=500\r\n[Actions]\r\nEnvironment=1\r\nCase=yes\r\n");
     TFormMain window;
-    QCOMPARE(window.TargetDir, std::string("   "));
-    QCOMPARE(window.SourceDir, std::string("  /pics  /"));
+    QVERIFY(window.TargetDir == "   " && window.SourceDir == "  /pics  /");
     QVERIFY(!window.TargetPanelExpanded && window.SourcePanelExpanded);
     QVERIFY(!window.SourceBmp && window.SourceGif && window.SourcePng && window.SourceJpg && !window.SourceIco);
     QVERIFY(window.IncludeSubfolders && window.SaveEnvironment && !window.LowerCaseNames);
@@ -152,6 +137,14 @@ class TestSettings : public QObject {
   }
 
   void noUsableConfigurationFolder() {
+    // A key file that cannot be read (here a folder of that name) counts as
+    // a key without values.
+    ForceFolders(KeyFile());
+    {
+      TFormMain window;
+      QCOMPARE(window.VisibleEffectNames.Count(), EffectCount);
+      QVERIFY(Close(window));
+    }
     // The configuration "folder" is a file: no key, no settings folder.
     WriteTextFile(Config->File("file"), "");
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Config->File("file")));
@@ -165,15 +158,6 @@ class TestSettings : public QObject {
     QVERIFY(Close(window));
   }
 
-  void unreadableKeyOffersEverything() {
-    // A key file that cannot be read (here a folder of that name) counts as
-    // a key without values.
-    ForceFolders(KeyFile());
-    TFormMain window;
-    QCOMPARE(window.VisibleEffectNames.Count(), EffectCount);
-    QVERIFY(Close(window));
-  }
-
   void unwritableFileAtCloseStillCloses() {
     WriteIni("[Actions]\nEnvironment=1\n");
     TFormMain window;
@@ -182,9 +166,8 @@ class TestSettings : public QObject {
       TWriteLimit limit;
       QVERIFY(window.close());
     }
-    QVERIFY(!window.isVisible());
-    QCOMPARE(Messages, std::vector<std::string>{"Unable to write to " + StandardFolder() + "brmil.dat"});
-    QCOMPARE(ReadTextFile(StandardFolder() + "brmil.dat"), std::string("[Actions]\nEnvironment=1\n"));
+    QCOMPARE(Messages, std::vector<std::string>{"Unable to write to " + Ini()});
+    QCOMPARE(ReadTextFile(Ini()), std::string("[Actions]\nEnvironment=1\n"));
   }
 
   void environmentBoxTickedClearedThenClosed() {
@@ -193,19 +176,18 @@ class TestSettings : public QObject {
       TFormMain window;
       window.show();
       QCoreApplication::processEvents();
-      QVERIFY(window.XPCheckBox3->GetChecked());
       QTest::mouseClick(window.XPCheckBox3, Qt::LeftButton, {}, QPoint(5, 8));
       QVERIFY(!window.SaveEnvironment);
       QVERIFY(window.close());
     }
-    QCOMPARE(ReadTextFile(StandardFolder() + "brmil.dat"), std::string("[Actions]\nEnvironment=1\n"));
+    QCOMPARE(ReadTextFile(Ini()), std::string("[Actions]\nEnvironment=1\n"));
     {
       TFormMain window;
       QVERIFY(window.SaveEnvironment);
       window.SaveEnvironment = false;
       window.SaveEnv->trigger();
     }
-    QVERIFY(ReadTextFile(StandardFolder() + "brmil.dat").find("Environment=0\n") != std::string::npos);
+    QVERIFY(ReadTextFile(Ini()).find("Environment=0\n") != std::string::npos);
   }
 };
 
