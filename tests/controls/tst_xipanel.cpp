@@ -1,5 +1,4 @@
-// The gradient panel: gradient ends, bevel rings and schemes, checked on
-// grabbed pixels.
+// The gradient panel: bevel rings and gradients, checked on grabbed pixels.
 #include <QtTest>
 
 #include "controls/xigradient.h"
@@ -7,11 +6,7 @@
 #include "platform/windows/colors.h"
 #include "tests/support/windowtest.h"
 
-namespace {
-
-TColor PixelOf(const QImage& image, int x, int y) { return FromQColor(image.pixelColor(x, y)); }
-
-}  // namespace
+static TColor PixelOf(const QImage& image, int x, int y) { return FromQColor(image.pixelColor(x, y)); }
 
 class TestXiPanel : public QObject {
   Q_OBJECT

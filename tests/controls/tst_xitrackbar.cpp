@@ -1,5 +1,4 @@
-// The gradient track bar: position rules and signals, thumb geometry,
-// dragging, and its ticks.
+// The gradient track bar: position rules, thumb geometry, dragging, ticks.
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -7,17 +6,11 @@
 #include "platform/windows/colors.h"
 #include "tests/support/windowtest.h"
 
-namespace {
-
-TColor PixelOf(const QImage& image, int x, int y) { return FromQColor(image.pixelColor(x, y)); }
-
-int CountInRow(const QImage& image, int y, TColor color) {
+static int CountInRow(const QImage& image, int y, TColor color) {
   int count = 0;
-  for (int x = 0; x < image.width(); ++x) count += PixelOf(image, x, y) == color;
+  for (int x = 0; x < image.width(); ++x) count += FromQColor(image.pixelColor(x, y)) == color;
   return count;
 }
-
-}  // namespace
 
 class TestXiTrackBar : public QObject {
   Q_OBJECT
@@ -31,8 +24,6 @@ class TestXiTrackBar : public QObject {
     QCOMPARE(changes.count(), 2);
     bar.SetPosition(50);
     QCOMPARE(bar.Position(), 10);
-    QCOMPARE(changes.count(), 3);
-
     // Min and Max pull Position in without a signal.
     bar.SetPosition(2);
     changes.clear();
@@ -51,7 +42,6 @@ class TestXiTrackBar : public QObject {
     bar.SetMax(2147483647);
     bar.SetPosition(0);
     QCOMPARE(bar.ThumbOffset(), 45);
-    QVERIFY(!bar.grab().isNull());
     // Bars too small for a thumb paint without trouble.
     for (QSize size : {QSize(100, 9), QSize(4, 28), QSize(0, 0), QSize(1, 1)}) {
       bar.resize(size);
@@ -61,16 +51,14 @@ class TestXiTrackBar : public QObject {
   }
 
   void thumbFollowsPositionAndSize() {
-    // Set up before it is ever shown, as the dialogs do.
+    // Set up before it is ever shown, as the dialogs do; a layout's resize
+    // moves the thumb with it.
     TXiTrackBar bar;
     bar.resize(200, 28);
     bar.SetPosition(5);
-    QCOMPARE(bar.TrackLength(), 190);
     QCOMPARE(bar.ThumbOffset(), 95);
-    // A layout's resize moves the thumb with it.
     bar.resize(100, 28);
     QCOMPARE(bar.ThumbRect(), QRect(45, 4, 10, 20));
-
     // Painting never moves Position, even where the thumb's offset rounds
     // back to another position.
     bar.SetOrientation(TXiTrackBar::trVertical);
@@ -107,7 +95,7 @@ class TestXiTrackBar : public QObject {
     TXiTrackBar bar;
     bar.SetTickStyle(TXiTrackBar::tsAuto);
     bar.SetFrequency(3);
-    for (int x : {5, 32, 59, 86, 95}) QCOMPARE(PixelOf(bar.grab().toImage(), x, 26), bar.TickColor());
+    for (int x : {5, 32, 59, 86, 95}) QCOMPARE(FromQColor(bar.grab().toImage().pixelColor(x, 26)), bar.TickColor());
     bar.setEnabled(false);
     QCOMPARE(CountInRow(bar.grab().toImage(), 27, bar.DisabledTickColor()), 5);
   }
@@ -133,22 +121,17 @@ class TestXiTrackBar : public QObject {
     SendMouse(&bar, QEvent::MouseMove, QPoint(500, 80), Qt::LeftButton);
     QCOMPARE(bar.Position(), 255);
     SendMouse(&bar, QEvent::MouseButtonRelease, QPoint(500, 80));
-
-    // A press on the slide beside the thumb does nothing.
-    SendMouse(&bar, QEvent::MouseButtonPress, QPoint(50, 14), Qt::LeftButton);
-    SendMouse(&bar, QEvent::MouseMove, QPoint(60, 14), Qt::LeftButton);
-    QCOMPARE(bar.Position(), 255);
-    SendMouse(&bar, QEvent::MouseButtonRelease, QPoint(60, 14));
-
-    // A disabled bar ignores the mouse.
-    bar.SetPosition(0);
-    changes.clear();
-    bar.setEnabled(false);
-    SendMouse(&bar, QEvent::MouseButtonPress, QPoint(5, 14), Qt::LeftButton);
-    SendMouse(&bar, QEvent::MouseMove, QPoint(100, 14), Qt::LeftButton);
-    SendMouse(&bar, QEvent::MouseButtonRelease, QPoint(100, 14));
-    QCOMPARE(bar.Position(), 0);
-    QCOMPARE(changes.count(), 0);
+    // A press beside the thumb, or on a disabled bar, drags nothing.
+    for (bool enabled : {true, false}) {
+      bar.SetPosition(enabled ? 255 : 0);
+      bar.setEnabled(enabled);
+      changes.clear();
+      SendMouse(&bar, QEvent::MouseButtonPress, QPoint(enabled ? 50 : 5, 14), Qt::LeftButton);
+      SendMouse(&bar, QEvent::MouseMove, QPoint(100, 14), Qt::LeftButton);
+      SendMouse(&bar, QEvent::MouseButtonRelease, QPoint(100, 14));
+      QCOMPARE(bar.Position(), enabled ? 255 : 0);
+      QCOMPARE(changes.count(), 0);
+    }
   }
 };
 

@@ -1,5 +1,4 @@
-// What the format dialog tests share: a job in a temporary folder whose
-// preview file the tests write, and the messages shown.
+// What the format dialog tests share.
 #pragma once
 
 #include <set>
@@ -33,7 +32,6 @@ struct TDialogJob : TPictureJob {
     Job.PreviewFile = path;
     return path;
   }
-
   TMessageLog Messages;
 };
 

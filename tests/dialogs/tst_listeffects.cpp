@@ -33,17 +33,13 @@ class TestListEffects : public QObject {
     SetEffectOffered(*Job, 58, false);
     RebuildVisibleEffectNames(*Job);
     TFormListEffects dialog(nullptr, *Job);
-    QCOMPARE(dialog.CheckListBox1->count(), EffectCount);
     QCOMPARE(dialog.CheckListBox1->item(58)->text(), QString("Wind..."));
-    QVERIFY(dialog.Checked(57));
-    QVERIFY(!dialog.Checked(58));
-
+    QVERIFY(dialog.Checked(57) && !dialog.Checked(58));
     // OK without changes keeps every flag and the same captions.
     auto flags = Job->EffectVisible;
     auto names = Strings(Job->VisibleEffectNames);
     QCOMPARE(Run([](TFormListEffects& d) { d.XiButton1->click(); }), int(QDialog::Accepted));
-    QVERIFY(Job->EffectVisible == flags);
-    QVERIFY(Strings(Job->VisibleEffectNames) == names);
+    QVERIFY(Job->EffectVisible == flags && Strings(Job->VisibleEffectNames) == names);
   }
 
   void okWritesTheChoiceCancelNothing() {
@@ -59,7 +55,6 @@ class TestListEffects : public QObject {
       QCOMPARE(Job->VisibleEffectNames.Count(), ok ? 0 : EffectCount);
     }
     QVERIFY(std::none_of(Job->EffectVisible.begin(), Job->EffectVisible.end(), [](bool f) { return f; }));
-
     // Two rows ticked by hand, then Enter: just those, in list order.
     QCOMPARE(Run([](TFormListEffects& d) {
                d.CheckListBox1->item(36)->setCheckState(Qt::Checked);  // "Resize..."
@@ -69,7 +64,6 @@ class TestListEffects : public QObject {
              int(QDialog::Accepted));
     QVERIFY((Strings(Job->VisibleEffectNames) == std::vector<std::string>{"3D grid...", "Resize..."}));
     QVERIFY(Job->EffectVisible[38] && Job->EffectVisible[58]);
-
     // Select All, then OK: every caption, "Convert to selected format" too.
     QCOMPARE(Run([](TFormListEffects& d) {
                d.ItemSelectAll->trigger();

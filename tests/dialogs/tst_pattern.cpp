@@ -1,6 +1,5 @@
-// The watermark dialog: the pattern from a colour or a picture file, what
-// OK writes into the job (and what it leaves), pattern files that cannot be
-// used, and the preview with the level and "inverse".
+// The watermark dialog: the pattern from a colour or a file, what OK writes,
+// unusable pattern files, and the preview with the level and "inverse".
 #include "controls/xitrackbar.h"
 #include "dialogs/pattern.h"
 #include "effects/function.h"
@@ -67,11 +66,9 @@ class TestPattern : public QObject {
       dialog.XiButton3Click();
       dialog.TrackBar1->SetPosition(cancel ? 3 : 90);
       (cancel ? dialog.XiButton2 : dialog.XiButton1)->click();
-      QCOMPARE(f.Job.WatermarkFromFile, true);
+      QVERIFY(f.Job.WatermarkFromFile && f.Job.WatermarkInverse && f.Job.WatermarkLevel == 90);
       QCOMPARE(f.Job.WatermarkFile, f.Folder.File("first.bmp"));
       QCOMPARE(f.Job.WatermarkColor, TColor(0x123456));
-      QCOMPARE(f.Job.WatermarkLevel, 90);
-      QVERIFY(f.Job.WatermarkInverse);
       QVERIFY(SameColors(before, *f.Job.WatermarkBitmap));
     }
     QVERIFY(Messages.empty());
@@ -81,7 +78,6 @@ class TestPattern : public QObject {
     TPatternJob f;
     std::string second = f.Folder.File("second.bmp");
     MakeTestBitmap(200, 150, 5)->SaveToFile(second);
-
     // A colour (offered from the pattern's colour), then a picture: the
     // colour in between is dropped.
     {
@@ -92,8 +88,7 @@ class TestPattern : public QObject {
       FileChosen = second;
       dialog.XiButton3Click();
       dialog.XiButton1->click();
-      QCOMPARE(f.Job.WatermarkFromFile, true);
-      QCOMPARE(f.Job.WatermarkFile, second);
+      QVERIFY(f.Job.WatermarkFromFile && f.Job.WatermarkFile == second);
       QCOMPARE(f.Job.WatermarkColor, TColor(0x123456));
       QVERIFY(SameColors(*f.Job.WatermarkBitmap, *MakeTestBitmap(200, 150, 5)));
     }
@@ -105,9 +100,8 @@ class TestPattern : public QObject {
       ColorChosen = 0x808080;
       dialog.PaintBoxPatternClick();
       dialog.XiButton1->click();
-      QCOMPARE(f.Job.WatermarkFromFile, false);
+      QVERIFY(!f.Job.WatermarkFromFile && f.Job.WatermarkFile == second);
       QCOMPARE(f.Job.WatermarkColor, TColor(0x808080));
-      QCOMPARE(f.Job.WatermarkFile, second);
       QVERIFY(SameColors(*f.Job.WatermarkBitmap, *MakeFlatBitmap(60, 60, 0x808080)));  // a square of it
     }
     QVERIFY(Messages.empty());
@@ -148,9 +142,7 @@ class TestPattern : public QObject {
     auto shows = [&](int level, bool inverse) {
       return PreviewIs(dialog, [&](TBitmap& picture) { ApplyWatermark(picture, dialog.Pattern(), level, inverse); });
     };
-    // Level 0 leaves the picture as it is.
-    QVERIFY(PreviewIs(dialog, [](TBitmap&) {}));
-
+    QVERIFY(PreviewIs(dialog, [](TBitmap&) {}));  // level 0 leaves the picture as it is
     dialog.TrackBar1->SetPosition(200);
     QVERIFY(shows(200, false));
     QTest::mouseClick(dialog.CheckBox2, Qt::LeftButton, {}, QPoint(6, 8));

@@ -1,7 +1,6 @@
-// The resize dialog: what it opens with, how the size fields derive each
-// other (with the resize functions' own precision), the field layouts, what
-// OK stores, sizes no picture can have, a dialog without a picture, and a
-// preview that is exactly the picture the run writes.
+// The resize dialog: how the size fields derive each other, what OK stores,
+// sizes no picture can have, no picture at all, and a preview that is exactly
+// the picture the run writes.
 #include "dialogs/resize.h"
 #include "engine/applythread.h"
 #include "engine/jobrecord.h"
@@ -20,6 +19,10 @@ void Type(TXPEdit* edit, const QString& text) {
 
 void ClickMode(TFormResize& dialog, int index) {
   QTest::mouseClick(dialog.RadioGroup1->Button(index), Qt::LeftButton, {}, QPoint(6, 6));
+}
+
+void ClickAspect(TFormResize& dialog) {
+  QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
 }
 
 QStringList Fields(const TFormResize& dialog) {
@@ -43,10 +46,8 @@ class TestResize : public QObject {
     dialog.show();
     QCOMPARE(dialog.windowTitle(), QString("Resize: (640 x 480)"));
     QCOMPARE(Fields(dialog), (QStringList{"640", "480", "100"}));
-    QCOMPARE(dialog.PaintEffect->size(), QSize(640, 480));
     dialog.XiButton1->click();
-    QCOMPARE(f.Job.ResizeWidth, 640);
-    QCOMPARE(f.Job.ResizeHeight, 480);
+    QCOMPARE(QSize(f.Job.ResizeWidth, f.Job.ResizeHeight), QSize(640, 480));
     QVERIFY(Messages.empty());
   }
 
@@ -63,14 +64,12 @@ class TestResize : public QObject {
     ClickMode(dialog, 0);
     QCOMPARE(dialog.XPEdit1->text(), QString("331"));
     QCOMPARE(dialog.Height(), 249);
-
     dialog.SelectRow(1);
     Type(dialog.XPEdit1, "76");
     QCOMPARE(dialog.XPEdit2->text(), QString("284"));
     // "Apply" shows the picture the fields promise.
     dialog.XiButton3->click();
-    QCOMPARE(dialog.Result()->Width(), 76);
-    QCOMPARE(dialog.Result()->Height(), 284);
+    QCOMPARE(QSize(dialog.Result()->Width(), dialog.Result()->Height()), QSize(76, 284));
     QVERIFY(Messages.empty());
   }
 
@@ -97,7 +96,7 @@ class TestResize : public QObject {
     f.Job.ResizePercent = 40;
     TFormResize dialog(nullptr, f.Job);
     dialog.show();
-    QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
+    ClickAspect(dialog);
     QVERIFY(!dialog.XPEdit1->isReadOnly() && !dialog.XPEdit2->isReadOnly());
     QVERIFY(!dialog.RadioGroup1->isEnabled());
     // Typing one side no longer moves the other.
@@ -126,7 +125,7 @@ class TestResize : public QObject {
                                       " Try select another one."});
     QVERIFY(!dialog.XPEdit1->isReadOnly() && !dialog.XPEdit2->isReadOnly());
     Messages.clear();
-    QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
+    ClickAspect(dialog);
     dialog.XiButton3->click();
     ClickMode(dialog, 2);
     Type(dialog.XPEdit3, "50");
@@ -135,8 +134,7 @@ class TestResize : public QObject {
     QCOMPARE(Fields(dialog), (QStringList{"800", "600", "50"}));
     QVERIFY(Messages.empty());
     dialog.XiButton1->click();
-    QCOMPARE(f.Job.ResizeWidth, 800);
-    QCOMPARE(f.Job.ResizeHeight, 600);
+    QCOMPARE(QSize(f.Job.ResizeWidth, f.Job.ResizeHeight), QSize(800, 600));
   }
 
   void aZeroWidthIsNeitherPreviewedNorStored() {
@@ -159,7 +157,7 @@ class TestResize : public QObject {
     TPictureJob f({QSize(64, 48), QSize(1000, 2)});
     TFormResize dialog(nullptr, f.Job);
     dialog.show();
-    QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
+    ClickAspect(dialog);
     Type(dialog.XPEdit1, "99999");
     Type(dialog.XPEdit2, "99999");
     const TBitmap* preview = dialog.Result();
@@ -169,10 +167,8 @@ class TestResize : public QObject {
     // OK says the same and keeps the dialog open, the job untouched.
     dialog.XiButton1->click();
     QCOMPARE(Messages.size(), size_t(2));
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(f.Job.ResizeWidth, 0);
-    QCOMPARE(f.Job.ResizePreserveAspect, true);
-    QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
+    QVERIFY(dialog.isVisible() && f.Job.ResizeWidth == 0 && f.Job.ResizePreserveAspect);
+    ClickAspect(dialog);
     // Kept in proportion, the size depends on the picture: a side that
     // truncates to nothing is reported, and nothing aborts.
     Type(dialog.XPEdit1, "10");
@@ -233,9 +229,8 @@ class TestResize : public QObject {
       WaitForApplyEffectThread(false);
       std::vector<std::string> written = FolderEntries(target.Path());
       QCOMPARE(written.size(), size_t(1));
-      TBitmap output;
+      TBitmap output, preview;
       output.LoadFromFile(target.File(written[0]));
-      TBitmap preview;
       preview.Assign(dialog.Result());
       QVERIFY2(SameColors(output, preview), c.Field);
     }
