@@ -75,9 +75,11 @@ class TestFormMain : public QObject {
     QVERIFY(Messages.empty());
   }
 
-  void panelsCollapseAndExpand() {
+  void panelsAndOptionBoxes() {
     TFormMain window;
+    TempDir source, target;
     window.ApplySettingsToControls();
+    MakeWindowReady(window, source, target, 2);
     QVERIFY(ShowActive(window));
     const struct {
       QWidget* Box;
@@ -101,14 +103,7 @@ class TestFormMain : public QObject {
     // The window keeps the right edges when it grows.
     window.resize(900, 700);
     QTRY_COMPARE(window.Panel4->x() + 576, window.Panel2->width());
-  }
 
-  void optionBoxesSetOnlyTheirMembers() {
-    TFormMain window;
-    TempDir source, target;
-    window.ApplySettingsToControls();
-    MakeWindowReady(window, source, target, 2);
-    QVERIFY(ShowActive(window));
     // Each box sets its own member only; the subfolder box does not rescan.
     const struct {
       TXPCheckBox* Box;
