@@ -124,7 +124,7 @@ TEST(BitmapPixelFormat, PixelLayouts) {
             std::vector<uint8_t>({0x00, 0x86, 0xFF, 0, 0x10, 0x04, 0x08, 0}));  // B, G, R, unused
 }
 
-TEST(BitmapAssign, DeepCopyKeepingThePixelStore) {
+TEST(BitmapAssign, CopyAndTakeOverKeepThePixelStore) {
   auto original = MakeTestBitmap(6, 4);
   original->SetPixelFormat(pf4bit);
   original->SetColorTable({ColorToQuad(clRed), ColorToQuad(clLime), ColorToQuad(clBlue)});
@@ -154,28 +154,22 @@ TEST(BitmapAssign, DeepCopyKeepingThePixelStore) {
   EXPECT_EQ(copy.Handle(), store);
   EXPECT_EQ(copy.PixelFormat(), pfDevice);
   copy.Assign(&copy);
-}
 
-TEST(BitmapAssign, TakeOverMovesPixelsAndPaletteLeavingTheSourceEmpty) {
-  auto source = MakeTestBitmap(6, 4);
-  source->SetPixelFormat(pf8bit);
-  source->SetTransparentColor(clLime);
+  // Taking over moves pixels and palette, leaving the source empty.
   TBitmap expected;
-  expected.Assign(source.get());
-  HPALETTE palette = source->Palette();
-  TBitmap taker;
-  TCanvas* canvas = taker.Canvas();
-  HBITMAP store = taker.Handle();
-  taker.TakeOver(*source);
-  EXPECT_EQ(taker.Handle(), store);
-  EXPECT_EQ(taker.Palette(), palette);
-  EXPECT_EQ(taker.TransparentColor(), clLime);
-  EXPECT_TRUE(SameColors(taker, expected));
-  EXPECT_TRUE(source->Empty());
-  EXPECT_EQ(source->Palette(), nullptr);
-  canvas->SetPixel(1, 1, clBlack);
-  taker.TakeOver(taker);
-  EXPECT_EQ(PixelAt(taker, 1, 1), clBlack);
+  expected.Assign(original.get());
+  canvas = copy.Canvas();
+  copy.TakeOver(*original);
+  EXPECT_EQ(copy.Handle(), store);
+  EXPECT_EQ(copy.Palette(), palette);
+  EXPECT_EQ(copy.TransparentColor(), clLime);
+  EXPECT_TRUE(SameColors(copy, expected));
+  EXPECT_TRUE(original->Empty());
+  EXPECT_EQ(original->Palette(), nullptr);
+  TColor other = PixelAt(copy, 1, 1) == clRed ? clBlue : clRed;
+  canvas->SetPixel(1, 1, other);
+  copy.TakeOver(copy);
+  EXPECT_EQ(PixelAt(copy, 1, 1), other);
 }
 
 TEST(BitmapPalette, OwnershipAndColorTable) {
