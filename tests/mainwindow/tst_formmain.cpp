@@ -1,5 +1,7 @@
-// The main window's start-up, panels, option boxes and effect choice.
+// The main window's start-up, panels, option boxes and effect choice, and
+// the window driven from the keyboard alone.
 #include <QComboBox>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QtTest>
 #include <functional>
@@ -186,6 +188,51 @@ class TestFormMain : public QObject {
     QCOMPARE(window.ComboBox1->count() + window.ListBox1->count(), 0);
     QCOMPARE(window.EffectName, std::string());
     QCOMPARE(activated.count(), 0);
+  }
+
+  void keyboardAlone() {
+    TFormMain window;
+    QVERIFY(ShowActive(window));
+    // Tab leaves the log, which keeps its text, for the control below it.
+    window.MemoLog->setPlainText("Done");
+    window.MemoLog->setFocus();
+    QTest::keyClick(window.MemoLog, Qt::Key_Tab);
+    QCOMPARE(window.MemoLog->toPlainText(), QString("Done"));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.XPCheckBox1));
+    QTest::keyClick(window.XPCheckBox1, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.MemoLog));
+
+    SetVisible(window, {"3D grid...", "Antialias...", "Gauss blur..."});
+    window.RefillEffectList(0);
+    window.SourceFiles.Add("/nowhere/a.bmp");  // gone: the effect command only reports it
+    window.FileCount = 1;
+    window.UpdateSourceCommands();
+    // Each arrow key is a pick: the effect and its summary follow, and the
+    // focus stays in the list for the next step.
+    window.ComboBox1->setFocus();
+    for (auto [index, line] : {std::pair<int, QString>{1, "Antialias: 2"}, {2, "Gauss: 1"}}) {
+      QTest::keyClick(window.ComboBox1, Qt::Key_Down);
+      QCOMPARE(window.EffectIndex, index);
+      QCOMPARE(Items(window.ListBox1), QStringList{line});
+      QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.ComboBox1));
+    }
+
+    // Command keys work from the target field. Ctrl+E is also the line
+    // edit's "end of line" on X11; here the command takes the field's
+    // end-of-line key of whatever platform runs the test.
+    QSignalSpy effect(window.ActionEffect, &QAction::triggered);
+    window.XPEditTarget->setFocus();
+    window.XPEditTarget->setText("/tmp/out");
+    window.XPEditTarget->setCursorPosition(0);
+    const QKeyCombination endOfLine = QKeySequence::keyBindings(QKeySequence::MoveToEndOfLine).value(0)[0];
+    window.ActionEffect->setShortcut(QKeySequence(endOfLine));
+    QTest::keyClick(window.XPEditTarget, endOfLine.key(), endOfLine.keyboardModifiers());
+    QVERIFY(effect.count() == 1 && Messages.size() == 1);
+    QCOMPARE(window.XPEditTarget->cursorPosition(), 0);
+    // While the command is disabled the key is the field's again.
+    window.ActionEffect->setEnabled(false);
+    QTest::keyClick(window.XPEditTarget, endOfLine.key(), endOfLine.keyboardModifiers());
+    QVERIFY(window.XPEditTarget->cursorPosition() == 8 && effect.count() == 1);
   }
 };
 

@@ -24,7 +24,7 @@ class TestSettings : public QObject {
   std::string Ini() const { return StandardFolder() + "brmil.dat"; }
   void WriteIni(const std::string& text) {
     ForceFolders(StandardFolder());
-    WriteTextFile(StandardFolder() + "brmil.dat", text);
+    WriteTextFile(Ini(), text);
   }
   std::string KeyValue(const std::string& name) {
     TSettingsKey key(KeyFile());
@@ -43,19 +43,6 @@ class TestSettings : public QObject {
     Messages.clear();
   }
   void cleanup() { Config.reset(); }
-
-  void firstStartAndClose() {
-    {
-      TFormMain window;
-      QCOMPARE(window.SettingsFolder, StandardFolder());
-      QVERIFY(DirectoryExists(StandardFolder()));
-      QCOMPARE(window.VisibleEffectNames.Count(), EffectCount);
-      QVERIFY(Close(window));
-    }
-    QCOMPARE(KeyValue("Path for settings"), StandardFolder());
-    // No INI file without "save environment options".
-    QVERIFY(!FileExists(Ini()));
-  }
 
   void keyIsReadAndWrittenBack() {
     // Bit 0 of Filters is "3D grid...", bit 4 of Filters2 "Resize...". The
@@ -115,6 +102,16 @@ class TestSettings : public QObject {
   }
 
   void settingsFolderFromTheKey() {
+    // The first start makes the standard folder and stores it at close,
+    // but no INI file without "save environment options".
+    {
+      TFormMain window;
+      QVERIFY(window.SettingsFolder == StandardFolder() && DirectoryExists(StandardFolder()));
+      QCOMPARE(window.VisibleEffectNames.Count(), EffectCount);
+      QVERIFY(Close(window));
+    }
+    QCOMPARE(KeyValue("Path for settings"), StandardFolder());
+    QVERIFY(!FileExists(Ini()));
     TempDir mine;
     WriteTextFile(mine.File("brmil.dat"), "[Effects]\nEffect=7\n");
     WriteIni("[Effects]\nEffect=3\n");
