@@ -142,13 +142,10 @@ class TestEffectDialogs : public QObject {
   }
 
   void oneSliderKinds() {
-    // Representative kinds, by OneTrackKind, on a 400 x 300 preview (Tile's
-    // maximum from it).
+    // Representative kinds, by OneTrackKind (Tile's picture-bound range in
+    // the limits test).
     const std::tuple<int, int TJobRecord::*, const char*> kinds[] = {
-        {0, &TJobRecord::AntialiasPasses, "0..50 ticks"},
-        {14, &TJobRecord::SolorizedValue, "1..255"},
-        {18, &TJobRecord::TileValue, "1..60"},
-    };
+        {0, &TJobRecord::AntialiasPasses, "0..50 ticks"}, {14, &TJobRecord::SolorizedValue, "1..255"}};
     TPictureJob f({QSize(400, 300)});
     for (auto [kind, member, range] : kinds) {
       f.Job.OneTrackKind = kind;

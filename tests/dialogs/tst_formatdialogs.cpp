@@ -55,7 +55,7 @@ class TestFormatDialogs : public QObject {
   Q_OBJECT
 
  private slots:
-  void jpegShowsTheQualityAndItsArtefacts() {
+  void jpegShowsAndStoresTheQuality() {
     TDialogJob job;
     job.UsePicture(*MakeTestBitmap(120, 90), "gradient.bmp");
     TJPGForm dialog(nullptr, job.Job);
@@ -72,12 +72,7 @@ class TestFormatDialogs : public QObject {
     dialog.XiButton3Click();
     QCOMPARE(dialog.Panel1->Caption(), QString("100"));
     QCOMPARE(MeanDifference(*dialog.BeforeBitmap, *dialog.AfterBitmap), fine);
-  }
-
-  void jpegOkTakesTheSlider() {
-    TDialogJob job;
-    job.UsePicture(*MakeTestBitmap(60, 40), "small.bmp");
-    TJPGForm dialog(nullptr, job.Job);
+    // OK takes the slider.
     dialog.XiTrackBar1->SetPosition(37);
     WhenShown([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Return); });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
@@ -179,7 +174,7 @@ class TestFormatDialogs : public QObject {
     QCOMPARE(hidden, 25 * 20);
   }
 
-  void bmpPreviewIsWhatTheWriterWrites() {
+  void bmpPreviewIsWhatTheWriterWritesAndOkStoresIt() {
     TDialogJob job;
     job.UsePicture(*MakeNoiseBitmap(64, 48, 4), "noise.bmp");
     TBMPForm dialog(nullptr, job.Job);
@@ -193,25 +188,18 @@ class TestFormatDialogs : public QObject {
       auto written = WrittenPicture(job, *dialog.BeforeBitmap, ".bmp");
       QVERIFY2(written && SameColors(*dialog.AfterBitmap, *written), BmpFormatItems[size_t(item)].Caption);
     }
-  }
-
-  void bmpOkStoresTheFormatAndItsText() {
-    TDialogJob job;
-    job.UsePicture(*MakeNoiseBitmap(40, 40, 1), "small.bmp");
-    {
-      TBMPForm dialog(nullptr, job.Job);
-      dialog.RadioGroup1->Button(0)->setFocus();
-      QTest::keyClick(dialog.RadioGroup1->Button(0), Qt::Key_Space);
-      QCOMPARE(ColorCount(*dialog.AfterBitmap), 2);
-      WhenShown(ClickOk);
-      QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    }
+    // Space on "1 bit", then OK: the format and its text are stored.
+    dialog.RadioGroup1->Button(0)->setFocus();
+    QTest::keyClick(dialog.RadioGroup1->Button(0), Qt::Key_Space);
+    QCOMPARE(ColorCount(*dialog.AfterBitmap), 2);
+    WhenShown(ClickOk);
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     QCOMPARE(TargetSummaryLines(job.Job, 0),
              (std::vector<std::string>{"Target: BMP files", "Pixel format: 1 bit"}));
     {
-      TBMPForm dialog(nullptr, job.Job);
-      dialog.XiButton3Click();  // "by default": 24 bit, the picture as it is
-      QVERIFY(SameColors(*dialog.AfterBitmap, *dialog.BeforeBitmap));
+      TBMPForm other(nullptr, job.Job);
+      other.XiButton3Click();  // "by default": 24 bit, the picture as it is
+      QVERIFY(SameColors(*other.AfterBitmap, *other.BeforeBitmap));
     }
     job.Job.BmpPixelFormat = pf15bit;  // not offered: "24 bit"
     QCOMPARE(TBMPForm(nullptr, job.Job).RadioGroup1->ItemIndex(), 4);

@@ -86,8 +86,7 @@ class TestResize : public QObject {
     QCOMPARE(dialog.XPEdit3->text(), QString("100"));
     QCOMPARE(dialog.Result()->Width(), 1001);
     dialog.XiButton1->click();
-    QCOMPARE(f.Job.ResizeScaleType, 2);
-    QCOMPARE(f.Job.ResizePercent, 100);
+    QCOMPARE(QList<int>({f.Job.ResizeScaleType, f.Job.ResizePercent}), QList<int>({2, 100}));
   }
 
   void uncheckingTheAspectFreesBothSides() {
@@ -97,8 +96,7 @@ class TestResize : public QObject {
     TFormResize dialog(nullptr, f.Job);
     dialog.show();
     ClickAspect(dialog);
-    QVERIFY(!dialog.XPEdit1->isReadOnly() && !dialog.XPEdit2->isReadOnly());
-    QVERIFY(!dialog.RadioGroup1->isEnabled());
+    QVERIFY(!dialog.XPEdit1->isReadOnly() && !dialog.XPEdit2->isReadOnly() && !dialog.RadioGroup1->isEnabled());
     // Typing one side no longer moves the other.
     Type(dialog.XPEdit1, "90");
     Type(dialog.XPEdit2, "35");
@@ -175,8 +173,7 @@ class TestResize : public QObject {
     dialog.SelectRow(1);
     QCOMPARE(Messages.back(), std::string("The new size is too small: 10 x 0."));
     dialog.XiButton1->click();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(f.Job.ResizeWidth, 10);
+    QVERIFY(dialog.result() == QDialog::Accepted && f.Job.ResizeWidth == 10);
   }
 
   void derivedSidesLongerThanAFieldTakesAreShownWhole() {

@@ -223,7 +223,6 @@ TEST(JpegLoading, FromStreamPositionAndRegressions) {
   TJPEGImage jpeg;
   jpeg.LoadFromStream(stream);
   EXPECT_EQ(jpeg.Data(), data);
-  EXPECT_EQ(jpeg.Height(), 64);
 
   // As the fuzzer: the last byte picks the decoding settings.
   ReplayRegressionInputs("fuzz_jpeg", [](const std::vector<uint8_t>& input) {

@@ -113,27 +113,17 @@ TEST(StretchBlt, MatchesTheReferenceOnRandomCases) {
     TBitmap& source = self ? *target : *other;
     bool plain = n % 10 == 0 || pick(0, 3) == 0;  // a BitBlt
     int w = pick(1, 9), h = pick(1, 9), sw = plain ? w : pick(1, 9), sh = plain ? h : pick(1, 9);
-    if (!plain) {
-      if (pick(0, 1)) w = -w;
-      if (pick(0, 1)) h = -h;
-      if (pick(0, 1)) sw = -sw;
-      if (pick(0, 1)) sh = -sh;
-    }
+    if (!plain)
+      for (int* v : {&w, &h, &sw, &sh}) *v = pick(0, 1) ? -*v : *v;
     int x = pick(-10, 12), y = pick(-10, 12), sx = pick(-10, 12), sy = pick(-10, 12);
-    if (self) {
-      x = pick(-2, 6);
-      y = pick(-2, 6);
-      sx = x + pick(-2, 2);
-      sy = y + pick(-2, 2);
-    }
+    if (self) x = pick(-2, 6), y = pick(-2, 6), sx = x + pick(-2, 2), sy = y + pick(-2, 2);
     int mode = BLACKONWHITE + n % 4;
     uint32_t rop = n % 10 == 0 ? SRCCOPY : rops[pick(0, 7)];
     TColor brush = static_cast<TColor>(rng() & 0xFFFFFF);
 
     TBitmap expected;
     expected.Assign(target.get());
-    auto code = static_cast<uint8_t>(rop >> 16);
-    ReferenceStretch(expected, x, y, w, h, source, sx, sy, sw, sh, mode, code, brush);
+    ReferenceStretch(expected, x, y, w, h, source, sx, sy, sw, sh, mode, uint8_t(rop >> 16), brush);
     target->Canvas()->Brush.Color = brush;
     HDC dc = target->Canvas()->Handle();
     SetStretchBltMode(dc, mode);

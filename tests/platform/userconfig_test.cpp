@@ -11,21 +11,15 @@
 namespace {
 
 // Sets (or, with nullopt, removes) an environment variable for a scope.
-class TEnv {
- public:
-  TEnv(const char* name, std::optional<std::string> value) : FName(name) {
-    if (const char* old = std::getenv(name)) FOld = old;
-    if (value) setenv(name, value->c_str(), 1);
-    else unsetenv(name);
+struct TEnv {
+  TEnv(const char* name, std::optional<std::string> value) : Name(name) {
+    if (const char* old = std::getenv(name)) Old = old;
+    Set(value);
   }
-  ~TEnv() {
-    if (FOld) setenv(FName, FOld->c_str(), 1);
-    else unsetenv(FName);
-  }
-
- private:
-  const char* FName;
-  std::optional<std::string> FOld;
+  ~TEnv() { Set(Old); }
+  void Set(const std::optional<std::string>& v) const { v ? setenv(Name, v->c_str(), 1) : unsetenv(Name); }
+  const char* Name;
+  std::optional<std::string> Old;
 };
 
 }  // namespace
