@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/benchsupport.h"
-#include "platform/jpeg.h"
+#include "platform/graphics/jpeg.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 
 #include "bench/benchsupport.h"
 #include "engine/recordingview.h"
-#include "platform/jpeg.h"
+#include "platform/graphics/jpeg.h"
 #include "png/pngimage.h"
 
 extern char** environ;

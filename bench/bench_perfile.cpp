@@ -7,7 +7,7 @@
 
 #include "bench/benchsupport.h"
 #include "engine/recordingview.h"
-#include "platform/jpeg.h"
+#include "platform/graphics/jpeg.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 constexpr int BenchWidth = 4000, BenchHeight = 3000;
 constexpr double BenchMegaPixels = BenchWidth * BenchHeight / 1e6;

@@ -8,7 +8,7 @@
 #include <QShortcutEvent>
 
 #include "controls/xigradient.h"
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 #include "platform/windows/colors.h"
 
 namespace {

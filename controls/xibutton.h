@@ -20,7 +20,7 @@
 #include <QPointer>
 #include <array>
 
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 
 class TBitmap;
 

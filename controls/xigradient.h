@@ -5,7 +5,7 @@
 #include <QColor>
 #include <vector>
 
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 
 // The colours of `count` lines running from start towards end in `steps`
 // equal steps: per channel a running double that starts at the start byte,

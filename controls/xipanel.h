@@ -6,7 +6,7 @@
 
 #include <QWidget>
 
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 
 class TXiPanel : public QWidget {
   Q_OBJECT

@@ -14,7 +14,7 @@
 #include <QWidget>
 #include <array>
 
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 
 class TXiTrackBar : public QWidget {
   Q_OBJECT

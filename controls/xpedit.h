@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <cstdint>
 
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 
 enum TEditCharCase : uint8_t { ecNormal, ecUpperCase, ecLowerCase };
 

@@ -9,7 +9,7 @@
 #include <QWidget>
 
 #include "controls/xpglyphs.h"
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 
 class TXPFlagButton : public QWidget {
   Q_OBJECT

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 
 enum TCaptionAlignment : uint8_t { caLeft, caRight, caCenter };
 

@@ -11,7 +11,7 @@
 #include "controls/xibutton.h"
 #include "controls/xipanel.h"
 #include "engine/jobrecord.h"
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 #include "platform/windows/bitmapview.h"
 
 class TFormAbout : public QDialog {

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "effects/resample.h"
-#include "platform/sysutils.h"
+#include "platform/system/sysutils.h"
 #include "controls/xipanel.h"
 #include "controls/xitrackbar.h"
 #include "controls/xpglyphs.h"

@@ -4,7 +4,7 @@
 
 #include "controls/xitrackbar.h"
 #include "effects/function.h"
-#include "platform/sysutils.h"
+#include "platform/system/sysutils.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "controls/xipanel.h"
 #include "controls/xitrackbar.h"
 #include "engine/targetconversion.h"
-#include "platform/jpeg.h"
+#include "platform/graphics/jpeg.h"
 #include "platform/windows/bitmapview.h"
 #include "platform/windows/guard.h"
 

@@ -6,7 +6,7 @@
 #include "controls/xipanel.h"
 #include "controls/xitrackbar.h"
 #include "effects/function.h"
-#include "platform/sysutils.h"
+#include "platform/system/sysutils.h"
 #include "platform/windows/dialogs.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"

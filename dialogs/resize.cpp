@@ -7,7 +7,7 @@
 
 #include "controls/xipanel.h"
 #include "engine/picturefiles.h"
-#include "platform/sysutils.h"
+#include "platform/system/sysutils.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
 

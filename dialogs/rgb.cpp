@@ -2,7 +2,7 @@
 
 #include "controls/xitrackbar.h"
 #include "effects/function.h"
-#include "platform/sysutils.h"
+#include "platform/system/sysutils.h"
 #include "platform/windows/colors.h"
 
 namespace {

@@ -5,7 +5,7 @@
 // the picture, whatever its arguments.
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Splits the plane about the centre into sectors wedges and blends each pixel
 // with the copy shifted along its wedge's middle direction, in proportion to

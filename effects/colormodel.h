@@ -4,7 +4,7 @@
 // place.
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Steps of the HLS effect, indexed by its settings: hue in degrees (index 15
 // is 0), lightness and saturation (index 10 is 0.0).

@@ -3,7 +3,7 @@
 // on a 24-bit picture and return at once for a picture without pixels.
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Each channel 128 + (c - 128) * percent / 100, clamped; 100 changes nothing.
 void ApplyContrast(TBitmap& picture, int percent);

@@ -12,7 +12,7 @@
 #include <numbers>
 #include <vector>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 #ifdef _OPENMP
 #include <omp.h>

@@ -3,7 +3,7 @@
 // function changes the 24-bit working bitmap in place.
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Mode 0 mirrors left to right, 1 top to bottom; 2 (and any other mode)
 // mirrors both ways.

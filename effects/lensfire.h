@@ -4,7 +4,7 @@
 // centre. Every part only lightens the picture.
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Paints the flare centred at column x, row y onto the 24-bit working bitmap
 // in place. Any centre is accepted, also one outside the picture; every

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "effects/effectbase.h"
-#include "platform/sysutils.h"
+#include "platform/system/sysutils.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // passes times BlurCorners(picture, 3); 0 or fewer passes change nothing.
 void ApplyGauss(TBitmap& picture, int passes);

@@ -4,7 +4,7 @@
 // return at once for a picture without pixels.
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Grid of cells with pitch s = min(step, max(W, H)) (1 when below 2): the
 // lines are the rows and columns whose index mod s is 0 or s - 1; the top

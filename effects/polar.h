@@ -4,7 +4,7 @@
 // place and reads only inside the picture, whatever its arguments.
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Wraps the columns round a horizontal cylinder of radius
 // width / (stretch * 0.2); the dialogs pass 1..10. Stretch 0 raises

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // In a namespace of their own so that rand and srand do not clash with the
 // C library's functions of the same names.

@@ -1,7 +1,7 @@
 // Bicubic B-spline resampling and the resize helpers built on it.
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Fills the whole target, at its own size, with the bicubic B-spline
 // resampling of the whole source (two different 24-bit bitmaps). Target

@@ -4,7 +4,7 @@
 // place on a 24-bit picture and return at once for a picture without pixels.
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Moves each column up by a - off(x) rows, where the amplitude a is
 // width percent (limited to 0..100) of three quarters of the height and

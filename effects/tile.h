@@ -3,7 +3,7 @@
 // reads and writes only inside the picture, whatever its arguments.
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Glass blocks: along each axis, tiles of the given size (2..100) show their
 // content squeezed to half size twice. The source index runs 2c + o,

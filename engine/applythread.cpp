@@ -1,6 +1,6 @@
 #include "engine/applythread.h"
 
-#include "platform/utf8.h"
+#include "platform/system/utf8.h"
 
 TApplyEffectThread* ApplyEffectThread = nullptr;
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/jobrecord.h"
-#include "platform/thread.h"
+#include "platform/system/thread.h"
 
 // What a run reports to and reads from: the main window, or a stand-in in
 // tests and tools. Every call happens on the main thread.

@@ -1,6 +1,6 @@
 #include "engine/effectcatalogue.h"
 
-#include "platform/colornames.h"
+#include "platform/graphics/colornames.h"
 
 const char* const ConvertCaption = "Convert to selected format";
 

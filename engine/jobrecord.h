@@ -12,8 +12,8 @@
 #include <string>
 
 #include "gif/gifoptions.h"
-#include "platform/classes.h"
-#include "platform/graphics.h"
+#include "platform/system/classes.h"
+#include "platform/graphics/graphics.h"
 
 // The help viewer started from the Help menu.
 struct TProcessInformation {

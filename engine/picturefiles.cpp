@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "gif/gifimage.h"
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 #include "png/pngimage.h"
 
 namespace {

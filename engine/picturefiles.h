@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/classes.h"
+#include "platform/system/classes.h"
 
 // Registers the GIF and PNG picture classes with TPicture (icons find their
 // PNG entries' reader there). Every reader of pictures calls it first: the

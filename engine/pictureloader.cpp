@@ -5,9 +5,9 @@
 #include "engine/jobrecord.h"
 #include "engine/picturefiles.h"
 #include "gif/gifimage.h"
-#include "platform/icon.h"
-#include "platform/jpeg.h"
-#include "platform/metafile.h"
+#include "platform/graphics/icon.h"
+#include "platform/graphics/jpeg.h"
+#include "platform/metafile/metafile.h"
 #include "png/pngimage.h"
 
 namespace {

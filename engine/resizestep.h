@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 class TJobRecord;
 

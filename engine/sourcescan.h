@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/jobrecord.h"
-#include "platform/classes.h"
+#include "platform/system/classes.h"
 
 // The seven source-type flags of a job.
 struct TSourceTypes {

@@ -1,7 +1,7 @@
 #include "engine/targetconversion.h"
 
 #include "engine/jobrecord.h"
-#include "platform/jpeg.h"
+#include "platform/graphics/jpeg.h"
 
 TGifConversion GifConversionOf(const TJobRecord& job) {
   TGifConversion options;

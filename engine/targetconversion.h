@@ -4,8 +4,8 @@
 #pragma once
 
 #include "gif/gifimage.h"
-#include "platform/classes.h"
-#include "platform/graphics.h"
+#include "platform/system/classes.h"
+#include "platform/graphics/graphics.h"
 
 class TJobRecord;
 

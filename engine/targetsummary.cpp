@@ -1,6 +1,6 @@
 #include "engine/targetsummary.h"
 
-#include "platform/colornames.h"
+#include "platform/graphics/colornames.h"
 
 namespace {
 

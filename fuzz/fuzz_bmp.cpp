@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "engine/picturefiles.h"
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // The picture classes are registered as the program's loader registers them
 // (icons find their PNG entries' reader that way).

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "engine/picturefiles.h"
-#include "platform/icon.h"
+#include "platform/graphics/icon.h"
 
 // The picture classes are registered as the program's loader registers them
 // (icons find their PNG entries' reader that way).

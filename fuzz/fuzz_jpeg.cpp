@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "engine/picturefiles.h"
-#include "platform/jpeg.h"
+#include "platform/graphics/jpeg.h"
 
 // The picture classes are registered as the program's loader registers them
 // (icons find their PNG entries' reader that way).

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "engine/picturefiles.h"
-#include "platform/metafile.h"
+#include "platform/metafile/metafile.h"
 
 // Fontconfig, which Qt's font database loads on first use, keeps
 // allocations from reading its configuration without any pointer to them;

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "gif/gifoptions.h"
-#include "platform/classes.h"
-#include "platform/graphics.h"
-#include "platform/thread.h"
+#include "platform/system/classes.h"
+#include "platform/graphics/graphics.h"
+#include "platform/system/thread.h"
 
 // --- Messages ---------------------------------------------------------------
 

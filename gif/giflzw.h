@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/classes.h"
+#include "platform/system/classes.h"
 
 // The LZW string table: open addressing over 8009 slots, each holding
 // (key << 12) | code, where key = (prefix code << 8) | next pixel.

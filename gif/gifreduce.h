@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "gif/gifoptions.h"
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // --- Scan-line access ---------------------------------------------------------
 

@@ -14,7 +14,7 @@
 #include "dialogs/simpleeffect.h"
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
-#include "platform/sysutils.h"
+#include "platform/system/sysutils.h"
 #include "platform/windows/messages.h"
 
 namespace {

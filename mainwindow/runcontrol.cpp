@@ -2,7 +2,7 @@
 #include <QCloseEvent>
 
 #include "mainwindow/mainwindow.h"
-#include "platform/drives.h"
+#include "platform/system/drives.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
 

@@ -9,8 +9,8 @@
 #include "dialogs/listeffects.h"
 #include "engine/effectvisibility.h"
 #include "mainwindow/mainwindow.h"
-#include "platform/inifile.h"
-#include "platform/userconfig.h"
+#include "platform/system/inifile.h"
+#include "platform/system/userconfig.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "dialogs/formatdialogs.h"
 #include "engine/targetsummary.h"
 #include "mainwindow/mainwindow.h"
-#include "platform/userconfig.h"
+#include "platform/system/userconfig.h"
 #include "platform/windows/dialogs.h"
 #include "platform/windows/messages.h"
 

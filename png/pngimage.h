@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // --- Errors -----------------------------------------------------------------
 // Every one derives from Exception directly; the messages are in pnglang.h.

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // Registers a benchmark called name that runs the effect on a fresh copy of
 // the picture in every iteration (the copy is not timed) and reports the

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 class QPainter;
 

@@ -4,7 +4,7 @@
 
 #include <QColor>
 
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 
 // System colours are resolved first; clNone and clDefault give black.
 QColor ToQColor(TColor color);

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 
 class QString;
 class QWidget;

@@ -3,7 +3,7 @@
 
 #include "engine/jobrecord.h"
 #include "gif/gifimage.h"
-#include "platform/jpeg.h"
+#include "platform/graphics/jpeg.h"
 #include "png/pngimage.h"
 #include "tests/support/picturefiles.h"
 #include "tests/support/testsupport.h"

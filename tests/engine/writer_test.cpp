@@ -4,7 +4,7 @@
 
 #include "engine/jobrecord.h"
 #include "gif/gifimage.h"
-#include "platform/jpeg.h"
+#include "platform/graphics/jpeg.h"
 #include "png/pngimage.h"
 #include "tests/support/testsupport.h"
 #include "tests/support/writelimit.h"

@@ -4,7 +4,7 @@
 
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
-#include "platform/userconfig.h"
+#include "platform/system/userconfig.h"
 #include "tests/support/windowtest.h"
 #include "tests/support/writelimit.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/gdi.h"
+#include "platform/graphics/gdi.h"
 
 // An .ico file with one 24-bit entry of width x height pixels, every pixel
 // of the given colour; the pixels listed in transparent (as y * width + x)

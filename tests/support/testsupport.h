@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 // A fresh folder under the system's temporary folder, removed with all its
 // content when the object goes.

@@ -1,0 +1,448 @@
+// JPEG pictures over libjpeg-turbo.
+//
+// libjpeg reports errors through a callback that must not return. Ours jumps
+// (longjmp) back to the guard that started the library call; the frames in
+// between are libjpeg's and small lambdas that own nothing needing
+// destruction, so the jump skips no destructor. The guard then raises EJPEG
+// with the library's message, and the owner of the library object destroys
+// it as the exception unwinds.
+#include "platform/graphics/jpeg.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace {
+
+// Crafted progressive files can hold thousands of tiny scans, each of which
+// makes libjpeg walk over every block of its components. Decoding gives up
+// past this many scans or past this many blocks visited over all scans
+// (about 16 passes over the largest coefficient buffer allowed).
+constexpr int MaxScans = 1000;
+constexpr int64_t MaxScanBlocks = int64_t(1) << 27;
+
+struct TJpegError {
+  jpeg_error_mgr Pub;  // first, so libjpeg's pointer to it points to the whole
+  std::jmp_buf Jump;
+  char Message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void Fail(j_common_ptr info) {
+  auto* err = reinterpret_cast<TJpegError*>(info->err);
+  info->err->format_message(info, err->Message);
+  std::longjmp(err->Jump, 1);
+}
+
+// Warnings about a premature end or damaged entropy-coded data end the
+// decoding: the picture would come out incomplete. Other warnings (stray
+// bytes before a marker, odd JFIF or Adobe fields) leave a picture that
+// displays fine and are ignored, as are trace messages (level 0 and up).
+void OnMessage(j_common_ptr info, int level) {
+  if (level >= 0) return;
+  switch (info->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_TOO_MUCH_DATA:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+      Fail(info);
+    default:
+      return;
+  }
+}
+
+jpeg_error_mgr* InitError(TJpegError& err) {
+  jpeg_std_error(&err.Pub);
+  err.Pub.error_exit = Fail;
+  err.Pub.emit_message = OnMessage;
+  return &err.Pub;
+}
+
+// Runs library calls; an error inside jumps back here and answers false.
+template <class Body>
+bool Guarded(TJpegError& err, const Body& body) {
+  if (setjmp(err.Jump)) return false;
+  body();
+  return true;
+}
+
+template <class Body>
+void Run(TJpegError& err, const Body& body) {
+  if (!Guarded(err, body)) throw EJPEG(err.Message);
+}
+
+// A decompressor reading from memory the caller keeps alive.
+struct TDecompressor {
+  TJpegError Err{};
+  jpeg_decompress_struct Info{};
+
+  explicit TDecompressor(const std::vector<uint8_t>& data) {
+    Info.err = InitError(Err);
+    bool opened = Guarded(Err, [&] {
+      jpeg_create_decompress(&Info);
+      jpeg_mem_src(&Info, data.data(), data.size());
+    });
+    if (!opened) {
+      jpeg_destroy_decompress(&Info);
+      throw EJPEG(Err.Message);
+    }
+    // Larger coefficient buffers would need a backing store, which this
+    // build of libjpeg refuses with an error.
+    Info.mem->max_memory_to_use = MaxBitmapBytes;
+  }
+  ~TDecompressor() { jpeg_destroy_decompress(&Info); }
+  TDecompressor(const TDecompressor&) = delete;
+  TDecompressor& operator=(const TDecompressor&) = delete;
+};
+
+// A compressor writing into a buffer that libjpeg allocates and grows.
+struct TCompressor {
+  TJpegError Err{};
+  jpeg_compress_struct Info{};
+  unsigned char* Buffer = nullptr;
+  unsigned long Size = 0;
+
+  TCompressor() {
+    Info.err = InitError(Err);
+    bool opened = Guarded(Err, [&] {
+      jpeg_create_compress(&Info);
+      jpeg_mem_dest(&Info, &Buffer, &Size);
+    });
+    if (!opened) {
+      jpeg_destroy_compress(&Info);
+      std::free(Buffer);
+      throw EJPEG(Err.Message);
+    }
+  }
+  ~TCompressor() {
+    jpeg_destroy_compress(&Info);
+    std::free(Buffer);
+  }
+  TCompressor(const TCompressor&) = delete;
+  TCompressor& operator=(const TCompressor&) = delete;
+};
+
+int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
+
+// Refuses pictures whose pixels, or (when all scans must be kept before the
+// output) whose coefficients, would need more than MaxBitmapBytes: 64
+// two-byte values per block, each component's blocks rounded up to whole
+// MCUs.
+void CheckMemory(const jpeg_decompress_struct& info, bool multiScan) {
+  if (int64_t(info.output_width) * info.output_height * 3 > MaxBitmapBytes)
+    throw EOutOfMemory("Out of memory");
+  if (!multiScan) return;
+  int64_t bytes = 0;
+  for (int i = 0; i < info.num_components; ++i) {
+    const jpeg_component_info& c = info.comp_info[i];
+    bytes += RoundUp(c.width_in_blocks, c.h_samp_factor) * RoundUp(c.height_in_blocks, c.v_samp_factor) *
+             DCTSIZE2 * int64_t(sizeof(JCOEF));
+  }
+  if (bytes > MaxBitmapBytes) throw EOutOfMemory("Out of memory");
+}
+
+// The blocks the current scan covers.
+int64_t ScanBlocks(const jpeg_decompress_struct& info) {
+  int64_t blocks = 0;
+  for (int i = 0; i < info.comps_in_scan; ++i)
+    blocks += int64_t(info.cur_comp_info[i]->width_in_blocks) * info.cur_comp_info[i]->height_in_blocks;
+  return blocks;
+}
+
+// Reads every scan of a multi-scan file (in buffered-image mode, after
+// jpeg_start_decompress); false when the file passes MaxScans or
+// MaxScanBlocks.
+bool ConsumeScans(jpeg_decompress_struct& info) {
+  int64_t blocks = ScanBlocks(info);
+  for (;;) {
+    int status = jpeg_consume_input(&info);
+    if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED) return true;
+    if (status == JPEG_REACHED_SOS) {
+      blocks += ScanBlocks(info);
+      if (info.input_scan_number > MaxScans || blocks > MaxScanBlocks) return false;
+    }
+  }
+}
+
+uint8_t Div255(int value) { return static_cast<uint8_t>((value + 127) / 255); }
+
+// Turns a decoded row of grey or CMYK samples into blue, green, red. Files
+// with an Adobe marker hold CMYK inverted (Photoshop's habit).
+void ToBgr(const uint8_t* in, int components, bool adobe, bool grey, int width, uint8_t* bgr) {
+  for (int x = 0; x < width; ++x, bgr += 3) {
+    uint8_t r, g, b;
+    if (components == 1) {
+      r = g = b = in[x];
+    } else {
+      const uint8_t* p = in + 4 * x;
+      if (adobe) {
+        r = Div255(p[0] * p[3]);
+        g = Div255(p[1] * p[3]);
+        b = Div255(p[2] * p[3]);
+      } else {
+        r = Div255((255 - p[0]) * (255 - p[3]));
+        g = Div255((255 - p[1]) * (255 - p[3]));
+        b = Div255((255 - p[2]) * (255 - p[3]));
+      }
+      if (grey) r = g = b = static_cast<uint8_t>((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
+    }
+    bgr[0] = b;
+    bgr[1] = g;
+    bgr[2] = r;
+  }
+}
+
+// Decodes a whole file into a new 24-bit bitmap. Colour files are decoded
+// straight into the bitmap's blue, green, red rows; grey output and CMYK
+// (which libjpeg cannot turn into RGB) go through a row buffer. Multi-scan
+// files are read in buffered-image mode, which lets ConsumeScans count the
+// scans before any pixel is made.
+void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerformance performance, bool grayscale,
+                TBitmap& bitmap) {
+  TDecompressor d(data);
+  jpeg_decompress_struct& info = d.Info;
+  bool multiScan = false;
+  Run(d.Err, [&] {
+    jpeg_read_header(&info, TRUE);
+    bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : grayscale ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    info.scale_num = 1;
+    info.scale_denom = 1u << scale;
+    info.dct_method = performance == jpBestSpeed ? JDCT_IFAST : JDCT_ISLOW;
+    info.do_fancy_upsampling = performance == jpBestQuality;
+    multiScan = jpeg_has_multiple_scans(&info);
+    info.buffered_image = multiScan;
+    jpeg_calc_output_dimensions(&info);
+  });
+  CheckMemory(info, multiScan);
+
+  bool complete = true;
+  Run(d.Err, [&] {
+    jpeg_start_decompress(&info);
+    if (multiScan) complete = ConsumeScans(info);
+  });
+  if (!complete) throw EJPEG("JPEG image has too many scans");
+
+  bitmap.SetPixelFormat(pf24bit);
+  bitmap.SetSize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+  TDibSection& dib = *bitmap.Handle();
+  bool direct = info.out_color_space == JCS_EXT_BGR;
+  std::vector<uint8_t> row(direct ? 0 : size_t(info.output_width) * info.output_components);
+  bool adobe = info.saw_Adobe_marker;
+  Run(d.Err, [&] {
+    if (multiScan) jpeg_start_output(&info, info.input_scan_number);
+    while (info.output_scanline < info.output_height) {
+      uint8_t* target = dib.ScanLine(static_cast<int>(info.output_scanline));
+      JSAMPROW rows[1] = {direct ? target : row.data()};
+      if (jpeg_read_scanlines(&info, rows, 1) != 1) break;
+      if (!direct) ToBgr(row.data(), info.output_components, adobe, grayscale, dib.Width, target);
+    }
+  });
+}
+
+std::unique_ptr<TBitmap> Decode(const std::vector<uint8_t>& data, TJPEGScale scale,
+                                TJPEGPerformance performance, bool grayscale) {
+  auto bitmap = std::make_unique<TBitmap>();
+  DecodeInto(data, scale, performance, grayscale, *bitmap);
+  return bitmap;
+}
+
+// Encodes a 24-bit bitmap; libjpeg takes its blue, green, red rows as they are.
+std::vector<uint8_t> Encode(const TDibSection& dib, int quality, bool progressive, bool grayscale) {
+  TCompressor c;
+  jpeg_compress_struct& info = c.Info;
+  Run(c.Err, [&] {
+    info.image_width = static_cast<JDIMENSION>(dib.Width);
+    info.image_height = static_cast<JDIMENSION>(dib.Height);
+    info.input_components = 3;
+    info.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&info);
+    if (grayscale) jpeg_set_colorspace(&info, JCS_GRAYSCALE);
+    jpeg_set_quality(&info, quality, TRUE);
+    if (progressive) jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+      JSAMPROW row = const_cast<uint8_t*>(dib.ScanLine(static_cast<int>(info.next_scanline)));
+      if (jpeg_write_scanlines(&info, &row, 1) != 1) break;
+    }
+    jpeg_finish_compress(&info);
+  });
+  return std::vector<uint8_t>(c.Buffer, c.Buffer + c.Size);
+}
+
+}  // namespace
+
+TJPEGImage::TJPEGImage() = default;
+TJPEGImage::~TJPEGImage() = default;
+
+int TJPEGImage::DecodeSettings() const { return Scale | Performance << 2 | int(Grayscale) << 3; }
+
+bool TJPEGImage::BitmapCurrent() const {
+  return FBitmap && (FBitmapSettings < 0 || FBitmapSettings == DecodeSettings());
+}
+
+int TJPEGImage::Width() const {
+  if (BitmapCurrent()) return FBitmap->Width();
+  int divisor = 1 << Scale;
+  return (FWidth + divisor - 1) / divisor;
+}
+
+int TJPEGImage::Height() const {
+  if (BitmapCurrent()) return FBitmap->Height();
+  int divisor = 1 << Scale;
+  return (FHeight + divisor - 1) / divisor;
+}
+
+bool TJPEGImage::Empty() const { return FData.empty() && (!FBitmap || FBitmap->Empty()); }
+
+TBitmap* TJPEGImage::DecodedBitmap() const {
+  if (BitmapCurrent() || FData.empty()) return FBitmap.get();
+  FBitmap = Decode(FData, Scale, Performance, Grayscale);
+  FBitmapSettings = DecodeSettings();
+  return FBitmap.get();
+}
+
+void TJPEGImage::DecodeInto(TBitmap& bitmap) const {
+  if (FData.empty()) throw EInvalidGraphic("JPEG image has no data");
+  ::DecodeInto(FData, Scale, Performance, Grayscale, bitmap);
+}
+
+void TJPEGImage::DIBNeeded() {
+  if (!DecodedBitmap()) throw EInvalidGraphic("JPEG image has no data");
+}
+
+TBitmap& TJPEGImage::Bitmap() {
+  DIBNeeded();
+  return *FBitmap;
+}
+
+void TJPEGImage::Compress() {
+  TBitmap* source = FData.empty() ? FBitmap.get() : DecodedBitmap();
+  if (!source || source->Empty()) throw EJPEG("Cannot compress an empty picture to JPEG");
+  const TDibSection* dib = source->Handle();
+  TBitmap converted;
+  if (dib->BitCount != 24) {
+    converted.Assign(source);
+    converted.SetPixelFormat(pf24bit);
+    dib = converted.Handle();
+  }
+  FData = Encode(*dib, std::clamp(CompressionQuality, 1, 100), ProgressiveEncoding, Grayscale);
+  // The bitmap is now the source of the data, whatever the decoding settings.
+  FBitmapSettings = -1;
+  FWidth = source->Width();
+  FHeight = source->Height();
+}
+
+void TJPEGImage::CompressFrom(const TBitmap& bitmap) {
+  if (bitmap.Empty()) throw EJPEG("Cannot compress an empty picture to JPEG");
+  const TDibSection* dib = bitmap.Handle();
+  TBitmap converted;
+  if (dib->BitCount != 24) {
+    converted.Assign(&bitmap);
+    converted.SetPixelFormat(pf24bit);
+    dib = converted.Handle();
+  }
+  FData = Encode(*dib, std::clamp(CompressionQuality, 1, 100), ProgressiveEncoding, Grayscale);
+  FBitmap.reset();
+  FBitmapSettings = -1;
+  FWidth = bitmap.Width();
+  FHeight = bitmap.Height();
+  Changed();
+}
+
+void TJPEGImage::JPEGNeeded() {
+  if (FData.empty()) Compress();
+}
+
+void TJPEGImage::Assign(const TPersistent* source) {
+  if (source == this) return;
+  if (auto* other = dynamic_cast<const TJPEGImage*>(source)) {
+    FData = other->FData;
+    FBitmap.reset();
+    if (other->FBitmap) {
+      FBitmap = std::make_unique<TBitmap>();
+      FBitmap->Assign(other->FBitmap.get());
+    }
+    FBitmapSettings = other->FBitmapSettings;
+    FWidth = other->FWidth;
+    FHeight = other->FHeight;
+    CompressionQuality = other->CompressionQuality;
+    Grayscale = other->Grayscale;
+    ProgressiveEncoding = other->ProgressiveEncoding;
+    Performance = other->Performance;
+    Scale = other->Scale;
+    PixelFormat = other->PixelFormat;
+    Changed();
+    return;
+  }
+  if (auto* bitmap = dynamic_cast<const TBitmap*>(source)) {
+    FData.clear();
+    FBitmap = std::make_unique<TBitmap>();
+    FBitmap->Assign(bitmap);
+    FBitmapSettings = -1;
+    FWidth = bitmap->Width();
+    FHeight = bitmap->Height();
+    Changed();
+    return;
+  }
+  TGraphic::Assign(source);
+}
+
+void TJPEGImage::AssignTo(TPersistent* dest) const {
+  if (auto* bitmap = dynamic_cast<TBitmap*>(dest)) {
+    bitmap->Assign(DecodedBitmap());  // null (an empty picture) empties the bitmap
+    return;
+  }
+  TGraphic::AssignTo(dest);
+}
+
+void TJPEGImage::LoadFromStream(TStream& stream) {
+  // Bytes that do not start like a JPEG are refused before the stream is
+  // read to its end, with the library's own words.
+  uint8_t head[2];
+  int64_t got = std::max<int64_t>(0, stream.Read(head, 2));
+  if (got == 2 && (head[0] != 0xFF || head[1] != 0xD8)) {
+    char message[64];
+    std::snprintf(message, sizeof message, "Not a JPEG file: starts with 0x%02x 0x%02x", head[0], head[1]);
+    throw EJPEG(message);
+  }
+  stream.Seek(-got, soCurrent);
+  LoadFromData(ReadToEnd(stream));
+}
+
+void TJPEGImage::LoadFromMemory(const uint8_t* data, size_t size) {
+  LoadFromData(std::vector<uint8_t>(data, data + size));
+}
+
+void TJPEGImage::LoadFromData(std::vector<uint8_t> bytes) {
+  int width, height;
+  {
+    TDecompressor d(bytes);
+    Run(d.Err, [&] { jpeg_read_header(&d.Info, TRUE); });
+    width = static_cast<int>(d.Info.image_width);
+    height = static_cast<int>(d.Info.image_height);
+  }
+  FData = std::move(bytes);
+  FBitmap.reset();
+  FBitmapSettings = -1;
+  FWidth = width;
+  FHeight = height;
+  Changed();
+}
+
+void TJPEGImage::SaveToStream(TStream& stream) {
+  JPEGNeeded();
+  stream.WriteBuffer(FData.data(), static_cast<int64_t>(FData.size()));
+}
+
+void TJPEGImage::Draw(TCanvas& canvas, const TRect& rect) {
+  if (Empty()) return;
+  canvas.StretchDraw(rect, &Bitmap());
+}

@@ -1,0 +1,99 @@
+// JPEG pictures over libjpeg: decoding from memory into a 24-bit bitmap and
+// baseline colour encoding at a chosen quality.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/graphics/graphics.h"
+
+// Raised for any failure of the JPEG library; the message is the library's
+// own text.
+class EJPEG : public EInvalidGraphic {
+ public:
+  using EInvalidGraphic::EInvalidGraphic;
+};
+
+enum TJPEGPerformance : uint8_t { jpBestQuality, jpBestSpeed };
+enum TJPEGScale : uint8_t { jsFullSize, jsHalf, jsQuarter, jsEighth };
+enum TJPEGPixelFormat : uint8_t { jf24Bit, jf8Bit };
+
+// A JPEG picture. It holds the compressed data and, once decoded, a bitmap.
+// Loading only keeps the data (and reads the size from the frame header);
+// DIBNeeded decodes. Assigning a bitmap keeps the bitmap; Compress encodes
+// it. SaveToStream writes the compressed data (encoding first when needed).
+class TJPEGImage : public TGraphic {
+ public:
+  TJPEGImage();
+  ~TJPEGImage() override;
+  const char* ClassName() const override { return "TJPEGImage"; }
+
+  int Width() const override;
+  int Height() const override;
+  void SetWidth(int) override {}
+  void SetHeight(int) override {}
+  bool Empty() const override;
+
+  // 1..100; 90 by default. Used by the next Compress.
+  int CompressionQuality = 90;
+  bool Grayscale = false;               // decode (and encode) as grey
+  bool ProgressiveEncoding = false;     // encode progressive
+  TJPEGPerformance Performance = jpBestQuality;
+  TJPEGScale Scale = jsFullSize;
+  TJPEGPixelFormat PixelFormat = jf24Bit;  // kept for callers; decoding always gives 24-bit
+
+  // Decodes the compressed data into the bitmap when not done yet (or when
+  // Scale, Performance or Grayscale changed since). Raises EJPEG for corrupt
+  // or truncated data (a premature end of the data included) and for files
+  // with more than 1000 scans or whose scans together cover more than 2^27
+  // blocks, EOutOfMemory for pictures whose pixels or (multi-scan files)
+  // coefficients would need more than 1 GiB, and EInvalidGraphic when there
+  // is no data.
+  void DIBNeeded();
+  // Decodes the data with the current settings straight into the bitmap,
+  // which becomes 24-bit at the picture's size; no decoded copy is kept.
+  // Raises as DIBNeeded does.
+  void DecodeInto(TBitmap& bitmap) const;
+  // Encodes the bitmap (decoded from the data first when there is only data)
+  // into compressed data at CompressionQuality; EJPEG for an empty picture.
+  void Compress();
+  // Encodes the bitmap into compressed data at CompressionQuality, as
+  // Assign then Compress would, without copying its pixels: the picture
+  // then holds the data alone. EJPEG for an empty picture.
+  void CompressFrom(const TBitmap& bitmap);
+  // Makes sure compressed data exists (encodes the bitmap when needed).
+  void JPEGNeeded();
+  // The decoded picture (decodes first).
+  TBitmap& Bitmap();
+
+  void Assign(const TPersistent* source) override;  // a TJPEGImage or a TBitmap
+  void LoadFromStream(TStream& stream) override;     // reads to the stream's end
+  void SaveToStream(TStream& stream) override;
+  void Draw(TCanvas& canvas, const TRect& rect) override;
+
+  // Reads a JPEG from memory.
+  void LoadFromMemory(const uint8_t* data, size_t size);
+  // Reads a JPEG from the bytes, which the picture keeps (no copy is made).
+  void LoadFromData(std::vector<uint8_t> bytes);
+  const std::vector<uint8_t>& Data() const { return FData; }
+
+ protected:
+  void AssignTo(TPersistent* dest) const override;  // to a TBitmap: decoded 24-bit copy
+
+ private:
+  // Scale, Performance and Grayscale packed into one number.
+  int DecodeSettings() const;
+  // True when FBitmap exists and needs no new decoding.
+  bool BitmapCurrent() const;
+  // The bitmap, decoded for the current settings when needed; null when the
+  // picture is empty.
+  TBitmap* DecodedBitmap() const;
+
+  std::vector<uint8_t> FData;
+  // The decoded picture, or the bitmap that was assigned. Decoding fills it
+  // on demand, also from const members (AssignTo), hence mutable.
+  mutable std::unique_ptr<TBitmap> FBitmap;
+  // The settings FBitmap was decoded with; -1 when it was assigned.
+  mutable int FBitmapSettings = -1;
+  int FWidth = 0, FHeight = 0;  // full size from the frame header (or the assigned bitmap)
+};

@@ -1,0 +1,324 @@
+// Enhanced metafiles: the header check and the playback of the records.
+#include <cmath>
+
+#include "platform/metafile/internal.h"
+
+namespace mf {
+
+namespace {
+
+enum : uint32_t {
+  EMR_HEADER = 1, EMR_POLYBEZIER, EMR_POLYGON, EMR_POLYLINE, EMR_POLYBEZIERTO, EMR_POLYLINETO,
+  EMR_POLYPOLYLINE, EMR_POLYPOLYGON, EMR_SETWINDOWEXTEX, EMR_SETWINDOWORGEX, EMR_SETVIEWPORTEXTEX,
+  EMR_SETVIEWPORTORGEX, EMR_EOF = 14, EMR_SETPIXELV = 15, EMR_SETMAPMODE = 17, EMR_SETBKMODE,
+  EMR_SETPOLYFILLMODE, EMR_SETROP2, EMR_SETTEXTALIGN = 22, EMR_SETTEXTCOLOR = 24, EMR_SETBKCOLOR,
+  EMR_OFFSETCLIPRGN, EMR_MOVETOEX, EMR_EXCLUDECLIPRECT = 29, EMR_INTERSECTCLIPRECT, EMR_SCALEVIEWPORTEXTEX,
+  EMR_SCALEWINDOWEXTEX, EMR_SAVEDC, EMR_RESTOREDC, EMR_SETWORLDTRANSFORM, EMR_MODIFYWORLDTRANSFORM,
+  EMR_SELECTOBJECT, EMR_CREATEPEN, EMR_CREATEBRUSHINDIRECT, EMR_DELETEOBJECT, EMR_ANGLEARC, EMR_ELLIPSE,
+  EMR_RECTANGLE, EMR_ROUNDRECT, EMR_ARC, EMR_CHORD, EMR_PIE, EMR_CREATEPALETTE = 49, EMR_LINETO = 54,
+  EMR_ARCTO, EMR_SETARCDIRECTION = 57, EMR_BEGINPATH = 59, EMR_ENDPATH, EMR_CLOSEFIGURE, EMR_FILLPATH,
+  EMR_STROKEANDFILLPATH, EMR_STROKEPATH, EMR_SELECTCLIPPATH = 67, EMR_ABORTPATH, EMR_FILLRGN = 71,
+  EMR_PAINTRGN = 74, EMR_EXTSELECTCLIPRGN, EMR_BITBLT, EMR_STRETCHBLT, EMR_SETDIBITSTODEVICE = 80,
+  EMR_STRETCHDIBITS, EMR_EXTCREATEFONTINDIRECTW, EMR_EXTTEXTOUTA, EMR_EXTTEXTOUTW, EMR_POLYBEZIER16,
+  EMR_POLYGON16, EMR_POLYLINE16, EMR_POLYBEZIERTO16, EMR_POLYLINETO16, EMR_POLYPOLYLINE16,
+  EMR_POLYPOLYGON16, EMR_CREATEMONOBRUSH = 93, EMR_CREATEDIBPATTERNBRUSHPT, EMR_EXTCREATEPEN
+};
+
+constexpr size_t kHeaderSize = 88;
+constexpr uint32_t kMaxTextChars = 8192;
+
+// Parts of a record, each read through the reader's bounds checks.
+QPointF Point(TRecordReader& r, uint64_t at) { return QPointF(r.I32(at), r.I32(at + 4)); }
+QPointF Size(TRecordReader& r, uint64_t at) { return Point(r, at); }
+QRectF Box(TRecordReader& r, uint64_t at) { return QRectF(Point(r, at), Point(r, at + 8)); }
+TColor Color(TRecordReader& r, uint64_t at) { return static_cast<TColor>(r.U32(at) & 0xFFFFFF); }
+
+std::vector<QPointF> Points(TRecordReader& r, uint64_t at, uint64_t count, bool small) {
+  r.Need(at, count, small ? 4 : 8);
+  std::vector<QPointF> points;
+  points.reserve(count);
+  for (uint64_t i = 0; i < count; ++i)
+    points.emplace_back(small ? QPointF(r.I16(at + 4 * i), r.I16(at + 4 * i + 2)) : Point(r, at + 8 * i));
+  return points;
+}
+
+// EMR_POLYPOLY*: bounds, number of figures, number of points, the counts,
+// the points. Counts that add up to more than the number of points make the
+// record unusable.
+std::vector<std::vector<QPointF>> Figures(TRecordReader& r, bool small) {
+  uint32_t figures = r.U32(24), total = r.U32(28);
+  r.Need(32, figures, 4);
+  uint64_t at = 32 + uint64_t(figures) * 4, used = 0;
+  for (uint32_t i = 0; i < figures; ++i) used += r.U32(32 + 4 * uint64_t(i));
+  if (used > total) throw TBadRecord();
+  r.Need(at, total, small ? 4 : 8);
+  std::vector<std::vector<QPointF>> result;
+  std::vector<QPointF> all = Points(r, at, used, small);
+  size_t next = 0;
+  for (uint32_t i = 0; i < figures; ++i) {
+    uint32_t n = r.U32(32 + 4 * uint64_t(i));
+    result.emplace_back(all.begin() + next, all.begin() + next + n);
+    next += n;
+  }
+  return result;
+}
+
+// Region data: a 32-byte header (size, type, count, ...) and count rectangles.
+std::vector<QRectF> RegionRects(TRecordReader& r, uint64_t at, uint64_t size) {
+  uint32_t count = r.U32(at + 8);
+  if (size < 32 || count > (size - 32) / 16) throw TBadRecord();
+  r.Need(at, size);
+  std::vector<QRectF> rects;
+  for (uint32_t i = 0; i < count; ++i) rects.push_back(Box(r, at + 32 + 16 * uint64_t(i)));
+  return rects;
+}
+
+QTransform Xform(TRecordReader& r, uint64_t at) {
+  return QTransform(r.F32(at), r.F32(at + 4), r.F32(at + 8), r.F32(at + 12), r.F32(at + 16), r.F32(at + 20));
+}
+
+// The picture of a bitmap record: info header at offBmi, pixels at offBits.
+std::optional<TDib> RecordDib(TRecordReader& r, uint64_t fields, bool mono) {
+  uint32_t offBmi = r.U32(fields), cbBmi = r.U32(fields + 4);
+  uint32_t offBits = r.U32(fields + 8), cbBits = r.U32(fields + 12);
+  if (cbBmi == 0) return std::nullopt;
+  r.Need(offBmi, cbBmi);
+  r.Need(offBits, cbBits);
+  if (uint64_t(offBmi) + cbBmi == offBits)
+    return DecodeDib(r.Data() + offBmi, size_t(cbBmi) + cbBits, cbBmi, mono);
+  std::vector<uint8_t> joined(r.Data() + offBmi, r.Data() + offBmi + cbBmi);
+  joined.insert(joined.end(), r.Data() + offBits, r.Data() + offBits + cbBits);
+  return DecodeDib(joined.data(), joined.size(), cbBmi, mono);
+}
+
+// Source rectangle in top-down pixel rows: DIB calls count y from the
+// bottom row of a bottom-up picture.
+QRectF DibSource(const TDib& dib, double x, double y, double w, double h) {
+  if (!dib.TopDown) y = dib.Image.height() - y - h;
+  return QRectF(x, y, w, h);
+}
+
+TFontDef Font(TRecordReader& r) {
+  TFontDef font;
+  font.Height = r.I32(12);
+  font.Width = r.I32(16);
+  font.Escapement = r.I32(20) % 3600;
+  font.Weight = r.I32(28);
+  font.Italic = r.U8(32);
+  font.Underline = r.U8(33);
+  font.StrikeOut = r.U8(34);
+  font.PitchAndFamily = r.U8(39);
+  for (int i = 0; i < 32; ++i) {
+    char16_t c = r.U16(40 + 2 * i);
+    if (c == 0) break;
+    font.Face += QChar(c);
+  }
+  return font;
+}
+
+TPenDef ExtPen(TRecordReader& r) {
+  TPenDef pen;
+  pen.Extended = true;
+  pen.Style = r.U32(28);
+  pen.Width = r.U32(32);
+  pen.Color = Color(r, 40);
+  if (r.U32(36) == BS_NULL) pen.Style = (pen.Style & ~PS_STYLE_MASK) | PS_NULL;
+  uint32_t entries = r.U32(48);
+  if ((pen.Style & PS_STYLE_MASK) == PS_USERSTYLE && r.Has(52, entries, 4))
+    for (uint32_t i = 0; i < entries && i < 16; ++i) pen.Dashes.push_back(r.U32(52 + 4 * i));
+  return pen;
+}
+
+void TextOut(TPlayer& player, TRecordReader& r, bool wide) {
+  TTextRun run;
+  run.Origin = Point(r, 36);
+  uint32_t chars = r.U32(44), offString = r.U32(48), offDx = r.U32(72);
+  run.Options = r.U32(52);
+  run.Rect = Box(r, 56);
+  r.Need(offString, chars, wide ? 2 : 1);
+  chars = std::min(chars, kMaxTextChars);
+  for (uint32_t i = 0; i < chars; ++i)
+    run.Text += wide ? QChar(char16_t(r.U16(offString + 2 * uint64_t(i)))) : QChar(r.U8(offString + i));
+  if (offDx != 0) {
+    bool pairs = run.Options & ETO_PDY;
+    r.Need(offDx, chars, pairs ? 8 : 4);
+    for (uint64_t i = 0; i < chars; ++i)
+      run.Advances.push_back(pairs ? Point(r, offDx + 8 * i) : QPointF(r.I32(offDx + 4 * i), 0));
+  }
+  player.Text(run);
+}
+
+// EMR_BITBLT and EMR_STRETCHBLT: a source bitmap, or none for pattern
+// operations.
+void Blit(TPlayer& player, TRecordReader& r, bool stretch) {
+  QRectF dest(r.I32(24), r.I32(28), r.I32(32), r.I32(36));
+  uint32_t rop = r.U32(40);
+  QRectF source(r.I32(44), r.I32(48), dest.width(), dest.height());
+  if (stretch) source.setSize(QSizeF(r.I32(100), r.I32(104)));
+  if (!RopUsesSource(rop) || r.U32(88) == 0) return player.PatBlt(dest, rop);
+  if (std::optional<TDib> dib = RecordDib(r, 84, false)) player.DrawImage(dest, dib->Image, source, rop);
+}
+
+void PlayRecord(TPlayer& player, TDcState& s, uint32_t type, TRecordReader& r) {
+  switch (type) {
+    case EMR_POLYBEZIER: case EMR_POLYGON: case EMR_POLYLINE: case EMR_POLYBEZIERTO: case EMR_POLYLINETO:
+    case EMR_POLYBEZIER16: case EMR_POLYGON16: case EMR_POLYLINE16: case EMR_POLYBEZIERTO16:
+    case EMR_POLYLINETO16: {
+      bool small = type >= EMR_POLYBEZIER16;
+      std::vector<QPointF> points = Points(r, 28, r.U32(24), small);
+      switch (small ? type - EMR_POLYBEZIER16 + EMR_POLYBEZIER : type) {
+        case EMR_POLYBEZIER: return player.PolyBezier(points);
+        case EMR_POLYGON: return points.size() >= 2 ? player.PolyPolygon({points}) : void();
+        case EMR_POLYLINE: return player.Polyline(points);
+        case EMR_POLYBEZIERTO: return player.PolyBezierTo(points);
+        default: return player.PolylineTo(points);
+      }
+    }
+    case EMR_POLYPOLYLINE: case EMR_POLYPOLYGON: case EMR_POLYPOLYLINE16: case EMR_POLYPOLYGON16: {
+      std::vector<std::vector<QPointF>> figures = Figures(r, type >= EMR_POLYPOLYLINE16);
+      if (type == EMR_POLYPOLYLINE || type == EMR_POLYPOLYLINE16) return player.PolyPolyline(figures);
+      return player.PolyPolygon(figures);
+    }
+    case EMR_SETWINDOWEXTEX: return player.SetWindowExt(Size(r, 8));
+    case EMR_SETWINDOWORGEX: return player.SetWindowOrg(Point(r, 8));
+    case EMR_SETVIEWPORTEXTEX: return player.SetViewportExt(Size(r, 8));
+    case EMR_SETVIEWPORTORGEX: return player.SetViewportOrg(Point(r, 8));
+    case EMR_SETPIXELV: return player.SetPixel(Point(r, 8), Color(r, 16));
+    case EMR_SETMAPMODE: return player.SetMapMode(r.I32(8));
+    case EMR_SETBKMODE: s.BkMode = r.I32(8); return;
+    case EMR_SETPOLYFILLMODE: s.PolyFillMode = r.I32(8); return;
+    case EMR_SETROP2: s.Rop2 = r.I32(8); return;
+    case EMR_SETTEXTALIGN: s.TextAlign = r.U32(8); return;
+    case EMR_SETTEXTCOLOR: s.TextColor = Color(r, 8); return;
+    case EMR_SETBKCOLOR: s.BkColor = Color(r, 8); return;
+    case EMR_SETARCDIRECTION: s.Clockwise = r.I32(8) == 2; return;
+    case EMR_OFFSETCLIPRGN: return player.OffsetClip(Point(r, 8));
+    case EMR_MOVETOEX: return player.MoveTo(Point(r, 8));
+    case EMR_LINETO: return player.LineTo(Point(r, 8));
+    case EMR_EXCLUDECLIPRECT: return player.ExcludeClipRect(Box(r, 8));
+    case EMR_INTERSECTCLIPRECT: return player.IntersectClipRect(Box(r, 8));
+    case EMR_SCALEVIEWPORTEXTEX:
+      return player.ScaleViewportExt(r.I32(8), r.I32(12), r.I32(16), r.I32(20));
+    case EMR_SCALEWINDOWEXTEX: return player.ScaleWindowExt(r.I32(8), r.I32(12), r.I32(16), r.I32(20));
+    case EMR_SAVEDC: return player.SaveDC();
+    case EMR_RESTOREDC: return player.RestoreDC(r.I32(8));
+    case EMR_SETWORLDTRANSFORM: return player.ModifyWorldTransform(Xform(r, 8), 4);
+    case EMR_MODIFYWORLDTRANSFORM: return player.ModifyWorldTransform(Xform(r, 8), r.I32(32));
+    case EMR_SELECTOBJECT: return player.SelectObject(r.U32(8));
+    case EMR_DELETEOBJECT: return player.DeleteObject(r.U32(8));
+    case EMR_CREATEPEN:
+      return player.CreateObject(r.U32(8), TPenDef::Simple(r.U32(12), r.I32(16), Color(r, 24)));
+    case EMR_EXTCREATEPEN: return player.CreateObject(r.U32(8), ExtPen(r));
+    case EMR_CREATEBRUSHINDIRECT:
+      return player.CreateObject(r.U32(8), TBrushDef{r.U32(12), Color(r, 16), r.U32(20), {}, false});
+    case EMR_CREATEMONOBRUSH: case EMR_CREATEDIBPATTERNBRUSHPT: {
+      std::optional<TDib> dib = RecordDib(r, 16, type == EMR_CREATEMONOBRUSH);
+      return player.CreateObject(r.U32(8), dib ? TGdiObject(PatternBrush(*dib)) : TGdiObject(TBrushDef{}));
+    }
+    case EMR_CREATEPALETTE: return player.CreateObject(r.U32(8), std::monostate());
+    case EMR_EXTCREATEFONTINDIRECTW: return player.CreateObject(r.U32(8), Font(r));
+    case EMR_ANGLEARC: return player.AngleArc(Point(r, 8), r.U32(16), r.F32(20), r.F32(24));
+    case EMR_ELLIPSE: return player.Ellipse(Box(r, 8));
+    case EMR_RECTANGLE: return player.Rectangle(Box(r, 8));
+    case EMR_ROUNDRECT: return player.RoundRect(Box(r, 8), QSizeF(r.I32(24), r.I32(28)));
+    case EMR_ARC: return player.Arc(TPlayer::akArc, Box(r, 8), Point(r, 24), Point(r, 32));
+    case EMR_CHORD: return player.Arc(TPlayer::akChord, Box(r, 8), Point(r, 24), Point(r, 32));
+    case EMR_PIE: return player.Arc(TPlayer::akPie, Box(r, 8), Point(r, 24), Point(r, 32));
+    case EMR_ARCTO: return player.ArcTo(Box(r, 8), Point(r, 24), Point(r, 32));
+    case EMR_BEGINPATH: return player.BeginPath();
+    case EMR_ENDPATH: return player.EndPath();
+    case EMR_CLOSEFIGURE: return player.CloseFigure();
+    case EMR_FILLPATH: return player.FillPath(true, false);
+    case EMR_STROKEANDFILLPATH: return player.FillPath(true, true);
+    case EMR_STROKEPATH: return player.FillPath(false, true);
+    case EMR_SELECTCLIPPATH: return player.SelectClipPath(r.I32(8));
+    case EMR_ABORTPATH: return player.AbortPath();
+    case EMR_EXTSELECTCLIPRGN: {
+      uint32_t size = r.U32(8);
+      int mode = r.I32(12);
+      if (size == 0) return mode == RGN_COPY ? player.ResetClip() : void();
+      std::vector<QRectF> rects = RegionRects(r, 16, size);
+      return player.SelectDeviceClip(rects, mode);
+    }
+    case EMR_FILLRGN: case EMR_PAINTRGN: {
+      bool fill = type == EMR_FILLRGN;
+      std::vector<QRectF> rects = RegionRects(r, fill ? 32 : 28, r.U32(24));
+      const TGdiObject* brush = fill ? player.Object(r.U32(28)) : nullptr;
+      if (!fill) return player.FillRects(rects, false, s.Brush);
+      if (auto* b = brush ? std::get_if<TBrushDef>(brush) : nullptr) player.FillRects(rects, false, *b);
+      return;
+    }
+    case EMR_BITBLT: return Blit(player, r, false);
+    case EMR_STRETCHBLT: return Blit(player, r, true);
+    case EMR_STRETCHDIBITS: case EMR_SETDIBITSTODEVICE: {
+      bool stretch = type == EMR_STRETCHDIBITS;
+      double xSrc = r.I32(32), ySrc = r.I32(36), cxSrc = r.I32(40), cySrc = r.I32(44);
+      QRectF dest(r.I32(24), r.I32(28), stretch ? r.I32(72) : cxSrc, stretch ? r.I32(76) : cySrc);
+      uint32_t rop = stretch ? r.U32(68) : SRCCOPY;
+      if (r.U32(64) != DIB_RGB_COLORS) return;
+      if (!RopUsesSource(rop)) return player.PatBlt(dest, rop);
+      if (std::optional<TDib> dib = RecordDib(r, 48, false))
+        player.DrawImage(dest, dib->Image, DibSource(*dib, xSrc, ySrc, cxSrc, cySrc), rop);
+      return;
+    }
+    case EMR_EXTTEXTOUTA: return TextOut(player, r, false);
+    case EMR_EXTTEXTOUTW: return TextOut(player, r, true);
+    default: return;
+  }
+}
+
+}  // namespace
+
+TPictureSize CheckEnhanced(const uint8_t* data, size_t size) {
+  TRecordReader header(data, size);
+  uint32_t headerSize = header.U32(4);
+  if (size < kHeaderSize || header.U32(0) != EMR_HEADER || headerSize < kHeaderSize || headerSize % 4 ||
+      headerSize > size)
+    Invalid();
+  if (header.I32(72) <= 0 || header.I32(76) <= 0 || header.I32(80) <= 0 || header.I32(84) <= 0) Invalid();
+  for (size_t at = 0;;) {
+    if (size - at < 8) Invalid();
+    uint32_t type = header.U32(at), length = header.U32(at + 4);
+    if (length < 8 || length % 4 || length > size - at) Invalid();
+    at += length;
+    if (type == EMR_EOF) break;
+  }
+  return SizeFromMM(int64_t(header.I32(32)) - header.I32(24), int64_t(header.I32(36)) - header.I32(28));
+}
+
+void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF& rect) {
+  TRecordReader header(data, size);
+  // Reference-device units per millimetre, in micrometres when the header
+  // has them (they are more exact).
+  double mmX = header.I32(80), mmY = header.I32(84);
+  uint32_t headerSize = header.U32(4), offDescription = header.U32(64), description = header.U32(60);
+  if (headerSize >= 108 && (description == 0 || offDescription >= 108) && header.I32(100) > 0 &&
+      header.I32(104) > 0) {
+    mmX = header.I32(100) / 1000.0;
+    mmY = header.I32(104) / 1000.0;
+  }
+  QPointF unitsPerMm(header.I32(72) / mmX, header.I32(76) / mmY);
+  // The frame (0.01 mm) in reference-device units maps onto the rectangle.
+  double left = header.I32(24) * unitsPerMm.x() / 100, top = header.I32(28) * unitsPerMm.y() / 100;
+  double right = header.I32(32) * unitsPerMm.x() / 100, bottom = header.I32(36) * unitsPerMm.y() / 100;
+  if (right == left || bottom == top) return;
+  QTransform playback;
+  playback.translate(rect.left(), rect.top());
+  playback.scale(rect.width() / (right - left), rect.height() / (bottom - top));
+  playback.translate(-left, -top);
+
+  TPlayer player(image, playback, unitsPerMm);
+  for (size_t at = 0; size - at >= 8;) {
+    TRecordReader record(data + at, size - at);
+    uint32_t type = record.U32(0), length = record.U32(4);
+    if (type == EMR_EOF || length < 8 || length > size - at) break;
+    TRecordReader r(data + at, length);
+    try {
+      PlayRecord(player, player.State(), type, r);
+    } catch (const TBadRecord&) {
+    }
+    at += length;
+  }
+}
+
+}  // namespace mf

@@ -1,0 +1,132 @@
+// TMetafile: loading, checking, saving and drawing enhanced and placeable
+// Windows metafiles.
+#include "platform/metafile/metafile.h"
+
+#include <QGuiApplication>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/metafile/internal.h"
+
+namespace mf {
+
+void Invalid() { throw EInvalidGraphic("Metafile is not valid"); }
+
+int64_t MulDiv(int64_t a, int64_t b, int64_t c) {
+  int64_t n = a * b;
+  int64_t q = n / c, r = n % c;
+  if (2 * std::abs(r) >= std::abs(c)) q += ((n < 0) != (c < 0)) ? -1 : 1;
+  return q;
+}
+
+TPictureSize SizeFromMM(int64_t mmWidth, int64_t mmHeight) {
+  mmWidth = std::abs(mmWidth);
+  mmHeight = std::abs(mmHeight);
+  int64_t width = MulDiv(mmWidth, 96, 2540), height = MulDiv(mmHeight, 96, 2540);
+  if (width > 32767 || height > 32767) Invalid();
+  return {static_cast<int>(mmWidth), static_cast<int>(mmHeight), static_cast<int>(width),
+          static_cast<int>(height)};
+}
+
+bool HasEmfSignature(const uint8_t* data, size_t size) {
+  return size >= 44 && std::memcmp(data + 40, " EMF", 4) == 0;
+}
+
+}  // namespace mf
+
+namespace {
+
+// Fonts need a QGuiApplication. Programs that have none (tools, tests) get
+// one here, on the offscreen platform when no display is configured.
+void EnsureGuiApplication() {
+  if (QCoreApplication::instance()) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "brightmill";
+  static char* argv[] = {name, nullptr};
+  static QGuiApplication* application = new QGuiApplication(argc, argv);
+  (void)application;
+}
+
+}  // namespace
+
+TMetafile::TMetafile() = default;
+TMetafile::~TMetafile() = default;
+
+void TMetafile::Assign(const TPersistent* source) {
+  if (auto* other = dynamic_cast<const TMetafile*>(source)) {
+    if (other == this) return;
+    FData = other->FData;
+    FEnhanced = other->FEnhanced;
+    FWidth = other->FWidth;
+    FHeight = other->FHeight;
+    FMMWidth = other->FMMWidth;
+    FMMHeight = other->FMMHeight;
+    Changed();
+    return;
+  }
+  TGraphic::Assign(source);
+}
+
+void TMetafile::LoadFromStream(TStream& stream) {
+  // A stream that starts neither with an enhanced metafile's header nor with
+  // the placeable key is refused before it is read to its end.
+  uint8_t head[44];
+  int64_t got = std::max<int64_t>(0, stream.Read(head, sizeof head));
+  bool placeable = got >= 4 && (head[0] | head[1] << 8 | head[2] << 16 | uint32_t(head[3]) << 24) == 0x9AC6CDD7;
+  if (got == sizeof head && !mf::HasEmfSignature(head, sizeof head) && !placeable) mf::Invalid();
+  stream.Seek(-got, soCurrent);
+  std::vector<uint8_t> data = ReadToEnd(stream);
+  LoadFromMemory(data.data(), data.size());
+}
+
+void TMetafile::SaveToStream(TStream& stream) {
+  stream.WriteBuffer(FData.data(), static_cast<int64_t>(FData.size()));
+}
+
+void TMetafile::LoadFromMemory(const uint8_t* data, size_t size) {
+  bool enhanced = data && mf::HasEmfSignature(data, size);
+  mf::TPictureSize picture = enhanced ? mf::CheckEnhanced(data, size) : mf::CheckPlaceable(data, size);
+  FData.assign(data, data + size);
+  FEnhanced = enhanced;
+  FWidth = picture.Width;
+  FHeight = picture.Height;
+  FMMWidth = picture.MMWidth;
+  FMMHeight = picture.MMHeight;
+  Changed();
+}
+
+void TMetafile::Draw(TCanvas& canvas, const TRect& rect) {
+  HDC dc = canvas.Handle();
+  if (Empty() || !dc || !dc->Bitmap) return;
+  TDibSection& target = *dc->Bitmap;
+  if (target.Width <= 0 || target.Height <= 0) return;
+  EnsureGuiApplication();
+  const QRectF area(rect.Left, rect.Top, double(rect.Right) - rect.Left, double(rect.Bottom) - rect.Top);
+  auto play = [&](uint8_t* bits, int stride, QImage::Format format) {
+    QImage image(bits, target.Width, target.Height, stride, format);
+    if (image.isNull()) return;
+    if (FEnhanced)
+      mf::PlayEnhanced(FData.data(), FData.size(), image, area);
+    else
+      mf::PlayPlaceable(FData.data(), FData.size(), image, area);
+  };
+  if (target.BitCount == 24 || target.BitCount == 32) {
+    play(target.Bits.data(), target.Stride,
+         target.BitCount == 24 ? QImage::Format_BGR888 : QImage::Format_RGB32);
+    return;
+  }
+  // Other formats are painted on a 24-bit copy; the rows that changed are
+  // written back.
+  std::unique_ptr<TDibSection> copy(CreateDib(target.Width, target.Height, 24));
+  for (int y = 0; y < target.Height; ++y) DibReadRow(target, y, 0, target.Width, copy->ScanLine(y));
+  play(copy->Bits.data(), copy->Stride, QImage::Format_BGR888);
+  std::vector<uint8_t> row(static_cast<size_t>(target.Width) * 3);
+  for (int y = 0; y < target.Height; ++y) {
+    DibReadRow(target, y, 0, target.Width, row.data());
+    if (std::memcmp(row.data(), copy->ScanLine(y), row.size()) != 0)
+      DibWriteRow(target, y, 0, target.Width, copy->ScanLine(y));
+  }
+}

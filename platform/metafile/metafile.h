@@ -1,0 +1,53 @@
+// Metafiles: enhanced metafiles (EMF) and placeable Windows metafiles (WMF),
+// played back onto a canvas.
+#pragma once
+
+#include <vector>
+
+#include "platform/graphics/graphics.h"
+
+// A metafile picture. The kind is told by the content: the enhanced-metafile
+// signature " EMF" at byte 40 makes an EMF; anything else must be a
+// placeable WMF (key 0x9AC6CDD7 with a matching header checksum), or it is
+// not a valid picture. Width and Height are the picture's size in screen
+// pixels at 96 dots per inch. Drawing plays the records into the rectangle
+// without antialiasing; what the records leave undrawn keeps the target's
+// pixels. Raises EInvalidGraphic "Metafile is not valid" for malformed data
+// (a record that claims more bytes than remain included). Records whose
+// content does not fit in them are skipped when drawn.
+//
+// Drawing goes through Qt's painter, and text needs a QGuiApplication. When
+// the program has no Qt application object yet, the first Draw creates a
+// QGuiApplication (never destroyed; on the "offscreen" platform when
+// QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY are all unset). That first
+// Draw must therefore run on the program's main thread, or the program
+// creates its application object first.
+class TMetafile : public TGraphic {
+ public:
+  TMetafile();
+  ~TMetafile() override;
+  const char* ClassName() const override { return "TMetafile"; }
+
+  int Width() const override { return FWidth; }
+  int Height() const override { return FHeight; }
+  void SetWidth(int value) override { FWidth = value; }
+  void SetHeight(int value) override { FHeight = value; }
+  bool Empty() const override { return FData.empty(); }
+  bool Enhanced() const { return FEnhanced; }
+  // Size in 0.01 mm.
+  int MMWidth() const { return FMMWidth; }
+  int MMHeight() const { return FMMHeight; }
+
+  void Assign(const TPersistent* source) override;  // another TMetafile
+  void LoadFromStream(TStream& stream) override;     // reads to the stream's end
+  void SaveToStream(TStream& stream) override;       // writes the file as loaded
+  void Draw(TCanvas& canvas, const TRect& rect) override;
+
+  void LoadFromMemory(const uint8_t* data, size_t size);
+
+ private:
+  std::vector<uint8_t> FData;
+  bool FEnhanced = false;
+  int FWidth = 0, FHeight = 0;
+  int FMMWidth = 0, FMMHeight = 0;
+};

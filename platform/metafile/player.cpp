@@ -1,0 +1,1026 @@
+// The device-context state of metafile playback and the drawing through Qt.
+//
+// Geometry is mapped into image pixels (rounded, as GDI does for device
+// coordinates) and painted with an identity painter transform. Qt fills the
+// pixels whose centres lie inside a shape, so a box from L to R fills the
+// pixels L .. R-1; its outline is stroked on the box L .. R-1 with Qt's
+// one-pixel cosmetic pen, which lights the pixels under integer
+// coordinates. That gives GDI's rule that right and bottom edges are left
+// out.
+#include <QFontMetricsF>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "platform/graphics/graphics.h"
+#include "platform/metafile/internal.h"
+
+namespace mf {
+
+namespace {
+
+// Image coordinates stay inside this range, which Qt's fixed-point
+// rasterizer handles without overflow.
+constexpr double kCoordLimit = 1 << 22;
+constexpr double kMaxPenWidth = 4096;
+constexpr int kMaxFontPixels = 1000;
+constexpr int kDefaultFontPixels = 16;
+constexpr int64_t kMaxDibPixels = int64_t(1) << 26;
+constexpr int kMaxPatternSize = 64;
+constexpr size_t kMaxDashes = 16;
+
+// NaN goes to the lower limit.
+double Clamp(double v) { return std::fmin(std::fmax(v, -kCoordLimit), kCoordLimit); }
+
+bool Finite(const QTransform& t) {
+  for (double v : {t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(), t.m31(), t.m32(), t.m33()})
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
+bool Invertible(const QTransform& t) { return Finite(t) && std::isfinite(1 / t.determinant()); }
+
+QColor ToQColor(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
+// False for paths that reach beyond the coordinate limit (or are not finite).
+bool Reasonable(const QPainterPath& path) {
+  QRectF r = path.controlPointRect();
+  for (double v : {r.left(), r.top(), r.right(), r.bottom()})
+    if (!(std::abs(v) <= kCoordLimit)) return false;
+  return true;
+}
+
+// Sutherland-Hodgman clipping of a polygon to a rectangle; the area inside
+// the rectangle is kept exactly (edges may run along its border).
+QPolygonF ClipPolygon(QPolygonF poly, const QRectF& r) {
+  auto clipEdge = [&](auto inside, auto cross) {
+    QPolygonF out;
+    for (qsizetype i = 0; i < poly.size(); ++i) {
+      QPointF a = poly[i], b = poly[(i + 1) % poly.size()];
+      bool ia = inside(a), ib = inside(b);
+      if (ia) out << a;
+      if (ia != ib) out << cross(a, b);
+    }
+    poly = out;
+  };
+  auto atX = [](QPointF a, QPointF b, double x) {
+    return QPointF(x, a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x()));
+  };
+  auto atY = [](QPointF a, QPointF b, double y) {
+    return QPointF(a.x() + (b.x() - a.x()) * (y - a.y()) / (b.y() - a.y()), y);
+  };
+  clipEdge([&](QPointF p) { return p.x() >= r.left(); },
+           [&](QPointF a, QPointF b) { return atX(a, b, r.left()); });
+  clipEdge([&](QPointF p) { return p.x() <= r.right(); },
+           [&](QPointF a, QPointF b) { return atX(a, b, r.right()); });
+  clipEdge([&](QPointF p) { return p.y() >= r.top(); },
+           [&](QPointF a, QPointF b) { return atY(a, b, r.top()); });
+  clipEdge([&](QPointF p) { return p.y() <= r.bottom(); },
+           [&](QPointF a, QPointF b) { return atY(a, b, r.bottom()); });
+  return poly;
+}
+
+// Unites many regions pairwise, which stays fast for long rectangle lists.
+QRegion UniteAll(std::vector<QRegion> parts) {
+  if (parts.empty()) return {};
+  while (parts.size() > 1) {
+    std::vector<QRegion> next;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) next.push_back(parts[i].united(parts[i + 1]));
+    if (parts.size() % 2) next.push_back(parts.back());
+    parts = std::move(next);
+  }
+  return parts[0];
+}
+
+// The composition mode for a binary raster operation (R2_*); R2_BLACK and
+// R2_WHITE paint a fixed colour instead.
+QPainter::CompositionMode Rop2Mode(int rop2, QColor* fixed) {
+  switch (rop2) {
+    case R2_BLACK: *fixed = Qt::black; break;
+    case R2_WHITE: *fixed = Qt::white; break;
+    case 2: return QPainter::RasterOp_NotSourceAndNotDestination;
+    case 3: return QPainter::RasterOp_NotSourceAndDestination;
+    case 4: return QPainter::RasterOp_NotSource;
+    case 5: return QPainter::RasterOp_SourceAndNotDestination;
+    case R2_NOT: return QPainter::RasterOp_NotDestination;
+    case R2_XORPEN: return QPainter::RasterOp_SourceXorDestination;
+    case 8: return QPainter::RasterOp_NotSourceOrNotDestination;
+    case 9: return QPainter::RasterOp_SourceAndDestination;
+    case 10: return QPainter::RasterOp_NotSourceXorDestination;
+    case 12: return QPainter::RasterOp_NotSourceOrDestination;
+    case 14: return QPainter::RasterOp_SourceOrNotDestination;
+    case 15: return QPainter::RasterOp_SourceOrDestination;
+    default: break;
+  }
+  return QPainter::CompositionMode_SourceOver;
+}
+
+// The composition mode for the source raster operations of block transfers
+// (the third byte of the code); the others copy.
+QPainter::CompositionMode SourceRopMode(uint32_t rop) {
+  switch ((rop >> 16) & 0xFF) {
+    case 0xEE: return QPainter::RasterOp_SourceOrDestination;       // SRCPAINT
+    case 0x88: return QPainter::RasterOp_SourceAndDestination;      // SRCAND
+    case 0x66: return QPainter::RasterOp_SourceXorDestination;      // SRCINVERT
+    case 0x44: return QPainter::RasterOp_SourceAndNotDestination;   // SRCERASE
+    case 0x33: return QPainter::RasterOp_NotSource;                 // NOTSRCCOPY
+    case 0x11: return QPainter::RasterOp_NotSourceAndNotDestination;  // NOTSRCERASE
+    case 0xBB: return QPainter::RasterOp_NotSourceOrDestination;    // MERGEPAINT
+    default: return QPainter::CompositionMode_SourceOver;
+  }
+}
+
+// Angle (degrees, counterclockwise on a y-down plane) of the point where the
+// radial through p meets the ellipse in box, as Qt's arc functions count it.
+double EllipseAngle(const QRectF& box, QPointF p) {
+  QPointF c = box.center();
+  return std::atan2(-(p.y() - c.y()) / (box.height() / 2), (p.x() - c.x()) / (box.width() / 2)) * 180 /
+         std::numbers::pi;
+}
+
+QPointF EllipsePoint(const QRectF& box, double degrees) {
+  double a = degrees * std::numbers::pi / 180;
+  return box.center() + QPointF(box.width() / 2 * std::cos(a), -box.height() / 2 * std::sin(a));
+}
+
+// Sweep from a0 to a1 in the given direction; equal angles give a full turn.
+double Sweep(double a0, double a1, bool clockwise) {
+  double s = std::fmod(clockwise ? a0 - a1 : a1 - a0, 360.0);
+  if (s <= 0) s += 360;
+  return clockwise ? -s : s;
+}
+
+QPainterPath ArcShape(TPlayer::TArcKind kind, const QRectF& box, QPointF start, QPointF end, bool clockwise) {
+  QPainterPath p;
+  if (box.width() <= 0 || box.height() <= 0) return p;
+  double a0 = EllipseAngle(box, start);
+  double sweep = Sweep(a0, EllipseAngle(box, end), clockwise);
+  if (kind == TPlayer::akPie) {
+    p.moveTo(box.center());
+    p.arcTo(box, a0, sweep);
+  } else {
+    p.arcMoveTo(box, a0);
+    p.arcTo(box, a0, sweep);
+  }
+  if (kind != TPlayer::akArc) p.closeSubpath();
+  return p;
+}
+
+}  // namespace
+
+// --- Record reader ---------------------------------------------------------------
+
+float TRecordReader::F32(uint64_t at) const {
+  uint32_t bits = U32(at);
+  float f;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+// --- Bitmaps -----------------------------------------------------------------------
+
+std::optional<TDib> DecodeDib(const uint8_t* data, size_t size, size_t bitsOffset, bool keepMonoIndices) {
+  // Refuse pictures too large to be worth decoding before ReadDib allocates.
+  TRecordReader header(data, size);
+  if (!header.Has(0, 12)) return std::nullopt;
+  int64_t width, height;
+  if (header.U32(0) == 12) {
+    width = header.U16(4);
+    height = header.U16(6);
+  } else {
+    width = header.I32(4);
+    height = std::abs(static_cast<int64_t>(header.I32(8)));
+  }
+  if (width <= 0 || height <= 0 || width * height > kMaxDibPixels) return std::nullopt;
+
+  std::unique_ptr<TDibSection> dib;
+  TDibHeaderInfo info;
+  try {
+    dib = ReadDib(data, size, bitsOffset, false, &info);
+  } catch (const Exception&) {
+    return std::nullopt;
+  }
+  TDib result;
+  result.TopDown = info.TopDown;
+  if (keepMonoIndices && dib->BitCount == 1) {
+    result.Mono = true;
+    result.Image = QImage(dib->Width, dib->Height, QImage::Format_Indexed8);
+    if (result.Image.isNull()) return std::nullopt;
+    result.Image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    for (int y = 0; y < dib->Height; ++y) {
+      const uint8_t* row = dib->ScanLine(y);
+      uchar* out = result.Image.scanLine(y);
+      for (int x = 0; x < dib->Width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+    return result;
+  }
+  result.Image = QImage(dib->Width, dib->Height, QImage::Format_BGR888);
+  if (result.Image.isNull()) return std::nullopt;
+  for (int y = 0; y < dib->Height; ++y) DibReadRow(*dib, y, 0, dib->Width, result.Image.scanLine(y));
+  return result;
+}
+
+TBrushDef PatternBrush(const TDib& dib) {
+  TBrushDef brush;
+  brush.Style = BS_PATTERN;
+  brush.Mono = dib.Mono;
+  brush.Pattern = dib.Image.copy(0, 0, std::min(dib.Image.width(), kMaxPatternSize),
+                                 std::min(dib.Image.height(), kMaxPatternSize));
+  return brush;
+}
+
+bool RopUsesSource(uint32_t rop) { return (((rop >> 2) ^ rop) & 0x330000) != 0; }
+
+// --- State and mapping ----------------------------------------------------------
+
+TPlayer::TPlayer(QImage& image, const QTransform& playback, QPointF unitsPerMm)
+    : FImage(image), FPlayback(playback), FUnitsPerMm(unitsPerMm) {
+  FPainter.begin(&FImage);
+  FPainter.setRenderHint(QPainter::Antialiasing, false);
+  FPainter.setRenderHint(QPainter::TextAntialiasing, false);
+  FPainter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  UpdateTransform();
+}
+
+TPlayer::~TPlayer() { FPainter.end(); }
+
+void TPlayer::SetMapMode(int mode) {
+  if (mode < MM_TEXT || mode > MM_ANISOTROPIC) return;
+  FState.MapMode = mode;
+  static const double kUnitsPerMm[] = {0, 1, 10, 100, 100 / 25.4, 1000 / 25.4, 1440 / 25.4};
+  if (mode == MM_TEXT) {
+    FState.WindowExt = FState.ViewportExt = QPointF(1, 1);
+  } else if (mode < MM_ISOTROPIC) {
+    FState.WindowExt = QPointF(kUnitsPerMm[mode], kUnitsPerMm[mode]);
+    FState.ViewportExt = QPointF(FUnitsPerMm.x(), -FUnitsPerMm.y());
+  }
+  UpdateTransform();
+}
+
+void TPlayer::SetWindowOrg(QPointF p) {
+  FState.WindowOrg = p;
+  UpdateTransform();
+}
+
+void TPlayer::SetViewportOrg(QPointF p) {
+  FState.ViewportOrg = p;
+  UpdateTransform();
+}
+
+// Extents count only in the two scalable modes; zero extents are refused.
+void TPlayer::SetExtent(QPointF& extent, QPointF value) {
+  if (FState.MapMode < MM_ISOTROPIC || value.x() == 0 || value.y() == 0) return;
+  if (!std::isfinite(value.x()) || !std::isfinite(value.y())) return;
+  extent = value;
+  UpdateTransform();
+}
+
+void TPlayer::ScaleExtent(QPointF& extent, double xNum, double xDenom, double yNum, double yDenom) {
+  if (xDenom == 0 || yDenom == 0) return;
+  SetExtent(extent, QPointF(extent.x() * xNum / xDenom, extent.y() * yNum / yDenom));
+}
+
+void TPlayer::ModifyWorldTransform(const QTransform& xform, int mode) {
+  QTransform world;
+  switch (mode) {
+    case 1: break;
+    case 2: world = xform * FState.World; break;
+    case 3: world = FState.World * xform; break;
+    case 4: world = xform; break;
+    default: return;
+  }
+  if (!Invertible(world)) return;
+  FState.World = world;
+  UpdateTransform();
+}
+
+QTransform TPlayer::PageTransform() const {
+  double sx = FState.ViewportExt.x() / FState.WindowExt.x();
+  double sy = FState.ViewportExt.y() / FState.WindowExt.y();
+  if (FState.MapMode == MM_ISOTROPIC) {
+    double m = std::min(std::abs(sx), std::abs(sy));
+    sx = std::copysign(m, sx);
+    sy = std::copysign(m, sy);
+  }
+  return QTransform(sx, 0, 0, sy, FState.ViewportOrg.x() - FState.WindowOrg.x() * sx,
+                    FState.ViewportOrg.y() - FState.WindowOrg.y() * sy);
+}
+
+void TPlayer::UpdateTransform() {
+  FTransform = FState.World * PageTransform() * FPlayback;
+  FTransformOk = Invertible(FTransform);
+}
+
+void TPlayer::SaveDC() { FSaved.push_back(FState); }
+
+void TPlayer::RestoreDC(int which) {
+  int64_t count = static_cast<int64_t>(FSaved.size());
+  int64_t keep = which < 0 ? count + which : int64_t(which) - 1;
+  if (which == 0 || keep < 0 || keep >= count) return;
+  FState = FSaved[keep];
+  FSaved.resize(keep);
+  UpdateTransform();
+}
+
+QPointF TPlayer::Map(QPointF p) const {
+  QPointF q = FTransform.map(p);
+  return QPointF(std::round(Clamp(q.x())), std::round(Clamp(q.y())));
+}
+
+bool TPlayer::AxisAligned() const { return FTransform.m12() == 0 && FTransform.m21() == 0; }
+
+QRectF TPlayer::DeviceBox(const QRectF& box) const {
+  QPointF a = Map(box.topLeft()), b = Map(box.bottomRight());
+  return QRectF(QPointF(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                QPointF(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+}
+
+QPolygonF TPlayer::MapPolygon(const std::vector<QPointF>& points) const {
+  QPolygonF poly;
+  poly.reserve(static_cast<qsizetype>(points.size()));
+  for (QPointF p : points) poly << Map(p);
+  return poly;
+}
+
+// The arc direction is kept for device units; a mirroring world and page
+// mapping turns it round for the logical plane, a mirroring playback for
+// the image.
+bool TPlayer::LogicalClockwise() const {
+  return FState.Clockwise != ((FState.World * PageTransform()).determinant() < 0);
+}
+
+bool TPlayer::ImageClockwise() const { return FState.Clockwise != (FPlayback.determinant() < 0); }
+
+// --- Objects -----------------------------------------------------------------------
+
+void TPlayer::CreateObject(uint32_t index, TGdiObject object) { FObjects[index] = std::move(object); }
+
+void TPlayer::AddObject(TGdiObject object) {
+  uint32_t index = FNextSlot;
+  if (!FFreeSlots.empty()) {
+    index = *FFreeSlots.begin();
+    FFreeSlots.erase(FFreeSlots.begin());
+  } else {
+    ++FNextSlot;
+  }
+  FObjects[index] = std::move(object);
+}
+
+void TPlayer::DeleteObject(uint32_t index) {
+  if (FObjects.erase(index) && index < FNextSlot) FFreeSlots.insert(index);
+}
+
+const TGdiObject* TPlayer::Object(uint32_t index) const {
+  auto it = FObjects.find(index);
+  return it == FObjects.end() ? nullptr : &it->second;
+}
+
+void TPlayer::SelectObject(uint32_t index) {
+  if (index & 0x80000000u) return SelectStockObject(index & 0x7FFFFFFFu);
+  const TGdiObject* object = Object(index);
+  if (!object) return;
+  if (auto* pen = std::get_if<TPenDef>(object)) FState.Pen = *pen;
+  if (auto* brush = std::get_if<TBrushDef>(object)) FState.Brush = *brush;
+  if (auto* font = std::get_if<TFontDef>(object)) FState.Font = *font;
+  if (auto* region = std::get_if<TRegionDef>(object)) CombineClip(LogicalRegion(region->Rects), RGN_COPY);
+}
+
+void TPlayer::SelectStockObject(uint32_t stock) {
+  static const TColor kBrushes[] = {clWhite, clSilver, clGray, RGB(64, 64, 64), clBlack};
+  if (stock <= 4 || stock == 18) {
+    FState.Brush = TBrushDef{BS_SOLID, stock == 18 ? clWhite : kBrushes[stock], 0, {}, false};
+  } else if (stock == 5) {
+    FState.Brush = TBrushDef{BS_NULL, clWhite, 0, {}, false};
+  } else if (stock >= 6 && stock <= 8) {
+    FState.Pen = TPenDef::Simple(stock == 8 ? PS_NULL : PS_SOLID, 0, stock == 6 ? clWhite : clBlack);
+  } else if (stock == 19) {
+    FState.Pen = TPenDef{};
+  } else if (stock >= 10 && stock <= 17 && stock != 15) {
+    FState.Font = TFontDef{};
+    if (stock == 10 || stock == 11 || stock == 16) FState.Font.PitchAndFamily = 0x31;  // fixed pitch, modern
+  }
+}
+
+// --- Painting ----------------------------------------------------------------------
+
+bool TPlayer::BeginPaint(QColor* fixed) {
+  if (!FTransformOk || FState.Rop2 == R2_NOP) return false;
+  *fixed = QColor();
+  FPainter.setCompositionMode(Rop2Mode(FState.Rop2, fixed));
+  ApplyClip();
+  FPainter.setBackgroundMode(FState.BkMode == BK_OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
+  FPainter.setBackground(ToQColor(FState.BkColor));
+  return true;
+}
+
+void TPlayer::ApplyClip() {
+  if (FState.Clip)
+    FPainter.setClipRegion(*FState.Clip);
+  else
+    FPainter.setClipping(false);
+}
+
+QBrush TPlayer::MakeBrush(const TBrushDef& brush) const {
+  static const Qt::BrushStyle kHatches[] = {Qt::HorPattern,   Qt::VerPattern,   Qt::FDiagPattern,
+                                            Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+  QColor color = ToQColor(brush.Color);
+  switch (brush.Style) {
+    case BS_NULL: return Qt::NoBrush;
+    case BS_HATCHED: return brush.Hatch < 6 ? QBrush(color, kHatches[brush.Hatch]) : QBrush(color);
+    case BS_PATTERN:
+      if (brush.Pattern.isNull()) return QBrush(color);
+      if (brush.Mono) {
+        QImage pattern = brush.Pattern;
+        pattern.setColorTable({ToQColor(FState.TextColor).rgb(), ToQColor(FState.BkColor).rgb()});
+        return QBrush(pattern.convertToFormat(QImage::Format_RGB32));
+      }
+      return QBrush(brush.Pattern);
+    default: return QBrush(color);
+  }
+}
+
+double TPlayer::PenWidth() const {
+  const TPenDef& pen = FState.Pen;
+  if (pen.Extended && !(pen.Style & PS_GEOMETRIC)) return 1;
+  double w = pen.Width * std::sqrt(std::abs(FTransform.determinant()));
+  if (!(w >= 1)) return 1;  // NaN too
+  return std::round(std::min(w, kMaxPenWidth));
+}
+
+std::optional<QPen> TPlayer::MakePen(QColor fixed) const {
+  const TPenDef& def = FState.Pen;
+  uint32_t style = def.Style & PS_STYLE_MASK;
+  if (style == PS_NULL) return std::nullopt;
+  double width = PenWidth();
+  bool cosmetic = width <= 1;
+  QPen pen(fixed.isValid() ? fixed : ToQColor(def.Color));
+  pen.setWidthF(cosmetic ? 0 : width);
+  pen.setCapStyle(Qt::FlatCap);
+  pen.setJoinStyle(Qt::MiterJoin);
+  if (!cosmetic) {
+    uint32_t cap = def.Extended ? def.Style & PS_ENDCAP_MASK : 0;
+    uint32_t join = def.Extended ? def.Style & PS_JOIN_MASK : 0;
+    pen.setCapStyle(cap == PS_ENDCAP_FLAT     ? Qt::FlatCap
+                    : cap == PS_ENDCAP_SQUARE ? Qt::SquareCap
+                                              : Qt::RoundCap);
+    pen.setJoinStyle(join == PS_JOIN_MITER   ? Qt::MiterJoin
+                     : join == PS_JOIN_BEVEL ? Qt::BevelJoin
+                                             : Qt::RoundJoin);
+  }
+  // Dash lengths in pixels for one-pixel pens; wide pens of CreatePen draw
+  // solid, those of ExtCreatePen scale the pattern with their width.
+  QList<qreal> dashes;
+  switch (style) {
+    case PS_DASH: dashes = {18, 6}; break;
+    case PS_DOT: dashes = {3, 3}; break;
+    case PS_DASHDOT: dashes = {9, 6, 3, 6}; break;
+    case PS_DASHDOTDOT: dashes = {9, 3, 3, 3, 3, 3}; break;
+    case PS_ALTERNATE: dashes = {1, 1}; break;
+    case PS_USERSTYLE: {
+      double scale = std::sqrt(std::abs(FTransform.determinant()));
+      for (size_t i = 0; i < def.Dashes.size() && i < kMaxDashes; ++i)
+        dashes << std::clamp(def.Dashes[i] * scale, 1.0, kCoordLimit);
+      if (dashes.size() % 2) dashes += dashes;
+      break;
+    }
+    default: break;
+  }
+  if (!dashes.isEmpty() && (cosmetic || def.Extended)) {
+    if (!cosmetic)
+      for (qreal& d : dashes) d = std::max(style == PS_USERSTYLE ? d / width : d / 3, 0.1);
+    pen.setDashPattern(dashes);
+  }
+  return pen;
+}
+
+void TPlayer::FillShape(QPainterPath path, const TBrushDef& brush) {
+  QColor fixed;
+  if (!BeginPaint(&fixed)) return;
+  QBrush b = fixed.isValid() && brush.Style != BS_NULL ? QBrush(fixed) : MakeBrush(brush);
+  if (b.style() == Qt::NoBrush) return;
+  path.setFillRule(FState.PolyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
+  FPainter.setPen(Qt::NoPen);
+  FPainter.setBrush(b);
+  FPainter.drawPath(path);
+}
+
+void TPlayer::StrokeShape(const QPainterPath& path) {
+  QColor fixed;
+  if (!BeginPaint(&fixed)) return;
+  std::optional<QPen> pen = MakePen(fixed);
+  if (!pen) return;
+  FPainter.setPen(*pen);
+  FPainter.setBrush(Qt::NoBrush);
+  FPainter.drawPath(path);
+}
+
+void TPlayer::Draw(const QPainterPath& fill, const QPainterPath& outline, bool closed) {
+  if (FInPath) {
+    FPath.addPath(closed ? fill : outline);
+    FFigureOpen = false;
+    return;
+  }
+  if (closed) FillShape(fill, FState.Brush);
+  StrokeShape(outline);
+}
+
+void TPlayer::EnsureFigure(QPointF from) {
+  if (FFigureOpen) return;
+  FPath.moveTo(Map(from));
+  FFigureOpen = true;
+}
+
+// --- Lines and curves ------------------------------------------------------------
+
+void TPlayer::MoveTo(QPointF p) {
+  FState.Position = p;
+  if (FInPath && FTransformOk) {
+    FPath.moveTo(Map(p));
+    FFigureOpen = true;
+  }
+}
+
+void TPlayer::LineTo(QPointF p) {
+  QPointF from = FState.Position;
+  FState.Position = p;
+  if (!FTransformOk) return;
+  if (FInPath) {
+    EnsureFigure(from);
+    FPath.lineTo(Map(p));
+    return;
+  }
+  QPointF a = Map(from), b = Map(p);
+  if (a == b) return;
+  // Qt's one-pixel lines leave out the end with the larger coordinate; GDI
+  // leaves out the end point. Shifting a line that runs towards smaller
+  // coordinates by one pixel makes it start and stop where GDI's does.
+  if (PenWidth() <= 1) {
+    QPointF d = b - a;
+    QPointF step = std::abs(d.x()) >= std::abs(d.y()) ? QPointF(d.x() < 0, 0) : QPointF(0, d.y() < 0);
+    a += step;
+    b += step;
+  }
+  QPainterPath path(a);
+  path.lineTo(b);
+  StrokeShape(path);
+}
+
+void TPlayer::OpenFigures(const std::vector<std::vector<QPointF>>& lines, bool bezier) {
+  if (!FTransformOk) return;
+  QPainterPath path;
+  for (const auto& points : lines) {
+    QPolygonF poly = MapPolygon(points);
+    if (poly.size() < 2) continue;
+    path.moveTo(poly[0]);
+    for (qsizetype i = 1; i < poly.size(); i += bezier ? 3 : 1) {
+      if (bezier)
+        path.cubicTo(poly[i], poly[i + 1], poly[i + 2]);
+      else
+        path.lineTo(poly[i]);
+    }
+  }
+  if (FInPath) {
+    FPath.addPath(path);
+    FFigureOpen = false;
+  } else {
+    StrokeShape(path);
+  }
+}
+
+void TPlayer::Polyline(const std::vector<QPointF>& points) { OpenFigures({points}, false); }
+
+void TPlayer::PolyPolyline(const std::vector<std::vector<QPointF>>& polylines) {
+  OpenFigures(polylines, false);
+}
+
+void TPlayer::PolyBezier(const std::vector<QPointF>& points) {
+  if (points.size() >= 4 && (points.size() - 1) % 3 == 0) OpenFigures({points}, true);
+}
+
+void TPlayer::ContinueFigure(const std::vector<QPointF>& points, bool bezier) {
+  if (points.empty() || (bezier && points.size() % 3 != 0)) return;
+  QPointF from = FState.Position;
+  FState.Position = points.back();
+  if (!FTransformOk) return;
+  if (FInPath) {
+    EnsureFigure(from);
+    QPolygonF poly = MapPolygon(points);
+    for (qsizetype i = 0; i < poly.size(); i += bezier ? 3 : 1) {
+      if (bezier)
+        FPath.cubicTo(poly[i], poly[i + 1], poly[i + 2]);
+      else
+        FPath.lineTo(poly[i]);
+    }
+    return;
+  }
+  std::vector<QPointF> all{from};
+  all.insert(all.end(), points.begin(), points.end());
+  OpenFigures({all}, bezier);
+}
+
+void TPlayer::PolylineTo(const std::vector<QPointF>& points) { ContinueFigure(points, false); }
+
+void TPlayer::PolyBezierTo(const std::vector<QPointF>& points) { ContinueFigure(points, true); }
+
+void TPlayer::PolyPolygon(const std::vector<std::vector<QPointF>>& polygons) {
+  if (!FTransformOk) return;
+  QPainterPath path;
+  for (const auto& points : polygons) {
+    if (points.size() < 2) continue;
+    path.addPolygon(MapPolygon(points));
+    path.closeSubpath();
+  }
+  Draw(path, path, true);
+}
+
+// --- Shapes in a box -------------------------------------------------------------
+
+// Builds a shape from its box: with an unrotated mapping in image pixels
+// (filled over the box, outlined on the box less its right and bottom edge,
+// or inside the frame for PS_INSIDEFRAME pens); otherwise in logical units
+// and then mapped.
+void TPlayer::BoxShape(const QRectF& box, const TShapeMaker& make, bool closed) {
+  if (!FTransformOk) return;
+  if (AxisAligned()) {
+    QRectF fill = DeviceBox(box);
+    if (fill.width() <= 0 || fill.height() <= 0) return;
+    QRectF outline = fill.adjusted(0, 0, -1, -1);
+    double width = PenWidth();
+    if ((FState.Pen.Style & PS_STYLE_MASK) == PS_INSIDEFRAME && width > 1) {
+      double inset = std::min({(width - 1) / 2, outline.width() / 2, outline.height() / 2});
+      outline.adjust(inset, inset, -inset, -inset);
+    }
+    Draw(make(fill, true), make(outline, true), closed);
+    return;
+  }
+  QPainterPath path = FTransform.map(make(box.normalized(), false));
+  if (Reasonable(path)) Draw(path, path, closed);
+}
+
+void TPlayer::Rectangle(const QRectF& box) {
+  BoxShape(box, [](const QRectF& r, bool) {
+    QPainterPath p;
+    p.addRect(r);
+    return p;
+  }, true);
+}
+
+void TPlayer::Ellipse(const QRectF& box) {
+  BoxShape(box, [](const QRectF& r, bool) {
+    QPainterPath p;
+    p.addEllipse(r);
+    return p;
+  }, true);
+}
+
+void TPlayer::RoundRect(const QRectF& box, QSizeF corner) {
+  BoxShape(box, [&](const QRectF& r, bool image) {
+    double rx = std::abs(corner.width()) / 2, ry = std::abs(corner.height()) / 2;
+    if (image) {
+      rx *= std::abs(FTransform.m11());
+      ry *= std::abs(FTransform.m22());
+    }
+    QPainterPath p;
+    p.addRoundedRect(r, std::min(rx, r.width() / 2), std::min(ry, r.height() / 2));
+    return p;
+  }, true);
+}
+
+void TPlayer::Arc(TArcKind kind, const QRectF& box, QPointF start, QPointF end) {
+  BoxShape(box, [&](const QRectF& r, bool image) {
+    if (image) return ArcShape(kind, r, Map(start), Map(end), ImageClockwise());
+    return ArcShape(kind, r, start, end, LogicalClockwise());
+  }, kind != akArc);
+}
+
+// Line from the current position to the arc's start, then the arc; the
+// current position moves to the arc's end. Drawn in logical units.
+void TPlayer::ArcFromPosition(const QPainterPath& arc, QPointF arcEnd) {
+  QPointF from = FState.Position;
+  FState.Position = arcEnd;
+  if (!FTransformOk || arc.isEmpty()) return;
+  QPainterPath mapped = FTransform.map(arc);
+  if (!Reasonable(mapped)) return;
+  if (FInPath) {
+    EnsureFigure(from);
+    FPath.connectPath(mapped);
+    return;
+  }
+  QPainterPath path(Map(from));
+  path.connectPath(mapped);
+  StrokeShape(path);
+}
+
+void TPlayer::ArcTo(const QRectF& box, QPointF start, QPointF end) {
+  QRectF b = box.normalized();
+  if (b.width() <= 0 || b.height() <= 0) return;
+  double a0 = EllipseAngle(b, start), a1 = EllipseAngle(b, end);
+  QPainterPath arc;
+  arc.arcMoveTo(b, a0);
+  arc.arcTo(b, a0, Sweep(a0, a1, LogicalClockwise()));
+  ArcFromPosition(arc, EllipsePoint(b, a1));
+}
+
+// Angles count counterclockwise as seen on the device, whatever the arc
+// direction.
+void TPlayer::AngleArc(QPointF center, double radius, double startDegrees, double sweepDegrees) {
+  if (!std::isfinite(startDegrees) || !std::isfinite(sweepDegrees) || !(radius >= 0)) return;
+  bool mirrored = (FState.World * PageTransform()).determinant() < 0;
+  double a0 = std::fmod(mirrored ? -startDegrees : startDegrees, 360.0);
+  // Turns beyond a full circle draw nothing new.
+  double sweep = std::clamp(mirrored ? -sweepDegrees : sweepDegrees, -360.0, 360.0);
+  QRectF box(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius);
+  QPainterPath arc;
+  arc.arcMoveTo(box, a0);
+  arc.arcTo(box, a0, sweep);
+  ArcFromPosition(arc, EllipsePoint(box, a0 + sweep));
+}
+
+void TPlayer::SetPixel(QPointF p, TColor color) {
+  if (!FTransformOk) return;
+  QPointF d = Map(p);
+  FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  ApplyClip();
+  FPainter.fillRect(QRectF(d.x(), d.y(), 1, 1), ToQColor(color));
+}
+
+// --- Paths -------------------------------------------------------------------------
+
+void TPlayer::BeginPath() {
+  FPath = QPainterPath();
+  FInPath = true;
+  FFigureOpen = false;
+}
+
+void TPlayer::AbortPath() {
+  FPath = QPainterPath();
+  FInPath = false;
+}
+
+void TPlayer::CloseFigure() {
+  if (!FInPath) return;
+  FPath.closeSubpath();
+  FFigureOpen = false;
+}
+
+void TPlayer::FillPath(bool fill, bool stroke) {
+  FInPath = false;
+  QPainterPath path = FPath;
+  FPath = QPainterPath();
+  if (fill) FillShape(path, FState.Brush);
+  if (stroke) StrokeShape(path);
+}
+
+void TPlayer::SelectClipPath(int mode) {
+  FInPath = false;
+  // One polygon for all figures (the joins between them cancel out under
+  // the alternate rule), clipped to the image so that the region stays small.
+  QRectF bounds = QRectF(FImage.rect()).adjusted(-1, -1, 1, 1);
+  QPolygon outline = ClipPolygon(FPath.toFillPolygon(), bounds).toPolygon();
+  FPath = QPainterPath();
+  CombineClip(QRegion(outline, FState.PolyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill), mode);
+}
+
+// --- Clipping ----------------------------------------------------------------------
+
+QRegion TPlayer::ImageRegion(const std::vector<QRectF>& rects, const QTransform& transform) const {
+  QRectF bounds = QRectF(FImage.rect()).adjusted(-1, -1, 1, 1);
+  std::vector<QRegion> parts;
+  parts.reserve(rects.size());
+  for (const QRectF& r : rects) {
+    QPolygonF poly = transform.map(QPolygonF(r));
+    for (QPointF& p : poly) p = QPointF(std::round(Clamp(p.x())), std::round(Clamp(p.y())));
+    if (transform.m12() == 0 && transform.m21() == 0) {
+      QRectF box = poly.boundingRect().intersected(bounds);
+      if (!box.isEmpty()) parts.emplace_back(box.toRect());
+    } else {
+      parts.emplace_back(ClipPolygon(poly, bounds).toPolygon());
+    }
+  }
+  return UniteAll(std::move(parts));
+}
+
+QRegion TPlayer::LogicalRegion(const std::vector<QRectF>& rects) const {
+  return FTransformOk ? ImageRegion(rects, FTransform) : QRegion();
+}
+
+void TPlayer::CombineClip(const QRegion& region, int mode) {
+  QRegion current = FState.Clip ? *FState.Clip : QRegion(FImage.rect());
+  switch (mode) {
+    case RGN_AND: FState.Clip = current.intersected(region); break;
+    case RGN_OR: FState.Clip = current.united(region); break;
+    case RGN_XOR: FState.Clip = current.xored(region); break;
+    case RGN_DIFF: FState.Clip = current.subtracted(region); break;
+    case RGN_COPY: FState.Clip = region; break;
+    default: break;
+  }
+}
+
+void TPlayer::IntersectClipRect(const QRectF& rect) {
+  if (FTransformOk) CombineClip(LogicalRegion({rect}), RGN_AND);
+}
+
+void TPlayer::ExcludeClipRect(const QRectF& rect) {
+  if (FTransformOk) CombineClip(LogicalRegion({rect}), RGN_DIFF);
+}
+
+void TPlayer::SelectDeviceClip(const std::vector<QRectF>& rects, int mode) {
+  CombineClip(ImageRegion(rects, FPlayback), mode);
+}
+
+void TPlayer::SelectClipRegion(const std::vector<QRectF>& logicalRects, int mode) {
+  if (FTransformOk) CombineClip(LogicalRegion(logicalRects), mode);
+}
+
+void TPlayer::OffsetClip(QPointF logicalOffset) {
+  if (!FState.Clip || !FTransformOk) return;
+  QPointF d = FTransform.map(logicalOffset) - FTransform.map(QPointF(0, 0));
+  FState.Clip->translate(int(std::round(Clamp(d.x()))), int(std::round(Clamp(d.y()))));
+}
+
+void TPlayer::FillRects(const std::vector<QRectF>& rects, bool logical, const TBrushDef& brush) {
+  if (!FTransformOk) return;
+  QPainterPath path;
+  path.addRegion(logical ? LogicalRegion(rects) : ImageRegion(rects, FPlayback));
+  FillShape(path, brush);
+}
+
+// --- Bitmaps -----------------------------------------------------------------------
+
+void TPlayer::DrawImage(const QRectF& dest, const QImage& source, const QRectF& sourceRect, uint32_t rop) {
+  if (!FTransformOk || source.isNull() || sourceRect.width() == 0 || sourceRect.height() == 0) return;
+  if (((rop >> 16) & 0xFF) == 0xAA) return;  // leaves the target as it is
+  QRect part = QRectF(source.rect()).intersected(sourceRect.normalized()).toRect();
+  if (part.isEmpty()) return;
+  // Source pixels (u, v) go to p0 + (u - sx) / sw * (px - p0) + (v - sy) / sh * (py - p0).
+  QPointF p0 = Map(dest.topLeft()), px = Map(dest.topRight()), py = Map(dest.bottomLeft());
+  if (px == p0 || py == p0) return;
+  double sw = sourceRect.width(), sh = sourceRect.height();
+  QPointF ex = (px - p0) / sw, ey = (py - p0) / sh;
+  QPointF offset = p0 - ex * sourceRect.x() - ey * sourceRect.y();
+  QTransform t(ex.x(), ex.y(), ey.x(), ey.y(), offset.x(), offset.y());
+  FPainter.setCompositionMode(SourceRopMode(rop));
+  ApplyClip();
+  FPainter.setTransform(t);
+  FPainter.drawImage(QPointF(part.topLeft()), source, QRectF(part));
+  FPainter.resetTransform();
+}
+
+void TPlayer::PatBlt(const QRectF& dest, uint32_t rop) {
+  if (!FTransformOk) return;
+  QBrush brush;
+  QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+  switch ((rop >> 16) & 0xFF) {
+    case 0xF0: brush = MakeBrush(FState.Brush); break;  // PATCOPY
+    case 0x5A:                                          // PATINVERT
+      brush = MakeBrush(FState.Brush);
+      mode = QPainter::RasterOp_SourceXorDestination;
+      break;
+    case 0x00: brush = QBrush(Qt::black); break;  // BLACKNESS
+    case 0xFF: brush = QBrush(Qt::white); break;  // WHITENESS
+    case 0x55:                                    // DSTINVERT
+      brush = QBrush(Qt::black);
+      mode = QPainter::RasterOp_NotDestination;
+      break;
+    default: return;
+  }
+  if (brush.style() == Qt::NoBrush) return;
+  QPainterPath path;
+  if (AxisAligned()) {
+    path.addRect(DeviceBox(dest));
+  } else {
+    path.addPolygon(MapPolygon({dest.topLeft(), dest.topRight(), dest.bottomRight(), dest.bottomLeft()}));
+    path.closeSubpath();
+  }
+  FPainter.setCompositionMode(mode);
+  ApplyClip();
+  FPainter.setBackgroundMode(FState.BkMode == BK_OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
+  FPainter.setBackground(ToQColor(FState.BkColor));
+  FPainter.setPen(Qt::NoPen);
+  FPainter.setBrush(brush);
+  FPainter.drawPath(path);
+}
+
+// --- Text --------------------------------------------------------------------------
+
+// The selected font in image pixels: the height (character height when
+// negative, cell height when positive) and width scale with the mapping.
+QFont TPlayer::MakeFont() const {
+  const TFontDef& def = FState.Font;
+  QFont font;
+  if (!def.Face.isEmpty()) font.setFamily(def.Face);
+  switch (def.PitchAndFamily >> 4) {
+    case 1: font.setStyleHint(QFont::Serif); break;
+    case 3: font.setStyleHint(QFont::TypeWriter); break;
+    case 4: font.setStyleHint(QFont::Cursive); break;
+    case 5: font.setStyleHint(QFont::Decorative); break;
+    default: font.setStyleHint(QFont::SansSerif); break;
+  }
+  if ((def.PitchAndFamily & 3) == 1) font.setFixedPitch(true);
+  font.setStyleStrategy(QFont::NoAntialias);
+  font.setWeight(def.Weight > 0 ? QFont::Weight(std::clamp(def.Weight, 100, 900)) : QFont::Normal);
+  font.setItalic(def.Italic);
+  font.setUnderline(def.Underline);
+  font.setStrikeOut(def.StrikeOut);
+
+  double scaleY = std::hypot(FTransform.m21(), FTransform.m22());
+  double scaleX = std::hypot(FTransform.m11(), FTransform.m12());
+  double height = def.Height == 0 ? kDefaultFontPixels : std::abs(def.Height) * scaleY;
+  if (def.Height > 0) {
+    // A cell height: find the character height that gives it.
+    font.setPixelSize(100);
+    double cell = QFontMetricsF(font).height();
+    if (cell > 0) height = height * 100 / cell;
+  }
+  font.setPixelSize(static_cast<int>(std::clamp(std::round(height), 1.0, double(kMaxFontPixels))));
+  if (def.Width != 0) {
+    double average = QFontMetricsF(font).averageCharWidth();
+    double wanted = std::abs(def.Width) * scaleX;
+    if (average > 0 && std::isfinite(wanted))
+      font.setStretch(static_cast<int>(std::clamp(std::round(100 * wanted / average), 1.0, 4000.0)));
+  }
+  return font;
+}
+
+void TPlayer::Text(const TTextRun& run) {
+  if (!FTransformOk) return;
+  QFont font = MakeFont();
+  QFontMetricsF metrics(font);
+  double ascent = metrics.ascent(), descent = metrics.descent();
+  bool updateCP = FState.TextAlign & TA_UPDATECP;
+  QPointF origin = Map(updateCP ? FState.Position : run.Origin);
+  double angle = -FState.Font.Escapement / 10.0 +
+                 std::atan2(FState.World.m12(), FState.World.m11()) * 180 / std::numbers::pi;
+
+  // Glyph positions along the baseline, in image pixels.
+  bool glyphIndices = run.Options & ETO_GLYPH_INDEX;  // indices into a font we do not have: not drawn
+  std::vector<QPointF> positions;
+  double width = 0;
+  if (!run.Advances.empty()) {
+    double sx = std::hypot(FTransform.m11(), FTransform.m12()), sy = FTransform.m22();
+    QPointF at;
+    for (QPointF a : run.Advances) {
+      positions.push_back(at);
+      at += QPointF(a.x() * sx, -a.y() * sy);
+    }
+    width = at.x();
+  } else if (!glyphIndices) {
+    width = metrics.horizontalAdvance(run.Text);
+  }
+  if (!std::isfinite(width)) return;
+  double x0 = 0, y0 = ascent;
+  if ((FState.TextAlign & TA_CENTER) == TA_CENTER)
+    x0 = -width / 2;
+  else if (FState.TextAlign & TA_RIGHT)
+    x0 = -width;
+  if ((FState.TextAlign & TA_BASELINE) == TA_BASELINE)
+    y0 = 0;
+  else if (FState.TextAlign & TA_BOTTOM)
+    y0 = -descent;
+
+  FPainter.save();
+  FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  ApplyClip();
+  QColor background = ToQColor(FState.BkColor);
+  if (run.Options & (ETO_OPAQUE | ETO_CLIPPED)) {
+    QRegion box = LogicalRegion({run.Rect});
+    if (run.Options & ETO_OPAQUE) {
+      QPainterPath area;
+      area.addRegion(box);
+      FPainter.fillPath(area, background);
+    }
+    if (run.Options & ETO_CLIPPED) FPainter.setClipRegion(box, Qt::IntersectClip);
+  }
+  FPainter.translate(origin);
+  FPainter.rotate(angle);
+  if (FState.BkMode == BK_OPAQUE)
+    FPainter.fillRect(QRectF(x0, y0 - ascent, width, ascent + descent), background);
+  if (!glyphIndices) {
+    FPainter.setFont(font);
+    FPainter.setPen(ToQColor(FState.TextColor));
+    if (positions.empty()) {
+      FPainter.drawText(QPointF(x0, y0), run.Text);
+    } else {
+      for (qsizetype i = 0; i < run.Text.size() && i < qsizetype(positions.size()); ++i) {
+        // A surrogate pair is one character drawn at the first position.
+        qsizetype n = run.Text[i].isHighSurrogate() && i + 1 < run.Text.size() ? 2 : 1;
+        FPainter.drawText(QPointF(x0, y0) + positions[i], run.Text.mid(i, n));
+        i += n - 1;
+      }
+    }
+  }
+  FPainter.restore();
+
+  if (updateCP) {
+    double move = (FState.TextAlign & TA_CENTER) == TA_CENTER ? 0
+                   : FState.TextAlign & TA_RIGHT                ? -width
+                                                                : width;
+    QTransform baseline;
+    baseline.translate(origin.x(), origin.y());
+    baseline.rotate(angle);
+    FState.Position = FTransform.inverted().map(baseline.map(QPointF(move, 0)));
+  }
+}
+
+}  // namespace mf

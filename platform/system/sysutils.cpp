@@ -1,0 +1,411 @@
+#include "platform/system/sysutils.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+void RaiseZeroDivide() { throw EZeroDivide("Floating point division by zero"); }
+void RaiseInvalidOp() { throw EInvalidOp("Invalid floating point operation"); }
+void RaiseDivByZero() { throw EDivByZero("Division by zero"); }
+
+namespace {
+char FoldChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char RaiseChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+}  // namespace
+
+bool SameText(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldChar(a[i]) != FoldChar(b[i])) return false;
+  return true;
+}
+
+int CompareText(const std::string& a, const std::string& b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    int d = static_cast<unsigned char>(FoldChar(a[i])) - static_cast<unsigned char>(FoldChar(b[i]));
+    if (d != 0) return d;
+  }
+  return static_cast<int>(a.size()) - static_cast<int>(b.size());
+}
+
+std::string LowerCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r) c = FoldChar(c);
+  return r;
+}
+
+std::string UpperCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r) c = RaiseChar(c);
+  return r;
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
+std::string IntToStr(long long value) { return std::to_string(value); }
+
+namespace {
+bool ParseInt(const std::string& text, int& out) {
+  std::string s = Trim(text);
+  if (s.empty()) return false;
+  size_t i = 0;
+  bool negative = false;
+  if (s[0] == '-' || s[0] == '+') {
+    negative = s[0] == '-';
+    i = 1;
+  }
+  if (i >= s.size()) return false;
+  long long v = 0;
+  bool hex = false;
+  if (s[i] == '$') {
+    hex = true;
+    ++i;
+  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (i >= s.size()) return false;
+  for (; i < s.size(); ++i) {
+    char c = s[i];
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return false;
+    v = v * (hex ? 16 : 10) + d;
+    if (v > 0x100000000LL) return false;
+  }
+  if (negative) v = -v;
+  if (hex && !negative && v > INT_MAX && v <= 0xFFFFFFFFLL) v -= 0x100000000LL;
+  if (v < INT_MIN || v > INT_MAX) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+}  // namespace
+
+int StrToInt(const std::string& s) {
+  int v = 0;
+  if (!ParseInt(s, v)) throw EConvertError("'" + s + "' is not a valid integer value");
+  return v;
+}
+
+int StrToIntDef(const std::string& s, int fallback) {
+  int v = 0;
+  return ParseInt(s, v) ? v : fallback;
+}
+
+std::string FormatFloat(const std::string& picture, double value) {
+  // Reads the picture: digits before and after the point, and whether
+  // thousands are separated.
+  size_t point = picture.find('.');
+  std::string intPart = picture.substr(0, point);
+  std::string fracPart = point == std::string::npos ? "" : picture.substr(point + 1);
+  bool thousands = intPart.find(',') != std::string::npos;
+  int minInt = 0;
+  for (char c : intPart)
+    if (c == '0') ++minInt;
+  int minFrac = 0, maxFrac = 0;
+  for (char c : fracPart) {
+    if (c == '0') {
+      ++minFrac;
+      ++maxFrac;
+    } else if (c == '#') {
+      ++maxFrac;
+    }
+  }
+  if (!std::isfinite(value)) return value != value ? "NAN" : (value < 0 ? "-INF" : "INF");
+  bool negative = value < 0;
+  // The value's 15 significant digits: digit k stands for 10^(exponent - k).
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
+  std::string digits = std::string(1, buffer[0]) + std::string(buffer + 2, 14);
+  int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+  // all: the digits of |value| * 10^maxFrac rounded half away from zero.
+  int keep = exponent + maxFrac + 1;
+  std::string all;
+  if (keep <= 0) {
+    all = keep == 0 && digits[0] >= '5' ? "1" : "0";
+  } else if (keep >= static_cast<int>(digits.size())) {
+    all = digits + std::string(static_cast<size_t>(keep) - digits.size(), '0');
+  } else {
+    all = digits.substr(0, static_cast<size_t>(keep));
+    if (digits[static_cast<size_t>(keep)] >= '5') {
+      int k = keep - 1;
+      while (k >= 0 && all[static_cast<size_t>(k)] == '9') all[static_cast<size_t>(k--)] = '0';
+      if (k < 0) all.insert(all.begin(), '1');
+      else ++all[static_cast<size_t>(k)];
+    }
+  }
+  while (static_cast<int>(all.size()) <= maxFrac) all.insert(all.begin(), '0');
+  std::string whole = all.substr(0, all.size() - maxFrac);
+  std::string frac = all.substr(all.size() - maxFrac);
+  while (static_cast<int>(frac.size()) > minFrac && !frac.empty() && frac.back() == '0') frac.pop_back();
+  // Leading zeros of the whole part beyond what the picture asks are dropped.
+  size_t firstNonZero = whole.find_first_not_of('0');
+  whole = firstNonZero == std::string::npos ? "" : whole.substr(firstNonZero);
+  while (static_cast<int>(whole.size()) < minInt) whole.insert(whole.begin(), '0');
+  if (thousands) {
+    std::string grouped;
+    int n = static_cast<int>(whole.size());
+    for (int i = 0; i < n; ++i) {
+      grouped += whole[i];
+      int rest = n - 1 - i;
+      if (rest > 0 && rest % 3 == 0) grouped += ',';
+    }
+    whole = grouped;
+  }
+  std::string result = whole;
+  if (!frac.empty()) result += "." + frac;
+  if (result.empty()) result = "0";
+  bool allZero = result.find_first_not_of("0.,") == std::string::npos;
+  if (negative && !allZero) result.insert(result.begin(), '-');
+  return result;
+}
+
+double Now() {
+  using namespace std::chrono;
+  auto now = system_clock::now();
+  std::time_t t = system_clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&t, &local);
+  auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+  // Days from 1899-12-30 to the local date.
+  int y = local.tm_year + 1900, m = local.tm_mon + 1, d = local.tm_mday;
+  // Days since 1970-01-01 by the civil calendar.
+  y -= m <= 2;
+  long era = (y >= 0 ? y : y - 399) / 400;
+  long yoe = y - era * 400;
+  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  long days1970 = era * 146097 + doe - 719468;
+  double days = static_cast<double>(days1970) + 25569.0;
+  double fraction = (local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + ms / 1000.0) / 86400.0;
+  return days + fraction;
+}
+
+namespace {
+struct DateParts {
+  int year, month, day, hour, minute, second;
+};
+
+DateParts SplitDateTime(double dt) {
+  // Years 1 to 9999. Before 1899-12-30 the whole part counts days back and
+  // the fraction is still the time of day (-1.25 is 1899-12-29 06:00).
+  if (!(dt >= -693593.0 && dt < 2958466.0)) throw EConvertError("Invalid date and time value");
+  long days = static_cast<long>(std::trunc(dt));
+  double frac = std::fabs(dt - static_cast<double>(days));
+  long z = days - 25569 + 719468;  // days since 0000-03-01
+  long era = (z >= 0 ? z : z - 146096) / 146097;
+  long doe = z - era * 146097;
+  long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  long y = yoe + era * 400;
+  long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  long mp = (5 * doy + 2) / 153;
+  long d = doy - (153 * mp + 2) / 5 + 1;
+  long m = mp + (mp < 10 ? 3 : -9);
+  y += m <= 2;
+  long secs = static_cast<long>(std::floor(frac * 86400.0 + 0.0005));
+  if (secs >= 86400) secs = 86399;
+  return {static_cast<int>(y), static_cast<int>(m), static_cast<int>(d), static_cast<int>(secs / 3600),
+          static_cast<int>(secs / 60 % 60), static_cast<int>(secs % 60)};
+}
+
+std::string Pad(int v, int width) {
+  std::string s = std::to_string(v);
+  while (static_cast<int>(s.size()) < width) s.insert(s.begin(), '0');
+  return s;
+}
+}  // namespace
+
+std::string FormatDateTime(const std::string& format, double dateTime) {
+  DateParts p = SplitDateTime(dateTime);
+  std::string out;
+  size_t i = 0;
+  auto run = [&](char c) {
+    size_t n = 0;
+    while (i + n < format.size() && FoldChar(format[i + n]) == c) ++n;
+    return n;
+  };
+  while (i < format.size()) {
+    char c = FoldChar(format[i]);
+    size_t n;
+    switch (c) {
+      case 'c':
+        out += FormatDateTime("dd.mm.yyyy hh:nn:ss", dateTime);
+        ++i;
+        break;
+      case 'y':
+        n = run('y');
+        out += n <= 2 ? Pad(p.year % 100, 2) : Pad(p.year, 4);
+        i += n;
+        break;
+      case 'm':
+        n = run('m');
+        out += Pad(p.month, n >= 2 ? 2 : 1);
+        i += n;
+        break;
+      case 'd':
+        n = run('d');
+        out += Pad(p.day, n >= 2 ? 2 : 1);
+        i += n;
+        break;
+      case 'h':
+        n = run('h');
+        out += Pad(p.hour, n >= 2 ? 2 : 1);
+        i += n;
+        break;
+      case 'n':
+        n = run('n');
+        out += Pad(p.minute, n >= 2 ? 2 : 1);
+        i += n;
+        break;
+      case 's':
+        n = run('s');
+        out += Pad(p.second, n >= 2 ? 2 : 1);
+        i += n;
+        break;
+      case '"':
+      case '\'': {
+        size_t end = format.find(format[i], i + 1);
+        if (end == std::string::npos) end = format.size();
+        out += format.substr(i + 1, end - i - 1);
+        i = end + 1;
+        break;
+      }
+      default:
+        out += format[i];
+        ++i;
+    }
+  }
+  return out;
+}
+
+std::string DateTimeToStr(double dateTime) { return FormatDateTime("c", dateTime); }
+
+uint32_t GetTickCount() {
+  using namespace std::chrono;
+  return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+std::string ExtractFileName(const std::string& path) {
+  size_t p = path.rfind(PathDelim);
+  return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+std::string ExtractFilePath(const std::string& path) {
+  size_t p = path.rfind(PathDelim);
+  return p == std::string::npos ? std::string() : path.substr(0, p + 1);
+}
+
+std::string ExtractFileExt(const std::string& path) {
+  std::string name = ExtractFileName(path);
+  size_t p = name.rfind('.');
+  return p == std::string::npos ? std::string() : name.substr(p);
+}
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+  std::string name = ExtractFileName(path);
+  size_t p = name.rfind('.');
+  std::string folder = ExtractFilePath(path);
+  return folder + (p == std::string::npos ? name : name.substr(0, p)) + ext;
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& path) {
+  if (!path.empty() && path.back() == PathDelim) return path;
+  return path + PathDelim;
+}
+
+std::string ExcludeTrailingPathDelimiter(const std::string& path) {
+  if (path.size() > 1 && path.back() == PathDelim) return path.substr(0, path.size() - 1);
+  return path;
+}
+
+namespace {
+// A path the system would read only up to its first zero byte names another
+// file than the text says: such a path names nothing.
+bool UsablePath(const std::string& path) { return !path.empty() && path.find('\0') == std::string::npos; }
+}  // namespace
+
+bool IsPlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return UsablePath(path) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return UsablePath(path) && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path) {
+  return UsablePath(path) && mkdir(ExcludeTrailingPathDelimiter(path).c_str(), 0777) == 0;
+}
+
+bool DeleteFile(const std::string& path) { return UsablePath(path) && unlink(path.c_str()) == 0; }
+
+bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error) {
+  auto fail = [&](const std::string& message) {
+    if (error) *error = "Cannot save \"" + path + "\". " + message;
+    return false;
+  };
+  std::string name = ExtractFileName(path);
+  if (!UsablePath(path) || !IsPlainFileName(name)) return fail("Invalid file name");
+  std::string folder = ExtractFilePath(path);
+  // A hidden temporary name beside the target, created exclusively: a link
+  // or file that happens to carry that name is never opened.
+  static std::atomic<unsigned> counter{0};
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temporary = folder + "." + name.substr(0, 200) + "." + std::to_string(getpid()) + "." +
+                std::to_string(++counter) + ".tmp";
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return fail(std::strerror(errno));
+  }
+  if (fd < 0) return fail(std::strerror(EEXIST));
+  std::string reason;
+  for (size_t done = 0; reason.empty() && done < text.size();) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n > 0) done += static_cast<size_t>(n);
+    else if (n < 0 && errno == EINTR) continue;
+    else reason = std::strerror(n < 0 ? errno : ENOSPC);
+  }
+  // The data must be on the disk before the name moves to it, or a crash
+  // could leave an empty file in place of the old one.
+  if (reason.empty() && ::fsync(fd) != 0) reason = std::strerror(errno);
+  if (::close(fd) != 0 && reason.empty()) reason = std::strerror(errno);
+  // rename replaces the directory entry: a link named like the target is
+  // replaced itself, its target never touched.
+  if (reason.empty() && ::rename(temporary.c_str(), path.c_str()) != 0) reason = std::strerror(errno);
+  if (reason.empty()) return true;
+  ::unlink(temporary.c_str());
+  return fail(reason);
+}
+
+std::string ProgramFolder() {
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return "./";
+  buffer[n] = 0;
+  return ExtractFilePath(buffer);
+}
