@@ -1,5 +1,6 @@
-// The slider-and-type dialog: per kind the type group and the slider, limits
-// from the preview picture, a type click, and what OK leaves in the job.
+// The slider-and-type dialog: limits from the preview picture, a type click,
+// and no picture at all (every kind's group, slider and members:
+// tst_effecttables.cpp).
 #include "controls/xitrackbar.h"
 #include "dialogs/effectsgroupbox.h"
 #include "effects/function.h"
@@ -21,46 +22,6 @@ class TestGroupEffect : public QObject {
     SetMessageHandler([](const std::string& text) { QFAIL(("unexpected message: " + text).c_str()); });
   }
   void cleanup() { SetMessageHandler(nullptr); }
-
-  void kindsSetUpTheirGroupAndSlider() {
-    struct TKind {
-      int Items, Min, Max;
-      bool Ticks;
-      int TJobRecord::*Member;
-      int TJobRecord::*Variant;
-    };
-    using J = TJobRecord;
-    // Representative kinds (a picture-bound maximum, three rows of items,
-    // ticks, Rotate's flag), on a 400 x 300 preview.
-    const std::pair<int, TKind> kinds[] = {
-        {0, {2, 2, 200, false, &J::TexturingLevel, &J::TexturingType}},
-        {1, {6, 1, 120, false, &J::SoftenedLevel, &J::SoftenedType}},
-        {3, {2, 0, 50, true, &J::ShakeValue, &J::ShakeDirection}},
-        {11, {2, 0, 360, false, &J::RotateAngle, nullptr}},
-    };
-    TPictureJob f({QSize(400, 300)});
-    for (const auto& [kind, k] : kinds) {
-      f.Job.GroupEffectKind = kind;
-      // The last item stored, a value inside the range.
-      if (k.Variant) f.Job.*k.Variant = k.Items - 1;
-      else f.Job.RotateSmooth = true;
-      f.Job.*k.Member = k.Min + 1;
-      TFormGroupEffect dialog(nullptr, f.Job);
-      QCOMPARE(QList<int>({int(dialog.RadioGroup1->Items().size()), dialog.RadioGroup1->ItemIndex(),
-                           dialog.TrackBar1->Min(), dialog.TrackBar1->Max(), dialog.TrackBar1->Position(),
-                           Ticks(dialog.TrackBar1)}),
-               QList<int>({k.Items, k.Items - 1, k.Min, k.Max, k.Min + 1, k.Ticks}));
-      QCOMPARE(dialog.Label4->text() + " " + dialog.Label1->text(), QString("%1 %2").arg(k.Max).arg(k.Min + 1));
-
-      // OK writes the slider and the variant into the kind's own members.
-      dialog.show();
-      ClickItem(dialog, 0);
-      dialog.TrackBar1->SetPosition(k.Min + 2);
-      dialog.XiButton1->click();
-      QCOMPARE(f.Job.*k.Member, k.Min + 2);
-      QVERIFY(k.Variant ? f.Job.*k.Variant == 0 : !f.Job.RotateSmooth);
-    }
-  }
 
   void previewIsTheKindsEffectWithTheChosenVariant() {
     TPictureJob f({QSize(60, 40)});

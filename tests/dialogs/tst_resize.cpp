@@ -2,9 +2,7 @@
 // sizes no picture can have, no picture at all, and a preview that is exactly
 // the picture the run writes.
 #include "dialogs/resize.h"
-#include "engine/applythread.h"
 #include "engine/jobrecord.h"
-#include "engine/recordingview.h"
 #include "tests/support/windowtest.h"
 
 namespace {
@@ -209,7 +207,6 @@ class TestResize : public QObject {
                            {false, 0, "33", &TFormResize::XPEdit2}};
     for (const TCase& c : cases) {
       TPictureJob f({QSize(71, 53)});
-      TempDir target;
       f.Job.ResizePreserveAspect = c.Aspect;
       f.Job.ResizeScaleType = c.Mode;
       TFormResize dialog(nullptr, f.Job);
@@ -220,16 +217,11 @@ class TestResize : public QObject {
       QCOMPARE(dialog.result(), int(QDialog::Accepted));
 
       f.Job.EffectName = "Resize...";
-      f.Job.TargetDir = target.Path();
-      TRecordingRunView view(f.Job);
-      StartApplyEffectThread(view);
-      WaitForApplyEffectThread(false);
-      std::vector<std::string> written = FolderEntries(target.Path());
-      QCOMPARE(written.size(), size_t(1));
-      TBitmap output, preview;
-      output.LoadFromFile(target.File(written[0]));
+      std::unique_ptr<TBitmap> output = RunOnPicture(f.Job, *dialog.Source());
+      QVERIFY(output);
+      TBitmap preview;
       preview.Assign(dialog.Result());
-      QVERIFY2(SameColors(output, preview), c.Field);
+      QVERIFY2(SameColors(*output, preview), c.Field);
     }
     QVERIFY(Messages.empty());
   }

@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include "dialogs/effectframe.h"
+#include "effects/random.h"
+#include "engine/recordingview.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/messages.h"
 
@@ -64,6 +66,28 @@ void MakeWindowReady(TFormMain& window, const TempDir& source, const TempDir& ta
   TFormMain::SetStepReady(window.Label2, true);
   window.UpdateSourceCommands();
   window.UpdateStartAction();
+}
+
+std::unique_ptr<TBitmap> RunOnPicture(TJobRecord& job, const TBitmap& picture) {
+  TempDir source, target;
+  TBitmap file;
+  file.Assign(&picture);
+  file.SaveToFile(source.File("preview.bmp"));
+  job.SourceFiles.Clear();
+  job.SourceFiles.Add(source.File("preview.bmp"));
+  job.FileCount = 1;
+  job.TargetDir = target.Path();
+  job.TargetExtension = ".bmp";
+  job.BmpPixelFormat = pf24bit;
+  ResetEffectRandomGenerators();
+  TRecordingRunView view(job);
+  StartApplyEffectThread(view);
+  WaitForApplyEffectThread(false);
+  std::vector<std::string> written = FolderEntries(target.Path());
+  if (written.size() != 1) return nullptr;
+  auto output = std::make_unique<TBitmap>();
+  output->LoadFromFile(target.File(written[0]));
+  return output;
 }
 
 bool PreviewIs(const TEffectFrame& dialog, const std::function<void(TBitmap&)>& effect) {

@@ -78,6 +78,13 @@ void AddSourcePictures(TJobRecord& job, const TempDir& folder, int count, int wi
 // step 2 ready and the commands updated.
 void MakeWindowReady(TFormMain& window, const TempDir& source, const TempDir& target, int files);
 
+// Runs the job's effect with the job's values over the picture alone, saved
+// as a BMP source file, into a fresh target folder as 24-bit BMP, the
+// effects' random generators as at start; the job's source list and target
+// folder are replaced. Answers the picture the run wrote, or null when it
+// wrote none.
+std::unique_ptr<TBitmap> RunOnPicture(TJobRecord& job, const TBitmap& picture);
+
 // Whether an effect dialog's preview is its source picture with `effect`
 // applied (as the effect library does it).
 bool PreviewIs(const TEffectFrame& dialog, const std::function<void(TBitmap&)>& effect);
