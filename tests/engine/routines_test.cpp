@@ -1,6 +1,7 @@
 // Effects of a run against the effect library called directly with the
-// job's parameters, the names of the outputs and the formats of the log's
-// date, time and time span.
+// job's parameters (every entry of the list), the parameters limited to the
+// picture and their log lines, the names of the outputs and the formats of
+// the log's date, time and time span.
 #include <regex>
 #include <set>
 
