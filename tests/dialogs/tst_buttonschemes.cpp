@@ -81,7 +81,7 @@ TSchemes DialogSchemes(TXiButton::TColorScheme ok, TSchemes others = {}) {
 template <class TDialog>
 void CheckDialog(TJobRecord& job, const TSchemes& schemes) {
   TDialog dialog(nullptr, job);
-  if (dialog.objectName().isEmpty()) dialog.setObjectName(typeid(TDialog).name());
+  if (dialog.objectName().isEmpty()) dialog.setObjectName(dialog.metaObject()->className());
   CheckButtons(dialog, schemes, true);
 }
 
