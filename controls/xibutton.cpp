@@ -8,7 +8,9 @@
 #include <QShortcutEvent>
 
 #include "controls/xigradient.h"
+#include "platform/graphics/colornames.h"
 #include "platform/graphics/graphics.h"
+#include "platform/system/classes.h"
 #include "platform/windows/colors.h"
 
 namespace {
@@ -128,13 +130,30 @@ void TXiButton::SetAction(QAction* action) {
   auto follow = [this] {
     if (!FAction) return;
     setEnabled(FAction->isEnabled());
-    setToolTip(FAction->toolTip());
+    // The action's hint is its status tip: a tool tip that was set empty
+    // reads back as the action's text, which is no hint.
+    setToolTip(FAction->statusTip());
   };
   follow();
   FActionChanged = connect(action, &QAction::changed, this, follow);
   FActionTrigger = connect(this, &QAbstractButton::clicked, action, [this] {
     if (FAction) FAction->trigger();
   });
+}
+
+std::unique_ptr<TStringList> TXiButton::GetColorScheme() const {
+  // Each look lists its inner edges light before dark.
+  static constexpr const char* kRoles[6] = {"ColorFace", "ColorGrad", "ColorLight", "ColorDark", "ColorBorder",
+                                            "ColorText"};
+  static constexpr int kRoleIndex[6] = {0, 1, 3, 2, 4, 5};
+  static constexpr const char* kLooks[4] = {"", "Over", "Down", "Disabled"};
+  auto lines = std::make_unique<TStringList>();
+  for (int look = 0; look < 4; ++look)
+    for (int role = 0; role < 6; ++role)
+      lines->Add(std::string(kLooks[look]) + kRoles[role] + ":= " + ColorToString(FColors[look * 6 + kRoleIndex[role]]) +
+                 ";");
+  lines->Add("ColorFocusRect:=  " + ColorToString(FColors[24]) + ";");
+  return lines;
 }
 
 TColor TXiButton::Colors(int index) const { return index >= 0 && index < 25 ? FColors[index] : clNone; }

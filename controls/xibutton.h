@@ -19,10 +19,12 @@
 #include <QPixmap>
 #include <QPointer>
 #include <array>
+#include <memory>
 
 #include "platform/graphics/gdi.h"
 
 class TBitmap;
+class TStringList;
 
 class TXiButton : public QAbstractButton {
   Q_OBJECT
@@ -54,8 +56,8 @@ class TXiButton : public QAbstractButton {
   ~TXiButton() override;
 
   // Binds the button to an action: a click triggers it, and the button
-  // follows its enabled state and tool tip; the button keeps its own
-  // caption. nullptr unbinds.
+  // follows its enabled state and hint (the action's status tip); the
+  // button keeps its own caption. nullptr unbinds.
   void SetAction(QAction* action);
   QAction* Action() const { return FAction; }
 
@@ -107,6 +109,11 @@ class TXiButton : public QAbstractButton {
   // nothing.
   TColorScheme ColorScheme() const { return FColorScheme; }
   void SetColorScheme(TColorScheme value);
+  // The current colours as 25 assignment lines ("ColorFace:= $00C6ECFF;"),
+  // normal, hot, pressed and disabled look (face, grad, light, dark,
+  // border, text each) and the focus rectangle last, for taking a look
+  // that was tuned by hand into a scheme.
+  std::unique_ptr<TStringList> GetColorScheme() const;
 
   bool Ctl3D() const { return FCtl3D; }
   void SetCtl3D(bool value);

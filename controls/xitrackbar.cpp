@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "controls/xigradient.h"
+#include "platform/graphics/colornames.h"
+#include "platform/system/classes.h"
 #include "platform/windows/colors.h"
 
 namespace {
@@ -80,6 +82,27 @@ void TXiTrackBar::SetColorScheme(TColorScheme value) {
     for (int i = 0; i < 21; ++i) FColors[kColorIndex[i]] = kSchemes[value - 1][i];
   FColorScheme = value;
   update();
+}
+
+std::unique_ptr<TStringList> TXiTrackBar::GetColorScheme() const {
+  static constexpr struct {
+    const char* Field;
+    int Index;
+  } kFields[21] = {{"FBackColor", 0},           {"FTickColor", 1},
+                   {"FSlideBorderColor", 10},   {"FSlideFaceColor", 11},
+                   {"FSlideGradColor", 12},     {"FThumbBorderColor", 20},
+                   {"FThumbFaceColor", 21},     {"FThumbGradColor", 22},
+                   {"FOverThumbBorderColor", 30}, {"FOverThumbFaceColor", 31},
+                   {"FOverThumbGradColor", 32}, {"FDownThumbBorderColor", 40},
+                   {"FDownThumbFaceColor", 41}, {"FDownThumbGradColor", 42},
+                   {"FDisabledTickColor", 2},   {"FDisabledSlideBorderColor", 13},
+                   {"FDisabledSlideFaceColor", 14}, {"FDisabledSlideGradColor", 15},
+                   {"FDisabledThumbBorderColor", 16}, {"FDisabledThumbFaceColor", 17},
+                   {"FDisabledThumbGradColor", 18}};
+  auto lines = std::make_unique<TStringList>();
+  for (const auto& field : kFields)
+    lines->Add(std::string(16, ' ') + field.Field + ":=" + ColorToString(FColors[field.Index]) + ";");
+  return lines;
 }
 
 void TXiTrackBar::SetSmoothCorners(bool value) {

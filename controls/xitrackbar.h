@@ -13,8 +13,11 @@
 #include <QRect>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 #include "platform/graphics/gdi.h"
+
+class TStringList;
 
 class TXiTrackBar : public QWidget {
   Q_OBJECT
@@ -66,6 +69,10 @@ class TXiTrackBar : public QWidget {
   // A named scheme sets all 21 colours; csCustom sets none.
   TColorScheme ColorScheme() const { return FColorScheme; }
   void SetColorScheme(TColorScheme value);
+  // The current colours as 21 assignment lines to the colour fields
+  // ("                FBackColor:=clBtnFace;"), for taking a look that was
+  // tuned by hand into a scheme.
+  std::unique_ptr<TStringList> GetColorScheme() const;
 
   // The corner pixels of the slide and the thumb take BackColor.
   bool SmoothCorners() const { return FSmoothCorners; }

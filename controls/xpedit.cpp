@@ -167,6 +167,11 @@ void TXPEdit::SetSelLength(int value) {
   setSelection(start, end - start);
 }
 
+void TXPEdit::ClearSelection() {
+  // The line edit's own delete would take the character after the caret.
+  if (hasSelectedText() && !isReadOnly()) del();
+}
+
 void TXPEdit::ClearUndo() {
   // Setting the text afresh empties the undo history; nothing else changes.
   const bool modified = isModified();

@@ -68,7 +68,9 @@ class TXPEdit : public QLineEdit {
   void SelectAll() { selectAll(); }
 
   void Clear() { clear(); }
-  void ClearSelection() { del(); }
+  // Deletes the selected text; nothing when nothing is selected or the box
+  // is read-only.
+  void ClearSelection();
   void CopyToClipboard() { copy(); }
   void CutToClipboard() { cut(); }
   void PasteFromClipboard() { paste(); }

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <functional>
 
+#include "dialogs/dialogbuttons.h"
 #include "effects/resample.h"
 #include "gif/gifimage.h"
 #include "platform/windows/colors.h"
@@ -162,12 +163,7 @@ TFormAbout::TFormAbout(QWidget* parent, TJobRecord& job) : QDialog(parent), FJob
   Label2->move((Panel1->width() - Label2->width()) / 2, Label2->y());
   Label1->raise();
 
-  XiButton1 = new TXiButton("OK", this);
-  XiButton1->setObjectName("XiButton1");
-  XiButton1->setGeometry(512, 360, 75, 25);
-  XiButton1->SetColorScheme(TXiButton::csNeoSilver);
-  XiButton1->SetDefault(true);
-  XiButton1->SetModalResult(TXiButton::mrOk);
+  XiButton1 = MakeOkButton(this, QRect(512, 360, 75, 25), TXiButton::csNeoSilver);
 
   Label6 = new QLabel("Brightmill converts whole folders of pictures.", this);
   Label6->setObjectName("Label6");

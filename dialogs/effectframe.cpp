@@ -10,6 +10,7 @@
 #include "controls/xipanel.h"
 #include "controls/xitrackbar.h"
 #include "controls/xpglyphs.h"
+#include "dialogs/dialogbuttons.h"
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/waitcursor.h"
@@ -168,24 +169,21 @@ void TEffectFrame::BuildFrame(int width, int height, int panelHeight, int okLeft
   Panel3->setAlignment(Qt::AlignCenter);
   Panel3->setToolTip("Status");
 
-  XiButton1 = new TXiButton("OK", this);
-  XiButton1->setObjectName("XiButton1");
-  XiButton1->setGeometry(okLeft, buttonTop, 80, 31);
-  XiButton1->SetDefault(true);
-  XiButton1->SetModalResult(TXiButton::mrOk);  // closes the dialog before the handler runs
+  // OK's modal result closes the dialog before its handler runs.
+  XiButton1 = MakeOkButton(this, QRect(okLeft, buttonTop, 80, 31));
   connect(XiButton1, &TXiButton::clicked, this, [this] { OkClicked(); });
-  XiButton2 = new TXiButton("Cancel", this);
-  XiButton2->setObjectName("XiButton2");
-  XiButton2->setGeometry(cancelLeft, buttonTop, 80, 31);
-  XiButton2->SetCancel(true);
-  XiButton2->SetModalResult(TXiButton::mrCancel);
+  XiButton2 = MakeCancelButton(this, QRect(cancelLeft, buttonTop, 80, 31));
 }
 
 void TEffectFrame::StartPreview() {
+  SelectStartRow();
+  XiButton1->setFocus();
+}
+
+void TEffectFrame::SelectStartRow() {
   int rows = FModel->rowCount();
   int row = Job.PreviewIndex >= 0 && Job.PreviewIndex < rows && FileExists(Job.PreviewFile) ? Job.PreviewIndex : 0;
   if (rows > 0) SelectRow(row);
-  XiButton1->setFocus();
 }
 
 int TEffectFrame::SelectedRow() const {

@@ -100,8 +100,10 @@ class TEffectFrame : public QDialog {
   // The area under the preview for the parameter controls (null without).
   QWidget* ParameterPanel() const { return FParameterPanel; }
   // Fills the list and selects row PreviewIndex when it is in the list and
-  // PreviewFile exists, else the top row.
+  // PreviewFile exists, else the top row; then OK has the focus.
   void StartPreview();
+  // The selection alone, the focus left where it is.
+  void SelectStartRow();
 
   // A parameter control changed (or, with ListView1 as sender, a picture was
   // loaded): read it, show the values, recompute the preview.

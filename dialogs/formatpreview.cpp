@@ -58,26 +58,6 @@ QImage SelectColorGlyph() {
   return glyph;
 }
 
-TXiButton* MakeOkButton(QWidget* parent, const QRect& bounds) {
-  auto* button = new TXiButton("OK", parent);
-  button->setObjectName("XiButton1");
-  button->setGeometry(bounds);
-  button->SetColorScheme(TXiButton::csNeoDesert);
-  button->SetDefault(true);
-  button->SetModalResult(TXiButton::mrOk);
-  return button;
-}
-
-TXiButton* MakeCancelButton(QWidget* parent, const QRect& bounds) {
-  auto* button = new TXiButton("Cancel", parent);
-  button->setObjectName("XiButton2");
-  button->setGeometry(bounds);
-  button->SetColorScheme(TXiButton::csNeoSky);
-  button->SetCancel(true);
-  button->SetModalResult(TXiButton::mrCancel);
-  return button;
-}
-
 TXiButton* MakeDefaultButton(QWidget* parent, const char* name, const QRect& bounds) {
   auto* button = new TXiButton(QString(), parent);
   button->setObjectName(name);

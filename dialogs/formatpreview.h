@@ -12,6 +12,7 @@
 #include <QImage>
 #include <memory>
 
+#include "dialogs/dialogbuttons.h"
 #include "engine/jobrecord.h"
 
 class QLabel;
@@ -24,11 +25,8 @@ class TXiPanel;
 QImage DefaultGlyph();
 QImage SelectColorGlyph();
 
-// The gradient buttons of an options dialog: OK (default button, modal
-// result OK), Cancel (cancel button, modal result Cancel) and the glyph-only
-// "by default" button, each with its designer name.
-TXiButton* MakeOkButton(QWidget* parent, const QRect& bounds);
-TXiButton* MakeCancelButton(QWidget* parent, const QRect& bounds);
+// The glyph-only "by default" button of an options dialog, with its
+// designer name (OK and Cancel: dialogs/dialogbuttons.h).
 TXiButton* MakeDefaultButton(QWidget* parent, const char* name, const QRect& bounds);
 // A plain label at a place.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QPoint& at);

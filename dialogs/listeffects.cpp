@@ -1,8 +1,25 @@
 #include "dialogs/listeffects.h"
 
+#include <QStyledItemDelegate>
+
+#include "dialogs/dialogbuttons.h"
 #include "engine/effectcatalogue.h"
 #include "engine/effectvisibility.h"
 #include "platform/windows/guard.h"
+
+namespace {
+
+// Rows 16 pixels high and as wide as the style draws check box and caption,
+// so that the list scrolls sideways to any caption wider than itself.
+class TRowDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return {QStyledItemDelegate::sizeHint(option, index).width(), 16};
+  }
+};
+
+}  // namespace
 
 TFormListEffects::TFormListEffects(QWidget* parent, TJobRecord& job) : QDialog(parent), Job(job) {
   setObjectName("FormListEffects");
@@ -20,6 +37,8 @@ TFormListEffects::TFormListEffects(QWidget* parent, TJobRecord& job) : QDialog(p
   small.setPixelSize(11);
   CheckListBox1->setFont(small);
   CheckListBox1->setTextElideMode(Qt::ElideNone);
+  CheckListBox1->setItemDelegate(new TRowDelegate(CheckListBox1));
+  CheckListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
@@ -32,20 +51,10 @@ TFormListEffects::TFormListEffects(QWidget* parent, TJobRecord& job) : QDialog(p
   connect(CheckListBox1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { PopupMenu1->popup(CheckListBox1->viewport()->mapToGlobal(at)); });
 
-  XiButton1 = new TXiButton("OK", this);
-  XiButton1->setObjectName("XiButton1");
-  XiButton1->setGeometry(8, 432, 55, 25);
-  XiButton1->SetColorScheme(TXiButton::csNeoGrass);
-  XiButton1->SetDefault(true);
-  XiButton1->SetModalResult(TXiButton::mrOk);
+  XiButton1 = MakeOkButton(this, QRect(8, 432, 55, 25), TXiButton::csNeoGrass);
   connect(XiButton1, &TXiButton::clicked, this, [this] { Guarded([this] { XiButton1Click(); }); });
 
-  XiButton2 = new TXiButton("Cancel", this);
-  XiButton2->setObjectName("XiButton2");
-  XiButton2->setGeometry(96, 432, 55, 25);
-  XiButton2->SetColorScheme(TXiButton::csNeoSky);
-  XiButton2->SetCancel(true);
-  XiButton2->SetModalResult(TXiButton::mrCancel);
+  XiButton2 = MakeCancelButton(this, QRect(96, 432, 55, 25));
 
   // The rows are the fixed catalogue in list order, whatever list of names
   // the main window holds at the moment.
@@ -54,8 +63,6 @@ TFormListEffects::TFormListEffects(QWidget* parent, TJobRecord& job) : QDialog(p
   for (const TEffectEntry& entry : catalogue) {
     auto* item = new QListWidgetItem(QString::fromUtf8(entry.Caption), CheckListBox1);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    // Rows 16 pixels high, as wide as check box and caption need.
-    item->setSizeHint(QSize(CheckListBox1->fontMetrics().horizontalAdvance(item->text()) + 28, 16));
   }
   for (int row = 0; row < RowCount; ++row) SetChecked(row, EffectOffered(Job, row));
   XiButton1->setFocus();

@@ -158,9 +158,12 @@ void TFormResize::showEvent(QShowEvent* event) {
   if (FShown) return;
   FShown = true;
   Guarded([this] {
+    // OK is the active control until the layout gives its size field the
+    // focus (the free layout leaves it on OK); then the list is filled.
+    XiButton1->setFocus();
     if (!Job.ResizePreserveAspect) SetLayout(flFree);
     else if (Job.ResizeScaleType >= 0 && Job.ResizeScaleType <= 2) SetLayout(TFieldLayout(Job.ResizeScaleType));
-    StartPreview();
+    SelectStartRow();
   });
 }
 

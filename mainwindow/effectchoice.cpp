@@ -22,8 +22,7 @@ void TFormMain::ShowEffectSettings(const std::string& name, bool enableAction) {
   for (const std::string& line : entry->SummaryLines(*this)) ListBox1->addItem(QString::fromStdString(line));
   QString hint = QString::fromStdString(entry->Hint());
   ActionEffect->setToolTip(hint);
-  ActionEffect->setStatusTip(hint);
-  XiButEffect->setToolTip(hint);
+  ActionEffect->setStatusTip(hint);  // the "..." button follows it
   if (entry->IsConvert()) {
     // No settings to reach: the next step is Start.
     ActionEffect->setEnabled(false);

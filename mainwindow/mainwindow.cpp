@@ -239,8 +239,8 @@ void TFormMain::BuildMenus() {
   ActionEffect = new QAction("Effect...", this);
   ActionEffect->setObjectName("ActionEffect");
   ActionEffect->setShortcut(QKeySequence("Ctrl+E"));
-  // The hint: shown as the tool tip of the action and its button, and in
-  // the status tip (which, unlike the tool tip, can be empty).
+  // The hint is the status tip (which, unlike the tool tip, can be empty);
+  // the buttons bound to an action show it as their tool tip.
   ActionEffect->setToolTip("Setting for sD grid...");
   ActionEffect->setStatusTip("Setting for sD grid...");
   ActionStart = new QAction("Start", this);
@@ -410,7 +410,6 @@ void TFormMain::BuildStep3() {
   XiButEffect = Button(PanelTop3, "XiButEffect", "...", TXiButton::csNeoSky, 327, 29, 30, 23);
   XiButEffect->SetAction(ActionEffect);
   XiButEffect->setText("...");
-  XiButEffect->setToolTip(ActionEffect->toolTip());
   ListBox1 = SummaryList(PanelTop3, "ListBox1");
   AlignRight(ListBox1, 177);
   // Only a pick by the user runs the handler; refills in code do not.
@@ -441,16 +440,16 @@ void TFormMain::BuildStep4AndLog() {
   XiButSaveLog->setToolTip("Save log");
   XiButClearLog = Button(PanelBottom, "XiButClearLog", "", TXiButton::csNeoSky, 196, 5, 30, 24);
   {
-    // A small cross: the log goes.
-    QImage glyph(12, 12, QImage::Format_ARGB32);
-    glyph.fill(Qt::transparent);
+    // A small cross: the log goes. Drawn on white, the glyph's transparent
+    // colour (its top-left pixel).
+    QImage glyph(12, 12, QImage::Format_RGB32);
+    glyph.fill(Qt::white);
     QPainter painter(&glyph);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(160, 30, 30), 2));
     painter.drawLine(2, 2, 10, 10);
     painter.drawLine(10, 2, 2, 10);
     painter.end();
-    XiButClearLog->SetTransparentGlyph(false);
     XiButClearLog->SetGlyph(glyph);
   }
   XiButClearLog->setToolTip("Clear log");

@@ -26,6 +26,7 @@
 #include "controls/xpradiobutton.h"
 #include "engine/applythread.h"
 #include "engine/jobrecord.h"
+#include "platform/system/drives.h"
 
 class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   Q_OBJECT
@@ -92,9 +93,9 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   void ActionStopExecute();
   // Closing: a run in progress is stopped and its remaining steps served
   // until the worker has ended; then the registry and, when asked, the
-  // settings file are written and the help viewer is ended. Never refuses:
-  // a settings file that cannot be written is reported and the window
-  // closes all the same.
+  // settings file are written and the help viewer is ended. Never refuses
+  // by itself; a settings file that cannot be written raises its error,
+  // which keeps the window open.
   void FormCloseQuery(bool& canClose);
   // Path > Exit.
   void Exit1Click();
@@ -240,6 +241,10 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   // The seven type boxes in the order of ListBox3's lines (BMP, JPG, GIF,
   // PNG, EMF, WMF, ICO).
   TXPCheckBox* SourceTypeBox(int line) const;
+
+  // Start's CD-ROM test: whether the folder lies on an optical disc (the
+  // file system's answer; tests put a disc where there is none).
+  std::function<bool(const std::string& folder)> OpticalDiscCheck = IsOnOpticalDisc;
 
   // Called after each file with the time spent loading, in the effect and
   // saving (for tools that measure runs).

@@ -2,7 +2,6 @@
 #include <QCloseEvent>
 
 #include "mainwindow/mainwindow.h"
-#include "platform/system/drives.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
 
@@ -31,7 +30,7 @@ void TFormMain::ActionStartExecute() {
     XiButTarget->setFocus();
     return;
   }
-  if (IsOnOpticalDisc(TargetDir)) {
+  if (OpticalDiscCheck(TargetDir)) {
     ShowMessage("You select in the capacity of the Target directory CD-ROM. Please, select another disk.");
     return;
   }
@@ -55,17 +54,18 @@ void TFormMain::FormCloseQuery(bool& canClose) {
   // is lost and the window never goes away under it.
   WaitForApplyEffectThread(true);
   SaveRegistryValues();
-  // Settings that cannot be written are reported; the window still closes,
-  // so an unwritable folder never keeps the program open.
-  if (SaveEnvironment) Guarded([this] { SaveSettings(); });
+  // Settings that cannot be written leave by their exception: the window
+  // stays open with them, so the user can free the folder, or untick "save
+  // environment options", and close again.
+  if (SaveEnvironment) SaveSettings();
   EndHelpViewer();
   canClose = true;
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-  bool canClose = true;
-  if (!Guarded([&] { FormCloseQuery(canClose); })) canClose = true;
-  if (canClose) event->accept();
+  bool canClose = false;
+  // A failure is shown, and the close does not happen.
+  if (Guarded([&] { FormCloseQuery(canClose); }) && canClose) event->accept();
   else event->ignore();
 }
 

@@ -6,6 +6,8 @@
 #include <QtTest>
 
 #include "controls/xibutton.h"
+#include "platform/graphics/colornames.h"
+#include "platform/system/classes.h"
 #include "platform/windows/colors.h"
 #include "tests/support/windowtest.h"
 
@@ -44,6 +46,53 @@ struct TDialog {
   }
 };
 
+// The scheme tables as they are written down: one row per colour index,
+// one column per scheme (BBGGRR), "-" where a plain scheme keeps the
+// colour it found.
+const char* const kNeoSchemes[25] = {
+    // csNeoDesert csNeoSky csNeoGrass csNeoSilver csNeoRose csNeoSun
+    "C6ECFF FFEEDD DDF9E8 F3F3F3 E8E8FF F0FFFF", "37BEFF FFB66C 5EDF8E BCBCBC 9595FF 20D8F9",
+    "009CE8 FFA851 24B95C A7A7A7 8282FF 00BBBB", "B9E7FF FFECD9 CBF5DB F7F7F7 DDDDFF F2FFFF",
+    "005680 B35900 156F37 626262 00009D 006464", "000000 000000 000000 000000 000000 000000",
+    "B3E7FF FFEBD7 BFF2D2 F0F0F0 DFDFFF D5FCFF", "00A3F0 FFA346 3DD877 A6A6A6 7777FF 05BCDC",
+    "008ED2 FF9E3E 23B459 A2A2A2 6A6AFF 00A6A6", "95DAFF FFE4CA B5F0CB EEEEEE D7D7FF CCFFFF",
+    "005680 B35900 17793D 757575 00009D 006464", "000000 000000 000000 000000 000000 000000",
+    "2BBAFF FFB366 4EDC83 CACACA A6A6FF 05D1F5", "77D2FF FFCE9D 80E6A6 DADADA B9B9FF 66F0FB",
+    "8AD9FF FFD3A8 89E7AC E9E9E9 CECEFF 66F3FF", "0077B7 FF9E3E 177D3E 7C7C7C 5E5EFF 008484",
+    "0070A6 B35900 167439 4E4E4E 00009D 006464", "000000 000000 000000 000000 000000 000000",
+    "EEEEEE EEEEEE EEEEEE EEEEEE EEEEEE EEEEEE", "FFFFFF FFFFFF FFFFFF FFFFFF FFFFFF FFFFFF",
+    "D2D2D2 D2D2D2 D2D2D2 D2D2D2 D2D2D2 D2D2D2", "FFFFFF FFFFFF FFFFFF FFFFFF FFFFFF FFFFFF",
+    "808080 808080 808080 808080 808080 808080", "808080 808080 808080 808080 808080 808080",
+    "4080FF FFA953 24B95C ADADAD 5E5EFF 00BBBB",
+};
+const char* const kPlainSchemes[25] = {
+    // csDesert csGrass csSky csSun csRose csSilver
+    "95DDFF 98EBB7 FFE0C1 A8FFFF C6C6FF E0E0E0", "- - - - - -",
+    "009CE8 24B95C FFA953 00BBBB 8282FF AEAEAE", "B9E7FF CBF5DB FFECD9 F2FFFF DDDDFF F7F7F7",
+    "005680 156F37 B35900 006464 00009D 626262", "000000 000000 000000 000000 000000 000000",
+    "6FD0FF 68E196 FFCD9B 66F3FF B0B0FF CFCFCF", "- - - - - -",
+    "008ED2 23B459 FFB164 00A6A6 6A6AFF 797979", "95DAFF B5F0CB FFE4CA CCFFFF D7D7FF EEEEEE",
+    "005680 17793D B35900 006464 00009D 757575", "000000 000000 000000 000000 000000 000000",
+    "6FD0FF 4EDC83 FFC082 22EEFF 9F9FFF D3D3D3", "- - - - - -",
+    "8AD9FF 89E7AC FFD3A8 66F3FF 8888FF E9E9E9", "0077B7 177D3E FF9122 008484 5E5EFF 7C7C7C",
+    "0070A6 167439 B35900 006464 00009D 4E4E4E", "000000 000000 000000 000000 000000 000000",
+    "E2E2E2 E2E2E2 E2E2E2 E2E2E2 E2E2E2 E2E2E2", "- - - - - -",
+    "D8D8D8 D8D8D8 D8D8D8 D8D8D8 D8D8D8 D8D8D8", "EAEAEA EAEAEA EAEAEA EAEAEA EAEAEA EAEAEA",
+    "C4C4C4 C4C4C4 C4C4C4 C4C4C4 C4C4C4 C4C4C4", "808080 808080 808080 808080 808080 808080",
+    "4080FF 00A421 DC9B14 008CF4 5E5EFF 8A8A8A",
+};
+constexpr TXiButton::TColorScheme kNeoColumns[6] = {TXiButton::csNeoDesert, TXiButton::csNeoSky,
+                                                    TXiButton::csNeoGrass,  TXiButton::csNeoSilver,
+                                                    TXiButton::csNeoRose,   TXiButton::csNeoSun};
+constexpr TXiButton::TColorScheme kPlainColumns[6] = {TXiButton::csDesert, TXiButton::csGrass, TXiButton::csSky,
+                                                      TXiButton::csSun,    TXiButton::csRose,  TXiButton::csSilver};
+
+// The table's entry for a column as a colour, or -1 for "-".
+TColor TableColor(const char* row, int column) {
+  const QStringList cells = QString(row).split(' ');
+  return cells[column] == "-" ? TColor(-1) : TColor(cells[column].toUInt(nullptr, 16));
+}
+
 }  // namespace
 
 class TestXiButton : public QObject {
@@ -78,6 +127,57 @@ class TestXiButton : public QObject {
     QCOMPARE(PixelOf(*button, 5, 2), FromQColor(ToQColor(clBtnFace)));
     QTest::keyClick(&window, Qt::Key_G, Qt::AltModifier);
     QCOMPARE(clicks.count(), 1);
+  }
+
+  void everySchemeSetsItsTable() {
+    const TColor found = 0x123456;  // what a plain scheme must leave alone
+    for (bool neo : {true, false}) {
+      for (int column = 0; column < 6; ++column) {
+        const TXiButton::TColorScheme scheme = (neo ? kNeoColumns : kPlainColumns)[column];
+        TXiButton button;
+        for (int index = 0; index < 25; ++index) button.SetColors(index, found);
+        button.SetColorScheme(scheme);
+        QCOMPARE(button.ColorScheme(), scheme);
+        QCOMPARE(button.Gradient(), neo);
+        for (int index = 0; index < 25; ++index) {
+          TColor expected = TableColor((neo ? kNeoSchemes : kPlainSchemes)[index], column);
+          if (expected == TColor(-1)) expected = found;
+          QVERIFY2(button.Colors(index) == expected,
+                   qPrintable(QString("scheme %1, colour %2: %3").arg(scheme).arg(index).arg(button.Colors(index), 6, 16)));
+        }
+      }
+    }
+    // A new button: the desert scheme with white gradient ends in its hot,
+    // pressed and disabled looks; any single colour makes the scheme custom.
+    TXiButton fresh;
+    QCOMPARE(fresh.ColorScheme(), TXiButton::csNeoDesert);
+    for (int index = 0; index < 25; ++index)
+      QCOMPARE(fresh.Colors(index), index == 7 || index == 13 || index == 19 ? TColor(0xFFFFFF)
+                                                                             : TableColor(kNeoSchemes[index], 0));
+    fresh.SetColors(25, 0);  // no such colour: nothing stored, still custom
+    QCOMPARE(fresh.ColorScheme(), TXiButton::csCustom);
+  }
+
+  void colorSchemeAsText() {
+    // Each look lists face, grad, light, dark, border, text; the focus
+    // rectangle comes last after two blanks.
+    TXiButton button;
+    button.SetColorScheme(TXiButton::csNeoRose);
+    button.SetColorText(clBtnFace);
+    const std::unique_ptr<TStringList> lines = button.GetColorScheme();
+    QCOMPARE(lines->Count(), 25);
+    const char* const roles[6] = {"ColorFace", "ColorGrad", "ColorLight", "ColorDark", "ColorBorder", "ColorText"};
+    const int roleIndex[6] = {0, 1, 3, 2, 4, 5};
+    const char* const looks[4] = {"", "Over", "Down", "Disabled"};
+    for (int look = 0; look < 4; ++look)
+      for (int role = 0; role < 6; ++role) {
+        const int index = look * 6 + roleIndex[role];
+        QCOMPARE((*lines)[look * 6 + role],
+                 std::string(looks[look]) + roles[role] + ":= " + ColorToString(button.Colors(index)) + ";");
+      }
+    QCOMPARE((*lines)[0], std::string("ColorFace:= $00E8E8FF;"));
+    QCOMPARE((*lines)[5], std::string("ColorText:= clBtnFace;"));
+    QCOMPARE((*lines)[24], std::string("ColorFocusRect:=  $005E5EFF;"));
   }
 
   void mouseAndSpaceClicks() {
@@ -161,6 +261,14 @@ class TestXiButton : public QObject {
     action.setEnabled(true);
     button.Click();
     QCOMPARE(triggered.count(), 1);
+    // The button shows the action's hint, and no hint when it has none
+    // (an action with an empty tool tip reports its text as one).
+    QCOMPARE(button.toolTip(), QString());
+    action.setToolTip("");
+    action.setEnabled(false);
+    QCOMPARE(button.toolTip(), QString());
+    action.setStatusTip("Run it");
+    QCOMPARE(button.toolTip(), QString("Run it"));
   }
 };
 

@@ -3,6 +3,8 @@
 #include <QtTest>
 
 #include "controls/xitrackbar.h"
+#include "platform/graphics/colornames.h"
+#include "platform/system/classes.h"
 #include "platform/windows/colors.h"
 #include "tests/support/windowtest.h"
 
@@ -12,10 +14,75 @@ static int CountInRow(const QImage& image, int y, TColor color) {
   return count;
 }
 
+// The scheme table as written down: colour index, then one column per
+// scheme (csDesert, csGrass, csSilver, csSky, csRose, csSun) as BBGGRR,
+// "Face" for the button-face system colour.
+const struct {
+  int Index;
+  const char* Columns;
+} kTrackSchemes[21] = {
+    {0, "Face Face Face Face Face Face"},          {1, "006A9D 1D9A4B 888888 C88D2D 5B5BFF 00A4A4"},
+    {2, "C0C0C0 C0C0C0 C0C0C0 C0C0C0 C0C0C0 C0C0C0"}, {10, "0082BF 20A452 727272 F47A00 4242FF 0077AA"},
+    {11, "28B9FF 3ED978 C0C0C0 FFBA75 8282FF 1AD9FB"}, {12, "BBE9FF C1F4D6 EAEAEA FFE9D2 C6DBFF DAFAFE"},
+    {13, "BEBEBE BEBEBE BEBEBE BEBEBE BEBEBE BEBEBE"}, {14, "D8D8D8 D8D8D8 D8D8D8 D8D8D8 D8D8D8 D8D8D8"},
+    {15, "E8E8E8 E8E8E8 E8E8E8 E8E8E8 E8E8E8 E8E8E8"}, {16, "B5B5B5 B5B5B5 B5B5B5 B5B5B5 B5B5B5 B5B5B5"},
+    {17, "EAEAEA EAEAEA EAEAEA EAEAEA EAEAEA EAEAEA"}, {18, "CFCFCF CFCFCF CFCFCF CFCFCF CFCFCF CFCFCF"},
+    {20, "005B88 126732 616161 C66300 0000D7 004F84"}, {21, "8CDAFF 82E8AA E1E1E1 FFD9B3 9DC2FF C6FFFF"},
+    {22, "0093D9 21AB55 A3A3A3 FF9224 6666FF 00B8E6"}, {30, "005680 156F37 747474 B35900 0000D7 004F84"},
+    {31, "5ECBFF 7CE7A7 D1D1D1 FFCF9F 8CB8FF 6AFFFF"}, {32, "007BB7 1E954A 959595 F97C00 5151FF 009CC4"},
+    {40, "005680 156F37 747474 B35900 0000D7 004F84"}, {41, "0083C1 20A251 999999 FF8C1A 6666FF 00B8E6"},
+    {42, "1AB5FF 5EE193 C1C1C1 FFBF80 8CB8FF 91E9FF"},
+};
+constexpr TXiTrackBar::TColorScheme kTrackColumns[6] = {TXiTrackBar::csDesert, TXiTrackBar::csGrass,
+                                                        TXiTrackBar::csSilver, TXiTrackBar::csSky,
+                                                        TXiTrackBar::csRose,   TXiTrackBar::csSun};
+
 class TestXiTrackBar : public QObject {
   Q_OBJECT
 
  private slots:
+  void everySchemeSetsItsTable() {
+    for (int column = 0; column < 6; ++column) {
+      TXiTrackBar bar;
+      for (const auto& row : kTrackSchemes) bar.SetColors(row.Index, 0x123456);
+      QCOMPARE(bar.ColorScheme(), TXiTrackBar::csCustom);
+      bar.SetColorScheme(kTrackColumns[column]);
+      QCOMPARE(bar.ColorScheme(), kTrackColumns[column]);
+      for (const auto& row : kTrackSchemes) {
+        const QString cell = QString(row.Columns).split(' ')[column];
+        const TColor expected = cell == "Face" ? clBtnFace : TColor(cell.toUInt(nullptr, 16));
+        QVERIFY2(bar.Colors(row.Index) == expected,
+                 qPrintable(QString("scheme %1, colour %2").arg(kTrackColumns[column]).arg(row.Index)));
+      }
+    }
+    // Custom sets none; an index that names no colour stores nothing.
+    TXiTrackBar bar;
+    bar.SetColorScheme(TXiTrackBar::csCustom);
+    QCOMPARE(bar.TickColor(), TColor(0x006A9D));
+    bar.SetColors(3, 0);
+    QCOMPARE(bar.Colors(3), clNone);
+  }
+
+  void colorSchemeAsText() {
+    TXiTrackBar bar;
+    bar.SetColorScheme(TXiTrackBar::csSky);
+    const std::unique_ptr<TStringList> lines = bar.GetColorScheme();
+    const std::pair<const char*, int> fields[21] = {
+        {"FBackColor", 0},           {"FTickColor", 1},           {"FSlideBorderColor", 10},
+        {"FSlideFaceColor", 11},     {"FSlideGradColor", 12},     {"FThumbBorderColor", 20},
+        {"FThumbFaceColor", 21},     {"FThumbGradColor", 22},     {"FOverThumbBorderColor", 30},
+        {"FOverThumbFaceColor", 31}, {"FOverThumbGradColor", 32}, {"FDownThumbBorderColor", 40},
+        {"FDownThumbFaceColor", 41}, {"FDownThumbGradColor", 42}, {"FDisabledTickColor", 2},
+        {"FDisabledSlideBorderColor", 13}, {"FDisabledSlideFaceColor", 14}, {"FDisabledSlideGradColor", 15},
+        {"FDisabledThumbBorderColor", 16}, {"FDisabledThumbFaceColor", 17}, {"FDisabledThumbGradColor", 18}};
+    QCOMPARE(lines->Count(), 21);
+    for (int i = 0; i < 21; ++i)
+      QCOMPARE((*lines)[i],
+               std::string(16, ' ') + fields[i].first + ":=" + ColorToString(bar.Colors(fields[i].second)) + ";");
+    QCOMPARE((*lines)[0], std::string("                FBackColor:=clBtnFace;"));
+    QCOMPARE((*lines)[1], std::string("                FTickColor:=$00C88D2D;"));
+  }
+
   void positionRulesAndSignals() {
     TXiTrackBar bar;
     QSignalSpy changes(&bar, &TXiTrackBar::OnChange);

@@ -28,6 +28,21 @@ class TestXPEdit : public QObject {
     QVERIFY(!edit.Modified());
   }
 
+  void clearSelectionDeletesOnlyTheSelection() {
+    TXPEdit edit;
+    edit.SetText("abcdef");
+    edit.SetSelStart(2);
+    edit.ClearSelection();  // nothing selected: nothing goes
+    QCOMPARE(edit.Text(), QString("abcdef"));
+    edit.SetSelLength(2);
+    edit.ClearSelection();
+    QCOMPARE(edit.Text(), QString("abef"));
+    edit.SelectAll();
+    edit.SetReadOnly(true);
+    edit.ClearSelection();
+    QCOMPARE(edit.Text(), QString("abef"));
+  }
+
   void caseAndDigitsFilterInput() {
     TXPEdit edit;
     edit.SetText("Photo");

@@ -57,6 +57,20 @@ class TestXPRadioButton : public QObject {
     QVERIFY(!a->Checked() && b->Checked());
     QVERIFY(c->Checked() && !d->Checked());  // the other parent's group is untouched
     QCOMPARE(clicks.count(), 0);
+    // Hidden and disabled buttons of the group are unchecked as well.
+    for (bool hide : {true, false}) {
+      b->SetChecked(true);
+      if (hide) b->hide();
+      else b->setEnabled(false);
+      a->SetChecked(true);
+      QVERIFY(a->Checked() && !b->Checked());
+      b->show();
+      b->setEnabled(true);
+    }
+    // Checking one that is hidden or disabled clears the visible ones.
+    b->setEnabled(false);
+    b->SetChecked(true);
+    QVERIFY(!a->Checked() && b->Checked());
   }
 
   void mouseTurnsButtonsOn() {

@@ -1,6 +1,7 @@
 // The main window's start-up, panels, option boxes and effect choice, and
 // the window driven from the keyboard alone.
 #include <QComboBox>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QtTest>
@@ -24,6 +25,14 @@ void Pick(TFormMain& window, const QString& caption) {
   QVERIFY(index >= 0);
   window.ComboBox1->setCurrentIndex(index);
   emit window.ComboBox1->activated(index);
+}
+
+// A menu as lines: "caption|shortcut", "-" for a separator.
+QStringList MenuLines(const QMenu* menu) {
+  QStringList lines;
+  for (const QAction* action : menu->actions())
+    lines << (action->isSeparator() ? QString("-") : action->text() + "|" + action->shortcut().toString());
+  return lines;
 }
 
 }  // namespace
@@ -53,6 +62,114 @@ class TestFormMain : public QObject {
     window.EffectIndex = 0;
     window.ApplySettingsToControls();
     QCOMPARE(window.ComboBox1->currentIndex(), 1);
+  }
+
+  void fixedTextsOfTheWindow() {
+    TFormMain window;
+    QCOMPARE(window.windowTitle(), QString("Brightmill"));
+    // The menus, in the bar's order, with their items, shortcuts and
+    // separators.
+    const std::pair<QMenu*, QStringList> menus[] = {
+        {window.MenuPath, {"Select source...|Ctrl+O", "Select target...|Ctrl+T", "-", "Exit|"}},
+        {window.MenuSetting, {"File format...|Ctrl+F", "Effect...|Ctrl+E", "-", "List of effects...|"}},
+        {window.MenuAction,
+         {"Start|Ctrl+R", "Stop|Ctrl+S", "-", "Save log...|Ctrl+L", "Clear log|Ctrl+D", "-",
+          "Save environment options|"}},
+        {window.MenuHelp, {"Content|F1", "About|"}},
+    };
+    const QList<QAction*> bar = window.menuBar()->actions();
+    QCOMPARE(int(bar.size()), 4);
+    for (int i = 0; i < 4; ++i) {
+      QCOMPARE(bar[i]->menu(), menus[i].first);
+      QCOMPARE(MenuLines(menus[i].first), menus[i].second);
+    }
+    QCOMPARE(QStringList({window.MenuPath->title(), window.MenuSetting->title(), window.MenuAction->title(),
+                          window.MenuHelp->title()}),
+             QStringList({"&Path", "&Setting", "&Action", "&Help"}));
+    for (QAction* action : {window.ActionFormat, window.ActionEffect})
+      QCOMPARE(action->property("category").toString(), QString("Setting"));
+    for (QAction* action : {window.ActionStart, window.ActionStop})
+      QCOMPARE(action->property("category").toString(), QString("Action"));
+
+    // Captions and hints of the buttons; the collapse buttons as the
+    // panels open and fold.
+    const struct {
+      TXiButton* Button;
+      const char* Caption;
+      const char* Hint;
+    } buttons[] = {
+        {window.XiButSource, "Source...", "Select a source path"},
+        {window.XiButTarget, "Target...", "Select a target path"},
+        {window.XiButFormat, "...", ""},
+        {window.XiButEffect, "...", "Setting for sD grid..."},
+        {window.XiButStart, "Start", ""},
+        {window.XiButStop, "Stop", ""},
+        {window.XiButSaveLog, "...", "Save log"},
+        {window.XiButClearLog, "", "Clear log"},
+        {window.XiButSourceCol, ">>", "Collapse"},
+        {window.XiButTargetCol, ">>", "Collapse"},
+    };
+    for (const auto& b : buttons) {
+      QCOMPARE(b.Button->Caption(), QString(b.Caption));
+      QCOMPARE(b.Button->toolTip(), QString(b.Hint));
+    }
+    for (bool expanded : {false, true}) {
+      window.ShowSourceTypes(expanded);
+      window.ShowTargetFormats(expanded);
+      for (TXiButton* button : {window.XiButSourceCol, window.XiButTargetCol}) {
+        QCOMPARE(button->Caption(), QString(expanded ? ">>" : "<<"));
+        QCOMPARE(button->toolTip(), QString(expanded ? "Collapse" : "Show"));
+      }
+    }
+
+    // The labels, boxes and the type summary as designed.
+    QCOMPARE(QStringList({window.Label1->text(), window.Label2->text(), window.Label3->text(), window.Label4->text()}),
+             QStringList({"1 step", "2 step", "3 step", "4 step"}));
+    for (QLabel* label : {window.Label1, window.Label2, window.Label3, window.Label4})
+      QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    const std::pair<TXPFlagButton*, const char*> boxes[] = {
+        {window.XPCheckBoxBMP, "bmp"}, {window.XPCheckBoxJPG, "jpg"}, {window.XPCheckBoxGIF, "gif"},
+        {window.XPCheckBoxPNG, "png"}, {window.XPCheckBoxEMF, "emf"}, {window.XPCheckBoxWMF, "wmf"},
+        {window.XPCheckBoxICO, "ico"}, {window.XPCheckBox2, "including subfolder"},
+        {window.XPCheckBox4, "low case for files name"}, {window.XPCheckBox1, "auto save the log"},
+        {window.XPCheckBox3, "save environment options"}, {window.XPRButBMP, "bmp"},
+        {window.XPRButJPG, "jpg"}, {window.XPRButGIF, "gif"}, {window.XPRButPNG, "png"}};
+    for (const auto& [box, caption] : boxes) QCOMPARE(box->Caption(), QString(caption));
+    QCOMPARE(Items(window.ListBox3),
+             QStringList({"BMP: true", "JPG: true", "GIF: true", "PNG: true", "EMF: true", "WMF: true", "ICO: true"}));
+  }
+
+  void startUpWithAStoredSourceThatHoldsPictures() {
+    // What every restart with saved settings does: the stored folder is
+    // scanned, its count shown, and with a stored target Start is on.
+    for (int count : {1, 12}) {
+      TempDir source, target;
+      for (int i = 0; i < count; ++i) MakeTestBitmap(8, 6, i)->SaveToFile(source.File("p" + std::to_string(i) + ".bmp"));
+      TFormMain window;
+      SetVisible(window, {"Antialias..."});
+      window.SourceDir = source.Path();
+      window.TargetDir = target.Path();
+      QTRY_VERIFY(window.StartedUp());
+      QCOMPARE(window.FileCount.load(), count);
+      QCOMPARE(window.Panel1->text(), count == 1 ? QString("This folder contains 1 graphic file")
+                                                 : QString("This folder contains 12 graphics files"));
+      for (QLabel* label : {window.Label1, window.Label2, window.Label3, window.Label4})
+        QVERIFY2(TFormMain::StepReady(label), qPrintable(label->text()));
+      QCOMPARE(window.Label4->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+      QVERIFY(window.ActionStart->isEnabled() && window.ActionEffect->isEnabled() && window.ComboBox1->isEnabled());
+      QCOMPARE(window.PreviewFile, source.File("p0.bmp"));
+    }
+    // The target panel stored folded with "jpg": only "jpg" is checked,
+    // also among the hidden buttons.
+    TFormMain window;
+    window.TargetPanelExpanded = false;
+    window.TargetFormat = 1;
+    window.ApplySettingsToControls();
+    QVERIFY(!window.XPRButBMP->isVisibleTo(window.XPGroupBox1));
+    const std::pair<TXPRadioButton*, bool> formats[] = {
+        {window.XPRButBMP, false}, {window.XPRButJPG, true}, {window.XPRButGIF, false}, {window.XPRButPNG, false}};
+    for (auto [button, checked] : formats) QCOMPARE(button->Checked(), checked);
+    QCOMPARE(window.TargetExtension, std::string(".jpg"));
   }
 
   void startUpFromAStoredJob() {
@@ -139,6 +256,7 @@ class TestFormMain : public QObject {
     QCOMPARE(window.EffectIndex, 1);
     QCOMPARE(window.FlipMode, 1);
     QCOMPARE(window.focusWidget(), window.XiButEffect);
+    QCOMPARE(window.XiButEffect->toolTip(), QString("Preview for Flip (vertical) effect"));
 
     // Plain conversion has no settings: the command stays off, even after
     // a later change of the source commands, and Start has the focus.
@@ -148,6 +266,9 @@ class TestFormMain : public QObject {
     QCOMPARE(window.focusWidget(), window.XiButStart);
     window.UpdateSourceCommands();
     QVERIFY(!window.ActionEffect->isEnabled());
+    // No hint at all: not the command's caption either.
+    QCOMPARE(window.XiButEffect->toolTip(), QString());
+    QCOMPARE(window.ActionEffect->statusTip(), QString());
   }
 
   void listOfEffectsRefillsTheBox() {

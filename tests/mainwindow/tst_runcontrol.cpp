@@ -113,6 +113,50 @@ class TestRunControl : public QObject {
     QCOMPARE(Messages.size(), size_t(3));
   }
 
+  void checksRunInTheirOrder() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 1);
+    // Source and target missing at once: the source's message alone, and
+    // the target, which could be made, is not.
+    window.SourceDir = source.File("missing/");
+    window.TargetDir = target.File("new/");
+    window.ActionStartExecute();
+    QCOMPARE(Messages, std::vector<std::string>{"Don't exist the directory: " + window.SourceDir + " Try select another."});
+    QVERIFY(!DirectoryExists(window.TargetDir));
+    QVERIFY(TFormMain::StepReady(window.Label2));
+    for (QLabel* label : {window.Label1, window.Label3, window.Label4})
+      QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QVERIFY(!window.ComboBox1->isEnabled() && !window.ActionEffect->isEnabled() && !window.ActionFormat->isEnabled());
+    QCOMPARE(window.Panel1->text(), QString());
+  }
+
+  void targetOnACdRomIsRefused() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 1);
+    std::vector<std::string> asked;
+    window.OpticalDiscCheck = [&](const std::string& folder) {
+      asked.push_back(folder);
+      return true;
+    };
+    window.EffectName = "Resize...";  // without a size: not reached
+    window.ActionStartExecute();
+    QCOMPARE(Messages, std::vector<std::string>{
+                           "You select in the capacity of the Target directory CD-ROM. Please, select another disk."});
+    QCOMPARE(asked, std::vector<std::string>{target.Path()});
+    // Nothing else changes, and no run starts.
+    QVERIFY(ApplyEffectThread == nullptr && window.ActionStart->isEnabled());
+    for (QLabel* label : {window.Label1, window.Label2, window.Label3, window.Label4})
+      QVERIFY(TFormMain::StepReady(label));
+    // Another disc: the run goes.
+    window.OpticalDiscCheck = [](const std::string&) { return false; };
+    window.EffectName = "Convert to selected format";
+    window.ActionStartExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QCOMPARE(Messages.size(), size_t(1));
+  }
+
   void stopFinishesTheFileInProgress() {
     TFormMain window;
     TempDir source, target;

@@ -151,21 +151,34 @@ class TestSettings : public QObject {
     window.SaveEnv->trigger();
     QCOMPARE(Messages, std::vector<std::string>{"Unable to write to brmil.dat"});
     QVERIFY(!FileExists("brmil.dat"));
+    // Asked to keep them at close, the window stays open with them until
+    // the box is cleared.
     window.SaveEnvironment = true;
-    QVERIFY(Close(window));
+    QVERIFY(!Close(window));
+    QVERIFY(window.isVisible() && Messages.size() == 2);
+    window.SaveEnvironment = false;
+    QVERIFY(window.close());
   }
 
   void environmentOptionAtClose() {
     WriteIni("[Actions]\nEnvironment=1\n");
-    const std::string stored = ReadTextFile(Ini());
-    // A file that cannot be written: the message, and the window still closes.
+    std::string stored = ReadTextFile(Ini());
+    // A file that cannot be written: the message, and the window stays
+    // open; once the file can be written, the close goes through.
     {
       TFormMain window;
       window.show();
-      TWriteLimit limit;
+      {
+        TWriteLimit limit;
+        QVERIFY(!window.close());
+        QVERIFY(window.isVisible());
+      }
+      QCOMPARE(ReadTextFile(Ini()), stored);
       QVERIFY(window.close());
     }
     QCOMPARE(Messages, std::vector<std::string>{"Unable to write to " + Ini()});
+    QVERIFY(ReadTextFile(Ini()) != stored);
+    stored = ReadTextFile(Ini());
     // The box cleared before closing: nothing written.
     {
       TFormMain window;

@@ -93,12 +93,18 @@ class TestSourceTarget : public QObject {
     QTest::mouseClick(window->XiButSource, Qt::LeftButton);
     QCOMPARE(window->FileCount.load(), 4);
 
-    // A folder without pictures.
+    // A folder without pictures, after a ready job: steps 1, 3 and 4 go
+    // red, step 2 stays green.
+    window->XPEditTarget->setText(PathText(dir.Path()));
+    QVERIFY(TFormMain::StepReady(window->Label4) && window->ActionStart->isEnabled());
     TempDir empty;
     WriteTextFile(empty.File("notes.txt"), "x");
     ChooseSource(*window, empty.Path());
     QCOMPARE(window->Panel1->text(), QString("There are no graphics files in selected folder"));
     QVERIFY(!TFormMain::StepReady(window->Label1) && !window->ActionFormat->isEnabled());
+    for (QLabel* label : {window->Label1, window->Label3, window->Label4})
+      QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QVERIFY(TFormMain::StepReady(window->Label2) && !window->ActionStart->isEnabled());
     QCOMPARE(window->PreviewFile, dir.File("a.bmp"));  // the earlier preview stays
   }
 
