@@ -3,16 +3,21 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <QPixmap>
 #include <exception>
 
 #include "mainwindow/mainwindow.h"
+#include "platform/system/resources.h"
 #include "platform/windows/appstyle.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Brightmill");
   // The windmill of the about box marks every window and the task bar entry.
-  QApplication::setWindowIcon(QIcon(":/about/logo.gif"));
+  TResourceStream logo(HInstance, "ABOUT_LOGO", RT_RCDATA);
+  QPixmap icon;
+  icon.loadFromData(logo.Memory(), static_cast<uint>(logo.Size()), "GIF");
+  QApplication::setWindowIcon(QIcon(icon));
   ApplyProgramStyle();
   try {
     TFormMain window;

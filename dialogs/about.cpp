@@ -1,12 +1,12 @@
 #include "dialogs/about.h"
 
-#include <QFile>
 #include <QMouseEvent>
 #include <functional>
 
 #include "dialogs/dialogbuttons.h"
 #include "effects/resample.h"
 #include "gif/gifimage.h"
+#include "platform/system/resources.h"
 #include "platform/windows/colors.h"
 #include "platform/windows/dialogs.h"
 #include "platform/windows/guard.h"
@@ -44,15 +44,12 @@ class TLinkLabel : public QLabel {
 // Reads one of the pictures kept in the program as GIF data into a 24-bit
 // bitmap; an unreadable one leaves the bitmap empty.
 void LoadStoredGif(const char* resource, TBitmap& bitmap) {
-  QFile file(resource);
-  if (!file.open(QIODevice::ReadOnly)) return;
-  const QByteArray data = file.readAll();
   TGIFDrawOptions animate = DrawOption(goAnimate);
   TGIFDrawOptions saved = GIFImageDefaultDrawOptions;
   try {
     GIFImageDefaultDrawOptions &= TGIFDrawOptions(~animate);
     TGIFImage gif;
-    TReadOnlyMemoryStream stream(data.constData(), static_cast<size_t>(data.size()));
+    TResourceStream stream(HInstance, resource, RT_RCDATA);
     gif.LoadFromStream(stream);
     bitmap.Assign(&gif);
     bitmap.SetPixelFormat(pf24bit);
@@ -106,7 +103,7 @@ TFormAbout::TFormAbout(QWidget* parent, TJobRecord& job) : QDialog(parent), FJob
   Image1->setObjectName("Image1");
   Image1->setGeometry(0, 0, Panel1->width(), XiPanel2->y());
   TBitmap picture;
-  LoadStoredGif(":/about/background.gif", picture);
+  LoadStoredGif("ABOUT_BACKGROUND", picture);
   if (!picture.Empty()) {
     FBackground.SetPixelFormat(pf24bit);
     FBackground.SetSize(Image1->width(), Image1->height());
@@ -151,7 +148,7 @@ TFormAbout::TFormAbout(QWidget* parent, TJobRecord& job) : QDialog(parent), FJob
   Image2 = new TBitmapView(Panel2);
   Image2->setObjectName("Image2");
   Image2->setGeometry(2, 2, 126, 126);
-  LoadStoredGif(":/about/logo.gif", FLogo);
+  LoadStoredGif("ABOUT_LOGO", FLogo);
   Image2->SetBitmap(&FLogo);
   Image2->SetCentered(true);
 

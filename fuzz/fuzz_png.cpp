@@ -26,6 +26,19 @@ void Decode(const uint8_t* data, size_t size) {
     bitmap.Assign(&png);
     TMemoryStream out;
     png.SaveToStream(out);
+    // Pixel access inside and just outside the picture, and the picture
+    // with its transparency taken away and made anew.
+    int w = png.Width(), h = png.Height();
+    for (int i = 0; i < 64; ++i) {
+      int x = (i * 7) % (w + 2) - 1, y = (i * 5) % (h + 2) - 1;
+      png.SetPixels(x, y, png.GetPixels(y, x) ^ 0x808080);
+    }
+    TPNGObject copy;
+    copy.Assign(&png);
+    copy.CreateAlpha();
+    copy.SaveToStream(out);
+    copy.RemoveTransparency();
+    copy.SaveToStream(out);
   } catch (const Exception&) {
   }
 }

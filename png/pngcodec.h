@@ -58,6 +58,85 @@ inline uint8_t PaethPredictor(int a, int b, int c) {
 // A grey ramp of 2^bits entries through the owner's gamma table.
 HPALETTE MakeGrayscalePalette(const TPNGObject& owner, int bits);
 
+// The index of pixel x in a row of 1, 4 or 8 bits per pixel, and storing
+// one (the other pixels of the byte stay).
+inline int GetIndex(const uint8_t* row, int x, int bits) {
+  switch (bits) {
+    case 1:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+      return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+    default:
+      return row[x];
+  }
+}
+inline void SetIndex(uint8_t* row, int x, int bits, int index) {
+  switch (bits) {
+    case 1: {
+      int shift = 7 - (x & 7);
+      row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(1 << shift)) | ((index & 1) << shift));
+      break;
+    }
+    case 4: {
+      int shift = (x & 1) ? 0 : 4;
+      row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & ~(0x0F << shift)) | ((index & 0x0F) << shift));
+      break;
+    }
+    default:
+      row[x] = static_cast<uint8_t>(index);
+  }
+}
+
+// The alpha of every pixel of a picture with transparency: from the alpha
+// plane, the palette's alphas, or 0 where the sample (all its bits) equals
+// the tRNS sample and 255 elsewhere.
+class TPixelAlpha {
+ public:
+  TPixelAlpha(const TPNGObject& png, const TChunkIHDR& header)
+      : FHeader(header), FTrns(header.AlphaPlane.empty() ? png.Chunks().FindChunk<TChunktRNS>() : nullptr) {
+    const TIHDRData& h = header.HeaderData;
+    if (!FTrns || h.ColorType == COLOR_PALETTE) return;
+    const auto& v = FTrns->AlphaValues;
+    const auto& gamma = png.GammaLookup;
+    bool wide = h.BitDepth == 16;
+    for (int c = 0; c < (h.ColorType == COLOR_RGB ? 3 : 1); ++c) {
+      int high = v[size_t(2 * c)], low = v[size_t(2 * c + 1)];
+      if (h.ColorType == COLOR_GRAYSCALE) {
+        // As the bitmap holds the sample: its index (2-bit samples times 5),
+        // or the high byte with the low byte in its plane.
+        FKey[0] = wide ? high : ((high << 8) | low) * (h.BitDepth == 2 ? 5 : 1);
+        FLowKey[0] = low;
+      } else {
+        // The bitmap holds RGB samples through the gamma table; blue first.
+        FKey[2 - c] = wide ? gamma[size_t(high)] : high ? -1 : gamma[size_t(low)];
+        FLowKey[2 - c] = gamma[size_t(low)];
+      }
+    }
+  }
+
+  uint8_t Grey(int index, int y, int x) const {
+    if (!FTrns) return FHeader.AlphaPlane.empty() ? 255 : FHeader.AlphaPlane[size_t(y) * FHeader.Width() + x];
+    bool match = index == FKey[0] && (FHeader.LowBytePlane.empty() || LowByte(y, x) == FLowKey[0]);
+    return match ? 0 : 255;
+  }
+  uint8_t Palette(int index) const { return FTrns ? FTrns->AlphaValues[size_t(index)] : 255; }
+  uint8_t Rgb(const uint8_t* bgr, int y, int x) const {
+    if (!FTrns) return FHeader.AlphaPlane.empty() ? 255 : FHeader.AlphaPlane[size_t(y) * FHeader.Width() + x];
+    for (int c = 0; c < 3; ++c)
+      if (bgr[c] != FKey[c] || (!FHeader.LowBytePlane.empty() && LowByte(y, 3 * x + c) != FLowKey[c]))
+        return 255;
+    return 0;
+  }
+
+ private:
+  uint8_t LowByte(int y, int offset) const {
+    return FHeader.LowBytePlane[size_t(y) * FHeader.RowStride() + size_t(offset)];
+  }
+  const TChunkIHDR& FHeader;
+  const TChunktRNS* FTrns;
+  int FKey[3] = {-1, -1, -1}, FLowKey[3] = {-1, -1, -1};
+};
+
 // Decodes the image data that starts at the stream's position (the data of
 // an IDAT chunk of size bytes) into the header's buffers; returns after the
 // CRC of the last IDAT chunk read.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <typeinfo>
 
 #include "png/pngcodec.h"
 #include "png/pnglang.h"
@@ -16,32 +17,20 @@ using namespace pngcodec;
 namespace {
 constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
-template <class T>
-std::unique_ptr<TChunk> MakeChunk(TPNGObject& owner) {
-  return NewChunk<T>(owner);
-}
+// The chunk registry. It is filled while the program starts and read by
+// every file read, possibly on several threads at once.
+struct TChunkRegistry {
+  std::mutex Lock;
+  std::vector<const TChunkClass*> Classes{
+      &ChunkClassOf<TChunkIEND>(), &ChunkClassOf<TChunkIHDR>(), &ChunkClassOf<TChunkIDAT>(),
+      &ChunkClassOf<TChunkPLTE>(), &ChunkClassOf<TChunkgAMA>(), &ChunkClassOf<TChunktRNS>(),
+      &ChunkClassOf<TChunkpHYs>(), &ChunkClassOf<TChunktIME>(), &ChunkClassOf<TChunktEXt>(),
+      &ChunkClassOf<TChunkzTXt>()};
+};
 
-// The chunk classes the reader knows, by name; any other name gives a plain
-// TChunk.
-std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const std::string& name, bool& known) {
-  static const std::pair<const char*, std::unique_ptr<TChunk> (*)(TPNGObject&)> registry[] = {
-      {TChunkIEND::ChunkName, MakeChunk<TChunkIEND>}, {TChunkIHDR::ChunkName, MakeChunk<TChunkIHDR>},
-      {TChunkIDAT::ChunkName, MakeChunk<TChunkIDAT>}, {TChunkPLTE::ChunkName, MakeChunk<TChunkPLTE>},
-      {TChunkgAMA::ChunkName, MakeChunk<TChunkgAMA>}, {TChunktRNS::ChunkName, MakeChunk<TChunktRNS>},
-      {TChunkpHYs::ChunkName, MakeChunk<TChunkpHYs>}, {TChunktIME::ChunkName, MakeChunk<TChunktIME>},
-      {TChunktEXt::ChunkName, MakeChunk<TChunktEXt>}, {TChunkzTXt::ChunkName, MakeChunk<TChunkzTXt>},
-  };
-  std::unique_ptr<TChunk> chunk;
-  known = false;
-  for (const auto& [chunkName, factory] : registry)
-    if (name == chunkName) {
-      chunk = factory(owner);
-      known = true;
-      break;
-    }
-  if (!chunk) chunk = std::make_unique<TChunk>(owner);
-  chunk->SetName(name);
-  return chunk;
+TChunkRegistry& ChunkRegistry() {
+  static TChunkRegistry registry;
+  return registry;
 }
 
 // Bits per pixel of the bitmap that holds a picture of the kind.
@@ -171,6 +160,42 @@ HPALETTE MakeGrayscalePalette(const TPNGObject& owner, int bits) {
 
 }  // namespace pngcodec
 
+// --- Chunk classes and their registry ---------------------------------------------
+
+std::string ChunkNameOfClass(const char* className) {
+  std::string name(className);
+  return name.size() > 6 ? name.substr(6) : std::string();
+}
+
+std::unique_ptr<TChunk> TChunkClass::Create(TPNGObject& owner) const {
+  std::unique_ptr<TChunk> chunk = FFactory(owner);
+  std::string name = GetName();
+  if (name.size() == 4) chunk->SetName(name);
+  return chunk;
+}
+
+void RegisterChunk(const TChunkClass& chunkClass) {
+  TChunkRegistry& registry = ChunkRegistry();
+  std::lock_guard<std::mutex> guard(registry.Lock);
+  registry.Classes.push_back(&chunkClass);
+}
+
+std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const std::string& name) {
+  const TChunkClass* found = nullptr;
+  {
+    TChunkRegistry& registry = ChunkRegistry();
+    std::lock_guard<std::mutex> guard(registry.Lock);
+    for (const TChunkClass* chunkClass : registry.Classes)
+      if (chunkClass->GetName() == name) {
+        found = chunkClass;
+        break;
+      }
+  }
+  std::unique_ptr<TChunk> chunk = found ? found->Create(owner) : std::make_unique<TChunk>(owner);
+  chunk->SetName(name);
+  return chunk;
+}
+
 // --- TChunk ---------------------------------------------------------------------
 
 int TChunk::GetIndex() const { return FOwner.Chunks().IndexOf(this); }
@@ -195,39 +220,76 @@ bool TChunk::SaveToStream(TStream& stream) {
 
 void TChunk::SaveData(TStream& stream) const { WriteChunk(stream, FName, Data.data(), Data.size()); }
 
-// --- TPNGList -------------------------------------------------------------------
+// --- TPNGPointerList, TPNGList ------------------------------------------------------
 
-TChunk* TPNGList::Item(int index) const {
-  return index >= 0 && index < Count() ? FItems[static_cast<size_t>(index)].get() : nullptr;
+void TPNGPointerList::Add(void* item) { FItems.push_back(item); }
+
+bool TPNGPointerList::Insert(void* item, int position) {
+  if (FItems.empty()) {
+    FItems.push_back(item);
+    return true;
+  }
+  if (position < 0 || position >= Count()) return false;
+  FItems.insert(FItems.begin() + position, item);
+  return true;
+}
+
+void* TPNGPointerList::Remove(void* item) {
+  for (int i = Count() - 1; i >= 0; --i)
+    if (FItems[size_t(i)] == item) {
+      FItems.erase(FItems.begin() + i);
+      return item;
+    }
+  return nullptr;
+}
+
+void* TPNGPointerList::GetItem(int index) const {
+  return index >= 0 && index < Count() ? FItems[size_t(index)] : nullptr;
+}
+
+void TPNGPointerList::SetItem(int index, void* item) {
+  if (index >= 0 && index < Count()) FItems[size_t(index)] = item;
+}
+
+void TPNGPointerList::SetSize(int size) { FItems.resize(size_t(std::max(size, 0)), nullptr); }
+
+TPNGList::~TPNGList() { Clear(); }
+
+void TPNGList::Clear() {
+  // Taken out first: a chunk's end may still look at the list.
+  std::vector<void*> items;
+  items.swap(FItems);
+  for (void* item : items) delete static_cast<TChunk*>(item);
 }
 
 int TPNGList::IndexOf(const TChunk* chunk) const {
   for (int i = 0; i < Count(); ++i)
-    if (FItems[static_cast<size_t>(i)].get() == chunk) return i;
+    if (FItems[size_t(i)] == chunk) return i;
   return -1;
 }
 
 TChunk* TPNGList::Append(std::unique_ptr<TChunk> chunk) { return InsertAt(Count(), std::move(chunk)); }
 
 TChunk* TPNGList::InsertAt(int index, std::unique_ptr<TChunk> chunk) {
-  TChunk* result = chunk.get();
-  FItems.insert(FItems.begin() + std::clamp(index, 0, Count()), std::move(chunk));
-  return result;
+  FItems.insert(FItems.begin() + std::clamp(index, 0, Count()), chunk.get());
+  return chunk.release();
 }
 
 void TPNGList::RemoveChunk(TChunk* chunk) {
   int index = IndexOf(chunk);
-  if (index >= 0) FItems.erase(FItems.begin() + index);
+  if (index < 0) return;
+  FItems.erase(FItems.begin() + index);
+  delete chunk;
 }
 
 TChunk* TPNGList::Place(std::unique_ptr<TChunk> chunk) {
   const std::string& name = chunk->Name();
   auto indexOfName = [&](const char* wanted) {
     for (int i = 0; i < Count(); ++i)
-      if (FItems[static_cast<size_t>(i)]->Name() == wanted) return i;
+      if (Item(i) && Item(i)->Name() == wanted) return i;
     return -1;
   };
-  bool creating = FOwner.Constructing();
+  bool creating = Owner().Constructing();
   bool critical = name == "IHDR" || name == "IDAT" || name == "PLTE" || name == "IEND";
   bool single = name == "gAMA" || name == "tRNS" || name == "pHYs";
   if ((critical && !creating) || (single && indexOfName(name.c_str()) >= 0))
@@ -257,6 +319,7 @@ struct TChunkIHDR::TBuffers {
 TChunkIHDR::TChunkIHDR(TPNGObject& owner) : TChunk(owner), FImage(CreateDib(0, 0, 24)) {}
 
 TChunkIHDR::~TChunkIHDR() {
+  Owner().ReleaseCanvasHandle(FDC.get());
   if (FPalette) DeleteObject(FPalette);
 }
 
@@ -286,6 +349,7 @@ void TChunkIHDR::TakeBuffers(TBuffers& buffers) {
   LowBytePlane = std::move(buffers.LowBytes);
   if (!FDC) FDC.reset(CreateCompatibleDC());
   SelectObject(FDC.get(), FImage.get());
+  Owner().SetCanvasHandle(FDC.get());
   HeaderData.Width = static_cast<uint32_t>(FImage->Width);
   HeaderData.Height = static_cast<uint32_t>(FImage->Height);
   ColorTableChanged();
@@ -414,7 +478,7 @@ bool TChunkIDAT::SaveToStream(TStream& stream) {
 
 // --- TPNGObject -----------------------------------------------------------------
 
-TPNGObject::TPNGObject() : FChunks(*this) { InitializeGamma(); }
+TPNGObject::TPNGObject() : FCanvas(std::make_unique<TCanvas>()), FChunks(*this) { InitializeGamma(); }
 
 TPNGObject::TPNGObject(int colorType, int bitDepth, int width, int height) : TPNGObject() {
   if (!ValidColorTypeAndDepth(colorType, bitDepth) || width < 1 || height < 1 || width > 65535 ||
@@ -433,7 +497,16 @@ TPNGObject::TPNGObject(int colorType, int bitDepth, int width, int height) : TPN
   FConstructing = false;
 }
 
-TPNGObject::~TPNGObject() = default;
+TPNGObject::~TPNGObject() { ClearChunks(); }
+
+void TPNGObject::SetCanvasHandle(HDC dc) {
+  FCanvasDC = dc;
+  FCanvas->SetHandle(dc);
+}
+
+void TPNGObject::ReleaseCanvasHandle(HDC dc) {
+  if (dc && dc == FCanvasDC) SetCanvasHandle(nullptr);
+}
 
 void TPNGObject::InitializeGamma() {
   for (int i = 0; i < 256; ++i)
@@ -550,10 +623,11 @@ void TPNGObject::LoadFromStream(TStream& stream) {
       continue;
     }
     if (name == "IDAT") imageDataSeen = true;
-    bool known;
-    TChunk* chunk = FChunks.Append(CreateChunkByName(*this, name, known));
-    if (!known && !(name[0] & 0x20) && name[0] != 0)
-      throw EPNGUnknownCriticalChunk(pnglang::EPNGUnknownCriticalChunkText);
+    TChunk* chunk = FChunks.Append(CreateChunkByName(*this, name));
+    // A critical chunk (upper-case first letter) of no registered class
+    // cannot be understood.
+    if (typeid(*chunk) == typeid(TChunk) && !(name[0] & 0x20) && name[0] != 0)
+      RaiseError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
     chunk->LoadFromStream(stream, name, length);
     if (name == "IEND") break;
   }
@@ -563,7 +637,8 @@ void TPNGObject::LoadFromStream(TStream& stream) {
 
 void TPNGObject::SaveToStream(TStream& stream) {
   stream.WriteBuffer(kSignature, 8);
-  for (int i = 0; i < FChunks.Count(); ++i) FChunks.Item(i)->SaveToStream(stream);
+  for (int i = 0; i < FChunks.Count(); ++i)
+    if (TChunk* chunk = FChunks.Item(i)) chunk->SaveToStream(stream);
 }
 
 void TPNGObject::Assign(const TPersistent* source) {
@@ -587,9 +662,9 @@ void TPNGObject::AssignPNG(const TPNGObject& source) {
   Filters = source.Filters;
   ClearChunks();
   for (int i = 0; i < source.FChunks.Count(); ++i) {
+    if (!source.FChunks.Item(i)) continue;
     const TChunk& from = *source.FChunks.Item(i);
-    bool known;
-    TChunk* chunk = FChunks.Append(CreateChunkByName(*this, from.Name(), known));
+    TChunk* chunk = FChunks.Append(from.ChunkClass().Create(*this));
     chunk->Assign(from);
   }
   GammaLookup = source.GammaLookup;
@@ -693,58 +768,6 @@ void TPNGObject::DrawTo(HDC dc, const TRect& rect) const {
   }
 }
 
-namespace {
-// The alpha of every pixel of a picture with transparency: from the alpha
-// plane, the palette's alphas, or 0 where the sample (all its bits) equals
-// the tRNS sample and 255 elsewhere.
-class TPixelAlpha {
- public:
-  TPixelAlpha(const TPNGObject& png, const TChunkIHDR& header)
-      : FHeader(header), FTrns(header.AlphaPlane.empty() ? png.Chunks().FindChunk<TChunktRNS>() : nullptr) {
-    const TIHDRData& h = header.HeaderData;
-    if (!FTrns || h.ColorType == COLOR_PALETTE) return;
-    const auto& v = FTrns->AlphaValues;
-    const auto& gamma = png.GammaLookup;
-    bool wide = h.BitDepth == 16;
-    for (int c = 0; c < (h.ColorType == COLOR_RGB ? 3 : 1); ++c) {
-      int high = v[size_t(2 * c)], low = v[size_t(2 * c + 1)];
-      if (h.ColorType == COLOR_GRAYSCALE) {
-        // As the bitmap holds the sample: its index (2-bit samples times 5),
-        // or the high byte with the low byte in its plane.
-        FKey[0] = wide ? high : ((high << 8) | low) * (h.BitDepth == 2 ? 5 : 1);
-        FLowKey[0] = low;
-      } else {
-        // The bitmap holds RGB samples through the gamma table; blue first.
-        FKey[2 - c] = wide ? gamma[size_t(high)] : high ? -1 : gamma[size_t(low)];
-        FLowKey[2 - c] = gamma[size_t(low)];
-      }
-    }
-  }
-
-  uint8_t Grey(int index, int y, int x) const {
-    if (!FTrns) return FHeader.AlphaPlane.empty() ? 255 : FHeader.AlphaPlane[size_t(y) * FHeader.Width() + x];
-    bool match = index == FKey[0] && (FHeader.LowBytePlane.empty() || LowByte(y, x) == FLowKey[0]);
-    return match ? 0 : 255;
-  }
-  uint8_t Palette(int index) const { return FTrns ? FTrns->AlphaValues[size_t(index)] : 255; }
-  uint8_t Rgb(const uint8_t* bgr, int y, int x) const {
-    if (!FTrns) return FHeader.AlphaPlane.empty() ? 255 : FHeader.AlphaPlane[size_t(y) * FHeader.Width() + x];
-    for (int c = 0; c < 3; ++c)
-      if (bgr[c] != FKey[c] || (!FHeader.LowBytePlane.empty() && LowByte(y, 3 * x + c) != FLowKey[c]))
-        return 255;
-    return 0;
-  }
-
- private:
-  uint8_t LowByte(int y, int offset) const {
-    return FHeader.LowBytePlane[size_t(y) * FHeader.RowStride() + size_t(offset)];
-  }
-  const TChunkIHDR& FHeader;
-  const TChunktRNS* FTrns;
-  int FKey[3] = {-1, -1, -1}, FLowKey[3] = {-1, -1, -1};
-};
-}  // namespace
-
 void TPNGObject::DrawBlended(HDC dc, const TRect& rect) const {
   TRect r{std::min(rect.Left, rect.Right), std::min(rect.Top, rect.Bottom), std::max(rect.Left, rect.Right),
           std::max(rect.Top, rect.Bottom)};
@@ -775,9 +798,7 @@ void TPNGObject::DrawBlended(HDC dc, const TRect& rect) const {
         std::memcpy(c, source + 3 * sx, 3);
         a = alphas.Rgb(c, sy, sx);
       } else {
-        int index = bits == 8   ? source[sx]
-                    : bits == 4 ? (source[sx >> 1] >> ((sx & 1) ? 0 : 4)) & 0x0F
-                                : (source[sx >> 3] >> (7 - (sx & 7))) & 1;
+        int index = GetIndex(source, sx, bits);
         const RGBQUAD& q = header.ColorTable[size_t(index)];
         c[0] = q.rgbBlue, c[1] = q.rgbGreen, c[2] = q.rgbRed;
         // Grey + alpha pictures blend the grey sample itself.

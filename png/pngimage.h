@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/graphics/graphics.h"
+#include "platform/system/resources.h"
 
 // --- Errors -----------------------------------------------------------------
 // Every one derives from Exception directly; the messages are in pnglang.h.
@@ -65,12 +66,32 @@ class TChunkIHDR;
 
 // --- Chunks -----------------------------------------------------------------
 
+// The chunk name a chunk class stands for: its class name from the seventh
+// character on ("TChunkIHDR" gives "IHDR", TChunk itself none).
+std::string ChunkNameOfClass(const char* className);
+
+class TChunkClass;
+template <class T>
+const TChunkClass& ChunkClassOf();
+
+// What every chunk class declares: its class name, GetName (the chunk name
+// of the class) and the reference to its class.
+#define PNG_CHUNK_CLASS(T)                                                         \
+  static constexpr const char* StaticClassName = #T;                               \
+  static std::string GetName() { return ChunkNameOfClass(#T); }                    \
+  const char* ClassName() const override { return #T; }                            \
+  const TChunkClass& ChunkClass() const override { return ChunkClassOf<T>(); }
+
 // One chunk of the file: its name and data. Chunks of an unknown ancillary
 // kind stay as plain TChunk objects and are written back unchanged.
-class TChunk {
+class TChunk : public TObject {
  public:
+  static constexpr const char* StaticClassName = "TChunk";
+  static std::string GetName() { return ChunkNameOfClass(StaticClassName); }
+  const char* ClassName() const override { return StaticClassName; }
+  virtual const TChunkClass& ChunkClass() const { return ChunkClassOf<TChunk>(); }
   explicit TChunk(TPNGObject& owner) : FOwner(owner) {}
-  virtual ~TChunk() = default;
+  ~TChunk() override = default;
   TChunk(const TChunk&) = delete;
   TChunk& operator=(const TChunk&) = delete;
 
@@ -104,6 +125,45 @@ class TChunk {
   std::string FName;
 };
 
+// A reference to a chunk class, as the chunk registry holds it.
+class TChunkClass {
+ public:
+  using TFactory = std::unique_ptr<TChunk> (*)(TPNGObject& owner);
+  TChunkClass(const char* className, TFactory factory) : FClassName(className), FFactory(factory) {}
+  const char* ClassName() const { return FClassName; }
+  // The chunk name of the class.
+  std::string GetName() const { return ChunkNameOfClass(FClassName); }
+  // A new chunk of the class, named after the class when its chunk name has
+  // four letters.
+  std::unique_ptr<TChunk> Create(TPNGObject& owner) const;
+
+ private:
+  const char* FClassName;
+  TFactory FFactory;
+};
+
+// The class reference of a chunk class.
+template <class T>
+const TChunkClass& ChunkClassOf() {
+  static const TChunkClass reference(T::StaticClassName,
+                                     [](TPNGObject& owner) -> std::unique_ptr<TChunk> { return std::make_unique<T>(owner); });
+  return reference;
+}
+
+// The chunk registry, shared by the whole program: reading a file creates
+// each chunk as the first registered class whose chunk name is the chunk's
+// name (a plain TChunk when none is). The chunk classes of this file are
+// registered from the start, IEND, IHDR, IDAT, PLTE, gAMA, tRNS, pHYs, tIME,
+// tEXt, zTXt in this order; a class registered later for one of their names
+// is never chosen.
+void RegisterChunk(const TChunkClass& chunkClass);
+template <class T>
+void RegisterChunk() {
+  RegisterChunk(ChunkClassOf<T>());
+}
+// A new chunk of the registered class for the name, named name.
+std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const std::string& name);
+
 // The image header. It also owns the decoded picture: a bitmap of the
 // bits per pixel below (rows from the top), its device context and, for
 // indexed pictures, the palette and the colour table (always 256 entries,
@@ -119,7 +179,7 @@ struct TIHDRData {
 
 class TChunkIHDR : public TChunk {
  public:
-  static constexpr const char* ChunkName = "IHDR";
+  PNG_CHUNK_CLASS(TChunkIHDR)
   explicit TChunkIHDR(TPNGObject& owner);
   ~TChunkIHDR() override;
 
@@ -174,7 +234,7 @@ class TChunkIHDR : public TChunk {
 
 class TChunkIEND : public TChunk {
  public:
-  static constexpr const char* ChunkName = "IEND";
+  PNG_CHUNK_CLASS(TChunkIEND)
   using TChunk::TChunk;
 };
 
@@ -183,7 +243,7 @@ class TChunkIEND : public TChunk {
 // as many IDAT chunks as the compressed data needs.
 class TChunkIDAT : public TChunk {
  public:
-  static constexpr const char* ChunkName = "IDAT";
+  PNG_CHUNK_CLASS(TChunkIDAT)
   using TChunk::TChunk;
   void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
@@ -191,7 +251,7 @@ class TChunkIDAT : public TChunk {
 
 class TChunkPLTE : public TChunk {
  public:
-  static constexpr const char* ChunkName = "PLTE";
+  PNG_CHUNK_CLASS(TChunkPLTE)
   using TChunk::TChunk;
   void Assign(const TChunk& source) override;
   void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
@@ -203,7 +263,7 @@ class TChunkPLTE : public TChunk {
 
 class TChunkgAMA : public TChunk {
  public:
-  static constexpr const char* ChunkName = "gAMA";
+  PNG_CHUNK_CLASS(TChunkgAMA)
   explicit TChunkgAMA(TPNGObject& owner);
   void Assign(const TChunk& source) override;
   // A chunk of 4 bytes with a value other than 0 rebuilds the owner's gamma
@@ -216,7 +276,7 @@ class TChunkgAMA : public TChunk {
 
 class TChunktRNS : public TChunk {
  public:
-  static constexpr const char* ChunkName = "tRNS";
+  PNG_CHUNK_CLASS(TChunktRNS)
   using TChunk::TChunk;
   void Assign(const TChunk& source) override;
   void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
@@ -232,7 +292,7 @@ class TChunktRNS : public TChunk {
 
 class TChunkpHYs : public TChunk {
  public:
-  static constexpr const char* ChunkName = "pHYs";
+  PNG_CHUNK_CLASS(TChunkpHYs)
   using TChunk::TChunk;
   void Assign(const TChunk& source) override;
   void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
@@ -243,7 +303,7 @@ class TChunkpHYs : public TChunk {
 
 class TChunktIME : public TChunk {
  public:
-  static constexpr const char* ChunkName = "tIME";
+  PNG_CHUNK_CLASS(TChunktIME)
   using TChunk::TChunk;
   void Assign(const TChunk& source) override;
   void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
@@ -254,7 +314,7 @@ class TChunktIME : public TChunk {
 
 class TChunktEXt : public TChunk {
  public:
-  static constexpr const char* ChunkName = "tEXt";
+  PNG_CHUNK_CLASS(TChunktEXt)
   using TChunk::TChunk;
   void Assign(const TChunk& source) override;
   // Keyword, a zero byte, text. A chunk without the zero byte leaves both
@@ -266,7 +326,7 @@ class TChunktEXt : public TChunk {
 
 class TChunkzTXt : public TChunktEXt {
  public:
-  static constexpr const char* ChunkName = "zTXt";
+  PNG_CHUNK_CLASS(TChunkzTXt)
   using TChunktEXt::TChunktEXt;
   // Keyword, a zero byte, the method byte (0: deflate), the compressed text.
   // Text stays empty when it cannot be inflated.
@@ -278,23 +338,62 @@ class TChunkzTXt : public TChunktEXt {
 template <class T>
 std::unique_ptr<T> NewChunk(TPNGObject& owner) {
   auto chunk = std::make_unique<T>(owner);
-  chunk->SetName(T::ChunkName);
+  chunk->SetName(T::GetName());
   return chunk;
 }
 
 // --- Chunk list -------------------------------------------------------------
 
-class TPNGList {
+// A list of untyped pointers of a picture; it frees nothing.
+class TPNGPointerList : public TObject {
  public:
-  explicit TPNGList(TPNGObject& owner) : FOwner(owner) {}
+  explicit TPNGPointerList(TPNGObject& owner) : FOwner(owner) {}
+  const char* ClassName() const override { return "TPNGPointerList"; }
+  TPNGObject& Owner() const { return FOwner; }
   int Count() const { return static_cast<int>(FItems.size()); }
+  // Stores the item last.
+  void Add(void* item);
+  // Stores the item at the position, moving the items from there on up one
+  // place. A position at or past the end of a list that is not empty stores
+  // nothing (false); in an empty list the item becomes the first.
+  bool Insert(void* item, int position);
+  // Takes the item at the last position that holds it out of the list and
+  // returns it; null when the list does not hold it.
+  void* Remove(void* item);
+  // Null for an index outside the list.
+  void* GetItem(int index) const;
+  // Ignored for an index outside the list.
+  void SetItem(int index, void* item);
+  // Makes the list size entries long: new entries are null, entries past
+  // the new end leave the list.
+  void SetSize(int size);
+
+ protected:
+  std::vector<void*> FItems;
+
+ private:
+  TPNGObject& FOwner;
+};
+
+// The chunks of a picture, which the list owns: RemoveChunk, Clear and the
+// list's end free them. Chunks taken out with Remove, replaced with SetItem
+// or cut off with SetSize belong to the caller again.
+class TPNGList : public TPNGPointerList {
+ public:
+  using TPNGPointerList::TPNGPointerList;
+  ~TPNGList() override;
+  TPNGList(const TPNGList&) = delete;
+  TPNGList& operator=(const TPNGList&) = delete;
+  const char* ClassName() const override { return "TPNGList"; }
+  using TPNGPointerList::Add;
+
   // Null past the end.
-  TChunk* Item(int index) const;
+  TChunk* Item(int index) const { return static_cast<TChunk*>(GetItem(index)); }
   // The first chunk of the class or of a class derived from it.
   template <class T>
   T* FindChunk() const {
-    for (const auto& c : FItems)
-      if (auto* t = dynamic_cast<T*>(c.get())) return t;
+    for (void* item : FItems)
+      if (auto* t = dynamic_cast<T*>(static_cast<TChunk*>(item))) return t;
     return nullptr;
   }
   int IndexOf(const TChunk* chunk) const;
@@ -304,18 +403,18 @@ class TPNGList {
   // IHDR, tRNS after the PLTE or before the first IDAT, others before IEND.
   template <class T>
   T* Add() {
-    return static_cast<T*>(Place(NewChunk<T>(FOwner)));
+    return static_cast<T*>(Place(NewChunk<T>(Owner())));
   }
   // Appends without any rule (the file reader and the bitmap conversion).
   TChunk* Append(std::unique_ptr<TChunk> chunk);
+  // Takes the chunk out of the list and frees it.
   void RemoveChunk(TChunk* chunk);
-  void Clear() { FItems.clear(); }
+  // Frees every chunk; the list becomes empty.
+  void Clear();
 
  private:
   TChunk* Place(std::unique_ptr<TChunk> chunk);
   TChunk* InsertAt(int index, std::unique_ptr<TChunk> chunk);
-  TPNGObject& FOwner;
-  std::vector<std::unique_ptr<TChunk>> FItems;
 };
 
 // --- The picture ------------------------------------------------------------
@@ -374,6 +473,54 @@ class TPNGObject : public TGraphic {
   HPALETTE Palette() override;
   void SetPalette(HPALETTE palette) override;
 
+  // A canvas that draws into the picture's bitmap; it has no context while
+  // the picture has no header.
+  TCanvas* Canvas() const { return FCanvas.get(); }
+  // The header gives the canvas its context, and takes it back when it goes.
+  void SetCanvasHandle(HDC dc);
+  void ReleaseCanvasHandle(HDC dc);
+
+  // The colour of a pixel; 0 outside the picture.
+  //   grey: the sample scaled to 8 bits through the gamma table;
+  //   palette: the colour of the sample's palette entry;
+  //   RGB, RGB + alpha: the bitmap's colour; grey + alpha: the grey byte.
+  virtual TColor GetPixels(int x, int y) const;
+  // Sets a pixel (nothing outside the picture, the alpha stays):
+  //   grey, palette: the palette entry nearest to the colour;
+  //   RGB, RGB + alpha: the colour; grey + alpha: its red part.
+  // 16-bit samples get the 8-bit value in both bytes.
+  virtual void SetPixels(int x, int y, TColor color);
+
+  // Drops every transparency: the tRNS chunk, and the alpha plane of grey
+  // and RGB pictures with alpha, which become grey and RGB pictures.
+  void RemoveTransparency();
+  // Gives the picture an alpha of its own, opaque where it was not
+  // transparent: grey and RGB pictures become grey + alpha (8 bits at
+  // least) and RGB + alpha, their tRNS turned into alpha 0; palette
+  // pictures get an alpha for every palette entry (255 where none was
+  // given). Pictures with alpha stay as they are.
+  void CreateAlpha();
+
+  // A pHYs chunk is there.
+  bool HasPixelInformation() const;
+  // The pHYs chunk; one in pixels per metre with both densities 0 is added
+  // when there is none.
+  TChunkpHYs* GetPixelInformation();
+  // Draws the picture at pos at the size its pHYs chunk gives on the screen
+  // (at its own size without one, or along an axis of density 0).
+  void DrawUsingPixelInformation(TCanvas& canvas, const TPoint& pos);
+
+  // Reads the picture from a resource of type RCDATA linked into the
+  // program; EPNGCouldNotLoadResource when there is no such resource.
+  void LoadFromResourceName(HINSTANCE instance, const std::string& name);
+  void LoadFromResourceID(HINSTANCE instance, int resId);
+
+  // Raises an error of the class with the text.
+  template <class E>
+  [[noreturn]] void RaiseError(const std::string& text) const {
+    throw E(text);
+  }
+
   TPNGTransparencyMode TransparencyMode() const;
   bool Transparent() const override { return TransparencyMode() != ptmNone; }
   // The tRNS colour, 0 without one.
@@ -407,6 +554,9 @@ class TPNGObject : public TGraphic {
   void DrawTo(HDC dc, const TRect& rect) const;
   // Blends every pixel by its alpha over what the target holds.
   void DrawBlended(HDC dc, const TRect& rect) const;
+  void LoadFromResource(HINSTANCE instance, const std::string& name);
+  std::unique_ptr<TCanvas> FCanvas;
+  HDC FCanvasDC = nullptr;
   TPNGList FChunks;
   uint32_t FMaxIdatSize = 65535;
   bool FConstructing = false;

@@ -1,6 +1,7 @@
 #include "platform/graphics/gdi.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -515,6 +516,26 @@ int SetStretchBltMode(HDC dc, int mode) {
 }
 
 int GetStretchBltMode(HDC dc) { return dc ? dc->StretchMode : 0; }
+
+namespace {
+std::atomic<int> gScreenPixelsPerInchX{96}, gScreenPixelsPerInchY{96};
+}  // namespace
+
+int GetDeviceCaps(HDC, int index) {
+  switch (index) {
+    case LOGPIXELSX:
+      return gScreenPixelsPerInchX;
+    case LOGPIXELSY:
+      return gScreenPixelsPerInchY;
+    default:
+      return 0;
+  }
+}
+
+void SetScreenPixelsPerInch(int x, int y) {
+  if (x > 0) gScreenPixelsPerInchX = x;
+  if (y > 0) gScreenPixelsPerInchY = y;
+}
 
 TColor SetBkColor(HDC dc, TColor color) {
   if (!dc) return static_cast<TColor>(CLR_INVALID);

@@ -298,6 +298,13 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, bool forceBackground = false);
 unsigned RealizePalette(HDC dc);
 int SetStretchBltMode(HDC dc, int mode);
 int GetStretchBltMode(HDC dc);
+
+// Device capabilities. Every context draws for the screen, whose logical
+// resolution is 96 pixels per inch unless the windows layer tells the one
+// it has (SetScreenPixelsPerInch); other indices answer 0.
+enum : int { LOGPIXELSX = 88, LOGPIXELSY = 90 };
+int GetDeviceCaps(HDC dc, int index);
+void SetScreenPixelsPerInch(int x, int y);
 TColor SetBkColor(HDC dc, TColor color);
 TColor SetTextColor(HDC dc, TColor color);
 TColor SetBrushColor(HDC dc, TColor color);
