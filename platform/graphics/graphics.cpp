@@ -86,7 +86,14 @@ void FillWhite(TDibSection& dib, int fromCol, int fromRow, int toRow) {
     return;
   }
   std::vector<uint8_t> white(static_cast<size_t>(count) * 3, 0xFF);
-  for (int y = fromRow; y < toRow; ++y) DibWriteRow(dib, y, fromCol, count, white.data());
+  // Whole rows are all alike: the first one is copied to the others.
+  DibWriteRow(dib, fromRow, fromCol, count, white.data());
+  for (int y = fromRow + 1; y < toRow; ++y) {
+    if (fromCol == 0)
+      std::memcpy(dib.ScanLine(y), dib.ScanLine(fromRow), static_cast<size_t>(dib.Stride));
+    else
+      DibWriteRow(dib, y, fromCol, count, white.data());
+  }
 }
 }  // namespace
 
