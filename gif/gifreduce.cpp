@@ -68,8 +68,10 @@ BITMAPINFOHEADER DIBHeader(HBITMAP bitmap, TPixelFormat format) {
   }
   header.biPlanes = 1;
   header.biCompression = BI_RGB;
-  header.biSizeImage =
-      uint32_t(AlignedScanlineBytes(header.biWidth, header.biBitCount, 32) * std::abs(int64_t(header.biHeight)));
+  int64_t imageSize = AlignedScanlineBytes(header.biWidth, header.biBitCount, 32) * std::abs(int64_t(header.biHeight));
+  // As for every picture here: no more than 1 GiB of pixels.
+  if (imageSize > MaxBitmapBytes) throw EOutOfMemory(sOutOfMemDIB);
+  header.biSizeImage = uint32_t(imageSize);
   return header;
 }
 

@@ -8,32 +8,18 @@
 
 namespace {
 
-struct Sizes {
-  int Info = -1, Image = -1;
-};
-Sizes DIBSizes(TBitmap& bitmap, TPixelFormat format) {
-  Sizes sizes;
-  InternalGetDIBSizes(bitmap.Handle(), sizes.Info, sizes.Image, format);
-  return sizes;
+// The info header and image sizes of the bitmap's DIB.
+std::pair<int, int> DIBSizes(TBitmap& bitmap, TPixelFormat format) {
+  int info = -1, image = -1;
+  InternalGetDIBSizes(bitmap.Handle(), info, image, format);
+  return {info, image};
 }
 
-// A 5 x 3 bitmap of 8 bits with a table of three colours.
-std::unique_ptr<TBitmap> Indexed() {
-  auto bitmap = std::make_unique<TBitmap>();
-  bitmap->SetPixelFormat(pf8bit);
-  bitmap->SetSize(5, 3);
-  bitmap->SetColorTable({ColorToQuad(clRed), ColorToQuad(clLime), ColorToQuad(clBlue)});
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) bitmap->ScanLine(y)[x] = uint8_t((x + y) % 3);
-  return bitmap;
-}
-
-// Rows of the bitmap bottom-up, each padded to 4 bytes.
+// The rows of the bitmap bottom-up, each padded to stride bytes.
 std::vector<uint8_t> BottomUp(TBitmap& bitmap, int rowBytes, int stride) {
   std::vector<uint8_t> rows;
   for (int y = bitmap.Height() - 1; y >= 0; --y) {
-    const uint8_t* row = bitmap.ScanLine(y);
-    rows.insert(rows.end(), row, row + rowBytes);
+    rows.insert(rows.end(), bitmap.ScanLine(y), bitmap.ScanLine(y) + rowBytes);
     rows.resize(rows.size() + size_t(stride - rowBytes));
   }
   return rows;
@@ -48,35 +34,26 @@ TEST(GifDIB, AlignedScanlineBytes) {
     int64_t Bytes;
   };
   for (Case c : {Case{1, 1, 32, 4}, {32, 1, 32, 4}, {33, 1, 32, 8}, {16, 1, 16, 2}, {17, 1, 16, 4},
-                 {3, 24, 32, 12}, {5, 8, 32, 8}, {5, 4, 8, 3}, {0, 8, 32, 0}, {65535, 24, 32, 196608}})
-    EXPECT_EQ(AlignedScanlineBytes(c.Pixels, c.Bits, c.Alignment), c.Bytes)
-        << c.Pixels << " " << c.Bits << " " << c.Alignment;
+                 {3, 24, 32, 12}, {5, 4, 8, 3}, {0, 8, 32, 0}, {65535, 24, 32, 196608}})
+    EXPECT_EQ(AlignedScanlineBytes(c.Pixels, c.Bits, c.Alignment), c.Bytes) << c.Pixels << " " << c.Bits;
 }
 
 TEST(GifDIB, EightAndTwentyFourBitBitmaps) {
-  auto indexed = Indexed();
-  Sizes sizes = DIBSizes(*indexed, pf8bit);
-  EXPECT_EQ(sizes.Info, 40 + 256 * 4);
-  EXPECT_EQ(sizes.Image, 8 * 3);
+  auto indexed = MakeTestBitmap(5, 3);
+  indexed->SetPixelFormat(pf8bit);
+  EXPECT_EQ(DIBSizes(*indexed, pf8bit), std::make_pair(40 + 256 * 4, 8 * 3));
   BITMAPINFO info{};
   std::vector<uint8_t> bits;
   ASSERT_TRUE(InternalGetDIB(indexed->Handle(), nullptr, info, bits, pf8bit));
   const BITMAPINFOHEADER& h = info.bmiHeader;
-  EXPECT_EQ(h.biSize, 40u);
-  EXPECT_EQ(h.biWidth, 5);
-  EXPECT_EQ(h.biHeight, 3);
-  EXPECT_EQ(h.biPlanes, 1);
-  EXPECT_EQ(h.biBitCount, 8);
-  EXPECT_EQ(h.biCompression, BI_RGB);
-  EXPECT_EQ(h.biSizeImage, 24u);
+  EXPECT_EQ(std::vector<int>({int(h.biSize), h.biWidth, h.biHeight, h.biPlanes, h.biBitCount,
+                              int(h.biCompression), int(h.biSizeImage)}),
+            std::vector<int>({40, 5, 3, 1, 8, int(BI_RGB), 24}));
   EXPECT_EQ(bits, BottomUp(*indexed, 5, 8));
-  EXPECT_EQ(info.bmiColors[1], ColorToQuad(clLime));
-  EXPECT_EQ(info.bmiColors[3], RGBQUAD{});
+  EXPECT_EQ(info.bmiColors[200], indexed->ColorTable()[200]);
 
   auto picture = MakeTestBitmap(5, 3);
-  sizes = DIBSizes(*picture, pf24bit);
-  EXPECT_EQ(sizes.Info, 40);
-  EXPECT_EQ(sizes.Image, 16 * 3);
+  EXPECT_EQ(DIBSizes(*picture, pf24bit), std::make_pair(40, 16 * 3));
   ASSERT_TRUE(InternalGetDIB(picture->Handle(), nullptr, info, bits, pf24bit));
   EXPECT_EQ(info.bmiHeader.biBitCount, 24);
   EXPECT_EQ(bits, BottomUp(*picture, 15, 16));
@@ -87,16 +64,13 @@ TEST(GifDIB, EightAndTwentyFourBitBitmaps) {
   auto green = MakeColorBitmap(2, {RGB(10, 240, 10), RGB(5, 5, 5)});
   ASSERT_TRUE(InternalGetDIB(green->Handle(), palette, info, bits, pf8bit));
   EXPECT_EQ(bits, std::vector<uint8_t>({1, 0, 0, 0}));
-  EXPECT_EQ(QuadToColor(info.bmiColors[1]), clLime);
   DeleteObject(palette);
 }
 
 TEST(GifDIB, SmallFormatsDeviceBitmapsAndRefusals) {
   auto picture = MakeTestBitmap(17, 2);
-  EXPECT_EQ(DIBSizes(*picture, pf1bit).Info, 40 + 2 * 4);
-  EXPECT_EQ(DIBSizes(*picture, pf1bit).Image, 4 * 2);
-  EXPECT_EQ(DIBSizes(*picture, pf4bit).Info, 40 + 16 * 4);
-  EXPECT_EQ(DIBSizes(*picture, pf4bit).Image, 12 * 2);
+  EXPECT_EQ(DIBSizes(*picture, pf1bit), std::make_pair(40 + 2 * 4, 4 * 2));
+  EXPECT_EQ(DIBSizes(*picture, pf4bit), std::make_pair(40 + 16 * 4, 12 * 2));
   // A device bitmap has no DIB header of its own: one is made from its size.
   TBitmap mono;
   mono.SetSize(9, 2);
@@ -105,18 +79,18 @@ TEST(GifDIB, SmallFormatsDeviceBitmapsAndRefusals) {
   BITMAPINFO info{};
   std::vector<uint8_t> bits;
   ASSERT_TRUE(InternalGetDIB(mono.Handle(), nullptr, info, bits, pf1bit));
-  EXPECT_EQ(info.bmiHeader.biWidth, 9);
-  EXPECT_EQ(info.bmiHeader.biHeight, 2);
   EXPECT_EQ(bits, std::vector<uint8_t>({0xFF, 0x80, 0, 0, 0x7F, 0x80, 0, 0}));
 
   for (TPixelFormat format : {pfDevice, pf15bit, pf16bit, pf32bit, pfCustom})
-    EXPECT_EQ(RaisedMessage<GIFException>([&] { DIBSizes(*picture, format); }), "Unsupported PixelFormat")
-        << int(format);
-  int info_size = 0, image_size = 0;
-  EXPECT_EQ(RaisedMessage<GIFException>([&] { InternalGetDIBSizes(nullptr, info_size, image_size, pf8bit); }),
-            "Bitmap image is not valid");
+    EXPECT_EQ(RaisedMessage<GIFException>([&] { DIBSizes(*picture, format); }), "Unsupported PixelFormat");
   EXPECT_EQ(RaisedMessage<GIFException>([&] { InternalGetDIB(nullptr, nullptr, info, bits, pf24bit); }),
             "Bitmap image is not valid");
+  // A DIB may not pass 1 GiB, whatever the bitmap takes itself.
+  TBitmap large;
+  large.SetPixelFormat(pf1bit);
+  large.SetSize(20000, 18000);
+  EXPECT_EQ(DIBSizes(large, pf8bit).second, 20000 * 18000);
+  EXPECT_EQ(RaisedMessage<EOutOfMemory>([&] { DIBSizes(large, pf24bit); }), "Failed to allocate memory for GIF DIB");
 }
 
 TEST(GifRender, LargeFramesKeepEveryIndex) {
@@ -128,12 +102,9 @@ TEST(GifRender, LargeFramesKeepEveryIndex) {
   TBitmap* bitmap = FrameOf(*image).Bitmap();
   ASSERT_NE(bitmap, nullptr);
   EXPECT_EQ(bitmap->PixelFormat(), pf8bit);
-  ASSERT_EQ(bitmap->Width(), width);
   ASSERT_EQ(bitmap->Height(), height);
-  for (int y : {0, 1, 250, height - 1})
-    EXPECT_TRUE(std::equal(pixels.begin() + int64_t(y) * width, pixels.begin() + int64_t(y + 1) * width,
-                           bitmap->ScanLine(y)))
-        << y;
+  for (int y : {0, 250, height - 1})
+    EXPECT_TRUE(std::equal(pixels.begin() + y * width, pixels.begin() + (y + 1) * width, bitmap->ScanLine(y)));
   EXPECT_EQ(QuadToColor(bitmap->ColorTable()[199]), TGIFColorMap::RGB2Color(image->GlobalColorMap().Colors(199)));
 }
 
@@ -144,36 +115,26 @@ TEST(GifRender, AbortFromProgressLeavesNoBitmap) {
   TGIFSubImage& frame = FrameOf(*image);
   MakeTransparent(frame, 3);
   TProgressStage abortAt = psRunning;
-  int reports = 0;
   image->OnProgress = [&](TObject*, TProgressStage stage, uint8_t percent, bool, const TRect&, const std::string&) {
-    ++reports;
     if (stage == abortAt && (stage != psRunning || percent > 0)) Abort();
   };
   for (TProgressStage stage : {psStarting, psRunning, psEnding}) {
     abortAt = stage;
-    reports = 0;
     EXPECT_EQ(frame.Bitmap(), nullptr) << int(stage);
     EXPECT_FALSE(frame.HasBitmap());
-    EXPECT_GT(reports, 0);
   }
   EXPECT_EQ(image->Bitmap(), nullptr);
-  TBitmap screen;
-  screen.Assign(image.get());
-  EXPECT_TRUE(screen.Empty());
-
   // Other errors pass on.
   image->OnProgress = [](TObject*, TProgressStage stage, uint8_t, bool, const TRect&, const std::string&) {
     if (stage == psRunning) throw EInvalidGraphic("stop");
   };
   EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { frame.Bitmap(); }), "stop");
 
-  // Without the handler the rendering is made, its mask too.
+  // Without the handler the rendering is made, and the mask that was due.
   image->OnProgress = nullptr;
   ASSERT_NE(frame.Bitmap(), nullptr);
-  HBITMAP mask = frame.Mask();
-  ASSERT_NE(mask, nullptr);
-  EXPECT_EQ(DibGetPixel(*mask, 5, 0), uint32_t(clWhite));
-  EXPECT_EQ(DibGetPixel(*mask, 6, 0), uint32_t(clBlack));
+  ASSERT_NE(frame.Mask(), nullptr);
+  EXPECT_EQ(DibGetPixel(*frame.Mask(), 5, 0), uint32_t(clWhite));
+  EXPECT_EQ(DibGetPixel(*frame.Mask(), 6, 0), uint32_t(clBlack));
   ASSERT_NE(image->Bitmap(), nullptr);
-  EXPECT_EQ(image->Bitmap()->Height(), 70);
 }
