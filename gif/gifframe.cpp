@@ -143,54 +143,77 @@ void TGIFSubImage::Progress(TProgressStage stage, int percent, const char* messa
 
 TBitmap* TGIFSubImage::Bitmap() {
   if (FBitmap || Empty()) return FBitmap.get();
-  Progress(psStarting, 0, sProgressRendering);
+  // The mask is built with the bitmap when it is due.
+  std::unique_ptr<TDibSection> mask;
+  std::unique_ptr<TBitmap> bitmap;
   try {
-    FBitmap = FImage && FImage->DoDither() ? RenderDithered() : Render();
-  } catch (...) {
-    Progress(psEnding, 0, sProgressRendering);
-    throw;
+    Progress(psStarting, 0, sProgressRendering);
+    try {
+      bitmap = FImage && FImage->DoDither() ? RenderDithered(mask) : Render(mask);
+    } catch (...) {
+      Progress(psEnding, 0, sProgressRendering);
+      throw;
+    }
+    Progress(psEnding, 100, sProgressRendering);
+  } catch (const EAbort&) {
+    // A progress handler called the rendering off: the frame stays without
+    // bitmap, and a mask that was due still is.
+    return nullptr;
   }
-  Progress(psEnding, 100, sProgressRendering);
+  if (mask) FMask = std::move(mask);
+  FNeedMask = false;
+  FBitmap = std::move(bitmap);
   if (FImage && FImage->PaletteModified) FImage->Changed();
   return FBitmap.get();
 }
 
-std::unique_ptr<TBitmap> TGIFSubImage::Render() {
+std::unique_ptr<TBitmap> TGIFSubImage::NewRendering() const {
   auto bitmap = std::make_unique<TBitmap>();
+  // A large frame's bitmap is sized at one bit per pixel first, which costs
+  // little memory, before its pixels arrive.
+  if (int64_t(Width()) * Height() > BitmapAllocationThreshold) bitmap->SetPixelFormat(pf1bit);
+  bitmap->SetSize(Width(), Height());
+  return bitmap;
+}
+
+std::unique_ptr<TBitmap> TGIFSubImage::Render(std::unique_ptr<TDibSection>& mask) {
+  std::unique_ptr<TBitmap> bitmap = NewRendering();
+  if (Empty()) {
+    bitmap->SetPalette(CopyPalette(Palette()));
+    return bitmap;
+  }
   int width = Width(), height = Height();
   TDIBWriter writer(*bitmap, pf8bit, width, height, Palette());
   int transparent = TransparentIndex();
-  std::unique_ptr<TDibSection> mask = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
-  FNeedMask = false;
+  std::unique_ptr<TDibSection> bits = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
   bool masked = false;
   for (int y = 0; y < height; ++y) {
     if (y % 32 == 0) Progress(psRunning, int(int64_t(y) * 100 / height), sProgressRendering);
     const uint8_t* row = FData.get() + int64_t(y) * width;
     std::memcpy(writer.ScanLine(y), row, size_t(width));
-    if (!mask) continue;
-    uint8_t* bits = mask->ScanLine(y);
+    if (!bits) continue;
+    uint8_t* line = bits->ScanLine(y);
     for (int x = 0; x < width; ++x) {
       if (row[x] != transparent) continue;
-      bits[x >> 3] |= uint8_t(0x80 >> (x & 7));
+      line[x >> 3] |= uint8_t(0x80 >> (x & 7));
       masked = true;
     }
   }
-  if (masked) FMask = std::move(mask);
+  if (masked) mask = std::move(bits);
   return bitmap;
 }
 
-std::unique_ptr<TBitmap> TGIFSubImage::RenderDithered() {
-  auto bitmap = std::make_unique<TBitmap>();
+std::unique_ptr<TBitmap> TGIFSubImage::RenderDithered(std::unique_ptr<TDibSection>& mask) {
+  std::unique_ptr<TBitmap> bitmap = NewRendering();
   int width = Width(), height = Height();
   TDIBWriter writer(*bitmap, pf8bit, width, height, Palette());
   int transparent = TransparentIndex();
-  std::unique_ptr<TDibSection> mask = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
-  FNeedMask = false;
+  std::unique_ptr<TDibSection> bits = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
   const std::array<TGIFColor, 256> colors = ColorTable(ActiveColorMap());
   TNetscapeColorLookup lookup;
   TFloydSteinbergDitherer ditherer(width, lookup);
   uint8_t r, g, b, fill = 0;
-  if (mask) {
+  if (bits) {
     const TGIFColor& c = colors[size_t(transparent)];
     fill = lookup.Lookup(c.Red, c.Green, c.Blue, r, g, b);
   }
@@ -199,13 +222,13 @@ std::unique_ptr<TBitmap> TGIFSubImage::RenderDithered() {
     if (y % 32 == 0) Progress(psRunning, int(int64_t(y) * 100 / height), sProgressRendering);
     const uint8_t* row = FData.get() + int64_t(y) * width;
     uint8_t* out = writer.ScanLine(y);
-    uint8_t* bits = mask ? mask->ScanLine(y) : nullptr;
-    if (mask) std::memset(out, fill, size_t(width));
+    uint8_t* line = bits ? bits->ScanLine(y) : nullptr;
+    if (bits) std::memset(out, fill, size_t(width));
     for (int x = ditherer.Column(); x >= 0 && x < width; x = ditherer.Column()) {
-      if (mask && row[x] == transparent) {
+      if (bits && row[x] == transparent) {
         // Passed over: the pixel keeps the fill and is masked.
         ditherer.Skip();
-        bits[x >> 3] |= uint8_t(0x80 >> (x & 7));
+        line[x >> 3] |= uint8_t(0x80 >> (x & 7));
         masked = true;
         continue;
       }
@@ -214,7 +237,7 @@ std::unique_ptr<TBitmap> TGIFSubImage::RenderDithered() {
     }
     ditherer.NextLine();
   }
-  if (masked) FMask = std::move(mask);
+  if (masked) mask = std::move(bits);
   return bitmap;
 }
 

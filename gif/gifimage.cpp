@@ -399,6 +399,8 @@ TBitmap* TGIFImage::Bitmap() {
     bitmap->SetWidth(Width());
     first->Draw(*bitmap->Canvas(), bitmap->Canvas()->ClipRect(), false, false);
   }
+  // A rendering called off leaves nothing worth keeping.
+  if (!first->HasBitmap() && !first->Empty()) return nullptr;
   bitmap->OnChange = [this](TObject*) { Changed(); };
   FBitmap = std::move(bitmap);
   return FBitmap.get();
@@ -510,10 +512,75 @@ void TGIFImage::SetReductionBits(int value) {
   FReductionBits = value;
 }
 
+bool TGIFImage::Equals(TGraphic* graphic) { return graphic == this; }
+
+void TGIFImage::WriteData(TStream& stream) {
+  if (GIFImageOptimizeOnStream)
+    Optimize(OptimizeOption(ooCrop) | OptimizeOption(ooMerge) | OptimizeOption(ooCleanup) |
+                 OptimizeOption(ooColorMap) | OptimizeOption(ooReduceColors),
+             rmNone, dmNearest, 8);
+  TGraphic::WriteData(stream);
+}
+
+// --- Clipboard ----------------------------------------------------------------
+
+const uint16_t CF_GIF = RegisterClipboardFormat(sGIFImageFile);
+
+void TGIFImage::LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette) {
+  if (!data) data = GetClipboardData(format);
+  if (format == CF_GIF && data) {
+    TMemoryStream stream;
+    size_t size = GlobalSize(data);
+    if (const void* memory = GlobalLock(data)) {
+      stream.WriteBuffer(memory, int64_t(size));
+      GlobalUnlock(data);
+      stream.SetPosition(0);
+      LoadFromStream(stream);
+      return;
+    }
+  } else if (format == CF_BITMAP && data) {
+    TBitmap bitmap;
+    bitmap.LoadFromClipboardFormat(format, data, palette);
+    Assign(&bitmap);
+    return;
+  }
+  UnsupportedClipboardFormat();
+}
+
+void TGIFImage::SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE& palette) {
+  format = 0;
+  data = nullptr;
+  palette = nullptr;
+  if (Empty()) return;
+  TBitmap* screen = Bitmap();
+  TBitmap none;
+  (screen ? screen : &none)->SaveToClipboardFormat(format, data, palette);
+  try {
+    TMemoryStream stream;
+    SaveToStream(stream);
+    HGLOBAL gif = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size_t(stream.Size()));
+    if (!gif) return;
+    std::memcpy(GlobalLock(gif), stream.Memory(), size_t(stream.Size()));
+    GlobalUnlock(gif);
+    if (SetClipboardData(CF_GIF, gif)) return;
+    GlobalFree(gif);
+    GIFError(sFailedPaste);
+  } catch (...) {
+    // The caller gets nothing, so nothing may be left over.
+    GlobalFree(data);
+    DeleteObject(palette);
+    format = 0;
+    data = nullptr;
+    palette = nullptr;
+    throw;
+  }
+}
+
 void RegisterGifFormat() {
   static std::once_flag once;
   std::call_once(once, [] {
-    TPicture::RegisterFileFormat("gif", sGIFImageFile,
-                                 [] { return std::unique_ptr<TGraphic>(new TGIFImage); });
+    auto factory = [] { return std::unique_ptr<TGraphic>(new TGIFImage); };
+    TPicture::RegisterFileFormat("gif", sGIFImageFile, factory);
+    TPicture::RegisterClipboardFormat(CF_GIF, factory);
   });
 }

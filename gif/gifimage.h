@@ -105,6 +105,9 @@ inline void PutU16(uint8_t* p, uint16_t value) {
 inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 // 0 for 0 colours, 1 for 1 or 2, else the smallest b with 2^b >= count.
 int ColorsToBitsPerPixel(int colors);
+// The bytes of a row of pixels at bitsPerPixel, padded to a multiple of
+// alignment bits (a power of two): 32 for the rows of a DIB.
+int64_t AlignedScanlineBytes(int64_t pixels, int bitsPerPixel, int alignment);
 
 class TGIFImage;
 class TGIFSubImage;
@@ -659,7 +662,8 @@ class TGIFSubImage : public TGIFItem {
   // TPicture's graphic. None clears.
   void Assign(const TPersistent* source) override;
   // The frame rendered into an 8-bit palette bitmap, cached; none for an
-  // empty frame.
+  // empty frame. A progress handler that raises EAbort calls the rendering
+  // off: the result is then none, and nothing is raised.
   TBitmap* Bitmap();
   // Drops the cached rendering, then converts the bitmap as Assign does.
   void SetBitmap(TBitmap* bitmap);
@@ -711,8 +715,13 @@ class TGIFSubImage : public TGIFItem {
   // Gives the pixels that fill sets (one byte per pixel, not 0 for a
   // transparent one) a new transparent colour, when there is room for it.
   void ImportMask(const std::function<void(int row, uint8_t* flags)>& fill);
-  std::unique_ptr<TBitmap> Render();
-  std::unique_ptr<TBitmap> RenderDithered();
+  // A new bitmap of the frame's size for a rendering.
+  std::unique_ptr<TBitmap> NewRendering() const;
+  // The frame's indices (or its colours dithered to the web palette) in a
+  // new 8-bit bitmap; mask receives the transparency mask when one was due
+  // and some pixel is transparent.
+  std::unique_ptr<TBitmap> Render(std::unique_ptr<TDibSection>& mask);
+  std::unique_ptr<TBitmap> RenderDithered(std::unique_ptr<TDibSection>& mask);
   void Progress(TProgressStage stage, int percent, const char* message);
   // The transparent index as a byte, -1 for an opaque frame.
   int TransparentIndex() const;
@@ -758,6 +767,12 @@ inline TThreadPriority GIFImageDefaultThreadPriority = tpNormal;
 inline int GIFImageDefaultAnimationSpeed = 100;  // percent
 // Render every frame's bitmap while loading.
 inline bool GIFImageRenderOnLoad = false;
+// Optimize an image (all five steps) before storing it among other data
+// (WriteData).
+inline bool GIFImageOptimizeOnStream = false;
+// Frames of more pixels get their rendering bitmap sized at 1 bit per pixel
+// first.
+constexpr int64_t BitmapAllocationThreshold = 500000;
 // The screen shows at most 256 colours (never on this platform's true-colour
 // bitmaps); goAutoDither dithers only then.
 inline bool PaletteDevice = false;
@@ -833,8 +848,30 @@ class TGIFImage : public TGraphic {
   void Assign(const TPersistent* source) override;
   // The whole logical screen with the first frame drawn on it, cached
   // (for a first frame as large as the screen: the frame's own 8-bit
-  // rendering; otherwise a white 24-bit screen); none for an empty image.
+  // rendering; otherwise a white 24-bit screen); none for an empty image
+  // or when the first frame's rendering was called off.
   TBitmap* Bitmap();
+
+  // True only for the image itself.
+  bool Equals(TGraphic* graphic) override;
+  // Stores the image among other data: first optimized (every step, no
+  // colour reduction, nearest colours, 8 bits) when
+  // GIFImageOptimizeOnStream is set, then as a GIF file.
+  void WriteData(TStream& stream) override;
+
+  // Clipboard data: CF_GIF (a GIF file in the block, copied into a stream
+  // and loaded) or CF_BITMAP (a bitmap converted into one frame). With no
+  // data the clipboard's block of the format is taken (the clipboard must
+  // be open). Other formats, or no data at all, raise EInvalidGraphic
+  // "Unsupported clipboard format".
+  void LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette) override;
+  // For a non-empty image: the whole-screen bitmap as CF_BITMAP data in
+  // the results, and the image as a GIF file placed on the clipboard as
+  // CF_GIF (the clipboard must be open). When the clipboard refuses the
+  // GIF the results are freed and "Failed to store GIF on clipboard" is
+  // raised; when no memory can be had for the GIF only the bitmap goes.
+  // An empty image gives format 0, no data and no palette.
+  void SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE& palette) override;
 
   // Reading and writing GIF files. Reading starts from a cleared image; on
   // an error the image keeps what was read before it and the stream goes
@@ -942,5 +979,9 @@ class TGIFImage : public TGraphic {
   int64_t FPixelBytes = 0;  // pixel buffers of all frames together
 };
 
-// Registers TGIFImage with TPicture for the extension "gif" (once).
+// The clipboard format of GIF files, registered as "GIF Image".
+extern const uint16_t CF_GIF;
+
+// Registers TGIFImage with TPicture for the extension "gif" and for the
+// clipboard format CF_GIF (once).
 void RegisterGifFormat();

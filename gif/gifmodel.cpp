@@ -48,6 +48,10 @@ int ColorsToBitsPerPixel(int colors) {
   return bits;
 }
 
+int64_t AlignedScanlineBytes(int64_t pixels, int bitsPerPixel, int alignment) {
+  return ((pixels * bitsPerPixel + alignment - 1) & ~int64_t(alignment - 1)) / 8;
+}
+
 // --- Items and lists ----------------------------------------------------------
 
 void TGIFItem::Warning(TGIFSeverity severity, const std::string& message) {

@@ -28,9 +28,14 @@ std::unique_ptr<TBitmap> CopyOfCanvas(TCanvas& canvas, const TRect& rect, TColor
   return bitmap;
 }
 
-void Sleep(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-
 }  // namespace
+
+TGIFPainterTiming& GIFPainterTiming() {
+  static TGIFPainterTiming timing{
+      [] { return GetTickCount(); },
+      [](int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }};
+  return timing;
+}
 
 // --- TGIFPainter --------------------------------------------------------------
 
@@ -120,22 +125,27 @@ void TGIFPainter::Fire(const TNotifyEvent& event) {
   if (event) OnMain([&] { event(FImage); });
 }
 
-bool TGIFPainter::Wait(int milliseconds) {
+bool TGIFPainter::Wait(int milliseconds, bool& woken) {
   auto stopped = [&] { return Terminated() || FRestart; };
+  woken = false;
   if (FAsync) {
     std::unique_lock<std::mutex> lock(FEventLock);
-    auto woken = [&] { return FSignaled; };
-    if (milliseconds < 0)
-      FEvent.wait(lock, woken);
-    else
-      FEvent.wait_for(lock, std::chrono::milliseconds(milliseconds), woken);
+    auto signaled = [&] { return FSignaled; };
+    if (milliseconds < 0) {
+      FEvent.wait(lock, signaled);
+      woken = true;
+    } else {
+      woken = FEvent.wait_for(lock, std::chrono::milliseconds(milliseconds), signaled);
+    }
     FSignaled = false;
     while (FPaused && !stopped()) {
-      FEvent.wait(lock, woken);
+      FEvent.wait(lock, signaled);
       FSignaled = false;
+      woken = true;
     }
   } else {
-    for (int left = milliseconds; left > 0 && !stopped(); left -= 100) Sleep(std::min(left, 100));
+    const auto& sleep = GIFPainterTiming().Sleep;
+    for (int left = milliseconds; left > 0 && !stopped(); left -= 100) sleep(std::min(left, 100));
   }
   return !stopped();
 }
@@ -145,15 +155,21 @@ void TGIFPainter::Execute() {
   bool animate = Has(FDrawOptions, goAnimate);
   bool loop = animate && Has(FDrawOptions, goLoop);
   bool endless = Has(FDrawOptions, goLoopContinously);
+  const auto& now = GIFPainterTiming().Now;
   do {
     FRestart = false;
     FActiveImage = 0;
     Fire(FOnStartPaint);
     int loops = 1, loopPoint = 0, delay = FAsync ? 0 : 1;
     bool loopFound = false;
+    // When the frame shown last was due: what it took beyond that (drawing
+    // it, making the next one) is its overrun, and half of that comes off
+    // the next wait, so that a slow picture keeps its pace.
+    uint32_t due = now();
     for (int pass = 0; !Terminated() && !FRestart && (loops != 0 || endless); ++pass) {
       if (pass > 0) Fire(FOnLoop);
       FActiveImage = loopPoint;
+      FFirstOfPass = true;
       while (!Terminated() && !FRestart) {
         int index = FActiveImage;
         if (!FImage || index < 0 || index >= FImage->Frames().Count()) break;
@@ -161,12 +177,19 @@ void TGIFPainter::Execute() {
         if (frame->Empty()) break;
         if (delay > 0) {
           OnMain([&] { frame->Bitmap(); });
-          int milliseconds = FAnimationSpeed > 0 ? delay * GIFDelayExp * 100 / FAnimationSpeed
-                             : FAsync            ? -1
-                                                 : GIFMaximumDelay * GIFDelayExp;
-          if (!Wait(milliseconds)) break;
+          int overrun = std::max(0, int32_t(now() - due));
+          int milliseconds = FAnimationSpeed > 0
+                                 ? std::max(0, delay * GIFDelayExp - overrun / 2) * 100 / FAnimationSpeed
+                             : FAsync ? -1
+                                      : GIFMaximumDelay * GIFDelayExp;
+          uint32_t start = now();
+          bool woken;
+          if (!Wait(milliseconds, woken)) break;
+          // A wake-up starts the timing afresh.
+          due = woken ? now() : start + uint32_t(milliseconds);
         } else {
           std::this_thread::yield();
+          due = now();
         }
         Fire(FOnPaint);
         for (int i = 0; i < frame->Extensions().Count() && !loopFound; ++i) {
@@ -181,6 +204,7 @@ void TGIFPainter::Execute() {
         FPreviousDisposal = FDisposal;
         FDisposal = gce ? gce->Disposal() : dmNone;
         OnMain([&] { PaintFrame(); });
+        FFirstOfPass = false;
         FStarted = true;
         delay = gce && gce->Delay() > 0 ? gce->Delay() : GIFDefaultDelay;
         delay = std::max(delay, GIFMinimumDelay);
@@ -223,7 +247,7 @@ void TGIFPainter::PaintFrame() {
     return;
   }
   TRect area = ::Rect(0, 0, FRect.Width(), FRect.Height());
-  if (Has(FDrawOptions, goClearOnLoop) && index == 0) ClearArea(*FBackup, area);
+  if (Has(FDrawOptions, goClearOnLoop) && FFirstOfPass) ClearArea(*FBackup, area);
   if (FDisposal == dmPrevious) {
     // The backup keeps the picture from before this frame.
     if (FPreviousDisposal == dmNone || FPreviousDisposal == dmNoDisposal) {
@@ -296,7 +320,7 @@ void WaitForPainters(const std::function<bool()>& running) {
     if (IsMainThread())
       CheckSynchronize(10);
     else
-      Sleep(10);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 

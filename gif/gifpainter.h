@@ -6,10 +6,20 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 
 #include "gif/gifimage.h"
+
+// How painters tell the time (milliseconds, wrapping like a 32-bit counter)
+// and how a synchronous painter sleeps. They are the system's; a test puts
+// in its own to play an animation without waiting.
+struct TGIFPainterTiming {
+  std::function<uint32_t()> Now;
+  std::function<void(int milliseconds)> Sleep;
+};
+TGIFPainterTiming& GIFPainterTiming();
 
 class TGIFPainter : public TThread {
  public:
@@ -55,8 +65,9 @@ class TGIFPainter : public TThread {
   void Fire(const TNotifyEvent& event);
   void Wake();
   // Waits for the delay in milliseconds (-1: until woken); false when the
-  // painter was told to stop or restart meanwhile.
-  bool Wait(int milliseconds);
+  // painter was told to stop or restart meanwhile. woken tells whether the
+  // wait ended early.
+  bool Wait(int milliseconds, bool& woken);
   void PaintFrame();
   void ClearArea(TBitmap& buffer, const TRect& area);
   // Removes the painter from the image's list and clears the caller's
@@ -75,6 +86,8 @@ class TGIFPainter : public TThread {
   std::atomic<bool> FRestart{false};
   std::atomic<bool> FStarted{false};
   std::atomic<bool> FPaused{false};
+  // The frame being painted is the first of a pass.
+  bool FFirstOfPass = false;
   TGIFPainter** FPainter;
   bool FAsync;
   std::mutex FEventLock;

@@ -17,7 +17,7 @@ TDIBWriter::TDIBWriter(TBitmap& bitmap, TPixelFormat format, int width, int heig
     : FBitmap(bitmap), FFormat(format), FWidth(width), FHeight(height), FPalette(palette) {
   if (format != pf8bit && format != pf24bit) GIFError(sInvalidPixelFormat);
   if (width <= 0 || height <= 0) GIFError(sBadDimension);
-  if (int64_t(BytesPerScanLine(width, PixelFormatBits(format))) * height > MaxBitmapBytes)
+  if (AlignedScanlineBytes(width, PixelFormatBits(format), 32) * height > MaxBitmapBytes)
     throw EOutOfMemory(sOutOfMemDIB);
 }
 
@@ -37,6 +37,72 @@ uint8_t* TDIBWriter::ScanLine(int row) {
     FMade = true;
   }
   return FBitmap.ScanLine(row);
+}
+
+// --- DIBs of bitmaps ----------------------------------------------------------
+
+namespace {
+
+constexpr char sInvalidBitmap[] = "Bitmap image is not valid";
+
+// The header of the bitmap's DIB in the format: the bitmap's own when it
+// has one, else one made from its size.
+BITMAPINFOHEADER DIBHeader(HBITMAP bitmap, TPixelFormat format) {
+  DIBSECTION ds;
+  int bytes = GetObject(bitmap, sizeof(ds), &ds);
+  if (bytes == 0) GIFError(sInvalidBitmap);
+  BITMAPINFOHEADER header;
+  if (bytes < int(sizeof(BITMAP) + sizeof(BITMAPINFOHEADER)) || ds.dsBmih.biSize < sizeof(BITMAPINFOHEADER)) {
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = ds.dsBm.bmWidth;
+    header.biHeight = ds.dsBm.bmHeight;
+  } else {
+    header = ds.dsBmih;
+  }
+  switch (format) {
+    case pf1bit: header.biBitCount = 1; break;
+    case pf4bit: header.biBitCount = 4; break;
+    case pf8bit: header.biBitCount = 8; break;
+    case pf24bit: header.biBitCount = 24; break;
+    default: GIFError(sInvalidPixelFormat);
+  }
+  header.biPlanes = 1;
+  header.biCompression = BI_RGB;
+  int64_t imageSize = AlignedScanlineBytes(header.biWidth, header.biBitCount, 32) * std::abs(int64_t(header.biHeight));
+  // As for every picture here: no more than 1 GiB of pixels.
+  if (imageSize > MaxBitmapBytes) throw EOutOfMemory(sOutOfMemDIB);
+  header.biSizeImage = uint32_t(imageSize);
+  return header;
+}
+
+}  // namespace
+
+void InternalGetDIBSizes(HBITMAP bitmap, int& infoHeaderSize, int& imageSize, TPixelFormat format) {
+  BITMAPINFOHEADER header = DIBHeader(bitmap, format);
+  if (header.biBitCount <= 8) {
+    infoHeaderSize = int(sizeof(BITMAPINFOHEADER)) + int(sizeof(RGBQUAD)) * (1 << header.biBitCount);
+  } else {
+    infoHeaderSize = sizeof(BITMAPINFOHEADER);
+    if ((header.biCompression & BI_BITFIELDS) != 0) infoHeaderSize += 12;
+  }
+  imageSize = int(header.biSizeImage);
+}
+
+bool InternalGetDIB(HBITMAP bitmap, HPALETTE palette, BITMAPINFO& info, std::vector<uint8_t>& bits,
+                    TPixelFormat format) {
+  info.bmiHeader = DIBHeader(bitmap, format);
+  bits.assign(info.bmiHeader.biSizeImage, 0);
+  HDC dc = CheckGdiResult(CreateCompatibleDC());
+  HPALETTE old = nullptr;
+  if (palette) {
+    old = SelectPalette(dc, palette);
+    RealizePalette(dc);
+  }
+  int rows = GetDIBits(dc, bitmap, 0, unsigned(std::abs(info.bmiHeader.biHeight)), bits.data(), info,
+                       DIB_RGB_COLORS);
+  if (palette) SelectPalette(dc, old);
+  DeleteDC(dc);
+  return rows != 0;
 }
 
 // --- Colour lookups -----------------------------------------------------------

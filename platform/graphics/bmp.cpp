@@ -8,14 +8,6 @@
 
 namespace {
 
-enum : uint32_t {
-  BI_RGB = 0,
-  BI_RLE8 = 1,
-  BI_RLE4 = 2,
-  BI_BITFIELDS = 3,
-  BI_ALPHABITFIELDS = 6,
-};
-
 [[noreturn]] void InvalidBitmap() { throw EInvalidGraphic("Bitmap image is not valid"); }
 
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }

@@ -481,6 +481,98 @@ void DibSetPixel(TDibSection& dib, int x, int y, TColor color) {
   DibWriteRow(dib, y, x, 1, bgr);
 }
 
+std::vector<RGBQUAD> StandardColorTable(int bitCount) {
+  switch (bitCount) {
+    case 1: return {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
+    case 4: return {Vga16Colors().begin(), Vga16Colors().end()};
+    case 8: return {HalftoneColors().begin(), HalftoneColors().end()};
+    default: return {};
+  }
+}
+
+// --- DIB descriptions -----------------------------------------------------------
+
+int GetObject(HBITMAP bitmap, int size, void* buffer) {
+  if (!bitmap || !buffer || size < static_cast<int>(sizeof(BITMAP))) return 0;
+  BITMAP bm;
+  bm.bmWidth = bitmap->Width;
+  bm.bmHeight = bitmap->Height;
+  bm.bmWidthBytes = bitmap->Stride;
+  bm.bmPlanes = 1;
+  bm.bmBitsPixel = static_cast<uint16_t>(bitmap->BitCount);
+  if (bitmap->Monochrome || size < static_cast<int>(sizeof(DIBSECTION))) {
+    std::memcpy(buffer, &bm, sizeof(bm));
+    return sizeof(BITMAP);
+  }
+  DIBSECTION ds;
+  bm.bmBits = bitmap->Bits.data();
+  ds.dsBm = bm;
+  BITMAPINFOHEADER& h = ds.dsBmih;
+  h.biSize = sizeof(BITMAPINFOHEADER);
+  h.biWidth = bitmap->Width;
+  h.biHeight = bitmap->Height;
+  h.biPlanes = 1;
+  h.biBitCount = static_cast<uint16_t>(bitmap->BitCount);
+  h.biCompression = bitmap->Rgb565 ? BI_BITFIELDS : BI_RGB;
+  h.biSizeImage = static_cast<uint32_t>(bitmap->Bits.size());
+  h.biClrUsed = bitmap->BitCount <= 8 ? static_cast<uint32_t>(bitmap->ColorTable.size()) : 0;
+  if (bitmap->Rgb565) {
+    ds.dsBitfields[0] = 0xF800;
+    ds.dsBitfields[1] = 0x07E0;
+    ds.dsBitfields[2] = 0x001F;
+  }
+  std::memcpy(buffer, &ds, sizeof(ds));
+  return sizeof(DIBSECTION);
+}
+
+int GetDIBits(HDC dc, HBITMAP bitmap, unsigned startScan, unsigned scanLines, void* bits, BITMAPINFO& info,
+              unsigned usage) {
+  BITMAPINFOHEADER& h = info.bmiHeader;
+  if (!bitmap || usage != DIB_RGB_COLORS || h.biSize < sizeof(BITMAPINFOHEADER) || h.biCompression != BI_RGB ||
+      h.biWidth != bitmap->Width || std::abs(int64_t(h.biHeight)) != bitmap->Height)
+    return 0;
+  const int bitCount = h.biBitCount;
+  switch (bitCount) {
+    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    default: return 0;
+  }
+  // One row of the asked format; indexed rows are written through its table.
+  std::unique_ptr<TDibSection> row(CreateDib(bitmap->Width, 1, bitCount));
+  const bool sameIndexed = bitCount <= 8 && bitmap->BitCount == bitCount && !bitmap->Monochrome;
+  if (bitCount <= 8) {
+    if (sameIndexed)
+      row->ColorTable = bitmap->ColorTable;
+    else if (dc && dc->Palette && !dc->Palette->Entries.empty())
+      for (const PALETTEENTRY& e : dc->Palette->Entries) row->ColorTable.push_back({e.peBlue, e.peGreen, e.peRed, 0});
+    else
+      row->ColorTable = StandardColorTable(bitCount);
+    row->ColorTable.resize(size_t(1) << bitCount);
+    std::copy(row->ColorTable.begin(), row->ColorTable.end(), info.bmiColors);
+  }
+  h.biSizeImage = static_cast<uint32_t>(row->Stride) * static_cast<uint32_t>(bitmap->Height);
+  h.biClrUsed = 0;
+  if (!bits) return bitmap->Height;
+
+  const bool bottomUp = h.biHeight > 0;
+  const unsigned height = static_cast<unsigned>(bitmap->Height);
+  const unsigned count = startScan >= height ? 0 : std::min(scanLines, height - startScan);
+  std::vector<uint8_t> bgr(static_cast<size_t>(bitmap->Width) * 3);
+  auto* out = static_cast<uint8_t*>(bits);
+  for (unsigned i = 0; i < count; ++i) {
+    unsigned scan = startScan + i;
+    int y = static_cast<int>(bottomUp ? height - 1 - scan : scan);
+    if (sameIndexed || (bitCount == bitmap->BitCount && bitCount > 8 && !bitmap->Rgb565)) {
+      std::memcpy(out, bitmap->ScanLine(y), static_cast<size_t>(row->Stride));
+    } else {
+      DibReadRow(*bitmap, y, 0, bitmap->Width, bgr.data());
+      DibWriteRow(*row, 0, 0, bitmap->Width, bgr.data());
+      std::memcpy(out, row->ScanLine(0), static_cast<size_t>(row->Stride));
+    }
+    out += row->Stride;
+  }
+  return static_cast<int>(count);
+}
+
 // --- Device contexts ------------------------------------------------------------
 
 HDC CreateCompatibleDC(HDC) { return new TDeviceContext; }

@@ -163,6 +163,10 @@ const std::array<RGBQUAD, 16>& Vga16Colors();
 // table has 248 different colours; nearest-colour searches find the first.
 const std::array<RGBQUAD, 256>& HalftoneColors();
 
+// The standard table of an indexed bit count: black and white for 1, the
+// VGA colours for 4, the halftone table for 8; empty for other counts.
+std::vector<RGBQUAD> StandardColorTable(int bitCount);
+
 // Index of the colour nearest to (r, g, b) by squared RGB distance; the first
 // of equally near entries.
 int NearestColorIndex(const RGBQUAD* table, int count, uint8_t r, uint8_t g, uint8_t b);
@@ -371,3 +375,88 @@ bool TransparentBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int s
 bool MaskBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, HBITMAP mask, int mx,
              int my, uint32_t rop);
 constexpr uint32_t MAKEROP4(uint32_t fore, uint32_t back) { return ((back << 8) & 0xFF000000) | fore; }
+
+// --- DIB descriptions -------------------------------------------------------
+
+enum : uint32_t {
+  BI_RGB = 0,
+  BI_RLE8 = 1,
+  BI_RLE4 = 2,
+  BI_BITFIELDS = 3,
+  BI_ALPHABITFIELDS = 6,
+};
+// Colour tables of RGB values (the only kind GetDIBits gives).
+enum : unsigned { DIB_RGB_COLORS = 0, DIB_PAL_COLORS = 1 };
+
+// The header of a device-independent bitmap. A positive height stands for
+// rows stored bottom-up, a negative one for rows top-down.
+struct BITMAPINFOHEADER {
+  uint32_t biSize = 0;
+  int32_t biWidth = 0;
+  int32_t biHeight = 0;
+  uint16_t biPlanes = 0;
+  uint16_t biBitCount = 0;
+  uint32_t biCompression = 0;
+  uint32_t biSizeImage = 0;
+  int32_t biXPelsPerMeter = 0;
+  int32_t biYPelsPerMeter = 0;
+  uint32_t biClrUsed = 0;
+  uint32_t biClrImportant = 0;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "the header is 40 bytes in files and memory");
+
+// A header with room for the largest colour table.
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[256];
+};
+
+// What GetObject tells of any bitmap.
+struct BITMAP {
+  int32_t bmType = 0;
+  int32_t bmWidth = 0;
+  int32_t bmHeight = 0;
+  int32_t bmWidthBytes = 0;
+  uint16_t bmPlanes = 0;
+  uint16_t bmBitsPixel = 0;
+  void* bmBits = nullptr;
+};
+// ... and of a device-independent one.
+struct DIBSECTION {
+  BITMAP dsBm;
+  BITMAPINFOHEADER dsBmih;
+  uint32_t dsBitfields[3] = {};
+  void* dshSection = nullptr;
+  uint32_t dsOffset = 0;
+};
+
+// Describes the bitmap into buffer and returns the bytes written: for a
+// device-independent bitmap a DIBSECTION when size allows it (its header
+// has the bitmap's width, its height as a positive number, the bit count,
+// BI_RGB, or BI_BITFIELDS for 5-6-5 pixels, the image size and the number
+// of table colours), else a BITMAP; a Monochrome device bitmap gives only a
+// BITMAP (its bits are not addressable). 0 for no bitmap or no room for a
+// BITMAP.
+int GetObject(HBITMAP bitmap, int size, void* buffer);
+
+// Copies scan lines of the bitmap into bits in the format that
+// info.bmiHeader asks for: biWidth and |biHeight| as the bitmap's, biBitCount
+// 1, 4, 8, 16 (5-5-5), 24 or 32, BI_RGB; rows padded to 4 bytes, bottom-up
+// for a positive biHeight, where startScan counts from the bottom row.
+// scanLines rows from startScan are copied (fewer when the bitmap ends
+// first) to the start of bits, which must hold them.
+//
+// For 8 bits or fewer the colour table (all 2^bits entries) is filled in
+// too: an indexed bitmap of that bit count gives its own table (padded with
+// black) and its indices unchanged; otherwise the table is the palette
+// selected into dc when it has one, else the standard table of the bit
+// count (black and white, the VGA colours, the halftone table), and every
+// pixel takes its nearest colour. biSizeImage is set to the size of all
+// rows and biClrUsed to 0. With bits none only the header and the table are
+// filled in.
+//
+// Returns the number of rows copied (with bits none: the bitmap's height);
+// 0 for a bad request (no bitmap, a header below 40 bytes, another size,
+// bit count or compression, usage other than DIB_RGB_COLORS).
+int GetDIBits(HDC dc, HBITMAP bitmap, unsigned startScan, unsigned scanLines, void* bits, BITMAPINFO& info,
+              unsigned usage);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <typeinfo>
 
 // --- TGraphic -------------------------------------------------------------------
 
@@ -27,6 +28,27 @@ void TGraphic::SaveToFile(const std::string& path) {
   TFileStream stream(path, fmCreate);
   SaveToStream(stream);
 }
+
+bool TGraphic::Equals(TGraphic* graphic) {
+  if (graphic == this) return true;
+  if (!graphic || typeid(*graphic) != typeid(*this)) return false;
+  if (Empty() || graphic->Empty()) return Empty() && graphic->Empty();
+  TMemoryStream mine, theirs;
+  WriteData(mine);
+  graphic->WriteData(theirs);
+  return mine.Size() == theirs.Size() &&
+         std::equal(mine.Memory(), mine.Memory() + mine.Size(), theirs.Memory());
+}
+
+void TGraphic::ReadData(TStream& stream) { LoadFromStream(stream); }
+
+void TGraphic::WriteData(TStream& stream) { SaveToStream(stream); }
+
+void TGraphic::LoadFromClipboardFormat(uint16_t, HGLOBAL, HPALETTE) { UnsupportedClipboardFormat(); }
+
+void TGraphic::SaveToClipboardFormat(uint16_t&, HGLOBAL&, HPALETTE&) { UnsupportedClipboardFormat(); }
+
+void UnsupportedClipboardFormat() { throw EInvalidGraphic(SUnknownClipboardFormat); }
 
 // --- Pixel formats ----------------------------------------------------------------
 
@@ -54,15 +76,6 @@ TPixelFormat PixelFormatFromBits(int bitCount, bool rgb565) {
 }
 
 namespace {
-std::vector<RGBQUAD> StandardTable(int bitCount) {
-  switch (bitCount) {
-    case 1: return {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
-    case 4: return {Vga16Colors().begin(), Vga16Colors().end()};
-    case 8: return {HalftoneColors().begin(), HalftoneColors().end()};
-    default: return {};
-  }
-}
-
 // Fills rows [fromRow, toRow) from column fromCol on with white (the nearest
 // table colour for indexed formats).
 void FillWhite(TDibSection& dib, int fromCol, int fromRow, int toRow) {
@@ -73,7 +86,14 @@ void FillWhite(TDibSection& dib, int fromCol, int fromRow, int toRow) {
     return;
   }
   std::vector<uint8_t> white(static_cast<size_t>(count) * 3, 0xFF);
-  for (int y = fromRow; y < toRow; ++y) DibWriteRow(dib, y, fromCol, count, white.data());
+  // Whole rows are all alike: the first one is copied to the others.
+  DibWriteRow(dib, fromRow, fromCol, count, white.data());
+  for (int y = fromRow + 1; y < toRow; ++y) {
+    if (fromCol == 0)
+      std::memcpy(dib.ScanLine(y), dib.ScanLine(fromRow), static_cast<size_t>(dib.Stride));
+    else
+      DibWriteRow(dib, y, fromCol, count, white.data());
+  }
 }
 }  // namespace
 
@@ -139,9 +159,9 @@ void TBitmap::ConvertTo(TPixelFormat format) {
   std::unique_ptr<TDibSection> dib(CreateDib(Width(), Height(), bits, rgb565));
   if (bits <= 8) {
     // The own table (black, white for a monochrome bitmap) when it fits.
-    std::vector<RGBQUAD> own = FDib->Monochrome ? StandardTable(1) : FDib->ColorTable;
+    std::vector<RGBQUAD> own = FDib->Monochrome ? StandardColorTable(1) : FDib->ColorTable;
     bool keep = FDib->BitCount <= 8 && !own.empty() && own.size() <= (size_t(1) << bits);
-    dib->ColorTable = keep ? own : StandardTable(bits);
+    dib->ColorTable = keep ? own : StandardColorTable(bits);
   }
   std::vector<uint8_t> bgr(static_cast<size_t>(Width()) * 3);
   if (bits <= 8 && Width() > 0) {
@@ -320,6 +340,47 @@ void TBitmap::LoadFromMemory(const uint8_t* data, size_t size) {
 
 void TBitmap::SaveToStream(TStream& stream) { WriteBmp(*FDib, stream); }
 
+namespace {
+constexpr size_t BmpFileHeaderSize = 14;
+}
+
+void TBitmap::LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette) {
+  size_t size = GlobalSize(data);
+  if (format != CF_BITMAP || size == 0) UnsupportedClipboardFormat();
+  // A copy: the block stays the clipboard's, and may go while this reads.
+  std::vector<uint8_t> dib(size);
+  const void* memory = GlobalLock(data);
+  if (!memory) UnsupportedClipboardFormat();
+  std::memcpy(dib.data(), memory, size);
+  GlobalUnlock(data);
+  // An empty bitmap goes on the clipboard as a header without pixels.
+  auto field = [&](size_t at) { return dib[at] | dib[at + 1] << 8 | dib[at + 2] << 16 | uint32_t(dib[at + 3]) << 24; };
+  if (size >= 40 && field(0) >= 40 && (field(4) == 0 || field(8) == 0)) {
+    Assign(nullptr);
+  } else {
+    std::unique_ptr<TDibSection> loaded = ReadDib(dib.data(), size, 0, false);
+    TPixelFormat pixelFormat = PixelFormatFromBits(loaded->BitCount, loaded->Rgb565);
+    FreePalette();
+    ReplaceDib(loaded.release(), pixelFormat);
+  }
+  if (palette) SetPalette(CopyPalette(palette));
+  Changed();
+}
+
+void TBitmap::SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE& palette) {
+  TMemoryStream stream;
+  WriteBmp(*FDib, stream);
+  size_t size = static_cast<size_t>(stream.Size()) - BmpFileHeaderSize;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
+  if (!block) throw EOutOfMemory("Out of memory");
+  std::memcpy(GlobalLock(block), stream.Memory() + BmpFileHeaderSize, size);
+  GlobalUnlock(block);
+  format = CF_BITMAP;
+  data = block;
+  HPALETTE own = Palette();
+  palette = own ? CopyPalette(own) : nullptr;
+}
+
 void TBitmap::Draw(TCanvas& canvas, const TRect& rect) {
   if (Empty()) return;
   HDC target = canvas.Handle(), source = FDC.get();
@@ -379,6 +440,44 @@ TGraphicFactory TPicture::FindFileFormat(const std::string& extension) {
   std::lock_guard<std::mutex> guard(FormatsLock());
   auto it = Formats().find(FormatKey(extension));
   return it == Formats().end() ? TGraphicFactory() : it->second.Factory;
+}
+
+namespace {
+std::map<uint16_t, TGraphicFactory>& ClipboardFormats() {
+  static std::map<uint16_t, TGraphicFactory> formats = {
+      {CF_BITMAP, [] { return std::unique_ptr<TGraphic>(new TBitmap); }}};
+  return formats;
+}
+}  // namespace
+
+void TPicture::RegisterClipboardFormat(uint16_t format, TGraphicFactory factory) {
+  std::lock_guard<std::mutex> guard(FormatsLock());
+  ClipboardFormats()[format] = std::move(factory);
+}
+
+bool TPicture::SupportsClipboardFormat(uint16_t format) {
+  std::lock_guard<std::mutex> guard(FormatsLock());
+  return ClipboardFormats().count(format) > 0;
+}
+
+void TPicture::LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette) {
+  TGraphicFactory factory;
+  {
+    std::lock_guard<std::mutex> guard(FormatsLock());
+    auto it = ClipboardFormats().find(format);
+    if (it != ClipboardFormats().end()) factory = it->second;
+  }
+  if (!factory) UnsupportedClipboardFormat();
+  std::unique_ptr<TGraphic> graphic = factory();
+  graphic->LoadFromClipboardFormat(format, data, palette);
+  FGraphic = std::move(graphic);
+}
+
+void TPicture::SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE& palette) {
+  format = 0;
+  data = nullptr;
+  palette = nullptr;
+  if (FGraphic) FGraphic->SaveToClipboardFormat(format, data, palette);
 }
 
 void TPicture::LoadFromFile(const std::string& path) {

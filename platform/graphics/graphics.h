@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/system/classes.h"
+#include "platform/system/clipboard.h"
 #include "platform/graphics/gdi.h"
 
 class TCanvas;
@@ -42,6 +43,24 @@ class TGraphic : public TPersistent {
   // Draws the picture into the rectangle of the canvas.
   virtual void Draw(TCanvas& canvas, const TRect& rect) = 0;
 
+  // The same picture: the other is of the same class and either both are
+  // empty or both store the same bytes (WriteData).
+  virtual bool Equals(TGraphic* graphic);
+  // The picture as stored among other data (a form's or a picture holder's):
+  // LoadFromStream and SaveToStream unless a class stores itself otherwise.
+  virtual void ReadData(TStream& stream);
+  virtual void WriteData(TStream& stream);
+
+  // The picture from clipboard data of the format (see clipboard.h), with
+  // the palette that came with it (may be none). Without a class's own
+  // support: EInvalidGraphic "Unsupported clipboard format".
+  virtual void LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette);
+  // The picture as clipboard data: the format, a new block the caller owns
+  // (to hand to SetClipboardData or free) and a new palette the caller
+  // owns (none when the data needs none). Without a class's own support:
+  // EInvalidGraphic "Unsupported clipboard format".
+  virtual void SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE& palette);
+
   bool Modified = false;
   TNotifyEvent OnChange;
 
@@ -49,6 +68,11 @@ class TGraphic : public TPersistent {
   virtual void Changed();
   bool FTransparent = false;
 };
+
+// The class library's text for clipboard data that a picture class cannot
+// take.
+constexpr char SUnknownClipboardFormat[] = "Unsupported clipboard format";
+[[noreturn]] void UnsupportedClipboardFormat();  // raises EInvalidGraphic with it
 
 // --- Canvas -----------------------------------------------------------------
 
@@ -201,6 +225,16 @@ class TBitmap : public TGraphic {
   // EInvalidGraphic "Bitmap image is not valid" for malformed data.
   void LoadFromMemory(const uint8_t* data, size_t size);
 
+  // CF_BITMAP data: a block holding the bitmap as a packed DIB (as a BMP
+  // file without its 14-byte file header). Loading takes the palette, when
+  // one is given, as the bitmap's palette (an indexed bitmap its colours as
+  // its table); other formats or no data raise "Unsupported clipboard
+  // format", malformed data "Bitmap image is not valid". Saving gives a
+  // copy of the bitmap's palette (none for a direct format without one);
+  // EOutOfMemory when the block cannot be had.
+  void LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette) override;
+  void SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE& palette) override;
+
  protected:
   void AssignTo(TPersistent* dest) const override;
 
@@ -265,6 +299,18 @@ class TPicture : public TPersistent {
   static void UnregisterFileFormat(const std::string& extension);
   // The factory for an extension (with or without the dot), or empty.
   static TGraphicFactory FindFileFormat(const std::string& extension);
+
+  // Clipboard data: a graphic class registered for a clipboard format
+  // (CF_BITMAP is TBitmap's) makes the picture from data of that format.
+  static void RegisterClipboardFormat(uint16_t format, TGraphicFactory factory);
+  static bool SupportsClipboardFormat(uint16_t format);
+  // A new graphic of the format's class loaded from the data (see
+  // TGraphic::LoadFromClipboardFormat); "Unsupported clipboard format" for
+  // a format nobody registered.
+  void LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette);
+  // The graphic's clipboard data; nothing (format 0, no data, no palette)
+  // without a graphic.
+  void SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE& palette);
 
  private:
   std::unique_ptr<TGraphic> FGraphic;

@@ -16,6 +16,7 @@
 
 void RaiseZeroDivide() { throw EZeroDivide("Floating point division by zero"); }
 void RaiseInvalidOp() { throw EInvalidOp("Invalid floating point operation"); }
+void Abort() { throw EAbort("Operation aborted"); }
 void RaiseDivByZero() { throw EDivByZero("Division by zero"); }
 
 namespace {

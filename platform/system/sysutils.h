@@ -39,11 +39,17 @@ BRIGHTMILL_EXCEPTION(EZeroDivide, EMathError)
 BRIGHTMILL_EXCEPTION(EOverflow, EMathError)
 BRIGHTMILL_EXCEPTION(EIntError, Exception)
 BRIGHTMILL_EXCEPTION(EDivByZero, EIntError)
+// The silent exception: it ends an operation that the user or a handler
+// (a progress event, for example) called off. Whoever catches it drops it
+// without telling anyone.
+BRIGHTMILL_EXCEPTION(EAbort, Exception)
 
 // Raise the standard maths errors with their usual texts.
 [[noreturn]] void RaiseZeroDivide();     // "Floating point division by zero"
 [[noreturn]] void RaiseInvalidOp();      // "Invalid floating point operation"
 [[noreturn]] void RaiseDivByZero();      // "Division by zero"
+// Raises EAbort ("Operation aborted").
+[[noreturn]] void Abort();
 
 // --- Text -------------------------------------------------------------------
 // Case-insensitive comparison of 8-bit text (ASCII letters only fold, as the

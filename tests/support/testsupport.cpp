@@ -196,3 +196,17 @@ void ReplayRegressionInputs(const std::string& kind, const RegressionRun& run, c
     }
   }
 }
+
+HGLOBAL GlobalBlockOf(const std::vector<uint8_t>& bytes) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+  std::copy(bytes.begin(), bytes.end(), static_cast<uint8_t*>(GlobalLock(block)));
+  GlobalUnlock(block);
+  return block;
+}
+
+std::vector<uint8_t> GlobalBlockBytes(HGLOBAL block) {
+  const auto* p = static_cast<const uint8_t*>(GlobalLock(block));
+  std::vector<uint8_t> bytes(p, p + (p ? GlobalSize(block) : 0));
+  GlobalUnlock(block);
+  return bytes;
+}

@@ -110,3 +110,8 @@ void ReplayRegressionInputs(const std::string& kind, const RegressionRun& run,
                             const std::string& message = "");
 // Folder of the test data (tests/data/ in the source tree), with '/'.
 std::string TestDataFolder();
+
+// A new global memory block holding the bytes (the caller frees it), and
+// the bytes a block holds.
+HGLOBAL GlobalBlockOf(const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> GlobalBlockBytes(HGLOBAL block);
