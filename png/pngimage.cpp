@@ -758,6 +758,21 @@ void TPNGObject::Draw(TCanvas& canvas, const TRect& rect) {
   if (!Empty()) DrawTo(canvas.Handle(), rect);
 }
 
+void TPNGObject::LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette) {
+  TBitmap bitmap;
+  bitmap.LoadFromClipboardFormat(format, data, palette);
+  AssignHandle(bitmap, false, 0);
+  Changed();
+}
+
+void TPNGObject::SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE& palette) {
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(pf24bit);
+  bitmap.SetSize(Width(), Height());
+  Draw(*bitmap.Canvas(), Rect(0, 0, Width(), Height()));
+  bitmap.SaveToClipboardFormat(format, data, palette);
+}
+
 void TPNGObject::DrawTo(HDC dc, const TRect& rect) const {
   if (TransparencyMode() == ptmNone) {
     SetStretchBltMode(dc, COLORONCOLOR);

@@ -542,6 +542,12 @@ class TPNGObject : public TGraphic {
   // Draws the picture: plainly, or, with transparency, blended by the alpha
   // of each pixel (0 for the transparent sample) over what the canvas holds.
   void Draw(TCanvas& canvas, const TRect& rect) override;
+  // Clipboard data goes through a bitmap: the picture is drawn onto one of
+  // its size (transparent parts over white) for the bitmap format, and a
+  // bitmap read from the clipboard becomes the picture. Other formats raise
+  // "Unsupported clipboard format".
+  void LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette) override;
+  void SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE& palette) override;
 
  protected:
   // To a TBitmap: the bitmap takes the picture's size and the pixel format

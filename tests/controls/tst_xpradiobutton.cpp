@@ -33,7 +33,7 @@ struct TFormatWindow {
     After->move(0, 140);
     Window.show();
     Window.activateWindow();
-    QTest::qWaitForWindowActive(&Window);
+    (void)QTest::qWaitForWindowActive(&Window);
   }
 };
 

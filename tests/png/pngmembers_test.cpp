@@ -264,3 +264,34 @@ TEST(PngResources, LoadByNameOrNumber) {
   EXPECT_EQ(RaisedMessage<EPNGInvalidFileHeader>([&] { png.LoadFromResourceName(HInstance, "GREETING"); }),
             pnglang::EPNGInvalidFileHeaderText);
 }
+
+// The clipboard carries the picture as a bitmap: colours as drawn (a
+// see-through pixel over white), and only the bitmap format is read.
+TEST(PngClipboard, ThroughTheBitmapFormat) {
+  TPNGObject png;
+  png.Assign(MakeTestBitmap(5, 3, 2).get());
+  png.CreateAlpha();
+  png.AlphaScanline(1)[2] = 0;
+  struct Clip {
+    uint16_t Format = 0;
+    HGLOBAL Data = nullptr;
+    HPALETTE Palette = nullptr;
+    ~Clip() {
+      GlobalFree(Data);
+      DeleteObject(Palette);
+    }
+  } clip;
+  png.SaveToClipboardFormat(clip.Format, clip.Data, clip.Palette);
+  EXPECT_EQ(clip.Format, CF_BITMAP);
+  TPNGObject back;
+  back.LoadFromClipboardFormat(clip.Format, clip.Data, clip.Palette);
+  ASSERT_EQ(back.Width(), 5);
+  ASSERT_EQ(back.Height(), 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x)
+      EXPECT_EQ(back.GetPixels(x, y), x == 2 && y == 1 ? clWhite : png.GetPixels(x, y)) << x << "," << y;
+  uint16_t other = RegisterClipboardFormat("Brightmill test format");
+  EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { back.LoadFromClipboardFormat(other, clip.Data, nullptr); }),
+            "Unsupported clipboard format");
+  EXPECT_EQ(back.Width(), 5);
+}

@@ -177,7 +177,9 @@ TEST(PngTransparency, RemovedThenCreatedAgainPerKind) {
     TSamplePicture withAlpha = ReadSamplesWithLibpng(alphaFile);
     EXPECT_EQ(withAlpha.ColorType, plainType == 0 ? 4 : plainType == 2 ? 6 : 3) << name;
     EXPECT_EQ(withAlpha.BitDepth, plainType == 0 ? std::max(8, kind.BitDepth) : opaque.BitDepth) << name;
-    if (plainType == 3) EXPECT_EQ(withAlpha.PaletteAlpha, std::vector<uint8_t>(withAlpha.Palette.size() / 3, 255)) << name;
+    if (plainType == 3) {
+      EXPECT_EQ(withAlpha.PaletteAlpha, std::vector<uint8_t>(withAlpha.Palette.size() / 3, 255)) << name;
+    }
     EXPECT_EQ(ReadWithLibpng(alphaFile).Pixels, opaqueRgba.Pixels) << name;
   }
 }
