@@ -20,17 +20,6 @@ struct OpenedClipboard {
   }
 };
 
-// What SaveToClipboardFormat gives, freed at the end.
-struct ClipResults {
-  uint16_t Format = 0xFFFF;
-  HGLOBAL Data = nullptr;
-  HPALETTE Palette = nullptr;
-  ~ClipResults() {
-    GlobalFree(Data);
-    DeleteObject(Palette);
-  }
-};
-
 std::unique_ptr<TBitmap> Rendered(TGIFImage& image) {
   auto bitmap = std::make_unique<TBitmap>();
   bitmap->Assign(&image);

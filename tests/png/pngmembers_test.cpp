@@ -272,15 +272,7 @@ TEST(PngClipboard, ThroughTheBitmapFormat) {
   png.Assign(MakeTestBitmap(5, 3, 2).get());
   png.CreateAlpha();
   png.AlphaScanline(1)[2] = 0;
-  struct Clip {
-    uint16_t Format = 0;
-    HGLOBAL Data = nullptr;
-    HPALETTE Palette = nullptr;
-    ~Clip() {
-      GlobalFree(Data);
-      DeleteObject(Palette);
-    }
-  } clip;
+  ClipResults clip;
   png.SaveToClipboardFormat(clip.Format, clip.Data, clip.Palette);
   EXPECT_EQ(clip.Format, CF_BITMAP);
   TPNGObject back;

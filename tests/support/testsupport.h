@@ -115,3 +115,17 @@ std::string TestDataFolder();
 // the bytes a block holds.
 HGLOBAL GlobalBlockOf(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> GlobalBlockBytes(HGLOBAL block);
+
+// What a graphic's SaveToClipboardFormat gives, freed at the end.
+struct ClipResults {
+  uint16_t Format = 0xFFFF;
+  HGLOBAL Data = nullptr;
+  HPALETTE Palette = nullptr;
+  ClipResults() = default;
+  ClipResults(const ClipResults&) = delete;
+  ClipResults& operator=(const ClipResults&) = delete;
+  ~ClipResults() {
+    GlobalFree(Data);
+    DeleteObject(Palette);
+  }
+};
