@@ -63,8 +63,13 @@ std::vector<uint8_t*> RowPointers(TBitmap& picture);
 std::vector<const uint8_t*> RowPointers(const TBitmap& picture);
 
 // Whether work over this many pixels is worth splitting over the cores; on
-// less, starting the threads would cost more than they save.
-inline bool WorthBands(int64_t pixels) { return pixels >= 16384; }
+// less, waking the threads would cost more than they save, and on a machine
+// whose cores are busy with other work the waits would cost more still. The
+// dialogs' previews and small pictures stay on the thread that calls.
+extern int64_t BandThresholdPixels;
+inline bool WorthBands(int64_t pixels) { return pixels >= BandThresholdPixels; }
+// The threshold of a normal run (512 x 512 pixels).
+constexpr int64_t kBandThresholdPixels = int64_t(1) << 18;
 // How many threads work in row bands (1 without OpenMP).
 inline int BandThreads() {
 #ifdef _OPENMP

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <numbers>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -272,6 +273,8 @@ void ApplyRipple(TBitmap& picture, int value, int type) {
   // so every pixel is read before a write reaches it; the rows keep that
   // order on one thread (and the random type draws from one generator).
   const std::vector<uint8_t*> rows = RowPointers(picture);
+  std::optional<TRandomSequence> hold;
+  if (type == 2) hold.emplace();
   for (int y = h - 1 - value; y >= 1; --y) {
     if (type == 2) EffectRandom::srand(static_cast<uint32_t>(std::time(nullptr)));
     TRippleOffset offset(value, type);
