@@ -197,7 +197,15 @@ struct TRunFlight {
     if (bytes <= work.Bytes) return;
     Reserved += bytes - work.Bytes;
     work.Bytes = bytes;
+    Measure();
   }
+  // Notes the peaks (under the lock).
+  void Measure() {
+    PeakFiles = std::max(PeakFiles, static_cast<int>(Files.size()));
+    if (Files.size() > 1) PeakSharedBytes = std::max(PeakSharedBytes, Reserved);
+  }
+  int PeakFiles = 0;
+  int64_t PeakSharedBytes = 0;
 };
 
 void TApplyEffectThread::Execute() {
@@ -228,7 +236,7 @@ void TApplyEffectThread::RunFiles(const TEffectRoutine& routine, bool& failedInC
   TRunFlight flight;
   flight.Routine = &routine;
   flight.FreeCores = Cores;
-  flight.Budget = RunMemoryBudget();
+  flight.Budget = MemoryBudget;
   std::exception_ptr failure;
   // One team: this thread takes files in and commits them, the others work
   // on the files (and, when cores are free, in an effect's row bands).
@@ -246,6 +254,8 @@ void TApplyEffectThread::RunFiles(const TEffectRoutine& routine, bool& failedInC
     }
     flight.Dropping = true;
   }
+  PeakFilesInWork = flight.PeakFiles;
+  PeakSharedBytes = flight.PeakSharedBytes;
   // Every file's work has ended. Files worked ahead of a stop are dropped;
   // the generators go back to where the last committed file left them.
   for (const auto& work : flight.Files)
@@ -289,6 +299,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
         --flight.FreeCores;
         entering.push_back(work.get());
         flight.Files.push_back(std::move(work));
+        flight.Measure();
       }
     }
     if (!entering.empty()) {
@@ -376,6 +387,7 @@ void TApplyEffectThread::StartLog() {
   FileCount = std::min(job.FileCount.load(), SourceFiles.Count());
   Cores = OpenMPThreads();
   FilesInFlight = job.FilesInFlight > 0 ? job.FilesInFlight : Cores;
+  MemoryBudget = job.MemoryBudget > 0 ? job.MemoryBudget : RunMemoryBudget();
   FView.ClearLogView();
   double now = Now();
   Log->Add(LogDate(now) + "   " + LogTime(now));
@@ -415,6 +427,7 @@ void TApplyEffectThread::FinishLog() {
     if (!SaveTextAtomically(TargetDir + "log.txt", Log->Text(), &error))
       Log->Add("The log file could not be saved: " + error);
   }
+  FView.FilesInWorkMeasured(PeakFilesInWork, PeakSharedBytes);
   FView.SetStatusText(0, "");
   FView.SetStatusText(1, "");
   FView.HideProgressBar();

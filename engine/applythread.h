@@ -37,6 +37,10 @@ class TRunView {
   // Time spent on one file, for tools that measure runs.
   virtual void FileTimed(const std::string& /*name*/, double /*loadMs*/, double /*effectMs*/,
                          double /*saveMs*/) {}
+  // At the end of a run, for tools that measure runs: the most files that
+  // were in work at once, and the most memory reserved for their pictures
+  // while more than one was.
+  virtual void FilesInWorkMeasured(int /*peakFiles*/, int64_t /*peakSharedBytes*/) {}
 };
 
 class TApplyEffectThread;
@@ -134,6 +138,10 @@ class TApplyEffectThread : public TThread {
   // uses; taken when the log is opened.
   int FilesInFlight = 1;
   int Cores = 1;
+  int64_t MemoryBudget = 0;
+  // What FilesInWorkMeasured reports.
+  int PeakFilesInWork = 0;
+  int64_t PeakSharedBytes = 0;
 
   // The steps, each run on the main thread.
   void StartLog();

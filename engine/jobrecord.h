@@ -188,6 +188,9 @@ class TJobRecord : public TJobValues {
   bool Busy = false;
   // How many files a run works on at once; 0 or less for one per core.
   int FilesInFlight = 0;
+  // The memory the pictures of the files in work may take together; 0 or
+  // less for RunMemoryBudget() (applythread.h).
+  int64_t MemoryBudget = 0;
   // The watermark effect's pattern (24-bit).
   std::unique_ptr<TBitmap> WatermarkBitmap;
 
