@@ -4,6 +4,7 @@
 #include <utility>
 
 int64_t BandThresholdPixels = kBandThresholdPixels;
+thread_local int BandThreadLimit = 0;
 
 #ifdef _OPENMP
 // Threads that wait for work sleep rather than spin: on a machine whose

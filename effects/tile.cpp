@@ -219,7 +219,7 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
   ForEachRowInBands(std::min(blockRows, h), int64_t(w) * samples, prepare);
   for (int block = 0; block < blocks; ++block) {
     const int next0 = (block + 1) * blockRows, next1 = std::min(h, next0 + blockRows);
-#pragma omp parallel if (WorthBands(int64_t(w) * blockRows * samples))
+#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * blockRows * samples))
     {
 #pragma omp single nowait
       finish(block);

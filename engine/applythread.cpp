@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 
+#include "effects/effectbase.h"
 #include "engine/picturefiles.h"
 #include "platform/system/utf8.h"
 
@@ -487,11 +488,8 @@ void TApplyEffectThread::EffectStage(TFileWork& work, const TEffectRoutine& rout
   try {
     work.Step.reset(new TEffectStep{work.Values, *work.Picture, work.Lines, work.Pattern.get(), nullptr, {}});
     if (routine.Apply) {
-      // The row bands of the effect use the cores the file was given (the
-      // setting holds for this task alone).
-#ifdef _OPENMP
-      if (threads > 0) omp_set_num_threads(threads);
-#endif
+      // The row bands of the effect use the cores the file was given.
+      TBandThreads bands(threads);
       routine.Apply(*work.Step);
     }
     const TBitmap& result = work.Step->Result ? *work.Step->Result : *work.Picture;
