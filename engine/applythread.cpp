@@ -172,6 +172,10 @@ struct TRunFlight {
   // The order of the effect steps that draw random numbers.
   char RandomOrder = 0;
 
+  // Any thread, at the start and end of each stage of a file: orders the
+  // stage with the one before it for the tools that check threads (the
+  // order itself comes from OpenMP's task dependences).
+  void Handoff() { std::lock_guard<std::mutex> hold(Lock); }
   // Any thread: the file's road is over.
   void Finish(TFileWork& work) {
     std::lock_guard<std::mutex> hold(Lock);
@@ -245,16 +249,22 @@ void TApplyEffectThread::RunFiles(const TEffectRoutine& routine, bool& failedInC
 #ifdef _OPENMP
   omp_set_max_active_levels(2);
 #endif
+  flight.Handoff();
 #pragma omp parallel num_threads(workers + 1)
 #pragma omp single
   {
+    flight.Handoff();
+    std::exception_ptr failed;
     try {
       ProduceFiles(flight, failedInCommit);
     } catch (...) {
-      failure = std::current_exception();
+      failed = std::current_exception();
     }
+    std::lock_guard<std::mutex> hold(flight.Lock);
+    failure = failed;
     flight.Dropping = true;
   }
+  flight.Handoff();
   PeakFilesInWork = flight.PeakFiles;
   PeakSharedBytes = flight.PeakSharedBytes;
   // Every file's work has ended. Files worked ahead of a stop are dropped;
@@ -307,11 +317,13 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       Synchronize([&] {
         for (TFileWork* work : entering) EnterWork(*work, work->Index, routine);
       });
+      flight.Handoff();
       for (TFileWork* work : entering) {
         const int cores = Cores;
         if (!routine.DrawsRandom) {
 #pragma omp task firstprivate(work, run, cores)
           {
+            run->Handoff();
             if (!run->Dropping) {
               LoadStage(*work, *run->Routine);
               if (work->Picture) run->Grow(*work, PictureBytes(work->Picture->Width(), work->Picture->Height()));
@@ -329,23 +341,28 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
           // loads and the encodings do not.
 #pragma omp task firstprivate(work, run) depend(out : work->Loaded)
           {
+            run->Handoff();
             if (!run->Dropping) {
               LoadStage(*work, *run->Routine);
               if (work->Picture) run->Grow(*work, PictureBytes(work->Picture->Width(), work->Picture->Height()));
             }
+            run->Handoff();
           }
 #pragma omp task firstprivate(work, run, cores) depend(in : work->Loaded) depend(inout : run->RandomOrder) \
     depend(out : work->Effected)
           {
+            run->Handoff();
             if (!run->Dropping) {
               int extra = run->TakeCores(cores - 1);
               if (work->Picture) work->RandomBefore = SaveEffectRandomState();
               EffectStage(*work, *run->Routine, 1 + extra);
               run->GiveCores(extra);
             }
+            run->Handoff();
           }
 #pragma omp task firstprivate(work, run) depend(in : work->Effected)
           {
+            run->Handoff();
             if (!run->Dropping) EncodeStage(*work);
             run->Finish(*work);
           }
@@ -428,6 +445,7 @@ void TApplyEffectThread::FinishLog() {
     if (!SaveTextAtomically(TargetDir + "log.txt", Log->Text(), &error))
       Log->Add("The log file could not be saved: " + error);
   }
+  SetGifDefaults();
   FView.FilesInWorkMeasured(PeakFilesInWork, PeakSharedBytes);
   FView.SetStatusText(0, "");
   FView.SetStatusText(1, "");
@@ -526,8 +544,9 @@ void TApplyEffectThread::Commit(TFileWork& work) {
         work.Encoded ? work.Values.WriteToTarget(*work.Encoded, TargetDir, work.NewBase) : std::string("Error");
     work.Encoded.reset();
     // The codec's process-wide defaults follow the options of the last GIF
-    // written.
-    if (SameText(work.Values.TargetExtension, ".gif")) work.Values.SetGifDefaults();
+    // written, once no file is in work (the codec reads them wherever a
+    // GIF picture is made).
+    if (SameText(work.Values.TargetExtension, ".gif")) LastGif = work.Values;
     if (SameText(written, "Error")) {
       Log->Add("Error: " + work.Name);
       Log->Add("Cannot create new file.");
@@ -548,4 +567,10 @@ void TApplyEffectThread::ProcessFile(const TEffectRoutine& routine) {
   EffectStage(work, routine, 0);
   EncodeStage(work);
   Commit(work);
+  SetGifDefaults();
+}
+
+void TApplyEffectThread::SetGifDefaults() {
+  if (LastGif) LastGif->SetGifDefaults();
+  LastGif.reset();
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,10 @@ class TApplyEffectThread : public TThread {
   // until the list is done or a stop after a commit.
   void RunFiles(const TEffectRoutine& routine, bool& failedInCommit);
   void ProduceFiles(TRunFlight& flight, bool& failedInCommit);
+  // Sets the GIF codec's process-wide defaults from the options of the last
+  // GIF the run wrote.
+  void SetGifDefaults();
+  std::optional<TJobValues> LastGif;
   TRunView& FView;
 };
 
