@@ -176,8 +176,30 @@ struct TRunFlight {
   // stage with the one before it for the tools that check threads (the
   // order itself comes from OpenMP's task dependences).
   void Handoff() { std::lock_guard<std::mutex> hold(Lock); }
-  // Any thread: the file's road is over.
-  void Finish(TFileWork& work) {
+  // Any thread: the stages of a file's road. Each is skipped once the run
+  // drops its files; the last ends the road.
+  void Load(TFileWork& work) {
+    Handoff();
+    if (!Dropping) {
+      TApplyEffectThread::LoadStage(work, *Routine);
+      if (work.Picture) Grow(work, PictureBytes(work.Picture->Width(), work.Picture->Height()));
+    }
+    Handoff();
+  }
+  // The effect's row bands take the cores free at its start (up to all).
+  void Effect(TFileWork& work, int cores) {
+    Handoff();
+    if (!Dropping) {
+      int extra = TakeCores(cores - 1);
+      if (Routine->DrawsRandom && work.Picture) work.RandomBefore = SaveEffectRandomState();
+      TApplyEffectThread::EffectStage(work, *Routine, 1 + extra);
+      GiveCores(extra);
+    }
+    Handoff();
+  }
+  void Encode(TFileWork& work) {
+    Handoff();
+    if (!Dropping) TApplyEffectThread::EncodeStage(work);
     std::lock_guard<std::mutex> hold(Lock);
     work.Done = true;
     ++FreeCores;
@@ -323,49 +345,20 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
         if (!routine.DrawsRandom) {
 #pragma omp task firstprivate(work, run, cores)
           {
-            run->Handoff();
-            if (!run->Dropping) {
-              LoadStage(*work, *run->Routine);
-              if (work->Picture) run->Grow(*work, PictureBytes(work->Picture->Width(), work->Picture->Height()));
-            }
-            if (!run->Dropping) {
-              int extra = run->TakeCores(cores - 1);
-              EffectStage(*work, *run->Routine, 1 + extra);
-              run->GiveCores(extra);
-            }
-            if (!run->Dropping) EncodeStage(*work);
-            run->Finish(*work);
+            run->Load(*work);
+            run->Effect(*work, cores);
+            run->Encode(*work);
           }
         } else {
           // The effect steps wait for one another in the files' order; the
           // loads and the encodings do not.
 #pragma omp task firstprivate(work, run) depend(out : work->Loaded)
-          {
-            run->Handoff();
-            if (!run->Dropping) {
-              LoadStage(*work, *run->Routine);
-              if (work->Picture) run->Grow(*work, PictureBytes(work->Picture->Width(), work->Picture->Height()));
-            }
-            run->Handoff();
-          }
+          run->Load(*work);
 #pragma omp task firstprivate(work, run, cores) depend(in : work->Loaded) depend(inout : run->RandomOrder) \
     depend(out : work->Effected)
-          {
-            run->Handoff();
-            if (!run->Dropping) {
-              int extra = run->TakeCores(cores - 1);
-              if (work->Picture) work->RandomBefore = SaveEffectRandomState();
-              EffectStage(*work, *run->Routine, 1 + extra);
-              run->GiveCores(extra);
-            }
-            run->Handoff();
-          }
+          run->Effect(*work, cores);
 #pragma omp task firstprivate(work, run) depend(in : work->Effected)
-          {
-            run->Handoff();
-            if (!run->Dropping) EncodeStage(*work);
-            run->Finish(*work);
-          }
+          run->Encode(*work);
         }
       }
       continue;  // more may enter before the first is done
