@@ -4,7 +4,10 @@
 // spent on every file (loading, in the effect, saving).
 //
 //   runjob --source DIR [--subfolders] --target DIR --format bmp|jpg|gif|png
-//          --effect "CAPTION" [--set MEMBER=VALUE ...]
+//          --effect "CAPTION" [--files-in-flight N] [--set MEMBER=VALUE ...]
+//
+// --files-in-flight N works on at most N files at once (1: one at a time);
+// by default on as many as the machine has cores.
 #include <QApplication>
 #include <algorithm>
 #include <cstdio>
@@ -24,7 +27,7 @@ int Usage(const char* problem) {
   std::fprintf(stderr, "runjob: %s\n", problem);
   std::fprintf(stderr,
                "usage: runjob --source DIR [--subfolders] --target DIR --format bmp|jpg|gif|png\n"
-               "              --effect \"CAPTION\" [--set MEMBER=VALUE ...]\n");
+               "              --effect \"CAPTION\" [--files-in-flight N] [--set MEMBER=VALUE ...]\n");
   return 2;
 }
 
@@ -33,12 +36,19 @@ int Usage(const char* problem) {
 int main(int argc, char** argv) {
   std::string source, target, format, effect;
   bool subfolders = false;
+  int filesInFlight = 0;
   std::vector<std::pair<std::string, std::string>> settings;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     if (arg == "--subfolders") {
       subfolders = true;
+    } else if (arg == "--files-in-flight") {
+      const char* v = value();
+      char* end = nullptr;
+      long n = v ? std::strtol(v, &end, 10) : 0;
+      if (!v || *end || n < 1 || n > 1024) return Usage("--files-in-flight needs a number from 1 to 1024");
+      filesInFlight = static_cast<int>(n);
     } else if (arg == "--source" || arg == "--target" || arg == "--format" || arg == "--effect" || arg == "--set") {
       const char* v = value();
       if (!v) return Usage(("missing value after " + arg).c_str());
@@ -91,6 +101,7 @@ int main(int argc, char** argv) {
   window.TargetDir = IncludeTrailingPathDelimiter(target);
   window.TargetFormat = static_cast<int>(found - formats.begin());
   window.IncludeSubfolders = subfolders;
+  window.FilesInFlight = filesInFlight;
   window.VisibleEffectNames.Clear();
   window.EffectIndex = -1;
   for (const std::string& caption : AllEffectCaptions()) {

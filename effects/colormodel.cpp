@@ -207,7 +207,7 @@ void ApplyAutoColor(TBitmap& picture) {
   const auto rows = RowPointers(picture);
   int maxRange = 0, minRange = 255;
 #pragma omp parallel for schedule(dynamic, 8) reduction(max : maxRange) reduction(min : minRange) \
-    if (WorthBands(int64_t(w) * h))
+    num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
   for (int y = 0; y < h; ++y)
     for (const uint8_t* p = rows[y]; p < rows[y] + 3 * w; p += 3) {
       int range = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
@@ -236,7 +236,7 @@ void ApplyAutoColor(TBitmap& picture) {
         shared[key] = stretched(t);
       }
     });
-#pragma omp parallel if (WorthBands(int64_t(w) * h))
+#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
   {
     std::vector<uint32_t> own(whole ? 0 : keys);
     uint32_t* known = whole ? shared.data() : own.data();

@@ -70,7 +70,7 @@ void ApplyContrastAuto(TBitmap& picture) {
   bool occurs[3][256] = {};
   const int width = picture.Width();
   const auto rows = RowPointers(std::as_const(picture));
-#pragma omp parallel if (WorthBands(int64_t(width) * picture.Height()))
+#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(width) * picture.Height()))
   {
     bool seen[3][256] = {};
 #pragma omp for schedule(dynamic, 8)

@@ -1,6 +1,27 @@
 #include "effects/effectbase.h"
 
+#include <cstdlib>
 #include <utility>
+
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer does not see how OpenMP's runtime orders the rows of a
+// band with the code after it: no bands in that build.
+int64_t BandThresholdPixels = INT64_MAX;
+#else
+int64_t BandThresholdPixels = kBandThresholdPixels;
+#endif
+thread_local int BandThreadLimit = 0;
+
+#ifdef _OPENMP
+// Threads that wait for work sleep rather than spin: on a machine whose
+// cores other programs keep busy, spinning waits take the cores from the
+// threads that have work, and a picture worked on more threads would come
+// out later than on fewer. OpenMP's runtime reads its wait policy once,
+// when it starts; it is linked into the program (CMakeLists.txt), so this
+// constructor, of a higher priority, runs before the runtime's own. A
+// policy the user chose stays.
+__attribute__((constructor(101))) static void WaitPassively() { setenv("OMP_WAIT_POLICY", "PASSIVE", 0); }
+#endif
 
 std::vector<uint8_t*> RowPointers(TBitmap& picture) {
   std::vector<uint8_t*> rows(picture.Height());

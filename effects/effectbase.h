@@ -63,16 +63,36 @@ std::vector<uint8_t*> RowPointers(TBitmap& picture);
 std::vector<const uint8_t*> RowPointers(const TBitmap& picture);
 
 // Whether work over this many pixels is worth splitting over the cores; on
-// less, starting the threads would cost more than they save.
-inline bool WorthBands(int64_t pixels) { return pixels >= 16384; }
+// less, waking the threads would cost more than they save, and on a machine
+// whose cores are busy with other work the waits would cost more still. The
+// dialogs' previews and small pictures stay on the thread that calls.
+extern int64_t BandThresholdPixels;
+inline bool WorthBands(int64_t pixels) { return pixels >= BandThresholdPixels; }
+// The threshold of a normal run (512 x 512 pixels).
+constexpr int64_t kBandThresholdPixels = int64_t(1) << 18;
+// How many threads the row bands of an effect on this thread may use; 0
+// for every core. A run gives each file in work the cores no other file
+// holds (TBandThreads).
+extern thread_local int BandThreadLimit;
 // How many threads work in row bands (1 without OpenMP).
 inline int BandThreads() {
 #ifdef _OPENMP
-  return omp_get_max_threads();
+  return BandThreadLimit > 0 ? BandThreadLimit : omp_get_max_threads();
 #else
   return 1;
 #endif
 }
+// Limits the row bands of the effects this thread runs while it lives.
+class TBandThreads {
+ public:
+  explicit TBandThreads(int threads) : FBefore(BandThreadLimit) { BandThreadLimit = threads; }
+  ~TBandThreads() { BandThreadLimit = FBefore; }
+  TBandThreads(const TBandThreads&) = delete;
+  TBandThreads& operator=(const TBandThreads&) = delete;
+
+ private:
+  int FBefore;
+};
 // Calls f(y) for every row y, rows of rowPixels pixels each, split into
 // bands over every core when they are worth it. Only for work whose every
 // row depends on the source alone and writes its own row (or its own part of
@@ -80,7 +100,7 @@ inline int BandThreads() {
 // calls may throw; checks that can fail are made before.
 template <typename F>
 void ForEachRowInBands(int rows, [[maybe_unused]] int64_t rowPixels, F f) {
-#pragma omp parallel for schedule(dynamic, 8) if (WorthBands(rows * rowPixels))
+#pragma omp parallel for schedule(dynamic, 8) num_threads(BandThreads()) if (WorthBands(rows * rowPixels))
   for (int y = 0; y < rows; ++y) f(y);
 }
 // ForEachPixel in row bands over every core, for pixels that change from

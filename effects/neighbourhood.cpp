@@ -68,7 +68,8 @@ void BlurCorners(TBitmap& picture, int d) {
   // side by side.
   const auto rows = RowPointers(picture);
   const int chains = static_cast<int>(std::min<int64_t>(std::abs(int64_t(d)), h));
-#pragma omp parallel for schedule(static, 1) if (chains > 1 && WorthBands(int64_t(w) * h))
+#pragma omp parallel for schedule(static, 1) num_threads(BandThreads()) \
+    if (chains > 1 && WorthBands(int64_t(w) * h))
   for (int chain = 0; chain < chains; ++chain)
     for (int y = chain; y < h; y += chains) {
       const uint8_t* upper = rows[Partner(y, -int64_t(d), h)];
@@ -200,7 +201,7 @@ void ApplyOilPaint(TBitmap& picture, int levels, int radius) {
   // radius leaves every window empty and every pixel as it was.
   const int64_t side = 2 * int64_t(radius) + 1;
   const bool sliding = radius >= 0 && top + 1 + 2 * side < side * side;
-#pragma omp parallel if (WorthBands(int64_t(w) * h))
+#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
   {
     uint32_t count[256] = {};
     uint64_t sum[256][3];
@@ -288,7 +289,7 @@ void Convolve3x3Int(const TIntKernel& kernel, int divisor, TBitmap& picture) {
   const std::unique_ptr<TBitmap> source = CopyPicture(picture);
   const auto rows = RowPointers(picture);
   const auto convolve = [&](auto divide) {
-#pragma omp parallel if (WorthBands(int64_t(w) * h))
+#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
     {
       TRowWindow window(*source);
 #pragma omp for schedule(dynamic, 16)
@@ -330,7 +331,7 @@ void Convolve3x3Float(TBitmap& picture, int bias, const TFloatKernel& kernel) {
   // As in Convolve3x3Int: rows in bands, each reading the copy.
   const std::unique_ptr<TBitmap> source = CopyPicture(picture);
   const auto rows = RowPointers(picture);
-#pragma omp parallel if (WorthBands(int64_t(w) * h))
+#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
   {
     TRowWindow window(*source);
 #pragma omp for schedule(dynamic, 16)
@@ -365,7 +366,7 @@ void DetectEdgeLaplace(TBitmap& picture, int radius) {
   const auto rows = RowPointers(picture);
   const int bandRows = std::max(64, 4 * n);
   const int bands = (h - 1 + bandRows - 1) / bandRows;
-#pragma omp parallel if (WorthBands(int64_t(w) * h))
+#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
   {
     std::vector<int> columnSums(3 * static_cast<size_t>(w));
 #pragma omp for schedule(dynamic, 1)

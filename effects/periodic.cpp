@@ -89,7 +89,7 @@ void ApplyWatermark(TBitmap& picture, const TBitmap& pattern, int level, bool in
   const int span = std::min(pattern.Width(), w);
   // Rows in bands on every core, each band with its own row buffers.
   const auto rows = RowPointers(picture);
-#pragma omp parallel if (WorthBands(int64_t(w) * h))
+#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
   {
     std::vector<uint8_t> patternRow(3 * static_cast<size_t>(span));
     std::vector<int> change(span);

@@ -214,7 +214,7 @@ void ApplyTwist(TBitmap& picture, int amount) {
   ForEachRowInBands(std::min(blockRows, h - 1), columns, place);
   for (int block = 0; block < blocks; ++block) {
     const int next0 = (block + 1) * blockRows, next1 = std::min(h - 1, next0 + blockRows);
-#pragma omp parallel if (WorthBands(int64_t(columns) * blockRows))
+#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(columns) * blockRows))
     {
 #pragma omp single nowait
       twist(block);

@@ -46,6 +46,8 @@ constexpr uint64_t kStartRandState = SeededState(1);
 constinit uint64_t randState = kStartRandState;
 constinit TShuffleState shuffleState = SeededShuffleState();
 constinit std::mutex shuffleLock;
+// The sequence's holder (TRandomSequence).
+std::recursive_mutex sequenceLock;
 
 // --- Noise -----------------------------------------------------------------
 
@@ -184,7 +186,27 @@ int RandomShuffleGenerator(int bound) {
 
 }  // namespace EffectRandom
 
+TRandomSequence::TRandomSequence() { sequenceLock.lock(); }
+TRandomSequence::~TRandomSequence() { sequenceLock.unlock(); }
+
+TEffectRandomState SaveEffectRandomState() {
+  TRandomSequence hold;
+  std::lock_guard<std::mutex> lock(shuffleLock);
+  return {randState, {shuffleState.Table.begin(), shuffleState.Table.end()}, shuffleState.A, shuffleState.B};
+}
+
+void RestoreEffectRandomState(const TEffectRandomState& state) {
+  TRandomSequence hold;
+  std::lock_guard<std::mutex> lock(shuffleLock);
+  randState = state.Rand;
+  std::copy_n(state.Shuffle.begin(), std::min(state.Shuffle.size(), shuffleState.Table.size()),
+              shuffleState.Table.begin());
+  shuffleState.A = state.ShuffleA;
+  shuffleState.B = state.ShuffleB;
+}
+
 void ResetEffectRandomGenerators() {
+  TRandomSequence hold;
   randState = kStartRandState;
   std::lock_guard<std::mutex> lock(shuffleLock);
   shuffleState = SeededShuffleState();
@@ -195,6 +217,7 @@ void ResetEffectRandomGenerators() {
 // thread.
 void ApplyNoise(TBitmap& picture, int degree, int type) {
   if (NoPixels(picture) || degree == 0) return;
+  TRandomSequence hold;
   if (type == 0)
     ScatterNoise(picture, degree);
   else if (type == 1 || type == 2)
@@ -206,6 +229,7 @@ void ApplyRainDrops(TBitmap& picture, int count, int size) {
   const int w = picture.Width(), h = picture.Height();
   auto copy = CopyPicture(picture);
   std::vector<uint8_t> mask(static_cast<size_t>(w) * h, 0);
+  TRandomSequence hold;
   for (int drop = 0; drop < count; ++drop) {
     int s = TruncInt(EffectRandom::rand() * (static_cast<double>(size) - 5) * (1.0 / 32767) + 5);
     int cx, cy, tries = 0;
@@ -235,7 +259,10 @@ void ApplyPuzzle(TBitmap& picture, int across, int down) {
   for (int i = 0; i < across; ++i)
     for (int j = 0; j < down; ++j) pieces.push_back({i, j});
   pieces.push_back({0, 0});
-  EffectRandom::Shuffle(pieces);
+  {
+    TRandomSequence hold;
+    EffectRandom::Shuffle(pieces);
+  }
 
   // Pixels that no block covers take the top-left pixel.
   auto copy = CopyPicture(picture);

@@ -4,8 +4,10 @@
 // The generators keep one state each for the whole process. They are seeded
 // once at start and never again by the effects, so every effect continues
 // the sequence where the previous draw left it; only Ripple (tile.h) seeds
-// rand and lrand, with the clock. They are meant for the main thread, where
-// every effect runs.
+// rand and lrand, with the clock. An effect that draws holds the sequence
+// (TRandomSequence) for the whole of its work, so that a preview and a
+// run's file never draw in between each other's numbers; a run puts the
+// files' effect steps that draw in the files' order.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +46,28 @@ void Shuffle(std::vector<T>& list) {
 }
 
 }  // namespace EffectRandom
+
+// Held by every effect that draws, from its first draw to its last: one
+// effect's numbers are a stretch of the sequence that no other thread's
+// draws interrupt. It may be held again by the thread that holds it.
+class TRandomSequence {
+ public:
+  TRandomSequence();
+  ~TRandomSequence();
+  TRandomSequence(const TRandomSequence&) = delete;
+  TRandomSequence& operator=(const TRandomSequence&) = delete;
+};
+
+// The state of every generator, to go back to: a run that drops files it
+// had worked ahead puts the generators where the last file it kept left
+// them.
+struct TEffectRandomState {
+  uint64_t Rand = 0;
+  std::vector<uint32_t> Shuffle;
+  int ShuffleA = 0, ShuffleB = 0;
+};
+TEffectRandomState SaveEffectRandomState();
+void RestoreEffectRandomState(const TEffectRandomState& state);
 
 // Puts every generator back into its state at process start. For tests and
 // tools only: the program itself never resets them.

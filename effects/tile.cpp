@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <numbers>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -218,7 +219,7 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
   ForEachRowInBands(std::min(blockRows, h), int64_t(w) * samples, prepare);
   for (int block = 0; block < blocks; ++block) {
     const int next0 = (block + 1) * blockRows, next1 = std::min(h, next0 + blockRows);
-#pragma omp parallel if (WorthBands(int64_t(w) * blockRows * samples))
+#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * blockRows * samples))
     {
 #pragma omp single nowait
       finish(block);
@@ -272,6 +273,8 @@ void ApplyRipple(TBitmap& picture, int value, int type) {
   // so every pixel is read before a write reaches it; the rows keep that
   // order on one thread (and the random type draws from one generator).
   const std::vector<uint8_t*> rows = RowPointers(picture);
+  std::optional<TRandomSequence> hold;
+  if (type == 2) hold.emplace();
   for (int y = h - 1 - value; y >= 1; --y) {
     if (type == 2) EffectRandom::srand(static_cast<uint32_t>(std::time(nullptr)));
     TRippleOffset offset(value, type);

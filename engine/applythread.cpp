@@ -1,6 +1,20 @@
 #include "engine/applythread.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+#include "effects/effectbase.h"
+#include "engine/picturefiles.h"
 #include "platform/system/utf8.h"
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
 
 TApplyEffectThread* ApplyEffectThread = nullptr;
 
@@ -66,6 +80,161 @@ std::string ErrorText(const std::exception_ptr& failure) {
 }
 }  // namespace
 
+// One file of a run on its road: what it took from the job when it entered
+// work, and what its road leaves for the commit.
+struct TFileWork {
+  int Index = 0;
+  std::string Path, Name;
+  TJobValues Values;
+  std::unique_ptr<TBitmap> Pattern;
+  // The memory reserved for the file's pictures while it is in work.
+  int64_t Bytes = 0;
+
+  bool Found = true;
+  // The file's log lines up to its save's outcome.
+  TStringList Lines;
+  // Between the stages: the picture, and where the effect left it.
+  std::unique_ptr<TBitmap> Picture;
+  std::unique_ptr<TEffectStep> Step;
+  // The road reached the save: Encoded holds the file's data, or null when
+  // it could not be encoded.
+  bool Saving = false;
+  std::unique_ptr<TMemoryStream> Encoded;
+  std::string NewBase;
+  double LoadMs = 0, EffectMs = 0, SaveMs = 0;
+  // The generators' state before the file's effect step drew, for a step
+  // that draws.
+  std::optional<TEffectRandomState> RandomBefore;
+  // Set once the whole road is done (under the run's lock).
+  bool Done = false;
+  // Dependences between the stages of one file.
+  char Loaded = 0, Effected = 0;
+
+  void Fail(const std::string& text) {
+    Lines.Add("Error: " + Name);
+    Lines.Add(text);
+    Picture.reset();
+    Step.reset();
+  }
+};
+
+namespace {
+
+// Three pictures' worth per file: the picture, the effect's or the codec's
+// copy of it, and the encoded data.
+int64_t PictureBytes(int64_t width, int64_t height) { return 3 * ((width * 24 + 31) / 32 * 4) * height; }
+// A file whose header shows no size (icons, metafiles, damaged files)
+// reserves this much until its picture is loaded.
+constexpr int64_t kUnknownPictureBytes = int64_t(16) << 20;
+
+int64_t ClaimedBytes(const std::string& path) {
+  TPictureKind kind = PictureKindOf(ExtractFileExt(path));
+  int64_t width = 0, height = 0;
+  try {
+    TFileStream file(path, fmOpenRead | fmShareDenyWrite);
+    PictureHeaderAcceptable(file, kind, &width, &height);
+  } catch (...) {
+    return 0;  // gone or unreadable: it loads nothing
+  }
+  if (width <= 0 || height <= 0) return kUnknownPictureBytes;
+  return PictureBytes(width, height);
+}
+
+int OpenMPThreads() {
+#ifdef _OPENMP
+  return std::max(1, omp_get_max_threads());
+#else
+  return 1;
+#endif
+}
+
+}  // namespace
+
+int64_t RunMemoryBudget() {
+  int64_t budget = int64_t(1) << 30;
+  long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+  if (pages > 0 && pageSize > 0) budget = std::min(budget, int64_t(pages) * pageSize / 4);
+  return budget;
+}
+
+// What the files in work of one run share: the list of them in source
+// order, the cores and memory they hold, and the lock and signal over those.
+struct TRunFlight {
+  const TEffectRoutine* Routine = nullptr;
+  std::deque<std::unique_ptr<TFileWork>> Files;
+  std::mutex Lock;
+  std::condition_variable Changed;
+  // Cores not held by a file in work or by an effect's row bands.
+  int FreeCores = 1;
+  int64_t Budget = 0, Reserved = 0;
+  // Set when the run stops taking files: work not yet begun is skipped.
+  std::atomic<bool> Dropping{false};
+  // The order of the effect steps that draw random numbers.
+  char RandomOrder = 0;
+
+  // Any thread, at the start and end of each stage of a file: orders the
+  // stage with the one before it for the tools that check threads (the
+  // order itself comes from OpenMP's task dependences).
+  void Handoff() { std::lock_guard<std::mutex> hold(Lock); }
+  // Any thread: the stages of a file's road. Each is skipped once the run
+  // drops its files; the last ends the road.
+  void Load(TFileWork& work) {
+    Handoff();
+    if (!Dropping) {
+      TApplyEffectThread::LoadStage(work, *Routine);
+      if (work.Picture) Grow(work, PictureBytes(work.Picture->Width(), work.Picture->Height()));
+    }
+    Handoff();
+  }
+  // The effect's row bands take the cores free at its start (up to all).
+  void Effect(TFileWork& work, int cores) {
+    Handoff();
+    if (!Dropping) {
+      int extra = TakeCores(cores - 1);
+      if (Routine->DrawsRandom && work.Picture) work.RandomBefore = SaveEffectRandomState();
+      TApplyEffectThread::EffectStage(work, *Routine, 1 + extra);
+      GiveCores(extra);
+    }
+    Handoff();
+  }
+  void Encode(TFileWork& work) {
+    Handoff();
+    if (!Dropping) TApplyEffectThread::EncodeStage(work);
+    std::lock_guard<std::mutex> hold(Lock);
+    work.Done = true;
+    ++FreeCores;
+    Changed.notify_all();
+  }
+  // Any thread: takes as many free cores as there are, up to most.
+  int TakeCores(int most) {
+    std::lock_guard<std::mutex> hold(Lock);
+    int taken = std::clamp(FreeCores, 0, most);
+    FreeCores -= taken;
+    return taken;
+  }
+  void GiveCores(int count) {
+    if (count <= 0) return;
+    std::lock_guard<std::mutex> hold(Lock);
+    FreeCores += count;
+    Changed.notify_all();
+  }
+  // The file's picture turned out larger than its header told.
+  void Grow(TFileWork& work, int64_t bytes) {
+    std::lock_guard<std::mutex> hold(Lock);
+    if (bytes <= work.Bytes) return;
+    Reserved += bytes - work.Bytes;
+    work.Bytes = bytes;
+    Measure();
+  }
+  // Notes the peaks (under the lock).
+  void Measure() {
+    PeakFiles = std::max(PeakFiles, static_cast<int>(Files.size()));
+    if (Files.size() > 1) PeakSharedBytes = std::max(PeakSharedBytes, Reserved);
+  }
+  int PeakFiles = 0;
+  int64_t PeakSharedBytes = 0;
+};
+
 void TApplyEffectThread::Execute() {
   std::exception_ptr failure;
   bool failedInFile = false;
@@ -73,24 +242,7 @@ void TApplyEffectThread::Execute() {
     Synchronize([this] { StartLog(); });
     Synchronize([this] { ShowProgressBar(); });
     FileIndex = 0;
-    if (const TEffectRoutine* routine = FindEffectRoutine(EffectName)) {
-      while (FileIndex < FileCount) {
-        bool processed = false;
-        failedInFile = true;
-        Synchronize([&] {
-          // The run's count never passes its list; should it, the index past
-          // the end is never read and ends the run.
-          if (FileIndex >= SourceFiles.Count()) return;
-          if (routine->Process) routine->Process(*this);
-          else ProcessFile(*routine);
-          processed = true;
-        });
-        failedInFile = false;
-        if (!processed) break;
-        ++FileIndex;
-        if (Terminated()) break;
-      }
-    }
+    if (const TEffectRoutine* routine = FindEffectRoutine(EffectName)) RunFiles(*routine, failedInFile);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -107,6 +259,133 @@ void TApplyEffectThread::Execute() {
   });
 }
 
+void TApplyEffectThread::RunFiles(const TEffectRoutine& routine, bool& failedInCommit) {
+  TRunFlight flight;
+  flight.Routine = &routine;
+  flight.FreeCores = Cores;
+  flight.Budget = MemoryBudget;
+  std::exception_ptr failure;
+  // One team: this thread takes files in and commits them, the others work
+  // on the files (and, when cores are free, in an effect's row bands).
+  const int workers = std::max(1, std::min(FilesInFlight, Cores));
+#ifdef _OPENMP
+  omp_set_max_active_levels(2);
+#endif
+  flight.Handoff();
+#pragma omp parallel num_threads(workers + 1)
+#pragma omp single
+  {
+    flight.Handoff();
+    std::exception_ptr failed;
+    try {
+      ProduceFiles(flight, failedInCommit);
+    } catch (...) {
+      failed = std::current_exception();
+    }
+    std::lock_guard<std::mutex> hold(flight.Lock);
+    failure = failed;
+    flight.Dropping = true;
+  }
+  flight.Handoff();
+  PeakFilesInWork = flight.PeakFiles;
+  PeakSharedBytes = flight.PeakSharedBytes;
+  // Every file's work has ended. Files worked ahead of a stop are dropped;
+  // the generators go back to where the last committed file left them.
+  for (const auto& work : flight.Files)
+    if (work->RandomBefore) {
+      RestoreEffectRandomState(*work->RandomBefore);
+      break;
+    }
+  if (failure) std::rethrow_exception(failure);
+}
+
+void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) {
+  const TEffectRoutine& routine = *flight.Routine;
+  TRunFlight* run = &flight;
+  int next = 0;
+  // The files that may enter work now: one at least while none is in work
+  // (the first file of a run even after an early stop), else up to the
+  // limit, while the memory budget and a free core allow.
+  auto mayEnter = [&](int64_t bytes) {
+    if (next >= FileCount) return false;
+    if (flight.Files.empty()) return true;
+    return !Terminated() && static_cast<int>(flight.Files.size()) < FilesInFlight && flight.FreeCores > 0 &&
+           flight.Reserved + bytes <= flight.Budget;
+  };
+  int64_t nextBytes = -1;
+  for (;;) {
+    std::vector<TFileWork*> entering;
+    {
+      std::unique_lock<std::mutex> hold(flight.Lock);
+      for (;;) {
+        if (nextBytes < 0 && next < FileCount) {
+          hold.unlock();
+          nextBytes = ClaimedBytes(SourceFiles[next]);
+          hold.lock();
+        }
+        if (!mayEnter(nextBytes)) break;
+        auto work = std::make_unique<TFileWork>();
+        work->Index = next++;
+        work->Bytes = nextBytes;
+        nextBytes = -1;
+        flight.Reserved += work->Bytes;
+        --flight.FreeCores;
+        entering.push_back(work.get());
+        flight.Files.push_back(std::move(work));
+        flight.Measure();
+      }
+    }
+    if (!entering.empty()) {
+      Synchronize([&] {
+        for (TFileWork* work : entering) EnterWork(*work, work->Index, routine);
+      });
+      flight.Handoff();
+      for (TFileWork* work : entering) {
+        const int cores = Cores;
+        if (!routine.DrawsRandom) {
+#pragma omp task firstprivate(work, run, cores)
+          {
+            run->Load(*work);
+            run->Effect(*work, cores);
+            run->Encode(*work);
+          }
+        } else {
+          // The effect steps wait for one another in the files' order; the
+          // loads and the encodings do not.
+#pragma omp task firstprivate(work, run) depend(out : work->Loaded)
+          run->Load(*work);
+#pragma omp task firstprivate(work, run, cores) depend(in : work->Loaded) depend(inout : run->RandomOrder) \
+    depend(out : work->Effected)
+          run->Effect(*work, cores);
+#pragma omp task firstprivate(work, run) depend(in : work->Effected)
+          run->Encode(*work);
+        }
+      }
+      continue;  // more may enter before the first is done
+    }
+    if (flight.Files.empty()) return;
+    TFileWork* first = flight.Files.front().get();
+    {
+      // Waits without spinning for the first file, or for a core that lets
+      // another file enter.
+      std::unique_lock<std::mutex> hold(flight.Lock);
+      flight.Changed.wait(hold, [&] { return first->Done || mayEnter(nextBytes); });
+      if (!first->Done) continue;
+    }
+    FileIndex = first->Index;
+    failedInCommit = true;
+    Synchronize([&] { Commit(*first); });
+    failedInCommit = false;
+    {
+      std::lock_guard<std::mutex> hold(flight.Lock);
+      flight.Reserved -= first->Bytes;
+      flight.Files.pop_front();
+    }
+    ++FileIndex;
+    if (Terminated()) return;
+  }
+}
+
 void TApplyEffectThread::StartLog() {
   TJobRecord& job = FView.Job();
   job.Busy = true;
@@ -117,6 +396,9 @@ void TApplyEffectThread::StartLog() {
   TargetDir = job.TargetDir;
   SourceFiles.Assign(&job.SourceFiles);
   FileCount = std::min(job.FileCount.load(), SourceFiles.Count());
+  Cores = OpenMPThreads();
+  FilesInFlight = job.FilesInFlight > 0 ? job.FilesInFlight : Cores;
+  MemoryBudget = job.MemoryBudget > 0 ? job.MemoryBudget : RunMemoryBudget();
   FView.ClearLogView();
   double now = Now();
   Log->Add(LogDate(now) + "   " + LogTime(now));
@@ -156,6 +438,8 @@ void TApplyEffectThread::FinishLog() {
     if (!SaveTextAtomically(TargetDir + "log.txt", Log->Text(), &error))
       Log->Add("The log file could not be saved: " + error);
   }
+  SetGifDefaults();
+  FView.FilesInWorkMeasured(PeakFilesInWork, PeakSharedBytes);
   FView.SetStatusText(0, "");
   FView.SetStatusText(1, "");
   FView.HideProgressBar();
@@ -170,69 +454,116 @@ std::string TApplyEffectThread::CurrentPath() {
   return FileIndex >= 0 && FileIndex < SourceFiles.Count() ? SourceFiles[FileIndex] : std::string();
 }
 
-void TApplyEffectThread::Guarded(const std::string& name, const std::function<void()>& road) {
-  try {
-    road();
-  } catch (...) {
-    Log->Add("Error: " + name);
-    Log->Add(ErrorText(std::current_exception()));
-  }
-}
-
-void TApplyEffectThread::SaveAndLog(TBitmap& picture, const std::string& name, const std::string& newBase) {
-  std::string written = FView.Job().SaveBitmapToTarget(picture, TargetDir, newBase);
-  if (SameText(written, "Error")) {
-    Log->Add("Error: " + name);
-    Log->Add("Cannot create new file.");
-  } else {
-    Log->Add("Success: " + name);
-    Log->Add("New name: " + written);
-  }
-}
-
-bool TApplyEffectThread::BeginFile(const std::string& path, const std::string& name) {
-  FView.SetStatusText(1, name);
-  if (FileExists(path)) return true;
-  Log->Add("Not found: " + name);
-  FView.StepProgressBar();
-  return false;
-}
-
-std::string TApplyEffectThread::NewBaseName(const std::string& base, const std::string& suffix) {
+std::string NewBaseName(const std::string& base, const std::string& suffix, bool lowerCase) {
   std::string newBase = base + suffix;
-  return FView.Job().LowerCaseNames ? Utf8LowerCase(newBase) : newBase;
+  return lowerCase ? Utf8LowerCase(newBase) : newBase;
 }
 
-void TApplyEffectThread::EndFile(const std::string& name, double loadMs, double effectMs, double saveMs) {
-  FView.FileTimed(name, loadMs, effectMs, saveMs);
+void TApplyEffectThread::EnterWork(TFileWork& work, int index, const TEffectRoutine& routine) {
+  const TJobRecord& job = FView.Job();
+  work.Index = index;
+  work.Path = index >= 0 && index < SourceFiles.Count() ? SourceFiles[index] : std::string();
+  work.Name = ExtractFileName(work.Path);
+  work.Values = job;
+  if (routine.UsesPattern && job.WatermarkBitmap) {
+    work.Pattern = std::make_unique<TBitmap>();
+    work.Pattern->Assign(job.WatermarkBitmap.get());
+  }
+}
+
+void TApplyEffectThread::LoadStage(TFileWork& work, const TEffectRoutine& routine) {
+  if (!FileExists(work.Path)) {
+    work.Found = false;
+    return;
+  }
+  TStopwatch clock;
+  try {
+    work.Picture = std::make_unique<TBitmap>();
+    work.Picture->SetPixelFormat(pf24bit);
+    bool loaded = TJobRecord::LoadPictureToBitmap(work.Path, *work.Picture);
+    if (!loaded) {
+      work.Lines.Add("Error: " + work.Name);
+      work.Picture.reset();
+    } else if (!routine.KeepsLoadedFormat) {
+      work.Picture->SetPixelFormat(pf24bit);
+    }
+  } catch (...) {
+    work.Fail(ErrorText(std::current_exception()));
+  }
+  work.LoadMs = clock.Lap();
+}
+
+void TApplyEffectThread::EffectStage(TFileWork& work, const TEffectRoutine& routine, [[maybe_unused]] int threads) {
+  if (!work.Picture) return;
+  TStopwatch clock;
+  try {
+    work.Step.reset(new TEffectStep{work.Values, *work.Picture, work.Lines, work.Pattern.get(), nullptr, {}});
+    if (routine.Apply) {
+      // The row bands of the effect use the cores the file was given.
+      TBandThreads bands(threads);
+      routine.Apply(*work.Step);
+    }
+    const TBitmap& result = work.Step->Result ? *work.Step->Result : *work.Picture;
+    std::string suffix = routine.SuffixFor ? routine.SuffixFor(work.Values, result) : routine.Suffix;
+    work.NewBase = NewBaseName(SourceBaseName(work.Name), suffix, work.Values.LowerCaseNames);
+  } catch (...) {
+    work.Fail(ErrorText(std::current_exception()));
+  }
+  work.EffectMs = clock.Lap();
+}
+
+void TApplyEffectThread::EncodeStage(TFileWork& work) {
+  if (!work.Picture || !work.Step) return;
+  TStopwatch clock;
+  TBitmap& result = work.Step->Result ? *work.Step->Result : *work.Picture;
+  work.Encoded = work.Values.EncodeForTarget(result);
+  work.Saving = true;
+  work.Step.reset();
+  work.Picture.reset();
+  work.SaveMs = clock.Lap();
+}
+
+void TApplyEffectThread::Commit(TFileWork& work) {
+  FView.SetStatusText(1, work.Name);
+  if (!work.Found) {
+    Log->Add("Not found: " + work.Name);
+    FView.StepProgressBar();
+    return;
+  }
+  for (int i = 0; i < work.Lines.Count(); ++i) Log->Add(work.Lines[i]);
+  if (work.Saving) {
+    TStopwatch clock;
+    std::string written =
+        work.Encoded ? work.Values.WriteToTarget(*work.Encoded, TargetDir, work.NewBase) : std::string("Error");
+    work.Encoded.reset();
+    // The codec's process-wide defaults follow the options of the last GIF
+    // written, once no file is in work (the codec reads them wherever a
+    // GIF picture is made).
+    if (SameText(work.Values.TargetExtension, ".gif")) LastGif = work.Values;
+    if (SameText(written, "Error")) {
+      Log->Add("Error: " + work.Name);
+      Log->Add("Cannot create new file.");
+    } else {
+      Log->Add("Success: " + work.Name);
+      Log->Add("New name: " + written);
+    }
+    work.SaveMs += clock.Lap();
+  }
+  FView.FileTimed(work.Name, work.LoadMs, work.EffectMs, work.SaveMs);
   FView.StepProgressBar();
 }
 
 void TApplyEffectThread::ProcessFile(const TEffectRoutine& routine) {
-  TJobRecord& job = FView.Job();
-  std::string path = CurrentPath();
-  std::string name = ExtractFileName(path);
-  if (!BeginFile(path, name)) return;
-  TStopwatch clock;
-  double loadMs = 0, effectMs = 0, saveMs = 0;
-  Guarded(name, [&] {
-    TBitmap picture;
-    picture.SetPixelFormat(pf24bit);
-    bool loaded = TJobRecord::LoadPictureToBitmap(path, picture);
-    loadMs = clock.Lap();
-    if (!loaded) {
-      Log->Add("Error: " + name);
-      return;
-    }
-    picture.SetPixelFormat(pf24bit);
-    if (routine.Apply) {
-      TEffectStep step{job, picture, *Log};
-      routine.Apply(step);
-    }
-    effectMs = clock.Lap();
-    std::string suffix = routine.SuffixFor ? routine.SuffixFor(job) : routine.Suffix;
-    SaveAndLog(picture, name, NewBaseName(SourceBaseName(name), suffix));
-    saveMs = clock.Lap();
-  });
-  EndFile(name, loadMs, effectMs, saveMs);
+  TFileWork work;
+  EnterWork(work, FileIndex, routine);
+  LoadStage(work, routine);
+  EffectStage(work, routine, 0);
+  EncodeStage(work);
+  Commit(work);
+  SetGifDefaults();
+}
+
+void TApplyEffectThread::SetGifDefaults() {
+  if (LastGif) LastGif->SetGifDefaults();
+  LastGif.reset();
 }

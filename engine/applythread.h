@@ -6,9 +6,11 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "effects/random.h"
 #include "engine/jobrecord.h"
 #include "platform/system/thread.h"
 
@@ -36,6 +38,10 @@ class TRunView {
   // Time spent on one file, for tools that measure runs.
   virtual void FileTimed(const std::string& /*name*/, double /*loadMs*/, double /*effectMs*/,
                          double /*saveMs*/) {}
+  // At the end of a run, for tools that measure runs: the most files that
+  // were in work at once, and the most memory reserved for their pictures
+  // while more than one was.
+  virtual void FilesInWorkMeasured(int /*peakFiles*/, int64_t /*peakSharedBytes*/) {}
 };
 
 class TApplyEffectThread;
@@ -55,26 +61,42 @@ class TStopwatch {
   std::chrono::steady_clock::time_point FStart;
 };
 
-// What an effect step works with for the file in progress.
+// What an effect step works with for the file in progress: the values the
+// file took from the job when it entered work, its picture and its own log
+// lines (written to the run log when the file is committed).
 struct TEffectStep {
-  TJobRecord& Job;
-  TBitmap& Picture;  // the working bitmap, 24-bit
+  const TJobValues& Job;
+  TBitmap& Picture;  // the working bitmap, 24-bit (as loaded for a step that keeps the loaded format)
   TStringList& Log;
+  const TBitmap* Pattern = nullptr;  // the file's copy of the watermark pattern
+  // A step whose result is another bitmap sets it here; null: the result
+  // is Picture.
+  TBitmap* Result = nullptr;
+  // A second bitmap for such a result.
+  TBitmap Spare;
   // Limits a parameter for this file: when value is above limit, appends
   // label + limit to the log. Answers the value to use.
   int Limit(int value, int limit, const std::string& label);
 };
 
 // One entry of the effect routine catalogue: the caption that selects it,
-// the suffix of the output names, and the effect step. Routines of another
-// shape override the suffix or the whole per-file road.
+// the suffix of the output names, and the effect step.
 struct TEffectRoutine {
   std::string Caption;
   std::string Suffix;
   void (*Apply)(TEffectStep& step) = nullptr;  // none for plain conversion
-  std::string (*SuffixFor)(const TJobRecord& job) = nullptr;
-  void (*Process)(TApplyEffectThread& worker) = nullptr;
+  // The suffix, for routines whose suffix depends on the job or on the
+  // finished picture.
+  std::string (*SuffixFor)(const TJobValues& job, const TBitmap& result) = nullptr;
   bool MatchesFirstFour = false;  // selected by the first four characters
+  // The step draws from the effects' random generators: the run keeps the
+  // files' steps in their order, so each file draws what it would draw in a
+  // run of one file at a time.
+  bool DrawsRandom = false;
+  // The step takes the picture in the format it was loaded in.
+  bool KeepsLoadedFormat = false;
+  // The step reads the watermark pattern: each file takes a copy of it.
+  bool UsesPattern = false;
 };
 
 // The catalogue in the order the worker tests it.
@@ -86,6 +108,16 @@ const TEffectRoutine* FindEffectRoutine(const std::string& effectName);
 // (case-sensitive) occurrence of its extension text, cut to 40 characters
 // (never inside a UTF-8 character).
 std::string SourceBaseName(const std::string& fileName);
+// The output base name: base and suffix, lower-cased when asked.
+std::string NewBaseName(const std::string& base, const std::string& suffix, bool lowerCase);
+
+struct TFileWork;
+struct TRunFlight;
+
+// The memory that the pictures of a run's files in work may take together:
+// the smaller of 1 GiB and a quarter of the machine's memory. A file whose
+// picture alone needs more is worked on alone.
+int64_t RunMemoryBudget();
 
 class TApplyEffectThread : public TThread {
  public:
@@ -95,45 +127,62 @@ class TApplyEffectThread : public TThread {
   std::string EffectName;
   std::string TargetDir;
   std::unique_ptr<TStringList> Log;
+  // The index of the file being committed; when the run ends, the number of
+  // files committed (failed ones included).
   int FileIndex = 0;
   // The run's own copy of the job's source list and count, taken when the
   // log is opened: a rescan during the run changes neither the files nor the
   // count of this run.
   TStringList SourceFiles;
   int FileCount = 0;
+  // How many files are in work at once at most, and how many cores the run
+  // uses; taken when the log is opened.
+  int FilesInFlight = 1;
+  int Cores = 1;
+  int64_t MemoryBudget = 0;
+  // What FilesInWorkMeasured reports.
+  int PeakFilesInWork = 0;
+  int64_t PeakSharedBytes = 0;
 
   // The steps, each run on the main thread.
   void StartLog();
   void ShowProgressBar();
   void FinishLog();
-  // The common per-file road with the routine's effect step.
+  // The whole road of file FileIndex with the routine, here and now: its
+  // work and its commit.
   void ProcessFile(const TEffectRoutine& routine);
 
   TRunView& View() { return FView; }
-  // The source file in progress, or empty when the run's list does not hold
-  // the index.
+  // The source file being committed, or empty when the run's list does not
+  // hold the index.
   std::string CurrentPath();
 
-  // The pieces every per-file road shares.
-  // Shows the file's name; when the file has gone, logs "Not found: ",
-  // steps the bar and answers false.
-  bool BeginFile(const std::string& path, const std::string& name);
-  // The output base name: base and suffix, lower-cased when the job asks.
-  std::string NewBaseName(const std::string& base, const std::string& suffix);
-  // Saves the picture under newBase and logs the outcome for name.
-  void SaveAndLog(TBitmap& picture, const std::string& name, const std::string& newBase);
-  // Reports the file's times and steps the bar.
-  void EndFile(const std::string& name, double loadMs, double effectMs, double saveMs);
-  // Runs the part of a file's road from the load to the save. A failure
-  // anywhere on it (a picture too large for the working bitmap, an effect
-  // that raises, a name that cannot be formed) becomes "Error: " + name and
-  // the error's text in the log, and the run goes on with the next file.
-  void Guarded(const std::string& name, const std::function<void()>& road);
+  // A file's road in three parts, for the files in work.
+  // Main thread: the file at index takes its values from the job.
+  void EnterWork(TFileWork& work, int index, const TEffectRoutine& routine);
+  // Any thread: load, effect and encoding, without the live job or the
+  // window. Failures become the file's log lines.
+  static void LoadStage(TFileWork& work, const TEffectRoutine& routine);
+  // The effect's row bands run on up to threads threads (0: as the calling
+  // thread's setting has it).
+  static void EffectStage(TFileWork& work, const TEffectRoutine& routine, int threads);
+  static void EncodeStage(TFileWork& work);
+  // Main thread: the status text, the file's log lines, the write under a
+  // new name and its outcome, the progress step.
+  void Commit(TFileWork& work);
 
  protected:
   void Execute() override;
 
  private:
+  // Keeps up to FilesInFlight files in work and commits them in order,
+  // until the list is done or a stop after a commit.
+  void RunFiles(const TEffectRoutine& routine, bool& failedInCommit);
+  void ProduceFiles(TRunFlight& flight, bool& failedInCommit);
+  // Sets the GIF codec's process-wide defaults from the options of the last
+  // GIF the run wrote.
+  void SetGifDefaults();
+  std::optional<TJobValues> LastGif;
   TRunView& FView;
 };
 

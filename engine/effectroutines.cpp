@@ -14,7 +14,7 @@ using S = TEffectStep;
 int W(const S& s) { return s.Picture.Width(); }
 int H(const S& s) { return s.Picture.Height(); }
 
-std::string FlipSuffix(const TJobRecord& job) {
+std::string FlipSuffix(const TJobValues& job, const TBitmap&) {
   switch (job.FlipMode) {
     case 0: return "(Flip_horiz)";
     case 1: return "(Flip_vert)";
@@ -22,37 +22,21 @@ std::string FlipSuffix(const TJobRecord& job) {
   }
 }
 
-// "Resize...": two bitmaps, and the suffix tells the new size.
-void ProcessResize(TApplyEffectThread& worker) {
-  TJobRecord& job = worker.View().Job();
-  std::string path = worker.CurrentPath();
-  std::string name = ExtractFileName(path);
-  if (!worker.BeginFile(path, name)) return;
-  TStopwatch clock;
-  double loadMs = 0, effectMs = 0, saveMs = 0;
-  worker.Guarded(name, [&] {
-    TBitmap source;
-    source.SetPixelFormat(pf24bit);
-    bool loaded = TJobRecord::LoadPictureToBitmap(path, source);
-    loadMs = clock.Lap();
-    if (!loaded) {
-      worker.Log->Add("Error: " + name);
-      return;
-    }
-    // Kept in proportion, the picture is resized where it lies; stretched,
-    // it is drawn onto a second bitmap of the new size.
-    TBitmap stretched;
-    TBitmap& result = ResizePicture(source, job.ResizePreserveAspect ? source : stretched, ResizeValuesOf(job));
-    if (job.ResizePreserveAspect) {
-      worker.Log->Add("New width: " + IntToStr(result.Width()));
-      worker.Log->Add("New height: " + IntToStr(result.Height()));
-    }
-    effectMs = clock.Lap();
-    std::string suffix = "(" + IntToStr(result.Width()) + " x " + IntToStr(result.Height()) + ")";
-    worker.SaveAndLog(result, name, worker.NewBaseName(SourceBaseName(name), suffix));
-    saveMs = clock.Lap();
-  });
-  worker.EndFile(name, loadMs, effectMs, saveMs);
+// "Resize...": the picture as loaded; kept in proportion, it is resized
+// where it lies, stretched, it is drawn onto a second bitmap of the new
+// size. The suffix tells the new size.
+void ResizeStep(S& s) {
+  const bool kept = s.Job.ResizePreserveAspect;
+  TBitmap& result = ResizePicture(s.Picture, kept ? s.Picture : s.Spare, ResizeValuesOf(s.Job));
+  if (&result != &s.Picture) s.Result = &result;
+  if (kept) {
+    s.Log.Add("New width: " + IntToStr(result.Width()));
+    s.Log.Add("New height: " + IntToStr(result.Height()));
+  }
+}
+
+std::string ResizeSuffix(const TJobValues&, const TBitmap& result) {
+  return "(" + IntToStr(result.Width()) + " x " + IntToStr(result.Height()) + ")";
 }
 
 }  // namespace
@@ -96,14 +80,19 @@ const std::vector<TEffectRoutine>& EffectRoutines() {
       {"Oil paint...", "(OilPaint)", [](S& s) { ApplyOilPaint(s.Picture, s.Job.OilSmooth, s.Job.OilBrush); }},
       {"Pixelate...", "(Pixelate)", [](S& s) { ApplyPixelate(s.Picture, s.Job.PixelSize); }},
       {"Posterized...", "(Posterized)", [](S& s) { ApplyPosterized(s.Picture, s.Job.PosterizeStep); }},
-      {"Puzzle...", "(Puzzle)",
-       [](S& s) {
-         int across = s.Limit(s.Job.PuzzleAcross, W(s), "Accross: ");
-         int down = s.Limit(s.Job.PuzzleDown, H(s), "Down: ");
-         ApplyPuzzle(s.Picture, across, down);
-       }},
-      {"Rain drops...", "(RainDrops)",
-       [](S& s) { ApplyRainDrops(s.Picture, s.Job.RainDropCount, s.Job.RainDropSize); }},
+      {.Caption = "Puzzle...",
+       .Suffix = "(Puzzle)",
+       .Apply =
+           [](S& s) {
+             int across = s.Limit(s.Job.PuzzleAcross, W(s), "Accross: ");
+             int down = s.Limit(s.Job.PuzzleDown, H(s), "Down: ");
+             ApplyPuzzle(s.Picture, across, down);
+           },
+       .DrawsRandom = true},
+      {.Caption = "Rain drops...",
+       .Suffix = "(RainDrops)",
+       .Apply = [](S& s) { ApplyRainDrops(s.Picture, s.Job.RainDropCount, s.Job.RainDropSize); },
+       .DrawsRandom = true},
       {"Ribbon...", "(Ribbon)", [](S& s) { ApplyRibbon(s.Picture, s.Job.RibbonWidth, s.Job.RibbonFrequency); }},
       {"Spheric...", "(Spheric)",
        [](S& s) {
@@ -139,9 +128,15 @@ const std::vector<TEffectRoutine>& EffectRoutines() {
          ApplyTexturing(s.Picture, s.Limit(s.Job.TexturingLevel, W(s) / 2, "Level: "), s.Job.TexturingType);
        }},
       {"Softened...", "(Softened)", [](S& s) { ApplySoftened(s.Picture, s.Job.SoftenedLevel, s.Job.SoftenedType); }},
-      {"Noise...", "(Noise)", [](S& s) { ApplyNoise(s.Picture, s.Job.NoiseDegree, s.Job.NoiseType); }},
+      {.Caption = "Noise...",
+       .Suffix = "(Noise)",
+       .Apply = [](S& s) { ApplyNoise(s.Picture, s.Job.NoiseDegree, s.Job.NoiseType); },
+       .DrawsRandom = true},
       {"Shake...", "(Shake)", [](S& s) { ApplyShake(s.Picture, s.Job.ShakeValue, s.Job.ShakeDirection); }},
-      {"Ripple...", "(Ripple)", [](S& s) { ApplyRipple(s.Picture, s.Job.RippleValue, s.Job.RippleType); }},
+      {.Caption = "Ripple...",
+       .Suffix = "(Ripple)",
+       .Apply = [](S& s) { ApplyRipple(s.Picture, s.Job.RippleValue, s.Job.RippleType); },
+       .DrawsRandom = true},
       {"Figure...", "(Figure)",
        [](S& s) { ApplyFigure(s.Picture, s.Limit(s.Job.FigureValue, W(s) / 2, "Level: "), s.Job.FigureType); }},
       {"Sharpness...", "(Sharpness)",
@@ -150,13 +145,20 @@ const std::vector<TEffectRoutine>& EffectRoutines() {
       {"Detect edge...", "(DetectEdge)",
        [](S& s) { ApplyDetectEdge(s.Picture, s.Job.DetectEdgeLevel, s.Job.DetectEdgeType); }},
       {"Increase...", "(Increase)", [](S& s) { ApplyIncrease(s.Picture, s.Job.IncreaseZoom, s.Job.IncreaseType); }},
-      {"Watermark...", "(Watermark)",
-       [](S& s) {
-         ApplyWatermark(s.Picture, *s.Job.WatermarkBitmap, s.Job.WatermarkLevel, s.Job.WatermarkInverse);
-       }},
-      {"Resize...", "", nullptr, nullptr, ProcessResize},
+      {.Caption = "Watermark...",
+       .Suffix = "(Watermark)",
+       .Apply =
+           [](S& s) {
+             if (s.Pattern) ApplyWatermark(s.Picture, *s.Pattern, s.Job.WatermarkLevel, s.Job.WatermarkInverse);
+           },
+       .UsesPattern = true},
+      {.Caption = "Resize...", .Suffix = "", .Apply = ResizeStep, .SuffixFor = ResizeSuffix, .KeepsLoadedFormat = true},
       {"Video...", "(Video)", [](S& s) { ApplyVideo(s.Picture, s.Job.VideoLightness, s.Job.VideoType); }},
-      {"Flip", "", [](S& s) { ApplyFlip(s.Picture, s.Job.FlipMode); }, FlipSuffix, nullptr, true},
+      {.Caption = "Flip",
+       .Suffix = "",
+       .Apply = [](S& s) { ApplyFlip(s.Picture, s.Job.FlipMode); },
+       .SuffixFor = FlipSuffix,
+       .MatchesFirstFour = true},
       {"Rotate...", "(Rotate)",
        [](S& s) { ApplyRotate(s.Picture, s.Job.RotateAngle, s.Job.RotateSmooth ? 1 : 0); }},
   };

@@ -20,7 +20,7 @@ const std::vector<Member>& Members() {
   static const std::vector<Member> members = {
       M(SourceBmp), M(SourceJpg), M(SourceGif), M(SourcePng), M(SourceIco), M(SourceEmf), M(SourceWmf),
       M(IncludeSubfolders), M(SaveEnvironment), M(TargetFormat), M(EffectIndex), M(PreviewIndex), M(SourceDir),
-      M(TargetDir), M(EffectName), M(TargetExtension), M(LowerCaseNames),
+      M(TargetDir), M(EffectName), M(TargetExtension), M(LowerCaseNames), M(FilesInFlight),
       M(PngTransparentColor), M(PngInterlace), M(PngCompressionLevel), M(GifTransparent),
       E(GifColorReduction, rmPalette), M(GifColorBits), E(GifDitherMode, dmBurkes), E(GifCompression, gcRLE),
       M(GifTransparentColor), M(JpegQuality), E(BmpPixelFormat, pfCustom),

@@ -25,70 +25,29 @@ struct TProcessInformation {
 
 constexpr int EffectCount = 59;
 
-class TJobRecord {
- public:
-  // Sets every default and builds the watermark pattern from
-  // programFolder + "back.bmp" (a 60 x 60 square of WatermarkColor when that
-  // file is missing or not a readable picture). programFolder ends with '/'.
-  explicit TJobRecord(const std::string& programFolder);
-  virtual ~TJobRecord();
-  TJobRecord(const TJobRecord&) = delete;
-  TJobRecord& operator=(const TJobRecord&) = delete;
-
-  // --- Picture loading and saving --------------------------------------------
-
-  // Loads a GIF file into the bitmap; false when it cannot be read.
-  static bool LoadGifToBitmap(const std::string& path, TBitmap& bitmap);
-  // Loads a BMP, EMF, WMF, JPEG, PNG or ICO file (chosen by the extension)
-  // into the bitmap; false when it cannot be read or the extension is none
-  // of these.
-  static bool LoadImageToBitmap(const std::string& path, TBitmap& bitmap);
-  // Either loader, chosen by the extension (".gif" or not).
-  static bool LoadPictureToBitmap(const std::string& path, TBitmap& bitmap);
-  // Writes the bitmap into targetDir as newBaseName + "_" + n +
-  // TargetExtension with the first free n, in the target format with the
-  // job's options. Answers the written file's name (without the folder), or
-  // "Error". Never replaces a file.
-  std::string SaveBitmapToTarget(TBitmap& bitmap, const std::string& targetDir, const std::string& newBaseName);
-
-  // --- The effect list -----------------------------------------------------------
-  // Empties AllEffectNames and appends the 59 captions of the effect
-  // catalogue in list order (effectcatalogue.h).
-  void FillAllEffectNames();
-
-  // --- A. Window, files and run state -----------------------------------------
-  TProcessInformation HelpProcess;
-  uint32_t HelpExitCode = 0;
-  std::string ProgramFolder;
-  std::string VersionText = "1.4.1";
-  std::string HelpCommandLine;
-  std::string SettingsFolder;
-  bool SourceBmp = true, SourceJpg = true, SourceGif = true, SourcePng = true, SourceIco = true,
-       SourceEmf = true, SourceWmf = true;
-  bool IncludeSubfolders = false;
-  bool SourcePanelExpanded = true;
-  bool TargetPanelExpanded = true;
-  bool SaveEnvironment = false;
-  int SourcePanelWidth = 0;
-  int TargetPanelWidth = 0;
-  int TargetFormat = 0;
-  int EffectIndex = 0;
-  int PreviewIndex = 0;
-  std::string SourceDir;
-  std::string TargetDir;
-  std::string EffectName;
+// The values a file's road reads from the job: the target format and its
+// options, the output names' case and the effects' parameters. A run takes a
+// copy of them for every file when the file enters work, so a change made
+// meanwhile (a dialog's OK) reaches the files that enter after it and never
+// a file in progress.
+struct TJobValues {
   std::string TargetExtension = ".bmp";
-  std::string VersionTag;
-  std::string PreviewFile;
   bool LowerCaseNames = false;
-  // Read by the worker thread between files, so it is atomic.
-  std::atomic<int> FileCount{0};
-  uint32_t StartTicks = 0;
-  TStringList SourceFiles;
-  TStringList AllEffectNames;
-  TStringList VisibleEffectNames;
-  int SimpleEffectKind = 0, OneTrackKind = 0, TwoTrackKind = 0, RgbKind = 0, GroupEffectKind = 0;
-  bool Busy = false;
+
+  // Encodes the finished picture in the target format with the job's
+  // options, in memory; null when it cannot be encoded. The picture may be
+  // changed on the way (a BMP's pixel format, a GIF's transparency).
+  std::unique_ptr<TMemoryStream> EncodeForTarget(TBitmap& bitmap) const;
+  // Writes encoded data into targetDir as newBaseName + "_" + n +
+  // TargetExtension with the first free n. Answers the written file's name
+  // (without the folder), or "Error". Never replaces a file.
+  std::string WriteToTarget(TMemoryStream& encoded, const std::string& targetDir,
+                            const std::string& newBaseName) const;
+  // Both in one, on the main thread: also sets the GIF codec's process-wide
+  // defaults from the job's GIF options when it writes a GIF.
+  std::string SaveBitmapToTarget(TBitmap& bitmap, const std::string& targetDir, const std::string& newBaseName) const;
+  // The GIF codec's process-wide defaults follow the job's GIF options.
+  void SetGifDefaults() const;
 
   // --- B. Target-format options -----------------------------------------------
   TColor PngTransparentColor = clNone;
@@ -159,7 +118,6 @@ class TJobRecord {
   bool WatermarkFromFile = true;
   std::string WatermarkFile;
   TColor WatermarkColor = 0x8000;
-  std::unique_ptr<TBitmap> WatermarkBitmap;
   int ResizeWidth = 0, ResizeHeight = 0;
   int ResizeScaleType = 0;  // 0 fix width, 1 fix height, 2 scale by percent
   int ResizePercent = 100;
@@ -169,6 +127,72 @@ class TJobRecord {
   int FlipMode = 0;  // 0 horizontal, 1 vertical, 2 both
   int RotateAngle = 45;
   bool RotateSmooth = false;
+};
+
+class TJobRecord : public TJobValues {
+ public:
+  // Sets every default and builds the watermark pattern from
+  // programFolder + "back.bmp" (a 60 x 60 square of WatermarkColor when that
+  // file is missing or not a readable picture). programFolder ends with '/'.
+  explicit TJobRecord(const std::string& programFolder);
+  virtual ~TJobRecord();
+  TJobRecord(const TJobRecord&) = delete;
+  TJobRecord& operator=(const TJobRecord&) = delete;
+
+  // --- Picture loading and saving --------------------------------------------
+
+  // Loads a GIF file into the bitmap; false when it cannot be read.
+  static bool LoadGifToBitmap(const std::string& path, TBitmap& bitmap);
+  // Loads a BMP, EMF, WMF, JPEG, PNG or ICO file (chosen by the extension)
+  // into the bitmap; false when it cannot be read or the extension is none
+  // of these.
+  static bool LoadImageToBitmap(const std::string& path, TBitmap& bitmap);
+  // Either loader, chosen by the extension (".gif" or not).
+  static bool LoadPictureToBitmap(const std::string& path, TBitmap& bitmap);
+
+  // --- The effect list -----------------------------------------------------------
+  // Empties AllEffectNames and appends the 59 captions of the effect
+  // catalogue in list order (effectcatalogue.h).
+  void FillAllEffectNames();
+
+  // --- A. Window, files and run state -----------------------------------------
+  TProcessInformation HelpProcess;
+  uint32_t HelpExitCode = 0;
+  std::string ProgramFolder;
+  std::string VersionText = "1.4.1";
+  std::string HelpCommandLine;
+  std::string SettingsFolder;
+  bool SourceBmp = true, SourceJpg = true, SourceGif = true, SourcePng = true, SourceIco = true,
+       SourceEmf = true, SourceWmf = true;
+  bool IncludeSubfolders = false;
+  bool SourcePanelExpanded = true;
+  bool TargetPanelExpanded = true;
+  bool SaveEnvironment = false;
+  int SourcePanelWidth = 0;
+  int TargetPanelWidth = 0;
+  int TargetFormat = 0;
+  int EffectIndex = 0;
+  int PreviewIndex = 0;
+  std::string SourceDir;
+  std::string TargetDir;
+  std::string EffectName;
+  std::string VersionTag;
+  std::string PreviewFile;
+  // Read by the worker thread between files, so it is atomic.
+  std::atomic<int> FileCount{0};
+  uint32_t StartTicks = 0;
+  TStringList SourceFiles;
+  TStringList AllEffectNames;
+  TStringList VisibleEffectNames;
+  int SimpleEffectKind = 0, OneTrackKind = 0, TwoTrackKind = 0, RgbKind = 0, GroupEffectKind = 0;
+  bool Busy = false;
+  // How many files a run works on at once; 0 or less for one per core.
+  int FilesInFlight = 0;
+  // The memory the pictures of the files in work may take together; 0 or
+  // less for RunMemoryBudget() (applythread.h).
+  int64_t MemoryBudget = 0;
+  // The watermark effect's pattern (24-bit).
+  std::unique_ptr<TBitmap> WatermarkBitmap;
 
   // --- D. Effect visibility ---------------------------------------------------
   std::array<bool, EffectCount> EffectVisible{};

@@ -16,7 +16,17 @@ uint32_t Be32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) |
 
 bool ReadExactly(TStream& stream, uint8_t* buffer, int64_t count) { return stream.Read(buffer, count) == count; }
 
-bool BmpAcceptable(TStream& stream) {
+// The size a header claims, noted on the way to the cap's test.
+struct TClaim {
+  int64_t Width = 0, Height = 0;
+};
+bool Claim(TClaim& claim, int64_t width, int64_t height) {
+  claim.Width = width;
+  claim.Height = height;
+  return FitsWorkingBitmap(width, height);
+}
+
+bool BmpAcceptable(TStream& stream, TClaim& claim) {
   uint8_t h[30];
   if (!ReadExactly(stream, h, sizeof h) || h[0] != 'B' || h[1] != 'M') return false;
   const uint32_t headerSize = Le32(h + 14);
@@ -32,12 +42,12 @@ bool BmpAcceptable(TStream& stream) {
   } else {
     return false;
   }
-  return width > 0 && height > 0 && FitsWorkingBitmap(width, height);
+  return width > 0 && height > 0 && Claim(claim, width, height);
 }
 
 // Walks the marker segments up to the frame header. Bytes that are no
 // marker end the walk: the decoder then judges them.
-bool JpegAcceptable(TStream& stream) {
+bool JpegAcceptable(TStream& stream, TClaim& claim) {
   uint8_t h[4];
   if (!ReadExactly(stream, h, 3) || h[0] != 0xFF || h[1] != 0xD8 || h[2] != 0xFF) return false;
   stream.Seek(-1, soCurrent);
@@ -57,19 +67,19 @@ bool JpegAcceptable(TStream& stream) {
     if (frame) {
       uint8_t f[5];
       if (length < 7 || !ReadExactly(stream, f, 5)) return true;
-      return FitsWorkingBitmap(Be16(f + 3), Be16(f + 1));
+      return Claim(claim, Be16(f + 3), Be16(f + 1));
     }
     stream.Seek(length - 2, soCurrent);
   }
   return true;
 }
 
-bool PngAcceptable(TStream& stream) {
+bool PngAcceptable(TStream& stream, TClaim& claim) {
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   uint8_t h[24];
   if (!ReadExactly(stream, h, sizeof h) || std::memcmp(h, kSignature, 8) != 0 || std::memcmp(h + 12, "IHDR", 4) != 0)
     return false;
-  return FitsWorkingBitmap(Be32(h + 16), Be32(h + 20));
+  return Claim(claim, Be32(h + 16), Be32(h + 20));
 }
 
 // Walks GIF data block by block as the GIF reader reads it, up to the end
@@ -160,12 +170,12 @@ size_t GifFirstFrameEnd(const uint8_t* data, size_t size) {
 
 namespace {
 
-bool GifAcceptable(TStream& stream) {
+bool GifAcceptable(TStream& stream, TClaim& claim) {
   uint8_t h[10];
   if (!ReadExactly(stream, h, sizeof h)) return false;
   for (int i = 0; i < 3; ++i)
     if ((h[i] & 0xDF) != "GIF"[i]) return false;
-  return FitsWorkingBitmap(Le16(h + 6), Le16(h + 8));
+  return Claim(claim, Le16(h + 6), Le16(h + 8));
 }
 
 
@@ -207,13 +217,24 @@ bool FitsWorkingBitmap(int64_t width, int64_t height) {
   return stride <= MaxBitmapBytes / height;
 }
 
-bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind) {
+bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind, int64_t* width, int64_t* height) {
   stream.SetPosition(0);
+  TClaim claim;
+  bool acceptable = false;
   switch (kind) {
-    case TPictureKind::Bmp: return BmpAcceptable(stream);
-    case TPictureKind::Jpeg: return JpegAcceptable(stream);
-    case TPictureKind::Png: return PngAcceptable(stream);
-    case TPictureKind::Gif: return GifAcceptable(stream);
+    case TPictureKind::Bmp: acceptable = BmpAcceptable(stream, claim); break;
+    case TPictureKind::Jpeg: acceptable = JpegAcceptable(stream, claim); break;
+    case TPictureKind::Png: acceptable = PngAcceptable(stream, claim); break;
+    case TPictureKind::Gif: acceptable = GifAcceptable(stream, claim); break;
+    default: break;
+  }
+  if (width) *width = claim.Width;
+  if (height) *height = claim.Height;
+  switch (kind) {
+    case TPictureKind::Bmp:
+    case TPictureKind::Jpeg:
+    case TPictureKind::Png:
+    case TPictureKind::Gif: return acceptable;
     case TPictureKind::Icon: return IconAcceptable(stream);
     case TPictureKind::Metafile: return MetafileAcceptable(stream);
     case TPictureKind::None: return false;

@@ -24,8 +24,11 @@ TPictureKind PictureKindOf(const std::string& extension);
 // picture of that kind (junk, another type, a cut header), or when the
 // header claims a picture whose 24-bit working bitmap would pass the
 // bitmap memory cap. Kinds whose size shows only once they are parsed
-// (icons, metafiles) are looked at for their signature alone.
-bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind);
+// (icons, metafiles) are looked at for their signature alone. The size the
+// header claims goes to width and height when asked for (0 x 0 when it
+// shows none).
+bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind, int64_t* width = nullptr,
+                             int64_t* height = nullptr);
 
 // The number of bytes of GIF data up to the end of its first frame, read as
 // the GIF reader reads it (all of it when the data ends or stops being a

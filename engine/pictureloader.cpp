@@ -39,9 +39,9 @@ bool TJobRecord::LoadPictureToBitmap(const std::string& path, TBitmap& bitmap) {
 
 bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
   RegisterPictureFormats();
-  // Only the first frame is wanted: no painter may start while the picture
-  // is copied.
-  TGIFDrawOptions animate = DrawOption(goAnimate);
+  // Only the first frame is wanted; the copy into the bitmap renders it
+  // without a painter. Loaders run on several threads at once, so they
+  // leave the codec's process-wide defaults alone.
   bool loaded = false;
   try {
     if (std::unique_ptr<TFileStream> file = OpenPicture(path, TPictureKind::Gif)) {
@@ -56,7 +56,6 @@ bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
           data.push_back(0x3B);
         }
         TGIFImage gif;
-        GIFImageDefaultDrawOptions &= TGIFDrawOptions(~animate);
         {
           TReadOnlyMemoryStream stream(data.data(), data.size());
           gif.LoadFromStream(stream);
@@ -69,7 +68,6 @@ bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
   } catch (...) {
     loaded = false;
   }
-  GIFImageDefaultDrawOptions |= animate;
   return loaded;
 }
 

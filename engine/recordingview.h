@@ -29,6 +29,10 @@ class TRecordingRunView : public TRunView {
   void FocusSaveLog() override {}
   bool AutoSaveLog() override { return AutoSave; }
   void FileTimed(const std::string& name, double loadMs, double effectMs, double saveMs) override;
+  void FilesInWorkMeasured(int peakFiles, int64_t peakSharedBytes) override {
+    PeakFilesInWork = peakFiles;
+    PeakSharedBytes = peakSharedBytes;
+  }
 
   bool StartEnabled = true, StopEnabled = false;
   std::string Status[2];
@@ -44,6 +48,8 @@ class TRecordingRunView : public TRunView {
     double LoadMs, EffectMs, SaveMs;
   };
   std::vector<Timing> Timings;
+  int PeakFilesInWork = 0;
+  int64_t PeakSharedBytes = 0;
   // Hooks for acting in the middle of a run: when a file's name is shown
   // (before it is read) and after each step of the bar.
   std::function<void(const std::string& name)> OnFile;

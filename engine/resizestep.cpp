@@ -28,7 +28,7 @@ int64_t DerivedSide(int side, int otherSide, int newOtherSide) {
 
 }  // namespace
 
-TResizeValues ResizeValuesOf(const TJobRecord& job) {
+TResizeValues ResizeValuesOf(const TJobValues& job) {
   return {job.ResizePreserveAspect, job.ResizeScaleType, job.ResizeWidth, job.ResizeHeight, job.ResizePercent};
 }
 

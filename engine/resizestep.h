@@ -7,7 +7,7 @@
 
 #include "platform/graphics/graphics.h"
 
-class TJobRecord;
+struct TJobValues;
 
 // The values the step works with (the job's Resize members, or the ones the
 // resize dialog is editing).
@@ -19,7 +19,7 @@ struct TResizeValues {
   int Percent = 100;
 };
 
-TResizeValues ResizeValuesOf(const TJobRecord& job);
+TResizeValues ResizeValuesOf(const TJobValues& job);
 
 struct TResizedSize {
   int64_t Width = 0;

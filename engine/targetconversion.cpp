@@ -3,7 +3,7 @@
 #include "engine/jobrecord.h"
 #include "platform/graphics/jpeg.h"
 
-TGifConversion GifConversionOf(const TJobRecord& job) {
+TGifConversion GifConversionOf(const TJobValues& job) {
   TGifConversion options;
   options.Reduction = job.GifColorReduction;
   options.ColorBits = job.GifColorBits;

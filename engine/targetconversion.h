@@ -7,7 +7,7 @@
 #include "platform/system/classes.h"
 #include "platform/graphics/graphics.h"
 
-class TJobRecord;
+struct TJobValues;
 
 // The GIF options of a picture: colour reduction, dither mode, colour bits
 // (3..8), compression, and transparency (the bottom-left pixel's colour, or
@@ -22,7 +22,7 @@ struct TGifConversion {
 };
 
 // The job's GIF options as they stand.
-TGifConversion GifConversionOf(const TJobRecord& job);
+TGifConversion GifConversionOf(const TJobValues& job);
 
 // Fills gif with the picture as one frame converted by the options (set on
 // gif itself; the codec's process-wide defaults are neither read nor

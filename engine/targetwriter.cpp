@@ -44,23 +44,20 @@ std::string WriteUnderNewName(const std::string& targetDir, const std::string& b
   return kError;
 }
 
-// Writes encoded data as it is.
-std::function<void(TStream&)> Copy(TMemoryStream& data) {
-  return [&data](TStream& file) {
-    data.SetPosition(0);
-    file.CopyFrom(data, data.Size());
-  };
-}
 }  // namespace
 
-std::string TJobRecord::SaveBitmapToTarget(TBitmap& bitmap, const std::string& targetDir,
-                                           const std::string& newBaseName) {
+void TJobValues::SetGifDefaults() const {
+  GIFImageDefaultColorReduction = GifColorReduction;
+  GIFImageDefaultColorReductionBits = GifColorBits;
+  GIFImageDefaultDitherMode = GifDitherMode;
+  GIFImageDefaultCompression = GifCompression;
+}
+
+std::unique_ptr<TMemoryStream> TJobValues::EncodeForTarget(TBitmap& bitmap) const {
+  // Every format is encoded in memory first, so that a codec's failure
+  // never leaves a file, and the file is written in one go.
+  auto encoded = std::make_unique<TMemoryStream>();
   try {
-    // Compressed pictures are encoded in memory first, so that a codec's
-    // failure never leaves a file; a BMP, as large as the picture itself,
-    // goes straight into its new file (removed again when it cannot be
-    // written whole).
-    TMemoryStream encoded;
     if (SameText(TargetExtension, ".png")) {
       TPNGObject png;
       png.InterlaceMethod = PngInterlace ? imAdam7 : imNone;
@@ -69,27 +66,41 @@ std::string TJobRecord::SaveBitmapToTarget(TBitmap& bitmap, const std::string& t
       // clNone leaves the picture opaque (or with the bitmap's own
       // transparency).
       if (PngTransparentColor != clNone) png.SetTransparentColor(PngTransparentColor);
-      png.SaveToStream(encoded);
+      png.SaveToStream(*encoded);
     } else if (SameText(TargetExtension, ".gif")) {
-      // The codec's process-wide defaults follow the job's GIF options.
-      GIFImageDefaultColorReduction = GifColorReduction;
-      GIFImageDefaultColorReductionBits = GifColorBits;
-      GIFImageDefaultDitherMode = GifDitherMode;
-      GIFImageDefaultCompression = GifCompression;
+      // The options are set on the picture itself: the codec's process-wide
+      // defaults are the main thread's (SetGifDefaults).
       TGIFImage gif;
       ConvertToTargetGif(bitmap, GifConversionOf(*this), gif);
-      gif.SaveToStream(encoded);
+      gif.SaveToStream(*encoded);
     } else if (SameText(TargetExtension, ".jpg") || SameText(TargetExtension, ".jpeg")) {
-      EncodeTargetJpeg(bitmap, JpegQuality, encoded);
+      EncodeTargetJpeg(bitmap, JpegQuality, *encoded);
     } else if (SameText(TargetExtension, ".bmp")) {
       ConvertToTargetBmp(bitmap, BmpPixelFormat);
-      return WriteUnderNewName(targetDir, newBaseName, TargetExtension,
-                               [&bitmap](TStream& file) { bitmap.SaveToStream(file); });
+      bitmap.SaveToStream(*encoded);
     } else {
-      return kError;
+      return nullptr;
     }
-    return WriteUnderNewName(targetDir, newBaseName, TargetExtension, Copy(encoded));
+  } catch (...) {
+    return nullptr;
+  }
+  return encoded;
+}
+
+std::string TJobValues::WriteToTarget(TMemoryStream& encoded, const std::string& targetDir,
+                                      const std::string& newBaseName) const {
+  try {
+    return WriteUnderNewName(targetDir, newBaseName, TargetExtension, [&encoded](TStream& file) {
+      file.WriteBuffer(encoded.Memory(), encoded.Size());
+    });
   } catch (...) {
     return kError;
   }
+}
+
+std::string TJobValues::SaveBitmapToTarget(TBitmap& bitmap, const std::string& targetDir,
+                                           const std::string& newBaseName) const {
+  if (SameText(TargetExtension, ".gif")) SetGifDefaults();
+  std::unique_ptr<TMemoryStream> encoded = EncodeForTarget(bitmap);
+  return encoded ? WriteToTarget(*encoded, targetDir, newBaseName) : kError;
 }

@@ -27,7 +27,8 @@ inline std::string Run(const uint8_t* data, size_t size) {
   const std::vector<std::string>& members = road::EffectMembers();
   const std::vector<TEffectRoutine>& routines = EffectRoutines();
   const TEffectRoutine& routine = routines[data[0] % routines.size()];
-  if (!routine.Apply) return "";  // plain conversion; Resize goes the whole road
+  // Plain conversion has no step; Resize goes the whole road.
+  if (!routine.Apply || routine.KeepsLoadedFormat) return "";
   const int width = 1 + data[1] % 48, height = 1 + data[2] % 48;
   const uint8_t* parameters = data + 3;
   for (size_t i = 0; i < members.size(); ++i)
@@ -43,7 +44,7 @@ inline std::string Run(const uint8_t* data, size_t size) {
     for (int x = 0; x < 3 * width; ++x) row[x] = count ? pixels[(size_t(y) * 3 * width + x) % count] : 0;
   }
   TStringList log;
-  TEffectStep step{job, picture, log};
+  TEffectStep step{job, picture, log, job.WatermarkBitmap.get(), nullptr, {}};
   routine.Apply(step);
   if (picture.PixelFormat() != pf24bit || picture.Width() <= 0 || picture.Height() <= 0)
     return routine.Caption + " left a " + std::to_string(picture.Width()) + " x " + std::to_string(picture.Height()) +

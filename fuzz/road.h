@@ -115,16 +115,16 @@ inline std::string Run(const uint8_t* data, size_t size) {
 
   // The file that holds the first free name of the plain suffix: it must
   // stay as it is.
-  std::string suffix = routine.SuffixFor ? routine.SuffixFor(job) : routine.Suffix;
-  std::string taken = worker.NewBaseName(SourceBaseName(name), suffix) + "_1" + job.TargetExtension;
+  const TBitmap none;
+  std::string suffix = routine.SuffixFor ? routine.SuffixFor(job, none) : routine.Suffix;
+  std::string taken = NewBaseName(SourceBaseName(name), suffix, job.LowerCaseNames) + "_1" + job.TargetExtension;
   bool guard = IsPlainFileName(taken);
   if (guard) {
     TFileStream out(folders.Target + taken, fmCreate);
     out.WriteBuffer("taken", 5);
   }
 
-  if (routine.Process) routine.Process(worker);
-  else worker.ProcessFile(routine);
+  worker.ProcessFile(routine);
 
   if (Entries(folders.Outer) != std::vector<std::string>{"source", "target"}) return "a file beside the target folder";
   if (guard && ReadWholeFile(folders.Target + taken).size() != 5) return "replaced " + taken;

@@ -57,8 +57,11 @@ TEST_F(Catalogue, AChangeDuringARunReachesTheNextFile) {
   Job.ResizeWidth = 10;
   Job.ResizeHeight = 10;
   Job.ResizeScaleType = 0;
+  // With one file in work at a time, b enters work once a is committed,
+  // and takes the value changed meanwhile.
+  Job.FilesInFlight = 1;
   View.OnFile = [&](const std::string& name) {
-    if (name == "b.bmp") Job.ResizeWidth = 20;
+    if (name == "a.bmp") Job.ResizeWidth = 20;
   };
   RunToEnd();
   EXPECT_TRUE(FileExists(Target.File("a(10 x 5)_1.bmp")));

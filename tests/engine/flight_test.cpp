@@ -1,0 +1,171 @@
+// Runs with several files in work at once: the same files, names and log
+// as one file at a time; values changed during a run reach the files that
+// enter work after the change; a stop drops what was worked ahead; the
+// pictures in work stay within the memory budget.
+#include <omp.h>
+
+#include <algorithm>
+#include <list>
+#include <map>
+
+#include "tests/engine/runfixture.h"
+
+namespace {
+
+// The source pictures of the mixed folder: four formats, names in capitals,
+// a damaged JPEG and PNG, a file that goes before the run, and one picture
+// large enough for row bands.
+void WriteAs(const std::string& path, TBitmap& picture, const std::string& extension) {
+  TJobValues values;
+  values.TargetExtension = extension;
+  values.JpegQuality = 90;
+  std::unique_ptr<TMemoryStream> data = values.EncodeForTarget(picture);
+  ASSERT_TRUE(data) << path;
+  TFileStream(path, fmCreate).WriteBuffer(data->Memory(), data->Size());
+}
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::vector<uint8_t>> FolderBytes(const TempDir& folder) {
+  std::map<std::string, std::vector<uint8_t>> files;
+  for (const std::string& name : FolderEntries(folder.Path())) files[name] = ReadFile(folder.File(name));
+  return files;
+}
+
+}  // namespace
+
+class Flight : public RunFixture {
+ protected:
+  void MakeMixedFolder() {
+    const std::pair<const char*, const char*> pictures[] = {
+        {"one.bmp", ".bmp"}, {"TWO.JPG", ".jpg"}, {"three.png", ".png"}, {"Four.gif", ".gif"},
+        {"five.BMP", ".bmp"}, {"six.jpg", ".jpg"}, {"seven.png", ".png"}, {"eight.gif", ".gif"}};
+    int seed = 1;
+    for (const auto& [name, extension] : pictures) {
+      WriteAs(Source.File(name), *MakeNoiseBitmap(23 + seed, 17 + 2 * seed, seed), extension);
+      AddFile(Source.File(name));
+      if (++seed == 4) {
+        // Damaged files, and one that is gone when its turn comes.
+        WriteTextFile(Source.File("cut.jpg"), std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
+        AddFile(Source.File("cut.jpg"));
+        WriteTextFile(Source.File("junk.png"), "\x89PNG\r\n\x1A\n not really");
+        AddFile(Source.File("junk.png"));
+        AddFile(Source.File("gone.bmp"));
+      }
+    }
+    WriteAs(Source.File("large.png"), *MakeNoiseBitmap(530, 500, 9), ".png");
+    AddFile(Source.File("large.png"));
+  }
+
+  // A run of the job into a fresh target folder that holds some of the
+  // names already; answers the folder's files and the log's body.
+  std::pair<std::map<std::string, std::vector<uint8_t>>, Lines> RunInto(int filesInFlight) {
+    Targets.emplace_back();
+    TempDir& target = Targets.back();
+    Job.TargetDir = target.Path();
+    for (const char* taken : {"one(Convert)_1", "two(gauss)_1", "three(Noise)_1", "Four(RainDrops)_2"})
+      WriteTextFile(target.File(taken + Job.TargetExtension), "taken");
+    Job.FilesInFlight = filesInFlight;
+    ResetEffectRandomGenerators();
+    RunToEnd();
+    return {FolderBytes(target), Body()};
+  }
+  std::list<TempDir> Targets;
+};
+
+TEST_F(Flight, SeveralFilesInWorkGiveTheFilesNamesAndLogOfOneAtATime) {
+  MakeMixedFolder();
+  struct TCase {
+    const char* Effect;
+    bool LowerCase;
+  };
+  // A plain conversion, an effect in row bands, effects that draw random
+  // numbers, one that reads the pattern and one of another size.
+  const TCase cases[] = {{"Convert to selected format", false},
+                         {"Gauss blur...", true},
+                         {"Noise...", false},
+                         {"Rain drops...", false},
+                         {"Watermark...", true},
+                         {"Resize...", false}};
+  Job.ResizeWidth = 20;
+  Job.ResizeHeight = 20;
+  Job.GifDitherMode = dmFloydSteinberg;
+  for (const char* format : {".bmp", ".jpg", ".png", ".gif"})
+    for (const TCase& c : cases) {
+      Job.TargetExtension = format;
+      Job.EffectName = c.Effect;
+      Job.LowerCaseNames = c.LowerCase;
+      auto alone = RunInto(1);
+      auto together = RunInto(8);
+      // Nine pictures written, two that cannot be read, one gone.
+      EXPECT_EQ(std::count_if(alone.second.begin(), alone.second.end(),
+                              [](const std::string& line) { return line.rfind("New name: ", 0) == 0; }),
+                9)
+          << c.Effect << format;
+      EXPECT_EQ(alone.first.size(), 9u + 4u);
+      EXPECT_EQ(together.second, alone.second) << c.Effect << format;
+      EXPECT_TRUE(together.first == alone.first) << c.Effect << format;
+      EXPECT_EQ(View.ProgressAtEnd, 12);
+    }
+}
+
+TEST_F(Flight, AValueChangedDuringARunReachesTheFilesThatEnterWorkAfterIt) {
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"}) AddPicture(name, 0, 40, 20);
+  Job.EffectName = "Resize...";
+  Job.ResizeWidth = 10;
+  Job.ResizeHeight = 10;
+  // As a dialog's OK does it while a is committed: b is in work already,
+  // c and d enter after.
+  Job.FilesInFlight = 2;
+  View.OnFile = [&](const std::string& name) {
+    if (name == "a.bmp") Job.ResizeWidth = 20;
+  };
+  RunToEnd();
+  EXPECT_EQ(FolderEntries(Target.Path()),
+            (Lines{"a(10 x 5)_1.bmp", "b(10 x 5)_1.bmp", "c(20 x 10)_1.bmp", "d(20 x 10)_1.bmp"}));
+}
+
+TEST_F(Flight, AStopDropsTheFilesWorkedAheadAndTheirRandomNumbers) {
+  // Noise draws from the process-wide sequence: after a stop, the next run
+  // draws what it would after a run of one file at a time stopped there.
+  for (int i = 1; i <= 6; ++i) AddPicture("p" + std::to_string(i) + ".bmp", i, 30, 20);
+  Job.EffectName = "Noise...";
+  Job.NoiseType = 1;
+  auto stopAtSecond = [&](int filesInFlight) {
+    TempDir target;
+    Job.TargetDir = target.Path();
+    Job.FilesInFlight = filesInFlight;
+    View.OnFile = [&](const std::string& name) {
+      if (name == "p2.bmp") ApplyEffectThread->Terminate();
+    };
+    ResetEffectRandomGenerators();
+    RunToEnd();
+    Lines stopped = Body();
+    EXPECT_EQ(FolderEntries(target.Path()), (Lines{"p1(Noise)_1.bmp", "p2(Noise)_1.bmp"}));
+    // The next run, over the same files.
+    View.OnFile = nullptr;
+    TempDir next;
+    Job.TargetDir = next.Path();
+    RunToEnd();
+    return std::make_pair(stopped, FolderBytes(next));
+  };
+  auto alone = stopAtSecond(1);
+  auto together = stopAtSecond(6);
+  EXPECT_EQ(together.first, alone.first);
+  EXPECT_EQ(alone.first[4], "It was processed only 2 from 6 files");
+  EXPECT_TRUE(together.second == alone.second);
+}
+
+TEST_F(Flight, PicturesInWorkStayWithinTheMemoryBudget) {
+  // Each 40 x 40 picture reserves three pictures' worth (3 x 4800 bytes);
+  // the budget holds two of them. The 100 x 100 one alone passes it: it is
+  // worked on alone.
+  for (int i = 0; i < 6; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
+  AddPicture("big.bmp", 9, 100, 100);
+  for (int i = 6; i < 9; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
+  Job.FilesInFlight = 8;
+  Job.MemoryBudget = 2 * 3 * 4800 + 100;
+  RunToEnd();
+  EXPECT_EQ(FolderEntries(Target.Path()).size(), 10u);
+  EXPECT_EQ(View.PeakFilesInWork, std::min(2, omp_get_max_threads()));
+  EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
+}
