@@ -294,9 +294,9 @@ void TGIFSubImage::AssignBitmap(TBitmap& bitmap) {
   SetBounds(Left(), Top(), bitmap.Width(), bitmap.Height());
   std::unique_ptr<TBitmap> work;
   if (PixelFormatBits(bitmap.PixelFormat()) > 8) {
-    TColorReduction reduction = FImage ? FImage->ColorReduction : GIFImageDefaultColorReduction;
-    TDitherMode dither = FImage ? FImage->DitherMode : GIFImageDefaultDitherMode;
-    int bits = FImage ? FImage->ReductionBits() : GIFImageDefaultColorReductionBits;
+    TColorReduction reduction = FImage ? FImage->ColorReduction : GIFImageDefaultColorReduction.load();
+    TDitherMode dither = FImage ? FImage->DitherMode : GIFImageDefaultDitherMode.load();
+    int bits = FImage ? FImage->ReductionBits() : GIFImageDefaultColorReductionBits.load();
     work = ReduceColors(bitmap, reduction, dither, bits, nullptr);
     // rmPalette without a palette reduces to nothing.
     if (work->Empty()) GIFError(sInvalidReduction);

@@ -11,6 +11,8 @@
 // reported as warnings to the image's OnWarning and reading goes on.
 #pragma once
 
+#include <atomic>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -755,21 +757,23 @@ class TGIFImageList : public TGIFList {
 
 // --- The image ----------------------------------------------------------------
 
-// Settings every new image starts from.
-inline TColorReduction GIFImageDefaultColorReduction = rmNetscape;
-inline int GIFImageDefaultColorReductionBits = 8;
-inline TDitherMode GIFImageDefaultDitherMode = dmNearest;
-inline TGIFCompression GIFImageDefaultCompression = gcLZW;
-inline TGIFDrawOptions GIFImageDefaultDrawOptions = DrawOption(goAsync) | DrawOption(goTransparent) |
-                                                    DrawOption(goAnimate) | DrawOption(goLoop) |
-                                                    DrawOption(goDither) | DrawOption(goAutoDither);
-inline TThreadPriority GIFImageDefaultThreadPriority = tpNormal;
-inline int GIFImageDefaultAnimationSpeed = 100;  // percent
+// Settings every new image starts from. Pictures are made on several
+// threads during a run while the GIF options dialog may change these on the
+// main thread, so each is read and written whole.
+inline std::atomic<TColorReduction> GIFImageDefaultColorReduction = rmNetscape;
+inline std::atomic<int> GIFImageDefaultColorReductionBits = 8;
+inline std::atomic<TDitherMode> GIFImageDefaultDitherMode = dmNearest;
+inline std::atomic<TGIFCompression> GIFImageDefaultCompression = gcLZW;
+inline std::atomic<TGIFDrawOptions> GIFImageDefaultDrawOptions =
+    DrawOption(goAsync) | DrawOption(goTransparent) | DrawOption(goAnimate) | DrawOption(goLoop) |
+    DrawOption(goDither) | DrawOption(goAutoDither);
+inline std::atomic<TThreadPriority> GIFImageDefaultThreadPriority = tpNormal;
+inline std::atomic<int> GIFImageDefaultAnimationSpeed = 100;  // percent
 // Render every frame's bitmap while loading.
-inline bool GIFImageRenderOnLoad = false;
+inline std::atomic<bool> GIFImageRenderOnLoad = false;
 // Optimize an image (all five steps) before storing it among other data
 // (WriteData).
-inline bool GIFImageOptimizeOnStream = false;
+inline std::atomic<bool> GIFImageOptimizeOnStream = false;
 // Frames of more pixels get their rendering bitmap sized at 1 bit per pixel
 // first.
 constexpr int64_t BitmapAllocationThreshold = 500000;
