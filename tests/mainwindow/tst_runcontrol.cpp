@@ -3,6 +3,9 @@
 #include <QDialog>
 #include <QtTest>
 
+#include "controls/xitrackbar.h"
+#include "dialogs/effects.h"
+#include "effects/function.h"
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
 #include "tests/support/windowtest.h"
@@ -173,6 +176,39 @@ class TestRunControl : public QObject {
     QVERIFY(window.MemoLog->toPlainText().contains("It was processed only 1 from 4 files"));
     QVERIFY(runningControls && window.ActionStart->isEnabled() && !window.ActionStop->isEnabled());
     window.ActionStopExecute();  // without a run: nothing
+  }
+
+  // A value the effect dialog's OK changes during a run reaches the files
+  // that enter work after it; the file committed meanwhile keeps the value
+  // it started with.
+  void aDialogsOkDuringARunReachesTheFilesAfterIt() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 3);
+    window.EffectName = "Contrast...";
+    window.ShowEffectSettings(window.EffectName, false);
+    window.ContrastRange = 120;
+    window.FilesInFlight = 1;  // the next file enters work once one is committed
+    window.OnFileTimed = [&](const std::string& name, double, double, double) {
+      if (name != "pic0.bmp") return;
+      QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TFormEffect*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        dialog->TrackBar1->SetPosition(160);
+        dialog->XiButton1->click();
+      });
+      window.ActionEffectExecute();
+    };
+    window.ActionStartExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QCOMPARE(window.ContrastRange, 160);
+    for (int i = 0; i < 3; ++i) {
+      std::unique_ptr<TBitmap> expected = MakeTestBitmap(40, 30, i);
+      ApplyContrast(*expected, i == 0 ? 120 : 160);
+      TBitmap written;
+      written.LoadFromFile(target.File("pic" + std::to_string(i) + "(Contrast)_1.bmp"));
+      QVERIFY2(SameColors(written, *expected), qPrintable(QString::number(i)));
+    }
   }
 
   void closingDuringARunWaitsAndLosesNothing() {
