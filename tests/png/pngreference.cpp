@@ -32,8 +32,7 @@ void WriteToMemory(png_structp p, png_bytep data, png_size_t count) {
 
 void NoFlush(png_structp) {}
 
-}  // namespace
-
+// The gamma table the codec builds for a gAMA value.
 std::vector<uint8_t> GammaTable(uint32_t gamma) {
   std::vector<uint8_t> table(256);
   for (int i = 0; i < 256; ++i)
@@ -42,6 +41,8 @@ std::vector<uint8_t> GammaTable(uint32_t gamma) {
               : static_cast<uint8_t>(i);
   return table;
 }
+
+}  // namespace
 
 void TSamplePicture::SetSample(int x, int y, int c, int value) {
   uint8_t* row = Rows.data() + size_t(y) * RowBytes();
@@ -138,13 +139,9 @@ std::vector<uint8_t> WriteWithLibpng(const TSamplePicture& picture) {
   return out;
 }
 
-namespace {
-
-// Reads the file with libpng: setup(p, info) after the header is read
-// (transformations), then read(p, info, rows) fills rows, which point into
-// the caller's pixels. libpng's errors become std::runtime_error.
-template <class Setup, class Read>
-void ReadLibpngFile(const std::vector<uint8_t>& file, std::vector<png_bytep>& rows, Setup setup, Read read) {
+TRgbaPicture ReadWithLibpng(const std::vector<uint8_t>& file) {
+  TRgbaPicture out;
+  std::vector<png_bytep> rows;
   TMemoryReader reader{&file, 0};
   png_structp p = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(p);
@@ -154,68 +151,19 @@ void ReadLibpngFile(const std::vector<uint8_t>& file, std::vector<png_bytep>& ro
   }
   png_set_read_fn(p, &reader, ReadFromMemory);
   png_read_info(p, info);
-  setup(p, info);
+  png_set_expand(p);
+  png_set_strip_16(p);
+  png_set_gray_to_rgb(p);
+  png_set_add_alpha(p, 0xFF, PNG_FILLER_AFTER);
   png_set_interlace_handling(p);
   png_read_update_info(p, info);
-  read(p, info, rows);
+  out.Width = int(png_get_image_width(p, info));
+  out.Height = int(png_get_image_height(p, info));
+  out.Pixels.assign(size_t(out.Width) * out.Height * 4, 0);
+  for (int y = 0; y < out.Height; ++y) rows.push_back(out.Pixels.data() + size_t(y) * out.Width * 4);
   png_read_image(p, rows.data());
   png_read_end(p, nullptr);
   png_destroy_read_struct(&p, &info, nullptr);
-}
-
-}  // namespace
-
-TRgbaPicture ReadWithLibpng(const std::vector<uint8_t>& file) {
-  TRgbaPicture out;
-  std::vector<png_bytep> rows;
-  auto setup = [](png_structp p, png_infop) {
-    png_set_expand(p);
-    png_set_strip_16(p);
-    png_set_gray_to_rgb(p);
-    png_set_add_alpha(p, 0xFF, PNG_FILLER_AFTER);
-  };
-  ReadLibpngFile(file, rows, setup, [&](png_structp p, png_infop info, std::vector<png_bytep>& r) {
-    out.Width = int(png_get_image_width(p, info));
-    out.Height = int(png_get_image_height(p, info));
-    out.Pixels.assign(size_t(out.Width) * out.Height * 4, 0);
-    for (int y = 0; y < out.Height; ++y) r.push_back(out.Pixels.data() + size_t(y) * out.Width * 4);
-  });
-  return out;
-}
-
-TSamplePicture ReadSamplesWithLibpng(const std::vector<uint8_t>& file) {
-  TSamplePicture out;
-  std::vector<png_bytep> rows;
-  auto setup = [](png_structp, png_infop) {};
-  ReadLibpngFile(file, rows, setup, [&](png_structp p, png_infop info, std::vector<png_bytep>& r) {
-    out.Width = int(png_get_image_width(p, info));
-    out.Height = int(png_get_image_height(p, info));
-    out.ColorType = png_get_color_type(p, info);
-    out.BitDepth = png_get_bit_depth(p, info);
-    out.Interlaced = png_get_interlace_type(p, info) == PNG_INTERLACE_ADAM7;
-    png_colorp palette = nullptr;
-    int entries = 0;
-    if (png_get_PLTE(p, info, &palette, &entries))
-      for (int i = 0; i < entries; ++i)
-        out.Palette.insert(out.Palette.end(), {palette[i].red, palette[i].green, palette[i].blue});
-    png_bytep alphas = nullptr;
-    int alphaCount = 0;
-    png_color_16p sample = nullptr;
-    if (png_get_tRNS(p, info, &alphas, &alphaCount, &sample)) {
-      if (out.ColorType == 3) {
-        out.PaletteAlpha.assign(alphas, alphas + alphaCount);
-      } else if (sample) {
-        out.HasTransparentSample = true;
-        out.TransparentSample[0] = out.ColorType == 0 ? sample->gray : sample->red;
-        out.TransparentSample[1] = sample->green;
-        out.TransparentSample[2] = sample->blue;
-      }
-    }
-    png_fixed_point gamma = 0;
-    if (png_get_gAMA_fixed(p, info, &gamma)) out.Gamma = uint32_t(gamma);
-    out.Rows.assign(out.RowBytes() * size_t(out.Height), 0);
-    for (int y = 0; y < out.Height; ++y) r.push_back(out.Rows.data() + size_t(y) * out.RowBytes());
-  });
   return out;
 }
 

@@ -47,13 +47,6 @@ TSamplePicture MakeSamplePicture(int colorType, int bitDepth, int width, int hei
 
 std::vector<uint8_t> WriteWithLibpng(const TSamplePicture& picture);
 
-// The samples of a file as they stand in it, with its palette, tRNS and
-// gAMA. Throws std::runtime_error when libpng refuses the file.
-TSamplePicture ReadSamplesWithLibpng(const std::vector<uint8_t>& file);
-
-// The gamma table the codec builds for a gAMA value (the identity for 0).
-std::vector<uint8_t> GammaTable(uint32_t gamma);
-
 // 8-bit RGBA, 16-bit samples cut to their high byte, no gamma applied.
 // Throws std::runtime_error when libpng refuses the file.
 struct TRgbaPicture {

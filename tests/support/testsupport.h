@@ -122,6 +122,7 @@ struct ClipResults {
   HGLOBAL Data = nullptr;
   HPALETTE Palette = nullptr;
   ClipResults() = default;
+  explicit ClipResults(TGraphic& graphic) { graphic.SaveToClipboardFormat(Format, Data, Palette); }
   ClipResults(const ClipResults&) = delete;
   ClipResults& operator=(const ClipResults&) = delete;
   ~ClipResults() {
