@@ -46,9 +46,10 @@ TEST(PngPixels, ReadAndSetAgreeWithTheFile) {
       png->SetPixels(x, y, kind.ColorType == 4 ? c ^ 0xFF00 : c);
       expected[size_t(y * picture.Width + x)] = c;
       // 16-bit samples take the value in their low byte too.
-      if (kind.BitDepth == 16)
+      if (kind.BitDepth == 16) {
         EXPECT_TRUE(std::equal(png->Scanline(y) + bytes * x, png->Scanline(y) + bytes * (x + 1),
                                png->ExtraScanline(y) + bytes * x)) << picture.Name() << " " << i;
+      }
     }
     EXPECT_EQ(AllPixels(*png), expected) << picture.Name();
     EXPECT_EQ(FileColors(SavedBytes(*png), kind.ColorType, picture.Gamma), expected) << picture.Name();
