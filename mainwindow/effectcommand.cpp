@@ -17,9 +17,6 @@
 #include "platform/system/sysutils.h"
 #include "platform/windows/messages.h"
 
-namespace {
-
-// The entry's settings dialog, or null for an entry without one.
 std::unique_ptr<QDialog> MakeEffectDialog(TEffectDialog dialog, QWidget* parent, TJobRecord& job) {
   switch (dialog) {
     case TEffectDialog::TFormEffect: return std::make_unique<TFormEffect>(parent, job);
@@ -33,8 +30,6 @@ std::unique_ptr<QDialog> MakeEffectDialog(TEffectDialog dialog, QWidget* parent,
     default: return nullptr;
   }
 }
-
-}  // namespace
 
 void TFormMain::ActionEffectExecute() {
   if (!CheckPreviewFile()) return;

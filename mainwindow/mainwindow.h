@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "controls/xibutton.h"
@@ -25,6 +26,7 @@
 #include "controls/xpgroupbox.h"
 #include "controls/xpradiobutton.h"
 #include "engine/applythread.h"
+#include "engine/effectcatalogue.h"
 #include "engine/jobrecord.h"
 #include "platform/system/drives.h"
 
@@ -290,3 +292,7 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
 
 // The one main window, set as soon as it is being made.
 extern TFormMain* FormMain;
+
+// The settings dialog of a catalogue entry's dialog kind, as "Effect..."
+// opens it, or null for an entry without one.
+std::unique_ptr<QDialog> MakeEffectDialog(TEffectDialog dialog, QWidget* parent, TJobRecord& job);

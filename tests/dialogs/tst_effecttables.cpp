@@ -17,6 +17,7 @@
 #include "effects/function.h"
 #include "effects/random.h"
 #include "engine/effectcatalogue.h"
+#include "mainwindow/mainwindow.h"
 #include "tests/support/windowtest.h"
 
 namespace {
@@ -192,17 +193,11 @@ const TRow* FindRow(const std::string& caption) {
   return nullptr;
 }
 
+// The dialog as "Effect..." makes it.
 std::unique_ptr<TEffectFrame> OpenDialog(TEffectDialog dialog, TJobRecord& job) {
-  switch (dialog) {
-    case TEffectDialog::TFormEffect: return std::make_unique<TFormEffect>(nullptr, job);
-    case TEffectDialog::TFormTwoTrack: return std::make_unique<TFormTwoTrack>(nullptr, job);
-    case TEffectDialog::TFormRGB: return std::make_unique<TFormRGB>(nullptr, job);
-    case TEffectDialog::TFormFishEye: return std::make_unique<TFormFishEye>(nullptr, job);
-    case TEffectDialog::TFormGroupEffect: return std::make_unique<TFormGroupEffect>(nullptr, job);
-    case TEffectDialog::TFormPattern: return std::make_unique<TFormPattern>(nullptr, job);
-    case TEffectDialog::TFormSimpleEffect: return std::make_unique<TFormSimpleEffect>(nullptr, job);
-    default: return nullptr;
-  }
+  std::unique_ptr<QDialog> made = MakeEffectDialog(dialog, nullptr, job);
+  if (!dynamic_cast<TEffectFrame*>(made.get())) return nullptr;
+  return std::unique_ptr<TEffectFrame>(static_cast<TEffectFrame*>(made.release()));
 }
 
 // A slider row under the designer's names: the slider, its value label
