@@ -226,18 +226,11 @@ bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind, int64_t* width,
     case TPictureKind::Jpeg: acceptable = JpegAcceptable(stream, claim); break;
     case TPictureKind::Png: acceptable = PngAcceptable(stream, claim); break;
     case TPictureKind::Gif: acceptable = GifAcceptable(stream, claim); break;
-    default: break;
+    case TPictureKind::Icon: acceptable = IconAcceptable(stream); break;
+    case TPictureKind::Metafile: acceptable = MetafileAcceptable(stream); break;
+    case TPictureKind::None: break;
   }
   if (width) *width = claim.Width;
   if (height) *height = claim.Height;
-  switch (kind) {
-    case TPictureKind::Bmp:
-    case TPictureKind::Jpeg:
-    case TPictureKind::Png:
-    case TPictureKind::Gif: return acceptable;
-    case TPictureKind::Icon: return IconAcceptable(stream);
-    case TPictureKind::Metafile: return MetafileAcceptable(stream);
-    case TPictureKind::None: return false;
-  }
-  return false;
+  return acceptable;
 }
