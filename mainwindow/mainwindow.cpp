@@ -538,14 +538,11 @@ void TFormMain::XPCheckBox4Click() { LowerCaseNames = XPCheckBox4->GetChecked();
 
 void TFormMain::SetRunControls(bool running) {
   ActionStop->setEnabled(running);
-  if (running) {
-    ActionStart->setEnabled(false);
-  } else {
-    // The worker is ending: Start follows the job's readiness alone.
-    bool ready = FileCount > 0 && TargetIsSet();
-    ActionStart->setEnabled(ready);
-    SetStepReady(Label4, ready);
-  }
+  // At the run's end its worker still exists: Start comes back once it is
+  // gone (ActionStartExecute has the worker's end call UpdateStartAction),
+  // so that no click reaches a Start that cannot start a run.
+  if (running) ActionStart->setEnabled(false);
+  else UpdateStartAction();
 }
 
 void TFormMain::SetStatusText(int panel, const std::string& text) {

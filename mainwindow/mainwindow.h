@@ -55,7 +55,8 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   bool TargetIsSet() const { return StepReady(Label2); }
   // The one rule for Start: no worker exists, FileCount > 0 and a target is
   // set. Sets ActionStart and the colour of step 4 (which stays green
-  // during a run). Every place that may enable Start calls this.
+  // during a run). Every place that may enable Start calls this, the end
+  // of a run once its worker is gone among them.
   void UpdateStartAction();
   // "File format...", "Effect..." and the effect list need source files:
   // enabled when FileCount > 0, disabled otherwise ("Effect..." also stays
