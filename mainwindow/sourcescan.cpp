@@ -38,11 +38,18 @@ void SourceTypeClicked(TFormMain& window, int line, const char* tag, bool TJobRe
 
 }  // namespace
 
+int BrowseForFolderCallback(TFolderDialog& dialog, int message, const std::string& argument,
+                            const std::string& data) {
+  if (message == BFFM_INITIALIZED) dialog.SetSelection(data);
+  else if (message == BFFM_SELCHANGED && !argument.empty()) dialog.SetStatusText(argument);
+  return 0;
+}
+
 bool TFormMain::BrowseForFolder(std::string& folder, const std::string& title) {
   // The dialog opens on the folder chosen last (source or target), else on
   // the folder given; the working directory is never touched.
   const std::string start = !FLastFolder.empty() ? FLastFolder : folder;
-  const std::string chosen = SelectFolderDialog(this, title, start);
+  const std::string chosen = SelectFolderDialog(this, title, start, BrowseForFolderCallback);
   if (chosen.empty()) return false;
   folder = IncludeTrailingPathDelimiter(chosen);
   FLastFolder = folder;

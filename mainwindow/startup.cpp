@@ -27,8 +27,10 @@ void TFormMain::ApplySettingsToControls() {
   XPCheckBox3->SetChecked(SaveEnvironment);
   XPCheckBox4->SetChecked(LowerCaseNames);
 
-  ShowSourceTypes(SourcePanelExpanded);
-  ShowTargetFormats(TargetPanelExpanded);
+  if (SourcePanelExpanded) ExpandSourceTypes();
+  else CollapseSourceTypes();
+  if (TargetPanelExpanded) ExpandTargetFormats();
+  else CollapseTargetFormats();
 
   RefillEffectList(EffectIndex);
 

@@ -2,6 +2,10 @@
 // target folder, the format buttons and command; the log commands and help.
 #include <QDialog>
 #include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeView>
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
@@ -108,6 +112,49 @@ class TestSourceTarget : public QObject {
     QCOMPARE(window->PreviewFile, dir.File("a.bmp"));  // the earlier preview stays
   }
 
+  // The program's own folder dialog, not replaced: it opens on the folder
+  // chosen last, its status line shows the full path of the folder
+  // selected, and OK takes that folder.
+  void folderDialogShowsTheFullPathInItsStatusLine() {
+    CommonDialogHooks().SelectFolder = nullptr;
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("first/inner"));
+    Picture(dir.File("first/inner/a.bmp"));
+    auto window = Window();
+    window->SourceDir = dir.File("first/");
+    // What each dialog showed when it came up, and in the end.
+    QStringList title, opened, ended;
+    auto answer = [&](const std::string& select, bool ok) {
+      WhenShown([&, select, ok](QWidget* shown) {
+        auto* dialog = dynamic_cast<TFolderDialog*>(shown);
+        if (!dialog) {
+          shown->close();
+          return;
+        }
+        title << dialog->Title->text();
+        opened << dialog->StatusText->text();
+        if (!select.empty()) {
+          auto* model = static_cast<QFileSystemModel*>(dialog->Tree->model());
+          dialog->Tree->setCurrentIndex(model->index(QString::fromStdString(select)));
+        }
+        ended << dialog->StatusText->text();
+        (ok ? dialog->OkButton : dialog->CancelButton)->click();
+      });
+    };
+    answer(dir.File("first/inner"), true);
+    window->Source1->trigger();
+    QCOMPARE(window->SourceDir, dir.File("first/inner/"));
+    QCOMPARE(window->FileCount.load(), 1);
+    // The target's dialog opens on it; Cancel leaves the target unset.
+    answer("", false);
+    window->Target1->trigger();
+    QVERIFY(window->TargetDir.empty() && window->XPEditTarget->text().isEmpty());
+    const QString first = QString::fromStdString(dir.File("first")), inner = first + "/inner";
+    QCOMPARE(title, QStringList({"Select a source directory", "Select a target directory"}));
+    QCOMPARE(opened, QStringList({first, inner}));
+    QCOMPARE(ended, QStringList({inner, inner}));
+  }
+
   void targetEditTrimsAddsTheSlashAndKnowsHome() {
     TempDir dir;
     Picture(dir.File("a.bmp"));
@@ -164,13 +211,17 @@ class TestSourceTarget : public QObject {
     // names' bytes; a cancelled dialog writes nothing, a file that cannot
     // be made gives its message and the log stays.
     std::string proposed, answer = dir.File("run.txt");
-    CommonDialogHooks().SaveFile = [&](QWidget*, const std::string&, const std::string& path, const std::string&) {
+    std::vector<std::string> titles;
+    CommonDialogHooks().SaveFile = [&](QWidget*, const std::string& title, const std::string& path,
+                                       const std::string& filter) {
+      titles.push_back(title + "|" + filter);
       proposed = path;
       return answer;
     };
     window->EffectName = "Flip (horiz/vert)";
     QTest::mouseClick(window->XiButSaveLog, Qt::LeftButton);
     QCOMPARE(proposed, target + "log(Flip (horiz_vert)).txt");
+    QCOMPARE(titles, std::vector<std::string>{"Save log|Text file (*.txt)"});
     const std::string log = ReadTextFile(answer);
     QVERIFY(log.find("Success: Sommer \xDF.bmp") != std::string::npos);
     QVERIFY(log.find("New name: Sommer \xDF(Convert)_1.bmp") != std::string::npos);
@@ -178,8 +229,11 @@ class TestSourceTarget : public QObject {
     QVERIFY(window->MemoLog->toPlainText().isEmpty());
     window->MemoLog->setPlainText("kept");
     answer.clear();
+    proposed.clear();
     window->XiButSaveLogClick();
     QCOMPARE(ReadTextFile(dir.File("run.txt")), log);
+    // The name chosen before is not proposed again.
+    QCOMPARE(proposed, target + "log(Flip (horiz_vert)).txt");
     answer = dir.File("missing/run.txt");
     window->XiButSaveLogClick();
     QVERIFY(Messages.size() == 1 && Messages[0].rfind("Cannot create file " + answer, 0) == 0);
