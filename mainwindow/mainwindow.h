@@ -297,6 +297,11 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   // Opens a panel to its width of construction or folds it to 200 pixels.
   void FoldSourceTypes(bool expanded);
   void FoldTargetFormats(bool expanded);
+  // Every type box set to its flag and every line of ListBox3 to match,
+  // without running the boxes' handlers.
+  void SourceTypesToControls();
+  // Sets a type's line of ListBox3 and its flag from its box.
+  void SourceTypeClicked(int line);
   void BuildMenus();
   void BuildStep1();
   void BuildStep2();

@@ -251,7 +251,8 @@ class TestFormMain : public QObject {
   void choosingAnEffect() {
     TFormMain window;
     TempDir source, target;
-    SetVisible(window, {"Antialias...", "Flip (vertical)", "Convert to selected format"});
+    SetVisible(window, {"Antialias...", "Flip (vertical)", "Flip (horizontal)", "Flip (horiz/vert)",
+                        "Convert to selected format"});
     window.ApplySettingsToControls();
     QVERIFY(ShowActive(window));
     Pick(window, "Antialias...");  // without files the command stays off
@@ -263,6 +264,10 @@ class TestFormMain : public QObject {
     QCOMPARE(window.FlipMode, 1);
     QCOMPARE(window.focusWidget(), window.XiButEffect);
     QCOMPARE(window.XiButEffect->toolTip(), QString("Preview for Flip (vertical) effect"));
+    Pick(window, "Flip (horizontal)");
+    QCOMPARE(window.FlipMode, 0);
+    Pick(window, "Flip (horiz/vert)");
+    QCOMPARE(window.FlipMode, 2);
 
     // Plain conversion has no settings: the command goes off and Start has
     // the focus.

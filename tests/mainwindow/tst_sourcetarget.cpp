@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
+#include <set>
 
 #include "dialogs/formatdialogs.h"
 #include "engine/targetsummary.h"
@@ -238,6 +239,82 @@ class TestSourceTarget : public QObject {
     window->XiButSaveLogClick();
     QVERIFY(Messages.size() == 1 && Messages[0].rfind("Cannot create file " + answer, 0) == 0);
     QCOMPARE(window->MemoLog->toPlainText(), QString("kept"));
+  }
+
+  // Each target format, by its button and by the stored index at start-up:
+  // its extension, its summary (once), the format command's hint and the
+  // one checked button.
+  void everyTargetFormatByItsButtonAndAtStartUp() {
+    const struct {
+      TXPRadioButton* TFormMain::*Button;
+      const char* Extension;
+      const char* FirstLine;
+      int Lines;
+      const char* Hint;
+    } rows[] = {{&TFormMain::XPRButBMP, ".bmp", "Target: BMP files", 2, "BMP tunning"},
+                {&TFormMain::XPRButJPG, ".jpg", "Target: JPG files", 2, "JPG tunning"},
+                {&TFormMain::XPRButGIF, ".gif", "Target: GIF files", 6, "GIF tunning"},
+                {&TFormMain::XPRButPNG, ".png", "Target: PNG files", 4, "PNG tunning"}};
+    auto check = [&](TFormMain& window, int format) {
+      const auto& row = rows[format];
+      QCOMPARE(window.TargetFormat, format);
+      QCOMPARE(window.TargetExtension, std::string(row.Extension));
+      const QStringList lines = Items(window.ListBox2);
+      QCOMPARE(lines.size(), row.Lines);
+      QCOMPARE(lines[0], QString(row.FirstLine));
+      for (QString hint : {window.XiButFormat->toolTip(), window.ItemFormat->statusTip()})
+        QCOMPARE(hint, QString(row.Hint));
+      for (const auto& other : rows) QCOMPARE((window.*other.Button)->Checked(), &other == &row);
+    };
+    auto clicked = Window();
+    clicked->ExpandTargetFormats();
+    for (int format : {2, 3, 1, 0}) {
+      QTest::mouseClick(clicked.get()->*rows[format].Button, Qt::LeftButton, {}, QPoint(6, 8));
+      check(*clicked, format);
+      TFormMain stored;
+      stored.TargetFormat = format;
+      stored.ApplySettingsToControls();
+      check(stored, format);
+    }
+  }
+
+  // Each type box rewrites its own line of the type summary and sets its
+  // own flag; at start-up each box and line follow the stored flag.
+  void everySourceTypeBoxHasItsLineAndFlag() {
+    const struct {
+      TXPCheckBox* TFormMain::*Box;
+      const char* Tag;
+      bool TJobRecord::*Flag;
+    } rows[] = {{&TFormMain::XPCheckBoxBMP, "BMP", &TJobRecord::SourceBmp},
+                {&TFormMain::XPCheckBoxJPG, "JPG", &TJobRecord::SourceJpg},
+                {&TFormMain::XPCheckBoxGIF, "GIF", &TJobRecord::SourceGif},
+                {&TFormMain::XPCheckBoxPNG, "PNG", &TJobRecord::SourcePng},
+                {&TFormMain::XPCheckBoxEMF, "EMF", &TJobRecord::SourceEmf},
+                {&TFormMain::XPCheckBoxWMF, "WMF", &TJobRecord::SourceWmf},
+                {&TFormMain::XPCheckBoxICO, "ICO", &TJobRecord::SourceIco}};
+    // Lines, flags and boxes as expected with the types in `off` off.
+    auto check = [&](TFormMain& window, std::set<int> off) {
+      QStringList lines;
+      for (size_t i = 0; i < std::size(rows); ++i) {
+        const bool on = !off.count(int(i));
+        lines << QString(rows[i].Tag) + (on ? ": true" : ": false");
+        QVERIFY2(window.*rows[i].Flag == on && (window.*rows[i].Box)->GetChecked() == on, rows[i].Tag);
+      }
+      QCOMPARE(Items(window.ListBox3), lines);
+    };
+    auto window = Window();
+    for (size_t i = 0; i < std::size(rows); ++i) {
+      QTest::mouseClick(window.get()->*rows[i].Box, Qt::LeftButton, {}, QPoint(6, 8));
+      check(*window, {int(i)});
+      QTest::mouseClick(window.get()->*rows[i].Box, Qt::LeftButton, {}, QPoint(6, 8));
+      check(*window, {});
+    }
+    for (std::set<int> off : {std::set<int>{0, 2, 4, 6}, std::set<int>{1, 3, 5}}) {
+      TFormMain stored;
+      for (int i : off) stored.*rows[i].Flag = false;
+      stored.ApplySettingsToControls();
+      check(stored, off);
+    }
   }
 
   void formatButtonsAndCommand() {
