@@ -8,14 +8,17 @@
 #include "platform/windows/messages.h"
 
 void TFormMain::XiButSaveLogClick() {
-  // Proposed in the target folder, named after the effect; a "/" in
-  // the effect's name ("Flip (horiz/vert)") would name a folder.
+  // Proposed in the target folder, named after the effect, anew on every
+  // call. The name ends in ".txt" as proposed: the dots of "Gauss blur..."
+  // would pass for an extension, so the default one would not be added; a
+  // "/" in the effect's name ("Flip (horiz/vert)") would name a folder.
   std::string name = "log(" + EffectName + ").txt";
   for (char& c : name)
     if (c == '/') c = '_';
-  const std::string proposed = TargetDir + name;
-  const std::string path = SaveFileDialog(this, "Save log", proposed, "Text file (*.txt)", "txt");
-  if (path.empty()) return;
+  SaveDialog1.InitialDir = TargetDir;
+  SaveDialog1.FileName = name;
+  if (!SaveDialog1.Execute(this)) return;
+  const std::string path = SaveDialog1.FileName;
   const QString shown = MemoLog->toPlainText();
   std::string text = !shown.isEmpty() && shown == FShownLogText ? FShownLogBytes : shown.toStdString();
   if (!text.empty() && text.back() != '\n') text += '\n';

@@ -207,14 +207,24 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TJobRecord(::Progra
   SourcePanelWidth = Panel4->width();
   TargetPanelWidth = XPGroupBox1->width();
 
+  SaveDialog1.Title = "Save log";
+  SaveDialog1.Filter = "Text file (*.txt)";
+  SaveDialog1.DefaultExt = "txt";
+
   LoadRegistryValues();
-  // A stored folder that is gone gives way to the standard one, and a file
-  // saved there meanwhile is read.
-  if (!DirectoryExists(SettingsFolder)) SettingsFolder = GetSettingsFolder(VersionText);
-  LoadSettings();
+  // The settings file is read only from the folder the settings key names;
+  // when that folder is gone, the standard one is worked out (and made) for
+  // the next save, and every stored member keeps its default.
+  if (DirectoryExists(SettingsFolder)) LoadSettings();
+  else SettingsFolder = GetSettingsFolder(VersionText);
   // The rest of the start-up runs once the event loop runs.
-  QMetaObject::invokeMethod(
-      this, [this] { Guarded([this] { ApplySettingsToControls(); }); }, Qt::QueuedConnection);
+  QCoreApplication::postEvent(this, new QEvent(DeferredStartUpMessage));
+}
+
+bool TFormMain::Dispatch(QEvent* message) {
+  if (message->type() != DeferredStartUpMessage) return QMainWindow::event(message);
+  Guarded([this] { ApplySettingsToControls(); });
+  return true;
 }
 
 TFormMain::~TFormMain() {
@@ -271,6 +281,8 @@ void TFormMain::BuildMenus() {
   MenuSetting->setObjectName("MenuSetting");
   MenuSetting->addAction(ActionFormat);
   MenuSetting->addAction(ActionEffect);
+  ItemFormat = ActionFormat;
+  ItemEffect = ActionEffect;
   MenuSetting->addSeparator();
   ItemListEffect = MenuItem(MenuSetting, "ItemListEffect", "List of effects...");
   connect(ItemListEffect, &QAction::triggered, this, Safely(this, &TFormMain::ItemListEffectClick));
@@ -485,9 +497,8 @@ void TFormMain::UpdateStartAction() {
 void TFormMain::UpdateSourceCommands() {
   bool files = FileCount > 0;
   ActionFormat->setEnabled(files);
+  ActionEffect->setEnabled(files);
   ComboBox1->setEnabled(files);
-  const TEffectEntry* entry = FindEffectEntry(EffectName);
-  ActionEffect->setEnabled(files && !(entry && entry->IsConvert()));
 }
 
 // --- Panels and option boxes ---------------------------------------------------------
@@ -508,14 +519,14 @@ void FoldPanel(QWidget* panel, TXiButton* button, std::initializer_list<QWidget*
 
 }  // namespace
 
-void TFormMain::ShowSourceTypes(bool expanded) {
+void TFormMain::FoldSourceTypes(bool expanded) {
   FoldPanel(Panel4, XiButSourceCol,
             {XPCheckBoxBMP, XPCheckBoxJPG, XPCheckBoxGIF, XPCheckBoxPNG, XPCheckBoxEMF, XPCheckBoxWMF, XPCheckBoxICO},
             expanded ? SourcePanelWidth : CollapsedWidth, expanded);
   SourcePanelExpanded = expanded;
 }
 
-void TFormMain::ShowTargetFormats(bool expanded) {
+void TFormMain::FoldTargetFormats(bool expanded) {
   FoldPanel(XPGroupBox1, XiButTargetCol, {XPRButBMP, XPRButJPG, XPRButGIF, XPRButPNG, XiButFormat},
             expanded ? TargetPanelWidth : CollapsedWidth, expanded);
   TargetPanelExpanded = expanded;
@@ -523,11 +534,13 @@ void TFormMain::ShowTargetFormats(bool expanded) {
 
 // The decision reads the width, not the stored flag.
 void TFormMain::XiButSourceColClick() {
-  ShowSourceTypes(Panel4->width() == CollapsedWidth);
+  if (Panel4->width() == CollapsedWidth) ExpandSourceTypes();
+  else CollapseSourceTypes();
 }
 
 void TFormMain::XiButTargetColClick() {
-  ShowTargetFormats(XPGroupBox1->width() == CollapsedWidth);
+  if (XPGroupBox1->width() == CollapsedWidth) ExpandTargetFormats();
+  else CollapseTargetFormats();
 }
 
 void TFormMain::XPCheckBox2Click() { IncludeSubfolders = XPCheckBox2->GetChecked(); }
@@ -538,14 +551,11 @@ void TFormMain::XPCheckBox4Click() { LowerCaseNames = XPCheckBox4->GetChecked();
 
 void TFormMain::SetRunControls(bool running) {
   ActionStop->setEnabled(running);
-  if (running) {
-    ActionStart->setEnabled(false);
-  } else {
-    // The worker is ending: Start follows the job's readiness alone.
-    bool ready = FileCount > 0 && TargetIsSet();
-    ActionStart->setEnabled(ready);
-    SetStepReady(Label4, ready);
-  }
+  // At the run's end its worker still exists: Start comes back once it is
+  // gone (ActionStartExecute has the worker's end call UpdateStartAction),
+  // so that no click reaches a Start that cannot start a run.
+  if (running) ActionStart->setEnabled(false);
+  else UpdateStartAction();
 }
 
 void TFormMain::SetStatusText(int panel, const std::string& text) {

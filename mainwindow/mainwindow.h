@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -29,6 +30,12 @@
 #include "engine/effectcatalogue.h"
 #include "engine/jobrecord.h"
 #include "platform/system/drives.h"
+#include "platform/windows/dialogs.h"
+
+// The message the window posts itself at construction; the deferred
+// start-up runs when it arrives (the application's messages begin at
+// 0x8000, this is the 1000th).
+constexpr QEvent::Type DeferredStartUpMessage = QEvent::Type(0x8000 + 1000);
 
 class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   Q_OBJECT
@@ -55,16 +62,21 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   bool TargetIsSet() const { return StepReady(Label2); }
   // The one rule for Start: no worker exists, FileCount > 0 and a target is
   // set. Sets ActionStart and the colour of step 4 (which stays green
-  // during a run). Every place that may enable Start calls this.
+  // during a run). Every place that may enable Start calls this, the end
+  // of a run once its worker is gone among them.
   void UpdateStartAction();
   // "File format...", "Effect..." and the effect list need source files:
-  // enabled when FileCount > 0, disabled otherwise ("Effect..." also stays
-  // off for "Convert to selected format").
+  // enabled when FileCount > 0, disabled otherwise. (Choosing "Convert to
+  // selected format" disables "Effect..." until the next scan.)
   void UpdateSourceCommands();
 
   // --- Panels and option boxes -----------------------------------------------------
-  void ShowSourceTypes(bool expanded);
-  void ShowTargetFormats(bool expanded);
+  // Show or fold the seven source types, or the four target formats and
+  // the format button; the summary list and the collapse button stay.
+  void ExpandSourceTypes() { FoldSourceTypes(true); }
+  void CollapseSourceTypes() { FoldSourceTypes(false); }
+  void ExpandTargetFormats() { FoldTargetFormats(true); }
+  void CollapseTargetFormats() { FoldTargetFormats(false); }
   void XiButSourceColClick();
   void XiButTargetColClick();
   void XPCheckBox2Click();  // "including subfolder"
@@ -109,7 +121,8 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   void ScanSourceFolder(const std::string& folder, bool includeSubfolders);
   void AddFolderFiles(const std::string& folder, TStringList& files);
   // The folder dialog: true and folder (with a trailing '/') when one was
-  // picked, false and folder unchanged when cancelled.
+  // picked, false and folder unchanged when cancelled. It opens on the
+  // folder chosen last in it (source or target), else on folder.
   bool BrowseForFolder(std::string& folder, const std::string& title);
   void XPCheckBoxBMPClick();
   void XPCheckBoxJPGClick();
@@ -169,6 +182,10 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   // --- Controls (designer names) ----------------------------------------------------
   QAction* ActionFormat = nullptr;
   QAction* ActionEffect = nullptr;
+  // The menu items "File format..." and "Effect...": a menu shows an action
+  // itself, so these are the two actions as the menu holds them.
+  QAction* ItemFormat = nullptr;
+  QAction* ItemEffect = nullptr;
   QAction* ActionStart = nullptr;
   QAction* ActionStop = nullptr;
   QMenu* MenuPath = nullptr;
@@ -239,6 +256,8 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   TXiButton* XiButClearLog = nullptr;
   TXPCheckBox* XPCheckBox3 = nullptr;  // "save environment options"
   QStatusBar* StatusBar1 = nullptr;
+  // The dialog of "Save log".
+  TSaveDialog SaveDialog1;
 
   // The seven type boxes in the order of ListBox3's lines (BMP, JPG, GIF,
   // PNG, EMF, WMF, ICO).
@@ -268,9 +287,21 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   void FileTimed(const std::string& name, double loadMs, double effectMs, double saveMs) override;
 
  protected:
+  // The message map: the deferred start-up message runs
+  // ApplySettingsToControls; every other event goes to the window as usual.
+  bool Dispatch(QEvent* message);
+  bool event(QEvent* event) override { return Dispatch(event); }
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Opens a panel to its width of construction or folds it to 200 pixels.
+  void FoldSourceTypes(bool expanded);
+  void FoldTargetFormats(bool expanded);
+  // Every type box set to its flag and every line of ListBox3 to match,
+  // without running the boxes' handlers.
+  void SourceTypesToControls();
+  // Sets a type's line of ListBox3 and its flag from its box.
+  void SourceTypeClicked(int line);
   void BuildMenus();
   void BuildStep1();
   void BuildStep2();
@@ -292,6 +323,12 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
 
 // The one main window, set as soon as it is being made.
 extern TFormMain* FormMain;
+
+// The folder dialog's callback (data: the folder it opens on): selects that
+// folder when the dialog is up, and shows the full path of each folder
+// selected in its status line. Answers 0.
+int BrowseForFolderCallback(TFolderDialog& dialog, int message, const std::string& argument,
+                            const std::string& data);
 
 // The settings dialog of a catalogue entry's dialog kind, as "Effect..."
 // opens it, or null for an entry without one.

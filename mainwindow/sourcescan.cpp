@@ -29,20 +29,35 @@ void ShowScanResult(TFormMain& window) {
   window.UpdateStartAction();
 }
 
-// One type box: its line of ListBox3 and its flag follow the box.
-void SourceTypeClicked(TFormMain& window, int line, const char* tag, bool TJobRecord::*flag) {
-  const bool checked = window.SourceTypeBox(line)->GetChecked();
-  window.ListBox3->item(line)->setText(QString(tag) + (checked ? ": true" : ": false"));
-  window.*flag = checked;
+// The lines of ListBox3, one per type box (SourceTypeBox gives the box of
+// a line): the type's tag and the flag its box sets.
+struct TSourceTypeLine {
+  const char* Tag;
+  bool TJobRecord::*Flag;
+};
+const TSourceTypeLine kSourceTypeLines[7] = {
+    {"BMP", &TJobRecord::SourceBmp}, {"JPG", &TJobRecord::SourceJpg}, {"GIF", &TJobRecord::SourceGif},
+    {"PNG", &TJobRecord::SourcePng}, {"EMF", &TJobRecord::SourceEmf}, {"WMF", &TJobRecord::SourceWmf},
+    {"ICO", &TJobRecord::SourceIco}};
+
+QString SourceTypeText(int line, bool on) {
+  return QString(kSourceTypeLines[line].Tag) + (on ? ": true" : ": false");
 }
 
 }  // namespace
+
+int BrowseForFolderCallback(TFolderDialog& dialog, int message, const std::string& argument,
+                            const std::string& data) {
+  if (message == BFFM_INITIALIZED) dialog.SetSelection(data);
+  else if (message == BFFM_SELCHANGED && !argument.empty()) dialog.SetStatusText(argument);
+  return 0;
+}
 
 bool TFormMain::BrowseForFolder(std::string& folder, const std::string& title) {
   // The dialog opens on the folder chosen last (source or target), else on
   // the folder given; the working directory is never touched.
   const std::string start = !FLastFolder.empty() ? FLastFolder : folder;
-  const std::string chosen = SelectFolderDialog(this, title, start);
+  const std::string chosen = SelectFolderDialog(this, title, start, BrowseForFolderCallback);
   if (chosen.empty()) return false;
   folder = IncludeTrailingPathDelimiter(chosen);
   FLastFolder = folder;
@@ -68,13 +83,27 @@ void TFormMain::AddFolderFiles(const std::string& folder, TStringList& files) {
   ::AddFolderFiles(folder, SourceTypesOf(*this), files);
 }
 
-void TFormMain::XPCheckBoxBMPClick() { SourceTypeClicked(*this, 0, "BMP", &TJobRecord::SourceBmp); }
-void TFormMain::XPCheckBoxJPGClick() { SourceTypeClicked(*this, 1, "JPG", &TJobRecord::SourceJpg); }
-void TFormMain::XPCheckBoxGIFClick() { SourceTypeClicked(*this, 2, "GIF", &TJobRecord::SourceGif); }
-void TFormMain::XPCheckBoxPNGClick() { SourceTypeClicked(*this, 3, "PNG", &TJobRecord::SourcePng); }
-void TFormMain::XPCheckBoxEMFClick() { SourceTypeClicked(*this, 4, "EMF", &TJobRecord::SourceEmf); }
-void TFormMain::XPCheckBoxWMFClick() { SourceTypeClicked(*this, 5, "WMF", &TJobRecord::SourceWmf); }
-void TFormMain::XPCheckBoxICOClick() { SourceTypeClicked(*this, 6, "ICO", &TJobRecord::SourceIco); }
+void TFormMain::SourceTypeClicked(int line) {
+  const bool checked = SourceTypeBox(line)->GetChecked();
+  ListBox3->item(line)->setText(SourceTypeText(line, checked));
+  this->*kSourceTypeLines[line].Flag = checked;
+}
+
+void TFormMain::SourceTypesToControls() {
+  for (int line = 0; line < 7; ++line) {
+    const bool on = this->*kSourceTypeLines[line].Flag;
+    SourceTypeBox(line)->SetChecked(on);
+    ListBox3->item(line)->setText(SourceTypeText(line, on));
+  }
+}
+
+void TFormMain::XPCheckBoxBMPClick() { SourceTypeClicked(0); }
+void TFormMain::XPCheckBoxJPGClick() { SourceTypeClicked(1); }
+void TFormMain::XPCheckBoxGIFClick() { SourceTypeClicked(2); }
+void TFormMain::XPCheckBoxPNGClick() { SourceTypeClicked(3); }
+void TFormMain::XPCheckBoxEMFClick() { SourceTypeClicked(4); }
+void TFormMain::XPCheckBoxWMFClick() { SourceTypeClicked(5); }
+void TFormMain::XPCheckBoxICOClick() { SourceTypeClicked(6); }
 
 bool TFormMain::CheckPreviewFile() {
   const int count = std::min(int(FileCount), SourceFiles.Count());

@@ -17,18 +17,15 @@ void TFormMain::ApplySettingsToControls() {
   // The target edit's change handler normalises TargetDir and colours step 2.
   XPEditTarget->setText(PathText(TargetDir));
 
-  const bool types[7] = {SourceBmp, SourceJpg, SourceGif, SourcePng, SourceEmf, SourceWmf, SourceIco};
-  const char* const names[7] = {"BMP", "JPG", "GIF", "PNG", "EMF", "WMF", "ICO"};
-  for (int i = 0; i < 7; ++i) {
-    SourceTypeBox(i)->SetChecked(types[i]);
-    if (!types[i]) ListBox3->item(i)->setText(QString(names[i]) + ": false");
-  }
+  SourceTypesToControls();
   XPCheckBox2->SetChecked(IncludeSubfolders);
   XPCheckBox3->SetChecked(SaveEnvironment);
   XPCheckBox4->SetChecked(LowerCaseNames);
 
-  ShowSourceTypes(SourcePanelExpanded);
-  ShowTargetFormats(TargetPanelExpanded);
+  if (SourcePanelExpanded) ExpandSourceTypes();
+  else CollapseSourceTypes();
+  if (TargetPanelExpanded) ExpandTargetFormats();
+  else CollapseTargetFormats();
 
   RefillEffectList(EffectIndex);
 

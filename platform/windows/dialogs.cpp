@@ -2,10 +2,19 @@
 
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QTreeView>
 #include <QUrl>
+#include <QVBoxLayout>
 
+#include "platform/system/sysutils.h"
 #include "platform/windows/colors.h"
 
 namespace {
@@ -21,11 +30,92 @@ TCommonDialogHooks& CommonDialogHooks() {
   return hooks;
 }
 
-std::string SelectFolderDialog(QWidget* parent, const std::string& title, const std::string& startFolder) {
+TFolderDialog::TFolderDialog(QWidget* parent, const std::string& title, unsigned flags, TBrowseCallback callback,
+                             const std::string& data)
+    : QDialog(parent), FCallback(callback), FData(data) {
+  setObjectName("FolderDialog");
+  setWindowTitle("Browse for folder");
+  resize(360, 420);
+  auto* layout = new QVBoxLayout(this);
+  Title = new QLabel(QString::fromStdString(title), this);
+  Title->setObjectName("Title");
+  StatusText = new QLabel(this);
+  StatusText->setObjectName("StatusText");
+  // A long path is cut at the dialog's edge rather than widening it.
+  StatusText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  StatusText->setVisible(flags & BIF_STATUSTEXT);
+  FModel = new QFileSystemModel(this);
+  FModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+  FModel->setRootPath("/");
+  Tree = new QTreeView(this);
+  Tree->setObjectName("Tree");
+  Tree->setModel(FModel);
+  Tree->setHeaderHidden(true);
+  for (int column = 1; column < FModel->columnCount(); ++column) Tree->hideColumn(column);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  OkButton = buttons->button(QDialogButtonBox::Ok);
+  CancelButton = buttons->button(QDialogButtonBox::Cancel);
+  OkButton->setEnabled(false);
+  layout->addWidget(Title);
+  layout->addWidget(StatusText);
+  layout->addWidget(Tree, 1);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  // The folders are read in the background as the tree needs them: until
+  // the user moves the selection or scrolls, each arrival keeps the folder
+  // selected in code in view.
+  auto keepInView = [this] {
+    if (FKeepInView.isEmpty()) return;
+    QTimer::singleShot(0, this, [this] {
+      if (!FKeepInView.isEmpty()) Tree->scrollTo(Tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
+  };
+  connect(FModel, &QFileSystemModel::directoryLoaded, this, keepInView);
+  connect(FModel, &QFileSystemModel::rowsInserted, this, keepInView);
+  connect(FModel, &QFileSystemModel::layoutChanged, this, keepInView);
+  connect(Tree->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { FKeepInView.clear(); });
+  connect(Tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+    OkButton->setEnabled(current.isValid());
+    if (FModel->filePath(current) != FKeepInView) FKeepInView.clear();
+    if (FCallback && current.isValid()) FCallback(*this, BFFM_SELCHANGED, Selection(), FData);
+  });
+}
+
+void TFolderDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (FInitialized) return;
+  FInitialized = true;
+  if (FCallback) FCallback(*this, BFFM_INITIALIZED, std::string(), FData);
+  else SetSelection(FData);
+}
+
+void TFolderDialog::SetSelection(const std::string& path) {
+  if (path.empty() || !DirectoryExists(path)) return;
+  QModelIndex index = FModel->index(FromPath(ExcludeTrailingPathDelimiter(path)));
+  if (!index.isValid()) return;
+  for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent()) Tree->expand(parent);
+  FKeepInView = FModel->filePath(index);
+  Tree->setCurrentIndex(index);
+  Tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+void TFolderDialog::SetStatusText(const std::string& text) {
+  StatusText->setText(FromPath(text));
+  StatusText->setToolTip(StatusText->text());
+}
+
+std::string TFolderDialog::Selection() const {
+  QModelIndex current = Tree->currentIndex();
+  return current.isValid() ? ToPath(FModel->filePath(current)) : std::string();
+}
+
+std::string SelectFolderDialog(QWidget* parent, const std::string& title, const std::string& startFolder,
+                               TBrowseCallback callback) {
   if (CommonDialogHooks().SelectFolder) return CommonDialogHooks().SelectFolder(parent, title, startFolder);
-  QString folder = QFileDialog::getExistingDirectory(parent, QString::fromStdString(title), FromPath(startFolder),
-                                                     QFileDialog::ShowDirsOnly);
-  std::string result = ToPath(folder);
+  TFolderDialog dialog(parent, title, BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT, callback, startFolder);
+  if (dialog.exec() != QDialog::Accepted) return std::string();
+  std::string result = dialog.Selection();
   while (result.size() > 1 && result.back() == '/') result.pop_back();
   return result;
 }
@@ -45,6 +135,13 @@ std::string SaveFileDialog(QWidget* parent, const std::string& title, const std:
   dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
   return ToPath(dialog.selectedFiles().first());
+}
+
+bool TSaveDialog::Execute(QWidget* parent) {
+  std::string chosen = SaveFileDialog(parent, Title, InitialDir + FileName, Filter, DefaultExt);
+  if (chosen.empty()) return false;
+  FileName = chosen;
+  return true;
 }
 
 bool ColorDialog(QWidget* parent, TColor& color) {

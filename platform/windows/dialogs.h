@@ -7,12 +7,18 @@
 // taken from a widget's text.
 #pragma once
 
+#include <QDialog>
+#include <QString>
 #include <functional>
 #include <string>
 
 #include "platform/graphics/gdi.h"
 
-class QString;
+class QFileSystemModel;
+class QLabel;
+class QPushButton;
+class QShowEvent;
+class QTreeView;
 class QWidget;
 
 // A path as text to show (bytes that are not UTF-8 show as replacement
@@ -21,10 +27,62 @@ class QWidget;
 QString PathText(const std::string& path);
 std::string TypedPath(const QString& text);
 
-// Folder choice: answers the chosen folder without a trailing '/', or ""
-// when cancelled. startFolder may be empty. Never changes the working
-// directory.
-std::string SelectFolderDialog(QWidget* parent, const std::string& title, const std::string& startFolder);
+// The folder dialog: a tree of the file system's folders from its root, the
+// title, and a status line under it. Its callback hears of it as the shell's
+// folder dialog tells its own: once when it is up (BFFM_INITIALIZED, no
+// argument) and each time the selection moves (BFFM_SELCHANGED, the path of
+// the folder now selected); the callback may then move the selection
+// (BFFM_SETSELECTIONA: SetSelection) or set the status line
+// (BFFM_SETSTATUSTEXTA: SetStatusText).
+constexpr int BFFM_INITIALIZED = 1;
+constexpr int BFFM_SELCHANGED = 2;
+// Flags: only folders of the file system can be chosen (the only kind this
+// tree holds); a status line under the title.
+constexpr unsigned BIF_RETURNONLYFSDIRS = 0x0001;
+constexpr unsigned BIF_STATUSTEXT = 0x0004;
+
+class TFolderDialog;
+// The callback: the dialog, the message, its argument and the data given
+// with the callback; answers 0.
+using TBrowseCallback = int (*)(TFolderDialog& dialog, int message, const std::string& argument,
+                                const std::string& data);
+
+class TFolderDialog : public QDialog {
+ public:
+  TFolderDialog(QWidget* parent, const std::string& title, unsigned flags, TBrowseCallback callback,
+                const std::string& data);
+
+  // Selects the folder, opening the tree down to it; nothing when it is
+  // not there.
+  void SetSelection(const std::string& path);
+  void SetStatusText(const std::string& text);
+  // The selected folder's path, or "" when none is selected.
+  std::string Selection() const;
+
+  QLabel* Title = nullptr;
+  QLabel* StatusText = nullptr;  // hidden without BIF_STATUSTEXT
+  QTreeView* Tree = nullptr;
+  QPushButton* OkButton = nullptr;
+  QPushButton* CancelButton = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QFileSystemModel* FModel = nullptr;
+  TBrowseCallback FCallback;
+  std::string FData;
+  bool FInitialized = false;
+  // The folder SetSelection chose, kept in view while the tree fills.
+  QString FKeepInView;
+};
+
+// Folder choice in the folder dialog above, with the callback and its data
+// (without a callback the dialog opens on data, when it is a folder):
+// answers the chosen folder without a trailing '/', or "" when cancelled.
+// Never changes the working directory.
+std::string SelectFolderDialog(QWidget* parent, const std::string& title, const std::string& startFolder,
+                               TBrowseCallback callback = nullptr);
 
 // Open-picture choice: answers the chosen file's path or "". filter is in
 // Qt's form, e.g. "Pictures (*.bmp *.jpg)".
@@ -36,6 +94,20 @@ std::string OpenPictureDialog(QWidget* parent, const std::string& title, const s
 // without an extension, before the dialog asks whether to replace a file.
 std::string SaveFileDialog(QWidget* parent, const std::string& title, const std::string& proposedPath,
                            const std::string& filter, const std::string& defaultSuffix = "");
+
+// A save dialog as a window describes it before running it: title, filter,
+// default extension, the folder it opens in and the name it proposes. It
+// asks before replacing a file and can be resized.
+struct TSaveDialog {
+  std::string Title;
+  std::string Filter;
+  std::string DefaultExt;
+  std::string InitialDir;  // with a trailing '/', or empty
+  std::string FileName;    // the proposed name; after Execute the chosen path
+  // Runs SaveFileDialog: true and FileName the chosen path, or false and
+  // FileName unchanged when cancelled.
+  bool Execute(QWidget* parent);
+};
 
 // Colour choice starting at color (0x00BBGGRR); true and the new colour in
 // color when accepted, false and color unchanged when cancelled.

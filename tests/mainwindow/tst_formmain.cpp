@@ -10,6 +10,7 @@
 #include "dialogs/listeffects.h"
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
+#include "platform/windows/dialogs.h"
 #include "tests/support/windowtest.h"
 
 namespace {
@@ -114,8 +115,13 @@ class TestFormMain : public QObject {
       QCOMPARE(b.Button->toolTip(), QString(b.Hint));
     }
     for (bool expanded : {false, true}) {
-      window.ShowSourceTypes(expanded);
-      window.ShowTargetFormats(expanded);
+      if (expanded) {
+        window.ExpandSourceTypes();
+        window.ExpandTargetFormats();
+      } else {
+        window.CollapseSourceTypes();
+        window.CollapseTargetFormats();
+      }
       for (TXiButton* button : {window.XiButSourceCol, window.XiButTargetCol}) {
         QCOMPARE(button->Caption(), QString(expanded ? ">>" : "<<"));
         QCOMPARE(button->toolTip(), QString(expanded ? "Collapse" : "Show"));
@@ -245,7 +251,8 @@ class TestFormMain : public QObject {
   void choosingAnEffect() {
     TFormMain window;
     TempDir source, target;
-    SetVisible(window, {"Antialias...", "Flip (vertical)", "Convert to selected format"});
+    SetVisible(window, {"Antialias...", "Flip (vertical)", "Flip (horizontal)", "Flip (horiz/vert)",
+                        "Convert to selected format"});
     window.ApplySettingsToControls();
     QVERIFY(ShowActive(window));
     Pick(window, "Antialias...");  // without files the command stays off
@@ -257,18 +264,42 @@ class TestFormMain : public QObject {
     QCOMPARE(window.FlipMode, 1);
     QCOMPARE(window.focusWidget(), window.XiButEffect);
     QCOMPARE(window.XiButEffect->toolTip(), QString("Preview for Flip (vertical) effect"));
+    Pick(window, "Flip (horizontal)");
+    QCOMPARE(window.FlipMode, 0);
+    Pick(window, "Flip (horiz/vert)");
+    QCOMPARE(window.FlipMode, 2);
 
-    // Plain conversion has no settings: the command stays off, even after
-    // a later change of the source commands, and Start has the focus.
+    // Plain conversion has no settings: the command goes off and Start has
+    // the focus.
     window.TargetExtension = ".png";
     Pick(window, "Convert to selected format");
     QCOMPARE(Items(window.ListBox1), QStringList{"Convert all files to: .png"});
     QCOMPARE(window.focusWidget(), window.XiButStart);
-    window.UpdateSourceCommands();
-    QVERIFY(!window.ActionEffect->isEnabled());
+    QVERIFY(!window.ActionEffect->isEnabled() && !window.ItemEffect->isEnabled());
     // No hint at all: not the command's caption either.
     QCOMPARE(window.XiButEffect->toolTip(), QString());
     QCOMPARE(window.ActionEffect->statusTip(), QString());
+    // A scan that finds files turns it on again, and then it only checks
+    // the preview file: no dialog, or the message when the file has gone.
+    CommonDialogHooks().SelectFolder = [&](QWidget*, const std::string&, const std::string&) {
+      return ExcludeTrailingPathDelimiter(source.Path());
+    };
+    window.Source1->trigger();
+    CommonDialogHooks() = TCommonDialogHooks();
+    QVERIFY(window.ActionEffect->isEnabled() && window.ItemEffect->isEnabled());
+    window.PreviewFile.clear();
+    bool opened = false;
+    QTimer::singleShot(0, &window, [&opened] {
+      if (QWidget* dialog = QApplication::activeModalWidget()) opened = dialog->close();
+    });
+    window.ItemEffect->trigger();
+    QCoreApplication::processEvents();
+    QCOMPARE(window.PreviewFile, source.File("pic0.bmp"));
+    QVERIFY(Messages.empty() && !opened);
+    DeleteFile(window.PreviewFile);
+    window.ItemEffect->trigger();
+    QCOMPARE(Messages.size(), size_t(1));
+    QCOMPARE(Items(window.ListBox1), QStringList{"Convert all files to: .png"});
   }
 
   void listOfEffectsRefillsTheBox() {

@@ -75,6 +75,24 @@ class TestRunControl : public QObject {
     QVERIFY(!window.ActionStart->isEnabled());
   }
 
+  // At a run's end Start comes back only once its worker is gone: a click
+  // the moment Start is enabled starts the next run.
+  void startComesBackOnlyWhenAClickStartsARun() {
+    TFormMain window;
+    TempDir source, target;
+    Prepare(window, source, target, 1);
+    int enabledWithWorker = 0, clicks = 0;
+    connect(window.ActionStart, &QAction::enabledChanged, &window, [&](bool enabled) {
+      if (!enabled) return;
+      enabledWithWorker += ApplyEffectThread != nullptr;
+      if (clicks++ == 0) window.ActionStart->trigger();
+    });
+    window.ActionStart->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(clicks == 2 && RunEnded(), 10000);
+    QCOMPARE(enabledWithWorker, 0);
+    QVERIFY(FileExists(target.File("pic0(Convert)_2.bmp")));
+  }
+
   void eachCheckOfStartHasItsMessage() {
     TFormMain window;
     TempDir source, target;

@@ -114,7 +114,7 @@ class TestSettings : public QObject {
     QVERIFY(!FileExists(Ini()));
     TempDir mine;
     WriteTextFile(mine.File("brmil.dat"), "[Effects]\nEffect=7\n");
-    WriteIni("[Effects]\nEffect=3\n");
+    WriteIni("[Effects]\nEffect=3\n[Actions]\nEnvironment=1\n");
     // A stored folder without its trailing '/' is the folder, not a prefix.
     WriteKey("Path for settings=" + ExcludeTrailingPathDelimiter(mine.Path()) + "\n");
     {
@@ -122,15 +122,19 @@ class TestSettings : public QObject {
       QCOMPARE(window.SettingsFolder, mine.Path());
       QCOMPARE(window.EffectIndex, 7);
     }
-    // A stored folder that is gone: the standard folder, and its file is read.
+    // A stored folder that is gone: the standard folder is worked out, but
+    // no file is read, not even the one it holds; the close stores the
+    // standard folder, whose file the next start reads.
     WriteKey("Path for settings=" + mine.File("gone/") + "\n");
     {
       TFormMain window;
       QCOMPARE(window.SettingsFolder, StandardFolder());
-      QCOMPARE(window.EffectIndex, 3);
+      QVERIFY(window.EffectIndex == 0 && !window.SaveEnvironment);
       QVERIFY(Close(window));
     }
     QCOMPARE(KeyValue("Path for settings"), StandardFolder());
+    TFormMain window;
+    QVERIFY(window.EffectIndex == 3 && window.SaveEnvironment);
   }
 
   void noUsableConfigurationFolder() {

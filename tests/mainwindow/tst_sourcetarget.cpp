@@ -2,9 +2,14 @@
 // target folder, the format buttons and command; the log commands and help.
 #include <QDialog>
 #include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeView>
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
+#include <set>
 
 #include "dialogs/formatdialogs.h"
 #include "engine/targetsummary.h"
@@ -108,6 +113,49 @@ class TestSourceTarget : public QObject {
     QCOMPARE(window->PreviewFile, dir.File("a.bmp"));  // the earlier preview stays
   }
 
+  // The program's own folder dialog, not replaced: it opens on the folder
+  // chosen last, its status line shows the full path of the folder
+  // selected, and OK takes that folder.
+  void folderDialogShowsTheFullPathInItsStatusLine() {
+    CommonDialogHooks().SelectFolder = nullptr;
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("first/inner"));
+    Picture(dir.File("first/inner/a.bmp"));
+    auto window = Window();
+    window->SourceDir = dir.File("first/");
+    // What each dialog showed when it came up, and in the end.
+    QStringList title, opened, ended;
+    auto answer = [&](const std::string& select, bool ok) {
+      WhenShown([&, select, ok](QWidget* shown) {
+        auto* dialog = dynamic_cast<TFolderDialog*>(shown);
+        if (!dialog) {
+          shown->close();
+          return;
+        }
+        title << dialog->Title->text();
+        opened << dialog->StatusText->text();
+        if (!select.empty()) {
+          auto* model = static_cast<QFileSystemModel*>(dialog->Tree->model());
+          dialog->Tree->setCurrentIndex(model->index(QString::fromStdString(select)));
+        }
+        ended << dialog->StatusText->text();
+        (ok ? dialog->OkButton : dialog->CancelButton)->click();
+      });
+    };
+    answer(dir.File("first/inner"), true);
+    window->Source1->trigger();
+    QCOMPARE(window->SourceDir, dir.File("first/inner/"));
+    QCOMPARE(window->FileCount.load(), 1);
+    // The target's dialog opens on it; Cancel leaves the target unset.
+    answer("", false);
+    window->Target1->trigger();
+    QVERIFY(window->TargetDir.empty() && window->XPEditTarget->text().isEmpty());
+    const QString first = QString::fromStdString(dir.File("first")), inner = first + "/inner";
+    QCOMPARE(title, QStringList({"Select a source directory", "Select a target directory"}));
+    QCOMPARE(opened, QStringList({first, inner}));
+    QCOMPARE(ended, QStringList({inner, inner}));
+  }
+
   void targetEditTrimsAddsTheSlashAndKnowsHome() {
     TempDir dir;
     Picture(dir.File("a.bmp"));
@@ -164,13 +212,17 @@ class TestSourceTarget : public QObject {
     // names' bytes; a cancelled dialog writes nothing, a file that cannot
     // be made gives its message and the log stays.
     std::string proposed, answer = dir.File("run.txt");
-    CommonDialogHooks().SaveFile = [&](QWidget*, const std::string&, const std::string& path, const std::string&) {
+    std::vector<std::string> titles;
+    CommonDialogHooks().SaveFile = [&](QWidget*, const std::string& title, const std::string& path,
+                                       const std::string& filter) {
+      titles.push_back(title + "|" + filter);
       proposed = path;
       return answer;
     };
     window->EffectName = "Flip (horiz/vert)";
     QTest::mouseClick(window->XiButSaveLog, Qt::LeftButton);
     QCOMPARE(proposed, target + "log(Flip (horiz_vert)).txt");
+    QCOMPARE(titles, std::vector<std::string>{"Save log|Text file (*.txt)"});
     const std::string log = ReadTextFile(answer);
     QVERIFY(log.find("Success: Sommer \xDF.bmp") != std::string::npos);
     QVERIFY(log.find("New name: Sommer \xDF(Convert)_1.bmp") != std::string::npos);
@@ -178,12 +230,91 @@ class TestSourceTarget : public QObject {
     QVERIFY(window->MemoLog->toPlainText().isEmpty());
     window->MemoLog->setPlainText("kept");
     answer.clear();
+    proposed.clear();
     window->XiButSaveLogClick();
     QCOMPARE(ReadTextFile(dir.File("run.txt")), log);
+    // The name chosen before is not proposed again.
+    QCOMPARE(proposed, target + "log(Flip (horiz_vert)).txt");
     answer = dir.File("missing/run.txt");
     window->XiButSaveLogClick();
     QVERIFY(Messages.size() == 1 && Messages[0].rfind("Cannot create file " + answer, 0) == 0);
     QCOMPARE(window->MemoLog->toPlainText(), QString("kept"));
+  }
+
+  // Each target format, by its button and by the stored index at start-up:
+  // its extension, its summary (once), the format command's hint and the
+  // one checked button.
+  void everyTargetFormatByItsButtonAndAtStartUp() {
+    const struct {
+      TXPRadioButton* TFormMain::*Button;
+      const char* Extension;
+      const char* FirstLine;
+      int Lines;
+      const char* Hint;
+    } rows[] = {{&TFormMain::XPRButBMP, ".bmp", "Target: BMP files", 2, "BMP tunning"},
+                {&TFormMain::XPRButJPG, ".jpg", "Target: JPG files", 2, "JPG tunning"},
+                {&TFormMain::XPRButGIF, ".gif", "Target: GIF files", 6, "GIF tunning"},
+                {&TFormMain::XPRButPNG, ".png", "Target: PNG files", 4, "PNG tunning"}};
+    auto check = [&](TFormMain& window, int format) {
+      const auto& row = rows[format];
+      QCOMPARE(window.TargetFormat, format);
+      QCOMPARE(window.TargetExtension, std::string(row.Extension));
+      const QStringList lines = Items(window.ListBox2);
+      QCOMPARE(lines.size(), row.Lines);
+      QCOMPARE(lines[0], QString(row.FirstLine));
+      for (QString hint : {window.XiButFormat->toolTip(), window.ItemFormat->statusTip()})
+        QCOMPARE(hint, QString(row.Hint));
+      for (const auto& other : rows) QCOMPARE((window.*other.Button)->Checked(), &other == &row);
+    };
+    auto clicked = Window();
+    clicked->ExpandTargetFormats();
+    for (int format : {2, 3, 1, 0}) {
+      QTest::mouseClick(clicked.get()->*rows[format].Button, Qt::LeftButton, {}, QPoint(6, 8));
+      check(*clicked, format);
+      TFormMain stored;
+      stored.TargetFormat = format;
+      stored.ApplySettingsToControls();
+      check(stored, format);
+    }
+  }
+
+  // Each type box rewrites its own line of the type summary and sets its
+  // own flag; at start-up each box and line follow the stored flag.
+  void everySourceTypeBoxHasItsLineAndFlag() {
+    const struct {
+      TXPCheckBox* TFormMain::*Box;
+      const char* Tag;
+      bool TJobRecord::*Flag;
+    } rows[] = {{&TFormMain::XPCheckBoxBMP, "BMP", &TJobRecord::SourceBmp},
+                {&TFormMain::XPCheckBoxJPG, "JPG", &TJobRecord::SourceJpg},
+                {&TFormMain::XPCheckBoxGIF, "GIF", &TJobRecord::SourceGif},
+                {&TFormMain::XPCheckBoxPNG, "PNG", &TJobRecord::SourcePng},
+                {&TFormMain::XPCheckBoxEMF, "EMF", &TJobRecord::SourceEmf},
+                {&TFormMain::XPCheckBoxWMF, "WMF", &TJobRecord::SourceWmf},
+                {&TFormMain::XPCheckBoxICO, "ICO", &TJobRecord::SourceIco}};
+    // Lines, flags and boxes as expected with the types in `off` off.
+    auto check = [&](TFormMain& window, std::set<int> off) {
+      QStringList lines;
+      for (size_t i = 0; i < std::size(rows); ++i) {
+        const bool on = !off.count(int(i));
+        lines << QString(rows[i].Tag) + (on ? ": true" : ": false");
+        QVERIFY2(window.*rows[i].Flag == on && (window.*rows[i].Box)->GetChecked() == on, rows[i].Tag);
+      }
+      QCOMPARE(Items(window.ListBox3), lines);
+    };
+    auto window = Window();
+    for (size_t i = 0; i < std::size(rows); ++i) {
+      QTest::mouseClick(window.get()->*rows[i].Box, Qt::LeftButton, {}, QPoint(6, 8));
+      check(*window, {int(i)});
+      QTest::mouseClick(window.get()->*rows[i].Box, Qt::LeftButton, {}, QPoint(6, 8));
+      check(*window, {});
+    }
+    for (std::set<int> off : {std::set<int>{0, 2, 4, 6}, std::set<int>{1, 3, 5}}) {
+      TFormMain stored;
+      for (int i : off) stored.*rows[i].Flag = false;
+      stored.ApplySettingsToControls();
+      check(stored, off);
+    }
   }
 
   void formatButtonsAndCommand() {

@@ -1,5 +1,8 @@
 // The main window's source and target steps after a scan, with each target
-// format, and the about box.
+// format, the folder dialog and the about box.
+#include <QApplication>
+#include <QThread>
+
 #include "dialogs/about.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/windows/dialogs.h"
@@ -34,6 +37,18 @@ SHOTS(sourcetarget) {
     window.XiButSourceClick();
     CommonDialogHooks().SelectFolder = nullptr;
     SaveShot(&window, "sourcetarget_main_nopictures");
+  }
+  {
+    // The folder dialog as the source command opens it, on the gallery's
+    // folder, given a moment to read the folders.
+    TFolderDialog dialog(nullptr, "Select a source directory", BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT,
+                         BrowseForFolderCallback, ShotPictureFolder());
+    dialog.show();
+    for (int i = 0; i < 20; ++i) {
+      QApplication::processEvents();
+      QThread::msleep(10);
+    }
+    SaveShot(&dialog, "sourcetarget_folderdialog");
   }
   TJobRecord job(ShotPictureFolder());
   TFormAbout about(nullptr, job);

@@ -1,10 +1,14 @@
-// The window layer's shared helpers: the handler guard and the bitmap
-// painter.
+// The window layer's shared helpers: the handler guard, the bitmap painter
+// and the folder dialog.
+#include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QtTest>
+#include <filesystem>
 #include <stdexcept>
 
 #include "platform/windows/bitmapview.h"
+#include "platform/windows/dialogs.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
 #include "tests/support/windowtest.h"
@@ -47,6 +51,47 @@ class TestWindowSupport : public QObject {
       QCOMPARE(target.pixelColor(1, 1), QColor(Qt::white));
       QCOMPARE(target.pixelColor(2, 2), QColor(Qt::red));
       QCOMPARE(target.pixelColor(4, 3), QColor(Qt::black));
+    }
+  }
+
+  // The folder dialog tells its callback when it is up and each time the
+  // selection moves; the callback moves the selection and sets the status
+  // line. Without a callback it opens on the folder given.
+  void folderDialogAndItsCallback() {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("a/b"));
+    static std::vector<std::string> heard;
+    TBrowseCallback callback = [](TFolderDialog& dialog, int message, const std::string& argument,
+                                  const std::string& data) {
+      heard.push_back(std::to_string(message) + " " + argument);
+      if (message == BFFM_INITIALIZED) dialog.SetSelection(data + "a/b/");
+      else dialog.SetStatusText("at " + argument);
+      return 0;
+    };
+    TFolderDialog dialog(nullptr, "Pick one", BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT, callback, dir.Path());
+    QVERIFY(!dialog.OkButton->isEnabled());
+    dialog.show();
+    QCOMPARE(heard, (std::vector<std::string>{"1 ", "2 " + dir.File("a/b")}));
+    QCOMPARE(dialog.Selection(), dir.File("a/b"));
+    QVERIFY(dialog.OkButton->isEnabled() && dialog.StatusText->isVisible());
+    QCOMPARE(dialog.StatusText->text().toStdString(), "at " + dir.File("a/b"));
+    dialog.SetSelection(dir.File("gone/"));  // not there: the selection stays
+    QCOMPARE(dialog.Selection(), dir.File("a/b"));
+    TFolderDialog plain(nullptr, "Pick one", BIF_RETURNONLYFSDIRS, nullptr, dir.Path());
+    plain.show();
+    QVERIFY(!plain.StatusText->isVisible());
+
+    for (bool ok : {true, false}) {
+      QTimer::singleShot(0, [ok] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* shown = dynamic_cast<TFolderDialog*>(modal);
+        if (!shown) {
+          if (modal) modal->close();
+          return;
+        }
+        (ok ? shown->OkButton : shown->CancelButton)->click();
+      });
+      QCOMPARE(SelectFolderDialog(nullptr, "Pick one", dir.File("a/")), ok ? dir.File("a") : std::string());
     }
   }
 };
