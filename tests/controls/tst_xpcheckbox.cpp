@@ -43,10 +43,10 @@ class TestXPCheckBox : public QObject {
       QCOMPARE(box.State(), next);
     }
     QCOMPARE(clicks.count(), 5);
-    // The right button neither toggles nor clicks.
+    // Another button's release clicks without a toggle.
     QTest::mouseClick(&box, Qt::RightButton, {}, QPoint(6, box.height() / 2));
     QCOMPARE(box.State(), cbUnchecked);
-    QCOMPARE(clicks.count(), 5);
+    QCOMPARE(clicks.count(), 6);
   }
 
   void spaceTogglesAtItsRelease() {
