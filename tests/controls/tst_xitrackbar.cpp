@@ -85,6 +85,18 @@ class TestXiTrackBar : public QObject {
     QCOMPARE((*lines)[1], std::string("                FTickColor:=$00C88D2D;"));
   }
 
+  void defaults() {
+    TXiTrackBar bar;
+    QCOMPARE(bar.size(), QSize(100, 28));
+    QCOMPARE(QList<int>({bar.Min(), bar.Max(), bar.Position(), bar.Frequency()}), QList<int>({0, 10, 0, 1}));
+    QCOMPARE(QList<int>({bar.ColorScheme(), bar.ThumbState(), bar.TickStyle(), bar.TickMarks(), bar.Orientation()}),
+             QList<int>({TXiTrackBar::csDesert, TXiTrackBar::bsOut, TXiTrackBar::tsNone, TXiTrackBar::tmBottomRight,
+                         TXiTrackBar::trHorizontal}));
+    QVERIFY(bar.SmoothCorners() && bar.ShowHint() && bar.Hint().isEmpty());
+    QCOMPARE(bar.BackColor(), clBtnFace);
+    QCOMPARE(bar.focusPolicy(), Qt::NoFocus);
+  }
+
   // A hint switched off stays the slider's but does not pop up.
   void hintsPopUpOnlyWhenShown() {
     TXiTrackBar bar;

@@ -22,6 +22,18 @@ class TestXPEdit : public QObject {
   Q_OBJECT
 
  private slots:
+  void defaults() {
+    TXPEdit edit;
+    QCOMPARE(edit.width(), 121);
+    QCOMPARE(QList<TColor>({edit.Color(), edit.EnabledBorderColor(), edit.DisabledBorderColor()}),
+             QList<TColor>({0xFFFFFF, 0xBF9F7F, 0xB8D8D7}));
+    QCOMPARE(QList<int>({edit.EnabledBorderWidth(), edit.DisabledBorderWidth(), edit.CharCase(), edit.MaxLength()}),
+             QList<int>({1, 1, ecNormal, 0}));
+    QVERIFY(edit.PasswordChar().isNull() && !edit.ReadOnly() && edit.AutoSize() && !edit.NumbersOnly());
+    QVERIFY(edit.Text().isEmpty() && !edit.Modified() && !edit.CanUndo());
+    QCOMPARE(edit.focusPolicy(), Qt::StrongFocus);
+  }
+
   void everyTextChangeIsReported() {
     TXPEdit edit;
     QSignalSpy changes(&edit, &TXPEdit::OnChange);
