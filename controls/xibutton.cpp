@@ -404,6 +404,13 @@ bool TXiButton::event(QEvent* event) {
   return QAbstractButton::event(event);
 }
 
+void TXiButton::GradientFillRect(QPainter& canvas, const QRect& rect, TColor start, TColor end) {
+  const int h = rect.height();
+  if (h <= 0) return;
+  const std::vector<QColor> rows = GradientColors(start, end, h, h);
+  for (int y = 0; y < h; ++y) canvas.fillRect(rect.left(), rect.top() + y, rect.width(), 1, rows[y]);
+}
+
 void TXiButton::paintEvent(QPaintEvent*) {
   const int w = width(), h = height();
   int base = FState == bsOver ? 6 : FState == bsDown ? 12 : 0;
@@ -414,10 +421,7 @@ void TXiButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.fillRect(0, 0, w, h, ToQColor(face));
-  if (FGradient && h > 0) {
-    const std::vector<QColor> rows = GradientColors(face, grad, h, h);
-    for (int y = 0; y < h; ++y) painter.fillRect(0, y, w, 1, rows[y]);
-  }
+  if (FGradient) GradientFillRect(painter, rect(), face, grad);
 
   // Caption and glyph places; div truncates toward zero as C++ does.
   const QFontMetrics metrics(font());

@@ -23,6 +23,7 @@
 
 #include "platform/graphics/gdi.h"
 
+class QPainter;
 class TBitmap;
 class TStringList;
 
@@ -49,7 +50,8 @@ class TXiButton : public QAbstractButton {
   // The look the next paint uses.
   enum TBtnState : uint8_t { bsNormal, bsOver, bsDown };
   // Modal results.
-  static constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
+  using TModalResult = int;
+  static constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
                        mrNo = 7;
 
   explicit TXiButton(const QString& caption = QString(), QWidget* parent = nullptr);
@@ -141,10 +143,15 @@ class TXiButton : public QAbstractButton {
   // button has the focus.
   bool Default() const { return FDefault; }
   void SetDefault(bool value);
-  int ModalResult() const { return FModalResult; }
-  void SetModalResult(int value) { FModalResult = value; }
+  TModalResult ModalResult() const { return FModalResult; }
+  void SetModalResult(TModalResult value) { FModalResult = value; }
 
   TBtnState State() const { return FState; }
+
+  // The face's vertical gradient over the rectangle: one row a step from
+  // start towards end, rect's height steps in all (the row that would have
+  // the end colour lies just below the rectangle).
+  static void GradientFillRect(QPainter& canvas, const QRect& rect, TColor start, TColor end);
 
   // Hands the modal result to the dialog, shows the normal look, then
   // emits clicked() (which also triggers a bound action). A disabled button
@@ -194,7 +201,7 @@ class TXiButton : public QAbstractButton {
   bool FHotTrack = true;
   bool FCancel = false;
   bool FDefault = false;
-  int FModalResult = 0;
+  TModalResult FModalResult = mrNone;
   TBtnState FState = bsNormal;
   bool FMousePressed = false;
   bool FMouseInside = false;

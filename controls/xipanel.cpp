@@ -18,22 +18,6 @@ constexpr TColor kSchemes[6][4] = {
     {0xFFFFFF, 0xBFFFFF, 0x009595, 0x006464},  // csSun
 };
 
-// Count nested one-pixel rings from ring `start` inwards: the top-left
-// colour on the left and top edges (with the bottom-left corner), the
-// bottom-right colour on the right and bottom edges (with the top-right
-// corner).
-void DrawFrame(QPainter& painter, int width, int height, int start, int count, const QColor& topLeft,
-               const QColor& bottomRight) {
-  for (int i = start; i < start + count; ++i) {
-    const int w = width - 2 * i - 1, h = height - 2 * i - 1;
-    if (w < 0 || h < 0) break;
-    painter.fillRect(i, i, 1, h + 1, topLeft);
-    painter.fillRect(i, i, w, 1, topLeft);
-    painter.fillRect(i + w, i, 1, h, bottomRight);
-    painter.fillRect(i + 1, i + h, w, 1, bottomRight);
-  }
-}
-
 }  // namespace
 
 TXiPanel::TXiPanel(QWidget* parent) : QWidget(parent) {
@@ -86,21 +70,18 @@ void TXiPanel::SetBevelWidth(int value) {
   update();
 }
 
-void TXiPanel::paintEvent(QPaintEvent*) {
-  const int cw = width(), ch = height();
-  QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing, false);
-
-  // The gradient: N + 1 lines so that line N has the end colour.
-  switch (FFillDirection) {
+void TXiPanel::GradientFillRect(QPainter& canvas, const QRect& rect, TColor start, TColor end,
+                                TFillDirection direction) {
+  const int cw = rect.width(), ch = rect.height();
+  switch (direction) {
     case fdVertical: {
-      const std::vector<QColor> rows = GradientColors(FColors[0], FColors[1], ch, ch + 1);
-      for (int y = 0; y < ch; ++y) painter.fillRect(0, y, cw, 1, rows[y]);
+      const std::vector<QColor> rows = GradientColors(start, end, ch, ch + 1);
+      for (int y = 0; y < ch; ++y) canvas.fillRect(0, y, cw, 1, rows[y]);
       break;
     }
     case fdHorizontal: {
-      const std::vector<QColor> columns = GradientColors(FColors[0], FColors[1], cw, cw + 1);
-      for (int x = 0; x < cw; ++x) painter.fillRect(x, 0, 1, ch, columns[x]);
+      const std::vector<QColor> columns = GradientColors(start, end, cw, cw + 1);
+      for (int x = 0; x < cw; ++x) canvas.fillRect(x, 0, 1, ch, columns[x]);
       break;
     }
     case fdDiagonal: {
@@ -108,17 +89,42 @@ void TXiPanel::paintEvent(QPaintEvent*) {
       // Line i runs from (i, 0) down to, but not into, (0, i); column 0
       // keeps the start colour the picture is cleared to.
       const int n = cw + ch;
-      const std::vector<QColor> lines = GradientColors(FColors[0], FColors[1], n, n + 1);
+      const std::vector<QColor> lines = GradientColors(start, end, n, n + 1);
       QImage image(cw, ch, QImage::Format_RGB32);
-      image.fill(ToQColor(FColors[0]));
+      image.fill(ToQColor(start));
       for (int y = 0; y < ch; ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 1; x < cw; ++x) row[x] = lines[x + y].rgb();
       }
-      painter.drawImage(0, 0, image);
+      canvas.drawImage(0, 0, image);
       break;
     }
   }
+}
+
+void TXiPanel::DrawBevel(QPainter& canvas, int x, int y, int w, int h, const QColor& topLeft,
+                         const QColor& bottomRight) {
+  if (w < 0 || h < 0) return;
+  canvas.fillRect(x, y, 1, h + 1, topLeft);
+  canvas.fillRect(x, y, w, 1, topLeft);
+  canvas.fillRect(x + w, y, 1, h, bottomRight);
+  canvas.fillRect(x + 1, y + h, w, 1, bottomRight);
+}
+
+void TXiPanel::DrawFrame(QPainter& canvas, int start, int count, const QColor& topLeft,
+                         const QColor& bottomRight) const {
+  for (int i = start; i < start + count; ++i) {
+    const int w = width() - 2 * i - 1, h = height() - 2 * i - 1;
+    if (w < 0 || h < 0) break;
+    DrawBevel(canvas, i, i, w, h, topLeft, bottomRight);
+  }
+}
+
+void TXiPanel::paintEvent(QPaintEvent*) {
+  const int cw = width(), ch = height();
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  GradientFillRect(painter, rect(), FColors[0], FColors[1], FFillDirection);
 
   if (!FCaption.isEmpty()) {
     const QFontMetrics metrics(font());
@@ -134,9 +140,9 @@ void TXiPanel::paintEvent(QPaintEvent*) {
   }
 
   const QColor light = ToQColor(FColors[2]), dark = ToQColor(FColors[3]);
-  if (FBevelOuter == bvLowered) DrawFrame(painter, cw, ch, 0, FBevelWidth, dark, light);
-  if (FBevelOuter == bvRaised || FBevelOuter == bvSpace) DrawFrame(painter, cw, ch, 0, FBevelWidth, light, dark);
+  if (FBevelOuter == bvLowered) DrawFrame(painter, 0, FBevelWidth, dark, light);
+  if (FBevelOuter == bvRaised || FBevelOuter == bvSpace) DrawFrame(painter, 0, FBevelWidth, light, dark);
   const int inner = FBevelOuter != bvNone ? FBevelWidth : 0;
-  if (FBevelInner == bvLowered) DrawFrame(painter, cw, ch, inner, FBevelWidth, dark, light);
-  if (FBevelInner == bvRaised || FBevelInner == bvSpace) DrawFrame(painter, cw, ch, inner, FBevelWidth, light, dark);
+  if (FBevelInner == bvLowered) DrawFrame(painter, inner, FBevelWidth, dark, light);
+  if (FBevelInner == bvRaised || FBevelInner == bvSpace) DrawFrame(painter, inner, FBevelWidth, light, dark);
 }

@@ -8,6 +8,8 @@
 
 #include "platform/graphics/gdi.h"
 
+class QPainter;
+
 class TXiPanel : public QWidget {
   Q_OBJECT
 
@@ -56,6 +58,21 @@ class TXiPanel : public QWidget {
   // Kept for completeness; the panel draws no border of its own.
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle value) { FBorderStyle = value; }
+
+  // The drawing steps of the panel's paint, on its own size.
+  // The gradient over (0, 0, rect's width, rect's height): N + 1 lines from
+  // start to end (N the width, the height or their sum by direction), so
+  // that line N has the end colour; a diagonal line i runs from (i, 0)
+  // towards (0, i), the end excluded.
+  static void GradientFillRect(QPainter& canvas, const QRect& rect, TColor start, TColor end,
+                               TFillDirection direction);
+  // One ring: the rectangle's width w and height h taken from (x, y); the
+  // left and top edges in topLeft (with the bottom-left corner), the right
+  // and bottom edges in bottomRight (with the top-right corner).
+  static void DrawBevel(QPainter& canvas, int x, int y, int w, int h, const QColor& topLeft,
+                        const QColor& bottomRight);
+  // Count nested rings of the client area from ring start inwards.
+  void DrawFrame(QPainter& canvas, int start, int count, const QColor& topLeft, const QColor& bottomRight) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

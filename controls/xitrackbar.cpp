@@ -49,12 +49,6 @@ bool NamesColor(int index) {
   return false;
 }
 
-// Rect.Left < X < Rect.Right and Rect.Top < Y < Rect.Bottom: every edge
-// counts as outside.
-bool PointInRect(const QPoint& p, const QRect& r) {
-  return r.left() < p.x() && p.x() < r.left() + r.width() && r.top() < p.y() && p.y() < r.top() + r.height();
-}
-
 int Round(double value) { return int(std::nearbyint(value)); }
 
 }  // namespace
@@ -66,6 +60,35 @@ TXiTrackBar::TXiTrackBar(QWidget* parent) : QWidget(parent) {
   FColors[0] = clBtnFace;
   SetColorScheme(csDesert);
   resize(100, 28);
+}
+
+bool TXiTrackBar::PointInRect(int x, int y, const QRect& r) {
+  // Left < X < Right and Top < Y < Bottom, Right and Bottom just outside.
+  return r.left() < x && x < r.left() + r.width() && r.top() < y && y < r.top() + r.height();
+}
+
+void TXiTrackBar::GradientFillRect(QPainter& canvas, const QRect& rect, TColor start, TColor end,
+                                   TFillDirection direction) {
+  if (direction == fdDiagonal) return;
+  const bool columns = direction == fdHorizontal;
+  const int n = columns ? rect.width() : rect.height();
+  if (n <= 0) return;
+  const std::vector<QColor> lines = GradientColors(start, end, n, n);
+  for (int i = 0; i < n; ++i) {
+    if (columns)
+      canvas.fillRect(rect.left() + i, rect.top(), 1, rect.height(), lines[i]);
+    else
+      canvas.fillRect(rect.left(), rect.top() + i, rect.width(), 1, lines[i]);
+  }
+}
+
+bool TXiTrackBar::event(QEvent* event) {
+  // A hint that is switched off does not pop up.
+  if (event->type() == QEvent::ToolTip && !FShowHint) {
+    event->ignore();
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 TColor TXiTrackBar::Colors(int index) const { return NamesColor(index) ? FColors[index] : clNone; }
@@ -195,20 +218,22 @@ void TXiTrackBar::leaveEvent(QEvent*) {
 
 void TXiTrackBar::mousePressEvent(QMouseEvent* event) {
   if (!isEnabled()) return;
-  if (PointInRect(event->position().toPoint(), ThumbRect())) FState = bsDown;
+  const QPoint at = event->position().toPoint();
+  if (PointInRect(at.x(), at.y(), ThumbRect())) FState = bsDown;
   repaint();
 }
 
 void TXiTrackBar::mouseReleaseEvent(QMouseEvent* event) {
   if (!isEnabled()) return;
-  SetLook(PointInRect(event->position().toPoint(), ThumbRect()) ? bsOver : bsOut);
+  const QPoint at = event->position().toPoint();
+  SetLook(PointInRect(at.x(), at.y(), ThumbRect()) ? bsOver : bsOut);
 }
 
 void TXiTrackBar::mouseMoveEvent(QMouseEvent* event) {
   if (!isEnabled()) return;
   const QPoint at = event->position().toPoint();
   if (FState != bsDown) {
-    TBtnState look = PointInRect(at, ThumbRect()) ? bsOver : bsOut;
+    TBtnState look = PointInRect(at.x(), at.y(), ThumbRect()) ? bsOver : bsOut;
     if (look != FState) SetLook(look);
     return;
   }
@@ -246,18 +271,6 @@ void TXiTrackBar::paintEvent(QPaintEvent*) {
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.fillRect(rect(), back);
 
-  // Fills r with n lines of the gradient, rows (across == false) or columns.
-  auto gradient = [&](const QRect& r, TColor start, TColor end, bool columns) {
-    const int n = columns ? r.width() : r.height();
-    if (n <= 0) return;
-    const std::vector<QColor> lines = GradientColors(start, end, n, n);
-    for (int i = 0; i < n; ++i) {
-      if (columns)
-        painter.fillRect(r.left() + i, r.top(), 1, r.height(), lines[i]);
-      else
-        painter.fillRect(r.left(), r.top() + i, r.width(), 1, lines[i]);
-    }
-  };
   auto outline = [&](const QRect& r, TColor color) {
     if (r.width() <= 0 || r.height() <= 0) return;
     const QColor c = ToQColor(color);
@@ -274,9 +287,9 @@ void TXiTrackBar::paintEvent(QPaintEvent*) {
   };
 
   const QRect slide = SlideRect(), thumb = ThumbRect();
-  gradient(slide, slideFace, slideGrad, !horizontal);
+  GradientFillRect(painter, slide, slideFace, slideGrad, horizontal ? fdVertical : fdHorizontal);
   outline(slide, slideBorder);
-  gradient(thumb, thumbFace, thumbGrad, horizontal);
+  GradientFillRect(painter, thumb, thumbFace, thumbGrad, horizontal ? fdHorizontal : fdVertical);
   outline(thumb, thumbBorder);
 
   if (FTickStyle == tsNone) return;

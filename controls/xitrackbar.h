@@ -17,6 +17,8 @@
 
 #include "platform/graphics/gdi.h"
 
+class QPainter;
+
 class TStringList;
 
 class TXiTrackBar : public QWidget {
@@ -29,6 +31,9 @@ class TXiTrackBar : public QWidget {
   enum TTickStyle : uint8_t { tsNone, tsAuto, tsManual };
   enum TTickMark : uint8_t { tmBottomRight, tmTopLeft, tmBoth };
   enum TTrackBarOrientation : uint8_t { trHorizontal, trVertical };
+  // The lines of a gradient run down (horizontal) or across (vertical)
+  // the filled rectangle; the bar never fills diagonally.
+  enum TFillDirection : uint8_t { fdHorizontal, fdVertical, fdDiagonal };
 
   explicit TXiTrackBar(QWidget* parent = nullptr);
 
@@ -106,12 +111,29 @@ class TXiTrackBar : public QWidget {
   QRect SlideRect() const;
   TBtnState ThumbState() const { return FState; }
 
+  // The slider's hint; it pops up over the bar only while ShowHint is on
+  // (the default).
+  QString Hint() const { return toolTip(); }
+  void SetHint(const QString& value) { setToolTip(value); }
+  bool ShowHint() const { return FShowHint; }
+  void SetShowHint(bool value) { FShowHint = value; }
+
+  // Whether (x, y) lies inside the rectangle, all four edges counting as
+  // outside.
+  static bool PointInRect(int x, int y, const QRect& rect);
+  // Fills the rectangle with lines running from start towards end, one
+  // step a line: fdVertical rows from the top, fdHorizontal columns from
+  // the left; the last line stops one step short of end.
+  static void GradientFillRect(QPainter& canvas, const QRect& rect, TColor start, TColor end,
+                               TFillDirection direction);
+
   QSize sizeHint() const override { return QSize(100, 28); }
 
  signals:
   void OnChange();
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -132,4 +154,5 @@ class TXiTrackBar : public QWidget {
   TTickMark FTickMarks = tmBottomRight;
   TTrackBarOrientation FOrientation = trHorizontal;
   TBtnState FState = bsOut;
+  bool FShowHint = true;
 };

@@ -1,5 +1,6 @@
 #include "controls/xpcheckbox.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 #include "platform/windows/colors.h"
@@ -112,5 +113,11 @@ void TXPCheckBox::DrawFlag(QPainter& painter, int x, int y) const {
 
 void TXPCheckBox::PressReleased() {
   Toggle();
+  emit clicked();
+}
+
+void TXPCheckBox::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() == Qt::LeftButton && TakePress()) Toggle();
   emit clicked();
 }

@@ -1,7 +1,8 @@
 // The flat check box: a 13 x 13 box drawn from small pictures (shaded face,
 // orange hover ring, green tick or square, grey forms when disabled) beside
 // its caption. Three states; a left click or Space toggles it and raises
-// clicked(); setting the state in code raises nothing.
+// clicked(); the release of any other mouse button raises clicked() without
+// a toggle; setting the state in code raises nothing.
 #pragma once
 
 #include <cstdint>
@@ -31,9 +32,11 @@ class TXPCheckBox : public TXPFlagButton {
 
  protected:
   void DrawFlag(QPainter& painter, int x, int y) const override;
-  // A user toggle: left release, or the release of a Space press; raises
-  // clicked().
+  // The release of a Space press: a toggle, and clicked().
   void PressReleased() override;
+  // Every mouse button's release raises clicked(), after the toggle that
+  // ends a left press.
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   TXPCheckBoxState FState = cbUnchecked;

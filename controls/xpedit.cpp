@@ -10,13 +10,31 @@
 
 #include "platform/windows/colors.h"
 
+namespace {
+
+// The length of the longest start of the UTF-8 bytes that ends with a whole
+// character (a character cut at the end is left out).
+int WholeCharacters(const char* bytes, int length) {
+  int lead = length;
+  while (lead > 0 && (uchar(bytes[lead - 1]) & 0xC0) == 0x80) --lead;
+  if (lead == 0) return 0;  // only continuation bytes: no whole character
+  const uchar first = uchar(bytes[lead - 1]);
+  const int size = first < 0x80 ? 1 : first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+  return length - (lead - 1) >= size ? length : lead - 1;
+}
+
+}  // namespace
+
 // Character case and digits-only input: applied to whatever enters the box.
 class TXPEdit::TCaseValidator : public QValidator {
  public:
   explicit TCaseValidator(TXPEdit* edit) : QValidator(edit), FEdit(edit) {}
 
   State validate(QString& input, int& pos) const override {
-    if (FEdit->FNumbersOnly && std::any_of(input.begin(), input.end(), [](QChar c) { return !c.isDigit(); }))
+    // '0'-'9' only: the digits of other scripts are digits to Qt but no
+    // number to the box's readers.
+    if (FEdit->FNumbersOnly &&
+        std::any_of(input.begin(), input.end(), [](QChar c) { return c < QLatin1Char('0') || c > QLatin1Char('9'); }))
       return Invalid;
     if (FEdit->FCharCase == ecUpperCase) input = input.toUpper();
     if (FEdit->FCharCase == ecLowerCase) input = input.toLower();
@@ -48,10 +66,15 @@ TXPEdit::TXPEdit(QWidget* parent) : QLineEdit(parent), FValidator(new TCaseValid
   ApplyPalette();
   ApplyMargins();
   resize(121, 25);
-  // The height follows the font (font height and room for the frame).
-  resize(width(), sizeHint().height());
-  connect(this, &QLineEdit::textChanged, this, &TXPEdit::OnChange);
+  AdjustHeight();
+  connect(this, &QLineEdit::textChanged, this, [this] { Change(); });
 }
+
+void TXPEdit::AdjustHeight() { resize(width(), sizeHint().height()); }
+
+void TXPEdit::Change() { emit OnChange(); }
+
+void TXPEdit::DoSetMaxLength(int value) { setMaxLength(value > 0 ? value : 32767); }
 
 TXPEdit::~TXPEdit() {
   if (FPasswordStyle) {
@@ -136,7 +159,7 @@ void TXPEdit::SetMaxLength(int value) {
   if (value == FMaxLength) return;
   FMaxLength = value;
   // Cutting a longer text raises OnChange.
-  setMaxLength(value > 0 ? value : 32767);
+  DoSetMaxLength(value);
 }
 
 void TXPEdit::SetPasswordChar(QChar value) {
@@ -157,7 +180,7 @@ void TXPEdit::SetPasswordChar(QChar value) {
   update();
 }
 
-int TXPEdit::SelStart() const { return hasSelectedText() ? selectionStart() : cursorPosition(); }
+int TXPEdit::GetSelStart() const { return hasSelectedText() ? selectionStart() : cursorPosition(); }
 
 void TXPEdit::SetSelStart(int value) { setCursorPosition(std::clamp(value, 0, int(text().size()))); }
 
@@ -165,6 +188,22 @@ void TXPEdit::SetSelLength(int value) {
   const int start = SelStart();
   const int end = std::clamp(start + value, 0, int(text().size()));
   setSelection(start, end - start);
+}
+
+int TXPEdit::GetSelTextBuf(char* buffer, int bufSize) const {
+  if (!buffer || bufSize <= 0) return 0;
+  const QByteArray text = GetSelText().toUtf8();
+  const int count = WholeCharacters(text.constData(), std::min(int(text.size()), bufSize - 1));
+  std::copy_n(text.constData(), count, buffer);
+  buffer[count] = '\0';
+  return count;
+}
+
+void TXPEdit::SetSelTextBuf(const char* buffer, int bufSize) {
+  int length = 0;
+  if (buffer)
+    while (length < bufSize && buffer[length] != '\0') ++length;
+  SetSelText(QString::fromUtf8(buffer, WholeCharacters(buffer, length)));
 }
 
 void TXPEdit::ClearSelection() {
@@ -197,15 +236,24 @@ void TXPEdit::paintEvent(QPaintEvent* event) {
   }
   QLineEdit::paintEvent(event);
   QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing, false);
   const bool enabled = isEnabled();
-  const int border = enabled ? FEnabledBorderWidth : FDisabledBorderWidth;
-  QRect ring = rect().adjusted(0, 0, -1, -1);
-  painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(ToQColor(enabled ? FEnabledBorderColor : FDisabledBorderColor), 0));
-  for (int i = 0; i < border; ++i, ring.adjust(1, 1, -1, -1)) painter.drawRect(ring);
-  painter.setPen(QPen(back, 0));
-  painter.drawRect(ring);
+  const TColor border = enabled ? FEnabledBorderColor : FDisabledBorderColor;
+  QRect ring = rect();
+  Frame3D(painter, ring, border, border, enabled ? FEnabledBorderWidth : FDisabledBorderWidth);
+  Frame3D(painter, ring, FColor, FColor, 1);
+}
+
+void TXPEdit::Frame3D(QPainter& canvas, QRect& rect, TColor top, TColor bottom, int width) {
+  const QColor upper = ToQColor(top), lower = ToQColor(bottom);
+  for (int i = 0; i < width && rect.width() > 0 && rect.height() > 0; ++i) {
+    // Left column and top row (but its last pixel) in the top colour; the
+    // right column and the bottom row, corners included, in the bottom one.
+    canvas.fillRect(rect.left(), rect.top(), 1, rect.height(), upper);
+    canvas.fillRect(rect.left(), rect.top(), rect.width() - 1, 1, upper);
+    canvas.fillRect(rect.right(), rect.top(), 1, rect.height(), lower);
+    canvas.fillRect(rect.left(), rect.bottom(), rect.width(), 1, lower);
+    rect.adjust(1, 1, -1, -1);
+  }
 }
 
 void TXPEdit::focusInEvent(QFocusEvent* event) {

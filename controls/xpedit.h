@@ -9,6 +9,8 @@
 
 #include "platform/graphics/gdi.h"
 
+class QPainter;
+
 enum TEditCharCase : uint8_t { ecNormal, ecUpperCase, ecLowerCase };
 
 class TXPEdit : public QLineEdit {
@@ -40,7 +42,9 @@ class TXPEdit : public QLineEdit {
   // Typed and set text is turned to upper or lower case.
   TEditCharCase CharCase() const { return FCharCase; }
   void SetCharCase(TEditCharCase value);
-  // Only digits can be typed or pasted (text set in code is taken as it is).
+  // Only the digits '0'-'9' can be typed or pasted (text set in code is
+  // taken as it is); other scripts' digits are refused, as they are no
+  // number the box's readers take.
   bool NumbersOnly() const { return FNumbersOnly; }
   void SetNumbersOnly(bool value);
   // 0 means no limit. A longer text is cut, which counts as a change.
@@ -52,22 +56,37 @@ class TXPEdit : public QLineEdit {
   bool ReadOnly() const { return isReadOnly(); }
   void SetReadOnly(bool value) { setReadOnly(value); }
   // Set by the user's edits, cleared when code sets the text.
-  bool Modified() const { return isModified(); }
+  bool GetModified() const { return isModified(); }
+  bool Modified() const { return GetModified(); }
   void SetModified(bool value) { setModified(value); }
-  bool CanUndo() const { return isUndoAvailable(); }
+  bool GetCanUndo() const { return isUndoAvailable(); }
+  bool CanUndo() const { return GetCanUndo(); }
 
   // The selection: its start (the caret when nothing is selected), its
   // length and its text.
-  int SelStart() const;
-  void SetSelStart(int value);
-  int SelLength() const { return int(selectedText().size()); }
-  void SetSelLength(int value);
-  QString SelText() const { return selectedText(); }
+  virtual int GetSelStart() const;
+  int SelStart() const { return GetSelStart(); }
+  virtual void SetSelStart(int value);
+  virtual int GetSelLength() const { return int(selectedText().size()); }
+  int SelLength() const { return GetSelLength(); }
+  virtual void SetSelLength(int value);
+  virtual QString GetSelText() const { return selectedText(); }
+  QString SelText() const { return GetSelText(); }
   // Replaces the selection (inserts at the caret when nothing is selected).
   void SetSelText(const QString& value) { insert(value); }
+  // Copies the selected text into the buffer as UTF-8, at most bufSize - 1
+  // bytes and never part of a character, and ends it with a zero byte;
+  // answers the bytes copied before the zero. Nothing is written past
+  // bufSize bytes (with 0, or no buffer, nothing at all).
+  virtual int GetSelTextBuf(char* buffer, int bufSize) const;
+  // Replaces the selection by the UTF-8 text in the buffer, read up to its
+  // first zero byte but never past bufSize bytes (a character cut at the
+  // end is left out). Refused, as typing would be, when the box does not
+  // take it.
+  void SetSelTextBuf(const char* buffer, int bufSize);
   void SelectAll() { selectAll(); }
 
-  void Clear() { clear(); }
+  virtual void Clear() { clear(); }
   // Deletes the selected text; nothing when nothing is selected or the box
   // is read-only.
   void ClearSelection();
@@ -76,6 +95,13 @@ class TXPEdit : public QLineEdit {
   void PasteFromClipboard() { paste(); }
   void Undo() { undo(); }
   void ClearUndo();
+
+  // The height for the font: the font's height and room for the frame.
+  void AdjustHeight();
+  // Draws width flat rings of a classic 3D frame, the left and top edges in
+  // top, the right and bottom ones in bottom, from the rectangle's edge
+  // inwards; the rectangle shrinks by the rings drawn.
+  static void Frame3D(QPainter& canvas, QRect& rect, TColor top, TColor bottom, int width);
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
@@ -86,6 +112,10 @@ class TXPEdit : public QLineEdit {
   void OnMouseLeave();
 
  protected:
+  // The text changed (by the user or by code): raises OnChange.
+  virtual void Change();
+  // Limits the text the user can enter to value characters (0: no limit).
+  virtual void DoSetMaxLength(int value);
   void paintEvent(QPaintEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void enterEvent(QEnterEvent* event) override;

@@ -68,10 +68,14 @@ void TXPFlagButton::mouseReleaseEvent(QMouseEvent* event) {
   event->accept();
   // The mouse stays with the control while the button is held, so a
   // release outside it still counts.
-  if (event->button() != Qt::LeftButton || !FPressed) return;
+  if (event->button() == Qt::LeftButton && TakePress()) PressReleased();
+}
+
+bool TXPFlagButton::TakePress() {
+  if (!FPressed) return false;
   FPressed = false;
   RedrawFlag();
-  PressReleased();
+  return true;
 }
 
 void TXPFlagButton::keyPressEvent(QKeyEvent* event) {
@@ -100,8 +104,7 @@ void TXPFlagButton::keyReleaseEvent(QKeyEvent* event) {
   }
   xpglyphs::TPaintSwitch::TPause pause(FPaint);
   event->accept();
-  FPressed = false;
-  RedrawFlag();
+  TakePress();
   PressReleased();
 }
 

@@ -49,6 +49,8 @@ class TXPFlagButton : public QWidget {
   virtual bool KeyPressed(int /*key*/) { return false; }
   // The user's press ended: a left release or the release of Space.
   virtual void PressReleased() = 0;
+  // Ends a press the control holds (answers false when it holds none).
+  bool TakePress();
   void RedrawFlag() { update(); }
 
   void paintEvent(QPaintEvent* event) override;

@@ -98,9 +98,8 @@ TFormGif::TFormGif(QWidget* parent, TJobRecord& job) : TFormatPreviewDialog(pare
   Label2 = MakeLabel(this, "Label2", "After", QPoint(275, 8));
   Panel1 = MakePreviewPanel("Panel1", QPoint(10, 28));
   Panel2 = MakePreviewPanel("Panel2", QPoint(275, 28));
-  ImageSrc = MakePaintBox(Panel1, "ImageSrc");
-  ImageGif = MakePaintBox(Panel2, "ImageGif");
-  ImageGif->SetDrawTransparent(true);
+  ImageSrc = MakePaintBox(Panel1, "ImageSrc", [this](QPainter& canvas) { ImageSrcPaint(canvas); });
+  ImageGif = MakePaintBox(Panel2, "ImageGif", [this](QPainter& canvas) { ImageGifPaint(canvas); });
 
   GroupBox1 = new TXPGroupBox(QString(), this);
   GroupBox1->setObjectName("GroupBox1");
@@ -184,6 +183,10 @@ TGifConversion TFormGif::ChosenOptions() const {
   options.Transparent = CheckBox1->Checked();
   options.TransparentColor = Job.GifTransparentColor;
   return options;
+}
+
+void TFormGif::ImageGifPaint(QPainter& canvas) {
+  if (AfterBitmap) DrawBitmap(canvas, 0, 0, *AfterBitmap);
 }
 
 void TFormGif::UpdatePreview() { ShowAfter(GifAfterPicture(*BeforeBitmap, ChosenOptions()), ImageGif); }

@@ -37,6 +37,9 @@ class TFormGif : public TFormatPreviewDialog {
   // AfterBitmap.
   void UpdatePreview();
 
+  // Draws the converted picture at (0, 0) of its paint box, its
+  // transparent pixels left out (the panel shows through).
+  void ImageGifPaint(QPainter& canvas);
   void ComboReductionChange();
   void ComboDitherChange();
   void ComboColorChange();
@@ -49,8 +52,8 @@ class TFormGif : public TFormatPreviewDialog {
   QLabel* Label2 = nullptr;  // "After"
   TXiPanel* Panel1 = nullptr;  // "before" panel
   TXiPanel* Panel2 = nullptr;  // "after" panel, the one the picture is fitted to
-  TBitmapView* ImageSrc = nullptr;
-  TBitmapView* ImageGif = nullptr;
+  TPaintBox* ImageSrc = nullptr;
+  TPaintBox* ImageGif = nullptr;
   TXPGroupBox* GroupBox1 = nullptr;
   QLabel* Label3 = nullptr;  // "reduction:"
   QComboBox* ComboReduction = nullptr;

@@ -28,8 +28,8 @@ TBMPForm::TBMPForm(QWidget* parent, TJobRecord& job) : TFormatPreviewDialog(pare
   Label2 = MakeLabel(this, "Label2", "After", QPoint(280, 8));
   Panel1 = MakePreviewPanel("Panel1", QPoint(10, 28));
   Panel2 = MakePreviewPanel("Panel2", QPoint(280, 28));
-  ImageSrc = MakePaintBox(Panel1, "ImageSrc");
-  ImageBMP = MakePaintBox(Panel2, "ImageBMP");
+  ImageSrc = MakePaintBox(Panel1, "ImageSrc", [this](QPainter& canvas) { ImageSrcPaint(canvas); });
+  ImageBMP = MakePaintBox(Panel2, "ImageBMP", [this](QPainter& canvas) { ImageBMPPaint(canvas); });
 
   RadioGroup1 = new TRadioGroup("Pixel format", this);
   RadioGroup1->setObjectName("RadioGroup1");
@@ -62,6 +62,10 @@ void TBMPForm::UpdatePreview() {
   after->Assign(BeforeBitmap.get());
   ConvertToTargetBmp(*after, BmpFormatItems[size_t(item)].Format);
   ShowAfter(std::move(after), ImageBMP);
+}
+
+void TBMPForm::ImageBMPPaint(QPainter& canvas) {
+  if (AfterBitmap) PaintBitmap(canvas, 0, 0, *AfterBitmap);
 }
 
 void TBMPForm::RadioGroup1Click() {

@@ -27,6 +27,8 @@ class TBMPForm : public TFormatPreviewDialog {
   // AfterBitmap.
   void UpdatePreview();
 
+  // Draws the converted picture at (0, 0) of its paint box.
+  void ImageBMPPaint(QPainter& canvas);
   void RadioGroup1Click();
   void XiButton3Click();  // "by default"
   void XiButton1Click();  // OK
@@ -35,7 +37,7 @@ class TBMPForm : public TFormatPreviewDialog {
   QLabel* Label2 = nullptr;  // "After"
   TXiPanel* Panel1 = nullptr;  // "before" panel
   TXiPanel* Panel2 = nullptr;  // "after" panel, the one the picture is fitted to
-  TBitmapView* ImageSrc = nullptr;
-  TBitmapView* ImageBMP = nullptr;
+  TPaintBox* ImageSrc = nullptr;
+  TPaintBox* ImageBMP = nullptr;
   TRadioGroup* RadioGroup1 = nullptr;  // "Pixel format", items by BmpFormatItems
 };

@@ -11,6 +11,7 @@
 #include "controls/xitrackbar.h"
 #include "controls/xpglyphs.h"
 #include "dialogs/dialogbuttons.h"
+#include "platform/windows/bitmapview.h"
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/waitcursor.h"
@@ -65,8 +66,8 @@ std::unique_ptr<TBitmap> LoadPreviewPicture(const std::string& path, int limitWi
 
 // --- The list of source files ---------------------------------------------------
 
-TSourceFileModel::TSourceFileModel(const TJobRecord& job, QObject* parent)
-    : QAbstractTableModel(parent), FJob(job), FRows(std::clamp(job.FileCount.load(), 0, job.SourceFiles.Count())) {}
+TSourceFileModel::TSourceFileModel(const TEffectFrame& frame, const TJobRecord& job, QObject* parent)
+    : QAbstractTableModel(parent), FFrame(frame), FRows(std::clamp(job.FileCount.load(), 0, job.SourceFiles.Count())) {}
 
 int TSourceFileModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : FRows; }
 
@@ -76,8 +77,9 @@ QVariant TSourceFileModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= FRows) return {};
   if (role == Qt::TextAlignmentRole && index.column() == 1) return int(Qt::AlignCenter);
   if (role != Qt::DisplayRole) return {};
-  if (index.column() == 0) return QString::number(index.row() + 1);
-  return QString::fromStdString(ExtractFileName(FJob.SourceFiles[index.row()]));
+  QString caption, name;
+  FFrame.ListView1Data(index.row(), caption, name);
+  return index.column() == 0 ? caption : name;
 }
 
 QVariant TSourceFileModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -92,8 +94,8 @@ QVariant TSourceFileModel::headerData(int section, Qt::Orientation orientation, 
 TEffectFrame::TEffectFrame(QWidget* parent, TJobRecord& job) : QDialog(parent), Job(job) {}
 
 TEffectFrame::~TEffectFrame() {
-  // The view may paint until it goes; it must not see a freed bitmap.
-  if (PaintEffect) PaintEffect->SetBitmap(nullptr);
+  // The view may paint until it goes; it must not reach a dialog half gone.
+  if (PaintEffect) PaintEffect->SetOnPaint(nullptr);
 }
 
 void TEffectFrame::SetFaceColor(TColor color) {
@@ -111,7 +113,7 @@ void TEffectFrame::BuildFrame(int width, int height, int panelHeight, int okLeft
   ListView1 = new QTableView(this);
   ListView1->setObjectName("ListView1");
   ListView1->setGeometry(width - ListWidth, 0, ListWidth, panelTop);
-  FModel = new TSourceFileModel(Job, this);
+  FModel = new TSourceFileModel(*this, Job, this);
   ListView1->setModel(FModel);
   ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
   ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -139,10 +141,12 @@ void TEffectFrame::BuildFrame(int width, int height, int panelHeight, int okLeft
   header->setAutoFillBackground(true);
   header->viewport()->setAutoFillBackground(true);
   header->viewport()->setBackgroundRole(QPalette::Button);
+  // The row that lost the selection is told first, then the one that
+  // gained it.
   connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          [this](const QItemSelection& selected, const QItemSelection&) {
-            if (selected.indexes().isEmpty()) return;  // a row lost its selection: nothing to do
-            RowSelected(selected.indexes().first().row());
+          [this](const QItemSelection& selected, const QItemSelection& deselected) {
+            if (!deselected.indexes().isEmpty()) ListView1SelectItem(deselected.indexes().first().row(), false);
+            if (!selected.indexes().isEmpty()) ListView1SelectItem(selected.indexes().first().row(), true);
           });
 
   ScrollBox1 = new QScrollArea(this);
@@ -150,9 +154,10 @@ void TEffectFrame::BuildFrame(int width, int height, int panelHeight, int okLeft
   ScrollBox1->setGeometry(0, 0, width - ListWidth, panelTop);
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  PaintEffect = new TBitmapView;
+  PaintEffect = new TPaintBox;
   PaintEffect->setObjectName("PaintEffect");
   PaintEffect->resize(129, 129);
+  PaintEffect->SetOnPaint([this](QPainter& canvas) { PaintEffectPaint(canvas); });
   ScrollBox1->setWidget(PaintEffect);
 
   if (panelHeight > 0) {
@@ -171,7 +176,7 @@ void TEffectFrame::BuildFrame(int width, int height, int panelHeight, int okLeft
 
   // OK's modal result closes the dialog before its handler runs.
   XiButton1 = MakeOkButton(this, QRect(okLeft, buttonTop, 80, 31));
-  connect(XiButton1, &TXiButton::clicked, this, [this] { OkClicked(); });
+  connect(XiButton1, &TXiButton::clicked, this, [this] { XiButton1Click(); });
   XiButton2 = MakeCancelButton(this, QRect(cancelLeft, buttonTop, 80, 31));
 }
 
@@ -200,7 +205,15 @@ void TEffectFrame::SelectRow(int row) {
   ListView1->scrollTo(index);
 }
 
-void TEffectFrame::RowSelected(int row) {
+void TEffectFrame::ListView1Data(int index, QString& caption, QString& name) const {
+  caption = QString::number(index + 1);
+  name = index >= 0 && index < Job.SourceFiles.Count()
+             ? QString::fromStdString(ExtractFileName(Job.SourceFiles[index]))
+             : QString();
+}
+
+void TEffectFrame::ListView1SelectItem(int row, bool selected) {
+  if (!selected) return;
   Guarded([&] {
     if (row < 0 || row >= Job.SourceFiles.Count()) return;
     PreviewPath = Job.SourceFiles[row];
@@ -218,11 +231,11 @@ void TEffectFrame::RowSelected(int row) {
     ApplyPictureLimits();
     PositionControls();
     PaintEffect->resize(SourceBitmap->Width(), SourceBitmap->Height());
-    ParameterChanged(ListView1);
+    TrackBar1Change(ListView1);
   });
 }
 
-void TEffectFrame::ParameterChanged(QObject* sender) {
+void TEffectFrame::TrackBar1Change(QObject* sender) {
   Guarded([&] {
     ReadControl(sender);
     ShowValues(sender);
@@ -233,13 +246,16 @@ void TEffectFrame::ParameterChanged(QObject* sender) {
     result->SetPixelFormat(pf24bit);
     ++FPreviewRuns;
     ApplyEffect(*result);
-    PaintEffect->SetBitmap(result.get());
     ResultBitmap = std::move(result);
     PaintEffect->update();
   });
 }
 
-void TEffectFrame::OkClicked() {
+void TEffectFrame::PaintEffectPaint(QPainter& canvas) {
+  if (ResultBitmap) PaintBitmap(canvas, 0, 0, *ResultBitmap);
+}
+
+void TEffectFrame::XiButton1Click() {
   Guarded([&] {
     if (!ValuesAcceptable()) return;
     WriteValues();
@@ -281,14 +297,14 @@ TSliderRow AddSliderRow(QWidget* panel, int left, int top, int width, const char
 void TSliderFrame::AddSlider(QWidget* panel, int left, int top, int width) {
   TSliderRow row = AddSliderRow(panel, left, top, width, "TrackBar1", "Label1", "Label3", "Label4");
   TrackBar1 = row.Bar, Label1 = row.Value, Label3 = row.MinLabel, Label4 = row.MaxLabel;
-  connect(TrackBar1, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar1); });
+  connect(TrackBar1, &TXiTrackBar::OnChange, this, [this] { TrackBar1Change(TrackBar1); });
 }
 
 void TTwoSliderFrame::AddSliders(QWidget* panel, int left, int top1, int top2, int width) {
   AddSlider(panel, left, top1, width);
   TSliderRow row = AddSliderRow(panel, left, top2, width, "TrackBar2", "Label2", "Label5", "Label6");
   TrackBar2 = row.Bar, Label2 = row.Value, Label5 = row.MinLabel, Label6 = row.MaxLabel;
-  connect(TrackBar2, &TXiTrackBar::OnChange, this, [this] { ParameterChanged(TrackBar2); });
+  connect(TrackBar2, &TXiTrackBar::OnChange, this, [this] { TrackBar1Change(TrackBar2); });
 }
 
 int SetSliderRange(TXiTrackBar& bar, int minimum, int maximum) {

@@ -16,8 +16,11 @@
 //      sliders from the values; signals are blocked there) and
 //      ReadControl() / ShowValues() (a control changed / show the values).
 //   3. Connect every parameter control's change signal to
-//      ParameterChanged(control).
-// The frame writes PreviewIndex on OK; Cancel writes nothing.
+//      TrackBar1Change(control).
+// The frame's handlers keep the designer's names: ListView1Data (a row of
+// the list), ListView1SelectItem (a row gained or lost the selection),
+// TrackBar1Change, PaintEffectPaint (draws the preview) and XiButton1Click
+// (OK). The frame writes PreviewIndex on OK; Cancel writes nothing.
 //
 // LoadPreviewPicture() is the one way a dialog loads a source picture for a
 // preview; the format dialogs use it too.
@@ -32,8 +35,8 @@
 #include <string>
 
 #include "controls/xibutton.h"
+#include "dialogs/paintbox.h"
 #include "engine/jobrecord.h"
-#include "platform/windows/bitmapview.h"
 
 // Loads the picture at path through the engine's loaders (".gif" or the
 // others by the extension) and makes it 24-bit at once. A picture wider than
@@ -49,19 +52,22 @@ std::unique_ptr<TBitmap> LoadPreviewPicture(const std::string& path, int limitWi
 // row high).
 void FitPictureToBox(TBitmap& picture, int boxWidth, int boxHeight);
 
-// The rows of the source-file list: "№" (1, 2, ...) and the file's name.
+class TEffectFrame;
+
+// The rows of the source-file list, as the frame's ListView1Data supplies
+// them when the view asks.
 class TSourceFileModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  TSourceFileModel(const TJobRecord& job, QObject* parent);
+  TSourceFileModel(const TEffectFrame& frame, const TJobRecord& job, QObject* parent);
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
-  const TJobRecord& FJob;
+  const TEffectFrame& FFrame;
   int FRows;  // FileCount when the dialog was made
 };
 
@@ -83,9 +89,24 @@ class TEffectFrame : public QDialog {
   // How many times the preview has been computed.
   int PreviewRuns() const { return FPreviewRuns; }
 
+  // One row of the list on demand: its caption "1", "2", ... and the file
+  // name of the job's source file at the index.
+  void ListView1Data(int index, QString& caption, QString& name) const;
+  // A row gained (selected) or lost its selection: a newly selected row's
+  // file is loaded and previewed; losing it does nothing here.
+  virtual void ListView1SelectItem(int row, bool selected);
+  // A parameter control changed (or, with ListView1 as sender, a picture
+  // was loaded): read it, show the values, recompute the preview.
+  void TrackBar1Change(QObject* sender);
+  // Draws the preview at (0, 0) (nothing before the first).
+  void PaintEffectPaint(QPainter& canvas);
+  // OK: the dialog's values into the job, then PreviewIndex = the selected
+  // row.
+  void XiButton1Click();
+
   QTableView* ListView1 = nullptr;
   QScrollArea* ScrollBox1 = nullptr;
-  TBitmapView* PaintEffect = nullptr;
+  TPaintBox* PaintEffect = nullptr;
   TXiButton* XiButton1 = nullptr;  // OK
   TXiButton* XiButton2 = nullptr;  // Cancel
   QLabel* Panel3 = nullptr;        // "normal" / "resizing"
@@ -105,10 +126,6 @@ class TEffectFrame : public QDialog {
   // The selection alone, the focus left where it is.
   void SelectStartRow();
 
-  // A parameter control changed (or, with ListView1 as sender, a picture was
-  // loaded): read it, show the values, recompute the preview.
-  void ParameterChanged(QObject* sender);
-
   virtual void ApplyPictureLimits() {}
   virtual void PositionControls() {}
   virtual void ReadControl(QObject* /*sender*/) {}
@@ -118,17 +135,12 @@ class TEffectFrame : public QDialog {
   // OK: false keeps the values out of the job (a dialog that refuses them
   // also keeps itself open, in done(), and says why).
   virtual bool ValuesAcceptable() { return true; }
-  // A row was selected: load its picture and preview it. A dialog with its
-  // own way of loading replaces it whole.
-  virtual void RowSelected(int row);
-
   TJobRecord& Job;
   std::unique_ptr<TBitmap> ResultBitmap;
   std::unique_ptr<TBitmap> SourceBitmap;
   std::string PreviewPath;
 
  private:
-  void OkClicked();
   QWidget* FParameterPanel = nullptr;
   TSourceFileModel* FModel = nullptr;
   int FPreviewRuns = 0;
@@ -179,7 +191,7 @@ class TSliderFrame : public TEffectFrame {
  protected:
   using TEffectFrame::TEffectFrame;
   // Puts TrackBar1's row on the panel (as AddSliderRow); its changes reach
-  // ParameterChanged.
+  // TrackBar1Change.
   void AddSlider(QWidget* panel, int left, int top, int width);
 };
 

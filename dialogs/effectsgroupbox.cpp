@@ -96,7 +96,7 @@ TFormGroupEffect::TFormGroupEffect(QWidget* parent, TJobRecord& job)
     Label3->setText(QString::number(effect->Min));
     if (effect->Limit == TLimit::Fixed) Label4->setText(QString::number(effect->Max));
   }
-  connect(RadioGroup1, &TRadioGroup::Click, this, [this] { ParameterChanged(RadioGroup1); });
+  connect(RadioGroup1, &TRadioGroup::Click, this, [this] { TrackBar1Change(RadioGroup1); });
   StartPreview();
 }
 

@@ -13,19 +13,24 @@ struct TTwoTrackEffect {
   int Min1, Max1, Min2, Max2;  // a maximum of 0 follows the preview picture
   bool Ticks2;
   bool ShowEnds;  // the min/max labels show all four ends from the start
+  const char* Hints[2];
   void (*Apply)(TBitmap&, int, int);
 };
 
 // By TwoTrackKind.
 constexpr TTwoTrackEffect TwoTrackEffects[] = {
-    {&TJobRecord::GridStep, &TJobRecord::GridTransparency, 0, 0, 0, 255, false, false, Apply3DGrid},
-    {&TJobRecord::GlasstileX, &TJobRecord::GlasstileY, 2, 100, 2, 100, false, true, ApplyGlasstile},
-    {&TJobRecord::LensFireX, &TJobRecord::LensFireY, 0, 0, 0, 0, false, false, ApplyLensFire},
-    {&TJobRecord::OilSmooth, &TJobRecord::OilBrush, 1, 255, 1, 5, true, true, ApplyOilPaint},
-    {&TJobRecord::PuzzleAcross, &TJobRecord::PuzzleDown, 1, 0, 1, 0, false, false, ApplyPuzzle},
-    {&TJobRecord::RainDropCount, &TJobRecord::RainDropSize, 1, 255, 2, 50, true, true, ApplyRainDrops},
-    {&TJobRecord::RibbonWidth, &TJobRecord::RibbonFrequency, 0, 100, 0, 100, false, true, ApplyRibbon},
-    {&TJobRecord::SphereX, &TJobRecord::SphereY, 1, 0, 1, 0, false, false, ApplySpheric},
+    {&TJobRecord::GridStep, &TJobRecord::GridTransparency, 0, 0, 0, 255, false, false, {"Grid step", "Transparency"},
+     Apply3DGrid},
+    {&TJobRecord::GlasstileX, &TJobRecord::GlasstileY, 2, 100, 2, 100, false, true, {"X", "Y"}, ApplyGlasstile},
+    {&TJobRecord::LensFireX, &TJobRecord::LensFireY, 0, 0, 0, 0, false, false, {"X", "Y"}, ApplyLensFire},
+    {&TJobRecord::OilSmooth, &TJobRecord::OilBrush, 1, 255, 1, 5, true, true, {"Smoothness", "Width of pen"},
+     ApplyOilPaint},
+    {&TJobRecord::PuzzleAcross, &TJobRecord::PuzzleDown, 1, 0, 1, 0, false, false, {"Across", "Down"}, ApplyPuzzle},
+    {&TJobRecord::RainDropCount, &TJobRecord::RainDropSize, 1, 255, 2, 50, true, true,
+     {"Amount of drops", "Size of drops"}, ApplyRainDrops},
+    {&TJobRecord::RibbonWidth, &TJobRecord::RibbonFrequency, 0, 100, 0, 100, false, true, {"Width", "Frequency"},
+     ApplyRibbon},
+    {&TJobRecord::SphereX, &TJobRecord::SphereY, 1, 0, 1, 0, false, false, {"", ""}, ApplySpheric},
 };
 constexpr int GridKind = 0, LensFireKind = 2;
 
@@ -43,12 +48,15 @@ TFormTwoTrack::TFormTwoTrack(QWidget* parent, TJobRecord& job)
   for (TXiTrackBar* bar : {TrackBar1, TrackBar2}) {
     SetSliderRange(*bar, 1, 10);
     PositionSlider(*bar, 1);
+    bar->SetShowHint(false);  // the hints are set but not shown here
   }
   setWindowTitle(QString::fromStdString(job.EffectName));
 
   if (const TTwoTrackEffect* effect = EffectOfKind(FKind)) {
     Value1 = job.*effect->Member1;
     Value2 = job.*effect->Member2;
+    TrackBar1->SetHint(effect->Hints[0]);
+    TrackBar2->SetHint(effect->Hints[1]);
     // Ends that depend on the picture are set when one has loaded.
     if (effect->Max1 > 0) SetSliderRange(*TrackBar1, effect->Min1, effect->Max1);
     if (effect->Max2 > 0) SetSliderRange(*TrackBar2, effect->Min2, effect->Max2);

@@ -20,18 +20,18 @@ TFormFishEye::TFormFishEye(QWidget* parent, TJobRecord& job) : TTwoSliderFrame(p
   AddSliders(ParameterPanel(), 120, 48, 112, 360);
 
   SetSliderRange(*TrackBar1, 1, 200);
-  TrackBar1->setToolTip("Zoom");
+  TrackBar1->SetHint("Zoom");
   Label3->setText("1");
   Label4->setText("200");
   Value1 = job.FishEyeZoom;
   // The radius's maximum follows the picture.
   SetSliderRange(*TrackBar2, MinRadius, std::max(TrackBar2->Max(), MinRadius));
-  TrackBar2->setToolTip("Radius");
+  TrackBar2->SetHint("Radius");
   Label5->setText(QString::number(MinRadius));
   Value2 = job.FishEyeRadius;
   CheckBox2->SetChecked(job.FishEyeInversion);  // raises no click
 
-  connect(CheckBox2, &TXPCheckBox::clicked, this, [this] { ParameterChanged(CheckBox2); });
+  connect(CheckBox2, &TXPCheckBox::clicked, this, [this] { TrackBar1Change(CheckBox2); });
   StartPreview();
 }
 

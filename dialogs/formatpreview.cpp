@@ -102,13 +102,14 @@ TXiPanel* TFormatPreviewDialog::MakePreviewPanel(const char* name, const QPoint&
   return panel;
 }
 
-TBitmapView* TFormatPreviewDialog::MakePaintBox(TXiPanel* panel, const char* name) {
-  auto* view = new TBitmapView(panel);
+TPaintBox* TFormatPreviewDialog::MakePaintBox(TXiPanel* panel, const char* name, TPaintBox::TPaintHandler paint) {
+  auto* view = new TPaintBox(panel);
   view->setObjectName(name);
   QPalette palette = view->palette();
   palette.setColor(QPalette::Window, ToQColor(clSilver));
   view->setPalette(palette);
   view->setGeometry(0, 0, 0, 0);
+  view->SetOnPaint(std::move(paint));
   return view;
 }
 
@@ -127,7 +128,7 @@ void TFormatPreviewDialog::MakeFrameControls(const QPoint& statusAt, const QPoin
   XiButton1->setFocus();
 }
 
-bool TFormatPreviewDialog::LoadPreview(TXiPanel* previewPanel, TBitmapView* before, TBitmapView* after) {
+bool TFormatPreviewDialog::LoadPreview(TXiPanel* previewPanel, TPaintBox* before, TPaintBox* after) {
   const std::string path = Job.PreviewFile;
   setWindowTitle(QString::fromStdString(path));
   if (!FileExists(path)) {
@@ -158,14 +159,17 @@ bool TFormatPreviewDialog::LoadPreview(TXiPanel* previewPanel, TBitmapView* befo
     const int y = ch - h >= 2 ? (ch - h) / 2 : 2;
     before->setGeometry(x, y, w, h);
     after->setGeometry(x, y, w, h);
-    before->SetBitmap(BeforeBitmap.get());
   });
   return !FLoadFailed;
 }
 
-void TFormatPreviewDialog::ShowAfter(std::unique_ptr<TBitmap> after, TBitmapView* view) {
-  view->SetBitmap(after.get());
+void TFormatPreviewDialog::ImageSrcPaint(QPainter& canvas) {
+  if (BeforeBitmap) PaintBitmap(canvas, 0, 0, *BeforeBitmap);
+}
+
+void TFormatPreviewDialog::ShowAfter(std::unique_ptr<TBitmap> after, TPaintBox* view) {
   AfterBitmap = std::move(after);
+  view->update();
 }
 
 void TFormatPreviewDialog::FocusOk() {

@@ -13,10 +13,10 @@
 #include <memory>
 
 #include "dialogs/dialogbuttons.h"
+#include "dialogs/paintbox.h"
 #include "engine/jobrecord.h"
 
 class QLabel;
-class TBitmapView;
 class TXiButton;
 class TXiPanel;
 
@@ -45,6 +45,9 @@ class TFormatPreviewDialog : public QDialog {
   // The picture could not be loaded (the message was shown).
   bool LoadFailed() const { return FLoadFailed; }
 
+  // Draws the "before" picture at (0, 0) of its paint box.
+  void ImageSrcPaint(QPainter& canvas);
+
   TXiPanel* Panel4 = nullptr;      // "normal" or "resizing"
   TXiButton* XiButton1 = nullptr;  // OK
   TXiButton* XiButton2 = nullptr;  // Cancel
@@ -58,9 +61,10 @@ class TFormatPreviewDialog : public QDialog {
  protected:
   TFormatPreviewDialog(QWidget* parent, TJobRecord& job, int clientWidth, int clientHeight);
 
-  // A silver preview panel with a lowered edge, and the paint box inside it.
+  // A silver preview panel with a lowered edge, and the paint box inside it
+  // with its paint handler.
   TXiPanel* MakePreviewPanel(const char* name, const QPoint& at);
-  TBitmapView* MakePaintBox(TXiPanel* panel, const char* name);
+  TPaintBox* MakePaintBox(TXiPanel* panel, const char* name, TPaintBox::TPaintHandler paint);
   // Panel4 and the three buttons along the bottom: the status panel at
   // statusAt, "by default", OK and Cancel from buttonsAt to the right.
   void MakeFrameControls(const QPoint& statusAt, const QPoint& buttonsAt);
@@ -69,9 +73,9 @@ class TFormatPreviewDialog : public QDialog {
   // the dialog measures), places both paint boxes and makes BeforeBitmap.
   // False after a failure: the message is shown, the dialog will end with
   // Cancel, and the rest of the set-up must be skipped.
-  bool LoadPreview(TXiPanel* previewPanel, TBitmapView* before, TBitmapView* after);
+  bool LoadPreview(TXiPanel* previewPanel, TPaintBox* before, TPaintBox* after);
   // Shows the new AfterBitmap in the paint box (the old one goes).
-  void ShowAfter(std::unique_ptr<TBitmap> after, TBitmapView* view);
+  void ShowAfter(std::unique_ptr<TBitmap> after, TPaintBox* view);
   void FocusOk();
 
   TJobRecord& Job;

@@ -16,8 +16,8 @@ TJPGForm::TJPGForm(QWidget* parent, TJobRecord& job) : TFormatPreviewDialog(pare
   Label3 = MakeLabel(this, "Label3", "After", QPoint(295, 8));
   Panel2 = MakePreviewPanel("Panel2", QPoint(20, 28));
   Panel3 = MakePreviewPanel("Panel3", QPoint(295, 28));
-  ImageSrc = MakePaintBox(Panel2, "ImageSrc");
-  ImageJPG = MakePaintBox(Panel3, "ImageJPG");
+  ImageSrc = MakePaintBox(Panel2, "ImageSrc", [this](QPainter& canvas) { ImageSrcPaint(canvas); });
+  ImageJPG = MakePaintBox(Panel3, "ImageJPG", [this](QPainter& canvas) { ImageJPGPaint(canvas); });
 
   Label1 = MakeLabel(this, "Label1", "Compression/Quality", QPoint(20, 292));
   Label4 = MakeLabel(this, "Label4", "1", QPoint(20, 320));
@@ -53,6 +53,10 @@ TJPGForm::TJPGForm(QWidget* parent, TJobRecord& job) : TFormatPreviewDialog(pare
   connect(XiButton1, &TXiButton::clicked, this, [this] { Guarded([this] { XiButton1Click(); }); });
   ImageSrc->update();
   Guarded([this] { XiTrackBar1Change(); });
+}
+
+void TJPGForm::ImageJPGPaint(QPainter& canvas) {
+  if (AfterBitmap) PaintBitmap(canvas, 0, 0, *AfterBitmap);
 }
 
 void TJPGForm::XiTrackBar1Change() {

@@ -16,6 +16,8 @@ class TJPGForm : public TFormatPreviewDialog {
   // One JPEG round trip of BeforeBitmap into AfterBitmap.
   void UpdatePreview(int quality);
 
+  // Draws the JPEG round trip's result at (0, 0) of its paint box.
+  void ImageJPGPaint(QPainter& canvas);
   void XiTrackBar1Change();
   void XiButton3Click();  // "by default"
   void XiButton1Click();  // OK
@@ -28,7 +30,7 @@ class TJPGForm : public TFormatPreviewDialog {
   TXiPanel* Panel1 = nullptr;  // the quality as a number
   TXiPanel* Panel2 = nullptr;  // "before" panel, the one the picture is fitted to
   TXiPanel* Panel3 = nullptr;  // "after" panel
-  TBitmapView* ImageSrc = nullptr;
-  TBitmapView* ImageJPG = nullptr;
+  TPaintBox* ImageSrc = nullptr;
+  TPaintBox* ImageJPG = nullptr;
   TXiTrackBar* XiTrackBar1 = nullptr;
 };

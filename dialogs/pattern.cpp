@@ -7,6 +7,7 @@
 #include "controls/xitrackbar.h"
 #include "effects/function.h"
 #include "platform/system/sysutils.h"
+#include "platform/windows/bitmapview.h"
 #include "platform/windows/dialogs.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
@@ -62,12 +63,13 @@ TFormPattern::TFormPattern(QWidget* parent, TJobRecord& job) : TSliderFrame(pare
   ScrollBox2->setGeometry(Width - 124 - 8, 4, 124, PatternPanelHeight - 8);
   ScrollBox2->setWidgetResizable(false);
   ScrollBox2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  PaintBoxPattern = new TBitmapView;
+  PaintBoxPattern = new TPaintBox;
   PaintBoxPattern->setObjectName("PaintBoxPattern");
   PaintBoxPattern->setToolTip("Pattern");
   PaintBoxPattern->setCursor(Qt::PointingHandCursor);
   PaintBoxPattern->resize(70, 60);
   PaintBoxPattern->installEventFilter(this);
+  PaintBoxPattern->SetOnPaint([this](QPainter& canvas) { PaintBoxPatternPaint(canvas); });
   ScrollBox2->setWidget(PaintBoxPattern);
 
   CheckBox2 = new TXPCheckBox("inverse", XiPanel2);
@@ -93,13 +95,14 @@ TFormPattern::TFormPattern(QWidget* parent, TJobRecord& job) : TSliderFrame(pare
   }
   Level = job.WatermarkLevel;
   CheckBox2->SetChecked(job.WatermarkInverse);  // raises no click
-  ShowPattern();
+  // The view keeps its first size until the pattern changes.
+  PaintBoxPattern->update();
 
-  connect(CheckBox2, &TXPCheckBox::clicked, this, [this] { ParameterChanged(CheckBox2); });
+  connect(CheckBox2, &TXPCheckBox::clicked, this, [this] { TrackBar1Change(CheckBox2); });
   StartPreview();
 }
 
-TFormPattern::~TFormPattern() { PaintBoxPattern->SetBitmap(nullptr); }
+TFormPattern::~TFormPattern() { PaintBoxPattern->SetOnPaint(nullptr); }
 
 bool TFormPattern::eventFilter(QObject* watched, QEvent* event) {
   if (watched == PaintBoxPattern && event->type() == QEvent::MouseButtonRelease &&
@@ -112,21 +115,25 @@ bool TFormPattern::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFormPattern::ShowPattern() {
-  PaintBoxPattern->SetBitmap(PatternBitmap.get());
-  PaintBoxPattern->FitToBitmap();
+  PaintBoxPattern->resize(PatternBitmap->Width(), PatternBitmap->Height());
   PaintBoxPattern->update();
+}
+
+void TFormPattern::PaintBoxPatternPaint(QPainter& canvas) {
+  if (PatternBitmap) PaintBitmap(canvas, 0, 0, *PatternBitmap);
 }
 
 void TFormPattern::PaintBoxPatternClick() {
   Guarded([&] {
-    TColor color = PatternColor;
+    TColor color = FChooserColor;
     if (!ColorDialog(this, color)) return;
+    FChooserColor = color;
     PatternColor = color;
     ScrollToOrigin(ScrollBox2);
     PatternBitmap = ColorSquare(PatternColor);
     FromFile = false;
     ShowPattern();
-    ParameterChanged(nullptr);
+    TrackBar1Change(nullptr);
   });
 }
 
@@ -148,7 +155,7 @@ void TFormPattern::XiButton3Click() {
     PatternBitmap = std::move(picture);
     FromFile = true;
     ShowPattern();
-    ParameterChanged(nullptr);
+    TrackBar1Change(nullptr);
   });
 }
 

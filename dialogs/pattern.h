@@ -24,9 +24,14 @@ class TFormPattern : public TSliderFrame {
   TXPCheckBox* CheckBox2 = nullptr;  // "inverse"; TrackBar1 is the level
   TXiButton* XiButton3 = nullptr;  // "Select pattern"
   QScrollArea* ScrollBox2 = nullptr;
-  TBitmapView* PaintBoxPattern = nullptr;
+  // The pattern view: 70 x 60 at first, showing the pattern's top-left
+  // corner; the pattern's own size once it is changed.
+  TPaintBox* PaintBoxPattern = nullptr;
 
-  // A click on the pattern view: a colour pattern from the colour dialog.
+  // Draws the pattern at (0, 0) of its view.
+  void PaintBoxPatternPaint(QPainter& canvas);
+  // A click on the pattern view: a colour pattern from the colour dialog,
+  // which offers its own last colour (black at first), not the pattern's.
   void PaintBoxPatternClick();
   // "Select pattern": a picture pattern from the open-picture dialog.
   void XiButton3Click();
@@ -40,6 +45,7 @@ class TFormPattern : public TSliderFrame {
   void WriteValues() override;
 
  private:
+  // The view takes the new pattern's size and shows it.
   void ShowPattern();
 
   std::unique_ptr<TBitmap> PatternBitmap;
@@ -47,4 +53,5 @@ class TFormPattern : public TSliderFrame {
   TColor PatternColor = 0;
   bool FromFile = false;
   int Level = 0;
+  TColor FChooserColor = clBlack;  // the colour dialog's own last colour
 };

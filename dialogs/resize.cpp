@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <algorithm>
 #include <limits>
 
@@ -155,16 +156,17 @@ TFormResize::TFormResize(QWidget* parent, TJobRecord& job) : TEffectFrame(parent
 
 void TFormResize::showEvent(QShowEvent* event) {
   TEffectFrame::showEvent(event);
-  if (FShown) return;
-  FShown = true;
-  Guarded([this] {
-    // OK is the active control until the layout gives its size field the
-    // focus (the free layout leaves it on OK); then the list is filled.
-    XiButton1->setFocus();
-    if (!Job.ResizePreserveAspect) SetLayout(flFree);
-    else if (Job.ResizeScaleType >= 0 && Job.ResizeScaleType <= 2) SetLayout(TFieldLayout(Job.ResizeScaleType));
-    SelectStartRow();
-  });
+  // Shown by the program, not brought back by the desktop.
+  if (!event->spontaneous()) Guarded([this] { FormShow(); });
+}
+
+void TFormResize::FormShow() {
+  // OK is the active control until the layout gives its size field the
+  // focus (the free layout leaves it on OK); then the list is filled.
+  XiButton1->setFocus();
+  if (!Job.ResizePreserveAspect) SetLayout(flFree);
+  else if (Job.ResizeScaleType >= 0 && Job.ResizeScaleType <= 2) SetLayout(TFieldLayout(Job.ResizeScaleType));
+  SelectStartRow();
 }
 
 void TFormResize::SetLayout(TFieldLayout layout) {
@@ -219,7 +221,6 @@ bool TFormResize::ComputePreview() {
   if (!SizeAcceptable(size.Width, size.Height)) return false;
   auto result = std::make_unique<TBitmap>();
   ResizePicture(*SourceBitmap, *result, values);
-  PaintEffect->SetBitmap(result.get());
   ResultBitmap = std::move(result);
   PaintEffect->resize(ResultBitmap->Width(), ResultBitmap->Height());
   PaintEffect->update();
@@ -228,7 +229,11 @@ bool TFormResize::ComputePreview() {
 
 void TFormResize::ApplyEffect(TBitmap& result) { ResizePicture(result, result, Values()); }
 
-void TFormResize::RowSelected(int row) {
+void TFormResize::ListView1SelectItem(int row, bool selected) {
+  if (!selected) {
+    PreviewPath.clear();
+    return;
+  }
   Guarded([&] {
     if (row < 0 || row >= Job.SourceFiles.Count()) return;
     ScrollToOrigin();

@@ -37,6 +37,13 @@ class TFormResize : public TEffectFrame {
   QLabel* Image3 = nullptr;
   TXiButton* XiButton3 = nullptr;  // "Apply"
 
+  // Each time the dialog is shown: the fields' layout from the job, then
+  // the list filled and its start row selected.
+  void FormShow();
+  // A row losing its selection forgets its file (PreviewPath ""); a row
+  // gaining it is loaded at full size (a file that cannot be read is
+  // reported) and previewed resized.
+  void ListView1SelectItem(int row, bool selected) override;
   void XPEdit1Change();
   void XPEdit2Change();
   void XPEdit3Change();
@@ -48,7 +55,6 @@ class TFormResize : public TEffectFrame {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void RowSelected(int row) override;
   void ApplyEffect(TBitmap& result) override;
   bool ValuesAcceptable() override;
   void WriteValues() override;
@@ -77,5 +83,4 @@ class TFormResize : public TEffectFrame {
   bool SizeUndefined = false;
   TColor ReadOnlyColor = 0xE0E0E0;
   TColor EditableColor = 0xFFFFFF;
-  bool FShown = false;
 };

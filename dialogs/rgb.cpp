@@ -73,7 +73,7 @@ TFormRGB::TFormRGB(QWidget* parent, TJobRecord& job) : TEffectFrame(parent, job)
   if (const TRgbEffect* effect = EffectOfKind(FKind)) {
     for (int i = 0; i < 3; ++i) {
       SetSliderRange(*rows[i].Bar, effect->Min[i], effect->Max[i]);
-      rows[i].Bar->setToolTip(effect->Hints[i]);
+      rows[i].Bar->SetHint(effect->Hints[i]);
       rows[i].MinLabel->setText(effect->Ends[i][0]);
       rows[i].MaxLabel->setText(effect->Ends[i][1]);
     }
@@ -83,7 +83,7 @@ TFormRGB::TFormRGB(QWidget* parent, TJobRecord& job) : TEffectFrame(parent, job)
     Panel4->setVisible(FKind == ToneKind);
   }
   for (TXiTrackBar* bar : {TrackBar1, TrackBar2, TrackBar3})
-    connect(bar, &TXiTrackBar::OnChange, this, [this, bar] { ParameterChanged(bar); });
+    connect(bar, &TXiTrackBar::OnChange, this, [this, bar] { TrackBar1Change(bar); });
   StartPreview();
 }
 

@@ -99,6 +99,17 @@ class TestXiButton : public QObject {
   Q_OBJECT
 
  private slots:
+  // A new button's settings beside its colours.
+  void defaults() {
+    TXiButton button;
+    QCOMPARE(button.size(), QSize(75, 25));
+    QVERIFY(button.Ctl3D() && button.TransparentGlyph() && button.Gradient() && button.HotTrack());
+    QVERIFY(!button.Cancel() && !button.Default() && button.Glyph().isNull());
+    QCOMPARE(QList<int>({button.Layout(), button.Spacing(), button.ModalResult(), button.State()}),
+             QList<int>({TXiButton::blGlyphLeft, 4, TXiButton::mrNone, TXiButton::bsNormal}));
+    QCOMPARE(button.focusPolicy(), Qt::StrongFocus);
+  }
+
   void disabledLookWinsOverPressed() {
     TXiButton button("OK");
     const TColor border = PixelOf(button, 0, 12);

@@ -12,6 +12,39 @@ class TestXiPanel : public QObject {
   Q_OBJECT
 
  private slots:
+  // Every scheme's four colours; a new panel is the desert one, raised,
+  // filled from top to bottom.
+  void schemesAndDefaults() {
+    const struct {
+      TXiPanel::TColorScheme Scheme;
+      TColor Colors[4];  // face, grad, light, dark
+    } schemes[] = {{TXiPanel::csDesert, {0xFFFFFF, 0xA4E1FF, 0x008FD5, 0x00699B}},
+                   {TXiPanel::csGrass, {0xFFFFFF, 0xB0F2CB, 0x3EB56A, 0x156F37}},
+                   {TXiPanel::csSilver, {0xFFFFFF, 0xDAE0DE, 0x7D7D7D, 0x626262}},
+                   {TXiPanel::csSky, {0xFFFFFF, 0xFFE0C1, 0xF0964D, 0xB35900}},
+                   {TXiPanel::csRose, {0xFFFFFF, 0xCCCCFF, 0x0651CC, 0x00009D}},
+                   {TXiPanel::csSun, {0xFFFFFF, 0xBFFFFF, 0x009595, 0x006464}}};
+    for (const auto& row : schemes) {
+      TXiPanel panel;
+      for (int i = 0; i < 4; ++i) panel.SetColors(i, 0x123456);
+      QCOMPARE(panel.ColorScheme(), TXiPanel::csCustom);
+      panel.SetColorScheme(row.Scheme);
+      QCOMPARE(panel.ColorScheme(), row.Scheme);
+      for (int i = 0; i < 4; ++i)
+        QVERIFY2(panel.Colors(i) == row.Colors[i], qPrintable(QString("scheme %1, colour %2").arg(row.Scheme).arg(i)));
+    }
+    TXiPanel fresh;
+    QCOMPARE(fresh.ColorScheme(), TXiPanel::csDesert);
+    QCOMPARE(QList<TColor>({fresh.ColorFace(), fresh.ColorGrad(), fresh.ColorLight(), fresh.ColorDark()}),
+             QList<TColor>({0xFFFFFF, 0xA4E1FF, 0x008FD5, 0x00699B}));
+    QCOMPARE(QList<int>({fresh.FillDirection(), fresh.BevelOuter(), fresh.BevelInner(), fresh.BevelWidth(),
+                         fresh.Alignment(), fresh.BorderStyle()}),
+             QList<int>({TXiPanel::fdVertical, TXiPanel::bvRaised, TXiPanel::bvNone, 1, TXiPanel::taCenter,
+                         TXiPanel::bsNone}));
+    fresh.SetColorScheme(TXiPanel::csCustom);  // sets no colour
+    QCOMPARE(fresh.ColorGrad(), TColor(0xA4E1FF));
+  }
+
   void bevels() {
     TXiPanel panel;
     panel.resize(100, 40);

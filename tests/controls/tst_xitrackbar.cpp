@@ -1,5 +1,7 @@
 // The gradient track bar: position rules, thumb geometry, dragging, ticks.
+#include <QHelpEvent>
 #include <QSignalSpy>
+#include <QToolTip>
 #include <QtTest>
 
 #include "controls/xitrackbar.h"
@@ -81,6 +83,36 @@ class TestXiTrackBar : public QObject {
                std::string(16, ' ') + fields[i].first + ":=" + ColorToString(bar.Colors(fields[i].second)) + ";");
     QCOMPARE((*lines)[0], std::string("                FBackColor:=clBtnFace;"));
     QCOMPARE((*lines)[1], std::string("                FTickColor:=$00C88D2D;"));
+  }
+
+  void defaults() {
+    TXiTrackBar bar;
+    QCOMPARE(bar.size(), QSize(100, 28));
+    QCOMPARE(QList<int>({bar.Min(), bar.Max(), bar.Position(), bar.Frequency()}), QList<int>({0, 10, 0, 1}));
+    QCOMPARE(QList<int>({bar.ColorScheme(), bar.ThumbState(), bar.TickStyle(), bar.TickMarks(), bar.Orientation()}),
+             QList<int>({TXiTrackBar::csDesert, TXiTrackBar::bsOut, TXiTrackBar::tsNone, TXiTrackBar::tmBottomRight,
+                         TXiTrackBar::trHorizontal}));
+    QVERIFY(bar.SmoothCorners() && bar.ShowHint() && bar.Hint().isEmpty());
+    QCOMPARE(bar.BackColor(), clBtnFace);
+    QCOMPARE(bar.focusPolicy(), Qt::NoFocus);
+  }
+
+  // A hint switched off stays the slider's but does not pop up.
+  void hintsPopUpOnlyWhenShown() {
+    TXiTrackBar bar;
+    bar.SetHint("Zoom");
+    QVERIFY(ShowActive(bar));
+    auto asked = [&bar] {
+      QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), bar.mapToGlobal(QPoint(5, 5)));
+      QApplication::sendEvent(&bar, &help);
+      return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    bar.SetShowHint(false);
+    QCOMPARE(asked(), QString());
+    QCOMPARE(bar.Hint(), QString("Zoom"));
+    bar.SetShowHint(true);
+    QCOMPARE(asked(), QString("Zoom"));
+    QToolTip::hideText();
   }
 
   void positionRulesAndSignals() {

@@ -28,6 +28,14 @@ class TestXPCheckBox : public QObject {
   Q_OBJECT
 
  private slots:
+  void defaults() {
+    TXPCheckBox box("x");
+    QCOMPARE(box.size(), QSize(97, 17));
+    QCOMPARE(QList<int>({box.Alignment(), box.State(), box.AllowGrayed()}), QList<int>({taLeft, cbUnchecked, false}));
+    QCOMPARE(box.Color(), clWindow);
+    QCOMPARE(box.focusPolicy(), Qt::StrongFocus);
+  }
+
   void clicksCycleTheStates() {
     TXPCheckBox box("include subfolders");
     QSignalSpy clicks(&box, &TXPCheckBox::clicked);
@@ -43,10 +51,10 @@ class TestXPCheckBox : public QObject {
       QCOMPARE(box.State(), next);
     }
     QCOMPARE(clicks.count(), 5);
-    // The right button neither toggles nor clicks.
+    // Another button's release clicks without a toggle.
     QTest::mouseClick(&box, Qt::RightButton, {}, QPoint(6, box.height() / 2));
     QCOMPARE(box.State(), cbUnchecked);
-    QCOMPARE(clicks.count(), 5);
+    QCOMPARE(clicks.count(), 6);
   }
 
   void spaceTogglesAtItsRelease() {
@@ -112,6 +120,21 @@ class TestXPCheckBox : public QObject {
     QCOMPARE(xpglyphs::FocusRect(taLeft, 60, 17, 100, 13, 13), QRect(QPoint(17, 2), QPoint(59, 14)));
     // It fits: tight around the caption (rule 1).
     QCOMPARE(xpglyphs::FocusRect(taLeft, 97, 17, 40, 13, 13), QRect(QPoint(17, 1), QPoint(58, 14)));
+    // Every rule for both sides, as (left, top, right, bottom) with right
+    // and bottom outside: control width and height, caption width.
+    const struct {
+      int Width, Height, TextWidth;
+      QRect Left, Right;
+    } rules[] = {
+        {97, 17, 40, QRect(QPoint(17, 1), QPoint(58, 14)), QRect(QPoint(0, 1), QPoint(43, 14))},   // 1: fits
+        {60, 14, 40, QRect(QPoint(17, 0), QPoint(59, 13)), QRect(QPoint(0, 0), QPoint(42, 13))},   // 2: too tight
+        {60, 17, 100, QRect(QPoint(17, 2), QPoint(59, 14)), QRect(QPoint(0, 2), QPoint(42, 14))},  // 3: too wide
+        {97, 14, 40, QRect(QPoint(17, 0), QPoint(58, 13)), QRect(QPoint(0, 0), QPoint(45, 13))},   // 4: too low
+    };
+    for (const auto& rule : rules) {
+      QCOMPARE(xpglyphs::FocusRect(taLeft, rule.Width, rule.Height, rule.TextWidth, 13, 13), rule.Left);
+      QCOMPARE(xpglyphs::FocusRect(taRight, rule.Width, rule.Height, rule.TextWidth, 13, 13), rule.Right);
+    }
   }
 };
 

@@ -1,4 +1,5 @@
 // The flat edit box: change notification, limits and case, entering, its frame.
+#include <QClipboard>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -8,10 +9,31 @@
 
 static QColor PixelOf(QWidget& widget, int x, int y) { return widget.grab().toImage().pixelColor(x, y); }
 
+// Types the text key by key, also characters no key of the test's keyboard
+// has.
+static void TypeText(QWidget* widget, const QString& text) {
+  for (QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(widget, &press);
+  }
+}
+
 class TestXPEdit : public QObject {
   Q_OBJECT
 
  private slots:
+  void defaults() {
+    TXPEdit edit;
+    QCOMPARE(edit.width(), 121);
+    QCOMPARE(QList<TColor>({edit.Color(), edit.EnabledBorderColor(), edit.DisabledBorderColor()}),
+             QList<TColor>({0xFFFFFF, 0xBF9F7F, 0xB8D8D7}));
+    QCOMPARE(QList<int>({edit.EnabledBorderWidth(), edit.DisabledBorderWidth(), edit.CharCase(), edit.MaxLength()}),
+             QList<int>({1, 1, ecNormal, 0}));
+    QVERIFY(edit.PasswordChar().isNull() && !edit.ReadOnly() && edit.AutoSize() && !edit.NumbersOnly());
+    QVERIFY(edit.Text().isEmpty() && !edit.Modified() && !edit.CanUndo());
+    QCOMPARE(edit.focusPolicy(), Qt::StrongFocus);
+  }
+
   void everyTextChangeIsReported() {
     TXPEdit edit;
     QSignalSpy changes(&edit, &TXPEdit::OnChange);
@@ -58,6 +80,57 @@ class TestXPEdit : public QObject {
     edit.SetText("12");
     QTest::keyClicks(&edit, "a3-");
     QCOMPARE(edit.Text(), QString("123"));
+  }
+
+  // Only '0'-'9' enter a digits-only box: the digits of other scripts
+  // (Arabic-Indic, full-width) are no number to its readers.
+  void digitsOnlyMeansZeroToNine() {
+    TXPEdit edit;
+    edit.SetNumbersOnly(true);
+    TypeText(&edit, QString::fromUtf8("4\u0663\uFF135"));
+    QCOMPARE(edit.Text(), QString("45"));
+    for (const char* pasted : {"\u0667", "\uFF10\uFF10", "7\u06F08"}) {
+      QApplication::clipboard()->setText(QString::fromUtf8(pasted));
+      edit.PasteFromClipboard();
+      edit.SetSelTextBuf(pasted, 16);
+      QCOMPARE(edit.Text(), QString("45"));
+    }
+    QApplication::clipboard()->setText("06");
+    edit.PasteFromClipboard();
+    QCOMPARE(edit.Text(), QString("4506"));
+  }
+
+  // The selection's text copied into a buffer never runs past its size
+  // nor cuts a character; text taken from a buffer is read no further.
+  void selectionThroughBuffers() {
+    TXPEdit edit;
+    edit.SetText(QString::fromUtf8("ab\u00E9cd"));  // "é" is two bytes
+    edit.SelectAll();
+    char buffer[10];
+    // The count copied, then the whole buffer.
+    auto copied = [&](int size) {
+      std::fill(std::begin(buffer), std::end(buffer), '#');
+      int count = edit.GetSelTextBuf(buffer, size);
+      return std::to_string(count) + ":" + std::string(buffer, sizeof buffer);
+    };
+    auto expected = [](int count, const char (&bytes)[11]) { return std::to_string(count) + ":" + std::string(bytes, 10); };
+    QCOMPARE(copied(7), expected(6, "ab\xC3\xA9" "cd\0###"));  // the exact size
+    QCOMPARE(copied(6), expected(5, "ab\xC3\xA9" "c\0####"));  // one less
+    QCOMPARE(copied(4), expected(2, "ab\0#######"));  // "é" does not fit whole
+    QCOMPARE(copied(1), expected(0, "\0#########"));
+    QCOMPARE(copied(0), expected(0, "##########"));
+    QCOMPARE(edit.GetSelTextBuf(nullptr, 5), 0);
+
+    edit.SetSelStart(1);
+    edit.SetSelLength(1);
+    const char unended[] = {'X', 'Y', 'Z'};
+    edit.SetSelTextBuf(unended, 3);  // the exact size, no zero byte
+    QCOMPARE(edit.Text(), QString::fromUtf8("aXYZ\u00E9cd"));
+    edit.SetSelTextBuf("12\0" "3", 2);  // one less than the text
+    QCOMPARE(edit.Text(), QString::fromUtf8("aXYZ12\u00E9cd"));
+    edit.SetSelTextBuf("never read", 0);
+    edit.SetSelTextBuf("\xC3\xA9!", 1);  // a cut character is left out
+    QCOMPARE(edit.Text(), QString::fromUtf8("aXYZ12\u00E9cd"));
   }
 
   void tabSelectsAllAClickDoesNot() {

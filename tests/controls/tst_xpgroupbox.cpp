@@ -23,6 +23,28 @@ class TestXPGroupBox : public QObject {
   Q_OBJECT
 
  private slots:
+  // A new box's settings, and the ranges its setters keep.
+  void defaultsAndLimits() {
+    TXPGroupBox box;
+    QCOMPARE(box.size(), QSize(185, 105));
+    QCOMPARE(QList<TColor>({box.Color(), box.BorderColor(), box.FontColor()}),
+             QList<TColor>({clBtnFace, 0xB8D8D7, 0xD05300}));
+    QCOMPARE(QList<int>({box.BorderWidth(), box.CornersOffset(), box.CaptionOffset(), box.CaptionAlignment()}),
+             QList<int>({1, 10, 10, caLeft}));
+    QCOMPARE(box.focusPolicy(), Qt::NoFocus);
+    const std::pair<int, int> widths[] = {{0, 1}, {25, 10}, {10, 10}, {4, 4}};
+    for (auto [set, kept] : widths) {
+      box.SetBorderWidth(set);
+      QCOMPARE(box.BorderWidth(), kept);
+    }
+    const std::pair<int, int> offsets[] = {{0, 1}, {40, 30}, {30, 30}, {7, 7}};
+    for (auto [set, kept] : offsets) {
+      box.SetCaptionOffset(set);
+      box.SetCornersOffset(set);
+      QCOMPARE(QList<int>({box.CaptionOffset(), box.CornersOffset()}), QList<int>({kept, kept}));
+    }
+  }
+
   void frameAndCaption() {
     TXPGroupBox box;
     box.resize(185, 105);

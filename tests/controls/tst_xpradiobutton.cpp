@@ -43,6 +43,13 @@ class TestXPRadioButton : public QObject {
   Q_OBJECT
 
  private slots:
+  void defaults() {
+    TXPRadioButton button("x");
+    QCOMPARE(button.size(), QSize(113, 17));
+    QCOMPARE(QList<int>({button.Alignment(), button.Checked()}), QList<int>({taLeft, false}));
+    QCOMPARE(button.Color(), clWindow);
+  }
+
   void codeChecksOneButtonPerParent() {
     QWidget top;
     auto* a = new TXPRadioButton("a", &top);

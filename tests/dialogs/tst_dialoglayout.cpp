@@ -45,6 +45,37 @@ class TestDialogLayout : public QObject {
     }
   }
 
+  // Each row of the resize dialog's field layouts: which pen icons show,
+  // which size fields are typed in (white) or read-only (grey), and
+  // whether the percentage field shows.
+  void resizeFieldsFollowTheLayoutTable() {
+    TPictureJob f({QSize(64, 48)});
+    const struct {
+      bool Aspect;
+      int Mode;
+      bool Pen1, Edit1, Pen2, Edit2, Percent;
+    } layouts[] = {{true, 0, true, true, false, false, false},
+                   {true, 1, false, false, true, true, false},
+                   {true, 2, false, false, false, false, true},
+                   {false, 2, true, true, true, true, false}};
+    for (const auto& layout : layouts) {
+      f.Job.ResizePreserveAspect = layout.Aspect;
+      f.Job.ResizeScaleType = layout.Mode;
+      TFormResize dialog(nullptr, f.Job);
+      dialog.show();
+      auto field = [](const TXPEdit* edit) {
+        QVERIFY(edit->Color() == (edit->ReadOnly() ? TColor(0xE0E0E0) : TColor(0xFFFFFF)));
+      };
+      field(dialog.XPEdit1);
+      field(dialog.XPEdit2);
+      QCOMPARE((QList<bool>{!dialog.Image1->isHidden(), !dialog.XPEdit1->ReadOnly(), !dialog.Image2->isHidden(),
+                            !dialog.XPEdit2->ReadOnly(), !dialog.XPEdit3->isHidden(), !dialog.Image3->isHidden(),
+                            !dialog.Label3->isHidden()}),
+               (QList<bool>{layout.Pen1, layout.Edit1, layout.Pen2, layout.Edit2, layout.Percent, layout.Percent,
+                            layout.Percent}));
+    }
+  }
+
   void chooserCaptionsCanBeRead() {
     TPictureJob f;
     TFormListEffects chooser(nullptr, f.Job);

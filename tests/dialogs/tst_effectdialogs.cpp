@@ -7,6 +7,7 @@
 #include "dialogs/rgb.h"
 #include "dialogs/simpleeffect.h"
 #include "effects/function.h"
+#include "platform/system/sysutils.h"
 #include "tests/support/windowtest.h"
 
 namespace {
@@ -44,6 +45,24 @@ class TestEffectDialogs : public QObject {
     f.Job.PreviewIndex = 1;
     f.Job.PreviewFile = f.Folder.File("gone.bmp");
     QCOMPARE(TFormSimpleEffect(nullptr, f.Job).SelectedRow(), 0);
+  }
+
+  // The list's rows are numbered from 1 and named by the files' names; a
+  // row losing its selection changes nothing in these dialogs.
+  void listRowsAndDeselection() {
+    TPictureJob f({QSize(20, 10), QSize(20, 12)});
+    TFormSimpleEffect dialog(nullptr, f.Job);
+    QAbstractItemModel* rows = dialog.ListView1->model();
+    QCOMPARE(rows->headerData(0, Qt::Horizontal).toString(), QString::fromUtf8("\u2116"));
+    QCOMPARE(rows->headerData(1, Qt::Horizontal).toString(), QString("Name"));
+    for (int row = 0; row < 2; ++row) {
+      QCOMPARE(rows->data(rows->index(row, 0)).toString(), QString::number(row + 1));
+      QCOMPARE(rows->data(rows->index(row, 1)).toString(),
+               QString::fromStdString(ExtractFileName(f.Job.SourceFiles[row])));
+    }
+    dialog.ListView1->selectionModel()->clearSelection();
+    QCOMPARE(dialog.PreviewedPath(), f.Job.SourceFiles[0]);
+    QCOMPARE(dialog.Source()->Height(), 10);
   }
 
   void fitsOnlyPicturesLargerThanTheBox() {

@@ -39,7 +39,10 @@ struct TRow {
   // The member of each slider, then the type's (null for Rotate's flag).
   std::vector<int J::*> Members = {};
   const char* Title = nullptr;  // null: the caption
+  // The sliders' hints (none: every slider's is empty) and whether they
+  // pop up.
   std::vector<const char*> Hints = {};
+  bool HintsShown = true;
   // The type group: caption, height, columns, items, the item stored and
   // the one clicked.
   const char* Group = nullptr;
@@ -54,8 +57,13 @@ struct TRow {
 
 TRow One(const char* caption, int J::*member, TSlider slider) { return {caption, {slider}, {member}}; }
 
-TRow Two(const char* caption, int J::*first, int J::*second, TSlider a, TSlider b) {
-  return {caption, {a, b}, {first, second}};
+// The two-slider dialog sets its sliders' hints but does not show them.
+TRow Two(const char* caption, int J::*first, int J::*second, TSlider a, TSlider b,
+         std::vector<const char*> hints) {
+  TRow row{caption, {a, b}, {first, second}};
+  row.Hints = hints;
+  row.HintsShown = false;
+  return row;
 }
 
 TRow Three(const char* caption, std::vector<int J::*> members, std::vector<TSlider> sliders,
@@ -109,19 +117,21 @@ const std::vector<TRow>& Rows() {
         One("Wind...", &J::WindLevel, {0, 50, T, {"0", "50"}, 30, 12}),
         // Two sliders, by TwoTrackKind.
         Two("3D grid...", &J::GridStep, &J::GridTransparency, {0, 48, T, {"0", "48"}, 10, 7},
-            {0, 255, F, {"0", "255"}, 100, 35}),
+            {0, 255, F, {"0", "255"}, 100, 35}, {"Grid step", "Transparency"}),
         Two("Glasstile...", &J::GlasstileX, &J::GlasstileY, {2, 100, F, {"2", "100"}, 30, 4},
-            {2, 100, F, {"2", "100"}, 50, 9}),
+            {2, 100, F, {"2", "100"}, 50, 9}, {"X", "Y"}),
         Two("Lens fire...", &J::LensFireX, &J::LensFireY, {0, 48, F, {"0", "48"}, 10, 30},
-            {0, 36, F, {"0", "36"}, 20, 9}),
+            {0, 36, F, {"0", "36"}, 20, 9}, {"X", "Y"}),
         Two("Oil paint...", &J::OilSmooth, &J::OilBrush, {1, 255, F, {"1", "255"}, 100, 40},
-            {1, 5, T, {"1", "5"}, 4, 3}),
-        Two("Puzzle...", &J::PuzzleAcross, &J::PuzzleDown, {1, 48, F, {"", "48"}, 10, 4}, {1, 36, F, {"", "36"}, 8, 3}),
+            {1, 5, T, {"1", "5"}, 4, 3}, {"Smoothness", "Width of pen"}),
+        Two("Puzzle...", &J::PuzzleAcross, &J::PuzzleDown, {1, 48, F, {"", "48"}, 10, 4}, {1, 36, F, {"", "36"}, 8, 3},
+            {"Across", "Down"}),
         Two("Rain drops...", &J::RainDropCount, &J::RainDropSize, {1, 255, F, {"1", "255"}, 150, 30},
-            {2, 50, T, {"2", "50"}, 40, 8}),
+            {2, 50, T, {"2", "50"}, 40, 8}, {"Amount of drops", "Size of drops"}),
         Two("Ribbon...", &J::RibbonWidth, &J::RibbonFrequency, {0, 100, F, {"0", "100"}, 80, 30},
-            {0, 100, F, {"0", "100"}, 10, 70}),
-        Two("Spheric...", &J::SphereX, &J::SphereY, {1, 48, F, {"", "48"}, 30, 20}, {1, 36, F, {"", "36"}, 30, 14}),
+            {0, 100, F, {"0", "100"}, 10, 70}, {"Width", "Frequency"}),
+        Two("Spheric...", &J::SphereX, &J::SphereY, {1, 48, F, {"", "48"}, 30, 20}, {1, 36, F, {"", "36"}, 30, 14},
+            {}),
         // Three sliders, by RgbKind: the raw positions reach the job, the
         // labels may show what they stand for.
         Three("RGB...", {&J::RgbRed, &J::RgbGreen, &J::RgbBlue},
@@ -170,9 +180,9 @@ const std::vector<TRow>& Rows() {
               {"as is", "smooth"}, 1, 0),
     };
     TRow fishEye = Two("Fish eye...", &J::FishEyeZoom, &J::FishEyeRadius, {1, 200, F, {"1", "200"}, 100, 180},
-                       {4, 18, F, {"4", "18"}, 10, 13});  // radius up to min(W, H) / 2
+                       {4, 18, F, {"4", "18"}, 10, 13}, {"Zoom", "Radius"});  // radius up to min(W, H) / 2
     fishEye.Title = "Fish eye";
-    fishEye.Hints = {"Zoom", "Radius"};
+    fishEye.HintsShown = true;
     fishEye.Box = &J::FishEyeInversion, fishEye.StoredBox = true;
     r.push_back(fishEye);
     TRow watermark = One("Watermark...", &J::WatermarkLevel, {0, 255, F, {"0", "255"}, 70, 40});
@@ -268,7 +278,8 @@ class TestEffectTables : public QObject {
       QVERIFY(w.Bar && w.Value && w.Ends[0] && w.Ends[1]);
       QCOMPARE(Describe(w.Bar, w.Ends), Describe(s));
       QCOMPARE(w.Bar->Position(), s.Stored);
-      if (!row.Hints.empty()) QCOMPARE(w.Bar->toolTip(), QString(row.Hints[i]));
+      QCOMPARE(w.Bar->Hint(), QString(row.Hints.empty() ? "" : row.Hints[i]));
+      if (!row.Hints.empty()) QCOMPARE(w.Bar->ShowHint(), row.HintsShown);
     }
     if (row.Sliders.size() < 3) QVERIFY(!SliderWidgets(*dialog, int(row.Sliders.size())).Bar);
     if (auto* swatch = dialog->findChild<QWidget*>("Panel4")) QCOMPARE(!swatch->isHidden(), row.Swatch);

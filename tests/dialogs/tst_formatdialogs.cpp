@@ -49,6 +49,24 @@ std::unique_ptr<TBitmap> WrittenPicture(TDialogJob& job, TBitmap& picture, const
 
 void ClickOk(QWidget* dialog) { dialog->findChild<TXiButton*>("XiButton1")->Click(); }
 
+using J = TJobRecord;
+
+// Picks each item of one of the GIF dialog's lists in turn: its text, the
+// codec's default it sets at once, and what OK stores with the text.
+template <class T, size_t N, class M>
+void PickEach(TFormGif& dialog, J& job, QComboBox* list, const std::pair<const char*, T> (&items)[N],
+              const std::atomic<T>& codecDefault, T M::*member, std::string M::*text) {
+  QCOMPARE(list->count(), int(N));
+  for (int i = 0; i < int(N); ++i) {
+    list->setCurrentIndex(i);
+    QCOMPARE(list->currentText(), QString(items[i].first));
+    QCOMPARE(codecDefault.load(), items[i].second);
+    dialog.XiButton1Click();
+    QCOMPARE(job.*member, items[i].second);
+    QCOMPARE(job.*text, std::string(items[i].first));
+  }
+}
+
 }  // namespace
 
 class TestFormatDialogs : public QObject {
@@ -114,6 +132,49 @@ class TestFormatDialogs : public QObject {
       dialog.XiButton1Click();
       QCOMPARE(job.Job.GifColorBits, 8);
       QCOMPARE(job.Job.GifColorsText, std::string("256"));
+    }
+  }
+
+  // Every item of the three lists and of the compression group: what the
+  // codec's defaults take at once, what OK stores with the item's text, and
+  // the item a stored value opens with.
+  void gifEveryListItem() {
+    const std::pair<const char*, TColorReduction> reductions[] = {
+        {"Netscape", rmNetscape},       {"Monochrome", rmMonochrome}, {"GrayScale", rmGrayScale},
+        {"WindowsGray", rmWindowsGray}, {"Windows20", rmWindows20},   {"Windows256", rmWindows256},
+        {"Quantize", rmQuantize},       {"QuantizeWindows", rmQuantizeWindows}};
+    const std::pair<const char*, TDitherMode> dithers[] = {
+        {"FloydSteinberg", dmFloydSteinberg}, {"Stucki", dmStucki}, {"Sierra", dmSierra}, {"JaJuNi", dmJaJuNI},
+        {"SteveArche", dmSteveArche},         {"Burkes", dmBurkes}, {"Nearest", dmNearest}};
+    const std::pair<const char*, int> colors[] = {{"8", 3}, {"16", 4}, {"32", 5}, {"64", 6}, {"128", 7}, {"256", 8}};
+    const std::pair<const char*, TGIFCompression> compressions[] = {{"LZW", gcLZW}, {"RLE", gcRLE}};
+    TDialogJob job;
+    job.UsePicture(*MakeNoiseBitmap(16, 12, 6), "small.bmp");
+    TFormGif dialog(nullptr, job.Job);
+    QCOMPARE(dialog.CompressGroup->Items(), (QStringList{"LZW", "RLE"}));
+    PickEach(dialog, job.Job, dialog.ComboReduction, reductions, GIFImageDefaultColorReduction,
+             &J::GifColorReduction, &J::GifColorReductionText);
+    PickEach(dialog, job.Job, dialog.ComboDither, dithers, GIFImageDefaultDitherMode, &J::GifDitherMode,
+             &J::GifDitherText);
+    PickEach(dialog, job.Job, dialog.ComboColor, colors, GIFImageDefaultColorReductionBits, &J::GifColorBits,
+             &J::GifColorsText);
+    if (QTest::currentTestFailed()) return;
+    for (int i = 0; i < 2; ++i) {
+      QTest::mouseClick(dialog.CompressGroup->Button(i), Qt::LeftButton, {}, QPoint(6, 6));
+      QCOMPARE(GIFImageDefaultCompression.load(), compressions[i].second);
+      dialog.XiButton1Click();
+      QCOMPARE(job.Job.GifCompression, compressions[i].second);
+    }
+    // The other way: each stored value opens on its item.
+    for (int i = 0; i < 8; ++i) {
+      job.Job.GifColorReduction = reductions[i].second;
+      job.Job.GifDitherMode = dithers[i % 7].second;
+      job.Job.GifColorBits = colors[i % 6].second;
+      job.Job.GifCompression = compressions[i % 2].second;
+      TFormGif opened(nullptr, job.Job);
+      QCOMPARE((QStringList{opened.ComboReduction->currentText(), opened.ComboDither->currentText(),
+                            opened.ComboColor->currentText(), QString::number(opened.CompressGroup->ItemIndex())}),
+               (QStringList{reductions[i].first, dithers[i % 7].first, colors[i % 6].first, QString::number(i % 2)}));
     }
   }
 
@@ -203,6 +264,51 @@ class TestFormatDialogs : public QObject {
     }
     job.Job.BmpPixelFormat = pf15bit;  // not offered: "24 bit"
     QCOMPARE(TBMPForm(nullptr, job.Job).RadioGroup1->ItemIndex(), 4);
+  }
+
+  // Every pixel format item: its caption, what OK stores, and the item a
+  // stored format opens with (formats not offered open on "24 bit").
+  void bmpEveryPixelFormatItem() {
+    const struct {
+      const char* Caption;
+      TPixelFormat Format;
+      const char* Text;
+    } items[] = {{"1 bit", pf1bit, "Pixel format: 1 bit"},   {"4 bit", pf4bit, "Pixel format: 4 bit"},
+                 {"8 bit", pf8bit, "Pixel format: 8 bit"},   {"16 bit", pf16bit, "Pixel format: 16 bit"},
+                 {"24 bit", pf24bit, "Pixel format: 24 bit"}, {"32 bit", pf32bit, "Pixel format: 32 bit"}};
+    TDialogJob job;
+    job.UsePicture(*MakeNoiseBitmap(16, 12, 7), "small.bmp");
+    QStringList captions;
+    for (const auto& item : items) captions << item.Caption;
+    for (int i = 0; i < 6; ++i) {
+      job.Job.BmpPixelFormat = items[i].Format;
+      TBMPForm dialog(nullptr, job.Job);
+      QCOMPARE(dialog.RadioGroup1->Items(), captions);
+      QCOMPARE(dialog.RadioGroup1->ItemIndex(), i);
+      QCOMPARE(dialog.AfterBitmap->PixelFormat(), items[i].Format);
+      const int other = (i + 3) % 6;
+      QTest::mouseClick(dialog.RadioGroup1->Button(other), Qt::LeftButton, {}, QPoint(6, 6));
+      dialog.XiButton1Click();
+      QCOMPARE(job.Job.BmpPixelFormat, items[other].Format);
+      QCOMPARE(job.Job.BmpPixelFormatText, std::string(items[other].Text));
+    }
+    for (TPixelFormat format : {pfDevice, pf15bit, pfCustom}) {
+      job.Job.BmpPixelFormat = format;
+      QCOMPARE(TBMPForm(nullptr, job.Job).RadioGroup1->ItemIndex(), 4);
+    }
+  }
+
+  // The format command's dialog of each target format by its index.
+  void eachFormatHasItsDialog() {
+    TDialogJob job;
+    job.UsePicture(*MakeNoiseBitmap(16, 12, 8), "small.bmp");
+    QVERIFY(qobject_cast<TBMPForm*>(MakeFormatDialog(0, nullptr, job.Job).get()));
+    QVERIFY(qobject_cast<TJPGForm*>(MakeFormatDialog(1, nullptr, job.Job).get()));
+    QVERIFY(qobject_cast<TFormGif*>(MakeFormatDialog(2, nullptr, job.Job).get()));
+    QVERIFY(qobject_cast<TPNGForm*>(MakeFormatDialog(3, nullptr, job.Job).get()));
+    QVERIFY(!MakeFormatDialog(-1, nullptr, job.Job));
+    QVERIFY(!MakeFormatDialog(4, nullptr, job.Job));
+    QVERIFY(job.Messages.empty());
   }
 
   void pngShowsAndWritesItsThreeOptions() {

@@ -4,6 +4,7 @@
 #include "dialogs/pattern.h"
 #include "effects/function.h"
 #include "engine/jobrecord.h"
+#include "platform/windows/colors.h"
 #include "platform/windows/dialogs.h"
 #include "platform/windows/messages.h"
 #include "tests/support/windowtest.h"
@@ -60,7 +61,6 @@ class TestPattern : public QObject {
       before.Assign(f.Job.WatermarkBitmap.get());
       TFormPattern dialog(nullptr, f.Job);
       QCOMPARE(dialog.TrackBar1->Position(), 90);
-      QCOMPARE(dialog.PaintBoxPattern->size(), QSize(12, 9));  // the whole pattern
       ColorChosen = cancel ? 0x00FF00 : clNone;
       dialog.PaintBoxPatternClick();
       dialog.XiButton3Click();
@@ -78,13 +78,11 @@ class TestPattern : public QObject {
     TPatternJob f;
     std::string second = f.Folder.File("second.bmp");
     MakeTestBitmap(200, 150, 5)->SaveToFile(second);
-    // A colour (offered from the pattern's colour), then a picture: the
-    // colour in between is dropped.
+    // A colour, then a picture: the colour in between is dropped.
     {
       TFormPattern dialog(nullptr, f.Job);
       ColorChosen = 0x0000FF;
       dialog.PaintBoxPatternClick();
-      QCOMPARE(ColorsOffered, std::vector<TColor>{0x123456});
       FileChosen = second;
       dialog.XiButton3Click();
       dialog.XiButton1->click();
@@ -105,6 +103,46 @@ class TestPattern : public QObject {
       QVERIFY(SameColors(*f.Job.WatermarkBitmap, *MakeFlatBitmap(60, 60, 0x808080)));  // a square of it
     }
     QVERIFY(Messages.empty());
+  }
+
+  // The view shows the pattern's top-left 70 x 60 pixels until the pattern
+  // changes, then the whole new pattern at its own size.
+  void patternViewKeepsItsFirstSizeUntilThePatternChanges() {
+    TPatternJob f;
+    std::string large = f.Folder.File("large.bmp");
+    MakeTestBitmap(200, 150, 5)->SaveToFile(large);
+    TFormPattern dialog(nullptr, f.Job);
+    QCOMPARE(dialog.PaintBoxPattern->size(), QSize(70, 60));
+    const QImage shown = dialog.PaintBoxPattern->grab().toImage();
+    QCOMPARE(FromQColor(shown.pixelColor(11, 8)), PixelAt(*f.Job.WatermarkBitmap, 11, 8));
+    dialog.PaintBoxPatternClick();  // cancelled: no change
+    FileChosen = f.Folder.File("gone.bmp");
+    dialog.XiButton3Click();  // unreadable: no change
+    QCOMPARE(dialog.PaintBoxPattern->size(), QSize(70, 60));
+    ColorChosen = 0x00FF00;
+    dialog.PaintBoxPatternClick();
+    QCOMPARE(dialog.PaintBoxPattern->size(), QSize(60, 60));
+    FileChosen = large;
+    dialog.XiButton3Click();
+    QCOMPARE(dialog.PaintBoxPattern->size(), QSize(200, 150));
+    Messages.clear();
+  }
+
+  // The colour dialog offers its own last colour, black at first in each
+  // dialog, never the pattern's.
+  void colourDialogOffersItsOwnLastColour() {
+    TPatternJob f;
+    for (int opened = 0; opened < 2; ++opened) {
+      TFormPattern dialog(nullptr, f.Job);
+      ColorChosen = 0x0000FF;
+      dialog.PaintBoxPatternClick();
+      ColorChosen = clNone;
+      dialog.PaintBoxPatternClick();  // cancelled
+      ColorChosen = 0x00FF00;
+      dialog.PaintBoxPatternClick();
+      QCOMPARE(ColorsOffered, (std::vector<TColor>{clBlack, 0x0000FF, 0x0000FF}));
+      ColorsOffered.clear();
+    }
   }
 
   void aPatternFileThatGivesNoPixelsIsRefused() {

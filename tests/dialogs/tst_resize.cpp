@@ -1,6 +1,8 @@
 // The resize dialog: how the size fields derive each other, what OK stores,
 // sizes no picture can have, no picture at all, and a preview that is exactly
 // the picture the run writes.
+#include <QTableView>
+
 #include "dialogs/resize.h"
 #include "engine/jobrecord.h"
 #include "tests/support/windowtest.h"
@@ -21,6 +23,14 @@ void ClickMode(TFormResize& dialog, int index) {
 
 void ClickAspect(TFormResize& dialog) {
   QTest::mouseClick(dialog.XPCheckBox1, Qt::LeftButton, {}, QPoint(dialog.XPCheckBox1->width() - 6, 8));
+}
+
+// Types characters no key of the test's keyboard has.
+void TypeCharacters(TXPEdit* edit, const QString& text) {
+  for (QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(edit, &press);
+  }
 }
 
 QStringList Fields(const TFormResize& dialog) {
@@ -68,6 +78,42 @@ class TestResize : public QObject {
     // "Apply" shows the picture the fields promise.
     dialog.XiButton3->click();
     QCOMPARE(QSize(dialog.Result()->Width(), dialog.Result()->Height()), QSize(76, 284));
+    QVERIFY(Messages.empty());
+  }
+
+  // Other scripts' digits never reach a size field, so a typed size is
+  // never read as 0 and dropped.
+  void sizeFieldsTakeOnlyZeroToNine() {
+    TPictureJob f({QSize(400, 300)});
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    Type(dialog.XPEdit1, "1");
+    TypeCharacters(dialog.XPEdit1, QString::fromUtf8("\u0662\uFF125"));
+    QCOMPARE(Fields(dialog).mid(0, 2), (QStringList{"15", "11"}));
+    QCOMPARE(dialog.Width(), 15);
+    dialog.XiButton1->click();
+    QCOMPARE(QSize(f.Job.ResizeWidth, f.Job.ResizeHeight), QSize(15, 11));
+    QVERIFY(Messages.empty());
+  }
+
+  // A row that loses its selection forgets its file; the next one
+  // selected is loaded.
+  void deselectingARowForgetsItsFile() {
+    TPictureJob f({QSize(40, 30), QSize(50, 20)});
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    QCOMPARE(dialog.PreviewedPath(), f.Job.SourceFiles[0]);
+    QTableView* list = dialog.ListView1;
+    const QRect first = list->visualRect(list->model()->index(0, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, first.center());
+    QCOMPARE(dialog.SelectedRow(), -1);
+    QCOMPARE(dialog.PreviewedPath(), std::string());
+    dialog.SelectRow(1);
+    QCOMPARE(dialog.PreviewedPath(), f.Job.SourceFiles[1]);
+    list->selectionModel()->select(list->model()->index(1, 0),
+                                   QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    QCOMPARE(dialog.PreviewedPath(), std::string());
+    QCOMPARE(dialog.windowTitle(), QString("Resize: (50 x 20)"));  // the preview stays
     QVERIFY(Messages.empty());
   }
 
