@@ -142,7 +142,9 @@ void TPNGObject::CreateAlpha() {
     try {
       header.PrepareImageData();
     } catch (...) {
-      h = old;
+      // The picture is gone (the header reports 0 x 0); its kind stays.
+      h.BitDepth = old.BitDepth;
+      h.ColorType = old.ColorType;
       throw;
     }
     for (int y = 0; y < height; ++y)

@@ -318,9 +318,21 @@ struct TChunkIHDR::TBuffers {
 
 TChunkIHDR::TChunkIHDR(TPNGObject& owner) : TChunk(owner), FImage(CreateDib(0, 0, 24)) {}
 
-TChunkIHDR::~TChunkIHDR() {
+TChunkIHDR::~TChunkIHDR() { FreeImageData(); }
+
+void TChunkIHDR::FreeImageData() {
   Owner().ReleaseCanvasHandle(FDC.get());
+  FDC.reset();
   if (FPalette) DeleteObject(FPalette);
+  FPalette = nullptr;
+  // The bitmap stays, of no pixels, so that every accessor keeps a bitmap
+  // of the header's kind to look at.
+  FImage->Width = FImage->Height = FImage->Stride = 0;
+  TPixelBuffer().swap(FImage->Bits);
+  FImage->ColorTable.clear();
+  std::vector<uint8_t>().swap(AlphaPlane);
+  std::vector<uint8_t>().swap(LowBytePlane);
+  HeaderData.Width = HeaderData.Height = 0;
 }
 
 TChunkIHDR::TBuffers TChunkIHDR::MakeBuffers(int width, int height) const {
@@ -329,6 +341,9 @@ TChunkIHDR::TBuffers TChunkIHDR::MakeBuffers(int width, int height) const {
   bool lowBytes = HeaderData.BitDepth == 16;
   int64_t stride = BytesPerScanLine(width, bits);
   int64_t total = stride * height * (lowBytes ? 2 : 1) + (alpha ? int64_t(width) * height : 0);
+  // A header that never passed its checks has no kind to make buffers of.
+  if (!ValidColorTypeAndDepth(HeaderData.ColorType, HeaderData.BitDepth))
+    throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
   if (width <= 0 || height <= 0 || total > MaxBitmapBytes) throw EPNGOutMemory(pnglang::EPNGOutMemoryText);
   TBuffers buffers;
   try {
@@ -356,7 +371,15 @@ void TChunkIHDR::TakeBuffers(TBuffers& buffers) {
 }
 
 void TChunkIHDR::PrepareImageData() {
-  TBuffers buffers = MakeBuffers(Width(), Height());
+  TBuffers buffers;
+  try {
+    buffers = MakeBuffers(Width(), Height());
+  } catch (...) {
+    // The old buffers go either way; the header then holds no picture and
+    // says so, so that nothing reads past the buffers it has.
+    FreeImageData();
+    throw;
+  }
   TakeBuffers(buffers);
   ColorTable.fill(RGBQUAD{});
   PaletteSize = 0;
@@ -417,6 +440,11 @@ void TChunkIHDR::Assign(const TChunk& source) {
   if (!other) throw EPngError(pnglang::EPNGCannotAssignChunkText);
   TChunk::Assign(source);
   HeaderData = other->HeaderData;
+  // A copy of a header that holds no picture holds none either.
+  if (other->Width() == 0 || other->Height() == 0) {
+    FreeImageData();
+    return;
+  }
   PrepareImageData();
   FImage->Bits = other->FImage->Bits;
   AlphaPlane = other->AlphaPlane;
@@ -430,16 +458,17 @@ void TChunkIHDR::Assign(const TChunk& source) {
 void TChunkIHDR::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
   if (DataSize() < 13) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  // The header is taken only once it has passed every check: a header that
+  // fails leaves the chunk holding no picture.
   const uint8_t* d = Data.data();
-  HeaderData = {GetU32(d), GetU32(d + 4), d[8], d[9], d[10], d[11], d[12]};
-  if (HeaderData.Width >= 65536 || HeaderData.Height >= 65536)
-    throw EPNGSizeExceeds(pnglang::EPNGSizeExceedsText);
-  if (HeaderData.Width == 0 || HeaderData.Height == 0) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
-  if (HeaderData.CompressionMethod != 0) throw EPNGUnknownCompression(pnglang::EPNGUnknownCompressionText);
-  if (HeaderData.InterlaceMethod > 1) throw EPNGUnknownInterlace(pnglang::EPNGUnknownInterlaceText);
-  if (!ValidColorTypeAndDepth(HeaderData.ColorType, HeaderData.BitDepth))
-    throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
-  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(HeaderData.InterlaceMethod);
+  const TIHDRData read{GetU32(d), GetU32(d + 4), d[8], d[9], d[10], d[11], d[12]};
+  if (read.Width >= 65536 || read.Height >= 65536) throw EPNGSizeExceeds(pnglang::EPNGSizeExceedsText);
+  if (read.Width == 0 || read.Height == 0) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  if (read.CompressionMethod != 0) throw EPNGUnknownCompression(pnglang::EPNGUnknownCompressionText);
+  if (read.InterlaceMethod > 1) throw EPNGUnknownInterlace(pnglang::EPNGUnknownInterlaceText);
+  if (!ValidColorTypeAndDepth(read.ColorType, read.BitDepth)) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(read.InterlaceMethod);
+  HeaderData = read;
   PrepareImageData();
 }
 
@@ -535,16 +564,19 @@ void TPNGObject::Resize(int width, int height) {
   Changed();
 }
 
-uint8_t* TPNGObject::Scanline(int row) const { return Header().ImageRow(row); }
+uint8_t* TPNGObject::Scanline(int row) const {
+  TChunkIHDR& header = Header();
+  return row >= 0 && row < header.Height() ? header.ImageRow(row) : nullptr;
+}
 
 uint8_t* TPNGObject::ExtraScanline(int row) const {
   TChunkIHDR& header = Header();
-  return header.LowBytePlane.empty() ? nullptr : header.LowByteRow(row);
+  return row >= 0 && row < header.Height() && !header.LowBytePlane.empty() ? header.LowByteRow(row) : nullptr;
 }
 
 uint8_t* TPNGObject::AlphaScanline(int row) const {
   TChunkIHDR& header = Header();
-  return header.AlphaPlane.empty() ? nullptr : header.AlphaRow(row);
+  return row >= 0 && row < header.Height() && !header.AlphaPlane.empty() ? header.AlphaRow(row) : nullptr;
 }
 
 HPALETTE TPNGObject::Palette() { return HeaderPresent() ? Header().ImagePalette() : nullptr; }
@@ -713,6 +745,10 @@ void TPNGObject::AssignHandle(const TBitmap& bitmap, bool transparent, TColor tr
 }
 
 void TPNGObject::AssignTo(TPersistent* dest) const {
+  if (auto* png = dynamic_cast<TPNGObject*>(dest)) {
+    png->Assign(this);
+    return;
+  }
   auto* bitmap = dynamic_cast<TBitmap*>(dest);
   if (!bitmap || !HeaderPresent()) {
     TGraphic::AssignTo(dest);
@@ -774,6 +810,8 @@ void TPNGObject::SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE
 }
 
 void TPNGObject::DrawTo(HDC dc, const TRect& rect) const {
+  // A header that failed holds no picture.
+  if (Width() == 0 || Height() == 0) return;
   if (TransparencyMode() == ptmNone) {
     SetStretchBltMode(dc, COLORONCOLOR);
     StretchBlt(dc, rect.Left, rect.Top, rect.Width(), rect.Height(), Header().ImageDC(), 0, 0, Width(),

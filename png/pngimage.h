@@ -192,8 +192,12 @@ class TChunkIHDR : public TChunk {
   bool SaveToStream(TStream& stream) override;
 
   // Frees the old buffers and makes new zero-filled ones for HeaderData;
-  // EPNGOutMemory when they would pass 1 GiB together.
+  // EPNGOutMemory when they would pass 1 GiB together, and the header then
+  // holds no picture (FreeImageData).
   void PrepareImageData();
+  // Frees the picture, its device context and palette: the header then
+  // holds a picture of 0 x 0 pixels of its kind.
+  void FreeImageData();
 
   int Width() const { return static_cast<int>(HeaderData.Width); }
   int Height() const { return static_cast<int>(HeaderData.Height); }
@@ -465,7 +469,8 @@ class TPNGObject : public TGraphic {
   void Resize(int width, int height);
 
   // Rows of the picture counted from the top: the bitmap row, the row of low
-  // bytes (16-bit pictures) and the alpha row (null without alpha).
+  // bytes (16-bit pictures) and the alpha row (null without alpha); null for
+  // a row outside the picture.
   uint8_t* Scanline(int row) const;
   uint8_t* ExtraScanline(int row) const;
   uint8_t* AlphaScanline(int row) const;
