@@ -108,6 +108,26 @@ TEST(PngFailedHeader, RowsOutsideThePictureHaveNoAddress) {
   EXPECT_NE(png.ExtraScanline(2), nullptr);
 }
 
+// A picture whose header freed its buffers holds nothing until it is given
+// a size again.
+TEST(PngFailedHeader, FreedImageDataLeavesNothingToRead) {
+  TPNGObject png(COLOR_RGBALPHA, 16, 40, 30);
+  png.Header().FreeImageData();
+  EXPECT_EQ(png.Width() + png.Height(), 0);
+  EXPECT_EQ(png.Header().ImageInfo.bmiHeader.biWidth, 0);
+  EXPECT_EQ(png.Scanline(0), nullptr);
+  EXPECT_EQ(png.AlphaScanline(0), nullptr);
+  EXPECT_EQ(png.ExtraScanline(0), nullptr);
+  EXPECT_EQ(png.Palette(), nullptr);
+  EXPECT_EQ(png.Canvas()->GetPixel(0, 0), TColor(CLR_INVALID));
+  auto target = MakeFlatBitmap(4, 4, clRed);
+  png.Draw(*target->Canvas(), Rect(0, 0, 4, 4));
+  EXPECT_EQ(PixelAt(*target, 2, 2), clRed);
+  png.Resize(2, 2);
+  EXPECT_NE(png.AlphaScanline(1), nullptr);
+  EXPECT_NE(png.ExtraScanline(1), nullptr);
+}
+
 // A PNG object copies itself into another one: settings, chunks and
 // pixels; the copy is written byte for byte as the original.
 TEST(PngAssignTo, AnotherPngObjectTakesTheCopy) {
