@@ -157,7 +157,8 @@ bool TChunktRNS::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
 }
 
 bool TChunktRNS::SaveToStream(TStream& stream) {
-  std::copy_n(AlphaValues.begin(), Data.size(), Data.begin());
+  // Data of more than 256 bytes failed its reading and is written as read.
+  if (Data.size() <= AlphaValues.size()) std::copy_n(AlphaValues.begin(), Data.size(), Data.begin());
   SaveData(stream);
   return true;
 }
@@ -181,7 +182,7 @@ TColor TChunktRNS::GetTransparentColor() const {
                  gamma[AlphaValues[size_t(at + 4)]]);
     }
     case COLOR_PALETTE:
-      for (size_t i = 0; i < Data.size(); ++i)
+      for (size_t i = 0; i < std::min(Data.size(), AlphaValues.size()); ++i)
         if (AlphaValues[i] == 0) return QuadToColor(header.ImageInfo.bmiColors[i]);
       return 0;
     default:

@@ -492,7 +492,7 @@ class TPNGObject : public TGraphic {
   TPNGObject(int colorType, int bitDepth, int width, int height);
   ~TPNGObject() override;
   const char* ClassName() const override { return "TPNGObject"; }
-  static const char* LibraryVersion() { return "1.564"; }
+  static const char* GetLibraryVersion() { return "1.564"; }
 
   // Encoding settings; they survive loading and are copied by Assign from
   // another TPNGObject. The compression level goes to zlib as it is (0..9).

@@ -128,6 +128,26 @@ TEST(PngFailedHeader, FreedImageDataLeavesNothingToRead) {
   EXPECT_NE(png.ExtraScanline(1), nullptr);
 }
 
+// A chunk whose content failed its check stays in the list as it was read,
+// and is written back so.
+TEST(PngFailedLoad, AFailedChunkIsWrittenAsRead) {
+  std::vector<uint8_t> alphas(262);
+  for (size_t i = 0; i < alphas.size(); ++i) alphas[i] = uint8_t(i % 7);
+  std::vector<uint8_t> file =
+      TChunkStream().Header(1, 1, 8, 3).Chunk("PLTE", {1, 2, 3, 4, 5, 6}).Chunk("tRNS", alphas).End().Bytes;
+  TPNGObject png;
+  EXPECT_EQ(RaisedMessage<EPNGInvalidPalette>([&] {
+              TReadOnlyMemoryStream stream(file.data(), file.size());
+              png.LoadFromStream(stream);
+            }),
+            pnglang::EPNGInvalidPaletteText);
+  EXPECT_EQ(png.TransparentColor(), RGB(1, 2, 3));
+  EXPECT_EQ(ChunkData(SavedBytes(png), "tRNS"), alphas);
+  TPNGObject copy;
+  copy.Assign(&png);
+  EXPECT_EQ(ChunkData(SavedBytes(copy), "tRNS"), alphas);
+}
+
 // A PNG object copies itself into another one: settings, chunks and
 // pixels; the copy is written byte for byte as the original.
 TEST(PngAssignTo, AnotherPngObjectTakesTheCopy) {
@@ -157,4 +177,14 @@ TEST(PngAssignTo, AnotherPngObjectTakesTheCopy) {
   // Other targets still refuse.
   TJPEGImage jpeg;
   EXPECT_THROW(source.AssignTo(&jpeg), EConvertError);
+}
+
+// The picture class is known to the picture holder by its extension, and
+// tells its version.
+TEST(PngObject, RegisteredForTheExtensionWithItsVersion) {
+  RegisterPngFormat();
+  TGraphicFactory factory = TPicture::FindFileFormat("PNG");
+  ASSERT_TRUE(factory);
+  EXPECT_STREQ(factory()->ClassName(), "TPNGObject");
+  EXPECT_STREQ(TPNGObject::GetLibraryVersion(), "1.564");
 }
