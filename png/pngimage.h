@@ -213,7 +213,8 @@ class TChunkIHDR : public TChunk {
 
   void Assign(const TChunk& source) override;
   // Checks the header (EPngInvalidIHDR, EPNGSizeExceeds, EPNGUnknownCompression,
-  // EPNGUnknownInterlace) and builds the image buffers.
+  // EPNGUnknownInterlace) and builds the image buffers. A header that fails
+  // a check is not taken: the chunk then holds a picture of 0 x 0.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   // A bit depth of 2 is written (and from now on held) as 4; the interlace
   // byte is the owner's InterlaceMethod.

@@ -74,6 +74,12 @@ TEST(PngFailedHeader, TheObjectHoldsAndReportsNothing) {
     bitmap.Assign(&png);
     EXPECT_EQ(bitmap.Width() + bitmap.Height(), 0) << i;
     EXPECT_EQ(png.Canvas()->GetPixel(1, 1), TColor(CLR_INVALID)) << i;
+    int64_t lineBytes = -1;
+    int stride = -1;
+    png.GetPixelInfo(lineBytes, stride);
+    EXPECT_EQ(lineBytes, 0) << i;
+    EXPECT_EQ(png.TransparentColor(), 0) << i;
+    ClipResults clip(png);
     SavedBytes(png);
     TPNGObject copy;
     copy.Assign(&png);
