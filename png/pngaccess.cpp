@@ -32,7 +32,7 @@ TColor TPNGObject::GetPixels(int x, int y) const {
     }
     case COLOR_PALETTE:
       // The colour table holds the palette through the gamma table already.
-      return QuadToColor(header.ColorTable[size_t(GetIndex(row, x, header.BitsPerPixel()))]);
+      return QuadToColor(header.ImageInfo.bmiColors[GetIndex(row, x, header.BitsPerPixel())]);
     case COLOR_RGB:
     case COLOR_RGBALPHA:
       return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
@@ -142,7 +142,9 @@ void TPNGObject::CreateAlpha() {
     try {
       header.PrepareImageData();
     } catch (...) {
-      h = old;
+      // The picture is gone (the header reports 0 x 0); its kind stays.
+      h.BitDepth = old.BitDepth;
+      h.ColorType = old.ColorType;
       throw;
     }
     for (int y = 0; y < height; ++y)

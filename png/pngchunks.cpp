@@ -67,17 +67,18 @@ void TChunkPLTE::Assign(const TChunk& source) {
   EntryCount = other->EntryCount;
 }
 
-void TChunkPLTE::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+bool TChunkPLTE::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
   if (size % 3 != 0 || size / 3 > 256) throw EPNGInvalidPalette(pnglang::EPNGInvalidPaletteText);
   EntryCount = static_cast<int>(size / 3);
   // Other pictures may carry a suggested palette; it is kept as it is.
-  if (GetHeader().HeaderData.ColorType != COLOR_PALETTE) return;
+  if (GetHeader().HeaderData.ColorType != COLOR_PALETTE) return true;
   const auto& gamma = Owner().GammaLookup;
   std::vector<PALETTEENTRY> entries(static_cast<size_t>(EntryCount));
   for (size_t i = 0; i < entries.size(); ++i)
     entries[i] = {gamma[Data[3 * i]], gamma[Data[3 * i + 1]], gamma[Data[3 * i + 2]], 0};
   Owner().SetPalette(CreatePalette(entries.data(), EntryCount));
+  return true;
 }
 
 bool TChunkPLTE::SaveToStream(TStream& stream) {
@@ -99,7 +100,7 @@ bool TChunkPLTE::SaveToStream(TStream& stream) {
 
 RGBQUAD TChunkPLTE::GetPaletteItem(int index) const {
   if (index < 0 || index >= EntryCount) throw EPngError(pnglang::EPNGUnknownPalEntryText);
-  return GetHeader().ColorTable[static_cast<size_t>(index)];
+  return GetHeader().ImageInfo.bmiColors[index];
 }
 
 // --- gAMA -------------------------------------------------------------------------
@@ -119,9 +120,9 @@ void TChunkgAMA::SetValue(uint32_t value) {
   PutU32(Data.data(), value);
 }
 
-void TChunkgAMA::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+bool TChunkgAMA::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
-  if (size != 4 || GetValue() == 0) return;
+  if (size != 4 || GetValue() == 0) return true;
   double exponent = 1.0 / (GetValue() / 100000.0 * 2.2);
   auto& lookup = Owner().GammaLookup;
   auto& inverse = Owner().InverseGammaLookup;
@@ -130,6 +131,7 @@ void TChunkgAMA::LoadFromStream(TStream& stream, const std::string& name, uint32
     lookup[size_t(i)] = g;
     inverse[g] = static_cast<uint8_t>(i);
   }
+  return true;
 }
 
 // --- tRNS -------------------------------------------------------------------------
@@ -142,7 +144,7 @@ void TChunktRNS::Assign(const TChunk& source) {
   }
 }
 
-void TChunktRNS::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+bool TChunktRNS::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
   if (size > 256) throw EPNGInvalidPalette(pnglang::EPNGInvalidPaletteText);
   AlphaValues.fill(255);
@@ -151,10 +153,12 @@ void TChunktRNS::LoadFromStream(TStream& stream, const std::string& name, uint32
   // any other alpha asks for blending.
   OnOffTransparency = GetHeader().HeaderData.ColorType != COLOR_PALETTE ||
                       std::all_of(Data.begin(), Data.end(), [](uint8_t a) { return a == 0 || a == 255; });
+  return true;
 }
 
 bool TChunktRNS::SaveToStream(TStream& stream) {
-  std::copy_n(AlphaValues.begin(), Data.size(), Data.begin());
+  // Data of more than 256 bytes failed its reading and is written as read.
+  if (Data.size() <= AlphaValues.size()) std::copy_n(AlphaValues.begin(), Data.size(), Data.begin());
   SaveData(stream);
   return true;
 }
@@ -169,7 +173,7 @@ TColor TChunktRNS::GetTransparentColor() const {
     case COLOR_GRAYSCALE: {
       int sample = AlphaValues[wide ? 0 : 1];
       if (header.HeaderData.BitDepth == 2) sample = (sample & 3) * 5;  // held as 4-bit
-      return QuadToColor(header.ColorTable[static_cast<size_t>(sample & ((1 << header.BitsPerPixel()) - 1))]);
+      return QuadToColor(header.ImageInfo.bmiColors[sample & ((1 << header.BitsPerPixel()) - 1)]);
     }
     case COLOR_RGB: {
       const auto& gamma = Owner().GammaLookup;
@@ -178,8 +182,8 @@ TColor TChunktRNS::GetTransparentColor() const {
                  gamma[AlphaValues[size_t(at + 4)]]);
     }
     case COLOR_PALETTE:
-      for (size_t i = 0; i < Data.size(); ++i)
-        if (AlphaValues[i] == 0) return QuadToColor(header.ColorTable[i]);
+      for (size_t i = 0; i < std::min(Data.size(), AlphaValues.size()); ++i)
+        if (AlphaValues[i] == 0) return QuadToColor(header.ImageInfo.bmiColors[i]);
       return 0;
     default:
       return 0;
@@ -213,7 +217,7 @@ void TChunktRNS::SetTransparentColor(TColor color) {
       // picture keeps every entry opaque.
       auto count = static_cast<int>(GetPaletteEntries(header.ImagePalette(), 0, 0, nullptr));
       int index = 0;
-      while (index < count && QuadToColor(header.ColorTable[size_t(index)]) != color) ++index;
+      while (index < count && QuadToColor(header.ImageInfo.bmiColors[index]) != color) ++index;
       std::fill_n(AlphaValues.begin(), index, 255);
       ResizeData(static_cast<uint32_t>(std::min(index + 1, count)));
       break;
@@ -235,12 +239,13 @@ void TChunkpHYs::Assign(const TChunk& source) {
   }
 }
 
-void TChunkpHYs::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+bool TChunkpHYs::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
-  if (size != 9) return;
+  if (size != 9) return true;
   DensityX = GetU32(Data.data());
   DensityY = GetU32(Data.data() + 4);
   DensityUnit = static_cast<TUnitType>(Data[8]);
+  return true;
 }
 
 bool TChunkpHYs::SaveToStream(TStream& stream) {
@@ -261,11 +266,12 @@ void TChunktIME::Assign(const TChunk& source) {
   }
 }
 
-void TChunktIME::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+bool TChunktIME::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
-  if (size != 7) return;
+  if (size != 7) return true;
   Year = static_cast<uint16_t>((Data[0] << 8) | Data[1]);
   Month = Data[2], Day = Data[3], Hour = Data[4], Minute = Data[5], Second = Data[6];
+  return true;
 }
 
 bool TChunktIME::SaveToStream(TStream& stream) {
@@ -284,14 +290,15 @@ void TChunktEXt::Assign(const TChunk& source) {
   }
 }
 
-void TChunktEXt::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+bool TChunktEXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
   Keyword.clear();
   Text.clear();
   int end = KeywordEnd(Data);
-  if (size < 3 || end < 0) return;
+  if (size < 3 || end < 0) return true;
   Keyword.assign(Data.begin(), Data.begin() + end);
   Text.assign(Data.begin() + end + 1, Data.end());
+  return true;
 }
 
 bool TChunktEXt::SaveToStream(TStream& stream) {
@@ -302,14 +309,15 @@ bool TChunktEXt::SaveToStream(TStream& stream) {
   return true;
 }
 
-void TChunkzTXt::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+bool TChunkzTXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunktEXt::LoadFromStream(stream, name, size);
   int end = KeywordEnd(Data);
-  if (size < 4 || end < 0) return;
+  if (size < 4 || end < 0) return true;
   Text.clear();
   size_t method = size_t(end) + 1;
   if (method < Data.size() && Data[method] == 0)
     InflateText(Data.data() + method + 1, Data.size() - method - 1, Text);
+  return true;
 }
 
 bool TChunkzTXt::SaveToStream(TStream& stream) {

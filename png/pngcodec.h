@@ -20,7 +20,7 @@ inline void PutU32(uint8_t* p, uint32_t v) {
 }
 
 // CRC-32 of the four name bytes followed by the data.
-uint32_t ChunkCrc(const std::string& name, const uint8_t* data, size_t size);
+uint32_t ChunkCrc(const TChunkName& name, const uint8_t* data, size_t size);
 // Exactly count bytes, or EPngUnexpectedEnd.
 void ReadExact(TStream& stream, void* buffer, int64_t count);
 // Reads the CRC that ends a chunk and compares it; EPngInvalidCRC.
@@ -28,9 +28,9 @@ void CheckCrc(TStream& stream, uint32_t crc);
 // Reads a chunk's length and name. EPngUnexpectedEnd when the stream ends
 // within them, or when the length passes 2^31 - 1 or the chunk (data and
 // CRC) would pass the end of the stream.
-void ReadChunkHeader(TStream& stream, uint32_t& length, std::string& name);
+void ReadChunkHeader(TStream& stream, uint32_t& length, TChunkName& name);
 // Writes one whole chunk.
-void WriteChunk(TStream& stream, const std::string& name, const uint8_t* data, size_t size);
+void WriteChunk(TStream& stream, const TChunkName& name, const uint8_t* data, size_t size);
 
 // The message of EPNGZLIBError for a zlib return code.
 [[noreturn]] void RaiseZlibError(int code);
@@ -56,7 +56,7 @@ inline uint8_t PaethPredictor(int a, int b, int c) {
 }
 
 // A grey ramp of 2^bits entries through the owner's gamma table.
-HPALETTE MakeGrayscalePalette(const TPNGObject& owner, int bits);
+HPALETTE CreateGrayscalePalette(const TPNGObject& owner, int bits);
 
 // The index of pixel x in a row of 1, 4 or 8 bits per pixel, and storing
 // one (the other pixels of the byte stay).
@@ -93,7 +93,7 @@ inline void SetIndex(uint8_t* row, int x, int bits, int index) {
 class TPixelAlpha {
  public:
   TPixelAlpha(const TPNGObject& png, const TChunkIHDR& header)
-      : FHeader(header), FTrns(header.AlphaPlane.empty() ? png.Chunks().FindChunk<TChunktRNS>() : nullptr) {
+      : FHeader(header), FTrns(header.AlphaPlane.empty() ? png.ChunkList().FindChunk<TChunktRNS>() : nullptr) {
     const TIHDRData& h = header.HeaderData;
     if (!FTrns || h.ColorType == COLOR_PALETTE) return;
     const auto& v = FTrns->AlphaValues;
@@ -138,11 +138,14 @@ class TPixelAlpha {
 };
 
 // Decodes the image data that starts at the stream's position (the data of
-// an IDAT chunk of size bytes) into the header's buffers; returns after the
-// CRC of the last IDAT chunk read.
-void DecodeImageData(TPNGObject& owner, TChunkIHDR& header, TStream& stream, uint32_t size);
-// Writes the header's picture as IDAT chunks.
-void EncodeImageData(const TPNGObject& owner, TChunkIHDR& header, TStream& stream);
+// an IDAT chunk of size bytes) into the buffers of the chunk's HeaderChunk;
+// returns after the CRC of the last IDAT chunk read. The chunk's
+// HeaderChunk, ImageWidth, ImageHeight, LineBytes and PixelStride are set
+// for the whole picture; LineBytes changes with each Adam7 pass.
+void DecodeImageData(TChunkIDAT& chunk, TStream& stream, uint32_t size);
+// Writes the picture of the chunk's HeaderChunk as IDAT chunks, the chunk
+// set up as for decoding.
+void EncodeImageData(TChunkIDAT& chunk, TStream& stream);
 // Filtered image data up to this many bytes is deflated whole with
 // libdeflate; more is deflated as a stream through zlib, so a huge picture
 // does not need twice its image data again in memory. A variable only so

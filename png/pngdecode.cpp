@@ -66,10 +66,10 @@ class TImageDataReader {
   void NextChunk() {
     CheckCrc(FStream, static_cast<uint32_t>(FCrc));
     uint32_t length;
-    std::string name;
+    TChunkName name;
     ReadChunkHeader(FStream, length, name);
     if (name != "IDAT") throw EPNGMissingMultipleIDAT(pnglang::EPNGMissingMultipleIDATText);
-    FCrc = crc32(0, reinterpret_cast<const Bytef*>(name.data()), 4);
+    FCrc = crc32(0, reinterpret_cast<const Bytef*>(name.Chars.data()), 4);
     FChunkLeft = length;
   }
 
@@ -179,16 +179,12 @@ void StoreRow(TPNGObject& owner, TChunkIHDR& header, const uint8_t* s, int y, in
 
 namespace pngcodec {
 
-void DecodeImageData(TPNGObject& owner, TChunkIHDR& header, TStream& stream, uint32_t size) {
+void DecodeImageData(TChunkIDAT& chunk, TStream& stream, uint32_t size) {
+  TPNGObject& owner = chunk.Owner();
+  TChunkIHDR& header = *chunk.HeaderChunk;
   const TIHDRData& h = header.HeaderData;
-  if (h.ColorType == COLOR_PALETTE && !owner.Chunks().FindChunk<TChunkPLTE>())
-    throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
-  // The grey ramp again, through the gamma table of a gAMA read meanwhile.
-  if (h.ColorType == COLOR_GRAYSCALE || h.ColorType == COLOR_GRAYSCALEALPHA)
-    header.SetImagePalette(MakeGrayscalePalette(owner, header.BitsPerPixel()), true);
   TImageDataReader reader(stream, size);
-  int width = header.Width(), height = header.Height();
-  int stride = PixelStride(h.ColorType, h.BitDepth);
+  int width = chunk.ImageWidth, height = chunk.ImageHeight;
   bool adam7 = owner.InterlaceMethod == imAdam7;
   std::vector<uint8_t> current, previous;
   bool ended = false;
@@ -196,7 +192,8 @@ void DecodeImageData(TPNGObject& owner, TChunkIHDR& header, TStream& stream, uin
     int x0 = adam7 ? ColumnStart[pass] : 0, dx = adam7 ? ColumnIncrement[pass] : 1;
     int y0 = adam7 ? RowStart[pass] : 0, dy = adam7 ? RowIncrement[pass] : 1;
     int64_t columns = adam7 ? PassColumns(width, pass) : width;
-    int64_t lineBytes = BytesForPixels(columns, h.ColorType, h.BitDepth);
+    if (adam7) chunk.LineBytes = BytesForPixels(columns, h.ColorType, h.BitDepth);
+    int64_t lineBytes = chunk.LineBytes;
     if (lineBytes <= 0) continue;
     // The first row of every pass is filtered against a row of zeros.
     previous.assign(static_cast<size_t>(lineBytes + 1), 0);
@@ -207,7 +204,7 @@ void DecodeImageData(TPNGObject& owner, TChunkIHDR& header, TStream& stream, uin
         ended = true;
         break;
       }
-      FilterRow(current.data(), previous.data(), lineBytes, stride);
+      FilterRow(current.data(), previous.data(), lineBytes, chunk.PixelStride);
       StoreRow(owner, header, current.data() + 1, y, x0, dx, static_cast<int>(columns), lineBytes);
       std::swap(current, previous);
     }

@@ -214,13 +214,16 @@ void EncodeRow(const TPNGObject& owner, TChunkIHDR& header, int depth, uint8_t* 
 
 namespace pngcodec {
 
-void EncodeImageData(const TPNGObject& owner, TChunkIHDR& header, TStream& stream) {
+void EncodeImageData(TChunkIDAT& chunk, TStream& stream) {
+  const TPNGObject& owner = chunk.Owner();
+  TChunkIHDR& header = *chunk.HeaderChunk;
   const TIHDRData& h = header.HeaderData;
-  // 2-bit pictures are held, and written, as 4-bit ones.
-  int depth = h.BitDepth == 2 ? 4 : h.BitDepth;
-  int width = header.Width(), height = header.Height();
-  auto fullLine = static_cast<size_t>(BytesForPixels(width, h.ColorType, depth));
-  TRowFilter filter(owner.Filters, PixelStride(h.ColorType, depth), fullLine);
+  // 2-bit pictures are held, and written, as 4-bit ones (the header says so
+  // by now).
+  int depth = h.BitDepth;
+  int width = chunk.ImageWidth, height = chunk.ImageHeight;
+  auto fullLine = static_cast<size_t>(chunk.LineBytes);
+  TRowFilter filter(owner.Filters, chunk.PixelStride, fullLine);
   std::vector<uint8_t> raw(fullLine);
   bool adam7 = owner.InterlaceMethod == imAdam7;
   // The filtered data: every row of every pass with its filter byte.
@@ -236,7 +239,8 @@ void EncodeImageData(const TPNGObject& owner, TChunkIHDR& header, TStream& strea
     int x0 = adam7 ? ColumnStart[pass] : 0, dx = adam7 ? ColumnIncrement[pass] : 1;
     int y0 = adam7 ? RowStart[pass] : 0, dy = adam7 ? RowIncrement[pass] : 1;
     int64_t columns = adam7 ? PassColumns(width, pass) : width;
-    auto lineBytes = static_cast<size_t>(BytesForPixels(columns, h.ColorType, depth));
+    if (adam7) chunk.LineBytes = BytesForPixels(columns, h.ColorType, depth);
+    auto lineBytes = static_cast<size_t>(chunk.LineBytes);
     if (lineBytes == 0) continue;
     filter.StartPass(lineBytes);
     for (int y = y0; y < height; y += dy) {

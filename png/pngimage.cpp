@@ -60,8 +60,8 @@ bool ValidColorTypeAndDepth(int colorType, int bitDepth) {
 
 namespace pngcodec {
 
-uint32_t ChunkCrc(const std::string& name, const uint8_t* data, size_t size) {
-  uLong crc = crc32(0, reinterpret_cast<const Bytef*>(name.data()), 4);
+uint32_t ChunkCrc(const TChunkName& name, const uint8_t* data, size_t size) {
+  uLong crc = crc32(0, reinterpret_cast<const Bytef*>(name.Chars.data()), 4);
   while (size > 0) {
     auto block = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
     crc = crc32(crc, data, block);
@@ -81,21 +81,21 @@ void CheckCrc(TStream& stream, uint32_t crc) {
   if (GetU32(stored) != crc) throw EPngInvalidCRC(pnglang::EPngInvalidCRCText);
 }
 
-void ReadChunkHeader(TStream& stream, uint32_t& length, std::string& name) {
+void ReadChunkHeader(TStream& stream, uint32_t& length, TChunkName& name) {
   uint8_t header[8];
   ReadExact(stream, header, 8);
   length = GetU32(header);
-  name.assign(reinterpret_cast<const char*>(header + 4), 4);
+  std::memcpy(name.Chars.data(), header + 4, 4);
   int64_t left = stream.Size() - stream.Position();
   if (length > 0x7FFFFFFFu || int64_t(length) + 4 > left)
     throw EPngUnexpectedEnd(pnglang::EPNGUnexpectedEndText);
 }
 
-void WriteChunk(TStream& stream, const std::string& name, const uint8_t* data, size_t size) {
+void WriteChunk(TStream& stream, const TChunkName& name, const uint8_t* data, size_t size) {
   uint8_t word[4];
   PutU32(word, static_cast<uint32_t>(size));
   stream.WriteBuffer(word, 4);
-  stream.WriteBuffer(name.data(), 4);
+  stream.WriteBuffer(name.Chars.data(), 4);
   if (size > 0) stream.WriteBuffer(data, static_cast<int64_t>(size));
   PutU32(word, ChunkCrc(name, data, size));
   stream.WriteBuffer(word, 4);
@@ -148,7 +148,7 @@ int PixelStride(int colorType, int bitDepth) {
   }
 }
 
-HPALETTE MakeGrayscalePalette(const TPNGObject& owner, int bits) {
+HPALETTE CreateGrayscalePalette(const TPNGObject& owner, int bits) {
   int n = 1 << bits;
   std::vector<PALETTEENTRY> entries(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
@@ -180,13 +180,13 @@ void RegisterChunk(const TChunkClass& chunkClass) {
   registry.Classes.push_back(&chunkClass);
 }
 
-std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const std::string& name) {
+std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const TChunkName& name) {
   const TChunkClass* found = nullptr;
   {
     TChunkRegistry& registry = ChunkRegistry();
     std::lock_guard<std::mutex> guard(registry.Lock);
     for (const TChunkClass* chunkClass : registry.Classes)
-      if (chunkClass->GetName() == name) {
+      if (std::string own = chunkClass->GetName(); own.size() == 4 && TChunkName(own) == name) {
         found = chunkClass;
         break;
       }
@@ -198,7 +198,7 @@ std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const std::string& 
 
 // --- TChunk ---------------------------------------------------------------------
 
-int TChunk::GetIndex() const { return FOwner.Chunks().IndexOf(this); }
+int TChunk::GetIndex() const { return FOwner.ChunkList().IndexOf(this); }
 
 TChunkIHDR& TChunk::GetHeader() const { return FOwner.Header(); }
 
@@ -207,10 +207,11 @@ void TChunk::Assign(const TChunk& source) {
   Data = source.Data;
 }
 
-void TChunk::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+bool TChunk::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   ResizeData(size);
   if (size > 0) ReadExact(stream, Data.data(), size);
   CheckCrc(stream, ChunkCrc(name, Data.data(), Data.size()));
+  return true;
 }
 
 bool TChunk::SaveToStream(TStream& stream) {
@@ -262,6 +263,12 @@ void TPNGList::Clear() {
   for (void* item : items) delete static_cast<TChunk*>(item);
 }
 
+TChunk* TPNGList::ItemFromClass(const TChunkClass& chunkClass) const {
+  for (void* item : FItems)
+    if (item && chunkClass.IsClassOf(*static_cast<TChunk*>(item))) return static_cast<TChunk*>(item);
+  return nullptr;
+}
+
 int TPNGList::IndexOf(const TChunk* chunk) const {
   for (int i = 0; i < Count(); ++i)
     if (FItems[size_t(i)] == chunk) return i;
@@ -283,8 +290,8 @@ void TPNGList::RemoveChunk(TChunk* chunk) {
 }
 
 TChunk* TPNGList::Place(std::unique_ptr<TChunk> chunk) {
-  const std::string& name = chunk->Name();
-  auto indexOfName = [&](const char* wanted) {
+  const TChunkName name = chunk->Name();
+  auto indexOfName = [&](const TChunkName& wanted) {
     for (int i = 0; i < Count(); ++i)
       if (Item(i) && Item(i)->Name() == wanted) return i;
     return -1;
@@ -292,7 +299,7 @@ TChunk* TPNGList::Place(std::unique_ptr<TChunk> chunk) {
   bool creating = Owner().Constructing();
   bool critical = name == "IHDR" || name == "IDAT" || name == "PLTE" || name == "IEND";
   bool single = name == "gAMA" || name == "tRNS" || name == "pHYs";
-  if ((critical && !creating) || (single && indexOfName(name.c_str()) >= 0))
+  if ((critical && !creating) || (single && indexOfName(name) >= 0))
     throw EPngError(pnglang::EPNGCannotAddChunkText);
   if (!creating && (indexOfName("IEND") < 0 || indexOfName("IHDR") < 0))
     throw EPngError(pnglang::EPNGCannotAddInvalidImageText);
@@ -318,9 +325,22 @@ struct TChunkIHDR::TBuffers {
 
 TChunkIHDR::TChunkIHDR(TPNGObject& owner) : TChunk(owner), FImage(CreateDib(0, 0, 24)) {}
 
-TChunkIHDR::~TChunkIHDR() {
+TChunkIHDR::~TChunkIHDR() { FreeImageData(); }
+
+void TChunkIHDR::FreeImageData() {
   Owner().ReleaseCanvasHandle(FDC.get());
+  FDC.reset();
   if (FPalette) DeleteObject(FPalette);
+  FPalette = nullptr;
+  // The bitmap stays, of no pixels, so that every accessor keeps a bitmap
+  // of the header's kind to look at.
+  FImage->Width = FImage->Height = FImage->Stride = 0;
+  TPixelBuffer().swap(FImage->Bits);
+  FImage->ColorTable.clear();
+  std::vector<uint8_t>().swap(AlphaPlane);
+  std::vector<uint8_t>().swap(LowBytePlane);
+  HeaderData.Width = HeaderData.Height = 0;
+  ImageInfo.bmiHeader.biWidth = ImageInfo.bmiHeader.biHeight = 0;
 }
 
 TChunkIHDR::TBuffers TChunkIHDR::MakeBuffers(int width, int height) const {
@@ -329,6 +349,9 @@ TChunkIHDR::TBuffers TChunkIHDR::MakeBuffers(int width, int height) const {
   bool lowBytes = HeaderData.BitDepth == 16;
   int64_t stride = BytesPerScanLine(width, bits);
   int64_t total = stride * height * (lowBytes ? 2 : 1) + (alpha ? int64_t(width) * height : 0);
+  // A header that never passed its checks has no kind to make buffers of.
+  if (!ValidColorTypeAndDepth(HeaderData.ColorType, HeaderData.BitDepth))
+    throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
   if (width <= 0 || height <= 0 || total > MaxBitmapBytes) throw EPNGOutMemory(pnglang::EPNGOutMemoryText);
   TBuffers buffers;
   try {
@@ -352,13 +375,29 @@ void TChunkIHDR::TakeBuffers(TBuffers& buffers) {
   Owner().SetCanvasHandle(FDC.get());
   HeaderData.Width = static_cast<uint32_t>(FImage->Width);
   HeaderData.Height = static_cast<uint32_t>(FImage->Height);
+  BITMAPINFOHEADER& info = ImageInfo.bmiHeader;
+  info = BITMAPINFOHEADER{};
+  info.biSize = sizeof(BITMAPINFOHEADER);
+  info.biWidth = FImage->Width;
+  info.biHeight = FImage->Height;
+  info.biPlanes = 1;
+  info.biBitCount = static_cast<uint16_t>(FImage->BitCount);
+  info.biCompression = BI_RGB;
   ColorTableChanged();
 }
 
 void TChunkIHDR::PrepareImageData() {
-  TBuffers buffers = MakeBuffers(Width(), Height());
+  TBuffers buffers;
+  try {
+    buffers = MakeBuffers(Width(), Height());
+  } catch (...) {
+    // The old buffers go either way; the header then holds no picture and
+    // says so, so that nothing reads past the buffers it has.
+    FreeImageData();
+    throw;
+  }
   TakeBuffers(buffers);
-  ColorTable.fill(RGBQUAD{});
+  std::fill(std::begin(ImageInfo.bmiColors), std::end(ImageInfo.bmiColors), RGBQUAD{});
   PaletteSize = 0;
   HPALETTE palette = nullptr;
   if (UsesPalette()) {
@@ -366,7 +405,7 @@ void TChunkIHDR::PrepareImageData() {
     if (HeaderData.ColorType == COLOR_PALETTE)
       palette = CreateHalftonePalette();
     else
-      palette = MakeGrayscalePalette(Owner(), BitsPerPixel());
+      palette = CreateGrayscalePalette(Owner(), BitsPerPixel());
     ResizePalette(palette, 1u << BitsPerPixel());
     PaletteSize = 1 << BitsPerPixel();
   }
@@ -393,10 +432,10 @@ void TChunkIHDR::SetImagePalette(HPALETTE palette, bool updateColors) {
     return;
   }
   if (palette && updateColors) {
-    size_t n = std::min<size_t>(palette->Entries.size(), ColorTable.size());
+    size_t n = std::min(palette->Entries.size(), std::size(ImageInfo.bmiColors));
     for (size_t i = 0; i < n; ++i) {
       const PALETTEENTRY& e = palette->Entries[i];
-      ColorTable[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+      ImageInfo.bmiColors[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
     }
     ColorTableChanged();
   }
@@ -407,7 +446,7 @@ void TChunkIHDR::SetImagePalette(HPALETTE palette, bool updateColors) {
 
 void TChunkIHDR::ColorTableChanged() {
   if (UsesPalette())
-    FImage->ColorTable.assign(ColorTable.begin(), ColorTable.begin() + (1 << BitsPerPixel()));
+    FImage->ColorTable.assign(ImageInfo.bmiColors, ImageInfo.bmiColors + (1 << BitsPerPixel()));
   else
     FImage->ColorTable.clear();
 }
@@ -417,42 +456,50 @@ void TChunkIHDR::Assign(const TChunk& source) {
   if (!other) throw EPngError(pnglang::EPNGCannotAssignChunkText);
   TChunk::Assign(source);
   HeaderData = other->HeaderData;
+  // A copy of a header that holds no picture holds none either.
+  if (other->Width() == 0 || other->Height() == 0) {
+    FreeImageData();
+    return;
+  }
   PrepareImageData();
   FImage->Bits = other->FImage->Bits;
   AlphaPlane = other->AlphaPlane;
   LowBytePlane = other->LowBytePlane;
-  ColorTable = other->ColorTable;
+  std::copy(std::begin(other->ImageInfo.bmiColors), std::end(other->ImageInfo.bmiColors), ImageInfo.bmiColors);
   PaletteSize = other->PaletteSize;
   ColorTableChanged();
   if (other->FPalette) SetImagePalette(CopyPalette(other->FPalette), false);
 }
 
-void TChunkIHDR::LoadFromStream(TStream& stream, const std::string& name, uint32_t size) {
+bool TChunkIHDR::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
   if (DataSize() < 13) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  // The header is taken only once it has passed every check: a header that
+  // fails leaves the chunk holding no picture.
   const uint8_t* d = Data.data();
-  HeaderData = {GetU32(d), GetU32(d + 4), d[8], d[9], d[10], d[11], d[12]};
-  if (HeaderData.Width >= 65536 || HeaderData.Height >= 65536)
-    throw EPNGSizeExceeds(pnglang::EPNGSizeExceedsText);
-  if (HeaderData.Width == 0 || HeaderData.Height == 0) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
-  if (HeaderData.CompressionMethod != 0) throw EPNGUnknownCompression(pnglang::EPNGUnknownCompressionText);
-  if (HeaderData.InterlaceMethod > 1) throw EPNGUnknownInterlace(pnglang::EPNGUnknownInterlaceText);
-  if (!ValidColorTypeAndDepth(HeaderData.ColorType, HeaderData.BitDepth))
-    throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
-  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(HeaderData.InterlaceMethod);
+  const TIHDRData read{GetU32(d), GetU32(d + 4), d[8], d[9], d[10], d[11], d[12]};
+  if (read.Width >= 65536 || read.Height >= 65536) throw EPNGSizeExceeds(pnglang::EPNGSizeExceedsText);
+  if (read.Width == 0 || read.Height == 0) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  if (read.CompressionMethod != 0) throw EPNGUnknownCompression(pnglang::EPNGUnknownCompressionText);
+  if (read.InterlaceMethod > 1) throw EPNGUnknownInterlace(pnglang::EPNGUnknownInterlaceText);
+  if (!ValidColorTypeAndDepth(read.ColorType, read.BitDepth)) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(read.InterlaceMethod);
+  HeaderData = read;
   PrepareImageData();
+  return true;
+}
+
+void TChunkIHDR::WidenTwoBitDepth() {
+  if (HeaderData.BitDepth != 2) return;
+  HeaderData.BitDepth = 4;
+  auto* trns = Owner().ChunkList().FindChunk<TChunktRNS>();
+  if (trns && HeaderData.ColorType == COLOR_GRAYSCALE && trns->DataSize() == 2 && trns->AlphaValues[0] == 0 &&
+      trns->AlphaValues[1] < 4)
+    trns->AlphaValues[1] = static_cast<uint8_t>(trns->AlphaValues[1] * 5);
 }
 
 bool TChunkIHDR::SaveToStream(TStream& stream) {
-  // 2-bit pictures are held as 4-bit bitmaps and written as 4-bit data; a
-  // grey sample v is held as v * 5, and so is the transparent one.
-  if (HeaderData.BitDepth == 2) {
-    HeaderData.BitDepth = 4;
-    auto* trns = Owner().Chunks().FindChunk<TChunktRNS>();
-    if (trns && HeaderData.ColorType == COLOR_GRAYSCALE && trns->DataSize() == 2 &&
-        trns->AlphaValues[0] == 0 && trns->AlphaValues[1] < 4)
-      trns->AlphaValues[1] = static_cast<uint8_t>(trns->AlphaValues[1] * 5);
-  }
+  WidenTwoBitDepth();
   ResizeData(13);
   PutU32(Data.data(), HeaderData.Width);
   PutU32(Data.data() + 4, HeaderData.Height);
@@ -467,12 +514,34 @@ bool TChunkIHDR::SaveToStream(TStream& stream) {
 
 // --- TChunkIDAT -----------------------------------------------------------------
 
-void TChunkIDAT::LoadFromStream(TStream& stream, const std::string&, uint32_t size) {
-  DecodeImageData(Owner(), GetHeader(), stream, size);
+void TChunkIDAT::StartImageData() {
+  HeaderChunk = &GetHeader();
+  ImageWidth = HeaderChunk->Width();
+  ImageHeight = HeaderChunk->Height();
+  Owner().GetPixelInfo(LineBytes, PixelStride);
+}
+
+void TChunkIDAT::PreparePalette() {
+  int colorType = HeaderChunk->HeaderData.ColorType;
+  if (colorType == COLOR_GRAYSCALE || colorType == COLOR_GRAYSCALEALPHA)
+    Owner().SetPalette(CreateGrayscalePalette(Owner(), HeaderChunk->BitsPerPixel()));
+}
+
+bool TChunkIDAT::LoadFromStream(TStream& stream, const TChunkName&, uint32_t size) {
+  StartImageData();
+  if (HeaderChunk->HeaderData.ColorType == COLOR_PALETTE && !Owner().ChunkList().FindChunk<TChunkPLTE>())
+    throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
+  if (HeaderChunk->UsesPalette()) PreparePalette();
+  DecodeImageData(*this, stream, size);
+  return true;
 }
 
 bool TChunkIDAT::SaveToStream(TStream& stream) {
-  EncodeImageData(Owner(), GetHeader(), stream);
+  // The header is written first and has widened a depth of 2 already; a
+  // chunk written on its own widens it here.
+  GetHeader().WidenTwoBitDepth();
+  StartImageData();
+  EncodeImageData(*this, stream);
   return true;
 }
 
@@ -526,6 +595,15 @@ TChunkIHDR& TPNGObject::Header() const {
   return *header;
 }
 
+void TPNGObject::GetPixelInfo(int64_t& lineSize, int& offset) const {
+  lineSize = 0;
+  offset = 0;
+  if (!HeaderPresent()) return;
+  const TIHDRData& h = Header().HeaderData;
+  lineSize = BytesForPixels(Header().Width(), h.ColorType, h.BitDepth);
+  offset = PixelStride(h.ColorType, h.BitDepth);
+}
+
 int TPNGObject::Width() const { return HeaderPresent() ? Header().Width() : 0; }
 int TPNGObject::Height() const { return HeaderPresent() ? Header().Height() : 0; }
 
@@ -535,23 +613,28 @@ void TPNGObject::Resize(int width, int height) {
   Changed();
 }
 
-uint8_t* TPNGObject::Scanline(int row) const { return Header().ImageRow(row); }
+uint8_t* TPNGObject::Scanline(int row) const {
+  TChunkIHDR& header = Header();
+  return row >= 0 && row < header.Height() ? header.ImageRow(row) : nullptr;
+}
 
 uint8_t* TPNGObject::ExtraScanline(int row) const {
   TChunkIHDR& header = Header();
-  return header.LowBytePlane.empty() ? nullptr : header.LowByteRow(row);
+  return row >= 0 && row < header.Height() && !header.LowBytePlane.empty() ? header.LowByteRow(row) : nullptr;
 }
 
 uint8_t* TPNGObject::AlphaScanline(int row) const {
   TChunkIHDR& header = Header();
-  return header.AlphaPlane.empty() ? nullptr : header.AlphaRow(row);
+  return row >= 0 && row < header.Height() && !header.AlphaPlane.empty() ? header.AlphaRow(row) : nullptr;
 }
 
 HPALETTE TPNGObject::Palette() { return HeaderPresent() ? Header().ImagePalette() : nullptr; }
 
-void TPNGObject::SetPalette(HPALETTE palette) {
+void TPNGObject::SetPalette(HPALETTE palette) { DoSetPalette(palette, true); }
+
+void TPNGObject::DoSetPalette(HPALETTE palette, bool updateColors) {
   if (HeaderPresent())
-    Header().SetImagePalette(palette, true);
+    Header().SetImagePalette(palette, updateColors);
   else if (palette)
     DeleteObject(palette);
 }
@@ -612,7 +695,7 @@ void TPNGObject::LoadFromStream(TStream& stream) {
   bool imageDataSeen = false;
   for (;;) {
     uint32_t length;
-    std::string name;
+    TChunkName name;
     ReadChunkHeader(stream, length, name);
     if (FChunks.Count() == 0 && name != "IHDR") throw EPNGIHDRNotFirst(pnglang::EPNGIHDRNotFirstText);
     if (FChunks.Count() > 0 && name == "IHDR") throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
@@ -626,10 +709,10 @@ void TPNGObject::LoadFromStream(TStream& stream) {
     TChunk* chunk = FChunks.Append(CreateChunkByName(*this, name));
     // A critical chunk (upper-case first letter) of no registered class
     // cannot be understood.
-    if (typeid(*chunk) == typeid(TChunk) && !(name[0] & 0x20) && name[0] != 0)
+    if (typeid(*chunk) == typeid(TChunk) && !(name.Chars[0] & 0x20) && name.Chars[0] != 0)
       RaiseError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
-    chunk->LoadFromStream(stream, name, length);
-    if (name == "IEND") break;
+    // A chunk that answers false ends the file here.
+    if (!chunk->LoadFromStream(stream, name, length) || name == "IEND") break;
   }
   if (!imageDataSeen) throw EPNGNoImageData(pnglang::EPNGNoImageDataText);
   Changed();
@@ -647,7 +730,7 @@ void TPNGObject::Assign(const TPersistent* source) {
   } else if (auto* png = dynamic_cast<const TPNGObject*>(source)) {
     if (png != this) AssignPNG(*png);
   } else if (auto* bitmap = dynamic_cast<const TBitmap*>(source)) {
-    AssignHandle(*bitmap, bitmap->Transparent(), ColorToRGB(bitmap->TransparentColor()));
+    AssignHandle(bitmap->Handle(), bitmap->Transparent(), ColorToRGB(bitmap->TransparentColor()));
   } else {
     TGraphic::Assign(source);
     return;
@@ -671,10 +754,10 @@ void TPNGObject::AssignPNG(const TPNGObject& source) {
   InverseGammaLookup = source.InverseGammaLookup;
 }
 
-void TPNGObject::AssignHandle(const TBitmap& bitmap, bool transparent, TColor transparentColor) {
-  const TDibSection& dib = *bitmap.Handle();
+void TPNGObject::AssignHandle(HBITMAP handle, bool transparent, TColor transparentColor) {
+  if (!handle || handle->Width == 0 || handle->Height == 0) throw EPNGInvalidSpec(pnglang::EInvalidSpec);
+  const TDibSection& dib = *handle;
   if (dib.Width > 65535 || dib.Height > 65535) throw EPNGSizeExceeds(pnglang::EPNGSizeExceedsText);
-  if (dib.Width == 0 || dib.Height == 0) throw EPNGInvalidSpec(pnglang::EInvalidSpec);
   ClearChunks();
   int bits = dib.Monochrome ? 1 : dib.BitCount;
   bool indexed = bits < 16;
@@ -689,8 +772,9 @@ void TPNGObject::AssignHandle(const TBitmap& bitmap, bool transparent, TColor tr
       std::memcpy(header->ImageRow(y), dib.ScanLine(y), static_cast<size_t>(dib.Stride));
     std::vector<RGBQUAD> table =
         dib.Monochrome ? std::vector<RGBQUAD>{{0, 0, 0, 0}, {255, 255, 255, 0}} : dib.ColorTable;
-    header->ColorTable.fill(RGBQUAD{});
-    std::copy_n(table.begin(), std::min<size_t>(table.size(), size_t(1) << bits), header->ColorTable.begin());
+    RGBQUAD* colors = header->ImageInfo.bmiColors;
+    std::fill_n(colors, 256, RGBQUAD{});
+    std::copy_n(table.begin(), std::min<size_t>(table.size(), size_t(1) << bits), colors);
     header->ColorTableChanged();
   } else {
     for (int y = 0; y < dib.Height; ++y) DibReadRow(dib, y, 0, dib.Width, header->ImageRow(y));
@@ -706,13 +790,18 @@ void TPNGObject::AssignHandle(const TBitmap& bitmap, bool transparent, TColor tr
     palette->EntryCount = 1 << bits;
     std::vector<PALETTEENTRY> entries(static_cast<size_t>(palette->EntryCount));
     for (size_t i = 0; i < entries.size(); ++i)
-      entries[i] = {h->ColorTable[i].rgbRed, h->ColorTable[i].rgbGreen, h->ColorTable[i].rgbBlue, 0};
-    h->SetImagePalette(CreatePalette(entries.data(), palette->EntryCount), false);
+      entries[i] = {h->ImageInfo.bmiColors[i].rgbRed, h->ImageInfo.bmiColors[i].rgbGreen,
+                    h->ImageInfo.bmiColors[i].rgbBlue, 0};
+    DoSetPalette(CreatePalette(entries.data(), palette->EntryCount), false);
   }
   if (trns) trns->SetTransparentColor(transparentColor);
 }
 
 void TPNGObject::AssignTo(TPersistent* dest) const {
+  if (auto* png = dynamic_cast<TPNGObject*>(dest)) {
+    png->Assign(this);
+    return;
+  }
   auto* bitmap = dynamic_cast<TBitmap*>(dest);
   if (!bitmap || !HeaderPresent()) {
     TGraphic::AssignTo(dest);
@@ -737,7 +826,7 @@ void TPNGObject::AssignTo(TPersistent* dest) const {
   bitmap->SetPixelFormat(format);
   if (format != pf24bit)
     bitmap->SetColorTable(
-        {header.ColorTable.begin(), header.ColorTable.begin() + (1 << header.BitsPerPixel())});
+        {header.ImageInfo.bmiColors, header.ImageInfo.bmiColors + (1 << header.BitsPerPixel())});
   bitmap->SetSize(Width(), Height());
   DrawTo(bitmap->Canvas()->Handle(), Rect(0, 0, Width(), Height()));
   if (mode == ptmBit) {
@@ -761,7 +850,7 @@ void TPNGObject::Draw(TCanvas& canvas, const TRect& rect) {
 void TPNGObject::LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette) {
   TBitmap bitmap;
   bitmap.LoadFromClipboardFormat(format, data, palette);
-  AssignHandle(bitmap, false, 0);
+  AssignHandle(bitmap.Handle(), false, 0);
   Changed();
 }
 
@@ -774,16 +863,18 @@ void TPNGObject::SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE
 }
 
 void TPNGObject::DrawTo(HDC dc, const TRect& rect) const {
+  // A header that failed holds no picture.
+  if (Width() == 0 || Height() == 0) return;
   if (TransparencyMode() == ptmNone) {
     SetStretchBltMode(dc, COLORONCOLOR);
     StretchBlt(dc, rect.Left, rect.Top, rect.Width(), rect.Height(), Header().ImageDC(), 0, 0, Width(),
                Height(), SRCCOPY);
   } else {
-    DrawBlended(dc, rect);
+    DrawPartialTrans(dc, rect);
   }
 }
 
-void TPNGObject::DrawBlended(HDC dc, const TRect& rect) const {
+void TPNGObject::DrawPartialTrans(HDC dc, const TRect& rect) const {
   TRect r{std::min(rect.Left, rect.Right), std::min(rect.Top, rect.Bottom), std::max(rect.Left, rect.Right),
           std::max(rect.Top, rect.Bottom)};
   int w = r.Width(), h = r.Height();
@@ -814,7 +905,7 @@ void TPNGObject::DrawBlended(HDC dc, const TRect& rect) const {
         a = alphas.Rgb(c, sy, sx);
       } else {
         int index = GetIndex(source, sx, bits);
-        const RGBQUAD& q = header.ColorTable[size_t(index)];
+        const RGBQUAD& q = header.ImageInfo.bmiColors[index];
         c[0] = q.rgbBlue, c[1] = q.rgbGreen, c[2] = q.rgbRed;
         // Grey + alpha pictures blend the grey sample itself.
         if (colorType == COLOR_GRAYSCALEALPHA) c[0] = c[1] = c[2] = static_cast<uint8_t>(index);

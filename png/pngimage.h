@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,9 @@ using TFilters = uint8_t;
 constexpr TFilters FilterSet(TFilter f) { return static_cast<TFilters>(1u << f); }
 
 enum TInterlaceMethod : uint8_t { imNone, imAdam7 };
+// zlib's compression level, 0..9 (zlib's -1 stands for its default, 6;
+// others are refused when the picture is written).
+using TCompressionLevel = int;
 enum TPNGTransparencyMode : uint8_t { ptmNone, ptmBit, ptmPartial };
 enum TUnitType : uint8_t { utUnknown, utMeter };
 
@@ -65,6 +69,18 @@ class TPNGObject;
 class TChunkIHDR;
 
 // --- Chunks -----------------------------------------------------------------
+
+// A chunk name: four characters, case-sensitive. Made from text, it takes
+// the first four characters (zeros for those missing).
+struct TChunkName {
+  std::array<char, 4> Chars{};
+  TChunkName() = default;
+  TChunkName(const char* text) : TChunkName(std::string(text)) {}
+  TChunkName(const std::string& text) { text.copy(Chars.data(), Chars.size()); }
+  // The characters up to the first zero.
+  std::string ToString() const { return std::string(Chars.data(), strnlen(Chars.data(), Chars.size())); }
+  friend bool operator==(const TChunkName&, const TChunkName&) = default;
+};
 
 // The chunk name a chunk class stands for: its class name from the seventh
 // character on ("TChunkIHDR" gives "IHDR", TChunk itself none).
@@ -96,8 +112,10 @@ class TChunk : public TObject {
   TChunk& operator=(const TChunk&) = delete;
 
   TPNGObject& Owner() const { return FOwner; }
-  const std::string& Name() const { return FName; }
-  void SetName(const std::string& name) { FName = name; }
+  const TChunkName& Name() const { return FName; }
+  void SetName(const TChunkName& name) { FName = name; }
+  // The name as text.
+  std::string GetChunkName() const { return FName.ToString(); }
   uint32_t DataSize() const { return static_cast<uint32_t>(Data.size()); }
   void ResizeData(uint32_t length) { Data.resize(length); }
   // The position in the owner's chunk list, -1 when not in it.
@@ -109,8 +127,9 @@ class TChunk : public TObject {
   virtual void Assign(const TChunk& source);
   // Reads size data bytes and the CRC that follows them from the stream;
   // EPngInvalidCRC when the CRC does not match, EPngUnexpectedEnd when the
-  // stream ends first.
-  virtual void LoadFromStream(TStream& stream, const std::string& name, uint32_t size);
+  // stream ends first. True when the chunk was read; false ends the reading
+  // of the file after this chunk (none of the codec's own chunks does so).
+  virtual bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size);
   // Writes length, name, data and CRC; false when the chunk could not be
   // made (nothing is written then).
   virtual bool SaveToStream(TStream& stream);
@@ -122,15 +141,19 @@ class TChunk : public TObject {
 
  private:
   TPNGObject& FOwner;
-  std::string FName;
+  TChunkName FName;
 };
 
 // A reference to a chunk class, as the chunk registry holds it.
 class TChunkClass {
  public:
   using TFactory = std::unique_ptr<TChunk> (*)(TPNGObject& owner);
-  TChunkClass(const char* className, TFactory factory) : FClassName(className), FFactory(factory) {}
+  using TTest = bool (*)(const TChunk& chunk);
+  TChunkClass(const char* className, TFactory factory, TTest test)
+      : FClassName(className), FFactory(factory), FTest(test) {}
   const char* ClassName() const { return FClassName; }
+  // True for a chunk of the class or of a class derived from it.
+  bool IsClassOf(const TChunk& chunk) const { return FTest(chunk); }
   // The chunk name of the class.
   std::string GetName() const { return ChunkNameOfClass(FClassName); }
   // A new chunk of the class, named after the class when its chunk name has
@@ -140,13 +163,15 @@ class TChunkClass {
  private:
   const char* FClassName;
   TFactory FFactory;
+  TTest FTest;
 };
 
 // The class reference of a chunk class.
 template <class T>
 const TChunkClass& ChunkClassOf() {
-  static const TChunkClass reference(T::StaticClassName,
-                                     [](TPNGObject& owner) -> std::unique_ptr<TChunk> { return std::make_unique<T>(owner); });
+  static const TChunkClass reference(
+      T::StaticClassName, [](TPNGObject& owner) -> std::unique_ptr<TChunk> { return std::make_unique<T>(owner); },
+      [](const TChunk& chunk) { return dynamic_cast<const T*>(&chunk) != nullptr; });
   return reference;
 }
 
@@ -162,12 +187,12 @@ void RegisterChunk() {
   RegisterChunk(ChunkClassOf<T>());
 }
 // A new chunk of the registered class for the name, named name.
-std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const std::string& name);
+std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const TChunkName& name);
 
 // The image header. It also owns the decoded picture: a bitmap of the
 // bits per pixel below (rows from the top), its device context and, for
-// indexed pictures, the palette and the colour table (always 256 entries,
-// the first PaletteSize in use); the alpha plane (colour types 4 and 6,
+// indexed pictures, the palette and the colour table (the 256 entries of
+// ImageInfo, the first PaletteSize in use); the alpha plane (colour types 4 and 6,
 // one byte per pixel) and the plane of the low bytes of 16-bit samples
 // (laid out like the bitmap's rows).
 //   grey, palette, grey + alpha: depth 1, 4, 8 as is; 2 as 4; 16 as 8
@@ -176,6 +201,9 @@ struct TIHDRData {
   uint32_t Width = 0, Height = 0;
   uint8_t BitDepth = 0, ColorType = 0, CompressionMethod = 0, FilterMethod = 0, InterlaceMethod = 0;
 };
+// The description of the header's bitmap: its header and the colour table
+// (blue, green, red, reserved) of up to 256 entries.
+using TMAXBITMAPINFO = BITMAPINFO;
 
 class TChunkIHDR : public TChunk {
  public:
@@ -185,15 +213,24 @@ class TChunkIHDR : public TChunk {
 
   void Assign(const TChunk& source) override;
   // Checks the header (EPngInvalidIHDR, EPNGSizeExceeds, EPNGUnknownCompression,
-  // EPNGUnknownInterlace) and builds the image buffers.
-  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  // EPNGUnknownInterlace) and builds the image buffers. A header that fails
+  // a check is not taken: the chunk then holds a picture of 0 x 0.
+  bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   // A bit depth of 2 is written (and from now on held) as 4; the interlace
   // byte is the owner's InterlaceMethod.
   bool SaveToStream(TStream& stream) override;
+  // 2-bit pictures are held as 4-bit bitmaps and written as 4-bit data: the
+  // header takes depth 4 (a grey tRNS sample v becomes v * 5, the level it
+  // is held as) before the header or the image data is written.
+  void WidenTwoBitDepth();
 
   // Frees the old buffers and makes new zero-filled ones for HeaderData;
-  // EPNGOutMemory when they would pass 1 GiB together.
+  // EPNGOutMemory when they would pass 1 GiB together, and the header then
+  // holds no picture (FreeImageData).
   void PrepareImageData();
+  // Frees the picture, its device context and palette: the header then
+  // holds a picture of 0 x 0 pixels of its kind.
+  void FreeImageData();
 
   int Width() const { return static_cast<int>(HeaderData.Width); }
   int Height() const { return static_cast<int>(HeaderData.Height); }
@@ -203,6 +240,8 @@ class TChunkIHDR : public TChunk {
   HBITMAP Image() const { return FImage.get(); }
   HDC ImageDC() const { return FDC.get(); }
   HPALETTE ImagePalette() const { return FPalette; }
+  // The bitmap's pixels, RowStride() bytes a row, top row first.
+  uint8_t* ImageBits() const { return FImage->Bits.data(); }
   uint8_t* ImageRow(int y) const { return FImage->ScanLine(y); }
   uint8_t* LowByteRow(int y) { return LowBytePlane.data() + static_cast<size_t>(y) * RowStride(); }
   uint8_t* AlphaRow(int y) { return AlphaPlane.data() + static_cast<size_t>(y) * Width(); }
@@ -210,7 +249,7 @@ class TChunkIHDR : public TChunk {
   // Takes the palette over; with updateColors its entries also become the
   // first entries of the colour table. Nothing for pictures without one.
   void SetImagePalette(HPALETTE palette, bool updateColors);
-  // Copies the colour table into the bitmap.
+  // Copies the colour table of ImageInfo into the bitmap.
   void ColorTableChanged();
   // Changes the size of the buffers, keeping the old pixels at the top left
   // (new ones are 0) and the palette.
@@ -218,7 +257,9 @@ class TChunkIHDR : public TChunk {
 
   TIHDRData HeaderData;
   int PaletteSize = 0;
-  std::array<RGBQUAD, 256> ColorTable{};
+  // The bitmap's header (size, bits per pixel, uncompressed RGB) and its
+  // colour table.
+  TMAXBITMAPINFO ImageInfo{};
   std::vector<uint8_t> AlphaPlane;
   std::vector<uint8_t> LowBytePlane;
 
@@ -245,8 +286,27 @@ class TChunkIDAT : public TChunk {
  public:
   PNG_CHUNK_CLASS(TChunkIDAT)
   using TChunk::TChunk;
-  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  // EPNGMissingPalette for a palette picture without PLTE; the errors of the
+  // image data (CRC, zlib, a run cut by another chunk).
+  bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
+
+  // What reading or writing the image data works with, set when it starts:
+  // the owner's header, the picture's size, the bytes of a scan line
+  // without its filter byte (of the pass at work, when interlaced) and of
+  // one whole pixel (the filters' distance).
+  TChunkIHDR* HeaderChunk = nullptr;
+  int ImageWidth = 0, ImageHeight = 0;
+  int64_t LineBytes = 0;
+  int PixelStride = 0;
+
+ protected:
+  // Grey pictures: the grey ramp through the owner's gamma table (which a
+  // gAMA chunk may have changed since the header was read) becomes the
+  // header's palette. Nothing for other pictures.
+  void PreparePalette();
+  // Sets HeaderChunk, ImageWidth, ImageHeight, LineBytes and PixelStride.
+  void StartImageData();
 };
 
 class TChunkPLTE : public TChunk {
@@ -254,7 +314,7 @@ class TChunkPLTE : public TChunk {
   PNG_CHUNK_CLASS(TChunkPLTE)
   using TChunk::TChunk;
   void Assign(const TChunk& source) override;
-  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
   // The colour-table entry; EPngError for an index from EntryCount on.
   RGBQUAD GetPaletteItem(int index) const;
@@ -268,7 +328,7 @@ class TChunkgAMA : public TChunk {
   void Assign(const TChunk& source) override;
   // A chunk of 4 bytes with a value other than 0 rebuilds the owner's gamma
   // tables; any other is kept but ignored.
-  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   // Gamma x 100000 (1 when the data is not 4 bytes long).
   uint32_t GetValue() const;
   void SetValue(uint32_t value);
@@ -279,7 +339,7 @@ class TChunktRNS : public TChunk {
   PNG_CHUNK_CLASS(TChunktRNS)
   using TChunk::TChunk;
   void Assign(const TChunk& source) override;
-  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
   TColor GetTransparentColor() const;
   void SetTransparentColor(TColor color);
@@ -295,7 +355,7 @@ class TChunkpHYs : public TChunk {
   PNG_CHUNK_CLASS(TChunkpHYs)
   using TChunk::TChunk;
   void Assign(const TChunk& source) override;
-  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
   uint32_t DensityX = 0, DensityY = 0;
   TUnitType DensityUnit = utUnknown;
@@ -306,7 +366,7 @@ class TChunktIME : public TChunk {
   PNG_CHUNK_CLASS(TChunktIME)
   using TChunk::TChunk;
   void Assign(const TChunk& source) override;
-  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
   uint16_t Year = 0;
   uint8_t Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
@@ -319,7 +379,7 @@ class TChunktEXt : public TChunk {
   void Assign(const TChunk& source) override;
   // Keyword, a zero byte, text. A chunk without the zero byte leaves both
   // empty.
-  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
   std::string Keyword, Text;
 };
@@ -330,7 +390,7 @@ class TChunkzTXt : public TChunktEXt {
   using TChunktEXt::TChunktEXt;
   // Keyword, a zero byte, the method byte (0: deflate), the compressed text.
   // Text stays empty when it cannot be inflated.
-  void LoadFromStream(TStream& stream, const std::string& name, uint32_t size) override;
+  bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
 };
 
@@ -344,6 +404,9 @@ std::unique_ptr<T> NewChunk(TPNGObject& owner) {
 
 // --- Chunk list -------------------------------------------------------------
 
+// The items of a pointer list.
+using TPointerArray = std::vector<void*>;
+
 // A list of untyped pointers of a picture; it frees nothing.
 class TPNGPointerList : public TObject {
  public:
@@ -351,6 +414,7 @@ class TPNGPointerList : public TObject {
   const char* ClassName() const override { return "TPNGPointerList"; }
   TPNGObject& Owner() const { return FOwner; }
   int Count() const { return static_cast<int>(FItems.size()); }
+  const TPointerArray& Items() const { return FItems; }
   // Stores the item last.
   void Add(void* item);
   // Stores the item at the position, moving the items from there on up one
@@ -369,7 +433,7 @@ class TPNGPointerList : public TObject {
   void SetSize(int size);
 
  protected:
-  std::vector<void*> FItems;
+  TPointerArray FItems;
 
  private:
   TPNGObject& FOwner;
@@ -389,12 +453,13 @@ class TPNGList : public TPNGPointerList {
 
   // Null past the end.
   TChunk* Item(int index) const { return static_cast<TChunk*>(GetItem(index)); }
-  // The first chunk of the class or of a class derived from it.
+  // The first chunk of the class or of a class derived from it; null when
+  // there is none.
+  TChunk* ItemFromClass(const TChunkClass& chunkClass) const;
+  TChunk* FindChunk(const TChunkClass& chunkClass) const { return ItemFromClass(chunkClass); }
   template <class T>
   T* FindChunk() const {
-    for (void* item : FItems)
-      if (auto* t = dynamic_cast<T*>(static_cast<TChunk*>(item))) return t;
-    return nullptr;
+    return static_cast<T*>(ItemFromClass(ChunkClassOf<T>()));
   }
   int IndexOf(const TChunk* chunk) const;
   // Creates a chunk of the class and places it by the list's rules: IHDR,
@@ -428,12 +493,12 @@ class TPNGObject : public TGraphic {
   TPNGObject(int colorType, int bitDepth, int width, int height);
   ~TPNGObject() override;
   const char* ClassName() const override { return "TPNGObject"; }
-  static const char* LibraryVersion() { return "1.564"; }
+  static const char* GetLibraryVersion() { return "1.564"; }
 
   // Encoding settings; they survive loading and are copied by Assign from
   // another TPNGObject. The compression level goes to zlib as it is (0..9).
   TFilters Filters = FilterSet(pfSub);
-  int CompressionLevel = 7;
+  TCompressionLevel CompressionLevel = 7;
   TInterlaceMethod InterlaceMethod = imNone;
   uint32_t MaxIdatSize() const { return FMaxIdatSize; }
   // Values below 65535 are raised to it; a chunk holds at most 2^31 - 1.
@@ -445,8 +510,8 @@ class TPNGObject : public TGraphic {
   std::array<uint8_t, 256> InverseGammaLookup{};
   void InitializeGamma();
 
-  TPNGList& Chunks() { return FChunks; }
-  const TPNGList& Chunks() const { return FChunks; }
+  TPNGList& ChunkList() { return FChunks; }
+  const TPNGList& ChunkList() const { return FChunks; }
   // Frees every chunk and resets the gamma tables.
   void ClearChunks();
   bool HeaderPresent() const;
@@ -454,6 +519,9 @@ class TPNGObject : public TGraphic {
   TChunkIHDR& Header() const;
   // True only while the sized constructor builds the chunk list.
   bool Constructing() const { return FConstructing; }
+  // The bytes of a whole scan line (without its filter byte) and of one
+  // whole pixel for the header's kind; 0 and 0 without a header.
+  void GetPixelInfo(int64_t& lineSize, int& offset) const;
 
   int Width() const override;
   int Height() const override;
@@ -465,13 +533,18 @@ class TPNGObject : public TGraphic {
   void Resize(int width, int height);
 
   // Rows of the picture counted from the top: the bitmap row, the row of low
-  // bytes (16-bit pictures) and the alpha row (null without alpha).
+  // bytes (16-bit pictures) and the alpha row (null without alpha); null for
+  // a row outside the picture.
   uint8_t* Scanline(int row) const;
   uint8_t* ExtraScanline(int row) const;
   uint8_t* AlphaScanline(int row) const;
 
   HPALETTE Palette() override;
+  // DoSetPalette(palette, true).
   void SetPalette(HPALETTE palette) override;
+  // Pictures with a palette take this one over (its entries become the
+  // colour table's first ones when updateColors); others delete it.
+  void DoSetPalette(HPALETTE palette, bool updateColors);
 
   // A canvas that draws into the picture's bitmap; it has no context while
   // the picture has no header.
@@ -532,10 +605,14 @@ class TPNGObject : public TGraphic {
   void AddtEXt(const std::string& keyword, const std::string& text);
   void AddzTXt(const std::string& keyword, const std::string& text);
 
-  // Null clears; a TPNGObject is copied chunk by chunk; a TBitmap becomes an
-  // RGB picture (16 bits per pixel and more) or a palette picture of its
-  // depth, with a tRNS chunk when it is transparent.
+  // Null clears; a TPNGObject is copied chunk by chunk; a TBitmap goes
+  // through AssignHandle with its transparency.
   void Assign(const TPersistent* source) override;
+  // The bitmap becomes the picture: an RGB picture of depth 8 (16 bits per
+  // pixel and more) or a palette picture of its depth, with the chunks IHDR,
+  // [PLTE], [tRNS], IDAT, IEND; transparent: the colour through a tRNS chunk.
+  // EPNGSizeExceeds past 65535 pixels, EPNGInvalidSpec for no pixels.
+  void AssignHandle(HBITMAP handle, bool transparent, TColor transparentColor);
   // Reads a PNG file; raises the errors of pnglang.h for malformed data.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
@@ -556,10 +633,10 @@ class TPNGObject : public TGraphic {
 
  private:
   void AssignPNG(const TPNGObject& source);
-  void AssignHandle(const TBitmap& bitmap, bool transparent, TColor transparentColor);
   void DrawTo(HDC dc, const TRect& rect) const;
-  // Blends every pixel by its alpha over what the target holds.
-  void DrawBlended(HDC dc, const TRect& rect) const;
+  // Blends every pixel by its alpha over what the target holds (pictures
+  // with a transparent colour: alpha 0 for it, 255 for the others).
+  void DrawPartialTrans(HDC dc, const TRect& rect) const;
   void LoadFromResource(HINSTANCE instance, const std::string& name);
   std::unique_ptr<TCanvas> FCanvas;
   HDC FCanvasDC = nullptr;

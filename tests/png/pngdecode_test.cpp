@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cmath>
+
 #include "tests/png/pngreference.h"
 #include "tests/support/testsupport.h"
 
@@ -129,4 +131,36 @@ TEST(PngDecoding, ShortOrOddImageDataIsHandled) {
   picture =
       LoadWorkingBitmap(TChunkStream().Header(2, 1, 8, 0).Chunk("IDAT", Deflate({7, 9, 11})).End().Bytes);
   EXPECT_EQ(PixelTable(*picture, 1), "9 11");
+}
+
+// Both gamma tables, every entry: the sample to display value of the gAMA
+// value, and back for writing (the last sample that gives a value wins;
+// values no sample gives stay as they are).
+TEST(PngDecoding, GammaTablesFromTheGammaChunk) {
+  std::vector<uint8_t> grey = {0}, rgb = {0};
+  for (int i = 0; i < 256; ++i) grey.push_back(uint8_t(i)), rgb.insert(rgb.end(), 3, uint8_t(i));
+  for (uint32_t gamma : {100000u, 45455u, 220000u, 1u}) {
+    std::array<uint8_t, 256> table, inverse;
+    for (int i = 0; i < 256; ++i) inverse[size_t(i)] = uint8_t(i);
+    for (int i = 0; i < 256; ++i) {
+      table[size_t(i)] = uint8_t(std::nearbyint(std::pow(i / 255.0, 100000.0 / (gamma * 2.2)) * 255));
+      inverse[table[size_t(i)]] = uint8_t(i);
+    }
+    std::vector<uint8_t> gama = {uint8_t(gamma >> 24), uint8_t(gamma >> 16), uint8_t(gamma >> 8), uint8_t(gamma)};
+    auto file = [&](int colorType, const std::vector<uint8_t>& rows) {
+      return TChunkStream().Header(256, 1, 8, colorType).Chunk("gAMA", gama).Chunk("IDAT", Deflate(rows)).End().Bytes;
+    };
+    std::unique_ptr<TPNGObject> png = LoadPng(file(0, grey));
+    EXPECT_EQ(png->GammaLookup, table) << gamma;
+    EXPECT_EQ(png->InverseGammaLookup, inverse) << gamma;
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(png->GetPixels(i, 0), RGB(table[i], table[i], table[i])) << gamma;
+    // RGB samples are held through the table and written back through the
+    // inverse one.
+    png = LoadPng(file(2, rgb));
+    TRgbaPicture written = ReadWithLibpng(SavedBytes(*png));
+    for (int i = 0; i < 256; ++i) {
+      ASSERT_EQ(png->GetPixels(i, 0), RGB(table[i], table[i], table[i])) << gamma;
+      ASSERT_EQ(written.At(i, 0)[0], inverse[table[i]]) << gamma << " " << i;
+    }
+  }
 }

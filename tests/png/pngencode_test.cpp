@@ -1,6 +1,7 @@
 // Encoding: the working bitmap and pictures of every kind written by the
 // codec and read back by libpng, the chunks it writes and IDAT splitting.
 #include <gtest/gtest.h>
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include "png/pngcodec.h"
@@ -64,7 +65,7 @@ TEST(PngEncoding, TheWorkingBitmapComesBackFromLibpng) {
 TEST(PngEncoding, IndexedBitmapsBecomePalettePictures) {
   // 1-, 4- and 8-bit bitmaps with their full palette; deeper ones 8-bit RGB.
   auto bitmap = MakeTestBitmap(10, 7);
-  for (TPixelFormat format : {pf1bit, pf4bit, pf8bit, pf16bit}) {
+  for (TPixelFormat format : {pf1bit, pf4bit, pf8bit, pf16bit, pf24bit, pf32bit}) {
     bitmap->SetPixelFormat(format);
     std::vector<uint8_t> file = WriteBitmap(*bitmap);
     int bits = PixelFormatBits(format);
@@ -81,7 +82,7 @@ TEST(PngEncoding, TransparentColourMakesATransparencyChunk) {
   TPNGObject png;
   png.SetTransparentColor(clRed);  // no picture yet: nothing happens
   png.Assign(bitmap.get());
-  EXPECT_EQ(png.Chunks().FindChunk<TChunktRNS>(), nullptr);
+  EXPECT_EQ(png.ChunkList().FindChunk<TChunktRNS>(), nullptr);
   TColor color = PixelAt(*bitmap, 2, 3);
   png.SetTransparentColor(color);
   std::vector<uint8_t> file = SavedBytes(png);
@@ -122,5 +123,59 @@ TEST(PngEncoding, ImageDataIsSplitIntoChunks) {
       png.CompressionLevel = level;
       EXPECT_THROW(SavedBytes(png), EPNGZLIBError) << level;
     }
+  }
+}
+
+// Each filter alone writes every row with it; among several, the one whose
+// bytes repeat most (ties to the lower type, and None where nothing
+// repeats, even when None is not among them).
+TEST(PngEncoding, EachFilterAloneAndTheChoiceAmongSeveral) {
+  auto bitmap = MakeTestBitmap(23, 9, 3);
+  for (TFilter f : {pfNone, pfSub, pfUp, pfAverage, pfPaeth}) {
+    TPNGObject png;
+    png.Filters = FilterSet(f);
+    png.Assign(bitmap.get());
+    std::vector<uint8_t> file = SavedBytes(png);
+    EXPECT_EQ(RowFilters(file, 23 * 3), std::vector<int>(9, f)) << f;
+    ExpectPixelsOf(*bitmap, ReadWithLibpng(file));
+  }
+  // 8-bit grey rows: a uniform first row scores alike for every filter; a
+  // ramp repeats only after Sub (and Paeth, which is Sub against a row of
+  // zeros), Average or Up; the noise row after it repeats under none; rows
+  // of 2 bytes score nothing.
+  auto filters = [](int width, TFilters set, const std::vector<std::vector<uint8_t>>& rows) {
+    TPNGObject png(COLOR_GRAYSCALE, 8, width, int(rows.size()));
+    png.Filters = set;
+    for (size_t y = 0; y < rows.size(); ++y) std::copy(rows[y].begin(), rows[y].end(), png.Scanline(int(y)));
+    std::vector<uint8_t> file = SavedBytes(png);
+    return RowFilters(file, size_t(width));
+  };
+  const TFilters all = FilterSet(pfNone) | FilterSet(pfSub) | FilterSet(pfUp) | FilterSet(pfAverage) | FilterSet(pfPaeth);
+  std::vector<uint8_t> uniform(8, 77), ramp = {0, 1, 2, 3, 4, 5, 6, 7}, steps = {68, 32, 130, 60, 253, 230, 241, 194};
+  EXPECT_EQ(filters(8, all, {uniform, ramp, steps}), (std::vector<int>{0, 1, 0}));
+  EXPECT_EQ(filters(8, FilterSet(pfUp) | FilterSet(pfAverage), {ramp, ramp}), (std::vector<int>{3, 2}));
+  EXPECT_EQ(filters(8, FilterSet(pfUp) | FilterSet(pfPaeth), {ramp, steps}), (std::vector<int>{4, 0}));
+  EXPECT_EQ(filters(2, FilterSet(pfSub) | FilterSet(pfUp), {{1, 1}, {1, 1}}), (std::vector<int>{0, 0}));
+  EXPECT_EQ(filters(2, FilterSet(pfUp), {{1, 1}, {1, 1}}), (std::vector<int>{2, 2}));
+  EXPECT_EQ(filters(8, 0, {ramp}), std::vector<int>{0});
+}
+
+// Compression levels 0..9 (and zlib's default, -1, as 6) map onto
+// libdeflate's levels 0, 1, 1, 2, 3, 4, 5, 6, 7, 12.
+TEST(PngEncoding, EachLevelDeflatesAtItsLibdeflateLevel) {
+  const std::pair<int, int> rows[] = {{-1, 5}, {0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 3},
+                                      {5, 4},  {6, 5}, {7, 6}, {8, 7}, {9, 12}};
+  auto bitmap = MakeTestBitmap(120, 90, 6);
+  for (const auto& [level, deflateLevel] : rows) {
+    std::vector<uint8_t> file = WriteBitmap(*bitmap, level), data, rows(90 * (120 * 3 + 1));
+    for (const auto& [name, chunk] : ListChunks(file))
+      if (name == "IDAT") data.insert(data.end(), chunk.begin(), chunk.end());
+    uLongf size = uLongf(rows.size());
+    ASSERT_EQ(uncompress(rows.data(), &size, data.data(), uLong(data.size())), Z_OK);
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(deflateLevel);
+    std::vector<uint8_t> expected(libdeflate_zlib_compress_bound(compressor, rows.size()));
+    expected.resize(libdeflate_zlib_compress(compressor, rows.data(), rows.size(), expected.data(), expected.size()));
+    libdeflate_free_compressor(compressor);
+    EXPECT_EQ(data, expected) << level;
   }
 }

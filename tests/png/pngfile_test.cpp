@@ -101,7 +101,7 @@ TEST(PngFile, MalformedFilesRaiseTheirMessages) {
   // The palette's transparent colour is the first entry of that colour.
   std::unique_ptr<TPNGObject> png = LoadPng(palette({1, 2, 3, 4, 5, 6}));
   png->SetTransparentColor(RGB(4, 5, 6));
-  EXPECT_EQ(png->Chunks().FindChunk<TChunktRNS>()->Data, (std::vector<uint8_t>{255, 0}));
+  EXPECT_EQ(png->ChunkList().FindChunk<TChunktRNS>()->Data, (std::vector<uint8_t>{255, 0}));
 }
 
 TEST(PngFile, CrcIsCheckedInEveryChunk) {
@@ -148,7 +148,7 @@ TEST(PngFile, ImageDataInAnyNumberOfChunks) {
                                                 .End()
                                                 .Raw({1, 2, 3, 4, 5})
                                                 .Bytes);
-  EXPECT_EQ(png->Chunks().Count(), 4);
+  EXPECT_EQ(png->ChunkList().Count(), 4);
   // A big picture in one chunk of more than 65535 bytes.
   auto noise = MakeNoiseBitmap(300, 300, 2);
   TPNGObject big;
@@ -180,18 +180,36 @@ TEST(PngFile, OddAncillaryChunksAreToleratedOrPassedOver) {
                                   .End()
                                   .Bytes;
   EXPECT_EQ(Shown(file), kRgbTable);
+  // The fields of the physical size and time chunks, read and written
+  // again.
+  std::unique_ptr<TPNGObject> png = LoadPng(file);
+  const TChunkpHYs& phys = *png->ChunkList().FindChunk<TChunkpHYs>();
+  EXPECT_EQ(std::vector<uint32_t>({phys.DensityX, phys.DensityY, phys.DensityUnit}),
+            std::vector<uint32_t>({0x0B13, 0x0B14, utMeter}));
+  const TChunktIME& time = *png->ChunkList().FindChunk<TChunktIME>();
+  EXPECT_EQ(std::vector<int>({time.Year, time.Month, time.Day, time.Hour, time.Minute, time.Second}),
+            std::vector<int>({2024, 2, 29, 23, 59, 58}));
+  std::vector<uint8_t> saved = SavedBytes(*png);
+  EXPECT_EQ(ChunkData(saved, "pHYs"), ChunkData(file, "pHYs"));
+  EXPECT_EQ(ChunkData(saved, "tIME"), ChunkData(file, "tIME"));
 }
 
 TEST(PngFile, RegressionInputsFailCleanly) {
-  // As the fuzzer does: load, convert and write back; only the codec's own
-  // errors may come out.
+  // As the fuzzer does: load, then convert and write back what was read,
+  // also after a failed load; only the codec's own errors may come out.
   ASSERT_FALSE(RegressionInputs("fuzz_png").empty());
   for (const std::string& path : RegressionInputs("fuzz_png")) {
+    std::vector<uint8_t> file = ReadFile(path);
+    TPNGObject png;
     try {
-      std::unique_ptr<TPNGObject> png = LoadPng(ReadFile(path));
+      TReadOnlyMemoryStream stream(file.data(), file.size());
+      png.LoadFromStream(stream);
+    } catch (const Exception&) {
+    }
+    try {
       TBitmap bitmap;
-      bitmap.Assign(png.get());
-      SavedBytes(*png);
+      bitmap.Assign(&png);
+      SavedBytes(png);
     } catch (const Exception&) {
     }
   }

@@ -20,6 +20,16 @@ class TChunkBMTS : public TChunk {
   PNG_CHUNK_CLASS(TChunkBMTS)
   using TChunk::TChunk;
 };
+// Reads its data and then ends the reading of the file.
+class TChunkstOp : public TChunk {
+ public:
+  PNG_CHUNK_CLASS(TChunkstOp)
+  using TChunk::TChunk;
+  bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override {
+    TChunk::LoadFromStream(stream, name, size);
+    return false;
+  }
+};
 namespace late {
 class TChunktEXt : public TChunk {
  public:
@@ -66,17 +76,79 @@ TEST(PngChunkRegistry, ReadingCreatesTheRegisteredClassOfEachName) {
   RegisterChunk<late::TChunktEXt>();
 
   auto png = LoadPng(file);
-  auto* own = png->Chunks().FindChunk<TChunkbmTs>();
+  auto* own = png->ChunkList().FindChunk<TChunkbmTs>();
   ASSERT_NE(own, nullptr);
   EXPECT_EQ(own->Data, (std::vector<uint8_t>{1, 2, 3}));
   // The class registered first for a name is the one made.
-  EXPECT_EQ(png->Chunks().FindChunk<late::TChunktEXt>(), nullptr);
-  EXPECT_EQ(png->Chunks().FindChunk<TChunktEXt>()->Text, "v");
+  EXPECT_EQ(png->ChunkList().FindChunk<late::TChunktEXt>(), nullptr);
+  EXPECT_EQ(png->ChunkList().FindChunk<TChunktEXt>()->Text, "v");
   EXPECT_EQ(OtherChunks(SavedBytes(*png)), OtherChunks(file));
   // A copy has chunks of the same classes.
   TPNGObject copy;
   copy.Assign(png.get());
-  EXPECT_NE(copy.Chunks().FindChunk<TChunkBMTS>(), nullptr);
+  EXPECT_NE(copy.ChunkList().FindChunk<TChunkBMTS>(), nullptr);
+}
+
+// A chunk whose reading answers false is the last one read: an image
+// before it makes a picture, none before it leaves the file without one.
+TEST(PngChunkRegistry, AChunkThatAnswersFalseEndsTheFile) {
+  RegisterChunk<TChunkstOp>();
+  std::vector<uint8_t> data = Deflate({0, 1, 2, 3, 4, 5, 6});
+  std::unique_ptr<TPNGObject> png = LoadPng(TChunkStream()
+                                                .Header(2, 1, 8, 2)
+                                                .Chunk("IDAT", data)
+                                                .Chunk("stOp", {7})
+                                                .Chunk("tEXt", {'a', 0, 'b'})
+                                                .Raw({1, 2, 3})
+                                                .Bytes);
+  ASSERT_EQ(png->ChunkList().Count(), 3);
+  EXPECT_EQ(png->ChunkList().Item(2)->GetChunkName(), "stOp");
+  EXPECT_EQ(png->ChunkList().Item(2)->Data, std::vector<uint8_t>{7});
+  EXPECT_EQ(png->GetPixels(1, 0), RGB(4, 5, 6));
+  EXPECT_EQ(RaisedMessage<EPNGNoImageData>([&] {
+              LoadPng(TChunkStream().Header(2, 1, 8, 2).Chunk("stOp", {}).Chunk("IDAT", data).End().Bytes);
+            }),
+            pnglang::EPNGNoImageDataText);
+}
+
+// Chunks found by class reference, their own class or one derived from it
+// (a zTXt is a tEXt); names of four characters.
+TEST(PngChunkList, FindsChunksByClassAndName) {
+  std::unique_ptr<TPNGObject> png =
+      LoadPng(FileWith({{"zTXt", {'k', 0, 0, 0x78, 0x9C, 3, 0, 0, 0, 0, 1}}, {"tEXt", {'a', 0, 'b'}}}));
+  TPNGList& list = png->ChunkList();
+  TChunk* text = list.ItemFromClass(ChunkClassOf<TChunktEXt>());
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->GetChunkName(), "zTXt");
+  EXPECT_EQ(text->GetIndex(), 1);
+  EXPECT_EQ(list.FindChunk(ChunkClassOf<TChunkzTXt>()), text);
+  EXPECT_EQ(list.FindChunk<TChunktEXt>(), text);
+  EXPECT_EQ(list.ItemFromClass(ChunkClassOf<TChunkgAMA>()), nullptr);
+  ASSERT_EQ(list.Items().size(), 5u);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(list.Items()[size_t(i)], list.Item(i));
+  EXPECT_EQ(TChunkName("IDATA"), TChunkName("IDAT"));
+  EXPECT_EQ(TChunkName("ab").ToString(), "ab");
+  EXPECT_EQ(TChunk(*png).GetChunkName(), "");
+}
+
+// The palette handed to a palette picture: with updateColors its colours
+// become the picture's, without it only the palette changes; a picture
+// without a palette deletes it.
+TEST(PngObject, DoSetPaletteTakesThePaletteOver) {
+  TPNGObject png(COLOR_PALETTE, 8, 2, 1);
+  png.Scanline(0)[1] = 1;
+  const PALETTEENTRY first[] = {{10, 20, 30, 0}, {40, 50, 60, 0}}, second[] = {{1, 2, 3, 0}, {4, 5, 6, 0}};
+  png.SetPalette(CreatePalette(first, 2));
+  EXPECT_EQ(png.GetPixels(1, 0), RGB(40, 50, 60));
+  HPALETTE kept = CreatePalette(second, 2);
+  png.DoSetPalette(kept, false);
+  EXPECT_EQ(png.Palette(), kept);
+  EXPECT_EQ(png.GetPixels(1, 0), RGB(40, 50, 60));
+  png.DoSetPalette(CreatePalette(second, 2), true);
+  EXPECT_EQ(png.GetPixels(1, 0), RGB(4, 5, 6));
+  TPNGObject rgb(COLOR_RGB, 8, 2, 1);
+  rgb.DoSetPalette(CreatePalette(second, 2), true);
+  EXPECT_EQ(rgb.Palette(), nullptr);
 }
 
 TEST(PngChunkList, PointerListOperations) {

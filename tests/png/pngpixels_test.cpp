@@ -88,7 +88,7 @@ TEST(PngTransparency, CreateAlphaKeepsTheLookRemoveTransparencyMakesItOpaque) {
     auto png = LoadPng(file);
     png->CreateAlpha();
     EXPECT_EQ(png->TransparencyMode(), ptmPartial) << name;
-    EXPECT_EQ(png->Chunks().FindChunk<TChunktRNS>() != nullptr, kind.ColorType == 3) << name;
+    EXPECT_EQ(png->ChunkList().FindChunk<TChunktRNS>() != nullptr, kind.ColorType == 3) << name;
     EXPECT_EQ(ReadWithLibpng(SavedBytes(*png)).Pixels, look.Pixels) << name;
 
     // Without transparency every pixel is opaque in the colours it had; an
