@@ -35,15 +35,15 @@ TEST(EffectTables, HalftoneMatrixEntryByEntry) {
 
 namespace {
 
-// A dark picture of varied pixels: the kernels summing to up to 3 stay
-// below white on most of it.
+// A very dark picture of varied pixels: even the integer kernels with
+// the largest weights stay below white on much of it.
 std::unique_ptr<TBitmap> DarkNoise() {
-  auto picture = MakeFlatBitmap(11, 9, clBlack);
+  auto picture = MakeFlatBitmap(24, 20, clBlack);
   unsigned state = 7;
-  for (int y = 0; y < 9; ++y)
-    for (int x = 0; x < 11; ++x) {
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 24; ++x) {
       int c[3];
-      for (int& v : c) v = 25 + int((state = state * 1103515245u + 12345u) >> 16) % 51;
+      for (int& v : c) v = int((state = state * 1103515245u + 12345u) >> 16) % 13;
       picture->Canvas()->SetPixel(x, y, RGB(c[0], c[1], c[2]));
     }
   return picture;
@@ -77,24 +77,26 @@ std::unique_ptr<TBitmap> Convolved(const KernelRow& row, const std::vector<float
 
 TEST(EffectTables, EveryKernelFilterTypeRunsItsOwnKernel) {
   const float e = -0.125f, b = 0.111f;
+  // The levels of the integer kernels tell the divisor in the middle
+  // weight from its neighbours (240 / 15 = 16, 240 / 14 = 17, 240 / 16 = 15).
   const KernelRow rows[] = {
-      {ApplySoftened, 0, 70, {2, 2, 2, 2, 70 / 15 - 1, 2, 2, 2, 2}, 16},
-      {ApplySoftened, 1, 70, {3, 3, 3, 3, 70 / 5 + 7, 3, 3, 3, 3}, 32},
-      {ApplySoftened, 2, 70, {0, 1, 0, 1, 70 / 15 + 1, 1, 0, 1, 0}, 6},
+      {ApplySoftened, 0, 240, {2, 2, 2, 2, 240 / 15 - 1, 2, 2, 2, 2}, 16},
+      {ApplySoftened, 1, 30, {3, 3, 3, 3, 30 / 5 + 7, 3, 3, 3, 3}, 32},
+      {ApplySoftened, 2, 240, {0, 1, 0, 1, 240 / 15 + 1, 1, 0, 1, 0}, 6},
       {ApplySoftened, 3, 9, {5, 0, 0, 0, 0, 0, 0, 0, 5}, 0},
       {ApplySoftened, 4, 9, {b, b, b, b, b, b, b, b, b}, 0},
       {ApplySoftened, 5, 9, {0.0625f, 0.125f, 0.0625f, 0.125f, 0.25f, 0.125f, 0.0625f, 0.125f, 0.0625f}, 0},
-      {ApplySharpness, 0, 40, {-1, -1, -1, -1, 40 / 10 + 15, -1, -1, -1, -1}, 8},
-      {ApplySharpness, 1, 40, {0, -1, 0, -1, 40 / 20 + 5, -1, 0, -1, 0}, 1},
+      {ApplySharpness, 0, 110, {-1, -1, -1, -1, 110 / 10 + 15, -1, -1, -1, -1}, 8},
+      {ApplySharpness, 1, 420, {0, -1, 0, -1, 420 / 20 + 5, -1, 0, -1, 0}, 1},
       {ApplySharpness, 2, 9, {0, -1, 0, -1, 5, -1, 0, -1, 0}, 0},
       {ApplySharpness, 3, 9, {-1, -1, -1, -1, 9, -1, -1, -1, -1}, 0},
-      {ApplyEmboss, 0, 100, {1, 0, 1, 0, 100 / 30 - 1, 0, 1, 0, -2}, 1},
-      {ApplyEmboss, 1, 100, {1, 1, 1, 1, 100 / 25 - 3, 1, -1, -1, -1}, 1},
+      {ApplyEmboss, 0, 930, {1, 0, 1, 0, 930 / 30 - 1, 0, 1, 0, -2}, 1},
+      {ApplyEmboss, 1, 650, {1, 1, 1, 1, 650 / 25 - 3, 1, -1, -1, -1}, 1},
       {ApplyEmboss, 2, 128, {1, 2, 1, 0, 0, 0, -1, -2, -1}, 0},
       {ApplyEmboss, 3, 128, {1, 0, -1, 2, 0, -2, 1, 0, -1}, 0},
       {ApplyEmboss, 4, 128, {1, 1, 1, 0, 0, 0, -1, -1, -1}, 0},
       {ApplyEmboss, 5, 128, {1, 0, -1, 1, 0, -1, 1, 0, -1}, 0},
-      {ApplyDetectEdge, 0, 20, {}, 20 / 10},  // the Laplacian's radius
+      {ApplyDetectEdge, 0, 90, {}, 90 / 10},  // the Laplacian's radius
       {ApplyDetectEdge, 1, 60, {-1, -1, -1, -1, 8, -1, -1, -1, -1}, 0},
       {ApplyDetectEdge, 2, 60, {-5, -5, -5, -5, 39, -5, -5, -5, -5}, 0},
       {ApplyDetectEdge, 3, 60, {e, e, e, e, 1, e, e, e, e}, 0},
@@ -106,14 +108,20 @@ TEST(EffectTables, EveryKernelFilterTypeRunsItsOwnKernel) {
     auto expected = Convolved(row, row.Kernel, row.Divisor);
     EXPECT_TRUE(SameColors(*picture, *expected));
     // The picture tells every weight and the divisor (or radius) apart: a
-    // kernel one off in any of them gives another picture.
+    // kernel one off in any of them, up or down, gives another picture.
     for (size_t i = 0; i < row.Kernel.size(); ++i) {
-      std::vector<float> other = row.Kernel;
-      other[i] += 1;
-      EXPECT_FALSE(SameColors(*Convolved(row, other, row.Divisor), *expected)) << "weight " << i;
+      for (int off : {-1, 1}) {
+        std::vector<float> other = row.Kernel;
+        other[i] += float(off);
+        EXPECT_FALSE(SameColors(*Convolved(row, other, row.Divisor), *expected)) << "weight " << i << off;
+      }
     }
     if (row.Divisor) {
-      EXPECT_FALSE(SameColors(*Convolved(row, row.Kernel, row.Divisor + 1), *expected));
+      for (int other : {row.Divisor - 1, row.Divisor + 1}) {
+        if (other > 0) {
+          EXPECT_FALSE(SameColors(*Convolved(row, row.Kernel, other), *expected)) << "divisor " << other;
+        }
+      }
     }
   }
 }
