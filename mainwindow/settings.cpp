@@ -22,7 +22,7 @@ QSize PrimaryScreenSize() {
 }
 
 // A stored path: blanks kept, a trailing '/' added unless it is all blanks.
-std::string StoredFolder(const TIniFile& ini, const char* section, const std::string& current) {
+std::string StoredFolder(const TMemIniFile& ini, const char* section, const std::string& current) {
   std::string value = ini.ReadString(section, "Path", current);
   return Trim(value).empty() ? value : IncludeTrailingPathDelimiter(value);
 }
@@ -88,7 +88,7 @@ std::string TFormMain::GetSettingsFolder(const std::string& version) { return Ma
 
 void TFormMain::LoadSettings() {
   if (SettingsFolder.empty()) return;
-  TIniFile ini(SettingsFolder + IniFileName);
+  TMemIniFile ini(SettingsFolder + IniFileName);
   TargetDir = StoredFolder(ini, "Target", TargetDir);
   TargetFormat = ini.ReadInteger("Target", "Extension", TargetFormat);
   TargetPanelExpanded = ini.ReadBool("Target", "Collapse", TargetPanelExpanded);

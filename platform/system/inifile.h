@@ -72,3 +72,7 @@ class TIniFile {
   std::string FFileName;
   std::vector<std::string> FLines;
 };
+
+// The in-memory reader a window reads its settings with: the same class,
+// since TIniFile already reads the whole file when it is made.
+using TMemIniFile = TIniFile;
