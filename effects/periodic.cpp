@@ -12,22 +12,6 @@ namespace {
 // it is and keeps the sums inside int.
 int LimitChange(int64_t change) { return static_cast<int>(std::clamp<int64_t>(change, -255, 255)); }
 
-// A shadow mask: Columns x Rows cells, row by row, each naming the channel
-// it brightens (0 red, 1 green, 2 blue).
-struct TVideoPattern {
-  int Columns, Rows;
-  const char* Cells;
-};
-
-constexpr TVideoPattern kVideoPatterns[] = {
-    {2, 6, "01" "02" "12" "10" "20" "21"},
-    {1, 3, "0" "1" "2"},
-    {3, 3, "012" "201" "120"},
-    {5, 15,
-     "01200" "11120" "01222" "00120" "01112" "20122" "00012" "20111" "22012" "20001" "12011" "22201" "12000"
-     "11201" "12220"},
-};
-
 }  // namespace
 
 void Apply3DGrid(TBitmap& picture, int step, int depth) {
@@ -109,16 +93,16 @@ void ApplyWatermark(TBitmap& picture, const TBitmap& pattern, int level, bool in
 
 void ApplyVideo(TBitmap& picture, int lightness, int type) {
   if (NoPixels(picture) || type < 0 || type > 3) return;
-  const TVideoPattern& pattern = kVideoPatterns[type];
+  const int columns = VideoPatternColumns[type], patternRows = VideoPatternRows[type];
   const int w = picture.Width(), h = picture.Height();
   const int add = std::clamp(lightness, -510, 255);  // beyond, 2 * c + lightness saturates for every c
   const auto rows = RowPointers(picture);
   ForEachRowInBands(h, w, [&](int y) {
-    const char* cells = pattern.Cells + (y % pattern.Rows) * pattern.Columns;
+    const int32_t* cells = VideoPatternCells[type] + (y % patternRows) * columns;
     uint8_t* row = rows[y];
     for (int x = 0; x < w; ++x) {
       // Cell 0 (red) is byte 2, cell 2 (blue) byte 0.
-      uint8_t& channel = row[3 * x + 2 - (cells[x % pattern.Columns] - '0')];
+      uint8_t& channel = row[3 * x + 2 - cells[x % columns]];
       channel = ClampByte(2 * channel + add);
     }
   });

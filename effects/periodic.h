@@ -4,7 +4,44 @@
 // return at once for a picture without pixels.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/graphics/graphics.h"
+
+// The shadow masks of ApplyVideo, by type 0 to 3: the mask's width C and
+// height R in cells, and its cells row by row, of which the first R x C are
+// used; each names the channel it brightens (0 red, 1 green, 2 blue).
+inline constexpr int32_t VideoPatternColumns[4] = {2, 1, 3, 5};
+inline constexpr int32_t VideoPatternRows[4] = {6, 3, 3, 15};
+inline constexpr int32_t VideoPatternCells[4][75] = {
+    {0, 1,
+     0, 2,
+     1, 2,
+     1, 0,
+     2, 0,
+     2, 1},
+    {0,
+     1,
+     2},
+    {0, 1, 2,
+     2, 0, 1,
+     1, 2, 0},
+    {0, 1, 2, 0, 0,
+     1, 1, 1, 2, 0,
+     0, 1, 2, 2, 2,
+     0, 0, 1, 2, 0,
+     0, 1, 1, 1, 2,
+     2, 0, 1, 2, 2,
+     0, 0, 0, 1, 2,
+     2, 0, 1, 1, 1,
+     2, 2, 0, 1, 2,
+     2, 0, 0, 0, 1,
+     1, 2, 0, 1, 1,
+     2, 2, 2, 0, 1,
+     1, 2, 0, 0, 0,
+     1, 1, 2, 0, 1,
+     1, 2, 2, 2, 0},
+};
 
 // Grid of cells with pitch s = min(step, max(W, H)) (1 when below 2): the
 // lines are the rows and columns whose index mod s is 0 or s - 1; the top

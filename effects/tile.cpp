@@ -271,10 +271,12 @@ void ApplyRipple(TBitmap& picture, int value, int type) {
   if (value <= 0) return;
   // Source rows run upward and write only into themselves and the rows below,
   // so every pixel is read before a write reaches it; the rows keep that
-  // order on one thread (and the random type draws from one generator).
+  // order on one thread (and the random types draw from one generator).
   const std::vector<uint8_t*> rows = RowPointers(picture);
+  // Every type but tooth and triangle draws: it holds the sequence from its
+  // first draw (or seed) to its last.
   std::optional<TRandomSequence> hold;
-  if (type == 2) hold.emplace();
+  if (type != 0 && type != 1) hold.emplace();
   for (int y = h - 1 - value; y >= 1; --y) {
     if (type == 2) EffectRandom::srand(static_cast<uint32_t>(std::time(nullptr)));
     TRippleOffset offset(value, type);

@@ -30,7 +30,8 @@ void ApplyShake(TBitmap& picture, int value, int direction);
 // Copies every row down by a per-column offset 0..value (value limited to
 // half the height), in place from the bottom up: type 0 a sawtooth, 1 a
 // triangle, 2 random offsets with the generators seeded from the clock in
-// every row, any other type random offsets continuing the sequence. A value
-// of 0 or below (also through a picture one row high) changes nothing and
-// draws nothing.
+// every row, any other type random offsets continuing the sequence; the
+// random types hold the sequence (TRandomSequence) for all their draws. A
+// value of 0 or below (also through a picture one row high) changes nothing
+// and draws nothing.
 void ApplyRipple(TBitmap& picture, int value, int type);

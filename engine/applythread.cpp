@@ -44,7 +44,7 @@ std::string SourceBaseName(const std::string& fileName) {
 
 void StartApplyEffectThread(TRunView& view) {
   if (ApplyEffectThread) return;
-  auto* worker = new TApplyEffectThread(view);
+  auto* worker = new TApplyEffectThread(view, true);
   ApplyEffectThread = worker;
   worker->Priority = tpNormal;
   // Runs on the main thread once the run is over, before the worker frees
@@ -61,7 +61,9 @@ void WaitForApplyEffectThread(bool stop) {
   while (ApplyEffectThread) CheckSynchronize(20);
 }
 
-TApplyEffectThread::TApplyEffectThread(TRunView& view) : FView(view) {}
+TApplyEffectThread::TApplyEffectThread(TRunView& view, bool createSuspended) : FView(view) {
+  if (!createSuspended) Resume();
+}
 
 TApplyEffectThread::~TApplyEffectThread() = default;
 

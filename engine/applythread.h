@@ -84,7 +84,7 @@ struct TEffectStep {
 struct TEffectRoutine {
   std::string Caption;
   std::string Suffix;
-  void (*Apply)(TEffectStep& step) = nullptr;  // none for plain conversion
+  void (*Apply)(TEffectStep& step) = nullptr;  // its TApplyEffectThread::Process... step
   // The suffix, for routines whose suffix depends on the job or on the
   // finished picture.
   std::string (*SuffixFor)(const TJobValues& job, const TBitmap& result) = nullptr;
@@ -121,7 +121,9 @@ int64_t RunMemoryBudget();
 
 class TApplyEffectThread : public TThread {
  public:
-  explicit TApplyEffectThread(TRunView& view);
+  // Made suspended, the worker waits for Resume (a run's worker is, so that
+  // its creator can set it up first); otherwise it starts once it is built.
+  explicit TApplyEffectThread(TRunView& view, bool createSuspended = true);
   ~TApplyEffectThread() override;
 
   std::string EffectName;
@@ -151,6 +153,68 @@ class TApplyEffectThread : public TThread {
   // The whole road of file FileIndex with the routine, here and now: its
   // work and its commit.
   void ProcessFile(const TEffectRoutine& routine);
+
+  // The effect step of each routine of the catalogue (EffectRoutines, which
+  // lists them with their captions and suffixes): what the file's road does
+  // between loading the picture and saving it. ProcessConvert does nothing;
+  // ProcessFlip serves the three flip entries.
+  static void Process3DGrid(TEffectStep& step);
+  static void ProcessAntialias(TEffectStep& step);
+  static void ProcessAutoColor(TEffectStep& step);
+  static void ProcessBlurRadial(TEffectStep& step);
+  static void ProcessColorTone(TEffectStep& step);
+  static void ProcessContrast(TEffectStep& step);
+  static void ProcessContrastAuto(TEffectStep& step);
+  static void ProcessConvert(TEffectStep& step);
+  static void ProcessCylinder(TEffectStep& step);
+  static void ProcessFractal(TEffectStep& step);
+  static void ProcessGamma(TEffectStep& step);
+  static void ProcessGauss(TEffectStep& step);
+  static void ProcessGlasstile(TEffectStep& step);
+  static void ProcessGreyscale(TEffectStep& step);
+  static void ProcessHalftone(TEffectStep& step);
+  static void ProcessIllusion(TEffectStep& step);
+  static void ProcessInverse(TEffectStep& step);
+  static void ProcessLensFire(TEffectStep& step);
+  static void ProcessLightness(TEffectStep& step);
+  static void ProcessMoire(TEffectStep& step);
+  static void ProcessMonochrome(TEffectStep& step);
+  static void ProcessOilPaint(TEffectStep& step);
+  static void ProcessPixelate(TEffectStep& step);
+  static void ProcessPosterized(TEffectStep& step);
+  static void ProcessPuzzle(TEffectStep& step);
+  static void ProcessRainDrops(TEffectStep& step);
+  static void ProcessRibbon(TEffectStep& step);
+  static void ProcessSpheric(TEffectStep& step);
+  static void ProcessSaturation(TEffectStep& step);
+  static void ProcessSepia(TEffectStep& step);
+  static void ProcessSolorized(TEffectStep& step);
+  static void ProcessSplitLight(TEffectStep& step);
+  static void ProcessSwirl(TEffectStep& step);
+  static void ProcessThreshold(TEffectStep& step);
+  static void ProcessTile(TEffectStep& step);
+  static void ProcessTwist(TEffectStep& step);
+  static void ProcessWarp(TEffectStep& step);
+  static void ProcessWind(TEffectStep& step);
+  static void ProcessRGB(TEffectStep& step);
+  static void ProcessTileReflection(TEffectStep& step);
+  static void ProcessHLS(TEffectStep& step);
+  static void ProcessFishEye(TEffectStep& step);
+  static void ProcessTexturing(TEffectStep& step);
+  static void ProcessSoftened(TEffectStep& step);
+  static void ProcessNoise(TEffectStep& step);
+  static void ProcessShake(TEffectStep& step);
+  static void ProcessRipple(TEffectStep& step);
+  static void ProcessFigure(TEffectStep& step);
+  static void ProcessSharpness(TEffectStep& step);
+  static void ProcessEmboss(TEffectStep& step);
+  static void ProcessDetectEdge(TEffectStep& step);
+  static void ProcessIncrease(TEffectStep& step);
+  static void ProcessWatermark(TEffectStep& step);
+  static void ProcessResize(TEffectStep& step);
+  static void ProcessVideo(TEffectStep& step);
+  static void ProcessFlip(TEffectStep& step);
+  static void ProcessRotate(TEffectStep& step);
 
   TRunView& View() { return FView; }
   // The source file being committed, or empty when the run's list does not

@@ -92,3 +92,31 @@ TEST(PeriodicPatterns, VideoBrightensTheMasksChannel) {
   for (int type : {-1, 4})
     EXPECT_TRUE(LeavesUnchanged(4, 4, [type](TBitmap& p) { ApplyVideo(p, 40, type); }));
 }
+
+TEST(PeriodicPatterns, VideoMasksOfEveryType) {
+  // Each type's mask, one text per mask row, repeated across and down a
+  // picture larger than every mask: the digit names the channel that came
+  // out doubled (0 red, 1 green, 2 blue).
+  const std::vector<std::vector<std::string>> masks = {
+      {"01", "02", "12", "10", "20", "21"},
+      {"0", "1", "2"},
+      {"012", "201", "120"},
+      {"01200", "11120", "01222", "00120", "01112", "20122", "00012", "20111", "22012", "20001", "12011", "22201",
+       "12000", "11201", "12220"}};
+  for (int type = 0; type < 4; ++type) {
+    auto picture = MakeFlatBitmap(7, 17, RGB(100, 100, 100));
+    ApplyVideo(*picture, 40, type);
+    std::string shown, expected;
+    for (int y = 0; y < 17; ++y) {
+      const std::string& maskRow = masks[type][y % masks[type].size()];
+      for (int x = 0; x < 7; ++x) {
+        TColor c = PixelAt(*picture, x, y);
+        const int channels[3] = {GetRValue(c), GetGValue(c), GetBValue(c)};
+        for (int i = 0; i < 3; ++i)
+          if (channels[i] == 240) shown += char('0' + i);
+        expected += maskRow[x % maskRow.size()];
+      }
+    }
+    EXPECT_EQ(shown, expected) << "type " << type;
+  }
+}

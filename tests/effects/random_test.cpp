@@ -5,6 +5,7 @@
 #include "effects/random.h"
 
 #include <climits>
+#include <cmath>
 #include <map>
 
 #include "tests/effects/effecttest.h"
@@ -148,4 +149,69 @@ TEST(RandomDrivenEffects, Puzzle) {
   for (auto [across, down] : {std::pair{0, 2}, {2, 0}, {-1, 3}})
     EXPECT_TRUE(LeavesUnchanged(3, 2, [=](TBitmap& b) { ApplyPuzzle(b, across, down); }));
   EXPECT_EQ(EffectRandom::RandomShuffleGenerator(INT_MAX), 1813643221);
+}
+
+namespace {
+
+// The rim shading of rain drops: a pixel at least Factor x R from the centre
+// whose angle lies in (Low, High] changes by Change, from the first band the
+// distance reaches.
+struct RimShade {
+  double Factor, Low, High;
+  int Change;
+};
+const RimShade kRimShades[] = {
+    {0.9, -2.25, 0.0, -80},  {0.9, -2.5, -2.25, -40}, {0.9, 0.0, 0.25, -40},   {0.8, -1.5, -0.75, -40},
+    {0.8, -0.75, 0.1, -30},  {0.8, -2.35, -1.5, -30}, {0.7, -2.0, -0.1, -20},  {0.7, 1.9, 2.5, 60},
+    {0.6, -1.75, -0.5, -20}, {0.6, -0.25, 0.0, 20},   {0.6, -2.25, -2.0, 20},  {0.5, -0.5, -0.25, 30},
+    {0.5, -2.0, -1.75, 30},  {0.4, -1.75, -0.5, 40},  {0.3, -2.25, 0.0, 30},   {0.2, -1.75, -0.5, 20},
+};
+
+}  // namespace
+
+TEST(RandomDrivenEffects, RainDropRimShadingOfEveryWindow) {
+  // Single drops 301, 293 and 289 across, each wholly inside a 400 x 400
+  // flat picture (where the lens moves grey onto grey): every pixel of a
+  // drop shows the shading of its distance and angle. Drops this large put
+  // pixels next to every bound of every window.
+  const struct {
+    uint32_t Seed;
+    int Size, X, Y;
+  } drops[] = {{1255, 301, 193, 249}, {1258, 293, 231, 247}, {500, 289, 159, 235}};
+  std::map<size_t, int> windows;  // pixels per window
+  for (const auto& drop : drops) {
+    // The drop's diameter, row and column from the draws.
+    ResetEffectRandomGenerators();
+    EffectRandom::srand(drop.Seed);
+    ASSERT_EQ(static_cast<int>(EffectRandom::rand() * 395.0 * (1.0 / 32767) + 5), drop.Size);
+    ASSERT_EQ(static_cast<int>(EffectRandom::rand() * 399.0 * (1.0 / 32767)), drop.Y);
+    ASSERT_EQ(static_cast<int>(EffectRandom::rand() * 399.0 * (1.0 / 32767)), drop.X);
+    ResetEffectRandomGenerators();
+    EffectRandom::srand(drop.Seed);
+    auto picture = MakeFlatBitmap(400, 400, RGB(100, 100, 100));
+    ApplyRainDrops(*picture, 1, 400);
+    const int radius = drop.Size / 2;
+    int wrong = 0;
+    for (int y = 0; y < 400; ++y)
+      for (int x = 0; x < 400; ++x) {
+        const int i = y - drop.Y, j = x - drop.X;
+        const double dist = std::sqrt(double(i * i + j * j)), angle = std::atan2(double(i), double(j));
+        int change = 0;
+        if (dist <= radius) {
+          double band = -1;
+          for (size_t k = 0; k < std::size(kRimShades); ++k) {
+            const RimShade& s = kRimShades[k];
+            if (band < 0 && radius * s.Factor <= dist) band = s.Factor;
+            if (s.Factor == band && s.Low < angle && angle <= s.High) {
+              change = s.Change;
+              ++windows[k];
+              break;
+            }
+          }
+        }
+        wrong += PixelAt(*picture, x, y) != RGB(100 + change, 100 + change, 100 + change);
+      }
+    EXPECT_EQ(wrong, 0) << drop.Seed;
+  }
+  EXPECT_EQ(windows.size(), std::size(kRimShades));  // every window holds pixels
 }

@@ -2,7 +2,10 @@
 // or with an independent calculator from the effects' definitions.
 #include "effects/tile.h"
 
+#include <atomic>
 #include <climits>
+#include <set>
+#include <thread>
 
 #include "effects/random.h"
 #include "effects/resample.h"
@@ -118,4 +121,36 @@ TEST(TileDisplacementRemaps, Ripple) {
     EXPECT_TRUE(LeavesUnchanged(6, 1, [type](TBitmap& b) { ApplyRipple(b, 20, type); }));
     }
   EXPECT_EQ(EffectRandom::rand(), 130);
+}
+
+TEST(TileDisplacementRemaps, RippleHoldsTheRandomSequenceWhileItDraws) {
+  // Every type that draws holds the sequence for all its draws: another
+  // thread that reads the generators (SaveEffectRandomState holds the
+  // sequence too) while Ripple works sees them as they were before it or as
+  // it leaves them, never part-way. Tooth and triangle draw nothing.
+  for (int type : {2, 3, 4, -1}) {
+    ResetEffectRandomGenerators();
+    const uint64_t before = SaveEffectRandomState().Rand;
+    auto picture = MakeNoiseBitmap(3000, 600, 3);
+    std::atomic<bool> started{false}, done{false};
+    std::thread ripple([&] {
+      started = true;
+      ApplyRipple(*picture, 50, type);
+      done = true;
+    });
+    while (!started) std::this_thread::yield();
+    std::set<uint64_t> seen;
+    while (!done) seen.insert(SaveEffectRandomState().Rand);
+    ripple.join();
+    const uint64_t after = SaveEffectRandomState().Rand;
+    EXPECT_NE(after, before) << type;
+    seen.erase(before);
+    seen.erase(after);
+    EXPECT_EQ(seen.size(), 0u) << "type " << type << ": states seen part-way";
+  }
+  for (int type : {0, 1}) {
+    ResetEffectRandomGenerators();
+    ApplyRipple(*MakeNoiseBitmap(30, 20, 3), 5, type);
+    EXPECT_EQ(EffectRandom::rand(), 130) << type;
+  }
 }

@@ -300,3 +300,38 @@ TEST(EffectCatalogue, SummaryOfChosenValues) {
   EXPECT_EQ(lines("Rotate...", TSummaryWording::AfterDialog), (Lines{"Angle: 45", "Smooth: true"}));
   EXPECT_EQ(lines("Puzzle...", TSummaryWording::AfterDialog), (Lines{"Accross: 5", "Down: 5"}));
 }
+
+TEST(EffectCatalogue, RoutinesThatDrawRandomNumbersAreMarked) {
+  // Each routine's step with the job's values and with every kind (type,
+  // direction, mode) from -1 to 6: a step that moves the effects' generators
+  // in any of them is marked as drawing (a run keeps such steps in the
+  // files' order), and a marked one moves them in at least one.
+  int TJobValues::*const kinds[] = {
+      &TJobValues::NoiseType,      &TJobValues::RippleType,    &TJobValues::SoftenedType, &TJobValues::SharpnessType,
+      &TJobValues::EmbossType,     &TJobValues::DetectEdgeType, &TJobValues::IncreaseType, &TJobValues::TexturingType,
+      &TJobValues::FigureType,     &TJobValues::VideoType,     &TJobValues::ShakeDirection, &TJobValues::FlipMode,
+      &TJobValues::ResizeScaleType};
+  auto same = [](const TEffectRandomState& a, const TEffectRandomState& b) {
+    return a.Rand == b.Rand && a.Shuffle == b.Shuffle && a.ShuffleA == b.ShuffleA && a.ShuffleB == b.ShuffleB;
+  };
+  auto pattern = MakeTestBitmap(7, 5, 3);
+  for (const TEffectRoutine& routine : EffectRoutines()) {
+    bool draws = false;
+    for (int kind = -2; kind <= 6; ++kind) {
+      TJobValues job;  // kind -2: the job's values as they start
+      if (kind >= -1)
+        for (int TJobValues::*member : kinds) job.*member = kind;
+      auto picture = MakeNoiseBitmap(40, 30, 1);
+      TStringList log;
+      TEffectStep step{job, *picture, log, pattern.get(), nullptr, {}};
+      ResetEffectRandomGenerators();
+      const TEffectRandomState before = SaveEffectRandomState();
+      try {
+        routine.Apply(step);
+      } catch (const Exception&) {
+      }
+      draws = draws || !same(before, SaveEffectRandomState());
+    }
+    EXPECT_EQ(draws, routine.DrawsRandom) << routine.Caption;
+  }
+}

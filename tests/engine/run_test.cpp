@@ -133,3 +133,19 @@ TEST(BaseName, PartBeforeTheFirstOccurrenceOfTheExtension) {
       {std::string(39, 'x') + "\xE2\x82\xAC" + "yy.bmp", std::string(39, 'x') + "\xE2\x82\xAC"}};
   for (const auto& [file, base] : names) EXPECT_EQ(SourceBaseName(file), base) << file;
 }
+
+TEST_F(Run, AWorkerMadeRunningStartsByItself) {
+  // Made suspended, the worker hands nothing over until it is resumed;
+  // made running, it starts once it is built.
+  AddPicture("a.bmp");
+  Job.StartTicks = GetTickCount();
+  {
+    TApplyEffectThread waiting(View, true);
+    EXPECT_FALSE(CheckSynchronize(200));
+    EXPECT_FALSE(waiting.Finished());
+  }
+  EXPECT_TRUE(View.LogView.empty());
+  TApplyEffectThread running(View, false);
+  running.WaitFor();
+  EXPECT_EQ(Body(), (Lines{"Success: a.bmp", "New name: a(Convert)_1.bmp", "Done: ", "Time span: "}));
+}
