@@ -5,8 +5,6 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "tests/effects/effecttest.h"
 
@@ -93,16 +91,4 @@ TEST(ApplyAutoColor, StretchesIntensityAndKeepsGreys) {
   auto b = MakeColorBitmap(3, {RGB(255, 0, 0), RGB(200, 100, 100), RGB(255, 128, 128)});
   ApplyAutoColor(*b);
   EXPECT_TRUE(SameColors(*b, *MakeColorBitmap(3, {RGB(255, 0, 0), RGB(200, 200, 200), RGB(255, 211, 211)})));
-}
-
-TEST(ApplyHLS, EveryStepOfTheTables) {
-  // Hue -150 to 150 degrees in tens; lightness and saturation -1.0 to 1.0
-  // in tenths, each the double nearest its one-decimal value.
-  for (int i = 0; i < 31; ++i) EXPECT_EQ(HLSHueSteps[i], -150 + 10 * i) << i;
-  for (int i = 0; i < 21; ++i) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%.1f", -1.0 + 0.1 * i);
-    EXPECT_EQ(HLSLightnessSteps[i], std::strtod(text, nullptr)) << text;
-    EXPECT_EQ(HLSSaturationSteps[i], std::strtod(text, nullptr)) << text;
-  }
 }

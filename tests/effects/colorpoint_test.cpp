@@ -137,24 +137,3 @@ TEST(ColorPoint, MathsErrorsComeBeforeAnyPixelChanges) {
   ExpectRefused<EZeroDivide>(9, 4, [](TBitmap& b) { ApplyGamma(b, -2); });
   ExpectRefused<EDivByZero>(9, 4, [](TBitmap& b) { ApplyPosterized(b, 0); });
 }
-
-TEST(ColorPoint, HalftoneMatrixEntryByEntry) {
-  // 64 blocks of 8 x 8 in greys 0, 4, ..., 252 (t = 0 to 63): an entry v
-  // turns white in the blocks whose t is above v, so it is white in 63 - v
-  // of them.
-  const int matrix[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
-                            {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
-                            {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
-                            {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
-  std::vector<TColor> colors;
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 512; ++x) colors.push_back(RGB(4 * (x / 8), 4 * (x / 8), 4 * (x / 8)));
-  auto blocks = MakeColorBitmap(512, colors);
-  ApplyHalftone(*blocks);
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 8; ++x) {
-      int whites = 0;
-      for (int block = 0; block < 64; ++block) whites += PixelAt(*blocks, 8 * block + x, y) == clWhite;
-      EXPECT_EQ(whites, 63 - matrix[y][x]) << "row " << y << ", column " << x;
-    }
-}

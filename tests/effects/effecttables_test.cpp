@@ -1,14 +1,12 @@
 // The effect library's constant tables row by row, each through the effect
 // that reads it: the halftone matrix, the kernels of the kernel filters,
-// the HLS steps, the HSV sectors, the rim shading of the rain drops, the
-// outlines of Figure and the offsets of Ripple's regular types.
+// the HLS steps, the HSV sectors, the outlines of Figure and the offsets of
+// Ripple's regular types.
 #include <cmath>
-#include <set>
 
 #include "effects/colormodel.h"
 #include "effects/colorpoint.h"
 #include "effects/neighbourhood.h"
-#include "effects/random.h"
 #include "effects/rowtile.h"
 #include "effects/tile.h"
 #include "tests/effects/effecttest.h"
@@ -176,64 +174,6 @@ TEST(EffectTables, EveryHSVSectorTakesItsOwnChannels) {
   for (int i = 0; i < 6; ++i) {
     RGBTRIPLE c = ConvertHSVToRGB((i + 0.25) / 6, 0.5, 1);
     EXPECT_EQ(RGB(c.rgbtRed, c.rgbtGreen, c.rgbtBlue), sectors[i]) << "sector " << i;
-  }
-}
-
-namespace {
-
-// The rim shading of a drop: the first band that the distance reaches, in
-// it the first angle window (low, high] that holds the angle.
-int RimChange(int radius, double dist, double angle) {
-  const struct {
-    double Factor, Low, High;
-    int Change;
-  } rim[] = {
-      {0.9, -2.25, 0.0, -80}, {0.9, -2.5, -2.25, -40}, {0.9, 0.0, 0.25, -40},  {0.8, -1.5, -0.75, -40},
-      {0.8, -0.75, 0.1, -30}, {0.8, -2.35, -1.5, -30}, {0.7, -2.0, -0.1, -20}, {0.7, 1.9, 2.5, 60},
-      {0.6, -1.75, -0.5, -20}, {0.6, -0.25, 0.0, 20}, {0.6, -2.25, -2.0, 20}, {0.5, -0.5, -0.25, 30},
-      {0.5, -2.0, -1.75, 30}, {0.4, -1.75, -0.5, 40}, {0.3, -2.25, 0.0, 30},  {0.2, -1.75, -0.5, 20},
-  };
-  double band = -1;
-  for (const auto& row : rim) {
-    if (band < 0 && radius * row.Factor <= dist) band = row.Factor;
-    if (band >= 0 && row.Factor != band) break;
-    if (band >= 0 && row.Low < angle && angle <= row.High) return row.Change;
-  }
-  return 0;
-}
-
-}  // namespace
-
-TEST(EffectTables, RainDropRimShadingPixelByPixel) {
-  // One drop on a flat grey picture shows only the shading; sixteen drops
-  // of other sizes, each wholly inside, put the bands' edges at other
-  // pixels. The first three draws after srand give the drop's diameter,
-  // row and column.
-  const int w = 120, h = 120, size = 50;
-  std::set<int> diameters;
-  for (uint32_t seed = 1; diameters.size() < 16; ++seed) {
-    ResetEffectRandomGenerators();
-    EffectRandom::srand(seed);
-    const int s = int(EffectRandom::rand() * (size - 5) * (1.0 / 32767) + 5);
-    const int cy = int(EffectRandom::rand() * (h - 1) * (1.0 / 32767));
-    const int cx = int(EffectRandom::rand() * (w - 1) * (1.0 / 32767));
-    const int r = s / 2;
-    if (s < 20 || diameters.count(s) || cx < r || cy < r || cx + r >= w || cy + r >= h) continue;
-    diameters.insert(s);
-    SCOPED_TRACE("diameter " + std::to_string(s));
-    ResetEffectRandomGenerators();
-    EffectRandom::srand(seed);
-    auto picture = MakeFlatBitmap(w, h, RGB(100, 100, 100));
-    ApplyRainDrops(*picture, 1, size);
-    auto expected = MakeFlatBitmap(w, h, RGB(100, 100, 100));
-    for (int i = -r; i <= s - r - 1; ++i)
-      for (int j = -r; j <= s - r - 1; ++j) {
-        const double dist = std::sqrt(double(i * i + j * j));
-        if (dist > r) continue;
-        const int grey = std::clamp(100 + RimChange(r, dist, std::atan2(double(i), double(j))), 0, 255);
-        expected->Canvas()->SetPixel(cx + j, cy + i, RGB(grey, grey, grey));
-      }
-    EXPECT_TRUE(SameColors(*picture, *expected));
   }
 }
 

@@ -2,10 +2,6 @@
 // the 3 x 3 convolutions behind the kernel effects and the large Laplacian.
 #include "effects/neighbourhood.h"
 
-#include <array>
-#include <cmath>
-
-#include "effects/colorpoint.h"
 #include "effects/effectbase.h"
 #include "tests/effects/effecttest.h"
 
@@ -157,87 +153,4 @@ TEST(NeighbourhoodLaplace, MatchesDirectSum) {
       ASSERT_EQ(picture->ScanLine(y)[3 * x + c], std::clamp(expected, 0, 255)) << " r" << radius;
     }
   }
-}
-
-namespace {
-
-// A row of the kernel effects' table: the effect and its type, the kernel
-// (an integer kernel's centre is level / Per + Add), and the divisor of an
-// integer kernel, or 0 for a float kernel, whose bias is the level.
-struct KernelRow {
-  void (*Effect)(TBitmap&, int, int);
-  int Type;
-  std::array<float, 9> Kernel;
-  int Divisor;
-  int Per = 0, Add = 0;
-};
-const float kBox = 0.111f;
-const KernelRow kKernelRows[] = {
-    {ApplySoftened, 0, {2, 2, 2, 2, 0, 2, 2, 2, 2}, 16, 15, -1},
-    {ApplySoftened, 1, {3, 3, 3, 3, 0, 3, 3, 3, 3}, 32, 5, 7},
-    {ApplySoftened, 2, {0, 1, 0, 1, 0, 1, 0, 1, 0}, 6, 15, 1},
-    {ApplySoftened, 3, {5, 0, 0, 0, 0, 0, 0, 0, 5}, 0},
-    {ApplySoftened, 4, {kBox, kBox, kBox, kBox, kBox, kBox, kBox, kBox, kBox}, 0},
-    {ApplySoftened, 5, {0.0625f, 0.125f, 0.0625f, 0.125f, 0.25f, 0.125f, 0.0625f, 0.125f, 0.0625f}, 0},
-    {ApplySharpness, 0, {-1, -1, -1, -1, 0, -1, -1, -1, -1}, 8, 10, 15},
-    {ApplySharpness, 1, {0, -1, 0, -1, 0, -1, 0, -1, 0}, 1, 20, 5},
-    {ApplySharpness, 2, {0, -1, 0, -1, 5, -1, 0, -1, 0}, 0},
-    {ApplySharpness, 3, {-1, -1, -1, -1, 9, -1, -1, -1, -1}, 0},
-    {ApplyEmboss, 0, {1, 0, 1, 0, 0, 0, 1, 0, -2}, 1, 30, -1},
-    {ApplyEmboss, 1, {1, 1, 1, 1, 0, 1, -1, -1, -1}, 1, 25, -3},
-    {ApplyEmboss, 2, {1, 2, 1, 0, 0, 0, -1, -2, -1}, 0},
-    {ApplyEmboss, 3, {1, 0, -1, 2, 0, -2, 1, 0, -1}, 0},
-    {ApplyEmboss, 4, {1, 1, 1, 0, 0, 0, -1, -1, -1}, 0},
-    {ApplyEmboss, 5, {1, 0, -1, 1, 0, -1, 1, 0, -1}, 0},
-    {ApplyDetectEdge, 1, {-1, -1, -1, -1, 8, -1, -1, -1, -1}, 0},
-    {ApplyDetectEdge, 2, {-5, -5, -5, -5, 39, -5, -5, -5, -5}, 0},
-    {ApplyDetectEdge, 3, {-0.125f, -0.125f, -0.125f, -0.125f, 1, -0.125f, -0.125f, -0.125f, -0.125f}, 0},
-};
-
-// The row's result worked out channel by channel: an integer kernel over
-// the picture with its edges repeated, a float kernel over the interior
-// (normalised by its sum when that is above 0).
-std::unique_ptr<TBitmap> Convolved(TBitmap& picture, const KernelRow& row, int level) {
-  const int w = picture.Width(), h = picture.Height();
-  auto result = MakeNoiseBitmap(w, h, 0);
-  float total = 0;
-  for (float k : row.Kernel) total += k;
-  if (total <= 0) total = 1;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      for (int c = 0; c < 3; ++c) {
-        auto at = [&](int dx, int dy) {
-          int sx = std::clamp(x + dx, 0, w - 1), sy = std::clamp(y + dy, 0, h - 1);
-          return int(picture.ScanLine(sy)[3 * sx + c]);
-        };
-        int value = at(0, 0);
-        if (row.Divisor) {
-          int sum = 0;
-          for (int k = 0; k < 9; ++k)
-            sum += (k == 4 ? level / row.Per + row.Add : int(row.Kernel[k])) * at(k % 3 - 1, k / 3 - 1);
-          value = std::clamp(sum / row.Divisor, 0, 255);
-        } else if (x > 0 && y > 0 && x < w - 1 && y < h - 1) {
-          float sum = 0;
-          for (int k = 0; k < 9; ++k) sum += row.Kernel[k] * float(at(k % 3 - 1, k / 3 - 1));
-          value = std::clamp(int(std::trunc(double(sum) / total + level)), 0, 255);
-        }
-        result->ScanLine(y)[3 * x + c] = uint8_t(value);
-      }
-  return result;
-}
-
-}  // namespace
-
-TEST(NeighbourhoodConvolve, EveryKernelOfTheTable) {
-  // Every row against its kernel worked out by hand on pictures of noise
-  // in a middle range, so that each weight shows in the results.
-  for (size_t i = 0; i < std::size(kKernelRows); ++i)
-    for (int level : {0, 40, 117}) {
-      const KernelRow& row = kKernelRows[i];
-      auto picture = MakeNoiseBitmap(7, 6, row.Type + 3);
-      ApplyContrast(*picture, 40);
-      auto expected = Convolved(*picture, row, level);
-      row.Effect(*picture, level, row.Type);
-      EXPECT_TRUE(SameColors(*picture, *expected)) << "row " << i << " level " << level;
-    }
 }
