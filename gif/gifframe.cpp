@@ -519,12 +519,14 @@ void TGIFSubImage::Merge(TGIFSubImage* previous) {
       if (!same) continue;
       if (transparent < 0) {
         // The first pixel merged gives an opaque frame its transparent
-        // colour: one a transparent frame on the global map already has,
+        // colour: one a transparent frame on the global map already has
+        // (when the map holds it: pixels beyond the map cannot be written),
         // else black added to the map.
         if (&map != FColorMap.get()) {
           for (int i = 0; i < FImage->Frames().Count() && transparent < 0; ++i) {
             TGIFSubImage* other = FImage->Frames().SubImages(i);
-            if (other != this && other->ColorMap().Count() == 0) transparent = other->TransparentIndex();
+            if (other != this && other->ColorMap().Count() == 0 && other->TransparentIndex() < count)
+              transparent = other->TransparentIndex();
           }
         }
         if (transparent < 0) transparent = map.Add({0, 0, 0});
