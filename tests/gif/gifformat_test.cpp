@@ -387,11 +387,21 @@ TEST(GifFile, BackgroundColourAndAspectRatioGoToTheScreenDescriptor) {
 }
 
 TEST(GifFile, ReplaysFuzzFindings) {
-  // As the fuzzer does: load, write back, and copy into a bitmap.
+  // As the fuzzer does: load, optimize by the size of the input, write
+  // back, and copy into a bitmap.
   ReplayRegressionInputs("fuzz_gif", [](const std::vector<uint8_t>& data) {
     TGIFImage image;
     TReadOnlyMemoryStream stream(data.data(), data.size());
     image.LoadFromStream(stream);
+    image.Compression = data.size() % 2 ? gcRLE : gcLZW;
+    try {
+      if (data.size() % 3 == 1) image.OptimizeColorMap();
+      if (data.size() % 3 == 2)
+        image.Optimize(OptimizeOption(ooCrop) | OptimizeOption(ooMerge) | OptimizeOption(ooCleanup) |
+                           OptimizeOption(ooColorMap),
+                       rmNone, dmNearest, 8);
+    } catch (const Exception&) {
+    }
     try {
       TMemoryStream out;
       image.SaveToStream(out);
