@@ -598,8 +598,6 @@ void RegisterGifFormat() {
   auto factory = [] { return std::unique_ptr<TGraphic>(new TGIFImage); };
   TPicture::RegisterFileFormat("gif", sGIFImageFile, factory);
   TPicture::RegisterClipboardFormat(CF_GIF, factory);
-  // This platform's screen always shows true colour.
-  DoAutoDither = PaletteDevice;
   unit.IdleThread = std::make_unique<TDummyThread>();
   unit.Registered = true;
 }

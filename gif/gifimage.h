@@ -1079,8 +1079,8 @@ class TDummyThread : public TThread {
 
 // The codec's start-up: registers TGIFImage with TPicture for the
 // extension "gif" (described as "GIF Image") and for the clipboard format
-// CF_GIF, takes DoAutoDither from PaletteDevice and makes the idle thread
-// object. The program calls it when it starts; further calls change nothing
+// CF_GIF and makes the idle thread object (PaletteDevice and DoAutoDither
+// are fixed: the screen always shows true colour). The program calls it when it starts; further calls change nothing
 // until UnregisterGifFormat.
 void RegisterGifFormat();
 // The codec's shutdown: unregisters TGIFImage from TPicture (extension and
