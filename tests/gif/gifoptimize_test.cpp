@@ -27,13 +27,8 @@ TEST(GifOptimize, CroppingNeverTakesTheLastFrame) {
 
   // Stored among other data with every optimization: it reads back as the
   // same invisible frame.
-  GIFImageOptimizeOnStream = true;
-  TMemoryStream stored;
-  image->WriteData(stored);
-  GIFImageOptimizeOnStream = false;
-  stored.SetPosition(0);
   TGIFImage back;
-  back.ReadData(stored);
+  StoreOptimizedAndReadBack(*image, back);
   ASSERT_EQ(back.Frames().Count(), 1);
   TGIFSubImage& frame = FrameOf(back);
   EXPECT_EQ(frame.BoundsRect(), Rect(0, 0, 3, 2));
