@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <exception>
 
+#include "gif/gifimage.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/system/resources.h"
 #include "platform/windows/appstyle.h"
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
   icon.loadFromData(logo.Memory(), static_cast<uint>(logo.Size()), "GIF");
   QApplication::setWindowIcon(QIcon(icon));
   ApplyProgramStyle();
+  // Pictures stored as GIF data are read through the GIF codec from the start.
+  RegisterGifFormat();
   try {
     TFormMain window;
     window.show();
@@ -28,5 +31,6 @@ int main(int argc, char** argv) {
   } catch (...) {
     QMessageBox::critical(nullptr, "Brightmill", "Unknown error");
   }
+  UnregisterGifFormat();
   return 0;
 }

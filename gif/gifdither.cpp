@@ -69,7 +69,7 @@ TFloydSteinbergDitherer::TFloydSteinbergDitherer(int width, TColorLookup& lookup
     : TErrorDiffusionDitherer(width, lookup, 16, {{0, 1, 7}, {1, -1, 3}, {1, 0, 5}, {1, 1, 1}}) {}
 
 TStuckiDitherer::TStuckiDitherer(int width, TColorLookup& lookup)
-    : TErrorDiffusionDitherer(width, lookup, 42,
+    : T5by3Ditherer(width, lookup, 42,
                               {{0, 1, 8},
                                {0, 2, 4},  //
                                {1, -2, 2},
@@ -84,7 +84,7 @@ TStuckiDitherer::TStuckiDitherer(int width, TColorLookup& lookup)
                                {2, 2, 1}}) {}
 
 TSierraDitherer::TSierraDitherer(int width, TColorLookup& lookup)
-    : TErrorDiffusionDitherer(width, lookup, 32,
+    : T5by3Ditherer(width, lookup, 32,
                               {{0, 1, 5},
                                {0, 2, 3},  //
                                {1, -2, 2},
@@ -97,7 +97,7 @@ TSierraDitherer::TSierraDitherer(int width, TColorLookup& lookup)
                                {2, 1, 2}}) {}
 
 TJaJuNiDitherer::TJaJuNiDitherer(int width, TColorLookup& lookup)
-    : TErrorDiffusionDitherer(width, lookup, 48,
+    : T5by3Ditherer(width, lookup, 48,
                               {{0, 1, 7},
                                {0, 2, 5},  //
                                {1, -2, 3},

@@ -3,42 +3,66 @@
 // newest registration back.
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "gif/gifimage.h"
 
-namespace {
+// --- Registries ---------------------------------------------------------------
 
-struct TExtensionRec {
-  TGIFExtensionClass Class;
-  uint8_t Label;
-};
+TExtensionList::TExtensionList()
+    : FRecords{{ExtensionClass<TGIFTextExtension>(), 0x01},
+               {ExtensionClass<TGIFGraphicControlExtension>(), 0xF9},
+               {ExtensionClass<TGIFCommentExtension>(), 0xFE},
+               {ExtensionClass<TGIFApplicationExtension>(), 0xFF}} {}
 
-std::vector<TExtensionRec>& ExtensionRegistry() {
-  static std::vector<TExtensionRec> list = {
-      {ExtensionClass<TGIFTextExtension>(), 0x01},
-      {ExtensionClass<TGIFGraphicControlExtension>(), 0xF9},
-      {ExtensionClass<TGIFCommentExtension>(), 0xFE},
-      {ExtensionClass<TGIFApplicationExtension>(), 0xFF},
-  };
-  return list;
+void TExtensionList::Add(uint8_t label, TGIFExtensionClass extensionClass) {
+  std::lock_guard<std::mutex> guard(FLock);
+  FRecords.push_back({extensionClass, label});
 }
 
-struct TAppExtensionRec {
-  TGIFExtensionClass Class;
-  char Identifier[11];
-};
+TGIFExtensionClass TExtensionList::Find(uint8_t label) const {
+  std::lock_guard<std::mutex> guard(FLock);
+  for (auto it = FRecords.rbegin(); it != FRecords.rend(); ++it)
+    if (it->Label == label) return it->Class;
+  return nullptr;
+}
 
-TAppExtensionRec AppRecord(const char (&text)[12], TGIFExtensionClass extensionClass) {
-  TAppExtensionRec rec{extensionClass, {}};
-  std::memcpy(rec.Identifier, text, 11);
+namespace {
+
+TGIFApplicationRec Identifier(const char (&text)[12]) {
+  TGIFApplicationRec rec;
+  std::memcpy(&rec, text, 11);
   return rec;
 }
 
-std::vector<TAppExtensionRec>& AppExtensionRegistry() {
-  static std::vector<TAppExtensionRec> list = {
-      AppRecord("NETSCAPE2.0", ExtensionClass<TGIFAppExtNSLoop>()),
-      AppRecord("ANIMEXTS1.0", ExtensionClass<TGIFAppExtNSLoop>()),
-  };
+}  // namespace
+
+TAppExtensionList::TAppExtensionList()
+    : FRecords{{ExtensionClass<TGIFAppExtNSLoop>(), Identifier("NETSCAPE2.0")},
+               {ExtensionClass<TGIFAppExtNSLoop>(), Identifier("ANIMEXTS1.0")}} {}
+
+void TAppExtensionList::Add(const TGIFApplicationRec& identifier, TGIFExtensionClass extensionClass) {
+  std::lock_guard<std::mutex> guard(FLock);
+  FRecords.push_back({extensionClass, identifier});
+}
+
+TGIFExtensionClass TAppExtensionList::Find(const TGIFApplicationRec& identifier) const {
+  std::lock_guard<std::mutex> guard(FLock);
+  for (auto it = FRecords.rbegin(); it != FRecords.rend(); ++it)
+    if (std::memcmp(&it->Identifier, &identifier, sizeof identifier) == 0) return it->Class;
+  return nullptr;
+}
+
+namespace {
+
+// The process's registries, made on first use and freed at exit.
+TExtensionList& ExtensionRegistry() {
+  static TExtensionList list;
+  return list;
+}
+
+TAppExtensionList& AppExtensionRegistry() {
+  static TAppExtensionList list;
   return list;
 }
 
@@ -66,20 +90,13 @@ void TGIFExtension::LoadFromStream(TStream& stream) {
 }
 
 void TGIFExtension::RegisterExtension(uint8_t label, TGIFExtensionClass extensionClass) {
-  ExtensionRegistry().push_back({extensionClass, label});
+  ExtensionRegistry().Add(label, extensionClass);
 }
 
 TGIFExtensionClass TGIFExtension::FindExtension(TStream& stream) {
   int64_t start = stream.Position();
   int label = ReadByte(stream);
-  TGIFExtensionClass result = nullptr;
-  const std::vector<TExtensionRec>& list = ExtensionRegistry();
-  for (auto it = list.rbegin(); label >= 0 && it != list.rend(); ++it) {
-    if (it->Label == label) {
-      result = it->Class;
-      break;
-    }
-  }
+  TGIFExtensionClass result = label >= 0 ? ExtensionRegistry().Find(uint8_t(label)) : nullptr;
   // Ask for a more specific class until the answer stays the same.
   while (result) {
     TGIFExtensionClass sub = result->FindSubExtension(result, stream);
@@ -185,6 +202,30 @@ void TGIFTextExtension::LoadFromStream(TStream& stream) {
 
 namespace {
 
+using TTextRec = TGIFPlainTextExtensionRec;
+
+// The record's fields by the accessors' indices (1 for the first).
+constexpr uint16_t TTextRec::*TextBounds[] = {&TTextRec::Left, &TTextRec::Top, &TTextRec::Width, &TTextRec::Height};
+constexpr uint8_t TTextRec::*TextCell[] = {&TTextRec::CellWidth, &TTextRec::CellHeight};
+constexpr uint8_t TTextRec::*TextColors[] = {&TTextRec::TextFGColorIndex, &TTextRec::TextBGColorIndex};
+
+template <class T, size_t N>
+T TTextRec::*TextField(T TTextRec::*const (&fields)[N], int index) {
+  if (index < 1 || index > int(N)) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  return fields[index - 1];
+}
+
+}  // namespace
+
+uint16_t TGIFTextExtension::Bounds(int index) const { return FRec.*TextField(TextBounds, index); }
+void TGIFTextExtension::SetBounds(int index, uint16_t value) { FRec.*TextField(TextBounds, index) = value; }
+uint8_t TGIFTextExtension::CharacterBounds(int index) const { return FRec.*TextField(TextCell, index); }
+void TGIFTextExtension::SetCharacterBounds(int index, uint8_t value) { FRec.*TextField(TextCell, index) = value; }
+uint8_t TGIFTextExtension::ColorIndex(int index) const { return FRec.*TextField(TextColors, index); }
+void TGIFTextExtension::SetColorIndex(int index, uint8_t value) { FRec.*TextField(TextColors, index) = value; }
+
+namespace {
+
 TGIFColorMap& TextColorMap(TGIFSubImage* frame) {
   if (!frame) GIFError(sNoColorTable);
   return frame->ActiveColorMap();
@@ -193,21 +234,19 @@ TGIFColorMap& TextColorMap(TGIFSubImage* frame) {
 }  // namespace
 
 TColor TGIFTextExtension::ForegroundColor() {
-  return TGIFColorMap::RGB2Color(TextColorMap(Frame()).Colors(FRec.TextFGColorIndex));
+  return TGIFColorMap::RGB2Color(TextColorMap(Frame()).Colors(ForegroundColorIndex()));
 }
 
 void TGIFTextExtension::SetForegroundColor(TColor color) {
-  FRec.TextFGColorIndex =
-      static_cast<uint8_t>(TextColorMap(Frame()).AddUnique(TGIFColorMap::Color2RGB(color)));
+  SetForegroundColorIndex(static_cast<uint8_t>(TextColorMap(Frame()).AddUnique(TGIFColorMap::Color2RGB(color))));
 }
 
 TColor TGIFTextExtension::BackgroundColor() {
-  return TGIFColorMap::RGB2Color(TextColorMap(Frame()).Colors(FRec.TextBGColorIndex));
+  return TGIFColorMap::RGB2Color(TextColorMap(Frame()).Colors(BackgroundColorIndex()));
 }
 
 void TGIFTextExtension::SetBackgroundColor(TColor color) {
-  FRec.TextBGColorIndex =
-      static_cast<uint8_t>(TextColorMap(Frame()).AddUnique(TGIFColorMap::Color2RGB(color)));
+  SetBackgroundColorIndex(static_cast<uint8_t>(TextColorMap(Frame()).AddUnique(TGIFColorMap::Color2RGB(color))));
 }
 
 void TGIFCommentExtension::SaveToStream(TStream& stream) {
@@ -273,12 +312,10 @@ void TGIFApplicationExtension::LoadData(TStream& stream) {
 TGIFExtensionClass TGIFApplicationExtension::FindSubExtension(TGIFExtensionClass self, TStream& stream) {
   int size = ReadByte(stream);
   if (size == 11) {
-    char identifier[11];
-    if (stream.Read(identifier, 11) != 11) return self;
-    const std::vector<TAppExtensionRec>& list = AppExtensionRegistry();
-    for (auto it = list.rbegin(); it != list.rend(); ++it)
-      if (std::memcmp(it->Identifier, identifier, 11) == 0) return it->Class;
-    return ExtensionClass<TGIFUnknownAppExtension>();
+    TGIFApplicationRec identifier;
+    if (stream.Read(&identifier, 11) != 11) return self;
+    TGIFExtensionClass found = AppExtensionRegistry().Find(identifier);
+    return found ? found : ExtensionClass<TGIFUnknownAppExtension>();
   }
   if (size == 10) {
     char identifier[10];
@@ -292,9 +329,7 @@ TGIFExtensionClass TGIFApplicationExtension::FindSubExtension(TGIFExtensionClass
 
 void TGIFApplicationExtension::RegisterExtension(const TGIFApplicationRec& identifier,
                                                  TGIFExtensionClass extensionClass) {
-  TAppExtensionRec rec{extensionClass, {}};
-  std::memcpy(rec.Identifier, &identifier, 11);
-  AppExtensionRegistry().push_back(rec);
+  AppExtensionRegistry().Add(identifier, extensionClass);
 }
 
 TGIFAppExtNSLoop::TGIFAppExtNSLoop(TGIFSubImage* frame) : TGIFApplicationExtension(frame) {

@@ -7,6 +7,7 @@
 
 #include "gif/gifimage.h"
 #include "gif/gifreduce.h"
+#include "platform/graphics/icon.h"
 
 namespace {
 
@@ -145,11 +146,13 @@ TBitmap* TGIFSubImage::Bitmap() {
   if (FBitmap || Empty()) return FBitmap.get();
   // The mask is built with the bitmap when it is due.
   std::unique_ptr<TDibSection> mask;
-  std::unique_ptr<TBitmap> bitmap;
   try {
     Progress(psStarting, 0, sProgressRendering);
     try {
-      bitmap = FImage && FImage->DoDither() ? RenderDithered(mask) : Render(mask);
+      if (FImage && FImage->DoDither())
+        RenderDithered(mask);
+      else
+        Render(mask);
     } catch (...) {
       Progress(psEnding, 0, sProgressRendering);
       throw;
@@ -158,32 +161,37 @@ TBitmap* TGIFSubImage::Bitmap() {
   } catch (const EAbort&) {
     // A progress handler called the rendering off: the frame stays without
     // bitmap, and a mask that was due still is.
+    FreeBitmap();
     return nullptr;
+  } catch (...) {
+    FreeBitmap();
+    throw;
   }
   if (mask) FMask = std::move(mask);
   FNeedMask = false;
-  FBitmap = std::move(bitmap);
   if (FImage && FImage->PaletteModified) FImage->Changed();
   return FBitmap.get();
 }
 
-std::unique_ptr<TBitmap> TGIFSubImage::NewRendering() const {
-  auto bitmap = std::make_unique<TBitmap>();
+TBitmap* TGIFSubImage::NewBitmap() {
+  FreeBitmap();
+  FBitmap = std::make_unique<TBitmap>();
   // A large frame's bitmap is sized at one bit per pixel first, which costs
   // little memory, before its pixels arrive.
-  if (int64_t(Width()) * Height() > BitmapAllocationThreshold) bitmap->SetPixelFormat(pf1bit);
-  bitmap->SetSize(Width(), Height());
-  return bitmap;
+  if (int64_t(Width()) * Height() > BitmapAllocationThreshold) FBitmap->SetPixelFormat(pf1bit);
+  FBitmap->SetSize(Width(), Height());
+  return FBitmap.get();
 }
 
-std::unique_ptr<TBitmap> TGIFSubImage::Render(std::unique_ptr<TDibSection>& mask) {
-  std::unique_ptr<TBitmap> bitmap = NewRendering();
+void TGIFSubImage::Render(std::unique_ptr<TDibSection>& mask) {
+  HPALETTE palette = Palette();
+  TBitmap* bitmap = NewBitmap();
   if (Empty()) {
-    bitmap->SetPalette(CopyPalette(Palette()));
-    return bitmap;
+    bitmap->SetPalette(CopyPalette(palette));
+    return;
   }
   int width = Width(), height = Height();
-  TDIBWriter writer(*bitmap, pf8bit, width, height, Palette());
+  TDIBWriter writer(*bitmap, pf8bit, width, height, palette);
   int transparent = TransparentIndex();
   std::unique_ptr<TDibSection> bits = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
   bool masked = false;
@@ -200,17 +208,17 @@ std::unique_ptr<TBitmap> TGIFSubImage::Render(std::unique_ptr<TDibSection>& mask
     }
   }
   if (masked) mask = std::move(bits);
-  return bitmap;
 }
 
-std::unique_ptr<TBitmap> TGIFSubImage::RenderDithered(std::unique_ptr<TDibSection>& mask) {
-  std::unique_ptr<TBitmap> bitmap = NewRendering();
+void TGIFSubImage::RenderDithered(std::unique_ptr<TDibSection>& mask) {
+  HPALETTE palette = Palette();
+  TBitmap* bitmap = NewBitmap();
   int width = Width(), height = Height();
-  TDIBWriter writer(*bitmap, pf8bit, width, height, Palette());
+  TDIBWriter writer(*bitmap, pf8bit, width, height, palette);
   int transparent = TransparentIndex();
   std::unique_ptr<TDibSection> bits = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
   const std::array<TGIFColor, 256> colors = ColorTable(ActiveColorMap());
-  TNetscapeColorLookup lookup;
+  TNetscapeColorLookup lookup(palette);
   TFloydSteinbergDitherer ditherer(width, lookup);
   uint8_t r, g, b, fill = 0;
   if (bits) {
@@ -238,7 +246,6 @@ std::unique_ptr<TBitmap> TGIFSubImage::RenderDithered(std::unique_ptr<TDibSectio
     ditherer.NextLine();
   }
   if (masked) mask = std::move(bits);
-  return bitmap;
 }
 
 // --- Conversion ---------------------------------------------------------------
@@ -367,27 +374,44 @@ void TGIFSubImage::ConvertRows(TBitmap& bitmap) {
 }
 
 void TGIFSubImage::AssignGraphic(const TGraphic& graphic) {
-  // Pictures with pixels of their own copy themselves into a bitmap; the
-  // others (icons, metafiles) are drawn, on white and then on black: the
-  // pixels that differ are those the picture leaves undrawn.
+  // Icons and metafiles are drawn (on white); other pictures copy their
+  // pixels into a bitmap. Either way the other is tried when the first
+  // fails. Metafiles are known by their class name: the codec does not
+  // link the metafile player.
   auto& source = const_cast<TGraphic&>(graphic);
+  const auto* icon = dynamic_cast<const TIcon*>(&graphic);
+  const bool metafile = std::strcmp(graphic.ClassName(), "TMetafile") == 0;
+  const bool drawFirst = icon || metafile;
   TBitmap picture;
-  bool drawn = false;
   try {
-    picture.Assign(&graphic);
+    if (drawFirst)
+      DrawOnto(picture, source, clWhite);
+    else
+      picture.Assign(&graphic);
   } catch (const Exception&) {
-    drawn = true;
+    if (drawFirst)
+      picture.Assign(&graphic);
+    else
+      DrawOnto(picture, source, clWhite);
   }
-  if (drawn) DrawOnto(picture, source, clWhite);
   AssignBitmap(picture);
-  if (!drawn || Empty()) return;
-  TBitmap onBlack;
-  DrawOnto(onBlack, source, clBlack);
-  ImportMask([&](int y, uint8_t* flags) {
-    const uint8_t* a = picture.ScanLine(y);
-    const uint8_t* b = onBlack.ScanLine(y);
-    for (int x = 0; x < Width(); ++x) flags[x] = std::memcmp(a + 3 * x, b + 3 * x, 3) != 0;
-  });
+  if (Empty()) return;
+  if (icon) {
+    // The icon's own mask marks what it leaves undrawn.
+    const std::vector<uint8_t> mask = icon->Mask();
+    if (mask.size() != size_t(Width()) * size_t(Height())) return;
+    ImportMask([&](int y, uint8_t* flags) { std::copy_n(mask.data() + size_t(y) * size_t(Width()), Width(), flags); });
+  } else if (metafile) {
+    // What a metafile leaves undrawn differs between a white and a black
+    // background.
+    TBitmap onBlack;
+    DrawOnto(onBlack, source, clBlack);
+    ImportMask([&](int y, uint8_t* flags) {
+      const uint8_t* a = picture.ScanLine(y);
+      const uint8_t* b = onBlack.ScanLine(y);
+      for (int x = 0; x < Width(); ++x) flags[x] = std::memcmp(a + 3 * x, b + 3 * x, 3) != 0;
+    });
+  }
 }
 
 void TGIFSubImage::ImportMask(const std::function<void(int row, uint8_t* flags)>& fill) {
@@ -449,12 +473,14 @@ void TGIFSubImage::StretchDraw(TCanvas& canvas, const TRect& rect, bool transpar
   };
   if (!tile) {
     drawAt(rect);
-    return;
+  } else {
+    int stepX = std::max(1, FImage && FImage->Width() > 0 ? FImage->Width() : Width());
+    int stepY = std::max(1, FImage && FImage->Height() > 0 ? FImage->Height() : Height());
+    for (int y = rect.Top + Top(); y < rect.Bottom; y += stepY)
+      for (int x = rect.Left + Left(); x < rect.Right; x += stepX) drawAt(Bounds(x, y, Width(), Height()));
   }
-  int stepX = std::max(1, FImage && FImage->Width() > 0 ? FImage->Width() : Width());
-  int stepY = std::max(1, FImage && FImage->Height() > 0 ? FImage->Height() : Height());
-  for (int y = rect.Top + Top(); y < rect.Bottom; y += stepY)
-    for (int x = rect.Left + Left(); x < rect.Right; x += stepX) drawAt(Bounds(x, y, Width(), Height()));
+  // The masked blits went round the canvas's own drawing.
+  if (masked) canvas.Changed();
 }
 
 // --- Optimizer steps ----------------------------------------------------------
@@ -519,12 +545,14 @@ void TGIFSubImage::Merge(TGIFSubImage* previous) {
       if (!same) continue;
       if (transparent < 0) {
         // The first pixel merged gives an opaque frame its transparent
-        // colour: one a transparent frame on the global map already has,
+        // colour: one a transparent frame on the global map already has
+        // (when the map holds it: pixels beyond the map cannot be written),
         // else black added to the map.
         if (&map != FColorMap.get()) {
           for (int i = 0; i < FImage->Frames().Count() && transparent < 0; ++i) {
             TGIFSubImage* other = FImage->Frames().SubImages(i);
-            if (other != this && other->ColorMap().Count() == 0) transparent = other->TransparentIndex();
+            if (other != this && other->ColorMap().Count() == 0 && other->TransparentIndex() < count)
+              transparent = other->TransparentIndex();
           }
         }
         if (transparent < 0) transparent = map.Add({0, 0, 0});

@@ -576,11 +576,40 @@ void TGIFImage::SaveToClipboardFormat(uint16_t& format, HGLOBAL& data, HPALETTE&
   }
 }
 
-void RegisterGifFormat() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    auto factory = [] { return std::unique_ptr<TGraphic>(new TGIFImage); };
-    TPicture::RegisterFileFormat("gif", sGIFImageFile, factory);
-    TPicture::RegisterClipboardFormat(CF_GIF, factory);
-  });
+namespace {
+
+struct TCodecUnit {
+  std::mutex Lock;
+  bool Registered = false;
+  std::unique_ptr<TDummyThread> IdleThread;
+};
+
+TCodecUnit& CodecUnit() {
+  static TCodecUnit unit;
+  return unit;
 }
+
+}  // namespace
+
+void RegisterGifFormat() {
+  TCodecUnit& unit = CodecUnit();
+  std::lock_guard<std::mutex> guard(unit.Lock);
+  if (unit.Registered) return;
+  auto factory = [] { return std::unique_ptr<TGraphic>(new TGIFImage); };
+  TPicture::RegisterFileFormat("gif", sGIFImageFile, factory);
+  TPicture::RegisterClipboardFormat(CF_GIF, factory);
+  unit.IdleThread = std::make_unique<TDummyThread>();
+  unit.Registered = true;
+}
+
+void UnregisterGifFormat() {
+  TCodecUnit& unit = CodecUnit();
+  std::lock_guard<std::mutex> guard(unit.Lock);
+  if (!unit.Registered) return;
+  TPicture::UnregisterFileFormat("gif");
+  TPicture::UnregisterClipboardFormat(CF_GIF);
+  unit.IdleThread.reset();
+  unit.Registered = false;
+}
+
+void Register() { GIFImageDefaultDrawOptions &= TGIFDrawOptions(~DrawOption(goLoop)); }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -465,6 +466,32 @@ class TGIFTextExtension : public TGIFExtension {
 
   TGIFPlainTextExtensionRec& Record() { return FRec; }
   TStringList& Text() { return FText; }
+  // The text grid on the logical screen by index: 1 left, 2 top, 3 width,
+  // 4 height. Other indices raise EListError.
+  uint16_t Bounds(int index) const;
+  void SetBounds(int index, uint16_t value);
+  // The character cell by index: 1 width, 2 height.
+  uint8_t CharacterBounds(int index) const;
+  void SetCharacterBounds(int index, uint8_t value);
+  // The colour indices: 1 foreground, 2 background.
+  uint8_t ColorIndex(int index) const;
+  void SetColorIndex(int index, uint8_t value);
+  uint16_t Left() const { return Bounds(1); }
+  void SetLeft(uint16_t value) { SetBounds(1, value); }
+  uint16_t Top() const { return Bounds(2); }
+  void SetTop(uint16_t value) { SetBounds(2, value); }
+  uint16_t Width() const { return Bounds(3); }
+  void SetWidth(uint16_t value) { SetBounds(3, value); }
+  uint16_t Height() const { return Bounds(4); }
+  void SetHeight(uint16_t value) { SetBounds(4, value); }
+  uint8_t CharWidth() const { return CharacterBounds(1); }
+  void SetCharWidth(uint8_t value) { SetCharacterBounds(1, value); }
+  uint8_t CharHeight() const { return CharacterBounds(2); }
+  void SetCharHeight(uint8_t value) { SetCharacterBounds(2, value); }
+  uint8_t ForegroundColorIndex() const { return ColorIndex(1); }
+  void SetForegroundColorIndex(uint8_t value) { SetColorIndex(1, value); }
+  uint8_t BackgroundColorIndex() const { return ColorIndex(2); }
+  void SetBackgroundColorIndex(uint8_t value) { SetColorIndex(2, value); }
   // Both colours read and write through the frame's active colour map.
   TColor ForegroundColor();
   void SetForegroundColor(TColor color);
@@ -505,10 +532,12 @@ class TGIFBlock : public TObject {
   std::vector<uint8_t> FData;
 };
 
-// 8 identifier and 3 authentication characters.
+// An application's name and the code that authenticates it.
+using TGIFIdentifierCode = char[8];
+using TGIFAuthenticationCode = char[3];
 struct TGIFApplicationRec {
-  char Identifier[8] = {};
-  char Authentication[3] = {};
+  TGIFIdentifierCode Identifier = {};
+  TGIFAuthenticationCode Authentication = {};
 };
 
 // Label 0xFF: data of a named application. This class keeps the data as raw
@@ -580,6 +609,46 @@ class TGIFExtensionList : public TGIFList {
   // Reads extension blocks until an image separator or the trailer; parent
   // is the frame.
   void LoadFromStream(TStream& stream, TObject* parent) override;
+};
+
+// The extension registry: the class that reads the extension blocks of a
+// label. It starts with 0x01 plain text, 0xF9 graphic control, 0xFE comment
+// and 0xFF application; a later registration of a label hides an earlier
+// one.
+class TExtensionList {
+ public:
+  TExtensionList();
+  void Add(uint8_t label, TGIFExtensionClass extensionClass);
+  // The class registered last for the label, or none.
+  TGIFExtensionClass Find(uint8_t label) const;
+
+ private:
+  struct TExtensionRec {
+    TGIFExtensionClass Class;
+    uint8_t Label;
+  };
+  mutable std::mutex FLock;  // pictures are read on several threads
+  std::vector<TExtensionRec> FRecords;
+};
+
+// The application registry: the class that reads the application
+// extensions of an identifier (all 11 bytes of identifier and
+// authentication compared). It starts with "NETSCAPE2.0" and "ANIMEXTS1.0",
+// both loop extensions; a later registration hides an earlier one.
+class TAppExtensionList {
+ public:
+  TAppExtensionList();
+  void Add(const TGIFApplicationRec& identifier, TGIFExtensionClass extensionClass);
+  // The class registered last for the identifier, or none.
+  TGIFExtensionClass Find(const TGIFApplicationRec& identifier) const;
+
+ private:
+  struct TAppExtensionRec {
+    TGIFExtensionClass Class;
+    TGIFApplicationRec Identifier;
+  };
+  mutable std::mutex FLock;
+  std::vector<TAppExtensionRec> FRecords;
 };
 
 // --- Frames -------------------------------------------------------------------
@@ -672,6 +741,10 @@ class TGIFSubImage : public TGIFItem {
   bool HasBitmap() const { return FBitmap != nullptr; }
   // True renders, false drops the rendering.
   void SetHasBitmap(bool value);
+  // Drops the cached rendering and caches a new bitmap of the frame's size
+  // with nothing drawn on it (sized at one bit per pixel first for a frame
+  // of more than BitmapAllocationThreshold pixels); the renderers fill it.
+  TBitmap* NewBitmap();
   void FreeBitmap();
   void FreeMask();
   // The mask of the transparent pixels (a set bit for each), rendered first
@@ -717,13 +790,11 @@ class TGIFSubImage : public TGIFItem {
   // Gives the pixels that fill sets (one byte per pixel, not 0 for a
   // transparent one) a new transparent colour, when there is room for it.
   void ImportMask(const std::function<void(int row, uint8_t* flags)>& fill);
-  // A new bitmap of the frame's size for a rendering.
-  std::unique_ptr<TBitmap> NewRendering() const;
-  // The frame's indices (or its colours dithered to the web palette) in a
-  // new 8-bit bitmap; mask receives the transparency mask when one was due
-  // and some pixel is transparent.
-  std::unique_ptr<TBitmap> Render(std::unique_ptr<TDibSection>& mask);
-  std::unique_ptr<TBitmap> RenderDithered(std::unique_ptr<TDibSection>& mask);
+  // The frame's indices (or its colours dithered to the web palette) in
+  // the 8-bit bitmap NewBitmap makes; mask receives the transparency mask
+  // when one was due and some pixel is transparent.
+  void Render(std::unique_ptr<TDibSection>& mask);
+  void RenderDithered(std::unique_ptr<TDibSection>& mask);
   void Progress(TProgressStage stage, int percent, const char* message);
   // The transparent index as a byte, -1 for an opaque frame.
   int TransparentIndex() const;
@@ -834,6 +905,13 @@ class TGIFImage : public TGraphic {
   TGIFHeader& Header() { return *FHeader; }
   TGIFImageList& Frames() { return *FFrames; }
   TGIFColorMap& GlobalColorMap() { return FHeader->ColorMap(); }
+  // The header's background colour (see TGIFHeader) and aspect ratio.
+  uint8_t BackgroundColorIndex() const { return FHeader->BackgroundColorIndex(); }
+  void SetBackgroundColorIndex(int index) { FHeader->SetBackgroundColorIndex(index); }
+  TColor BackgroundColor() { return FHeader->BackgroundColor(); }
+  void SetBackgroundColor(TColor color) { FHeader->SetBackgroundColor(color); }
+  uint8_t AspectRatio() const { return FHeader->AspectRatio(); }
+  void SetAspectRatio(uint8_t value) { FHeader->SetAspectRatio(value); }
   // gv89a when some frame is; gvUnknown without frames.
   TGIFVersion Version() const;
   // The largest of the global map's and every local map's bits per pixel
@@ -943,6 +1021,8 @@ class TGIFImage : public TGraphic {
   // (goAsync and goAnimate) is returned running; otherwise the frames are
   // played before Paint returns and none is returned.
   TGIFPainter* Paint(TCanvas& canvas, const TRect& rect, TGIFDrawOptions options);
+  // Starts every painter made but not yet running.
+  void PaintStart();
   // Stops every painter and waits until they have ended; drops the
   // whole-screen rendering.
   void PaintStop();
@@ -965,6 +1045,10 @@ class TGIFImage : public TGraphic {
                              TGIFDrawOptions options);
   // Stops the painter of Draw and drops what it drew.
   void StopDraw();
+  // What the painter of Draw painted, onto the canvas: stretched into the
+  // rectangle, or with goTile repeated from its corner in steps of the
+  // image's size as far as the rectangle reaches.
+  void DrawPainted(TCanvas& canvas, const TRect& rect);
   void FreeBitmap();
   // Stops the painters and cuts them off from the image.
   void Cleanup();
@@ -986,6 +1070,24 @@ class TGIFImage : public TGraphic {
 // The clipboard format of GIF files, registered as "GIF Image".
 extern const uint16_t CF_GIF;
 
-// Registers TGIFImage with TPicture for the extension "gif" and for the
-// clipboard format CF_GIF (once).
+// The thread object the codec makes suspended at start-up and frees at
+// shutdown; it is never started.
+class TDummyThread : public TThread {
+ protected:
+  void Execute() override {}
+};
+
+// The codec's start-up: registers TGIFImage with TPicture for the
+// extension "gif" (described as "GIF Image") and for the clipboard format
+// CF_GIF and makes the idle thread object (PaletteDevice and DoAutoDither
+// are fixed: the screen always shows true colour). The program calls it when it starts; further calls change nothing
+// until UnregisterGifFormat.
 void RegisterGifFormat();
+// The codec's shutdown: unregisters TGIFImage from TPicture (extension and
+// clipboard format) and frees the idle thread object. The program calls it
+// on its way out.
+void UnregisterGifFormat();
+// The registration of a design environment: drawn pictures there do not
+// loop (goLoop leaves GIFImageDefaultDrawOptions). The program never calls
+// it.
+void Register();

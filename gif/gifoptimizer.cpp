@@ -232,9 +232,11 @@ void TGIFImage::Optimize(TGIFOptimizeOptions options, TColorReduction reduction,
     TGIFGraphicControlExtension* gce = frame->GraphicControlExtension();
     return gce ? gce->Disposal() : dmNone;
   };
+  // Steps may delete frames: the share of a step is taken from the count
+  // the optimization began with.
+  const int total = std::max(1, FFrames->Count());
   auto progress = [&](int step, int i) {
-    Progress(this, psRunning,
-             uint8_t(std::min(100, (step * FFrames->Count() + i + 1) * 100 / (5 * FFrames->Count()))), false,
+    Progress(this, psRunning, uint8_t(std::min(100, (step * total + i + 1) * 100 / (5 * total))), false,
              sProgressOptimizing);
   };
   Progress(this, psStarting, 0, false, sProgressOptimizing);
@@ -278,6 +280,12 @@ void TGIFImage::Optimize(TGIFOptimizeOptions options, TColorReduction reduction,
         TGIFSubImage* frame = FFrames->SubImages(i);
         if (frame->Empty() || !frame->Transparent()) continue;
         TGIFGraphicControlExtension* gce = frame->GraphicControlExtension();
+        // The last frame stays even when none of it shows: an image without
+        // frames cannot be written.
+        if (FFrames->Count() == 1 && gce &&
+            std::all_of(frame->Data(), frame->Data() + frame->DataSize(),
+                        [&](uint8_t pixel) { return pixel == gce->TransparentColorIndex(); }))
+          continue;
         int delay = gce ? gce->Delay() : 0;
         frame->Crop();
         if (!frame->Empty()) continue;

@@ -326,6 +326,10 @@ void WaitForPainters(const std::function<bool()>& running) {
 
 }  // namespace
 
+void TGIFImage::PaintStart() {
+  ForEachPainter(FPainters, [](TGIFPainter& painter) { painter.Start(); });
+}
+
 void TGIFImage::PaintStop() {
   ForEachPainter(FPainters, [](TGIFPainter& painter) { painter.Stop(); });
   WaitForPainters([this] { return AsyncPainterLeft(FPainters); });
@@ -391,7 +395,7 @@ void TGIFImage::Draw(TCanvas& canvas, const TRect& rect) {
   }
   bool direct = Has(FDrawOptions, goDirectDraw);
   if (FDrawBitmap && !direct) {
-    canvas.StretchDraw(rect, FDrawBitmap.get());
+    DrawPainted(canvas, rect);
     return;
   }
   FPainters.LockList();
@@ -416,5 +420,18 @@ void TGIFImage::Draw(TCanvas& canvas, const TRect& rect) {
       return waiting;
     });
   }
-  canvas.StretchDraw(rect, FDrawBitmap.get());
+  DrawPainted(canvas, rect);
+}
+
+void TGIFImage::DrawPainted(TCanvas& canvas, const TRect& rect) {
+  if (!Has(FDrawOptions, goTile)) {
+    canvas.StretchDraw(rect, FDrawBitmap.get());
+    return;
+  }
+  const int stepX = std::max(1, Width()), stepY = std::max(1, Height());
+  for (int y = rect.Top; y < rect.Bottom; y += stepY)
+    for (int x = rect.Left; x < rect.Right; x += stepX) {
+      int width = std::min(stepX, rect.Right - x), height = std::min(stepY, rect.Bottom - y);
+      canvas.CopyRect(Bounds(x, y, width, height), *FDrawBitmap->Canvas(), Rect(0, 0, width, height));
+    }
 }

@@ -9,17 +9,17 @@ TColorQuantizer::TColorQuantizer(int maxColors, int colorBits)
 
 TColorQuantizer::~TColorQuantizer() {
   FreeNode(FRoot);
-  for (Node* node : FSpare) delete node;
+  for (TOctreeNode* node : FSpare) delete node;
 }
 
-TColorQuantizer::Node* TColorQuantizer::NewNode(int level) {
-  Node* node;
+TOctreeNode* TColorQuantizer::NewNode(int level) {
+  TOctreeNode* node;
   if (FSpare.empty()) {
-    node = new Node;
+    node = new TOctreeNode;
   } else {
     node = FSpare.back();
     FSpare.pop_back();
-    *node = Node();
+    *node = TOctreeNode();
   }
   if (level == FColorBits) {
     node->IsLeaf = true;
@@ -31,17 +31,17 @@ TColorQuantizer::Node* TColorQuantizer::NewNode(int level) {
   return node;
 }
 
-void TColorQuantizer::FreeNode(Node* node) {
+void TColorQuantizer::FreeNode(TOctreeNode* node) {
   if (!node) return;
   for (int i = 7; i >= 0; --i) FreeNode(node->Children[size_t(i)]);
   FSpare.push_back(node);
 }
 
 void TColorQuantizer::AddColor(uint8_t red, uint8_t green, uint8_t blue) {
-  Node** slot = &FRoot;
+  TOctreeNode** slot = &FRoot;
   for (int level = 0;; ++level) {
     if (!*slot) *slot = NewNode(level);
-    Node* node = *slot;
+    TOctreeNode* node = *slot;
     if (node->IsLeaf) {
       ++node->PixelCount;
       node->RedSum += red;
@@ -58,13 +58,13 @@ void TColorQuantizer::AddColor(uint8_t red, uint8_t green, uint8_t blue) {
 bool TColorQuantizer::ReduceTree() {
   int level = FColorBits - 1;
   while (level > 0 && !FReducible[size_t(level)]) --level;
-  Node* node = FReducible[size_t(level)];
+  TOctreeNode* node = FReducible[size_t(level)];
   if (!node) return false;
   FReducible[size_t(level)] = node->Next;
   int children = 0;
   // Every deeper level has no reducible node left, so the children are
   // leaves.
-  for (Node*& child : node->Children) {
+  for (TOctreeNode*& child : node->Children) {
     if (!child) continue;
     node->RedSum += child->RedSum;
     node->GreenSum += child->GreenSum;
@@ -91,7 +91,7 @@ void TColorQuantizer::ProcessImage(const TDIBReader& image) {
   }
 }
 
-void TColorQuantizer::CollectColors(const Node* node, std::vector<RGBQUAD>& table) const {
+void TColorQuantizer::CollectColors(const TOctreeNode* node, std::vector<RGBQUAD>& table) const {
   if (!node) return;
   if (node->IsLeaf) {
     int64_t n = node->PixelCount;
@@ -102,7 +102,7 @@ void TColorQuantizer::CollectColors(const Node* node, std::vector<RGBQUAD>& tabl
           {uint8_t(node->BlueSum / n), uint8_t(node->GreenSum / n), uint8_t(node->RedSum / n), 0});
     return;
   }
-  for (const Node* child : node->Children) CollectColors(child, table);
+  for (const TOctreeNode* child : node->Children) CollectColors(child, table);
 }
 
 std::vector<RGBQUAD> TColorQuantizer::ColorTable() const {

@@ -9,12 +9,12 @@
 
 // --- Scan-line access ---------------------------------------------------------
 
-TDIBReader::TDIBReader(TBitmap& bitmap, TPixelFormat format) : FBitmap(bitmap) {
+TDIBReader::TDIBReader(TBitmap& bitmap, TPixelFormat format) : TDIB(bitmap, format) {
   bitmap.SetPixelFormat(format);
 }
 
 TDIBWriter::TDIBWriter(TBitmap& bitmap, TPixelFormat format, int width, int height, HPALETTE palette)
-    : FBitmap(bitmap), FFormat(format), FWidth(width), FHeight(height), FPalette(palette) {
+    : TDIB(bitmap, format), FWidth(width), FHeight(height), FPalette(palette) {
   if (format != pf8bit && format != pf24bit) GIFError(sInvalidPixelFormat);
   if (width <= 0 || height <= 0) GIFError(sBadDimension);
   if (AlignedScanlineBytes(width, PixelFormatBits(format), 32) * height > MaxBitmapBytes)
@@ -24,9 +24,9 @@ TDIBWriter::TDIBWriter(TBitmap& bitmap, TPixelFormat format, int width, int heig
 uint8_t* TDIBWriter::ScanLine(int row) {
   if (!FMade) {
     FBitmap.Assign(nullptr);
-    FBitmap.SetPixelFormat(FFormat);
+    FBitmap.SetPixelFormat(FPixelFormat);
     FBitmap.SetSize(FWidth, FHeight);
-    if (FFormat == pf8bit) {
+    if (FPixelFormat == pf8bit) {
       std::vector<RGBQUAD> table(256);
       PALETTEENTRY entries[256];
       unsigned count = GetPaletteEntries(FPalette, 0, 256, entries);
@@ -107,7 +107,7 @@ bool InternalGetDIB(HBITMAP bitmap, HPALETTE palette, BITMAPINFO& info, std::vec
 
 // --- Colour lookups -----------------------------------------------------------
 
-TFastColorLookup::TFastColorLookup(HPALETTE palette) : FCache(32768, 0xFFFF) {
+TFastColorLookup::TFastColorLookup(HPALETTE palette) : TColorLookup(palette), FCache(32768, 0xFFFF) {
   FColors = int(GetPaletteEntries(palette, 0, 256, FEntries));
   for (int i = 0; i < FColors; ++i) {
     uint16_t& slot = FCache[size_t(Key(FEntries[i].peRed, FEntries[i].peGreen, FEntries[i].peBlue))];
@@ -218,11 +218,11 @@ HPALETTE ReductionPalette(TColorReduction reduction, const TDIBReader& reader, i
 std::unique_ptr<TColorLookup> ReductionLookup(TColorReduction reduction, HPALETTE palette) {
   switch (reduction) {
     case rmMonochrome:
-      return std::make_unique<TMonochromeLookup>();
+      return std::make_unique<TMonochromeLookup>(palette);
     case rmGrayScale:
-      return std::make_unique<TGrayScaleLookup>();
+      return std::make_unique<TGrayScaleLookup>(palette);
     case rmNetscape:
-      return std::make_unique<TNetscapeColorLookup>();
+      return std::make_unique<TNetscapeColorLookup>(palette);
     default:
       return std::make_unique<TFastColorLookup>(palette);
   }

@@ -16,16 +16,29 @@
 
 // --- Scan-line access ---------------------------------------------------------
 
+// Row access to a bitmap in one pixel format.
+class TDIB {
+ public:
+  TDIB(TBitmap& bitmap, TPixelFormat format) : FBitmap(bitmap), FPixelFormat(format) {}
+  virtual ~TDIB() = default;
+  TDIB(const TDIB&) = delete;
+  TDIB& operator=(const TDIB&) = delete;
+  TBitmap& Bitmap() const { return FBitmap; }
+  TPixelFormat PixelFormat() const { return FPixelFormat; }
+  virtual uint8_t* ScanLine(int row) = 0;
+
+ protected:
+  TBitmap& FBitmap;
+  TPixelFormat FPixelFormat;
+};
+
 // Reads a bitmap row by row in one pixel format; the bitmap is converted to
 // that format in place when the reader is made.
-class TDIBReader {
+class TDIBReader : public TDIB {
  public:
   TDIBReader(TBitmap& bitmap, TPixelFormat format);
-  TBitmap& Bitmap() const { return FBitmap; }
+  uint8_t* ScanLine(int row) override { return FBitmap.ScanLine(row); }
   const uint8_t* ScanLine(int row) const { return FBitmap.ScanLine(row); }
-
- private:
-  TBitmap& FBitmap;
 };
 
 // Fills a bitmap of pf8bit or pf24bit row by row (other formats raise
@@ -34,16 +47,14 @@ class TDIBReader {
 // pf8bit a colour table of 256 entries, the palette's first and black
 // after them. A picture above 1 GiB raises EOutOfMemory "Failed to allocate
 // memory for GIF DIB".
-class TDIBWriter {
+class TDIBWriter : public TDIB {
  public:
   TDIBWriter(TBitmap& bitmap, TPixelFormat format, int width, int height, HPALETTE palette);
   // Raises EInvalidGraphicOperation "Scan line index out of range" outside
   // the bitmap.
-  uint8_t* ScanLine(int row);
+  uint8_t* ScanLine(int row) override;
 
  private:
-  TBitmap& FBitmap;
-  TPixelFormat FFormat;
   int FWidth, FHeight;
   HPALETTE FPalette;
   bool FMade = false;
@@ -68,8 +79,11 @@ bool InternalGetDIB(HBITMAP bitmap, HPALETTE palette, BITMAPINFO& info, std::vec
 // --- Colour lookups -----------------------------------------------------------
 
 // Maps a colour to a palette index and tells the colour of that entry.
+// Every lookup is made for a palette; those of a fixed palette (web, grey,
+// black and white) map the same whatever the palette.
 class TColorLookup {
  public:
+  explicit TColorLookup(HPALETTE) {}
   virtual ~TColorLookup() = default;
   // The number of colours mapped to; 0 makes the reduction give nothing.
   int Colors() const { return FColors; }
@@ -100,21 +114,21 @@ class TFastColorLookup : public TColorLookup {
 // The web palette: level (c + 3) div 51 per channel, index 36 r + 6 g + b.
 class TNetscapeColorLookup : public TColorLookup {
  public:
-  TNetscapeColorLookup() { FColors = 216; }
+  explicit TNetscapeColorLookup(HPALETTE palette) : TColorLookup(palette) { FColors = 216; }
   uint8_t Lookup(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b) override;
 };
 
 // 256 greys: (77 red + 150 green + 29 blue) shr 8.
 class TGrayScaleLookup : public TColorLookup {
  public:
-  TGrayScaleLookup() { FColors = 256; }
+  explicit TGrayScaleLookup(HPALETTE palette) : TColorLookup(palette) { FColors = 256; }
   uint8_t Lookup(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b) override;
 };
 
 // Black for 77 red + 150 green + 29 blue up to 32512, else white.
 class TMonochromeLookup : public TColorLookup {
  public:
-  TMonochromeLookup() { FColors = 2; }
+  explicit TMonochromeLookup(HPALETTE palette) : TColorLookup(palette) { FColors = 2; }
   uint8_t Lookup(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b) override;
 };
 
@@ -122,6 +136,17 @@ class TMonochromeLookup : public TColorLookup {
 
 // 216 entries: entry 36 r + 6 g + b is (51 r, 51 g, 51 b). The caller owns it.
 HPALETTE WebPalette();
+
+// A node of the octree. Child i covers the colours whose bits at the
+// node's level are red (i shr 2), green ((i shr 1) and 1) and blue (i and
+// 1). A leaf sums the pixels that reached it.
+struct TOctreeNode {
+  bool IsLeaf = false;
+  // 64-bit sums: a large photograph overflows 32 bits.
+  int64_t PixelCount = 0, RedSum = 0, GreenSum = 0, BlueSum = 0;
+  TOctreeNode* Next = nullptr;  // the next reducible node of the same level
+  std::array<TOctreeNode*, 8> Children{};
+};
 
 // Fits a palette to pictures with an octree: every pixel is added to the
 // tree, which is pruned whenever it holds more leaves than colours wanted
@@ -143,25 +168,21 @@ class TColorQuantizer {
   int LeafCount() const { return FLeafCount; }
 
  private:
-  struct Node {
-    bool IsLeaf = false;
-    // 64-bit sums: a large photograph overflows 32 bits.
-    int64_t PixelCount = 0, RedSum = 0, GreenSum = 0, BlueSum = 0;
-    Node* Next = nullptr;  // the next reducible node of the same level
-    std::array<Node*, 8> Children{};
-  };
-  Node* NewNode(int level);
-  void FreeNode(Node* node);
+  // A node made at the level: a leaf at the leaf depth (counted), else put
+  // first on its level's reducible list.
+  TOctreeNode* NewNode(int level);
+  // The node and its children, 7 down to 0, kept for reuse.
+  void FreeNode(TOctreeNode* node);
   // Merges the children of one reducible node; false when none is left.
   bool ReduceTree();
-  void CollectColors(const Node* node, std::vector<RGBQUAD>& table) const;
+  void CollectColors(const TOctreeNode* node, std::vector<RGBQUAD>& table) const;
 
-  Node* FRoot = nullptr;
+  TOctreeNode* FRoot = nullptr;
   int FLeafCount = 0;
-  std::array<Node*, 8> FReducible{};
+  std::array<TOctreeNode*, 8> FReducible{};
   int FMaxColors;
   int FColorBits;
-  std::vector<Node*> FSpare;  // freed nodes kept for reuse
+  std::vector<TOctreeNode*> FSpare;  // freed nodes kept for reuse
 };
 
 // A palette fitted to the bitmaps (read as pf24bit) of colors entries
@@ -233,15 +254,21 @@ class TFloydSteinbergDitherer : public TErrorDiffusionDitherer {
  public:
   TFloydSteinbergDitherer(int width, TColorLookup& lookup);
 };
-class TStuckiDitherer : public TErrorDiffusionDitherer {
+// The kernels that spread over the two pixels ahead and the two rows below,
+// two columns to each side: 5 x 3 cells.
+class T5by3Ditherer : public TErrorDiffusionDitherer {
+ protected:
+  using TErrorDiffusionDitherer::TErrorDiffusionDitherer;
+};
+class TStuckiDitherer : public T5by3Ditherer {
  public:
   TStuckiDitherer(int width, TColorLookup& lookup);
 };
-class TSierraDitherer : public TErrorDiffusionDitherer {
+class TSierraDitherer : public T5by3Ditherer {
  public:
   TSierraDitherer(int width, TColorLookup& lookup);
 };
-class TJaJuNiDitherer : public TErrorDiffusionDitherer {
+class TJaJuNiDitherer : public T5by3Ditherer {
  public:
   TJaJuNiDitherer(int width, TColorLookup& lookup);
 };

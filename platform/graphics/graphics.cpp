@@ -455,6 +455,11 @@ void TPicture::RegisterClipboardFormat(uint16_t format, TGraphicFactory factory)
   ClipboardFormats()[format] = std::move(factory);
 }
 
+void TPicture::UnregisterClipboardFormat(uint16_t format) {
+  std::lock_guard<std::mutex> guard(FormatsLock());
+  ClipboardFormats().erase(format);
+}
+
 bool TPicture::SupportsClipboardFormat(uint16_t format) {
   std::lock_guard<std::mutex> guard(FormatsLock());
   return ClipboardFormats().count(format) > 0;

@@ -132,6 +132,13 @@ class TCanvas : public TPersistent {
   // Pixel area of the canvas (the bitmap's size; empty without one).
   TRect ClipRect();
 
+  // Tells OnChange that the canvas's pixels changed. Drawing that goes round
+  // the canvas's own operations (blits on its context) calls it.
+  void Changed() {
+    if (OnChange) OnChange(this);
+  }
+  TNotifyEvent OnChange;
+
  private:
   HDC FHandle;
 };
@@ -303,6 +310,7 @@ class TPicture : public TPersistent {
   // Clipboard data: a graphic class registered for a clipboard format
   // (CF_BITMAP is TBitmap's) makes the picture from data of that format.
   static void RegisterClipboardFormat(uint16_t format, TGraphicFactory factory);
+  static void UnregisterClipboardFormat(uint16_t format);
   static bool SupportsClipboardFormat(uint16_t format);
   // A new graphic of the format's class loaded from the data (see
   // TGraphic::LoadFromClipboardFormat); "Unsupported clipboard format" for

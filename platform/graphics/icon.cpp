@@ -219,6 +219,13 @@ void TIcon::LoadFromMemory(const uint8_t* data, size_t size) {
   Changed();
 }
 
+std::vector<uint8_t> TIcon::Mask() const {
+  // Entries without alpha keep alpha 0 exactly where their AND mask is set.
+  std::vector<uint8_t> mask(FPixels.size() / 4);
+  for (size_t i = 0; i < mask.size(); ++i) mask[i] = FPixels[4 * i + 3] == 0;
+  return mask;
+}
+
 void TIcon::Draw(TCanvas& canvas, const TRect& rect) {
   HDC dc = canvas.Handle();
   if (Empty() || !dc || !dc->Bitmap) return;

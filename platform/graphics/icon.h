@@ -36,6 +36,10 @@ class TIcon : public TGraphic {
   void Draw(TCanvas& canvas, const TRect& rect) override;
 
   void LoadFromMemory(const uint8_t* data, size_t size);
+  // The icon's own mask: a byte a pixel, rows top to bottom, 1 where the
+  // icon leaves the target's pixel in place (the AND mask of the chosen
+  // entry; for an entry with alpha, its pixels of alpha 0).
+  std::vector<uint8_t> Mask() const;
 
  private:
   std::vector<uint8_t> FData;

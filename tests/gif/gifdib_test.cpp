@@ -98,3 +98,28 @@ TEST(GifRender, AbortFromProgressLeavesNoBitmap) {
   EXPECT_NE(frame.Bitmap(), nullptr);
   EXPECT_NE(frame.Mask(), nullptr);
 }
+
+TEST(GifDIB, ReadersAndWritersServeRowsThroughTheirCommonBase) {
+  // A writer fills a new 8-bit bitmap with the palette's table; a reader
+  // gives its rows back after converting the bitmap in place.
+  const PALETTEENTRY entries[2] = {{255, 0, 0, 0}, {0, 0, 255, 0}};
+  HPALETTE palette = CreatePalette(entries, 2);
+  TBitmap bitmap;
+  {
+    TDIBWriter writer(bitmap, pf8bit, 3, 2, palette);
+    TDIB& dib = writer;
+    EXPECT_EQ(dib.PixelFormat(), pf8bit);
+    EXPECT_EQ(&dib.Bitmap(), &bitmap);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) dib.ScanLine(y)[x] = uint8_t((x + y) & 1);
+    EXPECT_EQ(RaisedMessage<EInvalidGraphicOperation>([&] { dib.ScanLine(2); }), "Scan line index out of range");
+  }
+  DeleteObject(palette);
+  EXPECT_EQ(ColorLetters(bitmap), "RBR\nBRB");
+  TDIBReader reader(bitmap, pf24bit);
+  TDIB& dib = reader;
+  EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
+  EXPECT_EQ(dib.PixelFormat(), pf24bit);
+  EXPECT_EQ(std::vector<uint8_t>(dib.ScanLine(1), dib.ScanLine(1) + 9),
+            std::vector<uint8_t>({255, 0, 0, 0, 0, 255, 255, 0, 0}));
+}

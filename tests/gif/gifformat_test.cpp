@@ -2,6 +2,8 @@
 // packed bytes, extensions, tolerated oddities and malformed files.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "tests/gif/gifsupport.h"
 
 namespace {
@@ -241,12 +243,165 @@ TEST(GifFile, ApplicationExtensionsOfAnySizeOrIdentifierLoad) {
   }
 }
 
+// An extension block of the label with the body, as a file of one 2 x 1
+// frame behind it.
+std::vector<uint8_t> WithExtensions(const std::vector<std::vector<uint8_t>>& blocks) {
+  ByteWriter w = GifStart(2, 1, 1);
+  for (const std::vector<uint8_t>& block : blocks) w.Bytes(block);
+  SmallFrame(w);
+  return w.U8(0x3B).Data;
+}
+
+std::vector<uint8_t> AppBlock(uint8_t size, const std::string& id, const std::vector<uint8_t>& data) {
+  ByteWriter w;
+  w.U8(0x21).U8(0xFF).U8(size).Text(id).Bytes(data);
+  return w.Data;
+}
+
+std::vector<std::string> ExtensionClasses(TGIFSubImage& frame) {
+  std::vector<std::string> names;
+  for (int i = 0; i < frame.Extensions().Count(); ++i) names.push_back(frame.Extensions().Extensions(i)->ClassName());
+  return names;
+}
+
+TEST(GifExtensions, EveryLabelAndIdentifierLoadsItsOwnClass) {
+  const std::vector<uint8_t> text = {0x21, 0x01, 12, 1, 0, 2, 0, 3, 0, 4, 0, 5, 6, 7, 8, 2, 'h', 'i', 0};
+  const std::vector<uint8_t> control = {0x21, 0xF9, 4, 0, 0, 0, 0, 0};
+  const std::vector<uint8_t> comment = {0x21, 0xFE, 1, 'c', 0};
+  TGIFImage image;
+  ASSERT_TRUE(LoadGif(image, WithExtensions({text, control, comment, AppBlock(11, "NETSCAPE2.0", {3, 1, 2, 0, 0}),
+                                             AppBlock(11, "ANIMEXTS1.0", {3, 1, 4, 0, 0}),
+                                             AppBlock(11, "XMP DataXMP", {1, 'x', 0}),
+                                             AppBlock(12, "NETSCAPE2.0!", {0})}))
+                  .empty());
+  TGIFSubImage& frame = FrameOf(image);
+  EXPECT_EQ(ExtensionClasses(frame),
+            std::vector<std::string>({"TGIFTextExtension", "TGIFGraphicControlExtension", "TGIFCommentExtension",
+                                      "TGIFAppExtNSLoop", "TGIFAppExtNSLoop", "TGIFUnknownAppExtension",
+                                      "TGIFApplicationExtension"}));
+  EXPECT_EQ(static_cast<TGIFAppExtNSLoop*>(frame.Extensions().Extensions(4))->Loops(), 4);
+  // Written back, each keeps its identifier; a loop extension without a
+  // buffer size takes 19 bytes from 0x21 to its terminator, with one 25.
+  std::vector<uint8_t> saved = SavedBytes(image);
+  std::string bytes(saved.begin(), saved.end());
+  EXPECT_NE(bytes.find(std::string("ANIMEXTS1.0\x03\x01\x04\x00\x00", 16)), std::string::npos);
+  auto* loop = static_cast<TGIFAppExtNSLoop*>(frame.Extensions().Extensions(3));
+  for (uint32_t buffer : {0u, 0x01020304u}) {
+    loop->SetBufferSize(buffer);
+    TMemoryStream stream;
+    loop->SaveToStream(stream);
+    EXPECT_EQ(stream.Size(), buffer ? 25 : 19);
+  }
+
+  // The plain text block's fields by index and by name.
+  auto& plain = *static_cast<TGIFTextExtension*>(frame.Extensions().Extensions(0));
+  EXPECT_EQ(std::vector<int>({plain.Bounds(1), plain.Bounds(2), plain.Bounds(3), plain.Bounds(4)}),
+            std::vector<int>({1, 2, 3, 4}));
+  EXPECT_EQ(std::vector<int>({plain.Left(), plain.Top(), plain.Width(), plain.Height()}), std::vector<int>({1, 2, 3, 4}));
+  EXPECT_EQ(std::vector<int>({plain.CharacterBounds(1), plain.CharacterBounds(2), plain.CharWidth(), plain.CharHeight()}),
+            std::vector<int>({5, 6, 5, 6}));
+  EXPECT_EQ(std::vector<int>({plain.ColorIndex(1), plain.ColorIndex(2), plain.ForegroundColorIndex(),
+                              plain.BackgroundColorIndex()}),
+            std::vector<int>({7, 8, 7, 8}));
+  EXPECT_EQ(Strings(plain.Text()), std::vector<std::string>({"hi"}));
+  for (int i = 1; i <= 4; ++i) plain.SetBounds(i, uint16_t(0x0100 * i + 9));
+  plain.SetCharacterBounds(1, 20);
+  plain.SetCharacterBounds(2, 21);
+  plain.SetColorIndex(1, 22);
+  plain.SetColorIndex(2, 23);
+  TMemoryStream stream;
+  plain.SaveToStream(stream);
+  EXPECT_EQ(std::vector<uint8_t>(stream.Memory(), stream.Memory() + 15),
+            std::vector<uint8_t>({0x21, 0x01, 12, 9, 1, 9, 2, 9, 3, 9, 4, 20, 21, 22, 23}));
+  for (int index : {0, 5}) EXPECT_THROW(plain.Bounds(index), EListError) << index;
+  // New blocks carry their standard sizes.
+  TGIFTextExtension fresh(nullptr);
+  TMemoryStream freshStream;
+  fresh.SaveToStream(freshStream);
+  EXPECT_EQ(freshStream.Memory()[2], 12);
+  for (int index : {0, 3}) {
+    EXPECT_THROW(plain.SetCharacterBounds(index, 1), EListError) << index;
+    EXPECT_THROW(plain.ColorIndex(index), EListError) << index;
+  }
+}
+
+// A comment extension that shows which class read it.
+class TNotedComment : public TGIFCommentExtension {
+ public:
+  using TGIFCommentExtension::TGIFCommentExtension;
+  const char* ClassName() const override { return "TNotedComment"; }
+};
+class TNotedApplication : public TGIFUnknownAppExtension {
+ public:
+  using TGIFUnknownAppExtension::TGIFUnknownAppExtension;
+  const char* ClassName() const override { return "TNotedApplication"; }
+};
+
+TEST(GifExtensions, LaterRegistrationsWin) {
+  const std::vector<uint8_t> file =
+      WithExtensions({{0x21, 0xFE, 1, 'c', 0}, AppBlock(11, "BRIGHTMILL1", {1, 'x', 0})});
+  TGIFApplicationRec identifier;
+  std::memcpy(&identifier, "BRIGHTMILL1", 11);
+  TGIFApplicationExtension::RegisterExtension(identifier, ExtensionClass<TNotedApplication>());
+  TGIFExtension::RegisterExtension(0xFE, ExtensionClass<TNotedComment>());
+  TGIFImage image;
+  EXPECT_TRUE(LoadGif(image, file).empty());
+  EXPECT_EQ(ExtensionClasses(FrameOf(image)), std::vector<std::string>({"TNotedComment", "TNotedApplication"}));
+  // A class whose own label is another one refuses the block.
+  TGIFExtension::RegisterExtension(0xFE, ExtensionClass<TGIFGraphicControlExtension>());
+  EXPECT_EQ(LoadError(image, file), "Internal error: Extension Instance does not match Extension Label");
+  TGIFExtension::RegisterExtension(0xFE, ExtensionClass<TGIFCommentExtension>());
+  EXPECT_EQ(LoadError(image, file), "");
+  EXPECT_EQ(ExtensionClasses(FrameOf(image)), std::vector<std::string>({"TGIFCommentExtension", "TNotedApplication"}));
+
+  // Identifiers are set as 8 and 3 characters padded with blanks.
+  TGIFApplicationExtension application(nullptr);
+  application.SetIdentifier("AB");
+  application.SetAuthentication("1234");
+  EXPECT_EQ(application.Identifier(), "AB      ");
+  EXPECT_EQ(application.Authentication(), "123");
+}
+
+TEST(GifFile, BackgroundColourAndAspectRatioGoToTheScreenDescriptor) {
+  auto image = MakeImage(2, 2, 1, {1, 0});
+  WarningLog log(*image);
+  image->SetBackgroundColor(RGB(1, 2, 3));
+  EXPECT_EQ(image->BackgroundColorIndex(), 2);
+  EXPECT_EQ(image->GlobalColorMap().Count(), 3);
+  image->SetBackgroundColor(RGB(255, 255, 255));
+  EXPECT_EQ(image->BackgroundColorIndex(), 1);
+  image->SetAspectRatio(49);
+  std::vector<uint8_t> file = SavedBytes(*image);
+  EXPECT_EQ(Version(file), "87a");  // the aspect ratio does not choose the version
+  EXPECT_EQ(file[11], 1);
+  EXPECT_EQ(file[12], 49);
+  TGIFImage back;
+  EXPECT_TRUE(LoadGif(back, file).empty());
+  EXPECT_EQ(back.AspectRatio(), 49);
+  EXPECT_EQ(back.BackgroundColor(), clWhite);
+  // An index beyond the colours warns and keeps 0.
+  image->SetBackgroundColorIndex(3);
+  EXPECT_EQ(image->BackgroundColorIndex(), 0);
+  EXPECT_EQ(log.Messages, std::vector<std::string>({"Invalid color index"}));
+  EXPECT_EQ(image->BackgroundColor(), clBlack);
+}
+
 TEST(GifFile, ReplaysFuzzFindings) {
-  // As the fuzzer does: load, write back, and copy into a bitmap.
+  // As the fuzzer does: load, optimize by the size of the input, write
+  // back, and copy into a bitmap.
   ReplayRegressionInputs("fuzz_gif", [](const std::vector<uint8_t>& data) {
     TGIFImage image;
     TReadOnlyMemoryStream stream(data.data(), data.size());
     image.LoadFromStream(stream);
+    image.Compression = data.size() % 2 ? gcRLE : gcLZW;
+    try {
+      if (data.size() % 3 == 1) image.OptimizeColorMap();
+      if (data.size() % 3 == 2)
+        image.Optimize(OptimizeOption(ooCrop) | OptimizeOption(ooMerge) | OptimizeOption(ooCleanup) |
+                           OptimizeOption(ooColorMap),
+                       rmNone, dmNearest, 8);
+    } catch (const Exception&) {
+    }
     try {
       TMemoryStream out;
       image.SaveToStream(out);

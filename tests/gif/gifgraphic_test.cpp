@@ -44,13 +44,8 @@ TEST(GifGraphic, EqualsOnlyItselfAndWriteDataOptimizesOnlyWhenAsked) {
 
   // The second frame shows nothing new: merged into transparency, then
   // cropped away.
-  GIFImageOptimizeOnStream = true;
-  TMemoryStream optimized;
-  image->WriteData(optimized);
-  GIFImageOptimizeOnStream = false;
-  optimized.SetPosition(0);
   TGIFImage back;
-  back.ReadData(optimized);
+  StoreOptimizedAndReadBack(*image, back);
   EXPECT_EQ(back.Frames().Count(), 1);
   EXPECT_TRUE(SameColors(*Rendered(back), *screen));
 }

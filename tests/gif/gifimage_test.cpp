@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "gif/gifreduce.h"
+#include "platform/graphics/icon.h"
+#include "tests/support/picturefiles.h"
 #include "tests/gif/gifsupport.h"
 
 namespace {
@@ -233,6 +235,103 @@ TEST(GifImage, RegistersWithThePictureClass) {
   TPicture picture;
   picture.LoadFromFile(dir.File("p.GIF"));
   EXPECT_STREQ(picture.Graphic()->ClassName(), "TGIFImage");
+  EXPECT_TRUE(TPicture::SupportsClipboardFormat(CF_GIF));
+
+  // Unregistered on the way out: neither the extension nor the clipboard
+  // format is known any more, until the codec starts again.
+  UnregisterGifFormat();
+  EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { picture.LoadFromFile(dir.File("p.GIF")); }),
+            "Unknown picture file extension (.GIF)");
+  EXPECT_FALSE(TPicture::SupportsClipboardFormat(CF_GIF));
+  RegisterGifFormat();
+  picture.LoadFromFile(dir.File("p.GIF"));
+  EXPECT_TRUE(TPicture::SupportsClipboardFormat(CF_GIF));
+
+  // On a true-colour screen the default options do not dither.
+  TGIFImage image;
+  EXPECT_FALSE(image.DoDither());
+  image.SetDrawOptions(DrawOption(goDither));
+  EXPECT_TRUE(image.DoDither());
+  // A design environment's registration keeps new pictures from looping.
+  const TGIFDrawOptions defaults = GIFImageDefaultDrawOptions;
+  Register();
+  EXPECT_EQ(GIFImageDefaultDrawOptions, defaults & ~DrawOption(goLoop));
+  GIFImageDefaultDrawOptions = defaults;
+}
+
+// An .ico file with one 32-bit entry of three red pixels in a row, of alpha
+// 0, 128 and 255.
+std::vector<uint8_t> AlphaIcon() {
+  ByteWriter dib;
+  dib.U32(40).I32(3).I32(2).U16(1).U16(32).U32(0).U32(0).U32(0).U32(0).U32(0).U32(0);
+  for (uint8_t alpha : {0, 128, 255}) dib.U8(0).U8(0).U8(255).U8(alpha);
+  dib.U32(0);  // the AND mask's row
+  ByteWriter file;
+  file.U16(0).U16(1).U16(1).U8(3).U8(1).U8(0).U8(0).U16(1).U16(32).U32(uint32_t(dib.Size())).U32(22);
+  return file.Bytes(dib.Data).Data;
+}
+
+// Which pixels of the image's one frame are transparent, as "T" and ".".
+std::string TransparentPixels(TGIFImage& image) {
+  TGIFSubImage& frame = FrameOf(image);
+  int index = frame.Transparent() ? frame.GraphicControlExtension()->TransparentColorIndex() : -1;
+  std::string marks;
+  for (uint8_t p : FramePixels(frame)) marks += p == index ? 'T' : '.';
+  return marks;
+}
+
+TEST(GifConvert, IconsBringTheirOwnMask) {
+  // Only the pixel the icon leaves undrawn is transparent; the half
+  // transparent one is drawn (on white) like any other.
+  TIcon icon;
+  std::vector<uint8_t> data = AlphaIcon();
+  icon.LoadFromMemory(data.data(), data.size());
+  TGIFImage image;
+  image.Assign(&icon);
+  EXPECT_EQ(TransparentPixels(image), "T..");
+  // An icon of 24 bits: its AND mask.
+  data = MakeIcoFile(4, 2, clLime, {1, 6});
+  icon.LoadFromMemory(data.data(), data.size());
+  image.Assign(&icon);
+  EXPECT_EQ(TransparentPixels(image), ".T....T.");
+}
+
+TEST(GifImage, MaskedDrawingSignalsTheCanvas) {
+  auto image = MakeImage(4, 2, 2, {0, 1, 2, 3});
+  MakeTransparent(FrameOf(*image), 3);
+  auto target = MakeFlatBitmap(4, 2, clRed);
+  int changes = 0;
+  target->Canvas()->OnChange = [&](TObject* sender) {
+    EXPECT_EQ(sender, target->Canvas());
+    ++changes;
+  };
+  image->Draw(*target->Canvas(), Rect(0, 0, 4, 2));
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(ColorLetters(*target), "KK??\n??RR");
+  // Without transparency nothing goes round the canvas.
+  image->SetDrawOptions(0);
+  image->Draw(*target->Canvas(), Rect(0, 0, 4, 2));
+  EXPECT_EQ(changes, 1);
+}
+
+TEST(GifRender, NewBitmapIsSizedCheaplyForLargeFrames) {
+  // Up to 500,000 pixels the new bitmap is sized as it is; above, at one
+  // bit per pixel first. Rendering then fills it.
+  for (auto [width, height, oneBit] : {std::tuple{1000, 500, false}, std::tuple{12, 41667, true}}) {
+    auto image = MakeImage(2, width, height, {});
+    TGIFSubImage& frame = FrameOf(*image);
+    TBitmap* bitmap = frame.NewBitmap();
+    EXPECT_TRUE(frame.HasBitmap());
+    EXPECT_EQ(bitmap->Width(), width);
+    EXPECT_EQ(bitmap->Height(), height);
+    EXPECT_EQ(bitmap->PixelFormat() == pf1bit, oneBit) << width * height;
+    EXPECT_EQ(frame.Bitmap(), bitmap);
+  }
+  auto image = MakeImage(4, 2, 1, {3, 1});
+  TGIFSubImage& frame = FrameOf(*image);
+  frame.NewBitmap();
+  frame.FreeBitmap();
+  EXPECT_EQ(frame.Bitmap()->ScanLine(0)[0], 3);
 }
 
 }  // namespace

@@ -176,6 +176,89 @@ TEST(GifEncoder, BothEncodersRoundTripThroughGiflibAndTheDecoder) {
   EXPECT_EQ(GiflibRead(file).Frames.at(0), flat);
 }
 
+// The codes of image data (the code-size byte, then sub-blocks) with the
+// widths they were read at, following the table as a decoder keeps it.
+std::vector<std::pair<int, int>> CodesOf(const std::vector<uint8_t>& data) {
+  const int codeSize = data.at(0), clear = 1 << codeSize;
+  std::vector<uint8_t> bytes;
+  for (size_t at = 1; data.at(at) != 0; at += 1 + data[at]) bytes.insert(bytes.end(), &data[at + 1], &data[at + 1] + data[at]);
+  std::vector<std::pair<int, int>> codes;
+  int width = codeSize + 1, next = clear + 2;
+  bool first = true;
+  for (size_t bit = 0; bit + size_t(width) <= bytes.size() * 8;) {
+    int code = 0;
+    for (int i = 0; i < width; ++i, ++bit) code |= (bytes[bit / 8] >> (bit % 8) & 1) << i;
+    codes.emplace_back(code, width);
+    if (code == clear + 1) break;
+    if (code == clear) {
+      width = codeSize + 1;
+      next = clear + 2;
+      first = true;
+      continue;
+    }
+    if (!first && next < 4096 && ++next >= 1 << width && width < 12) ++width;
+    first = false;
+  }
+  return codes;
+}
+
+TEST(GifEncoder, LzwClearsWhenTheTableIsFull) {
+  // Every miss defines a code from 258 on; the miss that would define 4095
+  // writes its code and then a clear code, at 12 bits; the codes after it
+  // start at 9 bits again.
+  std::vector<uint8_t> pixels = RandomPixels(300 * 200, 256, 11, 1);
+  std::vector<uint8_t> file = SavedBytes(*MakeImage(256, 300, 200, pixels));
+  std::vector<std::pair<int, int>> codes = CodesOf(std::vector<uint8_t>(file.begin() + 13 + 768 + 10, file.end()));
+  ASSERT_GT(codes.size(), 3900u);
+  EXPECT_EQ(codes[0], std::make_pair(256, 9));
+  size_t second = 1;
+  while (second < codes.size() && codes[second].first != 256) ++second;
+  EXPECT_EQ(second, 1 + (4095 - 258) + 1u);
+  ASSERT_LT(second + 1, codes.size());
+  EXPECT_EQ(codes[second].second, 12);
+  EXPECT_EQ(codes[second + 1].second, 9);
+}
+
+// The data codes between one clear code and the next, for every clear.
+std::vector<size_t> ClearSpacing(const std::vector<std::pair<int, int>>& codes, int clear) {
+  std::vector<size_t> spacing;
+  size_t last = 0;
+  for (size_t i = 1; i < codes.size(); ++i)
+    if (codes[i].first == clear) {
+      spacing.push_back(i - last - 1);
+      last = i;
+    }
+  return spacing;
+}
+
+TEST(GifEncoder, RunLengthCodesKeepToTheirLimits) {
+  // Neighbours that all differ: literal codes, and a clear code as soon as
+  // 9 followed the last one (code sizes up to 3), else clear code - 2.
+  for (auto [colors, limit] : {std::pair{4, 9}, std::pair{8, 9}, std::pair{16, 14}, std::pair{256, 254}}) {
+    SCOPED_TRACE(colors);
+    std::vector<uint8_t> pixels(3000);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i % size_t(colors));
+    auto image = MakeImage(colors, 3000, 1, pixels);
+    image->Compression = gcRLE;
+    std::vector<uint8_t> file = SavedBytes(*image);
+    int bits = ColorsToBitsPerPixel(colors), codeSize = std::max(2, bits);
+    std::vector<std::pair<int, int>> codes = CodesOf(std::vector<uint8_t>(file.begin() + 13 + (3 << bits) + 10, file.end()));
+    std::vector<size_t> spacing = ClearSpacing(codes, 1 << codeSize);
+    ASSERT_GT(spacing.size(), 3u);
+    for (size_t s : spacing) ASSERT_EQ(s, size_t(limit));
+  }
+  // One colour: the pixel, then the run codes 6, 7, 8, ... (runs of 2, 3,
+  // 4, ... pixels), until 4095 - 6 codes followed the clear.
+  auto image = MakeImage(2, 3000, 3000, std::vector<uint8_t>(size_t(3000) * 3000, 1));
+  image->Compression = gcRLE;
+  std::vector<uint8_t> file = SavedBytes(*image);
+  std::vector<std::pair<int, int>> codes = CodesOf(std::vector<uint8_t>(file.begin() + 13 + 6 + 10, file.end()));
+  ASSERT_GT(codes.size(), 4100u);
+  EXPECT_EQ(std::vector<int>({codes[1].first, codes[2].first, codes[3].first, codes[4089].first}),
+            std::vector<int>({1, 6, 7, 4093}));
+  EXPECT_EQ(ClearSpacing(codes, 4).at(0), 4089u);
+}
+
 TEST(GifEncoder, RefusesPixelsBeyondTheColourCount) {
   // The codes packed before the bad pixel were written, without the
   // terminator.

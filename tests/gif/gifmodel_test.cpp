@@ -30,6 +30,14 @@ TEST(GifColorMap, SearchesAndGuardsItsIndices) {
   EXPECT_EQ(ErrorOf([&] { map.Colors(0); }), sEmptyColorMap);
   for (int i = 0; i < 256; ++i) map.Add({uint8_t(i), 0, 0});
   EXPECT_EQ(ErrorOf([&] { map.Add({}); }), sTooManyColors);
+  // Room grows in steps: 16, then multiples of 32, never above 256, never
+  // down.
+  map.Clear();
+  for (auto [asked, capacity] : {std::pair{5, 16}, std::pair{17, 32}, std::pair{33, 64}, std::pair{5, 64},
+                                 std::pair{300, 256}}) {
+    map.SetCapacity(asked);
+    EXPECT_EQ(map.Capacity(), capacity) << asked;
+  }
 }
 
 TEST(GifColorMap, UsageSortRenumbersPixelsAndDropsUnusedColours) {
@@ -112,6 +120,85 @@ TEST(GifImage, SettingsAndClearing) {
   two->Clear();
   EXPECT_EQ(two->Width(), 0);
   EXPECT_EQ(two->Header().PackedFields(), 0x77);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GifImage, NewImagesTakeTheProcessDefaults) {
+  // The defaults as the program starts.
+  EXPECT_EQ(GIFImageDefaultDrawOptions, 0x060F);  // async, transparent, animate, loop, dither, auto dither
+  EXPECT_EQ(GIFImageDefaultColorReduction, rmNetscape);
+  EXPECT_EQ(GIFImageDefaultColorReductionBits, 8);
+  EXPECT_EQ(GIFImageDefaultDitherMode, dmNearest);
+  EXPECT_EQ(GIFImageDefaultCompression, gcLZW);
+  EXPECT_EQ(GIFImageDefaultThreadPriority, tpNormal);
+  EXPECT_EQ(GIFImageDefaultAnimationSpeed, 100);
+  EXPECT_FALSE(GIFImageRenderOnLoad);
+  EXPECT_FALSE(GIFImageOptimizeOnStream);
+  EXPECT_STREQ(GIFVersions[gv87a], "87a");
+  EXPECT_STREQ(GIFVersions[gv89a], "89a");
+  TGIFImage image;
+  EXPECT_EQ(image.DrawOptions(), 0x060F);
+  EXPECT_EQ(image.ColorReduction, rmNetscape);
+  EXPECT_EQ(image.ReductionBits(), 8);
+  EXPECT_EQ(image.DitherMode, dmNearest);
+  EXPECT_EQ(image.Compression, gcLZW);
+  EXPECT_EQ(image.ThreadPriority, tpNormal);
+  EXPECT_EQ(image.AnimationSpeed(), 100);
+  EXPECT_EQ(image.DrawBackgroundColor, clNone);
+
+  // Each default reaches the images made after it changes, and only those.
+  GIFImageDefaultDrawOptions = DrawOption(goTile);
+  GIFImageDefaultColorReduction = rmQuantize;
+  GIFImageDefaultColorReductionBits = 5;
+  GIFImageDefaultDitherMode = dmBurkes;
+  GIFImageDefaultThreadPriority = tpHighest;
+  GIFImageDefaultAnimationSpeed = 300;
+  TGIFImage later;
+  GIFImageDefaultDrawOptions = 0x060F;
+  GIFImageDefaultColorReduction = rmNetscape;
+  GIFImageDefaultColorReductionBits = 8;
+  GIFImageDefaultDitherMode = dmNearest;
+  GIFImageDefaultThreadPriority = tpNormal;
+  GIFImageDefaultAnimationSpeed = 100;
+  EXPECT_EQ(later.DrawOptions(), DrawOption(goTile));
+  EXPECT_EQ(later.ColorReduction, rmQuantize);
+  EXPECT_EQ(later.ReductionBits(), 5);
+  EXPECT_EQ(later.DitherMode, dmBurkes);
+  EXPECT_EQ(later.ThreadPriority, tpHighest);
+  EXPECT_EQ(later.AnimationSpeed(), 300);
+  EXPECT_EQ(image.ColorReduction, rmNetscape);
+}
+
+TEST(GifImage, EnumerationsKeepTheirNumbers) {
+  // The numbers the job and the dialogs keep the settings by.
+  const TColorReduction reductions[] = {rmNone,       rmWindows20, rmWindows256, rmWindowsGray,     rmMonochrome,
+                                        rmGrayScale,  rmNetscape,  rmQuantize,   rmQuantizeWindows, rmPalette};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(int(reductions[i]), i);
+  const TDitherMode modes[] = {dmNearest, dmFloydSteinberg, dmStucki, dmSierra, dmJaJuNI, dmSteveArche, dmBurkes};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(int(modes[i]), i);
+  EXPECT_EQ(int(gcLZW), 0);
+  EXPECT_EQ(int(gcRLE), 1);
+  // Draw options are bits 0 to 10, optimize options bits 0 to 4.
+  const TGIFDrawOption options[] = {goAsync,          goTransparent, goAnimate,     goLoop, goLoopContinously,
+                                    goValidateCanvas, goDirectDraw,  goClearOnLoop, goTile, goDither,
+                                    goAutoDither};
+  for (int i = 0; i < 11; ++i) EXPECT_EQ(DrawOption(options[i]), 1 << i);
+  const TGIFOptimizeOption optimizations[] = {ooCrop, ooMerge, ooCleanup, ooColorMap, ooReduceColors};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(OptimizeOption(optimizations[i]), 1 << i);
+  // Disposal methods as the graphic control block writes them (bits 4-2).
+  TGIFImage image;
+  TGIFSubImage frame(&image);
+  TGIFGraphicControlExtension gce(&frame);
+  const TDisposalMethod disposals[] = {dmNone, dmNoDisposal, dmBackground, dmPrevious};
+  for (int i = 0; i < 4; ++i) {
+    gce.SetDisposal(disposals[i]);
+    TMemoryStream stream;
+    gce.SaveToStream(stream);
+    EXPECT_EQ(stream.Memory()[3], i << 2);
+  }
 }
 
 }  // namespace

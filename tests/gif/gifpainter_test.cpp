@@ -76,6 +76,13 @@ TEST(GifPainter, SlowFramesShortenTheNextWait) {
   EXPECT_EQ(Waits(*image, 1000), std::vector<int>({12000, 12000, 12000}));
 }
 
+TEST(GifPainter, DelaysKeepToTheirBounds) {
+  // No delay waits the default 10 units, a long one at most 1000 units
+  // (synchronous painters); 12 ms a unit.
+  auto image = ThreeFrames({0, 2000, 10});
+  EXPECT_EQ(Waits(*image, 0), std::vector<int>({12, 120, 12000}));
+}
+
 TEST(GifPainter, AnAsynchronousPainterOverrunningItsDelaysGoesOn) {
   auto image = ThreeFrames({10, 1, 5});
   FakeTiming timing;
@@ -107,4 +114,47 @@ TEST(GifPainter, ClearOnLoopClearsBeforeEveryPass) {
   shown.clear();
   image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), options);
   EXPECT_EQ(shown, std::vector<std::string>({"RRRR", "RGRR", "RGBR", "RGBR", "RGBR"}));
+}
+
+TEST(GifPainter, TiledAnimationsRepeatWhatWasPainted) {
+  // A screen of 2 x 1: red and lime; the second frame turns the left pixel
+  // blue. Drawn tiled over 4 x 1, then what was painted is drawn again over
+  // 8 x 1: repeated in steps of the screen, never stretched.
+  auto image = MakeImage(4, 2, 1, {1, 2});
+  image->GlobalColorMap().SetColors(1, TGIFColorMap::Color2RGB(clRed));
+  image->GlobalColorMap().SetColors(2, TGIFColorMap::Color2RGB(clLime));
+  image->GlobalColorMap().SetColors(3, TGIFColorMap::Color2RGB(clBlue));
+  AddFrame(*image, 0, 0, 1, 1).Data()[0] = 3;
+  image->SetDrawOptions(DrawOption(goAnimate) | DrawOption(goTile));
+  FakeTiming timing;
+  auto first = MakeFlatBitmap(4, 1, clBlack);
+  image->Draw(*first->Canvas(), Rect(0, 0, 4, 1));
+  EXPECT_EQ(ColorLetters(*first), "BGBG");
+  auto second = MakeFlatBitmap(8, 1, clBlack);
+  image->Draw(*second->Canvas(), Rect(0, 0, 8, 1));
+  EXPECT_EQ(ColorLetters(*second), "BGBGBGBG");
+  // Without tiling the painted picture is stretched.
+  image->SetDrawOptions(DrawOption(goAnimate));
+  image->Draw(*first->Canvas(), Rect(0, 0, 4, 1));
+  image->Draw(*second->Canvas(), Rect(0, 0, 8, 1));
+  EXPECT_EQ(ColorLetters(*second), "BBBBGGGG");
+}
+
+TEST(GifPainter, PaintStartStartsPaintersMadeSuspended) {
+  auto image = ThreeFrames({10, 10, 10});
+  FakeTiming timing;
+  std::atomic<int> painted{0};
+  image->OnPaint = [&](TObject*) { ++painted; };
+  auto canvas = MakeFlatBitmap(4, 1, clBlack);
+  auto* painter =
+      new TGIFPainter(image.get(), *canvas->Canvas(), Rect(0, 0, 4, 1), DrawOption(goAsync) | DrawOption(goAnimate));
+  painter->FreeOnTerminate = true;
+  image->Painters().LockList().Add(painter);
+  image->Painters().UnlockList();
+  for (int i = 0; i < 5; ++i) CheckSynchronize(10);
+  EXPECT_EQ(painted, 0);
+  image->PaintStart();
+  for (int i = 0; i < 500 && painted < 3; ++i) CheckSynchronize(10);
+  EXPECT_EQ(painted, 3);
+  image->PaintStop();
 }

@@ -244,3 +244,17 @@ std::vector<uint8_t> FramePixels(const TGIFSubImage& frame) {
   if (!frame.Data()) return {};
   return std::vector<uint8_t>(frame.Data(), frame.Data() + frame.DataSize());
 }
+
+void StoreOptimizedAndReadBack(TGIFImage& image, TGIFImage& back) {
+  GIFImageOptimizeOnStream = true;
+  TMemoryStream stored;
+  try {
+    image.WriteData(stored);
+  } catch (...) {
+    GIFImageOptimizeOnStream = false;
+    throw;
+  }
+  GIFImageOptimizeOnStream = false;
+  stored.SetPosition(0);
+  back.ReadData(stored);
+}

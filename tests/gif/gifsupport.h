@@ -80,6 +80,9 @@ std::string LoadError(TGIFImage& image, const std::vector<uint8_t>& data);
 // The pixels of the first frame of the data, which must load without
 // warnings.
 std::vector<uint8_t> DecodedPixels(const std::vector<uint8_t>& data);
+// The image stored among other data (WriteData) with GIFImageOptimizeOnStream
+// set, and read back into back.
+void StoreOptimizedAndReadBack(TGIFImage& image, TGIFImage& back);
 // Frame i of an image, and the pixels of a frame as a vector.
 inline TGIFSubImage& FrameOf(TGIFImage& image, int i = 0) { return *image.Frames().SubImages(i); }
 std::vector<uint8_t> FramePixels(const TGIFSubImage& frame);
