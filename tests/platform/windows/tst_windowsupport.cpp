@@ -1,5 +1,5 @@
-// The window layer's shared helpers: the handler guard, the bitmap painter,
-// the folder dialog and the dialog objects over the common dialogs' hooks.
+// The window layer's shared helpers: the handler guard, the bitmap painter
+// and the folder dialog.
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -17,49 +17,7 @@ class TestWindowSupport : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() {
-    SetMessageHandler(nullptr);
-    CommonDialogHooks() = {};
-  }
-
-  // What a dialog object holds reaches the hook; an accepted choice comes
-  // back into it, a cancelled one leaves it as it was.
-  void dialogObjectsRunThroughTheHooks() {
-    std::string heard, answer;
-    CommonDialogHooks().OpenPicture = [&](QWidget*, const std::string& title, const std::string& start,
-                                          const std::string& filter) {
-      heard = title + "|" + start + "|" + filter;
-      return answer;
-    };
-    TOpenPictureDialog open;
-    open.Title = "Pick";
-    open.Filter = "Bitmaps (*.bmp)";
-    open.InitialDir = "/pictures/";
-    open.FileName = "a.bmp";
-    QVERIFY(!open.Execute(nullptr));
-    QCOMPARE(heard, std::string("Pick|/pictures/a.bmp|Bitmaps (*.bmp)"));
-    QCOMPARE(open.FileName, std::string("a.bmp"));
-    answer = "/other/\xFF.bmp";
-    QVERIFY(open.Execute(nullptr));
-    QCOMPARE(open.FileName, answer);
-
-    std::vector<TColor> offered;
-    bool accept = false;
-    CommonDialogHooks().Color = [&](QWidget*, TColor& color) {
-      offered.push_back(color);
-      if (accept) color = 0x00FF00;
-      return accept;
-    };
-    TColorDialog color;
-    QVERIFY(!color.Execute(nullptr));
-    color.Color = 0x123456;
-    QVERIFY(!color.Execute(nullptr));
-    QCOMPARE(color.Color, TColor(0x123456));
-    accept = true;
-    QVERIFY(color.Execute(nullptr));
-    QCOMPARE(color.Color, TColor(0x00FF00));
-    QCOMPARE(offered, (std::vector<TColor>{clBlack, 0x123456, 0x123456}));
-  }
+  void cleanup() { SetMessageHandler(nullptr); }
 
   void guardShowsTheErrorAndGoesOn() {
     std::vector<std::string> shown;
