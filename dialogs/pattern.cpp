@@ -98,6 +98,9 @@ TFormPattern::TFormPattern(QWidget* parent, TJobRecord& job) : TSliderFrame(pare
   // The view keeps its first size until the pattern changes.
   PaintBoxPattern->update();
 
+  OpenPictureDialog1.Title = "Select pattern";
+  OpenPictureDialog1.Filter = PictureFilter;
+
   connect(CheckBox2, &TXPCheckBox::clicked, this, [this] { TrackBar1Change(CheckBox2); });
   StartPreview();
 }
@@ -125,10 +128,8 @@ void TFormPattern::PaintBoxPatternPaint(QPainter& canvas) {
 
 void TFormPattern::PaintBoxPatternClick() {
   Guarded([&] {
-    TColor color = FChooserColor;
-    if (!ColorDialog(this, color)) return;
-    FChooserColor = color;
-    PatternColor = color;
+    if (!ColorDialog1.Execute(this)) return;
+    PatternColor = ColorDialog1.Color;
     ScrollToOrigin(ScrollBox2);
     PatternBitmap = ColorSquare(PatternColor);
     FromFile = false;
@@ -139,9 +140,10 @@ void TFormPattern::PaintBoxPatternClick() {
 
 void TFormPattern::XiButton3Click() {
   Guarded([&] {
-    std::string folder = PatternFile.empty() ? Job.ProgramFolder : ExtractFilePath(PatternFile);
-    std::string path = OpenPictureDialog(this, "Select pattern", folder, PictureFilter);
-    if (path.empty()) return;
+    OpenPictureDialog1.InitialDir = PatternFile.empty() ? Job.ProgramFolder : ExtractFilePath(PatternFile);
+    OpenPictureDialog1.FileName.clear();
+    if (!OpenPictureDialog1.Execute(this)) return;
+    const std::string path = OpenPictureDialog1.FileName;
     ScrollToOrigin(ScrollBox2);
     auto picture = std::make_unique<TBitmap>();
     picture->SetPixelFormat(pf24bit);

@@ -6,6 +6,7 @@
 
 #include "controls/xpcheckbox.h"
 #include "dialogs/effectframe.h"
+#include "platform/windows/dialogs.h"
 
 class TXiPanel;
 
@@ -27,13 +28,19 @@ class TFormPattern : public TSliderFrame {
   // The pattern view: 70 x 60 at first, showing the pattern's top-left
   // corner; the pattern's own size once it is changed.
   TPaintBox* PaintBoxPattern = nullptr;
+  // The colour pattern's chooser: it keeps its own last colour, black at
+  // first, and never takes the pattern's.
+  TColorDialog ColorDialog1;
+  // The picture pattern's chooser: every picture type the program reads.
+  TOpenPictureDialog OpenPictureDialog1;
 
   // Draws the pattern at (0, 0) of its view.
   void PaintBoxPatternPaint(QPainter& canvas);
-  // A click on the pattern view: a colour pattern from the colour dialog,
-  // which offers its own last colour (black at first), not the pattern's.
+  // A click on the pattern view: a colour pattern from ColorDialog1.
   void PaintBoxPatternClick();
-  // "Select pattern": a picture pattern from the open-picture dialog.
+  // "Select pattern": a picture pattern from OpenPictureDialog1, opened
+  // in the folder of the pattern file (the program's folder while there is
+  // none).
   void XiButton3Click();
 
  protected:
@@ -53,5 +60,4 @@ class TFormPattern : public TSliderFrame {
   TColor PatternColor = 0;
   bool FromFile = false;
   int Level = 0;
-  TColor FChooserColor = clBlack;  // the colour dialog's own last colour
 };

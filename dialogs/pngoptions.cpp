@@ -110,8 +110,8 @@ int TPNGForm::Level() {
 }
 
 void TPNGForm::XiButton3Click() {
-  TColor color = FColor;
-  if (ColorDialog(this, color)) SetSwatchColor(color);
+  ColorDialog1.Color = FColor;
+  if (ColorDialog1.Execute(this)) SetSwatchColor(ColorDialog1.Color);
   XiButton1->setFocus();
 }
 

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include "engine/jobrecord.h"
+#include "platform/windows/dialogs.h"
 
 class QLabel;
 class QSpinBox;
@@ -42,6 +43,7 @@ class TPNGForm : public QDialog {
   TXiButton* XiButton1 = nullptr;    // OK
   TXiButton* XiButton2 = nullptr;    // Cancel
   TXiButton* XiButton4 = nullptr;    // "by default"
+  TColorDialog ColorDialog1;         // opens on the swatch's colour
 
  private:
   TJobRecord& Job;

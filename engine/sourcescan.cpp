@@ -1,15 +1,15 @@
 #include "engine/sourcescan.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <cstdint>
 #include <deque>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
 
 #include "engine/picturefiles.h"
+#include "platform/system/filesearch.h"
 
 TSourceTypes SourceTypesOf(const TJobRecord& job) {
   TSourceTypes types;
@@ -46,39 +46,39 @@ bool SourceNameLess(const std::string& a, const std::string& b) {
 
 namespace {
 
-using TFolderId = std::pair<dev_t, ino_t>;
+using TFolderId = std::pair<uint64_t, uint64_t>;  // device and inode
 
 // What one folder holds: its admitted pictures and its sub-folders, both in
-// name order.
+// name order, and which folder it is (known when its sub-folders are asked
+// for).
 struct TFolderListing {
   std::vector<std::string> Pictures;
   std::vector<std::pair<std::string, TFolderId>> Folders;
+  std::optional<TFolderId> Self;
 };
 
 TFolderListing ReadFolder(const std::string& folder, const TSourceTypes& types, bool wantFolders) {
   TFolderListing listing;
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return listing;
-  std::vector<std::string> names;
-  while (dirent* entry = readdir(dir)) {
-    // ".", ".." and every hidden name begin with a dot.
-    if (entry->d_name[0] == '.') continue;
-    names.emplace_back(entry->d_name);
+  // Hidden names (those beginning with a dot) and entries that are neither
+  // files nor folders are not returned; links are followed, and an entry
+  // that vanished meanwhile is passed over.
+  std::vector<std::string> pictures;
+  std::vector<std::pair<std::string, TFolderId>> folders;
+  TSearchRec rec;
+  for (int found = FindFirst(folder + "*", wantFolders ? faDirectory : 0, rec); found == 0;
+       found = FindNext(rec)) {
+    const TFolderId id(rec.Device, rec.Inode);
+    if (rec.Name == ".") listing.Self = id;
+    if (rec.Name == "." || rec.Name == "..") continue;
+    if (rec.Attr & faDirectory) folders.emplace_back(rec.Name, id);
+    else if (IsSourcePictureName(rec.Name, types)) pictures.push_back(rec.Name);
   }
-  std::sort(names.begin(), names.end(), SourceNameLess);
-  for (const std::string& name : names) {
-    bool picture = IsSourcePictureName(name, types);
-    if (!picture && !wantFolders) continue;
-    // Links are followed; an entry that vanished meanwhile is passed over.
-    struct stat st {};
-    if (fstatat(dirfd(dir), name.c_str(), &st, 0) != 0) continue;
-    if (S_ISREG(st.st_mode)) {
-      if (picture) listing.Pictures.push_back(folder + name);
-    } else if (S_ISDIR(st.st_mode) && wantFolders) {
-      listing.Folders.emplace_back(folder + name + "/", TFolderId(st.st_dev, st.st_ino));
-    }
-  }
-  closedir(dir);
+  FindClose(rec);
+  std::sort(pictures.begin(), pictures.end(), SourceNameLess);
+  std::sort(folders.begin(), folders.end(),
+            [](const auto& a, const auto& b) { return SourceNameLess(a.first, b.first); });
+  for (const std::string& name : pictures) listing.Pictures.push_back(folder + name);
+  for (const auto& [name, id] : folders) listing.Folders.emplace_back(folder + name + "/", id);
   return listing;
 }
 
@@ -102,14 +102,13 @@ void ScanSourceFolder(const std::string& folder, bool includeSubfolders, const T
     AddFolderFiles(root, types, files);
     return;
   }
-  std::set<TFolderId> walked;
-  struct stat st {};
-  if (stat(root.c_str(), &st) == 0) walked.insert(TFolderId(st.st_dev, st.st_ino));
   // Each folder is read once, when it is found: its pictures join the list
   // at once, its sub-folders wait in the queue until its turn comes.
   std::deque<TFolderListing> queue;
   queue.push_back(ReadFolder(root, types, true));
   AddAll(queue.back().Pictures, files);
+  std::set<TFolderId> walked;
+  if (queue.back().Self) walked.insert(*queue.back().Self);
   while (!queue.empty()) {
     TFolderListing current = std::move(queue.front());
     queue.pop_front();

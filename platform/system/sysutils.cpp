@@ -298,6 +298,8 @@ std::string FormatDateTime(const std::string& format, double dateTime) {
 }
 
 std::string DateTimeToStr(double dateTime) { return FormatDateTime("c", dateTime); }
+std::string DateToStr(double dateTime) { return FormatDateTime("yyyy-mm-dd", dateTime); }
+std::string TimeToStr(double dateTime) { return FormatDateTime("hh:nn:ss", dateTime); }
 
 uint32_t GetTickCount() {
   using namespace std::chrono;

@@ -80,6 +80,10 @@ double Now();
 // 9999.
 std::string FormatDateTime(const std::string& format, double dateTime);
 std::string DateTimeToStr(double dateTime);
+// The date and the time of day as the run log writes them, ISO-style and
+// the same on every machine: "2026-12-06" and "21:07:03".
+std::string DateToStr(double dateTime);
+std::string TimeToStr(double dateTime);
 
 // Milliseconds since an arbitrary start, wrapping like a 32-bit counter.
 uint32_t GetTickCount();

@@ -137,11 +137,18 @@ std::string SaveFileDialog(QWidget* parent, const std::string& title, const std:
   return ToPath(dialog.selectedFiles().first());
 }
 
-bool TSaveDialog::Execute(QWidget* parent) {
-  std::string chosen = SaveFileDialog(parent, Title, InitialDir + FileName, Filter, DefaultExt);
+bool TFileDialog::Take(const std::string& chosen) {
   if (chosen.empty()) return false;
   FileName = chosen;
   return true;
+}
+
+bool TSaveDialog::Execute(QWidget* parent) {
+  return Take(SaveFileDialog(parent, Title, InitialDir + FileName, Filter, DefaultExt));
+}
+
+bool TOpenPictureDialog::Execute(QWidget* parent) {
+  return Take(OpenPictureDialog(parent, Title, InitialDir + FileName, Filter));
 }
 
 bool ColorDialog(QWidget* parent, TColor& color) {
@@ -151,6 +158,8 @@ bool ColorDialog(QWidget* parent, TColor& color) {
   color = FromQColor(chosen);
   return true;
 }
+
+bool TColorDialog::Execute(QWidget* parent) { return ColorDialog(parent, Color); }
 
 bool OpenUrl(const std::string& url) {
   if (CommonDialogHooks().OpenUrl) return CommonDialogHooks().OpenUrl(url);

@@ -95,23 +95,48 @@ std::string OpenPictureDialog(QWidget* parent, const std::string& title, const s
 std::string SaveFileDialog(QWidget* parent, const std::string& title, const std::string& proposedPath,
                            const std::string& filter, const std::string& defaultSuffix = "");
 
-// A save dialog as a window describes it before running it: title, filter,
-// default extension, the folder it opens in and the name it proposes. It
-// asks before replacing a file and can be resized.
-struct TSaveDialog {
+// What a file dialog holds as a window sets it up before running it: title,
+// filter, the folder it opens in and the name it proposes.
+struct TFileDialog {
   std::string Title;
   std::string Filter;
-  std::string DefaultExt;
   std::string InitialDir;  // with a trailing '/', or empty
   std::string FileName;    // the proposed name; after Execute the chosen path
+
+ protected:
+  // True and FileName the chosen path, or false and FileName unchanged
+  // when nothing was chosen ("").
+  bool Take(const std::string& chosen);
+};
+
+// A save dialog: with a default extension; it asks before replacing a file
+// and can be resized.
+struct TSaveDialog : TFileDialog {
+  std::string DefaultExt;
   // Runs SaveFileDialog: true and FileName the chosen path, or false and
   // FileName unchanged when cancelled.
+  bool Execute(QWidget* parent);
+};
+
+// An open-picture dialog.
+struct TOpenPictureDialog : TFileDialog {
+  // Runs OpenPictureDialog in InitialDir + FileName: true and FileName the
+  // chosen path, or false and FileName unchanged when cancelled.
   bool Execute(QWidget* parent);
 };
 
 // Colour choice starting at color (0x00BBGGRR); true and the new colour in
 // color when accepted, false and color unchanged when cancelled.
 bool ColorDialog(QWidget* parent, TColor& color);
+
+// A colour dialog as a window holds it: the colour it opens with, black
+// until one is set or chosen.
+struct TColorDialog {
+  TColor Color = clBlack;
+  // Runs ColorDialog: true and Color the chosen colour, or false and Color
+  // unchanged when cancelled.
+  bool Execute(QWidget* parent);
+};
 
 // Opens a link ("mailto:", "https:") or a local document ("file:") with the
 // desktop's viewer; false when none could be started.

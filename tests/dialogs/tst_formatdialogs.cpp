@@ -327,7 +327,9 @@ class TestFormatDialogs : public QObject {
     // The colour dialog: cancelled keeps the swatch, confirmed changes it.
     TColor offered = 0x123456;
     bool confirm = false;
+    std::vector<TColor> opensOn;
     CommonDialogHooks().Color = [&](QWidget*, TColor& color) {
+      opensOn.push_back(color);
       if (confirm) color = offered;
       return confirm;
     };
@@ -338,6 +340,11 @@ class TestFormatDialogs : public QObject {
       confirm = true;
       dialog.XiButton3Click();
       QCOMPARE(dialog.SwatchColor(), offered);
+      // ColorDialog1 opens on the swatch's colour each time.
+      dialog.ColorDialog1.Color = 0x654321;
+      dialog.XiButton3Click();
+      QCOMPARE(opensOn, (std::vector<TColor>{clWhite, clWhite, offered}));
+      QCOMPARE(dialog.ColorDialog1.Color, offered);
       QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
       dialog.CSpinEdit1->setValue(2);
       WhenShown([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });

@@ -145,6 +145,26 @@ class TestPattern : public QObject {
     }
   }
 
+  // The choosers are the dialog's members and what they hold reaches the
+  // dialogs; the open dialog opens in the pattern file's folder.
+  void patternChoosersAreTheDialogsMembers() {
+    TPatternJob f;
+    std::vector<std::string> opened;
+    CommonDialogHooks().OpenPicture = [&](QWidget*, const std::string& title, const std::string& start,
+                                          const std::string& filter) {
+      opened.push_back(title + "|" + start + "|" + filter.substr(0, 16));
+      return FileChosen;
+    };
+    TFormPattern dialog(nullptr, f.Job);
+    dialog.ColorDialog1.Color = 0x00AA00;
+    dialog.PaintBoxPatternClick();
+    QCOMPARE(ColorsOffered, std::vector<TColor>{0x00AA00});
+    FileChosen = f.Job.WatermarkFile;
+    dialog.XiButton3Click();
+    QCOMPARE(dialog.OpenPictureDialog1.FileName, FileChosen);
+    QCOMPARE(opened, std::vector<std::string>{"Select pattern|" + f.Folder.Path() + "|All pictures (*."});
+  }
+
   void aPatternFileThatGivesNoPixelsIsRefused() {
     TPatternJob f;
     TBitmap before;

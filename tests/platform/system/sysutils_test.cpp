@@ -64,6 +64,14 @@ TEST(SysUtils, FormatDateTime) {
   EXPECT_THROW(FormatDateTime("c", -1e7), EConvertError);
 }
 
+// The log's date and time: each takes only its own half of the value.
+TEST(SysUtils, DateToStrAndTimeToStr) {
+  const double leapEvening = 45351 + (18 * 3600 + 7 * 60 + 3) / 86400.0;
+  EXPECT_EQ(DateToStr(leapEvening) + " " + TimeToStr(leapEvening), "2024-02-29 18:07:03");
+  EXPECT_EQ(DateToStr(-1.25) + " " + TimeToStr(-1.25), "1899-12-29 06:00:00");
+  EXPECT_THROW(TimeToStr(NAN), EConvertError);
+}
+
 TEST(SysUtils, PathsFilesAndFolders) {
   EXPECT_EQ(ExtractFileName("/a/b/") + "|" + ExtractFilePath("/a/b/c.png"), "|/a/b/");
   for (auto [name, ext] : {std::pair{"a.b.png", ".png"}, {"dir.x/file", ""}, {".hidden", ".hidden"}, {"/x/n.", "."}})
