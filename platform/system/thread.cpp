@@ -81,12 +81,10 @@ void TThread::Run() {
   } catch (...) {
     FatalException = std::current_exception();
   }
-  if (OnTerminate) {
-    try {
-      Synchronize(OnTerminate);
-    } catch (...) {
-      if (!FatalException) FatalException = std::current_exception();
-    }
+  try {
+    DoTerminate();
+  } catch (...) {
+    if (!FatalException) FatalException = std::current_exception();
   }
   FFinished.store(true);
   if (FreeOnTerminate.load()) {
@@ -109,6 +107,10 @@ void TThread::WaitFor() {
   }
   std::unique_lock<std::mutex> lock(FLock);
   FDone.wait(lock, [&] { return FRunReturned || FreeOnTerminate.load(); });
+}
+
+void TThread::DoTerminate() {
+  if (OnTerminate) Synchronize(OnTerminate);
 }
 
 void TThread::Synchronize(const std::function<void()>& step) {

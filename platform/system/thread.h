@@ -53,6 +53,9 @@ class TThread {
 
  protected:
   virtual void Execute() = 0;
+  // Called on the thread once Execute has returned: hands OnTerminate, when
+  // set, to the main thread.
+  virtual void DoTerminate();
   // Runs the step on the main thread and waits for it (runs it at once when
   // called on the main thread). Re-raises the step's exception here.
   void Synchronize(const std::function<void()>& step);
