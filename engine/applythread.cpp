@@ -164,7 +164,8 @@ struct TRunFlight {
   std::deque<std::unique_ptr<TFileWork>> Files;
   std::mutex Lock;
   std::condition_variable Changed;
-  // Cores not held by a file in work or by an effect's row bands.
+  // Cores not held by a file in work (an effect's row bands take up the
+  // threads that are idle, whatever files hold).
   int FreeCores = 1;
   int64_t Budget = 0, Reserved = 0;
   // Set when the run stops taking files: work not yet begun is skipped.
@@ -186,14 +187,11 @@ struct TRunFlight {
     }
     Handoff();
   }
-  // The effect's row bands take the cores free at its start (up to all).
-  void Effect(TFileWork& work, int cores) {
+  void Effect(TFileWork& work) {
     Handoff();
     if (!Dropping) {
-      int extra = TakeCores(cores - 1);
       if (Routine->DrawsRandom && work.Picture) work.RandomBefore = SaveEffectRandomState();
-      TApplyEffectThread::EffectStage(work, *Routine, 1 + extra);
-      GiveCores(extra);
+      TApplyEffectThread::EffectStage(work, *Routine);
     }
     Handoff();
   }
@@ -203,19 +201,6 @@ struct TRunFlight {
     std::lock_guard<std::mutex> hold(Lock);
     work.Done = true;
     ++FreeCores;
-    Changed.notify_all();
-  }
-  // Any thread: takes as many free cores as there are, up to most.
-  int TakeCores(int most) {
-    std::lock_guard<std::mutex> hold(Lock);
-    int taken = std::clamp(FreeCores, 0, most);
-    FreeCores -= taken;
-    return taken;
-  }
-  void GiveCores(int count) {
-    if (count <= 0) return;
-    std::lock_guard<std::mutex> hold(Lock);
-    FreeCores += count;
     Changed.notify_all();
   }
   // The file's picture turned out larger than its header told.
@@ -265,17 +250,20 @@ void TApplyEffectThread::RunFiles(const TEffectRoutine& routine, bool& failedInC
   flight.FreeCores = Cores;
   flight.Budget = MemoryBudget;
   std::exception_ptr failure;
-  // One team: this thread takes files in and commits them, the others work
-  // on the files (and, when cores are free, in an effect's row bands).
-  const int workers = std::max(1, std::min(FilesInFlight, Cores));
-#ifdef _OPENMP
-  omp_set_max_active_levels(2);
-#endif
+  // One team: this thread takes files in and commits them, waiting without
+  // spinning in between; a thread for every core works on the files and on
+  // the row bands of their effects, whichever it finds waiting: a run of
+  // fewer files than cores keeps every core busy.
   flight.Handoff();
-#pragma omp parallel num_threads(workers + 1)
+#pragma omp parallel num_threads(Cores + 1)
 #pragma omp single
   {
     flight.Handoff();
+#ifdef _OPENMP
+    // The files' tasks, and the effects' bands in them, work with the
+    // run's cores.
+    omp_set_num_threads(Cores);
+#endif
     std::exception_ptr failed;
     try {
       ProduceFiles(flight, failedInCommit);
@@ -341,12 +329,11 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       });
       flight.Handoff();
       for (TFileWork* work : entering) {
-        const int cores = Cores;
         if (!routine.DrawsRandom) {
-#pragma omp task firstprivate(work, run, cores)
+#pragma omp task firstprivate(work, run)
           {
             run->Load(*work);
-            run->Effect(*work, cores);
+            run->Effect(*work);
             run->Encode(*work);
           }
         } else {
@@ -354,9 +341,9 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
           // loads and the encodings do not.
 #pragma omp task firstprivate(work, run) depend(out : work->Loaded)
           run->Load(*work);
-#pragma omp task firstprivate(work, run, cores) depend(in : work->Loaded) depend(inout : run->RandomOrder) \
+#pragma omp task firstprivate(work, run) depend(in : work->Loaded) depend(inout : run->RandomOrder) \
     depend(out : work->Effected)
-          run->Effect(*work, cores);
+          run->Effect(*work);
 #pragma omp task firstprivate(work, run) depend(in : work->Effected)
           run->Encode(*work);
         }
@@ -493,16 +480,12 @@ void TApplyEffectThread::LoadStage(TFileWork& work, const TEffectRoutine& routin
   work.LoadMs = clock.Lap();
 }
 
-void TApplyEffectThread::EffectStage(TFileWork& work, const TEffectRoutine& routine, [[maybe_unused]] int threads) {
+void TApplyEffectThread::EffectStage(TFileWork& work, const TEffectRoutine& routine) {
   if (!work.Picture) return;
   TStopwatch clock;
   try {
     work.Step.reset(new TEffectStep{work.Values, *work.Picture, work.Lines, work.Pattern.get(), nullptr, {}});
-    if (routine.Apply) {
-      // The row bands of the effect use the cores the file was given.
-      TBandThreads bands(threads);
-      routine.Apply(*work.Step);
-    }
+    if (routine.Apply) routine.Apply(*work.Step);
     const TBitmap& result = work.Step->Result ? *work.Step->Result : *work.Picture;
     std::string suffix = routine.SuffixFor ? routine.SuffixFor(work.Values, result) : routine.Suffix;
     work.NewBase = NewBaseName(SourceBaseName(work.Name), suffix, work.Values.LowerCaseNames);
@@ -557,7 +540,7 @@ void TApplyEffectThread::ProcessFile(const TEffectRoutine& routine) {
   TFileWork work;
   EnterWork(work, FileIndex, routine);
   LoadStage(work, routine);
-  EffectStage(work, routine, 0);
+  EffectStage(work, routine);
   EncodeStage(work);
   Commit(work);
   SetGifDefaults();

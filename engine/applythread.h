@@ -163,9 +163,7 @@ class TApplyEffectThread : public TThread {
   // Any thread: load, effect and encoding, without the live job or the
   // window. Failures become the file's log lines.
   static void LoadStage(TFileWork& work, const TEffectRoutine& routine);
-  // The effect's row bands run on up to threads threads (0: as the calling
-  // thread's setting has it).
-  static void EffectStage(TFileWork& work, const TEffectRoutine& routine, int threads);
+  static void EffectStage(TFileWork& work, const TEffectRoutine& routine);
   static void EncodeStage(TFileWork& work);
   // Main thread: the status text, the file's log lines, the write under a
   // new name and its outcome, the progress step.

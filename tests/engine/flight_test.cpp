@@ -1,13 +1,15 @@
 // Runs with several files in work at once: the same files, names and log
-// as one file at a time; values changed during a run reach the files that
-// enter work after the change; a stop drops what was worked ahead; the
-// pictures in work stay within the memory budget.
+// as one file at a time; also with fewer files than threads, whose effects'
+// bands the idle threads take up; values changed during a run reach the
+// files that enter work after the change; a stop drops what was worked
+// ahead; the pictures in work stay within the memory budget.
 #include <omp.h>
 
 #include <algorithm>
 #include <list>
 #include <map>
 
+#include "effects/effectbase.h"
 #include "tests/engine/runfixture.h"
 
 namespace {
@@ -106,6 +108,45 @@ TEST_F(Flight, SeveralFilesInWorkGiveTheFilesNamesAndLogOfOneAtATime) {
       EXPECT_TRUE(together.first == alone.first) << c.Effect << format;
       EXPECT_EQ(View.ProgressAtEnd, 12);
     }
+}
+
+TEST_F(Flight, AFewFilesOnManyThreadsGiveTheFilesAndLogOfOneAtATimeOnOneThread) {
+  // Three pictures of odd sizes on eight threads, whatever the machine has:
+  // the files are in work at once and the bands of their effects go to
+  // whichever thread is idle. Every routine of the catalogue, against one
+  // file at a time on one thread and one file at a time with bands.
+  const int most = omp_get_max_threads();
+#ifndef __SANITIZE_THREAD__
+  // Bands from far smaller pictures than a run splits (ThreadSanitizer's
+  // build keeps to one thread in the effects).
+  const int64_t threshold = BandThresholdPixels;
+  BandThresholdPixels = 4096;
+#endif
+  int seed = 1;
+  for (auto [w, h] : {std::pair{257, 131}, {131, 203}, {199, 97}}) {
+    std::string name = "p" + std::to_string(seed) + ".bmp";
+    WriteAs(Source.File(name), *MakeNoiseBitmap(w, h, seed++), ".bmp");
+    AddFile(Source.File(name));
+  }
+  Job.ResizeWidth = 300;
+  Job.ResizeHeight = 170;
+  for (const TEffectRoutine& routine : EffectRoutines()) {
+    Job.EffectName = routine.Caption;
+    omp_set_num_threads(1);
+    auto alone = RunInto(1);
+    omp_set_num_threads(8);
+    auto together = RunInto(0);
+    EXPECT_EQ(View.PeakFilesInWork, 3);
+    auto bands = RunInto(1);
+    EXPECT_EQ(together.second, alone.second) << routine.Caption;
+    EXPECT_TRUE(together.first == alone.first) << routine.Caption;
+    EXPECT_EQ(bands.second, alone.second) << routine.Caption;
+    EXPECT_TRUE(bands.first == alone.first) << routine.Caption;
+  }
+  omp_set_num_threads(most);
+#ifndef __SANITIZE_THREAD__
+  BandThresholdPixels = threshold;
+#endif
 }
 
 TEST_F(Flight, AValueChangedDuringARunReachesTheFilesThatEnterWorkAfterIt) {
