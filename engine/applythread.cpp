@@ -80,6 +80,13 @@ std::string ErrorText(const std::exception_ptr& failure) {
 }
 }  // namespace
 
+// The size of the picture a file's header claims: 0 x 0 when the header
+// shows none; Gone when the file cannot be opened (it loads nothing).
+struct TClaimedSize {
+  int64_t Width = 0, Height = 0;
+  bool Gone = false;
+};
+
 // One file of a run on its road: what it took from the job when it entered
 // work, and what its road leaves for the commit.
 struct TFileWork {
@@ -87,8 +94,10 @@ struct TFileWork {
   std::string Path, Name;
   TJobValues Values;
   std::unique_ptr<TBitmap> Pattern;
-  // The memory reserved for the file's pictures while it is in work.
+  // The memory reserved for the file's road while it is in work, and the
+  // picture size its header claims.
   int64_t Bytes = 0;
+  TClaimedSize Claimed;
 
   bool Found = true;
   // The file's log lines up to its save's outcome.
@@ -120,24 +129,30 @@ struct TFileWork {
 
 namespace {
 
-// Three pictures' worth per file: the picture, the effect's or the codec's
-// copy of it, and the encoded data.
-int64_t PictureBytes(int64_t width, int64_t height) { return 3 * ((width * 24 + 31) / 32 * 4) * height; }
+// Bytes of a picture's pixels at bits per pixel, rows padded to 32 bits.
+int64_t PixelBytes(int64_t width, int64_t height, int bits) { return (width * bits + 31) / 32 * 4 * height; }
 // A file whose header shows no size (icons, metafiles, damaged files)
 // reserves this much until its picture is loaded.
 constexpr int64_t kUnknownPictureBytes = int64_t(16) << 20;
 
-int64_t ClaimedBytes(const std::string& path) {
+TClaimedSize ClaimedSize(const std::string& path) {
   TPictureKind kind = PictureKindOf(ExtractFileExt(path));
-  int64_t width = 0, height = 0;
+  TClaimedSize size;
   try {
     TFileStream file(path, fmOpenRead | fmShareDenyWrite);
-    PictureHeaderAcceptable(file, kind, &width, &height);
+    PictureHeaderAcceptable(file, kind, &size.Width, &size.Height);
   } catch (...) {
-    return 0;  // gone or unreadable: it loads nothing
+    size.Gone = true;
   }
-  if (width <= 0 || height <= 0) return kUnknownPictureBytes;
-  return PictureBytes(width, height);
+  if (size.Width <= 0 || size.Height <= 0) size.Width = size.Height = 0;
+  return size;
+}
+
+// What a file of that claimed size reserves when written with the values.
+int64_t ClaimedBytes(const TJobValues& values, const TClaimedSize& size) {
+  if (size.Gone) return 0;
+  if (size.Width == 0) return kUnknownPictureBytes;
+  return RoadBytes(values, size.Width, size.Height);
 }
 
 int OpenMPThreads() {
@@ -149,6 +164,26 @@ int OpenMPThreads() {
 }
 
 }  // namespace
+
+int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height) {
+  // A picture takes whole huge pages once it is a few megabytes large.
+  const auto held = [](int64_t bytes) { return static_cast<int64_t>(PixelMemorySize(static_cast<size_t>(bytes))); };
+  const int64_t picture = PixelBytes(width, height, 24);
+  // Beside the picture: the effect's copy of it and the encoded data, or
+  // what the encoder holds, whichever is more.
+  int64_t beside = held(picture) + picture;
+  if (SameText(values.TargetExtension, ".png")) {
+    // The PNG object's copy of the pixels, the filtered rows with their
+    // filter bytes, the deflated data (as much as its bound) and the file's
+    // data, which takes up to twice its size while it grows.
+    beside = std::max(beside, 5 * height * (3 * width + 1));
+  } else if (SameText(values.TargetExtension, ".bmp")) {
+    // The picture in the file's pixel format, and the file's data.
+    const int64_t file = PixelBytes(width, height, PixelFormatBits(values.BmpPixelFormat));
+    beside = std::max(beside, held(file) + file);
+  }
+  return held(picture) + beside;
+}
 
 int64_t RunMemoryBudget() {
   int64_t budget = int64_t(1) << 30;
@@ -183,7 +218,7 @@ struct TRunFlight {
     Handoff();
     if (!Dropping) {
       TApplyEffectThread::LoadStage(work, *Routine);
-      if (work.Picture) Grow(work, PictureBytes(work.Picture->Width(), work.Picture->Height()));
+      if (work.Picture) Grow(work, RoadBytes(work.Values, work.Picture->Width(), work.Picture->Height()));
     }
     Handoff();
   }
@@ -192,6 +227,11 @@ struct TRunFlight {
     if (!Dropping) {
       if (Routine->DrawsRandom && work.Picture) work.RandomBefore = SaveEffectRandomState();
       TApplyEffectThread::EffectStage(work, *Routine);
+      // A larger result (a resize, a turn) is what the encoder holds.
+      if (work.Step && work.Step->Result)
+        Grow(work, RoadBytes(work.Values, work.Step->Result->Width(), work.Step->Result->Height()));
+      else if (work.Picture)
+        Grow(work, RoadBytes(work.Values, work.Picture->Width(), work.Picture->Height()));
     }
     Handoff();
   }
@@ -206,7 +246,10 @@ struct TRunFlight {
   // The file's picture turned out larger than its header told.
   void Grow(TFileWork& work, int64_t bytes) {
     std::lock_guard<std::mutex> hold(Lock);
-    if (bytes <= work.Bytes) return;
+    if (bytes > work.Bytes) Reserve(work, bytes);
+  }
+  // Sets what the file reserves (under the lock).
+  void Reserve(TFileWork& work, int64_t bytes) {
     Reserved += bytes - work.Bytes;
     work.Bytes = bytes;
     Measure();
@@ -300,7 +343,11 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
     return !Terminated() && static_cast<int>(flight.Files.size()) < FilesInFlight && flight.FreeCores > 0 &&
            flight.Reserved + bytes <= flight.Budget;
   };
+  // A file's target format is known once it has entered work: until then
+  // its reserve is reckoned with the values of the file that entered last.
+  TJobValues guide;
   int64_t nextBytes = -1;
+  TClaimedSize nextSize;
   for (;;) {
     std::vector<TFileWork*> entering;
     {
@@ -308,13 +355,15 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       for (;;) {
         if (nextBytes < 0 && next < FileCount) {
           hold.unlock();
-          nextBytes = ClaimedBytes(SourceFiles[next]);
+          nextSize = ClaimedSize(SourceFiles[next]);
+          nextBytes = ClaimedBytes(guide, nextSize);
           hold.lock();
         }
         if (!mayEnter(nextBytes)) break;
         auto work = std::make_unique<TFileWork>();
         work->Index = next++;
         work->Bytes = nextBytes;
+        work->Claimed = nextSize;
         nextBytes = -1;
         flight.Reserved += work->Bytes;
         --flight.FreeCores;
@@ -327,7 +376,11 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       Synchronize([&] {
         for (TFileWork* work : entering) EnterWork(*work, work->Index, routine);
       });
-      flight.Handoff();
+      {
+        std::lock_guard<std::mutex> hold(flight.Lock);
+        for (TFileWork* work : entering) flight.Reserve(*work, ClaimedBytes(work->Values, work->Claimed));
+      }
+      guide = entering.back()->Values;
       for (TFileWork* work : entering) {
         if (!routine.DrawsRandom) {
 #pragma omp task firstprivate(work, run)

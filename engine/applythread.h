@@ -114,6 +114,10 @@ std::string NewBaseName(const std::string& base, const std::string& suffix, bool
 struct TFileWork;
 struct TRunFlight;
 
+// The memory a file's road holds at most for a picture of width x height
+// written in the values' target format: the picture, and the effect's copy
+// and the encoded data or what the encoder holds beside it.
+int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height);
 // The memory that the pictures of a run's files in work may take together:
 // the smaller of 1 GiB and a quarter of the machine's memory. A file whose
 // picture alone needs more is worked on alone.

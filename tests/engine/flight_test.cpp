@@ -210,3 +210,21 @@ TEST_F(Flight, PicturesInWorkStayWithinTheMemoryBudget) {
   EXPECT_EQ(View.PeakFilesInWork, std::min(2, omp_get_max_threads()));
   EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
 }
+
+TEST_F(Flight, AResultLargerThanItsPictureCountsAtItsOwnSize) {
+  // Two files enter work at once within the budget; once the first is
+  // resized to 400 x 400, it counts at that size, and the third waits.
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) AddPicture(name, 1, 40, 40);
+  Job.EffectName = "Resize...";
+  Job.ResizeWidth = 400;
+  Job.ResizeHeight = 400;
+  Job.FilesInFlight = 2;
+  Job.MemoryBudget = 2 * RoadBytes(Job, 40, 40) + 100;
+  const int most = omp_get_max_threads();
+  omp_set_num_threads(2);
+  RunToEnd();
+  omp_set_num_threads(most);
+  EXPECT_EQ(FolderEntries(Target.Path()).size(), 3u);
+  EXPECT_EQ(View.PeakFilesInWork, 2);
+  EXPECT_GE(View.PeakSharedBytes, RoadBytes(Job, 400, 400) + RoadBytes(Job, 40, 40));
+}
