@@ -156,14 +156,15 @@ void ForEachBandBeside(int count, int64_t itemPixels, Band band, Beside beside) 
   }
   TBandFailures failures;
 #ifdef _OPENMP
-  if (omp_in_parallel()) {
-    bandsdetail::Spread(count, bands, band, beside, failures);
-  } else {
+  if (!omp_in_parallel()) {
 #pragma omp parallel num_threads(threads)
 #pragma omp single
     bandsdetail::Spread(count, bands, band, beside, failures);
+    failures.Raise();
+    return;
   }
 #endif
+  bandsdetail::Spread(count, bands, band, beside, failures);
   failures.Raise();
 }
 template <typename Band>

@@ -344,8 +344,9 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
            flight.Reserved + bytes <= flight.Budget;
   };
   // A file's target format is known once it has entered work: until then
-  // its reserve is reckoned with the values of the file that entered last.
-  TJobValues guide;
+  // its reserve is reckoned with the values of the file that entered last,
+  // so the first file enters alone.
+  std::optional<TJobValues> guide;
   int64_t nextBytes = -1;
   TClaimedSize nextSize;
   for (;;) {
@@ -356,7 +357,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
         if (nextBytes < 0 && next < FileCount) {
           hold.unlock();
           nextSize = ClaimedSize(SourceFiles[next]);
-          nextBytes = ClaimedBytes(guide, nextSize);
+          nextBytes = ClaimedBytes(guide ? *guide : TJobValues(), nextSize);
           hold.lock();
         }
         if (!mayEnter(nextBytes)) break;
@@ -370,6 +371,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
         entering.push_back(work.get());
         flight.Files.push_back(std::move(work));
         flight.Measure();
+        if (!guide) break;
       }
     }
     if (!entering.empty()) {

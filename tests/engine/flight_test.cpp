@@ -211,6 +211,23 @@ TEST_F(Flight, PicturesInWorkStayWithinTheMemoryBudget) {
   EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
 }
 
+TEST_F(Flight, PngFilesCountWithWhatTheirEncoderHolds) {
+  // A 40 x 40 picture takes 4800 bytes; written as PNG, its road holds
+  // some six times as much (a copy of the pixels, the filtered rows and the
+  // compressed data beside the picture): the budget holds two such roads,
+  // where it would hold four of three pictures' worth.
+  for (int i = 0; i < 6; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
+  Job.TargetExtension = ".png";
+  Job.MemoryBudget = 60000;
+  const int most = omp_get_max_threads();
+  omp_set_num_threads(8);
+  RunToEnd();
+  omp_set_num_threads(most);
+  EXPECT_EQ(FolderEntries(Target.Path()).size(), 6u);
+  EXPECT_EQ(View.PeakFilesInWork, 2);
+  EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
+}
+
 TEST_F(Flight, AResultLargerThanItsPictureCountsAtItsOwnSize) {
   // Two files enter work at once within the budget; once the first is
   // resized to 400 x 400, it counts at that size, and the third waits.
