@@ -6,8 +6,9 @@
 //   run   in bands taken up by the idle threads of a run's team (one more
 //         thread waits there, as a run's producer does),
 // the bands cut as for a picture at the threshold. The threshold
-// (kBandThresholdPixels) is the smallest size from which "own" and "run"
-// beat "one" for every effect. OMP_NUM_THREADS sets the threads.
+// (kBandThresholdPixels) lies where "own" and "run" beat "one" for all but
+// the lightest effect, and that one loses little. OMP_NUM_THREADS sets the
+// threads.
 //   bench_bands [Google Benchmark options]
 // It also makes the photos of bench/few-photos:
 //   bench_bands --photos FOLDER COUNT WIDTH HEIGHT
