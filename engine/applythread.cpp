@@ -148,11 +148,17 @@ TClaimedSize ClaimedSize(const std::string& path) {
   return size;
 }
 
-// What a file of that claimed size reserves when written with the values.
-int64_t ClaimedBytes(const TJobValues& values, const TClaimedSize& size) {
+// What a file of that claimed size reserves when written with the values;
+// without values, the most that any target format may take.
+int64_t ClaimedBytes(const TJobValues* values, const TClaimedSize& size) {
   if (size.Gone) return 0;
   if (size.Width == 0) return kUnknownPictureBytes;
-  return RoadBytes(values, size.Width, size.Height);
+  if (values) return RoadBytes(*values, size.Width, size.Height);
+  TJobValues png, bmp;
+  png.TargetExtension = ".png";
+  bmp.TargetExtension = ".bmp";
+  bmp.BmpPixelFormat = pf32bit;
+  return std::max(RoadBytes(png, size.Width, size.Height), RoadBytes(bmp, size.Width, size.Height));
 }
 
 int OpenMPThreads() {
@@ -344,8 +350,8 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
            flight.Reserved + bytes <= flight.Budget;
   };
   // A file's target format is known once it has entered work: until then
-  // its reserve is reckoned with the values of the file that entered last,
-  // so the first file enters alone.
+  // its reserve is reckoned with the values of the file that entered last
+  // (before the first, with the most any format takes).
   std::optional<TJobValues> guide;
   int64_t nextBytes = -1;
   TClaimedSize nextSize;
@@ -357,7 +363,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
         if (nextBytes < 0 && next < FileCount) {
           hold.unlock();
           nextSize = ClaimedSize(SourceFiles[next]);
-          nextBytes = ClaimedBytes(guide ? *guide : TJobValues(), nextSize);
+          nextBytes = ClaimedBytes(guide ? &*guide : nullptr, nextSize);
           hold.lock();
         }
         if (!mayEnter(nextBytes)) break;
@@ -371,7 +377,6 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
         entering.push_back(work.get());
         flight.Files.push_back(std::move(work));
         flight.Measure();
-        if (!guide) break;
       }
     }
     if (!entering.empty()) {
@@ -380,7 +385,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       });
       {
         std::lock_guard<std::mutex> hold(flight.Lock);
-        for (TFileWork* work : entering) flight.Reserve(*work, ClaimedBytes(work->Values, work->Claimed));
+        for (TFileWork* work : entering) flight.Reserve(*work, ClaimedBytes(&work->Values, work->Claimed));
       }
       guide = entering.back()->Values;
       for (TFileWork* work : entering) {
