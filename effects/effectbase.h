@@ -148,7 +148,8 @@ void SpreadAsTasks(int count, TBands bands, Band& band, Beside& beside, TBandFai
 // With no team around: a team of its own, one thread on beside(), the
 // others (and that one when done) taking the bands in turn.
 template <typename Band, typename Beside>
-void SpreadInTeam(int count, TBands bands, int threads, Band& band, Beside& beside, TBandFailures& failures) {
+void SpreadInTeam(int count, TBands bands, [[maybe_unused]] int threads, Band& band, Beside& beside,
+                  TBandFailures& failures) {
 #pragma omp parallel num_threads(threads) default(none) shared(band, beside, failures) firstprivate(count, bands)
   {
 #pragma omp single nowait
