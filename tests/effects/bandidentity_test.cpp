@@ -5,6 +5,8 @@
 // effects whose bands the same threads take up.
 #include <omp.h>
 
+#include <atomic>
+#include <stdexcept>
 #include <string>
 #include <typeinfo>
 #include <utility>
@@ -173,6 +175,46 @@ TEST(BandIdentity, SeveralThreadsGiveTheBytesOfOne) {
       for (const std::string& inTeam : OutcomesInTeam(effect, w, h, 8))
         EXPECT_TRUE(inTeam == alone) << effect.Name << " " << w << "x" << h << " in a team";
     }
+  omp_set_num_threads(most);
+  BandThresholdPixels = kBandThresholdPixels;
+}
+
+TEST(BandIdentity, AFailureInABandIsRaisedOnceAllBandsHaveEnded) {
+  // Rows 100 and 200 fail: the first in the rows' order is raised, after
+  // every band has ended, on one thread, in a team of the bands' own and
+  // inside a run's team alike.
+  const int most = omp_get_max_threads();
+  BandThresholdPixels = 4096;
+  auto failure = [](std::atomic<int>* ended) {
+    try {
+      ForEachRowInBands(257, 300, [ended](int y) {
+        if (y == 100 || y == 200) throw std::runtime_error("row " + std::to_string(y));
+        ++*ended;
+      });
+    } catch (const std::runtime_error& error) {
+      return std::string(error.what());
+    }
+    return std::string("none");
+  };
+  for (int threads : {1, 8}) {
+    omp_set_num_threads(threads);
+    std::atomic<int> ended{0};
+    EXPECT_EQ(failure(&ended), "row 100") << threads;
+    std::string inTeam;
+    std::atomic<int> endedInTeam{0};
+#pragma omp parallel num_threads(threads + 1)
+#pragma omp single
+    {
+      omp_set_num_threads(threads);
+      inTeam = failure(&endedInTeam);
+    }
+    EXPECT_EQ(inTeam, "row 100") << threads;
+    if (threads > 1) {
+      // Every band ran to its end but the two that failed.
+      EXPECT_GE(ended.load(), 255 - 2 * BandsOf(257, 300, threads).Size);
+      EXPECT_GE(endedInTeam.load(), 255 - 2 * BandsOf(257, 300, threads).Size);
+    }
+  }
   omp_set_num_threads(most);
   BandThresholdPixels = kBandThresholdPixels;
 }
