@@ -5,15 +5,18 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/graphics/graphics.h"
 
 constexpr int BenchWidth = 4000, BenchHeight = 3000;
 constexpr double BenchMegaPixels = BenchWidth * BenchHeight / 1e6;
 
-// 4000 x 3000, 24-bit: smooth gradients, soft waves and a little grain,
+// A 24-bit picture of smooth gradients, soft waves and a little grain,
 // textured like a photo, neither flat (which compresses to nothing) nor pure
-// noise. Made once.
+// noise; each seed gives another.
+std::unique_ptr<TBitmap> MakeBenchPhoto(int width, int height, uint32_t seed = 12345);
+// The one of 4000 x 3000, made once.
 TBitmap& BenchPhoto();
 
 // Reports seconds per megapixel of the picture; with bytes, also the bytes

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "effects/effectbase.h"
@@ -206,14 +208,19 @@ void ApplyAutoColor(TBitmap& picture) {
   const int w = picture.Width(), h = picture.Height();
   const auto rows = RowPointers(picture);
   int maxRange = 0, minRange = 255;
-#pragma omp parallel for schedule(dynamic, 8) reduction(max : maxRange) reduction(min : minRange) \
-    num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
-  for (int y = 0; y < h; ++y)
-    for (const uint8_t* p = rows[y]; p < rows[y] + 3 * w; p += 3) {
-      int range = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
-      maxRange = std::max(maxRange, range);
-      minRange = std::min(minRange, range);
-    }
+  std::mutex joining;
+  ForEachBand(h, w, [&](int first, int last) {
+    int most = 0, least = 255;
+    for (int y = first; y < last; ++y)
+      for (const uint8_t* p = rows[y]; p < rows[y] + 3 * w; p += 3) {
+        int range = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
+        most = std::max(most, range);
+        least = std::min(least, range);
+      }
+    std::lock_guard<std::mutex> hold(joining);
+    maxRange = std::max(maxRange, most);
+    minRange = std::min(minRange, least);
+  });
   const double maxV = maxRange * (1.0 / 255), minV = minRange * (1.0 / 255);
   // The stretched colour depends only on the reduced complement, one of
   // whose channels is 0: it is kept, once worked out, under that channel and
@@ -221,8 +228,9 @@ void ApplyAutoColor(TBitmap& picture) {
   const auto stretched = [maxV, minV](const RGBTRIPLE& t) { return StretchedComplement(t, minV, maxV); };
   constexpr int keys = 3 << 16;
   // A large picture meets most of them: with several threads all are worked
-  // out first, in bands, into one table. Otherwise each band fills its own
-  // table with the ones it meets (on one thread, the one table).
+  // out first, in bands, into one table. Otherwise the bands fill tables
+  // with the ones they meet, a table for each band at work at once (on one
+  // thread, the one table).
   const bool whole = BandThreads() > 1 && int64_t(w) * h >= 4 * int64_t(keys);
   std::vector<uint32_t> shared(whole ? keys : 0);
   if (whole)
@@ -236,12 +244,23 @@ void ApplyAutoColor(TBitmap& picture) {
         shared[key] = stretched(t);
       }
     });
-#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
-  {
-    std::vector<uint32_t> own(whole ? 0 : keys);
-    uint32_t* known = whole ? shared.data() : own.data();
-#pragma omp for schedule(dynamic, 8)
-    for (int y = 0; y < h; ++y)
+  // The tables the bands fill, each taken by one band at a time.
+  std::vector<std::unique_ptr<std::vector<uint32_t>>> spare;
+  std::mutex sparing;
+  ForEachBand(h, w, [&](int first, int last) {
+    std::unique_ptr<std::vector<uint32_t>> own;
+    if (!whole) {
+      {
+        std::lock_guard<std::mutex> hold(sparing);
+        if (!spare.empty()) {
+          own = std::move(spare.back());
+          spare.pop_back();
+        }
+      }
+      if (!own) own = std::make_unique<std::vector<uint32_t>>(keys);
+    }
+    uint32_t* known = whole ? shared.data() : own->data();
+    for (int y = first; y < last; ++y)
       for (uint8_t* p = rows[y]; p < rows[y] + 3 * w; p += 3) {
         RGBTRIPLE t;
         int k = ReducedComplement(p, t);
@@ -254,7 +273,11 @@ void ApplyAutoColor(TBitmap& picture) {
         p[1] = static_cast<uint8_t>(255 - std::min(static_cast<int>(colour >> 8 & 0xFF) + k, 255));
         p[2] = static_cast<uint8_t>(255 - std::min(static_cast<int>(colour & 0xFF) + k, 255));
       }
-  }
+    if (own) {
+      std::lock_guard<std::mutex> hold(sparing);
+      spare.push_back(std::move(own));
+    }
+  });
 }
 
 void ApplyHLS(TBitmap& picture, int hueIndex, int lightnessIndex, int saturationIndex) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -70,17 +71,16 @@ void ApplyContrastAuto(TBitmap& picture) {
   bool occurs[3][256] = {};
   const int width = picture.Width();
   const auto rows = RowPointers(std::as_const(picture));
-#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(width) * picture.Height()))
-  {
+  std::mutex joining;
+  ForEachBand(picture.Height(), width, [&](int first, int last) {
     bool seen[3][256] = {};
-#pragma omp for schedule(dynamic, 8)
-    for (int y = 0; y < picture.Height(); ++y)
+    for (int y = first; y < last; ++y)
       for (const uint8_t* pixel = rows[y]; pixel < rows[y] + 3 * width; pixel += 3)
         for (int i = 0; i < 3; ++i) seen[i][pixel[i]] = true;
-#pragma omp critical
+    std::lock_guard<std::mutex> hold(joining);
     for (int i = 0; i < 3; ++i)
       for (int v = 0; v < 256; ++v) occurs[i][v] = occurs[i][v] || seen[i][v];
-  }
+  });
   TChannelTable tables[3];
   for (int i = 0; i < 3; ++i) {
     int min = 0, max = 255;

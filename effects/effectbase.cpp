@@ -1,5 +1,6 @@
 #include "effects/effectbase.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -10,7 +11,35 @@ int64_t BandThresholdPixels = INT64_MAX;
 #else
 int64_t BandThresholdPixels = kBandThresholdPixels;
 #endif
-thread_local int BandThreadLimit = 0;
+
+namespace {
+// A picture of the threshold's size falls into this many bands, a larger
+// one into bands of the same size at least; each thread gets this many
+// bands at most.
+constexpr int kBandsAtThreshold = 16;
+constexpr int kBandsPerThread = 16;
+}  // namespace
+
+TBands BandsOf(int count, int64_t itemPixels, int threads) {
+  if (count <= 0) return {1, 0};
+  const int64_t pixels = std::max<int64_t>(itemPixels, 1);
+  const int64_t bandPixels = std::max<int64_t>(BandThresholdPixels / kBandsAtThreshold, 1);
+  const int64_t most = int64_t(kBandsPerThread) * std::max(threads, 1);
+  const int64_t size =
+      std::clamp<int64_t>(std::max((bandPixels + pixels - 1) / pixels, (count + most - 1) / most), 1, count);
+  return {static_cast<int>(size), static_cast<int>((count + size - 1) / size)};
+}
+
+void TBandFailures::Note(int band) noexcept {
+  std::lock_guard<std::mutex> hold(FLock);
+  if (band >= FBand) return;
+  FBand = band;
+  FFailure = std::current_exception();
+}
+
+void TBandFailures::Raise() {
+  if (FFailure) std::rethrow_exception(FFailure);
+}
 
 #ifdef _OPENMP
 // Threads that wait for work sleep rather than spin: on a machine whose

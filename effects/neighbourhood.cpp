@@ -68,9 +68,7 @@ void BlurCorners(TBitmap& picture, int d) {
   // side by side.
   const auto rows = RowPointers(picture);
   const int chains = static_cast<int>(std::min<int64_t>(std::abs(int64_t(d)), h));
-#pragma omp parallel for schedule(static, 1) num_threads(BandThreads()) \
-    if (chains > 1 && WorthBands(int64_t(w) * h))
-  for (int chain = 0; chain < chains; ++chain)
+  ForEachRowInBands(chains, int64_t(w) * ((h + chains - 1) / chains), [&](int chain) {
     for (int y = chain; y < h; y += chains) {
       const uint8_t* upper = rows[Partner(y, -int64_t(d), h)];
       const uint8_t* lower = rows[Partner(y, d, h)];
@@ -80,6 +78,7 @@ void BlurCorners(TBitmap& picture, int d) {
           row[3 * x + c] = static_cast<uint8_t>(
               (upper[left[x] + c] + lower[left[x] + c] + upper[right[x] + c] + lower[right[x] + c]) >> 2);
     }
+  });
 }
 
 // Gauss blur and Antialias read their own results as they go (the rows
@@ -201,13 +200,11 @@ void ApplyOilPaint(TBitmap& picture, int levels, int radius) {
   // radius leaves every window empty and every pixel as it was.
   const int64_t side = 2 * int64_t(radius) + 1;
   const bool sliding = radius >= 0 && top + 1 + 2 * side < side * side;
-#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
-  {
+  ForEachBand(h, w, [&](int first, int last) {
     uint32_t count[256] = {};
     uint64_t sum[256][3];
     uint8_t touched[256];
-#pragma omp for schedule(dynamic, 8)
-    for (int y = 0; y < h; ++y) {
+    for (int y = first; y < last; ++y) {
       const int64_t y0 = windowStart(y), y1 = windowEnd(y, h);
       uint8_t* out = outRows[y];
       if (sliding) {
@@ -276,7 +273,7 @@ void ApplyOilPaint(TBitmap& picture, int levels, int radius) {
         for (int i = 0; i < used; ++i) count[touched[i]] = 0;
       }
     }
-  }
+  });
   CopyBack(picture, *result);
 }
 
@@ -289,11 +286,9 @@ void Convolve3x3Int(const TIntKernel& kernel, int divisor, TBitmap& picture) {
   const std::unique_ptr<TBitmap> source = CopyPicture(picture);
   const auto rows = RowPointers(picture);
   const auto convolve = [&](auto divide) {
-#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
-    {
+    ForEachBand(h, w, [&](int first, int last) {
       TRowWindow window(*source);
-#pragma omp for schedule(dynamic, 16)
-      for (int y = 0; y < h; ++y) {
+      for (int y = first; y < last; ++y) {
         window.MoveTo(y);
         uint8_t* row = rows[y];
         for (int i = 0; i < 3 * w; ++i) {
@@ -307,7 +302,7 @@ void Convolve3x3Int(const TIntKernel& kernel, int divisor, TBitmap& picture) {
           row[i] = ClampByte64(divide(sum));
         }
       }
-    }
+    });
   };
   // The divisors the filters use are known here, so their divisions become
   // multiplications and shifts (with the same truncation toward zero).
@@ -331,11 +326,9 @@ void Convolve3x3Float(TBitmap& picture, int bias, const TFloatKernel& kernel) {
   // As in Convolve3x3Int: rows in bands, each reading the copy.
   const std::unique_ptr<TBitmap> source = CopyPicture(picture);
   const auto rows = RowPointers(picture);
-#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
-  {
+  ForEachBand(h - 2, w, [&](int first, int last) {
     TRowWindow window(*source);
-#pragma omp for schedule(dynamic, 16)
-    for (int y = 1; y < h - 1; ++y) {
+    for (int y = first + 1; y < last + 1; ++y) {
       window.MoveTo(y);
       uint8_t* row = rows[y];
       for (int i = 3; i < 3 * (w - 1); ++i) {
@@ -347,7 +340,7 @@ void Convolve3x3Float(TBitmap& picture, int bias, const TFloatKernel& kernel) {
         row[i] = ClampByte(TruncInt(static_cast<double>(sum) / s + bias));
       }
     }
-  }
+  });
 }
 
 void DetectEdgeLaplace(TBitmap& picture, int radius) {
@@ -366,11 +359,9 @@ void DetectEdgeLaplace(TBitmap& picture, int radius) {
   const auto rows = RowPointers(picture);
   const int bandRows = std::max(64, 4 * n);
   const int bands = (h - 1 + bandRows - 1) / bandRows;
-#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
-  {
+  ForEachBand(bands, int64_t(w) * bandRows, [&](int firstBand, int lastBand) {
     std::vector<int> columnSums(3 * static_cast<size_t>(w));
-#pragma omp for schedule(dynamic, 1)
-    for (int band = 0; band < bands; ++band) {
+    for (int band = firstBand; band < lastBand; ++band) {
       const int first = band * bandRows, last = std::min(h - 1, first + bandRows);
       std::fill(columnSums.begin(), columnSums.end(), 0);
       for (int i = first; i < first + n; ++i) {
@@ -395,7 +386,7 @@ void DetectEdgeLaplace(TBitmap& picture, int radius) {
         for (int k = 0; k < 3 * w; ++k) columnSums[k] += entering[k] - leaving[k];
       }
     }
-  }
+  });
 }
 
 void ApplySoftened(TBitmap& picture, int level, int type) {

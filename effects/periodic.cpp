@@ -73,12 +73,10 @@ void ApplyWatermark(TBitmap& picture, const TBitmap& pattern, int level, bool in
   const int span = std::min(pattern.Width(), w);
   // Rows in bands on every core, each band with its own row buffers.
   const auto rows = RowPointers(picture);
-#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * h))
-  {
+  ForEachBand(h, w, [&](int first, int last) {
     std::vector<uint8_t> patternRow(3 * static_cast<size_t>(span));
     std::vector<int> change(span);
-#pragma omp for schedule(dynamic, 8)
-    for (int y = 0; y < h; ++y) {
+    for (int y = first; y < last; ++y) {
       DibReadRow(*pattern.Handle(), y % ph, 0, span, patternRow.data());
       for (int i = 0; i < span; ++i) {
         int sum = patternRow[3 * i] + patternRow[3 * i + 1] + patternRow[3 * i + 2];
@@ -88,7 +86,7 @@ void ApplyWatermark(TBitmap& picture, const TBitmap& pattern, int level, bool in
       uint8_t* row = rows[y];
       for (int x = 0, i = 0; x < w; ++x, i = i + 1 == span ? 0 : i + 1) AddToChannels(row + 3 * x, change[i]);
     }
-  }
+  });
 }
 
 void ApplyVideo(TBitmap& picture, int lightness, int type) {

@@ -214,13 +214,12 @@ void ApplyTwist(TBitmap& picture, int amount) {
   ForEachRowInBands(std::min(blockRows, h - 1), columns, place);
   for (int block = 0; block < blocks; ++block) {
     const int next0 = (block + 1) * blockRows, next1 = std::min(h - 1, next0 + blockRows);
-#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(columns) * blockRows))
-    {
-#pragma omp single nowait
-      twist(block);
-#pragma omp for schedule(dynamic, 1) nowait
-      for (int y = next0; y < next1; ++y) place(y);
-    }
+    ForEachBandBeside(
+        std::max(0, next1 - next0), columns,
+        [&](int first, int last) {
+          for (int y = next0 + first; y < next0 + last; ++y) place(y);
+        },
+        [&] { twist(block); });
   }
 }
 

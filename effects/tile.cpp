@@ -219,13 +219,12 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
   ForEachRowInBands(std::min(blockRows, h), int64_t(w) * samples, prepare);
   for (int block = 0; block < blocks; ++block) {
     const int next0 = (block + 1) * blockRows, next1 = std::min(h, next0 + blockRows);
-#pragma omp parallel num_threads(BandThreads()) if (WorthBands(int64_t(w) * blockRows * samples))
-    {
-#pragma omp single nowait
-      finish(block);
-#pragma omp for schedule(dynamic, 1) nowait
-      for (int y = next0; y < next1; ++y) prepare(y);
-    }
+    ForEachBandBeside(
+        std::max(0, next1 - next0), int64_t(w) * samples,
+        [&](int first, int last) {
+          for (int y = next0 + first; y < next0 + last; ++y) prepare(y);
+        },
+        [&] { finish(block); });
   }
 }
 

@@ -82,6 +82,13 @@ std::string ErrorText(const std::exception_ptr& failure) {
 }
 }  // namespace
 
+// The size of the picture a file's header claims: 0 x 0 when the header
+// shows none; Gone when the file cannot be opened (it loads nothing).
+struct TClaimedSize {
+  int64_t Width = 0, Height = 0;
+  bool Gone = false;
+};
+
 // One file of a run on its road: what it took from the job when it entered
 // work, and what its road leaves for the commit.
 struct TFileWork {
@@ -89,8 +96,10 @@ struct TFileWork {
   std::string Path, Name;
   TJobValues Values;
   std::unique_ptr<TBitmap> Pattern;
-  // The memory reserved for the file's pictures while it is in work.
+  // The memory reserved for the file's road while it is in work, and the
+  // picture size its header claims.
   int64_t Bytes = 0;
+  TClaimedSize Claimed;
 
   bool Found = true;
   // The file's log lines up to its save's outcome.
@@ -122,24 +131,36 @@ struct TFileWork {
 
 namespace {
 
-// Three pictures' worth per file: the picture, the effect's or the codec's
-// copy of it, and the encoded data.
-int64_t PictureBytes(int64_t width, int64_t height) { return 3 * ((width * 24 + 31) / 32 * 4) * height; }
+// Bytes of a picture's pixels at bits per pixel, rows padded to 32 bits.
+int64_t PixelBytes(int64_t width, int64_t height, int bits) { return (width * bits + 31) / 32 * 4 * height; }
 // A file whose header shows no size (icons, metafiles, damaged files)
 // reserves this much until its picture is loaded.
 constexpr int64_t kUnknownPictureBytes = int64_t(16) << 20;
 
-int64_t ClaimedBytes(const std::string& path) {
+TClaimedSize ClaimedSize(const std::string& path) {
   TPictureKind kind = PictureKindOf(ExtractFileExt(path));
-  int64_t width = 0, height = 0;
+  TClaimedSize size;
   try {
     TFileStream file(path, fmOpenRead | fmShareDenyWrite);
-    PictureHeaderAcceptable(file, kind, &width, &height);
+    PictureHeaderAcceptable(file, kind, &size.Width, &size.Height);
   } catch (...) {
-    return 0;  // gone or unreadable: it loads nothing
+    size.Gone = true;
   }
-  if (width <= 0 || height <= 0) return kUnknownPictureBytes;
-  return PictureBytes(width, height);
+  if (size.Width <= 0 || size.Height <= 0) size.Width = size.Height = 0;
+  return size;
+}
+
+// What a file of that claimed size reserves when written with the values;
+// without values, the most that any target format may take.
+int64_t ClaimedBytes(const TJobValues* values, const TClaimedSize& size) {
+  if (size.Gone) return 0;
+  if (size.Width == 0) return kUnknownPictureBytes;
+  if (values) return RoadBytes(*values, size.Width, size.Height);
+  TJobValues png, bmp;
+  png.TargetExtension = ".png";
+  bmp.TargetExtension = ".bmp";
+  bmp.BmpPixelFormat = pf32bit;
+  return std::max(RoadBytes(png, size.Width, size.Height), RoadBytes(bmp, size.Width, size.Height));
 }
 
 int OpenMPThreads() {
@@ -151,6 +172,26 @@ int OpenMPThreads() {
 }
 
 }  // namespace
+
+int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height) {
+  // A picture takes whole huge pages once it is a few megabytes large.
+  const auto held = [](int64_t bytes) { return static_cast<int64_t>(PixelMemorySize(static_cast<size_t>(bytes))); };
+  const int64_t picture = PixelBytes(width, height, 24);
+  // Beside the picture: the effect's copy of it and the encoded data, or
+  // what the encoder holds, whichever is more.
+  int64_t beside = held(picture) + picture;
+  if (SameText(values.TargetExtension, ".png")) {
+    // The PNG object's copy of the pixels, the filtered rows with their
+    // filter bytes, the deflated data (as much as its bound) and the file's
+    // data, which takes up to twice its size while it grows.
+    beside = std::max(beside, 5 * height * (3 * width + 1));
+  } else if (SameText(values.TargetExtension, ".bmp")) {
+    // The picture in the file's pixel format, and the file's data.
+    const int64_t file = PixelBytes(width, height, PixelFormatBits(values.BmpPixelFormat));
+    beside = std::max(beside, held(file) + file);
+  }
+  return held(picture) + beside;
+}
 
 int64_t RunMemoryBudget() {
   int64_t budget = int64_t(1) << 30;
@@ -166,7 +207,8 @@ struct TRunFlight {
   std::deque<std::unique_ptr<TFileWork>> Files;
   std::mutex Lock;
   std::condition_variable Changed;
-  // Cores not held by a file in work or by an effect's row bands.
+  // Cores not held by a file in work (an effect's row bands take up the
+  // threads that are idle, whatever files hold).
   int FreeCores = 1;
   int64_t Budget = 0, Reserved = 0;
   // Set when the run stops taking files: work not yet begun is skipped.
@@ -184,18 +226,20 @@ struct TRunFlight {
     Handoff();
     if (!Dropping) {
       TApplyEffectThread::LoadStage(work, *Routine);
-      if (work.Picture) Grow(work, PictureBytes(work.Picture->Width(), work.Picture->Height()));
+      if (work.Picture) Grow(work, RoadBytes(work.Values, work.Picture->Width(), work.Picture->Height()));
     }
     Handoff();
   }
-  // The effect's row bands take the cores free at its start (up to all).
-  void Effect(TFileWork& work, int cores) {
+  void Effect(TFileWork& work) {
     Handoff();
     if (!Dropping) {
-      int extra = TakeCores(cores - 1);
       if (Routine->DrawsRandom && work.Picture) work.RandomBefore = SaveEffectRandomState();
-      TApplyEffectThread::EffectStage(work, *Routine, 1 + extra);
-      GiveCores(extra);
+      TApplyEffectThread::EffectStage(work, *Routine);
+      // A larger result (a resize, a turn) is what the encoder holds.
+      if (work.Step && work.Step->Result)
+        Grow(work, RoadBytes(work.Values, work.Step->Result->Width(), work.Step->Result->Height()));
+      else if (work.Picture)
+        Grow(work, RoadBytes(work.Values, work.Picture->Width(), work.Picture->Height()));
     }
     Handoff();
   }
@@ -207,23 +251,13 @@ struct TRunFlight {
     ++FreeCores;
     Changed.notify_all();
   }
-  // Any thread: takes as many free cores as there are, up to most.
-  int TakeCores(int most) {
-    std::lock_guard<std::mutex> hold(Lock);
-    int taken = std::clamp(FreeCores, 0, most);
-    FreeCores -= taken;
-    return taken;
-  }
-  void GiveCores(int count) {
-    if (count <= 0) return;
-    std::lock_guard<std::mutex> hold(Lock);
-    FreeCores += count;
-    Changed.notify_all();
-  }
   // The file's picture turned out larger than its header told.
   void Grow(TFileWork& work, int64_t bytes) {
     std::lock_guard<std::mutex> hold(Lock);
-    if (bytes <= work.Bytes) return;
+    if (bytes > work.Bytes) Reserve(work, bytes);
+  }
+  // Sets what the file reserves (under the lock).
+  void Reserve(TFileWork& work, int64_t bytes) {
     Reserved += bytes - work.Bytes;
     work.Bytes = bytes;
     Measure();
@@ -267,17 +301,20 @@ void TApplyEffectThread::RunFiles(const TEffectRoutine& routine, bool& failedInC
   flight.FreeCores = Cores;
   flight.Budget = MemoryBudget;
   std::exception_ptr failure;
-  // One team: this thread takes files in and commits them, the others work
-  // on the files (and, when cores are free, in an effect's row bands).
-  const int workers = std::max(1, std::min(FilesInFlight, Cores));
-#ifdef _OPENMP
-  omp_set_max_active_levels(2);
-#endif
+  // One team: this thread takes files in and commits them, waiting without
+  // spinning in between; a thread for every core works on the files and on
+  // the row bands of their effects, whichever it finds waiting: a run of
+  // fewer files than cores keeps every core busy.
   flight.Handoff();
-#pragma omp parallel num_threads(workers + 1)
+#pragma omp parallel num_threads(Cores + 1)
 #pragma omp single
   {
     flight.Handoff();
+#ifdef _OPENMP
+    // The files' tasks, and the effects' bands in them, work with the
+    // run's cores.
+    omp_set_num_threads(Cores);
+#endif
     std::exception_ptr failed;
     try {
       ProduceFiles(flight, failedInCommit);
@@ -314,7 +351,12 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
     return !Terminated() && static_cast<int>(flight.Files.size()) < FilesInFlight && flight.FreeCores > 0 &&
            flight.Reserved + bytes <= flight.Budget;
   };
+  // A file's target format is known once it has entered work: until then
+  // its reserve is reckoned with the values of the file that entered last
+  // (before the first, with the most any format takes).
+  std::optional<TJobValues> guide;
   int64_t nextBytes = -1;
+  TClaimedSize nextSize;
   for (;;) {
     std::vector<TFileWork*> entering;
     {
@@ -322,13 +364,15 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       for (;;) {
         if (nextBytes < 0 && next < FileCount) {
           hold.unlock();
-          nextBytes = ClaimedBytes(SourceFiles[next]);
+          nextSize = ClaimedSize(SourceFiles[next]);
+          nextBytes = ClaimedBytes(guide ? &*guide : nullptr, nextSize);
           hold.lock();
         }
         if (!mayEnter(nextBytes)) break;
         auto work = std::make_unique<TFileWork>();
         work->Index = next++;
         work->Bytes = nextBytes;
+        work->Claimed = nextSize;
         nextBytes = -1;
         flight.Reserved += work->Bytes;
         --flight.FreeCores;
@@ -341,14 +385,17 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       Synchronize([&] {
         for (TFileWork* work : entering) EnterWork(*work, work->Index, routine);
       });
-      flight.Handoff();
+      {
+        std::lock_guard<std::mutex> hold(flight.Lock);
+        for (TFileWork* work : entering) flight.Reserve(*work, ClaimedBytes(&work->Values, work->Claimed));
+      }
+      guide = entering.back()->Values;
       for (TFileWork* work : entering) {
-        const int cores = Cores;
         if (!routine.DrawsRandom) {
-#pragma omp task firstprivate(work, run, cores)
+#pragma omp task firstprivate(work, run)
           {
             run->Load(*work);
-            run->Effect(*work, cores);
+            run->Effect(*work);
             run->Encode(*work);
           }
         } else {
@@ -356,9 +403,9 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
           // loads and the encodings do not.
 #pragma omp task firstprivate(work, run) depend(out : work->Loaded)
           run->Load(*work);
-#pragma omp task firstprivate(work, run, cores) depend(in : work->Loaded) depend(inout : run->RandomOrder) \
+#pragma omp task firstprivate(work, run) depend(in : work->Loaded) depend(inout : run->RandomOrder) \
     depend(out : work->Effected)
-          run->Effect(*work, cores);
+          run->Effect(*work);
 #pragma omp task firstprivate(work, run) depend(in : work->Effected)
           run->Encode(*work);
         }
@@ -495,16 +542,12 @@ void TApplyEffectThread::LoadStage(TFileWork& work, const TEffectRoutine& routin
   work.LoadMs = clock.Lap();
 }
 
-void TApplyEffectThread::EffectStage(TFileWork& work, const TEffectRoutine& routine, [[maybe_unused]] int threads) {
+void TApplyEffectThread::EffectStage(TFileWork& work, const TEffectRoutine& routine) {
   if (!work.Picture) return;
   TStopwatch clock;
   try {
     work.Step.reset(new TEffectStep{work.Values, *work.Picture, work.Lines, work.Pattern.get(), nullptr, {}});
-    if (routine.Apply) {
-      // The row bands of the effect use the cores the file was given.
-      TBandThreads bands(threads);
-      routine.Apply(*work.Step);
-    }
+    if (routine.Apply) routine.Apply(*work.Step);
     const TBitmap& result = work.Step->Result ? *work.Step->Result : *work.Picture;
     std::string suffix = routine.SuffixFor ? routine.SuffixFor(work.Values, result) : routine.Suffix;
     work.NewBase = NewBaseName(SourceBaseName(work.Name), suffix, work.Values.LowerCaseNames);
@@ -559,7 +602,7 @@ void TApplyEffectThread::ProcessFile(const TEffectRoutine& routine) {
   TFileWork work;
   EnterWork(work, FileIndex, routine);
   LoadStage(work, routine);
-  EffectStage(work, routine, 0);
+  EffectStage(work, routine);
   EncodeStage(work);
   Commit(work);
   SetGifDefaults();

@@ -114,6 +114,10 @@ std::string NewBaseName(const std::string& base, const std::string& suffix, bool
 struct TFileWork;
 struct TRunFlight;
 
+// The memory a file's road holds at most for a picture of width x height
+// written in the values' target format: the picture, and the effect's copy
+// and the encoded data or what the encoder holds beside it.
+int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height);
 // The memory that the pictures of a run's files in work may take together:
 // the smaller of 1 GiB and a quarter of the machine's memory. A file whose
 // picture alone needs more is worked on alone.
@@ -227,9 +231,7 @@ class TApplyEffectThread : public TThread {
   // Any thread: load, effect and encoding, without the live job or the
   // window. Failures become the file's log lines.
   static void LoadStage(TFileWork& work, const TEffectRoutine& routine);
-  // The effect's row bands run on up to threads threads (0: as the calling
-  // thread's setting has it).
-  static void EffectStage(TFileWork& work, const TEffectRoutine& routine, int threads);
+  static void EffectStage(TFileWork& work, const TEffectRoutine& routine);
   static void EncodeStage(TFileWork& work);
   // Main thread: the status text, the file's log lines, the write under a
   // new name and its outcome, the progress step.

@@ -305,14 +305,21 @@ HBITMAP CreateUnfilledDib(int width, int height, int bitCount, bool rgb565) {
   return NewDib(width, height, bitCount, rgb565, false);
 }
 
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+}  // namespace
+
+size_t PixelMemorySize(size_t bytes) {
+  return bytes < kHugePage ? std::max<size_t>(bytes, 1) : (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
+
 void* AllocatePixelMemory(size_t bytes) {
-  constexpr size_t hugePage = size_t(2) << 20;
-  if (bytes < hugePage) {
-    if (void* memory = std::malloc(std::max<size_t>(bytes, 1))) return memory;
+  if (bytes < kHugePage) {
+    if (void* memory = std::malloc(PixelMemorySize(bytes))) return memory;
     throw std::bad_alloc();
   }
-  const size_t rounded = (bytes + hugePage - 1) / hugePage * hugePage;
-  void* memory = std::aligned_alloc(hugePage, rounded);
+  const size_t rounded = PixelMemorySize(bytes);
+  void* memory = std::aligned_alloc(kHugePage, rounded);
   if (!memory) throw std::bad_alloc();
   // Only advice: without huge pages the memory works all the same.
   madvise(memory, rounded, MADV_HUGEPAGE);

@@ -179,6 +179,8 @@ int NearestColorIndex(const RGBQUAD* table, int count, uint8_t r, uint8_t g, uin
 // or copying one several times cheaper. allocate raises std::bad_alloc.
 void* AllocatePixelMemory(size_t bytes);
 void FreePixelMemory(void* memory);
+// The memory AllocatePixelMemory takes for bytes (whole huge pages).
+size_t PixelMemorySize(size_t bytes);
 template <typename T>
 struct TPixelAllocator {
   using value_type = T;

@@ -1,8 +1,12 @@
 // Every effect gives the same bytes on one thread as on several: the
 // effects that run in row bands split their rows over the threads, and the
-// pictures have sizes that no thread count divides evenly.
+// pictures have sizes that no thread count divides evenly; also when the
+// effect runs inside a team of threads, as a run's files do, beside other
+// effects whose bands the same threads take up.
 #include <omp.h>
 
+#include <atomic>
+#include <stdexcept>
 #include <string>
 #include <typeinfo>
 #include <utility>
@@ -17,6 +21,7 @@ namespace {
 struct TBandCase {
   std::string Name;
   Effect Run;
+  bool Draws = false;  // draws from the effects' random generators
 };
 
 // The job's defaults and, where an effect has kinds or a size that changes
@@ -67,8 +72,8 @@ std::vector<TBandCase> BandCases() {
       {"Warp", [](TBitmap& b) { ApplyWarp(b, 5); }},
       {"FishEye", [](TBitmap& b) { ApplyFishEye(b, 70, 60, false); }},
       {"FishEye inverted", [](TBitmap& b) { ApplyFishEye(b, 70, 60, true); }},
-      {"RainDrops", [](TBitmap& b) { ApplyRainDrops(b, 100, 20); }},
-      {"Puzzle", [](TBitmap& b) { ApplyPuzzle(b, 5, 5); }},
+      {"RainDrops", [](TBitmap& b) { ApplyRainDrops(b, 100, 20); }, true},
+      {"Puzzle", [](TBitmap& b) { ApplyPuzzle(b, 5, 5); }, true},
       {"ResizeByPercent", [](TBitmap& b) { ResizeByPercent(b, 170); }},
       {"ResizeToWidth", [](TBitmap& b) { ResizeToWidth(b, 100); }},
       {"ResizeToHeight", [](TBitmap& b) { ResizeToHeight(b, 0, 77); }},
@@ -93,24 +98,21 @@ std::vector<TBandCase> BandCases() {
     cases.push_back({"Figure " + std::to_string(type), [type](TBitmap& b) { ApplyFigure(b, 40, type); }});
   for (int type = 0; type <= 2; ++type) {
     cases.push_back({"Flip " + std::to_string(type), [type](TBitmap& b) { ApplyFlip(b, type); }});
-    cases.push_back({"Noise " + std::to_string(type), [type](TBitmap& b) { ApplyNoise(b, 5, type); }});
+    cases.push_back({"Noise " + std::to_string(type), [type](TBitmap& b) { ApplyNoise(b, 5, type); }, true});
   }
   for (int type = 0; type <= 1; ++type) {
     cases.push_back({"Increase " + std::to_string(type), [type](TBitmap& b) { ApplyIncrease(b, 2, type); }});
     cases.push_back({"Texturing " + std::to_string(type), [type](TBitmap& b) { ApplyTexturing(b, 10, type); }});
     cases.push_back({"Shake " + std::to_string(type), [type](TBitmap& b) { ApplyShake(b, 20, type); }});
-    cases.push_back({"Ripple " + std::to_string(type), [type](TBitmap& b) { ApplyRipple(b, 10, type); }});
+    cases.push_back({"Ripple " + std::to_string(type), [type](TBitmap& b) { ApplyRipple(b, 10, type); }, true});
   }
   for (int degrees : {45, 90, 180, 301})
     cases.push_back({"Rotate " + std::to_string(degrees), [degrees](TBitmap& b) { ApplyRotate(b, degrees, 1); }});
   return cases;
 }
 
-// The picture's size and bytes after the effect, or the error it raised,
-// with the random generators started afresh.
-std::string Outcome(const Effect& effect, int width, int height, int threads) {
-  omp_set_num_threads(threads);
-  ResetEffectRandomGenerators();
+// The picture's size and bytes after the effect, or the error it raised.
+std::string Bytes(const Effect& effect, int width, int height) {
   auto picture = MakeNoiseBitmap(width, height, 11);
   try {
     effect(*picture);
@@ -121,6 +123,39 @@ std::string Outcome(const Effect& effect, int width, int height, int threads) {
   for (int y = 0; y < picture->Height(); ++y)
     bytes.append(reinterpret_cast<const char*>(picture->ScanLine(y)), 3 * static_cast<size_t>(picture->Width()));
   return bytes;
+}
+
+// Bytes on the given number of threads, the random generators started
+// afresh.
+std::string Outcome(const Effect& effect, int width, int height, int threads) {
+  omp_set_num_threads(threads);
+  ResetEffectRandomGenerators();
+  return Bytes(effect, width, height);
+}
+
+// Bytes of the effect on three pictures inside one team, as a run works on
+// its files: each picture a task, the bands of all taken up by whichever
+// thread is idle, one thread more waiting aside (as a run's producer). The
+// effects that draw random numbers take their turns, each from fresh
+// generators, as a run orders them.
+std::vector<std::string> OutcomesInTeam(const TBandCase& effect, int width, int height, int threads) {
+  std::vector<std::string> outcomes(3);
+#pragma omp parallel num_threads(threads + 1)
+#pragma omp single
+  {
+    omp_set_num_threads(threads);
+    for (std::string& outcome : outcomes) {
+      if (effect.Draws) {
+        ResetEffectRandomGenerators();
+        outcome = Bytes(effect.Run, width, height);
+      } else {
+#pragma omp task shared(effect, outcome) firstprivate(width, height)
+        outcome = Bytes(effect.Run, width, height);
+      }
+    }
+#pragma omp taskwait
+  }
+  return outcomes;
 }
 
 }  // namespace
@@ -136,7 +171,50 @@ TEST(BandIdentity, SeveralThreadsGiveTheBytesOfOne) {
       for (int threads : {3, 8})
         EXPECT_TRUE(Outcome(effect.Run, w, h, threads) == alone) << effect.Name << " " << w << "x" << h << " on "
                                                                  << threads << " threads";
+      omp_set_num_threads(most);
+      for (const std::string& inTeam : OutcomesInTeam(effect, w, h, 8))
+        EXPECT_TRUE(inTeam == alone) << effect.Name << " " << w << "x" << h << " in a team";
     }
+  omp_set_num_threads(most);
+  BandThresholdPixels = kBandThresholdPixels;
+}
+
+TEST(BandIdentity, AFailureInABandIsRaisedOnceAllBandsHaveEnded) {
+  // Rows 100 and 200 fail: the first in the rows' order is raised, after
+  // every band has ended, on one thread, in a team of the bands' own and
+  // inside a run's team alike.
+  const int most = omp_get_max_threads();
+  BandThresholdPixels = 4096;
+  auto failure = [](std::atomic<int>* ended) {
+    try {
+      ForEachRowInBands(257, 300, [ended](int y) {
+        if (y == 100 || y == 200) throw std::runtime_error("row " + std::to_string(y));
+        ++*ended;
+      });
+    } catch (const std::runtime_error& error) {
+      return std::string(error.what());
+    }
+    return std::string("none");
+  };
+  for (int threads : {1, 8}) {
+    omp_set_num_threads(threads);
+    std::atomic<int> ended{0};
+    EXPECT_EQ(failure(&ended), "row 100") << threads;
+    std::string inTeam;
+    std::atomic<int> endedInTeam{0};
+#pragma omp parallel num_threads(threads + 1)
+#pragma omp single
+    {
+      omp_set_num_threads(threads);
+      inTeam = failure(&endedInTeam);
+    }
+    EXPECT_EQ(inTeam, "row 100") << threads;
+    if (threads > 1) {
+      // Every band ran to its end but the two that failed.
+      EXPECT_GE(ended.load(), 255 - 2 * BandsOf(257, 300, threads).Size);
+      EXPECT_GE(endedInTeam.load(), 255 - 2 * BandsOf(257, 300, threads).Size);
+    }
+  }
   omp_set_num_threads(most);
   BandThresholdPixels = kBandThresholdPixels;
 }

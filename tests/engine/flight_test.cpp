@@ -1,13 +1,15 @@
 // Runs with several files in work at once: the same files, names and log
-// as one file at a time; values changed during a run reach the files that
-// enter work after the change; a stop drops what was worked ahead; the
-// pictures in work stay within the memory budget.
+// as one file at a time; also with fewer files than threads, whose effects'
+// bands the idle threads take up; values changed during a run reach the
+// files that enter work after the change; a stop drops what was worked
+// ahead; the pictures in work stay within the memory budget.
 #include <omp.h>
 
 #include <algorithm>
 #include <list>
 #include <map>
 
+#include "effects/effectbase.h"
 #include "tests/engine/runfixture.h"
 
 namespace {
@@ -108,6 +110,45 @@ TEST_F(Flight, SeveralFilesInWorkGiveTheFilesNamesAndLogOfOneAtATime) {
     }
 }
 
+TEST_F(Flight, AFewFilesOnManyThreadsGiveTheFilesAndLogOfOneAtATimeOnOneThread) {
+  // Three pictures of odd sizes on eight threads, whatever the machine has:
+  // the files are in work at once and the bands of their effects go to
+  // whichever thread is idle. Every routine of the catalogue, against one
+  // file at a time on one thread and one file at a time with bands.
+  const int most = omp_get_max_threads();
+#ifndef __SANITIZE_THREAD__
+  // Bands from far smaller pictures than a run splits (ThreadSanitizer's
+  // build keeps to one thread in the effects).
+  const int64_t threshold = BandThresholdPixels;
+  BandThresholdPixels = 4096;
+#endif
+  int seed = 1;
+  for (auto [w, h] : {std::pair{257, 131}, {131, 203}, {199, 97}}) {
+    std::string name = "p" + std::to_string(seed) + ".bmp";
+    WriteAs(Source.File(name), *MakeNoiseBitmap(w, h, seed++), ".bmp");
+    AddFile(Source.File(name));
+  }
+  Job.ResizeWidth = 300;
+  Job.ResizeHeight = 170;
+  for (const TEffectRoutine& routine : EffectRoutines()) {
+    Job.EffectName = routine.Caption;
+    omp_set_num_threads(1);
+    auto alone = RunInto(1);
+    omp_set_num_threads(8);
+    auto together = RunInto(0);
+    EXPECT_EQ(View.PeakFilesInWork, 3);
+    auto bands = RunInto(1);
+    EXPECT_EQ(together.second, alone.second) << routine.Caption;
+    EXPECT_TRUE(together.first == alone.first) << routine.Caption;
+    EXPECT_EQ(bands.second, alone.second) << routine.Caption;
+    EXPECT_TRUE(bands.first == alone.first) << routine.Caption;
+  }
+  omp_set_num_threads(most);
+#ifndef __SANITIZE_THREAD__
+  BandThresholdPixels = threshold;
+#endif
+}
+
 TEST_F(Flight, AValueChangedDuringARunReachesTheFilesThatEnterWorkAfterIt) {
   for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"}) AddPicture(name, 0, 40, 20);
   Job.EffectName = "Resize...";
@@ -168,4 +209,41 @@ TEST_F(Flight, PicturesInWorkStayWithinTheMemoryBudget) {
   EXPECT_EQ(FolderEntries(Target.Path()).size(), 10u);
   EXPECT_EQ(View.PeakFilesInWork, std::min(2, omp_get_max_threads()));
   EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
+}
+
+TEST_F(Flight, PngFilesCountWithWhatTheirEncoderHolds) {
+  // A 40 x 40 picture takes 4800 bytes; written as PNG, its road holds
+  // some six times as much (a copy of the pixels, the filtered rows and the
+  // compressed data beside the picture): the budget holds two such roads,
+  // where it would hold four of three pictures' worth.
+  for (int i = 0; i < 6; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
+  Job.TargetExtension = ".png";
+  Job.MemoryBudget = 60000;
+  const int most = omp_get_max_threads();
+  omp_set_num_threads(8);
+  RunToEnd();
+  omp_set_num_threads(most);
+  EXPECT_EQ(FolderEntries(Target.Path()).size(), 6u);
+  EXPECT_EQ(View.PeakFilesInWork, 2);
+  EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
+}
+
+TEST_F(Flight, AResultLargerThanItsPictureCountsAtItsOwnSize) {
+  // Two files enter work at once (the run's first files are reckoned with
+  // the most a PNG file's road takes, some six pictures' worth); once one
+  // is resized to 400 x 400, it counts at that size while the other is
+  // still in work.
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) AddPicture(name, 1, 40, 40);
+  Job.EffectName = "Resize...";
+  Job.ResizeWidth = 400;
+  Job.ResizeHeight = 400;
+  Job.FilesInFlight = 2;
+  Job.MemoryBudget = 60000;
+  const int most = omp_get_max_threads();
+  omp_set_num_threads(2);
+  RunToEnd();
+  omp_set_num_threads(most);
+  EXPECT_EQ(FolderEntries(Target.Path()), (Lines{"a(400 x 399)_1.bmp", "b(400 x 399)_1.bmp", "c(400 x 399)_1.bmp"}));
+  EXPECT_EQ(View.PeakFilesInWork, 2);
+  EXPECT_GE(View.PeakSharedBytes, RoadBytes(Job, 400, 399) + RoadBytes(Job, 40, 40));
 }
