@@ -23,10 +23,6 @@ const char* const kConvertCaption = "Convert to selected format";
 
 }  // namespace
 
-// The log's dates and times are ISO-style, the same on every machine.
-std::string LogDate(double dateTime) { return FormatDateTime("yyyy-mm-dd", dateTime); }
-std::string LogTime(double dateTime) { return FormatDateTime("hh:nn:ss", dateTime); }
-
 int TEffectStep::Limit(int value, int limit, const std::string& label) {
   if (value <= limit) return value;
   Log.Add(label + IntToStr(limit));
@@ -450,7 +446,7 @@ void TApplyEffectThread::StartLog() {
   MemoryBudget = job.MemoryBudget > 0 ? job.MemoryBudget : RunMemoryBudget();
   FView.ClearLogView();
   double now = Now();
-  Log->Add(LogDate(now) + "   " + LogTime(now));
+  Log->Add(DateToStr(now) + "   " + TimeToStr(now));
   Log->Add(std::string(29, '-'));
   Log->Add("Source dir: " + job.SourceDir);
   Log->Add("All files: " + IntToStr(FileCount));
@@ -473,9 +469,9 @@ void TApplyEffectThread::FinishLog() {
   int count = FileCount;
   if (FileIndex < count) {
     Log->Add("It was processed only " + IntToStr(FileIndex) + " from " + IntToStr(count) + " files");
-    Log->Add("Stopped: " + LogDate(Now()) + " " + LogTime(finished));
+    Log->Add("Stopped: " + DateToStr(Now()) + " " + TimeToStr(finished));
   } else {
-    Log->Add("Done: " + LogDate(Now()) + " " + LogTime(finished));
+    Log->Add("Done: " + DateToStr(Now()) + " " + TimeToStr(finished));
   }
   uint32_t milliseconds = GetTickCount() - job.StartTicks;
   Log->Add("Time span: " + FormatFloat("#,#0.0", milliseconds * 0.001) + " s");

@@ -263,7 +263,3 @@ void StartApplyEffectThread(TRunView& view);
 // Main thread: when a worker exists, asks it to stop (if stop is set) and
 // serves its remaining steps until it has ended.
 void WaitForApplyEffectThread(bool stop);
-
-// Text of a date and a time in the run log: "2026-12-06" and "21:07:03".
-std::string LogDate(double dateTime);
-std::string LogTime(double dateTime);

@@ -290,8 +290,8 @@ TEST_F(Routines, LogDatesTimesAndTimeSpan) {
   const std::regex stamp(R"((\d{4}-\d{2}-\d{2})   (\d{2}:\d{2}:\d{2}))");
   std::smatch match;
   ASSERT_TRUE(std::regex_match(log[0], match, stamp)) << log[0];
-  EXPECT_TRUE(match[1] == LogDate(before) || match[1] == LogDate(after)) << log[0];
-  EXPECT_TRUE(match[2] >= LogTime(before) || LogDate(after) != LogDate(before)) << log[0];
+  EXPECT_TRUE(match[1] == DateToStr(before) || match[1] == DateToStr(after)) << log[0];
+  EXPECT_TRUE(match[2] >= TimeToStr(before) || DateToStr(after) != DateToStr(before)) << log[0];
   const std::string& done = log[log.size() - 2];
   EXPECT_TRUE(std::regex_match(done, std::regex(R"(Done: \d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})"))) << done;
   EXPECT_TRUE(std::regex_match(log.back(), std::regex(R"(Time span: 1,234\.[5-9] s)"))) << log.back();
