@@ -44,8 +44,11 @@ void StartApplyEffectThread(TRunView& view) {
   ApplyEffectThread = worker;
   worker->Priority = tpNormal;
   // Runs on the main thread once the run is over, before the worker frees
-  // itself: from then on nobody reaches it.
-  worker->OnTerminate = [] { ApplyEffectThread = nullptr; };
+  // itself: from then on nobody reaches it, and a new run can start.
+  worker->OnTerminate = [&view] {
+    ApplyEffectThread = nullptr;
+    view.WorkerGone();
+  };
   worker->Resume();
   // Safe after Resume: the worker's first step waits for the main thread.
   worker->FreeOnTerminate = true;

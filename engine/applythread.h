@@ -35,6 +35,9 @@ class TRunView {
   virtual void FocusSaveLog() = 0;
   // "auto save the log" is ticked.
   virtual bool AutoSaveLog() = 0;
+  // The run's worker has gone (after the closing step): a new run can
+  // start from here on.
+  virtual void WorkerGone() {}
   // Time spent on one file, for tools that measure runs.
   virtual void FileTimed(const std::string& /*name*/, double /*loadMs*/, double /*effectMs*/,
                          double /*saveMs*/) {}

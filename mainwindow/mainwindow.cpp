@@ -552,11 +552,13 @@ void TFormMain::XPCheckBox4Click() { LowerCaseNames = XPCheckBox4->GetChecked();
 void TFormMain::SetRunControls(bool running) {
   ActionStop->setEnabled(running);
   // At the run's end its worker still exists: Start comes back once it is
-  // gone (ActionStartExecute has the worker's end call UpdateStartAction),
-  // so that no click reaches a Start that cannot start a run.
+  // gone (WorkerGone), so that no click reaches a Start that cannot start a
+  // run.
   if (running) ActionStart->setEnabled(false);
   else UpdateStartAction();
 }
+
+void TFormMain::WorkerGone() { UpdateStartAction(); }
 
 void TFormMain::SetStatusText(int panel, const std::string& text) {
   if (panel < 0 || panel > 1) return;

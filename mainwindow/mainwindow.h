@@ -274,6 +274,7 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   // --- TRunView ------------------------------------------------------------------
   TJobRecord& Job() override { return *this; }
   void SetRunControls(bool running) override;
+  void WorkerGone() override;
   void SetStatusText(int panel, const std::string& text) override;
   void ClearLogView() override;
   void ShowLog(const TStringList& log) override;

@@ -42,16 +42,6 @@ void TFormMain::ActionStartExecute() {
   }
   StartTicks = GetTickCount();
   StartApplyEffectThread(*this);
-  // The worker's closing step leaves Start off while the worker still
-  // exists; once it is gone (on this thread, right after the closing step)
-  // Start follows the job again. (The worker reads this only at its end,
-  // and its first step waits for this thread, so the change is seen.)
-  if (TApplyEffectThread* worker = ApplyEffectThread) {
-    worker->OnTerminate = [this, cleared = std::move(worker->OnTerminate)] {
-      if (cleared) cleared();
-      UpdateStartAction();
-    };
-  }
 }
 
 void TFormMain::ActionStopExecute() {
