@@ -6,6 +6,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <limits>
 #include <list>
 #include <map>
 
@@ -209,6 +210,68 @@ TEST_F(Flight, PicturesInWorkStayWithinTheMemoryBudget) {
   EXPECT_EQ(FolderEntries(Target.Path()).size(), 10u);
   EXPECT_EQ(View.PeakFilesInWork, std::min(2, omp_get_max_threads()));
   EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
+}
+
+TEST_F(Flight, HeadersClaimingPicturesPastAnyMemoryHoldNoneOfTheBudget) {
+  // A PNG claiming 4294967295 x 4294967295 and a BMP claiming 2147483647 x
+  // 2147483648, the most their headers can, among 40 x 40 pictures of which
+  // the budget holds two: the loader refuses both, so they reserve nothing
+  // and the budget keeps the others two at a time.
+  const std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 8, 2, 0, 0, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> bmp(54);
+  const uint8_t bmpHeader[] = {'B', 'M', 54, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0x80};
+  std::copy(std::begin(bmpHeader), std::end(bmpHeader), bmp.begin());
+  WriteFile(Source.File("huge.png"), png);
+  WriteFile(Source.File("huge.bmp"), bmp);
+  AddFile(Source.File("huge.png"));
+  for (int i = 0; i < 8; ++i) {
+    if (i == 4) AddFile(Source.File("huge.bmp"));
+    AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
+  }
+  Job.FilesInFlight = 8;
+  Job.MemoryBudget = 2 * RoadBytes(Job, 40, 40) + 100;
+  const int most = omp_get_max_threads();
+  omp_set_num_threads(8);
+  RunToEnd();
+  omp_set_num_threads(most);
+  Lines expected = {"Error: huge.png"};
+  for (int i = 0; i < 8; ++i) {
+    if (i == 4) expected.push_back("Error: huge.bmp");
+    const std::string name = "s" + std::to_string(i);
+    expected.insert(expected.end(), {"Success: " + name + ".bmp", "New name: " + name + "(Convert)_1.bmp"});
+  }
+  expected.insert(expected.end(), {"Done: ", "Time span: "});
+  EXPECT_EQ(Body(), expected);
+  EXPECT_EQ(FolderEntries(Target.Path()).size(), 8u);
+  // Two pictures, and the two refused files beside them at most.
+  EXPECT_LE(View.PeakFilesInWork, 4);
+  EXPECT_GE(View.PeakSharedBytes, 0);
+  EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
+}
+
+TEST(RoadBytes, GrowsWithThePictureAndNeverOverflows) {
+  // Every side a header, a bitmap or a caller can give, in every format
+  // whose road is reckoned its own way: never below the road of a smaller
+  // picture, never negative, and many of the largest add up.
+  const int64_t sides[] = {0, 1, 40, 65535, int64_t(1) << 31, (int64_t(1) << 32) - 1, int64_t(1) << 40,
+                           std::numeric_limits<int64_t>::max()};
+  for (const char* format : {".png", ".bmp", ".jpg"})
+    for (TPixelFormat bits : {pf1bit, pf24bit, pf32bit}) {
+      TJobValues values;
+      values.TargetExtension = format;
+      values.BmpPixelFormat = bits;
+      for (int64_t w : sides)
+        for (int64_t h : sides) {
+          const int64_t bytes = RoadBytes(values, w, h);
+          EXPECT_GT(bytes, 0) << format << " " << w << " x " << h;
+          EXPECT_LE(bytes, std::numeric_limits<int64_t>::max() / 4096) << format << " " << w << " x " << h;
+          EXPECT_GE(bytes, RoadBytes(values, w / 2, h)) << format << " " << w << " x " << h;
+          EXPECT_GE(bytes, RoadBytes(values, w, h / 2)) << format << " " << w << " x " << h;
+        }
+      EXPECT_EQ(RoadBytes(values, -5, 40), RoadBytes(values, 0, 40)) << format;
+      EXPECT_GT(RoadBytes(values, (int64_t(1) << 32) - 1, (int64_t(1) << 32) - 1), RunMemoryBudget()) << format;
+    }
 }
 
 TEST_F(Flight, PngFilesCountWithWhatTheirEncoderHolds) {
