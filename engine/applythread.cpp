@@ -405,6 +405,8 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
         for (TFileWork* work : entering) flight.Reserve(*work, ClaimedBytes(&work->Values, work->Claimed));
       }
       guide = entering.back()->Values;
+      // The next file was reckoned before these values were known.
+      if (nextBytes >= 0) nextBytes = ClaimedBytes(&*guide, nextSize);
       for (TFileWork* work : entering) {
         if (!routine.DrawsRandom) {
 #pragma omp task firstprivate(work, run)

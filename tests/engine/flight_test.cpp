@@ -212,6 +212,23 @@ TEST_F(Flight, PicturesInWorkStayWithinTheMemoryBudget) {
   EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
 }
 
+TEST_F(Flight, TheSecondFileIsReckonedWithTheFirstFilesFormat) {
+  // Before the first file takes its values, the second is reckoned with the
+  // most any format takes (a PNG's road, some six pictures' worth), which
+  // the budget cannot hold beside the first; written as BMP, two fit, and
+  // the second enters work as soon as the first has its values.
+  AddPicture("a.bmp", 1, 40, 40);
+  AddPicture("b.bmp", 2, 40, 40);
+  Job.FilesInFlight = 2;
+  Job.MemoryBudget = 2 * RoadBytes(Job, 40, 40) + 100;
+  const int most = omp_get_max_threads();
+  omp_set_num_threads(2);
+  RunToEnd();
+  omp_set_num_threads(most);
+  EXPECT_EQ(FolderEntries(Target.Path()), (Lines{"a(Convert)_1.bmp", "b(Convert)_1.bmp"}));
+  EXPECT_EQ(View.PeakFilesInWork, 2);
+}
+
 TEST_F(Flight, HeadersClaimingPicturesPastAnyMemoryHoldNoneOfTheBudget) {
   // A PNG claiming 4294967295 x 4294967295 and a BMP claiming 2147483647 x
   // 2147483648, the most their headers can, among 40 x 40 pictures of which
