@@ -172,14 +172,6 @@ int64_t ClaimedBytes(const TJobValues* values, const TClaimedSize& size) {
   return std::max(RoadBytes(png, size.Width, size.Height), RoadBytes(bmp, size.Width, size.Height));
 }
 
-int OpenMPThreads() {
-#ifdef _OPENMP
-  return std::max(1, omp_get_max_threads());
-#else
-  return 1;
-#endif
-}
-
 }  // namespace
 
 int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height) {
@@ -462,7 +454,7 @@ void TApplyEffectThread::StartLog() {
   TargetDir = job.TargetDir;
   SourceFiles.Assign(&job.SourceFiles);
   FileCount = std::min(job.FileCount.load(), SourceFiles.Count());
-  Cores = OpenMPThreads();
+  Cores = BandThreads();
   FilesInFlight = job.FilesInFlight > 0 ? job.FilesInFlight : Cores;
   MemoryBudget = job.MemoryBudget > 0 ? job.MemoryBudget : RunMemoryBudget();
   FView.ClearLogView();
