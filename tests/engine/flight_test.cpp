@@ -72,6 +72,13 @@ class Flight : public RunFixture {
     RunToEnd();
     return {FolderBytes(target), Body()};
   }
+  // A run on this many threads, whatever the machine has.
+  void RunOnThreads(int threads) {
+    const int most = omp_get_max_threads();
+    omp_set_num_threads(threads);
+    RunToEnd();
+    omp_set_num_threads(most);
+  }
   std::list<TempDir> Targets;
 };
 
@@ -221,10 +228,7 @@ TEST_F(Flight, TheSecondFileIsReckonedWithTheFirstFilesFormat) {
   AddPicture("b.bmp", 2, 40, 40);
   Job.FilesInFlight = 2;
   Job.MemoryBudget = 2 * RoadBytes(Job, 40, 40) + 100;
-  const int most = omp_get_max_threads();
-  omp_set_num_threads(2);
-  RunToEnd();
-  omp_set_num_threads(most);
+  RunOnThreads(2);
   EXPECT_EQ(FolderEntries(Target.Path()), (Lines{"a(Convert)_1.bmp", "b(Convert)_1.bmp"}));
   EXPECT_EQ(View.PeakFilesInWork, 2);
 }
@@ -248,10 +252,7 @@ TEST_F(Flight, HeadersClaimingPicturesPastAnyMemoryHoldNoneOfTheBudget) {
   }
   Job.FilesInFlight = 8;
   Job.MemoryBudget = 2 * RoadBytes(Job, 40, 40) + 100;
-  const int most = omp_get_max_threads();
-  omp_set_num_threads(8);
-  RunToEnd();
-  omp_set_num_threads(most);
+  RunOnThreads(8);
   Lines expected = {"Error: huge.png"};
   for (int i = 0; i < 8; ++i) {
     if (i == 4) expected.push_back("Error: huge.bmp");
@@ -299,10 +300,7 @@ TEST_F(Flight, PngFilesCountWithWhatTheirEncoderHolds) {
   for (int i = 0; i < 6; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
   Job.TargetExtension = ".png";
   Job.MemoryBudget = 60000;
-  const int most = omp_get_max_threads();
-  omp_set_num_threads(8);
-  RunToEnd();
-  omp_set_num_threads(most);
+  RunOnThreads(8);
   EXPECT_EQ(FolderEntries(Target.Path()).size(), 6u);
   EXPECT_EQ(View.PeakFilesInWork, 2);
   EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
@@ -319,10 +317,7 @@ TEST_F(Flight, AResultLargerThanItsPictureCountsAtItsOwnSize) {
   Job.ResizeHeight = 400;
   Job.FilesInFlight = 2;
   Job.MemoryBudget = 60000;
-  const int most = omp_get_max_threads();
-  omp_set_num_threads(2);
-  RunToEnd();
-  omp_set_num_threads(most);
+  RunOnThreads(2);
   EXPECT_EQ(FolderEntries(Target.Path()), (Lines{"a(400 x 399)_1.bmp", "b(400 x 399)_1.bmp", "c(400 x 399)_1.bmp"}));
   EXPECT_EQ(View.PeakFilesInWork, 2);
   EXPECT_GE(View.PeakSharedBytes, RoadBytes(Job, 400, 399) + RoadBytes(Job, 40, 40));
