@@ -82,10 +82,11 @@ std::string ErrorText(const std::exception_ptr& failure) {
 }  // namespace
 
 // The size of the picture a file's header claims: 0 x 0 when the header
-// shows none; Gone when the file cannot be opened (it loads nothing).
+// shows none; Refused when the file cannot be opened or the loader refuses
+// its header (it loads nothing).
 struct TClaimedSize {
   int64_t Width = 0, Height = 0;
-  bool Gone = false;
+  bool Refused = false;
 };
 
 // One file of a run on its road: what it took from the job when it entered
@@ -132,8 +133,14 @@ namespace {
 
 // Bytes of a picture's pixels at bits per pixel, rows padded to 32 bits.
 int64_t PixelBytes(int64_t width, int64_t height, int bits) { return (width * bits + 31) / 32 * 4 * height; }
-// A file whose header shows no size (icons, metafiles, damaged files)
-// reserves this much until its picture is loaded.
+// A picture of more pixels than this is far past any machine's memory: its
+// road reserves kMostRoadBytes, more than any smaller picture's road, and
+// little enough that the reserves of many files add up without overflow.
+constexpr int64_t kMostRoadPixels = int64_t(1) << 45;
+constexpr int64_t kMostRoadBytes = int64_t(1) << 50;
+// A file whose header shows no size (icons, metafiles, a JPEG whose frame
+// header the look does not reach) reserves this much until its picture is
+// loaded.
 constexpr int64_t kUnknownPictureBytes = int64_t(16) << 20;
 
 TClaimedSize ClaimedSize(const std::string& path) {
@@ -141,18 +148,21 @@ TClaimedSize ClaimedSize(const std::string& path) {
   TClaimedSize size;
   try {
     TFileStream file(path, fmOpenRead | fmShareDenyWrite);
-    PictureHeaderAcceptable(file, kind, &size.Width, &size.Height);
+    // The loader looks at the same header before it reads anything else,
+    // and refuses the file as this does: its road holds no picture, whatever
+    // size the header claims (a refused claim may be far past any bitmap).
+    size.Refused = !PictureHeaderAcceptable(file, kind, &size.Width, &size.Height);
   } catch (...) {
-    size.Gone = true;
+    size.Refused = true;
   }
-  if (size.Width <= 0 || size.Height <= 0) size.Width = size.Height = 0;
+  if (size.Refused || size.Width <= 0 || size.Height <= 0) size.Width = size.Height = 0;
   return size;
 }
 
 // What a file of that claimed size reserves when written with the values;
 // without values, the most that any target format may take.
 int64_t ClaimedBytes(const TJobValues* values, const TClaimedSize& size) {
-  if (size.Gone) return 0;
+  if (size.Refused) return 0;
   if (size.Width == 0) return kUnknownPictureBytes;
   if (values) return RoadBytes(*values, size.Width, size.Height);
   TJobValues png, bmp;
@@ -162,17 +172,15 @@ int64_t ClaimedBytes(const TJobValues* values, const TClaimedSize& size) {
   return std::max(RoadBytes(png, size.Width, size.Height), RoadBytes(bmp, size.Width, size.Height));
 }
 
-int OpenMPThreads() {
-#ifdef _OPENMP
-  return std::max(1, omp_get_max_threads());
-#else
-  return 1;
-#endif
-}
-
 }  // namespace
 
 int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height) {
+  // Sides below zero are none. Up to kMostRoadPixels (a side of none
+  // counted as one), a road takes at most 30 bytes a pixel and 4 MiB more:
+  // nothing below overflows, and it stays under kMostRoadBytes.
+  width = std::max<int64_t>(width, 0);
+  height = std::max<int64_t>(height, 0);
+  if (std::max<int64_t>(width, 1) > kMostRoadPixels / std::max<int64_t>(height, 1)) return kMostRoadBytes;
   // A picture takes whole huge pages once it is a few megabytes large.
   const auto held = [](int64_t bytes) { return static_cast<int64_t>(PixelMemorySize(static_cast<size_t>(bytes))); };
   const int64_t picture = PixelBytes(width, height, 24);
@@ -389,6 +397,8 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
         for (TFileWork* work : entering) flight.Reserve(*work, ClaimedBytes(&work->Values, work->Claimed));
       }
       guide = entering.back()->Values;
+      // The next file was reckoned before these values were known.
+      if (nextBytes >= 0) nextBytes = ClaimedBytes(&*guide, nextSize);
       for (TFileWork* work : entering) {
         if (!routine.DrawsRandom) {
 #pragma omp task firstprivate(work, run)
@@ -444,7 +454,7 @@ void TApplyEffectThread::StartLog() {
   TargetDir = job.TargetDir;
   SourceFiles.Assign(&job.SourceFiles);
   FileCount = std::min(job.FileCount.load(), SourceFiles.Count());
-  Cores = OpenMPThreads();
+  Cores = BandThreads();
   FilesInFlight = job.FilesInFlight > 0 ? job.FilesInFlight : Cores;
   MemoryBudget = job.MemoryBudget > 0 ? job.MemoryBudget : RunMemoryBudget();
   FView.ClearLogView();

@@ -6,6 +6,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <limits>
 #include <list>
 #include <map>
 
@@ -70,6 +71,13 @@ class Flight : public RunFixture {
     ResetEffectRandomGenerators();
     RunToEnd();
     return {FolderBytes(target), Body()};
+  }
+  // A run on this many threads, whatever the machine has.
+  void RunOnThreads(int threads) {
+    const int most = omp_get_max_threads();
+    omp_set_num_threads(threads);
+    RunToEnd();
+    omp_set_num_threads(most);
   }
   std::list<TempDir> Targets;
 };
@@ -211,6 +219,79 @@ TEST_F(Flight, PicturesInWorkStayWithinTheMemoryBudget) {
   EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
 }
 
+TEST_F(Flight, TheSecondFileIsReckonedWithTheFirstFilesFormat) {
+  // Before the first file takes its values, the second is reckoned with the
+  // most any format takes (a PNG's road, some six pictures' worth), which
+  // the budget cannot hold beside the first; written as BMP, two fit, and
+  // the second enters work as soon as the first has its values.
+  AddPicture("a.bmp", 1, 40, 40);
+  AddPicture("b.bmp", 2, 40, 40);
+  Job.FilesInFlight = 2;
+  Job.MemoryBudget = 2 * RoadBytes(Job, 40, 40) + 100;
+  RunOnThreads(2);
+  EXPECT_EQ(FolderEntries(Target.Path()), (Lines{"a(Convert)_1.bmp", "b(Convert)_1.bmp"}));
+  EXPECT_EQ(View.PeakFilesInWork, 2);
+}
+
+TEST_F(Flight, HeadersClaimingPicturesPastAnyMemoryHoldNoneOfTheBudget) {
+  // A PNG claiming 4294967295 x 4294967295 and a BMP claiming 2147483647 x
+  // 2147483648, the most their headers can, among 40 x 40 pictures of which
+  // the budget holds two: the loader refuses both, so they reserve nothing
+  // and the budget keeps the others two at a time.
+  const std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 8, 2, 0, 0, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> bmp(54);
+  const uint8_t bmpHeader[] = {'B', 'M', 54, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0x80};
+  std::copy(std::begin(bmpHeader), std::end(bmpHeader), bmp.begin());
+  WriteFile(Source.File("huge.png"), png);
+  WriteFile(Source.File("huge.bmp"), bmp);
+  AddFile(Source.File("huge.png"));
+  for (int i = 0; i < 8; ++i) {
+    if (i == 4) AddFile(Source.File("huge.bmp"));
+    AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
+  }
+  Job.FilesInFlight = 8;
+  Job.MemoryBudget = 2 * RoadBytes(Job, 40, 40) + 100;
+  RunOnThreads(8);
+  Lines expected = {"Error: huge.png"};
+  for (int i = 0; i < 8; ++i) {
+    if (i == 4) expected.push_back("Error: huge.bmp");
+    const std::string name = "s" + std::to_string(i);
+    expected.insert(expected.end(), {"Success: " + name + ".bmp", "New name: " + name + "(Convert)_1.bmp"});
+  }
+  expected.insert(expected.end(), {"Done: ", "Time span: "});
+  EXPECT_EQ(Body(), expected);
+  EXPECT_EQ(FolderEntries(Target.Path()).size(), 8u);
+  // Two pictures, and the two refused files beside them at most.
+  EXPECT_LE(View.PeakFilesInWork, 4);
+  EXPECT_GE(View.PeakSharedBytes, 0);
+  EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
+}
+
+TEST(RoadBytes, GrowsWithThePictureAndNeverOverflows) {
+  // Every side a header, a bitmap or a caller can give, in every format
+  // whose road is reckoned its own way: never below the road of a smaller
+  // picture, never negative, and many of the largest add up.
+  const int64_t sides[] = {0, 1, 40, 65535, int64_t(1) << 31, (int64_t(1) << 32) - 1, int64_t(1) << 40,
+                           std::numeric_limits<int64_t>::max()};
+  for (const char* format : {".png", ".bmp", ".jpg"})
+    for (TPixelFormat bits : {pf1bit, pf24bit, pf32bit}) {
+      TJobValues values;
+      values.TargetExtension = format;
+      values.BmpPixelFormat = bits;
+      for (int64_t w : sides)
+        for (int64_t h : sides) {
+          const int64_t bytes = RoadBytes(values, w, h);
+          EXPECT_GT(bytes, 0) << format << " " << w << " x " << h;
+          EXPECT_LE(bytes, std::numeric_limits<int64_t>::max() / 4096) << format << " " << w << " x " << h;
+          EXPECT_GE(bytes, RoadBytes(values, w / 2, h)) << format << " " << w << " x " << h;
+          EXPECT_GE(bytes, RoadBytes(values, w, h / 2)) << format << " " << w << " x " << h;
+        }
+      EXPECT_EQ(RoadBytes(values, -5, 40), RoadBytes(values, 0, 40)) << format;
+      EXPECT_GT(RoadBytes(values, (int64_t(1) << 32) - 1, (int64_t(1) << 32) - 1), RunMemoryBudget()) << format;
+    }
+}
+
 TEST_F(Flight, PngFilesCountWithWhatTheirEncoderHolds) {
   // A 40 x 40 picture takes 4800 bytes; written as PNG, its road holds
   // some six times as much (a copy of the pixels, the filtered rows and the
@@ -219,10 +300,7 @@ TEST_F(Flight, PngFilesCountWithWhatTheirEncoderHolds) {
   for (int i = 0; i < 6; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
   Job.TargetExtension = ".png";
   Job.MemoryBudget = 60000;
-  const int most = omp_get_max_threads();
-  omp_set_num_threads(8);
-  RunToEnd();
-  omp_set_num_threads(most);
+  RunOnThreads(8);
   EXPECT_EQ(FolderEntries(Target.Path()).size(), 6u);
   EXPECT_EQ(View.PeakFilesInWork, 2);
   EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
@@ -239,10 +317,7 @@ TEST_F(Flight, AResultLargerThanItsPictureCountsAtItsOwnSize) {
   Job.ResizeHeight = 400;
   Job.FilesInFlight = 2;
   Job.MemoryBudget = 60000;
-  const int most = omp_get_max_threads();
-  omp_set_num_threads(2);
-  RunToEnd();
-  omp_set_num_threads(most);
+  RunOnThreads(2);
   EXPECT_EQ(FolderEntries(Target.Path()), (Lines{"a(400 x 399)_1.bmp", "b(400 x 399)_1.bmp", "c(400 x 399)_1.bmp"}));
   EXPECT_EQ(View.PeakFilesInWork, 2);
   EXPECT_GE(View.PeakSharedBytes, RoadBytes(Job, 400, 399) + RoadBytes(Job, 40, 40));
