@@ -25,14 +25,14 @@ TColor TPNGObject::GetPixels(int x, int y) const {
       // (2-bit samples are held as 4-bit ones), 8 bits (the high byte of
       // 16-bit ones) as they are.
       int bits = header.BitsPerPixel();
-      int sample = GetIndex(row, x, bits);
+      int sample = IndexAt(row, x, bits);
       uint8_t value = bits == 1 ? uint8_t(255 * sample) : uint8_t(sample * (((1 << bits) + 1) & 0xFF));
       uint8_t grey = GammaLookup[value];
       return RGB(grey, grey, grey);
     }
     case COLOR_PALETTE:
       // The colour table holds the palette through the gamma table already.
-      return QuadToColor(header.ImageInfo.bmiColors[GetIndex(row, x, header.BitsPerPixel())]);
+      return QuadToColor(header.ImageInfo.bmiColors[IndexAt(row, x, header.BitsPerPixel())]);
     case COLOR_RGB:
     case COLOR_RGBALPHA:
       return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
@@ -56,7 +56,7 @@ void TPNGObject::SetPixels(int x, int y, TColor color) {
     case COLOR_PALETTE: {
       unsigned index = GetNearestPaletteIndex(header.ImagePalette(), color);
       if (index == CLR_INVALID) return;
-      SetIndex(row, x, header.BitsPerPixel(), static_cast<int>(index));
+      SetIndexAt(row, x, header.BitsPerPixel(), static_cast<int>(index));
       if (low) low[x] = static_cast<uint8_t>(index);
       break;
     }
@@ -125,7 +125,7 @@ void TPNGObject::CreateAlpha() {
       const uint8_t* row = header.ImageRow(y);
       uint8_t* a = alpha.data() + size_t(y) * size_t(width);
       for (int x = 0; x < width; ++x)
-        a[x] = bits == 24 ? alphas.Rgb(row + 3 * x, y, x) : alphas.Grey(GetIndex(row, x, bits), y, x);
+        a[x] = bits == 24 ? alphas.Rgb(row + 3 * x, y, x) : alphas.Grey(IndexAt(row, x, bits), y, x);
     }
   }
   if (h.ColorType == COLOR_GRAYSCALE && bits < 8) {
@@ -135,7 +135,7 @@ void TPNGObject::CreateAlpha() {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x)
         levels[size_t(y) * size_t(width) + size_t(x)] =
-            static_cast<uint8_t>(GetIndex(header.ImageRow(y), x, bits) * scale);
+            static_cast<uint8_t>(IndexAt(header.ImageRow(y), x, bits) * scale);
     TIHDRData old = h;
     h.BitDepth = 8;
     h.ColorType = COLOR_GRAYSCALEALPHA;

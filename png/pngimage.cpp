@@ -904,7 +904,7 @@ void TPNGObject::DrawPartialTrans(HDC dc, const TRect& rect) const {
         std::memcpy(c, source + 3 * sx, 3);
         a = alphas.Rgb(c, sy, sx);
       } else {
-        int index = GetIndex(source, sx, bits);
+        int index = IndexAt(source, sx, bits);
         const RGBQUAD& q = header.ImageInfo.bmiColors[index];
         c[0] = q.rgbBlue, c[1] = q.rgbGreen, c[2] = q.rgbRed;
         // Grey + alpha pictures blend the grey sample itself.
