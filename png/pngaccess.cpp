@@ -16,8 +16,9 @@ bool HasAlpha(int colorType) { return colorType == COLOR_GRAYSCALEALPHA || color
 // --- Pixels -------------------------------------------------------------------------
 
 TColor TPNGObject::GetPixels(int x, int y) const {
-  if (!HeaderPresent() || x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;
-  const TChunkIHDR& header = Header();
+  const TChunkIHDR* found = FindHeader();
+  if (!found || x < 0 || y < 0 || x >= found->Width() || y >= found->Height()) return 0;
+  const TChunkIHDR& header = *found;
   const uint8_t* row = header.ImageRow(y);
   switch (header.HeaderData.ColorType) {
     case COLOR_GRAYSCALE: {
@@ -44,8 +45,9 @@ TColor TPNGObject::GetPixels(int x, int y) const {
 }
 
 void TPNGObject::SetPixels(int x, int y, TColor color) {
-  if (!HeaderPresent() || x < 0 || y < 0 || x >= Width() || y >= Height()) return;
-  TChunkIHDR& header = Header();
+  TChunkIHDR* found = FindHeader();
+  if (!found || x < 0 || y < 0 || x >= found->Width() || y >= found->Height()) return;
+  TChunkIHDR& header = *found;
   color = ColorToRGB(color);
   uint8_t* row = header.ImageRow(y);
   // 16-bit samples take the 8-bit value in their low byte too, so that the

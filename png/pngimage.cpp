@@ -587,10 +587,12 @@ void TPNGObject::ClearChunks() {
   FChunks.Clear();
 }
 
-bool TPNGObject::HeaderPresent() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)) != nullptr; }
+TChunkIHDR* TPNGObject::FindHeader() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)); }
+
+bool TPNGObject::HeaderPresent() const { return FindHeader() != nullptr; }
 
 TChunkIHDR& TPNGObject::Header() const {
-  auto* header = dynamic_cast<TChunkIHDR*>(FChunks.Item(0));
+  TChunkIHDR* header = FindHeader();
   if (!header) throw EPNGHeaderNotPresent(pnglang::EPNGHeaderNotPresentText);
   return *header;
 }
@@ -604,8 +606,14 @@ void TPNGObject::GetPixelInfo(int64_t& lineSize, int& offset) const {
   offset = PixelStride(h.ColorType, h.BitDepth);
 }
 
-int TPNGObject::Width() const { return HeaderPresent() ? Header().Width() : 0; }
-int TPNGObject::Height() const { return HeaderPresent() ? Header().Height() : 0; }
+int TPNGObject::Width() const {
+  const TChunkIHDR* header = FindHeader();
+  return header ? header->Width() : 0;
+}
+int TPNGObject::Height() const {
+  const TChunkIHDR* header = FindHeader();
+  return header ? header->Height() : 0;
+}
 
 void TPNGObject::Resize(int width, int height) {
   if (width <= 0 || height <= 0) throw EPNGInvalidNewSize(pnglang::EInvalidNewSize);

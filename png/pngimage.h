@@ -638,6 +638,8 @@ class TPNGObject : public TGraphic {
   // with a transparent colour: alpha 0 for it, 255 for the others).
   void DrawPartialTrans(HDC dc, const TRect& rect) const;
   void LoadFromResource(HINSTANCE instance, const std::string& name);
+  // The header chunk (the first chunk), null without one.
+  TChunkIHDR* FindHeader() const;
   std::unique_ptr<TCanvas> FCanvas;
   HDC FCanvasDC = nullptr;
   TPNGList FChunks;
