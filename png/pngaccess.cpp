@@ -22,13 +22,10 @@ TColor TPNGObject::GetPixels(int x, int y) const {
   const uint8_t* row = header.ImageRow(y);
   switch (header.HeaderData.ColorType) {
     case COLOR_GRAYSCALE: {
-      // The sample scaled to 8 bits: 1 bit to 0 or 255, 4 bits times 17
-      // (2-bit samples are held as 4-bit ones), 8 bits (the high byte of
-      // 16-bit ones) as they are.
+      // The sample scaled to 8 bits (2-bit samples are held as 4-bit ones,
+      // 16-bit ones as their high byte).
       int bits = header.BitsPerPixel();
-      int sample = IndexAt(row, x, bits);
-      uint8_t value = bits == 1 ? uint8_t(255 * sample) : uint8_t(sample * (((1 << bits) + 1) & 0xFF));
-      uint8_t grey = GammaLookup[value];
+      uint8_t grey = GammaLookup[GreyLevel(IndexAt(row, x, bits), bits)];
       return RGB(grey, grey, grey);
     }
     case COLOR_PALETTE:
@@ -118,26 +115,31 @@ void TPNGObject::CreateAlpha() {
   }
   if (h.ColorType != COLOR_GRAYSCALE && h.ColorType != COLOR_RGB) return;
 
-  // Opaque but where the tRNS sample made the picture transparent.
+  // Opaque but where the tRNS sample made the picture transparent. Grey
+  // with alpha has 8 or 16 bits: samples of fewer bits become 8-bit levels,
+  // taken in the same pass.
   std::vector<uint8_t> alpha(size_t(width) * size_t(height));
   int bits = header.BitsPerPixel();
+  bool widen = h.ColorType == COLOR_GRAYSCALE && bits < 8;
+  std::vector<uint8_t> levels(widen ? alpha.size() : 0);
   {
     TPixelAlpha alphas(*this, header);
     for (int y = 0; y < height; ++y) {
       const uint8_t* row = header.ImageRow(y);
       uint8_t* a = alpha.data() + size_t(y) * size_t(width);
-      for (int x = 0; x < width; ++x)
-        a[x] = bits == 24 ? alphas.Rgb(row + 3 * x, y, x) : alphas.Grey(IndexAt(row, x, bits), y, x);
+      if (bits == 24) {
+        for (int x = 0; x < width; ++x) a[x] = alphas.Rgb(row + 3 * x, y, x);
+        continue;
+      }
+      uint8_t* level = widen ? levels.data() + size_t(y) * size_t(width) : nullptr;
+      for (int x = 0; x < width; ++x) {
+        int sample = IndexAt(row, x, bits);
+        a[x] = alphas.Grey(sample, y, x);
+        if (level) level[x] = GreyLevel(sample, bits);
+      }
     }
   }
-  if (h.ColorType == COLOR_GRAYSCALE && bits < 8) {
-    // Grey with alpha has 8 or 16 bits: the samples become 8-bit levels.
-    std::vector<uint8_t> levels(alpha.size());
-    int scale = 255 / ((1 << bits) - 1);
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x)
-        levels[size_t(y) * size_t(width) + size_t(x)] =
-            static_cast<uint8_t>(IndexAt(header.ImageRow(y), x, bits) * scale);
+  if (widen) {
     TIHDRData old = h;
     h.BitDepth = 8;
     h.ColorType = COLOR_GRAYSCALEALPHA;

@@ -55,6 +55,9 @@ inline uint8_t PaethPredictor(int a, int b, int c) {
   return static_cast<uint8_t>(pb <= pc ? b : c);
 }
 
+// The 8-bit level of a grey sample of 1, 2, 4 or 8 bits, the levels spread
+// evenly from 0 to 255: 1 bit to 0 or 255, 4 bits times 17, 8 bits as they are.
+inline uint8_t GreyLevel(int sample, int bits) { return static_cast<uint8_t>(sample * (255 / ((1 << bits) - 1))); }
 // A grey ramp of 2^bits entries through the owner's gamma table.
 HPALETTE CreateGrayscalePalette(const TPNGObject& owner, int bits);
 

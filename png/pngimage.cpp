@@ -152,7 +152,7 @@ HPALETTE CreateGrayscalePalette(const TPNGObject& owner, int bits) {
   int n = 1 << bits;
   std::vector<PALETTEENTRY> entries(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
-    uint8_t v = owner.GammaLookup[static_cast<size_t>((i * 255 + (n - 1) / 2) / (n - 1))];
+    uint8_t v = owner.GammaLookup[GreyLevel(i, bits)];
     entries[static_cast<size_t>(i)] = {v, v, v, 0};
   }
   return CreatePalette(entries.data(), n);
