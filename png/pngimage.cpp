@@ -167,10 +167,16 @@ std::string ChunkNameOfClass(const char* className) {
   return name.size() > 6 ? name.substr(6) : std::string();
 }
 
+TChunkClass::TChunkClass(const char* className, TFactory factory, TTest test)
+    : FClassName(className), FFactory(factory), FTest(test) {
+  std::string name = GetName();
+  FFourLetterName = name.size() == 4;
+  if (FFourLetterName) FChunkName = name;
+}
+
 std::unique_ptr<TChunk> TChunkClass::Create(TPNGObject& owner) const {
   std::unique_ptr<TChunk> chunk = FFactory(owner);
-  std::string name = GetName();
-  if (name.size() == 4) chunk->SetName(name);
+  if (FFourLetterName) chunk->SetName(FChunkName);
   return chunk;
 }
 
@@ -186,12 +192,14 @@ std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const TChunkName& n
     TChunkRegistry& registry = ChunkRegistry();
     std::lock_guard<std::mutex> guard(registry.Lock);
     for (const TChunkClass* chunkClass : registry.Classes)
-      if (std::string own = chunkClass->GetName(); own.size() == 4 && TChunkName(own) == name) {
+      if (chunkClass->StandsFor(name)) {
         found = chunkClass;
         break;
       }
   }
-  std::unique_ptr<TChunk> chunk = found ? found->Create(owner) : std::make_unique<TChunk>(owner);
+  // A chunk of the class found is named after its class, which is name.
+  if (found) return found->Create(owner);
+  auto chunk = std::make_unique<TChunk>(owner);
   chunk->SetName(name);
   return chunk;
 }
