@@ -16,23 +16,21 @@ bool HasAlpha(int colorType) { return colorType == COLOR_GRAYSCALEALPHA || color
 // --- Pixels -------------------------------------------------------------------------
 
 TColor TPNGObject::GetPixels(int x, int y) const {
-  if (!HeaderPresent() || x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;
-  const TChunkIHDR& header = Header();
+  const TChunkIHDR* found = FindHeader();
+  if (!found || x < 0 || y < 0 || x >= found->Width() || y >= found->Height()) return 0;
+  const TChunkIHDR& header = *found;
   const uint8_t* row = header.ImageRow(y);
   switch (header.HeaderData.ColorType) {
     case COLOR_GRAYSCALE: {
-      // The sample scaled to 8 bits: 1 bit to 0 or 255, 4 bits times 17
-      // (2-bit samples are held as 4-bit ones), 8 bits (the high byte of
-      // 16-bit ones) as they are.
+      // The sample scaled to 8 bits (2-bit samples are held as 4-bit ones,
+      // 16-bit ones as their high byte).
       int bits = header.BitsPerPixel();
-      int sample = GetIndex(row, x, bits);
-      uint8_t value = bits == 1 ? uint8_t(255 * sample) : uint8_t(sample * (((1 << bits) + 1) & 0xFF));
-      uint8_t grey = GammaLookup[value];
+      uint8_t grey = GammaLookup[GreyLevel(IndexAt(row, x, bits), bits)];
       return RGB(grey, grey, grey);
     }
     case COLOR_PALETTE:
       // The colour table holds the palette through the gamma table already.
-      return QuadToColor(header.ImageInfo.bmiColors[GetIndex(row, x, header.BitsPerPixel())]);
+      return QuadToColor(header.ImageInfo.bmiColors[IndexAt(row, x, header.BitsPerPixel())]);
     case COLOR_RGB:
     case COLOR_RGBALPHA:
       return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
@@ -44,8 +42,9 @@ TColor TPNGObject::GetPixels(int x, int y) const {
 }
 
 void TPNGObject::SetPixels(int x, int y, TColor color) {
-  if (!HeaderPresent() || x < 0 || y < 0 || x >= Width() || y >= Height()) return;
-  TChunkIHDR& header = Header();
+  TChunkIHDR* found = FindHeader();
+  if (!found || x < 0 || y < 0 || x >= found->Width() || y >= found->Height()) return;
+  TChunkIHDR& header = *found;
   color = ColorToRGB(color);
   uint8_t* row = header.ImageRow(y);
   // 16-bit samples take the 8-bit value in their low byte too, so that the
@@ -56,7 +55,7 @@ void TPNGObject::SetPixels(int x, int y, TColor color) {
     case COLOR_PALETTE: {
       unsigned index = GetNearestPaletteIndex(header.ImagePalette(), color);
       if (index == CLR_INVALID) return;
-      SetIndex(row, x, header.BitsPerPixel(), static_cast<int>(index));
+      SetIndexAt(row, x, header.BitsPerPixel(), static_cast<int>(index));
       if (low) low[x] = static_cast<uint8_t>(index);
       break;
     }
@@ -116,26 +115,31 @@ void TPNGObject::CreateAlpha() {
   }
   if (h.ColorType != COLOR_GRAYSCALE && h.ColorType != COLOR_RGB) return;
 
-  // Opaque but where the tRNS sample made the picture transparent.
+  // Opaque but where the tRNS sample made the picture transparent. Grey
+  // with alpha has 8 or 16 bits: samples of fewer bits become 8-bit levels,
+  // taken in the same pass.
   std::vector<uint8_t> alpha(size_t(width) * size_t(height));
   int bits = header.BitsPerPixel();
+  bool widen = h.ColorType == COLOR_GRAYSCALE && bits < 8;
+  std::vector<uint8_t> levels(widen ? alpha.size() : 0);
   {
     TPixelAlpha alphas(*this, header);
     for (int y = 0; y < height; ++y) {
       const uint8_t* row = header.ImageRow(y);
       uint8_t* a = alpha.data() + size_t(y) * size_t(width);
-      for (int x = 0; x < width; ++x)
-        a[x] = bits == 24 ? alphas.Rgb(row + 3 * x, y, x) : alphas.Grey(GetIndex(row, x, bits), y, x);
+      if (bits == 24) {
+        for (int x = 0; x < width; ++x) a[x] = alphas.Rgb(row + 3 * x, y, x);
+        continue;
+      }
+      uint8_t* level = widen ? levels.data() + size_t(y) * size_t(width) : nullptr;
+      for (int x = 0; x < width; ++x) {
+        int sample = IndexAt(row, x, bits);
+        a[x] = alphas.Grey(sample, y, x);
+        if (level) level[x] = GreyLevel(sample, bits);
+      }
     }
   }
-  if (h.ColorType == COLOR_GRAYSCALE && bits < 8) {
-    // Grey with alpha has 8 or 16 bits: the samples become 8-bit levels.
-    std::vector<uint8_t> levels(alpha.size());
-    int scale = 255 / ((1 << bits) - 1);
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x)
-        levels[size_t(y) * size_t(width) + size_t(x)] =
-            static_cast<uint8_t>(GetIndex(header.ImageRow(y), x, bits) * scale);
+  if (widen) {
     TIHDRData old = h;
     h.BitDepth = 8;
     h.ColorType = COLOR_GRAYSCALEALPHA;

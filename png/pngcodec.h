@@ -55,37 +55,11 @@ inline uint8_t PaethPredictor(int a, int b, int c) {
   return static_cast<uint8_t>(pb <= pc ? b : c);
 }
 
+// The 8-bit level of a grey sample of 1, 2, 4 or 8 bits, the levels spread
+// evenly from 0 to 255: 1 bit to 0 or 255, 4 bits times 17, 8 bits as they are.
+inline uint8_t GreyLevel(int sample, int bits) { return static_cast<uint8_t>(sample * (255 / ((1 << bits) - 1))); }
 // A grey ramp of 2^bits entries through the owner's gamma table.
 HPALETTE CreateGrayscalePalette(const TPNGObject& owner, int bits);
-
-// The index of pixel x in a row of 1, 4 or 8 bits per pixel, and storing
-// one (the other pixels of the byte stay).
-inline int GetIndex(const uint8_t* row, int x, int bits) {
-  switch (bits) {
-    case 1:
-      return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4:
-      return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-    default:
-      return row[x];
-  }
-}
-inline void SetIndex(uint8_t* row, int x, int bits, int index) {
-  switch (bits) {
-    case 1: {
-      int shift = 7 - (x & 7);
-      row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(1 << shift)) | ((index & 1) << shift));
-      break;
-    }
-    case 4: {
-      int shift = (x & 1) ? 0 : 4;
-      row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & ~(0x0F << shift)) | ((index & 0x0F) << shift));
-      break;
-    }
-    default:
-      row[x] = static_cast<uint8_t>(index);
-  }
-}
 
 // The alpha of every pixel of a picture with transparency: from the alpha
 // plane, the palette's alphas, or 0 where the sample (all its bits) equals

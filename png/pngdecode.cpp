@@ -108,19 +108,6 @@ void FilterRow(uint8_t* r, const uint8_t* p, int64_t length, int stride) {
   }
 }
 
-inline void PutIndex(uint8_t* row, int x, int bits, int index) {
-  switch (bits) {
-    case 1:
-      row[x >> 3] = static_cast<uint8_t>(row[x >> 3] | (index << (7 - (x & 7))));
-      break;
-    case 4:
-      row[x >> 1] = static_cast<uint8_t>(row[x >> 1] | (index << ((x & 1) ? 0 : 4)));
-      break;
-    default:
-      row[x] = static_cast<uint8_t>(index);
-  }
-}
-
 // Stores count pixels of a decoded row s into image row y, pixel k at
 // column x0 + k * dx.
 void StoreRow(TPNGObject& owner, TChunkIHDR& header, const uint8_t* s, int y, int x0, int dx, int count,
@@ -169,7 +156,7 @@ void StoreRow(TPNGObject& owner, TChunkIHDR& header, const uint8_t* s, int y, in
         for (int k = 0, x = x0; k < count; ++k, x += dx) {
           int bit = k * depth;
           int v = (s[bit >> 3] >> (8 - depth - (bit & 7))) & mask;
-          PutIndex(image, x, bits, v * scale);
+          SetIndexAt(image, x, bits, v * scale);
         }
       }
   }

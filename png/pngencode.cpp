@@ -200,12 +200,9 @@ void EncodeRow(const TPNGObject& owner, TChunkIHDR& header, int depth, uint8_t* 
       } else if (x0 == 0 && dx == 1) {
         std::memcpy(d, image, lineBytes);
       } else {
+        // The bits past the row's last pixel stay zero.
         std::memset(d, 0, lineBytes);
-        for (int k = 0, x = x0; k < count; ++k, x += dx) {
-          int bit = x * depth, v = (image[bit >> 3] >> (8 - depth - (bit & 7))) & ((1 << depth) - 1);
-          int out = k * depth;
-          d[out >> 3] = static_cast<uint8_t>(d[out >> 3] | (v << (8 - depth - (out & 7))));
-        }
+        for (int k = 0, x = x0; k < count; ++k, x += dx) SetIndexAt(d, k, depth, IndexAt(image, x, depth));
       }
   }
 }

@@ -152,7 +152,7 @@ HPALETTE CreateGrayscalePalette(const TPNGObject& owner, int bits) {
   int n = 1 << bits;
   std::vector<PALETTEENTRY> entries(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
-    uint8_t v = owner.GammaLookup[static_cast<size_t>((i * 255 + (n - 1) / 2) / (n - 1))];
+    uint8_t v = owner.GammaLookup[GreyLevel(i, bits)];
     entries[static_cast<size_t>(i)] = {v, v, v, 0};
   }
   return CreatePalette(entries.data(), n);
@@ -167,10 +167,16 @@ std::string ChunkNameOfClass(const char* className) {
   return name.size() > 6 ? name.substr(6) : std::string();
 }
 
+TChunkClass::TChunkClass(const char* className, TFactory factory, TTest test)
+    : FClassName(className), FFactory(factory), FTest(test) {
+  std::string name = GetName();
+  FFourLetterName = name.size() == 4;
+  if (FFourLetterName) FChunkName = name;
+}
+
 std::unique_ptr<TChunk> TChunkClass::Create(TPNGObject& owner) const {
   std::unique_ptr<TChunk> chunk = FFactory(owner);
-  std::string name = GetName();
-  if (name.size() == 4) chunk->SetName(name);
+  if (FFourLetterName) chunk->SetName(FChunkName);
   return chunk;
 }
 
@@ -186,12 +192,14 @@ std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const TChunkName& n
     TChunkRegistry& registry = ChunkRegistry();
     std::lock_guard<std::mutex> guard(registry.Lock);
     for (const TChunkClass* chunkClass : registry.Classes)
-      if (std::string own = chunkClass->GetName(); own.size() == 4 && TChunkName(own) == name) {
+      if (chunkClass->StandsFor(name)) {
         found = chunkClass;
         break;
       }
   }
-  std::unique_ptr<TChunk> chunk = found ? found->Create(owner) : std::make_unique<TChunk>(owner);
+  // A chunk of the class found is named after its class, which is name.
+  if (found) return found->Create(owner);
+  auto chunk = std::make_unique<TChunk>(owner);
   chunk->SetName(name);
   return chunk;
 }
@@ -587,10 +595,12 @@ void TPNGObject::ClearChunks() {
   FChunks.Clear();
 }
 
-bool TPNGObject::HeaderPresent() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)) != nullptr; }
+TChunkIHDR* TPNGObject::FindHeader() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)); }
+
+bool TPNGObject::HeaderPresent() const { return FindHeader() != nullptr; }
 
 TChunkIHDR& TPNGObject::Header() const {
-  auto* header = dynamic_cast<TChunkIHDR*>(FChunks.Item(0));
+  TChunkIHDR* header = FindHeader();
   if (!header) throw EPNGHeaderNotPresent(pnglang::EPNGHeaderNotPresentText);
   return *header;
 }
@@ -604,8 +614,14 @@ void TPNGObject::GetPixelInfo(int64_t& lineSize, int& offset) const {
   offset = PixelStride(h.ColorType, h.BitDepth);
 }
 
-int TPNGObject::Width() const { return HeaderPresent() ? Header().Width() : 0; }
-int TPNGObject::Height() const { return HeaderPresent() ? Header().Height() : 0; }
+int TPNGObject::Width() const {
+  const TChunkIHDR* header = FindHeader();
+  return header ? header->Width() : 0;
+}
+int TPNGObject::Height() const {
+  const TChunkIHDR* header = FindHeader();
+  return header ? header->Height() : 0;
+}
 
 void TPNGObject::Resize(int width, int height) {
   if (width <= 0 || height <= 0) throw EPNGInvalidNewSize(pnglang::EInvalidNewSize);
@@ -904,7 +920,7 @@ void TPNGObject::DrawPartialTrans(HDC dc, const TRect& rect) const {
         std::memcpy(c, source + 3 * sx, 3);
         a = alphas.Rgb(c, sy, sx);
       } else {
-        int index = GetIndex(source, sx, bits);
+        int index = IndexAt(source, sx, bits);
         const RGBQUAD& q = header.ImageInfo.bmiColors[index];
         c[0] = q.rgbBlue, c[1] = q.rgbGreen, c[2] = q.rgbRed;
         // Grey + alpha pictures blend the grey sample itself.

@@ -149,13 +149,14 @@ class TChunkClass {
  public:
   using TFactory = std::unique_ptr<TChunk> (*)(TPNGObject& owner);
   using TTest = bool (*)(const TChunk& chunk);
-  TChunkClass(const char* className, TFactory factory, TTest test)
-      : FClassName(className), FFactory(factory), FTest(test) {}
+  TChunkClass(const char* className, TFactory factory, TTest test);
   const char* ClassName() const { return FClassName; }
   // True for a chunk of the class or of a class derived from it.
   bool IsClassOf(const TChunk& chunk) const { return FTest(chunk); }
   // The chunk name of the class.
   std::string GetName() const { return ChunkNameOfClass(FClassName); }
+  // True when the chunk name of the class has four letters and is name.
+  bool StandsFor(const TChunkName& name) const { return FFourLetterName && FChunkName == name; }
   // A new chunk of the class, named after the class when its chunk name has
   // four letters.
   std::unique_ptr<TChunk> Create(TPNGObject& owner) const;
@@ -164,6 +165,9 @@ class TChunkClass {
   const char* FClassName;
   TFactory FFactory;
   TTest FTest;
+  // The chunk name of the class, worked out once.
+  TChunkName FChunkName;
+  bool FFourLetterName = false;
 };
 
 // The class reference of a chunk class.
@@ -638,6 +642,8 @@ class TPNGObject : public TGraphic {
   // with a transparent colour: alpha 0 for it, 255 for the others).
   void DrawPartialTrans(HDC dc, const TRect& rect) const;
   void LoadFromResource(HINSTANCE instance, const std::string& name);
+  // The header chunk (the first chunk), null without one.
+  TChunkIHDR* FindHeader() const;
   std::unique_ptr<TCanvas> FCanvas;
   HDC FCanvasDC = nullptr;
   TPNGList FChunks;

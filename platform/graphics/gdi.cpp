@@ -364,29 +364,6 @@ TNearestColorCache& CacheFor(const RGBQUAD* table, int count) {
   return *cache;
 }
 
-inline int IndexAt(const uint8_t* row, int x, int bitCount) {
-  switch (bitCount) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    default: return row[x];
-  }
-}
-
-inline void SetIndexAt(uint8_t* row, int x, int bitCount, int index) {
-  switch (bitCount) {
-    case 1: {
-      uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
-      if (index & 1) row[x >> 3] |= mask;
-      else row[x >> 3] &= static_cast<uint8_t>(~mask);
-      break;
-    }
-    case 4:
-      if (x & 1) row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0xF0) | (index & 0x0F));
-      else row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0x0F) | ((index & 0x0F) << 4));
-      break;
-    default: row[x] = static_cast<uint8_t>(index);
-  }
-}
 }  // namespace
 
 void DibReadRow(const TDibSection& dib, int y, int x, int count, uint8_t* bgr) {

@@ -250,6 +250,31 @@ void DibReadRow(const TDibSection& dib, int y, int x, int count, uint8_t* bgr);
 // Writes count blue, green, red triples into a row from column x; indexed
 // formats take the nearest colour of the table.
 void DibWriteRow(TDibSection& dib, int y, int x, int count, const uint8_t* bgr);
+// The index of pixel x in a row of 1, 4 or 8 bits per pixel (the first
+// pixel in the high bits of a byte), and storing one: the other pixels of
+// the byte stay, and an index takes only the bits a pixel has.
+inline int IndexAt(const uint8_t* row, int x, int bitCount) {
+  switch (bitCount) {
+    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4: return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    default: return row[x];
+  }
+}
+inline void SetIndexAt(uint8_t* row, int x, int bitCount, int index) {
+  switch (bitCount) {
+    case 1: {
+      uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
+      if (index & 1) row[x >> 3] |= mask;
+      else row[x >> 3] &= static_cast<uint8_t>(~mask);
+      break;
+    }
+    case 4:
+      if (x & 1) row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0xF0) | (index & 0x0F));
+      else row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0x0F) | ((index & 0x0F) << 4));
+      break;
+    default: row[x] = static_cast<uint8_t>(index);
+  }
+}
 // Finds nearest table entries quickly for a whole run of pixels, with the
 // same answers as NearestColorIndex. The table must stay as it is while the
 // cache is used.

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+#include "platform/system/sysutils.h"
+
 struct TSearchHandle {
   DIR* Dir = nullptr;
   std::string Mask;
@@ -21,8 +23,6 @@ TSearchRec::~TSearchRec() = default;
 
 namespace {
 
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
 // '*' any run of bytes, '?' one byte, letters without regard to case. On a
 // mismatch the last '*' takes one byte more, so the cost stays at most
 // mask length times name length.
@@ -33,7 +33,7 @@ bool MaskMatches(const std::string& mask, const std::string& name) {
     if (m < mask.size() && mask[m] == '*') {
       star = m++;
       resume = n;
-    } else if (m < mask.size() && (mask[m] == '?' || Fold(mask[m]) == Fold(name[n]))) {
+    } else if (m < mask.size() && (mask[m] == '?' || FoldChar(mask[m]) == FoldChar(name[n]))) {
       ++m;
       ++n;
     } else if (star != std::string::npos) {

@@ -19,8 +19,9 @@ void RaiseInvalidOp() { throw EInvalidOp("Invalid floating point operation"); }
 void Abort() { throw EAbort("Operation aborted"); }
 void RaiseDivByZero() { throw EDivByZero("Division by zero"); }
 
-namespace {
 char FoldChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+namespace {
 char RaiseChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 }  // namespace
 

@@ -56,6 +56,8 @@ BRIGHTMILL_EXCEPTION(EAbort, Exception)
 // program's names and extensions are ASCII).
 bool SameText(const std::string& a, const std::string& b);
 int CompareText(const std::string& a, const std::string& b);
+// The character in lower case (ASCII letters only).
+char FoldChar(char c);
 std::string LowerCase(const std::string& s);
 std::string UpperCase(const std::string& s);
 std::string Trim(const std::string& s);
