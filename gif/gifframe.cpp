@@ -186,10 +186,6 @@ TBitmap* TGIFSubImage::NewBitmap() {
 void TGIFSubImage::Render(std::unique_ptr<TDibSection>& mask) {
   HPALETTE palette = Palette();
   TBitmap* bitmap = NewBitmap();
-  if (Empty()) {
-    bitmap->SetPalette(CopyPalette(palette));
-    return;
-  }
   int width = Width(), height = Height();
   TDIBWriter writer(*bitmap, pf8bit, width, height, palette);
   int transparent = TransparentIndex();
