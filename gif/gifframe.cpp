@@ -173,21 +173,25 @@ TBitmap* TGIFSubImage::Bitmap() {
   return FBitmap.get();
 }
 
-TBitmap* TGIFSubImage::NewBitmap() {
+TBitmap* TGIFSubImage::NewEmptyBitmap() {
   FreeBitmap();
   FBitmap = std::make_unique<TBitmap>();
+  return FBitmap.get();
+}
+
+TBitmap* TGIFSubImage::NewBitmap() {
+  TBitmap* bitmap = NewEmptyBitmap();
   // A large frame's bitmap is sized at one bit per pixel first, which costs
   // little memory, before its pixels arrive.
-  if (int64_t(Width()) * Height() > BitmapAllocationThreshold) FBitmap->SetPixelFormat(pf1bit);
-  FBitmap->SetSize(Width(), Height());
-  return FBitmap.get();
+  if (int64_t(Width()) * Height() > BitmapAllocationThreshold) bitmap->SetPixelFormat(pf1bit);
+  bitmap->SetSize(Width(), Height());
+  return bitmap;
 }
 
 void TGIFSubImage::Render(std::unique_ptr<TDibSection>& mask) {
   HPALETTE palette = Palette();
-  TBitmap* bitmap = NewBitmap();
   int width = Width(), height = Height();
-  TDIBWriter writer(*bitmap, pf8bit, width, height, palette);
+  TDIBWriter writer(*NewEmptyBitmap(), pf8bit, width, height, palette);
   int transparent = TransparentIndex();
   std::unique_ptr<TDibSection> bits = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
   bool masked = false;
@@ -208,9 +212,8 @@ void TGIFSubImage::Render(std::unique_ptr<TDibSection>& mask) {
 
 void TGIFSubImage::RenderDithered(std::unique_ptr<TDibSection>& mask) {
   HPALETTE palette = Palette();
-  TBitmap* bitmap = NewBitmap();
   int width = Width(), height = Height();
-  TDIBWriter writer(*bitmap, pf8bit, width, height, palette);
+  TDIBWriter writer(*NewEmptyBitmap(), pf8bit, width, height, palette);
   int transparent = TransparentIndex();
   std::unique_ptr<TDibSection> bits = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
   const std::array<TGIFColor, 256> colors = ColorTable(ActiveColorMap());

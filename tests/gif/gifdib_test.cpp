@@ -64,8 +64,8 @@ TEST(GifDIB, SizesHeadersAndRows) {
 }
 
 TEST(GifRender, LargeFramesKeepEveryIndex) {
-  // Above 500,000 pixels the bitmap is sized at 1 bit first; the rendering
-  // is still the frame's 8-bit indices.
+  // Above 500,000 pixels, where a bitmap of NewBitmap's is sized at 1 bit
+  // first, the rendering is still the frame's 8-bit indices.
   const int width = 1001, height = 500;
   std::vector<uint8_t> pixels = RandomPixels(int64_t(width) * height, 200, 7);
   auto image = MakeImage(200, width, height, pixels);
