@@ -46,10 +46,6 @@ void DrawOnto(TBitmap& bitmap, TGraphic& graphic, TColor background) {
   canvas.Draw(0, 0, &graphic);
 }
 
-struct DCDeleter {
-  void operator()(TDeviceContext* dc) const { DeleteDC(dc); }
-};
-
 // Draws the source stretched into the rectangle, leaving the target where
 // the mask is set: the source with its transparent pixels made black is
 // ORed over the target ANDed with the mask.

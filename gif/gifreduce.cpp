@@ -92,17 +92,14 @@ bool InternalGetDIB(HBITMAP bitmap, HPALETTE palette, BITMAPINFO& info, std::vec
                     TPixelFormat format) {
   info.bmiHeader = DIBHeader(bitmap, format);
   bits.assign(info.bmiHeader.biSizeImage, 0);
-  HDC dc = CheckGdiResult(CreateCompatibleDC());
-  HPALETTE old = nullptr;
+  // Held so that it goes also when the copy raises (a row it cannot make).
+  std::unique_ptr<TDeviceContext, DCDeleter> dc(CheckGdiResult(CreateCompatibleDC()));
   if (palette) {
-    old = SelectPalette(dc, palette);
-    RealizePalette(dc);
+    SelectPalette(dc.get(), palette);
+    RealizePalette(dc.get());
   }
-  int rows = GetDIBits(dc, bitmap, 0, unsigned(std::abs(info.bmiHeader.biHeight)), bits.data(), info,
-                       DIB_RGB_COLORS);
-  if (palette) SelectPalette(dc, old);
-  DeleteDC(dc);
-  return rows != 0;
+  return GetDIBits(dc.get(), bitmap, 0, unsigned(std::abs(info.bmiHeader.biHeight)), bits.data(), info,
+                   DIB_RGB_COLORS) != 0;
 }
 
 // --- Colour lookups -----------------------------------------------------------

@@ -303,6 +303,10 @@ using HDC = TDeviceContext*;
 
 HDC CreateCompatibleDC(HDC dc = nullptr);
 bool DeleteDC(HDC dc);
+// Deletes the context that a std::unique_ptr holds.
+struct DCDeleter {
+  void operator()(HDC dc) const { DeleteDC(dc); }
+};
 // Selects the bitmap into the context; returns the one it had.
 HBITMAP SelectObject(HDC dc, HBITMAP bitmap);
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, bool forceBackground = false);

@@ -61,6 +61,15 @@ TEST(GifDIB, SizesHeadersAndRows) {
   large.SetSize(20000, 18000);
   EXPECT_EQ(DIBSizes(large, pf8bit).second, 20000 * 18000);
   EXPECT_EQ(RaisedMessage<EOutOfMemory>([&] { DIBSizes(large, pf24bit); }), "Failed to allocate memory for GIF DIB");
+  // A bitmap without rows passes that, but a row of it at 24 bits would take
+  // more than 1 GiB: the copy raises, and the context it used goes with it
+  // (a leak checker sees the one the copy used to leave).
+  TBitmap wide;
+  wide.SetPixelFormat(pf1bit);
+  wide.SetSize(400'000'000, 0);
+  EXPECT_EQ(DIBSizes(wide, pf24bit).second, 0);
+  EXPECT_EQ(RaisedMessage<EOutOfMemory>([&] { InternalGetDIB(wide.Handle(), nullptr, info, bits, pf24bit); }),
+            "Out of memory");
 }
 
 TEST(GifDIB, RowsArePaddedToTheirAlignment) {
