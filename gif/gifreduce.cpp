@@ -59,13 +59,9 @@ BITMAPINFOHEADER DIBHeader(HBITMAP bitmap, TPixelFormat format) {
   } else {
     header = ds.dsBmih;
   }
-  switch (format) {
-    case pf1bit: header.biBitCount = 1; break;
-    case pf4bit: header.biBitCount = 4; break;
-    case pf8bit: header.biBitCount = 8; break;
-    case pf24bit: header.biBitCount = 24; break;
-    default: GIFError(sInvalidPixelFormat);
-  }
+  if (format != pf1bit && format != pf4bit && format != pf8bit && format != pf24bit)
+    GIFError(sInvalidPixelFormat);
+  header.biBitCount = uint16_t(PixelFormatBits(format));
   header.biPlanes = 1;
   header.biCompression = BI_RGB;
   int64_t imageSize = AlignedScanlineBytes(header.biWidth, header.biBitCount, 32) * std::abs(int64_t(header.biHeight));
@@ -79,12 +75,10 @@ BITMAPINFOHEADER DIBHeader(HBITMAP bitmap, TPixelFormat format) {
 
 void InternalGetDIBSizes(HBITMAP bitmap, int& infoHeaderSize, int& imageSize, TPixelFormat format) {
   BITMAPINFOHEADER header = DIBHeader(bitmap, format);
-  if (header.biBitCount <= 8) {
-    infoHeaderSize = int(sizeof(BITMAPINFOHEADER)) + int(sizeof(RGBQUAD)) * (1 << header.biBitCount);
-  } else {
-    infoHeaderSize = sizeof(BITMAPINFOHEADER);
-    if ((header.biCompression & BI_BITFIELDS) != 0) infoHeaderSize += 12;
-  }
+  // A colour table for 8 bits or fewer; the header is always BI_RGB, so
+  // never with bit-field masks.
+  infoHeaderSize = int(sizeof(BITMAPINFOHEADER));
+  if (header.biBitCount <= 8) infoHeaderSize += int(sizeof(RGBQUAD)) << header.biBitCount;
   imageSize = int(header.biSizeImage);
 }
 
