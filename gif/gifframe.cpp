@@ -46,10 +46,6 @@ void DrawOnto(TBitmap& bitmap, TGraphic& graphic, TColor background) {
   canvas.Draw(0, 0, &graphic);
 }
 
-struct DCDeleter {
-  void operator()(TDeviceContext* dc) const { DeleteDC(dc); }
-};
-
 // Draws the source stretched into the rectangle, leaving the target where
 // the mask is set: the source with its transparent pixels made black is
 // ORed over the target ANDed with the mask.
@@ -173,25 +169,25 @@ TBitmap* TGIFSubImage::Bitmap() {
   return FBitmap.get();
 }
 
-TBitmap* TGIFSubImage::NewBitmap() {
+TBitmap* TGIFSubImage::NewEmptyBitmap() {
   FreeBitmap();
   FBitmap = std::make_unique<TBitmap>();
+  return FBitmap.get();
+}
+
+TBitmap* TGIFSubImage::NewBitmap() {
+  TBitmap* bitmap = NewEmptyBitmap();
   // A large frame's bitmap is sized at one bit per pixel first, which costs
   // little memory, before its pixels arrive.
-  if (int64_t(Width()) * Height() > BitmapAllocationThreshold) FBitmap->SetPixelFormat(pf1bit);
-  FBitmap->SetSize(Width(), Height());
-  return FBitmap.get();
+  if (int64_t(Width()) * Height() > BitmapAllocationThreshold) bitmap->SetPixelFormat(pf1bit);
+  bitmap->SetSize(Width(), Height());
+  return bitmap;
 }
 
 void TGIFSubImage::Render(std::unique_ptr<TDibSection>& mask) {
   HPALETTE palette = Palette();
-  TBitmap* bitmap = NewBitmap();
-  if (Empty()) {
-    bitmap->SetPalette(CopyPalette(palette));
-    return;
-  }
   int width = Width(), height = Height();
-  TDIBWriter writer(*bitmap, pf8bit, width, height, palette);
+  TDIBWriter writer(*NewEmptyBitmap(), pf8bit, width, height, palette);
   int transparent = TransparentIndex();
   std::unique_ptr<TDibSection> bits = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
   bool masked = false;
@@ -212,9 +208,8 @@ void TGIFSubImage::Render(std::unique_ptr<TDibSection>& mask) {
 
 void TGIFSubImage::RenderDithered(std::unique_ptr<TDibSection>& mask) {
   HPALETTE palette = Palette();
-  TBitmap* bitmap = NewBitmap();
   int width = Width(), height = Height();
-  TDIBWriter writer(*bitmap, pf8bit, width, height, palette);
+  TDIBWriter writer(*NewEmptyBitmap(), pf8bit, width, height, palette);
   int transparent = TransparentIndex();
   std::unique_ptr<TDibSection> bits = NewMask(FNeedMask && transparent >= 0 && !FMask, width, height);
   const std::array<TGIFColor, 256> colors = ColorTable(ActiveColorMap());

@@ -529,6 +529,8 @@ const uint16_t CF_GIF = RegisterClipboardFormat(sGIFImageFile);
 void TGIFImage::LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE palette) {
   if (!data) data = GetClipboardData(format);
   if (format == CF_GIF && data) {
+    // A copy: the block stays the clipboard's, and a handler called while
+    // the image loads may empty the clipboard (and free the block).
     TMemoryStream stream;
     size_t size = GlobalSize(data);
     if (const void* memory = GlobalLock(data)) {

@@ -743,7 +743,8 @@ class TGIFSubImage : public TGIFItem {
   void SetHasBitmap(bool value);
   // Drops the cached rendering and caches a new bitmap of the frame's size
   // with nothing drawn on it (sized at one bit per pixel first for a frame
-  // of more than BitmapAllocationThreshold pixels); the renderers fill it.
+  // of more than BitmapAllocationThreshold pixels), for a caller to fill.
+  // The renderers start from an empty one instead: their writer sizes it.
   TBitmap* NewBitmap();
   void FreeBitmap();
   void FreeMask();
@@ -790,9 +791,13 @@ class TGIFSubImage : public TGIFItem {
   // Gives the pixels that fill sets (one byte per pixel, not 0 for a
   // transparent one) a new transparent colour, when there is room for it.
   void ImportMask(const std::function<void(int row, uint8_t* flags)>& fill);
-  // The frame's indices (or its colours dithered to the web palette) in
-  // the 8-bit bitmap NewBitmap makes; mask receives the transparency mask
-  // when one was due and some pixel is transparent.
+  // Drops the cached rendering and caches an empty bitmap: the renderers'
+  // writer makes its pixels at the first row, so a bitmap sized before it
+  // would only be thrown away.
+  TBitmap* NewEmptyBitmap();
+  // The frame's indices (or its colours dithered to the web palette) in a
+  // new cached 8-bit bitmap; mask receives the transparency mask when one
+  // was due and some pixel is transparent.
   void Render(std::unique_ptr<TDibSection>& mask);
   void RenderDithered(std::unique_ptr<TDibSection>& mask);
   void Progress(TProgressStage stage, int percent, const char* message);

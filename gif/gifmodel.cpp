@@ -49,7 +49,7 @@ int ColorsToBitsPerPixel(int colors) {
 }
 
 int64_t AlignedScanlineBytes(int64_t pixels, int bitsPerPixel, int alignment) {
-  return ((pixels * bitsPerPixel + alignment - 1) & ~int64_t(alignment - 1)) / 8;
+  return AlignedRowBytes(pixels, bitsPerPixel, alignment);
 }
 
 // --- Items and lists ----------------------------------------------------------

@@ -284,7 +284,7 @@ void TGIFImage::Optimize(TGIFOptimizeOptions options, TColorReduction reduction,
         // frames cannot be written.
         if (FFrames->Count() == 1 && gce &&
             std::all_of(frame->Data(), frame->Data() + frame->DataSize(),
-                        [&](uint8_t pixel) { return pixel == gce->TransparentColorIndex(); }))
+                        [index = gce->TransparentColorIndex()](uint8_t pixel) { return pixel == index; }))
           continue;
         int delay = gce ? gce->Delay() : 0;
         frame->Crop();

@@ -59,13 +59,9 @@ BITMAPINFOHEADER DIBHeader(HBITMAP bitmap, TPixelFormat format) {
   } else {
     header = ds.dsBmih;
   }
-  switch (format) {
-    case pf1bit: header.biBitCount = 1; break;
-    case pf4bit: header.biBitCount = 4; break;
-    case pf8bit: header.biBitCount = 8; break;
-    case pf24bit: header.biBitCount = 24; break;
-    default: GIFError(sInvalidPixelFormat);
-  }
+  if (format != pf1bit && format != pf4bit && format != pf8bit && format != pf24bit)
+    GIFError(sInvalidPixelFormat);
+  header.biBitCount = uint16_t(PixelFormatBits(format));
   header.biPlanes = 1;
   header.biCompression = BI_RGB;
   int64_t imageSize = AlignedScanlineBytes(header.biWidth, header.biBitCount, 32) * std::abs(int64_t(header.biHeight));
@@ -79,12 +75,10 @@ BITMAPINFOHEADER DIBHeader(HBITMAP bitmap, TPixelFormat format) {
 
 void InternalGetDIBSizes(HBITMAP bitmap, int& infoHeaderSize, int& imageSize, TPixelFormat format) {
   BITMAPINFOHEADER header = DIBHeader(bitmap, format);
-  if (header.biBitCount <= 8) {
-    infoHeaderSize = int(sizeof(BITMAPINFOHEADER)) + int(sizeof(RGBQUAD)) * (1 << header.biBitCount);
-  } else {
-    infoHeaderSize = sizeof(BITMAPINFOHEADER);
-    if ((header.biCompression & BI_BITFIELDS) != 0) infoHeaderSize += 12;
-  }
+  // A colour table for 8 bits or fewer; the header is always BI_RGB, so
+  // never with bit-field masks.
+  infoHeaderSize = int(sizeof(BITMAPINFOHEADER));
+  if (header.biBitCount <= 8) infoHeaderSize += int(sizeof(RGBQUAD)) << header.biBitCount;
   imageSize = int(header.biSizeImage);
 }
 
@@ -92,17 +86,14 @@ bool InternalGetDIB(HBITMAP bitmap, HPALETTE palette, BITMAPINFO& info, std::vec
                     TPixelFormat format) {
   info.bmiHeader = DIBHeader(bitmap, format);
   bits.assign(info.bmiHeader.biSizeImage, 0);
-  HDC dc = CheckGdiResult(CreateCompatibleDC());
-  HPALETTE old = nullptr;
+  // Held so that it goes also when the copy raises (a row it cannot make).
+  std::unique_ptr<TDeviceContext, DCDeleter> dc(CheckGdiResult(CreateCompatibleDC()));
   if (palette) {
-    old = SelectPalette(dc, palette);
-    RealizePalette(dc);
+    SelectPalette(dc.get(), palette);
+    RealizePalette(dc.get());
   }
-  int rows = GetDIBits(dc, bitmap, 0, unsigned(std::abs(info.bmiHeader.biHeight)), bits.data(), info,
-                       DIB_RGB_COLORS);
-  if (palette) SelectPalette(dc, old);
-  DeleteDC(dc);
-  return rows != 0;
+  return GetDIBits(dc.get(), bitmap, 0, unsigned(std::abs(info.bmiHeader.biHeight)), bits.data(), info,
+                   DIB_RGB_COLORS) != 0;
 }
 
 // --- Colour lookups -----------------------------------------------------------

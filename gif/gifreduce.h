@@ -64,10 +64,10 @@ class TDIBWriter : public TDIB {
 
 // The sizes of a bitmap's DIB in a pixel format (pf1bit, pf4bit, pf8bit or
 // pf24bit; others raise "Unsupported PixelFormat"): infoHeaderSize is the
-// header with a colour table of 2^bits entries for 8 bits or fewer (12
-// bytes of masks more for bit fields), imageSize the rows padded to 32
-// bits. No bitmap raises GIFException "Bitmap image is not valid", a DIB
-// above 1 GiB EOutOfMemory "Failed to allocate memory for GIF DIB".
+// header with a colour table of 2^bits entries for 8 bits or fewer,
+// imageSize the rows padded to 32 bits. No bitmap raises GIFException
+// "Bitmap image is not valid", a DIB above 1 GiB EOutOfMemory "Failed to
+// allocate memory for GIF DIB".
 void InternalGetDIBSizes(HBITMAP bitmap, int& infoHeaderSize, int& imageSize, TPixelFormat format);
 // The bitmap's DIB in the pixel format: the header (and colour table) in
 // info, the rows bottom-up in bits (resized to the image size). A palette,

@@ -260,10 +260,11 @@ bool DeleteObject(HPALETTE palette) {
 
 // --- DIBs ---------------------------------------------------------------------
 
-int BytesPerScanLine(int width, int bitCount) {
-  int64_t bits = static_cast<int64_t>(width) * bitCount;
-  return static_cast<int>(((bits + 31) / 32) * 4);
+int64_t AlignedRowBytes(int64_t width, int bitCount, int alignment) {
+  return ((width * bitCount + alignment - 1) & ~int64_t(alignment - 1)) / 8;
 }
+
+int BytesPerScanLine(int width, int bitCount) { return static_cast<int>(AlignedRowBytes(width, bitCount)); }
 
 namespace {
 HBITMAP NewDib(int width, int height, int bitCount, bool rgb565, bool fill) {
@@ -272,7 +273,7 @@ HBITMAP NewDib(int width, int height, int bitCount, bool rgb565, bool fill) {
     case 1: case 4: case 8: case 16: case 24: case 32: break;
     default: throw EInvalidGraphicOperation("Invalid pixel format");
   }
-  int64_t stride = ((static_cast<int64_t>(width) * bitCount + 31) / 32) * 4;
+  int64_t stride = AlignedRowBytes(width, bitCount);
   // Checked by division: stride * height itself may not fit in 64 bits.
   if (stride > MaxBitmapBytes || (height > 0 && stride > MaxBitmapBytes / height))
     throw EOutOfMemory("Out of memory");

@@ -229,6 +229,11 @@ using HBITMAP = TDibSection*;
 // EOutOfMemory ("Out of memory").
 constexpr int64_t MaxBitmapBytes = int64_t(1) << 30;
 
+// The bytes of a row of width pixels at bitCount bits, padded to a multiple
+// of alignment bits (a power of two): 32 for the rows of a DIB. In 64 bits,
+// so that no width of a picture overflows it.
+int64_t AlignedRowBytes(int64_t width, int bitCount, int alignment = 32);
+// The bytes of a DIB row (AlignedRowBytes at 32 bits).
 int BytesPerScanLine(int width, int bitCount);
 // A new bitmap filled with zero bytes. Raises EInvalidGraphicOperation
 // ("Invalid image size") for negative sizes or an unsupported bit count and
@@ -323,6 +328,10 @@ using HDC = TDeviceContext*;
 
 HDC CreateCompatibleDC(HDC dc = nullptr);
 bool DeleteDC(HDC dc);
+// Deletes the context that a std::unique_ptr holds.
+struct DCDeleter {
+  void operator()(HDC dc) const { DeleteDC(dc); }
+};
 // Selects the bitmap into the context; returns the one it had.
 HBITMAP SelectObject(HDC dc, HBITMAP bitmap);
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, bool forceBackground = false);

@@ -354,8 +354,7 @@ void TBitmap::LoadFromClipboardFormat(uint16_t format, HGLOBAL data, HPALETTE pa
   std::memcpy(dib.data(), memory, size);
   GlobalUnlock(data);
   // An empty bitmap goes on the clipboard as a header without pixels.
-  auto field = [&](size_t at) { return dib[at] | dib[at + 1] << 8 | dib[at + 2] << 16 | uint32_t(dib[at + 3]) << 24; };
-  if (size >= 40 && field(0) >= 40 && (field(4) == 0 || field(8) == 0)) {
+  if (size >= 40 && Get32(dib.data()) >= 40 && (Get32(dib.data() + 4) == 0 || Get32(dib.data() + 8) == 0)) {
     Assign(nullptr);
   } else {
     std::unique_ptr<TDibSection> loaded = ReadDib(dib.data(), size, 0, false);

@@ -265,6 +265,12 @@ TPixelFormat PixelFormatFromBits(int bitCount, bool rgb565);
 
 // --- BMP file reading and writing (used by TBitmap and TIcon) ---------------
 
+// The little-endian fields of BMP and icon headers.
+inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t Get32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
 // Parses a device-independent bitmap: an info header (core, info, V4 or V5)
 // followed by its colour table and pixels, as found after a BMP file header
 // or in an icon entry. bitsOffset, when not 0, is where the pixels start

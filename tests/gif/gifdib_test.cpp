@@ -61,11 +61,36 @@ TEST(GifDIB, SizesHeadersAndRows) {
   large.SetSize(20000, 18000);
   EXPECT_EQ(DIBSizes(large, pf8bit).second, 20000 * 18000);
   EXPECT_EQ(RaisedMessage<EOutOfMemory>([&] { DIBSizes(large, pf24bit); }), "Failed to allocate memory for GIF DIB");
+  // A bitmap without rows passes that, but a row of it at 24 bits would take
+  // more than 1 GiB: the copy raises, and the context it used goes with it
+  // (a leak checker sees the one the copy used to leave).
+  TBitmap wide;
+  wide.SetPixelFormat(pf1bit);
+  wide.SetSize(400'000'000, 0);
+  EXPECT_EQ(DIBSizes(wide, pf24bit).second, 0);
+  EXPECT_EQ(RaisedMessage<EOutOfMemory>([&] { InternalGetDIB(wide.Handle(), nullptr, info, bits, pf24bit); }),
+            "Out of memory");
+}
+
+TEST(GifDIB, RowsArePaddedToTheirAlignment) {
+  // 17 pixels: 17, 68, 136, 272, 408 and 544 bits.
+  const std::pair<int, int64_t> dibRows[] = {{1, 4}, {4, 12}, {8, 20}, {16, 36}, {24, 52}, {32, 68}};
+  for (auto [bits, bytes] : dibRows) {
+    EXPECT_EQ(AlignedScanlineBytes(17, bits, 32), bytes) << bits;
+    EXPECT_EQ(BytesPerScanLine(17, bits), bytes) << bits;
+    std::unique_ptr<TDibSection> dib(CreateDib(17, 1, bits));
+    EXPECT_EQ(dib->Stride, bytes) << bits;
+  }
+  EXPECT_EQ(AlignedScanlineBytes(17, 1, 8), 3);
+  EXPECT_EQ(AlignedScanlineBytes(17, 8, 16), 18);
+  EXPECT_EQ(AlignedScanlineBytes(0, 24, 32), 0);
+  // Wider than 32 bits can count.
+  EXPECT_EQ(AlignedScanlineBytes(3'000'000'001, 24, 32), 9'000'000'004);
 }
 
 TEST(GifRender, LargeFramesKeepEveryIndex) {
-  // Above 500,000 pixels the bitmap is sized at 1 bit first; the rendering
-  // is still the frame's 8-bit indices.
+  // Above 500,000 pixels, where a bitmap of NewBitmap's is sized at 1 bit
+  // first, the rendering is still the frame's 8-bit indices.
   const int width = 1001, height = 500;
   std::vector<uint8_t> pixels = RandomPixels(int64_t(width) * height, 200, 7);
   auto image = MakeImage(200, width, height, pixels);

@@ -316,7 +316,8 @@ TEST(GifImage, MaskedDrawingSignalsTheCanvas) {
 
 TEST(GifRender, NewBitmapIsSizedCheaplyForLargeFrames) {
   // Up to 500,000 pixels the new bitmap is sized as it is; above, at one
-  // bit per pixel first. Rendering then fills it.
+  // bit per pixel first. It is cached as the frame's bitmap until dropped;
+  // a rendering then makes its own.
   for (auto [width, height, oneBit] : {std::tuple{1000, 500, false}, std::tuple{12, 41667, true}}) {
     auto image = MakeImage(2, width, height, {});
     TGIFSubImage& frame = FrameOf(*image);
