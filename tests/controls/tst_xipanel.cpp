@@ -1,4 +1,5 @@
 // The gradient panel: bevel rings and gradients, checked on grabbed pixels.
+#include <QPainter>
 #include <QtTest>
 
 #include "controls/xigradient.h"
@@ -99,6 +100,25 @@ class TestXiPanel : public QObject {
         panel.resize(size);
         panel.grab();
       }
+    // A rectangle away from the corner gets the same lines from its own
+    // top-left corner, and nothing around it is painted.
+    for (auto direction : {TXiPanel::fdHorizontal, TXiPanel::fdVertical, TXiPanel::fdDiagonal}) {
+      QImage atCorner(7, 5, QImage::Format_RGB32), away(12, 9, QImage::Format_RGB32);
+      atCorner.fill(Qt::black);
+      away.fill(Qt::black);
+      QPainter painter(&atCorner);
+      TXiPanel::GradientFillRect(painter, QRect(0, 0, 7, 5), 0x0000FF, 0xFF8000, direction);
+      painter.end();
+      painter.begin(&away);
+      TXiPanel::GradientFillRect(painter, QRect(3, 2, 7, 5), 0x0000FF, 0xFF8000, direction);
+      painter.end();
+      QImage expected(12, 9, QImage::Format_RGB32);
+      expected.fill(Qt::black);
+      painter.begin(&expected);
+      painter.drawImage(3, 2, atCorner);
+      painter.end();
+      QCOMPARE(away, expected);
+    }
   }
 };
 
