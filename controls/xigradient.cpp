@@ -54,3 +54,15 @@ void GradientFill(QPainter& canvas, const QRect& rect, TColor start, TColor end,
     }
   }
 }
+
+void DrawRing(QPainter& canvas, const QRect& ring, const QColor& topLeft, const QColor& bottomRight,
+              TRingCorner bottomLeft) {
+  const int left = ring.left(), top = ring.top(), w = ring.width(), h = ring.height();
+  if (w <= 0 || h <= 0) return;
+  const int right = left + w - 1, bottom = top + h - 1;
+  canvas.fillRect(left, top, 1, h, topLeft);
+  canvas.fillRect(left, top, w - 1, 1, topLeft);
+  canvas.fillRect(right, top, 1, h - 1, bottomRight);
+  const int from = bottomLeft == rcLeftEdge ? left + 1 : left;
+  canvas.fillRect(from, bottom, right - from + 1, 1, bottomRight);
+}

@@ -1,5 +1,6 @@
 // Two-colour gradients of the flat-look controls (button, track bar, panel),
-// worked out line by line with the rounding their looks were designed with.
+// worked out line by line with the rounding their looks were designed with,
+// and the flat two-colour rings of their frames (panel, edit box).
 #pragma once
 
 #include <QColor>
@@ -28,3 +29,13 @@ enum TGradientDirection : uint8_t { gdHorizontal, gdVertical, gdDiagonal };
 // top-left corner; the rectangle's left column, which no diagonal line
 // reaches, keeps the start colour. An empty rectangle draws nothing.
 void GradientFill(QPainter& canvas, const QRect& rect, TColor start, TColor end, TGradientDirection direction);
+
+// Which edge a ring's bottom-left corner pixel belongs to.
+enum TRingCorner : uint8_t { rcLeftEdge, rcBottomEdge };
+
+// One ring one pixel wide along the rectangle's edges: the left column and
+// the top row in topLeft, the right column and the bottom row in
+// bottomRight; the top-right corner is bottomRight's, the bottom-left one
+// belongs to the edge named. An empty rectangle draws nothing.
+void DrawRing(QPainter& canvas, const QRect& ring, const QColor& topLeft, const QColor& bottomRight,
+              TRingCorner bottomLeft);

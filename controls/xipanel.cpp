@@ -75,11 +75,7 @@ void TXiPanel::GradientFillRect(QPainter& canvas, const QRect& rect, TColor star
 
 void TXiPanel::DrawBevel(QPainter& canvas, int x, int y, int w, int h, const QColor& topLeft,
                          const QColor& bottomRight) {
-  if (w < 0 || h < 0) return;
-  canvas.fillRect(x, y, 1, h + 1, topLeft);
-  canvas.fillRect(x, y, w, 1, topLeft);
-  canvas.fillRect(x + w, y, 1, h, bottomRight);
-  canvas.fillRect(x + 1, y + h, w, 1, bottomRight);
+  DrawRing(canvas, QRect(x, y, w + 1, h + 1), topLeft, bottomRight, rcLeftEdge);
 }
 
 void TXiPanel::DrawFrame(QPainter& canvas, int start, int count, const QColor& topLeft,

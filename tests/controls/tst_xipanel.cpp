@@ -72,6 +72,30 @@ class TestXiPanel : public QObject {
     QCOMPARE(PixelOf(image, 6, 20), PixelOf(image, 50, 20));
   }
 
+  // A ring's edges and corners, with the bottom-left corner on either
+  // edge (the panel's bevels put it on the left one, the edit box's frame
+  // on the bottom one); what lies inside and outside stays.
+  void rings() {
+    for (TRingCorner corner : {rcLeftEdge, rcBottomEdge}) {
+      QImage image(7, 6, QImage::Format_RGB32);
+      image.fill(Qt::black);
+      QPainter painter(&image);
+      DrawRing(painter, QRect(1, 1, 5, 4), Qt::red, Qt::blue, corner);
+      DrawRing(painter, QRect(0, 0, 0, 6), Qt::green, Qt::green, corner);  // empty
+      painter.end();
+      const QColor black(Qt::black), red(Qt::red), blue(Qt::blue);
+      const QColor expected[6][7] = {
+          {black, black, black, black, black, black, black},
+          {black, red, red, red, red, blue, black},
+          {black, red, black, black, black, blue, black},
+          {black, red, black, black, black, blue, black},
+          {black, corner == rcLeftEdge ? red : blue, blue, blue, blue, blue, black},
+          {black, black, black, black, black, black, black}};
+      for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 7; ++x) QCOMPARE(image.pixelColor(x, y), expected[y][x]);
+    }
+  }
+
   void fills() {
     TXiPanel panel;
     panel.resize(100, 40);
