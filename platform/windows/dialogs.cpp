@@ -64,12 +64,15 @@ TFolderDialog::TFolderDialog(QWidget* parent, const std::string& title, unsigned
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   // The folders are read in the background as the tree needs them: until
   // the user moves the selection or scrolls, each arrival keeps the folder
-  // selected in code in view.
+  // selected in code in view, once the burst of arrivals has been handled.
+  FKeepInViewTimer = new QTimer(this);
+  FKeepInViewTimer->setSingleShot(true);
+  FKeepInViewTimer->setInterval(0);
+  connect(FKeepInViewTimer, &QTimer::timeout, this, [this] {
+    if (!FKeepInView.isEmpty()) Tree->scrollTo(Tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+  });
   auto keepInView = [this] {
-    if (FKeepInView.isEmpty()) return;
-    QTimer::singleShot(0, this, [this] {
-      if (!FKeepInView.isEmpty()) Tree->scrollTo(Tree->currentIndex(), QAbstractItemView::PositionAtCenter);
-    });
+    if (!FKeepInView.isEmpty()) FKeepInViewTimer->start();
   };
   connect(FModel, &QFileSystemModel::directoryLoaded, this, keepInView);
   connect(FModel, &QFileSystemModel::rowsInserted, this, keepInView);

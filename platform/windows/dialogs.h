@@ -18,6 +18,7 @@ class QFileSystemModel;
 class QLabel;
 class QPushButton;
 class QShowEvent;
+class QTimer;
 class QTreeView;
 class QWidget;
 
@@ -73,8 +74,10 @@ class TFolderDialog : public QDialog {
   TBrowseCallback FCallback;
   std::string FData;
   bool FInitialized = false;
-  // The folder SetSelection chose, kept in view while the tree fills.
+  // The folder SetSelection chose, kept in view while the tree fills: each
+  // arrival of rows restarts the timer, which brings it into view.
   QString FKeepInView;
+  QTimer* FKeepInViewTimer = nullptr;
 };
 
 // Folder choice in the folder dialog above, with the callback and its data
