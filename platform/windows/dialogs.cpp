@@ -63,8 +63,9 @@ TFolderDialog::TFolderDialog(QWidget* parent, const std::string& title, unsigned
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   // The folders are read in the background as the tree needs them: until
-  // the user moves the selection or scrolls, each arrival keeps the folder
-  // selected in code in view, once the burst of arrivals has been handled.
+  // the user moves the selection, scrolls, or opens or closes a folder, each
+  // arrival keeps the folder selected in code in view, once the burst of
+  // arrivals has been handled.
   FKeepInViewTimer = new QTimer(this);
   FKeepInViewTimer->setSingleShot(true);
   FKeepInViewTimer->setInterval(0);
@@ -78,6 +79,10 @@ TFolderDialog::TFolderDialog(QWidget* parent, const std::string& title, unsigned
   connect(FModel, &QFileSystemModel::rowsInserted, this, keepInView);
   connect(FModel, &QFileSystemModel::layoutChanged, this, keepInView);
   connect(Tree->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { FKeepInView.clear(); });
+  // Opening or closing a folder is the user's move too (SetSelection opens
+  // the folders above its choice before it keeps it in view).
+  connect(Tree, &QTreeView::expanded, this, [this] { FKeepInView.clear(); });
+  connect(Tree, &QTreeView::collapsed, this, [this] { FKeepInView.clear(); });
   connect(Tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
     OkButton->setEnabled(current.isValid());
     if (FModel->filePath(current) != FKeepInView) FKeepInView.clear();
