@@ -16,6 +16,7 @@
 
 #include "platform/system/sysutils.h"
 #include "platform/windows/colors.h"
+#include "platform/windows/guard.h"
 
 namespace {
 QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
@@ -86,7 +87,7 @@ TFolderDialog::TFolderDialog(QWidget* parent, const std::string& title, unsigned
   connect(Tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
     OkButton->setEnabled(current.isValid());
     if (FModel->filePath(current) != FKeepInView) FKeepInView.clear();
-    if (FCallback && current.isValid()) FCallback(*this, BFFM_SELCHANGED, Selection(), FData);
+    if (current.isValid()) TellCallback(BFFM_SELCHANGED, Selection());
   });
 }
 
@@ -94,8 +95,12 @@ void TFolderDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (FInitialized) return;
   FInitialized = true;
-  if (FCallback) FCallback(*this, BFFM_INITIALIZED, std::string(), FData);
+  if (FCallback) TellCallback(BFFM_INITIALIZED, std::string());
   else SetSelection(FData);
+}
+
+void TFolderDialog::TellCallback(int message, const std::string& argument) {
+  if (FCallback) Guarded([&] { FCallback(*this, message, argument, FData); });
 }
 
 void TFolderDialog::SetSelection(const std::string& path) {

@@ -70,6 +70,10 @@ class TFolderDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // Hands the message to the callback, if any, through the handler guard:
+  // an error it raises is shown and the dialog goes on.
+  void TellCallback(int message, const std::string& argument);
+
   QFileSystemModel* FModel = nullptr;
   TBrowseCallback FCallback;
   std::string FData;

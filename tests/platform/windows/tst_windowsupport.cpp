@@ -140,6 +140,26 @@ class TestWindowSupport : public QObject {
     QCOMPARE(tree->verticalScrollBar()->value(), scrolled);
     QCOMPARE(dialog.Selection(), dir.File("b/c"));
   }
+
+  // A callback that raises: its error is shown, and the dialog goes on (the
+  // selection moves, OK closes it).
+  void folderDialogSurvivesAFailingCallback() {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("a"));
+    TMessageLog shown;
+    TBrowseCallback callback = [](TFolderDialog&, int message, const std::string&, const std::string&) -> int {
+      throw std::runtime_error(message == BFFM_INITIALIZED ? "not up" : "not moved");
+    };
+    TFolderDialog dialog(nullptr, "Pick one", BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT, callback, dir.Path());
+    dialog.show();
+    QCOMPARE(shown, (std::vector<std::string>{"not up"}));
+    dialog.SetSelection(dir.File("a"));
+    QCOMPARE(shown, (std::vector<std::string>{"not up", "not moved"}));
+    QCOMPARE(dialog.Selection(), dir.File("a"));
+    QVERIFY(dialog.isVisible() && dialog.OkButton->isEnabled());
+    dialog.OkButton->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+  }
 };
 
 WINDOW_TEST_MAIN(TestWindowSupport)
