@@ -405,10 +405,7 @@ bool TXiButton::event(QEvent* event) {
 }
 
 void TXiButton::GradientFillRect(QPainter& canvas, const QRect& rect, TColor start, TColor end) {
-  const int h = rect.height();
-  if (h <= 0) return;
-  const std::vector<QColor> rows = GradientColors(start, end, h, h);
-  for (int y = 0; y < h; ++y) canvas.fillRect(rect.left(), rect.top() + y, rect.width(), 1, rows[y]);
+  GradientFill(canvas, rect, start, end, gdVertical);
 }
 
 void TXiButton::paintEvent(QPaintEvent*) {

@@ -1,9 +1,7 @@
 #include "controls/xipanel.h"
 
-#include <QImage>
 #include <QPainter>
 
-#include "controls/xigradient.h"
 #include "platform/windows/colors.h"
 
 namespace {
@@ -72,43 +70,12 @@ void TXiPanel::SetBevelWidth(int value) {
 
 void TXiPanel::GradientFillRect(QPainter& canvas, const QRect& rect, TColor start, TColor end,
                                 TFillDirection direction) {
-  const int cw = rect.width(), ch = rect.height();
-  switch (direction) {
-    case fdVertical: {
-      const std::vector<QColor> rows = GradientColors(start, end, ch, ch + 1);
-      for (int y = 0; y < ch; ++y) canvas.fillRect(0, y, cw, 1, rows[y]);
-      break;
-    }
-    case fdHorizontal: {
-      const std::vector<QColor> columns = GradientColors(start, end, cw, cw + 1);
-      for (int x = 0; x < cw; ++x) canvas.fillRect(x, 0, 1, ch, columns[x]);
-      break;
-    }
-    case fdDiagonal: {
-      if (cw <= 0 || ch <= 0) break;
-      // Line i runs from (i, 0) down to, but not into, (0, i); column 0
-      // keeps the start colour the picture is cleared to.
-      const int n = cw + ch;
-      const std::vector<QColor> lines = GradientColors(start, end, n, n + 1);
-      QImage image(cw, ch, QImage::Format_RGB32);
-      image.fill(ToQColor(start));
-      for (int y = 0; y < ch; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 1; x < cw; ++x) row[x] = lines[x + y].rgb();
-      }
-      canvas.drawImage(0, 0, image);
-      break;
-    }
-  }
+  GradientFill(canvas, rect, start, end, TGradientDirection(direction));
 }
 
 void TXiPanel::DrawBevel(QPainter& canvas, int x, int y, int w, int h, const QColor& topLeft,
                          const QColor& bottomRight) {
-  if (w < 0 || h < 0) return;
-  canvas.fillRect(x, y, 1, h + 1, topLeft);
-  canvas.fillRect(x, y, w, 1, topLeft);
-  canvas.fillRect(x + w, y, 1, h, bottomRight);
-  canvas.fillRect(x + 1, y + h, w, 1, bottomRight);
+  DrawRing(canvas, QRect(x, y, w + 1, h + 1), topLeft, bottomRight, rcLeftEdge);
 }
 
 void TXiPanel::DrawFrame(QPainter& canvas, int start, int count, const QColor& topLeft,

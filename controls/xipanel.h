@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+#include "controls/xigradient.h"
 #include "platform/graphics/gdi.h"
 
 class QPainter;
@@ -17,7 +18,7 @@ class TXiPanel : public QWidget {
   enum TColorScheme : uint8_t { csCustom, csDesert, csGrass, csSilver, csSky, csRose, csSun };
   // Horizontal: left to right; vertical: top to bottom; diagonal: along
   // x + y from the top-left corner to the bottom-right one.
-  enum TFillDirection : uint8_t { fdHorizontal, fdVertical, fdDiagonal };
+  enum TFillDirection : uint8_t { fdHorizontal = gdHorizontal, fdVertical = gdVertical, fdDiagonal = gdDiagonal };
   enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
   // bvSpace looks like bvRaised.
   enum TPanelBevel : uint8_t { bvNone, bvLowered, bvRaised, bvSpace };
@@ -59,11 +60,11 @@ class TXiPanel : public QWidget {
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle value) { FBorderStyle = value; }
 
-  // The drawing steps of the panel's paint, on its own size.
-  // The gradient over (0, 0, rect's width, rect's height): N + 1 lines from
-  // start to end (N the width, the height or their sum by direction), so
-  // that line N has the end colour; a diagonal line i runs from (i, 0)
-  // towards (0, i), the end excluded.
+  // The drawing steps of the panel's paint.
+  // The gradient over the rectangle, from its top-left corner (GradientFill):
+  // N lines (N the width, the height or their sum by direction), one step of
+  // N a line, so that the end colour would be the line after the last; a
+  // diagonal line i runs from (i, 0) towards (0, i), the end excluded.
   static void GradientFillRect(QPainter& canvas, const QRect& rect, TColor start, TColor end,
                                TFillDirection direction);
   // One ring: the rectangle's width w and height h taken from (x, y); the

@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <cmath>
 
-#include "controls/xigradient.h"
 #include "platform/graphics/colornames.h"
 #include "platform/system/classes.h"
 #include "platform/windows/colors.h"
@@ -69,17 +68,7 @@ bool TXiTrackBar::PointInRect(int x, int y, const QRect& r) {
 
 void TXiTrackBar::GradientFillRect(QPainter& canvas, const QRect& rect, TColor start, TColor end,
                                    TFillDirection direction) {
-  if (direction == fdDiagonal) return;
-  const bool columns = direction == fdHorizontal;
-  const int n = columns ? rect.width() : rect.height();
-  if (n <= 0) return;
-  const std::vector<QColor> lines = GradientColors(start, end, n, n);
-  for (int i = 0; i < n; ++i) {
-    if (columns)
-      canvas.fillRect(rect.left() + i, rect.top(), 1, rect.height(), lines[i]);
-    else
-      canvas.fillRect(rect.left(), rect.top() + i, rect.width(), 1, lines[i]);
-  }
+  if (direction != fdDiagonal) GradientFill(canvas, rect, start, end, TGradientDirection(direction));
 }
 
 bool TXiTrackBar::event(QEvent* event) {

@@ -15,6 +15,7 @@
 #include <array>
 #include <memory>
 
+#include "controls/xigradient.h"
 #include "platform/graphics/gdi.h"
 
 class QPainter;
@@ -33,7 +34,7 @@ class TXiTrackBar : public QWidget {
   enum TTrackBarOrientation : uint8_t { trHorizontal, trVertical };
   // The lines of a gradient run down (horizontal) or across (vertical)
   // the filled rectangle; the bar never fills diagonally.
-  enum TFillDirection : uint8_t { fdHorizontal, fdVertical, fdDiagonal };
+  enum TFillDirection : uint8_t { fdHorizontal = gdHorizontal, fdVertical = gdVertical, fdDiagonal = gdDiagonal };
 
   explicit TXiTrackBar(QWidget* parent = nullptr);
 

@@ -8,6 +8,7 @@
 #include <QValidator>
 #include <algorithm>
 
+#include "controls/xigradient.h"
 #include "platform/windows/colors.h"
 
 namespace {
@@ -246,12 +247,7 @@ void TXPEdit::paintEvent(QPaintEvent* event) {
 void TXPEdit::Frame3D(QPainter& canvas, QRect& rect, TColor top, TColor bottom, int width) {
   const QColor upper = ToQColor(top), lower = ToQColor(bottom);
   for (int i = 0; i < width && rect.width() > 0 && rect.height() > 0; ++i) {
-    // Left column and top row (but its last pixel) in the top colour; the
-    // right column and the bottom row, corners included, in the bottom one.
-    canvas.fillRect(rect.left(), rect.top(), 1, rect.height(), upper);
-    canvas.fillRect(rect.left(), rect.top(), rect.width() - 1, 1, upper);
-    canvas.fillRect(rect.right(), rect.top(), 1, rect.height(), lower);
-    canvas.fillRect(rect.left(), rect.bottom(), rect.width(), 1, lower);
+    DrawRing(canvas, rect, upper, lower, rcBottomEdge);
     rect.adjust(1, 1, -1, -1);
   }
 }

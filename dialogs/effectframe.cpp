@@ -77,9 +77,7 @@ QVariant TSourceFileModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= FRows) return {};
   if (role == Qt::TextAlignmentRole && index.column() == 1) return int(Qt::AlignCenter);
   if (role != Qt::DisplayRole) return {};
-  QString caption, name;
-  FFrame.ListView1Data(index.row(), caption, name);
-  return index.column() == 0 ? caption : name;
+  return FFrame.ListView1Data(index.row(), index.column());
 }
 
 QVariant TSourceFileModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -205,11 +203,10 @@ void TEffectFrame::SelectRow(int row) {
   ListView1->scrollTo(index);
 }
 
-void TEffectFrame::ListView1Data(int index, QString& caption, QString& name) const {
-  caption = QString::number(index + 1);
-  name = index >= 0 && index < Job.SourceFiles.Count()
-             ? QString::fromStdString(ExtractFileName(Job.SourceFiles[index]))
-             : QString();
+QString TEffectFrame::ListView1Data(int index, int column) const {
+  if (column == 0) return QString::number(index + 1);
+  return index >= 0 && index < Job.SourceFiles.Count() ? QString::fromStdString(ExtractFileName(Job.SourceFiles[index]))
+                                                       : QString();
 }
 
 void TEffectFrame::ListView1SelectItem(int row, bool selected) {

@@ -17,7 +17,7 @@
 //      ReadControl() / ShowValues() (a control changed / show the values).
 //   3. Connect every parameter control's change signal to
 //      TrackBar1Change(control).
-// The frame's handlers keep the designer's names: ListView1Data (a row of
+// The frame's handlers keep the designer's names: ListView1Data (a cell of
 // the list), ListView1SelectItem (a row gained or lost the selection),
 // TrackBar1Change, PaintEffectPaint (draws the preview) and XiButton1Click
 // (OK). The frame writes PreviewIndex on OK; Cancel writes nothing.
@@ -89,9 +89,10 @@ class TEffectFrame : public QDialog {
   // How many times the preview has been computed.
   int PreviewRuns() const { return FPreviewRuns; }
 
-  // One row of the list on demand: its caption "1", "2", ... and the file
-  // name of the job's source file at the index.
-  void ListView1Data(int index, QString& caption, QString& name) const;
+  // One cell of a row of the list on demand, built only when asked for:
+  // column 0 the row's caption "1", "2", ..., column 1 the file name of the
+  // job's source file at the index.
+  QString ListView1Data(int index, int column) const;
   // A row gained (selected) or lost its selection: a newly selected row's
   // file is loaded and previewed; losing it does nothing here.
   virtual void ListView1SelectItem(int row, bool selected);

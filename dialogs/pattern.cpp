@@ -67,7 +67,7 @@ TFormPattern::TFormPattern(QWidget* parent, TJobRecord& job) : TSliderFrame(pare
   PaintBoxPattern->setObjectName("PaintBoxPattern");
   PaintBoxPattern->setToolTip("Pattern");
   PaintBoxPattern->setCursor(Qt::PointingHandCursor);
-  PaintBoxPattern->resize(70, 60);
+  PaintBoxPattern->resize(70, 60);  // kept until the pattern changes
   PaintBoxPattern->installEventFilter(this);
   PaintBoxPattern->SetOnPaint([this](QPainter& canvas) { PaintBoxPatternPaint(canvas); });
   ScrollBox2->setWidget(PaintBoxPattern);
@@ -95,8 +95,6 @@ TFormPattern::TFormPattern(QWidget* parent, TJobRecord& job) : TSliderFrame(pare
   }
   Level = job.WatermarkLevel;
   CheckBox2->SetChecked(job.WatermarkInverse);  // raises no click
-  // The view keeps its first size until the pattern changes.
-  PaintBoxPattern->update();
 
   OpenPictureDialog1.Title = "Select pattern";
   OpenPictureDialog1.Filter = PictureFilter;

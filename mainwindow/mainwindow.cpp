@@ -328,8 +328,7 @@ void TFormMain::BuildStep1() {
   XPCheckBoxWMF = CheckBox(Panel4, "XPCheckBoxWMF", "wmf", 216, 32, true, 60, clInfoBk);
   XPCheckBoxICO = CheckBox(Panel4, "XPCheckBoxICO", "ico", 303, 6, true, 60, clInfoBk);
   ListBox3 = SummaryList(Panel4, "ListBox3");
-  for (const char* line : {"BMP: true", "JPG: true", "GIF: true", "PNG: true", "EMF: true", "WMF: true", "ICO: true"})
-    ListBox3->addItem(line);
+  for (int line = 0; line < 7; ++line) ListBox3->addItem(SourceTypeText(line, true));
   AlignRight(ListBox3, 177);
   XiButSourceCol = Button(Panel4, "XiButSourceCol", ">>", TXiButton::csNeoSilver, 0, 0, 20, 20);
   XiButSourceCol->setToolTip("Collapse");

@@ -303,6 +303,8 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   void SourceTypesToControls();
   // Sets a type's line of ListBox3 and its flag from its box.
   void SourceTypeClicked(int line);
+  // A line of ListBox3: the type's tag and whether its box is on.
+  static QString SourceTypeText(int line, bool on);
   void BuildMenus();
   void BuildStep1();
   void BuildStep2();

@@ -40,11 +40,11 @@ const TSourceTypeLine kSourceTypeLines[7] = {
     {"PNG", &TJobRecord::SourcePng}, {"EMF", &TJobRecord::SourceEmf}, {"WMF", &TJobRecord::SourceWmf},
     {"ICO", &TJobRecord::SourceIco}};
 
-QString SourceTypeText(int line, bool on) {
+}  // namespace
+
+QString TFormMain::SourceTypeText(int line, bool on) {
   return QString(kSourceTypeLines[line].Tag) + (on ? ": true" : ": false");
 }
-
-}  // namespace
 
 int BrowseForFolderCallback(TFolderDialog& dialog, int message, const std::string& argument,
                             const std::string& data) {

@@ -16,6 +16,7 @@
 
 #include "platform/system/sysutils.h"
 #include "platform/windows/colors.h"
+#include "platform/windows/guard.h"
 
 namespace {
 QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
@@ -63,22 +64,30 @@ TFolderDialog::TFolderDialog(QWidget* parent, const std::string& title, unsigned
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   // The folders are read in the background as the tree needs them: until
-  // the user moves the selection or scrolls, each arrival keeps the folder
-  // selected in code in view.
+  // the user moves the selection, scrolls, or opens or closes a folder, each
+  // arrival keeps the folder selected in code in view, once the burst of
+  // arrivals has been handled.
+  FKeepInViewTimer = new QTimer(this);
+  FKeepInViewTimer->setSingleShot(true);
+  FKeepInViewTimer->setInterval(0);
+  connect(FKeepInViewTimer, &QTimer::timeout, this, [this] {
+    if (!FKeepInView.isEmpty()) Tree->scrollTo(Tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+  });
   auto keepInView = [this] {
-    if (FKeepInView.isEmpty()) return;
-    QTimer::singleShot(0, this, [this] {
-      if (!FKeepInView.isEmpty()) Tree->scrollTo(Tree->currentIndex(), QAbstractItemView::PositionAtCenter);
-    });
+    if (!FKeepInView.isEmpty()) FKeepInViewTimer->start();
   };
   connect(FModel, &QFileSystemModel::directoryLoaded, this, keepInView);
   connect(FModel, &QFileSystemModel::rowsInserted, this, keepInView);
   connect(FModel, &QFileSystemModel::layoutChanged, this, keepInView);
   connect(Tree->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { FKeepInView.clear(); });
+  // Opening or closing a folder is the user's move too (SetSelection opens
+  // the folders above its choice before it keeps it in view).
+  connect(Tree, &QTreeView::expanded, this, [this] { FKeepInView.clear(); });
+  connect(Tree, &QTreeView::collapsed, this, [this] { FKeepInView.clear(); });
   connect(Tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
     OkButton->setEnabled(current.isValid());
     if (FModel->filePath(current) != FKeepInView) FKeepInView.clear();
-    if (FCallback && current.isValid()) FCallback(*this, BFFM_SELCHANGED, Selection(), FData);
+    if (current.isValid()) TellCallback(BFFM_SELCHANGED, Selection());
   });
 }
 
@@ -86,8 +95,12 @@ void TFolderDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (FInitialized) return;
   FInitialized = true;
-  if (FCallback) FCallback(*this, BFFM_INITIALIZED, std::string(), FData);
+  if (FCallback) TellCallback(BFFM_INITIALIZED, std::string());
   else SetSelection(FData);
+}
+
+void TFolderDialog::TellCallback(int message, const std::string& argument) {
+  if (FCallback) Guarded([&] { FCallback(*this, message, argument, FData); });
 }
 
 void TFolderDialog::SetSelection(const std::string& path) {

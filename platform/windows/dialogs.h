@@ -18,6 +18,7 @@ class QFileSystemModel;
 class QLabel;
 class QPushButton;
 class QShowEvent;
+class QTimer;
 class QTreeView;
 class QWidget;
 
@@ -69,12 +70,18 @@ class TFolderDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // Hands the message to the callback, if any, through the handler guard:
+  // an error it raises is shown and the dialog goes on.
+  void TellCallback(int message, const std::string& argument);
+
   QFileSystemModel* FModel = nullptr;
   TBrowseCallback FCallback;
   std::string FData;
   bool FInitialized = false;
-  // The folder SetSelection chose, kept in view while the tree fills.
+  // The folder SetSelection chose, kept in view while the tree fills: each
+  // arrival of rows restarts the timer, which brings it into view.
   QString FKeepInView;
+  QTimer* FKeepInViewTimer = nullptr;
 };
 
 // Folder choice in the folder dialog above, with the callback and its data

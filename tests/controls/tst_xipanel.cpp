@@ -1,4 +1,5 @@
 // The gradient panel: bevel rings and gradients, checked on grabbed pixels.
+#include <QPainter>
 #include <QtTest>
 
 #include "controls/xigradient.h"
@@ -71,6 +72,30 @@ class TestXiPanel : public QObject {
     QCOMPARE(PixelOf(image, 6, 20), PixelOf(image, 50, 20));
   }
 
+  // A ring's edges and corners, with the bottom-left corner on either
+  // edge (the panel's bevels put it on the left one, the edit box's frame
+  // on the bottom one); what lies inside and outside stays.
+  void rings() {
+    for (TRingCorner corner : {rcLeftEdge, rcBottomEdge}) {
+      QImage image(7, 6, QImage::Format_RGB32);
+      image.fill(Qt::black);
+      QPainter painter(&image);
+      DrawRing(painter, QRect(1, 1, 5, 4), Qt::red, Qt::blue, corner);
+      DrawRing(painter, QRect(0, 0, 0, 6), Qt::green, Qt::green, corner);  // empty
+      painter.end();
+      const QColor black(Qt::black), red(Qt::red), blue(Qt::blue);
+      const QColor expected[6][7] = {
+          {black, black, black, black, black, black, black},
+          {black, red, red, red, red, blue, black},
+          {black, red, black, black, black, blue, black},
+          {black, red, black, black, black, blue, black},
+          {black, corner == rcLeftEdge ? red : blue, blue, blue, blue, blue, black},
+          {black, black, black, black, black, black, black}};
+      for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 7; ++x) QCOMPARE(image.pixelColor(x, y), expected[y][x]);
+    }
+  }
+
   void fills() {
     TXiPanel panel;
     panel.resize(100, 40);
@@ -99,6 +124,25 @@ class TestXiPanel : public QObject {
         panel.resize(size);
         panel.grab();
       }
+    // A rectangle away from the corner gets the same lines from its own
+    // top-left corner, and nothing around it is painted.
+    for (auto direction : {TXiPanel::fdHorizontal, TXiPanel::fdVertical, TXiPanel::fdDiagonal}) {
+      QImage atCorner(7, 5, QImage::Format_RGB32), away(12, 9, QImage::Format_RGB32);
+      atCorner.fill(Qt::black);
+      away.fill(Qt::black);
+      QPainter painter(&atCorner);
+      TXiPanel::GradientFillRect(painter, QRect(0, 0, 7, 5), 0x0000FF, 0xFF8000, direction);
+      painter.end();
+      painter.begin(&away);
+      TXiPanel::GradientFillRect(painter, QRect(3, 2, 7, 5), 0x0000FF, 0xFF8000, direction);
+      painter.end();
+      QImage expected(12, 9, QImage::Format_RGB32);
+      expected.fill(Qt::black);
+      painter.begin(&expected);
+      painter.drawImage(3, 2, atCorner);
+      painter.end();
+      QCOMPARE(away, expected);
+    }
   }
 };
 

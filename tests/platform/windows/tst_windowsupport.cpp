@@ -1,8 +1,12 @@
 // The window layer's shared helpers: the handler guard, the bitmap painter
 // and the folder dialog.
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTreeView>
 #include <QtTest>
 #include <filesystem>
 #include <stdexcept>
@@ -93,6 +97,68 @@ class TestWindowSupport : public QObject {
       });
       QCOMPARE(SelectFolderDialog(nullptr, "Pick one", dir.File("a/")), ok ? dir.File("a") : std::string());
     }
+  }
+
+  // While the tree fills, the folder chosen in code stays in view; once the
+  // user opens another folder by its arrow, the rows arriving in it above
+  // the chosen one leave the view where the user has it.
+  void folderDialogLeavesTheViewToTheUser() {
+    TempDir dir;
+    for (int i = 0; i < 40; ++i) std::filesystem::create_directories(dir.File("a/" + std::to_string(100 + i)));
+    std::filesystem::create_directories(dir.File("b/c"));
+    for (int i = 0; i < 20; ++i) std::filesystem::create_directories(dir.File("d" + std::to_string(100 + i)));
+    TFolderDialog dialog(nullptr, "Pick one", BIF_RETURNONLYFSDIRS, nullptr, dir.File("b/c"));
+    QTreeView* tree = dialog.Tree;
+    auto* model = static_cast<QFileSystemModel*>(tree->model());
+    QStringList loaded;
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, [&loaded](const QString& path) { loaded << path; });
+    dialog.show();
+    auto inView = [tree](const QModelIndex& index) {
+      return tree->viewport()->rect().contains(tree->visualRect(index));
+    };
+    // Every folder above the chosen one has been read, and the last scroll
+    // has run.
+    auto allRead = [&loaded, &dir] {
+      for (QString folder = PathText(dir.File("b")); folder != "/"; folder = QFileInfo(folder).path())
+        if (!loaded.contains(folder)) return false;
+      return loaded.contains("/");
+    };
+    QTRY_VERIFY(allRead());
+    QTest::qWait(100);
+    const QPersistentModelIndex a = model->index(PathText(dir.File("a")));
+    QTRY_VERIFY(inView(tree->currentIndex()));
+    QCOMPARE(dialog.Selection(), dir.File("b/c"));
+    QVERIFY(inView(a) && !tree->isExpanded(a));
+
+    const int scrolled = tree->verticalScrollBar()->value();
+    const QRect row = tree->visualRect(a);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      QPoint(row.left() - tree->indentation() / 2, row.center().y()));
+    QVERIFY(tree->isExpanded(a));
+    QTRY_COMPARE(model->rowCount(a), 40);
+    QTest::qWait(200);
+    QCOMPARE(tree->verticalScrollBar()->value(), scrolled);
+    QCOMPARE(dialog.Selection(), dir.File("b/c"));
+  }
+
+  // A callback that raises: its error is shown, and the dialog goes on (the
+  // selection moves, OK closes it).
+  void folderDialogSurvivesAFailingCallback() {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("a"));
+    TMessageLog shown;
+    TBrowseCallback callback = [](TFolderDialog&, int message, const std::string&, const std::string&) -> int {
+      throw std::runtime_error(message == BFFM_INITIALIZED ? "not up" : "not moved");
+    };
+    TFolderDialog dialog(nullptr, "Pick one", BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT, callback, dir.Path());
+    dialog.show();
+    QCOMPARE(shown, (std::vector<std::string>{"not up"}));
+    dialog.SetSelection(dir.File("a"));
+    QCOMPARE(shown, (std::vector<std::string>{"not up", "not moved"}));
+    QCOMPARE(dialog.Selection(), dir.File("a"));
+    QVERIFY(dialog.isVisible() && dialog.OkButton->isEnabled());
+    dialog.OkButton->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
   }
 };
 
