@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/graphics/graphics.h"
@@ -175,7 +176,11 @@ template <class T>
 const TChunkClass& ChunkClassOf() {
   static const TChunkClass reference(
       T::StaticClassName, [](TPNGObject& owner) -> std::unique_ptr<TChunk> { return std::make_unique<T>(owner); },
-      [](const TChunk& chunk) { return dynamic_cast<const T*>(&chunk) != nullptr; });
+      [](const TChunk& chunk) {
+        // Every chunk is a TChunk (no cast needed, and none to compare).
+        if constexpr (std::is_same_v<T, TChunk>) return true;
+        else return dynamic_cast<const T*>(&chunk) != nullptr;
+      });
   return reference;
 }
 
