@@ -60,6 +60,30 @@ TEST(SourceScan, BreadthFirstWithSubfoldersAndOwnFolderOnlyWithout) {
   EXPECT_EQ(Scan(ExcludeTrailingPathDelimiter(dir.Path()), false).size(), 1u);
 }
 
+TEST(SourceScan, ThreeLevelsFolderByFolderBreadthFirst) {
+  TempDir dir;
+  // Three levels below the root, several folders on each, pictures in every
+  // folder. The names are chosen so that each wrong walk gives another
+  // order: depth first, a folder's pictures after those of its
+  // sub-folders, sub-folders by byte order (capitals first) or in reverse,
+  // or a level sorted as a whole instead of grouped by parent (by name the
+  // second level would run m, X, y, zz and the third c, deep, k).
+  Make(dir, {"a/X/deep/", "a/y/", "B/m/c/", "B/m/k/", "C/", "empty/zz/",
+             // the root
+             "r2.png", "R1.bmp",
+             // level 1 (the folder "empty" holds no picture)
+             "a/a1.bmp", "B/b1.gif", "B/B0.jpg", "C/c1.jpg",
+             // level 2
+             "a/X/x2.bmp", "a/X/X1.bmp", "a/y/y1.bmp", "B/m/m1.bmp", "empty/zz/z1.bmp",
+             // level 3
+             "a/X/deep/d1.bmp", "B/m/c/c1.ico", "B/m/k/k1.png"});
+  EXPECT_EQ(Scan(dir.Path(), true),
+            (Names{"R1.bmp", "r2.png",                                   //
+                   "a/a1.bmp", "B/B0.jpg", "B/b1.gif", "C/c1.jpg",        //
+                   "a/X/X1.bmp", "a/X/x2.bmp", "a/y/y1.bmp", "B/m/m1.bmp", "empty/zz/z1.bmp",  //
+                   "a/X/deep/d1.bmp", "B/m/c/c1.ico", "B/m/k/k1.png"}));
+}
+
 TEST(SourceScan, NamesSortWithoutRegardToCaseBytesBreakingTies) {
   TempDir dir;
   Make(dir, {"b.jpg", "a.jpg", "C.jpg", "A.jpg", "_x.jpg", "B10.png", "b2.png"});
