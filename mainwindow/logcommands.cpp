@@ -20,11 +20,14 @@ void TFormMain::XiButSaveLogClick() {
   if (!SaveDialog1.Execute(this)) return;
   const std::string path = SaveDialog1.FileName;
   const QString shown = MemoLog->toPlainText();
-  std::string text = !shown.isEmpty() && shown == FShownLogText ? FShownLogBytes : shown.toStdString();
-  if (!text.empty() && text.back() != '\n') text += '\n';
-  std::string error;
-  if (!SaveTextAtomically(path, text, &error))
-    ShowMessage("Cannot create file " + path + (error.empty() ? "" : ". " + error));
+  TStringList lines;
+  lines.SetText(!shown.isEmpty() && shown == FShownLogText ? FShownLogBytes : shown.toStdString());
+  // Each line of the memo is a line of the file, ended by a carriage return
+  // and a line feed; an empty memo gives an empty file. The file replaces
+  // an earlier one only once it is complete.
+  std::string text;
+  for (int i = 0; i < lines.Count(); ++i) text += lines[i] + "\r\n";
+  if (!SaveTextAtomically(path, text, nullptr)) ShowMessage("Cannot create file " + path);
 }
 
 void TFormMain::XiButClearLogClick() { MemoLog->clear(); }

@@ -237,8 +237,36 @@ class TestSourceTarget : public QObject {
     QCOMPARE(proposed, target + "log(Flip (horiz_vert)).txt");
     answer = dir.File("missing/run.txt");
     window->XiButSaveLogClick();
-    QVERIFY(Messages.size() == 1 && Messages[0].rfind("Cannot create file " + answer, 0) == 0);
+    QCOMPARE(Messages, std::vector<std::string>{"Cannot create file " + answer});
     QCOMPARE(window->MemoLog->toPlainText(), QString("kept"));
+  }
+
+  // Save log writes each line of the memo ended by a carriage return and a
+  // line feed, whether the memo holds a run's log or what the user typed.
+  void savedLogLinesEndWithCarriageReturnAndLineFeed() {
+    TempDir dir;
+    auto window = Window();
+    const std::string file = dir.File("saved.txt");
+    CommonDialogHooks().SaveFile = [&](QWidget*, const std::string&, const std::string&, const std::string&) {
+      return file;
+    };
+    TStringList log;
+    for (const char* line : {"Source dir: /p", "", "Time span: 0.1 s"}) log.Add(line);
+    window->ShowLog(log);
+    window->XiButSaveLogClick();
+    QCOMPARE(ReadTextFile(file), std::string("Source dir: /p\r\n\r\nTime span: 0.1 s\r\n"));
+    // Typed into the memo: each line, the last one too, however it ended.
+    window->MemoLog->setPlainText("typed\nlast");
+    QTest::mouseClick(window->XiButSaveLog, Qt::LeftButton);
+    QCOMPARE(ReadTextFile(file), std::string("typed\r\nlast\r\n"));
+    window->MemoLog->setPlainText("one line\n");
+    window->XiButSaveLogClick();
+    QCOMPARE(ReadTextFile(file), std::string("one line\r\n"));
+    // After "Clear log": an empty file.
+    window->XiButClearLogClick();
+    window->XiButSaveLogClick();
+    QVERIFY(FileExists(file) && ReadTextFile(file).empty());
+    QVERIFY(Messages.empty());
   }
 
   // Each target format, by its button and by the stored index at start-up:
