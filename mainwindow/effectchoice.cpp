@@ -2,7 +2,6 @@
 // chooser's refill.
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
-#include "platform/windows/stepcombobox.h"
 
 void TFormMain::ComboBox1Change() {
   int index = ComboBox1->currentIndex();
@@ -10,10 +9,9 @@ void TFormMain::ComboBox1Change() {
   EffectIndex = index;
   EffectName = VisibleEffectNames[index];
   ListBox1->clear();
+  // Every change, by the open list, the keys or the wheel, moves on to the
+  // effect's settings (or to Start for plain conversion).
   ShowEffectSettings(EffectName, true);
-  // Stepping through the list with the keys or the wheel goes on from the
-  // box; a pick from the open list moves on to the effect's settings.
-  if (TStepComboBox::Stepping(ComboBox1)) ComboBox1->setFocus();
 }
 
 void TFormMain::ShowEffectSettings(const std::string& name, bool enableAction) {

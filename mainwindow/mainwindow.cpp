@@ -15,7 +15,6 @@
 #include "engine/effectcatalogue.h"
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
-#include "platform/windows/stepcombobox.h"
 
 TFormMain* FormMain = nullptr;
 
@@ -410,7 +409,7 @@ void TFormMain::BuildStep2() {
 void TFormMain::BuildStep3() {
   PanelTop3 = Band(centralWidget(), "PanelTop3", 81);
   Label3 = StepLabel(PanelTop3, "Label3", "3 step");
-  ComboBox1 = new TStepComboBox(PanelTop3);
+  ComboBox1 = new QComboBox(PanelTop3);
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->setEditable(false);
   ComboBox1->setGeometry(72, 30, 238, 22);

@@ -65,9 +65,8 @@ void TFormMain::XPEditTargetChange() {
     ActionStart->setEnabled(false);
     SetStepReady(Label4, false);
     SetStepReady(Label2, false);
-    // Someone typing in the edit (clearing it to type another folder) keeps
-    // the focus there; only an edit emptied by code sends it to the button.
-    if (!XPEditTarget->hasFocus()) XiButTarget->setFocus();
+    // No target: the way on is the target button, also from the edit itself.
+    XiButTarget->setFocus();
     return;
   }
   TargetDir = IncludeTrailingPathDelimiter(ExpandHome(folder));

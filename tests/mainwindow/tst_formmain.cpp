@@ -4,6 +4,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QWheelEvent>
 #include <QtTest>
 #include <functional>
 
@@ -355,13 +356,24 @@ class TestFormMain : public QObject {
     window.FileCount = 1;
     window.UpdateSourceCommands();
     // Each arrow key is a pick: the effect and its summary follow, and the
-    // focus stays in the list for the next step.
-    window.ComboBox1->setFocus();
+    // focus moves on to the effect's settings button.
     for (auto [index, line] : {std::pair<int, QString>{1, "Antialias: 2"}, {2, "Gauss: 1"}}) {
+      window.ComboBox1->setFocus();
       QTest::keyClick(window.ComboBox1, Qt::Key_Down);
       QCOMPARE(window.EffectIndex, index);
       QCOMPARE(Items(window.ListBox1), QStringList{line});
-      QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.ComboBox1));
+      QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.XiButEffect));
+    }
+    // So is each turn of the wheel over the box, wherever the focus was.
+    for (auto [index, line] : {std::pair<int, QString>{1, "Antialias: 2"}, {2, "Gauss: 1"}}) {
+      window.MemoLog->setFocus();
+      const QPoint at = window.ComboBox1->rect().center();
+      QWheelEvent wheel(at, window.ComboBox1->mapToGlobal(at), QPoint(), QPoint(0, index == 1 ? 120 : -120),
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(window.ComboBox1, &wheel);
+      QCOMPARE(window.EffectIndex, index);
+      QCOMPARE(Items(window.ListBox1), QStringList{line});
+      QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.XiButEffect));
     }
 
     // Command keys work from the target field. Ctrl+E is also the line

@@ -174,17 +174,25 @@ class TestSourceTarget : public QObject {
       if (expected.empty()) QCOMPARE(window->focusWidget(), static_cast<QWidget*>(window->XiButTarget));
     }
 
-    // Clearing the edit while typing keeps the keys in it.
+    // Typed, a folder keeps the keys in the edit; a text left blank by the
+    // keys, emptied or blanks alone, sends the focus to the target button.
     window->activateWindow();
-    window->XPEditTarget->setFocus();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    window->XPEditTarget->selectAll();
-    QTest::keyClick(window->XPEditTarget, Qt::Key_Backspace);
-    QCOMPARE(window->TargetDir, std::string());
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window->XPEditTarget));
-    QTest::keyClicks(QApplication::focusWidget(), "/tmp/x");
-    QCOMPARE(window->XPEditTarget->text(), QString("/tmp/x"));
-    QCOMPARE(window->TargetDir, std::string("/tmp/x/"));
+    QWidget* const button = window->XiButTarget;
+    for (auto [keys, erase] : {std::pair<QString, bool>{"", true}, {"  ", false}}) {
+      window->XPEditTarget->clear();
+      window->XPEditTarget->setFocus();
+      QTest::keyClicks(window->XPEditTarget, "/tmp/x");
+      QCOMPARE(window->TargetDir, std::string("/tmp/x/"));
+      QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window->XPEditTarget));
+      window->XPEditTarget->selectAll();
+      if (erase) QTest::keyClick(window->XPEditTarget, Qt::Key_Backspace);
+      else QTest::keyClicks(window->XPEditTarget, keys);
+      QCOMPARE(window->XPEditTarget->text(), keys);
+      QCOMPARE(window->TargetDir, std::string());
+      QVERIFY(!window->ActionStart->isEnabled() && !TFormMain::StepReady(window->Label2));
+      QCOMPARE(QApplication::focusWidget(), button);
+    }
   }
 
   void namesThatAreNotUtf8SurviveScanTargetAndRun() {
