@@ -153,7 +153,9 @@ void FillBackground(QWidget* widget, TColor color) {
 
 }  // namespace
 
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TJobRecord(::ProgramFolder()) {
+// The program's own files (the pattern, the help) are found from its folder
+// as it is at start, whatever the folder dialogs make the current directory.
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TJobRecord(AbsolutePath(::ProgramFolder())) {
   FormMain = this;
   setObjectName("FormMain");
   setWindowTitle("Brightmill");

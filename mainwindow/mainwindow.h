@@ -121,8 +121,11 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   void ScanSourceFolder(const std::string& folder, bool includeSubfolders);
   void AddFolderFiles(const std::string& folder, TStringList& files);
   // The folder dialog: true and folder (with a trailing '/') when one was
-  // picked, false and folder unchanged when cancelled. It opens on the
-  // folder chosen last in it (source or target), else on folder.
+  // picked, which then becomes the current directory; false and folder
+  // unchanged when cancelled. It opens on the current directory: the folder
+  // picked last (source or target), at first the one the program started
+  // in. Nothing the program keeps for itself is found from the current
+  // directory.
   bool BrowseForFolder(std::string& folder, const std::string& title);
   void XPCheckBoxBMPClick();
   void XPCheckBoxJPGClick();
@@ -312,8 +315,6 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
   void BuildStep4AndLog();
   QLabel* FStatusPanels[2] = {nullptr, nullptr};
   bool FStartedUp = false;
-  // The folder chosen last in a folder dialog: the next one opens on it.
-  std::string FLastFolder;
   // The target folder as bytes, as the target command last put it into the
   // edit (the edit's text cannot hold every byte of a file name).
   std::string FTargetShownBytes;
@@ -327,9 +328,9 @@ class TFormMain : public QMainWindow, public TJobRecord, public TRunView {
 // The one main window, set as soon as it is being made.
 extern TFormMain* FormMain;
 
-// The folder dialog's callback (data: the folder it opens on): selects that
-// folder when the dialog is up, and shows the full path of each folder
-// selected in its status line. Answers 0.
+// The folder dialog's callback: selects the current directory when the
+// dialog is up, and shows the full path of each folder selected in its
+// status line. Answers 0.
 int BrowseForFolderCallback(TFolderDialog& dialog, int message, const std::string& argument,
                             const std::string& data);
 

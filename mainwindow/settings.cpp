@@ -35,9 +35,12 @@ void TFormMain::LoadRegistryValues() {
   TSettingsKey key;
   key.Create();  // the key is made on the first start
 
+  // A folder stored without its full path is taken from where the program
+  // starts, once: the file read now is the one written at the end, wherever
+  // the folder dialogs move the current directory meanwhile.
   std::string folder;
   if (key.ReadString("Path for settings", folder))
-    SettingsFolder = folder.empty() ? folder : IncludeTrailingPathDelimiter(folder);
+    SettingsFolder = folder.empty() ? folder : IncludeTrailingPathDelimiter(AbsolutePath(folder));
   else
     SettingsFolder = GetSettingsFolder(VersionText);
 

@@ -47,20 +47,24 @@ QString TFormMain::SourceTypeText(int line, bool on) {
 }
 
 int BrowseForFolderCallback(TFolderDialog& dialog, int message, const std::string& argument,
-                            const std::string& data) {
-  if (message == BFFM_INITIALIZED) dialog.SetSelection(data);
-  else if (message == BFFM_SELCHANGED && !argument.empty()) dialog.SetStatusText(argument);
+                            const std::string&) {
+  if (message == BFFM_INITIALIZED) {
+    const std::string current = GetCurrentDir();
+    if (!current.empty()) dialog.SetSelection(current);
+  } else if (message == BFFM_SELCHANGED && !argument.empty()) {
+    dialog.SetStatusText(argument);
+  }
   return 0;
 }
 
 bool TFormMain::BrowseForFolder(std::string& folder, const std::string& title) {
-  // The dialog opens on the folder chosen last (source or target), else on
-  // the folder given; the working directory is never touched.
-  const std::string start = !FLastFolder.empty() ? FLastFolder : folder;
-  const std::string chosen = SelectFolderDialog(this, title, start, BrowseForFolderCallback);
+  // The dialog opens on the current directory: the folder picked last in a
+  // folder dialog (source or target), at first the one the program started
+  // in. The folder picked becomes the current directory.
+  const std::string chosen = SelectFolderDialog(this, title, GetCurrentDir(), BrowseForFolderCallback);
   if (chosen.empty()) return false;
   folder = IncludeTrailingPathDelimiter(chosen);
-  FLastFolder = folder;
+  SetCurrentDir(folder);
   return true;
 }
 

@@ -44,9 +44,14 @@ class TestFormMain : public QObject {
 
  private:
   TMessageLog Messages;
+  std::string StartDir;  // the folder picks move the current directory
 
  private slots:
-  void init() { Messages.clear(); }
+  void init() {
+    Messages.clear();
+    StartDir = GetCurrentDir();
+  }
+  void cleanup() { SetCurrentDir(StartDir); }
 
   void freshStart() {
     TFormMain window;

@@ -14,6 +14,7 @@
 #include "dialogs/formatdialogs.h"
 #include "engine/targetsummary.h"
 #include "mainwindow/mainwindow.h"
+#include "platform/system/userconfig.h"
 #include "platform/windows/dialogs.h"
 #include "tests/support/windowtest.h"
 
@@ -27,6 +28,13 @@ std::vector<std::string> Names(const TStringList& files, const std::string& root
 
 void Picture(const std::string& path) { MakeTestBitmap(8, 6)->SaveToFile(path); }
 
+// Whether two texts name the same folder (the current directory is read
+// back with every link resolved).
+bool SameFolder(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
+
 }  // namespace
 
 class TestSourceTarget : public QObject {
@@ -37,6 +45,7 @@ class TestSourceTarget : public QObject {
   std::vector<std::string> FolderStarts;  // where each folder dialog opened
   std::string NextFolder;                 // what the folder dialog answers
   std::array<TFormatDialogFactory, 4> RealFormatDialogs;
+  std::string StartDir;  // the folder picks move the current directory
 
   // A fresh window with its start-up done.
   std::unique_ptr<TFormMain> Window() {
@@ -54,6 +63,7 @@ class TestSourceTarget : public QObject {
     Messages.clear();
     FolderStarts.clear();
     RealFormatDialogs = FormatDialogFactories();
+    StartDir = GetCurrentDir();
     CommonDialogHooks().SelectFolder = [this](QWidget*, const std::string&, const std::string& start) {
       FolderStarts.push_back(start);
       return NextFolder;
@@ -62,6 +72,7 @@ class TestSourceTarget : public QObject {
   void cleanup() {
     CommonDialogHooks() = TCommonDialogHooks();
     FormatDialogFactories() = RealFormatDialogs;
+    SetCurrentDir(StartDir);
   }
 
   void sourceCommandScansBreadthFirstAndReports() {
@@ -71,7 +82,8 @@ class TestSourceTarget : public QObject {
     for (const char* name : {"a.bmp", "S1/b.bmp", "S1/S3/d.bmp", "S2/c.bmp"}) Picture(dir.File(name));
     WriteFile(dir.File("e.gif"), {});
     auto window = Window();
-    const QString workingDir = QDir::currentPath();
+    TempDir start;
+    QVERIFY(SetCurrentDir(start.Path()));
 
     ChooseSource(*window, dir.Path());
     QCOMPARE(Names(window->SourceFiles, dir.Path()), (std::vector<std::string>{"a.bmp", "e.gif"}));
@@ -88,15 +100,17 @@ class TestSourceTarget : public QObject {
     QCOMPARE(Names(window->SourceFiles, dir.Path()),
              (std::vector<std::string>{"a.bmp", "S1/b.bmp", "S2/c.bmp", "S1/S3/d.bmp"}));
     QVERIFY(window->PreviewIndex == 0 && window->Panel1->text() == "This folder contains 4 graphics files");
-    // The dialog opened on the folder chosen before; the working directory
-    // never moved.
-    QCOMPARE(FolderStarts.back(), dir.Path());
-    QCOMPARE(QDir::currentPath(), workingDir);
+    // The first dialog opened on the directory the program was in, the
+    // next on the folder picked in it, which became the current directory.
+    QCOMPARE(FolderStarts.size(), size_t(2));
+    QVERIFY(SameFolder(FolderStarts[0], start.Path()) && SameFolder(FolderStarts[1], dir.Path()));
+    QVERIFY(SameFolder(GetCurrentDir(), dir.Path()));
 
-    // Cancel changes nothing.
+    // Cancel changes nothing, the current directory included.
     NextFolder.clear();
     QTest::mouseClick(window->XiButSource, Qt::LeftButton);
     QCOMPARE(window->FileCount.load(), 4);
+    QVERIFY(SameFolder(GetCurrentDir(), dir.Path()));
 
     // A folder without pictures, after a ready job: steps 1, 3 and 4 go
     // red, step 2 stays green.
@@ -113,14 +127,17 @@ class TestSourceTarget : public QObject {
     QCOMPARE(window->PreviewFile, dir.File("a.bmp"));  // the earlier preview stays
   }
 
-  // The program's own folder dialog, not replaced: it opens on the folder
-  // chosen last, its status line shows the full path of the folder
-  // selected, and OK takes that folder.
+  // The program's own folder dialog, not replaced: it opens on the current
+  // directory (not on the source folder), its status line shows the full
+  // path of the folder selected, and OK takes that folder, which becomes
+  // the current directory.
   void folderDialogShowsTheFullPathInItsStatusLine() {
     CommonDialogHooks().SelectFolder = nullptr;
     TempDir dir;
     std::filesystem::create_directories(dir.File("first/inner"));
     Picture(dir.File("first/inner/a.bmp"));
+    const std::string start = std::filesystem::canonical(dir.Path()).string();
+    QVERIFY(SetCurrentDir(start));
     auto window = Window();
     window->SourceDir = dir.File("first/");
     // What each dialog showed when it came up, and in the end.
@@ -142,17 +159,18 @@ class TestSourceTarget : public QObject {
         (ok ? dialog->OkButton : dialog->CancelButton)->click();
       });
     };
-    answer(dir.File("first/inner"), true);
+    answer(start + "/first/inner", true);
     window->Source1->trigger();
-    QCOMPARE(window->SourceDir, dir.File("first/inner/"));
+    QCOMPARE(window->SourceDir, start + "/first/inner/");
     QCOMPARE(window->FileCount.load(), 1);
+    QCOMPARE(GetCurrentDir(), start + "/first/inner");
     // The target's dialog opens on it; Cancel leaves the target unset.
     answer("", false);
     window->Target1->trigger();
     QVERIFY(window->TargetDir.empty() && window->XPEditTarget->text().isEmpty());
-    const QString first = QString::fromStdString(dir.File("first")), inner = first + "/inner";
+    const QString inner = QString::fromStdString(start + "/first/inner");
     QCOMPARE(title, QStringList({"Select a source directory", "Select a target directory"}));
-    QCOMPARE(opened, QStringList({first, inner}));
+    QCOMPARE(opened, QStringList({QString::fromStdString(start), inner}));
     QCOMPARE(ended, QStringList({inner, inner}));
   }
 
@@ -410,6 +428,57 @@ class TestSourceTarget : public QObject {
     window->ActionFormatExecute();
     QCOMPARE(made, 2);
     QCOMPARE(Messages.size(), size_t(1));
+  }
+
+  // The folder picks move the current directory; what the program keeps for
+  // itself stays where it was found at start: its folder (the pattern, the
+  // help) and the settings file, also when the settings key names that
+  // folder without its full path.
+  void ownFilesDoNotFollowTheCurrentDirectory() {
+    TempDir start, picked;
+    Picture(picked.File("a.bmp"));
+    std::filesystem::create_directories(start.File("kept"));
+    WriteTextFile(start.File("kept/brmil.dat"), "[Target]\nExtension=2\n");
+    const std::string keyFile = TSettingsKey::DefaultFileName();
+    const bool hadKey = FileExists(keyFile);
+    const std::string oldKey = hadKey ? ReadTextFile(keyFile) : std::string();
+    {
+      TSettingsKey key;
+      QVERIFY(key.Create());
+      key.WriteString("Path for settings", "kept");
+      QVERIFY(key.Save());
+    }
+    QVERIFY(SetCurrentDir(start.Path()));
+    auto window = Window();
+    hadKey ? WriteTextFile(keyFile, oldKey) : void(DeleteFile(keyFile));
+    const std::string here = std::filesystem::canonical(start.Path()).string() + "/";
+    QCOMPARE(window->SettingsFolder, here + "kept/");
+    QCOMPARE(window->TargetFormat, 2);
+    QVERIFY(window->ProgramFolder.rfind('/', 0) == 0);
+    QCOMPARE(window->WatermarkFile, window->ProgramFolder + "back.bmp");
+
+    ChooseSource(*window, picked.Path());
+    QVERIFY(SameFolder(GetCurrentDir(), picked.Path()));
+    // The settings go back into the file they came from, none beside the
+    // pictures.
+    window->TargetFormat = 3;
+    window->SaveEnv->trigger();
+    QVERIFY(Messages.empty());
+    QVERIFY(ReadTextFile(start.File("kept/brmil.dat")).find("Extension=3") != std::string::npos);
+    QVERIFY(!DirectoryExists(picked.File("kept")));
+    // The help is looked up beside the program, never in the current
+    // directory.
+    std::filesystem::create_directories(picked.File("help"));
+    WriteTextFile(picked.File("help/index.html"), "<html></html>");
+    std::vector<std::string> opened;
+    CommonDialogHooks().OpenUrl = [&](const std::string& url) {
+      opened.push_back(url);
+      return true;
+    };
+    window->ItemContentClick();
+    const std::string guide = window->ProgramFolder + "help/index.html";
+    if (FileExists(guide)) QCOMPARE(QUrl(QString::fromStdString(opened.at(0))).toLocalFile().toStdString(), guide);
+    else QVERIFY(Messages.size() == 1 && Messages[0].find(guide) != std::string::npos);
   }
 
   void helpOpensTheGuideBesideTheProgram() {

@@ -15,6 +15,7 @@
 
 #include "engine/jobrecord.h"
 #include "platform/windows/appstyle.h"
+#include "platform/windows/dialogs.h"
 #include "shots.h"
 #include "tests/support/testsupport.h"
 #include "tests/support/windowtest.h"
@@ -167,6 +168,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Brightmill");
   ApplyProgramStyle();
   if (argc > 1) OutputFolder() = argv[1];
+  // The windows' folder picks move the current directory.
+  OutputFolder() = AbsolutePath(OutputFolder());
   QDir().mkpath(QString::fromStdString(OutputFolder()));
   int rendered = 0;
   for (auto& [name, render] : Groups()) {
