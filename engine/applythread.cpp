@@ -217,6 +217,10 @@ struct TRunFlight {
   // Cores not held by a file in work (an effect's row bands take up the
   // threads that are idle, whatever files hold).
   int FreeCores = 1;
+  // Set when the team has no thread beside the one that takes files in:
+  // that thread then works each file itself, one at a time, before it
+  // takes the next.
+  bool Inline = false;
   int64_t Budget = 0, Reserved = 0;
   // Set when the run stops taking files: work not yet begun is skipped.
   std::atomic<bool> Dropping{false};
@@ -305,7 +309,6 @@ void TApplyEffectThread::Execute() {
 void TApplyEffectThread::RunFiles(const TEffectRoutine& routine, bool& failedInCommit) {
   TRunFlight flight;
   flight.Routine = &routine;
-  flight.FreeCores = Cores;
   flight.Budget = MemoryBudget;
   std::exception_ptr failure;
   // One team: this thread takes files in and commits them, waiting without
@@ -317,11 +320,22 @@ void TApplyEffectThread::RunFiles(const TEffectRoutine& routine, bool& failedInC
 #pragma omp single
   {
     flight.Handoff();
+    // The team the runtime granted may be smaller than the one asked for
+    // (a thread limit, no active levels left, dynamic teams): the threads
+    // beside this one are the run's cores. With none, nothing would ever
+    // take up a task while this thread waits, so it works the files itself.
+    int team = 1;
 #ifdef _OPENMP
+    team = omp_get_num_threads();
     // The files' tasks, and the effects' bands in them, work with the
     // run's cores.
     omp_set_num_threads(Cores);
 #endif
+    {
+      std::lock_guard<std::mutex> hold(flight.Lock);
+      flight.Inline = team < 2;
+      flight.FreeCores = std::max(std::min(Cores, team - 1), 1);
+    }
     std::exception_ptr failed;
     try {
       ProduceFiles(flight, failedInCommit);
@@ -355,7 +369,8 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
   auto mayEnter = [&](int64_t bytes) {
     if (next >= FileCount) return false;
     if (flight.Files.empty()) return true;
-    return !Terminated() && static_cast<int>(flight.Files.size()) < FilesInFlight && flight.FreeCores > 0 &&
+    return !flight.Inline && !Terminated() && static_cast<int>(flight.Files.size()) < FilesInFlight &&
+           flight.FreeCores > 0 &&
            flight.Reserved + bytes <= flight.Budget;
   };
   // A file's target format is known once it has entered work: until then
@@ -400,7 +415,11 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       // The next file was reckoned before these values were known.
       if (nextBytes >= 0) nextBytes = ClaimedBytes(&*guide, nextSize);
       for (TFileWork* work : entering) {
-        if (!routine.DrawsRandom) {
+        if (flight.Inline) {
+          run->Load(*work);
+          run->Effect(*work);
+          run->Encode(*work);
+        } else if (!routine.DrawsRandom) {
 #pragma omp task firstprivate(work, run)
           {
             run->Load(*work);

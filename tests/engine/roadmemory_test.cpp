@@ -8,8 +8,6 @@
 // sliding threshold for good), so the measurement runs in a process of its
 // own: this program, run again for this test alone.
 #include <malloc.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -19,8 +17,6 @@
 #include <iostream>
 
 #include "tests/engine/runfixture.h"
-
-extern char** environ;
 
 namespace {
 
@@ -55,27 +51,6 @@ int64_t PeakGrowth(const std::function<void()>& road) {
   return PeakResidentBytes() - before;
 }
 
-// Runs the current test again in a process of its own, with kMeasureHere
-// set; answers its exit status, or -1 when it did not run to its end.
-int RunInOwnProcess() {
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string self = "/proc/self/exe";
-  std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-  std::string flag = std::string(kMeasureHere) + "=1";
-  char* argv[] = {self.data(), filter.data(), nullptr};
-  std::vector<char*> env;
-  for (char** variable = environ; *variable; ++variable) env.push_back(*variable);
-  env.push_back(flag.data());
-  env.push_back(nullptr);
-  std::cout.flush();
-  std::fflush(nullptr);
-  pid_t child = 0;
-  if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, env.data()) != 0) return -1;
-  int status = 0;
-  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
-
 // The road of one source picture through a worker that is never started:
 // its steps run right here.
 struct TRoad {
@@ -98,7 +73,7 @@ TEST(RoadMemory, AFileHoldsNoMoreThanTheRunReservesForIt) {
 #endif
   if (!std::getenv(kMeasureHere)) {
     if (!ResetPeak()) GTEST_SKIP() << "the peak resident memory cannot be set back here";
-    EXPECT_EQ(RunInOwnProcess(), 0) << "the measurement in a process of its own failed (its output is above)";
+    EXPECT_EQ(RunCurrentTestInOwnProcess({std::string(kMeasureHere) + "=1"}), 0) << "the measurement in a process of its own failed (its output is above)";
     return;
   }
   mallopt(M_MMAP_THRESHOLD, 64 << 10);

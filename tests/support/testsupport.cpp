@@ -1,13 +1,23 @@
 #include "tests/support/testsupport.h"
 
 #include <dirent.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
 #include <filesystem>
 #include <random>
 
 #include <gtest/gtest.h>
+
+extern char** environ;
 
 TempDir::TempDir() {
   std::string pattern = std::filesystem::temp_directory_path().string() + "/brightmill-test-XXXXXX";
@@ -209,4 +219,41 @@ std::vector<uint8_t> GlobalBlockBytes(HGLOBAL block) {
   std::vector<uint8_t> bytes(p, p + (p ? GlobalSize(block) : 0));
   GlobalUnlock(block);
   return bytes;
+}
+
+int RunCurrentTestInOwnProcess(const std::vector<std::string>& variables, int timeoutSeconds) {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string self = "/proc/self/exe";
+  std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+  char* argv[] = {self.data(), filter.data(), nullptr};
+  auto nameOf = [](const std::string& variable) { return variable.substr(0, variable.find('=')); };
+  std::vector<std::string> kept;
+  for (char** variable = environ; *variable; ++variable) {
+    const std::string name = nameOf(*variable);
+    if (std::none_of(variables.begin(), variables.end(), [&](const std::string& v) { return nameOf(v) == name; }))
+      kept.push_back(*variable);
+  }
+  for (const std::string& variable : variables)
+    if (variable.find('=') != std::string::npos) kept.push_back(variable);
+  std::vector<char*> env;
+  for (std::string& variable : kept) env.push_back(variable.data());
+  env.push_back(nullptr);
+  std::cout.flush();
+  std::fflush(nullptr);
+  pid_t child = 0;
+  if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, env.data()) != 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  int status = 0;
+  for (;;) {
+    const pid_t ended = waitpid(child, &status, timeoutSeconds > 0 ? WNOHANG : 0);
+    if (ended == child) break;
+    if (ended < 0 && errno != EINTR) return -1;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      return -1;
+    }
+    usleep(20000);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -111,6 +111,13 @@ void ReplayRegressionInputs(const std::string& kind, const RegressionRun& run,
 // Folder of the test data (tests/data/ in the source tree), with '/'.
 std::string TestDataFolder();
 
+// Runs the current test again in a process of its own: this program with a
+// filter for that test alone, its environment changed by the variables
+// given ("NAME=VALUE" sets NAME, a bare "NAME" removes it). Answers the
+// child's exit status, or -1 when it did not run to its end, or did not end
+// within timeoutSeconds (0: no limit), in which case it is killed.
+int RunCurrentTestInOwnProcess(const std::vector<std::string>& variables, int timeoutSeconds = 0);
+
 // A new global memory block holding the bytes (the caller frees it), and
 // the bytes a block holds.
 HGLOBAL GlobalBlockOf(const std::vector<uint8_t>& bytes);
