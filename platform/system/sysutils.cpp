@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 void RaiseZeroDivide() { throw EZeroDivide("Floating point division by zero"); }
 void RaiseInvalidOp() { throw EInvalidOp("Invalid floating point operation"); }
@@ -412,4 +413,22 @@ std::string ProgramFolder() {
   if (n <= 0) return "./";
   buffer[n] = 0;
   return ExtractFilePath(buffer);
+}
+
+std::string GetCurrentDir() {
+  std::vector<char> buffer(4096);
+  while (!::getcwd(buffer.data(), buffer.size())) {
+    if (errno != ERANGE || buffer.size() >= (1u << 20)) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+bool SetCurrentDir(const std::string& folder) { return !folder.empty() && ::chdir(folder.c_str()) == 0; }
+
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  const std::string here = GetCurrentDir();
+  if (here.empty()) return path;
+  return IncludeTrailingPathDelimiter(here) + (path.rfind("./", 0) == 0 ? path.substr(2) : path);
 }

@@ -123,3 +123,13 @@ bool IsPlainFileName(const std::string& name);
 bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error);
 // Folder of the running program with a trailing '/'.
 std::string ProgramFolder();
+// The process's current directory, without a trailing '/'; "" when it
+// cannot be read (it was removed meanwhile).
+std::string GetCurrentDir();
+// Makes the folder the current directory; false (and the directory as it
+// was) when it cannot, an empty text included.
+bool SetCurrentDir(const std::string& folder);
+// The path made absolute against the current directory as it is now; an
+// absolute or empty path, or one when the current directory cannot be read,
+// comes back as it is.
+std::string AbsolutePath(const std::string& path);

@@ -13,10 +13,6 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <unistd.h>
-
-#include <cerrno>
-#include <vector>
 
 #include "platform/system/sysutils.h"
 #include "platform/windows/colors.h"
@@ -135,24 +131,6 @@ std::string SelectFolderDialog(QWidget* parent, const std::string& title, const 
   std::string result = dialog.Selection();
   while (result.size() > 1 && result.back() == '/') result.pop_back();
   return result;
-}
-
-std::string GetCurrentDir() {
-  std::vector<char> buffer(4096);
-  while (!::getcwd(buffer.data(), buffer.size())) {
-    if (errno != ERANGE || buffer.size() >= (1u << 20)) return std::string();
-    buffer.resize(buffer.size() * 2);
-  }
-  return buffer.data();
-}
-
-bool SetCurrentDir(const std::string& folder) { return !folder.empty() && ::chdir(folder.c_str()) == 0; }
-
-std::string AbsolutePath(const std::string& path) {
-  if (path.empty() || path[0] == '/') return path;
-  const std::string here = GetCurrentDir();
-  if (here.empty()) return path;
-  return IncludeTrailingPathDelimiter(here) + (path.rfind("./", 0) == 0 ? path.substr(2) : path);
 }
 
 std::string OpenPictureDialog(QWidget* parent, const std::string& title, const std::string& startFolder,

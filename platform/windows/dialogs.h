@@ -91,20 +91,6 @@ class TFolderDialog : public QDialog {
 std::string SelectFolderDialog(QWidget* parent, const std::string& title, const std::string& startFolder,
                                TBrowseCallback callback = nullptr);
 
-// The process's current directory, which the folder dialogs open on and a
-// folder picked in them becomes: without a trailing '/', "" when it cannot
-// be read (it was removed meanwhile).
-std::string GetCurrentDir();
-// Makes the folder the current directory; false (and the directory as it
-// was) when it cannot, an empty text included.
-bool SetCurrentDir(const std::string& folder);
-// The path made absolute against the current directory as it is now; an
-// absolute or empty path, or one when the current directory cannot be read,
-// comes back as it is. Paths the program keeps for itself are pinned with
-// it once, so that a later move of the current directory does not move
-// them.
-std::string AbsolutePath(const std::string& path);
-
 // Open-picture choice: answers the chosen file's path or "". filter is in
 // Qt's form, e.g. "Pictures (*.bmp *.jpg)".
 std::string OpenPictureDialog(QWidget* parent, const std::string& title, const std::string& startFolder,

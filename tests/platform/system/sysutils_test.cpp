@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "tests/support/testsupport.h"
 #include "tests/support/writelimit.h"
@@ -138,4 +139,28 @@ TEST(SysUtils, SaveTextAtomically) {
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
   EXPECT_FALSE(SaveTextAtomically(dir.Path(), "x", &error));
   EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"link.txt", "log.txt", "precious"}));
+}
+
+TEST(CurrentDir, MovesOnlyToFoldersThatExistAndPinsPathsAgainstIt) {
+  const std::string before = GetCurrentDir();
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("gone"));
+  const std::string real = std::filesystem::canonical(dir.Path()).string();
+  ASSERT_TRUE(SetCurrentDir(dir.Path()));
+  EXPECT_EQ(GetCurrentDir(), real);
+  EXPECT_EQ(AbsolutePath("kept/brmil.dat"), real + "/kept/brmil.dat");
+  EXPECT_EQ(AbsolutePath("./"), real + "/");
+  EXPECT_EQ(AbsolutePath("/opt/x/"), "/opt/x/");
+  EXPECT_EQ(AbsolutePath(""), "");
+  // A folder that is not there, or no text: the directory stays.
+  EXPECT_FALSE(SetCurrentDir(dir.File("missing/")));
+  EXPECT_FALSE(SetCurrentDir(""));
+  EXPECT_EQ(GetCurrentDir(), real);
+  // A current directory removed meanwhile cannot be read; nothing is
+  // pinned to it.
+  ASSERT_TRUE(SetCurrentDir(dir.File("gone")));
+  std::filesystem::remove(dir.File("gone"));
+  EXPECT_EQ(GetCurrentDir(), "");
+  EXPECT_EQ(AbsolutePath("a/"), "a/");
+  EXPECT_TRUE(SetCurrentDir(before));
 }

@@ -58,31 +58,6 @@ class TestWindowSupport : public QObject {
     }
   }
 
-  // The current directory the folder dialogs open on and move, and paths
-  // pinned against it.
-  void currentDirectoryAndPathsPinnedToIt() {
-    const std::string before = GetCurrentDir();
-    TempDir dir;
-    std::filesystem::create_directories(dir.File("gone"));
-    const std::string real = std::filesystem::canonical(dir.Path()).string();
-    QVERIFY(SetCurrentDir(dir.Path()));
-    QCOMPARE(GetCurrentDir(), real);
-    QCOMPARE(AbsolutePath("kept/brmil.dat"), real + "/kept/brmil.dat");
-    QCOMPARE(AbsolutePath("./"), real + "/");
-    QCOMPARE(AbsolutePath("/opt/x/"), std::string("/opt/x/"));
-    QCOMPARE(AbsolutePath(""), std::string());
-    // A folder that is not there, or no text: the directory stays.
-    QVERIFY(!SetCurrentDir(dir.File("missing/")) && !SetCurrentDir(""));
-    QCOMPARE(GetCurrentDir(), real);
-    // A current directory removed meanwhile cannot be read; nothing is
-    // pinned to it.
-    QVERIFY(SetCurrentDir(dir.File("gone")));
-    std::filesystem::remove(dir.File("gone"));
-    QCOMPARE(GetCurrentDir(), std::string());
-    QCOMPARE(AbsolutePath("a/"), std::string("a/"));
-    QVERIFY(SetCurrentDir(before));
-  }
-
   // The folder dialog tells its callback when it is up and each time the
   // selection moves; the callback moves the selection and sets the status
   // line. Without a callback it opens on the folder given.
