@@ -3,6 +3,7 @@
 // light and channel offsets.
 #include "effects/colorpoint.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "tests/effects/effecttest.h"
@@ -136,4 +137,126 @@ TEST(ColorPoint, HalftoneDithersByTheEightByEightMatrix) {
 TEST(ColorPoint, MathsErrorsComeBeforeAnyPixelChanges) {
   ExpectRefused<EZeroDivide>(9, 4, [](TBitmap& b) { ApplyGamma(b, -2); });
   ExpectRefused<EDivByZero>(9, 4, [](TBitmap& b) { ApplyPosterized(b, 0); });
+}
+
+namespace {
+
+struct TChannelCase {
+  std::string Name;
+  Effect Run;
+  PictureRule Expected;
+  std::function<std::unique_ptr<TBitmap>()> Picture = [] { return MakeChannelBitmap(32, 20); };
+};
+
+// The rule for every channel alike.
+PictureRule EachChannel(const std::function<int(int)>& rule) {
+  return EachPixel([rule](const TRGB& c) { return TRGB{rule(c[0]), rule(c[1]), rule(c[2])}; });
+}
+int Mean(const TRGB& c) { return (c[0] + c[1] + c[2]) / 3; }
+TRGB Grey(int g) { return {g, g, g}; }
+
+}  // namespace
+
+// Every parameter at the job's default and at another value (the others at
+// their defaults), on pixels whose three channels all differ.
+TEST(ColorPoint, EveryParameterAtItsDefaultAndAnother) {
+  auto contrast = [](int percent) {
+    return EachChannel([=](int c) { return Clamp(128 + (c - 128) * percent / 100); });
+  };
+  auto gamma = [](int value) {
+    const double g = (value + 2) * 0.1;
+    return EachChannel([=](int c) { return Clamp(static_cast<int>(std::pow(c * (1.0 / 255), 1 / g) * 255 + 0.5)); });
+  };
+  auto lightness = [](int amount) { return EachChannel([=](int c) { return Clamp(c + (255 - c) * amount / 255); }); };
+  auto posterized = [](int step) { return EachChannel([=](int c) { return c / step * step; }); };
+  auto saturation = [](int amount) {
+    return EachPixel([=](const TRGB& c) {
+      const int a = Mean(c);
+      return TRGB{Clamp(a + (c[0] - a) * amount / 255), Clamp(a + (c[1] - a) * amount / 255),
+                  Clamp(a + (c[2] - a) * amount / 255)};
+    });
+  };
+  auto sepia = [](int depth) {
+    return EachPixel([=](const TRGB& c) {
+      const int g = Mean(c);
+      return TRGB{std::min(g + 2 * depth, 255), std::min(g + depth, 255), g};
+    });
+  };
+  auto solorized = [](int threshold) {
+    return EachPixel([=](const TRGB& c) {
+      return Mean(c) > threshold ? TRGB{255 - c[0], 255 - c[1], 255 - c[2]} : c;
+    });
+  };
+  auto splitLight = [](int passes) {
+    const double h = static_cast<float>(M_PI / 2);
+    return EachChannel([=](int c) {
+      for (int i = 0; i < passes; ++i) c = static_cast<int>(std::sin(c * (1.0 / 255) * h) * 255);
+      return c;
+    });
+  };
+  auto threshold = [](int level) {
+    return EachPixel([=](const TRGB& c) { return Grey((30 * c[0] + 59 * c[1] + 11 * c[2]) / 100 > level ? 255 : 0); });
+  };
+  auto rgb = [](int red, int green, int blue) {
+    return EachPixel([=](const TRGB& c) { return TRGB{Clamp(c[0] + red), Clamp(c[1] + green), Clamp(c[2] + blue)}; });
+  };
+  // Each channel's own range, none of them 0..255: red 20..219, green
+  // 5..60, blue 100..250.
+  auto squeezed = [] {
+    auto picture = MakeChannelBitmap(32, 20);
+    for (int y = 0; y < 20; ++y)
+      for (uint8_t* p = picture->ScanLine(y); p < picture->ScanLine(y) + 3 * 32; p += 3) {
+        p[0] = static_cast<uint8_t>(100 + p[0] * 151 / 256);
+        p[1] = static_cast<uint8_t>(5 + p[1] * 56 / 256);
+        p[2] = static_cast<uint8_t>(20 + p[2] * 200 / 256);
+      }
+    return picture;
+  };
+  const PictureRule stretch = [](TPixels& pixels) {
+    for (int i = 0; i < 3; ++i) {
+      int least = 255, most = 0;
+      for (const TRGB& c : pixels.Colors) least = std::min(least, c[i]), most = std::max(most, c[i]);
+      for (TRGB& c : pixels.Colors) c[i] = (c[i] - least) * 255 / (most - least);
+    }
+  };
+
+  std::vector<TChannelCase> cases = {
+      {"Contrast (auto)", ApplyContrastAuto, stretch, squeezed},
+      {"Greyscale", ApplyGreyscale,
+       EachPixel([](const TRGB& c) { return Grey((77 * c[0] + 150 * c[1] + 29 * c[2] + 128) >> 8); })},
+      {"Inverse", ApplyInverse, EachChannel([](int c) { return 255 - c; })},
+      {"Monochrome", ApplyMonochrome, EachPixel([](const TRGB& c) { return Grey(Mean(c)); })},
+  };
+  // An effect of one parameter at the default and at the other value.
+  auto both = [&cases](const std::string& name, void (*effect)(TBitmap&, int), int byDefault, int other,
+                       const std::function<PictureRule(int)>& rule) {
+    for (int v : {byDefault, other})
+      cases.push_back({name + " " + std::to_string(v), [=](TBitmap& b) { effect(b, v); }, rule(v)});
+  };
+  both("Contrast", ApplyContrast, 100, 160, contrast);
+  both("Gamma", ApplyGamma, 8, 3, gamma);
+  both("Lightness", ApplyLightness, 100, 37, lightness);
+  both("Posterized", ApplyPosterized, 1, 40, posterized);
+  both("Saturation", ApplySaturation, 100, 180, saturation);
+  both("Sepia", ApplySepia, 35, 100, sepia);
+  both("Solorized", ApplySolorized, 255, 120, solorized);
+  both("Split light", ApplySplitLight, 3, 1, splitLight);
+  both("Threshold", ApplyThreshold, 128, 60, threshold);
+  // One channel at a time away from its default: a swapped order shows.
+  for (TRGB offsets : {TRGB{0, 0, 0}, TRGB{70, 0, 0}, TRGB{0, -45, 0}, TRGB{0, 0, 200}}) {
+    auto [red, green, blue] = offsets;
+    cases.push_back({"RGB " + std::to_string(red) + " " + std::to_string(green) + " " + std::to_string(blue),
+                     [=](TBitmap& b) { ApplyRGB(b, red, green, blue); }, rgb(red, green, blue)});
+  }
+  for (const TChannelCase& c : cases) EXPECT_TRUE(GivesPixels(c.Run, c.Picture(), c.Expected)) << c.Name;
+
+  // Halftone dithers the weighted grey: the picture gives what a picture of
+  // that grey gives (the matrix itself: effecttables_test.cpp).
+  auto greys = MakeChannelBitmap(32, 20);
+  for (int y = 0; y < 20; ++y)
+    for (uint8_t* p = greys->ScanLine(y); p < greys->ScanLine(y) + 3 * 32; p += 3)
+      p[0] = p[1] = p[2] = static_cast<uint8_t>((30 * p[2] + 59 * p[1] + 11 * p[0]) / 100);
+  ApplyHalftone(*greys);
+  const TPixels dithered = ReadPixels(*greys);
+  EXPECT_TRUE(GivesPixels(ApplyHalftone, MakeChannelBitmap(32, 20), [&](TPixels& p) { p = dithered; }));
 }

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/support/testsupport.h"
 
@@ -29,3 +31,29 @@ void ExpectRefused(int width, int height, const Effect& effect) {
   EXPECT_THROW(effect(*picture), Error);
   EXPECT_TRUE(SameColors(*picture, *MakeTestBitmap(width, height)));
 }
+
+// Red, green and blue of one pixel, in that order.
+using TRGB = std::array<int, 3>;
+
+// A picture's colours as red, green, blue values, row by row.
+struct TPixels {
+  int Width = 0, Height = 0;
+  std::vector<TRGB> Colors;
+  TRGB& operator()(int x, int y) { return Colors[static_cast<size_t>(y) * Width + x]; }
+};
+TPixels ReadPixels(TBitmap& picture);
+
+// A picture whose every pixel has three different channel values, and whose
+// first 512 pixels take every value 0..255 in every channel: a swapped,
+// dropped or mis-weighted channel shows in the result of any colour effect.
+std::unique_ptr<TBitmap> MakeChannelBitmap(int width, int height);
+
+// What a picture becomes, worked out on its colours in place; EachPixel makes
+// one from the rule for a single pixel.
+using PictureRule = std::function<void(TPixels&)>;
+PictureRule EachPixel(const std::function<TRGB(const TRGB&)>& rule);
+
+// The effect on the picture gives, at every pixel, what the rule gives for
+// the picture before; the first pixel that differs is named.
+testing::AssertionResult GivesPixels(const Effect& effect, std::unique_ptr<TBitmap> picture,
+                                     const PictureRule& rule);

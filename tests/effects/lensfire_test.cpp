@@ -105,9 +105,9 @@ TEST(LensFire, EveryPartAsDefined) {
   // Whole pictures against the definition worked out pixel by pixel: a
   // black one (every share of every colour shows), one of noise with the
   // flare on the picture centre (every spot concentric with it), and one
-  // with the flare off the picture. 400 pixels wide, the halo ring is wider
-  // than a pixel.
-  for (auto [x, y, seed] : {std::tuple{130, 100, -1}, {200, 150, 4}, {-60, 350, 9}}) {
+  // with the flare off the picture, and one with the job's default centre
+  // (2, 2). 400 pixels wide, the halo ring is wider than a pixel.
+  for (auto [x, y, seed] : {std::tuple{130, 100, -1}, {200, 150, 4}, {-60, 350, 9}, {2, 2, 6}}) {
     auto picture = seed < 0 ? Grey(400, 300, 0) : MakeNoiseBitmap(400, 300, seed);
     auto expected = seed < 0 ? Grey(400, 300, 0) : MakeNoiseBitmap(400, 300, seed);
     ApplyLensFire(*picture, x, y);

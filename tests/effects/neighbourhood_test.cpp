@@ -2,6 +2,8 @@
 // the 3 x 3 convolutions behind the kernel effects and the large Laplacian.
 #include "effects/neighbourhood.h"
 
+#include <algorithm>
+
 #include "effects/effectbase.h"
 #include "tests/effects/effecttest.h"
 
@@ -82,6 +84,38 @@ TEST(NeighbourhoodOilPaint, TakesMeanOfFullestBin) {
     ApplyOilPaint(b, 10, -3);
   }));
 
+}
+
+TEST(NeighbourhoodOilPaint, EveryChannelFromTheFullestBinAtDefaultAndOtherSettings) {
+  // The bins are intensities 0.3 red + 0.59 green + 0.11 blue; each channel
+  // becomes that channel's mean over the fullest bin. Levels 10 with radius
+  // 2 are the job's defaults.
+  auto painted = [](int levels, int radius) {
+    return [=](TPixels& p) {
+      const TPixels before = p;
+      const double f = (levels & 0xFF) * (1.0 / 255);
+      for (int y = 0; y < p.Height; ++y)
+        for (int x = 0; x < p.Width; ++x) {
+          std::vector<int> count(levels + 1);
+          std::vector<TRGB> sum(levels + 1);
+          const int x1 = x + radius > p.Width ? x : x + radius, y1 = y + radius > p.Height ? y : y + radius;
+          for (int wy = y - radius < 0 ? y : y - radius; wy <= y1; ++wy)
+            for (int wx = x - radius < 0 ? x : x - radius; wx <= x1; ++wx) {
+              if (wx >= p.Width || wy >= p.Height) continue;
+              const TRGB& c = before.Colors[wy * p.Width + wx];
+              const int bin = static_cast<int>((static_cast<int>(0.3 * c[0] + 0.59 * c[1] + 0.11 * c[2]) & 0xFF) * f);
+              ++count[bin];
+              for (int i = 0; i < 3; ++i) sum[bin][i] += c[i];
+            }
+          const int fullest = static_cast<int>(std::max_element(count.begin(), count.end()) - count.begin());
+          for (int i = 0; i < 3; ++i) p(x, y)[i] = sum[fullest][i] / count[fullest];
+        }
+    };
+  };
+  for (auto [levels, radius] : {std::pair{10, 2}, {40, 2}, {10, 1}})
+    EXPECT_TRUE(GivesPixels([=](TBitmap& b) { ApplyOilPaint(b, levels, radius); }, MakeChannelBitmap(32, 20),
+                            painted(levels, radius)))
+        << "levels " << levels << ", radius " << radius;
 }
 
 TEST(NeighbourhoodConvolve, IntegerKernelReplicatesEdges) {

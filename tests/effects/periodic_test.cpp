@@ -3,7 +3,9 @@
 // effects' rules.
 #include "effects/periodic.h"
 
+#include <algorithm>
 #include <climits>
+#include <tuple>
 
 #include "tests/effects/effecttest.h"
 
@@ -15,6 +17,17 @@ std::string GreyAfter(int width, int height, int value, const Effect& effect) {
   effect(*picture);
   return PixelTable(*picture, 1);
 }
+
+// Each Video type's mask, one text per mask row: the digit names the channel
+// a pixel brightens (0 red, 1 green, 2 blue).
+const std::vector<std::vector<std::string>> kVideoMasks = {
+    {"01", "02", "12", "10", "20", "21"},
+    {"0", "1", "2"},
+    {"012", "201", "120"},
+    {"01200", "11120", "01222", "00120", "01112", "20122", "00012", "20111", "22012", "20001", "12011", "22201",
+     "12000", "11201", "12220"}};
+
+int Clamp(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, 0, 255)); }
 
 }  // namespace
 
@@ -97,12 +110,7 @@ TEST(PeriodicPatterns, VideoMasksOfEveryType) {
   // Each type's mask, one text per mask row, repeated across and down a
   // picture larger than every mask: the digit names the channel that came
   // out doubled (0 red, 1 green, 2 blue).
-  const std::vector<std::vector<std::string>> masks = {
-      {"01", "02", "12", "10", "20", "21"},
-      {"0", "1", "2"},
-      {"012", "201", "120"},
-      {"01200", "11120", "01222", "00120", "01112", "20122", "00012", "20111", "22012", "20001", "12011", "22201",
-       "12000", "11201", "12220"}};
+  const auto& masks = kVideoMasks;
   for (int type = 0; type < 4; ++type) {
     auto picture = MakeFlatBitmap(7, 17, RGB(100, 100, 100));
     ApplyVideo(*picture, 40, type);
@@ -119,4 +127,64 @@ TEST(PeriodicPatterns, VideoMasksOfEveryType) {
     }
     EXPECT_EQ(shown, expected) << "type " << type;
   }
+}
+
+// Every parameter at the job's default and at another value (the others at
+// their defaults), on pixels whose three channels all differ.
+TEST(PeriodicPatterns, ColourParametersAtTheirDefaultsAndOthers) {
+  auto grid = [](int step, int depth) {
+    return [=](TPixels& p) {
+      const int s = std::max(std::min(step, std::max(p.Width, p.Height)), 1);
+      auto inside = [s](int i) { return i % s != 0 && i % s != s - 1; };
+      for (int y = 0; y < p.Height; ++y)
+        for (int x = 0; x < p.Width; ++x) {
+          const int d = y % s == 1 && inside(x)         ? -depth
+                        : (y + 2) % s == 0 && inside(x) ? depth
+                        : x % s == 1 && inside(y)       ? depth
+                        : (x + 2) % s == 0 && inside(y) ? -depth
+                                                        : 0;
+          for (int& c : p(x, y)) c = Clamp(c + d);
+        }
+    };
+  };
+  for (auto [step, depth] : {std::pair{32, 60}, {5, 60}, {32, 200}})
+    EXPECT_TRUE(GivesPixels([=](TBitmap& b) { Apply3DGrid(b, step, depth); }, MakeChannelBitmap(40, 36),
+                            grid(step, depth)))
+        << "3D grid " << step << ", " << depth;
+
+  // The pattern's colour counts by its sum: clGreen, the job's pattern
+  // without a pattern file, has 128 and lightens by 70 * 256 / 765 = 23;
+  // the other colour (sum 520) darkens. The tiles are smaller than the
+  // picture.
+  auto pressed = [](TColor pattern, int level, bool inverse) {
+    return EachPixel([=](const TRGB& c) {
+      const int sum = GetRValue(pattern) + GetGValue(pattern) + GetBValue(pattern);
+      const int d = (sum - 384) * level / 765 * (inverse ? -1 : 1);
+      return TRGB{Clamp(c[0] - d), Clamp(c[1] - d), Clamp(c[2] - d)};
+    });
+  };
+  const std::tuple<TColor, int, bool> watermarks[] = {
+      {0x008000, 70, false}, {RGB(250, 210, 60), 70, false}, {0x008000, 200, false}, {0x008000, 70, true}};
+  for (auto [colour, level, inverse] : watermarks) {
+    auto pattern = MakeFlatBitmap(7, 5, colour);
+    EXPECT_TRUE(GivesPixels([&](TBitmap& b) { ApplyWatermark(b, *pattern, level, inverse); },
+                            MakeChannelBitmap(32, 20), pressed(colour, level, inverse)))
+        << "Watermark " << std::hex << colour << std::dec << ", " << level << ", " << inverse;
+  }
+
+  auto video = [](int lightness, int type) {
+    return [=](TPixels& p) {
+      const auto& mask = kVideoMasks[type];
+      for (int y = 0; y < p.Height; ++y)
+        for (int x = 0; x < p.Width; ++x) {
+          const std::string& row = mask[y % mask.size()];
+          int& c = p(x, y)[row[x % row.size()] - '0'];
+          c = Clamp(2 * c + lightness);
+        }
+    };
+  };
+  for (auto [lightness, type] : {std::pair{40, 0}, {100, 0}, {40, 3}})
+    EXPECT_TRUE(GivesPixels([=](TBitmap& b) { ApplyVideo(b, lightness, type); }, MakeChannelBitmap(32, 20),
+                            video(lightness, type)))
+        << "Video " << lightness << ", " << type;
 }
