@@ -99,6 +99,14 @@ inline TColor Darkest(const QImage& image, const QRect& area) {
   return darkest;
 }
 
+// Whether a caption's darkest pixel shows the caption's colour: its solid
+// strokes have it, give or take the smoothing of the glyphs' edges.
+inline bool CaptionIs(TColor darkest, TColor expected) {
+  for (int shift : {0, 8, 16})
+    if (std::abs(int((darkest >> shift) & 0xFF) - int((expected >> shift) & 0xFF)) > 8) return false;
+  return true;
+}
+
 // What the pictures of the check box and radio button are drawn in, by the
 // colour words their looks are described with.
 inline int Red(TColor c) { return c & 0xFF; }

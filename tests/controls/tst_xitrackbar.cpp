@@ -180,6 +180,13 @@ class TestXiTrackBar : public QObject {
     expect("let go on the thumb", 30);
     window.PointerAway();
     expect("the pointer gone", 20);
+    // Without smooth corners the slide's and the thumb's corners keep
+    // their borders' colours.
+    bar->SetSmoothCorners(false);
+    TPixelCheck corners(bar->grab().toImage(), "square corners");
+    for (QPoint p : {QPoint(160, 13), QPoint(160, 22)}) corners.At(p, TrackColor(kOwnTrackColumn, 10), "slide corner");
+    for (QPoint p : {QPoint(0, 4), QPoint(13, 31)}) corners.At(p, TrackColor(kOwnTrackColumn, 20), "thumb corner");
+    VERIFY_PIXELS(corners);
   }
 
   void colorSchemeAsText() {
