@@ -15,11 +15,13 @@
 #include "platform/windows/colors.h"
 #include "tests/support/windowtest.h"
 
-enum TLook { lkNormal, lkHot, lkPressed, lkFocused, lkDisabled };
+enum TLook { lkNormal, lkHot, lkPressed, lkFocused, lkDisabled, lkSpaceHeld };
 constexpr TLook kAllLooks[] = {lkNormal, lkHot, lkPressed, lkFocused, lkDisabled};
+// The looks of a control that Space presses as well.
+constexpr TLook kPressableLooks[] = {lkNormal, lkHot, lkPressed, lkSpaceHeld, lkFocused, lkDisabled};
 
 inline const char* LookName(TLook look) {
-  static const char* const names[] = {"normal", "hot", "pressed", "focused", "disabled"};
+  static const char* const names[] = {"normal", "hot", "pressed", "focused", "disabled", "Space held"};
   return names[look];
 }
 
@@ -39,8 +41,9 @@ class TLookWindow {
   // Shows the control (a child of the window, already placed) in the look
   // and grabs it: the pointer moved onto `at` (hot), the left button
   // pressed there (pressed, let go again after the grab), the focus given
-  // (focused) or the control disabled with the pointer over it (disabled);
-  // the pointer stays away otherwise.
+  // (focused), the control disabled with the pointer over it (disabled), or
+  // Space held down on it (let go after the grab); the pointer stays away
+  // otherwise.
   QImage Grab(QWidget* control, TLook look, QPoint at) {
     PointerAway();
     control->show();
@@ -56,10 +59,22 @@ class TLookWindow {
         control->setEnabled(false);
         QTest::mouseMove(control, at);
         break;
+      case lkSpaceHeld:
+        control->setFocus(Qt::TabFocusReason);
+        QTest::keyPress(control, Qt::Key_Space);
+        break;
     }
     const QImage image = control->grab().toImage().convertToFormat(QImage::Format_RGB32);
     if (look == lkPressed) QTest::mouseRelease(control, Qt::LeftButton, {}, at);
+    if (look == lkSpaceHeld) QTest::keyRelease(control, Qt::Key_Space);
     PointerAway();
+    return image;
+  }
+
+  // The same, for a control made for the one look: it is deleted after.
+  QImage Shot(QWidget* control, TLook look, QPoint at = {}) {
+    const QImage image = Grab(control, look, at);
+    delete control;
     return image;
   }
 
@@ -124,6 +139,9 @@ inline bool IsDarkBlue(TColor c) { return Blue(c) > Red(c) + 40 && Brightness(c)
 class TPixelCheck {
  public:
   TPixelCheck(const QImage& image, const QString& what) : FImage(image), FWhat(what) {}
+  // The control as it looks now.
+  TPixelCheck(QWidget* control, const QString& what)
+      : TPixelCheck(control->grab().toImage().convertToFormat(QImage::Format_RGB32), what) {}
 
   // The pixel at `at` has the colour.
   void At(QPoint at, TColor expected, const char* role) {

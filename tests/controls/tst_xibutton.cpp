@@ -248,14 +248,13 @@ class TestXiButton : public QObject {
     QVERIFY(window.Shown);
     const QPoint over(45, 15);
     for (int scheme = 0; scheme <= kOwnColours; ++scheme)
-      for (TLook look : kAllLooks) {
-        TXiButton* button = ButtonIn(window, scheme);
-        TPixelCheck check(window.Grab(button, look, over), SchemeName(scheme) + " " + LookName(look));
-        const int base = look == lkHot ? 6 : look == lkPressed ? 12 : look == lkDisabled ? 18 : 0;
+      for (TLook look : kPressableLooks) {
+        TPixelCheck check(window.Shot(ButtonIn(window, scheme), look, over), SchemeName(scheme) + " " + LookName(look));
+        const bool pressed = look == lkPressed || look == lkSpaceHeld;
+        const int base = look == lkHot ? 6 : pressed ? 12 : look == lkDisabled ? 18 : 0;
         // A press takes the focus.
-        CheckLook(check, scheme, base, look == lkFocused || look == lkPressed);
+        CheckLook(check, scheme, base, look == lkFocused || pressed);
         VERIFY_PIXELS(check);
-        delete button;
       }
   }
 
@@ -266,7 +265,7 @@ class TestXiButton : public QObject {
     const int scheme = kOwnColours;
     TXiButton* button = ButtonIn(window, scheme);
     auto expect = [&](const char* what, int base, bool focused, bool ctl3D = true) {
-      TPixelCheck check(button->grab().toImage(), what);
+      TPixelCheck check(button, what);
       CheckLook(check, scheme, base, focused, ctl3D);
       VERIFY_PIXELS(check);
     };
@@ -285,10 +284,9 @@ class TestXiButton : public QObject {
     // The focus goes: no focus rectangle, the normal look.
     window.Window()->setFocus();
     expect("focus gone", 0, false);
-    // Space held shows the pressed look; its release the normal one.
+    // Space let go shows the normal look.
     button->setFocus(Qt::TabFocusReason);
     QTest::keyPress(button, Qt::Key_Space);
-    expect("Space held", 12, true);
     QTest::keyRelease(button, Qt::Key_Space);
     expect("Space let go", 0, true);
     // Without hot tracking the pointer over the button changes nothing;
@@ -328,7 +326,7 @@ class TestXiButton : public QObject {
         button->setGeometry(10, 10, 90, 31);
         button->SetGlyph(glyph);
         button->SetTransparentGlyph(transparent);
-        TPixelCheck check(window.Grab(button, look, QPoint(70, 15)),
+        TPixelCheck check(window.Shot(button, look, QPoint(70, 15)),
                           QString("%1 glyph, %2").arg(transparent ? "transparent" : "opaque", LookName(look)));
         const int base = look == lkHot ? 6 : look == lkPressed ? 12 : look == lkDisabled ? 18 : 0;
         const int shift = look == lkPressed ? 1 : 0;
@@ -340,7 +338,6 @@ class TestXiButton : public QObject {
         check.At(QPoint(left, top + 15), blue, "glyph's other colour");
         check.At(QPoint(left - 1, top + 3), face(top + 3), "face beside the glyph");
         VERIFY_PIXELS(check);
-        delete button;
       }
   }
 

@@ -93,11 +93,9 @@ class TestXiPanel : public QObject {
         return panel;
       };
       for (TLook look : kAllLooks) {
-        TXiPanel* panel = make();
-        TPixelCheck check(window.Grab(panel, look, QPoint(50, 20)), QString(row.Name) + " raised " + LookName(look));
+        TPixelCheck check(window.Shot(make(), look, QPoint(50, 20)), QString(row.Name) + " raised " + LookName(look));
         CheckPanel(check, face, grad, light, dark);
         VERIFY_PIXELS(check);
-        delete panel;
       }
       TXiPanel* panel = make();
       panel->SetBevelOuter(TXiPanel::bvLowered);

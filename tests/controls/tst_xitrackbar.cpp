@@ -138,16 +138,14 @@ class TestXiTrackBar : public QObject {
     for (int column = 0; column <= kOwnTrackColumn; ++column)
       for (bool upright : {false, true})
         for (TLook look : kAllLooks) {
-          TXiTrackBar* bar = BarIn(window, column, upright);
           const QPoint onThumb = upright ? QPoint(18, 7) : QPoint(7, 18);
-          TPixelCheck check(window.Grab(bar, look, onThumb),
+          TPixelCheck check(window.Shot(BarIn(window, column, upright), look, onThumb),
                             QString("%1%2 %3").arg(names[column], upright ? " upright" : "", LookName(look)));
           if (look == lkDisabled)
             CheckBar(check, column, upright, 16, 13, 2);
           else
             CheckBar(check, column, upright, look == lkHot ? 30 : look == lkPressed ? 40 : 20, 10, 1);
           VERIFY_PIXELS(check);
-          delete bar;
         }
   }
 
@@ -160,7 +158,7 @@ class TestXiTrackBar : public QObject {
     window.PointerAway();
     bar->show();
     auto expect = [&](const char* what, int thumb) {
-      TPixelCheck check(bar->grab().toImage(), what);
+      TPixelCheck check(bar, what);
       CheckBar(check, kOwnTrackColumn, false, thumb, 10, 1);
       VERIFY_PIXELS(check);
     };
@@ -183,7 +181,7 @@ class TestXiTrackBar : public QObject {
     // Without smooth corners the slide's and the thumb's corners keep
     // their borders' colours.
     bar->SetSmoothCorners(false);
-    TPixelCheck corners(bar->grab().toImage(), "square corners");
+    TPixelCheck corners(bar, "square corners");
     for (QPoint p : {QPoint(160, 13), QPoint(160, 22)}) corners.At(p, TrackColor(kOwnTrackColumn, 10), "slide corner");
     for (QPoint p : {QPoint(0, 4), QPoint(13, 31)}) corners.At(p, TrackColor(kOwnTrackColumn, 20), "thumb corner");
     VERIFY_PIXELS(corners);

@@ -193,14 +193,13 @@ class TestXPEdit : public QObject {
           }
           edit->SetEnabledBorderWidth(width);
           edit->SetDisabledBorderWidth(4 - width);
-          TPixelCheck check(window.Grab(edit, look, QPoint(100, 12)),
+          TPixelCheck check(window.Shot(edit, look, QPoint(100, 12)),
                             QString("border %1 on %2, %3").arg(width).arg(c.Box, 6, 16).arg(LookName(look)));
           if (look == lkDisabled)
             CheckFrame(check, 4 - width, c.Disabled, c.Box);
           else
             CheckFrame(check, width, c.Enabled, c.Box);
           VERIFY_PIXELS(check);
-          delete edit;
         }
   }
 

@@ -66,10 +66,10 @@ class TestXPGroupBox : public QObject {
         box->SetColor(c.Back);
         box->SetBorderColor(c.Border);
         box->SetFontColor(c.Caption);
-        TPixelCheck check(window.Grab(box, look, QPoint(92, 52)),
+        const QFontMetrics metrics(box->font());
+        TPixelCheck check(window.Shot(box, look, QPoint(92, 52)),
                           QString("%1, %2").arg(c.Name, LookName(look)));
         const TColor back = FromQColor(ToQColor(c.Back)), border = FromQColor(ToQColor(c.Border));
-        const QFontMetrics metrics(box->font());
         const int top = metrics.height() / 2, captionWidth = metrics.horizontalAdvance("Target format");
         for (QPoint p : {QPoint(92, 52), QPoint(0, 0), QPoint(184, 0), QPoint(150, top - 1), QPoint(1, 52),
                          QPoint(183, 52), QPoint(92, 103), QPoint(150, top + 1)})
@@ -80,7 +80,6 @@ class TestXPGroupBox : public QObject {
         const TColor caption = Darkest(check.Image(), QRect(12, 0, captionWidth - 4, metrics.height()));
         check.That(CaptionIs(caption, c.Caption), QString("caption %1").arg(caption, 6, 16));
         VERIFY_PIXELS(check);
-        delete box;
       }
   }
 
