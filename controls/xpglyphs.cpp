@@ -71,14 +71,19 @@ void DrawFocusRect(QPainter& painter, const QRect& rect, const QColor& colour) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setPen(QPen(colour, 0));
+  // Every other pixel of a checkerboard laid from the top-left corner, so
+  // that no two dots meet, also at the corners.
   const int l = rect.left(), t = rect.top(), r = rect.right(), b = rect.bottom();
-  for (int x = l; x <= r; x += 2) {
-    painter.drawPoint(x, t);
-    painter.drawPoint(x, b);
+  auto dot = [&](int x, int y) {
+    if ((x - l + y - t) % 2 == 0) painter.drawPoint(x, y);
+  };
+  for (int x = l; x <= r; ++x) {
+    dot(x, t);
+    dot(x, b);
   }
-  for (int y = t; y <= b; y += 2) {
-    painter.drawPoint(l, y);
-    painter.drawPoint(r, y);
+  for (int y = t + 1; y < b; ++y) {
+    dot(l, y);
+    dot(r, y);
   }
   painter.restore();
 }

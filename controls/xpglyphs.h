@@ -47,7 +47,8 @@ QRect CaptionRect(TXPCheckBoxAlign align, int width, int height, int sampleHeigh
 QRect FocusRect(TXPCheckBoxAlign align, int width, int height, int textWidth, int textHeight, int sampleHeight);
 // Same, measuring the caption in the font.
 QRect FocusRect(TXPCheckBoxAlign align, int width, int height, const QString& caption, const QFont& font);
-// A dotted rectangle, every other pixel, in the colour.
+// A dotted rectangle in the colour: every other pixel of its outline, no two
+// dots side by side, also round the corners.
 void DrawFocusRect(QPainter& painter, const QRect& rect, const QColor& colour);
 // The caption with accelerator prefixes shown as underlines, left and top
 // aligned in the rectangle, on a background of `back`.

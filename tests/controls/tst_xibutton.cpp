@@ -9,6 +9,7 @@
 #include "platform/graphics/colornames.h"
 #include "platform/system/classes.h"
 #include "platform/windows/colors.h"
+#include "tests/controls/controllooks.h"
 #include "tests/support/windowtest.h"
 
 namespace {
@@ -93,6 +94,77 @@ TColor TableColor(const char* row, int column) {
   return cells[column] == "-" ? TColor(-1) : TColor(cells[column].toUInt(nullptr, 16));
 }
 
+// Colours a button takes in its looks besides the twelve schemes: a new
+// button's, and 25 colours of our own, each role and look distinct, the
+// captions darker than everything else.
+enum { kNewButton = 12, kOwnColours = 13 };
+// clang-format off
+constexpr TColor kOwnPalette[25] = {
+    0xFFE0E0, 0xC08080, 0x804040, 0xFFF0F0, 0x400000, 0x200000,   // normal
+    0xE0FFE0, 0x80C080, 0x408040, 0xF0FFF0, 0x004000, 0x002000,   // hot
+    0xE0E0FF, 0x8080C0, 0x404080, 0xF0F0FF, 0x000040, 0x000020,   // pressed
+    0xE8E8E8, 0xB0B0B0, 0x707070, 0xF8F8F8, 0x303030, 0x101010,   // disabled
+    0x00FFFF};                                                    // focus rectangle
+// clang-format on
+
+// Colour `index` as a button shows it after the scheme (or the colour set
+// above), and whether its face is a gradient; a plain scheme's face is
+// its face colour alone.
+TColor LookColor(int scheme, int index) {
+  if (scheme == kOwnColours) return kOwnPalette[index];
+  if (scheme == kNewButton) return index == 7 || index == 13 || index == 19 ? 0xFFFFFF : TableColor(kNeoSchemes[index], 0);
+  for (int column = 0; column < 6; ++column) {
+    if (kNeoColumns[column] == scheme) return TableColor(kNeoSchemes[index], column);
+    if (kPlainColumns[column] == scheme) return TableColor(kPlainSchemes[index], column);
+  }
+  return clNone;
+}
+bool HasGradient(int scheme) { return scheme < TXiButton::csDesert || scheme >= kNewButton; }
+
+QString SchemeName(int scheme) {
+  static const char* const names[] = {"csNeoDesert", "csNeoSky", "csNeoGrass", "csNeoSilver", "csNeoRose",
+                                      "csNeoSun",    "csDesert", "csGrass",    "csSky",       "csSun",
+                                      "csRose",      "csSilver", "new button", "own colours"};
+  return names[scheme];
+}
+
+// A 90 x 31 button's face, border, inner edges, caption and focus
+// rectangle, sampled where they meet nothing else, against the colours of
+// the look whose six colours start at `base`.
+void CheckLook(TPixelCheck& check, int scheme, int base, bool focused, bool ctl3D = true) {
+  const int w = 90, h = 31;
+  const TColor face = LookColor(scheme, base), grad = LookColor(scheme, base + 1),
+               dark = LookColor(scheme, base + 2), light = LookColor(scheme, base + 3),
+               border = LookColor(scheme, base + 4), text = LookColor(scheme, base + 5);
+  auto row = [&](int y) { return HasGradient(scheme) ? GradientLine(face, grad, h, y) : face; };
+  for (QPoint p : {QPoint(0, 0), QPoint(0, 15), QPoint(45, 0), QPoint(w - 1, 15), QPoint(45, h - 1),
+                   QPoint(w - 1, h - 1)})
+    check.At(p, border, "border");
+  // The upper-left edge runs up column 1 from the bottom and along row 1;
+  // the lower-right one down column w - 2 from the top and back along row
+  // h - 2, each without its end pixel.
+  for (QPoint p : {QPoint(1, h - 2), QPoint(1, 15), QPoint(1, 1), QPoint(45, 1), QPoint(w - 3, 1)})
+    check.At(p, ctl3D ? light : row(p.y()), "light edge");
+  for (QPoint p : {QPoint(w - 2, 1), QPoint(w - 2, 15), QPoint(w - 2, h - 2), QPoint(45, h - 2), QPoint(2, h - 2)})
+    check.At(p, ctl3D ? dark : row(p.y()), "dark edge");
+  for (int y : {2, 15, h - 3}) check.At(QPoint(6, y), row(y), "face");
+  // The focus rectangle: rows 3 and h - 4, columns 3 and w - 4.
+  for (QPoint p : {QPoint(3, 15), QPoint(w - 4, 15), QPoint(6, 3), QPoint(w - 7, h - 4)})
+    check.At(p, focused ? LookColor(scheme, 24) : row(p.y()), "focus rectangle");
+  check.At(QPoint(4, 15), row(15), "inside the focus rectangle");
+  const TColor caption = Darkest(check.Image(), QRect(12, 5, w - 24, h - 10));
+  check.That(CaptionIs(caption, text), QString("caption %1, not %2").arg(caption, 6, 16).arg(text, 6, 16));
+}
+
+TXiButton* ButtonIn(TLookWindow& window, int scheme) {
+  auto* button = new TXiButton("&Button", window.Window());
+  if (scheme < kNewButton) button->SetColorScheme(TXiButton::TColorScheme(scheme));
+  if (scheme == kOwnColours)
+    for (int index = 0; index < 25; ++index) button->SetColors(index, kOwnPalette[index]);
+  button->setGeometry(10, 10, 90, 31);
+  return button;
+}
+
 }  // namespace
 
 class TestXiButton : public QObject {
@@ -167,6 +239,106 @@ class TestXiButton : public QObject {
                                                                              : TableColor(kNeoSchemes[index], 0));
     fresh.SetColors(25, 0);  // no such colour: nothing stored, still custom
     QCOMPARE(fresh.ColorScheme(), TXiButton::csCustom);
+  }
+
+  // Every scheme, a new button and colours of its own, in each look the
+  // user can bring about.
+  void everyLookPaintsItsColours() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    const QPoint over(45, 15);
+    for (int scheme = 0; scheme <= kOwnColours; ++scheme)
+      for (TLook look : kPressableLooks) {
+        TPixelCheck check(window.Shot(ButtonIn(window, scheme), look, over), SchemeName(scheme) + " " + LookName(look));
+        const bool pressed = look == lkPressed || look == lkSpaceHeld;
+        const int base = look == lkHot ? 6 : pressed ? 12 : look == lkDisabled ? 18 : 0;
+        // A press takes the focus.
+        CheckLook(check, scheme, base, look == lkFocused || pressed);
+        VERIFY_PIXELS(check);
+      }
+  }
+
+  // How the looks follow one another, and the switches that change them.
+  void looksFollowTheUser() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    const int scheme = kOwnColours;
+    TXiButton* button = ButtonIn(window, scheme);
+    auto expect = [&](const char* what, int base, bool focused, bool ctl3D = true) {
+      TPixelCheck check(button, what);
+      CheckLook(check, scheme, base, focused, ctl3D);
+      VERIFY_PIXELS(check);
+    };
+    window.PointerAway();
+    button->show();
+    // Pressed, the pointer leaves with the button held and comes back.
+    QTest::mouseMove(button, QPoint(45, 15));
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(45, 15));
+    expect("pressed and focused", 12, true);
+    QTest::mouseMove(button, QPoint(150, 15));
+    expect("dragged out", 0, true);
+    QTest::mouseMove(button, QPoint(40, 12));
+    expect("dragged back", 12, true);
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(40, 12));
+    expect("released", 6, true);
+    // The focus goes: no focus rectangle, the normal look.
+    window.Window()->setFocus();
+    expect("focus gone", 0, false);
+    // Space let go shows the normal look.
+    button->setFocus(Qt::TabFocusReason);
+    QTest::keyPress(button, Qt::Key_Space);
+    QTest::keyRelease(button, Qt::Key_Space);
+    expect("Space let go", 0, true);
+    // Without hot tracking the pointer over the button changes nothing;
+    // without Ctl3D there is no inner edge; a disabled button has no
+    // focus rectangle.
+    window.PointerAway();
+    button->SetHotTrack(false);
+    QTest::mouseMove(button, QPoint(45, 15));
+    expect("no hot tracking", 0, true);
+    button->SetCtl3D(false);
+    expect("no inner edge", 0, true, false);
+    button->SetCtl3D(true);
+    button->setEnabled(false);
+    expect("disabled", 18, false);
+    button->setEnabled(true);
+    expect("enabled again", 0, false);
+  }
+
+  // A glyph without a caption sits in the middle, (37, 7) on a 90 x 31
+  // button, one pixel further right and down while pressed; the colour of
+  // its top-left pixel shows the face through it unless the glyph is
+  // opaque; a disabled button draws it as it is.
+  void glyphColours() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    QImage glyph(16, 16, QImage::Format_RGB32);
+    glyph.fill(QColor(255, 0, 255));
+    glyph.setPixelColor(0, 15, QColor(0, 0, 255));
+    for (int y = 3; y < 13; ++y)
+      for (int x = 3; x < 13; ++x) glyph.setPixelColor(x, y, QColor(0, 128, 0));
+    const TColor green = RGB(0, 128, 0), magenta = RGB(255, 0, 255), blue = RGB(0, 0, 255);
+    const int scheme = kOwnColours;
+    for (bool transparent : {true, false})
+      for (TLook look : kAllLooks) {
+        auto* button = new TXiButton(QString(), window.Window());
+        for (int index = 0; index < 25; ++index) button->SetColors(index, kOwnPalette[index]);
+        button->setGeometry(10, 10, 90, 31);
+        button->SetGlyph(glyph);
+        button->SetTransparentGlyph(transparent);
+        TPixelCheck check(window.Shot(button, look, QPoint(70, 15)),
+                          QString("%1 glyph, %2").arg(transparent ? "transparent" : "opaque", LookName(look)));
+        const int base = look == lkHot ? 6 : look == lkPressed ? 12 : look == lkDisabled ? 18 : 0;
+        const int shift = look == lkPressed ? 1 : 0;
+        const int left = 37 + shift, top = 7 + shift;
+        auto face = [&](int y) { return GradientLine(LookColor(scheme, base), LookColor(scheme, base + 1), 31, y); };
+        for (QPoint p : {QPoint(3, 3), QPoint(12, 12), QPoint(7, 8)}) check.At(QPoint(left, top) + p, green, "glyph");
+        for (QPoint p : {QPoint(0, 0), QPoint(2, 7), QPoint(15, 15), QPoint(13, 5)})
+          check.At(QPoint(left, top) + p, transparent ? face(top + p.y()) : magenta, "glyph's ground");
+        check.At(QPoint(left, top + 15), blue, "glyph's other colour");
+        check.At(QPoint(left - 1, top + 3), face(top + 3), "face beside the glyph");
+        VERIFY_PIXELS(check);
+      }
   }
 
   void colorSchemeAsText() {

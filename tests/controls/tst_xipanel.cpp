@@ -5,9 +5,37 @@
 #include "controls/xigradient.h"
 #include "controls/xipanel.h"
 #include "platform/windows/colors.h"
+#include "tests/controls/controllooks.h"
 #include "tests/support/windowtest.h"
 
 static TColor PixelOf(const QImage& image, int x, int y) { return FromQColor(image.pixelColor(x, y)); }
+
+// Every scheme's colours as written down (face, grad, light, dark), then
+// colours of our own.
+const struct {
+  const char* Name;
+  TXiPanel::TColorScheme Scheme;
+  TColor Colors[4];
+} kPanelSchemes[] = {{"csDesert", TXiPanel::csDesert, {0xFFFFFF, 0xA4E1FF, 0x008FD5, 0x00699B}},
+                     {"csGrass", TXiPanel::csGrass, {0xFFFFFF, 0xB0F2CB, 0x3EB56A, 0x156F37}},
+                     {"csSilver", TXiPanel::csSilver, {0xFFFFFF, 0xDAE0DE, 0x7D7D7D, 0x626262}},
+                     {"csSky", TXiPanel::csSky, {0xFFFFFF, 0xFFE0C1, 0xF0964D, 0xB35900}},
+                     {"csRose", TXiPanel::csRose, {0xFFFFFF, 0xCCCCFF, 0x0651CC, 0x00009D}},
+                     {"csSun", TXiPanel::csSun, {0xFFFFFF, 0xBFFFFF, 0x009595, 0x006464}},
+                     {"own colours", TXiPanel::csCustom, {0x2040C0, 0xC0E0F0, 0x80FF80, 0x400040}}};
+
+// A 100 x 40 panel's ring and vertical gradient: the ring's left and top
+// edges (with the bottom-left corner) in `topLeft`, its right and bottom
+// edges (with the top-right corner) in `bottomRight`; 40 rows from face
+// towards grad, the ring covering the first and the last. Without a ring
+// the first row is the face and the last one step short of grad.
+void CheckPanel(TPixelCheck& check, TColor face, TColor grad, TColor topLeft, TColor bottomRight, bool ring = true) {
+  for (QPoint p : {QPoint(0, 20), QPoint(50, 0), QPoint(0, 0), QPoint(0, 39), QPoint(98, 0)})
+    check.At(p, ring ? topLeft : GradientLine(face, grad, 40, p.y()), "top-left edge");
+  for (QPoint p : {QPoint(99, 0), QPoint(99, 20), QPoint(50, 39), QPoint(1, 39), QPoint(99, 39)})
+    check.At(p, ring ? bottomRight : GradientLine(face, grad, 40, p.y()), "bottom-right edge");
+  for (int y : {1, 20, 38}) check.At(QPoint(50, y), GradientLine(face, grad, 40, y), "gradient");
+}
 
 class TestXiPanel : public QObject {
   Q_OBJECT
@@ -44,6 +72,47 @@ class TestXiPanel : public QObject {
                          TXiPanel::bsNone}));
     fresh.SetColorScheme(TXiPanel::csCustom);  // sets no colour
     QCOMPARE(fresh.ColorGrad(), TColor(0xA4E1FF));
+  }
+
+  // Every scheme and colours of our own: raised and lowered rings and the
+  // gradient; a panel has no looks of its own, so the pointer, a press,
+  // the focus or being disabled change nothing.
+  void everySchemePaintsItsColours() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    for (const auto& row : kPanelSchemes) {
+      const TColor face = row.Colors[0], grad = row.Colors[1], light = row.Colors[2], dark = row.Colors[3];
+      auto make = [&] {
+        auto* panel = new TXiPanel(window.Window());
+        if (row.Scheme == TXiPanel::csCustom)
+          for (int i = 0; i < 4; ++i) panel->SetColors(i, row.Colors[i]);
+        else
+          panel->SetColorScheme(row.Scheme);
+        panel->setGeometry(10, 10, 100, 40);
+        panel->setFocusPolicy(Qt::StrongFocus);
+        return panel;
+      };
+      for (TLook look : kAllLooks) {
+        TPixelCheck check(window.Shot(make(), look, QPoint(50, 20)), QString(row.Name) + " raised " + LookName(look));
+        CheckPanel(check, face, grad, light, dark);
+        VERIFY_PIXELS(check);
+      }
+      TXiPanel* panel = make();
+      panel->SetBevelOuter(TXiPanel::bvLowered);
+      TPixelCheck lowered(window.Grab(panel, lkNormal, {}), QString(row.Name) + " lowered");
+      CheckPanel(lowered, face, grad, dark, light);
+      VERIFY_PIXELS(lowered);
+      panel->SetBevelOuter(TXiPanel::bvNone);
+      panel->SetBevelInner(TXiPanel::bvLowered);
+      TPixelCheck inner(window.Grab(panel, lkNormal, {}), QString(row.Name) + " lowered inside");
+      CheckPanel(inner, face, grad, dark, light);
+      VERIFY_PIXELS(inner);
+      panel->SetBevelInner(TXiPanel::bvNone);
+      TPixelCheck plain(window.Grab(panel, lkNormal, {}), QString(row.Name) + " without bevels");
+      CheckPanel(plain, face, grad, light, dark, false);
+      VERIFY_PIXELS(plain);
+      delete panel;
+    }
   }
 
   void bevels() {

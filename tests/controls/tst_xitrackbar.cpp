@@ -8,6 +8,7 @@
 #include "platform/graphics/colornames.h"
 #include "platform/system/classes.h"
 #include "platform/windows/colors.h"
+#include "tests/controls/controllooks.h"
 #include "tests/support/windowtest.h"
 
 static int CountInRow(const QImage& image, int y, TColor color) {
@@ -39,6 +40,69 @@ constexpr TXiTrackBar::TColorScheme kTrackColumns[6] = {TXiTrackBar::csDesert, T
                                                         TXiTrackBar::csSilver, TXiTrackBar::csSky,
                                                         TXiTrackBar::csRose,   TXiTrackBar::csSun};
 
+// Colours of our own for the 21 indices, each distinct.
+const std::pair<int, TColor> kOwnTrackColours[21] = {
+    {0, 0xD0E0F0},  {1, 0x102030},  {2, 0x405060},  {10, 0x000080}, {11, 0x4040FF}, {12, 0xC0C0FF}, {13, 0x008000},
+    {14, 0x40FF40}, {15, 0xC0FFC0}, {16, 0x800000}, {17, 0xFF4040}, {18, 0xFFC0C0}, {20, 0x008080}, {21, 0x40FFFF},
+    {22, 0xA0FFFF}, {30, 0x800080}, {31, 0xFF40FF}, {32, 0xFFA0FF}, {40, 0x606000}, {41, 0xE0E040}, {42, 0xFFFFA0}};
+constexpr int kOwnTrackColumn = 6;
+
+// Colour `index` as the scheme in the column sets it (column 6: our own),
+// system colours resolved as painted.
+TColor TrackColor(int column, int index) {
+  if (column == kOwnTrackColumn) {
+    for (auto [i, colour] : kOwnTrackColours)
+      if (i == index) return colour;
+  }
+  for (const auto& row : kTrackSchemes)
+    if (row.Index == index) {
+      const QString cell = QString(row.Columns).split(' ')[column];
+      return cell == "Face" ? FromQColor(ToQColor(clBtnFace)) : TColor(cell.toUInt(nullptr, 16));
+    }
+  return clNone;
+}
+
+// A bar of 161 x 36 (or 36 x 161 upright) at position 0 of 0 ... 10 with
+// ticks at both ends: its thumb covers columns 0-13 and rows 4-31, its
+// slide rows 13-22, its ticks columns 7 and 154 of rows 33-35 (rows and
+// columns exchanged when upright). Checks the background, the slide, the
+// thumb and the ticks against the colours of the look: the thumb's three
+// starting at `thumb`, the slide's at `slide`, the tick's at `tick`.
+void CheckBar(TPixelCheck& check, int column, bool upright, int thumb, int slide, int tick) {
+  auto at = [upright](int x, int y) { return upright ? QPoint(y, x) : QPoint(x, y); };
+  const TColor back = TrackColor(column, 0);
+  for (QPoint p : {at(100, 2), at(100, 30), at(160, 13), at(160, 22), at(0, 4), at(13, 4), at(0, 31), at(13, 31),
+                   at(8, 34)})
+    check.At(p, back, "background");
+  const TColor slideBorder = TrackColor(column, slide), slideFace = TrackColor(column, slide + 1),
+               slideGrad = TrackColor(column, slide + 2);
+  for (QPoint p : {at(100, 13), at(100, 22), at(160, 17), at(159, 13)}) check.At(p, slideBorder, "slide border");
+  // Ten lines across the slide from its face colour; the border covers
+  // the first and the last.
+  check.At(at(100, 14), GradientLine(slideFace, slideGrad, 10, 1), "slide face");
+  check.At(at(100, 21), GradientLine(slideFace, slideGrad, 10, 8), "slide end");
+  const TColor thumbBorder = TrackColor(column, thumb), thumbFace = TrackColor(column, thumb + 1),
+               thumbGrad = TrackColor(column, thumb + 2);
+  for (QPoint p : {at(0, 18), at(13, 18), at(6, 4), at(6, 31)}) check.At(p, thumbBorder, "thumb border");
+  // Fourteen lines along the slide, likewise.
+  check.At(at(1, 18), GradientLine(thumbFace, thumbGrad, 14, 1), "thumb face");
+  check.At(at(6, 10), GradientLine(thumbFace, thumbGrad, 14, 6), "thumb middle");
+  check.At(at(12, 18), GradientLine(thumbFace, thumbGrad, 14, 12), "thumb end");
+  for (QPoint p : {at(7, 33), at(7, 35), at(154, 34)}) check.At(p, TrackColor(column, tick), "tick");
+}
+
+TXiTrackBar* BarIn(TLookWindow& window, int column, bool upright) {
+  auto* bar = new TXiTrackBar(window.Window());
+  if (column == kOwnTrackColumn)
+    for (auto [index, colour] : kOwnTrackColours) bar->SetColors(index, colour);
+  else
+    bar->SetColorScheme(kTrackColumns[column]);
+  bar->SetOrientation(upright ? TXiTrackBar::trVertical : TXiTrackBar::trHorizontal);
+  bar->setGeometry(10, 10, upright ? 36 : 161, upright ? 161 : 36);
+  bar->SetTickStyle(TXiTrackBar::tsManual);
+  return bar;
+}
+
 class TestXiTrackBar : public QObject {
   Q_OBJECT
 
@@ -63,6 +127,64 @@ class TestXiTrackBar : public QObject {
     QCOMPARE(bar.TickColor(), TColor(0x006A9D));
     bar.SetColors(3, 0);
     QCOMPARE(bar.Colors(3), clNone);
+  }
+
+  // Every scheme and colours of our own, lying and upright, in each look
+  // (the bar takes no focus: focused it looks normal).
+  void everyLookPaintsItsColours() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    const char* const names[] = {"csDesert", "csGrass", "csSilver", "csSky", "csRose", "csSun", "own colours"};
+    for (int column = 0; column <= kOwnTrackColumn; ++column)
+      for (bool upright : {false, true})
+        for (TLook look : kAllLooks) {
+          const QPoint onThumb = upright ? QPoint(18, 7) : QPoint(7, 18);
+          TPixelCheck check(window.Shot(BarIn(window, column, upright), look, onThumb),
+                            QString("%1%2 %3").arg(names[column], upright ? " upright" : "", LookName(look)));
+          if (look == lkDisabled)
+            CheckBar(check, column, upright, 16, 13, 2);
+          else
+            CheckBar(check, column, upright, look == lkHot ? 30 : look == lkPressed ? 40 : 20, 10, 1);
+          VERIFY_PIXELS(check);
+        }
+  }
+
+  // The thumb is hot only under the pointer, pressed only when the press
+  // was on it.
+  void thumbLookFollowsThePointer() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    TXiTrackBar* bar = BarIn(window, kOwnTrackColumn, false);
+    window.PointerAway();
+    bar->show();
+    auto expect = [&](const char* what, int thumb) {
+      TPixelCheck check(bar, what);
+      CheckBar(check, kOwnTrackColumn, false, thumb, 10, 1);
+      VERIFY_PIXELS(check);
+    };
+    QTest::mouseMove(bar, QPoint(7, 18));
+    expect("over the thumb", 30);
+    QTest::mouseMove(bar, QPoint(0, 18));  // its edge counts as outside
+    expect("on the thumb's edge", 20);
+    QTest::mouseMove(bar, QPoint(100, 18));
+    expect("over the slide", 20);
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(100, 18));
+    expect("pressed on the slide", 20);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(100, 18));
+    QTest::mouseMove(bar, QPoint(7, 18));
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(7, 18));
+    expect("pressed on the thumb", 40);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(7, 18));
+    expect("let go on the thumb", 30);
+    window.PointerAway();
+    expect("the pointer gone", 20);
+    // Without smooth corners the slide's and the thumb's corners keep
+    // their borders' colours.
+    bar->SetSmoothCorners(false);
+    TPixelCheck corners(bar, "square corners");
+    for (QPoint p : {QPoint(160, 13), QPoint(160, 22)}) corners.At(p, TrackColor(kOwnTrackColumn, 10), "slide corner");
+    for (QPoint p : {QPoint(0, 4), QPoint(13, 31)}) corners.At(p, TrackColor(kOwnTrackColumn, 20), "thumb corner");
+    VERIFY_PIXELS(corners);
   }
 
   void colorSchemeAsText() {

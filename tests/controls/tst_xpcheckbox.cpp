@@ -5,6 +5,7 @@
 
 #include "controls/xpcheckbox.h"
 #include "platform/windows/colors.h"
+#include "tests/controls/controllooks.h"
 #include "tests/support/windowtest.h"
 
 namespace {
@@ -21,6 +22,61 @@ class TOpenCheckBox : public TXPCheckBox {
   using TXPCheckBox::keyReleaseEvent;
   using TXPCheckBox::TXPCheckBox;
 };
+
+// A box-relative point of a check box 17 pixels high, box on the left.
+QPoint InBox(int x, int y) { return QPoint(x, y + 2); }
+
+// Where the hover ring lies in the box (a two-pixel ring inside the
+// frame), and the 7 x 7 square of the tick.
+const QPoint kRingPoints[] = {{1, 1}, {1, 6}, {2, 6}, {6, 1}, {6, 2}, {10, 6}, {11, 6}, {6, 10}, {6, 11}, {11, 11}};
+QRect TickSquare() { return QRect(InBox(3, 3), QSize(7, 7)); }
+
+// The check box's look in the grab: its frame, the face under the hover
+// ring's place, the tick square, the caption and what lies around the box.
+// `normal` is the grab of an unchecked enabled box at rest, for the faces
+// the pictures are drawn with (light grey to white at rest, darker pressed).
+void CheckBoxLook(TPixelCheck& check, TXPCheckBoxState state, TLook look, const QImage& normal, TColor back) {
+  const bool enabled = look != lkDisabled, pressed = look == lkPressed || look == lkSpaceHeld, hover = look == lkHot;
+  const TColor frame = enabled ? 0x80501F : 0xBFC8CF;
+  for (int i = 0; i < 13; ++i)
+    for (QPoint p : {InBox(i, 0), InBox(i, 12), InBox(0, i), InBox(12, i)}) check.At(p, frame, "frame");
+  auto normalAt = [&](QPoint p) { return PixelOf(normal, p); };
+  for (QPoint r : kRingPoints) {
+    const QPoint p = InBox(r.x(), r.y());
+    const TColor c = check.Pixel(p);
+    if (!enabled)
+      check.At(p, 0xFFFFFF, "white face");
+    else if (hover)
+      check.That(IsOrange(c), QString("hover ring at (%1, %2): %3").arg(p.x()).arg(p.y()).arg(c, 6, 16));
+    else if (pressed)
+      check.That(!IsOrange(c) && Brightness(c) < Brightness(normalAt(p)),
+                 QString("darker pressed face at (%1, %2): %3").arg(p.x()).arg(p.y()).arg(c, 6, 16));
+    else
+      check.At(p, normalAt(p), "face");
+  }
+  const TColor first = check.Pixel(TickSquare().topLeft());
+  int green = 0, face = 0, uniform = 0, greyMarks = 0;
+  for (int y = TickSquare().top(); y <= TickSquare().bottom(); ++y)
+    for (int x = TickSquare().left(); x <= TickSquare().right(); ++x) {
+      const TColor c = check.Pixel(QPoint(x, y));
+      green += IsGreen(c);
+      uniform += c == first;
+      face += enabled ? c == normalAt(QPoint(x, y)) : c == 0xFFFFFF;
+      greyMarks += !enabled && c != 0xFFFFFF && IsGreyish(c);
+    }
+  const QString square = QString(" in the tick square: %1 green, %2 face, %3 alike, %4 grey").arg(green).arg(face).arg(uniform).arg(greyMarks);
+  if (state == cbUnchecked) check.That(green == 0 && (pressed || face == 49), "only face" + square);
+  if (state == cbChecked && enabled) check.That(green > 0 && green < 49, "a green tick" + square);
+  if (state == cbChecked && !enabled) check.That(green == 0 && greyMarks > 0 && face > 0, "a grey tick" + square);
+  if (state == cbGrayed && enabled) check.That(uniform == 49 && IsGreen(first), "a solid green square" + square);
+  if (state == cbGrayed && !enabled)
+    check.That(uniform == 49 && greyMarks == 49, "a solid grey square" + square);
+  if (enabled) {
+    const TColor caption = Darkest(check.Image(), QRect(18, 0, 70, 17));
+    check.That(CaptionIs(caption, FromQColor(ToQColor(clWindowText))), QString("caption %1").arg(caption, 6, 16));
+  }
+  CheckFlagSurroundings(check, back, look == lkFocused || pressed);
+}
 
 }  // namespace
 
@@ -113,6 +169,64 @@ class TestXPCheckBox : public QObject {
     for (int y = 0; y < all.height(); ++y)
       for (int x = 0; x < all.width(); ++x) QVERIFY(all.pixel(x, y) != qRgb(255, 0, 255));
     QCOMPARE(all.pixelColor(box.width() - 13, box.height() / 2), ToQColor(0x80501F));
+  }
+
+  // Each state in each look, on a colour of its own.
+  void everyLookPaintsItsColours() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    const TColor back = 0xD0F0E0;
+    auto make = [&](TXPCheckBoxState state) {
+      auto* box = new TXPCheckBox("include &subfolders", window.Window());
+      box->setGeometry(10, 10, 97, 17);
+      box->SetColor(back);
+      box->SetAllowGrayed(true);
+      box->SetState(state);
+      return box;
+    };
+    const QImage normal = window.Shot(make(cbUnchecked), lkNormal);
+    const char* const names[] = {"unchecked", "checked", "grayed"};
+    for (TXPCheckBoxState state : {cbUnchecked, cbChecked, cbGrayed})
+      for (TLook look : kPressableLooks) {
+        TPixelCheck check(window.Shot(make(state), look, QPoint(6, 8)), QString("%1 %2").arg(names[state], LookName(look)));
+        CheckBoxLook(check, state, look, normal, back);
+        VERIFY_PIXELS(check);
+      }
+  }
+
+  // The pressed box until the button is let go, the ring under the pointer
+  // until it leaves; a disabled box shows no ring nor pressed face,
+  // whatever the pointer does.
+  void looksFollowTheUser() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    auto* box = new TXPCheckBox("auto save the log", window.Window());
+    box->setGeometry(10, 10, 97, 17);
+    const QImage normal = window.Grab(box, lkNormal, {});
+    auto expect = [&](const char* what, TXPCheckBoxState state, TLook look) {
+      TPixelCheck check(box, what);
+      CheckBoxLook(check, state, look, normal, FromQColor(ToQColor(clWindow)));
+      VERIFY_PIXELS(check);
+    };
+    QTest::mouseMove(box, QPoint(6, 8));
+    QTest::mousePress(box, Qt::LeftButton, {}, QPoint(6, 8));
+    expect("pressed", cbUnchecked, lkPressed);
+    QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(6, 8));
+    window.PointerAway();
+    expect("let go, the pointer gone", cbChecked, lkFocused);
+    QTest::mouseMove(box, QPoint(6, 8));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
+    window.Window()->setFocus();
+    expect("clicked again, the focus gone", cbUnchecked, lkHot);
+    window.PointerAway();
+    expect("the pointer gone", cbUnchecked, lkNormal);
+    box->setEnabled(false);
+    QTest::mouseMove(box, QPoint(6, 8));
+    QTest::mousePress(box, Qt::LeftButton, {}, QPoint(6, 8));
+    expect("disabled, pressed", cbUnchecked, lkDisabled);
+    QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(6, 8));
+    box->setEnabled(true);
+    expect("enabled again under the pointer", cbUnchecked, lkHot);
   }
 
   void focusRectangleRules() {

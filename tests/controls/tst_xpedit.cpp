@@ -5,6 +5,7 @@
 
 #include "controls/xpedit.h"
 #include "platform/windows/colors.h"
+#include "tests/controls/controllooks.h"
 #include "tests/support/windowtest.h"
 
 static QColor PixelOf(QWidget& widget, int x, int y) { return widget.grab().toImage().pixelColor(x, y); }
@@ -16,6 +17,21 @@ static void TypeText(QWidget* widget, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
     QApplication::sendEvent(widget, &press);
   }
+}
+
+// A 121 x 25 box's flat frame: `width` rings in the border colour from the
+// edge inwards, on all four sides and at the corners, then one ring and the
+// ground in the box's colour.
+static void CheckFrame(TPixelCheck& check, int width, TColor border, TColor box) {
+  const int r = 120, b = 24;
+  for (int k = 0; k < width; ++k)
+    for (QPoint p : {QPoint(k, 12), QPoint(r - k, 12), QPoint(60, k), QPoint(60, b - k), QPoint(k, k),
+                     QPoint(r - k, k), QPoint(k, b - k), QPoint(r - k, b - k)})
+      check.At(p, border, "border");
+  const int k = width;
+  for (QPoint p : {QPoint(k, 12), QPoint(r - k, 12), QPoint(60, k), QPoint(60, b - k), QPoint(k, k),
+                   QPoint(r - k, b - k), QPoint(100, 12)})
+    check.At(p, box, "the box's colour");
 }
 
 class TestXPEdit : public QObject {
@@ -153,6 +169,38 @@ class TestXPEdit : public QObject {
     first->setFocus();
     edit->setFocus(Qt::ActiveWindowFocusReason);
     QCOMPARE(edit->SelLength(), 0);
+  }
+
+  // The enabled border in every look but the disabled one, which has its
+  // own colour and width; at each width, with the default colours and with
+  // colours of our own.
+  void everyLookPaintsItsFrame() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    const struct {
+      TColor Enabled, Disabled, Box;
+    } colours[] = {{0xBF9F7F, 0xB8D8D7, 0xFFFFFF}, {0x800000, 0x008000, 0xE0F0FF}};
+    for (const auto& c : colours)
+      for (int width = 1; width <= 3; ++width)
+        for (TLook look : kAllLooks) {
+          auto* edit = new TXPEdit(window.Window());
+          edit->SetText("1024");
+          edit->setGeometry(10, 10, 121, 25);
+          if (c.Box != 0xFFFFFF) {
+            edit->SetEnabledBorderColor(c.Enabled);
+            edit->SetDisabledBorderColor(c.Disabled);
+            edit->SetColor(c.Box);
+          }
+          edit->SetEnabledBorderWidth(width);
+          edit->SetDisabledBorderWidth(4 - width);
+          TPixelCheck check(window.Shot(edit, look, QPoint(100, 12)),
+                            QString("border %1 on %2, %3").arg(width).arg(c.Box, 6, 16).arg(LookName(look)));
+          if (look == lkDisabled)
+            CheckFrame(check, 4 - width, c.Disabled, c.Box);
+          else
+            CheckFrame(check, width, c.Enabled, c.Box);
+          VERIFY_PIXELS(check);
+        }
   }
 
   void flatFrame() {

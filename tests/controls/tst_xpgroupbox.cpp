@@ -3,6 +3,7 @@
 
 #include "controls/xpgroupbox.h"
 #include "platform/windows/colors.h"
+#include "tests/controls/controllooks.h"
 #include "tests/support/windowtest.h"
 
 namespace {
@@ -43,6 +44,43 @@ class TestXPGroupBox : public QObject {
       box.SetCornersOffset(set);
       QCOMPARE(QList<int>({box.CaptionOffset(), box.CornersOffset()}), QList<int>({kept, kept}));
     }
+  }
+
+  // The background, the frame and the caption in their colours: the
+  // defaults, colours of our own and the main window's (frame and ground
+  // in the info colour); the box has no looks, so the pointer, a press,
+  // the focus or being disabled change nothing.
+  void everyLookPaintsTheSameColours() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    const struct {
+      const char* Name;
+      TColor Back, Border, Caption;
+    } colours[] = {{"defaults", clBtnFace, 0xB8D8D7, 0xD05300},
+                   {"own colours", 0xE0F0FF, 0x804000, 0x2020A0},
+                   {"info colour", clInfoBk, clInfoBk, 0xD05300}};
+    for (const auto& c : colours)
+      for (TLook look : kAllLooks) {
+        auto* box = new TXPGroupBox("Target format", window.Window());
+        box->setGeometry(10, 10, 185, 105);
+        box->SetColor(c.Back);
+        box->SetBorderColor(c.Border);
+        box->SetFontColor(c.Caption);
+        const QFontMetrics metrics(box->font());
+        TPixelCheck check(window.Shot(box, look, QPoint(92, 52)),
+                          QString("%1, %2").arg(c.Name, LookName(look)));
+        const TColor back = FromQColor(ToQColor(c.Back)), border = FromQColor(ToQColor(c.Border));
+        const int top = metrics.height() / 2, captionWidth = metrics.horizontalAdvance("Target format");
+        for (QPoint p : {QPoint(92, 52), QPoint(0, 0), QPoint(184, 0), QPoint(150, top - 1), QPoint(1, 52),
+                         QPoint(183, 52), QPoint(92, 103), QPoint(150, top + 1)})
+          check.At(p, back, "background");
+        for (QPoint p : {QPoint(0, 52), QPoint(184, 52), QPoint(92, 104), QPoint(150, top), QPoint(175, top)})
+          check.At(p, border, "frame");
+        check.That(10 + captionWidth < 140, "a caption that leaves the top edge from column 140 on");
+        const TColor caption = Darkest(check.Image(), QRect(12, 0, captionWidth - 4, metrics.height()));
+        check.That(CaptionIs(caption, c.Caption), QString("caption %1").arg(caption, 6, 16));
+        VERIFY_PIXELS(check);
+      }
   }
 
   void frameAndCaption() {

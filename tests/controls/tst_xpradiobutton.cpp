@@ -7,6 +7,7 @@
 #include "controls/xpgroupbox.h"
 #include "controls/xpradiobutton.h"
 #include "platform/windows/colors.h"
+#include "tests/controls/controllooks.h"
 #include "tests/support/windowtest.h"
 
 namespace {
@@ -36,6 +37,45 @@ struct TFormatWindow {
     (void)QTest::qWaitForWindowActive(&Window);
   }
 };
+
+// A button-relative point of a radio button 17 pixels high, button on the
+// left.
+QPoint InButton(int x, int y) { return QPoint(x, y + 2); }
+
+// The radio button's look in the grab: its round button (corners in the
+// control's colour, a dark blue rim, grey when disabled), the hover ring
+// where it touches the box's middle lines, the dot in the centre, and what
+// lies around it. `normal` is the grab of an unchecked enabled button at
+// rest, for the face the pictures are drawn with.
+void CheckButtonLook(TPixelCheck& check, bool checked, TLook look, const QImage& normal, TColor back) {
+  const bool enabled = look != lkDisabled, pressed = look == lkPressed || look == lkSpaceHeld, hover = look == lkHot;
+  for (QPoint p : {InButton(0, 0), InButton(12, 0), InButton(0, 12), InButton(12, 12)}) check.At(p, back, "corner");
+  for (QPoint p : {InButton(6, 0), InButton(0, 6), InButton(12, 6), InButton(6, 12)}) {
+    const TColor rim = check.Pixel(p);
+    if (enabled)
+      check.At(p, PixelOf(normal, p), "rim");
+    else
+      check.That(IsGreyish(rim) && rim != 0xFFFFFF, QString("grey rim at (%1, %2): %3").arg(p.x()).arg(p.y()).arg(rim, 6, 16));
+  }
+  for (QPoint p : {InButton(6, 1), InButton(1, 6), InButton(11, 6), InButton(6, 11)}) {
+    const TColor c = check.Pixel(p);
+    check.That(IsOrange(c) == hover, QString("%1 ring at (%2, %3): %4").arg(hover ? "a" : "no").arg(p.x()).arg(p.y()).arg(c, 6, 16));
+  }
+  const QPoint centre = InButton(6, 6);
+  const TColor c = check.Pixel(centre);
+  const QString at = QString(" in the centre: %1").arg(c, 6, 16);
+  if (checked && enabled) check.That(IsGreen(c), "a green dot" + at);
+  if (checked && !enabled) check.That(IsGreyish(c) && c != 0xFFFFFF, "a grey dot" + at);
+  if (!checked && !enabled) check.At(centre, 0xFFFFFF, "white face");
+  if (!checked && pressed)
+    check.That(Brightness(c) < Brightness(PixelOf(normal, centre)) && !IsGreen(c), "a darker face" + at);
+  if (!checked && enabled && !pressed) check.At(centre, PixelOf(normal, centre), "face");
+  if (enabled) {
+    const TColor caption = Darkest(check.Image(), QRect(18, 0, 70, 17));
+    check.That(CaptionIs(caption, FromQColor(ToQColor(clWindowText))), QString("caption %1").arg(caption, 6, 16));
+  }
+  CheckFlagSurroundings(check, back, look == lkFocused || pressed);
+}
 
 }  // namespace
 
@@ -158,6 +198,61 @@ class TestXPRadioButton : public QObject {
       QVERIFY(!b[1]->Checked());
     }
     QCOMPARE(clicks.count(), 0);
+  }
+
+  // Unchecked and checked in each look, on the main window's info colour;
+  // the button's own rim is the dark blue one.
+  void everyLookPaintsItsColours() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    const TColor back = FromQColor(ToQColor(clInfoBk));
+    auto make = [&](bool checked) {
+      auto* button = new TXPRadioButton("&jpg", window.Window());
+      button->setGeometry(10, 10, 113, 17);
+      button->SetColor(clInfoBk);
+      button->SetChecked(checked);
+      return button;
+    };
+    const QImage normal = window.Shot(make(false), lkNormal);
+    TPixelCheck rim(normal, "the rim");
+    for (QPoint p : {InButton(6, 0), InButton(0, 6), InButton(12, 6), InButton(6, 12)})
+      rim.That(IsDarkBlue(rim.Pixel(p)), QString("dark blue at (%1, %2)").arg(p.x()).arg(p.y()));
+    VERIFY_PIXELS(rim);
+    for (bool checked : {false, true})
+      for (TLook look : kPressableLooks) {
+        // A press on an unchecked button checks it at once, Space when let go.
+        TPixelCheck check(window.Shot(make(checked), look, QPoint(6, 8)),
+                          QString("%1 %2").arg(checked ? "checked" : "unchecked", LookName(look)));
+        CheckButtonLook(check, checked || look == lkPressed, look, normal, back);
+        VERIFY_PIXELS(check);
+      }
+  }
+
+  // The ring follows the pointer; a disabled button shows none.
+  void looksFollowTheUser() {
+    TLookWindow window;
+    QVERIFY(window.Shown);
+    auto* unchecked = new TXPRadioButton("bmp", window.Window());
+    unchecked->setGeometry(10, 40, 113, 17);
+    const QImage normal = window.Grab(unchecked, lkNormal, {});
+    auto* button = new TXPRadioButton("gif", window.Window());
+    button->setGeometry(10, 10, 113, 17);
+    button->SetChecked(true);
+    button->show();
+    auto expect = [&](const char* what, TLook look) {
+      TPixelCheck check(button, what);
+      CheckButtonLook(check, true, look, normal, FromQColor(ToQColor(clWindow)));
+      VERIFY_PIXELS(check);
+    };
+    QTest::mouseMove(button, QPoint(6, 8));
+    expect("under the pointer", lkHot);
+    window.PointerAway();
+    expect("the pointer gone", lkNormal);
+    button->setEnabled(false);
+    QTest::mouseMove(button, QPoint(6, 8));
+    expect("disabled under the pointer", lkDisabled);
+    button->setEnabled(true);
+    expect("enabled again", lkHot);
   }
 
   void paintedButton() {
