@@ -112,5 +112,7 @@ void ApplyFigure(TBitmap& picture, int value, int type) {
     // An empty or reversed span leaves the row white.
     if (right > left) StretchBlt(target, left, y, right - left, 1, source, 0, y, w, 1, SRCCOPY);
   });
-  picture.TakeOver(*result);
+  // A block copy onto the picture: its own properties (its transparent
+  // colour among them) stay as they were.
+  CopyBack(picture, *result);
 }
