@@ -439,6 +439,12 @@ void TChunkIHDR::SetImagePalette(HPALETTE palette, bool updateColors) {
     DeleteObject(palette);
     return;
   }
+  // A PNG palette holds 256 entries at most: a longer one is cut to its
+  // first 256, the only ones a pixel of 8 bits or fewer can name.
+  if (palette && GetPaletteEntries(palette, 0, 0, nullptr) > kMaxPaletteEntries) {
+    if (palette->Stock) palette = CopyPalette(palette);
+    ResizePalette(palette, kMaxPaletteEntries);
+  }
   if (palette && updateColors) {
     size_t n = std::min(palette->Entries.size(), std::size(ImageInfo.bmiColors));
     for (size_t i = 0; i < n; ++i) {
