@@ -946,10 +946,32 @@ void TPNGObject::DrawPartialTrans(HDC dc, const TRect& rect) const {
   BitBlt(dc, r.Left, r.Top, w, h, workDC.get(), 0, 0, SRCCOPY);
 }
 
+namespace {
+// Whether the picture class is registered with TPicture.
+struct TFormatRegistration {
+  std::mutex Lock;
+  bool Registered = false;
+};
+
+TFormatRegistration& FormatRegistration() {
+  static TFormatRegistration registration;
+  return registration;
+}
+}  // namespace
+
 void RegisterPngFormat() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    TPicture::RegisterFileFormat("png", "Portable Network Graphics",
-                                 [] { return std::unique_ptr<TGraphic>(new TPNGObject); });
-  });
+  TFormatRegistration& registration = FormatRegistration();
+  std::lock_guard<std::mutex> guard(registration.Lock);
+  if (registration.Registered) return;
+  TPicture::RegisterFileFormat("png", "Portable Network Graphics",
+                               [] { return std::unique_ptr<TGraphic>(new TPNGObject); });
+  registration.Registered = true;
+}
+
+void UnregisterPngFormat() {
+  TFormatRegistration& registration = FormatRegistration();
+  std::lock_guard<std::mutex> guard(registration.Lock);
+  if (!registration.Registered) return;
+  TPicture::UnregisterFileFormat("png");
+  registration.Registered = false;
 }

@@ -669,5 +669,12 @@ class TPNGObject : public TGraphic {
   bool FConstructing = false;
 };
 
-// Registers the class for the extension "png" with TPicture (once).
+// The codec's start-up: registers TPNGObject with TPicture for the
+// extension "png" (described as "Portable Network Graphics"). The program
+// calls it when it starts; further calls change nothing until
+// UnregisterPngFormat.
 void RegisterPngFormat();
+// The codec's shutdown: unregisters TPNGObject from TPicture, so that
+// ".png" files are no longer read through it. The program calls it on its
+// way out.
+void UnregisterPngFormat();
