@@ -102,7 +102,8 @@ bool TChunkPLTE::SaveToStream(TStream& stream) {
 }
 
 RGBQUAD TChunkPLTE::GetPaletteItem(int index) const {
-  if (index < 0 || index >= EntryCount || index >= static_cast<int>(kMaxPaletteEntries)) throw EPngError(pnglang::EPNGUnknownPalEntryText);
+  if (index < 0 || index >= EntryCount || index >= static_cast<int>(kMaxPaletteEntries))
+    throw EPngError(pnglang::EPNGUnknownPalEntryText);
   return GetHeader().ImageInfo.bmiColors[index];
 }
 

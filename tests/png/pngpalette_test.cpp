@@ -72,7 +72,8 @@ TEST(PngPaletteLimit, ALongPaletteIsCutToTheFirst256Entries) {
   png.Scanline(0)[1] = 255;
   EXPECT_EQ(png.GetPixels(1, 0), RGB(255, 0, 9));
   png.SetTransparentColor(RGB(7, 0, 9));
-  EXPECT_EQ(png.ChunkList().FindChunk<TChunktRNS>()->Data, std::vector<uint8_t>({255, 255, 255, 255, 255, 255, 255, 0}));
+  EXPECT_EQ(png.ChunkList().FindChunk<TChunktRNS>()->Data,
+            std::vector<uint8_t>({255, 255, 255, 255, 255, 255, 255, 0}));
   EXPECT_EQ(png.TransparentColor(), RGB(7, 0, 9));
 }
 

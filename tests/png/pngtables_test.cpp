@@ -42,8 +42,8 @@ struct TClassRow {
 };
 template <class T>
 TClassRow ClassRow(const char* name) {
-  return {T::StaticClassName, name, [](TPNGObject& owner) -> std::unique_ptr<TChunk> { return std::make_unique<T>(owner); },
-          &ChunkClassOf<T>()};
+  auto make = [](TPNGObject& owner) -> std::unique_ptr<TChunk> { return std::make_unique<T>(owner); };
+  return {T::StaticClassName, name, make, &ChunkClassOf<T>()};
 }
 
 }  // namespace
