@@ -10,6 +10,7 @@
 #include "mainwindow/mainwindow.h"
 #include "platform/system/resources.h"
 #include "platform/windows/appstyle.h"
+#include "png/pngimage.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
   ApplyProgramStyle();
   // Pictures stored as GIF data are read through the GIF codec from the start.
   RegisterGifFormat();
+  // So are pictures stored as PNG data, through the PNG codec.
+  RegisterPngFormat();
   try {
     TFormMain window;
     window.show();
@@ -32,5 +35,6 @@ int main(int argc, char** argv) {
     QMessageBox::critical(nullptr, "Brightmill", "Unknown error");
   }
   UnregisterGifFormat();
+  UnregisterPngFormat();
   return 0;
 }

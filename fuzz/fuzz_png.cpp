@@ -43,6 +43,20 @@ void Exercise(TPNGObject& png) {
   png.Draw(*target.Canvas(), Rect(0, 0, 5, 4));
   TPNGObject copy;
   copy.Assign(&png);
+  // A palette longer than a PNG palette, taken from the picture's colours,
+  // and a transparent colour from its pixels (pictures with alpha refuse
+  // that last).
+  std::vector<PALETTEENTRY> entries(300);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    TColor c = png.GetPixels(int(i) % (w + 1), int(i) % (h + 1));
+    entries[i] = {GetRValue(c), GetGValue(c), GetBValue(c), 0};
+  }
+  copy.SetPalette(CreatePalette(entries.data(), int(entries.size())));
+  try {
+    copy.SetTransparentColor(png.GetPixels(w / 2, h / 2));
+  } catch (const Exception&) {
+  }
+  copy.SaveToStream(out);
   copy.CreateAlpha();
   copy.SaveToStream(out);
   copy.RemoveTransparency();

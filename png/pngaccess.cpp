@@ -53,7 +53,17 @@ void TPNGObject::SetPixels(int x, int y, TColor color) {
   switch (header.HeaderData.ColorType) {
     case COLOR_GRAYSCALE:
     case COLOR_PALETTE: {
-      unsigned index = GetNearestPaletteIndex(header.ImagePalette(), color);
+      // The nearest of the entries a sample of the picture's bits can name
+      // (a palette may hold more than those).
+      HPALETTE palette = header.ImagePalette();
+      unsigned named = 1u << header.BitsPerPixel();
+      std::unique_ptr<TPaletteObject> nameable;
+      if (GetPaletteEntries(palette, 0, 0, nullptr) > named) {
+        nameable.reset(CopyPalette(palette));
+        ResizePalette(nameable.get(), named);
+        palette = nameable.get();
+      }
+      unsigned index = GetNearestPaletteIndex(palette, color);
       if (index == CLR_INVALID) return;
       SetIndexAt(row, x, header.BitsPerPixel(), static_cast<int>(index));
       if (low) low[x] = static_cast<uint8_t>(index);

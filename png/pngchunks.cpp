@@ -84,7 +84,10 @@ bool TChunkPLTE::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
 bool TChunkPLTE::SaveToStream(TStream& stream) {
   TChunkIHDR& header = GetHeader();
   if (header.HeaderData.ColorType != COLOR_PALETTE) return TChunk::SaveToStream(stream);
-  if (EntryCount == 0) EntryCount = header.PaletteSize;
+  // No more entries than a PNG palette holds, whatever the count says.
+  const int most = static_cast<int>(kMaxPaletteEntries);
+  EntryCount = std::clamp(EntryCount, 0, most);
+  if (EntryCount == 0) EntryCount = std::clamp(header.PaletteSize, 0, most);
   std::vector<PALETTEENTRY> entries(static_cast<size_t>(EntryCount));
   GetPaletteEntries(header.ImagePalette(), 0, static_cast<unsigned>(EntryCount), entries.data());
   const auto& inverse = Owner().InverseGammaLookup;
@@ -99,7 +102,8 @@ bool TChunkPLTE::SaveToStream(TStream& stream) {
 }
 
 RGBQUAD TChunkPLTE::GetPaletteItem(int index) const {
-  if (index < 0 || index >= EntryCount) throw EPngError(pnglang::EPNGUnknownPalEntryText);
+  if (index < 0 || index >= EntryCount || index >= static_cast<int>(kMaxPaletteEntries))
+    throw EPngError(pnglang::EPNGUnknownPalEntryText);
   return GetHeader().ImageInfo.bmiColors[index];
 }
 
@@ -214,8 +218,10 @@ void TChunktRNS::SetTransparentColor(TColor color) {
     }
     case COLOR_PALETTE: {
       // The first entry of that colour becomes transparent; without one the
-      // picture keeps every entry opaque.
-      auto count = static_cast<int>(GetPaletteEntries(header.ImagePalette(), 0, 0, nullptr));
+      // picture keeps every entry opaque. A palette handed over longer than
+      // a PNG palette is looked at, and given alphas, up to 256 entries only.
+      auto count = static_cast<int>(
+          std::min(GetPaletteEntries(header.ImagePalette(), 0, 0, nullptr), kMaxPaletteEntries));
       int index = 0;
       while (index < count && QuadToColor(header.ImageInfo.bmiColors[index]) != color) ++index;
       std::fill_n(AlphaValues.begin(), index, 255);

@@ -9,6 +9,11 @@
 
 namespace pngcodec {
 
+// The most entries a PNG palette holds, as many as the colour table of the
+// header's bitmap has. The platform's palettes may hold more; the entries
+// past these are never taken into a picture.
+inline constexpr unsigned kMaxPaletteEntries = 256;
+
 inline uint32_t GetU32(const uint8_t* p) {
   return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }

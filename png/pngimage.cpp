@@ -174,10 +174,9 @@ TChunkClass::TChunkClass(const char* className, TFactory factory, TTest test)
   if (FFourLetterName) FChunkName = name;
 }
 
-std::unique_ptr<TChunk> TChunkClass::Create(TPNGObject& owner) const {
-  std::unique_ptr<TChunk> chunk = FFactory(owner);
-  if (FFourLetterName) chunk->SetName(FChunkName);
-  return chunk;
+TChunkNameFromClass::TChunkNameFromClass(TChunk& chunk, const char* className) {
+  std::string name = ChunkNameOfClass(className);
+  chunk.SetName(name.size() == 4 ? TChunkName(name) : TChunkName());
 }
 
 void RegisterChunk(const TChunkClass& chunkClass) {
@@ -297,31 +296,38 @@ void TPNGList::RemoveChunk(TChunk* chunk) {
   delete chunk;
 }
 
-TChunk* TPNGList::Place(std::unique_ptr<TChunk> chunk) {
-  const TChunkName name = chunk->Name();
-  auto indexOfName = [&](const TChunkName& wanted) {
-    for (int i = 0; i < Count(); ++i)
-      if (Item(i) && Item(i)->Name() == wanted) return i;
-    return -1;
-  };
+int TPNGList::IndexOfClass(const TChunkClass& chunkClass) const {
+  for (int i = 0; i < Count(); ++i)
+    if (Item(i) && chunkClass.IsClassOf(*Item(i))) return i;
+  return -1;
+}
+
+TChunk* TPNGList::Add(const TChunkClass& chunkClass) {
+  auto is = [&](const TChunkClass& other) { return &chunkClass == &other; };
+  const TChunkClass &header = ChunkClassOf<TChunkIHDR>(), &end = ChunkClassOf<TChunkIEND>(),
+                    &data = ChunkClassOf<TChunkIDAT>(), &palette = ChunkClassOf<TChunkPLTE>();
   bool creating = Owner().Constructing();
-  bool critical = name == "IHDR" || name == "IDAT" || name == "PLTE" || name == "IEND";
-  bool single = name == "gAMA" || name == "tRNS" || name == "pHYs";
-  if ((critical && !creating) || (single && indexOfName(name) >= 0))
+  bool critical = is(header) || is(data) || is(palette) || is(end);
+  bool single = is(ChunkClassOf<TChunkgAMA>()) || is(ChunkClassOf<TChunktRNS>()) || is(ChunkClassOf<TChunkpHYs>());
+  if ((critical && !creating) || (single && IndexOfClass(chunkClass) >= 0))
     throw EPngError(pnglang::EPNGCannotAddChunkText);
-  if (!creating && (indexOfName("IEND") < 0 || indexOfName("IHDR") < 0))
+  if (!creating && (IndexOfClass(end) < 0 || IndexOfClass(header) < 0))
     throw EPngError(pnglang::EPNGCannotAddInvalidImageText);
-  int afterHeader = indexOfName("IHDR") + 1;
-  if (name == "gAMA" || name == "pHYs" || name == "PLTE") return InsertAt(afterHeader, std::move(chunk));
-  if (name == "IEND") return InsertAt(Count(), std::move(chunk));
-  if (name == "IHDR") return InsertAt(0, std::move(chunk));
-  if (name == "tRNS") {
-    int palette = indexOfName("PLTE"), data = indexOfName("IDAT");
-    int at = palette >= 0 ? palette + 1 : data >= 0 ? data : afterHeader;
-    return InsertAt(at, std::move(chunk));
+  int at;
+  if (is(ChunkClassOf<TChunkgAMA>()) || is(ChunkClassOf<TChunkpHYs>()) || is(palette)) {
+    at = IndexOfClass(header) + 1;
+  } else if (is(end)) {
+    at = Count();
+  } else if (is(header)) {
+    at = 0;
+  } else if (is(ChunkClassOf<TChunktRNS>())) {
+    int afterPalette = IndexOfClass(palette) + 1, firstData = IndexOfClass(data);
+    at = afterPalette > 0 ? afterPalette : firstData >= 0 ? firstData : IndexOfClass(header) + 1;
+  } else {
+    int last = IndexOfClass(end);
+    at = last >= 0 ? last : Count();
   }
-  int end = indexOfName("IEND");
-  return InsertAt(end >= 0 ? end : Count(), std::move(chunk));
+  return InsertAt(at, chunkClass.Create(Owner()));
 }
 
 // --- TChunkIHDR -----------------------------------------------------------------
@@ -438,6 +444,12 @@ void TChunkIHDR::SetImagePalette(HPALETTE palette, bool updateColors) {
   if (palette && !UsesPalette()) {
     DeleteObject(palette);
     return;
+  }
+  // A PNG palette holds 256 entries at most: a longer one is cut to its
+  // first 256, the only ones a pixel of 8 bits or fewer can name.
+  if (palette && GetPaletteEntries(palette, 0, 0, nullptr) > kMaxPaletteEntries) {
+    if (palette->Stock) palette = CopyPalette(palette);
+    ResizePalette(palette, kMaxPaletteEntries);
   }
   if (palette && updateColors) {
     size_t n = std::min(palette->Entries.size(), std::size(ImageInfo.bmiColors));
@@ -777,7 +789,7 @@ void TPNGObject::AssignHandle(HBITMAP handle, bool transparent, TColor transpare
   ClearChunks();
   int bits = dib.Monochrome ? 1 : dib.BitCount;
   bool indexed = bits < 16;
-  auto header = NewChunk<TChunkIHDR>(*this);
+  auto header = std::make_unique<TChunkIHDR>(*this);
   header->HeaderData.Width = static_cast<uint32_t>(dib.Width);
   header->HeaderData.Height = static_cast<uint32_t>(dib.Height);
   header->HeaderData.BitDepth = static_cast<uint8_t>(indexed ? bits : 8);
@@ -798,10 +810,10 @@ void TPNGObject::AssignHandle(HBITMAP handle, bool transparent, TColor transpare
   TChunkIHDR* h = header.get();
   FChunks.Append(std::move(header));
   TChunkPLTE* palette =
-      indexed ? static_cast<TChunkPLTE*>(FChunks.Append(NewChunk<TChunkPLTE>(*this))) : nullptr;
-  auto* trns = transparent ? static_cast<TChunktRNS*>(FChunks.Append(NewChunk<TChunktRNS>(*this))) : nullptr;
-  FChunks.Append(NewChunk<TChunkIDAT>(*this));
-  FChunks.Append(NewChunk<TChunkIEND>(*this));
+      indexed ? static_cast<TChunkPLTE*>(FChunks.Append(std::make_unique<TChunkPLTE>(*this))) : nullptr;
+  auto* trns = transparent ? static_cast<TChunktRNS*>(FChunks.Append(std::make_unique<TChunktRNS>(*this))) : nullptr;
+  FChunks.Append(std::make_unique<TChunkIDAT>(*this));
+  FChunks.Append(std::make_unique<TChunkIEND>(*this));
   if (palette) {
     palette->EntryCount = 1 << bits;
     std::vector<PALETTEENTRY> entries(static_cast<size_t>(palette->EntryCount));
@@ -934,10 +946,32 @@ void TPNGObject::DrawPartialTrans(HDC dc, const TRect& rect) const {
   BitBlt(dc, r.Left, r.Top, w, h, workDC.get(), 0, 0, SRCCOPY);
 }
 
+namespace {
+// Whether the picture class is registered with TPicture.
+struct TFormatRegistration {
+  std::mutex Lock;
+  bool Registered = false;
+};
+
+TFormatRegistration& FormatRegistration() {
+  static TFormatRegistration registration;
+  return registration;
+}
+}  // namespace
+
 void RegisterPngFormat() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    TPicture::RegisterFileFormat("png", "Portable Network Graphics",
-                                 [] { return std::unique_ptr<TGraphic>(new TPNGObject); });
-  });
+  TFormatRegistration& registration = FormatRegistration();
+  std::lock_guard<std::mutex> guard(registration.Lock);
+  if (registration.Registered) return;
+  TPicture::RegisterFileFormat("png", "Portable Network Graphics",
+                               [] { return std::unique_ptr<TGraphic>(new TPNGObject); });
+  registration.Registered = true;
+}
+
+void UnregisterPngFormat() {
+  TFormatRegistration& registration = FormatRegistration();
+  std::lock_guard<std::mutex> guard(registration.Lock);
+  if (!registration.Registered) return;
+  TPicture::UnregisterFileFormat("png");
+  registration.Registered = false;
 }

@@ -91,16 +91,34 @@ class TChunkClass;
 template <class T>
 const TChunkClass& ChunkClassOf();
 
+class TChunk;
+// Names a chunk after the class it is made as: the chunk name of the class
+// when that has four characters, no name otherwise. Every chunk class holds
+// one (PNG_CHUNK_CLASS), made after the classes it derives from, so the
+// class the chunk is made as names it last, whichever of its constructors
+// (its own or one it inherits) made it.
+struct TChunkNameFromClass {
+  TChunkNameFromClass(TChunk& chunk, const char* className);
+};
+
 // What every chunk class declares: its class name, GetName (the chunk name
-// of the class) and the reference to its class.
+// of the class), the reference to its class, and its naming of the chunks
+// it makes. It leaves the members that follow it public.
 #define PNG_CHUNK_CLASS(T)                                                         \
   static constexpr const char* StaticClassName = #T;                               \
   static std::string GetName() { return ChunkNameOfClass(#T); }                    \
   const char* ClassName() const override { return #T; }                            \
-  const TChunkClass& ChunkClass() const override { return ChunkClassOf<T>(); }
+  const TChunkClass& ChunkClass() const override { return ChunkClassOf<T>(); }     \
+                                                                                   \
+ private:                                                                          \
+  [[no_unique_address]] TChunkNameFromClass FNameFromClass{*this, #T};             \
+                                                                                   \
+ public:
 
 // One chunk of the file: its name and data. Chunks of an unknown ancillary
-// kind stay as plain TChunk objects and are written back unchanged.
+// kind stay as plain TChunk objects and are written back unchanged. A chunk
+// made as one of the chunk classes is named after its class ("TChunkIHDR"
+// gives "IHDR"); a plain TChunk starts without a name.
 class TChunk : public TObject {
  public:
   static constexpr const char* StaticClassName = "TChunk";
@@ -158,9 +176,8 @@ class TChunkClass {
   std::string GetName() const { return ChunkNameOfClass(FClassName); }
   // True when the chunk name of the class has four letters and is name.
   bool StandsFor(const TChunkName& name) const { return FFourLetterName && FChunkName == name; }
-  // A new chunk of the class, named after the class when its chunk name has
-  // four letters.
-  std::unique_ptr<TChunk> Create(TPNGObject& owner) const;
+  // A new chunk of the class, made by its constructor (which names it).
+  std::unique_ptr<TChunk> Create(TPNGObject& owner) const { return FFactory(owner); }
 
  private:
   const char* FClassName;
@@ -403,14 +420,6 @@ class TChunkzTXt : public TChunktEXt {
   bool SaveToStream(TStream& stream) override;
 };
 
-// A new chunk of the class, named after it.
-template <class T>
-std::unique_ptr<T> NewChunk(TPNGObject& owner) {
-  auto chunk = std::make_unique<T>(owner);
-  chunk->SetName(T::GetName());
-  return chunk;
-}
-
 // --- Chunk list -------------------------------------------------------------
 
 // The items of a pointer list.
@@ -473,11 +482,14 @@ class TPNGList : public TPNGPointerList {
   int IndexOf(const TChunk* chunk) const;
   // Creates a chunk of the class and places it by the list's rules: IHDR,
   // IDAT, PLTE and IEND only while the owner builds a new picture, gAMA,
-  // tRNS and pHYs once (EPngError otherwise); gAMA, pHYs and PLTE after the
-  // IHDR, tRNS after the PLTE or before the first IDAT, others before IEND.
+  // tRNS and pHYs once, and nothing into a list without IHDR and IEND
+  // (EPngError otherwise); IHDR first, IEND last, gAMA, pHYs and PLTE right
+  // after the IHDR, tRNS after the PLTE, else before the first IDAT, else
+  // after the IHDR; any other class right before the IEND.
+  TChunk* Add(const TChunkClass& chunkClass);
   template <class T>
   T* Add() {
-    return static_cast<T*>(Place(NewChunk<T>(Owner())));
+    return static_cast<T*>(Add(ChunkClassOf<T>()));
   }
   // Appends without any rule (the file reader and the bitmap conversion).
   TChunk* Append(std::unique_ptr<TChunk> chunk);
@@ -487,7 +499,8 @@ class TPNGList : public TPNGPointerList {
   void Clear();
 
  private:
-  TChunk* Place(std::unique_ptr<TChunk> chunk);
+  // The position of the first chunk of the class (or derived from it), -1.
+  int IndexOfClass(const TChunkClass& chunkClass) const;
   TChunk* InsertAt(int index, std::unique_ptr<TChunk> chunk);
 };
 
@@ -656,5 +669,12 @@ class TPNGObject : public TGraphic {
   bool FConstructing = false;
 };
 
-// Registers the class for the extension "png" with TPicture (once).
+// The codec's start-up: registers TPNGObject with TPicture for the
+// extension "png" (described as "Portable Network Graphics"). The program
+// calls it when it starts; further calls change nothing until
+// UnregisterPngFormat.
 void RegisterPngFormat();
+// The codec's shutdown: unregisters TPNGObject from TPicture, so that
+// ".png" files are no longer read through it. The program calls it on its
+// way out.
+void UnregisterPngFormat();

@@ -185,12 +185,32 @@ TEST(PngAssignTo, AnotherPngObjectTakesTheCopy) {
   EXPECT_THROW(source.AssignTo(&jpeg), EConvertError);
 }
 
-// The picture class is known to the picture holder by its extension, and
-// tells its version.
+// The picture class is known to the picture holder by its extension while
+// the codec is registered, and tells its version.
 TEST(PngObject, RegisteredForTheExtensionWithItsVersion) {
+  RegisterPngFormat();
   RegisterPngFormat();
   TGraphicFactory factory = TPicture::FindFileFormat("PNG");
   ASSERT_TRUE(factory);
   EXPECT_STREQ(factory()->ClassName(), "TPNGObject");
   EXPECT_STREQ(TPNGObject::GetLibraryVersion(), "1.564");
+  TempDir dir;
+  TPNGObject source(COLOR_RGB, 8, 3, 2);
+  source.SetPixels(2, 1, RGB(10, 20, 30));
+  WriteFile(dir.File("p.PNG"), SavedBytes(source));
+  TPicture picture;
+  picture.LoadFromFile(dir.File("p.PNG"));
+  ASSERT_STREQ(picture.Graphic()->ClassName(), "TPNGObject");
+  EXPECT_EQ(static_cast<TPNGObject*>(picture.Graphic())->GetPixels(2, 1), RGB(10, 20, 30));
+
+  // Unregistered on the way out: the extension is not known any more, until
+  // the codec starts again.
+  UnregisterPngFormat();
+  UnregisterPngFormat();
+  EXPECT_FALSE(TPicture::FindFileFormat("png"));
+  EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { picture.LoadFromFile(dir.File("p.PNG")); }),
+            "Unknown picture file extension (.PNG)");
+  RegisterPngFormat();
+  picture.LoadFromFile(dir.File("p.PNG"));
+  EXPECT_STREQ(picture.Graphic()->ClassName(), "TPNGObject");
 }

@@ -18,6 +18,34 @@ std::string Names(const TPNGObject& png) {
   return names;
 }
 
+// A chunk class known only at run time, as a program adds its own.
+class TChunkruNt : public TChunk {
+ public:
+  PNG_CHUNK_CLASS(TChunkruNt)
+  using TChunk::TChunk;
+};
+// A class whose chunk name is not four characters long; it derives from a
+// class whose name is.
+class TChunkiTXtX : public TChunktEXt {
+ public:
+  PNG_CHUNK_CLASS(TChunkiTXtX)
+  using TChunktEXt::TChunktEXt;
+};
+
+// A chunk class with the chunk name its chunks should get, and a chunk made
+// by the class's own constructor.
+struct TClassRow {
+  const char* ClassName;
+  const char* Name;
+  std::unique_ptr<TChunk> (*Make)(TPNGObject& owner);
+  const TChunkClass* Class;
+};
+template <class T>
+TClassRow ClassRow(const char* name) {
+  auto make = [](TPNGObject& owner) -> std::unique_ptr<TChunk> { return std::make_unique<T>(owner); };
+  return {T::StaticClassName, name, make, &ChunkClassOf<T>()};
+}
+
 }  // namespace
 
 // Per kind, 13 pixels wide: the scan line and pixel bytes, the bitmap that
@@ -268,6 +296,83 @@ TEST(PngChunkRegistry, EachNameMakesItsClass) {
   EXPECT_EQ(classes,
             "TChunkIHDR TChunkgAMA TChunkpHYs TChunkPLTE TChunktRNS TChunkIDAT TChunktIME TChunktEXt TChunkzTXt "
             "TChunk TChunkIEND ");
+}
+
+// A chunk made by its own class's constructor is named after the class
+// when the class name's part after "TChunk" has four characters, whatever
+// the class it derives from is named; the plain TChunk has no name.
+TEST(PngChunkClasses, EachClassNamesTheChunksItMakes) {
+  const TClassRow rows[] = {
+      ClassRow<TChunkIEND>("IEND"), ClassRow<TChunkIHDR>("IHDR"), ClassRow<TChunkIDAT>("IDAT"),
+      ClassRow<TChunkPLTE>("PLTE"), ClassRow<TChunkgAMA>("gAMA"), ClassRow<TChunktRNS>("tRNS"),
+      ClassRow<TChunkpHYs>("pHYs"), ClassRow<TChunktIME>("tIME"), ClassRow<TChunktEXt>("tEXt"),
+      ClassRow<TChunkzTXt>("zTXt"), ClassRow<TChunk>(""),         ClassRow<TChunkruNt>("ruNt"),
+      ClassRow<TChunkiTXtX>(""),
+  };
+  TPNGObject owner;
+  for (const TClassRow& r : rows) {
+    std::unique_ptr<TChunk> chunk = r.Make(owner);
+    EXPECT_STREQ(chunk->ClassName(), r.ClassName);
+    EXPECT_EQ(chunk->GetChunkName(), r.Name) << r.ClassName;
+    EXPECT_EQ(chunk->Name(), TChunkName(r.Name)) << r.ClassName;
+    EXPECT_EQ(&chunk->ChunkClass(), r.Class) << r.ClassName;
+    // Made through the class reference, as the registry and Add make it.
+    EXPECT_EQ(r.Class->Create(owner)->GetChunkName(), r.Name) << r.ClassName;
+    // No data but the value 1 of a new gAMA chunk.
+    EXPECT_EQ(chunk->DataSize(), std::string(r.Name) == "gAMA" ? 4u : 0u) << r.ClassName;
+  }
+}
+
+// Adding a chunk of a class known only at run time places it by the list's
+// rules, each class of the codec by its own, any other class right before
+// IEND; a refused class leaves the list as it was.
+TEST(PngChunkList, AddTakesAClassKnownAtRunTime) {
+  const std::string refused =
+      "The program tried to add a existent critical chunk to the current image which is not allowed.";
+  struct Row {
+    const TChunkClass& Class;
+    std::string Once, Twice;  // the chunk names after one and two Adds
+  };
+  const std::string start = "IHDR PLTE IDAT tEXt IEND";
+  const Row rows[] = {
+      {ChunkClassOf<TChunkIEND>(), refused, refused},
+      {ChunkClassOf<TChunkIHDR>(), refused, refused},
+      {ChunkClassOf<TChunkIDAT>(), refused, refused},
+      {ChunkClassOf<TChunkPLTE>(), refused, refused},
+      {ChunkClassOf<TChunkgAMA>(), "IHDR gAMA PLTE IDAT tEXt IEND", refused},
+      {ChunkClassOf<TChunktRNS>(), "IHDR PLTE tRNS IDAT tEXt IEND", refused},
+      {ChunkClassOf<TChunkpHYs>(), "IHDR pHYs PLTE IDAT tEXt IEND", refused},
+      {ChunkClassOf<TChunktIME>(), "IHDR PLTE IDAT tEXt tIME IEND", "IHDR PLTE IDAT tEXt tIME tIME IEND"},
+      {ChunkClassOf<TChunktEXt>(), "IHDR PLTE IDAT tEXt tEXt IEND", "IHDR PLTE IDAT tEXt tEXt tEXt IEND"},
+      {ChunkClassOf<TChunkzTXt>(), "IHDR PLTE IDAT tEXt zTXt IEND", "IHDR PLTE IDAT tEXt zTXt zTXt IEND"},
+      {ChunkClassOf<TChunkruNt>(), "IHDR PLTE IDAT tEXt ruNt IEND", "IHDR PLTE IDAT tEXt ruNt ruNt IEND"},
+  };
+  for (const Row& row : rows) {
+    TPNGObject png(COLOR_PALETTE, 8, 2, 2);
+    png.AddtEXt("k", "v");
+    ASSERT_EQ(Names(png), start);
+    std::string expected = start;
+    for (const std::string& after : {row.Once, row.Twice}) {
+      TChunk* added = nullptr;
+      std::string message = RaisedMessage<EPngError>([&] { added = png.ChunkList().Add(row.Class); });
+      if (after == refused) {
+        EXPECT_EQ(message, refused) << row.Class.ClassName();
+      } else {
+        expected = after;
+        ASSERT_NE(added, nullptr) << row.Class.ClassName();
+        EXPECT_STREQ(added->ClassName(), row.Class.ClassName());
+        EXPECT_EQ(png.ChunkList().Item(added->GetIndex()), added) << row.Class.ClassName();
+        EXPECT_EQ(&added->Owner(), &png) << row.Class.ClassName();
+      }
+      EXPECT_EQ(Names(png), expected) << row.Class.ClassName();
+    }
+  }
+  // A plain chunk goes before IEND too, without a name.
+  TPNGObject png(COLOR_RGB, 8, 2, 2);
+  TChunk* plain = png.ChunkList().Add(ChunkClassOf<TChunk>());
+  EXPECT_STREQ(plain->ClassName(), "TChunk");
+  EXPECT_EQ(plain->GetIndex(), 2);
+  EXPECT_EQ(plain->GetChunkName(), "");
 }
 
 // Adding a chunk: IHDR, IDAT, PLTE and IEND only while the sized
