@@ -77,7 +77,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
 }
 
 TFormatPreviewDialog::TFormatPreviewDialog(QWidget* parent, TJobRecord& job, int clientWidth, int clientHeight)
-    : QDialog(parent), Job(job) {
+    : TCentredDialog(parent), Job(job) {
   setFixedSize(clientWidth, clientHeight);
 }
 

@@ -8,10 +8,10 @@
 // The glyphs of the format dialogs' small buttons live here too.
 #pragma once
 
-#include <QDialog>
 #include <QImage>
 #include <memory>
 
+#include "dialogs/centreddialog.h"
 #include "dialogs/dialogbuttons.h"
 #include "dialogs/paintbox.h"
 #include "engine/jobrecord.h"
@@ -31,7 +31,7 @@ TXiButton* MakeDefaultButton(QWidget* parent, const char* name, const QRect& bou
 // A plain label at a place.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QPoint& at);
 
-class TFormatPreviewDialog : public QDialog {
+class TFormatPreviewDialog : public TCentredDialog {
   Q_OBJECT
 
  public:
