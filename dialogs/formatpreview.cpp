@@ -1,6 +1,5 @@
 #include "dialogs/formatpreview.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,7 +11,6 @@
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
-#include "platform/windows/stepcombobox.h"
 
 namespace {
 
@@ -172,9 +170,4 @@ void TFormatPreviewDialog::ShowAfter(std::unique_ptr<TBitmap> after, TPaintBox* 
   view->update();
 }
 
-void TFormatPreviewDialog::FocusOk() {
-  // A list or a radio button stepped with the keys keeps the focus for the
-  // next step; a pick with the mouse moves on to OK.
-  if (IsStepping(QApplication::focusWidget())) return;
-  XiButton1->setFocus();
-}
+void TFormatPreviewDialog::FocusOk() { XiButton1->setFocus(); }
