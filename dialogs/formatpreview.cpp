@@ -149,14 +149,22 @@ bool TFormatPreviewDialog::LoadPreview(TXiPanel* previewPanel, TPaintBox* before
     FLoadFailed = true;
     return false;
   }
-  BeforeBitmap = std::move(picture);
+  SourceBitmap = std::move(picture);
   Panel4->SetCaption(resized ? "resizing" : "normal");
   FLoadFailed = !Guarded([&] {
-    const int w = BeforeBitmap->Width(), h = BeforeBitmap->Height();
+    const int w = SourceBitmap->Width(), h = SourceBitmap->Height();
     const int x = cw - w >= 2 ? (cw - w) / 2 : 2;
     const int y = ch - h >= 2 ? (ch - h) / 2 : 2;
     before->setGeometry(x, y, w, h);
     after->setGeometry(x, y, w, h);
+    // What the "before" box shows and every conversion starts from: the
+    // picture copied at the box's size.
+    auto copy = std::make_unique<TBitmap>();
+    copy->SetPixelFormat(pf24bit);
+    copy->SetSize(before->width(), before->height());
+    const TRect area = Rect(0, 0, copy->Width(), copy->Height());
+    copy->Canvas()->CopyRect(area, *SourceBitmap->Canvas(), area);
+    BeforeBitmap = std::move(copy);
   });
   return !FLoadFailed;
 }

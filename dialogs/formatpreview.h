@@ -53,8 +53,10 @@ class TFormatPreviewDialog : public TCentredDialog {
   TXiButton* XiButton2 = nullptr;  // Cancel
   TXiButton* XiButton3 = nullptr;  // "by default"
 
-  // The loaded picture as fitted into the paint box (the input of every
-  // conversion); the latest conversion (none before the first).
+  // The loaded picture, 24-bit, fitted into the preview panel; its copy at
+  // the "before" box's size, which the box shows and every conversion
+  // starts from; the latest conversion (none before the first).
+  std::unique_ptr<TBitmap> SourceBitmap;
   std::unique_ptr<TBitmap> BeforeBitmap;
   std::unique_ptr<TBitmap> AfterBitmap;
 
