@@ -79,7 +79,7 @@ QFont PixelFont(const QString& family, int pixels, QFont::StyleHint hint) {
 
 }  // namespace
 
-TFormAbout::TFormAbout(QWidget* parent, TJobRecord& job) : QDialog(parent), FJob(job) {
+TFormAbout::TFormAbout(QWidget* parent, TJobRecord& job) : TCentredDialog(parent), FJob(job) {
   setWindowTitle("About");
   setFixedSize(609, 393);
   setFont(PixelFont("MS Sans Serif", 11, QFont::SansSerif));

@@ -3,18 +3,18 @@
 // web site with the program's version tag.
 #pragma once
 
-#include <QDialog>
 #include <QFrame>
 #include <QLabel>
 #include <string>
 
 #include "controls/xibutton.h"
 #include "controls/xipanel.h"
+#include "dialogs/centreddialog.h"
 #include "engine/jobrecord.h"
 #include "platform/graphics/graphics.h"
 #include "platform/windows/bitmapview.h"
 
-class TFormAbout : public QDialog {
+class TFormAbout : public TCentredDialog {
   Q_OBJECT
 
  public:

@@ -11,7 +11,6 @@
 #include "dialogs/radiogroup.h"
 #include "platform/windows/bitmapview.h"
 #include "platform/windows/guard.h"
-#include "platform/windows/stepcombobox.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ int IndexIn(const T (&items)[N], T value) {
 }
 
 QComboBox* MakeList(QWidget* parent, const char* name, const char* const* texts, int count, int top) {
-  auto* list = new TStepComboBox(parent);
+  auto* list = new QComboBox(parent);
   list->setObjectName(name);
   for (int i = 0; i < count; ++i) list->addItem(texts[i]);
   list->setGeometry(10, top, 125, 25);

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <algorithm>
+#include <iterator>
 
 #include "effects/resample.h"
 #include "platform/system/sysutils.h"
@@ -19,6 +20,32 @@
 namespace {
 
 constexpr int ListWidth = 171;
+
+// The list's columns, "№" and "Name": the width each starts with and the
+// narrowest and widest the user may drag it to.
+struct TColumnSize {
+  int Width, Min, Max;
+};
+constexpr TColumnSize ListColumns[] = {{41, 20, 150}, {100, 50, 300}};
+
+// Keeps every column of the header within its own limits, however it is
+// resized (dragging a divider, a double click on it, code).
+void KeepColumnLimits(QHeaderView* header) {
+  int narrowest = ListColumns[0].Min, widest = ListColumns[0].Max;
+  for (const TColumnSize& column : ListColumns) {
+    narrowest = std::min(narrowest, column.Min);
+    widest = std::max(widest, column.Max);
+  }
+  header->setMinimumSectionSize(narrowest);
+  header->setMaximumSectionSize(widest);
+  QObject::connect(header, &QHeaderView::sectionResized, header, [header](int section, int, int size) {
+    if (section < 0 || section >= int(std::size(ListColumns))) return;
+    const int limited = std::clamp(size, ListColumns[section].Min, ListColumns[section].Max);
+    if (limited != size) header->resizeSection(section, limited);
+  });
+  for (int section = 0; section < int(std::size(ListColumns)); ++section)
+    header->resizeSection(section, ListColumns[section].Width);
+}
 
 }  // namespace
 
@@ -89,7 +116,7 @@ QVariant TSourceFileModel::headerData(int section, Qt::Orientation orientation, 
 
 // --- The frame -------------------------------------------------------------------
 
-TEffectFrame::TEffectFrame(QWidget* parent, TJobRecord& job) : QDialog(parent), Job(job) {}
+TEffectFrame::TEffectFrame(QWidget* parent, TJobRecord& job) : TCentredDialog(parent), Job(job) {}
 
 TEffectFrame::~TEffectFrame() {
   // The view may paint until it goes; it must not reach a dialog half gone.
@@ -123,10 +150,7 @@ void TEffectFrame::BuildFrame(int width, int height, int panelHeight, int okLeft
   QHeaderView* header = ListView1->horizontalHeader();
   header->setSectionsClickable(false);
   header->setHighlightSections(false);
-  header->setMinimumSectionSize(20);
-  header->setMaximumSectionSize(300);
-  header->resizeSection(0, 41);
-  header->resizeSection(1, 100);
+  KeepColumnLimits(header);
   // The selected row stays visible when the list has no focus.
   QPalette listPalette = ListView1->palette();
   listPalette.setColor(QPalette::Inactive, QPalette::Highlight, listPalette.color(QPalette::Active, QPalette::Highlight));

@@ -27,7 +27,6 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QDialog>
 #include <QLabel>
 #include <QScrollArea>
 #include <QTableView>
@@ -35,6 +34,7 @@
 #include <string>
 
 #include "controls/xibutton.h"
+#include "dialogs/centreddialog.h"
 #include "dialogs/paintbox.h"
 #include "engine/jobrecord.h"
 
@@ -71,7 +71,7 @@ class TSourceFileModel : public QAbstractTableModel {
   int FRows;  // FileCount when the dialog was made
 };
 
-class TEffectFrame : public QDialog {
+class TEffectFrame : public TCentredDialog {
   Q_OBJECT
 
  public:

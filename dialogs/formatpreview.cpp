@@ -1,6 +1,5 @@
 #include "dialogs/formatpreview.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,7 +11,6 @@
 #include "platform/windows/colors.h"
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
-#include "platform/windows/stepcombobox.h"
 
 namespace {
 
@@ -77,7 +75,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
 }
 
 TFormatPreviewDialog::TFormatPreviewDialog(QWidget* parent, TJobRecord& job, int clientWidth, int clientHeight)
-    : QDialog(parent), Job(job) {
+    : TCentredDialog(parent), Job(job) {
   setFixedSize(clientWidth, clientHeight);
 }
 
@@ -151,14 +149,22 @@ bool TFormatPreviewDialog::LoadPreview(TXiPanel* previewPanel, TPaintBox* before
     FLoadFailed = true;
     return false;
   }
-  BeforeBitmap = std::move(picture);
+  SourceBitmap = std::move(picture);
   Panel4->SetCaption(resized ? "resizing" : "normal");
   FLoadFailed = !Guarded([&] {
-    const int w = BeforeBitmap->Width(), h = BeforeBitmap->Height();
+    const int w = SourceBitmap->Width(), h = SourceBitmap->Height();
     const int x = cw - w >= 2 ? (cw - w) / 2 : 2;
     const int y = ch - h >= 2 ? (ch - h) / 2 : 2;
     before->setGeometry(x, y, w, h);
     after->setGeometry(x, y, w, h);
+    // What the "before" box shows and every conversion starts from: the
+    // picture copied at the box's size.
+    auto copy = std::make_unique<TBitmap>();
+    copy->SetPixelFormat(pf24bit);
+    copy->SetSize(before->width(), before->height());
+    const TRect area = Rect(0, 0, copy->Width(), copy->Height());
+    copy->Canvas()->CopyRect(area, *SourceBitmap->Canvas(), area);
+    BeforeBitmap = std::move(copy);
   });
   return !FLoadFailed;
 }
@@ -172,9 +178,4 @@ void TFormatPreviewDialog::ShowAfter(std::unique_ptr<TBitmap> after, TPaintBox* 
   view->update();
 }
 
-void TFormatPreviewDialog::FocusOk() {
-  // A list or a radio button stepped with the keys keeps the focus for the
-  // next step; a pick with the mouse moves on to OK.
-  if (IsStepping(QApplication::focusWidget())) return;
-  XiButton1->setFocus();
-}
+void TFormatPreviewDialog::FocusOk() { XiButton1->setFocus(); }

@@ -8,10 +8,10 @@
 // The glyphs of the format dialogs' small buttons live here too.
 #pragma once
 
-#include <QDialog>
 #include <QImage>
 #include <memory>
 
+#include "dialogs/centreddialog.h"
 #include "dialogs/dialogbuttons.h"
 #include "dialogs/paintbox.h"
 #include "engine/jobrecord.h"
@@ -31,7 +31,7 @@ TXiButton* MakeDefaultButton(QWidget* parent, const char* name, const QRect& bou
 // A plain label at a place.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QPoint& at);
 
-class TFormatPreviewDialog : public QDialog {
+class TFormatPreviewDialog : public TCentredDialog {
   Q_OBJECT
 
  public:
@@ -53,8 +53,10 @@ class TFormatPreviewDialog : public QDialog {
   TXiButton* XiButton2 = nullptr;  // Cancel
   TXiButton* XiButton3 = nullptr;  // "by default"
 
-  // The loaded picture as fitted into the paint box (the input of every
-  // conversion); the latest conversion (none before the first).
+  // The loaded picture, 24-bit, fitted into the preview panel; its copy at
+  // the "before" box's size, which the box shows and every conversion
+  // starts from; the latest conversion (none before the first).
+  std::unique_ptr<TBitmap> SourceBitmap;
   std::unique_ptr<TBitmap> BeforeBitmap;
   std::unique_ptr<TBitmap> AfterBitmap;
 

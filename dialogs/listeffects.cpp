@@ -21,7 +21,7 @@ class TRowDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-TFormListEffects::TFormListEffects(QWidget* parent, TJobRecord& job) : QDialog(parent), Job(job) {
+TFormListEffects::TFormListEffects(QWidget* parent, TJobRecord& job) : TCentredDialog(parent), Job(job) {
   setObjectName("FormListEffects");
   setWindowTitle("List");
   setFixedSize(157, 466);

@@ -5,14 +5,14 @@
 // menu checks or clears them all.
 #pragma once
 
-#include <QDialog>
 #include <QListWidget>
 #include <QMenu>
 
 #include "controls/xibutton.h"
+#include "dialogs/centreddialog.h"
 #include "engine/jobrecord.h"
 
-class TFormListEffects : public QDialog {
+class TFormListEffects : public TCentredDialog {
   Q_OBJECT
 
  public:

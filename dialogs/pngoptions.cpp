@@ -48,7 +48,7 @@ TXPGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption
 
 }  // namespace
 
-TPNGForm::TPNGForm(QWidget* parent, TJobRecord& job) : QDialog(parent), Job(job) {
+TPNGForm::TPNGForm(QWidget* parent, TJobRecord& job) : TCentredDialog(parent), Job(job) {
   setObjectName("PNGForm");
   setFixedSize(353, 264);
   setWindowTitle(QString::fromStdString(Job.PreviewFile));

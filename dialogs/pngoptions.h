@@ -2,7 +2,7 @@
 // and the transparent colour of PNG output.
 #pragma once
 
-#include <QDialog>
+#include "dialogs/centreddialog.h"
 
 #include "engine/jobrecord.h"
 #include "platform/windows/dialogs.h"
@@ -14,7 +14,7 @@ class TXiPanel;
 class TXPCheckBox;
 class TXPGroupBox;
 
-class TPNGForm : public QDialog {
+class TPNGForm : public TCentredDialog {
   Q_OBJECT
 
  public:

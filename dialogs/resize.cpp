@@ -215,6 +215,9 @@ void TFormResize::ScrollToOrigin() {
 }
 
 bool TFormResize::ComputePreview() {
+  // Scaled by no percentage at all is scaled by 100; the field then says
+  // so.
+  if (AspectKept() && RadioGroup1->ItemIndex() == 2 && Percent <= 0) Percent = 100;
   TResizeValues values = Values();
   TResizedSize size = ResizedSize(SourceBitmap->Width(), SourceBitmap->Height(), values);
   // Refused before any memory is taken; the preview stays as it was.
@@ -284,9 +287,13 @@ void TFormResize::XPEdit2Change() {
 
 void TFormResize::XPEdit3Change() {
   Percent = FieldValue(XPEdit3->Text(), 100);
-  if (Percent <= 0 || !HasPicture()) return;
-  int64_t width = int64_t(SourceBitmap->Width()) * Percent / 100;
-  int64_t height = int64_t(SourceBitmap->Height()) * Percent / 100;
+  if (Percent <= 0) return;
+  // Without a picture (its file could not be read) any percentage of it is
+  // 0 x 0, which OK does not store.
+  const int64_t sourceWidth = HasPicture() ? SourceBitmap->Width() : 0;
+  const int64_t sourceHeight = HasPicture() ? SourceBitmap->Height() : 0;
+  int64_t width = sourceWidth * Percent / 100;
+  int64_t height = sourceHeight * Percent / 100;
   NewWidth = ToInt(width);
   NewHeight = ToInt(height);
   ShowSizes(width, height);
@@ -307,7 +314,7 @@ void TFormResize::SwitchMode() {
       break;
     case 2:
       SetLayout(flScale);
-      if (HasPicture()) XPEdit3Change();
+      XPEdit3Change();  // without a picture: 0 x 0
       XPEdit3->setFocus();
       break;
     default: break;

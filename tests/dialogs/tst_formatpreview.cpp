@@ -29,19 +29,31 @@ class TestFormatPreview : public QObject {
     QFETCH(QString, status);
     TDialogJob job;
     job.UsePicture(*MakeTestBitmap(picture.width(), picture.height()), "picture.bmp");
-    // The BMP dialog measures its "after" panel, the JPEG dialog its
-    // "before" panel; both place the two boxes alike.
+    // The BMP and GIF dialogs measure their "after" panel, the JPEG dialog
+    // its "before" panel; all place the two boxes alike.
     TBMPForm bmp(nullptr, job.Job);
     TJPGForm jpeg(nullptr, job.Job);
+    TFormGif gif(nullptr, job.Job);
     QVERIFY(job.Messages.empty());
-    for (TFormatPreviewDialog* dialog : {static_cast<TFormatPreviewDialog*>(&bmp), static_cast<TFormatPreviewDialog*>(&jpeg)}) {
+    for (TFormatPreviewDialog* dialog : std::initializer_list<TFormatPreviewDialog*>{&bmp, &jpeg, &gif}) {
       QCOMPARE(dialog->Panel4->Caption(), status);
-      QCOMPARE(dialog->BeforeBitmap->Height(), placed.height());
+      // The fitted picture, and its own 24-bit copy at the "before" box's
+      // size that the box shows and the conversions start from.
+      QVERIFY(dialog->SourceBitmap && dialog->BeforeBitmap);
+      TBitmap& source = *dialog->SourceBitmap;
+      TBitmap& before = *dialog->BeforeBitmap;
+      QCOMPARE(QSize(source.Width(), source.Height()), placed.size());
+      QCOMPARE(source.PixelFormat(), pf24bit);
+      QVERIFY(&before != &source);
+      QCOMPARE(before.PixelFormat(), pf24bit);
+      QCOMPARE(QSize(before.Width(), before.Height()), placed.size());
+      QVERIFY(SameColors(before, source));
       QCOMPARE(dialog->AfterBitmap->Width(), placed.width());
+      if (status == "normal") QVERIFY(SameColors(source, *MakeTestBitmap(picture.width(), picture.height())));
     }
     QCOMPARE(bmp.ImageBMP->geometry(), placed);
+    QCOMPARE(gif.ImageSrc->geometry(), placed);
     QCOMPARE(jpeg.ImageSrc->geometry(), placed);
-    if (status == "normal") QVERIFY(SameColors(*bmp.BeforeBitmap, *MakeTestBitmap(picture.width(), picture.height())));
   }
 
   // GIF and palette BMP files load with 8 bits or fewer; the fit must see

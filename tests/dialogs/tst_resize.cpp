@@ -173,10 +173,48 @@ class TestResize : public QObject {
     Type(dialog.XPEdit3, "50");
     ClickMode(dialog, 1);
     QVERIFY(!dialog.Result());
-    QCOMPARE(Fields(dialog), (QStringList{"800", "600", "50"}));
+    // A percentage of no picture is 0 x 0.
+    QCOMPARE(Fields(dialog), (QStringList{"0", "0", "50"}));
     QVERIFY(Messages.empty());
     dialog.XiButton1->click();
     QCOMPARE(QSize(f.Job.ResizeWidth, f.Job.ResizeHeight), QSize(800, 600));
+  }
+
+  // After a file that cannot be read a percentage gives 0 x 0, and OK
+  // keeps the job's sizes rather than those of the picture before.
+  void aPercentageAfterAFailedLoadStoresNoSize() {
+    TPictureJob f({QSize(640, 480), QSize()});
+    f.Job.ResizeScaleType = 2;
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    QCOMPARE(Fields(dialog), (QStringList{"640", "480", "100"}));
+    dialog.SelectRow(1);
+    QCOMPARE(Messages.size(), size_t(1));
+    Messages.clear();
+    Type(dialog.XPEdit3, "50");
+    QCOMPARE(Fields(dialog), (QStringList{"0", "0", "50"}));
+    dialog.XiButton1->click();
+    QCOMPARE(QList<int>({f.Job.ResizeWidth, f.Job.ResizeHeight, f.Job.ResizeScaleType, f.Job.ResizePercent}),
+             QList<int>({0, 0, 2, 50}));
+  }
+
+  // Scaled with no percentage is scaled by 100: each row is previewed
+  // whole and the percentage field then shows 100.
+  void noPercentageScalesByAHundred() {
+    TPictureJob f({QSize(90, 60), QSize(70, 50)});
+    f.Job.ResizeScaleType = 2;
+    f.Job.ResizePercent = 0;
+    TFormResize dialog(nullptr, f.Job);
+    dialog.show();
+    QCOMPARE(Fields(dialog), (QStringList{"90", "60", "100"}));
+    Type(dialog.XPEdit3, "0");
+    QCOMPARE(Fields(dialog), (QStringList{"90", "60", "0"}));
+    dialog.SelectRow(1);
+    QCOMPARE(Fields(dialog), (QStringList{"70", "50", "100"}));
+    QCOMPARE(QSize(dialog.Result()->Width(), dialog.Result()->Height()), QSize(70, 50));
+    dialog.XiButton1->click();
+    QCOMPARE(f.Job.ResizePercent, 100);
+    QVERIFY(Messages.empty());
   }
 
   void aZeroWidthIsNeitherPreviewedNorStored() {
