@@ -50,9 +50,12 @@ void TXPFlagButton::paintEvent(QPaintEvent*) {
   painter.fillRect(rect(), back);
   DrawFlag(painter, xpglyphs::BoxLeft(FAlignment, width()), xpglyphs::BoxTop(height()));
   painter.setFont(font());
-  const QRect text = xpglyphs::CaptionRect(FAlignment, width(), height(), QFontMetrics(font()).height());
-  xpglyphs::DrawCaption(painter, text, FCaption, palette().color(QPalette::WindowText), back);
-  if (hasFocus()) xpglyphs::DrawFocusRect(painter, GetFocusRect(), palette().color(QPalette::WindowText));
+  const QRect captionRect = xpglyphs::CaptionRect(FAlignment, width(), height(), QFontMetrics(font()).height());
+  // The caption keeps the font's colour in every state: only the picture
+  // tells a disabled control.
+  const QColor text = palette().color(QPalette::Active, QPalette::WindowText);
+  xpglyphs::DrawCaption(painter, captionRect, FCaption, text, back);
+  if (hasFocus()) xpglyphs::DrawFocusRect(painter, GetFocusRect(), text);
 }
 
 void TXPFlagButton::mousePressEvent(QMouseEvent* event) {

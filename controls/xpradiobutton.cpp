@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/windows/colors.h"
-#include "platform/windows/stepcombobox.h"
 
 namespace {
 
@@ -138,8 +137,6 @@ void TXPRadioButton::MoveInGroup(int step) {
   while (index < count && group[index] != this) ++index;
   if (count < 2 || index == count) return;
   TXPRadioButton* target = group[(index + step + count) % count];
-  // The dialog's handler sees an arrow-key step and leaves the focus here.
-  TSteppingMark stepping(target);
   target->setFocus(Qt::OtherFocusReason);
   target->UserCheck();
 }

@@ -71,7 +71,9 @@ void CheckBoxLook(TPixelCheck& check, TXPCheckBoxState state, TLook look, const 
   if (state == cbGrayed && enabled) check.That(uniform == 49 && IsGreen(first), "a solid green square" + square);
   if (state == cbGrayed && !enabled)
     check.That(uniform == 49 && greyMarks == 49, "a solid grey square" + square);
-  if (enabled) {
+  {
+    // The caption is drawn in the font's colour in every state, disabled
+    // too.
     const TColor caption = Darkest(check.Image(), QRect(18, 0, 70, 17));
     check.That(CaptionIs(caption, FromQColor(ToQColor(clWindowText))), QString("caption %1").arg(caption, 6, 16));
   }

@@ -70,7 +70,9 @@ void CheckButtonLook(TPixelCheck& check, bool checked, TLook look, const QImage&
   if (!checked && pressed)
     check.That(Brightness(c) < Brightness(PixelOf(normal, centre)) && !IsGreen(c), "a darker face" + at);
   if (!checked && enabled && !pressed) check.At(centre, PixelOf(normal, centre), "face");
-  if (enabled) {
+  {
+    // The caption is drawn in the font's colour in every state, disabled
+    // too.
     const TColor caption = Darkest(check.Image(), QRect(18, 0, 70, 17));
     check.That(CaptionIs(caption, FromQColor(ToQColor(clWindowText))), QString("caption %1").arg(caption, 6, 16));
   }
