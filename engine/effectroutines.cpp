@@ -23,7 +23,9 @@ std::string FlipSuffix(const TJobValues& job, const TBitmap&) {
 }
 
 std::string ResizeSuffix(const TJobValues&, const TBitmap& result) {
-  return "(" + IntToStr(result.Width()) + " x " + IntToStr(result.Height()) + ")";
+  std::string suffix = "(";
+  suffix += IntToStr(result.Width());
+  return suffix + " x " + IntToStr(result.Height()) + ")";
 }
 
 }  // namespace

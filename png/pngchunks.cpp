@@ -327,7 +327,7 @@ bool TChunkzTXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
 }
 
 bool TChunkzTXt::SaveToStream(TStream& stream) {
-  if (Text.empty()) Text = " ";
+  if (Text.empty()) Text.assign(1, ' ');
   std::vector<uint8_t> compressed;
   if (!DeflateText(Text, Owner().CompressionLevel, compressed)) return false;
   Data.assign(Keyword.begin(), Keyword.end());

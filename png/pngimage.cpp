@@ -111,7 +111,11 @@ void RaiseZlibError(int code) {
                          "(0)",
                          "stream end (1)",
                          "need dictionary (2)"};
-  std::string name = code >= -6 && code <= 2 ? names[code + 6] : "(" + std::to_string(code) + ")";
+  std::string name = "(";
+  if (code >= -6 && code <= 2)
+    name = names[code + 6];
+  else
+    name += std::to_string(code) + ")";
   throw EPNGZLIBError(pnglang::EPNGZLIBErrorText + name);
 }
 

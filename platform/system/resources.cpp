@@ -42,7 +42,10 @@ const TResourceEntry* Open(HINSTANCE instance, const std::string& name, const st
 const HINSTANCE HInstance = &kProgram;
 const char* const RT_RCDATA = "#10";
 
-std::string MAKEINTRESOURCE(int id) { return "#" + std::to_string(id); }
+std::string MAKEINTRESOURCE(int id) {
+  std::string name = "#";
+  return name += std::to_string(id);
+}
 
 void RegisterResources(const TResourceEntry* entries, size_t count) {
   TRegistry& registry = Registry();

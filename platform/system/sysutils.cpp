@@ -143,7 +143,7 @@ std::string FormatFloat(const std::string& picture, double value) {
   int keep = exponent + maxFrac + 1;
   std::string all;
   if (keep <= 0) {
-    all = keep == 0 && digits[0] >= '5' ? "1" : "0";
+    all.assign(1, keep == 0 && digits[0] >= '5' ? '1' : '0');
   } else if (keep >= static_cast<int>(digits.size())) {
     all = digits + std::string(static_cast<size_t>(keep) - digits.size(), '0');
   } else {
@@ -175,7 +175,7 @@ std::string FormatFloat(const std::string& picture, double value) {
   }
   std::string result = whole;
   if (!frac.empty()) result += "." + frac;
-  if (result.empty()) result = "0";
+  if (result.empty()) result.assign(1, '0');
   bool allZero = result.find_first_not_of("0.,") == std::string::npos;
   if (negative && !allZero) result.insert(result.begin(), '-');
   return result;

@@ -219,7 +219,7 @@ TEST(EffectTables, RippleToothAndTriangleOffsets) {
     std::string expected;
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
-        expected += (x ? " " : y ? "\n" : "") + std::to_string(x) + "," + std::to_string(sourceRow[y][x]);
+        expected += std::string(x ? " " : y ? "\n" : "") + std::to_string(x) + "," + std::to_string(sourceRow[y][x]);
     EXPECT_EQ(SourcesAfter(w, h, [=](TBitmap& b) { ApplyRipple(b, value, type); }), expected) << "type " << type;
   }
 }

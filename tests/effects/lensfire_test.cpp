@@ -23,7 +23,7 @@ std::string Row(TBitmap& picture, int y, int first, int last) {
   std::string text;
   for (int x = first; x <= last; ++x) {
     TColor c = PixelAt(picture, x, y);
-    text += (x > first ? " " : "") + std::to_string(GetBValue(c)) + "," + std::to_string(GetGValue(c)) + "," +
+    text += std::string(x > first ? " " : "") + std::to_string(GetBValue(c)) + "," + std::to_string(GetGValue(c)) + "," +
             std::to_string(GetRValue(c));
   }
   return text;

@@ -54,7 +54,8 @@ TEST(EngineTables, EachTargetExtensionAndBmpFormatWritesItsOwnFile) {
   for (auto [pixelFormat, count] : bits) {
     job.BmpPixelFormat = pixelFormat;
     auto copy = MakeTestBitmap(12, 7, 3);
-    const std::string name = job.SaveBitmapToTarget(*copy, dir.Path(), "f" + IntToStr(count));
+    const std::string number = IntToStr(count);
+    const std::string name = job.SaveBitmapToTarget(*copy, dir.Path(), "f" + number);
     const std::vector<uint8_t> file = ReadFile(dir.File(name));
     ASSERT_GT(file.size(), 30u) << name;
     EXPECT_EQ(file[28] | file[29] << 8, count) << name;

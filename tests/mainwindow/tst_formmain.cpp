@@ -156,7 +156,10 @@ class TestFormMain : public QObject {
     // scanned, its count shown, and with a stored target Start is on.
     for (int count : {1, 12}) {
       TempDir source, target;
-      for (int i = 0; i < count; ++i) MakeTestBitmap(8, 6, i)->SaveToFile(source.File("p" + std::to_string(i) + ".bmp"));
+      for (int i = 0; i < count; ++i) {
+        const std::string number = std::to_string(i);
+        MakeTestBitmap(8, 6, i)->SaveToFile(source.File("p" + number + ".bmp"));
+      }
       TFormMain window;
       SetVisible(window, {"Antialias..."});
       window.SourceDir = source.Path();

@@ -14,7 +14,7 @@ namespace {
 std::string Names(const TPNGObject& png) {
   std::string names;
   for (int i = 0; i < png.ChunkList().Count(); ++i)
-    names += (i ? " " : "") + png.ChunkList().Item(i)->GetChunkName();
+    names += std::string(i ? " " : "") + png.ChunkList().Item(i)->GetChunkName();
   return names;
 }
 

@@ -157,7 +157,7 @@ std::string PixelTable(TBitmap& bitmap, int channels) {
     for (int x = 0; x < bitmap.Width(); ++x) {
       text += x ? " " : (y ? "\n" : "");
       TColor color = PixelAt(bitmap, x, y);
-      for (int c = 0; c < channels; ++c) text += (c ? "," : "") + std::to_string((color >> (16 - 8 * c)) & 0xFF);
+      for (int c = 0; c < channels; ++c) text += std::string(c ? "," : "") + std::to_string((color >> (16 - 8 * c)) & 0xFF);
     }
   return text;
 }

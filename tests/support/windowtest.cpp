@@ -31,14 +31,16 @@ TPictureJob::TPictureJob(std::initializer_list<QSize> sizes) {
 }
 
 std::string TPictureJob::AddPicture(int width, int height, int seed) {
-  std::string path = Folder.File("p" + std::to_string(Job.SourceFiles.Count()) + ".bmp");
+  const std::string number = std::to_string(Job.SourceFiles.Count());
+  std::string path = Folder.File("p" + number + ".bmp");
   MakeTestBitmap(width, height, seed)->SaveToFile(path);
   Add(path);
   return path;
 }
 
 std::string TPictureJob::AddBroken(const std::string& extension) {
-  std::string path = Folder.File("p" + std::to_string(Job.SourceFiles.Count()) + extension);
+  const std::string number = std::to_string(Job.SourceFiles.Count());
+  std::string path = Folder.File("p" + number + extension);
   WriteTextFile(path, "not a picture");
   Add(path);
   return path;

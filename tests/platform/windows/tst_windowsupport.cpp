@@ -106,7 +106,10 @@ class TestWindowSupport : public QObject {
     TempDir dir;
     for (int i = 0; i < 40; ++i) std::filesystem::create_directories(dir.File("a/" + std::to_string(100 + i)));
     std::filesystem::create_directories(dir.File("b/c"));
-    for (int i = 0; i < 20; ++i) std::filesystem::create_directories(dir.File("d" + std::to_string(100 + i)));
+    for (int i = 100; i < 120; ++i) {
+      const std::string number = std::to_string(i);
+      std::filesystem::create_directories(dir.File("d" + number));
+    }
     TFolderDialog dialog(nullptr, "Pick one", BIF_RETURNONLYFSDIRS, nullptr, dir.File("b/c"));
     QTreeView* tree = dialog.Tree;
     auto* model = static_cast<QFileSystemModel*>(tree->model());
