@@ -249,12 +249,23 @@ void TGIFImage::Optimize(TGIFOptimizeOptions options, TColorReduction reduction,
       }
     }
     if (has(ooCleanup)) {
+      // A frame that shows no pixel of its transparent colour (an empty one
+      // shows none) is opaque. Only once every frame is settled so is it
+      // known which frames are followed by an opaque one.
       for (int i = 0; i < FFrames->Count(); ++i) {
         TGIFSubImage* frame = FFrames->SubImages(i);
         TGIFGraphicControlExtension* gce = frame->GraphicControlExtension();
-        if (frame->Transparent() && gce && frame->Data() &&
-            !std::count(frame->Data(), frame->Data() + frame->DataSize(), gce->TransparentColorIndex()))
+        const uint8_t* pixels = frame->Data();
+        const int64_t count = pixels ? frame->DataSize() : 0;
+        if (frame->Transparent() && gce &&
+            std::find(pixels, pixels + count, gce->TransparentColorIndex()) == pixels + count)
           gce->SetTransparent(false);
+      }
+      // A frame that the next, opaque frame covers whole need not be
+      // disposed of.
+      for (int i = 0; i < FFrames->Count(); ++i) {
+        TGIFSubImage* frame = FFrames->SubImages(i);
+        TGIFGraphicControlExtension* gce = frame->GraphicControlExtension();
         if (gce && (gce->Disposal() == dmBackground || gce->Disposal() == dmPrevious) &&
             i + 1 < FFrames->Count()) {
           TGIFSubImage* next = FFrames->SubImages(i + 1);
