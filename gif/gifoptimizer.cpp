@@ -29,16 +29,16 @@ class THistogram {
     }
   }
 
-  // Counts the pixels of a frame; false for an empty one. Pixels beyond
-  // the map become 0 (with a warning). transparency is set when the frame
-  // shows its transparent colour; a frame that does not loses its
-  // transparency.
+  // Counts the pixels of a frame; false for an empty one. Each pixel
+  // beyond the map becomes 0, with a warning of its own. transparency is
+  // set when the frame shows its transparent colour; a frame that does not
+  // loses its transparency.
   bool ProcessFrame(TGIFSubImage& frame, bool& transparency) {
     if (frame.Empty()) return false;
     FFrames.push_back(&frame);
     TGIFGraphicControlExtension* gce = frame.GraphicControlExtension();
     int transparent = frame.Transparent() && gce ? gce->TransparentColorIndex() : -1;
-    bool shown = false, warned = false;
+    bool shown = false;
     uint8_t* pixels = frame.Data();
     for (int64_t i = 0; i < frame.DataSize(); ++i) {
       int index = pixels[i];
@@ -49,8 +49,7 @@ class THistogram {
       if (index >= FColorCount) {
         pixels[i] = 0;
         index = 0;
-        if (!warned) frame.Warning(gsWarning, sInvalidColor);
-        warned = true;
+        frame.Warning(gsWarning, sInvalidColor);
       }
       ++FRecords[size_t(index)].Count;
     }
