@@ -84,8 +84,8 @@ bool PngAcceptable(TStream& stream, TClaim& claim) {
 }
 
 // Walks GIF data block by block as the GIF reader reads it, from the
-// stream's start, through a buffer of its own: the data skipped over is
-// never read.
+// stream's start, through a buffer of its own: a skip past the buffer
+// leaves the bytes it passes unread.
 class TGifWalk {
  public:
   explicit TGifWalk(TStream& stream) : FStream(stream), FSize(stream.Size()), FBuffer(size_t(1) << 16) {}
