@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "gif/gifimage.h"
 #include "platform/graphics/gdi.h"
@@ -82,102 +83,157 @@ bool PngAcceptable(TStream& stream, TClaim& claim) {
   return Claim(claim, Be32(h + 16), Be32(h + 20));
 }
 
-// Walks GIF data block by block as the GIF reader reads it, up to the end
-// of the first frame. Answers false when the data ends first.
+// Walks GIF data block by block as the GIF reader reads it, from the
+// stream's start, through a buffer of its own: a skip past the buffer
+// leaves the bytes it passes unread.
 class TGifWalk {
  public:
-  TGifWalk(const uint8_t* data, size_t size) : FData(data), FSize(size) {}
-  size_t At = 0;
-  int Peek() const { return At < FSize ? FData[At] : -1; }
-  int Next() { return At < FSize ? FData[At++] : -1; }
+  explicit TGifWalk(TStream& stream) : FStream(stream), FSize(stream.Size()), FBuffer(size_t(1) << 16) {}
+  // Where the walk stands in the data.
+  int64_t At() const { return FStart + int64_t(FPos); }
+  int Peek() { return Buffered(1) ? FBuffer[FPos] : -1; }
+  int Next() { return Buffered(1) ? FBuffer[FPos++] : -1; }
+  // The next count bytes, or null when the data ends first.
+  const uint8_t* Look(size_t count) { return Buffered(count) ? FBuffer.data() + FPos : nullptr; }
+  // Moves count bytes on (or back); false when that leaves the data.
   bool Skip(int64_t count) {
-    if (count < 0 && size_t(-count) > At) return false;
-    At += count;
-    return At <= FSize;
+    const int64_t to = At() + count;
+    if (to < 0 || to > FSize) return false;
+    if (to >= FStart && to <= FStart + int64_t(FLength)) {
+      FPos = size_t(to - FStart);
+    } else {
+      FStart = to;
+      FPos = FLength = 0;
+    }
+    return true;
   }
-  const uint8_t* Here() const { return FData + At; }
-  bool Has(size_t count) const { return At + count <= FSize; }
   // A chain of data sub-blocks up to its terminator (or the end).
   bool SubBlocks() {
     for (int length; (length = Next()) > 0;)
       if (!Skip(length)) return false;
-    return Peek() >= 0 || At <= FSize;
+    return true;
   }
 
  private:
-  const uint8_t* FData;
-  size_t FSize;
+  bool Buffered(size_t count) {
+    if (FLength - FPos >= count) return true;
+    FLength -= FPos;
+    std::memmove(FBuffer.data(), FBuffer.data() + FPos, FLength);
+    FStart += int64_t(FPos);
+    FPos = 0;
+    FStream.SetPosition(FStart + int64_t(FLength));
+    int64_t got = FStream.Read(FBuffer.data() + FLength, int64_t(FBuffer.size() - FLength));
+    FLength += size_t(std::max<int64_t>(got, 0));
+    return FLength >= count;
+  }
+
+  TStream& FStream;
+  const int64_t FSize;
+  std::vector<uint8_t> FBuffer;
+  int64_t FStart = 0;  // where the buffer's first byte lies in the data
+  size_t FPos = 0, FLength = 0;
 };
 
-}  // namespace
+// What the GIF reader meets in GIF data up to its first image.
+struct TGifFirstImage {
+  enum {
+    Refused,         // the reader refuses the data, or its screen or first image is past the cap
+    Ended,           // the data ends (or stops being GIF) before an image
+    ExtensionsOnly,  // the first frame holds extensions only; the walk stands behind them
+    Image            // the walk stands on the image's descriptor
+  } Found = Ended;
+  int Width = 0, Height = 0;  // the image's size (the screen's for a side of 0)
+};
 
-size_t GifFirstFrameEnd(const uint8_t* data, size_t size) {
-  TGifWalk walk(data, size);
-  if (size < 13) return size;
+TGifFirstImage FindFirstImage(TGifWalk& walk) {
+  TGifFirstImage first;
+  const uint8_t* header = walk.Look(13);
+  if (!header) return first;
   for (int i = 0; i < 3; ++i)
-    if ((data[i] & 0xDF) != "GIF"[i]) return 0;
-  const int screenWidth = Le16(data + 6), screenHeight = Le16(data + 8);
-  if (!FitsWorkingBitmap(screenWidth, screenHeight)) return 0;
-  walk.At = 13;
-  if ((data[10] & 0x80) && !walk.Skip(3 * (2 << (data[10] & 7)))) return size;
+    if ((header[i] & 0xDF) != "GIF"[i]) return {TGifFirstImage::Refused};
+  const int screenWidth = Le16(header + 6), screenHeight = Le16(header + 8);
+  if (!FitsWorkingBitmap(screenWidth, screenHeight)) return {TGifFirstImage::Refused};
+  const uint8_t packed = header[10];
+  walk.Skip(13);
+  if ((packed & 0x80) && !walk.Skip(3 * (2 << (packed & 7)))) return first;
   while (walk.Peek() == 0) walk.Next();
-  if (walk.Peek() != 0x21 && walk.Peek() != 0x2C) return size;  // no frame at all
+  if (walk.Peek() != 0x21 && walk.Peek() != 0x2C) return first;  // no frame at all
   // The frame's extensions, each read the way its class reads it.
   while (walk.Peek() == 0x21) {
     walk.Next();
     switch (walk.Next()) {
       case 0xF9:  // graphic control: six bytes, whatever its size says
-        if (!walk.Skip(6)) return size;
+        if (!walk.Skip(6)) return first;
         break;
       case 0x01:  // plain text: thirteen bytes, then the text
-        if (!walk.Skip(13) || !walk.SubBlocks()) return size;
+        if (!walk.Skip(13) || !walk.SubBlocks()) return first;
         break;
       case 0xFE:  // comment
-        if (!walk.SubBlocks()) return size;
+        if (!walk.SubBlocks()) return first;
         break;
       case 0xFF: {  // application: the identifier, then its data
         int length = walk.Next();
-        if (length < 0) return size;
-        if (length < 10) return 0;
-        if (!walk.Skip(11) || !walk.Skip(length - 11) || !walk.SubBlocks()) return size;
+        if (length < 0) return first;
+        if (length < 10) return {TGifFirstImage::Refused};
+        if (!walk.Skip(11) || !walk.Skip(length - 11) || !walk.SubBlocks()) return first;
         break;
       }
       default:
-        return 0;  // an extension the reader does not know: it refuses the file
+        return {TGifFirstImage::Refused};  // an extension the reader does not know
     }
   }
   int next = walk.Peek();
-  if (next < 0) return size;
-  if (next == 0x3B || next == 0) return walk.At;  // a frame of extensions only
-  if (!walk.Has(10)) return size;
-  const uint8_t* descriptor = walk.Here();
-  int width = Le16(descriptor + 5), height = Le16(descriptor + 7);
-  if (width == 0 || height == 0) {
-    width = screenWidth;
-    height = screenHeight;
+  if (next < 0) return first;
+  if (next == 0x3B || next == 0) return {TGifFirstImage::ExtensionsOnly};
+  const uint8_t* descriptor = walk.Look(10);
+  if (!descriptor) return first;
+  first.Width = Le16(descriptor + 5);
+  first.Height = Le16(descriptor + 7);
+  if (first.Width == 0 || first.Height == 0) {
+    first.Width = screenWidth;
+    first.Height = screenHeight;
   }
-  // The frame is decoded whole (and rendered once more) before it is drawn
-  // on the screen, where only the part inside the screen shows. A frame
-  // past the cap at 24 bits, or one many times larger than the screen (a
-  // GIF's frames belong inside it), is refused rather than decoded.
-  if (!FitsWorkingBitmap(width, height)) return 0;
-  if (int64_t(width) * height > 4 * int64_t(screenWidth) * screenHeight + (int64_t(1) << 20)) return 0;
+  // The image is decoded whole (and rendered once more) before it is drawn
+  // on the screen, whatever part of it shows there.
+  first.Found = FitsWorkingBitmap(first.Width, first.Height) ? TGifFirstImage::Image : TGifFirstImage::Refused;
+  return first;
+}
+
+}  // namespace
+
+size_t GifFirstFrameEnd(const uint8_t* data, size_t size) {
+  TReadOnlyMemoryStream stream(data, size);
+  TGifWalk walk(stream);
+  switch (FindFirstImage(walk).Found) {
+    case TGifFirstImage::Refused: return 0;
+    case TGifFirstImage::Ended: return size;
+    case TGifFirstImage::ExtensionsOnly: return size_t(walk.At());
+    case TGifFirstImage::Image: break;
+  }
+  const uint8_t packed = walk.Look(10)[9];
   walk.Skip(10);
-  if ((descriptor[9] & 0x80) && !walk.Skip(3 * (2 << (descriptor[9] & 7)))) return size;
+  if ((packed & 0x80) && !walk.Skip(3 * (2 << (packed & 7)))) return size;
   if (walk.Next() < 0 || !walk.SubBlocks()) return size;  // the code size, then the pixels
-  return std::min(walk.At, size);
+  return std::min(size_t(walk.At()), size);
 }
 
 namespace {
 
+// Also walks to the first image: the road holds it whole while it loads,
+// so when it is larger than the screen, its size is the claim.
 bool GifAcceptable(TStream& stream, TClaim& claim) {
   uint8_t h[10];
   if (!ReadExactly(stream, h, sizeof h)) return false;
   for (int i = 0; i < 3; ++i)
     if ((h[i] & 0xDF) != "GIF"[i]) return false;
-  return Claim(claim, Le16(h + 6), Le16(h + 8));
+  if (!Claim(claim, Le16(h + 6), Le16(h + 8))) return false;
+  TGifWalk walk(stream);
+  TGifFirstImage first = FindFirstImage(walk);
+  if (first.Found == TGifFirstImage::Refused) return false;
+  if (first.Found == TGifFirstImage::Image && int64_t(first.Width) * first.Height > claim.Width * claim.Height)
+    Claim(claim, first.Width, first.Height);
+  return true;
 }
-
 
 bool IconAcceptable(TStream& stream) {
   uint8_t h[6];

@@ -24,17 +24,18 @@ TPictureKind PictureKindOf(const std::string& extension);
 // picture of that kind (junk, another type, a cut header), or when the
 // header claims a picture whose 24-bit working bitmap would pass the
 // bitmap memory cap. Kinds whose size shows only once they are parsed
-// (icons, metafiles) are looked at for their signature alone. The size the
-// header claims goes to width and height when asked for (0 x 0 when it
-// shows none).
+// (icons, metafiles) are looked at for their signature alone; a GIF is
+// walked up to its first image, which it is refused for as the loader
+// refuses it, and which is the size it claims when larger than its screen
+// (the load holds that image whole). The size the header claims goes to
+// width and height when asked for (0 x 0 when it shows none).
 bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind, int64_t* width = nullptr,
                              int64_t* height = nullptr);
 
 // The number of bytes of GIF data up to the end of its first frame, read as
 // the GIF reader reads it (all of it when the data ends or stops being a
-// GIF before), or 0 when the reader would refuse it, when its screen or
-// first image is past the cap at 24 bits, or when that image is many times
-// larger than the screen it belongs in. The engine shows only that frame: the
+// GIF before), or 0 when the reader would refuse it or its screen or first
+// image is past the cap at 24 bits. The engine shows only that frame: the
 // frames after it are never decoded.
 size_t GifFirstFrameEnd(const uint8_t* data, size_t size);
 

@@ -29,16 +29,16 @@ class THistogram {
     }
   }
 
-  // Counts the pixels of a frame; false for an empty one. Pixels beyond
-  // the map become 0 (with a warning). transparency is set when the frame
-  // shows its transparent colour; a frame that does not loses its
-  // transparency.
+  // Counts the pixels of a frame; false for an empty one. Each pixel
+  // beyond the map becomes 0, with a warning of its own. transparency is
+  // set when the frame shows its transparent colour; a frame that does not
+  // loses its transparency.
   bool ProcessFrame(TGIFSubImage& frame, bool& transparency) {
     if (frame.Empty()) return false;
     FFrames.push_back(&frame);
     TGIFGraphicControlExtension* gce = frame.GraphicControlExtension();
     int transparent = frame.Transparent() && gce ? gce->TransparentColorIndex() : -1;
-    bool shown = false, warned = false;
+    bool shown = false;
     uint8_t* pixels = frame.Data();
     for (int64_t i = 0; i < frame.DataSize(); ++i) {
       int index = pixels[i];
@@ -49,8 +49,7 @@ class THistogram {
       if (index >= FColorCount) {
         pixels[i] = 0;
         index = 0;
-        if (!warned) frame.Warning(gsWarning, sInvalidColor);
-        warned = true;
+        frame.Warning(gsWarning, sInvalidColor);
       }
       ++FRecords[size_t(index)].Count;
     }
@@ -249,12 +248,23 @@ void TGIFImage::Optimize(TGIFOptimizeOptions options, TColorReduction reduction,
       }
     }
     if (has(ooCleanup)) {
+      // A frame that shows no pixel of its transparent colour (an empty one
+      // shows none) is opaque. Only once every frame is settled so is it
+      // known which frames are followed by an opaque one.
       for (int i = 0; i < FFrames->Count(); ++i) {
         TGIFSubImage* frame = FFrames->SubImages(i);
         TGIFGraphicControlExtension* gce = frame->GraphicControlExtension();
-        if (frame->Transparent() && gce && frame->Data() &&
-            !std::count(frame->Data(), frame->Data() + frame->DataSize(), gce->TransparentColorIndex()))
+        const uint8_t* pixels = frame->Data();
+        const int64_t count = pixels ? frame->DataSize() : 0;
+        if (frame->Transparent() && gce &&
+            std::find(pixels, pixels + count, gce->TransparentColorIndex()) == pixels + count)
           gce->SetTransparent(false);
+      }
+      // A frame that the next, opaque frame covers whole need not be
+      // disposed of.
+      for (int i = 0; i < FFrames->Count(); ++i) {
+        TGIFSubImage* frame = FFrames->SubImages(i);
+        TGIFGraphicControlExtension* gce = frame->GraphicControlExtension();
         if (gce && (gce->Disposal() == dmBackground || gce->Disposal() == dmPrevious) &&
             i + 1 < FFrames->Count()) {
           TGIFSubImage* next = FFrames->SubImages(i + 1);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/jobrecord.h"
+#include "engine/picturefiles.h"
 #include "gif/gifimage.h"
 #include "platform/graphics/jpeg.h"
 #include "png/pngimage.h"
@@ -211,12 +212,63 @@ TEST(PictureLoading, OnlyTheFirstFrameOfAGifIsDecoded) {
     EXPECT_FALSE(TJobRecord::LoadPictureToBitmap(dir.File(name), bitmap)) << name;
     EXPECT_TRUE(GIFImageDefaultDrawOptions & DrawOption(goAnimate));
   }
+}
 
-  // A first frame somewhat larger than its screen is drawn clipped; one
-  // thousands of times larger would be decoded whole to show a corner.
-  for (int side : {30, 3000}) {
-    WriteFile(dir.File("frame.gif"), GifHeader(24, 12, side, side).Data);
-    TBitmap screen;
-    EXPECT_EQ(TJobRecord::LoadPictureToBitmap(dir.File("frame.gif"), screen), side == 30) << side;
+namespace {
+
+// The colour of a pixel of a frame in FrameOverScreen.
+TColor FramePixel(int x, int y) { return (x / 3 + y) % 2 ? clRed : clBlack; }
+
+// A GIF whose 24 x 12 screen holds one frame at (left, top) of
+// width x height, in stripes of black and red.
+std::vector<uint8_t> FrameOverScreen(int left, int top, int width, int height) {
+  TGIFImage gif;
+  auto* frame = new TGIFSubImage(&gif);
+  gif.Add(frame);
+  frame->SetBounds(left, top, width, height);
+  gif.GlobalColorMap().Add({0, 0, 0});
+  gif.GlobalColorMap().Add({255, 0, 0});
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) frame->Scanline(y)[x] = FramePixel(x, y) == clRed;
+  gif.Header().SetWidth(24);  // the screen the frame overflows
+  gif.Header().SetHeight(12);
+  return SavedBytes(gif);
+}
+
+}  // namespace
+
+TEST(PictureLoading, AGifFrameLargerThanItsScreenIsDrawnOnTheScreen) {
+  // Larger in width only, in both sides, thousands of times larger: the
+  // picture is the screen, the frame at its place over the fresh white.
+  struct Case {
+    int Left, Top, Width, Height;
+  };
+  TempDir dir;
+  for (const Case& c : {Case{2, 3, 40, 5}, Case{0, 0, 30, 30}, Case{4, 2, 3000, 3000}}) {
+    SCOPED_TRACE(c.Width);
+    WriteFile(dir.File("frame.gif"), FrameOverScreen(c.Left, c.Top, c.Width, c.Height));
+    // Its road reserves for the whole frame, which the load holds.
+    int64_t width = 0, height = 0;
+    TFileStream file(dir.File("frame.gif"), fmOpenRead);
+    ASSERT_TRUE(PictureHeaderAcceptable(file, TPictureKind::Gif, &width, &height));
+    EXPECT_EQ(width * height, std::max(24 * 12, c.Width * c.Height));
+    TBitmap bitmap;
+    ASSERT_TRUE(TJobRecord::LoadPictureToBitmap(dir.File("frame.gif"), bitmap));
+    ASSERT_EQ(bitmap.Width(), 24);
+    ASSERT_EQ(bitmap.Height(), 12);
+    for (int y = 0; y < 12; ++y)
+      for (int x = 0; x < 24; ++x) {
+        bool inside = x >= c.Left && y >= c.Top && x < c.Left + c.Width && y < c.Top + c.Height;
+        ASSERT_EQ(PixelAt(bitmap, x, y), inside ? FramePixel(x - c.Left, y - c.Top) : clWhite) << x << "," << y;
+      }
   }
+
+  // A frame past the cap at 24 bits is still refused by its descriptor,
+  // both by the look at the file and by the loader, before anything is made.
+  WriteFile(dir.File("huge.gif"), GifHeader(24, 12, 20000, 20000).Data);
+  TFileStream file(dir.File("huge.gif"), fmOpenRead);
+  EXPECT_FALSE(PictureHeaderAcceptable(file, TPictureKind::Gif));
+  TBitmap bitmap;
+  EXPECT_FALSE(TJobRecord::LoadPictureToBitmap(dir.File("huge.gif"), bitmap));
+  EXPECT_EQ(bitmap.Width() * bitmap.Height(), 0);
 }

@@ -181,6 +181,19 @@ TEST(GifOptimizer, SharesOneGlobalMapOfTheUsedColours) {
   EXPECT_FALSE(FrameOf(*lone).Transparent());
   EXPECT_EQ(lone->GlobalColorMap().Count(), 2);
   EXPECT_EQ(log.Messages, std::vector<std::string>({sInvalidColor}));
+  // Each such pixel is reported, in a local map too; the transparent
+  // index of a frame that shows it is no colour and passes silently.
+  auto stray = MakeImage(3, 7, 1, {5, 0, 9, 9, 2, 1, 255}, false, true);
+  MakeTransparent(FrameOf(*stray), 2);
+  WarningLog strays(*stray);
+  stray->OptimizeColorMap();
+  EXPECT_EQ(strays.Messages, std::vector<std::string>(4, "Color not in color table"));
+  TGIFColorMap& shared = stray->GlobalColorMap();
+  const int transparent = FrameOf(*stray).GraphicControlExtension()->TransparentColorIndex();
+  std::vector<int> greys;
+  for (uint8_t pixel : FramePixels(FrameOf(*stray)))
+    greys.push_back(pixel == transparent ? -1 : shared.Colors(pixel).Red);
+  EXPECT_EQ(greys, std::vector<int>({0, 0, 0, 0, -1, 127, 0}));
 
   // 256 used colours and a shown transparent one: 255 stay, then black.
   std::vector<uint8_t> many(257);

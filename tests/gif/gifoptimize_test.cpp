@@ -47,6 +47,44 @@ TEST(GifOptimize, CroppingNeverTakesTheLastFrame) {
   EXPECT_EQ(FramePixels(second), std::vector<uint8_t>(6, 2));
 }
 
+// Gives the frame a graphic control extension with the disposal and a
+// delay (so that cleaning up keeps it).
+TGIFGraphicControlExtension& Control(TGIFSubImage& frame, TDisposalMethod disposal) {
+  auto* gce = new TGIFGraphicControlExtension(&frame);
+  frame.Extensions().Add(gce);
+  gce->SetDisposal(disposal);
+  gce->SetDelay(5);
+  return *gce;
+}
+
+TEST(GifOptimize, CleanupSettlesEveryFramesTransparencyBeforeTheDisposals) {
+  // Frames of 4 x 1 on one spot. The first is cleared to the background
+  // after it shows; the second names 3 transparent but shows no 3, so it is
+  // opaque and covers the first whole: the clearing is not needed.
+  auto image = MakeImage(4, 4, 1, {0, 1, 2, 0});
+  TGIFGraphicControlExtension& cleared = Control(FrameOf(*image), dmBackground);
+  TGIFSubImage& covering = AddFrame(*image, 0, 0, 4, 1);
+  std::fill_n(covering.Data(), 4, uint8_t(1));
+  MakeTransparent(covering, 3).SetDelay(5);
+  // The third is restored after it shows; the fourth lies inside it but
+  // shows its transparent colour: the restoring stays.
+  TGIFGraphicControlExtension& restored = Control(AddFrame(*image, 0, 0, 4, 1), dmPrevious);
+  TGIFSubImage& showing = AddFrame(*image, 1, 0, 2, 1);
+  showing.Data()[0] = 1;
+  MakeTransparent(showing, 1).SetDelay(5);
+  // A frame of extensions only shows nothing, so nothing transparent.
+  TGIFSubImage& empty = AddFrame(*image, 0, 0, 0, 0);
+  MakeTransparent(empty, 2).SetDelay(5);
+  image->Optimize(OptimizeOption(ooCleanup), rmNone, dmNearest, 8);
+  ASSERT_EQ(image->Frames().Count(), 5);
+  EXPECT_EQ(cleared.Disposal(), dmNone);
+  EXPECT_FALSE(covering.Transparent());
+  EXPECT_EQ(restored.Disposal(), dmPrevious);
+  EXPECT_EQ(TransparentOf(showing), 1);
+  EXPECT_FALSE(empty.Transparent());
+  EXPECT_FALSE(empty.GraphicControlExtension()->Transparent());
+}
+
 // Two 2 x 1 frames on a map of four greys, both showing 1, 2; the first
 // says its transparent index is the given one.
 std::vector<uint8_t> TwoEqualFrames(int transparentIndex) {
