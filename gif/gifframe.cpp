@@ -2,6 +2,7 @@
 // rendering a frame into a palette bitmap with its transparency mask,
 // drawing it, and the cropping and merging of the image optimizer.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <unordered_map>
 
@@ -411,19 +412,48 @@ void TGIFSubImage::AssignGraphic(const TGraphic& graphic) {
 
 void TGIFSubImage::ImportMask(const std::function<void(int row, uint8_t* flags)>& fill) {
   FColorMap->Optimize();
-  int count = FColorMap->Count();
-  if (count == 0 || count >= 256) return;
-  int index = FColorMap->Add({0, 0, 0});
+  const int count = FColorMap->Count();
+  if (count == 0) return;
   std::vector<uint8_t> flags(static_cast<size_t>(Width()));
+  int index = 0, replacement = -1;
+  if (count < 256) {
+    index = FColorMap->Add({0, 0, 0});
+  } else {
+    // A full map: the colour that the fewest opaque pixels show (the last
+    // of them in the map) gives up its entry to the transparent pixels, and
+    // its opaque pixels take the nearest colour left, as the colour map
+    // optimizer does when it makes room for transparency. Without that, a
+    // picture of 256 colours would be written opaque although it was asked
+    // to be transparent.
+    std::array<int64_t, 256> opaque{};
+    bool any = false;
+    for (int y = 0; y < Height(); ++y) {
+      std::fill(flags.begin(), flags.end(), 0);
+      fill(y, flags.data());
+      const uint8_t* row = Scanline(y);
+      for (int x = 0; x < Width(); ++x) {
+        if (flags[size_t(x)]) any = true;
+        else ++opaque[row[x]];
+      }
+    }
+    if (!any) return;
+    for (int i = 1; i < 256; ++i)
+      if (opaque[size_t(i)] <= opaque[size_t(index)]) index = i;
+    if (opaque[size_t(index)] > 0) replacement = NearestColorIndex(FColorMap->Colors(index), FColorMap->Data(), 256, index);
+    FColorMap->SetColors(index, {0, 0, 0});
+  }
   bool changed = false;
   for (int y = 0; y < Height(); ++y) {
     std::fill(flags.begin(), flags.end(), 0);
     fill(y, flags.data());
     uint8_t* row = Scanline(y);
     for (int x = 0; x < Width(); ++x) {
-      if (!flags[size_t(x)]) continue;
-      row[x] = uint8_t(index);
-      changed = true;
+      if (flags[size_t(x)]) {
+        row[x] = uint8_t(index);
+        changed = true;
+      } else if (row[x] == index && replacement >= 0) {
+        row[x] = uint8_t(replacement);
+      }
     }
   }
   if (!changed) {

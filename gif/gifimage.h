@@ -191,6 +191,11 @@ struct TGIFColor {
   bool operator==(const TGIFColor&) const = default;
 };
 
+// The index of the colour nearest to color among colors[0, count) but the
+// one at skip, by the sum of the channels' differences (the earliest of
+// equally near ones); -1 when there is none.
+int NearestColorIndex(TGIFColor color, const TGIFColor* colors, int count, int skip = -1);
+
 // How often a colour is used, for the usage sort.
 struct TUsageCount {
   int Count = 0;

@@ -1,6 +1,7 @@
 // The building blocks of the GIF document: stream routines, items and
 // lists, colour maps, the header and the trailer.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "gif/gifimage.h"
@@ -259,6 +260,20 @@ void SortByUsage(std::vector<TUsageCount>& list, int left, int right) {
 }
 
 }  // namespace
+
+int NearestColorIndex(TGIFColor color, const TGIFColor* colors, int count, int skip) {
+  int best = -1, bestDistance = 0;
+  for (int k = 0; k < count; ++k) {
+    if (k == skip) continue;
+    const TGIFColor& c = colors[k];
+    const int distance = std::abs(color.Red - c.Red) + std::abs(color.Green - c.Green) + std::abs(color.Blue - c.Blue);
+    if (best < 0 || distance < bestDistance) {
+      best = k;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
 
 bool TGIFColorMap::DoOptimize() {
   if (FCount <= 1) return false;

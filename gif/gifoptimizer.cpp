@@ -193,17 +193,7 @@ class TColorMapOptimizer {
         record->NewIndex = record->Master->NewIndex;
         continue;
       }
-      int best = 0, bestDistance = 765;
-      for (size_t k = 0; k < kept; ++k) {
-        const TGIFColor& a = record->Color;
-        const TGIFColor& b = FColors[k];
-        int distance = std::abs(a.Red - b.Red) + std::abs(a.Green - b.Green) + std::abs(a.Blue - b.Blue);
-        if (distance < bestDistance) {
-          bestDistance = distance;
-          best = int(k);
-        }
-      }
-      record->NewIndex = best;
+      record->NewIndex = std::max(NearestColorIndex(record->Color, FColors.data(), int(kept)), 0);
     }
     FColorCount = int(kept);
     if (FTransparency) {

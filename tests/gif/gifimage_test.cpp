@@ -49,6 +49,15 @@ TEST(GifConvert, BitmapsBecomeOneFrame) {
   }
 }
 
+// The colours of a frame's pixels, clNone for the transparent ones.
+std::vector<TColor> FrameColors(TGIFSubImage& frame) {
+  const int transparent = frame.Transparent() ? frame.GraphicControlExtension()->TransparentColorIndex() : -1;
+  std::vector<TColor> colors;
+  for (uint8_t p : FramePixels(frame))
+    colors.push_back(p == transparent ? clNone : TGIFColorMap::RGB2Color(frame.ColorMap().Colors(p)));
+  return colors;
+}
+
 TEST(GifConvert, TransparentColourBecomesTheTransparentIndex) {
   auto picture = MakeColorBitmap(3, {clRed, clBlue, clRed, clLime, clRed, clWhite});
   picture->SetTransparent(true);
@@ -61,20 +70,11 @@ TEST(GifConvert, TransparentColourBecomesTheTransparentIndex) {
   EXPECT_EQ(frame.ColorMap().Count(), 5);
   EXPECT_EQ(index, 4);
   EXPECT_EQ(frame.ColorMap().Colors(index), (TGIFColor{0, 0, 0}));
-  std::vector<TColor> colors;
-  for (uint8_t p : FramePixels(frame))
-    colors.push_back(p == index ? clNone : TGIFColorMap::RGB2Color(frame.ColorMap().Colors(p)));
-  EXPECT_EQ(colors, std::vector<TColor>({clNone, clBlue, clNone, clLime, clNone, clWhite}));
+  EXPECT_EQ(FrameColors(frame), std::vector<TColor>({clNone, clBlue, clNone, clLime, clNone, clWhite}));
 
-  // A transparent colour no pixel has, or a map already full, leaves the
-  // frame opaque.
+  // A transparent colour no pixel has leaves the frame opaque.
   picture->SetTransparentColor(clYellow);
   EXPECT_FALSE(FrameOf(*Converted(*picture, rmNetscape)).Transparent());
-  std::vector<TColor> full;
-  for (int i = 0; i < 256; ++i) full.push_back(RGB(i, 255 - i, i / 2));
-  auto crowded = MakeColorBitmap(16, full);
-  crowded->SetTransparent(true);
-  EXPECT_FALSE(FrameOf(*Converted(*crowded, rmNone)).Transparent());
 
   // Drawing with transparency leaves the canvas under the masked pixels.
   TBitmap canvas;
@@ -85,6 +85,55 @@ TEST(GifConvert, TransparentColourBecomesTheTransparentIndex) {
   picture->SetTransparentColor(clRed);
   Converted(*picture, rmNetscape)->Draw(*canvas.Canvas(), Rect(0, 0, 6, 4));
   EXPECT_EQ(ColorLetters(canvas), "??BB??\n??BB??\nGG??WW\nGG??WW");
+}
+
+TEST(GifConvert, AFullColourMapMakesRoomForTheTransparentColour) {
+  // 256 colours, the bottom-left one transparent: its entry, which no
+  // opaque pixel shows, becomes the transparent index; every other colour
+  // stays.
+  std::vector<TColor> full;
+  for (int i = 0; i < 256; ++i) full.push_back(RGB(i, 255 - i, i / 2));
+  auto crowded = MakeColorBitmap(16, full);
+  crowded->SetTransparent(true);
+  auto image = Converted(*crowded, rmNone);
+  TGIFSubImage& frame = FrameOf(*image);
+  ASSERT_TRUE(frame.Transparent());
+  EXPECT_EQ(frame.ColorMap().Count(), 256);
+  std::vector<TColor> expected = full;
+  expected[240] = clNone;
+  EXPECT_EQ(FrameColors(frame), expected);
+
+  // Every grey of the grey ramp, grey 10 many times, and pure red, which
+  // the ramp shows as a grey too: the red pixels become transparent, one
+  // of the least used greys gives up its entry, and its opaque pixel takes
+  // the nearest grey left.
+  std::vector<TColor> greys;
+  for (int i = 0; i < 256; ++i) greys.push_back(RGB(i, i, i));
+  for (int i = 0; i < 32; ++i) greys.push_back(RGB(10, 10, 10));
+  greys.push_back(clRed);
+  greys.push_back(clRed);
+  auto ramp = MakeColorBitmap(290, greys);
+  ramp->SetTransparent(true);
+  ramp->SetTransparentColor(clRed);
+  image = Converted(*ramp, rmGrayScale);
+  TGIFSubImage& grey = FrameOf(*image);
+  ASSERT_TRUE(grey.Transparent());
+  const std::vector<TColor> colors = FrameColors(grey);
+  ASSERT_EQ(colors.size(), greys.size());
+  int moved = 0;
+  for (size_t i = 0; i < greys.size(); ++i) {
+    if (greys[i] == clRed) {
+      EXPECT_EQ(colors[i], clNone) << i;
+      continue;
+    }
+    ASSERT_NE(colors[i], clNone) << i;
+    if (colors[i] == greys[i]) continue;
+    ++moved;
+    const int from = GetRValue(greys[i]), to = GetRValue(colors[i]);
+    EXPECT_EQ(std::abs(from - to), 1) << "grey " << from << " became " << to;
+    EXPECT_EQ(colors[i], RGB(to, to, to));
+  }
+  EXPECT_EQ(moved, 1);
 }
 
 // The blocks of a written file, checked one by one.
