@@ -55,15 +55,8 @@ void TPNGObject::SetPixels(int x, int y, TColor color) {
     case COLOR_PALETTE: {
       // The nearest of the entries a sample of the picture's bits can name
       // (a palette may hold more than those).
-      HPALETTE palette = header.ImagePalette();
-      unsigned named = 1u << header.BitsPerPixel();
-      std::unique_ptr<TPaletteObject> nameable;
-      if (GetPaletteEntries(palette, 0, 0, nullptr) > named) {
-        nameable.reset(CopyPalette(palette));
-        ResizePalette(nameable.get(), named);
-        palette = nameable.get();
-      }
-      unsigned index = GetNearestPaletteIndex(palette, color);
+      const size_t named = size_t(1) << header.BitsPerPixel();
+      unsigned index = GetNearestPaletteIndex(header.ImagePalette(), color, named);
       if (index == CLR_INVALID) return;
       SetIndexAt(row, x, header.BitsPerPixel(), static_cast<int>(index));
       if (low) low[x] = static_cast<uint8_t>(index);

@@ -215,11 +215,17 @@ bool ResizePalette(HPALETTE palette, unsigned count) {
 }
 
 unsigned GetNearestPaletteIndex(HPALETTE palette, TColor color) {
-  if (!palette || palette->Entries.empty()) return CLR_INVALID;
+  return GetNearestPaletteIndex(palette, color, palette ? palette->Entries.size() : 0);
+}
+
+unsigned GetNearestPaletteIndex(HPALETTE palette, TColor color, size_t entries) {
+  if (!palette) return CLR_INVALID;
+  entries = std::min(entries, palette->Entries.size());
+  if (entries == 0) return CLR_INVALID;
   color = ColorToRGB(color);
   unsigned best = 0;
   int bestDistance = 0x7FFFFFFF;
-  for (size_t i = 0; i < palette->Entries.size(); ++i) {
+  for (size_t i = 0; i < entries; ++i) {
     const PALETTEENTRY& e = palette->Entries[i];
     int dr = e.peRed - GetRValue(color), dg = e.peGreen - GetGValue(color), db = e.peBlue - GetBValue(color);
     int distance = dr * dr + dg * dg + db * db;

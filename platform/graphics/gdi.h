@@ -140,6 +140,8 @@ bool ResizePalette(HPALETTE palette, unsigned count);
 // Index of the entry nearest to the colour by squared RGB distance; the
 // first of equally near entries. CLR_INVALID for an empty palette.
 unsigned GetNearestPaletteIndex(HPALETTE palette, TColor color);
+// The same among the palette's first `entries` entries only.
+unsigned GetNearestPaletteIndex(HPALETTE palette, TColor color, size_t entries);
 // A new palette with the 256-entry halftone table (HalftoneColors).
 HPALETTE CreateHalftonePalette();
 // The shared 20-colour default palette (DefaultColors); never deleted.
