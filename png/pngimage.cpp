@@ -111,11 +111,13 @@ void RaiseZlibError(int code) {
                          "(0)",
                          "stream end (1)",
                          "need dictionary (2)"};
-  std::string name = "(";
-  if (code >= -6 && code <= 2)
+  std::string name;
+  if (code >= -6 && code <= 2) {
     name = names[code + 6];
-  else
+  } else {
+    name.assign(1, '(');
     name += std::to_string(code) + ")";
+  }
   throw EPNGZLIBError(pnglang::EPNGZLIBErrorText + name);
 }
 
