@@ -509,11 +509,20 @@ bool TChunkIHDR::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   if (read.CompressionMethod != 0) throw EPNGUnknownCompression(pnglang::EPNGUnknownCompressionText);
   if (read.InterlaceMethod > 1) throw EPNGUnknownInterlace(pnglang::EPNGUnknownInterlaceText);
   if (!ValidColorTypeAndDepth(read.ColorType, read.BitDepth)) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
-  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(read.InterlaceMethod);
   HeaderData = read;
+  // The picture is the first header's. A later one keeps its bytes and its
+  // kind but holds no picture and leaves the interlacing alone, so that
+  // nothing decodes or draws by its size, kind or interlacing.
+  if (LaterHeader()) {
+    FreeImageData();
+    return true;
+  }
+  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(read.InterlaceMethod);
   PrepareImageData();
   return true;
 }
+
+bool TChunkIHDR::LaterHeader() const { return GetIndex() > 0; }
 
 void TChunkIHDR::WidenTwoBitDepth() {
   if (HeaderData.BitDepth != 2) return;
@@ -525,6 +534,8 @@ void TChunkIHDR::WidenTwoBitDepth() {
 }
 
 bool TChunkIHDR::SaveToStream(TStream& stream) {
+  // A file has one header; a later one read from a file is not written.
+  if (LaterHeader()) return true;
   WidenTwoBitDepth();
   ResizeData(13);
   PutU32(Data.data(), HeaderData.Width);
@@ -732,7 +743,6 @@ void TPNGObject::LoadFromStream(TStream& stream) {
     TChunkName name;
     ReadChunkHeader(stream, length, name);
     if (FChunks.Count() == 0 && name != "IHDR") throw EPNGIHDRNotFirst(pnglang::EPNGIHDRNotFirstText);
-    if (FChunks.Count() > 0 && name == "IHDR") throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
     // The image data reader takes the whole first run of IDAT chunks; a later
     // run, and chromaticities, are passed over.
     if ((imageDataSeen && name == "IDAT") || name == "cHRM") {
