@@ -566,8 +566,6 @@ void TChunkIDAT::PreparePalette() {
 
 bool TChunkIDAT::LoadFromStream(TStream& stream, const TChunkName&, uint32_t size) {
   StartImageData();
-  if (HeaderChunk->HeaderData.ColorType == COLOR_PALETTE && !Owner().ChunkList().FindChunk<TChunkPLTE>())
-    throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
   if (HeaderChunk->UsesPalette()) PreparePalette();
   DecodeImageData(*this, stream, size);
   return true;
@@ -756,9 +754,25 @@ void TPNGObject::LoadFromStream(TStream& stream) {
     if (typeid(*chunk) == typeid(TChunk) && !(name.Chars[0] & 0x20) && name.Chars[0] != 0)
       RaiseError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
     // A chunk that answers false ends the file here.
-    if (!chunk->LoadFromStream(stream, name, length) || name == "IEND") break;
+    bool more = chunk->LoadFromStream(stream, name, length);
+    // A palette read after the image data (it has coloured the indices
+    // decoded already) takes its place before them, and before the palette's
+    // alphas there, as a file must hold it: the picture is written back as a
+    // file that other readers take.
+    if (imageDataSeen && name == "PLTE") {
+      auto* alphas = FChunks.FindChunk<TChunktRNS>();
+      int at = FChunks.IndexOf(FChunks.FindChunk<TChunkIDAT>());
+      if (alphas) at = std::min(at, FChunks.IndexOf(alphas));
+      FChunks.Remove(chunk);
+      FChunks.Insert(chunk, at);
+    }
+    if (!more || name == "IEND") break;
   }
   if (!imageDataSeen) throw EPNGNoImageData(pnglang::EPNGNoImageDataText);
+  // A palette picture whose palette never came has no colours: shown in
+  // the halftone colours it starts with, it would be a wrong picture.
+  if (Header().HeaderData.ColorType == COLOR_PALETTE && !FChunks.FindChunk<TChunkPLTE>())
+    throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
   Changed();
 }
 

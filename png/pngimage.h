@@ -317,8 +317,9 @@ class TChunkIDAT : public TChunk {
  public:
   PNG_CHUNK_CLASS(TChunkIDAT)
   using TChunk::TChunk;
-  // EPNGMissingPalette for a palette picture without PLTE; the errors of the
-  // image data (CRC, zlib, a run cut by another chunk).
+  // The errors of the image data (CRC, zlib, a run cut by another chunk).
+  // Palette pictures keep their indices; a PLTE read before or after gives
+  // them their colours.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
 
@@ -640,8 +641,10 @@ class TPNGObject : public TGraphic {
   // [PLTE], [tRNS], IDAT, IEND; transparent: the colour through a tRNS chunk.
   // EPNGSizeExceeds past 65535 pixels, EPNGInvalidSpec for no pixels.
   void AssignHandle(HBITMAP handle, bool transparent, TColor transparentColor);
-  // Reads a PNG file; raises the errors of pnglang.h for malformed data. A
-  // later IHDR is kept but the picture is the first header's.
+  // Reads a PNG file; raises the errors of pnglang.h for malformed data,
+  // EPNGMissingPalette for a palette picture without PLTE before IEND. A
+  // later IHDR is kept but the picture is the first header's; a PLTE read
+  // after the IDAT is put before it in the list.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
   // Draws the picture: plainly, or, with transparency, blended by the alpha

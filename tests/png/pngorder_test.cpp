@@ -1,4 +1,5 @@
-// Chunks out of their usual places: a second header.
+// Chunks out of their usual places: a second header, and a palette that
+// comes after the image data.
 #include <gtest/gtest.h>
 
 #include "png/pnglang.h"
@@ -126,4 +127,45 @@ TEST(PngChunkOrder, ALaterHeaderLeavesThePictureToTheFirst) {
   for (const auto& [later, message] : refused)
     EXPECT_EQ(RaisedMessage<Exception>([&] { LoadPng(FileOf(Inserted(ListChunks(rgb), "IHDR", later, "IDAT"))); }),
               message);
+}
+
+// A palette that comes after the image data colours the picture, with the
+// transparency and gamma read anywhere; the file written holds it before
+// the image data. A palette picture without a palette before its end has
+// no colours and is refused.
+TEST(PngChunkOrder, APaletteAfterTheImageDataColoursThePicture) {
+  for (int depth : {1, 2, 4, 8})
+    for (bool interlaced : {false, true}) {
+      TSamplePicture picture = MakeSamplePicture(3, depth, 11, 6, interlaced, depth);
+      if (depth >= 2) picture.PaletteAlpha = {255, 0, 90};
+      if (depth == 8) picture.Gamma = 100000;
+      std::vector<uint8_t> original = WriteWithLibpng(picture);
+      const std::string what = picture.Name();
+      // The palette alone moved, and with the transparency after it.
+      TChunks late = Moved(ListChunks(original), "PLTE", "IEND");
+      TChunks lateWithAlphas = Moved(late, "tRNS", "IEND");
+      for (const TChunks& chunks : {late, lateWithAlphas})
+        ExpectPictureOf(FileOf(chunks), original, 3, picture.Gamma, what + ": " + Names(chunks));
+
+      std::vector<uint8_t> saved = SavedBytes(*LoadPng(FileOf(late)));
+      EXPECT_EQ(Names(ListChunks(saved)), Names(ListChunks(original))) << what;
+      if (!picture.Gamma) {
+        EXPECT_EQ(ReadWithLibpng(saved).Pixels, ReadWithLibpng(original).Pixels) << what;
+      }
+    }
+
+  // The palette check reads the picture's own header, not a later one.
+  TSamplePicture grey = MakeSamplePicture(0, 8, 3, 2, false, 7);
+  std::vector<uint8_t> greyFile = WriteWithLibpng(grey);
+  ExpectPictureOf(FileOf(Inserted(ListChunks(greyFile), "IHDR", HeaderBytes(3, 2, 8, 3, 0), "IDAT")), greyFile, 0,
+                  0, "grey, then a palette header");
+  TChunks palette = ListChunks(WriteWithLibpng(MakeSamplePicture(3, 4, 3, 2, false, 8)));
+  TChunks none = palette;
+  std::erase_if(none, [](const auto& chunk) { return chunk.first == "PLTE"; });
+  TChunks pastTheEnd = none;
+  pastTheEnd.emplace_back("PLTE", std::vector<uint8_t>(48, 7));
+  for (const TChunks& chunks : {none, Inserted(none, "IHDR", HeaderBytes(3, 2, 8, 2, 0), "IDAT"), pastTheEnd})
+    EXPECT_EQ(RaisedMessage<EPNGMissingPalette>([&] { LoadPng(FileOf(chunks)); }),
+              pnglang::EPNGMissingPaletteText)
+        << Names(chunks);
 }
