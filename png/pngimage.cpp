@@ -509,11 +509,20 @@ bool TChunkIHDR::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   if (read.CompressionMethod != 0) throw EPNGUnknownCompression(pnglang::EPNGUnknownCompressionText);
   if (read.InterlaceMethod > 1) throw EPNGUnknownInterlace(pnglang::EPNGUnknownInterlaceText);
   if (!ValidColorTypeAndDepth(read.ColorType, read.BitDepth)) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
-  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(read.InterlaceMethod);
   HeaderData = read;
+  // The picture is the first header's. A later one keeps its bytes and its
+  // kind but holds no picture and leaves the interlacing alone, so that
+  // nothing decodes or draws by its size, kind or interlacing.
+  if (LaterHeader()) {
+    FreeImageData();
+    return true;
+  }
+  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(read.InterlaceMethod);
   PrepareImageData();
   return true;
 }
+
+bool TChunkIHDR::LaterHeader() const { return GetIndex() > 0; }
 
 void TChunkIHDR::WidenTwoBitDepth() {
   if (HeaderData.BitDepth != 2) return;
@@ -525,6 +534,8 @@ void TChunkIHDR::WidenTwoBitDepth() {
 }
 
 bool TChunkIHDR::SaveToStream(TStream& stream) {
+  // A file has one header; a later one read from a file is not written.
+  if (LaterHeader()) return true;
   WidenTwoBitDepth();
   ResizeData(13);
   PutU32(Data.data(), HeaderData.Width);
@@ -555,8 +566,6 @@ void TChunkIDAT::PreparePalette() {
 
 bool TChunkIDAT::LoadFromStream(TStream& stream, const TChunkName&, uint32_t size) {
   StartImageData();
-  if (HeaderChunk->HeaderData.ColorType == COLOR_PALETTE && !Owner().ChunkList().FindChunk<TChunkPLTE>())
-    throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
   if (HeaderChunk->UsesPalette()) PreparePalette();
   DecodeImageData(*this, stream, size);
   return true;
@@ -732,7 +741,6 @@ void TPNGObject::LoadFromStream(TStream& stream) {
     TChunkName name;
     ReadChunkHeader(stream, length, name);
     if (FChunks.Count() == 0 && name != "IHDR") throw EPNGIHDRNotFirst(pnglang::EPNGIHDRNotFirstText);
-    if (FChunks.Count() > 0 && name == "IHDR") throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
     // The image data reader takes the whole first run of IDAT chunks; a later
     // run, and chromaticities, are passed over.
     if ((imageDataSeen && name == "IDAT") || name == "cHRM") {
@@ -746,9 +754,25 @@ void TPNGObject::LoadFromStream(TStream& stream) {
     if (typeid(*chunk) == typeid(TChunk) && !(name.Chars[0] & 0x20) && name.Chars[0] != 0)
       RaiseError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
     // A chunk that answers false ends the file here.
-    if (!chunk->LoadFromStream(stream, name, length) || name == "IEND") break;
+    bool more = chunk->LoadFromStream(stream, name, length);
+    // A palette read after the image data (it has coloured the indices
+    // decoded already) takes its place before them, and before the palette's
+    // alphas there, as a file must hold it: the picture is written back as a
+    // file that other readers take.
+    if (imageDataSeen && name == "PLTE") {
+      auto* alphas = FChunks.FindChunk<TChunktRNS>();
+      int at = FChunks.IndexOf(FChunks.FindChunk<TChunkIDAT>());
+      if (alphas) at = std::min(at, FChunks.IndexOf(alphas));
+      FChunks.Remove(chunk);
+      FChunks.Insert(chunk, at);
+    }
+    if (!more || name == "IEND") break;
   }
   if (!imageDataSeen) throw EPNGNoImageData(pnglang::EPNGNoImageDataText);
+  // A palette picture whose palette never came has no colours: shown in
+  // the halftone colours it starts with, it would be a wrong picture.
+  if (Header().HeaderData.ColorType == COLOR_PALETTE && !FChunks.FindChunk<TChunkPLTE>())
+    throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
   Changed();
 }
 

@@ -240,10 +240,13 @@ class TChunkIHDR : public TChunk {
   void Assign(const TChunk& source) override;
   // Checks the header (EPngInvalidIHDR, EPNGSizeExceeds, EPNGUnknownCompression,
   // EPNGUnknownInterlace) and builds the image buffers. A header that fails
-  // a check is not taken: the chunk then holds a picture of 0 x 0.
+  // a check is not taken: the chunk then holds a picture of 0 x 0. A later
+  // header (one read where the list has a chunk before it) is checked and
+  // takes its kind, but holds a picture of 0 x 0 and leaves the owner's
+  // InterlaceMethod alone: the picture is the first header's.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   // A bit depth of 2 is written (and from now on held) as 4; the interlace
-  // byte is the owner's InterlaceMethod.
+  // byte is the owner's InterlaceMethod. A later header writes nothing.
   bool SaveToStream(TStream& stream) override;
   // 2-bit pictures are held as 4-bit bitmaps and written as 4-bit data: the
   // header takes depth 4 (a grey tRNS sample v becomes v * 5, the level it
@@ -280,6 +283,8 @@ class TChunkIHDR : public TChunk {
   // Changes the size of the buffers, keeping the old pixels at the top left
   // (new ones are 0) and the palette.
   void ResizeImage(int width, int height);
+  // In the owner's chunk list after another chunk: not the picture's header.
+  bool LaterHeader() const;
 
   TIHDRData HeaderData;
   int PaletteSize = 0;
@@ -312,8 +317,9 @@ class TChunkIDAT : public TChunk {
  public:
   PNG_CHUNK_CLASS(TChunkIDAT)
   using TChunk::TChunk;
-  // EPNGMissingPalette for a palette picture without PLTE; the errors of the
-  // image data (CRC, zlib, a run cut by another chunk).
+  // The errors of the image data (CRC, zlib, a run cut by another chunk).
+  // Palette pictures keep their indices; a PLTE read before or after gives
+  // them their colours.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
 
@@ -635,7 +641,10 @@ class TPNGObject : public TGraphic {
   // [PLTE], [tRNS], IDAT, IEND; transparent: the colour through a tRNS chunk.
   // EPNGSizeExceeds past 65535 pixels, EPNGInvalidSpec for no pixels.
   void AssignHandle(HBITMAP handle, bool transparent, TColor transparentColor);
-  // Reads a PNG file; raises the errors of pnglang.h for malformed data.
+  // Reads a PNG file; raises the errors of pnglang.h for malformed data,
+  // EPNGMissingPalette for a palette picture without PLTE before IEND. A
+  // later IHDR is kept but the picture is the first header's; a PLTE read
+  // after the IDAT is put before it in the list.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
   // Draws the picture: plainly, or, with transparency, blended by the alpha

@@ -82,7 +82,7 @@ TEST(PngFile, MalformedFilesRaiseTheirMessages) {
       {invalid(1, 8, 5), pnglang::EPNGInvalidIHDRText},
       {invalid(1, 16, 3), pnglang::EPNGInvalidIHDRText},
       {invalid(1, 3, 0), pnglang::EPNGInvalidIHDRText},
-      {ValidStart().Header(3, 2, 8, 2).End().Bytes, pnglang::EPNGInvalidIHDRText},
+      {ValidStart().Chunk("IHDR", std::vector<uint8_t>(12, 0)).End().Bytes, pnglang::EPNGInvalidIHDRText},
       {TChunkStream().Header(65535, 65535, 16, 6).End().Bytes, pnglang::EPNGOutMemoryText},
       {palette(std::vector<uint8_t>(770, 0)), pnglang::EPNGInvalidPaletteText},
       {palette({}), pnglang::EPNGMissingPaletteText},
