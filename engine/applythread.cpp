@@ -60,7 +60,8 @@ void WaitForApplyEffectThread(bool stop) {
   while (ApplyEffectThread) CheckSynchronize(20);
 }
 
-TApplyEffectThread::TApplyEffectThread(TRunView& view, bool createSuspended) : FView(view) {
+TApplyEffectThread::TApplyEffectThread(TRunView& view, bool createSuspended)
+    : StartFolder(GetCurrentDir()), FView(view) {
   if (!createSuspended) Resume();
 }
 
@@ -470,8 +471,9 @@ void TApplyEffectThread::StartLog() {
   FView.SetStatusText(0, "Processing");
   Log = std::make_unique<TStringList>();
   EffectName = job.EffectName;
-  TargetDir = job.TargetDir;
-  SourceFiles.Assign(&job.SourceFiles);
+  TargetDir = AbsolutePath(job.TargetDir, StartFolder);
+  SourceFiles.Clear();
+  for (int i = 0; i < job.SourceFiles.Count(); ++i) SourceFiles.Add(AbsolutePath(job.SourceFiles[i], StartFolder));
   FileCount = std::min(job.FileCount.load(), SourceFiles.Count());
   Cores = BandThreads();
   FilesInFlight = job.FilesInFlight > 0 ? job.FilesInFlight : Cores;
@@ -480,7 +482,7 @@ void TApplyEffectThread::StartLog() {
   double now = Now();
   Log->Add(DateToStr(now) + "   " + TimeToStr(now));
   Log->Add(std::string(29, '-'));
-  Log->Add("Source dir: " + job.SourceDir);
+  Log->Add("Source dir: " + AbsolutePath(job.SourceDir, StartFolder));
   Log->Add("All files: " + IntToStr(FileCount));
   Log->Add("Target dir: " + TargetDir);
   Log->Add("Effect: " + EffectName);

@@ -146,6 +146,12 @@ class TApplyEffectThread : public TThread {
   // count of this run.
   TStringList SourceFiles;
   int FileCount = 0;
+  // The current directory when the worker was made (by Start, right after
+  // its checks of the folders). The run's copies of the target folder and
+  // of the source paths are made absolute against it when the log is
+  // opened: a folder picked during the run moves the current directory,
+  // and the run's files and "log.txt" stay where the run began.
+  std::string StartFolder;
   // How many files are in work at once at most, and how many cores the run
   // uses; taken when the log is opened.
   int FilesInFlight = 1;

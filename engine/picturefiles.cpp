@@ -201,20 +201,20 @@ TGifFirstImage FindFirstImage(TGifWalk& walk) {
 
 }  // namespace
 
-size_t GifFirstFrameEnd(const uint8_t* data, size_t size) {
-  TReadOnlyMemoryStream stream(data, size);
+int64_t GifFirstFrameEnd(TStream& stream) {
+  const int64_t size = stream.Size();
   TGifWalk walk(stream);
   switch (FindFirstImage(walk).Found) {
     case TGifFirstImage::Refused: return 0;
     case TGifFirstImage::Ended: return size;
-    case TGifFirstImage::ExtensionsOnly: return size_t(walk.At());
+    case TGifFirstImage::ExtensionsOnly: return walk.At();
     case TGifFirstImage::Image: break;
   }
   const uint8_t packed = walk.Look(10)[9];
   walk.Skip(10);
   if ((packed & 0x80) && !walk.Skip(3 * (2 << (packed & 7)))) return size;
   if (walk.Next() < 0 || !walk.SubBlocks()) return size;  // the code size, then the pixels
-  return std::min(size_t(walk.At()), size);
+  return std::min(walk.At(), size);
 }
 
 namespace {

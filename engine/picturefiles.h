@@ -32,12 +32,14 @@ TPictureKind PictureKindOf(const std::string& extension);
 bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind, int64_t* width = nullptr,
                              int64_t* height = nullptr);
 
-// The number of bytes of GIF data up to the end of its first frame, read as
-// the GIF reader reads it (all of it when the data ends or stops being a
-// GIF before), or 0 when the reader would refuse it or its screen or first
-// image is past the cap at 24 bits. The engine shows only that frame: the
-// frames after it are never decoded.
-size_t GifFirstFrameEnd(const uint8_t* data, size_t size);
+// The number of bytes of the GIF data in the stream (from its start; the
+// position is left anywhere) up to the end of its first frame, read as the
+// GIF reader reads it (all of it when the data ends or stops being a GIF
+// before), or 0 when the reader would refuse it or its screen or first
+// image is past the cap at 24 bits. The walk reads the blocks' lengths
+// through a small buffer of its own. The engine shows only that frame: the
+// frames after it are never read.
+int64_t GifFirstFrameEnd(TStream& stream);
 
 // True when a width x height picture fits a 24-bit bitmap under the cap.
 bool FitsWorkingBitmap(int64_t width, int64_t height);

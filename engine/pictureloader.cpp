@@ -45,16 +45,20 @@ bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
   bool loaded = false;
   try {
     if (std::unique_ptr<TFileStream> file = OpenPicture(path, TPictureKind::Gif)) {
-      std::vector<uint8_t> data = ReadToEnd(*file);
-      file.reset();
       // The first frame and what comes before it, then the trailer: the
-      // frames after it would cost memory and time and show nowhere.
-      size_t end = GifFirstFrameEnd(data.data(), data.size());
+      // frames after it would cost memory and time and show nowhere, so
+      // they are never read (a long animation holds no more than its first
+      // frame's data).
+      const int64_t size = file->Size();
+      const int64_t end = GifFirstFrameEnd(*file);
       if (end > 0) {
-        if (end < data.size()) {
-          data.resize(end);
-          data.push_back(0x3B);
-        }
+        std::vector<uint8_t> data;
+        data.reserve(size_t(end) + 1);
+        data.resize(size_t(end));
+        file->SetPosition(0);
+        file->ReadBuffer(data.data(), end);
+        file.reset();
+        if (end < size) data.push_back(0x3B);
         TGIFImage gif;
         {
           TReadOnlyMemoryStream stream(data.data(), data.size());

@@ -428,7 +428,10 @@ bool SetCurrentDir(const std::string& folder) { return !folder.empty() && ::chdi
 
 std::string AbsolutePath(const std::string& path) {
   if (path.empty() || path[0] == '/') return path;
-  const std::string here = GetCurrentDir();
-  if (here.empty()) return path;
-  return IncludeTrailingPathDelimiter(here) + (path.rfind("./", 0) == 0 ? path.substr(2) : path);
+  return AbsolutePath(path, GetCurrentDir());
+}
+
+std::string AbsolutePath(const std::string& path, const std::string& folder) {
+  if (path.empty() || path[0] == '/' || folder.empty()) return path;
+  return IncludeTrailingPathDelimiter(folder) + (path.rfind("./", 0) == 0 ? path.substr(2) : path);
 }

@@ -133,3 +133,6 @@ bool SetCurrentDir(const std::string& folder);
 // absolute or empty path, or one when the current directory cannot be read,
 // comes back as it is.
 std::string AbsolutePath(const std::string& path);
+// The same against the folder given (as GetCurrentDir gives it); an empty
+// folder leaves the path as it is.
+std::string AbsolutePath(const std::string& path, const std::string& folder);

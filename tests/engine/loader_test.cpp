@@ -1,6 +1,10 @@
 // Reading source pictures into the working bitmap, by the file's extension.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
 #include "engine/jobrecord.h"
 #include "engine/picturefiles.h"
 #include "gif/gifimage.h"
@@ -271,4 +275,217 @@ TEST(PictureLoading, AGifFrameLargerThanItsScreenIsDrawnOnTheScreen) {
   TBitmap bitmap;
   EXPECT_FALSE(TJobRecord::LoadPictureToBitmap(dir.File("huge.gif"), bitmap));
   EXPECT_EQ(bitmap.Width() * bitmap.Height(), 0);
+}
+
+namespace {
+
+// The pattern of frame seed at (x, y), an index below colors.
+uint8_t PatternIndex(int x, int y, int seed, int colors) { return uint8_t((x * 3 + y * 5 + seed * 7) % colors); }
+
+// A frame of the image at its bounds, filled with the pattern.
+TGIFSubImage& PatternFrame(TGIFImage& gif, int left, int top, int width, int height, int seed, int colors) {
+  auto* frame = new TGIFSubImage(&gif);
+  gif.Add(frame);
+  frame->SetBounds(left, top, width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) frame->Scanline(y)[x] = PatternIndex(x, y, seed, colors);
+  return *frame;
+}
+
+void AddColors(TGIFColorMap& map, int colors, int seed) {
+  for (int i = 0; i < colors; ++i)
+    map.Add({uint8_t(i * 37 + seed), uint8_t(255 - i * 11), uint8_t(i * i + seed * 5)});
+}
+
+// A screen of width x height with a global map of colors, whose frames are
+// made by frames.
+std::vector<uint8_t> CodecGif(int width, int height, int colors, const std::function<void(TGIFImage&)>& frames) {
+  TGIFImage gif;
+  AddColors(gif.GlobalColorMap(), colors, 0);
+  frames(gif);
+  gif.Header().SetWidth(width);
+  gif.Header().SetHeight(height);
+  return SavedBytes(gif);
+}
+
+// An animation of three frames: a loop and a comment in front of a full
+// first frame, then a smaller transparent one that goes back to the
+// background, then one of its own map. With all false, the first frame
+// alone.
+std::vector<uint8_t> Animation(bool all) {
+  return CodecGif(30, 20, 16, [&](TGIFImage& gif) {
+    TGIFSubImage& first = PatternFrame(gif, 0, 0, 30, 20, 1, 16);
+    auto* loop = new TGIFAppExtNSLoop(&first);
+    first.Extensions().Add(loop);
+    auto* comment = new TGIFCommentExtension(&first);
+    first.Extensions().Add(comment);
+    comment->Text().Add("first of three");
+    if (!all) return;
+    TGIFSubImage& second = PatternFrame(gif, 4, 3, 12, 9, 2, 16);
+    auto* control = new TGIFGraphicControlExtension(&second);
+    second.Extensions().Add(control);
+    control->SetTransparentColorIndex(3);
+    control->SetTransparent(true);
+    control->SetDisposal(dmBackground);
+    TGIFSubImage& third = PatternFrame(gif, 10, 5, 20, 15, 3, 4);
+    AddColors(third.ColorMap(), 4, 9);
+  });
+}
+
+std::vector<uint8_t> WithoutTrailer(std::vector<uint8_t> data) {
+  data.pop_back();
+  return data;
+}
+
+std::vector<uint8_t> Joined(std::vector<uint8_t> data, const std::vector<uint8_t>& more) {
+  data.insert(data.end(), more.begin(), more.end());
+  return data;
+}
+
+// What the GIF reader renders for the first frame of the data, as the
+// loader's bitmap; null when it refuses the data or renders no pixels.
+std::unique_ptr<TBitmap> ReaderPicture(const std::vector<uint8_t>& data) {
+  try {
+    TGIFImage gif;
+    gif.OnWarning = [](TObject*, TGIFSeverity, const std::string&) {};
+    TReadOnlyMemoryStream stream(data.data(), data.size());
+    gif.LoadFromStream(stream);
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->SetPixelFormat(pf24bit);
+    bitmap->Assign(&gif);
+    if (bitmap->Width() > 0 && bitmap->Height() > 0) return bitmap;
+  } catch (...) {
+  }
+  return nullptr;
+}
+
+// Same format, size, pixel bytes and colours.
+void ExpectSamePicture(TBitmap& loaded, TBitmap& expected) {
+  ASSERT_EQ(loaded.PixelFormat(), expected.PixelFormat());
+  ASSERT_EQ(loaded.Width(), expected.Width());
+  ASSERT_EQ(loaded.Height(), expected.Height());
+  const size_t rowBytes = (size_t(loaded.Width()) * PixelFormatBits(loaded.PixelFormat()) + 7) / 8;
+  for (int y = 0; y < loaded.Height(); ++y)
+    ASSERT_EQ(std::memcmp(loaded.ScanLine(y), expected.ScanLine(y), rowBytes), 0) << "row " << y;
+  EXPECT_TRUE(SameColors(loaded, expected));
+}
+
+}  // namespace
+
+TEST(PictureLoading, EveryShapeOfGifLoadsAsTheReaderRendersItsFirstFrame) {
+  const std::vector<uint8_t> animation = Animation(true), firstAlone = Animation(false);
+  // The animation begins with its first frame as written alone.
+  ASSERT_GT(animation.size(), firstAlone.size() + 100);
+  ASSERT_TRUE(std::equal(firstAlone.begin(), firstAlone.end() - 1, animation.begin()));
+  const std::vector<uint8_t> firstOpen = WithoutTrailer(firstAlone);
+  const size_t firstEnd = firstOpen.size();
+  // The first frame's descriptor, behind the screen, its map of 16 colours
+  // and the two extensions.
+  const size_t descriptor = size_t(std::find(firstOpen.begin() + 13 + 48, firstOpen.end(), 0x2C) - firstOpen.begin());
+  ASSERT_EQ(descriptor, 13u + 48 + 19 + 18);
+  ByteWriter tooLarge;
+  tooLarge.U8(0x2C).U16(0).U16(0).U16(40000).U16(30000).U8(0).U8(2).U8(2).U8(0x4C).U8(0x01).U8(0).U8(0x3B);
+  ByteWriter zeroSized = GifHeader(5, 4, 0, 0);
+  ByteWriter extraBlocks = GifHeader(6, 2);
+  extraBlocks.Data.resize(extraBlocks.Size() - 2);  // the chain's terminator and the trailer
+  extraBlocks.U8(3).U8(1).U8(2).U8(3).U8(0).U8(0x3B);
+  ByteWriter extensionsOnly;
+  extensionsOnly.Bytes(firstAlone.data(), 13 + 3 * 16).U8(0x21).U8(0xFE).U8(2).Text("no").U8(0).U8(0x3B);
+
+  struct Shape {
+    const char* Name;
+    std::vector<uint8_t> Data;
+    // What the reader renders from these bytes is the picture; none: the
+    // data itself.
+    std::vector<uint8_t> Reference;
+    bool Loads;
+  };
+  const Shape shapes[] = {
+      {"one frame", CodecGif(9, 7, 16, [](TGIFImage& gif) { PatternFrame(gif, 0, 0, 9, 7, 0, 16); }), {}, true},
+      {"a smaller frame of its own map, interlaced",
+       CodecGif(12, 10, 2,
+                [](TGIFImage& gif) {
+                  TGIFSubImage& frame = PatternFrame(gif, 3, 2, 5, 6, 4, 4);
+                  AddColors(frame.ColorMap(), 4, 2);
+                  frame.SetInterlaced(true);
+                }),
+       {}, true},
+      {"a transparent frame",
+       CodecGif(8, 6, 4,
+                [](TGIFImage& gif) {
+                  TGIFSubImage& frame = PatternFrame(gif, 0, 0, 8, 6, 5, 4);
+                  auto* control = new TGIFGraphicControlExtension(&frame);
+                  frame.Extensions().Add(control);
+                  control->SetTransparentColorIndex(1);
+                  control->SetTransparent(true);
+                }),
+       {}, true},
+      {"a frame larger than its screen", FrameOverScreen(4, 2, 30, 30), {}, true},
+      {"a frame of no size, which takes the screen's", zeroSized.Data, {}, true},
+      {"pixels followed by more data blocks", extraBlocks.Data, {}, true},
+      {"an animation", animation, {}, true},
+      {"the animation's first frame alone", firstAlone, {}, true},
+      {"no trailer", firstOpen, {}, true},
+      {"cut in the second frame", std::vector<uint8_t>(animation.begin(), animation.begin() + firstEnd + 30),
+       firstAlone, true},
+      {"cut in the last frame's pixels", std::vector<uint8_t>(animation.begin(), animation.end() - 20), firstAlone,
+       true},
+      {"a second frame past the cap", Joined(firstOpen, tooLarge.Data), firstAlone, true},
+      {"junk after the first frame", Joined(firstOpen, {0x99, 0x98, 0x97, 0x3B}), firstAlone, true},
+      {"cut in the first frame's pixels", std::vector<uint8_t>(firstOpen.begin(), firstOpen.end() - 40), {}, true},
+      {"cut in the first frame's descriptor", std::vector<uint8_t>(firstOpen.begin(), firstOpen.begin() + descriptor + 6),
+       {}, false},
+      {"cut in the global map", std::vector<uint8_t>(firstOpen.begin(), firstOpen.begin() + 30), {}, false},
+      {"extensions only", extensionsOnly.Data, {}, true},
+  };
+  TempDir dir;
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.Name);
+    WriteFile(dir.File("shape.gif"), shape.Data);
+    std::unique_ptr<TBitmap> expected = ReaderPicture(shape.Reference.empty() ? shape.Data : shape.Reference);
+    ASSERT_EQ(expected != nullptr, shape.Loads);
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(pf24bit);
+    ASSERT_EQ(TJobRecord::LoadPictureToBitmap(dir.File("shape.gif"), bitmap), shape.Loads);
+    if (expected) ExpectSamePicture(bitmap, *expected);
+  }
+}
+
+namespace {
+
+// A 256-colour animation of count frames of width x height pixels of noise,
+// which packs badly: each frame takes about its pixel count in the file.
+std::vector<uint8_t> NoiseAnimation(int count, int width, int height) {
+  return CodecGif(width, height, 256, [&](TGIFImage& gif) {
+    uint32_t state = 12345;
+    for (int i = 0; i < count; ++i) {
+      TGIFSubImage& frame = PatternFrame(gif, 0, 0, width, height, i, 256);
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+          state = state * 1103515245 + 12345;
+          frame.Scanline(y)[x] = uint8_t(state >> 24);
+        }
+    }
+  });
+}
+
+}  // namespace
+
+TEST(PictureLoading, AGifIsReadOnlyUpToTheEndOfItsFirstFrame) {
+  // Thirty frames: the file is many times what its first frame takes, and
+  // the load reads no more than that frame (twice: the look for its end,
+  // then the read) and a buffer of each look ahead.
+  const std::vector<uint8_t> animation = NoiseAnimation(30, 320, 240), firstAlone = NoiseAnimation(1, 320, 240);
+  const int64_t bound = 2 * int64_t(firstAlone.size()) + (256 << 10);
+  ASSERT_GT(int64_t(animation.size()), 5 * bound);
+  TempDir dir;
+  WriteFile(dir.File("long.gif"), animation);
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(pf24bit);
+  const int64_t before = BytesRead();
+  ASSERT_TRUE(TJobRecord::LoadPictureToBitmap(dir.File("long.gif"), bitmap));
+  EXPECT_LT(BytesRead() - before, bound);
+  std::unique_ptr<TBitmap> expected = ReaderPicture(firstAlone);
+  ASSERT_TRUE(expected);
+  ExpectSamePicture(bitmap, *expected);
 }

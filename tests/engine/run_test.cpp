@@ -149,3 +149,44 @@ TEST_F(Run, AWorkerMadeRunningStartsByItself) {
   running.WaitFor();
   EXPECT_EQ(Body(), (Lines{"Success: a.bmp", "New name: a(Convert)_1.bmp", "Done: ", "Time span: "}));
 }
+
+TEST_F(Run, RelativeFoldersStayWhereTheRunBegan) {
+  // The source paths and the target are named from the current directory,
+  // which a folder picked during the run moves elsewhere: to a folder with
+  // an "out" of its own, where a run that lost its folders would write.
+  TempDir here, elsewhere;
+  CreateDir(here.File("pictures"));
+  CreateDir(here.File("out"));
+  CreateDir(elsewhere.File("out"));
+  const std::string before = GetCurrentDir();
+  struct Back {
+    std::string Dir;
+    ~Back() { SetCurrentDir(Dir); }
+  } back{before};
+  ASSERT_TRUE(SetCurrentDir(here.Path()));
+  const std::string real = GetCurrentDir();
+  Job.SourceDir = "./pictures/";
+  Job.TargetDir = "out/";
+  for (int i = 0; i < 3; ++i) {
+    const std::string name = "pictures/p" + std::to_string(i) + ".bmp";
+    MakeTestBitmap(6, 5, i)->SaveToFile(here.File(name));
+    AddFile(i == 1 ? "./" + name : name);
+  }
+  Job.FilesInFlight = 1;  // the next file is read once one is committed
+  View.AutoSave = true;
+  View.OnFile = [&](const std::string& name) {
+    if (name == "p0.bmp") ASSERT_TRUE(SetCurrentDir(elsewhere.Path()));
+  };
+  RunToEnd();
+  EXPECT_EQ(Lines(View.LogView.begin() + 2, View.LogView.begin() + 5),
+            (Lines{"Source dir: " + real + "/pictures/", "All files: 3", "Target dir: " + real + "/out/"}));
+  EXPECT_EQ(Body(), (Lines{"Success: p0.bmp", "New name: p0(Convert)_1.bmp", "Success: p1.bmp",
+                           "New name: p1(Convert)_1.bmp", "Success: p2.bmp", "New name: p2(Convert)_1.bmp", "Done: ",
+                           "Time span: "}));
+  EXPECT_EQ(FolderEntries(here.File("out/")),
+            (std::vector<std::string>{"log.txt", "p0(Convert)_1.bmp", "p1(Convert)_1.bmp", "p2(Convert)_1.bmp"}));
+  EXPECT_TRUE(FolderEntries(elsewhere.File("out/")).empty());
+  // The job keeps the folders as they were given.
+  EXPECT_EQ(Job.TargetDir, "out/");
+  EXPECT_EQ(Job.SourceFiles[0], "pictures/p0.bmp");
+}

@@ -2,12 +2,14 @@
 // rule that enables it, runs that end, stop or meet a closing window.
 #include <QDialog>
 #include <QtTest>
+#include <filesystem>
 
 #include "controls/xitrackbar.h"
 #include "dialogs/effects.h"
 #include "effects/function.h"
 #include "engine/effectcatalogue.h"
 #include "mainwindow/mainwindow.h"
+#include "platform/windows/dialogs.h"
 #include "tests/support/windowtest.h"
 
 namespace {
@@ -28,9 +30,17 @@ class TestRunControl : public QObject {
 
  private:
   TMessageLog Messages;
+  std::string StartDir;  // a folder pick moves the current directory
 
  private slots:
-  void init() { Messages.clear(); }
+  void init() {
+    Messages.clear();
+    StartDir = GetCurrentDir();
+  }
+  void cleanup() {
+    CommonDialogHooks() = TCommonDialogHooks();
+    SetCurrentDir(StartDir);
+  }
 
   void startIsEnabledByOneRule() {
     TFormMain window;
@@ -227,6 +237,61 @@ class TestRunControl : public QObject {
       written.LoadFromFile(target.File("pic" + std::to_string(i) + "(Contrast)_1.bmp"));
       QVERIFY2(SameColors(written, *expected), qPrintable(QString::number(i)));
     }
+  }
+
+  // A target typed as a relative path, and a source list of relative
+  // paths, are taken from the directory Start checked them in: a target
+  // folder picked during the run moves the current directory, and the rest
+  // of the run, "log.txt" included, still goes where Start made the folder.
+  void aFolderPickedDuringARunLeavesTheRunsFolders() {
+    TempDir here, elsewhere;
+    CreateDir(here.File("pictures"));
+    for (int i = 0; i < 3; ++i)
+      MakeTestBitmap(8, 6, i)->SaveToFile(here.File("pictures/pic" + std::to_string(i) + ".bmp"));
+    QVERIFY(SetCurrentDir(here.Path()));
+    TFormMain window;
+    window.ApplySettingsToControls();
+    window.EffectName = "Convert to selected format";
+    window.SourceDir = "pictures/";
+    window.ScanSourceFolder(window.SourceDir, false);
+    window.FileCount = window.SourceFiles.Count();
+    QCOMPARE(window.SourceFiles[0], std::string("pictures/pic0.bmp"));
+    window.XPEditTarget->setText("out");
+    QCOMPARE(window.TargetDir, std::string("out/"));
+    window.UpdateStartAction();
+    window.XPCheckBox1->SetChecked(true);
+    window.FilesInFlight = 1;  // the next file is read once one is committed
+    std::string picked = elsewhere.Path();
+    CommonDialogHooks().SelectFolder = [&](QWidget*, const std::string&, const std::string&) {
+      return ExcludeTrailingPathDelimiter(picked);
+    };
+    window.OnFileTimed = [&](const std::string& name, double, double, double) {
+      if (name == "pic0.bmp") window.XiButTargetClick();
+    };
+    window.ActionStartExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QVERIFY(std::filesystem::equivalent(GetCurrentDir(), elsewhere.Path()));
+    QCOMPARE(window.TargetDir, elsewhere.Path());  // the job took the pick, for the next run
+    QCOMPARE(FolderEntries(here.File("out/")),
+             (std::vector<std::string>{"log.txt", "pic0(Convert)_1.bmp", "pic1(Convert)_1.bmp", "pic2(Convert)_1.bmp"}));
+    QVERIFY(FolderEntries(elsewhere.Path()).empty());
+    QVERIFY(window.MemoLog->toPlainText().contains("Done: "));
+
+    // A source picked between Start and the run's first step: the run
+    // takes the new list (the job's list is copied when the log opens),
+    // and the relative target is still the folder Start made.
+    TempDir other;
+    MakeTestBitmap(8, 6)->SaveToFile(other.File("new.bmp"));
+    picked = other.Path();
+    QVERIFY(SetCurrentDir(here.Path()));
+    window.XPEditTarget->setText("again");
+    window.OnFileTimed = nullptr;
+    window.ActionStartExecute();
+    QVERIFY(ApplyEffectThread != nullptr && !window.Busy && DirectoryExists(here.File("again")));
+    window.XiButSourceClick();
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QCOMPARE(FolderEntries(here.File("again/")), (std::vector<std::string>{"log.txt", "new(Convert)_1.bmp"}));
+    QCOMPARE(FolderEntries(other.Path()), std::vector<std::string>{"new.bmp"});
   }
 
   void closingDuringARunWaitsAndLosesNothing() {
