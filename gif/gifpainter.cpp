@@ -119,7 +119,12 @@ void TGIFPainter::Resume() {
   Wake();
 }
 
-void TGIFPainter::OnMain(const std::function<void()>& step) { Synchronize(step); }
+void TGIFPainter::OnMain(const std::function<void()>& step) {
+  if (FAsync)
+    Synchronize(step);
+  else
+    step();
+}
 
 void TGIFPainter::Fire(const TNotifyEvent& event) {
   if (event) OnMain([&] { event(FImage); });
@@ -145,12 +150,40 @@ bool TGIFPainter::Wait(int milliseconds, bool& woken) {
     }
   } else {
     const auto& sleep = GIFPainterTiming().Sleep;
-    for (int left = milliseconds; left > 0 && !stopped(); left -= 100) sleep(std::min(left, 100));
+    for (int left = milliseconds; HandleMessages() && left > 0 && !stopped(); left -= 100)
+      sleep(std::min(left, 100));
   }
   return !stopped();
 }
 
+bool TGIFPainter::HandleMessages() {
+  TMsg msg;
+  while (PeekMessage(msg, PM_REMOVE)) {
+    // Messages posted to the thread reach no window: taking them is all
+    // there is to handling them.
+    if (msg.message != WM_QUIT) continue;
+    // The thread's own loop must see the quit as well.
+    PostQuitMessage(int(intptr_t(msg.wParam)));
+    Terminate();
+    return false;
+  }
+  return true;
+}
+
 void TGIFPainter::Execute() {
+  // However the painting ends (played out, stopped, or a step or handler
+  // raising), the painter leaves the image before Execute returns: an
+  // asynchronous painter frees itself right after.
+  struct Ending {
+    TGIFPainter& Painter;
+    ~Ending() { Painter.Finish(); }
+  } ending{*this};
+  Animate();
+  FActiveImage = -1;
+  Fire(FOnEndPaint);
+}
+
+void TGIFPainter::Animate() {
   if (Has(FDrawOptions, goValidateCanvas)) FValidDC = FCanvas->Handle();
   bool animate = Has(FDrawOptions, goAnimate);
   bool loop = animate && Has(FDrawOptions, goLoop);
@@ -217,9 +250,6 @@ void TGIFPainter::Execute() {
       if (!loop) break;
     }
   } while (FRestart && !Terminated());
-  FActiveImage = -1;
-  Fire(FOnEndPaint);
-  Detach();
 }
 
 void TGIFPainter::ClearArea(TBitmap& buffer, const TRect& area) {
@@ -264,12 +294,17 @@ void TGIFPainter::PaintFrame() {
   if (FDisposal == dmBackground) ClearArea(*FBackup, tile ? area : frame->ScaleRect(area));
 }
 
-void TGIFPainter::Detach() {
-  if (!FImage) return;
-  TList& list = FImage->Painters().LockList();
-  list.Remove(this);
-  if (FPainter && *FPainter == this) *FPainter = nullptr;
-  FImage->Painters().UnlockList();
+void TGIFPainter::Finish() {
+  FActiveImage = -1;
+  if (FImage) {
+    TList& list = FImage->Painters().LockList();
+    list.Remove(this);
+    if (FPainter && *FPainter == this) *FPainter = nullptr;
+    FImage->Painters().UnlockList();
+  }
+  FBackup.reset();
+  FFrameBuffer.reset();
+  FBackground.reset();
 }
 
 // --- Drawing the image --------------------------------------------------------
@@ -288,8 +323,8 @@ TGIFPainter* TGIFImage::InternalPaint(TGIFPainter** painter, TCanvas& canvas, co
   }
   FPainters.UnlockList();
   if (result->Async()) return result;
-  result->Play();
-  delete result;
+  std::unique_ptr<TGIFPainter> played(result);
+  played->Play();
   return nullptr;
 }
 

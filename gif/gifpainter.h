@@ -64,15 +64,22 @@ class TGIFPainter : public TThread {
   void OnMain(const std::function<void()>& step);
   void Fire(const TNotifyEvent& event);
   void Wake();
+  // Plays the frames, loops and restarts until done or told to stop.
+  void Animate();
   // Waits for the delay in milliseconds (-1: until woken); false when the
   // painter was told to stop or restart meanwhile. woken tells whether the
-  // wait ended early.
+  // wait ended early. A synchronous painter sleeps in slices of at most
+  // 100 ms and handles the thread's messages between them.
   bool Wait(int milliseconds, bool& woken);
+  // Takes the messages posted to the thread; a quit message ends the
+  // painter (false) and is posted again.
+  bool HandleMessages();
   void PaintFrame();
   void ClearArea(TBitmap& buffer, const TRect& area);
-  // Removes the painter from the image's list and clears the caller's
-  // variable.
-  void Detach();
+  // The painter's end: leaves the image's list, clears the caller's
+  // variable and frees the buffers. Nothing reaches the painter through the
+  // image afterwards.
+  void Finish();
 
   TGIFImage* FImage;
   TCanvas* FCanvas;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <deque>
 #include <thread>
+#include <unordered_map>
 
 namespace {
 
@@ -28,7 +29,66 @@ SyncQueue& Queue() {
   return *queue;
 }
 
+// The message queues of the running threads, by thread id.
+struct MessageQueues {
+  std::mutex Lock;
+  std::unordered_map<uint32_t, std::deque<TMsg>> Queues;
+  uint32_t LastId = 0;
+};
+
+MessageQueues& Messages() {
+  static MessageQueues* queues = new MessageQueues;  // threads may end after the statics
+  return *queues;
+}
+
+// The calling thread's id and queue, made on first use and dropped with the
+// thread.
+struct OwnQueue {
+  uint32_t Id;
+  OwnQueue() {
+    MessageQueues& m = Messages();
+    std::lock_guard<std::mutex> guard(m.Lock);
+    do Id = ++m.LastId;
+    while (Id == 0 || m.Queues.count(Id) != 0);
+    m.Queues[Id];
+  }
+  ~OwnQueue() {
+    MessageQueues& m = Messages();
+    std::lock_guard<std::mutex> guard(m.Lock);
+    m.Queues.erase(Id);
+  }
+};
+
 }  // namespace
+
+uint32_t GetCurrentThreadId() {
+  thread_local OwnQueue own;
+  return own.Id;
+}
+
+bool PostThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  MessageQueues& m = Messages();
+  std::lock_guard<std::mutex> guard(m.Lock);
+  auto queue = m.Queues.find(threadId);
+  if (queue == m.Queues.end()) return false;
+  queue->second.push_back(TMsg{message, wParam, lParam});
+  return true;
+}
+
+void PostQuitMessage(int exitCode) {
+  PostThreadMessage(GetCurrentThreadId(), WM_QUIT, uintptr_t(intptr_t(exitCode)), 0);
+}
+
+bool PeekMessage(TMsg& msg, unsigned removeMsg) {
+  uint32_t id = GetCurrentThreadId();
+  MessageQueues& m = Messages();
+  std::lock_guard<std::mutex> guard(m.Lock);
+  auto queue = m.Queues.find(id);
+  if (queue == m.Queues.end() || queue->second.empty()) return false;
+  msg = queue->second.front();
+  if (removeMsg & PM_REMOVE) queue->second.pop_front();
+  return true;
+}
 
 bool IsMainThread() { return std::this_thread::get_id() == kMainThread; }
 

@@ -6,10 +6,16 @@
 // CheckSynchronize: a GUI calls it from its event loop (SetSynchronizeWakeUp
 // tells it when one is pending, from any thread), a program without an event
 // loop calls it in a loop of its own.
+//
+// Every thread also has a queue of posted messages (PostThreadMessage,
+// PostQuitMessage, PeekMessage): a thread that waits for a long time in a
+// loop of its own looks into it between its waits and ends on a quit
+// message.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -79,3 +85,30 @@ bool CheckSynchronize(int timeoutMs = 0);
 // Called (from the worker's thread) each time a hand-over becomes pending,
 // so that an event loop can call CheckSynchronize soon.
 void SetSynchronizeWakeUp(std::function<void()> wakeUp);
+
+// --- Thread messages ------------------------------------------------------------
+
+// A message posted to a thread.
+struct TMsg {
+  uint32_t message = 0;
+  uintptr_t wParam = 0;
+  intptr_t lParam = 0;
+};
+// Asks the thread's loop to end; wParam holds the exit code.
+constexpr uint32_t WM_QUIT = 0x0012;
+// The first number free for the program's own messages.
+constexpr uint32_t WM_USER = 0x0400;
+// What PeekMessage does with the message it returns.
+enum : unsigned { PM_NOREMOVE = 0, PM_REMOVE = 1 };
+
+// The calling thread's id, never 0. Its message queue lives as long as the
+// thread.
+uint32_t GetCurrentThreadId();
+// Appends the message to the queue of the thread; false when no thread of
+// that id is running.
+bool PostThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// Posts WM_QUIT with the exit code to the calling thread.
+void PostQuitMessage(int exitCode);
+// The oldest message posted to the calling thread, taken off the queue with
+// PM_REMOVE; false when none is waiting. Never waits.
+bool PeekMessage(TMsg& msg, unsigned removeMsg);

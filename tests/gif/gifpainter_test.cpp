@@ -3,11 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <new>
+#include <thread>
 
 #include "gif/gifpainter.h"
 #include "tests/gif/gifsupport.h"
 
 namespace {
+
+// Serves the painters' hand-overs until the condition holds; false when it
+// still does not after a minute.
+bool ServeUntil(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    CheckSynchronize(10);
+  }
+  return true;
+}
+
+int PainterCount(TGIFImage& image) { return image.Painters().Count(); }
 
 // A clock that moves only when the painter sleeps or the test moves it.
 struct FakeTiming {
@@ -91,8 +107,7 @@ TEST(GifPainter, AnAsynchronousPainterOverrunningItsDelaysGoesOn) {
   image->OnAfterPaint = [&](TObject*) { timing.Clock += 1000; };
   auto canvas = MakeFlatBitmap(4, 1, clBlack);
   image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), DrawOption(goAsync) | DrawOption(goAnimate));
-  for (int i = 0; i < 500 && painted < 3; ++i) CheckSynchronize(10);
-  EXPECT_EQ(painted, 3);
+  EXPECT_TRUE(ServeUntil([&] { return painted == 3; }));
   image->PaintStop();
 }
 
@@ -154,7 +169,135 @@ TEST(GifPainter, PaintStartStartsPaintersMadeSuspended) {
   for (int i = 0; i < 5; ++i) CheckSynchronize(10);
   EXPECT_EQ(painted, 0);
   image->PaintStart();
-  for (int i = 0; i < 500 && painted < 3; ++i) CheckSynchronize(10);
-  EXPECT_EQ(painted, 3);
+  EXPECT_TRUE(ServeUntil([&] { return painted == 3; }));
   image->PaintStop();
+}
+
+TEST(GifPainter, APainterWhoseStepRaisesLeavesTheImage) {
+  auto image = ThreeFrames({10, 10, 10});
+  FakeTiming timing;
+  auto canvas = MakeFlatBitmap(4, 1, clBlack);
+  const TGIFDrawOptions async = DrawOption(goAsync) | DrawOption(goAnimate) | DrawOption(goLoop);
+  int painted = 0;
+  // An asynchronous painter whose handler runs out of memory at the
+  // second frame ends and leaves the list; stopping the image afterwards
+  // reaches no painter.
+  image->OnAfterPaint = [&](TObject*) {
+    if (++painted == 2) throw std::bad_alloc();
+  };
+  image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), async | DrawOption(goLoopContinously));
+  ASSERT_TRUE(ServeUntil([&] { return PainterCount(*image) == 0; }));
+  EXPECT_EQ(painted, 2);
+  image->PaintStop();
+
+  // The painter of Draw raising before its first frame: Draw gets no
+  // painter back to compare against, and the next Draw of the same place
+  // starts a new one that paints.
+  painted = 0;
+  bool raise = true;
+  image->OnAfterPaint = nullptr;
+  image->OnPaint = [&](TObject*) {
+    if (raise) throw EOutOfMemory("Out of memory");
+    ++painted;
+  };
+  image->SetDrawOptions(async | DrawOption(goDirectDraw));
+  canvas = MakeFlatBitmap(4, 1, clBlack);
+  image->Draw(*canvas->Canvas(), Rect(0, 0, 4, 1));
+  ASSERT_TRUE(ServeUntil([&] { return PainterCount(*image) == 0; }));
+  EXPECT_EQ(ColorLetters(*canvas), "KKKK");
+  raise = false;
+  image->Draw(*canvas->Canvas(), Rect(0, 0, 4, 1));
+  EXPECT_TRUE(ServeUntil([&] { return painted > 0 && ColorLetters(*canvas)[0] == 'R'; }));
+  image->PaintStop();
+  EXPECT_EQ(PainterCount(*image), 0);
+
+  // Drawing through the image's own bitmap waits for the first frame or
+  // the painter's end: it returns with the canvas as it was.
+  raise = true;
+  image->SetDrawOptions(async);
+  auto other = MakeFlatBitmap(4, 1, clYellow);
+  image->Draw(*other->Canvas(), Rect(0, 0, 4, 1));
+  EXPECT_EQ(ColorLetters(*other), "YYYY");
+  EXPECT_TRUE(ServeUntil([&] { return PainterCount(*image) == 0; }));
+
+  // A synchronous painter passes what its handler raised on to Paint's
+  // caller, and is gone.
+  image->OnPaint = nullptr;
+  image->OnAfterPaint = [&](TObject*) { throw EOutOfMemory("Out of memory"); };
+  EXPECT_THROW(image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), DrawOption(goAnimate)), EOutOfMemory);
+  EXPECT_EQ(PainterCount(*image), 0);
+}
+
+TEST(GifPainter, AQuitMessageEndsASynchronousPainterAndStaysPosted) {
+  // Endless passes, ended by a quit that a handler posts at the fourth
+  // frame: the painter sees it in its next wait and paints no more.
+  auto image = ThreeFrames({10, 10, 10});
+  FakeTiming timing;
+  auto canvas = MakeFlatBitmap(4, 1, clBlack);
+  const TGIFDrawOptions looping = DrawOption(goAnimate) | DrawOption(goLoop) | DrawOption(goLoopContinously);
+  int painted = 0;
+  image->OnAfterPaint = [&](TObject*) {
+    if (++painted == 4) PostQuitMessage(3);
+    if (painted == 1000) image->PaintStop();  // never reached when quits are heard
+  };
+  EXPECT_EQ(image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), looping), nullptr);
+  EXPECT_EQ(painted, 4);
+  EXPECT_EQ(PainterCount(*image), 0);
+  // The quit stays posted for the thread's own loop, once.
+  TMsg msg;
+  ASSERT_TRUE(PeekMessage(msg, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_QUIT);
+  EXPECT_EQ(int(intptr_t(msg.wParam)), 3);
+  EXPECT_FALSE(PeekMessage(msg, PM_REMOVE));
+
+  // At speed 0 every frame waits 12 seconds, in slices of 100 ms: a quit
+  // posted half a second into the first wait ends it at the next slice,
+  // before any frame.
+  image->SetAnimationSpeed(0);
+  painted = 0;
+  int slept = 0;
+  GIFPainterTiming().Sleep = [&](int milliseconds) {
+    EXPECT_LE(milliseconds, 100);
+    timing.Clock += uint32_t(milliseconds);
+    slept += milliseconds;
+    if (slept == 500) PostQuitMessage(0);
+    if (slept == 100000) image->PaintStop();  // never reached when quits are heard
+  };
+  image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), looping);
+  EXPECT_EQ(slept, 500);
+  EXPECT_EQ(painted, 0);
+  ASSERT_TRUE(PeekMessage(msg, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_QUIT);
+  EXPECT_FALSE(PeekMessage(msg, PM_REMOVE));
+}
+
+TEST(GifPainter, AQuitPostedFromAnotherThreadEndsASynchronousPainter) {
+  // A thread of its own plays the image synchronously at speed 0 (twelve
+  // seconds a frame, for ever) with the system's clock; the test posts a
+  // quit to that thread once it paints.
+  auto image = ThreeFrames({10, 10, 10});
+  image->SetAnimationSpeed(0);
+  auto canvas = MakeFlatBitmap(4, 1, clBlack);
+  std::atomic<uint32_t> paintingThread{0};
+  std::atomic<bool> done{false}, handlersOnPainter{true}, quitKept{false};
+  image->OnStartPaint = [&](TObject*) {
+    handlersOnPainter = handlersOnPainter && GetCurrentThreadId() == paintingThread;
+  };
+  std::thread painting([&] {
+    paintingThread = GetCurrentThreadId();
+    image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1),
+                 DrawOption(goAnimate) | DrawOption(goLoop) | DrawOption(goLoopContinously));
+    TMsg msg;
+    quitKept = PeekMessage(msg, PM_REMOVE) && msg.message == WM_QUIT && msg.wParam == 9;
+    done = true;
+  });
+  ASSERT_TRUE(ServeUntil([&] { return PainterCount(*image) == 1; }));
+  EXPECT_TRUE(PostThreadMessage(paintingThread, WM_QUIT, 9, 0));
+  bool ended = ServeUntil([&] { return done.load(); });
+  if (!ended) image->PaintStop();  // so that the thread can be joined
+  painting.join();
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(quitKept);
+  EXPECT_TRUE(handlersOnPainter);
+  EXPECT_EQ(PainterCount(*image), 0);
 }

@@ -76,3 +76,51 @@ TEST(Thread, DoTerminateRunsOnTheWorkerAndHandsOnTerminateOver) {
   EXPECT_TRUE(quiet.EndedOnWorker);
   EXPECT_EQ(quiet.Seen, (std::vector<std::string>{"step on main"}));
 }
+
+TEST(Thread, PostedMessagesReachOnlyTheirThreadInOrder) {
+  TMsg msg;
+  while (PeekMessage(msg, PM_REMOVE)) {
+  }
+  const uint32_t self = GetCurrentThreadId();
+  EXPECT_NE(self, 0u);
+  EXPECT_EQ(GetCurrentThreadId(), self);
+  EXPECT_TRUE(PostThreadMessage(self, WM_USER, 1, 2));
+  EXPECT_TRUE(PostThreadMessage(self, WM_USER + 1, 3, -4));
+  // A peek without removing leaves the message first in line.
+  ASSERT_TRUE(PeekMessage(msg, PM_NOREMOVE));
+  EXPECT_EQ(msg.message, WM_USER);
+  ASSERT_TRUE(PeekMessage(msg, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_USER);
+  EXPECT_EQ(msg.wParam, 1u);
+  EXPECT_EQ(msg.lParam, 2);
+  ASSERT_TRUE(PeekMessage(msg, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_USER + 1);
+  EXPECT_EQ(msg.lParam, -4);
+  EXPECT_FALSE(PeekMessage(msg, PM_REMOVE));
+
+  // Another thread has a queue of its own: it sees nothing of this one's,
+  // posts here, and its own quit (with a negative exit code) stays its own.
+  PostQuitMessage(1);
+  uint32_t other = 0;
+  std::vector<std::string> seen;
+  std::thread thread([&] {
+    other = GetCurrentThreadId();
+    TMsg own;
+    if (PeekMessage(own, PM_REMOVE)) seen.push_back("foreign message");
+    PostThreadMessage(self, WM_USER + 2, 0, 0);
+    PostQuitMessage(-5);
+    if (PeekMessage(own, PM_REMOVE) && own.message == WM_QUIT) seen.push_back(std::to_string(int(intptr_t(own.wParam))));
+  });
+  thread.join();
+  EXPECT_NE(other, self);
+  EXPECT_EQ(seen, (std::vector<std::string>{"-5"}));
+  ASSERT_TRUE(PeekMessage(msg, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_QUIT);
+  EXPECT_EQ(msg.wParam, 1u);
+  ASSERT_TRUE(PeekMessage(msg, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_USER + 2);
+  EXPECT_FALSE(PeekMessage(msg, PM_REMOVE));
+  // A thread that has ended takes no messages.
+  EXPECT_FALSE(PostThreadMessage(other, WM_QUIT, 0, 0));
+  EXPECT_FALSE(PostThreadMessage(0, WM_QUIT, 0, 0));
+}
