@@ -368,13 +368,16 @@ bool CreateDir(const std::string& path) {
 
 bool DeleteFile(const std::string& path) { return UsablePath(path) && unlink(path.c_str()) == 0; }
 
-bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error) {
-  auto fail = [&](const std::string& message) {
-    if (error) *error = "Cannot save \"" + path + "\". " + message;
-    return false;
-  };
+namespace {
+
+std::atomic<TFileEndCall> SyncCall{nullptr};
+std::atomic<TFileEndCall> CloseCall{nullptr};
+
+// Writes text to a new temporary file in the folder of path, which then
+// takes the name. False with the reason when anything fails; the temporary
+// file is then gone and path as it was.
+bool ReplaceWithText(const std::string& path, const std::string& text, std::string& reason) {
   std::string name = ExtractFileName(path);
-  if (!UsablePath(path) || !IsPlainFileName(name)) return fail("Invalid file name");
   std::string folder = ExtractFilePath(path);
   // A hidden temporary name beside the target, created exclusively: a link
   // or file that happens to carry that name is never opened.
@@ -385,10 +388,15 @@ bool SaveTextAtomically(const std::string& path, const std::string& text, std::s
     temporary = folder + "." + name.substr(0, 200) + "." + std::to_string(getpid()) + "." +
                 std::to_string(++counter) + ".tmp";
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return fail(std::strerror(errno));
+    if (fd < 0 && errno != EEXIST) {
+      reason = std::strerror(errno);
+      return false;
+    }
   }
-  if (fd < 0) return fail(std::strerror(EEXIST));
-  std::string reason;
+  if (fd < 0) {
+    reason = std::strerror(EEXIST);
+    return false;
+  }
   for (size_t done = 0; reason.empty() && done < text.size();) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n > 0) done += static_cast<size_t>(n);
@@ -397,14 +405,39 @@ bool SaveTextAtomically(const std::string& path, const std::string& text, std::s
   }
   // The data must be on the disk before the name moves to it, or a crash
   // could leave an empty file in place of the old one.
-  if (reason.empty() && ::fsync(fd) != 0) reason = std::strerror(errno);
-  if (::close(fd) != 0 && reason.empty()) reason = std::strerror(errno);
+  if (reason.empty() && SyncWrittenFile(fd) != 0) reason = std::strerror(errno);
+  if (CloseWrittenFile(fd) != 0 && reason.empty()) reason = std::strerror(errno);
   // rename replaces the directory entry: a link named like the target is
   // replaced itself, its target never touched.
   if (reason.empty() && ::rename(temporary.c_str(), path.c_str()) != 0) reason = std::strerror(errno);
   if (reason.empty()) return true;
   ::unlink(temporary.c_str());
-  return fail(reason);
+  return false;
+}
+
+}  // namespace
+
+int SyncWrittenFile(int handle) {
+  TFileEndCall call = SyncCall.load();
+  return call ? call(handle) : ::fsync(handle);
+}
+
+int CloseWrittenFile(int handle) {
+  TFileEndCall call = CloseCall.load();
+  return call ? call(handle) : ::close(handle);
+}
+
+void SetFileEndCalls(TFileEndCall sync, TFileEndCall close) {
+  SyncCall = sync;
+  CloseCall = close;
+}
+
+bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error) {
+  std::string reason;
+  if (!UsablePath(path) || !IsPlainFileName(ExtractFileName(path))) reason = "Invalid file name";
+  else if (ReplaceWithText(path, text, reason)) return true;
+  if (error) *error = "Cannot save \"" + path + "\". " + reason;
+  return false;
 }
 
 std::string ProgramFolder() {

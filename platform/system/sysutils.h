@@ -120,7 +120,21 @@ bool IsPlainFileName(const std::string& name);
 // which then takes the name (a symbolic link at path is replaced, never
 // followed). On failure the old file stays as it was, the temporary file is
 // removed, error (when given) receives the reason, and the result is false.
+// Every write, the sync and the close of the temporary file are checked.
 bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error);
+
+// The calls that end every file the program writes: the sync puts what was
+// written on the disk, the close lets the handle go and is where a network
+// file system or a quota may first report a write it could not keep. Both
+// answer 0, or -1 with errno set, as the system's fsync and close do; the
+// close releases the handle either way. Their results are always checked.
+int SyncWrittenFile(int handle);
+int CloseWrittenFile(int handle);
+// Puts other calls in their place (null: the system's own again), so that
+// tests can see how a failure that shows only at the end of a file is
+// taken.
+using TFileEndCall = int (*)(int handle);
+void SetFileEndCalls(TFileEndCall sync, TFileEndCall close);
 // Folder of the running program with a trailing '/'.
 std::string ProgramFolder();
 // The process's current directory, without a trailing '/'; "" when it
