@@ -122,6 +122,14 @@ bool IsPlainFileName(const std::string& name);
 // removed, error (when given) receives the reason, and the result is false.
 // Every write, the sync and the close of the temporary file are checked.
 bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error);
+// The same for a file of the user's own (a settings file, a log saved by
+// hand): a symbolic link at path is followed, through a chain of them, to
+// the file it names, which is replaced in its own folder while the links
+// stay (a link to nothing makes the file it names); the replaced file's
+// mode, and its owner where the system allows, pass to the new one; a file
+// the user may not write, or that is no plain file, is refused and stays as
+// it was.
+bool SaveUserTextFile(const std::string& path, const std::string& text, std::string* error);
 
 // The calls that end every file the program writes: the sync puts what was
 // written on the disk, the close lets the handle go and is where a network
