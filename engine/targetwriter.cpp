@@ -19,9 +19,11 @@ constexpr long long kLastNumber = 100000000;
 // which no file of that name exists, and writes the picture into it. The
 // file is created exclusively, so a name taken in the meantime moves on to
 // the next number and nothing is ever replaced. A file that cannot be
-// written whole is removed again. Only a plain name directly inside the
-// target folder is ever created (no "/", no zero byte). Answers the file
-// name, or "Error".
+// written whole, or whose close reports a failure (a network file system or
+// a quota may keep a lost write until then), is removed again: only the
+// file made here, never one that took its name since. Only a plain name
+// directly inside the target folder is ever created (no "/", no zero byte).
+// Answers the file name, or "Error".
 std::string WriteUnderNewName(const std::string& targetDir, const std::string& baseName,
                               const std::string& extension, const std::function<void(TStream&)>& write) {
   if (!IsPlainFileName(baseName + "_1" + extension)) return kError;
@@ -34,9 +36,9 @@ std::string WriteUnderNewName(const std::string& targetDir, const std::string& b
     if (!file) continue;  // taken between the test and the creation
     try {
       write(*file);
+      file->Close();
     } catch (...) {
-      file.reset();
-      DeleteFile(path);
+      file->RemoveCreated();
       throw;
     }
     return name;

@@ -62,6 +62,7 @@ void TGIFItem::Warning(TGIFSeverity severity, const std::string& message) {
 void TGIFItem::SaveToFile(const std::string& path) {
   TFileStream stream(path, fmCreate);
   SaveToStream(stream);
+  stream.Close();
 }
 
 void TGIFItem::LoadFromFile(const std::string& path) {

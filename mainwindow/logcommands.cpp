@@ -24,10 +24,11 @@ void TFormMain::XiButSaveLogClick() {
   lines.SetText(!shown.isEmpty() && shown == FShownLogText ? FShownLogBytes : shown.toStdString());
   // Each line of the memo is a line of the file, ended by a carriage return
   // and a line feed; an empty memo gives an empty file. The file replaces
-  // an earlier one only once it is complete.
+  // an earlier one only once it is complete, through a link to the file it
+  // names and with that file's mode; a file the user may not write stays.
   std::string text;
   for (int i = 0; i < lines.Count(); ++i) text += lines[i] + "\r\n";
-  if (!SaveTextAtomically(path, text, nullptr)) ShowMessage("Cannot create file " + path);
+  if (!SaveUserTextFile(path, text, nullptr)) ShowMessage("Cannot create file " + path);
 }
 
 void TFormMain::XiButClearLogClick() { MemoLog->clear(); }

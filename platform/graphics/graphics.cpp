@@ -27,6 +27,7 @@ void TGraphic::LoadFromFile(const std::string& path) {
 void TGraphic::SaveToFile(const std::string& path) {
   TFileStream stream(path, fmCreate);
   SaveToStream(stream);
+  stream.Close();
 }
 
 bool TGraphic::Equals(TGraphic* graphic) {

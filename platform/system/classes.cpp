@@ -119,6 +119,7 @@ void TMemoryStream::SaveToStream(TStream& dest) {
 void TMemoryStream::SaveToFile(const std::string& path) {
   TFileStream file(path, fmCreate);
   SaveToStream(file);
+  file.Close();
 }
 
 // --- TReadOnlyMemoryStream ------------------------------------------------------
@@ -178,8 +179,36 @@ TFileStream* TFileStream::CreateNew(const std::string& path, bool* exists) {
   return new TFileStream(AdoptTag{}, fd, path);
 }
 
+TFileStream::TFileStream(AdoptTag, int fd, std::string path) : FHandle(fd), FFileName(std::move(path)) {
+  struct stat st {};
+  if (fstat(FHandle, &st) == 0) {
+    FCreated = true;
+    FDevice = st.st_dev;
+    FInode = st.st_ino;
+  }
+}
+
 TFileStream::~TFileStream() {
   if (FHandle >= 0) ::close(FHandle);
+}
+
+void TFileStream::Close() {
+  if (FHandle < 0) return;
+  int handle = FHandle;
+  FHandle = -1;
+  if (CloseWrittenFile(handle) != 0)
+    throw EWriteError("Cannot write file \"" + FFileName + "\". " + SystemReason());
+}
+
+bool TFileStream::RemoveCreated() {
+  if (FHandle >= 0) ::close(FHandle);
+  FHandle = -1;
+  struct stat st {};
+  if (!FCreated || lstat(FFileName.c_str(), &st) != 0 || uint64_t(st.st_dev) != FDevice ||
+      uint64_t(st.st_ino) != FInode)
+    return false;
+  FCreated = false;
+  return ::unlink(FFileName.c_str()) == 0;
 }
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
@@ -440,6 +469,7 @@ void TStringList::LoadFromFile(const std::string& path) {
 void TStringList::SaveToFile(const std::string& path) const {
   TFileStream file(path, fmCreate);
   SaveToStream(file);
+  file.Close();
 }
 
 void TStringList::LoadFromStream(TStream& stream) {

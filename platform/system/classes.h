@@ -129,11 +129,24 @@ class TFileStream : public TStream {
   void SetSize(int64_t size) override;
   const std::string& FileName() const { return FFileName; }
 
+  // Ends a written file: lets the handle go and raises EWriteError with the
+  // reason when the system reports a failure there (a network file system
+  // or a quota may report a lost write only then). The stream reads and
+  // writes nothing afterwards; a second call does nothing.
+  void Close();
+  // Closes the stream and removes the file CreateNew made, as long as its
+  // name still stands for that very file: a file that took the name
+  // meanwhile is never removed. True when the file is gone.
+  bool RemoveCreated();
+
  private:
   struct AdoptTag {};
-  TFileStream(AdoptTag, int fd, std::string path) : FHandle(fd), FFileName(std::move(path)) {}
+  TFileStream(AdoptTag, int fd, std::string path);
   int FHandle = -1;
   std::string FFileName;
+  // The file CreateNew made (device and file number), for RemoveCreated.
+  bool FCreated = false;
+  uint64_t FDevice = 0, FInode = 0;
 };
 
 // Reads a stream from its position to its end.
@@ -216,7 +229,8 @@ class TStringList : public TPersistent {
   // Splits on "\n", "\r\n" or "\r"; a final line break adds no empty line.
   void SetText(const std::string& text);
   void LoadFromFile(const std::string& path);
-  // Writes Text() to path (replacing the file); EFCreateError on failure.
+  // Writes Text() to path (replacing the file); EFCreateError or
+  // EWriteError on failure.
   void SaveToFile(const std::string& path) const;
   void LoadFromStream(TStream& stream);
   void SaveToStream(TStream& stream) const;

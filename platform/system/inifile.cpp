@@ -204,5 +204,5 @@ bool TIniFile::WriteBool(const std::string& section, const std::string& key, boo
 
 void TIniFile::UpdateFile() {
   std::string error;
-  if (!SaveTextAtomically(FFileName, Text(), &error)) throw EIniFileException("Unable to write to " + FFileName);
+  if (!SaveUserTextFile(FFileName, Text(), &error)) throw EIniFileException("Unable to write to " + FFileName);
 }

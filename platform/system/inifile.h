@@ -55,9 +55,11 @@ class TIniFile {
   bool WriteInteger(const std::string& section, const std::string& key, int value);
   bool WriteBool(const std::string& section, const std::string& key, bool value);  // "1" or "0"
 
-  // Replaces the file with Text(). Raises EIniFileException with
-  // "Unable to write to " and the file name when it cannot; the file then
-  // stays as it was.
+  // Replaces the file with Text(), through a symbolic link to the file it
+  // names, keeping the file's mode (SaveUserTextFile). Raises
+  // EIniFileException with "Unable to write to " and the file name when it
+  // cannot, the user may not write the file included; the file then stays
+  // as it was.
   void UpdateFile();
 
  private:

@@ -368,43 +368,146 @@ bool CreateDir(const std::string& path) {
 
 bool DeleteFile(const std::string& path) { return UsablePath(path) && unlink(path.c_str()) == 0; }
 
-bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error) {
-  auto fail = [&](const std::string& message) {
-    if (error) *error = "Cannot save \"" + path + "\". " + message;
-    return false;
-  };
+namespace {
+
+std::atomic<TFileEndCall> SyncCall{nullptr};
+std::atomic<TFileEndCall> CloseCall{nullptr};
+
+// How many symbolic links a saved file is followed through, as the system
+// itself follows them.
+constexpr int MaxLinkHops = 40;
+
+// Writes text to a new temporary file in the folder of path, which then
+// takes the name. With replaced, the new file gets that file's owner (where
+// the system allows) and mode. False with the reason when anything fails;
+// the temporary file is then gone and path as it was.
+bool ReplaceWithText(const std::string& path, const std::string& text, const struct stat* replaced,
+                     std::string& reason) {
   std::string name = ExtractFileName(path);
-  if (!UsablePath(path) || !IsPlainFileName(name)) return fail("Invalid file name");
   std::string folder = ExtractFilePath(path);
   // A hidden temporary name beside the target, created exclusively: a link
-  // or file that happens to carry that name is never opened.
+  // or file that happens to carry that name is never opened. While it
+  // stands for a file that may be private, only its owner may read it.
   static std::atomic<unsigned> counter{0};
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
     temporary = folder + "." + name.substr(0, 200) + "." + std::to_string(getpid()) + "." +
                 std::to_string(++counter) + ".tmp";
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return fail(std::strerror(errno));
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaced ? 0600 : 0666);
+    if (fd < 0 && errno != EEXIST) {
+      reason = std::strerror(errno);
+      return false;
+    }
   }
-  if (fd < 0) return fail(std::strerror(EEXIST));
-  std::string reason;
+  if (fd < 0) {
+    reason = std::strerror(EEXIST);
+    return false;
+  }
   for (size_t done = 0; reason.empty() && done < text.size();) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n > 0) done += static_cast<size_t>(n);
     else if (n < 0 && errno == EINTR) continue;
     else reason = std::strerror(n < 0 ? errno : ENOSPC);
   }
+  if (reason.empty() && replaced) {
+    // The owner first, since a change of owner clears the set-id bits. What
+    // the system refuses stays as created: the owner is the user, and the
+    // mode never opens the file to more than it was.
+    if (replaced->st_uid != ::geteuid() || replaced->st_gid != ::getegid())
+      (void)!::fchown(fd, replaced->st_uid, replaced->st_gid);
+    (void)!::fchmod(fd, replaced->st_mode & 07777);
+  }
   // The data must be on the disk before the name moves to it, or a crash
   // could leave an empty file in place of the old one.
-  if (reason.empty() && ::fsync(fd) != 0) reason = std::strerror(errno);
-  if (::close(fd) != 0 && reason.empty()) reason = std::strerror(errno);
+  if (reason.empty() && SyncWrittenFile(fd) != 0) reason = std::strerror(errno);
+  if (CloseWrittenFile(fd) != 0 && reason.empty()) reason = std::strerror(errno);
   // rename replaces the directory entry: a link named like the target is
   // replaced itself, its target never touched.
   if (reason.empty() && ::rename(temporary.c_str(), path.c_str()) != 0) reason = std::strerror(errno);
   if (reason.empty()) return true;
   ::unlink(temporary.c_str());
-  return fail(reason);
+  return false;
+}
+
+// The text of a symbolic link; "" with errno set when it cannot be read.
+std::string LinkText(const std::string& link) {
+  std::vector<char> buffer(256);
+  for (;;) {
+    ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<size_t>(n));
+    if (buffer.size() >= (1u << 20)) {
+      errno = ENAMETOOLONG;
+      return {};
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace
+
+int SyncWrittenFile(int handle) {
+  TFileEndCall call = SyncCall.load();
+  return call ? call(handle) : ::fsync(handle);
+}
+
+int CloseWrittenFile(int handle) {
+  TFileEndCall call = CloseCall.load();
+  return call ? call(handle) : ::close(handle);
+}
+
+void SetFileEndCalls(TFileEndCall sync, TFileEndCall close) {
+  SyncCall = sync;
+  CloseCall = close;
+}
+
+bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error) {
+  std::string reason;
+  if (!UsablePath(path) || !IsPlainFileName(ExtractFileName(path))) reason = "Invalid file name";
+  else if (ReplaceWithText(path, text, nullptr, reason)) return true;
+  if (error) *error = "Cannot save \"" + path + "\". " + reason;
+  return false;
+}
+
+bool SaveUserTextFile(const std::string& path, const std::string& text, std::string* error) {
+  auto fail = [&](const std::string& message) {
+    if (error) *error = "Cannot save \"" + path + "\". " + message;
+    return false;
+  };
+  // The file the chain of links ends in; a link to nothing ends in the
+  // file it names.
+  std::string real = path;
+  struct stat st {};
+  bool exists = false;
+  for (int hops = 0;; ++hops) {
+    if (!UsablePath(real) || !IsPlainFileName(ExtractFileName(real))) return fail("Invalid file name");
+    if (::lstat(real.c_str(), &st) != 0) {
+      if (errno != ENOENT) return fail(std::strerror(errno));
+      break;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      exists = true;
+      break;
+    }
+    if (hops == MaxLinkHops) return fail(std::strerror(ELOOP));
+    errno = 0;
+    std::string target = LinkText(real);
+    if (target.empty()) return fail(std::strerror(errno ? errno : ENOENT));
+    real = target[0] == '/' ? target : ExtractFilePath(real) + target;
+  }
+  if (exists) {
+    if (S_ISDIR(st.st_mode)) return fail(std::strerror(EISDIR));
+    if (!S_ISREG(st.st_mode)) return fail("Not a plain file");
+    // Whether the user may write the file, as the system itself answers it
+    // (permissions, access lists, read-only mounts): opened for writing,
+    // nothing written.
+    int fd = ::open(real.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail(std::strerror(errno));
+    ::close(fd);
+  }
+  std::string reason;
+  return ReplaceWithText(real, text, exists ? &st : nullptr, reason) || fail(reason);
 }
 
 std::string ProgramFolder() {

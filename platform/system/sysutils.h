@@ -120,7 +120,29 @@ bool IsPlainFileName(const std::string& name);
 // which then takes the name (a symbolic link at path is replaced, never
 // followed). On failure the old file stays as it was, the temporary file is
 // removed, error (when given) receives the reason, and the result is false.
+// Every write, the sync and the close of the temporary file are checked.
 bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error);
+// The same for a file of the user's own (a settings file, a log saved by
+// hand): a symbolic link at path is followed, through a chain of them, to
+// the file it names, which is replaced in its own folder while the links
+// stay (a link to nothing makes the file it names); the replaced file's
+// mode, and its owner where the system allows, pass to the new one; a file
+// the user may not write, or that is no plain file, is refused and stays as
+// it was.
+bool SaveUserTextFile(const std::string& path, const std::string& text, std::string* error);
+
+// The calls that end every file the program writes: the sync puts what was
+// written on the disk, the close lets the handle go and is where a network
+// file system or a quota may first report a write it could not keep. Both
+// answer 0, or -1 with errno set, as the system's fsync and close do; the
+// close releases the handle either way. Their results are always checked.
+int SyncWrittenFile(int handle);
+int CloseWrittenFile(int handle);
+// Puts other calls in their place (null: the system's own again), so that
+// tests can see how a failure that shows only at the end of a file is
+// taken.
+using TFileEndCall = int (*)(int handle);
+void SetFileEndCalls(TFileEndCall sync, TFileEndCall close);
 // Folder of the running program with a trailing '/'.
 std::string ProgramFolder();
 // The process's current directory, without a trailing '/'; "" when it

@@ -1,6 +1,7 @@
 // Streams, lists and the Assign protocol.
 #include <gtest/gtest.h>
 
+#include "tests/support/fileendfault.h"
 #include "tests/support/testsupport.h"
 
 TEST(MemoryStream, ReadWriteSeek) {
@@ -62,6 +63,43 @@ TEST(FileStream, ModesAndCreateNew) {
     EXPECT_TRUE(exists) << taken;
   }
   EXPECT_THROW(TFileStream::CreateNew(dir.File("missing/x.bin"), &exists), EFCreateError);
+}
+
+// A written file is ended with its close checked; a file made by CreateNew
+// is removed again only while its name still stands for it.
+TEST(FileStream, CloseIsCheckedAndOnlyTheCreatedFileIsRemoved) {
+  TempDir dir;
+  std::unique_ptr<TFileStream> file(TFileStream::CreateNew(dir.File("a.bin")));
+  file->WriteBuffer("abc", 3);
+  {
+    TFileEndFault fault(TFileEndFault::Close, "a.bin");
+    EXPECT_EQ(RaisedMessage<EWriteError>([&] { file->Close(); }),
+              "Cannot write file \"" + dir.File("a.bin") + "\". Input/output error");
+  }
+  file->Close();  // once is all
+  EXPECT_EQ(file->Write("x", 1), 0);
+  EXPECT_TRUE(file->RemoveCreated());
+  EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+
+  // Another file took the name meanwhile: it stays.
+  file.reset(TFileStream::CreateNew(dir.File("b.bin")));
+  WriteTextFile(dir.File("other"), "theirs");
+  ASSERT_EQ(rename(dir.File("other").c_str(), dir.File("b.bin").c_str()), 0);
+  EXPECT_FALSE(file->RemoveCreated());
+  EXPECT_EQ(ReadTextFile(dir.File("b.bin")), "theirs");
+  // A stream that made no file removes none.
+  EXPECT_FALSE(TFileStream(dir.File("b.bin"), fmOpenRead).RemoveCreated());
+  EXPECT_FALSE(TFileStream(dir.File("c.bin"), fmCreate).RemoveCreated());
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"b.bin", "c.bin"}));
+
+  // The class library's savers raise a failed close.
+  TFileEndFault fault(TFileEndFault::Close);
+  TStringList lines;
+  lines.Add("x");
+  EXPECT_THROW(lines.SaveToFile(dir.File("lines.txt")), EWriteError);
+  TMemoryStream memory;
+  EXPECT_THROW(memory.SaveToFile(dir.File("memory.bin")), EWriteError);
+  EXPECT_EQ(fault.Failures(), 2);
 }
 
 TEST(List, PointersAndBounds) {

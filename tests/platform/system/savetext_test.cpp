@@ -1,0 +1,190 @@
+// Saving a text file in one step: the run's log beside the pictures, which
+// replaces whatever carries its name, and the user's own files (settings,
+// a log saved by hand), which are written through links, keep their mode
+// and are refused when the user may not write them. A failure at any step,
+// the sync and the close included, leaves the old file as it was and no
+// temporary file.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/support/fileendfault.h"
+#include "tests/support/nobody.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+struct stat Lstat(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+mode_t ModeOf(const std::string& path) { return Lstat(path).st_mode & 07777; }
+
+mode_t NewFileMode() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+void Link(const std::string& target, const std::string& link) {
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0) << link;
+}
+
+using Saver = bool (*)(const std::string&, const std::string&, std::string*);
+
+}  // namespace
+
+// Both savers, whatever ends the file: a failed sync or close keeps the old
+// file and leaves nothing behind, and the next save goes through.
+TEST(SaveText, FailureAtTheEndOfTheFileKeepsTheOldOne) {
+  for (Saver save : {&SaveTextAtomically, &SaveUserTextFile}) {
+    TempDir dir;
+    const std::string file = dir.File("log.txt");
+    WriteTextFile(file, "old");
+    for (TFileEndFault::TCall call : {TFileEndFault::Sync, TFileEndFault::Close}) {
+      std::string error;
+      {
+        TFileEndFault fault(call, "log.txt");
+        EXPECT_FALSE(save(file, "new", &error));
+        EXPECT_EQ(fault.Failures(), 1);
+      }
+      EXPECT_EQ(error, "Cannot save \"" + file + "\". Input/output error");
+      EXPECT_EQ(ReadTextFile(file), "old");
+      EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"log.txt"});
+    }
+    // A full quota reported at the close.
+    {
+      TFileEndFault fault(TFileEndFault::Close, "", EDQUOT);
+      std::string error;
+      EXPECT_FALSE(save(file, "new", &error));
+      EXPECT_NE(error.find("quota"), std::string::npos) << error;
+    }
+    EXPECT_TRUE(save(file, "new", nullptr));
+    EXPECT_EQ(ReadTextFile(file), "new");
+  }
+}
+
+// The run's log in a target folder that others may share: a link of its
+// name is replaced itself, whatever it points to, so that nobody can send
+// the log elsewhere.
+TEST(SaveText, LogReplacesALinkOfItsNameNeverWhatItNames) {
+  TempDir dir, elsewhere;
+  WriteTextFile(elsewhere.File("precious"), "keep");
+  const struct {
+    const char* Name;
+    std::string Target;
+  } links[] = {{"to-file.txt", elsewhere.File("precious")},
+               {"dangling.txt", elsewhere.File("made")},
+               {"to-folder.txt", elsewhere.Path()},
+               {"chain.txt", "to-file.txt"}};
+  for (const auto& link : links) Link(link.Target, dir.File(link.Name));
+  for (const auto& link : links) {
+    std::string error;
+    ASSERT_TRUE(SaveTextAtomically(dir.File(link.Name), "log", &error)) << link.Name << ": " << error;
+    EXPECT_TRUE(S_ISREG(Lstat(dir.File(link.Name)).st_mode)) << link.Name;
+    EXPECT_EQ(ReadTextFile(dir.File(link.Name)), "log");
+    EXPECT_EQ(ModeOf(dir.File(link.Name)), NewFileMode()) << link.Name;
+  }
+  EXPECT_EQ(FolderEntries(elsewhere.Path()), std::vector<std::string>{"precious"});
+  EXPECT_EQ(ReadTextFile(elsewhere.File("precious")), "keep");
+}
+
+TEST(SaveText, UserFileIsWrittenThroughItsLinks) {
+  TempDir dir, dotfiles;
+  std::filesystem::create_directories(dotfiles.File("sub"));
+  std::string error;
+  // A chain: an absolute link to a relative one to the file.
+  WriteTextFile(dotfiles.File("sub/brmil.dat"), "old");
+  Link("sub/brmil.dat", dotfiles.File("relative"));
+  Link(dotfiles.File("relative"), dir.File("brmil.dat"));
+  ASSERT_TRUE(SaveUserTextFile(dir.File("brmil.dat"), "[Target]\n", &error)) << error;
+  EXPECT_EQ(ReadTextFile(dotfiles.File("sub/brmil.dat")), "[Target]\n");
+  EXPECT_TRUE(S_ISLNK(Lstat(dir.File("brmil.dat")).st_mode));
+  EXPECT_TRUE(S_ISLNK(Lstat(dotfiles.File("relative")).st_mode));
+  EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"brmil.dat"});
+  EXPECT_EQ(FolderEntries(dotfiles.File("sub")), std::vector<std::string>{"brmil.dat"});
+
+  // A link to nothing makes the file it names, in that file's folder.
+  Link("../" + ExtractFileName(ExcludeTrailingPathDelimiter(dotfiles.Path())) + "/new.conf", dir.File("key.conf"));
+  ASSERT_TRUE(SaveUserTextFile(dir.File("key.conf"), "made", &error)) << error;
+  EXPECT_EQ(ReadTextFile(dotfiles.File("new.conf")), "made");
+  EXPECT_TRUE(S_ISLNK(Lstat(dir.File("key.conf")).st_mode));
+  EXPECT_EQ(ModeOf(dotfiles.File("new.conf")), NewFileMode());
+
+  // Links that end nowhere a file can be: nothing is made anywhere.
+  Link(dotfiles.File("missing/x.conf"), dir.File("no-folder"));
+  Link("loop-b", dir.File("loop-a"));
+  Link("loop-a", dir.File("loop-b"));
+  Link(dotfiles.File("sub"), dir.File("to-folder"));
+  Link(dotfiles.File("sub/"), dir.File("to-folder-slash"));
+  const std::pair<const char*, const char*> refused[] = {{"no-folder", "No such file or directory"},
+                                                         {"loop-a", "Too many levels of symbolic links"},
+                                                         {"to-folder", "Is a directory"},
+                                                         {"to-folder-slash", "Invalid file name"}};
+  const auto before = FolderEntries(dir.Path());
+  for (auto [name, reason] : refused) {
+    EXPECT_FALSE(SaveUserTextFile(dir.File(name), "x", &error)) << name;
+    EXPECT_EQ(error, "Cannot save \"" + dir.File(name) + "\". " + reason);
+  }
+  EXPECT_EQ(FolderEntries(dir.Path()), before);
+  EXPECT_EQ(FolderEntries(dotfiles.Path()), (std::vector<std::string>{"new.conf", "relative", "sub"}));
+  EXPECT_EQ(FolderEntries(dotfiles.File("sub")), std::vector<std::string>{"brmil.dat"});
+}
+
+TEST(SaveText, UserFileKeepsItsModeAndOwner) {
+  TempDir dir;
+  const std::string file = dir.File("saved.txt");
+  std::string error;
+  // A new file as any new file; a replaced one keeps what it had, a private
+  // one stays private, also through a link.
+  ASSERT_TRUE(SaveUserTextFile(file, "1", &error)) << error;
+  EXPECT_EQ(ModeOf(file), NewFileMode());
+  Link("saved.txt", dir.File("link"));
+  for (mode_t mode : {0600, 0640, 0664, 0604}) {
+    ASSERT_EQ(chmod(file.c_str(), mode), 0);
+    ASSERT_TRUE(SaveUserTextFile(mode == 0640 ? dir.File("link") : file, std::to_string(mode), &error)) << error;
+    EXPECT_EQ(ModeOf(file), mode);
+    EXPECT_EQ(ReadTextFile(file), std::to_string(mode));
+  }
+  // Another user's file that root saves keeps its owner.
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+    ASSERT_TRUE(SaveUserTextFile(file, "root's", &error)) << error;
+    struct stat st = Lstat(file);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+  }
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"link", "saved.txt"}));
+}
+
+// A file the user may not write stays as it is, even in a folder where the
+// user could make a new file in its place; so does anything that is no
+// plain file.
+TEST(SaveText, UserFileThatMayNotBeWrittenIsRefused) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);
+  const std::string file = dir.File("fixed.txt");
+  WriteTextFile(file, "fixed");
+  ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+  Link("fixed.txt", dir.File("link"));
+  std::string error;
+  for (const char* name : {"fixed.txt", "link"}) {
+    TFileAccessOfNobody nobody;
+    EXPECT_FALSE(SaveUserTextFile(dir.File(name), "changed", &error)) << name;
+    EXPECT_EQ(error, "Cannot save \"" + dir.File(name) + "\". Permission denied");
+  }
+  EXPECT_EQ(ReadTextFile(file), "fixed");
+  EXPECT_EQ(ModeOf(file), 0444u);
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0666), 0);
+  EXPECT_FALSE(SaveUserTextFile(dir.File("pipe"), "x", &error));
+  EXPECT_EQ(error, "Cannot save \"" + dir.File("pipe") + "\". Not a plain file");
+  EXPECT_TRUE(S_ISFIFO(Lstat(dir.File("pipe")).st_mode));
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"fixed.txt", "link", "pipe"}));
+}
