@@ -1,10 +1,14 @@
-// Peak memory and time of one file's road (load, conversion to 24 bits, no
-// effect, save as JPEG), each file in a child process of its own that
-// reports its peak resident size (VmHWM, which starts afresh with the
-// program, unlike the peak wait4 reports, which keeps the parent's). Files: a 12-megapixel photo in
-// every source format, and small or junk files that claim large pictures.
-//   bench_memory [junk-megabytes]        every case (junk .jpg 400 MB by default)
-//   bench_memory --road <file> <folder>  one road (what each child runs)
+// Peak memory and time of one file's road (load, conversion to 24 bits, an
+// effect or none, save as JPEG), each file in a child process of its own
+// that reports its peak resident size (VmHWM, which starts afresh with the
+// program, unlike the peak wait4 reports, which keeps the parent's). Files:
+// a 12-megapixel photo in every source format, small or junk files that
+// claim large pictures, and a wide and a tall strip (60000 x 65 and
+// 65 x 60000 PNG) through no effect and through every effect of the
+// catalogue, whose working memory grows with the strip's length and width
+// alike.
+//   bench_memory [junk-megabytes]                  every case (junk .jpg 400 MB by default)
+//   bench_memory --road <file> <folder> [effect]   one road (what each child runs)
 // Peak memory is given beyond that of the road of a 1 x 1 picture, and as
 // the share of (file size + 3 x the 24-bit picture) that it takes.
 #include <fcntl.h>
@@ -18,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bench/benchsupport.h"
@@ -30,7 +35,9 @@ extern char** environ;
 
 namespace {
 
-int Road(const std::string& file, const std::string& folder) {
+constexpr char kConvert[] = "Convert to selected format";
+
+int Road(const std::string& file, const std::string& folder, const std::string& effect) {
   TJobRecord job(folder);
   job.TargetExtension = ".jpg";
   job.JpegQuality = 90;
@@ -40,7 +47,7 @@ int Road(const std::string& file, const std::string& folder) {
   worker.TargetDir = folder;
   worker.SourceFiles.Add(file);
   worker.FileCount = 1;
-  worker.ProcessFile(*FindEffectRoutine("Convert to selected format"));
+  worker.ProcessFile(*FindEffectRoutine(effect));
   std::string result;
   for (int i = 0; i < worker.Log->Count(); ++i) result += (i ? " | " : "") + (*worker.Log)[i];
   TStringList status;
@@ -57,13 +64,13 @@ struct Outcome {
   std::string Log;
 };
 
-Outcome RunChild(const std::string& file, const std::string& folder) {
+Outcome RunChild(const std::string& file, const std::string& folder, const std::string& effect = kConvert) {
   std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   std::string out = folder + "child.txt";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<std::string> args = {self, "--road", file, folder};
+  std::vector<std::string> args = {self, "--road", file, folder, effect};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -210,12 +217,14 @@ std::vector<uint8_t> OneBitPng(int width, int height) {
 struct Case {
   std::string Name;
   int Width, Height;  // as the file claims
+  std::string Effect = kConvert;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "--road") return Road(argv[2], argv[3]);
+  if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--road")
+    return Road(argv[2], argv[3], argc == 5 ? argv[4] : kConvert);
   const int64_t junkMB = argc > 1 ? std::atoll(argv[1]) : 400;
 
   char pattern[] = "/tmp/brightmill-memory-XXXXXX";
@@ -262,23 +271,32 @@ int main(int argc, char** argv) {
     junk.SetSize(junkMB << 20);
   }
   cases.push_back({"junk.jpg", 0, 0});
+  for (auto [name, w, h] : {std::tuple{"wide.png", 60000, 65}, {"tall.png", 65, 60000}}) {
+    TPNGObject png;
+    png.Assign(MakeBenchPhoto(w, h).get());
+    png.SaveToFile(folder + name);
+    cases.push_back({name, w, h});
+    for (const TEffectRoutine& routine : EffectRoutines())
+      if (routine.Caption != kConvert) cases.push_back({name, w, h, routine.Caption});
+  }
 
   Outcome base = RunChild(folder + "one.bmp", folder);
   std::printf("Baseline (1 x 1 picture): %.1f MB peak, %.2f s\n\n", base.PeakMB, base.Seconds);
-  std::printf("%-22s %12s %13s %12s %10s %9s  %s\n", "file", "file MB", "claims", "24-bit MB", "peak+ MB",
-              "budget", "seconds / log");
+  std::printf("%-22s %-20s %12s %13s %12s %10s %9s  %s\n", "file", "effect", "file MB", "claims", "24-bit MB",
+              "peak+ MB", "budget", "seconds / log");
   for (const Case& c : cases) {
     std::string path = folder + c.Name;
     double fileMB = std::filesystem::file_size(path) / 1048576.0;
     double pictureMB = (int64_t(c.Width) * 3 + 3) / 4 * 4 * double(c.Height) / 1048576.0;
-    Outcome o = RunChild(path, folder);
+    Outcome o = RunChild(path, folder, c.Effect);
     double above = std::max(0.0, o.PeakMB - base.PeakMB);
     std::string claims = c.Width ? std::to_string(c.Width) + "x" + std::to_string(c.Height) : "-";
-    std::printf("%-22s %12.3f %13s %12.1f %10.1f %8.0f%%  %.2f s  %s\n", c.Name.c_str(), fileMB, claims.c_str(),
-                pictureMB, above, 100 * above / (fileMB + 3 * pictureMB), o.Seconds, o.Log.c_str());
+    std::string effect = c.Effect == kConvert ? "-" : c.Effect;
+    std::printf("%-22s %-20s %12.3f %13s %12.1f %10.1f %8.0f%%  %.2f s  %s\n", c.Name.c_str(), effect.c_str(), fileMB,
+                claims.c_str(), pictureMB, above, 100 * above / (fileMB + 3 * pictureMB), o.Seconds, o.Log.c_str());
+    // The written files: every name with "(" (the effect's suffix).
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-      if (entry.path().filename().string().find("(Convert)") != std::string::npos)
-        std::filesystem::remove(entry.path());
+      if (entry.path().filename().string().find('(') != std::string::npos) std::filesystem::remove(entry.path());
   }
   std::filesystem::remove_all(folder);
   return 0;

@@ -230,8 +230,13 @@ void ApplyAutoColor(TBitmap& picture) {
   // A large picture meets most of them: with several threads all are worked
   // out first, in bands, into one table. Otherwise the bands fill tables
   // with the ones they meet, a table for each band at work at once (on one
-  // thread, the one table).
-  const bool whole = BandThreads() > 1 && int64_t(w) * h >= 4 * int64_t(keys);
+  // thread, the one table), as many as the picture's bytes hold; a band
+  // that finds none left, and a picture smaller than one, work out every
+  // pixel's colour.
+  const int64_t pixels = int64_t(w) * h;
+  const bool whole = BandThreads() > 1 && pixels >= 4 * int64_t(keys);
+  const int64_t tables = 3 * pixels / (int64_t(keys) * int64_t(sizeof(uint32_t)));
+  int64_t made = 0;
   std::vector<uint32_t> shared(whole ? keys : 0);
   if (whole)
     ForEachRowInBands(keys >> 8, 256, [&](int high) {
@@ -250,16 +255,20 @@ void ApplyAutoColor(TBitmap& picture) {
   ForEachBand(h, w, [&](int first, int last) {
     std::unique_ptr<std::vector<uint32_t>> own;
     if (!whole) {
+      bool make = false;
       {
         std::lock_guard<std::mutex> hold(sparing);
         if (!spare.empty()) {
           own = std::move(spare.back());
           spare.pop_back();
+        } else if (made < tables) {
+          ++made;
+          make = true;
         }
       }
-      if (!own) own = std::make_unique<std::vector<uint32_t>>(keys);
+      if (make) own = std::make_unique<std::vector<uint32_t>>(keys);
     }
-    uint32_t* known = whole ? shared.data() : own->data();
+    uint32_t* known = whole ? shared.data() : own ? own->data() : nullptr;
     for (int y = first; y < last; ++y)
       for (uint8_t* p = rows[y]; p < rows[y] + 3 * w; p += 3) {
         RGBTRIPLE t;
@@ -267,8 +276,13 @@ void ApplyAutoColor(TBitmap& picture) {
         int key = t.rgbtBlue == 0    ? t.rgbtGreen << 8 | t.rgbtRed
                   : t.rgbtGreen == 0 ? 1 << 16 | t.rgbtBlue << 8 | t.rgbtRed
                                      : 2 << 16 | t.rgbtBlue << 8 | t.rgbtGreen;
-        if (known[key] == 0) known[key] = stretched(t);
-        const uint32_t colour = known[key];
+        uint32_t colour;
+        if (!known) {
+          colour = stretched(t);
+        } else {
+          if (known[key] == 0) known[key] = stretched(t);
+          colour = known[key];
+        }
         p[0] = static_cast<uint8_t>(255 - std::min(static_cast<int>(colour >> 16 & 0xFF) + k, 255));
         p[1] = static_cast<uint8_t>(255 - std::min(static_cast<int>(colour >> 8 & 0xFF) + k, 255));
         p[2] = static_cast<uint8_t>(255 - std::min(static_cast<int>(colour & 0xFF) + k, 255));

@@ -199,6 +199,76 @@ void ForEachRowInBands(int rows, int64_t rowPixels, F f) {
     for (int y = first; y < last; ++y) f(y);
   });
 }
+
+// The blocks of FinishInOrder: the two together take at most the bytes of
+// the 24-bit picture they serve (3 a pixel), and 24 MiB.
+constexpr int64_t kInOrderMostBytes = int64_t(24) << 20;
+// The most that both blocks take for a picture of count pixels.
+inline int64_t InOrderBlocksBytes(int64_t count) { return std::min(3 * count, kInOrderMostBytes); }
+// How many pixels a block holds when each takes workBytes.
+inline int64_t InOrderBlockPixels(int64_t count, size_t workBytes) {
+  return std::max<int64_t>(InOrderBlocksBytes(count) / (2 * static_cast<int64_t>(workBytes)), 1);
+}
+// Pixels 0..count-1 (any order the caller numbers them in), finished one at
+// a time in that order, each from work prepared for it beforehand: finish
+// may read what the pixels before have become, prepare only what no pixel
+// before the ones it prepares changes. The pixels fall into blocks of
+// InOrderBlockPixels: while one thread finishes a block, the others
+// prepare the next in bands, so the bytes are those of one thread.
+// prepare(first, last, out) fills out[0..last-first) for the pixels first
+// to last-1; finish(first, last, in) finishes them. weight: what preparing
+// a pixel costs, in pixels of the lightest work (for the choice of bands).
+// The blocks are freed when it returns.
+template <typename Work, typename Prepare, typename Finish>
+void FinishInOrder(int64_t count, int64_t weight, Prepare prepare, Finish finish) {
+  if (count <= 0) return;
+  // A band takes whole chunks.
+  constexpr int64_t chunk = 256;
+  const int64_t block = InOrderBlockPixels(count, sizeof(Work));
+  const int64_t blocks = (count + block - 1) / block;
+  std::unique_ptr<Work[]> work[2] = {std::make_unique_for_overwrite<Work[]>(std::min(block, count)),
+                                     std::make_unique_for_overwrite<Work[]>(blocks > 1 ? block : 0)};
+  // Prepares block b (none past the last) in bands beside().
+  const auto prepareBeside = [&](int64_t b, auto beside) {
+    const int64_t first = std::min(count, b * block), last = std::min(count, first + block);
+    Work* out = work[b % 2].get();
+    ForEachBandBeside(
+        static_cast<int>((last - first + chunk - 1) / chunk), chunk * weight,
+        [&](int c0, int c1) {
+          const int64_t p0 = first + c0 * chunk, p1 = std::min(last, first + c1 * chunk);
+          prepare(p0, p1, out + (p0 - first));
+        },
+        beside);
+  };
+  const auto run = [&] {
+    prepareBeside(0, [] {});
+    for (int64_t b = 0; b < blocks; ++b)
+      prepareBeside(b + 1, [&] {
+        const int64_t first = b * block, last = std::min(count, first + block);
+        finish(first, last, static_cast<const Work*>(work[b % 2].get()));
+      });
+  };
+#ifdef _OPENMP
+  // Outside a team, one team of its own for every block: the bands of each
+  // are then tasks that whichever thread is free takes up (the thread that
+  // finishes too, while it waits for them), where a team for each block
+  // would end each block only once every thread of it had been woken.
+  if (!omp_in_parallel() && BandThreads() > 1 && WorthBands(std::min(block, count) * weight)) {
+    std::exception_ptr failure;
+#pragma omp parallel num_threads(BandThreads()) default(none) shared(run, failure)
+#pragma omp single
+    try {
+      run();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    if (failure) std::rethrow_exception(failure);
+    return;
+  }
+#endif
+  run();
+}
+
 // ForEachPixel in row bands over every core, for pixels that change from
 // their own value alone.
 template <typename F>
@@ -216,17 +286,21 @@ void ForEachPixelInBands(TBitmap& picture, F f) {
 
 // Copies into every pixel x of a row the pixel at sourceOf(x) (none where it
 // gives nullptr), called for x = 0, 1, ... in order. The sources of a remap
-// lie anywhere in the picture, so they are all worked out first and the
-// memory of each asked for some pixels before it is copied; sourceOf must
-// not read the row.
+// lie anywhere in the picture, so each is worked out some pixels before it
+// is copied, and its memory asked for then; sourceOf must not read the row.
 template <typename F>
 void CopyRowFrom(uint8_t* row, int width, F sourceOf) {
   constexpr int ahead = 16;
-  std::vector<const uint8_t*> from(width);
-  for (int x = 0; x < width; ++x) from[x] = sourceOf(x);
+  // The sources of the pixels from x on, up to ahead of them.
+  const uint8_t* from[ahead];
+  for (int x = 0; x < std::min(ahead, width); ++x) from[x] = sourceOf(x);
   for (int x = 0; x < width; ++x) {
-    if (x + ahead < width && from[x + ahead]) __builtin_prefetch(from[x + ahead]);
-    if (from[x]) std::memcpy(row + 3 * x, from[x], 3);
+    const uint8_t* source = from[x % ahead];
+    if (x + ahead < width) {
+      from[x % ahead] = sourceOf(x + ahead);
+      if (from[x % ahead]) __builtin_prefetch(from[x % ahead]);
+    }
+    if (source) std::memcpy(row + 3 * x, source, 3);
   }
 }
 

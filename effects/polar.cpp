@@ -139,8 +139,8 @@ void ApplyTwist(TBitmap& picture, int amount) {
   // The twist reads the picture it writes: a sample above or to the left
   // already holds a result. So the pixels are read and written in their
   // order on one thread; only where each pixel samples, which does not
-  // depend on any pixel, is worked out beforehand in row bands, a block of
-  // rows at a time.
+  // depend on any pixel, is prepared ahead on the others, a block of pixels
+  // at a time.
   // Per pixel, its four samples (as offsets from the top row: a picture
   // stays within 1 GiB) and their weights, x tap outer and y tap inner.
   static_assert(MaxBitmapBytes <= UINT32_MAX);
@@ -148,23 +148,14 @@ void ApplyTwist(TBitmap& picture, int amount) {
     uint32_t At[4];
     double Weight[4];
   };
+  // The pixels twisted: all but the last column of all but the last row.
   const int columns = w - 1;
-  // Blocks of about 2^19 pixels (24 MB of taps), two of them: while one
-  // thread works out a block's pixels, the others work out the taps of the
-  // next.
-  const int blockRows = std::max(1, (1 << 19) / columns);
-  const int blocks = (h - 1 + blockRows - 1) / blockRows;
-  const size_t blockTaps = static_cast<size_t>(std::min(blockRows, h - 1)) * columns;
-  std::vector<TTaps> taps[2] = {std::vector<TTaps>(blockTaps), std::vector<TTaps>(blocks > 1 ? blockTaps : 0)};
   const auto rows = RowPointers(picture);
   uint8_t* const top = rows[0];
-  // The taps of row y, into the block that holds it.
-  const auto place = [&](int y) {
-    const int block = y / blockRows;
-    TTaps* out = &taps[block % 2][static_cast<size_t>(y - block * blockRows) * columns];
-    const double dy = y - cy;
-    for (int x = 0; x < columns; ++x) {
-      double dx = x - cx;
+  const auto place = [&](int64_t first, int64_t last, TTaps* out) {
+    int y = static_cast<int>(first / columns), x = static_cast<int>(first % columns);
+    for (int64_t n = first; n < last; ++n, ++out) {
+      double dx = x - cx, dy = y - cy;
       double r = std::sqrt(dx * dx + dy * dy);
       double px = cx, py = cy;
       if (r != 0) {
@@ -177,50 +168,46 @@ void ApplyTwist(TBitmap& picture, int amount) {
         const int sx = tx.Base + i < w ? tx.Base + i : w - (tx.Base + i);
         for (int j = 0; j < 2; ++j) {
           const int sy = ty.Base + j < h ? ty.Base + j : h - (ty.Base + j);
-          out[x].At[2 * i + j] = static_cast<uint32_t>(rows[sy] + 3 * sx - top);
-          out[x].Weight[2 * i + j] = tx.Weight[i] * ty.Weight[j];
+          out->At[2 * i + j] = static_cast<uint32_t>(rows[sy] + 3 * sx - top);
+          out->Weight[2 * i + j] = tx.Weight[i] * ty.Weight[j];
         }
+      }
+      if (++x == columns) {
+        x = 0;
+        ++y;
       }
     }
   };
-  // Block b's pixels in their order, from its taps.
-  const auto twist = [&](int block) {
-    const int y0 = block * blockRows, y1 = std::min(h - 1, y0 + blockRows);
-    for (int y = y0; y < y1; ++y) {
-      uint8_t* row = rows[y];
-      const TTaps* rowTaps = &taps[block % 2][static_cast<size_t>(y - y0) * columns];
-      for (int x = 0; x < columns; ++x) {
-        // The samples lie anywhere in the picture: asking for those of a
-        // pixel further on now keeps the memory busy while this one is
-        // summed.
-        if (x + kPrefetchAhead < columns) {
-          const TTaps& ahead = rowTaps[x + kPrefetchAhead];
-          __builtin_prefetch(top + ahead.At[0]);
-          __builtin_prefetch(top + ahead.At[1]);
-        }
-        const TTaps& pixel = rowTaps[x];
-        double sum[3] = {0, 0, 0};
-        for (int k = 0; k < 4; ++k) {
-          const uint8_t* sample = top + pixel.At[k];
-          for (int c = 0; c < 3; ++c) sum[c] += sample[c] * pixel.Weight[k];
-        }
-        // The weights are at least 0 and sum to 1, so every sum lies in
-        // 0..255 (up to rounding that the floor removes); at 0 and above,
-        // truncation is the floor.
-        for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<uint8_t>(static_cast<int>(sum[c]));
+  const auto twist = [&](int64_t first, int64_t last, const TTaps* taps) {
+    int y = static_cast<int>(first / columns), x = static_cast<int>(first % columns);
+    for (int64_t k = 0, count = last - first; k < count; ++k) {
+      // The samples lie anywhere in the picture: asking for those of a
+      // pixel further on now keeps the memory busy while this one is
+      // summed.
+      if (k + kPrefetchAhead < count) {
+        const TTaps& ahead = taps[k + kPrefetchAhead];
+        __builtin_prefetch(top + ahead.At[0]);
+        __builtin_prefetch(top + ahead.At[1]);
+      }
+      const TTaps& pixel = taps[k];
+      double sum[3] = {0, 0, 0};
+      for (int i = 0; i < 4; ++i) {
+        const uint8_t* sample = top + pixel.At[i];
+        for (int c = 0; c < 3; ++c) sum[c] += sample[c] * pixel.Weight[i];
+      }
+      // The weights are at least 0 and sum to 1, so every sum lies in
+      // 0..255 (up to rounding that the floor removes); at 0 and above,
+      // truncation is the floor.
+      for (int c = 0; c < 3; ++c) rows[y][3 * x + c] = static_cast<uint8_t>(static_cast<int>(sum[c]));
+      if (++x == columns) {
+        x = 0;
+        ++y;
       }
     }
   };
-  ForEachRowInBands(std::min(blockRows, h - 1), columns, place);
-  for (int block = 0; block < blocks; ++block) {
-    const int next0 = (block + 1) * blockRows, next1 = std::min(h - 1, next0 + blockRows);
-    ForEachBandBeside(
-        std::max(0, next1 - next0), columns,
-        [&](int first, int last) {
-          for (int y = next0 + first; y < next0 + last; ++y) place(y);
-        },
-        [&] { twist(block); });
-  }
+  // Placing a pixel's taps costs some 100 times the lightest effects' work
+  // on one (bench_effects, one thread).
+  FinishInOrder<TTaps>(int64_t(columns) * (h - 1), 100, place, twist);
 }
 
 void ApplyWarp(TBitmap& picture, int factor) {

@@ -118,21 +118,10 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
 
   // In place: samples before a pixel (above it, or to its left) read this
   // pass's results, the others the picture as it was. So the pixels are
-  // finished in their order on one thread. Everything else is worked out
-  // beforehand in row bands, a block of rows at a time: where each pixel
-  // samples (from the products each column and each row share, the same
-  // doubles the rotation of every sample takes), the sum of its samples at
-  // or after it, which nothing has changed yet, and where the ones before it
-  // lie. While one thread finishes a block, the others prepare the next one
-  // further down, whose samples at or after its pixels lie past every pixel
-  // being written.
-  std::vector<double> columnCs(static_cast<size_t>(w) * samples), columnSn(columnCs.size());
-  for (int x = 0; x < w; ++x)
-    for (int i = 0; i < samples; ++i) {
-      const double u = x - w * 0.5 + ox[i];
-      columnCs[static_cast<size_t>(x) * samples + i] = cs * u;
-      columnSn[static_cast<size_t>(x) * samples + i] = sn * u;
-    }
+  // finished in their order on one thread; all else is prepared ahead, a
+  // block of pixels at a time, on the others: where each pixel samples, the
+  // sum of its samples at or after it, which nothing has changed yet, and
+  // where the ones before it lie.
   // The places of the samples before a pixel, as offsets from the top row
   // (a picture stays within 1 GiB).
   static_assert(MaxBitmapBytes <= UINT32_MAX);
@@ -141,91 +130,83 @@ void ApplyTileReflection(TBitmap& picture, int angle, int squareSize, int curvat
     int Earlier;   // how many lie before it
     uint32_t Before[samples];
   };
-  // Blocks of at least 64 rows and 2^17 pixels (11 MB of work or more), two
-  // of them.
-  const int blockRows = std::max(64, (1 << 17) / w);
-  const int blocks = (h + blockRows - 1) / blockRows;
-  const size_t blockPixels = static_cast<size_t>(std::min(blockRows, h)) * w;
-  std::vector<TPixelWork> work[2] = {std::vector<TPixelWork>(blockPixels),
-                                     std::vector<TPixelWork>(blocks > 1 ? blockPixels : 0)};
   const std::vector<uint8_t*> rows = RowPointers(picture);
-  const auto prepare = [&](int y) {
-    const int block = y / blockRows;
-    const double dy = y - h * 0.5;
-    double rowSn[samples], rowCs[samples];
-    for (int i = 0; i < samples; ++i) {
-      const double v = dy - oy[i];
-      rowSn[i] = sn * v;
-      rowCs[i] = cs * v;
-    }
-    // First every sample of the row, as the place in the picture and whether
-    // it lies at or after its pixel; then the sums, asking for the memory of
-    // a few pixels ahead.
-    thread_local std::vector<uint32_t> where;
-    thread_local std::vector<uint8_t> later;
-    where.resize(static_cast<size_t>(w) * samples);
-    later.resize(where.size());
-    for (int x = 0, n = 0; x < w; ++x) {
-      const double* us = &columnSn[static_cast<size_t>(x) * samples];
-      const double* uc = &columnCs[static_cast<size_t>(x) * samples];
-      const int64_t self = int64_t(y) * w + x;
-      for (int i = 0; i < samples; ++i, ++n) {
-        // p = cs u + sn v and q = -sn u + cs v.
-        double p = uc[i] + rowSn[i], q = -us[i] + rowCs[i];
-        p = std::tan(p * scale) * bend + p;
-        q = std::tan(q * scale) * bend + q;
-        double su = cs * p - sn * q, sv = sn * p + cs * q;
-        const int sx = std::clamp(TruncInt(w * 0.5 + su), 0, w - 1);
-        const int sy = std::clamp(TruncInt(h * 0.5 + sv), 0, h - 1);
-        where[n] = static_cast<uint32_t>(rows[sy] + 3 * sx - rows[0]);
-        later[n] = int64_t(sy) * w + sx >= self;
+  const uint8_t* const top = rows[0];
+  // Pixels first..last-1, in runs of at most a chunk within a row: first
+  // every sample of the run, as its place in the picture and whether it lies
+  // at or after its pixel; then the sums, asking for the memory of a few
+  // pixels ahead.
+  constexpr int chunk = 128;
+  const auto prepare = [&](int64_t first, int64_t last, TPixelWork* out) {
+    uint32_t where[chunk * samples];
+    bool later[chunk * samples];
+    for (int64_t at = first; at < last;) {
+      const int y = static_cast<int>(at / w), x0 = static_cast<int>(at % w);
+      const int x1 = static_cast<int>(std::min<int64_t>({last - int64_t(y) * w, int64_t(w), int64_t(x0) + chunk}));
+      const double dy = y - h * 0.5;
+      double rowSn[samples], rowCs[samples];
+      for (int i = 0; i < samples; ++i) {
+        const double v = dy - oy[i];
+        rowSn[i] = sn * v;
+        rowCs[i] = cs * v;
       }
-    }
-    TPixelWork* out = &work[block % 2][static_cast<size_t>(y - block * blockRows) * w];
-    for (int x = 0, n = 0; x < w; ++x, ++out) {
-      if (x + kPrefetchAhead < w)
-        for (int i = 0, ahead = (x + kPrefetchAhead) * samples; i < samples; ++i)
-          if (later[ahead + i]) __builtin_prefetch(rows[0] + where[ahead + i]);
-      int sum[3] = {0, 0, 0}, earlier = 0;
-      for (int i = 0; i < samples; ++i, ++n) {
-        if (later[n]) {
-          for (int c = 0; c < 3; ++c) sum[c] += rows[0][where[n] + c];
-        } else {
-          out->Before[earlier++] = where[n];
+      for (int x = x0, n = 0; x < x1; ++x) {
+        const int64_t self = int64_t(y) * w + x;
+        for (int i = 0; i < samples; ++i, ++n) {
+          // p = cs u + sn v and q = -sn u + cs v.
+          const double u = x - w * 0.5 + ox[i];
+          double p = cs * u + rowSn[i], q = -(sn * u) + rowCs[i];
+          p = std::tan(p * scale) * bend + p;
+          q = std::tan(q * scale) * bend + q;
+          double su = cs * p - sn * q, sv = sn * p + cs * q;
+          const int sx = std::clamp(TruncInt(w * 0.5 + su), 0, w - 1);
+          const int sy = std::clamp(TruncInt(h * 0.5 + sv), 0, h - 1);
+          where[n] = static_cast<uint32_t>(rows[sy] + 3 * sx - top);
+          later[n] = int64_t(sy) * w + sx >= self;
         }
       }
-      for (int c = 0; c < 3; ++c) out->Later[c] = sum[c];
-      out->Earlier = earlier;
+      const int count = x1 - x0;
+      for (int k = 0, n = 0; k < count; ++k, ++out) {
+        if (k + kPrefetchAhead < count)
+          for (int i = 0, ahead = (k + kPrefetchAhead) * samples; i < samples; ++i)
+            if (later[ahead + i]) __builtin_prefetch(top + where[ahead + i]);
+        int sum[3] = {0, 0, 0}, earlier = 0;
+        for (int i = 0; i < samples; ++i, ++n) {
+          if (later[n]) {
+            for (int c = 0; c < 3; ++c) sum[c] += top[where[n] + c];
+          } else {
+            out->Before[earlier++] = where[n];
+          }
+        }
+        for (int c = 0; c < 3; ++c) out->Later[c] = sum[c];
+        out->Earlier = earlier;
+      }
+      at += count;
     }
   };
-  const auto finish = [&](int block) {
-    const TPixelWork* pixel = work[block % 2].data();
-    const int y0 = block * blockRows, y1 = std::min(h, y0 + blockRows);
-    const TPixelWork* end = pixel + static_cast<size_t>(y1 - y0) * w;
-    for (int y = y0; y < y1; ++y)
-      for (int x = 0; x < w; ++x, ++pixel) {
-        // The samples lie anywhere in the picture: asking for those of a
-        // pixel further on now keeps the memory busy while this one is
-        // summed.
-        if (pixel + kPrefetchAhead < end)
-          for (int i = 0; i < pixel[kPrefetchAhead].Earlier; ++i)
-            __builtin_prefetch(rows[0] + pixel[kPrefetchAhead].Before[i]);
-        int total[3] = {pixel->Later[0], pixel->Later[1], pixel->Later[2]};
-        for (int i = 0; i < pixel->Earlier; ++i)
-          for (int c = 0; c < 3; ++c) total[c] += rows[0][pixel->Before[i] + c];
-        for (int c = 0; c < 3; ++c) rows[y][3 * x + c] = ClampByte(total[c] / samples);
+  const auto finish = [&](int64_t first, int64_t last, const TPixelWork* pixel) {
+    const TPixelWork* end = pixel + (last - first);
+    int y = static_cast<int>(first / w), x = static_cast<int>(first % w);
+    for (; pixel < end; ++pixel) {
+      // The samples lie anywhere in the picture: asking for those of a
+      // pixel further on now keeps the memory busy while this one is
+      // summed.
+      if (pixel + kPrefetchAhead < end)
+        for (int i = 0; i < pixel[kPrefetchAhead].Earlier; ++i)
+          __builtin_prefetch(top + pixel[kPrefetchAhead].Before[i]);
+      int total[3] = {pixel->Later[0], pixel->Later[1], pixel->Later[2]};
+      for (int i = 0; i < pixel->Earlier; ++i)
+        for (int c = 0; c < 3; ++c) total[c] += top[pixel->Before[i] + c];
+      for (int c = 0; c < 3; ++c) rows[y][3 * x + c] = ClampByte(total[c] / samples);
+      if (++x == w) {
+        x = 0;
+        ++y;
       }
+    }
   };
-  ForEachRowInBands(std::min(blockRows, h), int64_t(w) * samples, prepare);
-  for (int block = 0; block < blocks; ++block) {
-    const int next0 = (block + 1) * blockRows, next1 = std::min(h, next0 + blockRows);
-    ForEachBandBeside(
-        std::max(0, next1 - next0), int64_t(w) * samples,
-        [&](int first, int last) {
-          for (int y = next0 + first; y < next0 + last; ++y) prepare(y);
-        },
-        [&] { finish(block); });
-  }
+  // Preparing a pixel costs some 1300 times the lightest effects' work on
+  // one (bench_effects, one thread).
+  FinishInOrder<TPixelWork>(int64_t(w) * h, 1300, prepare, finish);
 }
 
 // Block copies of rows and columns: memory-bound, on one thread.

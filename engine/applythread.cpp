@@ -198,6 +198,9 @@ int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height) {
     const int64_t file = PixelBytes(width, height, PixelFormatBits(values.BmpPixelFormat));
     beside = std::max(beside, held(file) + file);
   }
+  // Or, while the effect works, the blocks of work that an effect prepares
+  // ahead (FinishInOrder) and its list of the rows.
+  beside = std::max(beside, InOrderBlocksBytes(width * height) + int64_t(sizeof(uint8_t*)) * height);
   return held(picture) + beside;
 }
 

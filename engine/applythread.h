@@ -118,10 +118,11 @@ struct TFileWork;
 struct TRunFlight;
 
 // The memory a file's road holds at most for a picture of width x height
-// written in the values' target format: the picture, and the effect's copy
-// and the encoded data or what the encoder holds beside it. Sides below zero
-// count as none; a picture past any machine's memory answers 2^50 bytes,
-// more than any smaller picture, so that reserves add up without overflow.
+// written in the values' target format: the picture, and beside it the
+// effect's copy and the encoded data, what the encoder holds, or what an
+// effect works with, whichever is more. Sides below zero count as none; a
+// picture past any machine's memory answers 2^50 bytes, more than any
+// smaller picture, so that reserves add up without overflow.
 int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height);
 // The memory that the pictures of a run's files in work may take together:
 // the smaller of 1 GiB and a quarter of the machine's memory. A file whose

@@ -238,4 +238,8 @@ TEST(ColorModelEffects, EveryParameterAtItsDefaultAndAnother) {
   // A picture large enough that the colours are worked out for every
   // reduced complement ahead when several threads share the work.
   EXPECT_TRUE(GivesPixels(ApplyAutoColor, MakeChannelBitmap(1024, 800), AutoColored));
+  // One in between, in bands: as many bands keep what they work out as the
+  // picture's bytes hold tables for (one here); the others work out every
+  // pixel.
+  EXPECT_TRUE(GivesPixels(ApplyAutoColor, MakeChannelBitmap(700, 500), AutoColored));
 }
