@@ -172,10 +172,10 @@ void PlayRecord(TPlayer& player, TDcState& s, uint16_t function, const TRecordRe
     }
     case META_PAINTREGION: case META_FILLREGION: {
       const TGdiObject* region = player.Object(r.U16(6));
-      const TGdiObject* brush = function == META_FILLREGION ? player.Object(r.U16(8)) : nullptr;
       auto* rects = region ? std::get_if<TRegionDef>(region) : nullptr;
-      const TBrushDef* b = brush ? std::get_if<TBrushDef>(brush) : &s.Brush;
-      if (rects && b) player.FillRects(rects->Rects, true, *b);
+      // FillRegion names its brush; an empty slot fills nothing.
+      std::optional<TBrushDef> brush = function == META_FILLREGION ? player.Brush(r.U16(8)) : s.Brush;
+      if (rects && brush) player.FillRects(rects->Rects, true, *brush);
       return;
     }
     case META_POLYGON: case META_POLYLINE: {
