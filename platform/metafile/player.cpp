@@ -29,6 +29,9 @@ constexpr int kDefaultFontPixels = 16;
 constexpr int64_t kMaxDibPixels = int64_t(1) << 26;
 constexpr int kMaxPatternSize = 64;
 constexpr size_t kMaxDashes = 16;
+// GDI's default mitre limit: the longest mitre, in pen widths from the
+// inner to the outer corner of the join; a longer one is bevelled.
+constexpr double kMiterLimit = 10;
 
 // NaN goes to the lower limit.
 double Clamp(double v) { return std::fmin(std::fmax(v, -kCoordLimit), kCoordLimit); }
@@ -486,9 +489,12 @@ std::optional<QPen> TPlayer::MakePen(QColor fixed) const {
     pen.setCapStyle(cap == PS_ENDCAP_FLAT     ? Qt::FlatCap
                     : cap == PS_ENDCAP_SQUARE ? Qt::SquareCap
                                               : Qt::RoundCap);
-    pen.setJoinStyle(join == PS_JOIN_MITER   ? Qt::MiterJoin
+    // Qt's SVG mitre has GDI's limit rule; its plain mitre is cut off at
+    // the limit instead.
+    pen.setJoinStyle(join == PS_JOIN_MITER   ? Qt::SvgMiterJoin
                      : join == PS_JOIN_BEVEL ? Qt::BevelJoin
                                              : Qt::RoundJoin);
+    pen.setMiterLimit(kMiterLimit);
   }
   // Dash lengths in pixels for one-pixel pens; wide pens of CreatePen draw
   // solid, those of ExtCreatePen scale the pattern with their width.

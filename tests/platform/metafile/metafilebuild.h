@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/metafile/metafile.h"
@@ -59,6 +60,36 @@ class Emf {
   Emf& Line(int x0, int y0, int x1, int y1) { return Rec(EMR_MOVETOEX, {x0, y0}).Rec(EMR_LINETO, {x1, y1}); }
   // Red fill without outline.
   Emf& RedFill() { return SolidBrush(1, clRed).Select(1).Select(kNullPen); }
+  // EMR_BITBLT without a source bitmap.
+  Emf& PatBlt(int x, int y, int w, int h, uint32_t rop) {
+    return Rec(EMR_BITBLT, {0, 0, 0, 0, x, y, w, h, int32_t(rop), 0, 0, 0x3F800000, 0, 0, 0x3F800000, 0, 0, 0, 0,
+                            0, 0, 0, 0});
+  }
+  // Regions of one rectangle (device units); FillRgn names its brush.
+  Emf& FillRgn(int32_t brush, int l, int t, int r, int b) {
+    ByteWriter w;
+    w.I32(l).I32(t).I32(r).I32(b).U32(48).I32(brush);
+    return Raw(EMR_FILLRGN, RegionOf(w, l, t, r, b).Data);
+  }
+  Emf& PaintRgn(int l, int t, int r, int b) {
+    ByteWriter w;
+    w.I32(l).I32(t).I32(r).I32(b).U32(48);
+    return Raw(EMR_PAINTRGN, RegionOf(w, l, t, r, b).Data);
+  }
+  // EMR_EXTCREATEFONTINDIRECTW with a height, weight 400 and no face name.
+  Emf& Font(int index, int height, int pitchAndFamily = 0) {
+    return Rec(EMR_EXTCREATEFONTINDIRECTW, {index, height, 0, 0, 0, 400, 0, pitchAndFamily << 24, 0, 0, 0, 0, 0, 0,
+                                            0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  }
+  // EMR_EXTTEXTOUTW; options with their rectangle.
+  Emf& TextOut(int x, int y, const std::u16string& text, uint32_t options = 0, TRect rect = {0, 0, -1, -1}) {
+    ByteWriter w;
+    w.I32(0).I32(0).I32(-1).I32(-1).U32(1).U32(0).U32(0);  // bounds, graphics mode, scales
+    w.I32(x).I32(y).U32(uint32_t(text.size())).U32(76).U32(options);
+    w.I32(rect.Left).I32(rect.Top).I32(rect.Right).I32(rect.Bottom).U32(0);
+    for (char16_t c : text) w.U16(c);
+    return Raw(EMR_EXTTEXTOUTW, w.Data);
+  }
   std::vector<uint8_t> Finish() {
     Rec(EMR_EOF, {0, 16, 20});
     W.PatchU32(48, static_cast<uint32_t>(W.Size()));
@@ -68,6 +99,10 @@ class Emf {
   ByteWriter W;
 
  private:
+  static ByteWriter& RegionOf(ByteWriter& w, int l, int t, int r, int b) {
+    for (int32_t v : {32, 1, 1, 16, l, t, r, b, l, t, r, b}) w.I32(v);
+    return w;
+  }
   uint32_t FRecords = 0;
 };
 

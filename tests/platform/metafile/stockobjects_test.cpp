@@ -55,29 +55,6 @@ const TStock kStock[] = {
 
 int32_t StockIndex(uint32_t n) { return int32_t(0x80000000u | n); }
 
-// Region data of one rectangle (device units).
-std::vector<int32_t> RegionOf(int l, int t, int r, int b) { return {32, 1, 1, 16, l, t, r, b, l, t, r, b}; }
-
-Emf& FillRgn(Emf& e, int32_t brush, int l, int t, int r, int b) {
-  ByteWriter w;
-  w.I32(l).I32(t).I32(r).I32(b).U32(48).I32(brush);
-  for (int32_t v : RegionOf(l, t, r, b)) w.I32(v);
-  return e.Raw(EMR_FILLRGN, w.Data);
-}
-
-Emf& PaintRgn(Emf& e, int l, int t, int r, int b) {
-  ByteWriter w;
-  w.I32(l).I32(t).I32(r).I32(b).U32(48);
-  for (int32_t v : RegionOf(l, t, r, b)) w.I32(v);
-  return e.Raw(EMR_PAINTRGN, w.Data);
-}
-
-// EMR_BITBLT without a source bitmap.
-Emf& PatBlt(Emf& e, int x, int y, int w, int h, uint32_t rop) {
-  return e.Rec(EMR_BITBLT, {0, 0, 0, 0, x, y, w, h, int32_t(rop), 0, 0, 0x3F800000, 0, 0, 0x3F800000, 0, 0, 0, 0, 0,
-                            0, 0, 0});
-}
-
 // What a pen and a brush drew: the brush fills a box and block transfers,
 // the pen outlines the box and draws a line.
 struct TDrawn {
@@ -130,19 +107,6 @@ void ExpectDrawn(const TDrawn& got, const TDrawn& want) {
   EXPECT_EQ(got.PaintRgn, want.PaintRgn) << "painted region";
 }
 
-Emf& CreatedFont(Emf& e, int index, int height) {
-  return e.Rec(EMR_EXTCREATEFONTINDIRECTW, {index, height, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                            0, 0, 0, 0, 0});
-}
-
-Emf& TextOut(Emf& e, int x, int y, const std::u16string& text) {
-  ByteWriter w;
-  w.I32(0).I32(0).I32(-1).I32(-1).U32(1).U32(0).U32(0);  // bounds, graphics mode, scales
-  w.I32(x).I32(y).U32(uint32_t(text.size())).U32(76).U32(0).I32(0).I32(0).I32(-1).I32(-1).U32(0);
-  for (char16_t c : text) w.U16(c);
-  return e.Raw(EMR_EXTTEXTOUTW, w.Data);
-}
-
 }  // namespace
 
 TEST(StockObjects, EveryStockPenAndBrushOfAnEmfDrawsInItsColour) {
@@ -152,10 +116,9 @@ TEST(StockObjects, EveryStockPenAndBrushOfAnEmfDrawsInItsColour) {
     e.SolidBrush(1, kBrushBefore).Pen(2, 0, kPenBeforeWidth, kPenBefore).Select(1).Select(2);
     e.Select(StockIndex(s.Index));
     DrawShapes(e);
-    PatBlt(e, 50, 20, 30, 10, PATCOPY);
-    PaintRgn(e, 50, 40, 80, 50);
+    e.PatBlt(50, 20, 30, 10, PATCOPY).PaintRgn(50, 40, 80, 50);
     // FillRgn names its brush; a stock brush is named by its stock index.
-    FillRgn(e, StockIndex(s.Index), 50, 60, 80, 70);
+    e.FillRgn(StockIndex(s.Index), 50, 60, 80, 70);
     auto b = Render(e.Finish(), 96, 96, kGround);
     ExpectDrawn(Drawn(*b), Expected(s));
     TColor fillRgn = s.Kind == kBrush && !s.Null ? s.Color : kGround;
@@ -197,9 +160,7 @@ TEST(StockObjects, AFreshDeviceContextHasTheDefaultObjects) {
   const TDrawn defaults{clWhite, clBlack, clWhite, kGround, clBlack, kGround, kGround, clWhite, clWhite};
   Emf e;
   DrawShapes(e);
-  PatBlt(e, 50, 20, 30, 10, PATCOPY);
-  PaintRgn(e, 50, 40, 80, 50);
-  TextOut(e, 10, 60, u"HH");
+  e.PatBlt(50, 20, 30, 10, PATCOPY).PaintRgn(50, 40, 80, 50).TextOut(10, 60, u"HH");
   auto b = Render(e.Finish(), 96, 96, kGround);
   ExpectDrawn(Drawn(*b), defaults);
   EXPECT_GT(Count(*b, Rect(10, 60, 50, 90), clBlack), 10);
@@ -269,10 +230,8 @@ TEST(StockObjects, EveryStockFontOfAnEmfDrawsAtTheDefaultSize) {
     SCOPED_TRACE(s.Name);
     Emf e(0, 0, 15875, 5292);  // 600 x 200
     e.Rec(EMR_SETBKMODE, {1});
-    CreatedFont(e, 1, -40).Select(1).Select(StockIndex(s.Index));
-    TextOut(e, 10, 10, u"HHHH");
-    TextOut(e, 10, 70, u"iiiiiiii");
-    TextOut(e, 10, 130, u"MMMMMMMM");
+    e.Font(1, -40).Select(1).Select(StockIndex(s.Index));
+    e.TextOut(10, 10, u"HHHH").TextOut(10, 70, u"iiiiiiii").TextOut(10, 130, u"MMMMMMMM");
     auto b = Render(e.Finish(), 600, 200, kGround);
     TRect h = inkWidth(*b, 0);
     if (s.Kind == kFont) {
