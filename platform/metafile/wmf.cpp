@@ -159,9 +159,13 @@ void PlayRecord(TPlayer& player, TDcState& s, uint16_t function, const TRecordRe
     case META_CREATEFONTINDIRECT: return player.AddObject(Font(r));
     case META_CREATEREGION: return player.AddObject(Region(r));
     case META_DIBCREATEPATTERNBRUSH: {
-      // Style BS_PATTERN carries an old device-dependent bitmap, drawn as black.
+      // Style BS_PATTERN records CreatePatternBrush's bitmap as a DIB with
+      // RGB colours whatever the usage says; a monochrome one draws in the
+      // text and background colours, as a bitmap pattern does. The other
+      // styles are DIB patterns, which need RGB colours here.
+      bool pattern = r.U16(6) == BS_PATTERN;
       std::optional<TDib> dib;
-      if (r.U16(6) != BS_PATTERN && r.U16(8) == DIB_RGB_COLORS) dib = TrailingDib(r, 10);
+      if (pattern || r.U16(8) == DIB_RGB_COLORS) dib = TrailingDib(r, 10, pattern);
       return player.AddObject(dib ? PatternBrush(*dib) : TBrushDef{BS_SOLID, clBlack, 0, {}, false});
     }
     case META_SELECTCLIPREGION: {

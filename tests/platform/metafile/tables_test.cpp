@@ -97,6 +97,11 @@ TEST(MetafileTables, BinaryRasterOperations) {
     w.Brush(0, kInk).Pen(5, 0, 0).Select(0).Select(1).Rec(META_SETROP2, {int16_t(rop2)}).Rect(10, 10, 30, 30);
     b = Render(w.Finish(), 96, 96, kGround);
     EXPECT_EQ(Count(*b, Rect(10, 10, 30, 30), want), 400) << "WMF fill";
+
+    // The null brush and pen draw nothing, whatever the operation.
+    Emf none;
+    none.Select(int32_t(0x80000005)).Select(kNullPen).Rec(EMR_SETROP2, {rop2}).Rect(10, 10, 30, 30).Line(40, 5, 80, 5);
+    EXPECT_EQ(Count(*Render(none.Finish(), 96, 96, kGround), Rect(0, 0, 96, 96), kGround), 96 * 96);
   }
 }
 
@@ -475,4 +480,22 @@ TEST(MetafileTables, PatternBrushes) {
   EXPECT_EQ(Count(*b, Rect(0, 0, 8, 8), clBlue), 32);
   for (int y = 0; y < 7; ++y)
     for (int x = 0; x < 7; ++x) EXPECT_EQ(PixelAt(*b, x, y), PixelAt(*b, x + 1, y + 1));
+
+  // The same picture in a WMF: as a bitmap pattern (BS_PATTERN, from
+  // CreatePatternBrush) in the text and background colours, as a DIB
+  // pattern in its own colours, black and white.
+  for (int style : {3, 5}) {
+    SCOPED_TRACE(style);
+    ByteWriter params;
+    params.U16(uint16_t(style)).U16(0).Bytes(mono.Data);
+    Wmf w;
+    w.Rec(0x0209, {int16_t(clRed & 0xFFFF), int16_t(clRed >> 16)});    // SetTextColor
+    w.Rec(META_SETBKCOLOR, {int16_t(clBlue & 0xFFFF), int16_t(clBlue >> 16)});
+    w.Raw(0x0142, params.Data).Pen(5, 0, 0).Select(0).Select(1).Rect(0, 0, 8, 8);
+    b = Render(w.Finish());
+    TColor zero = style == 3 ? clRed : clBlack, one = style == 3 ? clBlue : clWhite;
+    EXPECT_EQ(PixelAt(*b, 0, 0), zero);
+    EXPECT_EQ(Count(*b, Rect(0, 0, 8, 8), zero), 32);
+    EXPECT_EQ(Count(*b, Rect(0, 0, 8, 8), one), 32);
+  }
 }
