@@ -81,13 +81,17 @@ class Emf {
     return Rec(EMR_EXTCREATEFONTINDIRECTW, {index, height, 0, 0, 0, 400, 0, pitchAndFamily << 24, 0, 0, 0, 0, 0, 0,
                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
   }
-  // EMR_EXTTEXTOUTW; options with their rectangle.
-  Emf& TextOut(int x, int y, const std::u16string& text, uint32_t options = 0, TRect rect = {0, 0, -1, -1}) {
+  // EMR_EXTTEXTOUTW; options with their rectangle, and the advances.
+  Emf& TextOut(int x, int y, const std::u16string& text, uint32_t options = 0, TRect rect = {0, 0, -1, -1},
+               const std::vector<int32_t>& dx = {}) {
     ByteWriter w;
     w.I32(0).I32(0).I32(-1).I32(-1).U32(1).U32(0).U32(0);  // bounds, graphics mode, scales
     w.I32(x).I32(y).U32(uint32_t(text.size())).U32(76).U32(options);
-    w.I32(rect.Left).I32(rect.Top).I32(rect.Right).I32(rect.Bottom).U32(0);
+    uint32_t offDx = dx.empty() ? 0 : uint32_t(76 + ((2 * text.size() + 3) & ~size_t(3)));
+    w.I32(rect.Left).I32(rect.Top).I32(rect.Right).I32(rect.Bottom).U32(offDx);
     for (char16_t c : text) w.U16(c);
+    w.Align(4);
+    for (int32_t d : dx) w.I32(d);
     return Raw(EMR_EXTTEXTOUTW, w.Data);
   }
   std::vector<uint8_t> Finish() {

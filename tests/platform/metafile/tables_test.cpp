@@ -424,6 +424,25 @@ TEST(MetafileTables, TextOptions) {
       EXPECT_EQ(yellow, 0);
     }
   }
+
+  // Glyph indices name glyphs of a font this player does not have: only
+  // the opaque rectangle is drawn.
+  auto b = Render(Emf().Rec(EMR_SETBKCOLOR, {clYellow}).TextOut(30, 20, u"HHHHHH", 0x12, box).Finish());
+  EXPECT_EQ(Count(*b, box, clYellow), 50 * 30);
+  EXPECT_EQ(Count(*b, Rect(0, 0, 96, 96), clWhite), 96 * 96 - 50 * 30);
+
+  // The advances put each character at its place; with ETO_PDY they come
+  // in pairs of x and y.
+  const std::vector<int32_t> dx{20, 0, 20, 0, 0, 0};
+  for (uint32_t options : {0u, 0x2000u}) {
+    SCOPED_TRACE(options);
+    b = Render(Emf().Rec(EMR_SETBKMODE, {1}).TextOut(10, 20, u"HHH", options, {0, 0, -1, -1}, dx).Finish());
+    TRect ink = Extent(*b, clBlack);
+    TRect one = Extent(*Render(Emf().Rec(EMR_SETBKMODE, {1}).TextOut(10, 20, u"H").Finish()), clBlack);
+    EXPECT_EQ(ink.Left, one.Left);
+    EXPECT_EQ(ink.Right, one.Right + (options ? 40 : 20));
+    EXPECT_EQ(Count(*b, Rect(0, 0, 96, 96), clBlack), Count(*b, Rect(0, one.Top, 96, one.Bottom), clBlack));
+  }
 }
 
 TEST(MetafileTables, FontFamiliesAndPitch) {
