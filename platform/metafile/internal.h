@@ -143,11 +143,6 @@ using TGdiObject = std::variant<std::monostate, TPenDef, TBrushDef, TFontDef, TR
 
 // An EMF object index with this bit set names a stock object.
 constexpr uint32_t kStockFlag = 0x80000000u;
-// The stock objects of GetStockObject by their number, none for the
-// numbers that name no object of the kind.
-std::optional<TBrushDef> StockBrush(uint32_t stock);
-std::optional<TPenDef> StockPen(uint32_t stock);
-std::optional<TFontDef> StockFont(uint32_t stock);
 
 // A decoded device-independent bitmap.
 struct TDib {

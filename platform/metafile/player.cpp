@@ -389,7 +389,10 @@ void TPlayer::SelectObject(uint32_t index) {
   if (auto* region = std::get_if<TRegionDef>(object)) CombineClip(LogicalRegion(region->Rects), RGN_COPY);
 }
 
-// The stock objects: brushes 0 to 5 (white, light grey, grey, dark grey,
+namespace {
+
+// The stock objects by their number, none for the numbers that name no
+// object of the kind: brushes 0 to 5 (white, light grey, grey, dark grey,
 // black, null), pens 6 to 8 (white, black, null), fonts 10 to 14, 16 and 17
 // (10, 11 and 16 of fixed pitch), the default palette 15, the DC brush 18
 // and the DC pen 19, whose colours start white and black.
@@ -402,7 +405,8 @@ std::optional<TBrushDef> StockBrush(uint32_t stock) {
 }
 
 std::optional<TPenDef> StockPen(uint32_t stock) {
-  if (stock >= 6 && stock <= 8) return TPenDef::Simple(stock == 8 ? PS_NULL : PS_SOLID, 0, stock == 6 ? clWhite : clBlack);
+  if (stock >= 6 && stock <= 8)
+    return TPenDef::Simple(stock == 8 ? PS_NULL : PS_SOLID, 0, stock == 6 ? clWhite : clBlack);
   if (stock == 19) return TPenDef::Simple(PS_SOLID, 0, clBlack);
   return std::nullopt;
 }
@@ -413,6 +417,8 @@ std::optional<TFontDef> StockFont(uint32_t stock) {
   if (stock == 10 || stock == 11 || stock == 16) font.PitchAndFamily = 0x31;  // fixed pitch, modern
   return font;
 }
+
+}  // namespace
 
 void TPlayer::SelectStockObject(uint32_t stock) {
   if (std::optional<TBrushDef> brush = StockBrush(stock)) FState.Brush = std::move(*brush);

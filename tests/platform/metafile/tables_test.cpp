@@ -32,7 +32,10 @@ TColor ByTruthTable(uint32_t table, TColor p, TColor s, TColor d) {
 // table, bit (p << 1 | d) for the bits p of the pen and d of the target.
 TColor ByRop2(int rop2, TColor p, TColor d) {
   TColor result = 0;
-  for (int bit = 0; bit < 24; ++bit) result |= TColor(((rop2 - 1) >> (((p >> bit) & 1) << 1 | ((d >> bit) & 1))) & 1) << bit;
+  for (int bit = 0; bit < 24; ++bit) {
+    int index = ((p >> bit) & 1) << 1 | ((d >> bit) & 1);
+    result |= TColor(((rop2 - 1) >> index) & 1) << bit;
+  }
   return result;
 }
 
@@ -100,7 +103,8 @@ TEST(MetafileTables, BinaryRasterOperations) {
 
     // The null brush and pen draw nothing, whatever the operation.
     Emf none;
-    none.Select(int32_t(0x80000005)).Select(kNullPen).Rec(EMR_SETROP2, {rop2}).Rect(10, 10, 30, 30).Line(40, 5, 80, 5);
+    none.Select(int32_t(0x80000005)).Select(kNullPen).Rec(EMR_SETROP2, {rop2});
+    none.Rect(10, 10, 30, 30).Line(40, 5, 80, 5);
     EXPECT_EQ(Count(*Render(none.Finish(), 96, 96, kGround), Rect(0, 0, 96, 96), kGround), 96 * 96);
   }
 }
@@ -108,8 +112,10 @@ TEST(MetafileTables, BinaryRasterOperations) {
 TEST(MetafileTables, BlockTransferRasterOperations) {
   // The operations with a source picture, and those without one, by their
   // truth tables; the pattern is the selected brush.
-  for (uint32_t rop : std::initializer_list<uint32_t>{SRCCOPY, 0xEE0086u, 0x8800C6u, 0x660046u, 0x440328u, NOTSRCCOPY, 0x1100A6u, 0xBB0226u,
-                       0xAA0029u}) {
+  // SRCCOPY, SRCPAINT, SRCAND, SRCINVERT, SRCERASE, NOTSRCCOPY, NOTSRCERASE,
+  // MERGEPAINT, and the target left as it is.
+  for (uint32_t rop : std::initializer_list<uint32_t>{SRCCOPY, 0xEE0086u, 0x8800C6u, 0x660046u, 0x440328u,
+                                                      NOTSRCCOPY, 0x1100A6u, 0xBB0226u, 0xAA0029u}) {
     SCOPED_TRACE(rop);
     ByteWriter body;
     body.I32(0).I32(0).I32(0).I32(0).I32(10).I32(10).I32(0).I32(0).I32(1).I32(1);
