@@ -243,9 +243,8 @@ void PlayRecord(TPlayer& player, TDcState& s, uint32_t type, TRecordReader& r) {
     case EMR_FILLRGN: case EMR_PAINTRGN: {
       bool fill = type == EMR_FILLRGN;
       std::vector<QRectF> rects = RegionRects(r, fill ? 32 : 28, r.U32(24));
-      const TGdiObject* brush = fill ? player.Object(r.U32(28)) : nullptr;
-      if (!fill) return player.FillRects(rects, false, s.Brush);
-      if (auto* b = brush ? std::get_if<TBrushDef>(brush) : nullptr) player.FillRects(rects, false, *b);
+      std::optional<TBrushDef> brush = fill ? player.Brush(r.U32(28)) : s.Brush;
+      if (brush) player.FillRects(rects, false, *brush);
       return;
     }
     case EMR_BITBLT: return Blit(player, r, false);

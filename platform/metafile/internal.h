@@ -141,6 +141,9 @@ struct TRegionDef {
 
 using TGdiObject = std::variant<std::monostate, TPenDef, TBrushDef, TFontDef, TRegionDef>;
 
+// An EMF object index with this bit set names a stock object.
+constexpr uint32_t kStockFlag = 0x80000000u;
+
 // A decoded device-independent bitmap.
 struct TDib {
   QImage Image;
@@ -219,10 +222,13 @@ class TPlayer {
   // Objects. EMF records name the slot; WMF records take the lowest free one.
   void CreateObject(uint32_t index, TGdiObject object);
   void AddObject(TGdiObject object);
-  void SelectObject(uint32_t index);  // 0x80000000 | n selects stock object n
+  void SelectObject(uint32_t index);  // kStockFlag | n selects stock object n
   void SelectStockObject(uint32_t stock);
   void DeleteObject(uint32_t index);
   const TGdiObject* Object(uint32_t index) const;
+  // The brush an index names, a stock brush included; none for another
+  // kind of object or an empty slot.
+  std::optional<TBrushDef> Brush(uint32_t index) const;
 
   // Drawing. Points and boxes are logical.
   void MoveTo(QPointF p);

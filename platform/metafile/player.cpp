@@ -29,6 +29,9 @@ constexpr int kDefaultFontPixels = 16;
 constexpr int64_t kMaxDibPixels = int64_t(1) << 26;
 constexpr int kMaxPatternSize = 64;
 constexpr size_t kMaxDashes = 16;
+// GDI's default mitre limit: the longest mitre, in pen widths from the
+// inner to the outer corner of the join; a longer one is bevelled.
+constexpr double kMiterLimit = 10;
 
 // NaN goes to the lower limit.
 double Clamp(double v) { return std::fmin(std::fmax(v, -kCoordLimit), kCoordLimit); }
@@ -377,7 +380,7 @@ const TGdiObject* TPlayer::Object(uint32_t index) const {
 }
 
 void TPlayer::SelectObject(uint32_t index) {
-  if (index & 0x80000000u) return SelectStockObject(index & 0x7FFFFFFFu);
+  if (index & kStockFlag) return SelectStockObject(index & ~kStockFlag);
   const TGdiObject* object = Object(index);
   if (!object) return;
   if (auto* pen = std::get_if<TPenDef>(object)) FState.Pen = *pen;
@@ -386,20 +389,48 @@ void TPlayer::SelectObject(uint32_t index) {
   if (auto* region = std::get_if<TRegionDef>(object)) CombineClip(LogicalRegion(region->Rects), RGN_COPY);
 }
 
-void TPlayer::SelectStockObject(uint32_t stock) {
+namespace {
+
+// The stock objects by their number, none for the numbers that name no
+// object of the kind: brushes 0 to 5 (white, light grey, grey, dark grey,
+// black, null), pens 6 to 8 (white, black, null), fonts 10 to 14, 16 and 17
+// (10, 11 and 16 of fixed pitch), the default palette 15, the DC brush 18
+// and the DC pen 19, whose colours start white and black.
+std::optional<TBrushDef> StockBrush(uint32_t stock) {
   static const TColor kBrushes[] = {clWhite, clSilver, clGray, RGB(64, 64, 64), clBlack};
-  if (stock <= 4 || stock == 18) {
-    FState.Brush = TBrushDef{BS_SOLID, stock == 18 ? clWhite : kBrushes[stock], 0, {}, false};
-  } else if (stock == 5) {
-    FState.Brush = TBrushDef{BS_NULL, clWhite, 0, {}, false};
-  } else if (stock >= 6 && stock <= 8) {
-    FState.Pen = TPenDef::Simple(stock == 8 ? PS_NULL : PS_SOLID, 0, stock == 6 ? clWhite : clBlack);
-  } else if (stock == 19) {
-    FState.Pen = TPenDef{};
-  } else if (stock >= 10 && stock <= 17 && stock != 15) {
-    FState.Font = TFontDef{};
-    if (stock == 10 || stock == 11 || stock == 16) FState.Font.PitchAndFamily = 0x31;  // fixed pitch, modern
-  }
+  if (stock <= 4) return TBrushDef{BS_SOLID, kBrushes[stock], 0, {}, false};
+  if (stock == 5) return TBrushDef{BS_NULL, clWhite, 0, {}, false};
+  if (stock == 18) return TBrushDef{BS_SOLID, clWhite, 0, {}, false};
+  return std::nullopt;
+}
+
+std::optional<TPenDef> StockPen(uint32_t stock) {
+  if (stock >= 6 && stock <= 8)
+    return TPenDef::Simple(stock == 8 ? PS_NULL : PS_SOLID, 0, stock == 6 ? clWhite : clBlack);
+  if (stock == 19) return TPenDef::Simple(PS_SOLID, 0, clBlack);
+  return std::nullopt;
+}
+
+std::optional<TFontDef> StockFont(uint32_t stock) {
+  if (stock < 10 || stock > 17 || stock == 15) return std::nullopt;
+  TFontDef font;
+  if (stock == 10 || stock == 11 || stock == 16) font.PitchAndFamily = 0x31;  // fixed pitch, modern
+  return font;
+}
+
+}  // namespace
+
+void TPlayer::SelectStockObject(uint32_t stock) {
+  if (std::optional<TBrushDef> brush = StockBrush(stock)) FState.Brush = std::move(*brush);
+  if (std::optional<TPenDef> pen = StockPen(stock)) FState.Pen = std::move(*pen);
+  if (std::optional<TFontDef> font = StockFont(stock)) FState.Font = std::move(*font);
+}
+
+std::optional<TBrushDef> TPlayer::Brush(uint32_t index) const {
+  if (index & kStockFlag) return StockBrush(index & ~kStockFlag);
+  const TGdiObject* object = Object(index);
+  auto* brush = object ? std::get_if<TBrushDef>(object) : nullptr;
+  return brush ? std::optional<TBrushDef>(*brush) : std::nullopt;
 }
 
 // --- Painting ----------------------------------------------------------------------
@@ -464,9 +495,12 @@ std::optional<QPen> TPlayer::MakePen(QColor fixed) const {
     pen.setCapStyle(cap == PS_ENDCAP_FLAT     ? Qt::FlatCap
                     : cap == PS_ENDCAP_SQUARE ? Qt::SquareCap
                                               : Qt::RoundCap);
-    pen.setJoinStyle(join == PS_JOIN_MITER   ? Qt::MiterJoin
+    // Qt's SVG mitre has GDI's limit rule; its plain mitre is cut off at
+    // the limit instead.
+    pen.setJoinStyle(join == PS_JOIN_MITER   ? Qt::SvgMiterJoin
                      : join == PS_JOIN_BEVEL ? Qt::BevelJoin
                                              : Qt::RoundJoin);
+    pen.setMiterLimit(kMiterLimit);
   }
   // Dash lengths in pixels for one-pixel pens; wide pens of CreatePen draw
   // solid, those of ExtCreatePen scale the pattern with their width.
@@ -909,15 +943,19 @@ void TPlayer::PatBlt(const QRectF& dest, uint32_t rop) {
 QFont TPlayer::MakeFont() const {
   const TFontDef& def = FState.Font;
   QFont font;
-  if (!def.Face.isEmpty()) font.setFamily(def.Face);
+  bool fixedPitch = (def.PitchAndFamily & 3) == 1;
   switch (def.PitchAndFamily >> 4) {
     case 1: font.setStyleHint(QFont::Serif); break;
     case 3: font.setStyleHint(QFont::TypeWriter); break;
     case 4: font.setStyleHint(QFont::Cursive); break;
     case 5: font.setStyleHint(QFont::Decorative); break;
-    default: font.setStyleHint(QFont::SansSerif); break;
+    default: font.setStyleHint(fixedPitch ? QFont::TypeWriter : QFont::SansSerif); break;
   }
-  if ((def.PitchAndFamily & 3) == 1) font.setFixedPitch(true);
+  // Qt looks at the hint only when the named family is missing; without a
+  // name the font takes the hint's family, as the font mapper picks a font
+  // of the asked family and pitch.
+  font.setFamily(def.Face.isEmpty() ? font.defaultFamily() : def.Face);
+  if (fixedPitch) font.setFixedPitch(true);
   font.setStyleStrategy(QFont::NoAntialias);
   font.setWeight(def.Weight > 0 ? QFont::Weight(std::clamp(def.Weight, 100, 900)) : QFont::Normal);
   font.setItalic(def.Italic);

@@ -159,9 +159,13 @@ void PlayRecord(TPlayer& player, TDcState& s, uint16_t function, const TRecordRe
     case META_CREATEFONTINDIRECT: return player.AddObject(Font(r));
     case META_CREATEREGION: return player.AddObject(Region(r));
     case META_DIBCREATEPATTERNBRUSH: {
-      // Style BS_PATTERN carries an old device-dependent bitmap, drawn as black.
+      // Style BS_PATTERN records CreatePatternBrush's bitmap as a DIB with
+      // RGB colours whatever the usage says; a monochrome one draws in the
+      // text and background colours, as a bitmap pattern does. The other
+      // styles are DIB patterns, which need RGB colours here.
+      bool pattern = r.U16(6) == BS_PATTERN;
       std::optional<TDib> dib;
-      if (r.U16(6) != BS_PATTERN && r.U16(8) == DIB_RGB_COLORS) dib = TrailingDib(r, 10);
+      if (pattern || r.U16(8) == DIB_RGB_COLORS) dib = TrailingDib(r, 10, pattern);
       return player.AddObject(dib ? PatternBrush(*dib) : TBrushDef{BS_SOLID, clBlack, 0, {}, false});
     }
     case META_SELECTCLIPREGION: {
@@ -172,10 +176,10 @@ void PlayRecord(TPlayer& player, TDcState& s, uint16_t function, const TRecordRe
     }
     case META_PAINTREGION: case META_FILLREGION: {
       const TGdiObject* region = player.Object(r.U16(6));
-      const TGdiObject* brush = function == META_FILLREGION ? player.Object(r.U16(8)) : nullptr;
       auto* rects = region ? std::get_if<TRegionDef>(region) : nullptr;
-      const TBrushDef* b = brush ? std::get_if<TBrushDef>(brush) : &s.Brush;
-      if (rects && b) player.FillRects(rects->Rects, true, *b);
+      // FillRegion names its brush; an empty slot fills nothing.
+      std::optional<TBrushDef> brush = function == META_FILLREGION ? player.Brush(r.U16(8)) : s.Brush;
+      if (rects && brush) player.FillRects(rects->Rects, true, *brush);
       return;
     }
     case META_POLYGON: case META_POLYLINE: {

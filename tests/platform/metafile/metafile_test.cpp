@@ -8,6 +8,7 @@
 #include <bit>
 #include <tuple>
 
+#include "tests/platform/metafile/metafilebuild.h"
 #include "tests/support/testsupport.h"
 
 // Fontconfig, which Qt loads when the first metafile is drawn, keeps
@@ -15,122 +16,9 @@
 // leave those out (only those).
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
+using namespace mftest;
+
 namespace {
-
-// --- Building enhanced metafiles ------------------------------------------------
-
-enum : uint32_t {
-  EMR_POLYGON = 3, EMR_POLYPOLYGON = 8, EMR_SETWINDOWEXTEX = 9, EMR_SETWINDOWORGEX = 10, EMR_SETVIEWPORTEXTEX = 11,
-  EMR_EOF = 14, EMR_SETMAPMODE = 17, EMR_SETBKMODE = 18, EMR_SETPOLYFILLMODE = 19, EMR_SETROP2 = 20,
-  EMR_SETBKCOLOR = 25, EMR_MOVETOEX = 27, EMR_EXCLUDECLIPRECT = 29, EMR_INTERSECTCLIPRECT = 30, EMR_SAVEDC = 33,
-  EMR_RESTOREDC = 34, EMR_SETWORLDTRANSFORM = 35, EMR_MODIFYWORLDTRANSFORM = 36, EMR_SELECTOBJECT = 37,
-  EMR_CREATEPEN = 38, EMR_CREATEBRUSHINDIRECT = 39, EMR_RECTANGLE = 43, EMR_ARC = 45, EMR_LINETO = 54,
-  EMR_SETARCDIRECTION = 57, EMR_BEGINPATH = 59, EMR_ENDPATH, EMR_CLOSEFIGURE, EMR_FILLPATH, EMR_SELECTCLIPPATH = 67,
-  EMR_ABORTPATH, EMR_EXTSELECTCLIPRGN = 75, EMR_STRETCHDIBITS = 81
-};
-constexpr int32_t kNullPen = int32_t(0x80000008);
-
-// An EMF whose reference device has 96 pixels per inch (480 pixels in
-// 127 mm), so a picture drawn at its own size maps device units 1:1.
-class Emf {
- public:
-  explicit Emf(int left = 0, int top = 0, int right = 2540, int bottom = 2540) {
-    W.U32(1).U32(88).I32(0).I32(0).I32(95).I32(95);
-    W.I32(left).I32(top).I32(right).I32(bottom);
-    W.Text(" EMF").U32(0x10000).U32(0).U32(0).U16(16).U16(0).U32(0).U32(0).U32(0);
-    W.I32(480).I32(480).I32(127).I32(127);
-  }
-  // A record of 32-bit values.
-  Emf& Rec(uint32_t type, std::initializer_list<int32_t> values) {
-    W.U32(type).U32(static_cast<uint32_t>(8 + 4 * values.size()));
-    for (int32_t v : values) W.I32(v);
-    ++FRecords;
-    return *this;
-  }
-  // A record with a raw body (padded to a multiple of 4).
-  Emf& Raw(uint32_t type, const std::vector<uint8_t>& body) {
-    W.U32(type).U32(static_cast<uint32_t>(8 + ((body.size() + 3) & ~size_t(3)))).Bytes(body).Align(4);
-    ++FRecords;
-    return *this;
-  }
-  Emf& SolidBrush(int index, TColor color) { return Rec(EMR_CREATEBRUSHINDIRECT, {index, 0, color, 0}); }
-  Emf& Select(int32_t index) { return Rec(EMR_SELECTOBJECT, {index}); }
-  Emf& Rect(int l, int t, int r, int b) { return Rec(EMR_RECTANGLE, {l, t, r, b}); }
-  // Red fill without outline.
-  Emf& RedFill() { return SolidBrush(1, clRed).Select(1).Select(kNullPen); }
-  std::vector<uint8_t> Finish() {
-    Rec(EMR_EOF, {0, 16, 20});
-    W.PatchU32(48, static_cast<uint32_t>(W.Size()));
-    W.PatchU32(52, FRecords + 1);
-    return W.Data;
-  }
-  ByteWriter W;
-
- private:
-  uint32_t FRecords = 0;
-};
-
-// --- Building placeable Windows metafiles ---------------------------------------
-
-enum : uint16_t {
-  META_SELECTOBJECT = 0x012D, META_CREATEBRUSHINDIRECT = 0x02FC, META_RECTANGLE = 0x041B, META_TEXTOUT = 0x0521,
-  META_CREATEFONTINDIRECT = 0x02FB, META_DELETEOBJECT = 0x01F0, META_PATBLT = 0x061D, META_STRETCHDIB = 0x0F43,
-  META_DIBBITBLT = 0x0940
-};
-
-class Wmf {
- public:
-  Wmf(int16_t left, int16_t top, int16_t right, int16_t bottom, uint16_t inch) {
-    W.U32(0x9AC6CDD7).U16(0).I16(left).I16(top).I16(right).I16(bottom).U16(inch).U32(0);
-    uint16_t sum = 0;
-    for (int i = 0; i < 10; ++i) sum ^= static_cast<uint16_t>(W.Data[2 * i] | (W.Data[2 * i + 1] << 8));
-    W.U16(sum);
-    W.U16(1).U16(9).U16(0x0300).U32(0).U16(4).U32(0).U16(0);
-  }
-  Wmf& Rec(uint16_t function, std::initializer_list<int16_t> params) {
-    W.U32(static_cast<uint32_t>(3 + params.size())).U16(function);
-    for (int16_t p : params) W.I16(p);
-    return *this;
-  }
-  Wmf& Raw(uint16_t function, const std::vector<uint8_t>& params) {
-    W.U32(static_cast<uint32_t>(3 + (params.size() + 1) / 2)).U16(function).Bytes(params).Align(2);
-    return *this;
-  }
-  std::vector<uint8_t> Finish() {
-    Rec(0, {});
-    W.PatchU32(22 + 6, static_cast<uint32_t>((W.Size() - 22) / 2));
-    return W.Data;
-  }
-  ByteWriter W;
-};
-
-// --- Drawing helpers --------------------------------------------------------------
-
-std::unique_ptr<TMetafile> Load(const std::vector<uint8_t>& data) { return LoadGraphic<TMetafile>(data); }
-
-std::unique_ptr<TBitmap> Render(const std::vector<uint8_t>& data, int w = 96, int h = 96,
-                                TColor fill = clWhite, TPixelFormat format = pf24bit) {
-  auto b = MakeFlatBitmap(w, h, fill, format);
-  b->Canvas()->StretchDraw(Rect(0, 0, w, h), Load(data).get());
-  return b;
-}
-
-int Count(TBitmap& b, const TRect& r, TColor color) {
-  int n = 0;
-  for (int y = r.Top; y < r.Bottom; ++y)
-    for (int x = r.Left; x < r.Right; ++x) n += PixelAt(b, x, y) == color;
-  return n;
-}
-
-// The rectangle covered by pixels of the colour (within area), or an empty one.
-TRect Extent(TBitmap& b, TColor color, TRect area = {0, 0, 1 << 30, 1 << 30}) {
-  TRect e{b.Width(), b.Height(), 0, 0};
-  for (int y = area.Top; y < std::min(area.Bottom, b.Height()); ++y)
-    for (int x = area.Left; x < std::min(area.Right, b.Width()); ++x)
-      if (PixelAt(b, x, y) == color) e = {std::min(e.Left, x), std::min(e.Top, y), std::max(e.Right, x + 1),
-                                          std::max(e.Bottom, y + 1)};
-  return e.Right ? e : TRect{};
-}
 
 void ExpectInvalid(const std::vector<uint8_t>& data) {
   EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { Load(data); }), "Metafile is not valid");
