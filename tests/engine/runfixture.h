@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
+
 #include "effects/random.h"
 #include "engine/recordingview.h"
 #include "tests/support/testsupport.h"
@@ -26,10 +29,13 @@ class RunFixture : public ::testing::Test {
     Job.SourceFiles.Add(path);
     Job.FileCount = Job.SourceFiles.Count();
   }
-  void RunToEnd() {
+  // Runs the job to its end; answers the milliseconds the run took as seen
+  // from here, which the log's time span may not exceed.
+  uint32_t RunToEnd() {
     Job.StartTicks = GetTickCount();
     StartApplyEffectThread(View);
     WaitForApplyEffectThread(false);
+    return GetTickCount() - Job.StartTicks;
   }
   // A run of the effect over the file alone in the list, the effects'
   // generators as at start; answers Body().
@@ -52,6 +58,16 @@ class RunFixture : public ::testing::Test {
         if (body.back().rfind(timed, 0) == 0) body.back() = timed;
     }
     return body;
+  }
+  // The seconds of a "Time span: " line written by the pattern "#,#0.0"
+  // (groups of three digits, one decimal), or -1 when the line has another
+  // form.
+  static double TimeSpanSeconds(const std::string& line) {
+    std::smatch match;
+    if (!std::regex_match(line, match, std::regex(R"(Time span: (\d{1,3}(,\d{3})*\.\d) s)"))) return -1;
+    std::string digits = match[1];
+    digits.erase(std::remove(digits.begin(), digits.end(), ','), digits.end());
+    return std::stod(digits);
   }
   TempDir Programs, Source, Target;
   TJobRecord Job;
