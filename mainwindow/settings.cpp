@@ -22,9 +22,16 @@ QSize PrimaryScreenSize() {
 }
 
 // A stored path: blanks kept, a trailing '/' added unless it is all blanks.
+// A folder stored without its full path is taken from where the program
+// starts, as the settings folder is: a folder picked later moves the current
+// directory, and the scan, Start's checks and the run must all mean the
+// folder the file named. A leading "~" is the home folder's, which the
+// target edit expands.
 std::string StoredFolder(const TMemIniFile& ini, const char* section, const std::string& current) {
   std::string value = ini.ReadString(section, "Path", current);
-  return Trim(value).empty() ? value : IncludeTrailingPathDelimiter(value);
+  if (Trim(value).empty()) return value;
+  if (value != "~" && value.rfind("~/", 0) != 0) value = AbsolutePath(value);
+  return IncludeTrailingPathDelimiter(value);
 }
 
 }  // namespace

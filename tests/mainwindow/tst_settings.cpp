@@ -14,6 +14,7 @@ class TestSettings : public QObject {
  private:
   std::unique_ptr<TTestSettingsFolder> Config;
   TMessageLog Messages;
+  std::string StartDir;  // some tests move the current directory
 
   std::string KeyFile() const { return Config->File("Quorvant/Brightmill v1.4.conf"); }
   std::string StandardFolder() const { return Config->File("Quorvant/Brightmill/1.4.1/"); }
@@ -41,8 +42,12 @@ class TestSettings : public QObject {
   void init() {
     Config = std::make_unique<TTestSettingsFolder>();
     Messages.clear();
+    StartDir = GetCurrentDir();
   }
-  void cleanup() { Config.reset(); }
+  void cleanup() {
+    Config.reset();
+    SetCurrentDir(StartDir);
+  }
 
   void keyIsReadAndWrittenBack() {
     // Bit 0 of Filters is "3D grid...", bit 4 of Filters2 "Resize...". The
@@ -94,11 +99,44 @@ class TestSettings : public QObject {
         "[Source]\r\nPath=  /pics  \r\nBMP=0x0\r\nGIF=abc\r\nPNG=2\r\nJPG=-1\r\nICO=0\r\nSubfolder=1\r\n"
         "[Effects]\r\nEffect=500\r\n[Actions]\r\nEnvironment=1\r\nCase=yes\r\n");
     TFormMain window;
-    QVERIFY(window.TargetDir == "   " && window.SourceDir == "  /pics  /");
+    // "  /pics  " names a folder "  " of the start directory.
+    QVERIFY(window.TargetDir == "   " && window.SourceDir == IncludeTrailingPathDelimiter(GetCurrentDir()) + "  /pics  /");
     QVERIFY(!window.TargetPanelExpanded && window.SourcePanelExpanded);
     QVERIFY(!window.SourceBmp && window.SourceGif && window.SourcePng && window.SourceJpg && !window.SourceIco);
     QVERIFY(window.IncludeSubfolders && window.SaveEnvironment && !window.LowerCaseNames);
     QCOMPARE(window.EffectIndex, 500);
+  }
+
+  // Folders stored without their full path are the start directory's: a
+  // folder picked before Start moves the current directory, yet the run
+  // reads the pictures the start-up scan found and writes where the file
+  // said. A leading "~" stays the home folder.
+  void storedRelativeFoldersAreTheStartDirectorys() {
+    TempDir here, elsewhere;
+    CreateDir(here.File("pictures"));
+    for (int i = 0; i < 2; ++i)
+      MakeTestBitmap(8, 6, i)->SaveToFile(here.File("pictures/p" + std::to_string(i) + ".bmp"));
+    QVERIFY(SetCurrentDir(here.Path()));
+    const std::string real = IncludeTrailingPathDelimiter(GetCurrentDir());
+    WriteIni("[Target]\nPath=out\nExtension=0\n[Source]\nPath=./pictures\nBMP=1\nSubfolder=0\n");
+    TFormMain window;
+    QCOMPARE(window.SourceDir, real + "pictures/");
+    QCOMPARE(window.TargetDir, real + "out/");
+    window.ApplySettingsToControls();
+    QCOMPARE(window.FileCount.load(), 2);
+    window.EffectName = "Convert to selected format";
+    QVERIFY(SetCurrentDir(elsewhere.Path()));
+    window.ActionStartExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(ApplyEffectThread == nullptr, 60000);
+    QCOMPARE(FolderEntries(here.File("out/")),
+             (std::vector<std::string>{"p0(Convert)_1.bmp", "p1(Convert)_1.bmp"}));
+    QVERIFY(FolderEntries(elsewhere.Path()).empty());
+    QVERIFY(Messages.empty());
+
+    WriteIni("[Target]\nPath=~/converted\n[Source]\nPath=~\n");
+    TFormMain home;
+    QCOMPARE(home.TargetDir, std::string("~/converted/"));
+    QCOMPARE(home.SourceDir, std::string("~/"));
   }
 
   void settingsFolderFromTheKey() {
