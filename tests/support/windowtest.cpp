@@ -5,7 +5,21 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include "dialogs/about.h"
+#include "dialogs/avitogif.h"
+#include "dialogs/bmpoptions.h"
 #include "dialogs/effectframe.h"
+#include "dialogs/effects.h"
+#include "dialogs/effectsgroupbox.h"
+#include "dialogs/effectstwotrack.h"
+#include "dialogs/fisheye.h"
+#include "dialogs/jpgoptions.h"
+#include "dialogs/listeffects.h"
+#include "dialogs/pattern.h"
+#include "dialogs/pngoptions.h"
+#include "dialogs/resize.h"
+#include "dialogs/rgb.h"
+#include "dialogs/simpleeffect.h"
 #include "effects/random.h"
 #include "engine/recordingview.h"
 #include "mainwindow/mainwindow.h"
@@ -129,4 +143,33 @@ void WhenShown(const std::function<void(QWidget* dialog)>& action) {
   QTimer::singleShot(0, [action] {
     if (QWidget* dialog = QApplication::activeModalWidget()) action(dialog);
   });
+}
+
+template <class TDialog>
+static TDialogKind Kind(const char* name, bool effectFrame) {
+  return {name,
+          [](QWidget* owner, TJobRecord& job) -> std::unique_ptr<QDialog> {
+            return std::make_unique<TDialog>(owner, job);
+          },
+          effectFrame};
+}
+
+const std::vector<TDialogKind>& EveryDialog() {
+  static const std::vector<TDialogKind> kinds = {
+      Kind<TFormEffect>("TFormEffect", true),
+      Kind<TFormTwoTrack>("TFormTwoTrack", true),
+      Kind<TFormRGB>("TFormRGB", true),
+      Kind<TFormFishEye>("TFormFishEye", true),
+      Kind<TFormGroupEffect>("TFormGroupEffect", true),
+      Kind<TFormPattern>("TFormPattern", true),
+      Kind<TFormResize>("TFormResize", true),
+      Kind<TFormSimpleEffect>("TFormSimpleEffect", true),
+      Kind<TFormListEffects>("TFormListEffects", false),
+      Kind<TJPGForm>("TJPGForm", false),
+      Kind<TPNGForm>("TPNGForm", false),
+      Kind<TFormGif>("TFormGif", false),
+      Kind<TBMPForm>("TBMPForm", false),
+      Kind<TFormAbout>("TFormAbout", false),
+  };
+  return kinds;
 }

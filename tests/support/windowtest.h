@@ -5,11 +5,13 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QSize>
 #include <QStringList>
 #include <QtTest>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,6 +98,15 @@ QStringList Items(const QComboBox* box);
 // Runs action on the active modal dialog once its modal loop runs (to
 // press a key or a button in it).
 void WhenShown(const std::function<void(QWidget* dialog)>& action);
+
+// One kind of the program's dialogs, made over a job with an owner window.
+struct TDialogKind {
+  const char* Name;
+  std::function<std::unique_ptr<QDialog>(QWidget* owner, TJobRecord& job)> Make;
+  bool EffectFrame;  // built on the effect dialog frame
+};
+// Every kind of dialog the program shows.
+const std::vector<TDialogKind>& EveryDialog();
 
 // Shows the window and makes it the active one; false when it never is.
 bool ShowActive(QWidget& window);
