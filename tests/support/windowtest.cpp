@@ -1,8 +1,10 @@
 #include "tests/support/windowtest.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTimer>
 
 #include "dialogs/about.h"
@@ -140,9 +142,24 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons h
 }
 
 void WhenShown(const std::function<void(QWidget* dialog)>& action) {
-  QTimer::singleShot(0, [action] {
-    if (QWidget* dialog = QApplication::activeModalWidget()) action(dialog);
+  // The dialog that exec() shows is up when its loop first runs; the window
+  // system makes it active in its own time. A dialog that never becomes
+  // active within the deadline still gets the action, so that no test waits
+  // on its exec() for ever.
+  QPointer<QWidget> before = QApplication::activeModalWidget();
+  auto* poll = new QTimer(qApp);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, before, action, deadline = QDeadlineTimer(60000)] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    const bool shown = dialog && dialog != before && dialog->isVisible();
+    if (shown && !dialog->isActiveWindow() && !deadline.hasExpired()) {
+      poll->setInterval(5);
+      return;
+    }
+    poll->stop();
+    poll->deleteLater();
+    if (shown) action(dialog);
   });
+  poll->start(0);
 }
 
 template <class TDialog>
