@@ -132,7 +132,8 @@ QStringList Items(const QComboBox* box) {
 bool ShowActive(QWidget& window) {
   window.show();
   window.activateWindow();
-  return QTest::qWaitForWindowActive(&window);
+  // As long as a busy machine's window system takes.
+  return QTest::qWaitForWindowActive(&window, 60000);
 }
 
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
