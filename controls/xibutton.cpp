@@ -111,7 +111,9 @@ bool NoShiftCtrlAlt(Qt::KeyboardModifiers modifiers) {
 TXiButton::TXiButton(const QString& caption, QWidget* parent) : QAbstractButton(parent) {
   setText(caption);
   resize(75, 25);
-  setFocusPolicy(Qt::StrongFocus);
+  // A Tab stop; the mouse gives the focus only through a left press (below),
+  // so a right or middle click leaves it where it is.
+  setFocusPolicy(Qt::TabFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
   SetColorScheme(csNeoDesert);
   // A new button lightens towards white in its hot, pressed and disabled looks.
@@ -312,10 +314,14 @@ void TXiButton::leaveEvent(QEvent*) { MouseLeft(); }
 
 void TXiButton::mousePressEvent(QMouseEvent* event) {
   event->accept();
+  // Another button's press changes nothing on the button, not even a repaint.
   if (event->button() != Qt::LeftButton) return;
   FMousePressed = true;
   FMouseInside = true;
-  SetLook(bsDown);
+  FState = bsDown;
+  QPointer<TXiButton> alive(this);
+  if (focusPolicy() & Qt::TabFocus) setFocus(Qt::MouseFocusReason);
+  if (alive) repaint();
 }
 
 void TXiButton::mouseMoveEvent(QMouseEvent* event) {

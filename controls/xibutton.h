@@ -3,7 +3,8 @@
 // and an optional inner 3D edge, with a centred caption, an optional glyph
 // beside, above or below it and a solid focus rectangle. Each of its four
 // looks (normal, hot, pressed, disabled) has its own six colours; a colour
-// scheme fills all 25 colours at once.
+// scheme fills all 25 colours at once. Only the left button presses it and
+// takes the focus (a Tab stop's); a right or middle press changes nothing.
 //
 // As a dialog button it can be the window's default button (Enter) or its
 // cancel button (Esc), and a click hands its modal result to the dialog it

@@ -9,7 +9,9 @@
 
 TXPFlagButton::TXPFlagButton(const QString& caption, QWidget* parent, int width)
     : QWidget(parent), FCaption(caption) {
-  setFocusPolicy(Qt::StrongFocus);
+  // A Tab stop; the mouse gives the focus only through a left press (below),
+  // so a right or middle click leaves it where it is.
+  setFocusPolicy(Qt::TabFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
   resize(width, 17);
 }

@@ -3,7 +3,9 @@
 // background colour, the hover and press state, the focus rectangle, and
 // the user's action by a left click or Space. A press is taken at its
 // release; a press whose end the control no longer sees (the focus went
-// elsewhere) does nothing. Setting a state in code raises nothing.
+// elsewhere) does nothing. Only a left press takes the focus: a right or
+// middle one leaves it, and the flag, as they are. Setting a state in code
+// raises nothing.
 #pragma once
 
 #include <QWidget>

@@ -82,8 +82,8 @@ std::vector<TXPRadioButton*> Group(QWidget* parent) {
 bool Reachable(const TXPRadioButton* button) { return button->isEnabled() && !button->isHidden(); }
 
 // Only one button of a group is a Tab stop: the checked one, or the first
-// one while none is checked. The others still take the focus from the mouse
-// and the arrow keys.
+// one while none is checked. The others still take the focus from a left
+// press and the arrow keys, which give it themselves.
 void UpdateTabStops(QWidget* parent) {
   const std::vector<TXPRadioButton*> group = Group(parent);
   TXPRadioButton* stop = nullptr;
@@ -92,7 +92,7 @@ void UpdateTabStops(QWidget* parent) {
       stop = button;
       if (button->Checked()) break;
     }
-  for (TXPRadioButton* button : group) button->setFocusPolicy(button == stop ? Qt::StrongFocus : Qt::ClickFocus);
+  for (TXPRadioButton* button : group) button->setFocusPolicy(button == stop ? Qt::TabFocus : Qt::NoFocus);
 }
 
 // For a parent the button is leaving: once the event loop runs again (and

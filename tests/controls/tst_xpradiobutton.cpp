@@ -32,9 +32,7 @@ struct TFormatWindow {
     }
     After = new QLineEdit(&Window);
     After->move(0, 140);
-    Window.show();
-    Window.activateWindow();
-    (void)QTest::qWaitForWindowActive(&Window);
+    (void)ShowActive(Window);
   }
 };
 

@@ -5,59 +5,9 @@
 #include <QScreen>
 #include <QTableView>
 
-#include "dialogs/about.h"
-#include "dialogs/avitogif.h"
-#include "dialogs/bmpoptions.h"
-#include "dialogs/effects.h"
-#include "dialogs/effectsgroupbox.h"
-#include "dialogs/effectstwotrack.h"
-#include "dialogs/fisheye.h"
-#include "dialogs/jpgoptions.h"
-#include "dialogs/listeffects.h"
-#include "dialogs/pattern.h"
-#include "dialogs/pngoptions.h"
-#include "dialogs/resize.h"
-#include "dialogs/rgb.h"
-#include "dialogs/simpleeffect.h"
 #include "tests/dialogs/formatdialogtest.h"
 
 namespace {
-
-// One kind of dialog, made over the job with an owner window.
-struct TDialogKind {
-  const char* Name;
-  std::function<std::unique_ptr<QDialog>(QWidget* owner, TJobRecord& job)> Make;
-  bool EffectFrame;  // built on the effect dialog frame
-};
-
-template <class TDialog>
-TDialogKind Kind(const char* name, bool effectFrame) {
-  return {name,
-          [](QWidget* owner, TJobRecord& job) -> std::unique_ptr<QDialog> {
-            return std::make_unique<TDialog>(owner, job);
-          },
-          effectFrame};
-}
-
-const std::vector<TDialogKind>& EveryDialog() {
-  static const std::vector<TDialogKind> kinds = {
-      Kind<TFormEffect>("TFormEffect", true),
-      Kind<TFormTwoTrack>("TFormTwoTrack", true),
-      Kind<TFormRGB>("TFormRGB", true),
-      Kind<TFormFishEye>("TFormFishEye", true),
-      Kind<TFormGroupEffect>("TFormGroupEffect", true),
-      Kind<TFormPattern>("TFormPattern", true),
-      Kind<TFormResize>("TFormResize", true),
-      Kind<TFormSimpleEffect>("TFormSimpleEffect", true),
-      Kind<TFormListEffects>("TFormListEffects", false),
-      Kind<TJPGForm>("TJPGForm", false),
-      Kind<TPNGForm>("TPNGForm", false),
-      Kind<TFormGif>("TFormGif", false),
-      Kind<TBMPForm>("TBMPForm", false),
-      Kind<TFormAbout>("TFormAbout", false),
-  };
-  return kinds;
-}
 
 // A job with two source pictures, the first of them the preview file.
 struct TAnyDialogJob : TDialogJob {

@@ -17,7 +17,7 @@ class TestListEffects : public QObject {
   // Shows the dialog modally and lets act do what the user does in it.
   int Run(const std::function<void(TFormListEffects&)>& act) {
     TFormListEffects dialog(nullptr, *Job);
-    QTimer::singleShot(0, &dialog, [&] { act(dialog); });
+    WhenShown([&](QWidget*) { act(dialog); });
     return dialog.exec();
   }
 

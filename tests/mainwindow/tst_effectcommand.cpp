@@ -34,8 +34,8 @@ class TestEffectCommand : public QObject {
   // OK (or Cancel when `ok` is false).
   void Run(TFormMain& window, const std::function<void(QDialog*)>& act = {}, bool ok = true) {
     OpenedTitle.clear();
-    QTimer::singleShot(0, this, [this, act, ok] {
-      auto* dialog = qobject_cast<TEffectFrame*>(QApplication::activeModalWidget());
+    WhenShown([this, act, ok](QWidget* shown) {
+      auto* dialog = qobject_cast<TEffectFrame*>(shown);
       if (!dialog) return;
       OpenedTitle = dialog->windowTitle();
       if (act) act(dialog);

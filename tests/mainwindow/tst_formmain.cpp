@@ -322,8 +322,8 @@ class TestFormMain : public QObject {
     // The chooser is answered as a user would: some rows ticked, then OK
     // or Cancel.
     auto answer = [&](std::vector<int> rows, bool ok) {
-      QTimer::singleShot(0, [rows, ok] {
-        auto* chooser = qobject_cast<TFormListEffects*>(QApplication::activeModalWidget());
+      WhenShown([rows, ok](QWidget* shown) {
+        auto* chooser = qobject_cast<TFormListEffects*>(shown);
         QVERIFY(chooser != nullptr);
         for (int row = 0; row < EffectCount; ++row) chooser->SetChecked(row, false);
         for (int row : rows) chooser->SetChecked(row, true);

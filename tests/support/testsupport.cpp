@@ -19,8 +19,10 @@
 
 extern char** environ;
 
-TempDir::TempDir() {
-  std::string pattern = std::filesystem::temp_directory_path().string() + "/brightmill-test-XXXXXX";
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path().string()) {}
+
+TempDir::TempDir(const std::string& parent) {
+  std::string pattern = parent + "/brightmill-test-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back(0);
   if (!mkdtemp(buffer.data())) throw Exception("Cannot create a temporary folder");

@@ -10,11 +10,12 @@
 
 #include "platform/graphics/graphics.h"
 
-// A fresh folder under the system's temporary folder, removed with all its
-// content when the object goes.
+// A fresh folder under the system's temporary folder (or under the folder
+// given), removed with all its content when the object goes.
 class TempDir {
  public:
   TempDir();
+  explicit TempDir(const std::string& parent);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

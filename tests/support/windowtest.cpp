@@ -1,11 +1,27 @@
 #include "tests/support/windowtest.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTimer>
 
+#include "dialogs/about.h"
+#include "dialogs/avitogif.h"
+#include "dialogs/bmpoptions.h"
 #include "dialogs/effectframe.h"
+#include "dialogs/effects.h"
+#include "dialogs/effectsgroupbox.h"
+#include "dialogs/effectstwotrack.h"
+#include "dialogs/fisheye.h"
+#include "dialogs/jpgoptions.h"
+#include "dialogs/listeffects.h"
+#include "dialogs/pattern.h"
+#include "dialogs/pngoptions.h"
+#include "dialogs/resize.h"
+#include "dialogs/rgb.h"
+#include "dialogs/simpleeffect.h"
 #include "effects/random.h"
 #include "engine/recordingview.h"
 #include "mainwindow/mainwindow.h"
@@ -116,7 +132,8 @@ QStringList Items(const QComboBox* box) {
 bool ShowActive(QWidget& window) {
   window.show();
   window.activateWindow();
-  return QTest::qWaitForWindowActive(&window);
+  // As long as a busy machine's window system takes.
+  return QTest::qWaitForWindowActive(&window, 60000);
 }
 
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
@@ -126,7 +143,51 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons h
 }
 
 void WhenShown(const std::function<void(QWidget* dialog)>& action) {
-  QTimer::singleShot(0, [action] {
-    if (QWidget* dialog = QApplication::activeModalWidget()) action(dialog);
+  // The dialog that exec() shows is up when its loop first runs; the window
+  // system makes it active in its own time. A dialog that never becomes
+  // active within the deadline still gets the action, so that no test waits
+  // on its exec() for ever.
+  QPointer<QWidget> before = QApplication::activeModalWidget();
+  auto* poll = new QTimer(qApp);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, before, action, deadline = QDeadlineTimer(60000)] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    const bool shown = dialog && dialog != before && dialog->isVisible();
+    if (shown && !dialog->isActiveWindow() && !deadline.hasExpired()) {
+      poll->setInterval(5);
+      return;
+    }
+    poll->stop();
+    poll->deleteLater();
+    if (shown) action(dialog);
   });
+  poll->start(0);
+}
+
+template <class TDialog>
+static TDialogKind Kind(const char* name, bool effectFrame) {
+  return {name,
+          [](QWidget* owner, TJobRecord& job) -> std::unique_ptr<QDialog> {
+            return std::make_unique<TDialog>(owner, job);
+          },
+          effectFrame};
+}
+
+const std::vector<TDialogKind>& EveryDialog() {
+  static const std::vector<TDialogKind> kinds = {
+      Kind<TFormEffect>("TFormEffect", true),
+      Kind<TFormTwoTrack>("TFormTwoTrack", true),
+      Kind<TFormRGB>("TFormRGB", true),
+      Kind<TFormFishEye>("TFormFishEye", true),
+      Kind<TFormGroupEffect>("TFormGroupEffect", true),
+      Kind<TFormPattern>("TFormPattern", true),
+      Kind<TFormResize>("TFormResize", true),
+      Kind<TFormSimpleEffect>("TFormSimpleEffect", true),
+      Kind<TFormListEffects>("TFormListEffects", false),
+      Kind<TJPGForm>("TJPGForm", false),
+      Kind<TPNGForm>("TPNGForm", false),
+      Kind<TFormGif>("TFormGif", false),
+      Kind<TBMPForm>("TBMPForm", false),
+      Kind<TFormAbout>("TFormAbout", false),
+  };
+  return kinds;
 }

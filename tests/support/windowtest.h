@@ -5,11 +5,13 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QSize>
 #include <QStringList>
 #include <QtTest>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,9 +95,20 @@ bool PreviewIs(const TEffectFrame& dialog, const std::function<void(TBitmap&)>& 
 QStringList Items(const QListWidget* list);
 QStringList Items(const QComboBox* box);
 
-// Runs action on the active modal dialog once its modal loop runs (to
-// press a key or a button in it).
+// Runs action on the modal dialog that exec() is about to show (to press a
+// key or a button in it), once that dialog is the active window, however
+// long the window system takes; when no modal dialog is up as the event
+// loop next runs, nothing is done.
 void WhenShown(const std::function<void(QWidget* dialog)>& action);
+
+// One kind of the program's dialogs, made over a job with an owner window.
+struct TDialogKind {
+  const char* Name;
+  std::function<std::unique_ptr<QDialog>(QWidget* owner, TJobRecord& job)> Make;
+  bool EffectFrame;  // built on the effect dialog frame
+};
+// Every kind of dialog the program shows.
+const std::vector<TDialogKind>& EveryDialog();
 
 // Shows the window and makes it the active one; false when it never is.
 bool ShowActive(QWidget& window);

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 #include <filesystem>
@@ -16,6 +18,29 @@
 #include "platform/windows/guard.h"
 #include "platform/windows/messages.h"
 #include "tests/support/windowtest.h"
+
+namespace {
+
+// How long the file system model's thread may take over reading a few
+// folders on a busy machine.
+constexpr int kReadTime = 60000;
+
+// Lets the event loop run until what was waiting in it, and what that set
+// off at once, has been handled: each round ends with a timer of no delay
+// started after everything queued before it, which fires after the timers
+// of no delay started before it.
+bool Settle(int rounds = 3) {
+  for (int i = 0; i < rounds; ++i) {
+    QTimer marker;
+    marker.setSingleShot(true);
+    QSignalSpy fired(&marker, &QTimer::timeout);
+    marker.start(0);
+    if (!fired.wait(kReadTime)) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 class TestWindowSupport : public QObject {
   Q_OBJECT
@@ -86,11 +111,10 @@ class TestWindowSupport : public QObject {
     QVERIFY(!plain.StatusText->isVisible());
 
     for (bool ok : {true, false}) {
-      QTimer::singleShot(0, [ok] {
-        QWidget* modal = QApplication::activeModalWidget();
+      WhenShown([ok](QWidget* modal) {
         auto* shown = dynamic_cast<TFolderDialog*>(modal);
         if (!shown) {
-          if (modal) modal->close();
+          modal->close();
           return;
         }
         (ok ? shown->OkButton : shown->CancelButton)->click();
@@ -103,7 +127,11 @@ class TestWindowSupport : public QObject {
   // user opens another folder by its arrow, the rows arriving in it above
   // the chosen one leave the view where the user has it.
   void folderDialogLeavesTheViewToTheUser() {
-    TempDir dir;
+    // The tree shows the whole file system, so the folder lies where no
+    // other program makes or removes folders beside it while the test runs
+    // (as parallel builds and tests do in the temporary folder): the test
+    // program's own folder.
+    TempDir dir(QCoreApplication::applicationDirPath().toStdString());
     for (int i = 0; i < 40; ++i) std::filesystem::create_directories(dir.File("a/" + std::to_string(100 + i)));
     std::filesystem::create_directories(dir.File("b/c"));
     for (int i = 100; i < 120; ++i) {
@@ -119,27 +147,30 @@ class TestWindowSupport : public QObject {
     auto inView = [tree](const QModelIndex& index) {
       return tree->viewport()->rect().contains(tree->visualRect(index));
     };
-    // Every folder above the chosen one has been read, and the last scroll
-    // has run.
+    // The folders are read in another thread, as slowly as a busy machine
+    // lets it: every folder above the chosen one has been read, and the
+    // dialog has scrolled after the rows that came.
     auto allRead = [&loaded, &dir] {
       for (QString folder = PathText(dir.File("b")); folder != "/"; folder = QFileInfo(folder).path())
         if (!loaded.contains(folder)) return false;
       return loaded.contains("/");
     };
-    QTRY_VERIFY(allRead());
-    QTest::qWait(100);
+    QTRY_VERIFY_WITH_TIMEOUT(allRead(), kReadTime);
     const QPersistentModelIndex a = model->index(PathText(dir.File("a")));
-    QTRY_VERIFY(inView(tree->currentIndex()));
+    QTRY_VERIFY_WITH_TIMEOUT(inView(tree->currentIndex()) && inView(a), kReadTime);
     QCOMPARE(dialog.Selection(), dir.File("b/c"));
-    QVERIFY(inView(a) && !tree->isExpanded(a));
+    QVERIFY(!tree->isExpanded(a));
 
     const int scrolled = tree->verticalScrollBar()->value();
     const QRect row = tree->visualRect(a);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                       QPoint(row.left() - tree->indentation() / 2, row.center().y()));
     QVERIFY(tree->isExpanded(a));
-    QTRY_COMPARE(model->rowCount(a), 40);
-    QTest::qWait(200);
+    // All of the opened folder has arrived, and what its arrival set off
+    // (the model's sorting, a scroll the dialog would make, the tree's
+    // layout) has run.
+    QTRY_VERIFY_WITH_TIMEOUT(loaded.contains(PathText(dir.File("a"))) && model->rowCount(a) == 40, kReadTime);
+    QVERIFY(Settle());
     QCOMPARE(tree->verticalScrollBar()->value(), scrolled);
     QCOMPARE(dialog.Selection(), dir.File("b/c"));
   }
