@@ -26,7 +26,7 @@ class TestAbout : public QObject {
     TFormAbout box(nullptr, f.Job);
     QCOMPARE(box.Logo().Width(), 128);  // decoded from the GIF data kept in the program
     box.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QVERIFY(QTest::qWaitForWindowExposed(&box, 60000));
     QTest::mouseClick(box.Label4, Qt::LeftButton);
     f.Job.VersionTag = "2.0(Test)";  // read at the click
     QTest::mouseClick(box.Label3, Qt::LeftButton);

@@ -21,7 +21,7 @@ class TestEffectCommand : public QObject {
   // A started window whose source list holds two small pictures, with the
   // effect chosen and its summary shown.
   void Prepare(TFormMain& window, const std::string& effect) {
-    QTRY_VERIFY(window.StartedUp());
+    QTRY_VERIFY_WITH_TIMEOUT(window.StartedUp(), 60000);
     window.SourceFiles.Clear();
     AddSourcePictures(window, Source, 2);
     window.PreviewIndex = 0;

@@ -60,7 +60,7 @@ class TestFormMain : public QObject {
     // The deferred start-up runs once the event loop runs.
     SetVisible(window, {"Antialias...", "Gauss blur...", "Convert to selected format"});
     window.EffectIndex = 1;
-    QTRY_VERIFY(window.StartedUp());
+    QTRY_VERIFY_WITH_TIMEOUT(window.StartedUp(), 60000);
     QCOMPARE(window.EffectName, std::string("Gauss blur..."));
     QCOMPARE(Items(window.ListBox1), QStringList{"Gauss: 1"});
     // Nothing to run yet.
@@ -164,7 +164,7 @@ class TestFormMain : public QObject {
       SetVisible(window, {"Antialias..."});
       window.SourceDir = source.Path();
       window.TargetDir = target.Path();
-      QTRY_VERIFY(window.StartedUp());
+      QTRY_VERIFY_WITH_TIMEOUT(window.StartedUp(), 60000);
       QCOMPARE(window.FileCount.load(), count);
       QCOMPARE(window.Panel1->text(), count == 1 ? QString("This folder contains 1 graphic file")
                                                  : QString("This folder contains 12 graphics files"));
@@ -234,7 +234,7 @@ class TestFormMain : public QObject {
     }
     // The window keeps the right edges when it grows.
     window.resize(900, 700);
-    QTRY_COMPARE(window.Panel4->x() + 576, window.Panel2->width());
+    QTRY_COMPARE_WITH_TIMEOUT(window.Panel4->x() + 576, window.Panel2->width(), 60000);
 
     // Each box sets its own member only; the subfolder box does not rescan.
     const struct {

@@ -70,7 +70,7 @@ class TestRunControl : public QObject {
     QTimer poll;
     connect(&poll, &QTimer::timeout, &dialog, [&] { if (RunEnded()) dialog.accept(); });
     poll.start(10);
-    QTimer::singleShot(10000, &dialog, &QDialog::reject);
+    QTimer::singleShot(60000, &dialog, &QDialog::reject);  // only when the run never ends
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     QVERIFY(window.ActionStart->isEnabled() && !window.ProgressBar->isVisible() && !window.Busy);
     QCOMPARE(window.MemoLog->toPlainText().split('\n').filter("Done: ").size(), 1);
@@ -81,7 +81,7 @@ class TestRunControl : public QObject {
     window.ActionStartExecute();
     window.SourceFiles.Clear();
     window.FileCount = 0;
-    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 60000);
     QVERIFY(!window.ActionStart->isEnabled());
   }
 
@@ -98,7 +98,7 @@ class TestRunControl : public QObject {
       if (clicks++ == 0) window.ActionStart->trigger();
     });
     window.ActionStart->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(clicks == 2 && RunEnded(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(clicks == 2 && RunEnded(), 60000);
     QCOMPARE(enabledWithWorker, 0);
     QVERIFY(FileExists(target.File("pic0(Convert)_2.bmp")));
   }
@@ -139,7 +139,7 @@ class TestRunControl : public QObject {
     window.EffectName = "Convert to selected format";
     window.TargetDir = target.File("new/");
     window.ActionStartExecute();
-    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 60000);
     QVERIFY(FileExists(window.TargetDir + "pic0(Convert)_1.bmp"));
     QCOMPARE(Messages.size(), size_t(3));
   }
@@ -184,7 +184,7 @@ class TestRunControl : public QObject {
     window.OpticalDiscCheck = [](const std::string&) { return false; };
     window.EffectName = "Convert to selected format";
     window.ActionStartExecute();
-    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 60000);
     QCOMPARE(Messages.size(), size_t(1));
   }
 
@@ -200,7 +200,7 @@ class TestRunControl : public QObject {
       window.ActionStopExecute();
     };
     window.ActionStartExecute();
-    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 60000);
     QVERIFY(window.MemoLog->toPlainText().contains("It was processed only 1 from 4 files"));
     QVERIFY(runningControls && window.ActionStart->isEnabled() && !window.ActionStop->isEnabled());
     window.ActionStopExecute();  // without a run: nothing
@@ -228,7 +228,7 @@ class TestRunControl : public QObject {
       window.ActionEffectExecute();
     };
     window.ActionStartExecute();
-    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 60000);
     QCOMPARE(window.ContrastRange, 160);
     for (int i = 0; i < 3; ++i) {
       std::unique_ptr<TBitmap> expected = MakeTestBitmap(40, 30, i);
@@ -269,7 +269,7 @@ class TestRunControl : public QObject {
       if (name == "pic0.bmp") window.XiButTargetClick();
     };
     window.ActionStartExecute();
-    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 60000);
     QVERIFY(std::filesystem::equivalent(GetCurrentDir(), elsewhere.Path()));
     QCOMPARE(window.TargetDir, elsewhere.Path());  // the job took the pick, for the next run
     QCOMPARE(FolderEntries(here.File("out/")),
@@ -289,7 +289,7 @@ class TestRunControl : public QObject {
     window.ActionStartExecute();
     QVERIFY(ApplyEffectThread != nullptr && !window.Busy && DirectoryExists(here.File("again")));
     window.XiButSourceClick();
-    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(RunEnded(), 60000);
     QCOMPARE(FolderEntries(here.File("again/")), (std::vector<std::string>{"log.txt", "new(Convert)_1.bmp"}));
     QCOMPARE(FolderEntries(other.Path()), std::vector<std::string>{"new.bmp"});
   }

@@ -68,7 +68,7 @@ class TestSettings : public QObject {
       TFormMain window;
       QVERIFY(window.windowState() & Qt::WindowMaximized);
       window.show();
-      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      QVERIFY(QTest::qWaitForWindowExposed(&window, 60000));
       if (!maximized) window.setWindowState(Qt::WindowNoState);
       QVERIFY(window.close());
       QCOMPARE(KeyValue("WindowState"), std::string(maximized ? "1" : "0"));

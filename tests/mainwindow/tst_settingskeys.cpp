@@ -95,7 +95,7 @@ class TestSettingsKeys : public QObject {
 
       // What the controls show once the window is up.
       window.show();
-      QTRY_VERIFY(window.StartedUp());
+      QTRY_VERIFY_WITH_TIMEOUT(window.StartedUp(), 60000);
       const bool types[7] = {window.SourceBmp, window.SourceJpg, window.SourceGif, window.SourcePng,
                              window.SourceEmf, window.SourceWmf, window.SourceIco};
       for (int i = 0; i < 7; ++i) QCOMPARE(window.SourceTypeBox(i)->Checked(), types[i]);
@@ -137,7 +137,7 @@ class TestSettingsKeys : public QObject {
       QCOMPARE(window.geometry(), QRect(37, 21, 700, 606));
       QVERIFY(!(window.windowState() & Qt::WindowMaximized));
       window.show();
-      QTRY_VERIFY(window.StartedUp());
+      QTRY_VERIFY_WITH_TIMEOUT(window.StartedUp(), 60000);
       QCOMPARE(Items(window.ComboBox1), offered);
       QVERIFY(window.close());
     }

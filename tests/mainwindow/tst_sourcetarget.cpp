@@ -195,7 +195,7 @@ class TestSourceTarget : public QObject {
     // Typed, a folder keeps the keys in the edit; a text left blank by the
     // keys, emptied or blanks alone, sends the focus to the target button.
     window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY(QTest::qWaitForWindowActive(window.get(), 60000));
     QWidget* const button = window->XiButTarget;
     for (auto [keys, erase] : {std::pair<QString, bool>{"", true}, {"  ", false}}) {
       window->XPEditTarget->clear();
