@@ -35,12 +35,18 @@ TChunks Moved(const TChunks& chunks, const std::string& name, const std::string&
 
 std::string Names(const TChunks& chunks) {
   std::string names;
-  for (const auto& chunk : chunks) names += (names.empty() ? "" : " ") + chunk.first;
+  for (const auto& chunk : chunks) {
+    if (!names.empty()) names += ' ';
+    names += chunk.first;
+  }
   return names;
 }
 std::string Names(const TPNGList& list) {
   std::string names;
-  for (int i = 0; i < list.Count(); ++i) names += (names.empty() ? "" : " ") + list.Item(i)->GetChunkName();
+  for (int i = 0; i < list.Count(); ++i) {
+    if (!names.empty()) names += ' ';
+    names += list.Item(i)->GetChunkName();
+  }
   return names;
 }
 
