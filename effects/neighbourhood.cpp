@@ -199,7 +199,9 @@ void ApplyOilPaint(TBitmap& picture, int levels, int radius) {
   // otherwise only the bins a window touched are cleared after it. A negative
   // radius leaves every window empty and every pixel as it was.
   const int64_t side = 2 * int64_t(radius) + 1;
-  const bool sliding = radius >= 0 && top + 1 + 2 * side < side * side;
+  // (A side past 2^31 costs far more counted afresh; its square would not
+  // fit in 64 bits.)
+  const bool sliding = radius >= 0 && (side > (int64_t(1) << 31) || top + 1 + 2 * side < side * side);
   ForEachBand(h, w, [&](int first, int last) {
     uint32_t count[256] = {};
     uint64_t sum[256][3];
