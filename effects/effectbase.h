@@ -87,7 +87,7 @@ inline int BandThreads() {
 #endif
 }
 
-// How the items of a piece of work fall into bands: Size items to a band
+// How the items of a task fall into bands: Size items to a band
 // (the last one may hold fewer), Count bands. A band holds some thousands of
 // pixels at least, so that handing it out costs little beside its work, and
 // each thread gets several bands, so that threads that come free late still

@@ -1,6 +1,6 @@
 // Counts the bytes this program holds from the heap (malloc and its kin,
 // operator new, pixel memory) on every thread, so that a test can see what
-// a piece of work takes at its peak and what it leaves behind. The program
+// a stretch of work takes at its peak and what it leaves behind. The program
 // that links allocationcount.cpp takes its malloc from there; builds with
 // a sanitizer keep the sanitizer's, and count nothing.
 #pragma once
