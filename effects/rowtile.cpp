@@ -98,19 +98,23 @@ void ApplyFigure(TBitmap& picture, int value, int type) {
   const int v = std::max(std::min(value, w / 2), kLeastFigureInset);
   const int centre = w / 2;
   auto result = NewPicture(w, h);
-  HDC target = result->Canvas()->Handle();
-  HDC source = picture.Canvas()->Handle();
-  // Squeezing drops pixels rather than combining them, as a drawn bitmap
-  // does.
-  SetStretchBltMode(target, COLORONCOLOR);
-  // Each row is drawn from its own source row alone: rows in bands on every
-  // core (a stretch into one row reads and writes nothing else).
+  const auto in = RowPointers(std::as_const(picture));
+  const auto out = RowPointers(*result);
+  // Each row is drawn from its own source row alone, as a stretch of the
+  // row with COLORONCOLOR draws it: pixel i of the span takes source pixel
+  // i * W / span (squeezing drops pixels rather than combining them, as a
+  // drawn bitmap does), and what falls outside the picture is cut. Rows in
+  // bands on every core, with nothing made for a row: a stretch through the
+  // device contexts would hold buffers of the row's width on every core.
   ForEachRowInBands(h, w, [&](int y) {
     const int a = FigureInset(type, y, h, v);
-    const int left = type <= 4 ? a : centre - a;
-    const int right = type <= 4 ? w - a : centre + a;
+    const int64_t left = type <= 4 ? a : centre - a;
+    const int64_t right = type <= 4 ? w - a : centre + a;
     // An empty or reversed span leaves the row white.
-    if (right > left) StretchBlt(target, left, y, right - left, 1, source, 0, y, w, 1, SRCCOPY);
+    if (right <= left) return;
+    const int64_t span = right - left;
+    for (int64_t i = std::max<int64_t>(0, -left), end = std::min<int64_t>(span, w - left); i < end; ++i)
+      CopyPixel(out[y] + 3 * (left + i), in[y] + 3 * (i * w / span));
   });
   // A block copy onto the picture: its own properties (its transparent
   // colour among them) stay as they were.

@@ -3,12 +3,14 @@
 // the HLS steps, the HSV sectors, the outlines of Figure and the offsets of
 // Ripple's regular types.
 #include <cmath>
+#include <tuple>
 
 #include "effects/colormodel.h"
 #include "effects/colorpoint.h"
 #include "effects/neighbourhood.h"
 #include "effects/rowtile.h"
 #include "effects/tile.h"
+#include "platform/graphics/gdi.h"
 #include "tests/effects/effecttest.h"
 
 TEST(EffectTables, HalftoneMatrixEntryByEntry) {
@@ -178,30 +180,44 @@ TEST(EffectTables, EveryHSVSectorTakesItsOwnChannels) {
 }
 
 TEST(EffectTables, EveryFigureTypeDrawsItsOwnOutline) {
-  // Each row is drawn into its span [left, right); the rest stays white.
-  const int w = 41, h = 11, v = 13, c = w / 2;
+  // Each row is drawn into its span [left, right), as a stretch of the row
+  // with COLORONCOLOR draws it there; the rest stays white. Insets within
+  // the picture, a negative one that widens the span past both sides, and
+  // spans of odd and even widths.
   const double pi = M_PI;
-  auto margins = [&](int type, int y) -> std::pair<int, int> {
-    auto inset = [&](int a) { return std::pair{a, w - a}; };
-    auto lens = [&](int a) { return std::pair{c - a, c + a}; };
-    switch (type) {
-      case 0: return inset(v);
-      case 1: return inset(int(double(h - 1 - y) / h * v));
-      case 2: return inset(int(double(y) / h * v));
-      case 3: return inset(std::abs(int(std::cos(pi * y / (h - 1)) * v)));
-      case 4: return inset(std::abs(int(std::sin(pi * y / (h - 1)) * v)));
-      case 5: return lens(std::abs(int(std::sin(pi * y / (h - 1)) * v)));
-      default: return lens(std::abs(int(std::sin(2 * pi * y / (h - 1)) * v)));
-    }
-  };
-  for (int type = 0; type <= 6; ++type) {
-    auto picture = MakeTestBitmap(w, h);
-    ApplyFigure(*picture, v, type);
-    for (int y = 0; y < h; ++y) {
-      auto [left, right] = margins(type, y);
-      for (int x = 0; x < w; ++x)
-        ASSERT_EQ(PixelAt(*picture, x, y) == clWhite, x < left || x >= right)
-            << "type " << type << ", row " << y << ", column " << x;
+  for (auto [w, h, v] : {std::tuple{41, 11, 13}, {40, 9, 7}, {17, 6, -9}, {64, 5, 31}}) {
+    const int c = w / 2;
+    auto margins = [&](int type, int y) -> std::pair<int, int> {
+      auto inset = [&](int a) { return std::pair{a, w - a}; };
+      auto lens = [&](int a) { return std::pair{c - a, c + a}; };
+      switch (type) {
+        case 0: return inset(v);
+        case 1: return inset(int(double(h - 1 - y) / h * v));
+        case 2: return inset(int(double(y) / h * v));
+        case 3: return inset(std::abs(int(std::cos(pi * y / (h - 1)) * v)));
+        case 4: return inset(std::abs(int(std::sin(pi * y / (h - 1)) * v)));
+        case 5: return lens(std::abs(int(std::sin(pi * y / (h - 1)) * v)));
+        default: return lens(std::abs(int(std::sin(2 * pi * y / (h - 1)) * v)));
+      }
+    };
+    for (int type = 0; type <= 6; ++type) {
+      auto picture = MakeSpreadBitmap(w, h);
+      auto expected = MakeFlatBitmap(w, h, clWhite);
+      SetStretchBltMode(expected->Canvas()->Handle(), COLORONCOLOR);
+      for (int y = 0; y < h; ++y) {
+        auto [left, right] = margins(type, y);
+        if (right > left)
+          StretchBlt(expected->Canvas()->Handle(), left, y, right - left, 1, picture->Canvas()->Handle(), 0, y, w, 1,
+                     SRCCOPY);
+      }
+      ApplyFigure(*picture, v, type);
+      for (int y = 0; y < h; ++y) {
+        auto [left, right] = margins(type, y);
+        for (int x = 0; x < w; ++x)
+          ASSERT_EQ(PixelAt(*picture, x, y) == clWhite, x < left || x >= right)
+              << w << " x " << h << ", type " << type << ", row " << y << ", column " << x;
+      }
+      EXPECT_TRUE(SameColors(*picture, *expected)) << w << " x " << h << ", value " << v << ", type " << type;
     }
   }
 }
