@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleFactory>
@@ -254,16 +255,43 @@ void TXPEdit::Frame3D(QPainter& canvas, QRect& rect, TColor top, TColor bottom, 
 
 void TXPEdit::focusInEvent(QFocusEvent* event) {
   QLineEdit::focusInEvent(event);
-  // Entering from the keyboard or from code selects everything; a click
-  // places the caret, and coming back to the window or from a popup keeps
-  // the selection.
+  // Entering from the keyboard, from code or by a press of any button but
+  // the left one selects everything (so the context menu can copy it at
+  // once); a left click places the caret, and coming back to the window or
+  // from a popup keeps the selection.
   switch (event->reason()) {
+    case Qt::MouseFocusReason:
+      if (!(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+        selectAll();
+        FMiddleEntered = QGuiApplication::mouseButtons() & Qt::MiddleButton;
+      }
+      break;
     case Qt::TabFocusReason:
     case Qt::BacktabFocusReason:
     case Qt::ShortcutFocusReason:
     case Qt::OtherFocusReason: selectAll(); break;
     default: break;
   }
+}
+
+void TXPEdit::mousePressEvent(QMouseEvent* event) {
+  // The middle press that brought the focus has selected the text: it
+  // neither moves the caret nor, on its release, pastes over the selection.
+  if (FMiddleEntered && event->button() == Qt::MiddleButton) {
+    event->accept();
+    return;
+  }
+  FMiddleEntered = false;
+  QLineEdit::mousePressEvent(event);
+}
+
+void TXPEdit::mouseReleaseEvent(QMouseEvent* event) {
+  if (FMiddleEntered && event->button() == Qt::MiddleButton) {
+    FMiddleEntered = false;
+    event->accept();
+    return;
+  }
+  QLineEdit::mouseReleaseEvent(event);
 }
 
 void TXPEdit::enterEvent(QEnterEvent* event) {

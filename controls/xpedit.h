@@ -118,6 +118,8 @@ class TXPEdit : public QLineEdit {
   virtual void DoSetMaxLength(int value);
   void paintEvent(QPaintEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -141,4 +143,7 @@ class TXPEdit : public QLineEdit {
   QChar FPasswordChar;
   TCaseValidator* FValidator = nullptr;
   TPasswordStyle* FPasswordStyle = nullptr;
+  // The focus came with a press of the middle button, which has not been
+  // released yet.
+  bool FMiddleEntered = false;
 };

@@ -169,6 +169,15 @@ class TestXPEdit : public QObject {
     first->setFocus();
     edit->setFocus(Qt::ActiveWindowFocusReason);
     QCOMPARE(edit->SelLength(), 0);
+    // A right or a middle press selects everything, as Tab does, and the
+    // rest of its click leaves the selection alone.
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+      edit->SetSelStart(2);
+      first->setFocus();
+      QTest::mouseClick(edit, button, {}, QPoint(30, edit->height() / 2));
+      QVERIFY(edit->hasFocus());
+      QCOMPARE(edit->SelText(), QString("C:/pictures"));
+    }
   }
 
   // The enabled border in every look but the disabled one, which has its
