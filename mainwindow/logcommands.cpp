@@ -25,7 +25,9 @@ void TFormMain::XiButSaveLogClick() {
   // Each line of the memo is a line of the file, ended by a carriage return
   // and a line feed; an empty memo gives an empty file. The file replaces
   // an earlier one only once it is complete, through a link to the file it
-  // names and with that file's mode; a file the user may not write stays.
+  // names and with that file's mode and access list; a file the user may
+  // not write stays, and so does whatever a link that another user planted
+  // in a shared target folder points to.
   std::string text;
   for (int i = 0; i < lines.Count(); ++i) text += lines[i] + "\r\n";
   if (!SaveUserTextFile(path, text, nullptr)) ShowMessage("Cannot create file " + path);

@@ -1,9 +1,12 @@
 #include "platform/system/sysutils.h"
 
 #include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -13,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 #include <vector>
 
 void RaiseZeroDivide() { throw EZeroDivide("Floating point division by zero"); }
@@ -377,14 +381,114 @@ std::atomic<TFileEndCall> CloseCall{nullptr};
 // itself follows them.
 constexpr int MaxLinkHops = 40;
 
-// Writes text to a new temporary file in the folder of path, which then
-// takes the name. With replaced, the new file gets that file's owner (where
-// the system allows) and mode. False with the reason when anything fails;
-// the temporary file is then gone and path as it was.
-bool ReplaceWithText(const std::string& path, const std::string& text, const struct stat* replaced,
-                     std::string& reason) {
-  std::string name = ExtractFileName(path);
-  std::string folder = ExtractFilePath(path);
+// A handle of the system's, closed when it goes out of scope.
+class THandle {
+ public:
+  explicit THandle(int handle = -1) : FHandle(handle) {}
+  ~THandle() { Reset(-1); }
+  THandle(const THandle&) = delete;
+  THandle& operator=(const THandle&) = delete;
+  THandle& operator=(THandle&& other) noexcept {
+    if (this != &other) Reset(std::exchange(other.FHandle, -1));
+    return *this;
+  }
+  int Get() const { return FHandle; }
+  explicit operator bool() const { return FHandle >= 0; }
+
+ private:
+  void Reset(int handle) {
+    if (FHandle >= 0) ::close(FHandle);
+    FHandle = handle;
+  }
+  int FHandle;
+};
+
+// The file a save replaces, open for writing as it was found, and its state.
+struct TReplacedFile {
+  THandle Handle;
+  struct stat State {};
+};
+
+// An extended attribute's value; false (errno set) when it cannot be read.
+// Values are at most 64 KiB, as the system keeps them.
+bool ReadAttribute(int handle, const char* name, std::string& value) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    ssize_t size = ::fgetxattr(handle, name, nullptr, 0);
+    if (size < 0) return false;
+    value.resize(static_cast<size_t>(size));
+    ssize_t n = ::fgetxattr(handle, name, value.data(), value.size());
+    if (n >= 0) {
+      value.resize(static_cast<size_t>(n));
+      return true;
+    }
+    if (errno != ERANGE) return false;  // grown meanwhile: ask again
+  }
+  return false;
+}
+
+constexpr const char* AccessListAttribute = "system.posix_acl_access";
+
+// The rights an access list gives the file's own group (its group entry), or
+// 0 when the list cannot be read: little-endian version 2, then entries of
+// tag (16 bits), rights (16 bits) and id (32 bits).
+mode_t GroupRightsOfAccessList(const std::string& list) {
+  auto at = [&](size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(list[i])); };
+  constexpr unsigned GroupEntry = 0x04;
+  if (list.size() < 4 || (list.size() - 4) % 8 != 0 || at(0) != 2 || at(1) || at(2) || at(3)) return 0;
+  for (size_t i = 4; i < list.size(); i += 8)
+    if ((at(i) | at(i + 1) << 8) == GroupEntry) return static_cast<mode_t>(at(i + 2) & 7);
+  return 0;
+}
+
+// Gives the new file the replaced file's mode and what its extended
+// attributes hold that may pass: the access list, and the user's own
+// attributes ("user."), as a file written in place would keep them. With an
+// access list the group bits of the mode are the list's mask, which can give
+// more than the group entry: until the list is on the new file, the group
+// has only what both allow, so that a list that cannot be copied never
+// leaves the group with more than it had.
+void KeepModeAndAttributes(int from, int to, mode_t mode) {
+  std::string list;
+  bool hasList = ReadAttribute(from, AccessListAttribute, list);
+  if (hasList || (errno != ENODATA && errno != ENOTSUP)) {
+    mode_t group = hasList ? GroupRightsOfAccessList(list) : 0;
+    mode = (mode & ~S_IRWXG) | (mode & (group << 3));
+  }
+  (void)!::fchmod(to, mode);
+  // Setting the list sets the mode's bits from it again.
+  if (hasList) (void)!::fsetxattr(to, AccessListAttribute, list.data(), list.size(), 0);
+  std::vector<char> names;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    ssize_t size = ::flistxattr(from, nullptr, 0);
+    if (size <= 0) return;
+    names.resize(static_cast<size_t>(size));
+    ssize_t n = ::flistxattr(from, names.data(), names.size());
+    if (n >= 0) {
+      names.resize(static_cast<size_t>(n));
+      break;
+    }
+    names.clear();
+    if (errno != ERANGE) return;
+  }
+  // Zero-terminated names one after the other.
+  for (size_t at = 0; at < names.size();) {
+    const char* name = names.data() + at;
+    size_t length = ::strnlen(name, names.size() - at);
+    at += length + 1;
+    std::string value;
+    if (std::strncmp(name, "user.", 5) == 0 && at <= names.size() && ReadAttribute(from, name, value))
+      (void)!::fsetxattr(to, name, value.data(), value.size(), 0);
+  }
+}
+
+// Writes text to a new temporary file in folder, which then takes the name:
+// folder is a handle the names are taken in (AT_FDCWD for the current
+// directory) and prefix the text that leads from it to the file's folder.
+// With replaced, the new file gets that file's owner (where the system
+// allows), mode and attributes. False with the reason when anything fails;
+// the temporary file is then gone and the name as it was.
+bool ReplaceWithText(int folder, const std::string& prefix, const std::string& name, const std::string& text,
+                     const TReplacedFile* replaced, std::string& reason) {
   // A hidden temporary name beside the target, created exclusively: a link
   // or file that happens to carry that name is never opened. While it
   // stands for a file that may be private, only its owner may read it.
@@ -392,9 +496,9 @@ bool ReplaceWithText(const std::string& path, const std::string& text, const str
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temporary = folder + "." + name.substr(0, 200) + "." + std::to_string(getpid()) + "." +
+    temporary = prefix + "." + name.substr(0, 200) + "." + std::to_string(getpid()) + "." +
                 std::to_string(++counter) + ".tmp";
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaced ? 0600 : 0666);
+    fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaced ? 0600 : 0666);
     if (fd < 0 && errno != EEXIST) {
       reason = std::strerror(errno);
       return false;
@@ -414,9 +518,9 @@ bool ReplaceWithText(const std::string& path, const std::string& text, const str
     // The owner first, since a change of owner clears the set-id bits. What
     // the system refuses stays as created: the owner is the user, and the
     // mode never opens the file to more than it was.
-    if (replaced->st_uid != ::geteuid() || replaced->st_gid != ::getegid())
-      (void)!::fchown(fd, replaced->st_uid, replaced->st_gid);
-    (void)!::fchmod(fd, replaced->st_mode & 07777);
+    const struct stat& was = replaced->State;
+    if (was.st_uid != ::geteuid() || was.st_gid != ::getegid()) (void)!::fchown(fd, was.st_uid, was.st_gid);
+    KeepModeAndAttributes(replaced->Handle.Get(), fd, was.st_mode & 07777);
   }
   // The data must be on the disk before the name moves to it, or a crash
   // could leave an empty file in place of the old one.
@@ -424,25 +528,119 @@ bool ReplaceWithText(const std::string& path, const std::string& text, const str
   if (CloseWrittenFile(fd) != 0 && reason.empty()) reason = std::strerror(errno);
   // rename replaces the directory entry: a link named like the target is
   // replaced itself, its target never touched.
-  if (reason.empty() && ::rename(temporary.c_str(), path.c_str()) != 0) reason = std::strerror(errno);
+  const std::string target = prefix + name;
+  if (reason.empty() && ::renameat(folder, temporary.c_str(), folder, target.c_str()) != 0)
+    reason = std::strerror(errno);
   if (reason.empty()) return true;
-  ::unlink(temporary.c_str());
+  ::unlinkat(folder, temporary.c_str(), 0);
   return false;
 }
 
-// The text of a symbolic link; "" with errno set when it cannot be read.
-std::string LinkText(const std::string& link) {
-  std::vector<char> buffer(256);
-  for (;;) {
-    ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
-    if (n < 0) return {};
-    if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<size_t>(n));
-    if (buffer.size() >= (1u << 20)) {
-      errno = ENAMETOOLONG;
-      return {};
+// The user the system checks file access for: the file-system user id of
+// the calling thread (asking with an invalid id changes nothing).
+uid_t FileUser() { return static_cast<uid_t>(::setfsuid(static_cast<uid_t>(-1))); }
+
+// Whether a link found in a folder may be followed: when it is the user's
+// own or the folder owner's, or when no one but the folder's owner may write
+// the folder (its group and write bits, which show an access list's mask,
+// say so). A link that anybody else planted where others may write, sticky
+// folder or not, is never followed.
+bool MayFollow(const struct stat& link, const struct stat& folder) {
+  return link.st_uid == FileUser() || link.st_uid == folder.st_uid || (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Where a save of the user's own file writes: the folder, held open so that
+// nothing swapped into the path later is walked through, the name in it,
+// and the file when one is there.
+struct TSavePlace {
+  THandle Folder;
+  std::string Name;
+  TReplacedFile File;  // no handle for a new file
+};
+
+// Walks path one name at a time from a held folder, as the system would,
+// following each link met on the way under MayFollow, and finds the place
+// the save writes. A file that is there is opened for writing, without
+// following anything, which asks the system whether the user may write it
+// (permissions, access lists, read-only mounts), and must be the entry that
+// was checked. False with the reason when the place cannot be written.
+bool FindSavePlace(const std::string& path, TSavePlace& place, std::string& reason) {
+  auto failWith = [&](int code) {
+    reason = std::strerror(code);
+    return false;
+  };
+  auto root = [](const std::string& text) {
+    return THandle(text[0] == '/' ? ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC)
+                                  : ::openat(AT_FDCWD, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  };
+  // The names still to walk, the next one last.
+  std::vector<std::string> names;
+  auto take = [&](const std::string& text) {
+    const size_t from = names.size();
+    for (size_t start = 0;;) {
+      size_t slash = text.find('/', start);
+      names.push_back(text.substr(start, slash - start));
+      if (slash == std::string::npos) break;
+      start = slash + 1;
     }
-    buffer.resize(buffer.size() * 2);
+    std::reverse(names.begin() + static_cast<std::ptrdiff_t>(from), names.end());
+  };
+  place.Folder = root(path);
+  if (!place.Folder) return failWith(errno);
+  take(path);
+  for (int hops = 0; !names.empty();) {
+    const std::string name = std::move(names.back());
+    names.pop_back();
+    const bool last = names.empty();
+    if (last && !IsPlainFileName(name)) {
+      reason = "Invalid file name";
+      return false;
+    }
+    if (name.empty() || name == ".") continue;
+    THandle entry(::openat(place.Folder.Get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!entry && last && errno == ENOENT) {  // a new file
+      place.Name = name;
+      break;
+    }
+    struct stat state {}, folder {};
+    if (!entry || ::fstat(entry.Get(), &state) != 0 || ::fstat(place.Folder.Get(), &folder) != 0)
+      return failWith(errno);
+    if (S_ISLNK(state.st_mode)) {
+      if (!MayFollow(state, folder)) {
+        reason = "A link of another user in a folder that others may write is not followed";
+        return false;
+      }
+      if (++hops > MaxLinkHops) return failWith(ELOOP);
+      // Read from the link that was checked, whatever has its name now.
+      char text[PATH_MAX];
+      ssize_t n = ::readlinkat(entry.Get(), "", text, sizeof text);
+      if (n < 0) return failWith(errno);
+      if (n == 0) return failWith(ENOENT);
+      if (static_cast<size_t>(n) == sizeof text) return failWith(ENAMETOOLONG);
+      const std::string target(text, static_cast<size_t>(n));
+      if (target[0] == '/' && !(place.Folder = root(target))) return failWith(errno);
+      take(target);
+    } else if (!last) {
+      if (!S_ISDIR(state.st_mode)) return failWith(ENOTDIR);
+      place.Folder = std::move(entry);
+    } else {
+      if (S_ISDIR(state.st_mode)) return failWith(EISDIR);
+      if (!S_ISREG(state.st_mode)) {
+        reason = "Not a plain file";
+        return false;
+      }
+      TReplacedFile& file = place.File;
+      file.Handle = THandle(
+          ::openat(place.Folder.Get(), name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+      if (!file.Handle || ::fstat(file.Handle.Get(), &file.State) != 0) return failWith(errno);
+      if (file.State.st_dev != state.st_dev || file.State.st_ino != state.st_ino) {
+        reason = "The file was replaced while it was saved";
+        return false;
+      }
+      place.Name = name;
+    }
   }
+  return true;
 }
 
 }  // namespace
@@ -465,49 +663,22 @@ void SetFileEndCalls(TFileEndCall sync, TFileEndCall close) {
 bool SaveTextAtomically(const std::string& path, const std::string& text, std::string* error) {
   std::string reason;
   if (!UsablePath(path) || !IsPlainFileName(ExtractFileName(path))) reason = "Invalid file name";
-  else if (ReplaceWithText(path, text, nullptr, reason)) return true;
+  else if (ReplaceWithText(AT_FDCWD, ExtractFilePath(path), ExtractFileName(path), text, nullptr, reason))
+    return true;
   if (error) *error = "Cannot save \"" + path + "\". " + reason;
   return false;
 }
 
 bool SaveUserTextFile(const std::string& path, const std::string& text, std::string* error) {
-  auto fail = [&](const std::string& message) {
-    if (error) *error = "Cannot save \"" + path + "\". " + message;
-    return false;
-  };
-  // The file the chain of links ends in; a link to nothing ends in the
-  // file it names.
-  std::string real = path;
-  struct stat st {};
-  bool exists = false;
-  for (int hops = 0;; ++hops) {
-    if (!UsablePath(real) || !IsPlainFileName(ExtractFileName(real))) return fail("Invalid file name");
-    if (::lstat(real.c_str(), &st) != 0) {
-      if (errno != ENOENT) return fail(std::strerror(errno));
-      break;
-    }
-    if (!S_ISLNK(st.st_mode)) {
-      exists = true;
-      break;
-    }
-    if (hops == MaxLinkHops) return fail(std::strerror(ELOOP));
-    errno = 0;
-    std::string target = LinkText(real);
-    if (target.empty()) return fail(std::strerror(errno ? errno : ENOENT));
-    real = target[0] == '/' ? target : ExtractFilePath(real) + target;
-  }
-  if (exists) {
-    if (S_ISDIR(st.st_mode)) return fail(std::strerror(EISDIR));
-    if (!S_ISREG(st.st_mode)) return fail("Not a plain file");
-    // Whether the user may write the file, as the system itself answers it
-    // (permissions, access lists, read-only mounts): opened for writing,
-    // nothing written.
-    int fd = ::open(real.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return fail(std::strerror(errno));
-    ::close(fd);
-  }
   std::string reason;
-  return ReplaceWithText(real, text, exists ? &st : nullptr, reason) || fail(reason);
+  TSavePlace place;
+  if (!UsablePath(path)) reason = "Invalid file name";
+  else if (FindSavePlace(path, place, reason) &&
+           ReplaceWithText(place.Folder.Get(), "", place.Name, text, place.File.Handle ? &place.File : nullptr,
+                           reason))
+    return true;
+  if (error) *error = "Cannot save \"" + path + "\". " + reason;
+  return false;
 }
 
 std::string ProgramFolder() {

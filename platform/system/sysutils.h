@@ -125,10 +125,14 @@ bool SaveTextAtomically(const std::string& path, const std::string& text, std::s
 // The same for a file of the user's own (a settings file, a log saved by
 // hand): a symbolic link at path is followed, through a chain of them, to
 // the file it names, which is replaced in its own folder while the links
-// stay (a link to nothing makes the file it names); the replaced file's
-// mode, and its owner where the system allows, pass to the new one; a file
-// the user may not write, or that is no plain file, is refused and stays as
-// it was.
+// stay (a link to nothing makes the file it names). A link, at the end or
+// in any folder on the way, is followed only when it is the user's own or
+// its folder owner's, or when no one but that owner may write the folder:
+// a link someone else planted in a shared or sticky folder is refused and
+// nothing is written. The replaced file's mode, access list and user
+// attributes, and its owner where the system allows, pass to the new one;
+// a file the user may not write, or that is no plain file, is refused and
+// stays as it was.
 bool SaveUserTextFile(const std::string& path, const std::string& text, std::string* error);
 
 // The calls that end every file the program writes: the sync puts what was

@@ -1,14 +1,18 @@
 // Saving a text file in one step: the run's log beside the pictures, which
 // replaces whatever carries its name, and the user's own files (settings,
-// a log saved by hand), which are written through links, keep their mode
-// and are refused when the user may not write them. A failure at any step,
+// a log saved by hand), which are written through links but never through
+// one that someone else planted where others may write, keep their mode
+// and access list and are refused when the user may not write them. A failure at any step,
 // the sync and the close included, leaves the old file as it was and no
 // temporary file.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "tests/support/fileendfault.h"
@@ -33,6 +37,13 @@ mode_t NewFileMode() {
 
 void Link(const std::string& target, const std::string& link) {
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0) << link;
+}
+
+// An extended attribute's value, "" when there is none.
+std::string Attribute(const std::string& path, const char* name) {
+  char value[256];
+  ssize_t n = getxattr(path.c_str(), name, value, sizeof value);
+  return n > 0 ? std::string(value, static_cast<size_t>(n)) : std::string();
 }
 
 using Saver = bool (*)(const std::string&, const std::string&, std::string*);
@@ -187,4 +198,78 @@ TEST(SaveText, UserFileThatMayNotBeWrittenIsRefused) {
   EXPECT_EQ(error, "Cannot save \"" + dir.File("pipe") + "\". Not a plain file");
   EXPECT_TRUE(S_ISFIFO(Lstat(dir.File("pipe")).st_mode));
   EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"fixed.txt", "link", "pipe"}));
+}
+
+// A link that someone else planted where others may write, a sticky folder
+// or one open to a group, is never followed: not at the name, not as a
+// folder on the way, not at a later hop of the user's own link; nothing is
+// written where it points. The folder owner's links are followed, and so
+// is any link in a folder no one but its owner may write.
+TEST(SaveText, UserFileNeverFollowsALinkPlantedWhereOthersMayWrite) {
+  if (geteuid() != 0) GTEST_SKIP() << "links of another user are made by root";
+  constexpr uid_t Other = TFileAccessOfNobody::Nobody;
+  TempDir own, elsewhere;
+  WriteTextFile(elsewhere.File("precious"), "keep");
+  auto plant = [](const std::string& target, const std::string& link, uid_t owner) {
+    Link(target, link);
+    ASSERT_EQ(lchown(link.c_str(), owner, owner), 0);
+  };
+  for (mode_t mode : {01777, 0770}) {
+    TempDir shared;
+    ASSERT_EQ(chmod(shared.Path().c_str(), mode), 0);
+    plant(elsewhere.File("precious"), shared.File("file.txt"), Other);
+    plant(elsewhere.File("made"), shared.File("dangling.txt"), Other);
+    plant(elsewhere.Path(), shared.File("folder"), Other);
+    const std::string hop = own.File("hop" + std::to_string(mode));
+    Link(shared.File("file.txt"), hop);
+    for (const std::string& path : {shared.File("file.txt"), shared.File("dangling.txt"),
+                                    shared.File("folder/precious"), hop}) {
+      std::string error;
+      EXPECT_FALSE(SaveUserTextFile(path, "changed", &error)) << path;
+      EXPECT_EQ(error, "Cannot save \"" + path +
+                           "\". A link of another user in a folder that others may write is not followed");
+    }
+    EXPECT_EQ(FolderEntries(shared.Path()), (std::vector<std::string>{"dangling.txt", "file.txt", "folder"}));
+    EXPECT_EQ(FolderEntries(elsewhere.Path()), std::vector<std::string>{"precious"});
+    EXPECT_EQ(ReadTextFile(elsewhere.File("precious")), "keep");
+  }
+  TempDir shared;
+  plant(elsewhere.File("precious"), shared.File("others"), Other);
+  ASSERT_EQ(chmod(shared.Path().c_str(), 0755), 0);
+  ASSERT_TRUE(SaveUserTextFile(shared.File("others"), "closed folder", nullptr));
+  EXPECT_EQ(ReadTextFile(elsewhere.File("precious")), "closed folder");
+  ASSERT_EQ(chown(shared.Path().c_str(), Other, Other), 0);
+  ASSERT_EQ(chmod(shared.Path().c_str(), 01777), 0);
+  ASSERT_TRUE(SaveUserTextFile(shared.File("others"), "folder owner's", nullptr));
+  EXPECT_EQ(ReadTextFile(elsewhere.File("precious")), "folder owner's");
+  EXPECT_EQ(FolderEntries(shared.Path()), std::vector<std::string>{"others"});
+}
+
+// A file with an access list keeps it, and the group no more than it had:
+// the group bits of such a file's mode are the list's mask (rw for a named
+// user's rw), not what the group may do (r). The user's own attributes stay
+// too.
+TEST(SaveText, UserFileKeepsItsAccessList) {
+  TempDir dir;
+  const std::string file = dir.File("shared.txt");
+  WriteTextFile(file, "old");
+  // Owner rw, user 65534 rw, group r, mask rw, others nothing.
+  std::string list("\2\0\0\0", 4);
+  const unsigned entries[][3] = {{1, 6, ~0u}, {2, 6, 65534}, {4, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 0, ~0u}};
+  for (auto [tag, rights, id] : entries)
+    for (unsigned v : {tag, tag >> 8, rights, 0u, id, id >> 8, id >> 16, id >> 24})
+      list += static_cast<char>(v & 0xFF);
+  if (setxattr(file.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) != 0)
+    GTEST_SKIP() << "no access lists in " << dir.Path() << ": " << std::strerror(errno);
+  const bool userAttributes = setxattr(file.c_str(), "user.origin", "scan", 4, 0) == 0;
+  ASSERT_EQ(ModeOf(file), 0660u);
+  std::string error;
+  ASSERT_TRUE(SaveUserTextFile(file, "new", &error)) << error;
+  EXPECT_EQ(ReadTextFile(file), "new");
+  EXPECT_EQ(Attribute(file, "system.posix_acl_access"), list);
+  EXPECT_EQ(ModeOf(file), 0660u);
+  if (userAttributes) {
+    EXPECT_EQ(Attribute(file, "user.origin"), "scan");
+  }
+  EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"shared.txt"});
 }
