@@ -12,6 +12,7 @@
 
 #include "effects/random.h"
 #include "engine/jobrecord.h"
+#include "engine/resizestep.h"
 #include "platform/system/thread.h"
 
 // What a run reports to and reads from: the main window, or a stand-in in
@@ -100,6 +101,10 @@ struct TEffectRoutine {
   bool KeepsLoadedFormat = false;
   // The step reads the watermark pattern: each file takes a copy of it.
   bool UsesPattern = false;
+  // The size of the step's result for a width x height picture, worked out
+  // before the step as the step works it out, for a step whose result may
+  // have another size than its picture; null: the picture's size.
+  TResizedSize (*ResultSize)(const TJobValues& job, int width, int height) = nullptr;
 };
 
 // The catalogue in the order the worker tests it.
