@@ -53,17 +53,36 @@ std::unique_ptr<TBitmap> HalfTurn(const TBitmap& picture) {
 // corners; each of its pixels (X, Y) takes the source pixel at the truncated
 // inverse position of (X + minX, Y + minY), and stays white (the colour of a
 // newly sized bitmap) where that falls outside the source.
-std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
-  const int w = picture.Width(), h = picture.Height();
+struct TTurn {
+  double C = 1, S = 0;       // cosine and sine of the angle
+  double MinX = 0, MinY = 0;  // the turned corners' least coordinates
+  int Width = 0, Height = 0;  // the bounding box of the turned corners
+};
+
+// The turn of a w x h picture by degrees.
+TTurn TurnOf(int w, int h, int degrees) {
   const auto t = static_cast<double>(static_cast<long double>(degrees) * 2 * std::numbers::pi_v<long double> *
                                      (1.0L / 360));
-  const double c = std::cos(t), s = std::sin(t);
+  TTurn turn;
+  turn.C = std::cos(t);
+  turn.S = std::sin(t);
+  const double c = turn.C, s = turn.S;
   const double cornerX[4] = {0, -h * s, w * c - h * s, w * c};
   const double cornerY[4] = {0, h * c, h * c + w * s, w * s};
   const auto [minX, maxX] = std::minmax_element(cornerX, cornerX + 4);
   const auto [minY, maxY] = std::minmax_element(cornerY, cornerY + 4);
-  const int newWidth = TruncInt(std::ceil(*maxX - *minX));
-  const int newHeight = TruncInt(std::ceil(*maxY - *minY));
+  turn.MinX = *minX;
+  turn.MinY = *minY;
+  turn.Width = TruncInt(std::ceil(*maxX - *minX));
+  turn.Height = TruncInt(std::ceil(*maxY - *minY));
+  return turn;
+}
+
+std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
+  const int w = picture.Width(), h = picture.Height();
+  const TTurn turn = TurnOf(w, h, degrees);
+  const double c = turn.C, s = turn.S;
+  const int newWidth = turn.Width, newHeight = turn.Height;
   auto turned = NewUnfilledPicture(newWidth, newHeight);
   const auto rows = RowPointers(picture);
 
@@ -71,14 +90,14 @@ std::unique_ptr<TBitmap> TurnByAngle(const TBitmap& picture, int degrees) {
   // asks for it: u * c and u * s per column, v * c and v * s per row.
   std::vector<double> uc(newWidth), us(newWidth);
   for (int x = 0; x < newWidth; ++x) {
-    double u = x + *minX;
+    double u = x + turn.MinX;
     uc[x] = u * c;
     us[x] = u * s;
   }
   // |u| and |v| stay below 2 (W + H) + 1, and a picture within the 1 GiB
   // limit has W + H below 360 million, so the sums always fit an int.
   const auto targets = RowPointers(*turned);
-  const double top = *minY;
+  const double top = turn.MinY;
   const size_t pixelBytes = 3 * static_cast<size_t>(newWidth);
   ForEachRowInBands(newHeight, newWidth, [&](int y) {
     // White where no source pixel falls, and the row's padding zero.
@@ -119,6 +138,13 @@ void ApplyFlip(TBitmap& picture, int mode) {
       if (top != bottom) mirrorRow(bottom);
     }
   });
+}
+
+TRotatedSize RotatedSize(int width, int height, int degrees) {
+  if (width <= 0 || height <= 0 || degrees == 360 || degrees == 180) return {width, height};
+  if (degrees == 90) return {height, width};
+  const TTurn turn = TurnOf(width, height, degrees);
+  return {turn.Width, turn.Height};
 }
 
 void ApplyRotate(TBitmap& picture, int degrees, int smooth) {

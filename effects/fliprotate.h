@@ -14,6 +14,12 @@ void ApplyFlip(TBitmap& picture, int mode);
 // exact half turn; 360 changes nothing. Smooth 1 then runs one
 // ApplyAntialias pass.
 void ApplyRotate(TBitmap& picture, int degrees, int smooth);
+// The size ApplyRotate gives a width x height picture, known before it
+// turns it.
+struct TRotatedSize {
+  int Width = 0, Height = 0;
+};
+TRotatedSize RotatedSize(int width, int height, int degrees);
 // Enlarges the central (W div zoom) x (H div zoom) part over the whole
 // picture: type 0 repeats pixels into blocks, any other type resamples
 // bicubically. Zoom 0 raises EDivByZero before any pixel changes; a zoom

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <optional>
 
@@ -84,9 +85,11 @@ std::string ErrorText(const std::exception_ptr& failure) {
 
 // The size of the picture a file's header claims: 0 x 0 when the header
 // shows none; Refused when the file cannot be opened or the loader refuses
-// its header (it loads nothing).
+// its header (it loads nothing). ExtraBytes: what loading the file holds
+// beside its picture, counted on top of the picture's road.
 struct TClaimedSize {
   int64_t Width = 0, Height = 0;
+  int64_t ExtraBytes = 0;
   bool Refused = false;
 };
 
@@ -98,9 +101,12 @@ struct TFileWork {
   TJobValues Values;
   std::unique_ptr<TBitmap> Pattern;
   // The memory reserved for the file's road while it is in work, and the
-  // picture size its header claims.
+  // picture size its header claims. Need: what the road takes with the
+  // file's own values, reckoned once it has entered work; it begins its
+  // road only once that much fits beside the files in work.
   int64_t Bytes = 0;
   TClaimedSize Claimed;
+  int64_t Need = 0;
 
   bool Found = true;
   // The file's log lines up to its save's outcome.
@@ -144,6 +150,10 @@ constexpr int64_t kMostRoadBytes = int64_t(1) << 50;
 // loaded.
 constexpr int64_t kUnknownPictureBytes = int64_t(16) << 20;
 
+// The memory a buffer of that many bytes of pixels takes: whole huge pages
+// once it is a few megabytes large.
+int64_t HeldBytes(int64_t bytes) { return static_cast<int64_t>(PixelMemorySize(static_cast<size_t>(bytes))); }
+
 TClaimedSize ClaimedSize(const std::string& path) {
   TPictureKind kind = PictureKindOf(ExtractFileExt(path));
   TClaimedSize size;
@@ -160,17 +170,24 @@ TClaimedSize ClaimedSize(const std::string& path) {
   return size;
 }
 
-// What a file of that claimed size reserves when written with the values;
-// without values, the most that any target format may take.
-int64_t ClaimedBytes(const TJobValues* values, const TClaimedSize& size) {
+// What a file of that claimed size reserves when the routine works it with
+// the values (its result included); without values, the most that any
+// target format may take for the picture.
+int64_t ClaimedBytes(const TJobValues* values, const TEffectRoutine& routine, const TClaimedSize& size) {
   if (size.Refused) return 0;
-  if (size.Width == 0) return kUnknownPictureBytes;
-  if (values) return RoadBytes(*values, size.Width, size.Height);
-  TJobValues png, bmp;
-  png.TargetExtension = ".png";
-  bmp.TargetExtension = ".bmp";
-  bmp.BmpPixelFormat = pf32bit;
-  return std::max(RoadBytes(png, size.Width, size.Height), RoadBytes(bmp, size.Width, size.Height));
+  int64_t bytes;
+  if (size.Width == 0) {
+    bytes = kUnknownPictureBytes;
+  } else if (values) {
+    bytes = EffectRoadBytes(*values, routine, size.Width, size.Height);
+  } else {
+    TJobValues png, bmp;
+    png.TargetExtension = ".png";
+    bmp.TargetExtension = ".bmp";
+    bmp.BmpPixelFormat = pf32bit;
+    bytes = std::max(RoadBytes(png, size.Width, size.Height), RoadBytes(bmp, size.Width, size.Height));
+  }
+  return std::min(bytes + std::max<int64_t>(size.ExtraBytes, 0), kMostRoadBytes);
 }
 
 }  // namespace
@@ -182,12 +199,10 @@ int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height) {
   width = std::max<int64_t>(width, 0);
   height = std::max<int64_t>(height, 0);
   if (std::max<int64_t>(width, 1) > kMostRoadPixels / std::max<int64_t>(height, 1)) return kMostRoadBytes;
-  // A picture takes whole huge pages once it is a few megabytes large.
-  const auto held = [](int64_t bytes) { return static_cast<int64_t>(PixelMemorySize(static_cast<size_t>(bytes))); };
   const int64_t picture = PixelBytes(width, height, 24);
   // Beside the picture: the effect's copy of it and the encoded data, or
   // what the encoder holds, whichever is more.
-  int64_t beside = held(picture) + picture;
+  int64_t beside = HeldBytes(picture) + picture;
   if (SameText(values.TargetExtension, ".png")) {
     // The PNG object's copy of the pixels, the filtered rows with their
     // filter bytes, the deflated data (as much as its bound) and the file's
@@ -196,12 +211,25 @@ int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height) {
   } else if (SameText(values.TargetExtension, ".bmp")) {
     // The picture in the file's pixel format, and the file's data.
     const int64_t file = PixelBytes(width, height, PixelFormatBits(values.BmpPixelFormat));
-    beside = std::max(beside, held(file) + file);
+    beside = std::max(beside, HeldBytes(file) + file);
   }
   // Or, while the effect works, the blocks of work that an effect prepares
   // ahead (FinishInOrder) and its list of the rows.
   beside = std::max(beside, InOrderBlocksBytes(width * height) + int64_t(sizeof(uint8_t*)) * height);
-  return held(picture) + beside;
+  return HeldBytes(picture) + beside;
+}
+
+int64_t EffectRoadBytes(const TJobValues& values, const TEffectRoutine& routine, int64_t width, int64_t height) {
+  const int64_t road = RoadBytes(values, width, height);
+  // A picture past any machine's memory, or whose side no bitmap has, is
+  // never worked on.
+  constexpr int64_t most = std::numeric_limits<int>::max();
+  if (!routine.ResultSize || road >= kMostRoadBytes || width <= 0 || height <= 0 || width > most || height > most)
+    return road;
+  const TResizedSize result = routine.ResultSize(values, static_cast<int>(width), static_cast<int>(height));
+  if (result.Width == width && result.Height == height) return road;
+  const int64_t picture = HeldBytes(PixelBytes(width, height, 24));
+  return std::min(std::max(road, picture + RoadBytes(values, result.Width, result.Height)), kMostRoadBytes);
 }
 
 int64_t RunMemoryBudget() {
@@ -216,6 +244,10 @@ int64_t RunMemoryBudget() {
 struct TRunFlight {
   const TEffectRoutine* Routine = nullptr;
   std::deque<std::unique_ptr<TFileWork>> Files;
+  // The files that have entered work (taken their values) after those, in
+  // source order, each waiting until its road fits beside the files in
+  // work; they hold neither memory nor a core.
+  std::deque<std::unique_ptr<TFileWork>> Waiting;
   std::mutex Lock;
   std::condition_variable Changed;
   // Cores not held by a file in work (an effect's row bands take up the
@@ -241,7 +273,10 @@ struct TRunFlight {
     Handoff();
     if (!Dropping) {
       TApplyEffectThread::LoadStage(work, *Routine);
-      if (work.Picture) Grow(work, RoadBytes(work.Values, work.Picture->Width(), work.Picture->Height()));
+      // A picture whose header told no size (or another) counts at its
+      // size, and with its result, before the effect makes that.
+      if (work.Picture)
+        Grow(work, EffectRoadBytes(work.Values, *Routine, work.Picture->Width(), work.Picture->Height()));
     }
     Handoff();
   }
@@ -250,7 +285,7 @@ struct TRunFlight {
     if (!Dropping) {
       if (Routine->DrawsRandom && work.Picture) work.RandomBefore = SaveEffectRandomState();
       TApplyEffectThread::EffectStage(work, *Routine);
-      // A larger result (a resize, a turn) is what the encoder holds.
+      // Had the result come out larger than reckoned, the encoder holds it.
       if (work.Step && work.Step->Result)
         Grow(work, RoadBytes(work.Values, work.Step->Result->Width(), work.Step->Result->Height()));
       else if (work.Picture)
@@ -266,7 +301,7 @@ struct TRunFlight {
     ++FreeCores;
     Changed.notify_all();
   }
-  // The file's picture turned out larger than its header told.
+  // The file's road turned out larger than reckoned from its header.
   void Grow(TFileWork& work, int64_t bytes) {
     std::lock_guard<std::mutex> hold(Lock);
     if (bytes > work.Bytes) Reserve(work, bytes);
@@ -367,90 +402,118 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
   const TEffectRoutine& routine = *flight.Routine;
   TRunFlight* run = &flight;
   int next = 0;
-  // The files that may enter work now: one at least while none is in work
-  // (the first file of a run even after an early stop), else up to the
-  // limit, while the memory budget and a free core allow.
-  auto mayEnter = [&](int64_t bytes) {
-    if (next >= FileCount) return false;
-    if (flight.Files.empty()) return true;
-    return !flight.Inline && !Terminated() && static_cast<int>(flight.Files.size()) < FilesInFlight &&
-           flight.FreeCores > 0 &&
-           flight.Reserved + bytes <= flight.Budget;
+  // Whether a road of that many bytes may go beside that many files, which
+  // hold the reserved bytes and leave the cores free: always beside none
+  // (the first file of a run even after an early stop; a file whose road
+  // alone passes the budget works alone), else up to the limit, while the
+  // memory budget and a free core allow.
+  auto fits = [&](int64_t bytes, int64_t reserved, size_t files, int cores) {
+    if (files == 0) return true;
+    return !flight.Inline && !Terminated() && files < static_cast<size_t>(FilesInFlight) && cores > 0 &&
+           reserved + bytes <= flight.Budget;
   };
-  // A file's target format is known once it has entered work: until then
-  // its reserve is reckoned with the values of the file that entered last
-  // (before the first, with the most any format takes).
+  // The first waiting file may begin its road now.
+  auto mayStart = [&] {
+    return !flight.Waiting.empty() &&
+           fits(flight.Waiting.front()->Need, flight.Reserved, flight.Files.size(), flight.FreeCores);
+  };
+  // The next file of the list, reckoned at bytes, may enter work beside
+  // the files in work and those entering with it (withFiles of them,
+  // reckoned at withBytes together): only once no file waits.
+  auto mayEnter = [&](int64_t bytes, int64_t withBytes, size_t withFiles) {
+    return next < FileCount && bytes >= 0 && flight.Waiting.empty() &&
+           fits(bytes, flight.Reserved + withBytes, flight.Files.size() + withFiles,
+                flight.FreeCores - static_cast<int>(withFiles));
+  };
+  // A file's values are known once it has entered work: until then its
+  // road is reckoned with the values of the file that entered last (before
+  // the first, with the most any format takes for its picture). Once they
+  // are known it is reckoned again, its result included, and it begins its
+  // road only when that fits.
   std::optional<TJobValues> guide;
   int64_t nextBytes = -1;
   TClaimedSize nextSize;
   for (;;) {
-    std::vector<TFileWork*> entering;
+    // Waiting files begin their roads, in their order, while they fit.
+    std::vector<TFileWork*> starting;
+    {
+      std::lock_guard<std::mutex> hold(flight.Lock);
+      while (mayStart()) {
+        TFileWork* work = flight.Waiting.front().get();
+        flight.Files.push_back(std::move(flight.Waiting.front()));
+        flight.Waiting.pop_front();
+        --flight.FreeCores;
+        flight.Reserve(*work, work->Need);
+        starting.push_back(work);
+      }
+    }
+    for (TFileWork* work : starting) {
+      if (flight.Inline) {
+        run->Load(*work);
+        run->Effect(*work);
+        run->Encode(*work);
+      } else if (!routine.DrawsRandom) {
+#pragma omp task firstprivate(work, run)
+        {
+          run->Load(*work);
+          run->Effect(*work);
+          run->Encode(*work);
+        }
+      } else {
+        // The effect steps wait for one another in the files' order; the
+        // loads and the encodings do not.
+#pragma omp task firstprivate(work, run) depend(out : work->Loaded)
+        run->Load(*work);
+#pragma omp task firstprivate(work, run) depend(in : work->Loaded) depend(inout : run->RandomOrder) \
+    depend(out : work->Effected)
+        run->Effect(*work);
+#pragma omp task firstprivate(work, run) depend(in : work->Effected)
+        run->Encode(*work);
+      }
+    }
+    if (!starting.empty()) continue;  // more may enter before the first is done
+    // Files of the list enter work as far as they are reckoned to fit.
+    std::vector<std::unique_ptr<TFileWork>> enter;
+    int64_t entering = 0;
     {
       std::unique_lock<std::mutex> hold(flight.Lock);
       for (;;) {
-        if (nextBytes < 0 && next < FileCount) {
+        if (nextBytes < 0 && next < FileCount && flight.Waiting.empty()) {
           hold.unlock();
           nextSize = ClaimedSize(SourceFiles[next]);
-          nextBytes = ClaimedBytes(guide ? &*guide : nullptr, nextSize);
+          nextBytes = ClaimedBytes(guide ? &*guide : nullptr, routine, nextSize);
           hold.lock();
         }
-        if (!mayEnter(nextBytes)) break;
+        if (!mayEnter(nextBytes, entering, enter.size())) break;
         auto work = std::make_unique<TFileWork>();
         work->Index = next++;
-        work->Bytes = nextBytes;
         work->Claimed = nextSize;
+        entering += nextBytes;
         nextBytes = -1;
-        flight.Reserved += work->Bytes;
-        --flight.FreeCores;
-        entering.push_back(work.get());
-        flight.Files.push_back(std::move(work));
-        flight.Measure();
+        enter.push_back(std::move(work));
       }
     }
-    if (!entering.empty()) {
+    if (!enter.empty()) {
       Synchronize([&] {
-        for (TFileWork* work : entering) EnterWork(*work, work->Index, routine);
+        for (const auto& work : enter) EnterWork(*work, work->Index, routine);
       });
-      {
-        std::lock_guard<std::mutex> hold(flight.Lock);
-        for (TFileWork* work : entering) flight.Reserve(*work, ClaimedBytes(&work->Values, work->Claimed));
-      }
-      guide = entering.back()->Values;
+      guide = enter.back()->Values;
       // The next file was reckoned before these values were known.
-      if (nextBytes >= 0) nextBytes = ClaimedBytes(&*guide, nextSize);
-      for (TFileWork* work : entering) {
-        if (flight.Inline) {
-          run->Load(*work);
-          run->Effect(*work);
-          run->Encode(*work);
-        } else if (!routine.DrawsRandom) {
-#pragma omp task firstprivate(work, run)
-          {
-            run->Load(*work);
-            run->Effect(*work);
-            run->Encode(*work);
-          }
-        } else {
-          // The effect steps wait for one another in the files' order; the
-          // loads and the encodings do not.
-#pragma omp task firstprivate(work, run) depend(out : work->Loaded)
-          run->Load(*work);
-#pragma omp task firstprivate(work, run) depend(in : work->Loaded) depend(inout : run->RandomOrder) \
-    depend(out : work->Effected)
-          run->Effect(*work);
-#pragma omp task firstprivate(work, run) depend(in : work->Effected)
-          run->Encode(*work);
-        }
+      if (nextBytes >= 0) nextBytes = ClaimedBytes(&*guide, routine, nextSize);
+      std::lock_guard<std::mutex> hold(flight.Lock);
+      for (auto& work : enter) {
+        work->Need = ClaimedBytes(&work->Values, routine, work->Claimed);
+        flight.Waiting.push_back(std::move(work));
       }
-      continue;  // more may enter before the first is done
+      continue;
     }
     if (flight.Files.empty()) return;
     TFileWork* first = flight.Files.front().get();
     {
       // Waits without spinning for the first file, or for a core that lets
-      // another file enter.
+      // another file begin or enter.
       std::unique_lock<std::mutex> hold(flight.Lock);
-      flight.Changed.wait(hold, [&] { return first->Done || mayEnter(nextBytes); });
+      flight.Changed.wait(hold, [&] { return first->Done || mayStart() || mayEnter(nextBytes, 0, 0); });
       if (!first->Done) continue;
     }
     FileIndex = first->Index;

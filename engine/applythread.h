@@ -12,6 +12,7 @@
 
 #include "effects/random.h"
 #include "engine/jobrecord.h"
+#include "engine/resizestep.h"
 #include "platform/system/thread.h"
 
 // What a run reports to and reads from: the main window, or a stand-in in
@@ -100,6 +101,10 @@ struct TEffectRoutine {
   bool KeepsLoadedFormat = false;
   // The step reads the watermark pattern: each file takes a copy of it.
   bool UsesPattern = false;
+  // The size of the step's result for a width x height picture, worked out
+  // before the step as the step works it out, for a step whose result may
+  // have another size than its picture; null: the picture's size.
+  TResizedSize (*ResultSize)(const TJobValues& job, int width, int height) = nullptr;
 };
 
 // The catalogue in the order the worker tests it.
@@ -124,6 +129,13 @@ struct TRunFlight;
 // picture past any machine's memory answers 2^50 bytes, more than any
 // smaller picture, so that reserves add up without overflow.
 int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height);
+// The memory a file's road holds at most when the routine works a width x
+// height picture with the values: RoadBytes of the picture, or, when its
+// result has another size, the picture held while the result is made
+// beside the road of the result (its copies and what its encoder holds),
+// whichever is more. Never more than RoadBytes of a picture past any
+// machine's memory.
+int64_t EffectRoadBytes(const TJobValues& values, const TEffectRoutine& routine, int64_t width, int64_t height);
 // The memory that the pictures of a run's files in work may take together:
 // the smaller of 1 GiB and a quarter of the machine's memory. A file whose
 // picture alone needs more is worked on alone.

@@ -28,6 +28,15 @@ std::string ResizeSuffix(const TJobValues&, const TBitmap& result) {
   return suffix + " x " + IntToStr(result.Height()) + ")";
 }
 
+// The sizes the resize and the turn give a picture, before they make it.
+TResizedSize ResizeResultSize(const TJobValues& job, int width, int height) {
+  return ResizedSize(width, height, ResizeValuesOf(job));
+}
+TResizedSize RotateResultSize(const TJobValues& job, int width, int height) {
+  const TRotatedSize size = RotatedSize(width, height, job.RotateAngle);
+  return {size.Width, size.Height};
+}
+
 }  // namespace
 
 void TApplyEffectThread::Process3DGrid(S& s) {
@@ -203,10 +212,11 @@ const std::vector<TEffectRoutine>& EffectRoutines() {
        .Suffix = "",
        .Apply = T::ProcessResize,
        .SuffixFor = ResizeSuffix,
-       .KeepsLoadedFormat = true},
+       .KeepsLoadedFormat = true,
+       .ResultSize = ResizeResultSize},
       {"Video...", "(Video)", T::ProcessVideo},
       {.Caption = "Flip", .Suffix = "", .Apply = T::ProcessFlip, .SuffixFor = FlipSuffix, .MatchesFirstFour = true},
-      {"Rotate...", "(Rotate)", T::ProcessRotate},
+      {.Caption = "Rotate...", .Suffix = "(Rotate)", .Apply = T::ProcessRotate, .ResultSize = RotateResultSize},
   };
   return routines;
 }

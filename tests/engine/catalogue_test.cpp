@@ -1,6 +1,7 @@
 // The effect list's catalogue (captions, positions, dialogs, summary lines)
 // and the engine's routines in a run: names, suffixes, the limits of
 // size-bound parameters, "Resize..." and the Flip entries.
+#include <functional>
 #include <map>
 #include <numeric>
 #include <set>
@@ -334,4 +335,43 @@ TEST(EffectCatalogue, RoutinesThatDrawRandomNumbersAreMarked) {
     }
     EXPECT_EQ(draws, routine.DrawsRandom) << routine.Caption;
   }
+}
+
+TEST(EffectCatalogue, EveryRoutinesResultHasTheSizeReckonedBeforeIt) {
+  // A run reserves a file's memory for its result before the effect makes
+  // it: every routine, on a picture, a strip and a column, with the resize
+  // and the turn in each of their ways, makes the size it foretells (the
+  // picture's own size when it foretells none).
+  const std::pair<int, int> sizes[] = {{40, 30}, {61, 2}, {3, 50}};
+  std::vector<std::function<void(TJobValues&)>> ways = {[](TJobValues&) {}};
+  for (int type : {0, 1, 2, 7})
+    for (bool kept : {true, false})
+      ways.push_back([=](TJobValues& job) {
+        job.ResizePreserveAspect = kept;
+        job.ResizeScaleType = type;
+        job.ResizeWidth = 57;
+        job.ResizeHeight = 33;
+        job.ResizePercent = 230;
+      });
+  for (int angle : {0, 1, 30, 45, 90, 135, 180, 270, 359, 360, -30, 1000})
+    ways.push_back([=](TJobValues& job) { job.RotateAngle = angle; });
+  auto pattern = MakeTestBitmap(7, 5, 3);
+  for (const TEffectRoutine& routine : EffectRoutines())
+    for (auto [w, h] : sizes)
+      for (const auto& way : ways) {
+        TJobValues job;
+        way(job);
+        auto picture = MakeNoiseBitmap(w, h, 1);
+        TStringList log;
+        TEffectStep step{job, *picture, log, pattern.get(), nullptr, {}};
+        try {
+          routine.Apply(step);
+        } catch (const Exception&) {
+          continue;  // no result: the file fails
+        }
+        const TBitmap& result = step.Result ? *step.Result : *picture;
+        const TResizedSize foretold = routine.ResultSize ? routine.ResultSize(job, w, h) : TResizedSize{w, h};
+        EXPECT_EQ(result.Width(), foretold.Width) << routine.Caption << " on " << w << " x " << h;
+        EXPECT_EQ(result.Height(), foretold.Height) << routine.Caption << " on " << w << " x " << h;
+      }
 }

@@ -286,6 +286,12 @@ TEST(RoadBytes, GrowsWithThePictureAndNeverOverflows) {
           EXPECT_LE(bytes, std::numeric_limits<int64_t>::max() / 4096) << format << " " << w << " x " << h;
           EXPECT_GE(bytes, RoadBytes(values, w / 2, h)) << format << " " << w << " x " << h;
           EXPECT_GE(bytes, RoadBytes(values, w, h / 2)) << format << " " << w << " x " << h;
+          // With a result far larger, or past any memory: no overflow either.
+          values.ResizeScaleType = 2;
+          values.ResizePercent = 9999;
+          const int64_t resized = EffectRoadBytes(values, *FindEffectRoutine("Resize..."), w, h);
+          EXPECT_GE(resized, bytes) << format << " " << w << " x " << h;
+          EXPECT_LE(resized, RoadBytes(values, int64_t(1) << 40, int64_t(1) << 40)) << format << " " << w << " x " << h;
         }
       EXPECT_EQ(RoadBytes(values, -5, 40), RoadBytes(values, 0, 40)) << format;
       EXPECT_GT(RoadBytes(values, (int64_t(1) << 32) - 1, (int64_t(1) << 32) - 1), RunMemoryBudget()) << format;
@@ -306,19 +312,36 @@ TEST_F(Flight, PngFilesCountWithWhatTheirEncoderHolds) {
   EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
 }
 
-TEST_F(Flight, AResultLargerThanItsPictureCountsAtItsOwnSize) {
-  // Two files enter work at once (the run's first files are reckoned with
-  // the most a PNG file's road takes, some six pictures' worth); once one
-  // is resized to 400 x 400, it counts at that size while the other is
-  // still in work.
-  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) AddPicture(name, 1, 40, 40);
-  Job.EffectName = "Resize...";
-  Job.ResizeWidth = 400;
-  Job.ResizeHeight = 400;
-  Job.FilesInFlight = 2;
-  Job.MemoryBudget = 60000;
-  RunOnThreads(2);
-  EXPECT_EQ(FolderEntries(Target.Path()), (Lines{"a(400 x 399)_1.bmp", "b(400 x 399)_1.bmp", "c(400 x 399)_1.bmp"}));
-  EXPECT_EQ(View.PeakFilesInWork, 2);
-  EXPECT_GE(View.PeakSharedBytes, RoadBytes(Job, 400, 399) + RoadBytes(Job, 40, 40));
+TEST_F(Flight, AResultLargerThanItsPictureIsReservedBeforeTheEffectMakesIt) {
+  // Effects that make each picture many times larger: a file counts with
+  // its result before its effect runs, so a budget that holds two such
+  // files keeps them two at a time, and one whose result alone passes the
+  // budget works alone. Resize to a width of 200 makes 40 x 40 pictures
+  // 200 x 200 (and a 40 x 400 one 200 x 2000); a turn by 45 degrees makes
+  // 200 x 2 strips squares of 143 x 143 (and a 600 x 2 one of 426 x 426).
+  const struct {
+    const char* Effect;
+    const char* Name;
+    int Width, Height, LargeWidth, LargeHeight;
+  } cases[] = {{"Resize...", "r", 40, 40, 40, 400}, {"Rotate...", "t", 200, 2, 600, 2}};
+  Job.ResizeWidth = 200;
+  Job.RotateAngle = 45;
+  Job.FilesInFlight = 8;
+  for (const auto& c : cases) {
+    Job.EffectName = c.Effect;
+    Job.SourceFiles.Clear();
+    for (int i = 0; i < 6; ++i) {
+      if (i == 3) AddPicture(c.Name + std::string("large.bmp"), 9, c.LargeWidth, c.LargeHeight);
+      AddPicture(c.Name + std::to_string(i) + ".bmp", i, c.Width, c.Height);
+    }
+    const TEffectRoutine& routine = *FindEffectRoutine(c.Effect);
+    Job.MemoryBudget = 2 * EffectRoadBytes(Job, routine, c.Width, c.Height) + 100;
+    ASSERT_GT(EffectRoadBytes(Job, routine, c.LargeWidth, c.LargeHeight), Job.MemoryBudget);
+    TempDir target;
+    Job.TargetDir = target.Path();
+    RunOnThreads(8);
+    EXPECT_EQ(FolderEntries(target.Path()).size(), 7u) << c.Effect;
+    EXPECT_EQ(View.PeakFilesInWork, 2) << c.Effect;
+    EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget) << c.Effect;
+  }
 }

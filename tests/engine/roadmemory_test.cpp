@@ -103,36 +103,42 @@ TEST(RoadMemory, AFileHoldsNoMoreThanTheRunReservesForIt) {
       {".png", [](TJobValues& v) { v.PngInterlace = true; }},
   };
   // A plain conversion, an effect with a copy of the picture and more, and
-  // one whose result is larger than the picture.
-  const char* const effects[] = {"Convert to selected format", "Oil paint...", "Resize..."};
-  auto jobFor = [](TJobRecord& job, const TTarget& target) {
+  // those whose result is larger than the picture: a resize in proportion,
+  // one to a free size (drawn beside the picture, which stays until the
+  // save) and a turn by 45 degrees.
+  const struct {
+    const char* Caption;
+    bool Kept;
+  } effects[] = {{"Convert to selected format", true}, {"Oil paint...", true}, {"Resize...", true},
+                 {"Resize...", false}, {"Rotate...", true}};
+  auto jobFor = [](TJobRecord& job, const TTarget& target, bool kept) {
     job.TargetExtension = target.Extension;
     target.Options(job);
     job.ResizeWidth = 2400;
     job.ResizeHeight = 1600;
+    job.ResizePreserveAspect = kept;
   };
   // Each road once unmeasured: what stays for the rest of the process (the
   // OpenMP team of the effects' bands, the threads' own allocator arenas)
   // is made before the measured roads.
-  for (const char* effect : effects) {
+  for (const auto& effect : effects) {
     TempDir out;
     TJobRecord job(out.Path());
-    jobFor(job, targets[0]);
-    TRoad(job, source, out.Path()).Run(effect);
+    jobFor(job, targets[0], effect.Kept);
+    TRoad(job, source, out.Path()).Run(effect.Caption);
   }
-  for (const char* effect : effects)
+  for (const auto& effect : effects)
     for (const TTarget& target : targets) {
       TempDir out;
       TJobRecord job(out.Path());
-      jobFor(job, target);
+      jobFor(job, target, effect.Kept);
       TRoad road(job, source, out.Path());
-      const int64_t grown = PeakGrowth([&] { road.Run(effect); });
+      const int64_t grown = PeakGrowth([&] { road.Run(effect.Caption); });
       if (grown < 0) GTEST_SKIP() << "the peak resident memory cannot be set back here";
-      ASSERT_EQ(FolderEntries(out.Path()).size(), 1u) << effect << " " << target.Extension;
-      const bool resized = SameText(effect, "Resize...");
-      const int64_t reserved =
-          std::max(RoadBytes(job, w, h), resized ? RoadBytes(job, job.ResizeWidth, job.ResizeHeight) : 0);
-      EXPECT_LE(grown, reserved) << effect << " to " << target.Extension << " (format "
+      ASSERT_EQ(FolderEntries(out.Path()).size(), 1u) << effect.Caption << " " << target.Extension;
+      const int64_t reserved = EffectRoadBytes(job, *FindEffectRoutine(effect.Caption), w, h);
+      EXPECT_LE(grown, reserved) << effect.Caption << (effect.Kept ? "" : " (free)") << " to "
+                                 << target.Extension << " (format "
                                  << int(job.BmpPixelFormat) << ", interlace " << job.PngInterlace << "): "
                                  << double(grown) / (3.0 * w * h) << " pictures";
     }
