@@ -127,6 +127,12 @@ void TChunkgAMA::SetValue(uint32_t value) {
 bool TChunkgAMA::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
   if (size != 4 || GetValue() == 0) return true;
+  // After the image data the gamma comes too late for the samples decoded;
+  // other readers pass it over, and so does this one, lest the picture be
+  // written back through a gamma it was never read through.
+  const TPNGList& list = Owner().ChunkList();
+  int data = list.IndexOf(list.FindChunk<TChunkIDAT>());
+  if (data >= 0 && data < GetIndex()) return true;
   double exponent = 1.0 / (GetValue() / 100000.0 * 2.2);
   auto& lookup = Owner().GammaLookup;
   auto& inverse = Owner().InverseGammaLookup;

@@ -358,8 +358,8 @@ class TChunkgAMA : public TChunk {
   PNG_CHUNK_CLASS(TChunkgAMA)
   explicit TChunkgAMA(TPNGObject& owner);
   void Assign(const TChunk& source) override;
-  // A chunk of 4 bytes with a value other than 0 rebuilds the owner's gamma
-  // tables; any other is kept but ignored.
+  // A chunk of 4 bytes with a value other than 0, read before the image
+  // data, rebuilds the owner's gamma tables; any other is kept but ignored.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   // Gamma x 100000 (1 when the data is not 4 bytes long).
   uint32_t GetValue() const;
@@ -644,7 +644,8 @@ class TPNGObject : public TGraphic {
   // Reads a PNG file; raises the errors of pnglang.h for malformed data,
   // EPNGMissingPalette for a palette picture without PLTE before IEND. A
   // later IHDR is kept but the picture is the first header's; a PLTE read
-  // after the IDAT is put before it in the list.
+  // after the IDAT is put before it in the list. A gAMA after the IDAT is
+  // kept where it is but changes nothing.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
   // Draws the picture: plainly, or, with transparency, blended by the alpha

@@ -1,5 +1,5 @@
-// Chunks out of their usual places: a second header, and a palette that
-// comes after the image data.
+// Chunks out of their usual places: a second header, a palette that comes
+// after the image data, and a gamma after the image data.
 #include <gtest/gtest.h>
 
 #include "png/pnglang.h"
@@ -174,4 +174,25 @@ TEST(PngChunkOrder, APaletteAfterTheImageDataColoursThePicture) {
     EXPECT_EQ(RaisedMessage<EPNGMissingPalette>([&] { LoadPng(FileOf(chunks)); }),
               pnglang::EPNGMissingPaletteText)
         << Names(chunks);
+}
+
+// A gAMA after the image data comes too late for its samples: it stays
+// where it stands and changes nothing, so the picture keeps its colours
+// however often it is loaded and written back.
+TEST(PngChunkOrder, AGammaAfterTheImageDataChangesNothing) {
+  for (int colorType : {2, 3}) {
+    TSamplePicture picture = MakeSamplePicture(colorType, 8, 4, 3, false, 13);
+    for (int c = 0; c < 3 && colorType == 2; ++c) picture.SetSample(0, 0, c, (0x0b5299 >> (16 - 8 * c)) & 0xFF);
+    picture.Gamma = 100000;
+    std::vector<uint8_t> original = WriteWithLibpng(picture);
+    TChunks late = Moved(ListChunks(original), "gAMA", "IEND");
+    std::vector<uint8_t> again = SavedBytes(*LoadPng(SavedBytes(*LoadPng(FileOf(late)))));
+    EXPECT_EQ(Names(ListChunks(again)), Names(late)) << colorType;
+    EXPECT_EQ(ReadWithLibpng(again).Pixels, ReadWithLibpng(original).Pixels) << colorType;
+    std::unique_ptr<TBitmap> shown = LoadWorkingBitmap(again);
+    EXPECT_TRUE(SameColors(*shown, *LoadWorkingBitmap(FileOf(late)))) << colorType;
+    if (colorType == 2) {
+      EXPECT_EQ(PixelAt(*shown, 0, 0), RGB(0x0b, 0x52, 0x99));
+    }
+  }
 }
