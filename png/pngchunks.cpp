@@ -71,8 +71,14 @@ bool TChunkPLTE::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   TChunk::LoadFromStream(stream, name, size);
   if (size % 3 != 0 || size / 3 > 256) throw EPNGInvalidPalette(pnglang::EPNGInvalidPaletteText);
   EntryCount = static_cast<int>(size / 3);
-  // Other pictures may carry a suggested palette; it is kept as it is.
-  if (GetHeader().HeaderData.ColorType != COLOR_PALETTE) return true;
+  // Other pictures may carry a suggested palette; it is kept as it is. An
+  // empty palette gives no colours and leaves the picture's alone.
+  TChunkIHDR& header = GetHeader();
+  if (header.HeaderData.ColorType != COLOR_PALETTE || EntryCount == 0) return true;
+  // A palette read after another replaces it whole: indices past its
+  // entries show the colours they start with, as in a file that holds this
+  // palette alone.
+  if (Owner().ChunkList().FindChunk<TChunkPLTE>() != this) header.InstallStartPalette();
   const auto& gamma = Owner().GammaLookup;
   std::vector<PALETTEENTRY> entries(static_cast<size_t>(EntryCount));
   for (size_t i = 0; i < entries.size(); ++i)
