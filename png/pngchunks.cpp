@@ -71,8 +71,14 @@ bool TChunkPLTE::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   TChunk::LoadFromStream(stream, name, size);
   if (size % 3 != 0 || size / 3 > 256) throw EPNGInvalidPalette(pnglang::EPNGInvalidPaletteText);
   EntryCount = static_cast<int>(size / 3);
-  // Other pictures may carry a suggested palette; it is kept as it is.
-  if (GetHeader().HeaderData.ColorType != COLOR_PALETTE) return true;
+  // Other pictures may carry a suggested palette; it is kept as it is. An
+  // empty palette gives no colours and leaves the picture's alone.
+  TChunkIHDR& header = GetHeader();
+  if (header.HeaderData.ColorType != COLOR_PALETTE || EntryCount == 0) return true;
+  // A palette read after another replaces it whole: indices past its
+  // entries show the colours they start with, as in a file that holds this
+  // palette alone.
+  if (Owner().ChunkList().FindChunk<TChunkPLTE>() != this) header.InstallStartPalette();
   const auto& gamma = Owner().GammaLookup;
   std::vector<PALETTEENTRY> entries(static_cast<size_t>(EntryCount));
   for (size_t i = 0; i < entries.size(); ++i)
@@ -127,6 +133,12 @@ void TChunkgAMA::SetValue(uint32_t value) {
 bool TChunkgAMA::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
   if (size != 4 || GetValue() == 0) return true;
+  // After the image data the gamma comes too late for the samples decoded;
+  // other readers pass it over, and so does this one, lest the picture be
+  // written back through a gamma it was never read through.
+  const TPNGList& list = Owner().ChunkList();
+  int data = list.IndexOf(list.FindChunk<TChunkIDAT>());
+  if (data >= 0 && data < GetIndex()) return true;
   double exponent = 1.0 / (GetValue() / 100000.0 * 2.2);
   auto& lookup = Owner().GammaLookup;
   auto& inverse = Owner().InverseGammaLookup;

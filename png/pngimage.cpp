@@ -417,6 +417,10 @@ void TChunkIHDR::PrepareImageData() {
     throw;
   }
   TakeBuffers(buffers);
+  InstallStartPalette();
+}
+
+void TChunkIHDR::InstallStartPalette() {
   std::fill(std::begin(ImageInfo.bmiColors), std::end(ImageInfo.bmiColors), RGBQUAD{});
   PaletteSize = 0;
   HPALETTE palette = nullptr;
@@ -755,25 +759,46 @@ void TPNGObject::LoadFromStream(TStream& stream) {
       RaiseError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
     // A chunk that answers false ends the file here.
     bool more = chunk->LoadFromStream(stream, name, length);
-    // A palette read after the image data (it has coloured the indices
-    // decoded already) takes its place before them, and before the palette's
-    // alphas there, as a file must hold it: the picture is written back as a
-    // file that other readers take.
-    if (imageDataSeen && name == "PLTE") {
-      auto* alphas = FChunks.FindChunk<TChunktRNS>();
-      int at = FChunks.IndexOf(FChunks.FindChunk<TChunkIDAT>());
-      if (alphas) at = std::min(at, FChunks.IndexOf(alphas));
-      FChunks.Remove(chunk);
-      FChunks.Insert(chunk, at);
-    }
+    if (auto* palette = dynamic_cast<TChunkPLTE*>(chunk)) PlacePalette(*palette, imageDataSeen);
     if (!more || name == "IEND") break;
   }
   if (!imageDataSeen) throw EPNGNoImageData(pnglang::EPNGNoImageDataText);
-  // A palette picture whose palette never came has no colours: shown in
-  // the halftone colours it starts with, it would be a wrong picture.
+  // A palette picture whose palette never came (or held no colour) has no
+  // colours: shown in the halftone colours it starts with, it would be a
+  // wrong picture.
   if (Header().HeaderData.ColorType == COLOR_PALETTE && !FChunks.FindChunk<TChunkPLTE>())
     throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
   Changed();
+}
+
+void TPNGObject::PlacePalette(TChunkPLTE& palette, bool imageDataSeen) {
+  // An empty palette holds no colour (and other readers refuse it): it is
+  // not kept, and the picture is as without it.
+  if (palette.EntryCount == 0) {
+    FChunks.RemoveChunk(&palette);
+    return;
+  }
+  // A file holds one palette. The picture is drawn with the last one read,
+  // so that one is kept, in the place of the one it replaces; the other is
+  // neither used nor written.
+  if (auto* earlier = FChunks.FindChunk<TChunkPLTE>(); earlier && earlier != &palette) {
+    int at = FChunks.IndexOf(earlier);
+    FChunks.Remove(&palette);
+    FChunks.SetItem(at, &palette);
+    delete earlier;
+    return;
+  }
+  // A palette read after the image data (it has coloured the indices
+  // decoded already) takes its place before them, and before the palette's
+  // alphas there, as a file must hold it: the picture is written back as a
+  // file that other readers take.
+  if (imageDataSeen) {
+    auto* alphas = FChunks.FindChunk<TChunktRNS>();
+    int at = FChunks.IndexOf(FChunks.FindChunk<TChunkIDAT>());
+    if (alphas) at = std::min(at, FChunks.IndexOf(alphas));
+    FChunks.Remove(&palette);
+    FChunks.Insert(&palette, at);
+  }
 }
 
 void TPNGObject::SaveToStream(TStream& stream) {

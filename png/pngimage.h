@@ -257,6 +257,11 @@ class TChunkIHDR : public TChunk {
   // EPNGOutMemory when they would pass 1 GiB together, and the header then
   // holds no picture (FreeImageData).
   void PrepareImageData();
+  // The colours the picture starts with, before any PLTE: palette
+  // pictures the halftone palette, grey ones the grey ramp through the
+  // owner's gamma table (each of as many entries as the bits of a pixel
+  // name); the colour table takes them.
+  void InstallStartPalette();
   // Frees the picture, its device context and palette: the header then
   // holds a picture of 0 x 0 pixels of its kind.
   void FreeImageData();
@@ -346,6 +351,9 @@ class TChunkPLTE : public TChunk {
   PNG_CHUNK_CLASS(TChunkPLTE)
   using TChunk::TChunk;
   void Assign(const TChunk& source) override;
+  // A palette picture takes the entries as its colours (through the gamma
+  // table), in place of those of any palette before; an empty chunk, and
+  // the chunk of other pictures, change no colour.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
   // The colour-table entry; EPngError for an index from EntryCount on.
@@ -358,8 +366,8 @@ class TChunkgAMA : public TChunk {
   PNG_CHUNK_CLASS(TChunkgAMA)
   explicit TChunkgAMA(TPNGObject& owner);
   void Assign(const TChunk& source) override;
-  // A chunk of 4 bytes with a value other than 0 rebuilds the owner's gamma
-  // tables; any other is kept but ignored.
+  // A chunk of 4 bytes with a value other than 0, read before the image
+  // data, rebuilds the owner's gamma tables; any other is kept but ignored.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   // Gamma x 100000 (1 when the data is not 4 bytes long).
   uint32_t GetValue() const;
@@ -642,9 +650,11 @@ class TPNGObject : public TGraphic {
   // EPNGSizeExceeds past 65535 pixels, EPNGInvalidSpec for no pixels.
   void AssignHandle(HBITMAP handle, bool transparent, TColor transparentColor);
   // Reads a PNG file; raises the errors of pnglang.h for malformed data,
-  // EPNGMissingPalette for a palette picture without PLTE before IEND. A
-  // later IHDR is kept but the picture is the first header's; a PLTE read
-  // after the IDAT is put before it in the list.
+  // EPNGMissingPalette for a palette picture without a PLTE of one entry at
+  // least before IEND. A later IHDR is kept but the picture is the first
+  // header's. The list keeps one PLTE, the last read (an empty one is not
+  // kept), before the IDAT. A gAMA after the IDAT is kept where it is but
+  // changes nothing.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
   // Draws the picture: plainly, or, with transparency, blended by the alpha
@@ -664,6 +674,8 @@ class TPNGObject : public TGraphic {
 
  private:
   void AssignPNG(const TPNGObject& source);
+  // Places a PLTE just read in the chunk list (LoadFromStream).
+  void PlacePalette(TChunkPLTE& palette, bool imageDataSeen);
   void DrawTo(HDC dc, const TRect& rect) const;
   // Blends every pixel by its alpha over what the target holds (pictures
   // with a transparent colour: alpha 0 for it, 255 for the others).
