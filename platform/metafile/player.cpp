@@ -201,27 +201,33 @@ std::optional<TDibSize> DibSize(const TDibRef& dib) {
   return size;
 }
 
+namespace {
+
+// A block of the heap as the allocator counts it: small blocks with a few
+// words of its own, large ones (which may be mapped) in whole pages.
+int64_t HeapBlock(int64_t bytes) { return bytes + 32 + (bytes >= (int64_t(32) << 10) ? 4096 : 0); }
+
+}  // namespace
+
 TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size) {
-  // Every block from the heap is counted with a page for the allocator's
-  // own rounding and records.
-  constexpr int64_t kBlock = 4096;
   // Pixel memory of a huge page and more is aligned to huge pages, for
   // which the allocator may take one more.
   constexpr int64_t kHugePage = int64_t(2) << 20;
   // The DIB as read: at its own bit count but 16-bit pixels, which may be
   // widened to 24 bits, and counts that are none of the valid ones, which
-  // do not decode, rounded up; with its colour table and its structure.
+  // do not decode, rounded up; with its structure and colour table.
   const int bits = size.BitCount <= 1 ? 1 : size.BitCount <= 4 ? 4 : size.BitCount <= 8 ? 8
                    : size.BitCount <= 24 ? 24 : 32;
-  int64_t read = int64_t(PixelMemorySize(size_t(AlignedRowBytes(size.Width, bits) * size.Height)));
-  if (read >= kHugePage) read += kHugePage;
-  read += 3 * kBlock;
+  const int64_t pixels = int64_t(PixelMemorySize(size_t(AlignedRowBytes(size.Width, bits) * size.Height)));
+  const int64_t read = (pixels >= kHugePage ? pixels + kHugePage : HeapBlock(pixels)) + HeapBlock(256) +
+                       HeapBlock(256 * sizeof(RGBQUAD));
   // The picture: 0/1 indices for a monochrome pattern, else 24-bit, in a
-  // QImage with rows of whole 32-bit words.
+  // QImage with rows of whole 32-bit words, its data and its colour table.
   const bool indices = dib.Mono && size.BitCount == 1;
-  const int64_t picture = AlignedRowBytes(size.Width, indices ? 8 : 24) * size.Height + 2 * kBlock;
+  const int64_t picture = HeapBlock(AlignedRowBytes(size.Width, indices ? 8 : 24) * size.Height) +
+                          HeapBlock(256) + HeapBlock(64);
   // Pixels apart from the header are joined to a copy of it.
-  const int64_t joined = dib.Bits ? int64_t(dib.Size + dib.BitsSize) + kBlock : 0;
+  const int64_t joined = dib.Bits ? HeapBlock(int64_t(dib.Size + dib.BitsSize)) : 0;
   return {joined + read + picture, picture};
 }
 

@@ -44,13 +44,32 @@ TEST(MetafileMemory, ADrawingHoldsWithinWhatTheHeadersSay) {
   target->Canvas()->Draw(0, 0, plain.get());
   const int64_t painter = MeasureAllocations([&] { target->Canvas()->Draw(0, 0, plain.get()); }).Peak;
 
+  auto drawingPeak = [&](const std::vector<uint8_t>& data) {
+    const auto metafile = Load(data);
+    return MeasureAllocations([&] { target->Canvas()->Draw(0, 0, metafile.get()); }).Peak;
+  };
   for (size_t i = 0; i < files.size(); ++i) {
     SCOPED_TRACE(i);
     const int64_t bytes = MetafileBitmapBytes(files[i].data(), files[i].size());
-    const auto metafile = Load(files[i]);
-    const int64_t peak = MeasureAllocations([&] { target->Canvas()->Draw(0, 0, metafile.get()); }).Peak;
+    const int64_t peak = drawingPeak(files[i]);
     EXPECT_LE(peak, bytes + painter);
     // 16-bit pixels are counted as if widened to 24 bits.
     EXPECT_GE(peak, bytes - bytes / 5);
   }
+
+  // Many small patterns, all kept: beyond what as many solid brushes take,
+  // within what the headers say, which counts each block of the heap with
+  // the allocator's own words.
+  Wmf small, solid;
+  for (int i = 0; i < 1000; ++i) {
+    small.PatternBrush(Dib24(8, 8, [&](int x, int y) { return RGB(x * 30, y * 30, i); })).Select(i);
+    solid.Brush(0, RGB(0, 0, i)).Select(i);
+    small.Rect(0, 0, 90, 90);
+    solid.Rect(0, 0, 90, 90);
+  }
+  const std::vector<uint8_t> patterns = small.Finish();
+  const int64_t bytes = MetafileBitmapBytes(patterns.data(), patterns.size());
+  const int64_t beyond = drawingPeak(patterns) - drawingPeak(solid.Finish());
+  EXPECT_LE(beyond, bytes);
+  EXPECT_GE(beyond, bytes / 2);
 }
