@@ -1,5 +1,6 @@
-// Reads an EMF or placeable WMF and plays it onto a 24-bit bitmap: at its
-// own size when that is at most 512 x 512, else stretched onto 64 x 64.
+// Reads what an EMF or placeable WMF holds for its bitmaps, then loads it and
+// plays it onto a 24-bit bitmap: at its own size when that is at most
+// 512 x 512, else stretched onto 64 x 64.
 #include <cstddef>
 #include <cstdint>
 
@@ -19,6 +20,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // What the run reserves for the file's bitmaps is read first, as the
+  // engine reads it before loading.
+  (void)MetafileBitmapBytes(data, size);
   try {
     TMetafile metafile;
     metafile.LoadFromMemory(data, size);

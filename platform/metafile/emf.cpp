@@ -77,25 +77,62 @@ QTransform Xform(TRecordReader& r, uint64_t at) {
   return QTransform(r.F32(at), r.F32(at + 4), r.F32(at + 8), r.F32(at + 12), r.F32(at + 16), r.F32(at + 20));
 }
 
-// The picture of a bitmap record: info header at offBmi, pixels at offBits.
-std::optional<TDib> RecordDib(TRecordReader& r, uint64_t fields, bool mono) {
+// The picture of a bitmap record: info header at offBmi, pixels at offBits;
+// none when the record has no info header.
+std::optional<TDibRef> RecordDib(TRecordReader& r, uint64_t fields, bool mono) {
   uint32_t offBmi = r.U32(fields), cbBmi = r.U32(fields + 4);
   uint32_t offBits = r.U32(fields + 8), cbBits = r.U32(fields + 12);
   if (cbBmi == 0) return std::nullopt;
   r.Need(offBmi, cbBmi);
   r.Need(offBits, cbBits);
-  if (uint64_t(offBmi) + cbBmi == offBits)
-    return DecodeDib(r.Data() + offBmi, size_t(cbBmi) + cbBits, cbBmi, mono);
-  std::vector<uint8_t> joined(r.Data() + offBmi, r.Data() + offBmi + cbBmi);
-  joined.insert(joined.end(), r.Data() + offBits, r.Data() + offBits + cbBits);
-  return DecodeDib(joined.data(), joined.size(), cbBmi, mono);
+  if (uint64_t(offBmi) + cbBmi == offBits) return TDibRef{r.Data() + offBmi, size_t(cbBmi) + cbBits, cbBmi,
+                                                          nullptr, 0, mono};
+  return TDibRef{r.Data() + offBmi, cbBmi, cbBmi, r.Data() + offBits, cbBits, mono};
 }
 
-// Source rectangle in top-down pixel rows: DIB calls count y from the
-// bottom row of a bottom-up picture.
-QRectF DibSource(const TDib& dib, double x, double y, double w, double h) {
-  if (!dib.TopDown) y = dib.Image.height() - y - h;
-  return QRectF(x, y, w, h);
+// The pattern brush records.
+bool IsPatternBrush(uint32_t type) { return type == EMR_CREATEMONOBRUSH || type == EMR_CREATEDIBPATTERNBRUSHPT; }
+std::optional<TDibRef> PatternDib(uint32_t type, TRecordReader& r) {
+  return RecordDib(r, 16, type == EMR_CREATEMONOBRUSH);
+}
+
+bool IsBlit(uint32_t type) {
+  return type == EMR_BITBLT || type == EMR_STRETCHBLT || type == EMR_STRETCHDIBITS ||
+         type == EMR_SETDIBITSTODEVICE;
+}
+
+// A block transfer record. EMR_BITBLT and EMR_STRETCHBLT may have no
+// source bitmap (pattern operations); the DIB calls count source rows from
+// the bottom of a bottom-up picture.
+TBlit ReadBlit(uint32_t type, TRecordReader& r) {
+  TBlit blit;
+  if (type == EMR_BITBLT || type == EMR_STRETCHBLT) {
+    blit.Dest = QRectF(r.I32(24), r.I32(28), r.I32(32), r.I32(36));
+    blit.Rop = r.U32(40);
+    blit.Source = QRectF(r.I32(44), r.I32(48), blit.Dest.width(), blit.Dest.height());
+    if (type == EMR_STRETCHBLT) blit.Source.setSize(QSizeF(r.I32(100), r.I32(104)));
+    if (!RopUsesSource(blit.Rop) || r.U32(88) == 0) {
+      blit.Kind = TBlit::bkPattern;
+    } else if (std::optional<TDibRef> dib = RecordDib(r, 84, false)) {
+      blit.Kind = TBlit::bkBitmap;
+      blit.Dib = *dib;
+    }
+  } else if (type == EMR_STRETCHDIBITS || type == EMR_SETDIBITSTODEVICE) {
+    bool stretch = type == EMR_STRETCHDIBITS;
+    double xSrc = r.I32(32), ySrc = r.I32(36), cxSrc = r.I32(40), cySrc = r.I32(44);
+    blit.Dest = QRectF(r.I32(24), r.I32(28), stretch ? r.I32(72) : cxSrc, stretch ? r.I32(76) : cySrc);
+    blit.Rop = stretch ? r.U32(68) : SRCCOPY;
+    blit.Source = QRectF(xSrc, ySrc, cxSrc, cySrc);
+    blit.RowsFromBottom = true;
+    if (r.U32(64) != DIB_RGB_COLORS) return blit;
+    if (!RopUsesSource(blit.Rop)) {
+      blit.Kind = TBlit::bkPattern;
+    } else if (std::optional<TDibRef> dib = RecordDib(r, 48, false)) {
+      blit.Kind = TBlit::bkBitmap;
+      blit.Dib = *dib;
+    }
+  }
+  return blit;
 }
 
 TFontDef Font(TRecordReader& r) {
@@ -146,17 +183,6 @@ void TextOut(TPlayer& player, TRecordReader& r, bool wide) {
       run.Advances.push_back(pairs ? Point(r, offDx + 8 * i) : QPointF(r.I32(offDx + 4 * i), 0));
   }
   player.Text(run);
-}
-
-// EMR_BITBLT and EMR_STRETCHBLT: a source bitmap, or none for pattern
-// operations.
-void Blit(TPlayer& player, TRecordReader& r, bool stretch) {
-  QRectF dest(r.I32(24), r.I32(28), r.I32(32), r.I32(36));
-  uint32_t rop = r.U32(40);
-  QRectF source(r.I32(44), r.I32(48), dest.width(), dest.height());
-  if (stretch) source.setSize(QSizeF(r.I32(100), r.I32(104)));
-  if (!RopUsesSource(rop) || r.U32(88) == 0) return player.PatBlt(dest, rop);
-  if (std::optional<TDib> dib = RecordDib(r, 84, false)) player.DrawImage(dest, dib->Image, source, rop);
 }
 
 void PlayRecord(TPlayer& player, TDcState& s, uint32_t type, TRecordReader& r) {
@@ -212,8 +238,8 @@ void PlayRecord(TPlayer& player, TDcState& s, uint32_t type, TRecordReader& r) {
     case EMR_CREATEBRUSHINDIRECT:
       return player.CreateObject(r.U32(8), TBrushDef{r.U32(12), Color(r, 16), r.U32(20), {}, false});
     case EMR_CREATEMONOBRUSH: case EMR_CREATEDIBPATTERNBRUSHPT: {
-      std::optional<TDib> dib = RecordDib(r, 16, type == EMR_CREATEMONOBRUSH);
-      return player.CreateObject(r.U32(8), dib ? TGdiObject(PatternBrush(*dib)) : TGdiObject(TBrushDef{}));
+      std::optional<TDibRef> dib = PatternDib(type, r);
+      return player.CreateObject(r.U32(8), dib ? player.DibBrush(*dib, TBrushDef{}) : TBrushDef{});
     }
     case EMR_CREATEPALETTE: return player.CreateObject(r.U32(8), std::monostate());
     case EMR_EXTCREATEFONTINDIRECTW: return player.CreateObject(r.U32(8), Font(r));
@@ -247,22 +273,29 @@ void PlayRecord(TPlayer& player, TDcState& s, uint32_t type, TRecordReader& r) {
       if (brush) player.FillRects(rects, false, *brush);
       return;
     }
-    case EMR_BITBLT: return Blit(player, r, false);
-    case EMR_STRETCHBLT: return Blit(player, r, true);
-    case EMR_STRETCHDIBITS: case EMR_SETDIBITSTODEVICE: {
-      bool stretch = type == EMR_STRETCHDIBITS;
-      double xSrc = r.I32(32), ySrc = r.I32(36), cxSrc = r.I32(40), cySrc = r.I32(44);
-      QRectF dest(r.I32(24), r.I32(28), stretch ? r.I32(72) : cxSrc, stretch ? r.I32(76) : cySrc);
-      uint32_t rop = stretch ? r.U32(68) : SRCCOPY;
-      if (r.U32(64) != DIB_RGB_COLORS) return;
-      if (!RopUsesSource(rop)) return player.PatBlt(dest, rop);
-      if (std::optional<TDib> dib = RecordDib(r, 48, false))
-        player.DrawImage(dest, dib->Image, DibSource(*dib, xSrc, ySrc, cxSrc, cySrc), rop);
-      return;
-    }
+    case EMR_BITBLT: case EMR_STRETCHBLT: case EMR_STRETCHDIBITS: case EMR_SETDIBITSTODEVICE:
+      return player.Blit(ReadBlit(type, r));
     case EMR_EXTTEXTOUTA: return TextOut(player, r, false);
     case EMR_EXTTEXTOUTW: return TextOut(player, r, true);
     default: return;
+  }
+}
+
+// Calls record with each record, the header's included, up to the
+// end-of-file record or the first that does not fit in the data; a record
+// whose contents do not fit in it is left where it throws.
+template <class F>
+void EachRecord(const uint8_t* data, size_t size, F&& record) {
+  for (size_t at = 0; size - at >= 8;) {
+    TRecordReader head(data + at, size - at);
+    uint32_t type = head.U32(0), length = head.U32(4);
+    if (type == EMR_EOF || length < 8 || length > size - at) break;
+    TRecordReader r(data + at, length);
+    try {
+      record(type, r);
+    } catch (const TBadRecord&) {
+    }
+    at += length;
   }
 }
 
@@ -307,17 +340,20 @@ void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF&
   playback.translate(-left, -top);
 
   TPlayer player(image, playback, unitsPerMm);
-  for (size_t at = 0; size - at >= 8;) {
-    TRecordReader record(data + at, size - at);
-    uint32_t type = record.U32(0), length = record.U32(4);
-    if (type == EMR_EOF || length < 8 || length > size - at) break;
-    TRecordReader r(data + at, length);
-    try {
-      PlayRecord(player, player.State(), type, r);
-    } catch (const TBadRecord&) {
+  EachRecord(data, size, [&](uint32_t type, TRecordReader& r) { PlayRecord(player, player.State(), type, r); });
+}
+
+int64_t EnhancedBitmapBytes(const uint8_t* data, size_t size) {
+  TBitmapBytes bytes;
+  EachRecord(data, size, [&](uint32_t type, TRecordReader& r) {
+    if (IsPatternBrush(type)) {
+      if (std::optional<TDibRef> dib = PatternDib(type, r)) bytes.Kept(*dib);
+    } else if (IsBlit(type)) {
+      TBlit blit = ReadBlit(type, r);
+      if (blit.Kind == TBlit::bkBitmap) bytes.Drawn(blit.Dib);
     }
-    at += length;
-  }
+  });
+  return bytes.Peak();
 }
 
 }  // namespace mf

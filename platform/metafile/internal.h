@@ -43,6 +43,10 @@ TPictureSize CheckPlaceable(const uint8_t* data, size_t size);
 // Play a checked metafile into the rectangle of the image.
 void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF& rect);
 void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF& rect);
+// What a play of a checked metafile holds at once for its bitmaps (see
+// TBitmapBytes), from the records' headers.
+int64_t EnhancedBitmapBytes(const uint8_t* data, size_t size);
+int64_t PlaceableBitmapBytes(const uint8_t* data, size_t size);
 
 // Thrown for a record whose contents do not fit in it (a read past its end,
 // counts beyond its size); playback skips that record.
@@ -144,6 +148,50 @@ using TGdiObject = std::variant<std::monostate, TPenDef, TBrushDef, TFontDef, TR
 // An EMF object index with this bit set names a stock object.
 constexpr uint32_t kStockFlag = 0x80000000u;
 
+// --- Bitmaps -------------------------------------------------------------------
+
+// The pixels one play of a metafile decodes for its bitmaps in all, pattern
+// brushes and bitmap records together. A record whose bitmap would take the
+// play past them is drawn without that bitmap; the play goes on.
+constexpr int64_t kMaxPlayPixels = int64_t(1) << 26;
+
+// A DIB in a record: the info header with its colour table and the pixels,
+// which follow the table unless they lie apart (Bits set) and are joined to
+// the header when decoded.
+struct TDibRef {
+  const uint8_t* Data = nullptr;  // the info header
+  size_t Size = 0;                // bytes from Data on that the bitmap may use
+  size_t BitsOffset = 0;          // where the pixels start (ReadDib's bitsOffset)
+  const uint8_t* Bits = nullptr;  // pixels apart from the header
+  size_t BitsSize = 0;
+  bool Mono = false;  // a 1-bit picture is kept as 0/1 indices
+};
+
+// The size an info header gives; none when it is cut short or has no pixels.
+struct TDibSize {
+  int64_t Width = 0, Height = 0;
+  int BitCount = 0;
+};
+std::optional<TDibSize> DibSize(const TDibRef& dib);
+
+// What decoding a DIB of that size holds at its peak, and what of it stays
+// as the decoded picture.
+struct TDibBytes {
+  int64_t Decoding = 0, Picture = 0;
+};
+TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size);
+
+// The pixels a play may still decode.
+class TPixelBudget {
+ public:
+  // Takes the picture's pixels when they fit in what is left; otherwise
+  // takes nothing and returns false.
+  bool Take(const TDibSize& size);
+
+ private:
+  int64_t FLeft = kMaxPlayPixels;
+};
+
 // A decoded device-independent bitmap.
 struct TDib {
   QImage Image;
@@ -151,12 +199,44 @@ struct TDib {
   bool Mono = false;  // 1-bit picture kept as 0/1 indices (Format_Indexed8)
 };
 // Decodes an info header with its colour table and pixels (see ReadDib);
-// nothing for data that does not decode or a picture too large to draw.
-std::optional<TDib> DecodeDib(const uint8_t* data, size_t size, size_t bitsOffset, bool keepMonoIndices);
-// A pattern brush from a picture (at most 64 x 64 pixels of it are kept).
+// nothing for data that does not decode. The caller has taken its pixels
+// from the play's budget.
+std::optional<TDib> DecodeDib(const TDibRef& dib);
+// A pattern brush from a picture, tiled whole.
 TBrushDef PatternBrush(const TDib& dib);
 // True when a ternary raster operation reads the source.
 bool RopUsesSource(uint32_t rop);
+
+// What a block transfer record asks for: a picture drawn from its DIB, a
+// fill from the pattern alone (the operation reads no source, or the
+// record has no bitmap), or nothing.
+struct TBlit {
+  enum TKind { bkNone, bkPattern, bkBitmap };
+  TKind Kind = bkNone;
+  QRectF Dest;  // logical; negative sizes mirror
+  uint32_t Rop = 0;
+  // In the picture's pixels, rows counted from the top; the DIB calls
+  // count them from the bottom row of a bottom-up picture instead.
+  QRectF Source;
+  bool RowsFromBottom = false;
+  TDibRef Dib;
+};
+
+// What one play holds at once for its bitmaps, added up record by record
+// as the play meets them, within the play's budget: the pictures of the
+// pattern brushes stay (whether or not a brush is deleted), a drawn picture
+// only while its record plays.
+class TBitmapBytes {
+ public:
+  void Drawn(const TDibRef& dib) { Add(dib, false); }
+  void Kept(const TDibRef& dib) { Add(dib, true); }
+  int64_t Peak() const { return FPeak; }
+
+ private:
+  void Add(const TDibRef& dib, bool kept);
+  TPixelBudget FBudget;
+  int64_t FKept = 0, FPeak = 0;
+};
 
 // Text as a record gives it.
 struct TTextRun {
@@ -272,6 +352,13 @@ class TPlayer {
   void DrawImage(const QRectF& dest, const QImage& source, const QRectF& sourceRect, uint32_t rop);
   // A block transfer without a source: pattern fills, black, white, inversion.
   void PatBlt(const QRectF& dest, uint32_t rop);
+  // A block transfer record: its picture decoded within the play's budget
+  // and drawn (nothing past the budget), or its pattern fill.
+  void Blit(const TBlit& blit);
+  // A pattern brush from the DIB, decoded within the play's budget; past
+  // the budget a brush that paints nothing, for a DIB that does not decode
+  // the brush given.
+  TBrushDef DibBrush(const TDibRef& dib, const TBrushDef& undecodable);
 
  private:
   using TShapeMaker = std::function<QPainterPath(const QRectF& box, bool imagePixels)>;
@@ -289,6 +376,9 @@ class TPlayer {
   QRegion LogicalRegion(const std::vector<QRectF>& rects) const;
   void CombineClip(const QRegion& region, int mode);
 
+  // Nothing when the DIB does not decode or, with *overBudget set, when its
+  // pixels do not fit in what the play may still decode.
+  std::optional<TDib> Decode(const TDibRef& dib, bool* overBudget);
   bool BeginPaint(QColor* fixed);
   void ApplyClip();
   QBrush MakeBrush(const TBrushDef& brush) const;
@@ -318,6 +408,7 @@ class TPlayer {
   bool FInPath = false;
   bool FFigureOpen = false;  // lines continue the path's last figure
   QPainterPath FPath;        // image pixels
+  TPixelBudget FBudget;
 };
 
 }  // namespace mf

@@ -130,3 +130,17 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& rect) {
       DibWriteRow(target, y, 0, target.Width, copy->ScanLine(y));
   }
 }
+
+int64_t MetafileBitmapBytes(const uint8_t* data, size_t size) {
+  if (!data) return 0;
+  try {
+    if (mf::HasEmfSignature(data, size)) {
+      mf::CheckEnhanced(data, size);
+      return mf::EnhancedBitmapBytes(data, size);
+    }
+    mf::CheckPlaceable(data, size);
+    return mf::PlaceableBitmapBytes(data, size);
+  } catch (const EInvalidGraphic&) {
+    return 0;
+  }
+}

@@ -2,6 +2,8 @@
 // played back onto a canvas.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "platform/graphics/graphics.h"
@@ -15,6 +17,11 @@
 // pixels. Raises EInvalidGraphic "Metafile is not valid" for malformed data
 // (a record that claims more bytes than remain included). Records whose
 // content does not fit in them are skipped when drawn.
+//
+// Each drawing decodes at most 2^26 pixels for the metafile's bitmaps in
+// all (pattern brushes and bitmap records together); a record whose bitmap
+// would pass that is drawn without it. A pattern brush tiles its whole
+// picture.
 //
 // Drawing goes through Qt's painter, and text needs a QGuiApplication. When
 // the program has no Qt application object yet, the first Draw creates a
@@ -51,3 +58,6 @@ class TMetafile : public TGraphic {
   int FWidth = 0, FHeight = 0;
   int FMMWidth = 0, FMMHeight = 0;
 };
+
+// The bytes the player may hold at once for the bitmaps of the metafile in data (within the per-file bound), read from the records' headers without decoding anything; 0 for data that is not a metafile.
+int64_t MetafileBitmapBytes(const uint8_t* data, size_t size);

@@ -26,8 +26,6 @@ constexpr double kCoordLimit = 1 << 22;
 constexpr double kMaxPenWidth = 4096;
 constexpr int kMaxFontPixels = 1000;
 constexpr int kDefaultFontPixels = 16;
-constexpr int64_t kMaxDibPixels = int64_t(1) << 26;
-constexpr int kMaxPatternSize = 64;
 constexpr size_t kMaxDashes = 16;
 // GDI's default mitre limit: the longest mitre, in pen widths from the
 // inner to the outer corner of the join; a longer one is bevelled.
@@ -183,30 +181,93 @@ float TRecordReader::F32(uint64_t at) const {
 
 // --- Bitmaps -----------------------------------------------------------------------
 
-std::optional<TDib> DecodeDib(const uint8_t* data, size_t size, size_t bitsOffset, bool keepMonoIndices) {
-  // Refuse pictures too large to be worth decoding before ReadDib allocates.
-  TRecordReader header(data, size);
+std::optional<TDibSize> DibSize(const TDibRef& dib) {
+  TRecordReader header(dib.Data, dib.Size);
   if (!header.Has(0, 12)) return std::nullopt;
-  int64_t width, height;
-  if (header.U32(0) == 12) {
-    width = header.U16(4);
-    height = header.U16(6);
+  TDibSize size;
+  const bool core = header.U32(0) == 12;
+  if (core) {
+    size.Width = header.U16(4);
+    size.Height = header.U16(6);
   } else {
-    width = header.I32(4);
-    height = std::abs(static_cast<int64_t>(header.I32(8)));
+    size.Width = header.I32(4);
+    size.Height = std::abs(static_cast<int64_t>(header.I32(8)));
   }
-  if (width <= 0 || height <= 0 || width * height > kMaxDibPixels) return std::nullopt;
+  // A header cut short before its bit count does not decode; any count
+  // will do.
+  const uint64_t bitCountAt = core ? 10 : 14;
+  size.BitCount = header.Has(bitCountAt, 2) ? header.U16(bitCountAt) : 32;
+  if (size.Width <= 0 || size.Height <= 0) return std::nullopt;
+  return size;
+}
 
+namespace {
+
+// A block of the heap as the allocator counts it: small blocks with a few
+// words of its own, large ones (which may be mapped) in whole pages.
+int64_t HeapBlock(int64_t bytes) { return bytes + 32 + (bytes >= (int64_t(32) << 10) ? 4096 : 0); }
+
+}  // namespace
+
+TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size) {
+  // Pixel memory of a huge page and more is aligned to huge pages, for
+  // which the allocator may take one more.
+  constexpr int64_t kHugePage = int64_t(2) << 20;
+  // The DIB as read: at its own bit count but 16-bit pixels, which may be
+  // widened to 24 bits, and counts that are none of the valid ones, which
+  // do not decode, rounded up; with its structure and colour table.
+  const int bits = size.BitCount <= 1 ? 1 : size.BitCount <= 4 ? 4 : size.BitCount <= 8 ? 8
+                   : size.BitCount <= 24 ? 24 : 32;
+  const int64_t pixels = int64_t(PixelMemorySize(size_t(AlignedRowBytes(size.Width, bits) * size.Height)));
+  const int64_t read = (pixels >= kHugePage ? pixels + kHugePage : HeapBlock(pixels)) + HeapBlock(256) +
+                       HeapBlock(256 * sizeof(RGBQUAD));
+  // The picture: 0/1 indices for a monochrome pattern, else 24-bit, in a
+  // QImage with rows of whole 32-bit words, its data and its colour table.
+  const bool indices = dib.Mono && size.BitCount == 1;
+  const int64_t picture = HeapBlock(AlignedRowBytes(size.Width, indices ? 8 : 24) * size.Height) +
+                          HeapBlock(256) + HeapBlock(64);
+  // Pixels apart from the header are joined to a copy of it.
+  const int64_t joined = dib.Bits ? HeapBlock(int64_t(dib.Size + dib.BitsSize)) : 0;
+  return {joined + read + picture, picture};
+}
+
+bool TPixelBudget::Take(const TDibSize& size) {
+  // Sides are below 2^32: the product does not overflow.
+  const int64_t pixels = size.Width * size.Height;
+  if (pixels > FLeft) return false;
+  FLeft -= pixels;
+  return true;
+}
+
+void TBitmapBytes::Add(const TDibRef& dib, bool kept) {
+  std::optional<TDibSize> size = DibSize(dib);
+  if (!size || !FBudget.Take(*size)) return;
+  const TDibBytes bytes = DibBytes(dib, *size);
+  FPeak = std::max(FPeak, FKept + bytes.Decoding);
+  if (kept) FKept += bytes.Picture;
+}
+
+std::optional<TDib> DecodeDib(const TDibRef& ref) {
+  std::vector<uint8_t> joined;
+  const uint8_t* data = ref.Data;
+  size_t size = ref.Size;
+  if (ref.Bits) {
+    joined.reserve(ref.Size + ref.BitsSize);
+    joined.assign(ref.Data, ref.Data + ref.Size);
+    joined.insert(joined.end(), ref.Bits, ref.Bits + ref.BitsSize);
+    data = joined.data();
+    size = joined.size();
+  }
   std::unique_ptr<TDibSection> dib;
   TDibHeaderInfo info;
   try {
-    dib = ReadDib(data, size, bitsOffset, false, &info);
+    dib = ReadDib(data, size, ref.BitsOffset, false, &info);
   } catch (const Exception&) {
     return std::nullopt;
   }
   TDib result;
   result.TopDown = info.TopDown;
-  if (keepMonoIndices && dib->BitCount == 1) {
+  if (ref.Mono && dib->BitCount == 1) {
     result.Mono = true;
     result.Image = QImage(dib->Width, dib->Height, QImage::Format_Indexed8);
     if (result.Image.isNull()) return std::nullopt;
@@ -228,8 +289,7 @@ TBrushDef PatternBrush(const TDib& dib) {
   TBrushDef brush;
   brush.Style = BS_PATTERN;
   brush.Mono = dib.Mono;
-  brush.Pattern = dib.Image.copy(0, 0, std::min(dib.Image.width(), kMaxPatternSize),
-                                 std::min(dib.Image.height(), kMaxPatternSize));
+  brush.Pattern = dib.Image;
   return brush;
 }
 
@@ -462,9 +522,16 @@ QBrush TPlayer::MakeBrush(const TBrushDef& brush) const {
     case BS_PATTERN:
       if (brush.Pattern.isNull()) return QBrush(color);
       if (brush.Mono) {
-        QImage pattern = brush.Pattern;
+        // The indices under the text and background colours, in a picture
+        // that shares the pattern's pixels, so that no fill copies a
+        // pattern as large as the play's bitmaps may be. It holds a
+        // reference that keeps those pixels while it lives.
+        auto* shared = new QImage(brush.Pattern);
+        QImage pattern(const_cast<uchar*>(shared->constBits()), shared->width(), shared->height(),
+                       shared->bytesPerLine(), QImage::Format_Indexed8,
+                       [](void* image) { delete static_cast<QImage*>(image); }, shared);
         pattern.setColorTable({ToQColor(FState.TextColor).rgb(), ToQColor(FState.BkColor).rgb()});
-        return QBrush(pattern.convertToFormat(QImage::Format_RGB32));
+        return QBrush(pattern);
       }
       return QBrush(brush.Pattern);
     default: return QBrush(color);
@@ -934,6 +1001,36 @@ void TPlayer::PatBlt(const QRectF& dest, uint32_t rop) {
   FPainter.setPen(Qt::NoPen);
   FPainter.setBrush(brush);
   FPainter.drawPath(path);
+}
+
+std::optional<TDib> TPlayer::Decode(const TDibRef& dib, bool* overBudget) {
+  *overBudget = false;
+  std::optional<TDibSize> size = DibSize(dib);
+  if (!size) return std::nullopt;
+  if (!FBudget.Take(*size)) {
+    *overBudget = true;
+    return std::nullopt;
+  }
+  return DecodeDib(dib);
+}
+
+void TPlayer::Blit(const TBlit& blit) {
+  if (blit.Kind == TBlit::bkPattern) return PatBlt(blit.Dest, blit.Rop);
+  if (blit.Kind != TBlit::bkBitmap) return;
+  bool overBudget;
+  std::optional<TDib> dib = Decode(blit.Dib, &overBudget);
+  if (!dib) return;
+  QRectF source = blit.Source;
+  if (blit.RowsFromBottom && !dib->TopDown)
+    source.moveTop(dib->Image.height() - source.y() - source.height());
+  DrawImage(blit.Dest, dib->Image, source, blit.Rop);
+}
+
+TBrushDef TPlayer::DibBrush(const TDibRef& dib, const TBrushDef& undecodable) {
+  bool overBudget;
+  std::optional<TDib> picture = Decode(dib, &overBudget);
+  if (picture) return PatternBrush(*picture);
+  return overBudget ? TBrushDef{BS_NULL, clWhite, 0, {}, false} : undecodable;
 }
 
 // --- Text --------------------------------------------------------------------------

@@ -95,10 +95,73 @@ TRegionDef Region(const TRecordReader& r) {
   return region;
 }
 
-// The DIB that ends a bitmap record, starting at byte at.
-std::optional<TDib> TrailingDib(const TRecordReader& r, uint64_t at, bool mono = false) {
+// The DIB that ends a bitmap record, starting at byte at; its pixels follow
+// its colour table.
+TDibRef TrailingDib(const TRecordReader& r, uint64_t at, bool mono = false) {
   r.Need(at, 1);
-  return DecodeDib(r.Data() + at, r.Size() - at, 0, mono);
+  return {r.Data() + at, r.Size() - at, 0, nullptr, 0, mono};
+}
+
+// The DIB of a META_DIBCREATEPATTERNBRUSH record, none for a style that
+// needs palette colours. Style BS_PATTERN records CreatePatternBrush's
+// bitmap as a DIB with RGB colours whatever the usage says; a monochrome
+// one draws in the text and background colours, as a bitmap pattern does.
+// The other styles are DIB patterns, which need RGB colours here.
+std::optional<TDibRef> PatternDib(const TRecordReader& r) {
+  bool pattern = r.U16(6) == BS_PATTERN;
+  if (!pattern && r.U16(8) != DIB_RGB_COLORS) return std::nullopt;
+  return TrailingDib(r, 10, pattern);
+}
+
+bool IsBlit(uint16_t function) {
+  return function == META_DIBBITBLT || function == META_DIBSTRETCHBLT || function == META_STRETCHDIB ||
+         function == META_SETDIBTODEV;
+}
+
+// A block transfer record. Its parameters all come before the DIB.
+TBlit ReadBlit(uint16_t function, const TRecordReader& r) {
+  TBlit blit;
+  if (function == META_DIBBITBLT || function == META_DIBSTRETCHBLT) {
+    // Without a bitmap the record is shorter and has an unused word.
+    bool stretch = function == META_DIBSTRETCHBLT;
+    bool bitmap = r.Size() / 2 != uint64_t(function >> 8) + 3;
+    blit.Rop = r.U32(6);
+    int d = stretch ? 6 : 4;  // first destination parameter
+    if (!bitmap) ++d;
+    blit.Dest = QRectF(P(r, d + 3), P(r, d + 2), P(r, d + 1), P(r, d));
+    blit.Source = QRectF(P(r, stretch ? 5 : 3), P(r, stretch ? 4 : 2), stretch ? P(r, 3) : blit.Dest.width(),
+                         stretch ? P(r, 2) : blit.Dest.height());
+    if (!bitmap || !RopUsesSource(blit.Rop)) {
+      blit.Kind = TBlit::bkPattern;
+    } else {
+      blit.Kind = TBlit::bkBitmap;
+      blit.Dib = TrailingDib(r, 6 + 2 * (uint64_t(d) + 4));
+    }
+  } else if (function == META_STRETCHDIB) {
+    // Rop, usage, source height, width, y, x, target height, width, y, x.
+    blit.Rop = r.U32(6);
+    blit.Dest = QRectF(P(r, 10), P(r, 9), P(r, 8), P(r, 7));
+    blit.Source = QRectF(P(r, 6), P(r, 5), P(r, 4), P(r, 3));
+    if (P(r, 2) != DIB_RGB_COLORS) return blit;
+    if (!RopUsesSource(blit.Rop)) {
+      blit.Kind = TBlit::bkPattern;
+    } else {
+      blit.Kind = TBlit::bkBitmap;
+      blit.Dib = TrailingDib(r, 28);
+      blit.RowsFromBottom = true;
+    }
+  } else if (function == META_SETDIBTODEV) {
+    // Usage, lines, first line, source y, x, height, width, target y, x.
+    double h = P(r, 5), w = P(r, 6);
+    blit.Rop = SRCCOPY;
+    blit.Dest = QRectF(P(r, 8), P(r, 7), w, h);
+    blit.Source = QRectF(P(r, 4), P(r, 3), w, h);
+    if (P(r, 0) != DIB_RGB_COLORS) return blit;
+    blit.Kind = TBlit::bkBitmap;
+    blit.Dib = TrailingDib(r, 24);
+    blit.RowsFromBottom = true;
+  }
+  return blit;
 }
 
 void Text(TPlayer& player, const TRecordReader& r, bool extended) {
@@ -126,7 +189,6 @@ void Text(TPlayer& player, const TRecordReader& r, bool extended) {
 }
 
 void PlayRecord(TPlayer& player, TDcState& s, uint16_t function, const TRecordReader& r) {
-  const uint64_t words = r.Size() / 2;
   switch (function) {
     case META_SAVEDC: return player.SaveDC();
     case META_RESTOREDC: return player.RestoreDC(P(r, 0));
@@ -159,14 +221,9 @@ void PlayRecord(TPlayer& player, TDcState& s, uint16_t function, const TRecordRe
     case META_CREATEFONTINDIRECT: return player.AddObject(Font(r));
     case META_CREATEREGION: return player.AddObject(Region(r));
     case META_DIBCREATEPATTERNBRUSH: {
-      // Style BS_PATTERN records CreatePatternBrush's bitmap as a DIB with
-      // RGB colours whatever the usage says; a monochrome one draws in the
-      // text and background colours, as a bitmap pattern does. The other
-      // styles are DIB patterns, which need RGB colours here.
-      bool pattern = r.U16(6) == BS_PATTERN;
-      std::optional<TDib> dib;
-      if (pattern || r.U16(8) == DIB_RGB_COLORS) dib = TrailingDib(r, 10, pattern);
-      return player.AddObject(dib ? PatternBrush(*dib) : TBrushDef{BS_SOLID, clBlack, 0, {}, false});
+      const TBrushDef black{BS_SOLID, clBlack, 0, {}, false};
+      std::optional<TDibRef> dib = PatternDib(r);
+      return player.AddObject(dib ? player.DibBrush(*dib, black) : black);
     }
     case META_SELECTCLIPREGION: {
       const TGdiObject* object = player.Object(r.U16(6));
@@ -210,46 +267,25 @@ void PlayRecord(TPlayer& player, TDcState& s, uint16_t function, const TRecordRe
     case META_EXTTEXTOUT: return Text(player, r, true);
     case META_PATBLT:
       return player.PatBlt(QRectF(P(r, 5), P(r, 4), P(r, 3), P(r, 2)), r.U32(6));
-    case META_DIBBITBLT: case META_DIBSTRETCHBLT: {
-      // Without a bitmap the record is shorter and has an unused word.
-      bool stretch = function == META_DIBSTRETCHBLT;
-      bool bitmap = words != uint64_t(function >> 8) + 3;
-      uint32_t rop = r.U32(6);
-      int d = stretch ? 6 : 4;  // first destination parameter
-      if (!bitmap) ++d;
-      QRectF dest(P(r, d + 3), P(r, d + 2), P(r, d + 1), P(r, d));
-      QRectF source(P(r, stretch ? 5 : 3), P(r, stretch ? 4 : 2), stretch ? P(r, 3) : dest.width(),
-                    stretch ? P(r, 2) : dest.height());
-      if (!bitmap || !RopUsesSource(rop)) return player.PatBlt(dest, rop);
-      if (std::optional<TDib> dib = TrailingDib(r, 6 + 2 * (uint64_t(d) + 4)))
-        player.DrawImage(dest, dib->Image, source, rop);
-      return;
-    }
-    case META_STRETCHDIB: {
-      uint32_t rop = r.U32(6);
-      QRectF dest(P(r, 10), P(r, 9), P(r, 8), P(r, 7));
-      double ySrc = P(r, 5), xSrc = P(r, 6), hSrc = P(r, 3), wSrc = P(r, 4);
-      if (P(r, 2) != DIB_RGB_COLORS) return;
-      if (!RopUsesSource(rop)) return player.PatBlt(dest, rop);
-      if (std::optional<TDib> dib = TrailingDib(r, 28)) {
-        double top = dib->TopDown ? ySrc : dib->Image.height() - ySrc - hSrc;
-        player.DrawImage(dest, dib->Image, QRectF(xSrc, top, wSrc, hSrc), rop);
-      }
-      return;
-    }
-    case META_SETDIBTODEV: {
-      double ySrc = P(r, 3), xSrc = P(r, 4), h = P(r, 5), w = P(r, 6);
-      QRectF dest(P(r, 8), P(r, 7), w, h);
-      if (P(r, 0) != DIB_RGB_COLORS) return;
-      if (std::optional<TDib> dib = TrailingDib(r, 24)) {
-        double top = dib->TopDown ? ySrc : dib->Image.height() - ySrc - h;
-        player.DrawImage(dest, dib->Image, QRectF(xSrc, top, w, h), SRCCOPY);
-      }
-      return;
-    }
+    case META_DIBBITBLT: case META_DIBSTRETCHBLT: case META_STRETCHDIB: case META_SETDIBTODEV:
+      return player.Blit(ReadBlit(function, r));
     default:
       if (CreatesObject(function)) player.AddObject(std::monostate());
       return;
+  }
+}
+
+// Calls record with each record after the headers, up to the end-of-file
+// record or the first that does not fit in the data.
+template <class F>
+void EachRecord(const uint8_t* data, size_t size, F&& record) {
+  TRecordReader h(data, size);
+  for (size_t at = kHeaderEnd; size - at >= 6;) {
+    uint32_t words = h.U32(at);
+    uint16_t function = h.U16(at + 4);
+    if (function == META_EOF || words < 3 || words > (size - at) / 2) break;
+    record(function, TRecordReader(data + at, 2 * size_t(words)));
+    at += 2 * size_t(words);
   }
 }
 
@@ -296,18 +332,29 @@ void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF
   player.SetViewportOrg(origin);
   player.SetWindowExt(extent);
   player.SetViewportExt(extent);
-  for (size_t at = kHeaderEnd; size - at >= 6;) {
-    uint32_t words = h.U32(at);
-    uint16_t function = h.U16(at + 4);
-    if (function == META_EOF || words < 3 || words > (size - at) / 2) break;
-    TRecordReader r(data + at, 2 * size_t(words));
+  EachRecord(data, size, [&](uint16_t function, const TRecordReader& r) {
     try {
       PlayRecord(player, player.State(), function, r);
     } catch (const TBadRecord&) {
       if (CreatesObject(function)) player.AddObject(std::monostate());
     }
-    at += 2 * size_t(words);
-  }
+  });
+}
+
+int64_t PlaceableBitmapBytes(const uint8_t* data, size_t size) {
+  TBitmapBytes bytes;
+  EachRecord(data, size, [&](uint16_t function, const TRecordReader& r) {
+    try {
+      if (function == META_DIBCREATEPATTERNBRUSH) {
+        if (std::optional<TDibRef> dib = PatternDib(r)) bytes.Kept(*dib);
+      } else if (IsBlit(function)) {
+        TBlit blit = ReadBlit(function, r);
+        if (blit.Kind == TBlit::bkBitmap) bytes.Drawn(blit.Dib);
+      }
+    } catch (const TBadRecord&) {
+    }
+  });
+  return bytes.Peak();
 }
 
 }  // namespace mf
