@@ -11,6 +11,7 @@
 
 #include "effects/effectbase.h"
 #include "engine/picturefiles.h"
+#include "platform/metafile/metafile.h"
 #include "platform/system/utf8.h"
 
 #ifdef _OPENMP
@@ -163,6 +164,18 @@ TClaimedSize ClaimedSize(const std::string& path) {
     // and refuses the file as this does: its road holds no picture, whatever
     // size the header claims (a refused claim may be far past any bitmap).
     size.Refused = !PictureHeaderAcceptable(file, kind, &size.Width, &size.Height);
+    if (!size.Refused && kind == TPictureKind::Metafile) {
+      // A metafile is loaded whole and tells its size only once its records
+      // have been walked; its bitmaps are decoded while it is drawn. The
+      // file's bytes and those bitmaps are held beside the picture.
+      file.SetPosition(0);
+      const std::vector<uint8_t> data = ReadToEnd(file);
+      int width = 0, height = 0;
+      size.Refused = !MetafileSize(data.data(), data.size(), &width, &height);
+      size.Width = width;
+      size.Height = height;
+      size.ExtraBytes = int64_t(data.size()) + MetafileBitmapBytes(data.data(), data.size());
+    }
   } catch (...) {
     size.Refused = true;
   }

@@ -78,8 +78,8 @@ void TMetafile::LoadFromStream(TStream& stream) {
   bool placeable = got >= 4 && (head[0] | head[1] << 8 | head[2] << 16 | uint32_t(head[3]) << 24) == 0x9AC6CDD7;
   if (got == sizeof head && !mf::HasEmfSignature(head, sizeof head) && !placeable) mf::Invalid();
   stream.Seek(-got, soCurrent);
-  std::vector<uint8_t> data = ReadToEnd(stream);
-  LoadFromMemory(data.data(), data.size());
+  // The data read becomes the metafile's own: a file's bytes are held once.
+  LoadFromData(ReadToEnd(stream));
 }
 
 void TMetafile::SaveToStream(TStream& stream) {
@@ -87,9 +87,15 @@ void TMetafile::SaveToStream(TStream& stream) {
 }
 
 void TMetafile::LoadFromMemory(const uint8_t* data, size_t size) {
-  bool enhanced = data && mf::HasEmfSignature(data, size);
+  LoadFromData(std::vector<uint8_t>(data, data + (data ? size : 0)));
+}
+
+void TMetafile::LoadFromData(std::vector<uint8_t> bytes) {
+  const uint8_t* data = bytes.data();
+  const size_t size = bytes.size();
+  bool enhanced = mf::HasEmfSignature(data, size);
   mf::TPictureSize picture = enhanced ? mf::CheckEnhanced(data, size) : mf::CheckPlaceable(data, size);
-  FData.assign(data, data + size);
+  FData = std::move(bytes);
   FEnhanced = enhanced;
   FWidth = picture.Width;
   FHeight = picture.Height;
@@ -142,5 +148,19 @@ int64_t MetafileBitmapBytes(const uint8_t* data, size_t size) {
     return mf::PlaceableBitmapBytes(data, size);
   } catch (const EInvalidGraphic&) {
     return 0;
+  }
+}
+
+bool MetafileSize(const uint8_t* data, size_t size, int* width, int* height) {
+  *width = *height = 0;
+  if (!data) return false;
+  try {
+    mf::TPictureSize picture =
+        mf::HasEmfSignature(data, size) ? mf::CheckEnhanced(data, size) : mf::CheckPlaceable(data, size);
+    *width = picture.Width;
+    *height = picture.Height;
+    return true;
+  } catch (const EInvalidGraphic&) {
+    return false;
   }
 }

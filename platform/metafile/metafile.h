@@ -53,11 +53,18 @@ class TMetafile : public TGraphic {
   void LoadFromMemory(const uint8_t* data, size_t size);
 
  private:
+  // Takes the data as the metafile's own, without a copy.
+  void LoadFromData(std::vector<uint8_t> data);
   std::vector<uint8_t> FData;
   bool FEnhanced = false;
   int FWidth = 0, FHeight = 0;
   int FMMWidth = 0, FMMHeight = 0;
 };
 
-// The bytes the player may hold at once for the bitmaps of the metafile in data (within the per-file bound), read from the records' headers without decoding anything; 0 for data that is not a metafile.
+// The bytes the player may hold at once for the bitmaps of the metafile in
+// data (within the bound of a drawing), read from the records' headers
+// without decoding anything; 0 for data that is not a metafile.
 int64_t MetafileBitmapBytes(const uint8_t* data, size_t size);
+// The size in pixels that the metafile in data takes when loaded (Width and
+// Height); false, with 0 x 0, for data that is not a valid metafile.
+bool MetafileSize(const uint8_t* data, size_t size, int* width, int* height);

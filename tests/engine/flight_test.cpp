@@ -11,6 +11,7 @@
 #include <map>
 
 #include "effects/effectbase.h"
+#include "tests/platform/metafile/metafilebuild.h"
 #include "tests/engine/runfixture.h"
 
 namespace {
@@ -344,4 +345,25 @@ TEST_F(Flight, AResultLargerThanItsPictureIsReservedBeforeTheEffectMakesIt) {
     EXPECT_EQ(View.PeakFilesInWork, 2) << c.Effect;
     EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget) << c.Effect;
   }
+}
+
+TEST_F(Flight, AMetafileCountsTheBitmapsItDecodesBeforeItEntersWork) {
+  // Small metafiles, each drawing a bitmap of 4096 x 4096 pixels that its
+  // record holds in a few bytes: the bitmap, many times the picture, is
+  // held while the file loads, so a budget of two and a half bitmaps keeps
+  // the files two at a time.
+  const std::vector<uint8_t> wmf =
+      mftest::Wmf().StretchDib(0, 0, 96, 96, 4096, 4096, mftest::RleDib(4096, 4096, clRed)).Finish();
+  const int64_t bitmaps = MetafileBitmapBytes(wmf.data(), wmf.size());
+  ASSERT_GE(bitmaps, int64_t(3) * 4096 * 4096);
+  for (int i = 0; i < 6; ++i) {
+    WriteFile(Source.File("m" + std::to_string(i) + ".wmf"), wmf);
+    AddFile(Source.File("m" + std::to_string(i) + ".wmf"));
+  }
+  Job.FilesInFlight = 8;
+  Job.MemoryBudget = bitmaps * 5 / 2;
+  RunOnThreads(8);
+  EXPECT_EQ(FolderEntries(Target.Path()).size(), 6u);
+  EXPECT_EQ(View.PeakFilesInWork, 2);
+  EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
 }
