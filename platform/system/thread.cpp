@@ -124,14 +124,13 @@ bool CheckSynchronize(int timeoutMs) {
 TThread::TThread() = default;
 
 TThread::~TThread() {
-  if (!FStarted || FreeOnTerminate.load()) return;
+  if (!FStarted.load() || FreeOnTerminate.load()) return;
   std::unique_lock<std::mutex> lock(FLock);
   FDone.wait(lock, [&] { return FRunReturned; });
 }
 
 void TThread::Resume() {
-  if (FStarted) return;
-  FStarted = true;
+  if (FStarted.exchange(true)) return;
   std::thread([this] { Run(); }).detach();
 }
 

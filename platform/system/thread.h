@@ -34,7 +34,8 @@ class TThread {
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
 
-  // Starts the thread (the first call only).
+  // Starts the thread: the first call only, whichever threads call it at
+  // the same time.
   void Resume();
   void Start() { Resume(); }
   // Asks Execute to end; Execute looks at Terminated when it sees fit.
@@ -70,7 +71,7 @@ class TThread {
   void Run();
   std::atomic<bool> FTerminated{false};
   std::atomic<bool> FFinished{false};
-  bool FStarted = false;
+  std::atomic<bool> FStarted{false};
   std::mutex FLock;
   std::condition_variable FDone;
   bool FRunReturned = false;
