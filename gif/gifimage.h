@@ -808,6 +808,9 @@ class TGIFSubImage : public TGIFItem {
   void Progress(TProgressStage stage, int percent, const char* message);
   // The transparent index as a byte, -1 for an opaque frame.
   int TransparentIndex() const;
+  // Held while the cached rendering is made, dropped or drawn: painters
+  // playing on other threads draw the same frames.
+  std::recursive_mutex FRenderLock;
   std::unique_ptr<TBitmap> FBitmap;
   std::unique_ptr<TDibSection> FMask;
   bool FNeedMask = true;

@@ -301,3 +301,28 @@ TEST(GifPainter, AQuitPostedFromAnotherThreadEndsASynchronousPainter) {
   EXPECT_TRUE(handlersOnPainter);
   EXPECT_EQ(PainterCount(*image), 0);
 }
+
+TEST(GifPainter, AFrameIsRenderedOnceWhenTwoThreadsAskAtOnce) {
+  // The first thread to render the frame holds it up in a progress
+  // handler; the other asks for the same frame meanwhile and must wait for
+  // that rendering rather than make one of its own.
+  auto image = ThreeFrames({10, 10, 10});
+  std::atomic<int> renderings{0};
+  std::atomic<bool> secondAsking{false};
+  image->OnProgress = [&](TObject*, TProgressStage stage, uint8_t, bool, const TRect&, const std::string&) {
+    if (stage != psStarting) return;
+    if (++renderings > 1) return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!(secondAsking && renderings > 1) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::yield();
+  };
+  TGIFSubImage& frame = FrameOf(*image, 1);
+  TBitmap* first = nullptr;
+  std::thread other([&] { first = frame.Bitmap(); });
+  while (renderings == 0) std::this_thread::yield();
+  secondAsking = true;
+  TBitmap* second = frame.Bitmap();
+  other.join();
+  EXPECT_EQ(renderings, 1);
+  EXPECT_EQ(first, second);
+}
