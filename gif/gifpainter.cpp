@@ -171,18 +171,44 @@ bool TGIFPainter::Wait(int milliseconds, bool& woken) {
   return !stopped();
 }
 
+namespace {
+
+// The mark of a quit that a painter on the main thread has answered and
+// posted again. On the main thread the program's own loop is the GUI's,
+// which takes nothing from the posted queue: the quit stays there, and a
+// later painter on that thread, whose loop is not the one the quit is for,
+// leaves it where it is instead of ending at once on a quit it had no part
+// in. A quit posted anew ends the next painter as before.
+constexpr intptr_t kAnsweredQuit = 0x47494650;
+
+}  // namespace
+
 bool TGIFPainter::HandleMessages() {
+  const bool main = IsMainThread();
+  // The main thread's windows and the other painters' steps go on while
+  // this one waits there.
+  if (main) ProcessMessages();
   TMsg msg;
-  while (PeekMessage(msg, PM_REMOVE)) {
+  bool answered = false;
+  uintptr_t answeredCode = 0;
+  bool ended = false;
+  while (!ended && PeekMessage(msg, PM_REMOVE)) {
     // Messages posted to the thread reach no window: taking them is all
     // there is to handling them.
     if (msg.message != WM_QUIT) continue;
+    if (main && msg.lParam == kAnsweredQuit) {
+      answered = true;
+      answeredCode = msg.wParam;
+      continue;
+    }
     // The thread's own loop must see the quit as well.
-    PostQuitMessage(int(intptr_t(msg.wParam)));
+    PostThreadMessage(GetCurrentThreadId(), WM_QUIT, msg.wParam, main ? kAnsweredQuit : 0);
     Terminate();
-    return false;
+    ended = true;
+    answered = false;  // the quit just posted stands for an earlier one
   }
-  return true;
+  if (answered) PostThreadMessage(GetCurrentThreadId(), WM_QUIT, answeredCode, kAnsweredQuit);
+  return !ended;
 }
 
 void TGIFPainter::Execute() {

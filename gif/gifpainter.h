@@ -83,8 +83,10 @@ class TGIFPainter : public TThread {
   // wait ended early. A synchronous painter sleeps in slices of at most
   // 100 ms and handles the thread's messages between them.
   bool Wait(int milliseconds, bool& woken);
-  // Takes the messages posted to the thread; a quit message ends the
-  // painter (false) and is posted again.
+  // Handles the calling thread's messages: on the main thread the pending
+  // hand-overs and the GUI's events first (ProcessMessages). Posted
+  // messages are taken; a quit message ends the painter (false) and is
+  // posted again for the thread's own loop.
   bool HandleMessages();
   void PaintFrame();
   void ClearArea(TBitmap& buffer, const TRect& area);

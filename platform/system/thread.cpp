@@ -22,6 +22,7 @@ struct SyncQueue {
   std::condition_variable Served;   // a step was run
   std::deque<PendingStep*> Steps;
   std::function<void()> WakeUp;
+  std::function<void()> ProcessEvents;  // the GUI's pending events
 };
 
 SyncQueue& Queue() {
@@ -95,6 +96,22 @@ bool IsMainThread() { return std::this_thread::get_id() == kMainThread; }
 void SetSynchronizeWakeUp(std::function<void()> wakeUp) {
   std::lock_guard<std::mutex> guard(Queue().Lock);
   Queue().WakeUp = std::move(wakeUp);
+}
+
+void SetProcessMessagesHook(std::function<void()> hook) {
+  std::lock_guard<std::mutex> guard(Queue().Lock);
+  Queue().ProcessEvents = std::move(hook);
+}
+
+void ProcessMessages() {
+  if (!IsMainThread()) return;
+  CheckSynchronize();
+  std::function<void()> processEvents;
+  {
+    std::lock_guard<std::mutex> guard(Queue().Lock);
+    processEvents = Queue().ProcessEvents;
+  }
+  if (processEvents) processEvents();
 }
 
 bool CheckSynchronize(int timeoutMs) {

@@ -477,3 +477,54 @@ TEST(GifPainter, AFrameIsRenderedOnceWhenTwoThreadsAskAtOnce) {
   EXPECT_EQ(renderings, 1);
   EXPECT_EQ(first, second);
 }
+
+TEST(GifPainter, ASynchronousPainterOnTheMainThreadServesItsThread) {
+  // At speed 0 every frame waits 12 seconds in slices of 100 ms. Between
+  // the slices the main thread's events and the hand-overs of other
+  // threads are served: a worker's step stops the painting.
+  auto image = ThreeFrames({10, 10, 10});
+  image->SetAnimationSpeed(0);
+  FakeTiming timing;
+  int events = 0;
+  SetProcessMessagesHook([&] { ++events; });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  GIFPainterTiming().Sleep = [&](int) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (std::chrono::steady_clock::now() > deadline) image->PaintStop();  // hand-overs unserved
+  };
+  struct TStopper : TThread {
+    std::function<void()> Step;
+    void Execute() override { Synchronize(Step); }
+  } stopper;
+  bool served = false;
+  stopper.Step = [&] {
+    served = true;
+    image->PaintStop();
+  };
+  stopper.Resume();
+  auto canvas = MakeFlatBitmap(4, 1, clBlack);
+  const TGIFDrawOptions looping = DrawOption(goAnimate) | DrawOption(goLoop) | DrawOption(goLoopContinously);
+  image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), looping);
+  EXPECT_TRUE(served);
+  EXPECT_GT(events, 0);
+  SetProcessMessagesHook(nullptr);
+  stopper.WaitFor();
+
+  // A quit posted to the main thread ends the painter there and is posted
+  // again for the program's own loop, once; a later painter there leaves
+  // it and plays.
+  image->SetAnimationSpeed(100);
+  GIFPainterTiming().Sleep = [&](int milliseconds) { timing.Clock += uint32_t(milliseconds); };
+  int painted = 0;
+  image->OnPaint = [&](TObject*) { ++painted; };
+  PostQuitMessage(4);
+  image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), DrawOption(goAnimate));
+  EXPECT_EQ(painted, 0);
+  image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), DrawOption(goAnimate));
+  EXPECT_EQ(painted, 3);
+  TMsg msg;
+  ASSERT_TRUE(PeekMessage(msg, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_QUIT);
+  EXPECT_EQ(msg.wParam, 4u);
+  EXPECT_FALSE(PeekMessage(msg, PM_REMOVE));
+}
