@@ -101,7 +101,10 @@ void TGIFSubImage::SetPalette(HPALETTE palette) {
   }
 }
 
-void TGIFSubImage::FreeBitmap() { FBitmap.reset(); }
+void TGIFSubImage::FreeBitmap() {
+  std::lock_guard<std::recursive_mutex> guard(FRenderLock);
+  FBitmap.reset();
+}
 
 void TGIFSubImage::FreeMask() {
   FMask.reset();
@@ -121,6 +124,7 @@ void TGIFSubImage::SetBitmap(TBitmap* bitmap) {
 }
 
 HBITMAP TGIFSubImage::Mask() {
+  std::lock_guard<std::recursive_mutex> guard(FRenderLock);
   if (FNeedMask && FTransparent) {
     FreeBitmap();
     Bitmap();
@@ -140,6 +144,7 @@ void TGIFSubImage::Progress(TProgressStage stage, int percent, const char* messa
 // --- Rendering ----------------------------------------------------------------
 
 TBitmap* TGIFSubImage::Bitmap() {
+  std::lock_guard<std::recursive_mutex> guard(FRenderLock);
   if (FBitmap || Empty()) return FBitmap.get();
   // The mask is built with the bitmap when it is due.
   std::unique_ptr<TDibSection> mask;
@@ -487,6 +492,7 @@ void TGIFSubImage::Draw(TCanvas& canvas, const TRect& rect, bool transparent, bo
 }
 
 void TGIFSubImage::StretchDraw(TCanvas& canvas, const TRect& rect, bool transparent, bool tile) {
+  std::lock_guard<std::recursive_mutex> guard(FRenderLock);
   bool masked = transparent && FTransparent && HasMask();
   TBitmap* bitmap = Bitmap();
   if (!bitmap) return;

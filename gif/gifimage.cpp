@@ -260,7 +260,10 @@ TGIFImage::~TGIFImage() {
 }
 
 void TGIFImage::Clear() {
+  // A handler run while the painters end may free the image.
+  std::weak_ptr<void> alive = FAlive;
   PaintStop();
+  if (alive.expired()) return;
   FreeBitmap();
   FFrames->Clear();
   FHeader->ColorMap().Clear();
@@ -339,15 +342,17 @@ int TGIFImage::Add(TPersistent* source) {
 void TGIFImage::Assign(const TPersistent* source) {
   if (source == this) return;
   const auto* other = dynamic_cast<const TGIFImage*>(source);
+  std::weak_ptr<void> alive = FAlive;
   if (!other) {
     Clear();
-    if (!source) return;
+    if (!source || alive.expired()) return;
     auto frame = std::make_unique<TGIFSubImage>(this);
     frame->Assign(source);
     Add(frame.release());
     return;
   }
   Clear();
+  if (alive.expired()) return;
   // The copy reports to the source's handlers while it is made.
   OnProgress = other->OnProgress;
   OnWarning = other->OnWarning;
@@ -446,7 +451,7 @@ void TGIFImage::Pack() {
 
 void TGIFImage::SetDrawOptions(TGIFDrawOptions options) {
   if (options == FDrawOptions) return;
-  StopDraw();
+  if (!StopDraw()) return;
   FDrawOptions = options;
   Pack();
   Changed();
@@ -454,7 +459,9 @@ void TGIFImage::SetDrawOptions(TGIFDrawOptions options) {
 
 void TGIFImage::LoadFromStream(TStream& stream) {
   Progress(this, psStarting, 0, false, sProgressLoading);
+  std::weak_ptr<void> alive = FAlive;
   Clear();
+  if (alive.expired()) return;
   int64_t start = stream.Position();
   try {
     FHeader->LoadFromStream(stream);

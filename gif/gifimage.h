@@ -808,6 +808,9 @@ class TGIFSubImage : public TGIFItem {
   void Progress(TProgressStage stage, int percent, const char* message);
   // The transparent index as a byte, -1 for an opaque frame.
   int TransparentIndex() const;
+  // Held while the cached rendering is made, dropped or drawn: painters
+  // playing on other threads draw the same frames.
+  std::recursive_mutex FRenderLock;
   std::unique_ptr<TBitmap> FBitmap;
   std::unique_ptr<TDibSection> FMask;
   bool FNeedMask = true;
@@ -890,12 +893,28 @@ H CheckGdiResult(H handle) {
 
 class TGIFPainter;
 
+// Holds the painter list's lock for a scope.
+class TListLock {
+ public:
+  explicit TListLock(TThreadList& list) : FList(list), FItems(list.LockList()) {}
+  ~TListLock() { FList.UnlockList(); }
+  TListLock(const TListLock&) = delete;
+  TListLock& operator=(const TListLock&) = delete;
+  TList& List() { return FItems; }
+
+ private:
+  TThreadList& FList;
+  TList& FItems;
+};
+
 // A GIF document as a picture: the header (logical screen and global colour
 // map) and the frames.
 class TGIFImage : public TGraphic {
  public:
   TGIFImage();
-  // Stops and detaches every painter first.
+  // Stops every painter first and waits for it, but for painters whose
+  // handler frees the image: those are cut off from it and end at their
+  // next step without touching it.
   ~TGIFImage() override;
   TGIFImage(const TGIFImage&) = delete;
   TGIFImage& operator=(const TGIFImage&) = delete;
@@ -1033,8 +1052,11 @@ class TGIFImage : public TGraphic {
   TGIFPainter* Paint(TCanvas& canvas, const TRect& rect, TGIFDrawOptions options);
   // Starts every painter made but not yet running.
   void PaintStart();
-  // Stops every painter and waits until they have ended; drops the
-  // whole-screen rendering.
+  // Stops every painter and waits until they have ended, on whichever
+  // thread they play (serving their hand-overs on the main thread); a
+  // painter further up this thread's stack (the caller is its handler) is
+  // not waited for but ends at its next step. Drops the whole-screen
+  // rendering.
   void PaintStop();
   void PaintPause();
   void PaintResume();
@@ -1053,15 +1075,26 @@ class TGIFImage : public TGraphic {
   friend class TGIFGlobalColorMap;
   TGIFPainter* InternalPaint(TGIFPainter** painter, TCanvas& canvas, const TRect& rect,
                              TGIFDrawOptions options);
-  // Stops the painter of Draw and drops what it drew.
-  void StopDraw();
+  // Stops the painters the filter picks and waits until they have left the
+  // list, but for those further up this thread's stack (their handler is
+  // the caller): they end at their next step. False when the image was
+  // freed meanwhile, by a handler run while waiting.
+  bool StopPainters(const std::function<bool(TGIFPainter&)>& which);
+  // Stops the painters of Draw and drops what they drew; false when the
+  // image was freed meanwhile.
+  bool StopDraw();
   // What the painter of Draw painted, onto the canvas: stretched into the
   // rectangle, or with goTile repeated from its corner in steps of the
   // image's size as far as the rectangle reaches.
   void DrawPainted(TCanvas& canvas, const TRect& rect);
   void FreeBitmap();
-  // Stops the painters and cuts them off from the image.
+  // Stops the painters and cuts those it could not wait for off from the
+  // image.
   void Cleanup();
+  // Expires with the image: code that lets handlers run (waiting for
+  // painters) holds a weak reference and looks at it before it touches the
+  // image again.
+  std::shared_ptr<void> FAlive = std::make_shared<int>(0);
   bool FDrawing = false;
   bool FPaletteGuard = false;
   std::unique_ptr<TGIFImageList> FFrames;

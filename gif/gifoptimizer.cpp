@@ -99,18 +99,6 @@ class THistogram {
   std::vector<TGIFSubImage*> FFrames;
 };
 
-// Holds the painter list's lock for a scope.
-class TListLock {
- public:
-  explicit TListLock(TThreadList& list) : FList(list) { FList.LockList(); }
-  ~TListLock() { FList.UnlockList(); }
-  TListLock(const TListLock&) = delete;
-  TListLock& operator=(const TListLock&) = delete;
-
- private:
-  TThreadList& FList;
-};
-
 }  // namespace
 
 // Gives every frame of the image one global colour map of the colours the
@@ -122,7 +110,10 @@ class TColorMapOptimizer {
   explicit TColorMapOptimizer(TGIFImage& image) : FImage(image) {}
 
   void Optimize() {
+    // A handler run while the painters end may free the image.
+    std::weak_ptr<void> alive = FImage.FAlive;
     FImage.PaintStop();
+    if (alive.expired()) return;
     TListLock lock(FImage.Painters());
     GatherHistograms();
     std::vector<TUsageRecord*> all;
@@ -214,7 +205,9 @@ class TColorMapOptimizer {
 void TGIFImage::OptimizeColorMap() { TColorMapOptimizer(*this).Optimize(); }
 
 void TGIFImage::Optimize(TGIFOptimizeOptions options, TColorReduction reduction, TDitherMode, int) {
+  std::weak_ptr<void> alive = FAlive;
   PaintStop();
+  if (alive.expired()) return;
   TListLock lock(FPainters);
   auto has = [&](TGIFOptimizeOption option) { return (options & OptimizeOption(option)) != 0; };
   auto disposal = [](TGIFSubImage* frame) {

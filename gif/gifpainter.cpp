@@ -48,6 +48,7 @@ TGIFPainter::TGIFPainter(TGIFImage* image, TCanvas& canvas, const TRect& rect, T
       FAnimationSpeed(image->AnimationSpeed()),
       FPainter(painter),
       FAsync(Has(options, goAsync) && Has(options, goAnimate) && image->Frames().Count() > 1),
+      FThreadId(GetCurrentThreadId()),
       FOnStartPaint(image->OnStartPaint),
       FOnPaint(image->OnPaint),
       FOnAfterPaint(image->OnAfterPaint),
@@ -119,19 +120,33 @@ void TGIFPainter::Resume() {
   Wake();
 }
 
+bool TGIFPainter::OnThisStack() const {
+  if (FAsync) return IsMainThread() && FInStep;
+  return FThreadId == GetCurrentThreadId();
+}
+
 void TGIFPainter::OnMain(const std::function<void()>& step) {
-  if (FAsync)
-    Synchronize(step);
-  else
+  if (!FAsync) {
     step();
+    return;
+  }
+  Synchronize([&] {
+    struct InStep {
+      std::atomic<bool>& Flag;
+      ~InStep() { Flag = false; }
+    } inStep{FInStep};
+    FInStep = true;
+    step();
+  });
 }
 
 void TGIFPainter::Fire(const TNotifyEvent& event) {
-  if (event) OnMain([&] { event(FImage); });
+  // A painter cut off from its image has no image to tell.
+  if (event && FImage) OnMain([&] { event(FImage); });
 }
 
 bool TGIFPainter::Wait(int milliseconds, bool& woken) {
-  auto stopped = [&] { return Terminated() || FRestart; };
+  auto stopped = [&] { return Ended() || FRestart; };
   woken = false;
   if (FAsync) {
     std::unique_lock<std::mutex> lock(FEventLock);
@@ -156,18 +171,44 @@ bool TGIFPainter::Wait(int milliseconds, bool& woken) {
   return !stopped();
 }
 
+namespace {
+
+// The mark of a quit that a painter on the main thread has answered and
+// posted again. On the main thread the program's own loop is the GUI's,
+// which takes nothing from the posted queue: the quit stays there, and a
+// later painter on that thread, whose loop is not the one the quit is for,
+// leaves it where it is instead of ending at once on a quit it had no part
+// in. A quit posted anew ends the next painter as before.
+constexpr intptr_t kAnsweredQuit = 0x47494650;
+
+}  // namespace
+
 bool TGIFPainter::HandleMessages() {
+  const bool main = IsMainThread();
+  // The main thread's windows and the other painters' steps go on while
+  // this one waits there.
+  if (main) ProcessMessages();
   TMsg msg;
-  while (PeekMessage(msg, PM_REMOVE)) {
+  bool answered = false;
+  uintptr_t answeredCode = 0;
+  bool ended = false;
+  while (!ended && PeekMessage(msg, PM_REMOVE)) {
     // Messages posted to the thread reach no window: taking them is all
     // there is to handling them.
     if (msg.message != WM_QUIT) continue;
+    if (main && msg.lParam == kAnsweredQuit) {
+      answered = true;
+      answeredCode = msg.wParam;
+      continue;
+    }
     // The thread's own loop must see the quit as well.
-    PostQuitMessage(int(intptr_t(msg.wParam)));
+    PostThreadMessage(GetCurrentThreadId(), WM_QUIT, msg.wParam, main ? kAnsweredQuit : 0);
     Terminate();
-    return false;
+    ended = true;
+    answered = false;  // the quit just posted stands for an earlier one
   }
-  return true;
+  if (answered) PostThreadMessage(GetCurrentThreadId(), WM_QUIT, answeredCode, kAnsweredQuit);
+  return !ended;
 }
 
 void TGIFPainter::Execute() {
@@ -189,6 +230,9 @@ void TGIFPainter::Animate() {
   bool loop = animate && Has(FDrawOptions, goLoop);
   bool endless = Has(FDrawOptions, goLoopContinously);
   const auto& now = GIFPainterTiming().Now;
+  // Every handler and every step on the main thread may stop the painter,
+  // clear the image or free it: after each, Ended() is asked before the
+  // image or the frame is touched again.
   do {
     FRestart = false;
     FActiveImage = 0;
@@ -199,22 +243,26 @@ void TGIFPainter::Animate() {
     // it, making the next one) is its overrun, and half of that comes off
     // the next wait, so that a slow picture keeps its pace.
     uint32_t due = now();
-    for (int pass = 0; !Terminated() && !FRestart && (loops != 0 || endless); ++pass) {
-      if (pass > 0) Fire(FOnLoop);
+    for (int pass = 0; !Ended() && !FRestart && (loops != 0 || endless); ++pass) {
+      if (pass > 0) {
+        Fire(FOnLoop);
+        if (Ended()) break;
+      }
       FActiveImage = loopPoint;
       FFirstOfPass = true;
-      while (!Terminated() && !FRestart) {
+      while (!Ended() && !FRestart) {
         int index = FActiveImage;
-        if (!FImage || index < 0 || index >= FImage->Frames().Count()) break;
+        if (index < 0 || index >= FImage->Frames().Count()) break;
         TGIFSubImage* frame = FImage->Frames().SubImages(index);
         if (frame->Empty()) break;
         if (delay > 0) {
           OnMain([&] { frame->Bitmap(); });
+          if (Ended()) break;
           int overrun = std::max(0, int32_t(now() - due));
-          int milliseconds = FAnimationSpeed > 0
-                                 ? std::max(0, delay * GIFDelayExp - overrun / 2) * 100 / FAnimationSpeed
-                             : FAsync ? -1
-                                      : GIFMaximumDelay * GIFDelayExp;
+          int speed = FAnimationSpeed;
+          int milliseconds = speed > 0 ? std::max(0, delay * GIFDelayExp - overrun / 2) * 100 / speed
+                             : FAsync  ? -1
+                                       : GIFMaximumDelay * GIFDelayExp;
           uint32_t start = now();
           bool woken;
           if (!Wait(milliseconds, woken)) break;
@@ -225,6 +273,7 @@ void TGIFPainter::Animate() {
           due = now();
         }
         Fire(FOnPaint);
+        if (Ended()) break;
         for (int i = 0; i < frame->Extensions().Count() && !loopFound; ++i) {
           auto* extension = dynamic_cast<TGIFAppExtNSLoop*>(frame->Extensions().Extensions(i));
           if (!extension) continue;
@@ -236,20 +285,21 @@ void TGIFPainter::Animate() {
         TGIFGraphicControlExtension* gce = frame->GraphicControlExtension();
         FPreviousDisposal = FDisposal;
         FDisposal = gce ? gce->Disposal() : dmNone;
-        OnMain([&] { PaintFrame(); });
-        FFirstOfPass = false;
-        FStarted = true;
         delay = gce && gce->Delay() > 0 ? gce->Delay() : GIFDefaultDelay;
         delay = std::max(delay, GIFMinimumDelay);
         if (!FAsync) delay = std::min(delay, GIFMaximumDelay);
+        OnMain([&] { PaintFrame(); });
+        FFirstOfPass = false;
+        FStarted = true;
         Fire(FOnAfterPaint);
+        if (Ended()) break;
         if (FActiveImage == index) FActiveImage = index + 1;
         if (!animate) break;
       }
       if (loops > 0) --loops;
       if (!loop) break;
     }
-  } while (FRestart && !Terminated());
+  } while (FRestart && !Ended());
 }
 
 void TGIFPainter::ClearArea(TBitmap& buffer, const TRect& area) {
@@ -314,44 +364,45 @@ TGIFPainter* TGIFImage::InternalPaint(TGIFPainter** painter, TCanvas& canvas, co
   if (rect.Width() <= 0 || rect.Height() <= 0 || Empty()) return nullptr;
   if (FFrames->Count() == 1) options &= TGIFDrawOptions(~DrawOption(goAnimate));
   auto* result = new TGIFPainter(this, canvas, rect, options, painter);
-  TList& list = FPainters.LockList();
-  list.Add(result);
   if (result->Async()) {
+    // Started under the list's lock: a stop from another thread finds it
+    // listed and running, never half made; and until it leaves the list it
+    // is alive.
+    TListLock lock(FPainters);
+    lock.List().Add(result);
     result->Priority = ThreadPriority;
     result->FreeOnTerminate = true;
     if (painter) *painter = result;
+    result->Start();
+    return result;
   }
-  FPainters.UnlockList();
-  if (result->Async()) return result;
+  FPainters.Add(result);
   std::unique_ptr<TGIFPainter> played(result);
+  // Nothing of the image is touched once the frames have been played: a
+  // handler may have freed it.
   played->Play();
   return nullptr;
 }
 
 TGIFPainter* TGIFImage::Paint(TCanvas& canvas, const TRect& rect, TGIFDrawOptions options) {
-  TGIFPainter* painter = InternalPaint(nullptr, canvas, rect, options);
-  if (painter) painter->Start();
-  return painter;
+  return InternalPaint(nullptr, canvas, rect, options);
 }
 
 namespace {
 
 // Calls the step for every painter of the list under its lock.
 void ForEachPainter(TThreadList& painters, const std::function<void(TGIFPainter&)>& step) {
-  TList& list = painters.LockList();
-  for (void* item : list) step(*static_cast<TGIFPainter*>(item));
-  painters.UnlockList();
+  TListLock lock(painters);
+  for (void* item : lock.List()) step(*static_cast<TGIFPainter*>(item));
 }
 
-bool AsyncPainterLeft(TThreadList& painters) {
-  bool left = false;
-  ForEachPainter(painters, [&](TGIFPainter& painter) { left = left || painter.Async(); });
-  return left;
-}
-
-// Lets ending painters finish the steps they hand to the main thread.
-void WaitForPainters(const std::function<bool()>& running) {
-  while (running()) {
+// Lets painters go on until running() is false: on the main thread the
+// steps they hand over are served meanwhile. False when the image was freed
+// meanwhile (by a handler run here); the caller then touches it no more.
+bool WaitForPainters(const std::weak_ptr<void>& alive, const std::function<bool()>& running) {
+  for (;;) {
+    if (alive.expired()) return false;
+    if (!running()) return true;
     if (IsMainThread())
       CheckSynchronize(10);
     else
@@ -361,13 +412,25 @@ void WaitForPainters(const std::function<bool()>& running) {
 
 }  // namespace
 
+bool TGIFImage::StopPainters(const std::function<bool(TGIFPainter&)>& which) {
+  // Painters made meanwhile (by a handler) are stopped as well.
+  return WaitForPainters(FAlive, [&] {
+    bool waiting = false;
+    ForEachPainter(FPainters, [&](TGIFPainter& painter) {
+      if (!which(painter)) return;
+      painter.Stop();
+      waiting = waiting || !painter.OnThisStack();
+    });
+    return waiting;
+  });
+}
+
 void TGIFImage::PaintStart() {
   ForEachPainter(FPainters, [](TGIFPainter& painter) { painter.Start(); });
 }
 
 void TGIFImage::PaintStop() {
-  ForEachPainter(FPainters, [](TGIFPainter& painter) { painter.Stop(); });
-  WaitForPainters([this] { return AsyncPainterLeft(FPainters); });
+  if (!StopPainters([](TGIFPainter&) { return true; })) return;
   FDrawBitmap.reset();
 }
 
@@ -383,46 +446,47 @@ void TGIFImage::PaintRestart() {
   ForEachPainter(FPainters, [](TGIFPainter& painter) { painter.Restart(); });
 }
 
-void TGIFImage::StopDraw() {
-  auto drawing = [this] {
-    FPainters.LockList();
-    bool running = FDrawPainter != nullptr;
-    if (running) FDrawPainter->Stop();
-    FPainters.UnlockList();
-    return running;
-  };
-  WaitForPainters(drawing);
+bool TGIFImage::StopDraw() {
+  // The painters Draw made, asynchronous or playing on some thread.
+  if (!StopPainters([this](TGIFPainter& painter) { return painter.FPainter == &FDrawPainter; })) return false;
   FDrawBitmap.reset();
+  return true;
 }
 
 void TGIFImage::Cleanup() {
   PaintStop();
-  // Painters still listed play synchronously further up the stack: they
-  // end without the image.
+  // Painters still listed run further up this thread's stack, one of their
+  // handlers freeing the image: they end at their next step without it.
   ForEachPainter(FPainters, [](TGIFPainter& painter) {
     painter.Terminate();
     painter.FImage = nullptr;
+    painter.FPainter = nullptr;
   });
-  FPainters.LockList().Clear();
-  FPainters.UnlockList();
+  TListLock(FPainters).List().Clear();
+  FDrawPainter = nullptr;
 }
 
 void TGIFImage::SetAnimationSpeed(int speed) {
   speed = std::clamp(speed, 0, 1000);
   if (speed == FAnimationSpeed) return;
   FAnimationSpeed = speed;
-  FPainters.LockList();
+  TListLock lock(FPainters);
   if (FDrawPainter) FDrawPainter->SetAnimationSpeed(speed);
-  FPainters.UnlockList();
 }
 
 void TGIFImage::Draw(TCanvas& canvas, const TRect& rect) {
   if (FDrawing || Empty()) return;
+  // Handlers run while painters play or end may free the image: once it is
+  // gone, Draw returns without touching it.
+  std::weak_ptr<void> alive = FAlive;
   FDrawing = true;
   struct Release {
     bool& Guard;
-    ~Release() { Guard = false; }
-  } release{FDrawing};
+    std::weak_ptr<void>& Alive;
+    ~Release() {
+      if (!Alive.expired()) Guard = false;
+    }
+  } release{FDrawing, alive};
   bool transparent = Has(FDrawOptions, goTransparent), tile = Has(FDrawOptions, goTile);
   if (FFrames->Count() == 1 || !Has(FDrawOptions, goAnimate)) {
     FFrames->SubImages(0)->Draw(canvas, rect, transparent, tile);
@@ -433,29 +497,27 @@ void TGIFImage::Draw(TCanvas& canvas, const TRect& rect) {
     DrawPainted(canvas, rect);
     return;
   }
-  FPainters.LockList();
-  bool same = FDrawPainter && FDrawPainter->Canvas() == &canvas && FDrawPainter->Rect() == rect;
-  FPainters.UnlockList();
-  if (same) return;
-  StopDraw();
+  {
+    TListLock lock(FPainters);
+    if (FDrawPainter && FDrawPainter->Canvas() == &canvas && FDrawPainter->Rect() == rect) return;
+  }
+  if (!StopDraw()) return;
   if (direct) {
-    if (TGIFPainter* painter = InternalPaint(&FDrawPainter, canvas, rect, FDrawOptions)) painter->Start();
+    InternalPaint(&FDrawPainter, canvas, rect, FDrawOptions);
     return;
   }
   FDrawBitmap = CopyOfCanvas(canvas, rect, clWhite);
   TGIFPainter* painter = InternalPaint(&FDrawPainter, *FDrawBitmap->Canvas(),
                                        Rect(0, 0, rect.Width(), rect.Height()), FDrawOptions);
-  if (painter) {
-    painter->Start();
-    // Until the first frame is on the bitmap or the painter has ended.
-    WaitForPainters([&] {
-      FPainters.LockList();
-      bool waiting = FDrawPainter == painter && !painter->Started();
-      FPainters.UnlockList();
-      return waiting;
-    });
-  }
-  DrawPainted(canvas, rect);
+  if (alive.expired()) return;
+  // Until the first frame is on the bitmap or the painter has ended.
+  if (painter && !WaitForPainters(alive, [&] {
+        TListLock lock(FPainters);
+        return FDrawPainter == painter && !painter->Started();
+      }))
+    return;
+  // A handler may have stopped the painting and dropped the bitmap.
+  if (FDrawBitmap) DrawPainted(canvas, rect);
 }
 
 void TGIFImage::DrawPainted(TCanvas& canvas, const TRect& rect) {

@@ -61,9 +61,21 @@ class TGIFPainter : public TThread {
 
  private:
   friend class TGIFImage;
+  // Runs the step where the painter paints: on the main thread through
+  // Synchronize when asynchronous, at once otherwise.
   void OnMain(const std::function<void()>& step);
   void Fire(const TNotifyEvent& event);
   void Wake();
+  // Told to stop, or cut off from an image that is being freed: the
+  // painter touches the image no more and ends at its next step. Whatever
+  // a handler (or a step handed to the main thread) did to the image, the
+  // painter looks here before it reaches into the image again.
+  bool Ended() const { return Terminated() || !FImage; }
+  // The painter is further up the calling thread's stack: a synchronous
+  // painter playing on this thread, or an asynchronous one whose step runs
+  // on the main thread right now (the caller is one of its handlers).
+  // Waiting for such a painter to end would wait for ever.
+  bool OnThisStack() const;
   // Plays the frames, loops and restarts until done or told to stop.
   void Animate();
   // Waits for the delay in milliseconds (-1: until woken); false when the
@@ -71,21 +83,26 @@ class TGIFPainter : public TThread {
   // wait ended early. A synchronous painter sleeps in slices of at most
   // 100 ms and handles the thread's messages between them.
   bool Wait(int milliseconds, bool& woken);
-  // Takes the messages posted to the thread; a quit message ends the
-  // painter (false) and is posted again.
+  // Handles the calling thread's messages: on the main thread the pending
+  // hand-overs and the GUI's events first (ProcessMessages). Posted
+  // messages are taken; a quit message ends the painter (false) and is
+  // posted again for the thread's own loop.
   bool HandleMessages();
   void PaintFrame();
   void ClearArea(TBitmap& buffer, const TRect& area);
   // The painter's end: leaves the image's list, clears the caller's
   // variable and frees the buffers. Nothing reaches the painter through the
-  // image afterwards.
+  // image afterwards; a painter cut off from its image leaves no list.
   void Finish();
 
+  // None once the image has cut the painter off (the image is being
+  // freed). Written only while the painter cannot look: by the image's
+  // destructor, run by one of the painter's handlers or steps.
   TGIFImage* FImage;
   TCanvas* FCanvas;
   TRect FRect;
   TGIFDrawOptions FDrawOptions;
-  int FAnimationSpeed;
+  std::atomic<int> FAnimationSpeed;
   std::atomic<int> FActiveImage{-1};
   TDisposalMethod FDisposal = dmNone, FPreviousDisposal = dmNone;
   std::unique_ptr<TBitmap> FBackup, FFrameBuffer, FBackground;
@@ -97,6 +114,10 @@ class TGIFPainter : public TThread {
   bool FFirstOfPass = false;
   TGIFPainter** FPainter;
   bool FAsync;
+  // The thread a synchronous painter plays on (the one that made it).
+  uint32_t FThreadId;
+  // A step of this asynchronous painter runs on the main thread.
+  std::atomic<bool> FInStep{false};
   std::mutex FEventLock;
   std::condition_variable FEvent;
   bool FSignaled = false;

@@ -164,6 +164,9 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TJobRecord(Absolute
     if (QCoreApplication* app = QCoreApplication::instance())
       QMetaObject::invokeMethod(app, [] { CheckSynchronize(); }, Qt::QueuedConnection);
   });
+  // Code that waits on this thread in a loop of its own keeps the windows
+  // going.
+  SetProcessMessagesHook([] { QCoreApplication::processEvents(); });
   BuildMenus();
   auto* central = new QWidget(this);
   central->setObjectName("central");

@@ -22,6 +22,7 @@ struct SyncQueue {
   std::condition_variable Served;   // a step was run
   std::deque<PendingStep*> Steps;
   std::function<void()> WakeUp;
+  std::function<void()> ProcessEvents;  // the GUI's pending events
 };
 
 SyncQueue& Queue() {
@@ -97,6 +98,22 @@ void SetSynchronizeWakeUp(std::function<void()> wakeUp) {
   Queue().WakeUp = std::move(wakeUp);
 }
 
+void SetProcessMessagesHook(std::function<void()> hook) {
+  std::lock_guard<std::mutex> guard(Queue().Lock);
+  Queue().ProcessEvents = std::move(hook);
+}
+
+void ProcessMessages() {
+  if (!IsMainThread()) return;
+  CheckSynchronize();
+  std::function<void()> processEvents;
+  {
+    std::lock_guard<std::mutex> guard(Queue().Lock);
+    processEvents = Queue().ProcessEvents;
+  }
+  if (processEvents) processEvents();
+}
+
 bool CheckSynchronize(int timeoutMs) {
   if (!IsMainThread()) return false;
   SyncQueue& q = Queue();
@@ -124,14 +141,13 @@ bool CheckSynchronize(int timeoutMs) {
 TThread::TThread() = default;
 
 TThread::~TThread() {
-  if (!FStarted || FreeOnTerminate.load()) return;
+  if (!FStarted.load() || FreeOnTerminate.load()) return;
   std::unique_lock<std::mutex> lock(FLock);
   FDone.wait(lock, [&] { return FRunReturned; });
 }
 
 void TThread::Resume() {
-  if (FStarted) return;
-  FStarted = true;
+  if (FStarted.exchange(true)) return;
   std::thread([this] { Run(); }).detach();
 }
 

@@ -5,7 +5,9 @@
 // is raised again in the worker. The main thread serves hand-overs in
 // CheckSynchronize: a GUI calls it from its event loop (SetSynchronizeWakeUp
 // tells it when one is pending, from any thread), a program without an event
-// loop calls it in a loop of its own.
+// loop calls it in a loop of its own. Code that waits on the main thread in
+// a loop of its own calls ProcessMessages between its waits, so that the
+// hand-overs and the GUI's events (SetProcessMessagesHook) go on.
 //
 // Every thread also has a queue of posted messages (PostThreadMessage,
 // PostQuitMessage, PeekMessage): a thread that waits for a long time in a
@@ -34,7 +36,8 @@ class TThread {
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
 
-  // Starts the thread (the first call only).
+  // Starts the thread: the first call only, whichever threads call it at
+  // the same time.
   void Resume();
   void Start() { Resume(); }
   // Asks Execute to end; Execute looks at Terminated when it sees fit.
@@ -70,7 +73,7 @@ class TThread {
   void Run();
   std::atomic<bool> FTerminated{false};
   std::atomic<bool> FFinished{false};
-  bool FStarted = false;
+  std::atomic<bool> FStarted{false};
   std::mutex FLock;
   std::condition_variable FDone;
   bool FRunReturned = false;
@@ -85,6 +88,12 @@ bool CheckSynchronize(int timeoutMs = 0);
 // Called (from the worker's thread) each time a hand-over becomes pending,
 // so that an event loop can call CheckSynchronize soon.
 void SetSynchronizeWakeUp(std::function<void()> wakeUp);
+// Runs every pending hand-over, then the hook that handles the pending
+// events of the GUI's event loop, if one is set (main thread only; nothing
+// elsewhere).
+void ProcessMessages();
+// The GUI's hook for ProcessMessages; an empty one takes it away.
+void SetProcessMessagesHook(std::function<void()> hook);
 
 // --- Thread messages ------------------------------------------------------------
 

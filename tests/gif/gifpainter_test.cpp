@@ -2,8 +2,13 @@
 // test's own: the waits between frames and the clearing before each pass.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <new>
 #include <thread>
 
@@ -71,6 +76,47 @@ std::vector<int> Waits(TGIFImage& image, int drawing) {
   auto canvas = MakeFlatBitmap(4, 1, clBlack);
   EXPECT_EQ(image.Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), DrawOption(goAnimate)), nullptr);
   return waits;
+}
+
+// Ends the test program when the scope is not left within the limit: a
+// painter waiting for itself would otherwise hang the run.
+class Watchdog {
+ public:
+  explicit Watchdog(int seconds) : FThread([this, seconds] { Watch(seconds); }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> guard(FLock);
+      FDone = true;
+    }
+    FLeft.notify_all();
+    FThread.join();
+  }
+  void Set(std::string what) {
+    std::lock_guard<std::mutex> guard(FLock);
+    FWhat = std::move(what);
+  }
+
+ private:
+  void Watch(int seconds) {
+    std::unique_lock<std::mutex> lock(FLock);
+    if (FLeft.wait_for(lock, std::chrono::seconds(seconds), [&] { return FDone; })) return;
+    std::fprintf(stderr, "Hung: %s\n", FWhat.c_str());
+    std::abort();
+  }
+  std::mutex FLock;
+  std::condition_variable FLeft;
+  bool FDone = false;
+  std::string FWhat;
+  std::thread FThread;
+};
+
+// Three frames played twice (a loop extension of 2 on the first).
+std::unique_ptr<TGIFImage> TwoPasses() {
+  auto image = ThreeFrames({10, 10, 10});
+  auto* loop = new TGIFAppExtNSLoop(&FrameOf(*image, 0));
+  FrameOf(*image, 0).Extensions().Add(loop);
+  loop->SetLoops(2);
+  return image;
 }
 
 }  // namespace
@@ -300,4 +346,185 @@ TEST(GifPainter, AQuitPostedFromAnotherThreadEndsASynchronousPainter) {
   EXPECT_TRUE(quitKept);
   EXPECT_TRUE(handlersOnPainter);
   EXPECT_EQ(PainterCount(*image), 0);
+}
+
+TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
+  // Whatever a handler does to the image, the painter ends at its next
+  // step: no handler fires after it but the end event (none when the image
+  // is gone), nothing waits for the painter whose handler runs, and nothing
+  // touches what was freed. Painters of Draw, so that new draw options stop
+  // them; asynchronous ones paint straight on the canvas, synchronous ones
+  // through the image's own bitmap.
+  enum TAction { aPaintStop, aClear, aLoad, aDrawOptions, aFree };
+  const char* actionNames[] = {"PaintStop", "Clear", "LoadFromStream", "SetDrawOptions", "free"};
+  Watchdog watchdog(120);
+  FakeTiming timing;
+  for (bool async : {false, true})
+    for (std::string handler : {"paint", "loop", "end"})
+      for (TAction action : {aPaintStop, aClear, aLoad, aDrawOptions, aFree}) {
+        std::string name = std::string(async ? "async " : "sync ") + handler + " " + actionNames[action];
+        SCOPED_TRACE(name);
+        watchdog.Set(name);
+        auto image = TwoPasses();
+        image->SetAnimationSpeed(1000);  // asynchronous painters wait for real
+        TMemoryStream saved;
+        image->SaveToStream(saved);
+        std::vector<std::string> events;
+        auto act = [&] {
+          switch (action) {
+            case aPaintStop: image->PaintStop(); break;
+            case aClear: image->Clear(); break;
+            case aLoad:
+              saved.SetPosition(0);
+              image->LoadFromStream(saved);
+              break;
+            case aDrawOptions: image->SetDrawOptions(image->DrawOptions() ^ DrawOption(goTransparent)); break;
+            case aFree: image.reset(); break;
+          }
+        };
+        auto on = [&](std::string event) -> TNotifyEvent {
+          return [&, event](TObject*) {
+            bool first = std::find(events.begin(), events.end(), "act") == events.end();
+            events.push_back(event);
+            if (event != handler || !first) return;
+            events.push_back("act");
+            act();
+          };
+        };
+        image->OnStartPaint = on("start");
+        image->OnPaint = on("paint");
+        image->OnAfterPaint = on("after");
+        image->OnLoop = on("loop");
+        image->OnEndPaint = on("end");
+        TGIFDrawOptions options = DrawOption(goAnimate) | DrawOption(goLoop);
+        if (async) options |= DrawOption(goAsync) | DrawOption(goDirectDraw);
+        image->SetDrawOptions(options);
+        auto canvas = MakeFlatBitmap(4, 1, clBlack);
+        image->Draw(*canvas->Canvas(), Rect(0, 0, 4, 1));
+        if (async) {
+          // The painter waits for its first hand-over: it runs until the
+          // test serves them.
+          bool ended = false;
+          TList& list = image->Painters().LockList();
+          auto* painter = list.Count() == 1 ? static_cast<TGIFPainter*>(list[0]) : nullptr;
+          if (painter) painter->OnTerminate = [&] { ended = true; };
+          image->Painters().UnlockList();
+          ASSERT_NE(painter, nullptr);
+          ASSERT_TRUE(ServeUntil([&] { return ended; }));
+        }
+        auto acted = std::find(events.begin(), events.end(), "act");
+        ASSERT_NE(acted, events.end());
+        std::vector<std::string> afterwards(acted + 1, events.end()), expected;
+        if (action != aFree && handler != "end") expected.push_back("end");
+        EXPECT_EQ(afterwards, expected);
+        if (action == aFree) continue;
+        EXPECT_EQ(PainterCount(*image), 0);
+        EXPECT_EQ(image->Frames().Count(), action == aClear ? 0 : 3);
+      }
+}
+
+TEST(GifPainter, ClearingOnAnotherThreadWaitsForASynchronousPainter) {
+  // A thread of its own plays the image synchronously without end; the
+  // test clears it while a handler of the painter runs there. The frames
+  // stay until the painter has ended.
+  auto image = ThreeFrames({10, 10, 10});
+  FakeTiming timing;
+  auto canvas = MakeFlatBitmap(4, 1, clBlack);
+  std::atomic<bool> painting{false}, clearing{false};
+  std::atomic<int> framesSeen{-1};
+  image->OnPaint = [&](TObject*) {
+    if (painting.exchange(true)) return;
+    // Long enough for a clear that does not wait to be over.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!clearing && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    framesSeen = image->Frames().Count();
+  };
+  std::thread player([&] {
+    image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1),
+                 DrawOption(goAnimate) | DrawOption(goLoop) | DrawOption(goLoopContinously));
+  });
+  ASSERT_TRUE(ServeUntil([&] { return painting.load(); }));
+  clearing = true;
+  image->Clear();
+  player.join();
+  EXPECT_EQ(framesSeen, 3);
+  EXPECT_TRUE(image->Empty());
+  EXPECT_EQ(PainterCount(*image), 0);
+}
+
+TEST(GifPainter, AFrameIsRenderedOnceWhenTwoThreadsAskAtOnce) {
+  // The first thread to render the frame holds it up in a progress
+  // handler; the other asks for the same frame meanwhile and must wait for
+  // that rendering rather than make one of its own.
+  auto image = ThreeFrames({10, 10, 10});
+  std::atomic<int> renderings{0};
+  std::atomic<bool> secondAsking{false};
+  image->OnProgress = [&](TObject*, TProgressStage stage, uint8_t, bool, const TRect&, const std::string&) {
+    if (stage != psStarting) return;
+    if (++renderings > 1) return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!(secondAsking && renderings > 1) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::yield();
+  };
+  TGIFSubImage& frame = FrameOf(*image, 1);
+  TBitmap* first = nullptr;
+  std::thread other([&] { first = frame.Bitmap(); });
+  while (renderings == 0) std::this_thread::yield();
+  secondAsking = true;
+  TBitmap* second = frame.Bitmap();
+  other.join();
+  EXPECT_EQ(renderings, 1);
+  EXPECT_EQ(first, second);
+}
+
+TEST(GifPainter, ASynchronousPainterOnTheMainThreadServesItsThread) {
+  // At speed 0 every frame waits 12 seconds in slices of 100 ms. Between
+  // the slices the main thread's events and the hand-overs of other
+  // threads are served: a worker's step stops the painting.
+  auto image = ThreeFrames({10, 10, 10});
+  image->SetAnimationSpeed(0);
+  FakeTiming timing;
+  int events = 0;
+  SetProcessMessagesHook([&] { ++events; });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  GIFPainterTiming().Sleep = [&](int) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (std::chrono::steady_clock::now() > deadline) image->PaintStop();  // hand-overs unserved
+  };
+  struct TStopper : TThread {
+    std::function<void()> Step;
+    void Execute() override { Synchronize(Step); }
+  } stopper;
+  bool served = false;
+  stopper.Step = [&] {
+    served = true;
+    image->PaintStop();
+  };
+  stopper.Resume();
+  auto canvas = MakeFlatBitmap(4, 1, clBlack);
+  const TGIFDrawOptions looping = DrawOption(goAnimate) | DrawOption(goLoop) | DrawOption(goLoopContinously);
+  image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), looping);
+  EXPECT_TRUE(served);
+  EXPECT_GT(events, 0);
+  SetProcessMessagesHook(nullptr);
+  stopper.WaitFor();
+
+  // A quit posted to the main thread ends the painter there and is posted
+  // again for the program's own loop, once; a later painter there leaves
+  // it and plays.
+  image->SetAnimationSpeed(100);
+  GIFPainterTiming().Sleep = [&](int milliseconds) { timing.Clock += uint32_t(milliseconds); };
+  int painted = 0;
+  image->OnPaint = [&](TObject*) { ++painted; };
+  PostQuitMessage(4);
+  image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), DrawOption(goAnimate));
+  EXPECT_EQ(painted, 0);
+  image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), DrawOption(goAnimate));
+  EXPECT_EQ(painted, 3);
+  TMsg msg;
+  ASSERT_TRUE(PeekMessage(msg, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_QUIT);
+  EXPECT_EQ(msg.wParam, 4u);
+  EXPECT_FALSE(PeekMessage(msg, PM_REMOVE));
 }
