@@ -13,8 +13,6 @@
 
 namespace mftest {
 
-// --- Device-independent bitmaps ------------------------------------------------
-
 // An info header for a bottom-up DIB with a table of the colours given.
 inline ByteWriter DibHeader(int width, int height, int bits, uint32_t compression,
                             const std::vector<TColor>& table = {}) {
@@ -28,20 +26,6 @@ inline ByteWriter DibHeader(int width, int height, int bits, uint32_t compressio
 // An RLE8 DIB that ends at once: every pixel in the colour, in a few bytes.
 inline std::vector<uint8_t> RleDib(int width, int height, TColor color) {
   return DibHeader(width, height, 8, 1, {color}).U8(0).U8(1).Data;
-}
-
-// A 24-bit DIB with the colour pixel(x, y) gives, y counted from the top.
-template <class F>
-std::vector<uint8_t> Dib24(int width, int height, F&& pixel) {
-  ByteWriter w = DibHeader(width, height, 24, 0);
-  for (int y = height - 1; y >= 0; --y) {
-    for (int x = 0; x < width; ++x) {
-      TColor c = pixel(x, y);
-      w.U8(GetBValue(c)).U8(GetGValue(c)).U8(GetRValue(c));
-    }
-    w.Align(4);
-  }
-  return w.Data;
 }
 
 // --- Building enhanced metafiles ------------------------------------------------
@@ -145,11 +129,11 @@ class Emf {
 
 enum : uint16_t {
   META_SAVEDC = 0x001E, META_SETBKMODE = 0x0102, META_SETROP2 = 0x0104, META_RESTOREDC = 0x0127,
-  META_PAINTREGION = 0x012B, META_SELECTOBJECT = 0x012D, META_DIBCREATEPATTERNBRUSH = 0x0142,
-  META_DELETEOBJECT = 0x01F0, META_SETBKCOLOR = 0x0201, META_LINETO = 0x0213, META_MOVETO = 0x0214,
-  META_FILLREGION = 0x0228, META_CREATEPENINDIRECT = 0x02FA, META_CREATEFONTINDIRECT = 0x02FB,
-  META_CREATEBRUSHINDIRECT = 0x02FC, META_RECTANGLE = 0x041B, META_TEXTOUT = 0x0521, META_PATBLT = 0x061D,
-  META_CREATEREGION = 0x06FF, META_DIBBITBLT = 0x0940, META_STRETCHDIB = 0x0F43
+  META_PAINTREGION = 0x012B, META_SELECTOBJECT = 0x012D, META_DELETEOBJECT = 0x01F0, META_SETBKCOLOR = 0x0201,
+  META_LINETO = 0x0213, META_MOVETO = 0x0214, META_FILLREGION = 0x0228, META_CREATEPENINDIRECT = 0x02FA,
+  META_CREATEFONTINDIRECT = 0x02FB, META_CREATEBRUSHINDIRECT = 0x02FC, META_RECTANGLE = 0x041B,
+  META_TEXTOUT = 0x0521, META_PATBLT = 0x061D, META_CREATEREGION = 0x06FF, META_DIBBITBLT = 0x0940,
+  META_STRETCHDIB = 0x0F43
 };
 
 class Wmf {
@@ -186,19 +170,14 @@ class Wmf {
   Wmf& Line(int x0, int y0, int x1, int y1) {
     return Rec(META_MOVETO, {int16_t(y0), int16_t(x0)}).Rec(META_LINETO, {int16_t(y1), int16_t(x1)});
   }
-  // META_DIBCREATEPATTERNBRUSH of a DIB pattern (style BS_DIBPATTERN) in
-  // RGB colours.
-  Wmf& PatternBrush(const std::vector<uint8_t>& dib) {
-    ByteWriter params;
-    params.U16(5).U16(0).Bytes(dib);
-    return Raw(META_DIBCREATEPATTERNBRUSH, params.Data);
+  // META_DIBCREATEPATTERNBRUSH: style 5 a DIB pattern in RGB colours, 3 a bitmap's pattern.
+  Wmf& PatternBrush(const std::vector<uint8_t>& dib, uint16_t style = 5) {
+    return Raw(0x0142, ByteWriter().U16(style).U16(0).Bytes(dib).Data);
   }
   // META_STRETCHDIB of the whole DIB into the box.
   Wmf& StretchDib(int l, int t, int r, int b, int dibWidth, int dibHeight, const std::vector<uint8_t>& dib) {
-    ByteWriter w;
-    w.U32(SRCCOPY).I16(0).I16(int16_t(dibHeight)).I16(int16_t(dibWidth)).I16(0).I16(0);
-    w.I16(int16_t(b - t)).I16(int16_t(r - l)).I16(int16_t(t)).I16(int16_t(l)).Bytes(dib);
-    return Raw(META_STRETCHDIB, w.Data);
+    return Raw(META_STRETCHDIB, ByteWriter().U32(SRCCOPY).I16(0).I16(int16_t(dibHeight)).I16(int16_t(dibWidth))
+        .I16(0).I16(0).I16(int16_t(b - t)).I16(int16_t(r - l)).I16(int16_t(t)).I16(int16_t(l)).Bytes(dib).Data);
   }
   std::vector<uint8_t> Finish() {
     Rec(0, {});
