@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -127,38 +126,27 @@ TEST(Thread, PostedMessagesReachOnlyTheirThreadInOrder) {
   EXPECT_FALSE(PostThreadMessage(0, WM_QUIT, 0, 0));
 }
 
-namespace {
-
-class TCountingThread : public TThread {
- public:
-  std::atomic<int> Runs{0};
-
- protected:
-  void Execute() override { ++Runs; }
-};
-
-}  // namespace
-
 TEST(Thread, ResumeRacedFromManyThreadsRunsExecuteOnce) {
-  // Four threads resume the same thread object at once, many times over;
-  // the objects live to the end so that a second run would be counted.
-  constexpr int kRounds = 200, kRacers = 4;
-  std::vector<std::unique_ptr<TCountingThread>> threads;
-  for (int round = 0; round < kRounds; ++round) {
-    threads.push_back(std::make_unique<TCountingThread>());
-    TCountingThread& thread = *threads.back();
+  // Four threads resume each thread object at once; the objects live to
+  // the end, so that a second run would be counted.
+  struct TCounting : TThread {
+    std::atomic<int> Runs{0};
+    void Execute() override { ++Runs; }
+  };
+  std::vector<TCounting> threads(200);
+  for (TCounting& thread : threads) {
     std::atomic<int> ready{0};
-    std::vector<std::thread> racers;
-    for (int i = 0; i < kRacers; ++i)
+    std::vector<std::jthread> racers;
+    for (int i = 0; i < 4; ++i)
       racers.emplace_back([&] {
-        ++ready;
-        while (ready < kRacers) std::this_thread::yield();
+        for (++ready; ready < 4;) std::this_thread::yield();
         thread.Resume();
       });
-    for (std::thread& racer : racers) racer.join();
-    thread.WaitFor();
   }
   int runs = 0;
-  for (auto& thread : threads) runs += thread->Runs;
-  EXPECT_EQ(runs, kRounds);
+  for (TCounting& thread : threads) {
+    thread.WaitFor();
+    runs += thread.Runs;
+  }
+  EXPECT_EQ(runs, 200);
 }
