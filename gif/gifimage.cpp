@@ -261,9 +261,7 @@ TGIFImage::~TGIFImage() {
 
 void TGIFImage::Clear() {
   // A handler run while the painters end may free the image.
-  std::weak_ptr<void> alive = FAlive;
-  PaintStop();
-  if (alive.expired()) return;
+  if (!StopAllPainters()) return;
   FreeBitmap();
   FFrames->Clear();
   FHeader->ColorMap().Clear();

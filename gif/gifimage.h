@@ -1080,6 +1080,8 @@ class TGIFImage : public TGraphic {
   // the caller): they end at their next step. False when the image was
   // freed meanwhile, by a handler run while waiting.
   bool StopPainters(const std::function<bool(TGIFPainter&)>& which);
+  // PaintStop; false when the image was freed meanwhile.
+  bool StopAllPainters();
   // Stops the painters of Draw and drops what they drew; false when the
   // image was freed meanwhile.
   bool StopDraw();

@@ -111,9 +111,7 @@ class TColorMapOptimizer {
 
   void Optimize() {
     // A handler run while the painters end may free the image.
-    std::weak_ptr<void> alive = FImage.FAlive;
-    FImage.PaintStop();
-    if (alive.expired()) return;
+    if (!FImage.StopAllPainters()) return;
     TListLock lock(FImage.Painters());
     GatherHistograms();
     std::vector<TUsageRecord*> all;
@@ -205,9 +203,7 @@ class TColorMapOptimizer {
 void TGIFImage::OptimizeColorMap() { TColorMapOptimizer(*this).Optimize(); }
 
 void TGIFImage::Optimize(TGIFOptimizeOptions options, TColorReduction reduction, TDitherMode, int) {
-  std::weak_ptr<void> alive = FAlive;
-  PaintStop();
-  if (alive.expired()) return;
+  if (!StopAllPainters()) return;
   TListLock lock(FPainters);
   auto has = [&](TGIFOptimizeOption option) { return (options & OptimizeOption(option)) != 0; };
   auto disposal = [](TGIFSubImage* frame) {

@@ -429,9 +429,12 @@ void TGIFImage::PaintStart() {
   ForEachPainter(FPainters, [](TGIFPainter& painter) { painter.Start(); });
 }
 
-void TGIFImage::PaintStop() {
-  if (!StopPainters([](TGIFPainter&) { return true; })) return;
+void TGIFImage::PaintStop() { StopAllPainters(); }
+
+bool TGIFImage::StopAllPainters() {
+  if (!StopPainters([](TGIFPainter&) { return true; })) return false;
   FDrawBitmap.reset();
+  return true;
 }
 
 void TGIFImage::PaintPause() {

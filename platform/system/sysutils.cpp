@@ -409,14 +409,17 @@ struct TReplacedFile {
   struct stat State {};
 };
 
-// An extended attribute's value; false (errno set) when it cannot be read.
-// Values are at most 64 KiB, as the system keeps them.
-bool ReadAttribute(int handle, const char* name, std::string& value) {
+// A value the system sizes before it hands it over (an extended attribute,
+// the list of their names): read(buffer, size) as the system's call, asked
+// again when the value grew in between. False (errno set) when it cannot be
+// read. Values are at most 64 KiB, as the system keeps them.
+template <class F>
+bool ReadSized(F read, std::string& value) {
   for (int attempt = 0; attempt < 4; ++attempt) {
-    ssize_t size = ::fgetxattr(handle, name, nullptr, 0);
+    ssize_t size = read(nullptr, 0);
     if (size < 0) return false;
     value.resize(static_cast<size_t>(size));
-    ssize_t n = ::fgetxattr(handle, name, value.data(), value.size());
+    ssize_t n = read(value.data(), value.size());
     if (n >= 0) {
       value.resize(static_cast<size_t>(n));
       return true;
@@ -424,6 +427,10 @@ bool ReadAttribute(int handle, const char* name, std::string& value) {
     if (errno != ERANGE) return false;  // grown meanwhile: ask again
   }
   return false;
+}
+
+bool ReadAttribute(int handle, const char* name, std::string& value) {
+  return ReadSized([&](char* buffer, size_t size) { return ::fgetxattr(handle, name, buffer, size); }, value);
 }
 
 constexpr const char* AccessListAttribute = "system.posix_acl_access";
@@ -457,19 +464,8 @@ void KeepModeAndAttributes(int from, int to, mode_t mode) {
   (void)!::fchmod(to, mode);
   // Setting the list sets the mode's bits from it again.
   if (hasList) (void)!::fsetxattr(to, AccessListAttribute, list.data(), list.size(), 0);
-  std::vector<char> names;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    ssize_t size = ::flistxattr(from, nullptr, 0);
-    if (size <= 0) return;
-    names.resize(static_cast<size_t>(size));
-    ssize_t n = ::flistxattr(from, names.data(), names.size());
-    if (n >= 0) {
-      names.resize(static_cast<size_t>(n));
-      break;
-    }
-    names.clear();
-    if (errno != ERANGE) return;
-  }
+  std::string names;
+  if (!ReadSized([&](char* buffer, size_t size) { return ::flistxattr(from, buffer, size); }, names)) return;
   // Zero-terminated names one after the other.
   for (size_t at = 0; at < names.size();) {
     const char* name = names.data() + at;
