@@ -84,16 +84,6 @@ std::string ErrorText(const std::exception_ptr& failure) {
 }
 }  // namespace
 
-// The size of the picture a file's header claims: 0 x 0 when the header
-// shows none; Refused when the file cannot be opened or the loader refuses
-// its header (it loads nothing). ExtraBytes: what loading the file holds
-// beside its picture, counted on top of the picture's road.
-struct TClaimedSize {
-  int64_t Width = 0, Height = 0;
-  int64_t ExtraBytes = 0;
-  bool Refused = false;
-};
-
 // One file of a run on its road: what it took from the job when it entered
 // work, and what its road leaves for the commit.
 struct TFileWork {
@@ -106,7 +96,7 @@ struct TFileWork {
   // file's own values, reckoned once it has entered work; it begins its
   // road only once that much fits beside the files in work.
   int64_t Bytes = 0;
-  TClaimedSize Claimed;
+  TPictureClaim Claimed;
   int64_t Need = 0;
 
   bool Found = true;
@@ -155,39 +145,11 @@ constexpr int64_t kUnknownPictureBytes = int64_t(16) << 20;
 // once it is a few megabytes large.
 int64_t HeldBytes(int64_t bytes) { return static_cast<int64_t>(PixelMemorySize(static_cast<size_t>(bytes))); }
 
-TClaimedSize ClaimedSize(const std::string& path) {
-  TPictureKind kind = PictureKindOf(ExtractFileExt(path));
-  TClaimedSize size;
-  try {
-    TFileStream file(path, fmOpenRead | fmShareDenyWrite);
-    // The loader looks at the same header before it reads anything else,
-    // and refuses the file as this does: its road holds no picture, whatever
-    // size the header claims (a refused claim may be far past any bitmap).
-    size.Refused = !PictureHeaderAcceptable(file, kind, &size.Width, &size.Height);
-    if (!size.Refused && kind == TPictureKind::Metafile) {
-      // A metafile is loaded whole and tells its size only once its records
-      // have been walked; its bitmaps are decoded while it is drawn. The
-      // file's bytes and those bitmaps are held beside the picture.
-      file.SetPosition(0);
-      const std::vector<uint8_t> data = ReadToEnd(file);
-      int width = 0, height = 0;
-      size.Refused = !MetafileSize(data.data(), data.size(), &width, &height);
-      size.Width = width;
-      size.Height = height;
-      size.ExtraBytes = int64_t(data.size()) + MetafileBitmapBytes(data.data(), data.size());
-    }
-  } catch (...) {
-    size.Refused = true;
-  }
-  if (size.Refused || size.Width <= 0 || size.Height <= 0) size.Width = size.Height = 0;
-  return size;
-}
-
 // What a file of that claimed size reserves when the routine works it with
 // the values (its result included); without values, the most that any
 // target format may take for the picture.
-int64_t ClaimedBytes(const TJobValues* values, const TEffectRoutine& routine, const TClaimedSize& size) {
-  if (size.Refused) return 0;
+int64_t ClaimedBytes(const TJobValues* values, const TEffectRoutine& routine, const TPictureClaim& size) {
+  if (!size.Readable) return 0;
   int64_t bytes;
   if (size.Width == 0) {
     bytes = kUnknownPictureBytes;
@@ -200,7 +162,7 @@ int64_t ClaimedBytes(const TJobValues* values, const TEffectRoutine& routine, co
     bmp.BmpPixelFormat = pf32bit;
     bytes = std::max(RoadBytes(png, size.Width, size.Height), RoadBytes(bmp, size.Width, size.Height));
   }
-  return std::min(bytes + std::max<int64_t>(size.ExtraBytes, 0), kMostRoadBytes);
+  return std::min(bytes + std::max<int64_t>(size.LoadBytes, 0), kMostRoadBytes);
 }
 
 }  // namespace
@@ -445,7 +407,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
   // road only when that fits.
   std::optional<TJobValues> guide;
   int64_t nextBytes = -1;
-  TClaimedSize nextSize;
+  TPictureClaim nextSize;
   for (;;) {
     // Waiting files begin their roads, in their order, while they fit.
     std::vector<TFileWork*> starting;
@@ -493,7 +455,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       for (;;) {
         if (nextBytes < 0 && next < FileCount && flight.Waiting.empty()) {
           hold.unlock();
-          nextSize = ClaimedSize(SourceFiles[next]);
+          nextSize = ClaimPictureFile(SourceFiles[next]);
           nextBytes = ClaimedBytes(guide ? &*guide : nullptr, routine, nextSize);
           hold.lock();
         }

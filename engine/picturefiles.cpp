@@ -6,6 +6,7 @@
 
 #include "gif/gifimage.h"
 #include "platform/graphics/gdi.h"
+#include "platform/metafile/metafile.h"
 #include "png/pngimage.h"
 
 namespace {
@@ -289,4 +290,32 @@ bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind, int64_t* width,
   if (width) *width = claim.Width;
   if (height) *height = claim.Height;
   return acceptable;
+}
+
+TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind) {
+  TPictureClaim claim;
+  claim.Readable = PictureHeaderAcceptable(stream, kind, &claim.Width, &claim.Height);
+  if (claim.Readable && kind == TPictureKind::Metafile) {
+    // A metafile is loaded whole and tells its size only once its records
+    // have been walked; its bitmaps are decoded while it is drawn. The
+    // file's bytes and those bitmaps are held beside the picture.
+    stream.SetPosition(0);
+    const std::vector<uint8_t> data = ReadToEnd(stream);
+    int width = 0, height = 0;
+    claim.Readable = MetafileSize(data.data(), data.size(), &width, &height);
+    claim.Width = width;
+    claim.Height = height;
+    claim.LoadBytes = int64_t(data.size()) + MetafileBitmapBytes(data.data(), data.size());
+  }
+  if (!claim.Readable) claim = TPictureClaim();
+  return claim;
+}
+
+TPictureClaim ClaimPictureFile(const std::string& path) {
+  try {
+    TFileStream file(path, fmOpenRead | fmShareDenyWrite);
+    return ClaimPicture(file, PictureKindOf(ExtractFileExt(path)));
+  } catch (...) {
+    return TPictureClaim();
+  }
 }

@@ -32,6 +32,28 @@ TPictureKind PictureKindOf(const std::string& extension);
 bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind, int64_t* width = nullptr,
                              int64_t* height = nullptr);
 
+// What loading a picture file takes, read from its header as its loader
+// reads it, before anything is loaded.
+struct TPictureClaim {
+  // False when the loader refuses the file: it cannot be opened, it is
+  // junk or of another type, its header is cut or refused, or its picture
+  // would pass the bitmap memory cap. Such a file is never loaded.
+  bool Readable = false;
+  // The size of the picture the loader places in the bitmap (both above 0
+  // when readable).
+  int64_t Width = 0, Height = 0;
+  // The most that the load holds at once beside that picture's 24-bit
+  // bitmap: the file's bytes where it is read whole, what the decoder holds
+  // (a frame larger than the picture, rows of more bits, coefficients),
+  // the bitmaps a metafile decodes, a PNG's inflated text.
+  int64_t LoadBytes = 0;
+};
+// The claim of the picture in the stream (from its start; the position is
+// left anywhere), read as the loader for the kind reads it.
+TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind);
+// The claim of the file at path, of the kind its extension names.
+TPictureClaim ClaimPictureFile(const std::string& path);
+
 // The number of bytes of the GIF data in the stream (from its start; the
 // position is left anywhere) up to the end of its first frame, read as the
 // GIF reader reads it (all of it when the data ends or stops being a GIF
