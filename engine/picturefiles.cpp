@@ -14,7 +14,6 @@ namespace {
 uint32_t Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 uint32_t Be16(const uint8_t* p) { return (p[0] << 8) | p[1]; }
-uint32_t Be32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
 
 bool ReadExactly(TStream& stream, uint8_t* buffer, int64_t count) { return stream.Read(buffer, count) == count; }
 
@@ -77,11 +76,9 @@ bool JpegAcceptable(TStream& stream, TClaim& claim) {
 }
 
 bool PngAcceptable(TStream& stream, TClaim& claim) {
-  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  uint8_t h[24];
-  if (!ReadExactly(stream, h, sizeof h) || std::memcmp(h, kSignature, 8) != 0 || std::memcmp(h + 12, "IHDR", 4) != 0)
-    return false;
-  return Claim(claim, Be32(h + 16), Be32(h + 20));
+  int64_t width = 0, height = 0, loadBytes = 0;
+  if (!PngLoadClaim(stream, width, height, loadBytes)) return false;
+  return Claim(claim, width, height);
 }
 
 // Walks GIF data block by block as the GIF reader reads it, from the

@@ -1030,3 +1030,15 @@ void UnregisterPngFormat() {
   TPicture::UnregisterFileFormat("png");
   registration.Registered = false;
 }
+
+bool PngLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes) {
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  width = height = loadBytes = 0;
+  uint8_t h[24];
+  if (stream.Read(h, sizeof h) != int64_t(sizeof h) || std::memcmp(h, kSignature, 8) != 0 ||
+      std::memcmp(h + 12, "IHDR", 4) != 0)
+    return false;
+  width = (uint32_t(h[16]) << 24) | (h[17] << 16) | (h[18] << 8) | h[19];
+  height = (uint32_t(h[20]) << 24) | (h[21] << 16) | (h[22] << 8) | h[23];
+  return true;
+}

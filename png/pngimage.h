@@ -699,3 +699,12 @@ void RegisterPngFormat();
 // ".png" files are no longer read through it. The program calls it on its
 // way out.
 void UnregisterPngFormat();
+
+// What loading the PNG data in the stream into a bitmap will hold, read
+// from the chunks' headers (from the stream's start; the position is left
+// anywhere) before anything is decoded. False when the reader would refuse
+// the data's signature or header. width and height: the picture's size;
+// loadBytes: the most the load holds at once beside the picture's 24-bit
+// bitmap (the object's pixels and the decoder's rows, the text chunks'
+// inflated text, the file's bytes where they are read whole).
+bool PngLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes);
