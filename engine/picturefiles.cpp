@@ -308,6 +308,12 @@ TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind) {
   return claim;
 }
 
+int64_t ClaimLoadBytes(const TPictureClaim& claim) {
+  if (!claim.Readable || !FitsWorkingBitmap(claim.Width, claim.Height)) return 0;
+  const int64_t picture = (claim.Width * 24 + 31) / 32 * 4 * claim.Height;
+  return int64_t(PixelMemorySize(size_t(picture))) + std::max<int64_t>(claim.LoadBytes, 0);
+}
+
 TPictureClaim ClaimPictureFile(const std::string& path) {
   try {
     TFileStream file(path, fmOpenRead | fmShareDenyWrite);

@@ -54,6 +54,10 @@ TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind);
 // The claim of the file at path, of the kind its extension names.
 TPictureClaim ClaimPictureFile(const std::string& path);
 
+// What the load of a claimed picture holds at its peak: the picture's
+// 24-bit bitmap and the claim's LoadBytes (0 for a file not readable).
+int64_t ClaimLoadBytes(const TPictureClaim& claim);
+
 // The number of bytes of the GIF data in the stream (from its start; the
 // position is left anywhere) up to the end of its first frame, read as the
 // GIF reader reads it (all of it when the data ends or stops being a GIF
