@@ -91,13 +91,19 @@ struct TFileWork {
   std::string Path, Name;
   TJobValues Values;
   std::unique_ptr<TBitmap> Pattern;
-  // The memory reserved for the file's road while it is in work, and the
-  // picture size its header claims. Need: what the road takes with the
-  // file's own values, reckoned once it has entered work; it begins its
-  // road only once that much fits beside the files in work.
+  // The memory reserved for the file's road while it is in work, and what
+  // its header claims. Need: what the road takes with the file's own values,
+  // reckoned once it has taken them; it begins its road only once that much
+  // fits beside the files in work.
   int64_t Bytes = 0;
   TPictureClaim Claimed;
   int64_t Need = 0;
+  // The file's values were taken in the pass that may begin its road; one
+  // that waited takes them again before it begins.
+  bool Fresh = false;
+  // The loader would refuse the file (or it is gone): it never loads, and
+  // holds neither memory nor a core.
+  bool Refused = false;
 
   bool Found = true;
   // The file's log lines up to its save's outcome.
@@ -136,33 +142,27 @@ int64_t PixelBytes(int64_t width, int64_t height, int bits) { return (width * bi
 // little enough that the reserves of many files add up without overflow.
 constexpr int64_t kMostRoadPixels = int64_t(1) << 45;
 constexpr int64_t kMostRoadBytes = int64_t(1) << 50;
-// A file whose header shows no size (icons, metafiles, a JPEG whose frame
-// header the look does not reach) reserves this much until its picture is
-// loaded.
-constexpr int64_t kUnknownPictureBytes = int64_t(16) << 20;
-
 // The memory a buffer of that many bytes of pixels takes: whole huge pages
 // once it is a few megabytes large.
 int64_t HeldBytes(int64_t bytes) { return static_cast<int64_t>(PixelMemorySize(static_cast<size_t>(bytes))); }
 
-// What a file of that claimed size reserves when the routine works it with
-// the values (its result included); without values, the most that any
-// target format may take for the picture.
-int64_t ClaimedBytes(const TJobValues* values, const TEffectRoutine& routine, const TPictureClaim& size) {
-  if (!size.Readable) return 0;
-  int64_t bytes;
-  if (size.Width == 0) {
-    bytes = kUnknownPictureBytes;
-  } else if (values) {
-    bytes = EffectRoadBytes(*values, routine, size.Width, size.Height);
+// What a file of that claim reserves when the routine works it with the
+// values: its road (its result included), or its load when that holds more;
+// without values, with the most that any target format may take for the
+// picture.
+int64_t ClaimedBytes(const TJobValues* values, const TEffectRoutine& routine, const TPictureClaim& claim) {
+  if (!claim.Readable) return 0;
+  int64_t road;
+  if (values) {
+    road = EffectRoadBytes(*values, routine, claim.Width, claim.Height);
   } else {
     TJobValues png, bmp;
     png.TargetExtension = ".png";
     bmp.TargetExtension = ".bmp";
     bmp.BmpPixelFormat = pf32bit;
-    bytes = std::max(RoadBytes(png, size.Width, size.Height), RoadBytes(bmp, size.Width, size.Height));
+    road = std::max(RoadBytes(png, claim.Width, claim.Height), RoadBytes(bmp, claim.Width, claim.Height));
   }
-  return std::min(bytes + std::max<int64_t>(size.LoadBytes, 0), kMostRoadBytes);
+  return std::min(std::max(road, ClaimLoadBytes(claim)), kMostRoadBytes);
 }
 
 }  // namespace
@@ -248,10 +248,14 @@ struct TRunFlight {
     Handoff();
     if (!Dropping) {
       TApplyEffectThread::LoadStage(work, *Routine);
-      // A picture whose header told no size (or another) counts at its
-      // size, and with its result, before the effect makes that.
-      if (work.Picture)
-        Grow(work, EffectRoadBytes(work.Values, *Routine, work.Picture->Width(), work.Picture->Height()));
+      // The reserve was reckoned from the header, which the loader read the
+      // same way. A picture that came out larger all the same is refused as
+      // unreadable rather than worked on memory nobody reserved.
+      if (work.Picture &&
+          EffectRoadBytes(work.Values, *Routine, work.Picture->Width(), work.Picture->Height()) > work.Bytes) {
+        work.Picture.reset();
+        work.Lines.Add("Error: " + work.Name);
+      }
     }
     Handoff();
   }
@@ -387,40 +391,66 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
     return !flight.Inline && !Terminated() && files < static_cast<size_t>(FilesInFlight) && cores > 0 &&
            reserved + bytes <= flight.Budget;
   };
-  // The first waiting file may begin its road now.
+  // The first waiting file may begin its road now: a refused one, which
+  // holds nothing, at once (after a stop, only as the first of the files).
   auto mayStart = [&] {
-    return !flight.Waiting.empty() &&
-           fits(flight.Waiting.front()->Need, flight.Reserved, flight.Files.size(), flight.FreeCores);
+    if (flight.Waiting.empty()) return false;
+    const TFileWork& front = *flight.Waiting.front();
+    if (front.Refused) return flight.Files.empty() || !Terminated();
+    return fits(front.Need, flight.Reserved, flight.Files.size(), flight.FreeCores);
   };
-  // The next file of the list, reckoned at bytes, may enter work beside
-  // the files in work and those entering with it (withFiles of them,
-  // reckoned at withBytes together): only once no file waits.
-  auto mayEnter = [&](int64_t bytes, int64_t withBytes, size_t withFiles) {
-    return next < FileCount && bytes >= 0 && flight.Waiting.empty() &&
-           fits(bytes, flight.Reserved + withBytes, flight.Files.size() + withFiles,
-                flight.FreeCores - static_cast<int>(withFiles));
-  };
-  // A file's values are known once it has entered work: until then its
-  // road is reckoned with the values of the file that entered last (before
-  // the first, with the most any format takes for its picture). Once they
-  // are known it is reckoned again, its result included, and it begins its
-  // road only when that fits.
+  // A file's values are known once it has taken them: until then its road
+  // is reckoned with the values of the file that took them last. While no
+  // file has, one file enters at a time, so that the next is reckoned with
+  // its values in the next pass. Once a file's own values are known it is
+  // reckoned again, its result included, and it begins its road only when
+  // that fits; a file that has to wait takes the job's values afresh before
+  // it begins, so a value changed meanwhile reaches it.
   std::optional<TJobValues> guide;
   int64_t nextBytes = -1;
-  TPictureClaim nextSize;
+  TPictureClaim nextClaim;
+  // The next file of the list, reckoned at nextBytes, may enter work beside
+  // the files in work and those entering with it (takers of them, which
+  // take values, reckoned at withBytes together): only once no file waits.
+  // A file its loader refuses enters whenever its turn comes.
+  auto mayEnter = [&](int64_t withBytes, int takers) {
+    if (next >= FileCount || nextBytes < 0 || !flight.Waiting.empty()) return false;
+    if (!nextClaim.Readable) return true;
+    if (!guide && takers > 0) return false;
+    return fits(nextBytes, flight.Reserved + withBytes, flight.Files.size() + static_cast<size_t>(takers),
+                flight.FreeCores - takers);
+  };
   for (;;) {
     // Waiting files begin their roads, in their order, while they fit.
     std::vector<TFileWork*> starting;
+    for (;;) {
+      TFileWork* work = nullptr;
+      {
+        std::lock_guard<std::mutex> hold(flight.Lock);
+        if (!mayStart()) break;
+        work = flight.Waiting.front().get();
+        if (work->Refused || work->Fresh) {
+          flight.Files.push_back(std::move(flight.Waiting.front()));
+          flight.Waiting.pop_front();
+          if (work->Refused) {
+            work->Done = true;
+          } else {
+            --flight.FreeCores;
+            flight.Reserve(*work, work->Need);
+            starting.push_back(work);
+          }
+          continue;
+        }
+      }
+      // It waited: the job may have changed meanwhile.
+      Synchronize([&] { EnterWork(*work, work->Index, routine); });
+      work->Need = ClaimedBytes(&work->Values, routine, work->Claimed);
+      work->Fresh = true;
+      guide = work->Values;
+    }
     {
       std::lock_guard<std::mutex> hold(flight.Lock);
-      while (mayStart()) {
-        TFileWork* work = flight.Waiting.front().get();
-        flight.Files.push_back(std::move(flight.Waiting.front()));
-        flight.Waiting.pop_front();
-        --flight.FreeCores;
-        flight.Reserve(*work, work->Need);
-        starting.push_back(work);
-      }
+      for (const auto& work : flight.Waiting) work->Fresh = false;
     }
     for (TFileWork* work : starting) {
       if (flight.Inline) {
@@ -450,36 +480,55 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
     // Files of the list enter work as far as they are reckoned to fit.
     std::vector<std::unique_ptr<TFileWork>> enter;
     int64_t entering = 0;
+    int takers = 0;
     {
       std::unique_lock<std::mutex> hold(flight.Lock);
       for (;;) {
         if (nextBytes < 0 && next < FileCount && flight.Waiting.empty()) {
           hold.unlock();
-          nextSize = ClaimPictureFile(SourceFiles[next]);
-          nextBytes = ClaimedBytes(guide ? &*guide : nullptr, routine, nextSize);
+          nextClaim = ClaimPictureFile(SourceFiles[next]);
+          nextBytes = ClaimedBytes(guide ? &*guide : nullptr, routine, nextClaim);
           hold.lock();
         }
-        if (!mayEnter(nextBytes, entering, enter.size())) break;
+        if (!mayEnter(entering, takers)) break;
         auto work = std::make_unique<TFileWork>();
         work->Index = next++;
-        work->Claimed = nextSize;
-        entering += nextBytes;
+        work->Claimed = nextClaim;
+        work->Refused = !nextClaim.Readable;
+        if (!work->Refused) {
+          entering += nextBytes;
+          ++takers;
+        }
         nextBytes = -1;
         enter.push_back(std::move(work));
       }
     }
     if (!enter.empty()) {
-      Synchronize([&] {
-        for (const auto& work : enter) EnterWork(*work, work->Index, routine);
-      });
-      guide = enter.back()->Values;
-      // The next file was reckoned before these values were known.
-      if (nextBytes >= 0) nextBytes = ClaimedBytes(&*guide, routine, nextSize);
-      std::lock_guard<std::mutex> hold(flight.Lock);
-      for (auto& work : enter) {
-        work->Need = ClaimedBytes(&work->Values, routine, work->Claimed);
-        flight.Waiting.push_back(std::move(work));
+      // A refused file takes no values: it ends with its error, or as not
+      // found when it is gone.
+      for (const auto& work : enter)
+        if (work->Refused) {
+          work->Path = SourceFiles[work->Index];
+          work->Name = ExtractFileName(work->Path);
+          work->Found = FileExists(work->Path);
+          if (work->Found) work->Lines.Add("Error: " + work->Name);
+        }
+      if (takers > 0) {
+        Synchronize([&] {
+          for (const auto& work : enter)
+            if (!work->Refused) EnterWork(*work, work->Index, routine);
+        });
+        for (const auto& work : enter)
+          if (!work->Refused) {
+            work->Need = ClaimedBytes(&work->Values, routine, work->Claimed);
+            work->Fresh = true;
+            guide = work->Values;
+          }
+        // The next file was reckoned before these values were known.
+        if (nextBytes >= 0) nextBytes = ClaimedBytes(&*guide, routine, nextClaim);
       }
+      std::lock_guard<std::mutex> hold(flight.Lock);
+      for (auto& work : enter) flight.Waiting.push_back(std::move(work));
       continue;
     }
     if (flight.Files.empty()) return;
@@ -488,7 +537,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       // Waits without spinning for the first file, or for a core that lets
       // another file begin or enter.
       std::unique_lock<std::mutex> hold(flight.Lock);
-      flight.Changed.wait(hold, [&] { return first->Done || mayStart() || mayEnter(nextBytes, 0, 0); });
+      flight.Changed.wait(hold, [&] { return first->Done || mayStart() || mayEnter(0, 0); });
       if (!first->Done) continue;
     }
     FileIndex = first->Index;

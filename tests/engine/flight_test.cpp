@@ -174,6 +174,40 @@ TEST_F(Flight, AValueChangedDuringARunReachesTheFilesThatEnterWorkAfterIt) {
             (Lines{"a(10 x 5)_1.bmp", "b(10 x 5)_1.bmp", "c(20 x 10)_1.bmp", "d(20 x 10)_1.bmp"}));
 }
 
+TEST_F(Flight, AValueChangedReachesEveryFileThatHasNotBegun) {
+  // Resize to a width of 400 makes each 40 x 20 picture work alone under a
+  // budget of one such file, though the budget holds many of the pictures
+  // themselves. A width changed while the first is committed reaches the
+  // others, none of which had begun.
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) AddPicture(name, 0, 40, 20);
+  Job.EffectName = "Resize...";
+  Job.ResizeWidth = Job.ResizeHeight = 400;
+  Job.FilesInFlight = 8;
+  Job.MemoryBudget = EffectRoadBytes(Job, *FindEffectRoutine("Resize..."), 40, 20) + 100;
+  ASSERT_GT(Job.MemoryBudget, 8 * RoadBytes(Job, 40, 20));
+  View.OnFile = [&](const std::string& name) {
+    if (name == "a.bmp") Job.ResizeWidth = Job.ResizeHeight = 200;
+  };
+  RunOnThreads(8);
+  EXPECT_EQ(FolderEntries(Target.Path()),
+            (Lines{"a(400 x 199)_1.bmp", "b(200 x 99)_1.bmp", "c(200 x 99)_1.bmp"}));
+  // A file that took its values and then waited for room takes them again
+  // before it begins. The budget holds two files at a width of 100: c takes
+  // 400 once a is committed, waits beside b, and begins at 60 once b is.
+  Job.SourceFiles.Clear();
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) AddFile(Source.File(name));
+  TempDir target;
+  Job.TargetDir = target.Path();
+  Job.ResizeWidth = Job.ResizeHeight = 100;
+  Job.MemoryBudget = 2 * EffectRoadBytes(Job, *FindEffectRoutine("Resize..."), 40, 20) + 100;
+  View.OnFile = [&](const std::string& name) {
+    if (name == "a.bmp") Job.ResizeWidth = Job.ResizeHeight = 400;
+    if (name == "b.bmp") Job.ResizeWidth = Job.ResizeHeight = 60;
+  };
+  RunOnThreads(8);
+  EXPECT_EQ(FolderEntries(target.Path()), (Lines{"a(100 x 49)_1.bmp", "b(100 x 49)_1.bmp", "c(60 x 29)_1.bmp"}));
+}
+
 TEST_F(Flight, AStopDropsTheFilesWorkedAheadAndTheirRandomNumbers) {
   // Noise draws from the process-wide sequence: after a stop, the next run
   // draws what it would after a run of one file at a time stopped there.
