@@ -407,8 +407,22 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
   // that fits; a file that has to wait takes the job's values afresh before
   // it begins, so a value changed meanwhile reaches it.
   std::optional<TJobValues> guide;
+  int64_t guidePattern = 0;
   int64_t nextBytes = -1;
   TPictureClaim nextClaim;
+  // A file that has taken its values is reckoned with them, and with the
+  // copy of the watermark pattern it took; it guides the reckoning of the
+  // files after it.
+  auto reckonTaken = [&](TFileWork& work) {
+    const int64_t pattern = work.Pattern ? HeldBytes(PixelBytes(work.Pattern->Width(), work.Pattern->Height(), 24)) : 0;
+    work.Need = ClaimedBytes(&work.Values, routine, work.Claimed) + pattern;
+    work.Fresh = true;
+    guide = work.Values;
+    guidePattern = pattern;
+  };
+  auto reckonNext = [&] {
+    nextBytes = nextClaim.Readable ? ClaimedBytes(guide ? &*guide : nullptr, routine, nextClaim) + guidePattern : 0;
+  };
   // The next file of the list, reckoned at nextBytes, may enter work beside
   // the files in work and those entering with it (takers of them, which
   // take values, reckoned at withBytes together): only once no file waits.
@@ -444,9 +458,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       }
       // It waited: the job may have changed meanwhile.
       Synchronize([&] { EnterWork(*work, work->Index, routine); });
-      work->Need = ClaimedBytes(&work->Values, routine, work->Claimed);
-      work->Fresh = true;
-      guide = work->Values;
+      reckonTaken(*work);
     }
     {
       std::lock_guard<std::mutex> hold(flight.Lock);
@@ -487,7 +499,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
         if (nextBytes < 0 && next < FileCount && flight.Waiting.empty()) {
           hold.unlock();
           nextClaim = ClaimPictureFile(SourceFiles[next]);
-          nextBytes = ClaimedBytes(guide ? &*guide : nullptr, routine, nextClaim);
+          reckonNext();
           hold.lock();
         }
         if (!mayEnter(entering, takers)) break;
@@ -519,13 +531,9 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
             if (!work->Refused) EnterWork(*work, work->Index, routine);
         });
         for (const auto& work : enter)
-          if (!work->Refused) {
-            work->Need = ClaimedBytes(&work->Values, routine, work->Claimed);
-            work->Fresh = true;
-            guide = work->Values;
-          }
+          if (!work->Refused) reckonTaken(*work);
         // The next file was reckoned before these values were known.
-        if (nextBytes >= 0) nextBytes = ClaimedBytes(&*guide, routine, nextClaim);
+        if (nextBytes >= 0) reckonNext();
       }
       std::lock_guard<std::mutex> hold(flight.Lock);
       for (auto& work : enter) flight.Waiting.push_back(std::move(work));

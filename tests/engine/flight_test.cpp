@@ -381,6 +381,21 @@ TEST_F(Flight, AResultLargerThanItsPictureIsReservedBeforeTheEffectMakesIt) {
   }
 }
 
+TEST_F(Flight, EachFileCountsItsCopyOfTheWatermarkPattern) {
+  // A 400 x 400 pattern is some thirty times a 40 x 40 picture's road;
+  // every file in work holds a copy of it, so a budget of two such files
+  // keeps them two at a time.
+  for (int i = 0; i < 6; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
+  Job.EffectName = "Watermark...";
+  Job.WatermarkBitmap = MakeNoiseBitmap(400, 400, 3);
+  Job.FilesInFlight = 8;
+  Job.MemoryBudget = 2 * (EffectRoadBytes(Job, *FindEffectRoutine("Watermark..."), 40, 40) + 400 * 400 * 3) + 100;
+  RunOnThreads(8);
+  EXPECT_EQ(FolderEntries(Target.Path()).size(), 6u);
+  EXPECT_EQ(View.PeakFilesInWork, 2);
+  EXPECT_LE(View.PeakSharedBytes, Job.MemoryBudget);
+}
+
 TEST_F(Flight, AMetafileCountsTheBitmapsItDecodesBeforeItEntersWork) {
   // Small metafiles, each drawing a bitmap of 4096 x 4096 pixels that its
   // record holds in a few bytes: the bitmap, many times the picture, is
