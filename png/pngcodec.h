@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "png/pngimage.h"
@@ -44,6 +45,19 @@ void WriteChunk(TStream& stream, const TChunkName& name, const uint8_t* data, si
 // whole pixel (the filters' distance).
 int64_t BytesForPixels(int64_t pixels, int colorType, int bitDepth);
 int PixelStride(int colorType, int bitDepth);
+
+// The outcome of inflating the zlib stream of a zTXt chunk's text under a
+// bound: the size of the text, or one of these.
+inline constexpr int64_t kTextNotInflated = -1;  // bad or cut data, a preset dictionary
+inline constexpr int64_t kTextTooLong = -2;      // more text than the bound
+// Hands out the compressed bytes piece by piece: false when there are no
+// more.
+using TTextInput = std::function<bool(const uint8_t*& data, size_t& size)>;
+// Inflates the stream that input hands out, at most limit bytes of text; the
+// text goes to text when given (it should have room for limit bytes
+// reserved, so that it grows without moving), or is only counted. The
+// outcome depends on the bytes alone, whatever pieces they come in.
+int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text = nullptr);
 
 // Adam7 passes.
 inline constexpr int RowStart[7] = {0, 0, 4, 0, 2, 0, 1};

@@ -624,6 +624,13 @@ void TPNGObject::InitializeGamma() {
 void TPNGObject::ClearChunks() {
   InitializeGamma();
   FChunks.Clear();
+  FTextHeld = 0;
+}
+
+bool TPNGObject::TakeTextRoom(int64_t bytes) {
+  if (bytes < 0 || bytes > TextRoom()) return false;
+  FTextHeld += bytes;
+  return true;
 }
 
 TChunkIHDR* TPNGObject::FindHeader() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)); }
