@@ -10,6 +10,9 @@
 
 namespace pngcodec {
 
+// The eight bytes every PNG file starts with.
+inline constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+
 // The most entries a PNG palette holds, as many as the colour table of the
 // header's bitmap has. The platform's palettes may hold more; the entries
 // past these are never taken into a picture.
@@ -45,6 +48,23 @@ void WriteChunk(TStream& stream, const TChunkName& name, const uint8_t* data, si
 // whole pixel (the filters' distance).
 int64_t BytesForPixels(int64_t pixels, int colorType, int bitDepth);
 int PixelStride(int colorType, int bitDepth);
+
+// The values of a header's 13 bytes (size: the chunk's length), checked as
+// the reader takes a header: EPngInvalidIHDR, EPNGSizeExceeds,
+// EPNGUnknownCompression or EPNGUnknownInterlace when they fail.
+TIHDRData CheckedHeaderData(const uint8_t* data, size_t size);
+
+// The buffers that hold a decoded picture of a kind and size: the bitmap
+// (Bits per pixel, rows of Stride bytes), the alpha plane (colour types 4
+// and 6) and the plane of low bytes (depth 16), in bytes.
+struct TImageLayout {
+  int Bits = 0;
+  int64_t Stride = 0;
+  int64_t PixelBytes = 0, AlphaBytes = 0, LowByteBytes = 0;
+  // The header's buffers may hold up to MaxBitmapBytes together.
+  bool Fits() const { return PixelBytes + AlphaBytes + LowByteBytes <= MaxBitmapBytes; }
+};
+TImageLayout ImageLayout(int colorType, int bitDepth, int64_t width, int64_t height);
 
 // The outcome of inflating the zlib stream of a zTXt chunk's text under a
 // bound: the size of the text, or one of these.

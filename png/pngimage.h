@@ -733,4 +733,10 @@ void UnregisterPngFormat();
 // loadBytes: the most the load holds at once beside the picture's 24-bit
 // bitmap (the object's pixels and the decoder's rows, the text chunks'
 // inflated text, the file's bytes where they are read whole).
+//
+// The load is TPNGObject::LoadFromStream, then TBitmap::Assign of the
+// object and, once it is freed, the bitmap's SetPixelFormat(pf24bit). The
+// chunks are walked as the reader walks them, every IDAT passed over; the
+// data of zTXt chunks is read to count the text they inflate to, under the
+// same bounds as the reader's and through a small buffer.
 bool PngLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes);
