@@ -30,12 +30,12 @@ constexpr int64_t kBitmapBytes = int64_t(4) << 10;
 // words, its slot in the list (which grows by doubling).
 constexpr int64_t kAllocatorWords = 32;
 constexpr int64_t kChunkBytes =
-    int64_t(std::max({sizeof(TChunk), sizeof(TChunkIDAT), sizeof(TChunkPLTE), sizeof(TChunkgAMA),
-                      sizeof(TChunktRNS), sizeof(TChunkpHYs), sizeof(TChunktIME), sizeof(TChunkzTXt)})) +
+    int64_t(std::max({sizeof(TChunk), sizeof(TChunkIDAT), sizeof(TChunkPLTE), sizeof(TChunkgAMA), sizeof(TChunktRNS),
+                      sizeof(TChunkpHYs), sizeof(TChunktIME), sizeof(TChunkzTXt)})) +
     kAllocatorWords + 3 * int64_t(sizeof(void*));
 // A header holds a bitmap of no pixels from its making on.
-constexpr int64_t kHeaderChunkBytes = int64_t(sizeof(TChunkIHDR) + sizeof(TDibSection)) + 2 * kAllocatorWords +
-                                      3 * int64_t(sizeof(void*));
+constexpr int64_t kHeaderChunkBytes =
+    int64_t(sizeof(TChunkIHDR) + sizeof(TDibSection)) + 2 * kAllocatorWords + 3 * int64_t(sizeof(void*));
 
 // The data of a chunk read in pieces through a buffer of its own.
 class TChunkData {
@@ -206,7 +206,8 @@ int64_t LoadBytes(const TIHDRData& header, const TChunkWalk& walk) {
   const int64_t width = header.Width, height = header.Height;
   const int64_t picture = BitmapBytes(width, height, 24);
   const TImageLayout image = ImageLayout(colorType, depth, width, height);
-  const int64_t object = PixelBytes(image.PixelBytes) + image.AlphaBytes + image.LowByteBytes + walk.Held + kObjectBytes;
+  const int64_t object =
+      PixelBytes(image.PixelBytes) + image.AlphaBytes + image.LowByteBytes + walk.Held + kObjectBytes;
 
   // Reading: the decoder's two rows (three while an Adam7 pass's row grows
   // beside the one it replaces), or a text chunk being inflated.

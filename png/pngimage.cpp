@@ -160,10 +160,10 @@ TImageLayout ImageLayout(int colorType, int bitDepth, int64_t width, int64_t hei
   TImageLayout layout;
   // RGB samples become blue, green, red bytes; 2-bit samples are held in
   // 4 bits, 16-bit ones as their high byte.
-  layout.Bits = colorType == COLOR_RGB || colorType == COLOR_RGBALPHA ? 24
-                : bitDepth == 2                                      ? 4
-                : bitDepth == 16                                     ? 8
-                                                                     : bitDepth;
+  if (colorType == COLOR_RGB || colorType == COLOR_RGBALPHA)
+    layout.Bits = 24;
+  else
+    layout.Bits = bitDepth == 2 ? 4 : bitDepth == 16 ? 8 : bitDepth;
   layout.Stride = AlignedRowBytes(width, layout.Bits);
   layout.PixelBytes = layout.Stride * height;
   if (colorType == COLOR_GRAYSCALEALPHA || colorType == COLOR_RGBALPHA) layout.AlphaBytes = width * height;

@@ -16,8 +16,7 @@ struct TClaim {
   int64_t Width = 0, Height = 0, LoadBytes = 0;
 };
 
-TClaim ClaimOf(const std::vector<uint8_t>& file) {
-  TReadOnlyMemoryStream stream(file.data(), file.size());
+TClaim ClaimOf(TStream&& stream) {
   TClaim claim;
   claim.Readable = PngLoadClaim(stream, claim.Width, claim.Height, claim.LoadBytes);
   return claim;
@@ -92,7 +91,8 @@ TEST(PngClaim, ALoadHoldsWhatItsClaimSays) {
   TChunks many(12, {"zTXt", TextData("many", kBound)}), ordinary;
   std::string xmp;
   for (int i = 0; xmp.size() < (size_t(3) << 20); ++i) xmp += "<rdf:li>entry " + std::to_string(i) + "</rdf:li>\n";
-  for (const char* keyword : {"Title", "Author", "Comment"}) ordinary.push_back({"tEXt", TextData(keyword, xmp.substr(0, 3000), false)});
+  for (const char* keyword : {"Title", "Author", "Comment"})
+    ordinary.push_back({"tEXt", TextData(keyword, xmp.substr(0, 3000), false)});
   ordinary.push_back({"zTXt", TextData("XML:com.adobe.xmp", xmp)});
   ordinary.push_back({"iTXt", TextData("XML:com.adobe.xmp", xmp, false)});
   files.emplace_back("many zTXt", WithChunks(many));
@@ -105,9 +105,9 @@ TEST(PngClaim, ALoadHoldsWhatItsClaimSays) {
   WriteFile(folder.File("picture.png"), files[0].second);
   LoadPeak(folder.File("picture.png"));
   for (const auto& [name, file] : files) {
-    const TClaim claim = ClaimOf(file);
-    ASSERT_TRUE(claim.Readable) << name;
     WriteFile(folder.File("picture.png"), file);
+    const TClaim claim = ClaimOf(TFileStream(folder.File("picture.png"), fmOpenRead | fmShareDenyWrite));
+    ASSERT_TRUE(claim.Readable) << name;
     const int64_t peak = LoadPeak(folder.File("picture.png"));
     const int64_t claimed =
         int64_t(PixelMemorySize(size_t(AlignedRowBytes(claim.Width, 24) * claim.Height))) + claim.LoadBytes;
@@ -119,7 +119,9 @@ TEST(PngClaim, ALoadHoldsWhatItsClaimSays) {
 TEST(PngClaim, RefusedExactlyWhereTheLoadRefusesTheHeader) {
   const std::vector<uint8_t> data = Deflate(std::vector<uint8_t>(14, 0));
   auto header = [](std::vector<uint8_t> fields) { return TChunkStream().Chunk("IHDR", fields); };
-  auto kind = [](int width, int height, int depth, int type) { return TChunkStream().Header(width, height, depth, type); };
+  auto kind = [](int width, int height, int depth, int type) {
+    return TChunkStream().Header(width, height, depth, type);
+  };
   std::vector<uint8_t> badCrc = kind(2, 2, 8, 2).Bytes, cut = badCrc;
   badCrc[29] ^= 1;
   cut.resize(30);
@@ -144,7 +146,7 @@ TEST(PngClaim, RefusedExactlyWhereTheLoadRefusesTheHeader) {
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const auto& [file, width, height] = cases[i];
-    const TClaim claim = ClaimOf(file);
+    const TClaim claim = ClaimOf(TReadOnlyMemoryStream(file.data(), file.size()));
     EXPECT_EQ(claim.Readable, width > 0) << i;
     EXPECT_EQ(std::vector<int64_t>({claim.Width, claim.Height}), std::vector<int64_t>({width, height})) << i;
     bool loaded = true;
@@ -164,8 +166,8 @@ TEST(PngText, TextPastItsBoundsIsKeptAsReadAndWrittenBack) {
   for (int i = 0; i < png->ChunkList().Count(); ++i)
     if (auto* text = dynamic_cast<TChunktEXt*>(png->ChunkList().Item(i)))
       held.push_back(text->KeptAsRead ? "kept" : text->Keyword + " " + std::to_string(text->Text.size()));
-  EXPECT_EQ(held, std::vector<std::string>({"kept", "z1 8388608", "z2 8388608", "z3 8388608", "z4 8388608", "kept",
-                                            "kept"}));
+  EXPECT_EQ(held,
+            std::vector<std::string>({"kept", "z1 8388608", "z2 8388608", "z3 8388608", "z4 8388608", "kept", "kept"}));
   // The kept chunks are written back as they were read, but for one whose
   // text is set again; the inflated ones give their text again.
   auto text = [](const TPNGObject& png, int index) { return dynamic_cast<TChunktEXt*>(png.ChunkList().Item(index)); };
