@@ -26,16 +26,19 @@ constexpr int64_t kTextInflateBytes = int64_t(48) << 10;
 constexpr int64_t kColorSearchBytes = int64_t(640) << 10;
 // A bitmap's own pieces beside its pixels: its objects and colour table.
 constexpr int64_t kBitmapBytes = int64_t(4) << 10;
-// A chunk object in the list beside its data: the object, the allocator's
-// words, its slot in the list (which grows by doubling).
+// A chunk object in the list beside its data: the object (a header's
+// with its bitmap of no pixels), the allocator's words, its slot in the
+// list (which grows by doubling).
 constexpr int64_t kAllocatorWords = 32;
-constexpr int64_t kChunkBytes =
-    int64_t(std::max({sizeof(TChunk), sizeof(TChunkIDAT), sizeof(TChunkPLTE), sizeof(TChunkgAMA), sizeof(TChunktRNS),
-                      sizeof(TChunkpHYs), sizeof(TChunktIME), sizeof(TChunkzTXt)})) +
-    kAllocatorWords + 3 * int64_t(sizeof(void*));
-// A header holds a bitmap of no pixels from its making on.
-constexpr int64_t kHeaderChunkBytes =
-    int64_t(sizeof(TChunkIHDR) + sizeof(TDibSection)) + 2 * kAllocatorWords + 3 * int64_t(sizeof(void*));
+int64_t ChunkObjectBytes(const TChunkName& name) {
+  size_t object = std::max({sizeof(TChunk), sizeof(TChunkIEND), sizeof(TChunkIDAT), sizeof(TChunkgAMA),
+                            sizeof(TChunkpHYs), sizeof(TChunktIME)});
+  if (name == "IHDR") object = sizeof(TChunkIHDR) + sizeof(TDibSection) + kAllocatorWords;
+  if (name == "PLTE") object = sizeof(TChunkPLTE);
+  if (name == "tRNS") object = sizeof(TChunktRNS);
+  if (name == "tEXt" || name == "zTXt") object = sizeof(TChunkzTXt);
+  return int64_t(object) + kAllocatorWords + 3 * int64_t(sizeof(void*));
+}
 
 // The data of a chunk read in pieces through a buffer of its own.
 class TChunkData {
@@ -145,7 +148,7 @@ int64_t ZtxtHeld(TStream& stream, int64_t length, int64_t& textRoom) {
 
 TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
   TChunkWalk walk;
-  walk.Held = kHeaderChunkBytes + headerSize;
+  walk.Held = ChunkObjectBytes("IHDR") + headerSize;
   int64_t textRoom = kMaxFileTextBytes;
   // The list keeps one palette, the last read; two for as long as the
   // next is read.
@@ -160,23 +163,24 @@ TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
       // The decoder holds none of the image data beside its buffers; a later
       // run of it and chromaticities are passed over.
       if (name == "IDAT" || name == "cHRM") {
-        if (name == "IDAT" && !imageData) walk.Held += kChunkBytes;
+        if (name == "IDAT" && !imageData) walk.Held += ChunkObjectBytes(name);
         imageData = imageData || name == "IDAT";
         stream.SetPosition(end);
         continue;
       }
+      const int64_t object = ChunkObjectBytes(name);
       if (name == "PLTE") {
-        palette = std::max(palette, kChunkBytes + length);
+        palette = std::max(palette, object + length);
       } else if (name == "tEXt") {
         // The keyword and text copy the data when it fits in the text's room.
         const bool fits = length <= textRoom;
         if (fits) textRoom -= length;
-        walk.Held += kChunkBytes + (fits ? 2 * int64_t(length) + 2 * kAllocatorWords : length);
+        walk.Held += object + (fits ? 2 * int64_t(length) + 2 * kAllocatorWords : length);
       } else if (name == "zTXt") {
-        walk.Held += kChunkBytes + ZtxtHeld(stream, length, textRoom);
+        walk.Held += object + ZtxtHeld(stream, length, textRoom);
       } else {
-        // A later header holds no picture, but a bitmap of none.
-        walk.Held += (name == "IHDR" ? kHeaderChunkBytes : kChunkBytes) + length;
+        // A later header holds no picture.
+        walk.Held += object + length;
         walk.Transparency = walk.Transparency || name == "tRNS";
       }
       if (name == "IEND") break;
