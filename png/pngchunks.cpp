@@ -33,11 +33,11 @@ int KeywordEnd(const std::vector<uint8_t>& data) {
   return zero == data.end() ? -1 : static_cast<int>(zero - data.begin());
 }
 
-// The bytes in memory as one piece.
-TTextInput OnePiece(const uint8_t* data, size_t size) {
-  return [data, size, given = false](const uint8_t*& piece, size_t& count) mutable {
+// The bytes in memory as one block.
+TTextInput OneBlock(const uint8_t* data, size_t size) {
+  return [data, size, given = false](const uint8_t*& block, size_t& count) mutable {
     if (given) return false;
-    piece = data, count = size, given = true;
+    block = data, count = size, given = true;
     return true;
   };
 }
@@ -53,10 +53,10 @@ int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text) {
   bool more = true;
   for (;;) {
     if (zs.avail_in == 0 && more) {
-      const uint8_t* piece = nullptr;
+      const uint8_t* next = nullptr;
       size_t count = 0;
-      more = input(piece, count);
-      zs.next_in = const_cast<Bytef*>(piece);
+      more = input(next, count);
+      zs.next_in = const_cast<Bytef*>(next);
       zs.avail_in = more ? static_cast<uInt>(count) : 0;
     }
     zs.next_out = block;
@@ -75,7 +75,7 @@ int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text) {
       outcome = size;
       break;
     }
-    // A call that found no input waits for the next piece.
+    // A call that found no input waits for the next block.
     if (rc != Z_OK && !(rc == Z_BUF_ERROR && zs.avail_in == 0 && more)) break;
   }
   inflateEnd(&zs);
@@ -384,7 +384,7 @@ bool TChunkzTXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   // The text is inflated once to count it and, when it fits, once more
   // into a string of its size.
   if (method < Data.size() && Data[method] == 0)
-    length = InflateText(OnePiece(compressed, compressedSize), std::min(kMaxChunkTextBytes, Owner().TextRoom()));
+    length = InflateText(OneBlock(compressed, compressedSize), std::min(kMaxChunkTextBytes, Owner().TextRoom()));
   if (length == kTextTooLong) {
     KeptAsRead = true;
     return true;
@@ -392,7 +392,7 @@ bool TChunkzTXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   Keyword.assign(Data.begin(), Data.begin() + end);
   if (length <= 0 || !Owner().TakeTextRoom(length)) return true;
   Text.reserve(static_cast<size_t>(length));
-  if (InflateText(OnePiece(compressed, compressedSize), length, &Text) != length) Text.clear();
+  if (InflateText(OneBlock(compressed, compressedSize), length, &Text) != length) Text.clear();
   return true;
 }
 

@@ -14,7 +14,7 @@ namespace {
 
 // What a load holds however small the picture: the object with its canvas,
 // the header's device context, palettes and colour table, the bitmap's own
-// pieces, the allocator's words.
+// objects, the allocator's words.
 constexpr int64_t kObjectBytes = int64_t(64) << 10;
 // The image data reader: its input buffer of 65535 bytes and zlib's inflate
 // state with its window of 32 KiB.
@@ -24,7 +24,7 @@ constexpr int64_t kTextInflateBytes = int64_t(48) << 10;
 // The nearest-colour search that rows copied into a bitmap of 1 or 4 bits a
 // pixel go through (its cache and its candidates per cell of colours).
 constexpr int64_t kColorSearchBytes = int64_t(640) << 10;
-// A bitmap's own pieces beside its pixels: its objects and colour table.
+// A bitmap's own objects and colour table beside its pixels.
 constexpr int64_t kBitmapBytes = int64_t(4) << 10;
 // A chunk object in the list beside its data: the object (a header's
 // with its bitmap of no pixels), the allocator's words, its slot in the
@@ -40,7 +40,7 @@ int64_t ChunkObjectBytes(const TChunkName& name) {
   return int64_t(object) + kAllocatorWords + 3 * int64_t(sizeof(void*));
 }
 
-// The data of a chunk read in pieces through a buffer of its own.
+// The data of a chunk read in blocks through a buffer of its own.
 class TChunkData {
  public:
   TChunkData(TStream& stream, int64_t length) : FStream(stream), FLeft(length), FBuffer(size_t(1) << 16) {}
@@ -72,7 +72,7 @@ class TChunkData {
     return -1;
   }
   int TakeByte() { return Fill() ? FBuffer[FAt++] : -1; }
-  // The rest of the data, piece by piece.
+  // The rest of the data, block by block.
   TTextInput Rest() {
     return [this](const uint8_t*& data, size_t& size) {
       if (!Fill()) return false;
@@ -103,12 +103,12 @@ bool ReadHeader(TStream& stream, TIHDRData& header, int64_t& dataSize) {
     TChunkData data(stream, length);
     uint8_t fields[13] = {};
     uLong crc = crc32(0, reinterpret_cast<const Bytef*>("IHDR"), 4);
-    const TTextInput pieces = data.Rest();
+    const TTextInput blocks = data.Rest();
     size_t at = 0;
-    const uint8_t* piece;
-    for (size_t count; pieces(piece, count); at += count) {
-      if (at < sizeof fields) std::memcpy(fields + at, piece, std::min(count, sizeof fields - at));
-      crc = crc32(crc, piece, static_cast<uInt>(count));
+    const uint8_t* block;
+    for (size_t count; blocks(block, count); at += count) {
+      if (at < sizeof fields) std::memcpy(fields + at, block, std::min(count, sizeof fields - at));
+      crc = crc32(crc, block, static_cast<uInt>(count));
     }
     CheckCrc(stream, static_cast<uint32_t>(crc));
     header = CheckedHeaderData(fields, length);
