@@ -1,11 +1,13 @@
 // Reads a PNG file from memory, converts it to a bitmap as the program's
-// loader does, and writes it back. Each input is read as it is and once more
+// loader does, and writes it back; the claim read before (PngLoadClaim)
+// must agree with the load. Each input is read as it is and once more
 // with every chunk's CRC made right, so that mutations reach the chunk
 // readers and the decoder instead of stopping at the CRC check.
 #include <zlib.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "engine/picturefiles.h"
@@ -64,15 +66,30 @@ void Exercise(TPNGObject& png) {
 }
 
 void Decode(const uint8_t* data, size_t size) {
+  // The claim read before the load: refused exactly when the load refuses
+  // the signature or header, and of the size the load gives.
+  int64_t width = 0, height = 0, loadBytes = 0;
+  bool claimed;
+  {
+    TReadOnlyMemoryStream stream(data, size);
+    claimed = PngLoadClaim(stream, width, height, loadBytes);
+  }
+  if (claimed && (width <= 0 || height <= 0 || loadBytes <= 0)) abort();
   // A few bytes may describe a picture of up to 1 GiB; decoding and drawing
-  // one that large tests nothing new and only takes time.
-  if (size >= 24 && uint64_t(BigEndian(data + 16)) * BigEndian(data + 20) > (uint64_t(1) << 24)) return;
+  // one that large tests nothing new and only takes time (a refused one
+  // fails at its header).
+  bool huge = size >= 24 && uint64_t(BigEndian(data + 16)) * BigEndian(data + 20) > (uint64_t(1) << 24);
+  if (huge && claimed) return;
   TPNGObject png;
+  bool loaded = false;
   try {
     TReadOnlyMemoryStream stream(data, size);
     png.LoadFromStream(stream);
+    loaded = true;
   } catch (const Exception&) {
   }
+  if (loaded && (!claimed || png.Width() != width || png.Height() != height)) abort();
+  if (huge) return;
   try {
     Exercise(png);
   } catch (const Exception&) {

@@ -10,30 +10,6 @@
 using namespace pngcodec;
 
 namespace {
-// Longest text a zTXt chunk may inflate to; longer ones are dropped.
-constexpr size_t kMaxTextSize = size_t(8) << 20;
-
-bool InflateText(const uint8_t* data, size_t size, std::string& text) {
-  z_stream zs{};
-  if (inflateInit(&zs) != Z_OK) return false;
-  zs.next_in = const_cast<Bytef*>(data);
-  zs.avail_in = static_cast<uInt>(size);
-  uint8_t block[16384];
-  int rc;
-  do {
-    zs.next_out = block;
-    zs.avail_out = sizeof block;
-    // Every call with input left and room for output makes progress; a
-    // stream that stops short or wants a dictionary fails.
-    rc = inflate(&zs, Z_NO_FLUSH);
-    text.append(reinterpret_cast<char*>(block), sizeof block - zs.avail_out);
-  } while (rc == Z_OK && text.size() <= kMaxTextSize);
-  inflateEnd(&zs);
-  if (rc == Z_STREAM_END && text.size() <= kMaxTextSize) return true;
-  text.clear();
-  return false;
-}
-
 bool DeflateText(const std::string& text, int level, std::vector<uint8_t>& out) {
   z_stream zs{};
   if (deflateInit(&zs, level) != Z_OK) return false;
@@ -56,7 +32,57 @@ int KeywordEnd(const std::vector<uint8_t>& data) {
   auto zero = std::find(data.begin(), data.end(), 0);
   return zero == data.end() ? -1 : static_cast<int>(zero - data.begin());
 }
+
+// The bytes in memory as one block.
+TTextInput OneBlock(const uint8_t* data, size_t size) {
+  return [data, size, given = false](const uint8_t*& block, size_t& count) mutable {
+    if (given) return false;
+    block = data, count = size, given = true;
+    return true;
+  };
+}
 }  // namespace
+
+namespace pngcodec {
+
+int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text) {
+  z_stream zs{};
+  if (inflateInit(&zs) != Z_OK) return kTextNotInflated;
+  uint8_t block[16384];
+  int64_t size = 0, outcome = kTextNotInflated;
+  bool more = true;
+  for (;;) {
+    if (zs.avail_in == 0 && more) {
+      const uint8_t* next = nullptr;
+      size_t count = 0;
+      more = input(next, count);
+      zs.next_in = const_cast<Bytef*>(next);
+      zs.avail_in = more ? static_cast<uInt>(count) : 0;
+    }
+    zs.next_out = block;
+    zs.avail_out = sizeof block;
+    // Every call with input left and room for output makes progress; a
+    // stream that stops short or wants a dictionary fails.
+    const int rc = inflate(&zs, Z_NO_FLUSH);
+    const size_t made = sizeof block - zs.avail_out;
+    size += int64_t(made);
+    if (size > limit) {
+      outcome = kTextTooLong;
+      break;
+    }
+    if (text) text->append(reinterpret_cast<char*>(block), made);
+    if (rc == Z_STREAM_END) {
+      outcome = size;
+      break;
+    }
+    // A call that found no input waits for the next block.
+    if (rc != Z_OK && !(rc == Z_BUF_ERROR && zs.avail_in == 0 && more)) break;
+  }
+  inflateEnd(&zs);
+  return outcome;
+}
+
+}  // namespace pngcodec
 
 // --- PLTE -------------------------------------------------------------------------
 
@@ -305,6 +331,7 @@ void TChunktEXt::Assign(const TChunk& source) {
   if (auto* other = dynamic_cast<const TChunktEXt*>(&source)) {
     Keyword = other->Keyword;
     Text = other->Text;
+    KeptAsRead = other->KeptAsRead;
   }
 }
 
@@ -312,14 +339,24 @@ bool TChunktEXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   TChunk::LoadFromStream(stream, name, size);
   Keyword.clear();
   Text.clear();
+  // The keyword and text are copies of the data: the data counts whole as
+  // the chunk's text, and stays alone when it does not fit.
+  KeptAsRead = !Owner().TakeTextRoom(size);
   int end = KeywordEnd(Data);
-  if (size < 3 || end < 0) return true;
+  if (KeptAsRead || size < 3 || end < 0) return true;
   Keyword.assign(Data.begin(), Data.begin() + end);
   Text.assign(Data.begin() + end + 1, Data.end());
   return true;
 }
 
+bool TChunktEXt::SaveKeptData(TStream& stream) {
+  if (!KeptAsRead || !Keyword.empty() || !Text.empty()) return false;
+  SaveData(stream);
+  return true;
+}
+
 bool TChunktEXt::SaveToStream(TStream& stream) {
+  if (SaveKeptData(stream)) return true;
   Data.assign(Keyword.begin(), Keyword.end());
   Data.push_back(0);
   Data.insert(Data.end(), Text.begin(), Text.end());
@@ -328,17 +365,39 @@ bool TChunktEXt::SaveToStream(TStream& stream) {
 }
 
 bool TChunkzTXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
-  TChunktEXt::LoadFromStream(stream, name, size);
-  int end = KeywordEnd(Data);
-  if (size < 4 || end < 0) return true;
+  TChunk::LoadFromStream(stream, name, size);
+  Keyword.clear();
   Text.clear();
+  KeptAsRead = false;
+  int end = KeywordEnd(Data);
+  if (size < 3 || end < 0) return true;
+  // Too short for a method byte: read as plain text.
+  if (size < 4) {
+    Keyword.assign(Data.begin(), Data.begin() + end);
+    Text.assign(Data.begin() + end + 1, Data.end());
+    return true;
+  }
   size_t method = size_t(end) + 1;
+  int64_t length = kTextNotInflated;
+  const uint8_t* compressed = Data.data() + method + 1;
+  const size_t compressedSize = method < Data.size() ? Data.size() - method - 1 : 0;
+  // The text is inflated once to count it and, when it fits, once more
+  // into a string of its size.
   if (method < Data.size() && Data[method] == 0)
-    InflateText(Data.data() + method + 1, Data.size() - method - 1, Text);
+    length = InflateText(OneBlock(compressed, compressedSize), std::min(kMaxChunkTextBytes, Owner().TextRoom()));
+  if (length == kTextTooLong) {
+    KeptAsRead = true;
+    return true;
+  }
+  Keyword.assign(Data.begin(), Data.begin() + end);
+  if (length <= 0 || !Owner().TakeTextRoom(length)) return true;
+  Text.reserve(static_cast<size_t>(length));
+  if (InflateText(OneBlock(compressed, compressedSize), length, &Text) != length) Text.clear();
   return true;
 }
 
 bool TChunkzTXt::SaveToStream(TStream& stream) {
+  if (SaveKeptData(stream)) return true;
   if (Text.empty()) Text.assign(1, ' ');
   std::vector<uint8_t> compressed;
   if (!DeflateText(Text, Owner().CompressionLevel, compressed)) return false;

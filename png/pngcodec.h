@@ -3,11 +3,15 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "png/pngimage.h"
 
 namespace pngcodec {
+
+// The eight bytes every PNG file starts with.
+inline constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
 // The most entries a PNG palette holds, as many as the colour table of the
 // header's bitmap has. The platform's palettes may hold more; the entries
@@ -44,6 +48,36 @@ void WriteChunk(TStream& stream, const TChunkName& name, const uint8_t* data, si
 // whole pixel (the filters' distance).
 int64_t BytesForPixels(int64_t pixels, int colorType, int bitDepth);
 int PixelStride(int colorType, int bitDepth);
+
+// The values of a header's 13 bytes (size: the chunk's length), checked as
+// the reader takes a header: EPngInvalidIHDR, EPNGSizeExceeds,
+// EPNGUnknownCompression or EPNGUnknownInterlace when they fail.
+TIHDRData CheckedHeaderData(const uint8_t* data, size_t size);
+
+// The buffers that hold a decoded picture of a kind and size: the bitmap
+// (Bits per pixel, rows of Stride bytes), the alpha plane (colour types 4
+// and 6) and the plane of low bytes (depth 16), in bytes.
+struct TImageLayout {
+  int Bits = 0;
+  int64_t Stride = 0;
+  int64_t PixelBytes = 0, AlphaBytes = 0, LowByteBytes = 0;
+  // The header's buffers may hold up to MaxBitmapBytes together.
+  bool Fits() const { return PixelBytes + AlphaBytes + LowByteBytes <= MaxBitmapBytes; }
+};
+TImageLayout ImageLayout(int colorType, int bitDepth, int64_t width, int64_t height);
+
+// The outcome of inflating the zlib stream of a zTXt chunk's text under a
+// bound: the size of the text, or one of these.
+inline constexpr int64_t kTextNotInflated = -1;  // bad or cut data, a preset dictionary
+inline constexpr int64_t kTextTooLong = -2;      // more text than the bound
+// Hands out the compressed bytes block by block: false when there are no
+// more.
+using TTextInput = std::function<bool(const uint8_t*& data, size_t& size)>;
+// Inflates the stream that input hands out, at most limit bytes of text; the
+// text goes to text when given (it should have room for limit bytes
+// reserved, so that it grows without moving), or is only counted. The
+// outcome depends on the bytes alone, whatever blocks they come in.
+int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text = nullptr);
 
 // Adam7 passes.
 inline constexpr int RowStart[7] = {0, 0, 4, 0, 2, 0, 1};

@@ -15,8 +15,6 @@
 using namespace pngcodec;
 
 namespace {
-constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-
 // The chunk registry. It is filled while the program starts and read by
 // every file read, possibly on several threads at once.
 struct TChunkRegistry {
@@ -31,13 +29,6 @@ struct TChunkRegistry {
 TChunkRegistry& ChunkRegistry() {
   static TChunkRegistry registry;
   return registry;
-}
-
-// Bits per pixel of the bitmap that holds a picture of the kind.
-int DibBits(int colorType, int bitDepth) {
-  if (colorType == COLOR_RGB || colorType == COLOR_RGBALPHA) return 24;
-  if (bitDepth == 2) return 4;
-  return bitDepth == 16 ? 8 : bitDepth;
 }
 }  // namespace
 
@@ -152,6 +143,32 @@ int PixelStride(int colorType, int bitDepth) {
     default:
       return 0;
   }
+}
+
+TIHDRData CheckedHeaderData(const uint8_t* d, size_t size) {
+  if (size < 13) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  const TIHDRData read{GetU32(d), GetU32(d + 4), d[8], d[9], d[10], d[11], d[12]};
+  if (read.Width >= 65536 || read.Height >= 65536) throw EPNGSizeExceeds(pnglang::EPNGSizeExceedsText);
+  if (read.Width == 0 || read.Height == 0) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  if (read.CompressionMethod != 0) throw EPNGUnknownCompression(pnglang::EPNGUnknownCompressionText);
+  if (read.InterlaceMethod > 1) throw EPNGUnknownInterlace(pnglang::EPNGUnknownInterlaceText);
+  if (!ValidColorTypeAndDepth(read.ColorType, read.BitDepth)) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
+  return read;
+}
+
+TImageLayout ImageLayout(int colorType, int bitDepth, int64_t width, int64_t height) {
+  TImageLayout layout;
+  // RGB samples become blue, green, red bytes; 2-bit samples are held in
+  // 4 bits, 16-bit ones as their high byte.
+  if (colorType == COLOR_RGB || colorType == COLOR_RGBALPHA)
+    layout.Bits = 24;
+  else
+    layout.Bits = bitDepth == 2 ? 4 : bitDepth == 16 ? 8 : bitDepth;
+  layout.Stride = AlignedRowBytes(width, layout.Bits);
+  layout.PixelBytes = layout.Stride * height;
+  if (colorType == COLOR_GRAYSCALEALPHA || colorType == COLOR_RGBALPHA) layout.AlphaBytes = width * height;
+  if (bitDepth == 16) layout.LowByteBytes = layout.PixelBytes;
+  return layout;
 }
 
 HPALETTE CreateGrayscalePalette(const TPNGObject& owner, int bits) {
@@ -364,20 +381,16 @@ void TChunkIHDR::FreeImageData() {
 }
 
 TChunkIHDR::TBuffers TChunkIHDR::MakeBuffers(int width, int height) const {
-  int bits = DibBits(HeaderData.ColorType, HeaderData.BitDepth);
-  bool alpha = HeaderData.ColorType == COLOR_GRAYSCALEALPHA || HeaderData.ColorType == COLOR_RGBALPHA;
-  bool lowBytes = HeaderData.BitDepth == 16;
-  int64_t stride = BytesPerScanLine(width, bits);
-  int64_t total = stride * height * (lowBytes ? 2 : 1) + (alpha ? int64_t(width) * height : 0);
+  const TImageLayout layout = ImageLayout(HeaderData.ColorType, HeaderData.BitDepth, width, height);
   // A header that never passed its checks has no kind to make buffers of.
   if (!ValidColorTypeAndDepth(HeaderData.ColorType, HeaderData.BitDepth))
     throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
-  if (width <= 0 || height <= 0 || total > MaxBitmapBytes) throw EPNGOutMemory(pnglang::EPNGOutMemoryText);
+  if (width <= 0 || height <= 0 || !layout.Fits()) throw EPNGOutMemory(pnglang::EPNGOutMemoryText);
   TBuffers buffers;
   try {
-    buffers.Image.reset(CreateDib(width, height, bits));
-    if (alpha) buffers.Alpha.assign(static_cast<size_t>(width) * height, 0);
-    if (lowBytes) buffers.LowBytes.assign(static_cast<size_t>(stride * height), 0);
+    buffers.Image.reset(CreateDib(width, height, layout.Bits));
+    if (layout.AlphaBytes > 0) buffers.Alpha.assign(static_cast<size_t>(layout.AlphaBytes), 0);
+    if (layout.LowByteBytes > 0) buffers.LowBytes.assign(static_cast<size_t>(layout.LowByteBytes), 0);
   } catch (const std::bad_alloc&) {
     throw EPNGOutMemory(pnglang::EPNGOutMemoryText);
   } catch (const EOutOfMemory&) {
@@ -503,17 +516,9 @@ void TChunkIHDR::Assign(const TChunk& source) {
 
 bool TChunkIHDR::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
-  if (DataSize() < 13) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
   // The header is taken only once it has passed every check: a header that
   // fails leaves the chunk holding no picture.
-  const uint8_t* d = Data.data();
-  const TIHDRData read{GetU32(d), GetU32(d + 4), d[8], d[9], d[10], d[11], d[12]};
-  if (read.Width >= 65536 || read.Height >= 65536) throw EPNGSizeExceeds(pnglang::EPNGSizeExceedsText);
-  if (read.Width == 0 || read.Height == 0) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
-  if (read.CompressionMethod != 0) throw EPNGUnknownCompression(pnglang::EPNGUnknownCompressionText);
-  if (read.InterlaceMethod > 1) throw EPNGUnknownInterlace(pnglang::EPNGUnknownInterlaceText);
-  if (!ValidColorTypeAndDepth(read.ColorType, read.BitDepth)) throw EPngInvalidIHDR(pnglang::EPNGInvalidIHDRText);
-  HeaderData = read;
+  HeaderData = CheckedHeaderData(Data.data(), Data.size());
   // The picture is the first header's. A later one keeps its bytes and its
   // kind but holds no picture and leaves the interlacing alone, so that
   // nothing decodes or draws by its size, kind or interlacing.
@@ -521,7 +526,7 @@ bool TChunkIHDR::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
     FreeImageData();
     return true;
   }
-  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(read.InterlaceMethod);
+  Owner().InterlaceMethod = static_cast<TInterlaceMethod>(HeaderData.InterlaceMethod);
   PrepareImageData();
   return true;
 }
@@ -624,6 +629,13 @@ void TPNGObject::InitializeGamma() {
 void TPNGObject::ClearChunks() {
   InitializeGamma();
   FChunks.Clear();
+  FTextHeld = 0;
+}
+
+bool TPNGObject::TakeTextRoom(int64_t bytes) {
+  if (bytes < 0 || bytes > TextRoom()) return false;
+  FTextHeld += bytes;
+  return true;
 }
 
 TChunkIHDR* TPNGObject::FindHeader() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)); }
@@ -1029,16 +1041,4 @@ void UnregisterPngFormat() {
   if (!registration.Registered) return;
   TPicture::UnregisterFileFormat("png");
   registration.Registered = false;
-}
-
-bool PngLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes) {
-  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  width = height = loadBytes = 0;
-  uint8_t h[24];
-  if (stream.Read(h, sizeof h) != int64_t(sizeof h) || std::memcmp(h, kSignature, 8) != 0 ||
-      std::memcmp(h + 12, "IHDR", 4) != 0)
-    return false;
-  width = (uint32_t(h[16]) << 24) | (h[17] << 16) | (h[18] << 8) | h[19];
-  height = (uint32_t(h[20]) << 24) | (h[21] << 16) | (h[22] << 8) | h[23];
-  return true;
 }

@@ -412,16 +412,35 @@ class TChunktIME : public TChunk {
   uint8_t Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
 };
 
+// The text a file's text chunks hold once read is bounded: a zTXt chunk is
+// inflated to kMaxChunkTextBytes of text at the most, and the text of all
+// the text chunks of a file (a tEXt chunk's whole data, a zTXt chunk's
+// inflated text) stays within kMaxFileTextBytes. A chunk whose text would
+// pass either is kept as read (KeptAsRead).
+inline constexpr int64_t kMaxChunkTextBytes = int64_t(8) << 20;
+inline constexpr int64_t kMaxFileTextBytes = int64_t(32) << 20;
+
 class TChunktEXt : public TChunk {
  public:
   PNG_CHUNK_CLASS(TChunktEXt)
   using TChunk::TChunk;
+  // Copies the keyword, the text and KeptAsRead with the data.
   void Assign(const TChunk& source) override;
   // Keyword, a zero byte, text. A chunk without the zero byte leaves both
   // empty.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
   std::string Keyword, Text;
+  // The chunk's text would have passed the bound of a file's text (or a
+  // zTXt chunk's own bound), and it was not taken from the data read:
+  // Keyword and Text are empty, and the chunk is written back byte for byte
+  // as it was read for as long as both stay empty.
+  bool KeptAsRead = false;
+
+ protected:
+  // Writes the data as read when the chunk was kept so and nothing has
+  // been set since; false when the chunk is to be written from its fields.
+  bool SaveKeptData(TStream& stream);
 };
 
 class TChunkzTXt : public TChunktEXt {
@@ -429,7 +448,8 @@ class TChunkzTXt : public TChunktEXt {
   PNG_CHUNK_CLASS(TChunkzTXt)
   using TChunktEXt::TChunktEXt;
   // Keyword, a zero byte, the method byte (0: deflate), the compressed text.
-  // Text stays empty when it cannot be inflated.
+  // Text stays empty when it cannot be inflated; it is kept compressed
+  // (KeptAsRead) when it would pass its bound.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
 };
@@ -548,8 +568,13 @@ class TPNGObject : public TGraphic {
 
   TPNGList& ChunkList() { return FChunks; }
   const TPNGList& ChunkList() const { return FChunks; }
-  // Frees every chunk and resets the gamma tables.
+  // Frees every chunk and resets the gamma tables and the text held.
   void ClearChunks();
+  // The text chunks read since the chunks were cleared take their text out
+  // of the room of kMaxFileTextBytes: TakeTextRoom takes bytes when they
+  // fit in what is left, and answers false (taking nothing) when not.
+  int64_t TextRoom() const { return kMaxFileTextBytes - FTextHeld; }
+  bool TakeTextRoom(int64_t bytes);
   bool HeaderPresent() const;
   // EPNGHeaderNotPresent without a header.
   TChunkIHDR& Header() const;
@@ -688,6 +713,7 @@ class TPNGObject : public TGraphic {
   TPNGList FChunks;
   uint32_t FMaxIdatSize = 65535;
   bool FConstructing = false;
+  int64_t FTextHeld = 0;
 };
 
 // The codec's start-up: registers TPNGObject with TPicture for the
@@ -707,4 +733,10 @@ void UnregisterPngFormat();
 // loadBytes: the most the load holds at once beside the picture's 24-bit
 // bitmap (the object's pixels and the decoder's rows, the text chunks'
 // inflated text, the file's bytes where they are read whole).
+//
+// The load is TPNGObject::LoadFromStream, then TBitmap::Assign of the
+// object and, once it is freed, the bitmap's SetPixelFormat(pf24bit). The
+// chunks are walked as the reader walks them, every IDAT passed over; the
+// data of zTXt chunks is read to count the text they inflate to, under the
+// same bounds as the reader's and through a small buffer.
 bool PngLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes);
