@@ -30,8 +30,12 @@ TPictureClaim Claimed(int64_t width, int64_t height, int64_t loadBytes) {
   return claim;
 }
 
+// The memory of the 24-bit working bitmap of a width x height picture.
+int64_t PictureBytes(int64_t width, int64_t height) { return HeldBytes(AlignedRowBytes(width, 24) * height); }
+
 // A BMP file is read up to the end of its pixels into memory, then into a
-// bitmap of its own format, which is converted to 24 bits once it is loaded.
+// bitmap of its own format; the file's bytes go, and the bitmap is
+// converted to 24 bits: the 24-bit bitmap is there only beside the first.
 TPictureClaim BmpClaim(TStream& stream) {
   const int64_t size = stream.Size();
   uint8_t head[BmpHeaderBytes];
@@ -42,10 +46,13 @@ TPictureClaim BmpClaim(TStream& stream) {
   } catch (const Exception&) {
     return {};
   }
+  constexpr int64_t kTableBytes = 8 << 10;  // colour tables (and their copies while converted), objects
+  const int64_t data = int64_t(layout.DataEnd) + kTableBytes;
   // A 24-bit picture is read straight into the working bitmap's format.
-  const int64_t own = layout.OutBits == 24 ? 0 : HeldBytes(AlignedRowBytes(layout.Width, layout.OutBits) * layout.Height);
-  constexpr int64_t kTableBytes = 4 << 10;  // the colour table, the bitmap's objects
-  return Claimed(layout.Width, layout.Height, int64_t(layout.DataEnd) + own + kTableBytes);
+  if (layout.OutBits == 24) return Claimed(layout.Width, layout.Height, data);
+  const int64_t own = HeldBytes(AlignedRowBytes(layout.Width, layout.OutBits) * layout.Height);
+  return Claimed(layout.Width, layout.Height,
+                 std::max(data + own - PictureBytes(layout.Width, layout.Height), own + kTableBytes));
 }
 
 TPictureClaim JpegClaim(TStream& stream) {
@@ -234,11 +241,12 @@ TGifFirstFrame FindFirstFrame(TStream& stream) {
 }
 
 // The GIF loader reads the data up to the end of the first frame (and adds
-// a trailer), decodes that frame's pixels, renders them as an 8-bit bitmap,
-// and copies the picture of the screen out: that bitmap itself when the
-// frame is the screen's size (a copy kept by the image, then the loader's
-// bitmap, 8-bit until it is converted to 24 bits), otherwise the frame
-// drawn on a 24-bit bitmap of the screen.
+// a trailer) and decodes that frame's pixels; the data goes, the pixels are
+// rendered as an 8-bit bitmap, and the picture of the screen is copied out:
+// that bitmap itself when the frame is the screen's size (a copy kept by
+// the image, then the loader's bitmap, 8-bit until it is converted to 24
+// bits once the image is gone), otherwise the frame drawn on a 24-bit
+// bitmap of the screen, kept by the image, then copied into the loader's.
 TPictureClaim GifClaim(const TGifFirstFrame& frame) {
   if (frame.Found == TGifFirstFrame::Refused) return {};
   // Each extension and sub-block the reader keeps: an object or an entry of
@@ -246,15 +254,18 @@ TPictureClaim GifClaim(const TGifFirstFrame& frame) {
   // blocks of an application extension, a block of its own.
   constexpr int64_t kItemBytes = 160;
   constexpr int64_t kDecoderBytes = 64 << 10;  // the LZW decoder's tables, the colour maps and palettes
-  const int64_t data = frame.End + 1;
-  const int64_t extensions = frame.Items * kItemBytes + frame.ItemBytes;
+  const int64_t picture = PictureBytes(frame.ScreenWidth, frame.ScreenHeight);
+  const int64_t extensions = frame.Items * kItemBytes + frame.ItemBytes + kDecoderBytes;
   const int64_t pixels = int64_t(frame.Width) * frame.Height;
   const int64_t rendering = HeldBytes(AlignedRowBytes(frame.Width, 8) * frame.Height);
   const int64_t mask = HeldBytes(AlignedRowBytes(frame.Width, 1) * frame.Height);
-  const bool sameSize = frame.Width == frame.ScreenWidth && frame.Height == frame.ScreenHeight;
-  const int64_t screen = sameSize ? 2 * rendering : HeldBytes(AlignedRowBytes(frame.ScreenWidth, 24) * frame.ScreenHeight);
-  const int64_t reading = data + pixels, copying = pixels + rendering + mask + screen;
-  return Claimed(frame.ScreenWidth, frame.ScreenHeight, extensions + std::max(reading, copying) + kDecoderBytes);
+  // Reading: the data and the pixels, before any 24-bit bitmap.
+  int64_t beside = frame.End + 1 + pixels - picture;
+  if (frame.Width == frame.ScreenWidth && frame.Height == frame.ScreenHeight)
+    beside = std::max({beside, pixels + 3 * rendering + mask - picture, rendering});
+  else
+    beside = std::max(beside, pixels + rendering + mask + picture);
+  return Claimed(frame.ScreenWidth, frame.ScreenHeight, extensions + beside);
 }
 
 // A metafile is loaded whole and tells its size only once its records have
@@ -342,8 +353,7 @@ TPictureClaim ClaimGifPicture(TStream& stream, int64_t& firstFrameEnd) {
 
 int64_t ClaimLoadBytes(const TPictureClaim& claim) {
   if (!claim.Readable || !FitsWorkingBitmap(claim.Width, claim.Height)) return 0;
-  const int64_t picture = (claim.Width * 24 + 31) / 32 * 4 * claim.Height;
-  return int64_t(PixelMemorySize(size_t(picture))) + std::max<int64_t>(claim.LoadBytes, 0);
+  return PictureBytes(claim.Width, claim.Height) + std::max<int64_t>(claim.LoadBytes, 0);
 }
 
 TPictureClaim ClaimPictureFile(const std::string& path) {
