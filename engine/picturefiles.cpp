@@ -55,22 +55,16 @@ TPictureClaim BmpClaim(TStream& stream) {
                  std::max(data + own - PictureBytes(layout.Width, layout.Height), own + kTableBytes));
 }
 
-TPictureClaim JpegClaim(TStream& stream) {
+// The claim a codec reads with its own claim function (see PngLoadClaim).
+using TLoadClaim = bool (*)(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes);
+TPictureClaim CodecClaim(TStream& stream, TLoadClaim read) {
   int64_t width = 0, height = 0, loadBytes = 0;
-  if (!JpegLoadClaim(stream, width, height, loadBytes)) return {};
-  return Claimed(width, height, loadBytes);
+  return read(stream, width, height, loadBytes) ? Claimed(width, height, loadBytes) : TPictureClaim();
 }
 
-TPictureClaim PngClaim(TStream& stream) {
-  int64_t width = 0, height = 0, loadBytes = 0;
-  if (!PngLoadClaim(stream, width, height, loadBytes)) return {};
-  return Claimed(width, height, loadBytes);
-}
-
-TPictureClaim IconClaim(TStream& stream) {
-  int64_t width = 0, height = 0, loadBytes = 0;
-  if (!IconLoadClaim(stream, PngLoadClaim, width, height, loadBytes)) return {};
-  return Claimed(width, height, loadBytes);
+// An icon's PNG entries are claimed by the PNG codec.
+bool IconClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes) {
+  return IconLoadClaim(stream, PngLoadClaim, width, height, loadBytes);
 }
 
 // Walks GIF data block by block as the GIF reader reads it, from the
@@ -131,7 +125,7 @@ class TGifWalk {
 // What the GIF reader meets in GIF data up to the end of its first frame.
 struct TGifFirstFrame {
   enum {
-    Refused,         // the reader refuses the data or finds no frame in it, or the screen or first image is past the cap
+    Refused,         // the reader refuses the data or finds no frame, or the screen or image is past the cap
     Ended,           // the data ends (or stops being GIF) in the first frame's extensions or pixels
     ExtensionsOnly,  // the first frame holds extensions only
     Image            // the first frame holds an image
@@ -331,10 +325,10 @@ TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind) {
   try {
     switch (kind) {
       case TPictureKind::Bmp: claim = BmpClaim(stream); break;
-      case TPictureKind::Jpeg: claim = JpegClaim(stream); break;
-      case TPictureKind::Png: claim = PngClaim(stream); break;
+      case TPictureKind::Jpeg: claim = CodecClaim(stream, JpegLoadClaim); break;
+      case TPictureKind::Png: claim = CodecClaim(stream, PngLoadClaim); break;
       case TPictureKind::Gif: claim = GifClaim(FindFirstFrame(stream)); break;
-      case TPictureKind::Icon: claim = IconClaim(stream); break;
+      case TPictureKind::Icon: claim = CodecClaim(stream, IconClaim); break;
       case TPictureKind::Metafile: claim = MetafileClaim(stream); break;
       case TPictureKind::None: break;
     }

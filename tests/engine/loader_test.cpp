@@ -7,6 +7,7 @@
 
 #include "engine/jobrecord.h"
 #include "engine/picturefiles.h"
+#include "fuzz/claimcheck.h"
 #include "gif/gifimage.h"
 #include "platform/graphics/jpeg.h"
 #include "platform/graphics/icon.h"
@@ -651,4 +652,17 @@ TEST(PictureLoading, AFileItsClaimRefusesIsOneItsReaderRefuses) {
     EXPECT_TRUE(TJobRecord::LoadPictureToBitmap(dir.File(name), bitmap));
     EXPECT_TRUE(ReaderReads(PictureKindOf(ExtractFileExt(name)), data));
   }
+}
+
+TEST(PictureLoading, WhatTheFuzzersFoundKeepsItsClaim) {
+  // Each kind's findings, through the check its fuzz target makes.
+  RegisterPictureFormats();
+  const std::pair<const char*, std::string (*)(const uint8_t*, size_t)> checks[] = {
+      {"fuzz_jpeg", claimcheck::Jpeg}, {"fuzz_bmp", claimcheck::Bmp}, {"fuzz_ico", claimcheck::Icon},
+      {"fuzz_gif", claimcheck::Gif}};
+  for (const auto& [kind, check] : checks)
+    for (const std::string& path : RegressionInputs(kind)) {
+      const std::vector<uint8_t> data = ReadFile(path);
+      EXPECT_EQ(check(data.data(), data.size()), "") << path;
+    }
 }
