@@ -6,6 +6,8 @@
 
 #include "gif/gifimage.h"
 #include "platform/graphics/gdi.h"
+#include "platform/graphics/icon.h"
+#include "platform/graphics/jpeg.h"
 #include "platform/metafile/metafile.h"
 #include "png/pngimage.h"
 
@@ -13,72 +15,56 @@ namespace {
 
 uint32_t Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
-uint32_t Be16(const uint8_t* p) { return (p[0] << 8) | p[1]; }
 
-bool ReadExactly(TStream& stream, uint8_t* buffer, int64_t count) { return stream.Read(buffer, count) == count; }
+// The memory a buffer of pixels of that many bytes takes.
+int64_t HeldBytes(int64_t bytes) { return int64_t(PixelMemorySize(size_t(std::max<int64_t>(bytes, 0)))); }
 
-// The size a header claims, noted on the way to the cap's test.
-struct TClaim {
-  int64_t Width = 0, Height = 0;
-};
-bool Claim(TClaim& claim, int64_t width, int64_t height) {
+// The claim of a picture of width x height whose load holds loadBytes
+// beside it (the checks of the cap and of pixels follow in ClaimPicture).
+TPictureClaim Claimed(int64_t width, int64_t height, int64_t loadBytes) {
+  TPictureClaim claim;
+  claim.Readable = true;
   claim.Width = width;
   claim.Height = height;
-  return FitsWorkingBitmap(width, height);
+  claim.LoadBytes = loadBytes;
+  return claim;
 }
 
-bool BmpAcceptable(TStream& stream, TClaim& claim) {
-  uint8_t h[30];
-  if (!ReadExactly(stream, h, sizeof h) || h[0] != 'B' || h[1] != 'M') return false;
-  const uint32_t headerSize = Le32(h + 14);
-  int64_t width, height;
-  if (headerSize == 12) {
-    width = Le16(h + 18);
-    height = Le16(h + 20);
-  } else if (headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 64 || headerSize == 108 ||
-             headerSize == 124) {
-    width = int32_t(Le32(h + 18));
-    height = int32_t(Le32(h + 22));
-    if (height < 0) height = -height;
-  } else {
-    return false;
+// The memory of the 24-bit working bitmap of a width x height picture.
+int64_t PictureBytes(int64_t width, int64_t height) { return HeldBytes(AlignedRowBytes(width, 24) * height); }
+
+// A BMP file is read up to the end of its pixels into memory, then into a
+// bitmap of its own format; the file's bytes go, and the bitmap is
+// converted to 24 bits: the 24-bit bitmap is there only beside the first.
+TPictureClaim BmpClaim(TStream& stream) {
+  const int64_t size = stream.Size();
+  uint8_t head[BmpHeaderBytes];
+  const int64_t got = std::max<int64_t>(0, stream.Read(head, std::min<int64_t>(size, sizeof head)));
+  TBmpLayout layout;
+  try {
+    layout = ReadBmpLayout(head, size_t(got), uint64_t(size));
+  } catch (const Exception&) {
+    return {};
   }
-  return width > 0 && height > 0 && Claim(claim, width, height);
+  constexpr int64_t kTableBytes = 8 << 10;  // colour tables (and their copies while converted), objects
+  const int64_t data = int64_t(layout.DataEnd) + kTableBytes;
+  // A 24-bit picture is read straight into the working bitmap's format.
+  if (layout.OutBits == 24) return Claimed(layout.Width, layout.Height, data);
+  const int64_t own = HeldBytes(AlignedRowBytes(layout.Width, layout.OutBits) * layout.Height);
+  return Claimed(layout.Width, layout.Height,
+                 std::max(data + own - PictureBytes(layout.Width, layout.Height), own + kTableBytes));
 }
 
-// Walks the marker segments up to the frame header. Bytes that are no
-// marker end the walk: the decoder then judges them.
-bool JpegAcceptable(TStream& stream, TClaim& claim) {
-  uint8_t h[4];
-  if (!ReadExactly(stream, h, 3) || h[0] != 0xFF || h[1] != 0xD8 || h[2] != 0xFF) return false;
-  stream.Seek(-1, soCurrent);
-  for (int segments = 0; segments < 10000; ++segments) {
-    if (!ReadExactly(stream, h, 2) || h[0] != 0xFF) return true;
-    int marker = h[1];
-    if (marker == 0xFF) {  // fill byte
-      stream.Seek(-1, soCurrent);
-      continue;
-    }
-    if (marker == 0xD9 || marker == 0xDA) return true;  // end, or scan data before any frame
-    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
-    if (!ReadExactly(stream, h, 2)) return true;
-    uint32_t length = Be16(h);
-    if (length < 2) return true;
-    bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-    if (frame) {
-      uint8_t f[5];
-      if (length < 7 || !ReadExactly(stream, f, 5)) return true;
-      return Claim(claim, Be16(f + 3), Be16(f + 1));
-    }
-    stream.Seek(length - 2, soCurrent);
-  }
-  return true;
-}
-
-bool PngAcceptable(TStream& stream, TClaim& claim) {
+// The claim a codec reads with its own claim function (see PngLoadClaim).
+using TLoadClaim = bool (*)(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes);
+TPictureClaim CodecClaim(TStream& stream, TLoadClaim read) {
   int64_t width = 0, height = 0, loadBytes = 0;
-  if (!PngLoadClaim(stream, width, height, loadBytes)) return false;
-  return Claim(claim, width, height);
+  return read(stream, width, height, loadBytes) ? Claimed(width, height, loadBytes) : TPictureClaim();
+}
+
+// An icon's PNG entries are claimed by the PNG codec.
+bool IconClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes) {
+  return IconLoadClaim(stream, PngLoadClaim, width, height, loadBytes);
 }
 
 // Walks GIF data block by block as the GIF reader reads it, from the
@@ -105,10 +91,14 @@ class TGifWalk {
     }
     return true;
   }
-  // A chain of data sub-blocks up to its terminator (or the end).
-  bool SubBlocks() {
-    for (int length; (length = Next()) > 0;)
+  // A chain of data sub-blocks up to its terminator (or the end), counted
+  // into blocks and bytes when asked.
+  bool SubBlocks(int64_t* blocks = nullptr, int64_t* bytes = nullptr) {
+    for (int length; (length = Next()) > 0;) {
+      if (blocks) ++*blocks;
+      if (bytes) *bytes += length;
       if (!Skip(length)) return false;
+    }
     return true;
   }
 
@@ -132,123 +122,181 @@ class TGifWalk {
   size_t FPos = 0, FLength = 0;
 };
 
-// What the GIF reader meets in GIF data up to its first image.
-struct TGifFirstImage {
+// What the GIF reader meets in GIF data up to the end of its first frame.
+struct TGifFirstFrame {
   enum {
-    Refused,         // the reader refuses the data, or its screen or first image is past the cap
-    Ended,           // the data ends (or stops being GIF) before an image
-    ExtensionsOnly,  // the first frame holds extensions only; the walk stands behind them
-    Image            // the walk stands on the image's descriptor
-  } Found = Ended;
+    Refused,         // the reader refuses the data or finds no frame, or the screen or image is past the cap
+    Ended,           // the data ends (or stops being GIF) in the first frame's extensions or pixels
+    ExtensionsOnly,  // the first frame holds extensions only
+    Image            // the first frame holds an image
+  } Found = Refused;
+  int ScreenWidth = 0, ScreenHeight = 0;
   int Width = 0, Height = 0;  // the image's size (the screen's for a side of 0)
+  // Where the reader's walk ends: behind the frame, or the data's end.
+  int64_t End = 0;
+  // The extensions of the frame and their data sub-blocks, and the bytes
+  // those hold: the reader keeps each as an object of its own.
+  int64_t Items = 0, ItemBytes = 0;
 };
 
-TGifFirstImage FindFirstImage(TGifWalk& walk) {
-  TGifFirstImage first;
-  const uint8_t* header = walk.Look(13);
-  if (!header) return first;
-  for (int i = 0; i < 3; ++i)
-    if ((header[i] & 0xDF) != "GIF"[i]) return {TGifFirstImage::Refused};
-  const int screenWidth = Le16(header + 6), screenHeight = Le16(header + 8);
-  if (!FitsWorkingBitmap(screenWidth, screenHeight)) return {TGifFirstImage::Refused};
-  const uint8_t packed = header[10];
-  walk.Skip(13);
-  if ((packed & 0x80) && !walk.Skip(3 * (2 << (packed & 7)))) return first;
-  while (walk.Peek() == 0) walk.Next();
-  if (walk.Peek() != 0x21 && walk.Peek() != 0x2C) return first;  // no frame at all
-  // The frame's extensions, each read the way its class reads it.
+// The frame's extensions, each read the way its class reads it; false where
+// the data ends among them. found is set to Refused for an extension the
+// reader refuses.
+bool WalkExtensions(TGifWalk& walk, TGifFirstFrame& frame) {
+  auto subBlocks = [&] { return walk.SubBlocks(&frame.Items, &frame.ItemBytes); };
   while (walk.Peek() == 0x21) {
     walk.Next();
+    ++frame.Items;
     switch (walk.Next()) {
       case 0xF9:  // graphic control: six bytes, whatever its size says
-        if (!walk.Skip(6)) return first;
+        if (!walk.Skip(6)) return false;
         break;
       case 0x01:  // plain text: thirteen bytes, then the text
-        if (!walk.Skip(13) || !walk.SubBlocks()) return first;
+        if (!walk.Skip(13) || !subBlocks()) return false;
         break;
       case 0xFE:  // comment
-        if (!walk.SubBlocks()) return first;
+        if (!subBlocks()) return false;
         break;
       case 0xFF: {  // application: the identifier, then its data
         int length = walk.Next();
-        if (length < 0) return first;
-        if (length < 10) return {TGifFirstImage::Refused};
-        if (!walk.Skip(11) || !walk.Skip(length - 11) || !walk.SubBlocks()) return first;
+        if (length < 0) return false;
+        if (length < 10) {
+          frame.Found = TGifFirstFrame::Refused;
+          return false;
+        }
+        if (!walk.Skip(11) || !walk.Skip(length - 11) || !subBlocks()) return false;
         break;
       }
-      default:
-        return {TGifFirstImage::Refused};  // an extension the reader does not know
+      default:  // an extension the reader does not know
+        frame.Found = TGifFirstFrame::Refused;
+        return false;
     }
   }
+  return true;
+}
+
+TGifFirstFrame FindFirstFrame(TStream& stream) {
+  TGifFirstFrame frame;
+  const int64_t size = stream.Size();
+  TGifWalk walk(stream);
+  // The header and the global colour table: the reader refuses data cut
+  // in them. Some files carry four bytes in front of the signature.
+  auto signature = [](const uint8_t* header) {
+    for (int i = 0; i < 3; ++i)
+      if ((header[i] & 0xDF) != "GIF"[i]) return false;
+    return true;
+  };
+  const uint8_t* header = walk.Look(6);
+  if (!header) return frame;
+  if (!signature(header) && !(walk.Skip(4) && (header = walk.Look(6)) && signature(header))) return frame;
+  header = walk.Look(13);
+  if (!header) return frame;
+  frame.ScreenWidth = Le16(header + 6);
+  frame.ScreenHeight = Le16(header + 8);
+  if (!FitsWorkingBitmap(frame.ScreenWidth, frame.ScreenHeight)) return frame;
+  const uint8_t packed = header[10];
+  walk.Skip(13);
+  if ((packed & 0x80) && !walk.Skip(3 * (2 << (packed & 7)))) return frame;
+  // Past zeros, a frame begins with an extension or an image; anything
+  // else leaves the reader without frames.
+  while (walk.Peek() == 0) walk.Next();
+  if (walk.Peek() != 0x21 && walk.Peek() != 0x2C) return frame;
+  frame.Found = TGifFirstFrame::Ended;
+  frame.End = size;
+  if (!WalkExtensions(walk, frame)) return frame;
   int next = walk.Peek();
-  if (next < 0) return first;
-  if (next == 0x3B || next == 0) return {TGifFirstImage::ExtensionsOnly};
+  if (next < 0) return frame;
+  if (next == 0x3B || next == 0) {
+    frame.Found = TGifFirstFrame::ExtensionsOnly;
+    frame.End = walk.At();
+    return frame;
+  }
   const uint8_t* descriptor = walk.Look(10);
-  if (!descriptor) return first;
-  first.Width = Le16(descriptor + 5);
-  first.Height = Le16(descriptor + 7);
-  if (first.Width == 0 || first.Height == 0) {
-    first.Width = screenWidth;
-    first.Height = screenHeight;
+  if (!descriptor) return frame;
+  frame.Width = Le16(descriptor + 5);
+  frame.Height = Le16(descriptor + 7);
+  if (frame.Width == 0 || frame.Height == 0) {
+    frame.Width = frame.ScreenWidth;
+    frame.Height = frame.ScreenHeight;
   }
   // The image is decoded whole (and rendered once more) before it is drawn
   // on the screen, whatever part of it shows there.
-  first.Found = FitsWorkingBitmap(first.Width, first.Height) ? TGifFirstImage::Image : TGifFirstImage::Refused;
-  return first;
+  if (!FitsWorkingBitmap(frame.Width, frame.Height)) {
+    frame.Found = TGifFirstFrame::Refused;
+    return frame;
+  }
+  const uint8_t local = descriptor[9];
+  walk.Skip(10);
+  if ((local & 0x80) && !walk.Skip(3 * (2 << (local & 7)))) return frame;
+  if (walk.Next() < 0 || !walk.SubBlocks()) return frame;  // the code size, then the pixels
+  frame.Found = TGifFirstFrame::Image;
+  frame.End = std::min(walk.At(), size);
+  return frame;
+}
+
+// The GIF loader reads the data up to the end of the first frame (and adds
+// a trailer) and decodes that frame's pixels; the data goes, the pixels are
+// rendered as an 8-bit bitmap, and the picture of the screen is copied out:
+// that bitmap itself when the frame is the screen's size (a copy kept by
+// the image, then the loader's bitmap, 8-bit until it is converted to 24
+// bits once the image is gone), otherwise the frame drawn on a 24-bit
+// bitmap of the screen, kept by the image, then copied into the loader's.
+TPictureClaim GifClaim(const TGifFirstFrame& frame) {
+  if (frame.Found == TGifFirstFrame::Refused) return {};
+  // Each extension and sub-block the reader keeps: an object or an entry of
+  // a list (40 bytes, up to three times while the list grows) and, for the
+  // blocks of an application extension, a block of its own.
+  constexpr int64_t kItemBytes = 160;
+  constexpr int64_t kDecoderBytes = 64 << 10;  // the LZW decoder's tables, the colour maps and palettes
+  const int64_t picture = PictureBytes(frame.ScreenWidth, frame.ScreenHeight);
+  const int64_t extensions = frame.Items * kItemBytes + frame.ItemBytes + kDecoderBytes;
+  const int64_t pixels = int64_t(frame.Width) * frame.Height;
+  const int64_t rendering = HeldBytes(AlignedRowBytes(frame.Width, 8) * frame.Height);
+  const int64_t mask = HeldBytes(AlignedRowBytes(frame.Width, 1) * frame.Height);
+  // Reading: the data and the pixels, before any 24-bit bitmap.
+  int64_t beside = frame.End + 1 + pixels - picture;
+  if (frame.Width == frame.ScreenWidth && frame.Height == frame.ScreenHeight)
+    beside = std::max({beside, pixels + 3 * rendering + mask - picture, rendering});
+  else
+    beside = std::max(beside, pixels + rendering + mask + picture);
+  return Claimed(frame.ScreenWidth, frame.ScreenHeight, extensions + beside);
+}
+
+// A metafile is loaded whole and tells its size only once its records have
+// been walked; its bitmaps are decoded while it is drawn. The file's bytes
+// and those bitmaps are held beside the picture. Junk and other types are
+// refused by the signature before the file is read: an enhanced metafile
+// starts with its header record (type 1) holding " EMF" at byte 40; a
+// placeable Windows metafile with its key.
+TPictureClaim MetafileClaim(TStream& stream) {
+  uint8_t h[44];
+  const int64_t got = stream.Read(h, sizeof h);
+  const bool signature = (got >= 44 && Le32(h) == 1 && std::memcmp(h + 40, " EMF", 4) == 0) ||
+                         (got >= 4 && Le32(h) == 0x9AC6CDD7);
+  if (!signature) return {};
+  stream.SetPosition(0);
+  const std::vector<uint8_t> data = ReadToEnd(stream);
+  int width = 0, height = 0;
+  if (!MetafileSize(data.data(), data.size(), &width, &height)) return {};
+  constexpr int64_t kPlayerBytes = 64 << 10;  // the player's and the painter's state
+  return Claimed(width, height, int64_t(data.size()) + MetafileBitmapBytes(data.data(), data.size()) + kPlayerBytes);
+}
+
+// Whatever the kind: a loaded picture has pixels, and a working bitmap
+// under the cap.
+TPictureClaim Checked(TPictureClaim claim) {
+  if (!claim.Readable || claim.Width <= 0 || claim.Height <= 0 || !FitsWorkingBitmap(claim.Width, claim.Height))
+    return TPictureClaim();
+  claim.LoadBytes = std::max<int64_t>(claim.LoadBytes, 0);
+  return claim;
 }
 
 }  // namespace
 
 int64_t GifFirstFrameEnd(TStream& stream) {
-  const int64_t size = stream.Size();
-  TGifWalk walk(stream);
-  switch (FindFirstImage(walk).Found) {
-    case TGifFirstImage::Refused: return 0;
-    case TGifFirstImage::Ended: return size;
-    case TGifFirstImage::ExtensionsOnly: return walk.At();
-    case TGifFirstImage::Image: break;
-  }
-  const uint8_t packed = walk.Look(10)[9];
-  walk.Skip(10);
-  if ((packed & 0x80) && !walk.Skip(3 * (2 << (packed & 7)))) return size;
-  if (walk.Next() < 0 || !walk.SubBlocks()) return size;  // the code size, then the pixels
-  return std::min(walk.At(), size);
+  const TGifFirstFrame frame = FindFirstFrame(stream);
+  return frame.Found == TGifFirstFrame::Refused ? 0 : frame.End;
 }
-
-namespace {
-
-// Also walks to the first image: the road holds it whole while it loads,
-// so when it is larger than the screen, its size is the claim.
-bool GifAcceptable(TStream& stream, TClaim& claim) {
-  uint8_t h[10];
-  if (!ReadExactly(stream, h, sizeof h)) return false;
-  for (int i = 0; i < 3; ++i)
-    if ((h[i] & 0xDF) != "GIF"[i]) return false;
-  if (!Claim(claim, Le16(h + 6), Le16(h + 8))) return false;
-  TGifWalk walk(stream);
-  TGifFirstImage first = FindFirstImage(walk);
-  if (first.Found == TGifFirstImage::Refused) return false;
-  if (first.Found == TGifFirstImage::Image && int64_t(first.Width) * first.Height > claim.Width * claim.Height)
-    Claim(claim, first.Width, first.Height);
-  return true;
-}
-
-bool IconAcceptable(TStream& stream) {
-  uint8_t h[6];
-  return ReadExactly(stream, h, sizeof h) && Le16(h) == 0 && (Le16(h + 2) == 1 || Le16(h + 2) == 2) &&
-         Le16(h + 4) > 0;
-}
-
-// An enhanced metafile starts with its header record (type 1) holding
-// " EMF" at byte 40; a placeable Windows metafile with its key.
-bool MetafileAcceptable(TStream& stream) {
-  uint8_t h[44];
-  int64_t got = stream.Read(h, sizeof h);
-  if (got >= 44 && Le32(h) == 1 && std::memcmp(h + 40, " EMF", 4) == 0) return true;
-  return got >= 4 && Le32(h) == 0x9AC6CDD7;
-}
-
-}  // namespace
 
 void RegisterPictureFormats() {
   RegisterGifFormat();
@@ -271,47 +319,35 @@ bool FitsWorkingBitmap(int64_t width, int64_t height) {
   return stride <= MaxBitmapBytes / height;
 }
 
-bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind, int64_t* width, int64_t* height) {
+TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind) {
   stream.SetPosition(0);
-  TClaim claim;
-  bool acceptable = false;
-  switch (kind) {
-    case TPictureKind::Bmp: acceptable = BmpAcceptable(stream, claim); break;
-    case TPictureKind::Jpeg: acceptable = JpegAcceptable(stream, claim); break;
-    case TPictureKind::Png: acceptable = PngAcceptable(stream, claim); break;
-    case TPictureKind::Gif: acceptable = GifAcceptable(stream, claim); break;
-    case TPictureKind::Icon: acceptable = IconAcceptable(stream); break;
-    case TPictureKind::Metafile: acceptable = MetafileAcceptable(stream); break;
-    case TPictureKind::None: break;
+  TPictureClaim claim;
+  try {
+    switch (kind) {
+      case TPictureKind::Bmp: claim = BmpClaim(stream); break;
+      case TPictureKind::Jpeg: claim = CodecClaim(stream, JpegLoadClaim); break;
+      case TPictureKind::Png: claim = CodecClaim(stream, PngLoadClaim); break;
+      case TPictureKind::Gif: claim = GifClaim(FindFirstFrame(stream)); break;
+      case TPictureKind::Icon: claim = CodecClaim(stream, IconClaim); break;
+      case TPictureKind::Metafile: claim = MetafileClaim(stream); break;
+      case TPictureKind::None: break;
+    }
+  } catch (const Exception&) {
+    claim = TPictureClaim();
   }
-  if (width) *width = claim.Width;
-  if (height) *height = claim.Height;
-  return acceptable;
+  return Checked(claim);
 }
 
-TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind) {
-  TPictureClaim claim;
-  claim.Readable = PictureHeaderAcceptable(stream, kind, &claim.Width, &claim.Height);
-  if (claim.Readable && kind == TPictureKind::Metafile) {
-    // A metafile is loaded whole and tells its size only once its records
-    // have been walked; its bitmaps are decoded while it is drawn. The
-    // file's bytes and those bitmaps are held beside the picture.
-    stream.SetPosition(0);
-    const std::vector<uint8_t> data = ReadToEnd(stream);
-    int width = 0, height = 0;
-    claim.Readable = MetafileSize(data.data(), data.size(), &width, &height);
-    claim.Width = width;
-    claim.Height = height;
-    claim.LoadBytes = int64_t(data.size()) + MetafileBitmapBytes(data.data(), data.size());
-  }
-  if (!claim.Readable) claim = TPictureClaim();
-  return claim;
+TPictureClaim ClaimGifPicture(TStream& stream, int64_t& firstFrameEnd) {
+  stream.SetPosition(0);
+  const TGifFirstFrame frame = FindFirstFrame(stream);
+  firstFrameEnd = frame.Found == TGifFirstFrame::Refused ? 0 : frame.End;
+  return Checked(GifClaim(frame));
 }
 
 int64_t ClaimLoadBytes(const TPictureClaim& claim) {
   if (!claim.Readable || !FitsWorkingBitmap(claim.Width, claim.Height)) return 0;
-  const int64_t picture = (claim.Width * 24 + 31) / 32 * 4 * claim.Height;
-  return int64_t(PixelMemorySize(size_t(picture))) + std::max<int64_t>(claim.LoadBytes, 0);
+  return PictureBytes(claim.Width, claim.Height) + std::max<int64_t>(claim.LoadBytes, 0);
 }
 
 TPictureClaim ClaimPictureFile(const std::string& path) {

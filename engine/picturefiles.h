@@ -1,6 +1,7 @@
 // Picture files as the loaders meet them: the formats registered with the
-// picture classes, and a look at a file's first bytes before it is read
-// whole (the signature of its type, the size its header claims).
+// picture classes, and a file's claim, read from its headers before it is
+// read whole: whether its loader reads it, the size of the picture it
+// places and what the load holds beside that picture.
 #pragma once
 
 #include <cstdint>
@@ -19,21 +20,9 @@ enum class TPictureKind { None, Bmp, Jpeg, Png, Gif, Icon, Metafile };
 // The kind an extension (".bmp", ".JPG", ...) names; None for any other.
 TPictureKind PictureKindOf(const std::string& extension);
 
-// Reads the signature and header of the picture in the stream (from its
-// start; the position is left anywhere). False when the bytes are not a
-// picture of that kind (junk, another type, a cut header), or when the
-// header claims a picture whose 24-bit working bitmap would pass the
-// bitmap memory cap. Kinds whose size shows only once they are parsed
-// (icons, metafiles) are looked at for their signature alone; a GIF is
-// walked up to its first image, which it is refused for as the loader
-// refuses it, and which is the size it claims when larger than its screen
-// (the load holds that image whole). The size the header claims goes to
-// width and height when asked for (0 x 0 when it shows none).
-bool PictureHeaderAcceptable(TStream& stream, TPictureKind kind, int64_t* width = nullptr,
-                             int64_t* height = nullptr);
-
-// What loading a picture file takes, read from its header as its loader
-// reads it, before anything is loaded.
+// What loading a picture file takes, read from its headers by the reader
+// its loader uses (or the same walk), before anything is loaded. The loader
+// reads only files whose claim is readable.
 struct TPictureClaim {
   // False when the loader refuses the file: it cannot be opened, it is
   // junk or of another type, its header is cut or refused, or its picture
@@ -43,14 +32,20 @@ struct TPictureClaim {
   // when readable).
   int64_t Width = 0, Height = 0;
   // The most that the load holds at once beside that picture's 24-bit
-  // bitmap: the file's bytes where it is read whole, what the decoder holds
-  // (a frame larger than the picture, rows of more bits, coefficients),
-  // the bitmaps a metafile decodes, a PNG's inflated text.
+  // bitmap, up to the bitmap's conversion to 24 bits: the file's bytes where
+  // it is read whole, what the decoder holds (a frame larger than the
+  // picture, the picture in the file's own format, coefficients, an icon's
+  // pixels), the bitmaps a metafile decodes, a PNG's inflated text.
   int64_t LoadBytes = 0;
 };
 // The claim of the picture in the stream (from its start; the position is
-// left anywhere), read as the loader for the kind reads it.
+// left anywhere), read as the loader for the kind reads it: not readable
+// for junk, another type, a cut or refused header, and a picture that has
+// no pixels or whose 24-bit working bitmap would pass the cap.
 TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind);
+// The claim of GIF data in the stream, as ClaimPicture reads it, and where
+// the walk through its first frame ends (GifFirstFrameEnd) on the way.
+TPictureClaim ClaimGifPicture(TStream& stream, int64_t& firstFrameEnd);
 // The claim of the file at path, of the kind its extension names.
 TPictureClaim ClaimPictureFile(const std::string& path);
 
@@ -60,11 +55,11 @@ int64_t ClaimLoadBytes(const TPictureClaim& claim);
 
 // The number of bytes of the GIF data in the stream (from its start; the
 // position is left anywhere) up to the end of its first frame, read as the
-// GIF reader reads it (all of it when the data ends or stops being a GIF
-// before), or 0 when the reader would refuse it or its screen or first
-// image is past the cap at 24 bits. The walk reads the blocks' lengths
-// through a small buffer of its own. The engine shows only that frame: the
-// frames after it are never read.
+// GIF reader reads it (all of it when the data ends before), or 0 when the
+// reader refuses it, finds no frame, or its screen or first image is past
+// the cap at 24 bits. The walk reads the blocks' lengths through a small
+// buffer of its own. The engine shows only that frame: the frames after it
+// are never read.
 int64_t GifFirstFrameEnd(TStream& stream);
 
 // True when a width x height picture fits a 24-bit bitmap under the cap.

@@ -1,7 +1,8 @@
 // Reading source pictures into a bitmap, by the file's extension. A file is
-// opened once; its signature and header are looked at before anything else
-// is read, so that junk or a header claiming a picture too large for the
-// working bitmap costs no memory. A load that leaves no pixels has failed.
+// opened once; its claim is read from its headers before anything else is
+// read, so that junk or a header claiming a picture too large for the
+// working bitmap costs no memory, and the run and the loader refuse the
+// same files. A load that leaves no pixels has failed.
 #include "engine/jobrecord.h"
 #include "engine/picturefiles.h"
 #include "gif/gifimage.h"
@@ -12,10 +13,14 @@
 
 namespace {
 
-// The file's stream when its header is acceptable for the kind, else null.
-std::unique_ptr<TFileStream> OpenPicture(const std::string& path, TPictureKind kind) {
+// The file's stream when its claim for the kind is readable, else null.
+// For a GIF, gifEnd is where its first frame ends.
+std::unique_ptr<TFileStream> OpenPicture(const std::string& path, TPictureKind kind, int64_t* gifEnd = nullptr) {
   auto file = std::make_unique<TFileStream>(path, fmOpenRead | fmShareDenyWrite);
-  if (!PictureHeaderAcceptable(*file, kind)) return nullptr;
+  int64_t end = 0;
+  const TPictureClaim claim = kind == TPictureKind::Gif ? ClaimGifPicture(*file, end) : ClaimPicture(*file, kind);
+  if (!claim.Readable) return nullptr;
+  if (gifEnd) *gifEnd = end;
   file->SetPosition(0);
   return file;
 }
@@ -44,13 +49,13 @@ bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
   // leave the codec's process-wide defaults alone.
   bool loaded = false;
   try {
-    if (std::unique_ptr<TFileStream> file = OpenPicture(path, TPictureKind::Gif)) {
+    int64_t end = 0;
+    if (std::unique_ptr<TFileStream> file = OpenPicture(path, TPictureKind::Gif, &end)) {
       // The first frame and what comes before it, then the trailer: the
       // frames after it would cost memory and time and show nowhere, so
       // they are never read (a long animation holds no more than its first
       // frame's data).
       const int64_t size = file->Size();
-      const int64_t end = GifFirstFrameEnd(*file);
       if (end > 0) {
         std::vector<uint8_t> data;
         data.reserve(size_t(end) + 1);

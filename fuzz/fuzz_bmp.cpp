@@ -1,8 +1,13 @@
-// Reads a BMP file, converts it to 24 bits and writes it back.
+// Reads a BMP file, converts it to 24 bits and writes it back, then checks
+// that reading it from a stream gives the same picture and that the file's
+// claim holds for it (a failed check aborts).
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/picturefiles.h"
+#include "fuzz/claimcheck.h"
 #include "platform/graphics/graphics.h"
 
 // The picture classes are registered as the program's loader registers them
@@ -23,6 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TMemoryStream out;
     bitmap.SaveToStream(out);
   } catch (const Exception&) {
+  }
+  // The claim of the data holds for what its reader reads.
+  const std::string failure = claimcheck::Bmp(data, size);
+  if (!failure.empty()) {
+    std::fprintf(stderr, "claim check failed: %s\n", failure.c_str());
+    std::abort();
   }
   return 0;
 }

@@ -3,11 +3,15 @@
 // back with the LZW or the run-length encoder, and copies it into a bitmap as
 // the engine's loader does (rendering the first frame over the logical
 // screen). The size of the input chooses the road, so the tests replay a
-// finding the same way.
+// finding the same way. Then the data's claim is checked against that
+// picture (a failed check aborts).
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/picturefiles.h"
+#include "fuzz/claimcheck.h"
 #include "gif/gifimage.h"
 
 // The picture classes are registered as the program's loader registers them
@@ -51,6 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TBitmap bitmap;
     bitmap.Assign(&image);
   } catch (const Exception&) {
+  }
+  // The claim of the data holds for what its reader reads.
+  const std::string failure = claimcheck::Gif(data, size);
+  if (!failure.empty()) {
+    std::fprintf(stderr, "claim check failed: %s\n", failure.c_str());
+    std::abort();
   }
   return 0;
 }

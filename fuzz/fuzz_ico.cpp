@@ -1,8 +1,12 @@
-// Reads an icon file and draws it on a 24-bit bitmap of its size.
+// Reads an icon file and draws it on a 24-bit bitmap of its size, then
+// checks the file's claim against the icon's size (a failed check aborts).
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/picturefiles.h"
+#include "fuzz/claimcheck.h"
 #include "platform/graphics/icon.h"
 
 // The picture classes are registered as the program's loader registers them
@@ -21,6 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bitmap.SetSize(icon.Width(), icon.Height());
     bitmap.Canvas()->Draw(0, 0, &icon);
   } catch (const Exception&) {
+  }
+  // The claim of the data holds for what its reader reads.
+  const std::string failure = claimcheck::Icon(data, size);
+  if (!failure.empty()) {
+    std::fprintf(stderr, "claim check failed: %s\n", failure.c_str());
+    std::abort();
   }
   return 0;
 }

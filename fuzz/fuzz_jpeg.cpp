@@ -1,11 +1,15 @@
 // Feeds arbitrary bytes to the JPEG reader: loading (header) and decoding.
 // The last byte also picks the decoding settings, so that scaling, the fast
 // mode and grey output are fuzzed too. The only acceptable failures are the
-// program's own exceptions.
+// program's own exceptions. Then the data's claim is checked against its
+// decoding at the loader's settings (a failed check aborts).
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/picturefiles.h"
+#include "fuzz/claimcheck.h"
 #include "platform/graphics/jpeg.h"
 
 // The picture classes are registered as the program's loader registers them
@@ -25,6 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     jpeg.LoadFromMemory(data, size);
     jpeg.DIBNeeded();
   } catch (const Exception&) {
+  }
+  // The claim of the data holds for what its reader reads.
+  const std::string failure = claimcheck::Jpeg(data, size);
+  if (!failure.empty()) {
+    std::fprintf(stderr, "claim check failed: %s\n", failure.c_str());
+    std::abort();
   }
   return 0;
 }

@@ -3,8 +3,9 @@
 // through the loader, the conversion to 24 bits, one effect and the writer
 // of one target format with fuzzed options, lower-case names on.
 // Input: [kind] [target] [effect] [parameter] [name length] name... data...
-// Checked after every road: nothing escapes the per-file step; nothing
-// lies outside the target folder; the file that held the first free name
+// Checked after every road: the file's claim is readable when the loader
+// reads it, and of the size of the picture it places; nothing escapes the
+// per-file step; nothing lies outside the target folder; the file that held the first free name
 // before the run is untouched; a file logged as written exists, has a plain
 // name and reads back as a picture with pixels.
 #pragma once
@@ -85,6 +86,16 @@ inline std::string Run(const uint8_t* data, size_t size) {
   {
     TFileStream out(folders.Source + name, fmCreate);
     out.WriteBuffer(file, int64_t(fileSize));
+  }
+
+  {
+    const TPictureClaim claim = ClaimPictureFile(folders.Source + name);
+    TBitmap loaded;
+    if (TJobRecord::LoadPictureToBitmap(folders.Source + name, loaded) &&
+        (!claim.Readable || loaded.Width() != claim.Width || loaded.Height() != claim.Height))
+      return "claimed " + std::string(claim.Readable ? "" : "unreadable ") + std::to_string(claim.Width) + " x " +
+             std::to_string(claim.Height) + ", loaded " + std::to_string(loaded.Width()) + " x " +
+             std::to_string(loaded.Height());
   }
 
   TJobRecord job(folders.Outer);

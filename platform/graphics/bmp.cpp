@@ -114,10 +114,20 @@ size_t DecodeRle(const uint8_t* data, size_t size, TDibSection& dib, bool topDow
   return std::min(pos, size);
 }
 
-}  // namespace
+// How a DIB's data lies, as its header tells.
+struct TDibLayout {
+  int64_t Width = 0, Rows = 0;
+  int BitCount = 0, OutBits = 0;
+  bool TopDown = false, Rle = false, Rgb565 = false, Convert = false;
+  TMasks Masks{};
+  size_t TableStart = 0, EntrySize = 0;
+  uint64_t Kept = 0, PixelStart = 0, Stride = 0;
+};
 
-std::unique_ptr<TDibSection> ReadDib(const uint8_t* data, size_t size, size_t bitsOffset, bool iconHalfHeight,
-                                     TDibHeaderInfo* info) {
+// Reads the layout of the DIB in data of size bytes from its header (which
+// lies in the first 124 bytes) alone; raises InvalidBitmap for whatever
+// ReadDib refuses before it reads the pixels.
+TDibLayout ReadLayout(const uint8_t* data, size_t size, size_t bitsOffset, bool iconHalfHeight) {
   if (size < 4) InvalidBitmap();
   const uint32_t headerSize = Get32(data);
   const bool core = headerSize == 12;
@@ -209,6 +219,53 @@ std::unique_ptr<TDibSection> ReadDib(const uint8_t* data, size_t size, size_t bi
     if (static_cast<uint64_t>(rows - 1) > available / stride || stride * (rows - 1) + lastRow > available)
       InvalidBitmap();
   }
+
+  TDibLayout layout;
+  layout.Width = width;
+  layout.Rows = rows;
+  layout.BitCount = bitCount;
+  layout.OutBits = outBits;
+  layout.TopDown = topDown;
+  layout.Rle = rle;
+  layout.Rgb565 = rgb565;
+  layout.Convert = convert;
+  layout.Masks = masks;
+  layout.TableStart = tableStart;
+  layout.EntrySize = entrySize;
+  layout.Kept = kept;
+  layout.PixelStart = pixelStart;
+  layout.Stride = stride;
+  return layout;
+}
+
+}  // namespace
+
+TBmpLayout ReadBmpLayout(const uint8_t* head, size_t headSize, uint64_t fileSize) {
+  if (fileSize < 14 || headSize < std::min<uint64_t>(fileSize, BmpHeaderBytes) || head[0] != 'B' || head[1] != 'M')
+    InvalidBitmap();
+  const uint32_t offBits = Get32(head + 10);
+  const size_t bitsOffset = offBits >= 14 ? offBits - 14 : 0;
+  const uint64_t size = fileSize - 14;
+  const TDibLayout d = ReadLayout(head + 14, size_t(std::min<uint64_t>(size, SIZE_MAX)), bitsOffset, false);
+  TBmpLayout layout;
+  layout.Width = int(d.Width);
+  layout.Height = int(d.Rows);
+  layout.BitCount = d.BitCount;
+  layout.OutBits = d.OutBits;
+  layout.DataEnd = 14 + (d.Rle ? size : std::min<uint64_t>(size, d.PixelStart + d.Stride * uint64_t(d.Rows)));
+  return layout;
+}
+
+std::unique_ptr<TDibSection> ReadDib(const uint8_t* data, size_t size, size_t bitsOffset, bool iconHalfHeight,
+                                     TDibHeaderInfo* info) {
+  const TDibLayout layout = ReadLayout(data, size, bitsOffset, iconHalfHeight);
+  const int64_t width = layout.Width, rows = layout.Rows;
+  const int bitCount = layout.BitCount, outBits = layout.OutBits;
+  const bool topDown = layout.TopDown, rle = layout.Rle, rgb565 = layout.Rgb565, convert = layout.Convert;
+  const TMasks masks = layout.Masks;
+  const size_t tableStart = layout.TableStart, entrySize = layout.EntrySize;
+  const uint64_t kept = layout.Kept, pixelStart = layout.PixelStart, stride = layout.Stride;
+  const uint64_t available = size - pixelStart;
 
   std::unique_ptr<TDibSection> dib(
       CreateDib(static_cast<int>(width), static_cast<int>(rows), outBits, rgb565));

@@ -324,7 +324,15 @@ void TBitmap::TakeOver(TBitmap& source) {
 void TBitmap::AssignTo(TPersistent* dest) const { TGraphic::AssignTo(dest); }
 
 void TBitmap::LoadFromStream(TStream& stream) {
-  std::vector<uint8_t> data = ReadToEnd(stream);
+  // The file is read up to the end of its pixels: a tail the picture does
+  // not use is left unread.
+  const int64_t start = stream.Position(), size = std::max<int64_t>(0, stream.Size() - start);
+  uint8_t head[BmpHeaderBytes];
+  const int64_t got = std::max<int64_t>(0, stream.Read(head, std::min<int64_t>(size, sizeof head)));
+  const TBmpLayout layout = ReadBmpLayout(head, size_t(got), uint64_t(size));
+  stream.SetPosition(start);
+  std::vector<uint8_t> data(size_t(layout.DataEnd));
+  data.resize(size_t(std::max<int64_t>(0, stream.Read(data.data(), int64_t(data.size())))));
   LoadFromMemory(data.data(), data.size());
 }
 

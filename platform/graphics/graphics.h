@@ -285,6 +285,23 @@ struct TDibHeaderInfo {
 };
 std::unique_ptr<TDibSection> ReadDib(const uint8_t* data, size_t size, size_t bitsOffset,
                                      bool iconHalfHeight, TDibHeaderInfo* info = nullptr);
+// How a BMP file's data lies, read from its first bytes as TBitmap reads
+// the file: the picture's size, the bit count of its pixels and of the
+// bitmap they are read into, and the end of the data the reader uses (the
+// end of the last row; the file's end for run-length data, whose end only
+// its codes tell).
+struct TBmpLayout {
+  int Width = 0, Height = 0, BitCount = 0, OutBits = 0;
+  uint64_t DataEnd = 0;
+};
+// The bytes at the start of a BMP file that hold all its layout: the file
+// header and the largest info header.
+constexpr size_t BmpHeaderBytes = 14 + 124;
+// The layout of a BMP file of fileSize bytes from its first headSize bytes
+// (BmpHeaderBytes of them, or the whole file when shorter). Raises
+// EInvalidGraphic "Bitmap image is not valid" for whatever the reader
+// refuses before it reads the pixels.
+TBmpLayout ReadBmpLayout(const uint8_t* head, size_t headSize, uint64_t fileSize);
 // Writes a BMP file (file header, info header, table, bottom-up pixels).
 void WriteBmp(const TDibSection& dib, TStream& stream);
 

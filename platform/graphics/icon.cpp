@@ -16,18 +16,10 @@ uint32_t GetBE32(const uint8_t* p) {
   return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
 }
 
-struct TIconEntry {
-  const uint8_t* Data;
-  size_t Size;
-  bool Png;
-  int64_t Width, Height;
-  int Bits;
-};
+}  // namespace
 
-// Size and colour depth as the entry's own image header gives them; the
-// directory's values stay where the header cannot be read.
-void ReadImageHeader(TIconEntry& e) {
-  const uint8_t* p = e.Data;
+void ReadIconEntryHeader(TIconEntry& e, const uint8_t* p) {
+  e.Png = e.Size >= sizeof kPngSignature && std::memcmp(p, kPngSignature, sizeof kPngSignature) == 0;
   if (e.Png) {
     if (e.Size < 26 || std::memcmp(p + 12, "IHDR", 4) != 0) return;
     e.Width = GetBE32(p + 16);
@@ -46,9 +38,52 @@ void ReadImageHeader(TIconEntry& e) {
   }
 }
 
+bool ReadIconDirectory(const uint8_t* head, size_t headSize, uint64_t fileSize, std::vector<TIconEntry>& entries) {
+  entries.clear();
+  if (headSize < 6 || fileSize < 6 || Get16(head) != 0) return false;
+  const int type = Get16(head + 2), count = Get16(head + 4);
+  if ((type != 1 && type != 2) || count == 0 || fileSize < 6 + 16 * uint64_t(count) ||
+      headSize < 6 + 16 * size_t(count))
+    return false;
+  entries.reserve(size_t(count));
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* d = head + 6 + 16 * i;
+    const uint64_t length = Get32(d + 8), offset = Get32(d + 12);
+    if (length == 0 || offset > fileSize || length > fileSize - offset) return false;
+    TIconEntry e;
+    e.Offset = size_t(offset);
+    e.Size = size_t(length);
+    e.Width = d[0] ? d[0] : 256;
+    e.Height = d[1] ? d[1] : 256;
+    // Cursors keep their hot spot where icons keep planes and bit count.
+    if (type == 1) e.Bits = Get16(d + 6);
+    entries.push_back(e);
+  }
+  return true;
+}
+
+const TIconEntry& ChooseIconEntry(const std::vector<TIconEntry>& entries) {
+  // Nearest to 32 x 32, then the most colours, then the first.
+  const TIconEntry* best = nullptr;
+  int64_t bestDistance = 0;
+  for (const TIconEntry& e : entries) {
+    int64_t distance = std::abs(e.Width - 32) + std::abs(e.Height - 32);
+    if (!best || distance < bestDistance || (distance == bestDistance && e.Bits > best->Bits)) {
+      best = &e;
+      bestDistance = distance;
+    }
+  }
+  return *best;
+}
+
+namespace {
+
 // The kept pixels take 4 bytes each: the same limit as for bitmaps.
+bool PixelCountFits(int64_t width, int64_t height) {
+  return width <= 0 || height <= 0 || width <= MaxBitmapBytes / 4 / height;
+}
 void CheckPixelCount(int64_t width, int64_t height) {
-  if (width > 0 && height > 0 && width > MaxBitmapBytes / 4 / height) throw EOutOfMemory("Out of memory");
+  if (!PixelCountFits(width, height)) throw EOutOfMemory("Out of memory");
 }
 
 // The decoded entry in the layout TIcon keeps.
@@ -66,18 +101,18 @@ struct TIconImage {
   }
 };
 
-TIconImage DecodeDib(const TIconEntry& e) {
+TIconImage DecodeDib(const TIconEntry& e, const uint8_t* data) {
   // Icon bitmaps are never run-length compressed; refusing RLE also keeps the
   // pixel count bounded by the entry's size.
-  if (e.Size >= 20 && Get32(e.Data) != 12) {
-    uint32_t compression = Get32(e.Data + 16);
+  if (e.Size >= 20 && Get32(data) != 12) {
+    uint32_t compression = Get32(data + 16);
     if (compression == 1 || compression == 2) InvalidIcon();
   }
   CheckPixelCount(e.Width, e.Height);  // before the bitmap is made
   TDibHeaderInfo info;
   std::unique_ptr<TDibSection> dib;
   try {
-    dib = ReadDib(e.Data, e.Size, 0, true, &info);
+    dib = ReadDib(data, e.Size, 0, true, &info);
   } catch (const EInvalidGraphic&) {
     InvalidIcon();
   }
@@ -107,7 +142,7 @@ TIconImage DecodeDib(const TIconEntry& e) {
         continue;
       }
       size_t at = maskRow + static_cast<size_t>(x) / 8;
-      image.Mask[i] = at < e.Size ? (e.Data[at] >> (7 - (x & 7))) & 1 : 0;
+      image.Mask[i] = at < e.Size ? (data[at] >> (7 - (x & 7))) & 1 : 0;
       out[3] = image.Mask[i] ? 0 : 255;
     }
   }
@@ -115,13 +150,13 @@ TIconImage DecodeDib(const TIconEntry& e) {
 }
 
 // PNG entries go through the graphic class registered for "png".
-TIconImage DecodePng(const TIconEntry& e) {
+TIconImage DecodePng(const TIconEntry& e, const uint8_t* data) {
   TGraphicFactory factory = TPicture::FindFileFormat("png");
   if (!factory) InvalidIcon();
   TBitmap bitmap;
   try {
     std::unique_ptr<TGraphic> png = factory();
-    TReadOnlyMemoryStream stream(e.Data, e.Size);
+    TReadOnlyMemoryStream stream(data, e.Size);
     png->LoadFromStream(stream);
     bitmap.Assign(png.get());
   } catch (const EInvalidGraphic&) {
@@ -169,8 +204,7 @@ void TIcon::LoadFromStream(TStream& stream) {
   if (got == 6 && (Get16(head) != 0 || (Get16(head + 2) != 1 && Get16(head + 2) != 2) || Get16(head + 4) == 0))
     InvalidIcon();
   stream.Seek(-got, soCurrent);
-  std::vector<uint8_t> data = ReadToEnd(stream);
-  LoadFromMemory(data.data(), data.size());
+  LoadFromData(ReadToEnd(stream));
 }
 
 void TIcon::SaveToStream(TStream& stream) {
@@ -178,40 +212,21 @@ void TIcon::SaveToStream(TStream& stream) {
 }
 
 void TIcon::LoadFromMemory(const uint8_t* data, size_t size) {
-  if (size < 6 || Get16(data) != 0) InvalidIcon();
-  const int type = Get16(data + 2), count = Get16(data + 4);
-  if ((type != 1 && type != 2) || count == 0 || size < 6 + 16 * static_cast<size_t>(count)) InvalidIcon();
+  LoadFromData(std::vector<uint8_t>(data, data + size));
+}
 
+void TIcon::LoadFromData(std::vector<uint8_t> data) {
   std::vector<TIconEntry> entries;
-  for (int i = 0; i < count; ++i) {
-    const uint8_t* d = data + 6 + 16 * i;
-    size_t length = Get32(d + 8), offset = Get32(d + 12);
-    if (length == 0 || offset > size || length > size - offset) InvalidIcon();
-    TIconEntry e{data + offset, length, false, d[0] ? d[0] : 256, d[1] ? d[1] : 256, 0};
-    // Cursors keep their hot spot where icons keep planes and bit count.
-    if (type == 1) e.Bits = Get16(d + 6);
-    e.Png = length >= sizeof kPngSignature && std::memcmp(e.Data, kPngSignature, sizeof kPngSignature) == 0;
-    ReadImageHeader(e);
-    entries.push_back(e);
-  }
-
-  // Nearest to 32 x 32, then the most colours, then the first.
-  const TIconEntry* best = nullptr;
-  int64_t bestDistance = 0;
-  for (const TIconEntry& e : entries) {
-    int64_t distance = std::abs(e.Width - 32) + std::abs(e.Height - 32);
-    if (!best || distance < bestDistance || (distance == bestDistance && e.Bits > best->Bits)) {
-      best = &e;
-      bestDistance = distance;
-    }
-  }
-
-  TIconImage image = best->Png ? DecodePng(*best) : DecodeDib(*best);
-  FData.assign(data, data + size);
-  FWidth = image.Width;
-  FHeight = image.Height;
-  FPixels = std::move(image.Pixels);
-  FMask = std::move(image.Mask);
+  if (!ReadIconDirectory(data.data(), data.size(), data.size(), entries)) InvalidIcon();
+  for (TIconEntry& e : entries) ReadIconEntryHeader(e, data.data() + e.Offset);
+  const TIconEntry& best = ChooseIconEntry(entries);
+  const uint8_t* image = data.data() + best.Offset;
+  TIconImage decoded = best.Png ? DecodePng(best, image) : DecodeDib(best, image);
+  FData = std::move(data);
+  FWidth = decoded.Width;
+  FHeight = decoded.Height;
+  FPixels = std::move(decoded.Pixels);
+  FMask = std::move(decoded.Mask);
   Changed();
 }
 
@@ -253,4 +268,106 @@ void TIcon::Draw(TCanvas& canvas, const TRect& rect) {
     }
     DibWriteRow(target, static_cast<int>(ty), static_cast<int>(x0), span, row.data());
   }
+}
+
+namespace {
+
+// The bytes of a stream from offset on, size of them, as a stream of their
+// own (for a PNG entry's reader).
+class TStreamPart : public TStream {
+ public:
+  TStreamPart(TStream& stream, int64_t offset, int64_t size) : FStream(stream), FOffset(offset), FSize(size) {}
+  int64_t Read(void* buffer, int64_t count) override {
+    count = std::min(count, FSize - FPosition);
+    if (count <= 0) return 0;
+    FStream.SetPosition(FOffset + FPosition);
+    int64_t got = std::max<int64_t>(FStream.Read(buffer, count), 0);
+    FPosition += got;
+    return got;
+  }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FPosition : FSize;
+    FPosition = std::max<int64_t>(0, base + offset);
+    return FPosition;
+  }
+  int64_t Size() override { return FSize; }
+
+ private:
+  TStream& FStream;
+  int64_t FOffset, FSize, FPosition = 0;
+};
+
+// Whether ReadDib (and the icon's own rules) can take a DIB entry by its
+// header: a known header size, a size of pixels, no run-length compression
+// and a bit count that goes with the compression.
+bool DibEntryReadable(const TIconEntry& e, const uint8_t* image) {
+  if (e.Size < 4) return false;
+  const uint32_t headerSize = Get32(image);
+  switch (headerSize) {
+    case 12: case 40: case 52: case 56: case 64: case 108: case 124: break;
+    default: return false;
+  }
+  if (e.Size < headerSize || e.Width <= 0 || e.Height <= 0) return false;
+  const uint32_t compression = headerSize == 12 ? BI_RGB : Get32(image + 16);
+  switch (compression) {
+    case BI_RGB:
+      return e.Bits == 1 || e.Bits == 4 || e.Bits == 8 || e.Bits == 16 || e.Bits == 24 || e.Bits == 32;
+    case BI_BITFIELDS:
+    case BI_ALPHABITFIELDS: return e.Bits == 16 || e.Bits == 32;
+    default: return false;  // run-length compressed, or not a DIB
+  }
+}
+
+}  // namespace
+
+bool IconLoadClaim(TStream& stream, TPngLoadClaim pngClaim, int64_t& width, int64_t& height, int64_t& loadBytes) {
+  width = height = loadBytes = 0;
+  const int64_t fileSize = stream.Size() - stream.Position();
+  const int64_t start = stream.Position();
+  uint8_t first[6];
+  if (fileSize < 6 || stream.Read(first, 6) != 6) return false;
+  std::vector<uint8_t> head(6 + 16 * size_t(Get16(first + 4)));
+  std::memcpy(head.data(), first, 6);
+  const int64_t got = std::max<int64_t>(0, stream.Read(head.data() + 6, int64_t(head.size()) - 6));
+  std::vector<TIconEntry> entries;
+  if (!ReadIconDirectory(head.data(), size_t(6 + got), uint64_t(fileSize), entries)) return false;
+  std::vector<uint8_t> images(entries.size() * IconEntryHeaderBytes);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    TIconEntry& e = entries[i];
+    uint8_t* image = images.data() + i * IconEntryHeaderBytes;
+    const int64_t bytes = int64_t(std::min(e.Size, IconEntryHeaderBytes));
+    stream.SetPosition(start + int64_t(e.Offset));
+    if (stream.Read(image, bytes) != bytes) return false;
+    ReadIconEntryHeader(e, image);
+  }
+  const TIconEntry& best = ChooseIconEntry(entries);
+  const uint8_t* image = images.data() + (&best - entries.data()) * IconEntryHeaderBytes;
+
+  // Beside the file, which the icon keeps, and its directory: the entry's
+  // decoding, then the icon's pixels and mask (4 and 1 bytes a pixel) with
+  // a row of the drawing.
+  int64_t decoding;
+  if (best.Png) {
+    // A PNG entry is read as a PNG file, copied into a bitmap, which is
+    // made 24-bit, and then into the icon's pixels.
+    int64_t pngBytes = 0;
+    TStreamPart part(stream, start + int64_t(best.Offset), int64_t(best.Size));
+    if (!pngClaim || !pngClaim(part, width, height, pngBytes) || width <= 0 || height <= 0) return false;
+    if (!PixelCountFits(width, height)) return false;
+    decoding = std::max({pngBytes, int64_t(PixelMemorySize(size_t(AlignedRowBytes(width, 24) * height))),
+                         5 * width * height + 3 * width});
+  } else {
+    // A DIB entry is read into a bitmap of its own bit count (16-bit pixels
+    // of other masks become 24-bit) beside the icon's pixels.
+    if (!DibEntryReadable(best, image) || !PixelCountFits(best.Width, best.Height)) return false;
+    width = best.Width;
+    height = best.Height;
+    const int bits = best.Bits == 16 ? 24 : best.Bits;
+    decoding = int64_t(PixelMemorySize(size_t(AlignedRowBytes(width, bits) * height))) + 5 * width * height +
+               6 * width;
+  }
+  constexpr int64_t kSmallBytes = 16 << 10;  // colour tables, objects, the allocator's words
+  loadBytes = fileSize + int64_t(entries.size() * sizeof(TIconEntry)) + decoding + kSmallBytes;
+  return true;
 }

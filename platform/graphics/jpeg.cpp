@@ -78,16 +78,29 @@ void Run(TJpegError& err, const Body& body) {
   if (!Guarded(err, body)) throw EJPEG(err.Message);
 }
 
-// A decompressor reading from memory the caller keeps alive.
+// A decompressor reading from memory the caller keeps alive, or through a
+// source of the caller's.
 struct TDecompressor {
   TJpegError Err{};
   jpeg_decompress_struct Info{};
 
   explicit TDecompressor(const std::vector<uint8_t>& data) {
+    Open([&] { jpeg_mem_src(&Info, data.data(), data.size()); });
+  }
+  explicit TDecompressor(jpeg_source_mgr& source) {
+    Open([&] { Info.src = &source; });
+  }
+  ~TDecompressor() { jpeg_destroy_decompress(&Info); }
+  TDecompressor(const TDecompressor&) = delete;
+  TDecompressor& operator=(const TDecompressor&) = delete;
+
+ private:
+  template <class Source>
+  void Open(const Source& source) {
     Info.err = InitError(Err);
     bool opened = Guarded(Err, [&] {
       jpeg_create_decompress(&Info);
-      jpeg_mem_src(&Info, data.data(), data.size());
+      source();
     });
     if (!opened) {
       jpeg_destroy_decompress(&Info);
@@ -97,9 +110,61 @@ struct TDecompressor {
     // build of libjpeg refuses with an error.
     Info.mem->max_memory_to_use = MaxBitmapBytes;
   }
-  ~TDecompressor() { jpeg_destroy_decompress(&Info); }
-  TDecompressor(const TDecompressor&) = delete;
-  TDecompressor& operator=(const TDecompressor&) = delete;
+};
+
+// A source reading the data from a stream through a small buffer of its
+// own; the segments the library passes over are skipped with a seek, so
+// reading the headers reads little more than their markers. At the end of
+// the data it does what the memory source does: it warns of a premature
+// end, which ends the decoding, and makes up an end marker.
+struct TStreamSource {
+  jpeg_source_mgr Pub{};  // first, so libjpeg's pointer to it points to the whole
+  TStream& Stream;
+  JOCTET Buffer[4096];
+
+  explicit TStreamSource(TStream& stream) : Stream(stream) {
+    Pub.init_source = [](j_decompress_ptr) {};
+    Pub.fill_input_buffer = Fill;
+    Pub.skip_input_data = Skip;
+    Pub.resync_to_restart = jpeg_resync_to_restart;
+    Pub.term_source = [](j_decompress_ptr) {};
+  }
+
+  static boolean Fill(j_decompress_ptr info) {
+    static const JOCTET end[2] = {0xFF, JPEG_EOI};
+    auto* source = reinterpret_cast<TStreamSource*>(info->src);
+    int64_t got = source->Stream.Read(source->Buffer, sizeof source->Buffer);
+    if (got > 0) {
+      source->Pub.next_input_byte = source->Buffer;
+      source->Pub.bytes_in_buffer = size_t(got);
+    } else {
+      WARNMS(info, JWRN_JPEG_EOF);
+      source->Pub.next_input_byte = end;
+      source->Pub.bytes_in_buffer = 2;
+    }
+    return TRUE;
+  }
+
+  static void Skip(j_decompress_ptr info, long count) {
+    auto* source = reinterpret_cast<TStreamSource*>(info->src);
+    if (count <= 0) return;
+    if (size_t(count) <= source->Pub.bytes_in_buffer) {
+      source->Pub.next_input_byte += count;
+      source->Pub.bytes_in_buffer -= size_t(count);
+      return;
+    }
+    int64_t skip = int64_t(count) - int64_t(source->Pub.bytes_in_buffer);
+    source->Pub.bytes_in_buffer = 0;
+    const int64_t at = source->Stream.Position(), left = source->Stream.Size() - at;
+    if (skip < left) {
+      source->Stream.Seek(skip, soCurrent);
+      return;
+    }
+    // Past the end: the memory source warns as it refills.
+    source->Stream.Seek(std::max<int64_t>(left, 0), soCurrent);
+    Fill(info);
+    source->Pub.bytes_in_buffer -= std::min<size_t>(source->Pub.bytes_in_buffer, size_t(skip - left));
+  }
 };
 
 // A compressor writing into a buffer that libjpeg allocates and grows.
@@ -131,21 +196,63 @@ struct TCompressor {
 
 int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
 
-// Refuses pictures whose pixels, or (when all scans must be kept before the
-// output) whose coefficients, would need more than MaxBitmapBytes: 64
-// two-byte values per block, each component's blocks rounded up to whole
-// MCUs.
-void CheckMemory(const jpeg_decompress_struct& info, bool multiScan) {
-  if (int64_t(info.output_width) * info.output_height * 3 > MaxBitmapBytes)
-    throw EOutOfMemory("Out of memory");
-  if (!multiScan) return;
+// The bytes of the coefficients that a multi-scan file keeps until its
+// output: 64 two-byte values per block, each component's blocks rounded up
+// to whole MCUs; with rowPointers, also the library's pointer to each row of
+// blocks.
+int64_t CoefficientBytes(const jpeg_decompress_struct& info, bool rowPointers = false) {
   int64_t bytes = 0;
   for (int i = 0; i < info.num_components; ++i) {
     const jpeg_component_info& c = info.comp_info[i];
-    bytes += RoundUp(c.width_in_blocks, c.h_samp_factor) * RoundUp(c.height_in_blocks, c.v_samp_factor) *
-             DCTSIZE2 * int64_t(sizeof(JCOEF));
+    const int64_t rows = RoundUp(c.height_in_blocks, c.v_samp_factor);
+    bytes += RoundUp(c.width_in_blocks, c.h_samp_factor) * rows * DCTSIZE2 * int64_t(sizeof(JCOEF)) +
+             (rowPointers ? rows * int64_t(sizeof(JBLOCKROW)) : 0);
   }
-  if (bytes > MaxBitmapBytes) throw EOutOfMemory("Out of memory");
+  return bytes;
+}
+
+// False for pictures whose pixels, or (when all scans must be kept before
+// the output) whose coefficients, would need more than MaxBitmapBytes.
+bool FitsMemory(const jpeg_decompress_struct& info, bool multiScan) {
+  if (int64_t(info.output_width) * info.output_height * 3 > MaxBitmapBytes) return false;
+  return !multiScan || CoefficientBytes(info) <= MaxBitmapBytes;
+}
+
+// What the library holds while it decodes, beside the output bitmap and the
+// coefficients: the sample rows of each component that its main buffer
+// keeps (with the context rows that smooth upsampling asks for), the
+// upsampler's rows for components of less than full resolution, the row of
+// grey or CMYK samples that is converted to the bitmap, and a fixed part for
+// its structures and tables (pools, Huffman, quantization, colour
+// conversion and range-limit tables).
+int64_t DecoderWorkingBytes(const jpeg_decompress_struct& info) {
+  constexpr int64_t kFixedBytes = 256 << 10;
+  int64_t bytes = kFixedBytes;
+  for (int i = 0; i < info.num_components; ++i) {
+    const jpeg_component_info& c = info.comp_info[i];
+    bytes += RoundUp(c.width_in_blocks, c.h_samp_factor) * DCTSIZE * c.v_samp_factor * (DCTSIZE + 2);
+    if (c.h_samp_factor != info.max_h_samp_factor || c.v_samp_factor != info.max_v_samp_factor)
+      bytes += RoundUp(info.output_width, info.max_h_samp_factor) * info.max_v_samp_factor;
+  }
+  return bytes + int64_t(info.output_width) * std::max(info.output_components, info.num_components);
+}
+
+// Sets the decoding up on a decompressor whose header has been read: the
+// output colours, scale and quality, and the output size that follows.
+// Multi-scan files are read in buffered-image mode, which lets ConsumeScans
+// count the scans before any pixel is made; answers whether the file is one.
+bool SetUpDecoding(jpeg_decompress_struct& info, TJPEGScale scale, TJPEGPerformance performance,
+                   bool grayscale) {
+  bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+  info.out_color_space = cmyk ? JCS_CMYK : grayscale ? JCS_GRAYSCALE : JCS_EXT_BGR;
+  info.scale_num = 1;
+  info.scale_denom = 1u << scale;
+  info.dct_method = performance == jpBestSpeed ? JDCT_IFAST : JDCT_ISLOW;
+  info.do_fancy_upsampling = performance == jpBestQuality;
+  bool multiScan = jpeg_has_multiple_scans(&info);
+  info.buffered_image = multiScan;
+  jpeg_calc_output_dimensions(&info);
+  return multiScan;
 }
 
 // The blocks the current scan covers.
@@ -201,9 +308,7 @@ void ToBgr(const uint8_t* in, int components, bool adobe, bool grey, int width, 
 
 // Decodes a whole file into a new 24-bit bitmap. Colour files are decoded
 // straight into the bitmap's blue, green, red rows; grey output and CMYK
-// (which libjpeg cannot turn into RGB) go through a row buffer. Multi-scan
-// files are read in buffered-image mode, which lets ConsumeScans count the
-// scans before any pixel is made.
+// (which libjpeg cannot turn into RGB) go through a row buffer.
 void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerformance performance, bool grayscale,
                 TBitmap& bitmap) {
   TDecompressor d(data);
@@ -211,17 +316,9 @@ void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerform
   bool multiScan = false;
   Run(d.Err, [&] {
     jpeg_read_header(&info, TRUE);
-    bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-    info.out_color_space = cmyk ? JCS_CMYK : grayscale ? JCS_GRAYSCALE : JCS_EXT_BGR;
-    info.scale_num = 1;
-    info.scale_denom = 1u << scale;
-    info.dct_method = performance == jpBestSpeed ? JDCT_IFAST : JDCT_ISLOW;
-    info.do_fancy_upsampling = performance == jpBestQuality;
-    multiScan = jpeg_has_multiple_scans(&info);
-    info.buffered_image = multiScan;
-    jpeg_calc_output_dimensions(&info);
+    multiScan = SetUpDecoding(info, scale, performance, grayscale);
   });
-  CheckMemory(info, multiScan);
+  if (!FitsMemory(info, multiScan)) throw EOutOfMemory("Out of memory");
 
   bool complete = true;
   Run(d.Err, [&] {
@@ -435,6 +532,30 @@ void TJPEGImage::LoadFromData(std::vector<uint8_t> bytes) {
   FWidth = width;
   FHeight = height;
   Changed();
+}
+
+bool JpegLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes) {
+  width = height = loadBytes = 0;
+  const int64_t size = stream.Size() - stream.Position();
+  const TJPEGImage defaults;
+  TStreamSource source(stream);
+  try {
+    TDecompressor d(source.Pub);
+    jpeg_decompress_struct& info = d.Info;
+    bool multiScan = false;
+    if (!Guarded(d.Err, [&] {
+          jpeg_read_header(&info, TRUE);
+          multiScan = SetUpDecoding(info, defaults.Scale, defaults.Performance, defaults.Grayscale);
+        }))
+      return false;
+    if (!FitsMemory(info, multiScan)) return false;
+    width = info.output_width;
+    height = info.output_height;
+    loadBytes = size + DecoderWorkingBytes(info) + (multiScan ? CoefficientBytes(info, true) : 0);
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
 }
 
 void TJPEGImage::SaveToStream(TStream& stream) {

@@ -97,3 +97,16 @@ class TJPEGImage : public TGraphic {
   mutable int FBitmapSettings = -1;
   int FWidth = 0, FHeight = 0;  // full size from the frame header (or the assigned bitmap)
 };
+
+// What loading the JPEG data in the stream (from its start; the position is
+// left anywhere) into a TJPEGImage and decoding it into a bitmap with the
+// picture's default settings will hold, read by the library's own header
+// reader through the stream: it reads the markers up to the first scan and
+// skips the segments it does not keep, so a header far into the data costs
+// no more than the markers before it. False when the decoder would refuse
+// the headers, or the picture or (multi-scan files) its coefficients pass
+// the memory caps. width and height: the size of the bitmap the decoding
+// makes; loadBytes: the most the load holds beside that bitmap (the data,
+// which LoadFromStream reads whole, the library's working memory and, for
+// multi-scan files, the coefficients of every component).
+bool JpegLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes);

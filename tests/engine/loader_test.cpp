@@ -7,9 +7,13 @@
 
 #include "engine/jobrecord.h"
 #include "engine/picturefiles.h"
+#include "fuzz/claimcheck.h"
 #include "gif/gifimage.h"
 #include "platform/graphics/jpeg.h"
+#include "platform/graphics/icon.h"
+#include "platform/metafile/metafile.h"
 #include "png/pngimage.h"
+#include "tests/support/craftedfiles.h"
 #include "tests/support/picturefiles.h"
 #include "tests/support/testsupport.h"
 
@@ -251,11 +255,15 @@ TEST(PictureLoading, AGifFrameLargerThanItsScreenIsDrawnOnTheScreen) {
   for (const Case& c : {Case{2, 3, 40, 5}, Case{0, 0, 30, 30}, Case{4, 2, 3000, 3000}}) {
     SCOPED_TRACE(c.Width);
     WriteFile(dir.File("frame.gif"), FrameOverScreen(c.Left, c.Top, c.Width, c.Height));
-    // Its road reserves for the whole frame, which the load holds.
-    int64_t width = 0, height = 0;
+    // Its claim is the screen, which the load places, and holds the whole
+    // frame beside it (its pixels and their rendering), which the load
+    // decodes.
     TFileStream file(dir.File("frame.gif"), fmOpenRead);
-    ASSERT_TRUE(PictureHeaderAcceptable(file, TPictureKind::Gif, &width, &height));
-    EXPECT_EQ(width * height, std::max(24 * 12, c.Width * c.Height));
+    const TPictureClaim claim = ClaimPicture(file, TPictureKind::Gif);
+    ASSERT_TRUE(claim.Readable);
+    EXPECT_EQ(claim.Width, 24);
+    EXPECT_EQ(claim.Height, 12);
+    EXPECT_GE(claim.LoadBytes, 2 * c.Width * c.Height);
     TBitmap bitmap;
     ASSERT_TRUE(TJobRecord::LoadPictureToBitmap(dir.File("frame.gif"), bitmap));
     ASSERT_EQ(bitmap.Width(), 24);
@@ -271,7 +279,7 @@ TEST(PictureLoading, AGifFrameLargerThanItsScreenIsDrawnOnTheScreen) {
   // both by the look at the file and by the loader, before anything is made.
   WriteFile(dir.File("huge.gif"), GifHeader(24, 12, 20000, 20000).Data);
   TFileStream file(dir.File("huge.gif"), fmOpenRead);
-  EXPECT_FALSE(PictureHeaderAcceptable(file, TPictureKind::Gif));
+  EXPECT_FALSE(ClaimPicture(file, TPictureKind::Gif).Readable);
   TBitmap bitmap;
   EXPECT_FALSE(TJobRecord::LoadPictureToBitmap(dir.File("huge.gif"), bitmap));
   EXPECT_EQ(bitmap.Width() * bitmap.Height(), 0);
@@ -432,6 +440,7 @@ TEST(PictureLoading, EveryShapeOfGifLoadsAsTheReaderRendersItsFirstFrame) {
        true},
       {"a second frame past the cap", Joined(firstOpen, tooLarge.Data), firstAlone, true},
       {"junk after the first frame", Joined(firstOpen, {0x99, 0x98, 0x97, 0x3B}), firstAlone, true},
+      {"four bytes before the signature", Joined({1, 2, 3, 4}, firstAlone), {}, true},
       {"cut in the first frame's pixels", std::vector<uint8_t>(firstOpen.begin(), firstOpen.end() - 40), {}, true},
       {"cut in the first frame's descriptor", std::vector<uint8_t>(firstOpen.begin(), firstOpen.begin() + descriptor + 6),
        {}, false},
@@ -488,4 +497,172 @@ TEST(PictureLoading, AGifIsReadOnlyUpToTheEndOfItsFirstFrame) {
   std::unique_ptr<TBitmap> expected = ReaderPicture(firstAlone);
   ASSERT_TRUE(expected);
   ExpectSamePicture(bitmap, *expected);
+}
+
+namespace {
+
+// Whether the reader of the kind, on its own (without the claim in front of
+// it), reads a picture with pixels from the data.
+bool ReaderReads(TPictureKind kind, const std::vector<uint8_t>& data) {
+  try {
+    TReadOnlyMemoryStream stream(data.data(), data.size());
+    TBitmap bitmap;
+    switch (kind) {
+      case TPictureKind::Bmp: bitmap.LoadFromStream(stream); break;
+      case TPictureKind::Jpeg: {
+        TJPEGImage jpeg;
+        jpeg.LoadFromStream(stream);
+        jpeg.DecodeInto(bitmap);
+        break;
+      }
+      case TPictureKind::Png: {
+        TPNGObject png;
+        png.LoadFromStream(stream);
+        bitmap.Assign(&png);
+        break;
+      }
+      case TPictureKind::Gif: {
+        TGIFImage gif;
+        gif.OnWarning = [](TObject*, TGIFSeverity, const std::string&) {};
+        gif.LoadFromStream(stream);
+        bitmap.Assign(&gif);
+        break;
+      }
+      case TPictureKind::Icon: {
+        TIcon icon;
+        icon.LoadFromStream(stream);
+        return !icon.Empty();
+      }
+      case TPictureKind::Metafile: {
+        TMetafile metafile;
+        metafile.LoadFromStream(stream);
+        return metafile.Width() > 0 && metafile.Height() > 0;
+      }
+      case TPictureKind::None: return false;
+    }
+    return !bitmap.Empty();
+  } catch (...) {
+    return false;
+  }
+}
+
+std::vector<uint8_t> Cut(const std::vector<uint8_t>& data, size_t size) {
+  return std::vector<uint8_t>(data.begin(), data.begin() + long(std::min(size, data.size())));
+}
+
+std::vector<uint8_t> Patched(std::vector<uint8_t> data, size_t at, std::initializer_list<uint8_t> bytes) {
+  for (uint8_t b : bytes) data.at(at++) = b;
+  return data;
+}
+
+// Where the JPEG marker first stands in the data.
+size_t MarkerAt(const std::vector<uint8_t>& jpeg, uint8_t marker) {
+  for (size_t i = 0; i + 1 < jpeg.size(); ++i)
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == marker) return i;
+  return jpeg.size();
+}
+
+}  // namespace
+
+TEST(PictureLoading, AFileItsClaimRefusesIsOneItsReaderRefuses) {
+  // Every way of each kind to be unreadable: the claim refuses it, the
+  // loader refuses it without making anything, and the kind's reader on
+  // its own (but where the picture passes the working bitmap's cap, which
+  // only the claim knows) cannot read it either.
+  const std::vector<uint8_t> bmp = CraftedBmp(7, 5, 24), jpeg = CraftedJpeg(16, 16, TJpegCraft::Baseline);
+  const std::vector<uint8_t> gif = CraftedGif(6, 4, 6, 4), dib = CraftedIconDib(16, 16, 8);
+  const std::vector<uint8_t> progressiveCmyk = CraftedJpeg(16, 16, TJpegCraft::ProgressiveCmyk);
+  const size_t frame = MarkerAt(jpeg, 0xC0), cmykFrame = MarkerAt(progressiveCmyk, 0xC2);
+  std::vector<uint8_t> tables = Cut(jpeg, MarkerAt(jpeg, 0xDA));
+  tables.insert(tables.end(), {0xFF, 0xD9});
+  ByteWriter bmpCap;  // a 20000 x 20000 RLE4 picture in a few bytes
+  bmpCap.Text("BM").U32(0).U32(0).U32(62).U32(40).I32(20000).I32(20000).U16(1).U16(4).U32(2);
+  bmpCap.Zeros(20).U32(0).U32(0xFFFFFF).U8(0).U8(1);
+  struct Row {
+    const char* Name;
+    std::vector<uint8_t> Data;
+    bool PastCap = false;
+  };
+  const Row rows[] = {
+      {"junk.bmp", {'B', 'X', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0}},
+      {"cut header.bmp", Cut(bmp, 20)},
+      {"header size.bmp", Patched(bmp, 14, {41})},
+      {"no width.bmp", Patched(bmp, 18, {0})},
+      {"seven bits.bmp", Patched(bmp, 28, {7})},
+      {"run-length 24 bits.bmp", Patched(bmp, 30, {1})},
+      {"cut pixels.bmp", Cut(bmp, bmp.size() - 24)},
+      {"past cap.bmp", bmpCap.Data, true},
+      {"junk.jpg", {'n', 'o'}},
+      {"no start.jpg", Patched(jpeg, 1, {0xD9})},
+      {"cut before the scan.jpg", Cut(jpeg, frame + 8)},
+      {"tables only.jpg", tables},
+      {"no width.jpg", Patched(jpeg, frame + 7, {0, 0})},
+      {"past cap.jpg", ReadFile(TestDataFolder() + "regressions/fuzz_jpeg/huge-frame-few-bytes.jpg"), true},
+      // 12000 x 12000 pixels fit the cap; their progressive CMYK coefficients do not.
+      {"coefficients past cap.jpg", Patched(progressiveCmyk, cmykFrame + 5, {0x2E, 0xE0, 0x2E, 0xE0})},
+      {"junk.gif", {'G', 'I', 'X', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0}},
+      {"cut header.gif", Cut(gif, 10)},
+      {"cut map.gif", Cut(gif, 16)},
+      {"no frame.gif", Joined(Cut(gif, 19), {0x3B})},
+      {"unknown extension.gif", Joined(Cut(gif, 19), {0x21, 0x77, 0, 0x3B})},
+      {"short application.gif", Joined(Cut(gif, 19), {0x21, 0xFF, 5, 1, 2, 3, 4, 5, 0, 0x3B})},
+      {"no height.gif", Patched(gif, 8, {0, 0})},
+      {"past cap screen.gif", CraftedGif(20000, 20000, 1, 1), true},
+      {"past cap frame.gif", CraftedGif(20, 20, 20000, 20000), true},
+      {"junk.ico", {'n', 'o', 't', 'i', 'c', 'o'}},
+      {"cursor type.ico", Patched(CraftedIcon({{dib}}), 2, {3})},
+      {"no entries.ico", Patched(CraftedIcon({{dib}}), 4, {0})},
+      {"entry outside.ico", Patched(CraftedIcon({{dib}}), 18, {0xFF, 0xFF})},
+      {"empty entry.ico", Patched(CraftedIcon({{dib}}), 14, {0, 0, 0, 0})},
+      {"run-length entry.ico", Patched(CraftedIcon({{dib}}), 22 + 16, {1})},
+      {"entry header size.ico", Patched(CraftedIcon({{dib}}), 22, {41})},
+      {"entry of seven bits.ico", Patched(CraftedIcon({{dib}}), 22 + 14, {7})},
+      {"entry not a PNG.ico", CraftedIcon({{Patched(CraftedPng(8, 8), 12, {'J', 'U', 'N', 'K'})}})},
+      // 17000 x 17000 fit the working bitmap, not the icon's 4 bytes a pixel.
+      {"entry past the icon's cap.ico", Patched(CraftedIcon({{dib}}), 22 + 4, {0x68, 0x42, 0, 0, 0xD0, 0x84, 0, 0})},
+      {"junk.png", {'n', 'o', 't', 'p', 'n', 'g'}},
+      {"cut.png", Cut(CraftedPng(8, 8), 8)},
+      {"junk.emf", {'n', 'o'}},
+      {"not placeable.wmf", {1, 0, 9, 0, 0, 3, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0}},
+      {"flat.emf", MakeEmfFile(7938, 0, clBlue, 0, 0, 10, 10)},
+      {"past cap.emf", MakeEmfFile(1058334, 1058334, clBlue, 0, 0, 10, 10), true},
+  };
+  RegisterPictureFormats();
+  TempDir dir;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    WriteFile(dir.File(row.Name), row.Data);
+    const TPictureKind kind = PictureKindOf(ExtractFileExt(row.Name));
+    EXPECT_FALSE(ClaimPictureFile(dir.File(row.Name)).Readable);
+    TBitmap bitmap;
+    EXPECT_FALSE(TJobRecord::LoadPictureToBitmap(dir.File(row.Name), bitmap));
+    EXPECT_EQ(bitmap.Width() * bitmap.Height(), 0);
+    if (!row.PastCap) {
+      EXPECT_FALSE(ReaderReads(kind, row.Data));
+    }
+  }
+  // The same files unbroken are read by all three.
+  for (const auto& [name, data] : std::vector<std::pair<const char*, std::vector<uint8_t>>>{
+           {"whole.bmp", bmp}, {"whole.jpg", jpeg}, {"whole.gif", gif}, {"whole.ico", CraftedIcon({{dib}})},
+           {"whole.png", CraftedPng(8, 8)}, {"progressive.jpg", progressiveCmyk}}) {
+    SCOPED_TRACE(name);
+    WriteFile(dir.File(name), data);
+    EXPECT_TRUE(ClaimPictureFile(dir.File(name)).Readable);
+    TBitmap bitmap;
+    EXPECT_TRUE(TJobRecord::LoadPictureToBitmap(dir.File(name), bitmap));
+    EXPECT_TRUE(ReaderReads(PictureKindOf(ExtractFileExt(name)), data));
+  }
+}
+
+TEST(PictureLoading, WhatTheFuzzersFoundKeepsItsClaim) {
+  // Each kind's findings, through the check its fuzz target makes.
+  RegisterPictureFormats();
+  const std::pair<const char*, std::string (*)(const uint8_t*, size_t)> checks[] = {
+      {"fuzz_jpeg", claimcheck::Jpeg}, {"fuzz_bmp", claimcheck::Bmp}, {"fuzz_ico", claimcheck::Icon},
+      {"fuzz_gif", claimcheck::Gif}};
+  for (const auto& [kind, check] : checks)
+    for (const std::string& path : RegressionInputs(kind)) {
+      const std::vector<uint8_t> data = ReadFile(path);
+      EXPECT_EQ(check(data.data(), data.size()), "") << path;
+    }
 }
