@@ -146,10 +146,8 @@ constexpr int64_t kMostRoadBytes = int64_t(1) << 50;
 // once it is a few megabytes large.
 int64_t HeldBytes(int64_t bytes) { return static_cast<int64_t>(PixelMemorySize(static_cast<size_t>(bytes))); }
 
-// What a file of that claim reserves when the routine works it with the
-// values: its road (its result included), or its load when that holds more;
-// without values, with the most that any target format may take for the
-// picture.
+// ReserveBytes, or without values, with the most that any target format
+// may take for the picture.
 int64_t ClaimedBytes(const TJobValues* values, const TEffectRoutine& routine, const TPictureClaim& claim) {
   if (!claim.Readable) return 0;
   int64_t road;
@@ -166,6 +164,10 @@ int64_t ClaimedBytes(const TJobValues* values, const TEffectRoutine& routine, co
 }
 
 }  // namespace
+
+int64_t ReserveBytes(const TJobValues& values, const TEffectRoutine& routine, const TPictureClaim& claim) {
+  return ClaimedBytes(&values, routine, claim);
+}
 
 int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height) {
   // Sides below zero are none. Up to kMostRoadPixels (a side of none

@@ -12,6 +12,7 @@
 
 #include "effects/random.h"
 #include "engine/jobrecord.h"
+#include "engine/picturefiles.h"
 #include "engine/resizestep.h"
 #include "platform/system/thread.h"
 
@@ -136,6 +137,10 @@ int64_t RoadBytes(const TJobValues& values, int64_t width, int64_t height);
 // whichever is more. Never more than RoadBytes of a picture past any
 // machine's memory.
 int64_t EffectRoadBytes(const TJobValues& values, const TEffectRoutine& routine, int64_t width, int64_t height);
+// What a run reserves for a file of that claim worked by the routine with
+// the values: its road (its result included), or its load when that holds
+// more; nothing for a file its loader refuses.
+int64_t ReserveBytes(const TJobValues& values, const TEffectRoutine& routine, const TPictureClaim& claim);
 // The memory that the pictures of a run's files in work may take together:
 // the smaller of 1 GiB and a quarter of the machine's memory. A file whose
 // picture alone needs more is worked on alone.

@@ -80,6 +80,12 @@ class Flight : public RunFixture {
     RunToEnd();
     omp_set_num_threads(most);
   }
+  // What the run reserves for the source file with the values (the job's
+  // by default) and the job's effect.
+  int64_t Reserve(const std::string& name) { return Reserve(name, Job); }
+  int64_t Reserve(const std::string& name, const TJobValues& values) {
+    return ReserveBytes(values, *FindEffectRoutine(Job.EffectName), ClaimPictureFile(Source.File(name)));
+  }
   std::list<TempDir> Targets;
 };
 
@@ -240,14 +246,14 @@ TEST_F(Flight, AStopDropsTheFilesWorkedAheadAndTheirRandomNumbers) {
 }
 
 TEST_F(Flight, PicturesInWorkStayWithinTheMemoryBudget) {
-  // Each 40 x 40 picture reserves three pictures' worth (3 x 4800 bytes);
-  // the budget holds two of them. The 100 x 100 one alone passes it: it is
-  // worked on alone.
+  // The budget holds two 40 x 40 pictures' reserves. The 100 x 100 one
+  // alone passes it: it is worked on alone.
   for (int i = 0; i < 6; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
   AddPicture("big.bmp", 9, 100, 100);
   for (int i = 6; i < 9; ++i) AddPicture("s" + std::to_string(i) + ".bmp", i, 40, 40);
   Job.FilesInFlight = 8;
-  Job.MemoryBudget = 2 * 3 * 4800 + 100;
+  Job.MemoryBudget = 2 * Reserve("s0.bmp") + 100;
+  ASSERT_GT(Reserve("big.bmp"), Job.MemoryBudget);
   RunToEnd();
   EXPECT_EQ(FolderEntries(Target.Path()).size(), 10u);
   EXPECT_EQ(View.PeakFilesInWork, std::min(2, omp_get_max_threads()));
@@ -255,14 +261,16 @@ TEST_F(Flight, PicturesInWorkStayWithinTheMemoryBudget) {
 }
 
 TEST_F(Flight, TheSecondFileIsReckonedWithTheFirstFilesFormat) {
-  // Before the first file takes its values, the second is reckoned with the
-  // most any format takes (a PNG's road, some six pictures' worth), which
-  // the budget cannot hold beside the first; written as BMP, two fit, and
-  // the second enters work as soon as the first has its values.
+  // Reckoned with the most any format takes (a PNG's road, some six
+  // pictures' worth), the second file would not fit beside the first; it is
+  // reckoned with the first file's values instead: written as BMP, two fit.
   AddPicture("a.bmp", 1, 40, 40);
   AddPicture("b.bmp", 2, 40, 40);
   Job.FilesInFlight = 2;
-  Job.MemoryBudget = 2 * RoadBytes(Job, 40, 40) + 100;
+  Job.MemoryBudget = 2 * Reserve("a.bmp") + 100;
+  TJobValues png = Job;
+  png.TargetExtension = ".png";
+  ASSERT_GT(Reserve("b.bmp", png), Job.MemoryBudget - Reserve("a.bmp"));
   RunOnThreads(2);
   EXPECT_EQ(FolderEntries(Target.Path()), (Lines{"a(Convert)_1.bmp", "b(Convert)_1.bmp"}));
   EXPECT_EQ(View.PeakFilesInWork, 2);
@@ -389,7 +397,7 @@ TEST_F(Flight, EachFileCountsItsCopyOfTheWatermarkPattern) {
   Job.EffectName = "Watermark...";
   Job.WatermarkBitmap = MakeNoiseBitmap(400, 400, 3);
   Job.FilesInFlight = 8;
-  Job.MemoryBudget = 2 * (EffectRoadBytes(Job, *FindEffectRoutine("Watermark..."), 40, 40) + 400 * 400 * 3) + 100;
+  Job.MemoryBudget = 2 * (Reserve("s0.bmp") + 400 * 400 * 3) + 100;
   RunOnThreads(8);
   EXPECT_EQ(FolderEntries(Target.Path()).size(), 6u);
   EXPECT_EQ(View.PeakFilesInWork, 2);

@@ -92,7 +92,9 @@ TEST(ClaimMemory, EveryLoadStaysWithinItsClaim) {
     EXPECT_EQ(height, claim.Height);
     const int64_t claimed = ClaimLoadBytes(claim);
     EXPECT_LE(peak, claimed);
-    if (row.Ordinary) EXPECT_LE(claimed, 2 * peak);
+    if (row.Ordinary) {
+      EXPECT_LE(claimed, 2 * peak);
+    }
     DeleteFile(dir.File(row.Name));
   }
 }
