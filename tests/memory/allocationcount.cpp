@@ -32,17 +32,65 @@ namespace {
 // taken and when it is given back).
 std::atomic<int64_t> Held{0}, MostHeld{0};
 
-void Took(void* block) {
-  if (!block) return;
-  const int64_t size = int64_t(malloc_usable_size(block));
+void Count(int64_t size) {
   const int64_t now = Held.fetch_add(size, std::memory_order_relaxed) + size;
   int64_t most = MostHeld.load(std::memory_order_relaxed);
   while (now > most && !MostHeld.compare_exchange_weak(most, now, std::memory_order_relaxed)) {
   }
 }
 
+// Blocks aligned past what malloc gives (pixel buffers on huge pages) are
+// counted at the size asked for: the allocator maps such a block with room
+// for the alignment, untouched address space that it reports as usable.
+// They are few at a time; a block past this table counts as usable.
+constexpr int kMostAligned = 256;
+void* AlignedBlocks[kMostAligned];
+int64_t AlignedSizes[kMostAligned];
+int AlignedCount = 0;
+std::atomic<int> AlignedInTable{0};
+std::atomic_flag AlignedLock = ATOMIC_FLAG_INIT;
+struct TAlignedHold {
+  TAlignedHold() {
+    while (AlignedLock.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  ~TAlignedHold() { AlignedLock.clear(std::memory_order_release); }
+};
+
+void Took(void* block) {
+  if (block) Count(int64_t(malloc_usable_size(block)));
+}
+
+void TookAligned(void* block, size_t size) {
+  if (!block) return;
+  {
+    TAlignedHold hold;
+    if (AlignedCount < kMostAligned) {
+      AlignedBlocks[AlignedCount] = block;
+      AlignedSizes[AlignedCount++] = int64_t(size);
+      AlignedInTable.store(AlignedCount, std::memory_order_relaxed);
+      Count(int64_t(size));
+      return;
+    }
+  }
+  Took(block);
+}
+
 void Giving(void* block) {
-  if (block) Held.fetch_sub(int64_t(malloc_usable_size(block)), std::memory_order_relaxed);
+  if (!block) return;
+  if (AlignedInTable.load(std::memory_order_relaxed) > 0) {
+    TAlignedHold hold;
+    for (int i = 0; i < AlignedCount; ++i)
+      if (AlignedBlocks[i] == block) {
+        Held.fetch_sub(AlignedSizes[i], std::memory_order_relaxed);
+        --AlignedCount;
+        AlignedBlocks[i] = AlignedBlocks[AlignedCount];
+        AlignedSizes[i] = AlignedSizes[AlignedCount];
+        AlignedInTable.store(AlignedCount, std::memory_order_relaxed);
+        return;
+      }
+  }
+  Held.fetch_sub(int64_t(malloc_usable_size(block)), std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -94,7 +142,10 @@ void* reallocarray(void* block, size_t count, size_t size) {
 }
 void* memalign(size_t alignment, size_t size) {
   void* block = __libc_memalign(alignment, size);
-  Took(block);
+  if (alignment > alignof(max_align_t))
+    TookAligned(block, size);
+  else
+    Took(block);
   return block;
 }
 void* aligned_alloc(size_t alignment, size_t size) { return memalign(alignment, size); }

@@ -104,7 +104,7 @@ void Chunk(ByteWriter& w, const char* type, const std::vector<uint8_t>& data) {
 
 }  // namespace
 
-std::vector<uint8_t> CraftedPng(int width, int height) {
+std::vector<uint8_t> CraftedPng(int width, int height, int textChunks, int64_t textBytes) {
   ByteWriter w;
   w.Bytes("\x89PNG\r\n\x1A\n", 8);
   std::vector<uint8_t> header;
@@ -112,6 +112,16 @@ std::vector<uint8_t> CraftedPng(int width, int height) {
     for (int shift = 24; shift >= 0; shift -= 8) header.push_back(uint8_t(v >> shift));
   header.insert(header.end(), {8, 0, 0, 0, 0});  // 8-bit grey
   Chunk(w, "IHDR", header);
+  if (textChunks > 0) {
+    // The keyword, its zero byte and the method, then the blanks deflated.
+    const std::vector<uint8_t> blanks(size_t(textBytes), ' ');
+    uLongf length = compressBound(uLong(blanks.size()));
+    std::vector<uint8_t> text = {'T', 'e', 'x', 't', 0, 0};
+    text.resize(text.size() + length);
+    compress2(text.data() + 6, &length, blanks.data(), uLong(blanks.size()), 9);
+    text.resize(6 + length);
+    for (int i = 0; i < textChunks; ++i) Chunk(w, "zTXt", text);
+  }
   // Rows of a filter byte and zeros, deflated row by row.
   z_stream z{};
   deflateInit(&z, 9);

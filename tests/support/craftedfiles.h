@@ -32,8 +32,9 @@ std::vector<uint8_t> WithStrayBytesBeforeFrame(std::vector<uint8_t> jpeg, int co
 // The JPEG with count comment segments after its start marker.
 std::vector<uint8_t> WithComments(std::vector<uint8_t> jpeg, int count);
 
-// A PNG of width x height grey pixels, all 0, deflated.
-std::vector<uint8_t> CraftedPng(int width, int height);
+// A PNG of width x height grey pixels, all 0, deflated, with textChunks
+// zTXt chunks before its image data that each inflate to textBytes blanks.
+std::vector<uint8_t> CraftedPng(int width, int height, int textChunks = 0, int64_t textBytes = 0);
 // An entry of CraftedIcon: the image data (a DIB or a PNG file) and the
 // size its directory lists (1 to 256).
 struct TCraftedIconEntry {
