@@ -150,9 +150,13 @@ constexpr uint32_t kStockFlag = 0x80000000u;
 
 // --- Bitmaps -------------------------------------------------------------------
 
-// The pixels one play of a metafile decodes for its bitmaps in all, pattern
-// brushes and bitmap records together. A record whose bitmap would take the
-// play past them is drawn without that bitmap; the play goes on.
+// The pixels one play of a metafile decodes for its bitmaps beyond those
+// its records carry: the pictures of pattern brushes, which stay for the
+// whole play, and the pictures of run-length records, which may expand
+// a few bytes into many pixels. A bitmap record whose pixels stand
+// uncompressed in it is not counted: what it holds follows the size of
+// the file. A record whose bitmap would take the play past the bound is
+// drawn without that bitmap; the play goes on.
 constexpr int64_t kMaxPlayPixels = int64_t(1) << 26;
 
 // A DIB in a record: the info header with its colour table and the pixels,
@@ -167,10 +171,14 @@ struct TDibRef {
   bool Mono = false;  // a 1-bit picture is kept as 0/1 indices
 };
 
-// The size an info header gives; none when it is cut short or has no pixels.
+// The size an info header gives; none when the reader refuses the DIB
+// (a header cut short or of an unknown size, no pixels, a compression or
+// bit count it does not decode, JPEG and PNG pictures among them, or
+// uncompressed pixels that the record does not hold).
 struct TDibSize {
   int64_t Width = 0, Height = 0;
   int BitCount = 0;
+  bool RunLength = false;  // RLE4 or RLE8
 };
 std::optional<TDibSize> DibSize(const TDibRef& dib);
 
@@ -184,9 +192,10 @@ TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size);
 // The pixels a play may still decode.
 class TPixelBudget {
  public:
-  // Takes the picture's pixels when they fit in what is left; otherwise
-  // takes nothing and returns false.
-  bool Take(const TDibSize& size);
+  // Takes the pixels of the picture, kept for the play or drawn, when the
+  // bound counts them and they fit in what is left; false, taking nothing,
+  // when they do not fit.
+  bool Take(const TDibSize& size, bool kept);
 
  private:
   int64_t FLeft = kMaxPlayPixels;
@@ -378,7 +387,7 @@ class TPlayer {
 
   // Nothing when the DIB does not decode or, with *overBudget set, when its
   // pixels do not fit in what the play may still decode.
-  std::optional<TDib> Decode(const TDibRef& dib, bool* overBudget);
+  std::optional<TDib> Decode(const TDibRef& dib, bool kept, bool* overBudget);
   bool BeginPaint(QColor* fixed);
   void ApplyClip();
   QBrush MakeBrush(const TBrushDef& brush) const;

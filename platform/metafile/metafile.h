@@ -18,10 +18,11 @@
 // (a record that claims more bytes than remain included). Records whose
 // content does not fit in them are skipped when drawn.
 //
-// Each drawing decodes at most 2^26 pixels for the metafile's bitmaps in
-// all (pattern brushes and bitmap records together); a record whose bitmap
-// would pass that is drawn without it. A pattern brush tiles its whole
-// picture.
+// Each drawing decodes at most 2^26 pixels for the metafile's bitmaps
+// beyond those its records carry: pattern brushes, and run-length bitmaps,
+// whose few bytes may stand for many pixels (an uncompressed bitmap record
+// is not counted: its pixels are in the file). A record whose bitmap would
+// pass that is drawn without it. A pattern brush tiles its whole picture.
 //
 // Drawing goes through Qt's painter, and text needs a QGuiApplication. When
 // the program has no Qt application object yet, the first Draw creates a

@@ -182,22 +182,49 @@ float TRecordReader::F32(uint64_t at) const {
 // --- Bitmaps -----------------------------------------------------------------------
 
 std::optional<TDibSize> DibSize(const TDibRef& dib) {
+  // The reader's rules: the header's size, the bit counts each compression
+  // allows, and uncompressed pixels present.
   TRecordReader header(dib.Data, dib.Size);
-  if (!header.Has(0, 12)) return std::nullopt;
+  if (!header.Has(0, 4)) return std::nullopt;
+  const uint32_t headerSize = header.U32(0);
+  switch (headerSize) {
+    case 12: case 40: case 52: case 56: case 64: case 108: case 124: break;
+    default: return std::nullopt;
+  }
+  if (!header.Has(0, headerSize)) return std::nullopt;
   TDibSize size;
-  const bool core = header.U32(0) == 12;
-  if (core) {
+  uint32_t compression = BI_RGB;
+  if (headerSize == 12) {
     size.Width = header.U16(4);
     size.Height = header.U16(6);
+    size.BitCount = header.U16(10);
   } else {
     size.Width = header.I32(4);
     size.Height = std::abs(static_cast<int64_t>(header.I32(8)));
+    size.BitCount = header.U16(14);
+    compression = header.U32(16);
   }
-  // A header cut short before its bit count does not decode; any count
-  // will do.
-  const uint64_t bitCountAt = core ? 10 : 14;
-  size.BitCount = header.Has(bitCountAt, 2) ? header.U16(bitCountAt) : 32;
-  if (size.Width <= 0 || size.Height <= 0) return std::nullopt;
+  const int bits = size.BitCount;
+  bool decodes = false;
+  switch (compression) {
+    case BI_RGB: decodes = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; break;
+    case BI_RLE8: decodes = bits == 8; break;
+    case BI_RLE4: decodes = bits == 4; break;
+    case BI_BITFIELDS: case BI_ALPHABITFIELDS: decodes = bits == 16 || bits == 32; break;
+    default: break;
+  }
+  if (!decodes || size.Width <= 0 || size.Height <= 0) return std::nullopt;
+  size.RunLength = compression == BI_RLE8 || compression == BI_RLE4;
+  if (!size.RunLength) {
+    // Uncompressed pixels must stand in the record, every row but the
+    // last one's padding, after the header at least.
+    const uint64_t start = std::max<uint64_t>(headerSize, dib.BitsOffset);
+    const uint64_t available = dib.Bits ? dib.BitsSize : dib.Size > start ? dib.Size - start : 0;
+    const uint64_t rowBits = uint64_t(size.Width) * uint64_t(bits);
+    const uint64_t stride = (rowBits + 31) / 32 * 4, lastRow = (rowBits + 7) / 8;
+    if (uint64_t(size.Height - 1) > available / stride || stride * uint64_t(size.Height - 1) + lastRow > available)
+      return std::nullopt;
+  }
   return size;
 }
 
@@ -214,8 +241,7 @@ TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size) {
   // which the allocator may take one more.
   constexpr int64_t kHugePage = int64_t(2) << 20;
   // The DIB as read: at its own bit count but 16-bit pixels, which may be
-  // widened to 24 bits, and counts that are none of the valid ones, which
-  // do not decode, rounded up; with its structure and colour table.
+  // widened to 24 bits; with its structure and colour table.
   const int bits = size.BitCount <= 1 ? 1 : size.BitCount <= 4 ? 4 : size.BitCount <= 8 ? 8
                    : size.BitCount <= 24 ? 24 : 32;
   const int64_t pixels = int64_t(PixelMemorySize(size_t(AlignedRowBytes(size.Width, bits) * size.Height)));
@@ -231,7 +257,8 @@ TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size) {
   return {joined + read + picture, picture};
 }
 
-bool TPixelBudget::Take(const TDibSize& size) {
+bool TPixelBudget::Take(const TDibSize& size, bool kept) {
+  if (!kept && !size.RunLength) return true;
   // Sides are below 2^32: the product does not overflow.
   const int64_t pixels = size.Width * size.Height;
   if (pixels > FLeft) return false;
@@ -241,7 +268,7 @@ bool TPixelBudget::Take(const TDibSize& size) {
 
 void TBitmapBytes::Add(const TDibRef& dib, bool kept) {
   std::optional<TDibSize> size = DibSize(dib);
-  if (!size || !FBudget.Take(*size)) return;
+  if (!size || !FBudget.Take(*size, kept)) return;
   const TDibBytes bytes = DibBytes(dib, *size);
   FPeak = std::max(FPeak, FKept + bytes.Decoding);
   if (kept) FKept += bytes.Picture;
@@ -1003,11 +1030,11 @@ void TPlayer::PatBlt(const QRectF& dest, uint32_t rop) {
   FPainter.drawPath(path);
 }
 
-std::optional<TDib> TPlayer::Decode(const TDibRef& dib, bool* overBudget) {
+std::optional<TDib> TPlayer::Decode(const TDibRef& dib, bool kept, bool* overBudget) {
   *overBudget = false;
   std::optional<TDibSize> size = DibSize(dib);
   if (!size) return std::nullopt;
-  if (!FBudget.Take(*size)) {
+  if (!FBudget.Take(*size, kept)) {
     *overBudget = true;
     return std::nullopt;
   }
@@ -1018,7 +1045,7 @@ void TPlayer::Blit(const TBlit& blit) {
   if (blit.Kind == TBlit::bkPattern) return PatBlt(blit.Dest, blit.Rop);
   if (blit.Kind != TBlit::bkBitmap) return;
   bool overBudget;
-  std::optional<TDib> dib = Decode(blit.Dib, &overBudget);
+  std::optional<TDib> dib = Decode(blit.Dib, false, &overBudget);
   if (!dib) return;
   QRectF source = blit.Source;
   if (blit.RowsFromBottom && !dib->TopDown)
@@ -1028,7 +1055,7 @@ void TPlayer::Blit(const TBlit& blit) {
 
 TBrushDef TPlayer::DibBrush(const TDibRef& dib, const TBrushDef& undecodable) {
   bool overBudget;
-  std::optional<TDib> picture = Decode(dib, &overBudget);
+  std::optional<TDib> picture = Decode(dib, true, &overBudget);
   if (picture) return PatternBrush(*picture);
   return overBudget ? TBrushDef{BS_NULL, clWhite, 0, {}, false} : undecodable;
 }
