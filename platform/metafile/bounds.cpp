@@ -235,33 +235,37 @@ double PenReach(const QPen& pen) {
   return width <= 1 ? 2 : width * std::max(pen.miterLimit(), 2.0) / 2 + width + 2;
 }
 
-TStrokeWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& visible, double pixelWork) {
+TStrokeWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& visible, const QRect& device,
+                       double pixelWork) {
   TStrokeWork result;
-  if (visible.isEmpty()) return result;
   const double width = pen.widthF();
   const bool cosmetic = width <= 1;
   const double reach = PenReach(pen);
   const QRectF shown = QRectF(visible).adjusted(-reach, -reach, reach, reach);
+  // The painter makes every dash within the picture, whatever the clip.
+  const QRectF made = QRectF(device).adjusted(-reach, -reach, reach, reach);
   const QList<qreal> pattern = pen.style() == Qt::CustomDashLine ? pen.dashPattern() : QList<qreal>();
   double period = 0;
   for (qreal d : pattern) period += d * (cosmetic ? 1 : width);
   const double dashesPerPixel = period > 0 ? double(pattern.size() / 2) / period : 0;
 
-  double length = 0, hidden = 0, pieces = 0;
+  double length = 0, madeLength = 0, madePieces = 0, hidden = 0;
   std::vector<TEdgeRows> edges;
   EachSegment(path, false, [&](QPointF a, QPointF b, bool) {
     const double whole = std::hypot(b.x() - a.x(), b.y() - a.y());
-    if (!ClipSegment(a, b, shown)) {
+    QPointF ma = a, mb = b;
+    if (ClipSegment(ma, mb, made)) {
+      madeLength += std::hypot(mb.x() - ma.x(), mb.y() - ma.y());
+      madePieces += 1;
+      hidden += whole - std::hypot(mb.x() - ma.x(), mb.y() - ma.y());
+    } else {
       hidden += whole;
-      return;
     }
-    const double part = std::hypot(b.x() - a.x(), b.y() - a.y());
-    hidden += whole - part;
-    pieces += 1;
+    if (visible.isEmpty() || !ClipSegment(a, b, shown)) return;
     if (cosmetic) {
       length += std::max(std::abs(b.x() - a.x()), std::abs(b.y() - a.y())) + 1;
     } else {
-      length += part;
+      length += std::hypot(b.x() - a.x(), b.y() - a.y());
       // The outline's two sides, widened by the pen at both ends.
       edges.push_back({std::min(a.y(), b.y()) - width / 2, std::max(a.y(), b.y()) + width / 2, 2});
     }
@@ -273,11 +277,13 @@ TStrokeWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& v
     return result;
   }
   result.Work = pixelWork * length * width +
-                EdgeWork(std::move(edges), visible.top(), visible.top() + visible.height(), visible.width());
+                (visible.isEmpty() ? 0
+                                   : EdgeWork(std::move(edges), visible.top(), visible.top() + visible.height(),
+                                              visible.width()));
   if (period > 0) {
-    result.Dashes = int64_t(std::ceil(std::min(length * dashesPerPixel + pieces, 1e18)));
+    result.Dashes = int64_t(std::ceil(std::min(madeLength * dashesPerPixel + madePieces, 1e18)));
     result.Work += double(result.Dashes) * (kDashWork + kDashWidthWork * width);
-    // The painter walks the dashes outside the clip too, but for a path
+    // The painter walks the dashes outside the picture too, but for a path
     // whose extent passes ten thousand periods, which it strokes whole.
     const QRectF box = path.controlPointRect();
     if (std::max(box.width(), box.height()) <= 10000 * period) result.Work += hidden * dashesPerPixel * kHiddenDashWork;

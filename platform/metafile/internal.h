@@ -146,8 +146,8 @@ int64_t FramePixels(const QImage& image, const QRectF& rect);
 // regions a drawing holds at once (saved states and region objects too).
 constexpr int64_t kMaxRegionRects = int64_t(1) << 18;
 constexpr int64_t kMaxHeldRegionRects = int64_t(1) << 20;
-// The dashes of one stroke of a wide pen that the clip shows: the painter
-// builds an outline for each of them before it fills any.
+// The dashes of one stroke of a wide pen within the picture: the painter
+// builds an outline for each of them before it fills any, clipped or not.
 constexpr int64_t kMaxStrokeDashes = int64_t(1) << 15;
 // The painter sets aside memory for a clip's rectangles times its rows;
 // a clip is handed to it in bands of rows that keep that product below this.
@@ -221,12 +221,14 @@ std::vector<TEdgeRows> PathEdges(const QPainterPath& path);
 double FillWork(const QPainterPath& path, const QRect& visible, double pixelWork);
 // What stroking the path with the pen inside the visible rectangle costs
 // (the pixels a wide pen covers at pixelWork each), and the dashes of a
-// wide pen the rectangle shows.
+// wide pen inside the device rectangle, which the painter makes whatever
+// the clip.
 struct TStrokeWork {
   double Work = 0;
   int64_t Dashes = 0;
 };
-TStrokeWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& visible, double pixelWork);
+TStrokeWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& visible, const QRect& device,
+                       double pixelWork);
 // How far beyond its path a stroke of the pen may paint, in pixels.
 double PenReach(const QPen& pen);
 

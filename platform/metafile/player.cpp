@@ -723,7 +723,7 @@ void TPlayer::StrokeShape(const QPainterPath& path) {
   if (!BeginPaint(&fixed)) return;
   std::optional<QPen> pen = MakePen(fixed);
   if (!pen) return;
-  const TStrokeWork work = StrokeWork(path, *pen, Visible(), PixelWork(pen->brush()));
+  const TStrokeWork work = StrokeWork(path, *pen, Visible(), FImage.rect(), PixelWork(pen->brush()));
   FUse.StrokeDashes = std::max(FUse.StrokeDashes, work.Dashes);
   if (work.Dashes > kMaxStrokeDashes) {
     FUse.Stopped = true;

@@ -37,6 +37,7 @@ TEST(MetafileBounds, CostlyDrawingsStopWithTheirFailure) {
       {"strips cut out of the clip", ExcludedStrips(1100, 1100), bWork},
       {"saved states each keeping a grid", SavedGridClips(20, 230, 460), bHeldRects},
       {"a zigzag of one-unit dashes", DashedZigzag(2000, 400), bDashes},
+      {"the zigzag under a clip of four pixels", DashedZigzag(2000, 400, true), bDashes},
       {"the page inverted over and over", PagePatBlts(1000, 256), bWork},
       {"a region selected under a window that moves", ReselectedRegion(48, 48, 4000, true, 96), bWork},
       {"capitals in the largest font", LargeTexts(400, 1, 1000), bWork},

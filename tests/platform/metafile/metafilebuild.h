@@ -427,15 +427,17 @@ inline std::vector<uint8_t> ExcludedStrips(int count, int side) {
 }
 
 // A polyline of count points from the top of the frame to its bottom and
-// back, across it, with a pen 3 pixels wide of one-unit dashes.
+// back, across it; drawn with a pen 3 pixels wide of one-unit dashes,
+// under a clip of the top left 2 x 2 pixels when clipped.
 inline std::vector<std::pair<int, int>> Zigzag(int count, int side) {
   std::vector<std::pair<int, int>> points;
   for (int i = 0; i < count; ++i) points.emplace_back(i * (side - 1) / std::max(1, count - 1), i % 2 ? side - 1 : 0);
   return points;
 }
-inline std::vector<uint8_t> DashedZigzag(int count, int side) {
-  return SquareEmf(side).ExtPen(1, kGeometricPen | 8, 3, clBlack).Select(1).Points16(EMR_POLYLINE16, Zigzag(count, side))
-      .Finish();
+inline std::vector<uint8_t> DashedZigzag(int count, int side, bool clipped = false) {
+  Emf e = SquareEmf(side);
+  if (clipped) e.Rec(EMR_INTERSECTCLIPRECT, {0, 0, 2, 2});
+  return e.ExtPen(1, kGeometricPen | 8, 3, clBlack).Select(1).Points16(EMR_POLYLINE16, Zigzag(count, side)).Finish();
 }
 
 // count inversions of the whole frame through a hatched brush.
