@@ -318,7 +318,7 @@ TPictureSize CheckEnhanced(const uint8_t* data, size_t size) {
   return SizeFromMM(int64_t(header.I32(32)) - header.I32(24), int64_t(header.I32(36)) - header.I32(28));
 }
 
-void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF& rect) {
+void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use) {
   TRecordReader header(data, size);
   // Reference-device units per millimetre, in micrometres when the header
   // has them (they are more exact).
@@ -339,7 +339,7 @@ void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF&
   playback.scale(rect.width() / (right - left), rect.height() / (bottom - top));
   playback.translate(-left, -top);
 
-  TPlayer player(image, playback, unitsPerMm);
+  TPlayer player(image, playback, unitsPerMm, WorkLimit(FramePixels(image, rect), size), use);
   EachRecord(data, size, [&](uint32_t type, TRecordReader& r) { PlayRecord(player, player.State(), type, r); });
 }
 

@@ -19,10 +19,12 @@
 #include <vector>
 
 #include "platform/graphics/gdi.h"
+#include "platform/metafile/metafile.h"
 
 namespace mf {
 
 [[noreturn]] void Invalid();  // EInvalidGraphic "Metafile is not valid"
+[[noreturn]] void TooComplex();  // EInvalidGraphic "Metafile is too complex to draw"
 
 // a * b / c rounded to nearest, halves away from zero.
 int64_t MulDiv(int64_t a, int64_t b, int64_t c);
@@ -40,9 +42,11 @@ bool HasEmfSignature(const uint8_t* data, size_t size);
 // Check the header and walk the whole record list; raise for malformed data.
 TPictureSize CheckEnhanced(const uint8_t* data, size_t size);
 TPictureSize CheckPlaceable(const uint8_t* data, size_t size);
-// Play a checked metafile into the rectangle of the image.
-void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF& rect);
-void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF& rect);
+// Play a checked metafile into the rectangle of the image, within the
+// bounds of a drawing (see TPlayer); what the play used of them goes to use.
+void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use);
+void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use);
+void Play(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use);
 // What a play of a checked metafile holds at once for its bitmaps (see
 // TBitmapBytes), from the records' headers.
 int64_t EnhancedBitmapBytes(const uint8_t* data, size_t size);
@@ -106,6 +110,128 @@ enum : uint32_t {
 enum : uint32_t { BS_SOLID = 0, BS_NULL = 1, BS_HATCHED = 2, BS_PATTERN = 3 };
 enum : uint32_t { DIB_RGB_COLORS = 0 };
 
+// --- Bounds of a drawing ---------------------------------------------------------
+
+// What the painter does is counted as work, in units of about a nanosecond
+// of painting on a 24-bit picture, and charged before the painter is
+// called: a drawing may do no work that its frame and its file do not pay
+// for. A pixel filled costs kSolidPixelWork in a solid colour, kPixelWork
+// through a pattern, a hatch, a raster operation or from a picture, and
+// kGlyphPixelWork in a text's cells. A span, a run of pixels in one row,
+// costs kSpanWork: each row an outline's edge crosses (and as many units
+// again as there are edges crossing that row, up to its pixels, for the
+// painter sorts them), each pixel of a one-pixel line, each row of a
+// clip's rectangle that a painting meets.
+constexpr double kSolidPixelWork = 1, kPixelWork = 6, kGlyphPixelWork = 2;
+constexpr double kSpanWork = 256;
+// Each rectangle an operation on two regions reads or makes; each
+// rectangle made at each step of uniting many regions pairwise.
+constexpr double kRegionRectWork = 4, kUniteRectWork = 64;
+// Each rectangle of a clip handed to the painter, and each point of a path
+// handed to it once more (a clip handed in bands).
+constexpr double kClipRectWork = 16, kPointWork = 64;
+// Each character of a text, drawn or not; each dash of a wide pen that a
+// clip shows, and each pixel of the pen's width in it; each dash it hides.
+constexpr double kGlyphWork = 2048, kDashWork = 2048, kDashWidthWork = 4 * kSpanWork, kHiddenDashWork = 16;
+// The work of a drawing: this much for each pixel of its frame (the part of
+// the picture it is drawn on) and each byte of its file, and the floor
+// beside. Ordinary drawings use a few hundredths of it, a dense plan a
+// tenth.
+constexpr double kWorkPerFramePixel = 256, kWorkPerFileByte = 1024, kWorkFloor = double(1 << 28);
+double WorkLimit(int64_t framePixels, size_t fileBytes);
+// The pixels of the image that the rectangle covers.
+int64_t FramePixels(const QImage& image, const QRectF& rect);
+
+// The rectangles of any one clip or region, and of all the clips and
+// regions a drawing holds at once (saved states and region objects too).
+constexpr int64_t kMaxRegionRects = int64_t(1) << 18;
+constexpr int64_t kMaxHeldRegionRects = int64_t(1) << 20;
+// The dashes of one stroke of a wide pen within the picture: the painter
+// builds an outline for each of them before it fills any, clipped or not.
+constexpr int64_t kMaxStrokeDashes = int64_t(1) << 15;
+// The painter sets aside memory for a clip's rectangles times its rows;
+// a clip is handed to it in bands of rows that keep that product below this.
+constexpr int64_t kMaxClipBandSpans = int64_t(1) << 22;
+
+// A clip or region in image pixels, as a region keeps it: rectangles in
+// bands of rows, top to bottom, each band's left to right. The bands are
+// indexed, so that the part in a range of rows is found without going
+// through the rest. While it lives, a clip counts its rectangles in the
+// total its player holds.
+class TClip {
+ public:
+  TClip(const QRegion& region, int64_t* held);
+  ~TClip();
+  TClip(const TClip&) = delete;
+  TClip& operator=(const TClip&) = delete;
+
+  const QRegion& Region() const { return FRegion; }
+  int64_t Rects() const { return FRectsBefore.back(); }
+  // The rows from the first band's top to the last one's bottom (exclusive).
+  int Top() const { return FBands.empty() ? 0 : FBands.front().Top; }
+  int Bottom() const { return FBands.empty() ? 0 : FBands.back().Bottom; }
+  // The rectangles, and the spans (rectangles times rows), in rows top to
+  // bottom - 1.
+  int64_t RectsIn(int top, int bottom) const;
+  double SpansIn(int top, int bottom) const;
+  // The clip in rows top to bottom - 1, in parts of consecutive rows whose
+  // rectangles times rows (gaps between bands included) stay within
+  // maxSpans where a single row allows it.
+  std::vector<QRegion> Parts(int top, int bottom, int64_t maxSpans) const;
+  // The most rectangles combining the two (in any way) can give: in each
+  // band of rows, the rectangles of both.
+  static int64_t CombinedRects(const TClip& a, const TClip& b);
+
+ private:
+  struct TBand {
+    int Top, Bottom;  // rows, bottom exclusive
+    int64_t First;    // the band's first rectangle
+  };
+  // The bands meeting rows top to bottom - 1: first and one past the last.
+  std::pair<size_t, size_t> BandsIn(int top, int bottom) const;
+  int64_t Count(size_t band) const { return FRectsBefore[band + 1] - FRectsBefore[band]; }
+
+  QRegion FRegion;
+  std::vector<TBand> FBands;
+  std::vector<int64_t> FRectsBefore{0};  // rectangles before each band, and in all
+  std::vector<double> FSpansBefore{0};
+  int64_t* FHeld;
+};
+using TClipRef = std::shared_ptr<const TClip>;
+
+// The most rectangles the union of the rectangles can have: in each band
+// between their tops and bottoms, as many as meet it.
+int64_t UnitedRects(const std::vector<QRect>& rects);
+
+// The rows an edge crosses, from top to bottom, counted weight times.
+struct TEdgeRows {
+  double Top, Bottom;
+  int Weight;
+};
+// The work of the rows the edges cross within rows top to bottom - 1 of
+// columns pixels each: for each row, a span for each edge crossing it and
+// as many units again as there are such edges, or columns when fewer.
+double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns);
+// The edges of the path's outline (each figure closed), control points of
+// curves standing in for the curves.
+std::vector<TEdgeRows> PathEdges(const QPainterPath& path);
+
+// What filling the path inside the visible rectangle costs: its pixels, at
+// pixelWork each, and the rows its edges cross.
+double FillWork(const QPainterPath& path, const QRect& visible, double pixelWork);
+// What stroking the path with the pen inside the visible rectangle costs
+// (the pixels a wide pen covers at pixelWork each), and the dashes of a
+// wide pen inside the device rectangle, which the painter makes whatever
+// the clip.
+struct TStrokeWork {
+  double Work = 0;
+  int64_t Dashes = 0;
+};
+TStrokeWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& visible, const QRect& device,
+                       double pixelWork);
+// How far beyond its path a stroke of the pen may paint, in pixels.
+double PenReach(const QPen& pen);
+
 // --- Objects -------------------------------------------------------------------
 
 struct TPenDef {
@@ -138,9 +264,13 @@ struct TFontDef {
   QString Face;
 };
 
-// A region as rectangles in logical units (WMF region objects).
+// A region as rectangles in logical units (WMF region objects). It is
+// built into image pixels when first selected, and again only when the
+// mapping has changed since.
 struct TRegionDef {
   std::vector<QRectF> Rects;
+  mutable TClipRef Built;
+  mutable QTransform BuiltFor;
 };
 
 using TGdiObject = std::variant<std::monostate, TPenDef, TBrushDef, TFontDef, TRegionDef>;
@@ -150,9 +280,13 @@ constexpr uint32_t kStockFlag = 0x80000000u;
 
 // --- Bitmaps -------------------------------------------------------------------
 
-// The pixels one play of a metafile decodes for its bitmaps in all, pattern
-// brushes and bitmap records together. A record whose bitmap would take the
-// play past them is drawn without that bitmap; the play goes on.
+// The pixels one play of a metafile decodes for its bitmaps beyond those
+// its records carry: the pictures of pattern brushes, which stay for the
+// whole play, and the pictures of run-length records, which may expand
+// a few bytes into many pixels. A bitmap record whose pixels stand
+// uncompressed in it is not counted: what it holds follows the size of
+// the file. A record whose bitmap would take the play past the bound is
+// drawn without that bitmap; the play goes on.
 constexpr int64_t kMaxPlayPixels = int64_t(1) << 26;
 
 // A DIB in a record: the info header with its colour table and the pixels,
@@ -167,10 +301,14 @@ struct TDibRef {
   bool Mono = false;  // a 1-bit picture is kept as 0/1 indices
 };
 
-// The size an info header gives; none when it is cut short or has no pixels.
+// The size an info header gives; none when the reader refuses the DIB
+// (a header cut short or of an unknown size, no pixels, a compression or
+// bit count it does not decode, JPEG and PNG pictures among them, or
+// uncompressed pixels that the record does not hold).
 struct TDibSize {
   int64_t Width = 0, Height = 0;
   int BitCount = 0;
+  bool RunLength = false;  // RLE4 or RLE8
 };
 std::optional<TDibSize> DibSize(const TDibRef& dib);
 
@@ -184,9 +322,11 @@ TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size);
 // The pixels a play may still decode.
 class TPixelBudget {
  public:
-  // Takes the picture's pixels when they fit in what is left; otherwise
-  // takes nothing and returns false.
-  bool Take(const TDibSize& size);
+  // Takes the pixels of the picture, kept for the play or drawn, when the
+  // bound counts them and they fit in what is left; false, taking nothing,
+  // when they do not fit.
+  bool Take(const TDibSize& size, bool kept);
+  int64_t Taken() const { return kMaxPlayPixels - FLeft; }
 
  private:
   int64_t FLeft = kMaxPlayPixels;
@@ -261,19 +401,25 @@ struct TDcState {
   uint32_t TextAlign = 0;
   int PolyFillMode = ALTERNATE;
   int Rop2 = R2_COPYPEN;
-  bool Clockwise = false;       // arc direction
-  QPointF Position;             // current position, logical
-  std::optional<QRegion> Clip;  // image pixels; none clips nothing
+  bool Clockwise = false;  // arc direction
+  QPointF Position;        // current position, logical
+  TClipRef Clip;           // image pixels; none clips nothing
 };
 
 // Plays drawing operations given in logical units onto the image, as a
 // device context would: logical units go through the world transform and
 // the window/viewport mapping into device units, which the playback
 // transform takes into image pixels.
+//
+// A play stops (TooComplex) before any call into the painter whose work
+// would pass the play's limit, before building a clip or region of more
+// rectangles than kMaxRegionRects or one that would take what all of them
+// hold past kMaxHeldRegionRects, and before a stroke with more dashes in
+// view than kMaxStrokeDashes. What it used of each bound is kept in use.
 class TPlayer {
  public:
   // unitsPerMm: device units per millimetre (x, y), for the fixed map modes.
-  TPlayer(QImage& image, const QTransform& playback, QPointF unitsPerMm);
+  TPlayer(QImage& image, const QTransform& playback, QPointF unitsPerMm, double workLimit, TMetafileDrawUse& use);
   ~TPlayer();
   TPlayer(const TPlayer&) = delete;
   TPlayer& operator=(const TPlayer&) = delete;
@@ -342,7 +488,7 @@ class TPlayer {
   void IntersectClipRect(const QRectF& rect);
   void ExcludeClipRect(const QRectF& rect);
   void SelectDeviceClip(const std::vector<QRectF>& rects, int mode);
-  void SelectClipRegion(const std::vector<QRectF>& logicalRects, int mode);
+  void SelectClipRegion(const TRegionDef& region);
   void ResetClip() { FState.Clip.reset(); }
   void OffsetClip(QPointF logicalOffset);
   void FillRects(const std::vector<QRectF>& rects, bool logical, const TBrushDef& brush);
@@ -372,20 +518,35 @@ class TPlayer {
   QPolygonF MapPolygon(const std::vector<QPointF>& points) const;
   bool LogicalClockwise() const;
   bool ImageClockwise() const;
-  QRegion ImageRegion(const std::vector<QRectF>& rects, const QTransform& transform) const;
-  QRegion LogicalRegion(const std::vector<QRectF>& rects) const;
+  // Work and bounds.
+  void Charge(double work);
+  void CheckRegionRects(int64_t rects);
+  TClipRef MakeClip(const QRegion& region);
+  QRect Visible() const;
+  // Calls paint, which paints nothing outside reach (image pixels), with
+  // the clip set; busy is where the painting does most of its work. The
+  // work is charged first, with what the clip adds; points are those the
+  // painting hands to the painter, which it does again for each band of a
+  // large clip.
+  template <class F>
+  void Paint(const QRectF& reach, const QRectF& busy, double work, double points, F&& paint);
+
+  QRegion ImageRegion(const std::vector<QRectF>& rects, const QTransform& transform);
+  QRegion LogicalRegion(const std::vector<QRectF>& rects);
   void CombineClip(const QRegion& region, int mode);
+  void CombineClip(const TClipRef& operand, int mode);
 
   // Nothing when the DIB does not decode or, with *overBudget set, when its
   // pixels do not fit in what the play may still decode.
-  std::optional<TDib> Decode(const TDibRef& dib, bool* overBudget);
+  std::optional<TDib> Decode(const TDibRef& dib, bool kept, bool* overBudget);
   bool BeginPaint(QColor* fixed);
-  void ApplyClip();
   QBrush MakeBrush(const TBrushDef& brush) const;
   double PenWidth() const;
   std::optional<QPen> MakePen(QColor fixed) const;
   QFont MakeFont() const;
   void FillShape(QPainterPath path, const TBrushDef& brush);
+  double PixelWork(const QBrush& brush) const;
+  void FillPainted(const QPainterPath& path, const QBrush& brush);
   void StrokeShape(const QPainterPath& path);
   void Draw(const QPainterPath& fill, const QPainterPath& outline, bool closed);
   void EnsureFigure(QPointF from);
@@ -398,6 +559,8 @@ class TPlayer {
   QPainter FPainter;
   QTransform FPlayback;
   QPointF FUnitsPerMm;
+  TMetafileDrawUse& FUse;
+  int64_t FHeldRects = 0;  // of the clips and regions below, which count themselves in it
   TDcState FState;
   std::vector<TDcState> FSaved;
   std::map<uint32_t, TGdiObject> FObjects;

@@ -32,6 +32,13 @@ bool HasEmfSignature(const uint8_t* data, size_t size) {
   return size >= 44 && std::memcmp(data + 40, " EMF", 4) == 0;
 }
 
+void Play(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use) {
+  if (HasEmfSignature(data, size))
+    PlayEnhanced(data, size, image, rect, use);
+  else
+    PlayPlaceable(data, size, image, rect, use);
+}
+
 }  // namespace mf
 
 namespace {
@@ -113,11 +120,8 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& rect) {
   const QRectF area(rect.Left, rect.Top, double(rect.Right) - rect.Left, double(rect.Bottom) - rect.Top);
   auto play = [&](uint8_t* bits, int stride, QImage::Format format) {
     QImage image(bits, target.Width, target.Height, stride, format);
-    if (image.isNull()) return;
-    if (FEnhanced)
-      mf::PlayEnhanced(FData.data(), FData.size(), image, area);
-    else
-      mf::PlayPlaceable(FData.data(), FData.size(), image, area);
+    TMetafileDrawUse use;
+    if (!image.isNull()) mf::Play(FData.data(), FData.size(), image, area, use);
   };
   if (target.BitCount == 24 || target.BitCount == 32) {
     play(target.Bits.data(), target.Stride,
@@ -149,6 +153,22 @@ int64_t MetafileBitmapBytes(const uint8_t* data, size_t size) {
   } catch (const EInvalidGraphic&) {
     return 0;
   }
+}
+
+std::optional<TMetafileDrawUse> MetafileDrawUse(const uint8_t* data, size_t size, int width, int height) {
+  int frameWidth, frameHeight;
+  if (!MetafileSize(data, size, &frameWidth, &frameHeight)) return std::nullopt;
+  EnsureGuiApplication();
+  QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_BGR888);
+  if (image.isNull()) return std::nullopt;
+  image.fill(Qt::white);
+  TMetafileDrawUse use;
+  try {
+    mf::Play(data, size, image, QRectF(0, 0, width, height), use);
+  } catch (const EInvalidGraphic&) {
+    use.Stopped = true;
+  }
+  return use;
 }
 
 bool MetafileSize(const uint8_t* data, size_t size, int* width, int* height) {

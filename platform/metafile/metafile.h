@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/graphics/graphics.h"
@@ -18,10 +19,21 @@
 // (a record that claims more bytes than remain included). Records whose
 // content does not fit in them are skipped when drawn.
 //
-// Each drawing decodes at most 2^26 pixels for the metafile's bitmaps in
-// all (pattern brushes and bitmap records together); a record whose bitmap
-// would pass that is drawn without it. A pattern brush tiles its whole
-// picture.
+// Each drawing decodes at most 2^26 pixels for the metafile's bitmaps
+// beyond those its records carry: pattern brushes, and run-length bitmaps,
+// whose few bytes may stand for many pixels (an uncompressed bitmap record
+// is not counted: its pixels are in the file). A record whose bitmap would
+// pass that is drawn without it. A pattern brush tiles its whole picture.
+//
+// Each drawing is bounded in work: what the painter does for the records
+// (the pixels filled, the rows that outlines cross, the dashes of wide
+// pens, the rectangles of clips) may not pass a generous multiple of the
+// frame's area (the part of the canvas drawn on) and of the file's size.
+// No clip or region may have more than 2^18 rectangles, nor all that a
+// drawing holds at once more than 2^20, and no stroke of a wide pen more
+// than 2^15 dashes within the canvas. A drawing that would pass a bound stops before
+// it does and Draw raises EInvalidGraphic "Metafile is too complex to
+// draw"; the canvas may hold part of the drawing.
 //
 // Drawing goes through Qt's painter, and text needs a QGuiApplication. When
 // the program has no Qt application object yet, the first Draw creates a
@@ -60,6 +72,20 @@ class TMetafile : public TGraphic {
   int FWidth = 0, FHeight = 0;
   int FMMWidth = 0, FMMHeight = 0;
 };
+
+// What one drawing used of the bounds that stop it (see TMetafile).
+struct TMetafileDrawUse {
+  double Work = 0, WorkLimit = 0;  // work units
+  int64_t RegionRects = 0;         // of the largest clip or region built
+  int64_t HeldRegionRects = 0;     // the most held at once
+  int64_t StrokeDashes = 0;        // the most of one stroke within the canvas
+  int64_t BitmapPixels = 0;        // counted to the bound of the bitmaps
+  bool Stopped = false;            // a bound stopped it
+};
+// Draws the metafile in data onto a white picture of width x height and
+// tells what the drawing used of its bounds; none for data that is not a
+// valid metafile.
+std::optional<TMetafileDrawUse> MetafileDrawUse(const uint8_t* data, size_t size, int width, int height);
 
 // The bytes the player may hold at once for the bitmaps of the metafile in
 // data (within the bound of a drawing), read from the records' headers

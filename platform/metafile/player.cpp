@@ -42,6 +42,11 @@ bool Finite(const QTransform& t) {
 
 bool Invertible(const QTransform& t) { return Finite(t) && std::isfinite(1 / t.determinant()); }
 
+bool Same(const QTransform& a, const QTransform& b) {
+  return a.m11() == b.m11() && a.m12() == b.m12() && a.m13() == b.m13() && a.m21() == b.m21() &&
+         a.m22() == b.m22() && a.m23() == b.m23() && a.m31() == b.m31() && a.m32() == b.m32() && a.m33() == b.m33();
+}
+
 QColor ToQColor(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
 // False for paths that reach beyond the coordinate limit (or are not finite).
@@ -182,22 +187,49 @@ float TRecordReader::F32(uint64_t at) const {
 // --- Bitmaps -----------------------------------------------------------------------
 
 std::optional<TDibSize> DibSize(const TDibRef& dib) {
+  // The reader's rules: the header's size, the bit counts each compression
+  // allows, and uncompressed pixels present.
   TRecordReader header(dib.Data, dib.Size);
-  if (!header.Has(0, 12)) return std::nullopt;
+  if (!header.Has(0, 4)) return std::nullopt;
+  const uint32_t headerSize = header.U32(0);
+  switch (headerSize) {
+    case 12: case 40: case 52: case 56: case 64: case 108: case 124: break;
+    default: return std::nullopt;
+  }
+  if (!header.Has(0, headerSize)) return std::nullopt;
   TDibSize size;
-  const bool core = header.U32(0) == 12;
-  if (core) {
+  uint32_t compression = BI_RGB;
+  if (headerSize == 12) {
     size.Width = header.U16(4);
     size.Height = header.U16(6);
+    size.BitCount = header.U16(10);
   } else {
     size.Width = header.I32(4);
     size.Height = std::abs(static_cast<int64_t>(header.I32(8)));
+    size.BitCount = header.U16(14);
+    compression = header.U32(16);
   }
-  // A header cut short before its bit count does not decode; any count
-  // will do.
-  const uint64_t bitCountAt = core ? 10 : 14;
-  size.BitCount = header.Has(bitCountAt, 2) ? header.U16(bitCountAt) : 32;
-  if (size.Width <= 0 || size.Height <= 0) return std::nullopt;
+  const int bits = size.BitCount;
+  bool decodes = false;
+  switch (compression) {
+    case BI_RGB: decodes = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; break;
+    case BI_RLE8: decodes = bits == 8; break;
+    case BI_RLE4: decodes = bits == 4; break;
+    case BI_BITFIELDS: case BI_ALPHABITFIELDS: decodes = bits == 16 || bits == 32; break;
+    default: break;
+  }
+  if (!decodes || size.Width <= 0 || size.Height <= 0) return std::nullopt;
+  size.RunLength = compression == BI_RLE8 || compression == BI_RLE4;
+  if (!size.RunLength) {
+    // Uncompressed pixels must stand in the record, every row but the
+    // last one's padding, after the header at least.
+    const uint64_t start = std::max<uint64_t>(headerSize, dib.BitsOffset);
+    const uint64_t available = dib.Bits ? dib.BitsSize : dib.Size > start ? dib.Size - start : 0;
+    const uint64_t rowBits = uint64_t(size.Width) * uint64_t(bits);
+    const uint64_t stride = (rowBits + 31) / 32 * 4, lastRow = (rowBits + 7) / 8;
+    if (uint64_t(size.Height - 1) > available / stride || stride * uint64_t(size.Height - 1) + lastRow > available)
+      return std::nullopt;
+  }
   return size;
 }
 
@@ -214,8 +246,7 @@ TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size) {
   // which the allocator may take one more.
   constexpr int64_t kHugePage = int64_t(2) << 20;
   // The DIB as read: at its own bit count but 16-bit pixels, which may be
-  // widened to 24 bits, and counts that are none of the valid ones, which
-  // do not decode, rounded up; with its structure and colour table.
+  // widened to 24 bits; with its structure and colour table.
   const int bits = size.BitCount <= 1 ? 1 : size.BitCount <= 4 ? 4 : size.BitCount <= 8 ? 8
                    : size.BitCount <= 24 ? 24 : 32;
   const int64_t pixels = int64_t(PixelMemorySize(size_t(AlignedRowBytes(size.Width, bits) * size.Height)));
@@ -231,7 +262,8 @@ TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size) {
   return {joined + read + picture, picture};
 }
 
-bool TPixelBudget::Take(const TDibSize& size) {
+bool TPixelBudget::Take(const TDibSize& size, bool kept) {
+  if (!kept && !size.RunLength) return true;
   // Sides are below 2^32: the product does not overflow.
   const int64_t pixels = size.Width * size.Height;
   if (pixels > FLeft) return false;
@@ -241,7 +273,7 @@ bool TPixelBudget::Take(const TDibSize& size) {
 
 void TBitmapBytes::Add(const TDibRef& dib, bool kept) {
   std::optional<TDibSize> size = DibSize(dib);
-  if (!size || !FBudget.Take(*size)) return;
+  if (!size || !FBudget.Take(*size, kept)) return;
   const TDibBytes bytes = DibBytes(dib, *size);
   FPeak = std::max(FPeak, FKept + bytes.Decoding);
   if (kept) FKept += bytes.Picture;
@@ -297,8 +329,11 @@ bool RopUsesSource(uint32_t rop) { return (((rop >> 2) ^ rop) & 0x330000) != 0; 
 
 // --- State and mapping ----------------------------------------------------------
 
-TPlayer::TPlayer(QImage& image, const QTransform& playback, QPointF unitsPerMm)
-    : FImage(image), FPlayback(playback), FUnitsPerMm(unitsPerMm) {
+TPlayer::TPlayer(QImage& image, const QTransform& playback, QPointF unitsPerMm, double workLimit,
+                 TMetafileDrawUse& use)
+    : FImage(image), FPlayback(playback), FUnitsPerMm(unitsPerMm), FUse(use) {
+  FUse = TMetafileDrawUse();
+  FUse.WorkLimit = workLimit;
   FPainter.begin(&FImage);
   FPainter.setRenderHint(QPainter::Antialiasing, false);
   FPainter.setRenderHint(QPainter::TextAntialiasing, false);
@@ -446,7 +481,13 @@ void TPlayer::SelectObject(uint32_t index) {
   if (auto* pen = std::get_if<TPenDef>(object)) FState.Pen = *pen;
   if (auto* brush = std::get_if<TBrushDef>(object)) FState.Brush = *brush;
   if (auto* font = std::get_if<TFontDef>(object)) FState.Font = *font;
-  if (auto* region = std::get_if<TRegionDef>(object)) CombineClip(LogicalRegion(region->Rects), RGN_COPY);
+  if (auto* region = std::get_if<TRegionDef>(object)) {
+    // Under a mapping that cannot be inverted it clips everything.
+    if (FTransformOk)
+      SelectClipRegion(*region);
+    else
+      CombineClip(QRegion(), RGN_COPY);
+  }
 }
 
 namespace {
@@ -493,23 +534,78 @@ std::optional<TBrushDef> TPlayer::Brush(uint32_t index) const {
   return brush ? std::optional<TBrushDef>(*brush) : std::nullopt;
 }
 
+// --- Bounds --------------------------------------------------------------------------
+
+void TPlayer::Charge(double work) {
+  const double total = FUse.Work + work;
+  if (!(total <= FUse.WorkLimit)) {
+    FUse.Stopped = true;
+    TooComplex();
+  }
+  FUse.Work = total;
+}
+
+void TPlayer::CheckRegionRects(int64_t rects) {
+  FUse.RegionRects = std::max(FUse.RegionRects, rects);
+  FUse.HeldRegionRects = std::max(FUse.HeldRegionRects, FHeldRects + rects);
+  if (rects > kMaxRegionRects || FHeldRects + rects > kMaxHeldRegionRects) {
+    FUse.Stopped = true;
+    TooComplex();
+  }
+}
+
+TClipRef TPlayer::MakeClip(const QRegion& region) {
+  CheckRegionRects(region.rectCount());
+  return std::make_shared<const TClip>(region, &FHeldRects);
+}
+
+// The pixels a painting may change: the image, within the clip's rows and
+// columns.
+QRect TPlayer::Visible() const {
+  if (!FState.Clip) return FImage.rect();
+  return FImage.rect().intersected(FState.Clip->Region().boundingRect());
+}
+
+template <class F>
+void TPlayer::Paint(const QRectF& reach, const QRectF& busy, double work, double points, F&& paint) {
+  if (!FState.Clip) {
+    Charge(work);
+    FPainter.setClipping(false);
+    paint();
+    return;
+  }
+  // The clip is handed over for the rows the painting reaches alone: the
+  // painter does for every rectangle it is handed what it does for the
+  // whole of a clip; a clip whose rectangles times rows are many is handed
+  // in bands. Nothing is painted outside the clip's rows.
+  const TClip& clip = *FState.Clip;
+  auto row = [](double y, int fallback) {
+    return std::isfinite(y) ? int(std::clamp(std::floor(y), -kCoordLimit, kCoordLimit)) : fallback;
+  };
+  const int top = std::max(clip.Top(), row(reach.top(), clip.Top()));
+  const int bottom = std::min(clip.Bottom(), row(reach.bottom(), clip.Bottom()) + 1);
+  if (top >= bottom) return;
+  const std::vector<QRegion> parts = clip.Parts(top, bottom, kMaxClipBandSpans);
+  if (parts.empty()) return;
+  const int busyTop = std::max(top, row(busy.top(), top)), busyBottom = std::min(bottom, row(busy.bottom(), bottom) + 1);
+  Charge(work + kClipRectWork * double(clip.RectsIn(top, bottom)) +
+         (busyTop < busyBottom ? kSpanWork * clip.SpansIn(busyTop, busyBottom) : 0) +
+         kPointWork * points * double(parts.size() - 1));
+  for (const QRegion& part : parts) {
+    FPainter.setClipRegion(part);
+    paint();
+  }
+}
+
 // --- Painting ----------------------------------------------------------------------
 
 bool TPlayer::BeginPaint(QColor* fixed) {
   if (!FTransformOk || FState.Rop2 == R2_NOP) return false;
   *fixed = QColor();
   FPainter.setCompositionMode(Rop2Mode(FState.Rop2, fixed));
-  ApplyClip();
   FPainter.setBackgroundMode(FState.BkMode == BK_OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
   FPainter.setBackground(ToQColor(FState.BkColor));
   return true;
-}
-
-void TPlayer::ApplyClip() {
-  if (FState.Clip)
-    FPainter.setClipRegion(*FState.Clip);
-  else
-    FPainter.setClipping(false);
 }
 
 QBrush TPlayer::MakeBrush(const TBrushDef& brush) const {
@@ -601,9 +697,25 @@ void TPlayer::FillShape(QPainterPath path, const TBrushDef& brush) {
   QBrush b = fixed.isValid() && brush.Style != BS_NULL ? QBrush(fixed) : MakeBrush(brush);
   if (b.style() == Qt::NoBrush) return;
   path.setFillRule(FState.PolyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
-  FPainter.setPen(Qt::NoPen);
-  FPainter.setBrush(b);
-  FPainter.drawPath(path);
+  FillPainted(path, b);
+}
+
+// What a pixel painted through the brush costs, as the painter stands.
+double TPlayer::PixelWork(const QBrush& brush) const {
+  return brush.style() == Qt::SolidPattern && FPainter.compositionMode() == QPainter::CompositionMode_SourceOver
+             ? kSolidPixelWork
+             : kPixelWork;
+}
+
+// Fills the path with the brush as the painter stands (composition and
+// background set).
+void TPlayer::FillPainted(const QPainterPath& path, const QBrush& brush) {
+  const QRectF box = path.controlPointRect().adjusted(-1, -1, 1, 1);
+  Paint(box, box, FillWork(path, Visible(), PixelWork(brush)), path.elementCount(), [&] {
+    FPainter.setPen(Qt::NoPen);
+    FPainter.setBrush(brush);
+    FPainter.drawPath(path);
+  });
 }
 
 void TPlayer::StrokeShape(const QPainterPath& path) {
@@ -611,9 +723,19 @@ void TPlayer::StrokeShape(const QPainterPath& path) {
   if (!BeginPaint(&fixed)) return;
   std::optional<QPen> pen = MakePen(fixed);
   if (!pen) return;
-  FPainter.setPen(*pen);
-  FPainter.setBrush(Qt::NoBrush);
-  FPainter.drawPath(path);
+  const TStrokeWork work = StrokeWork(path, *pen, Visible(), FImage.rect(), PixelWork(pen->brush()));
+  FUse.StrokeDashes = std::max(FUse.StrokeDashes, work.Dashes);
+  if (work.Dashes > kMaxStrokeDashes) {
+    FUse.Stopped = true;
+    TooComplex();
+  }
+  const double reach = PenReach(*pen);
+  const QRectF box = path.controlPointRect().adjusted(-reach, -reach, reach, reach);
+  Paint(box, box, work.Work, path.elementCount(), [&] {
+    FPainter.setPen(*pen);
+    FPainter.setBrush(Qt::NoBrush);
+    FPainter.drawPath(path);
+  });
 }
 
 void TPlayer::Draw(const QPainterPath& fill, const QPainterPath& outline, bool closed) {
@@ -842,8 +964,8 @@ void TPlayer::SetPixel(QPointF p, TColor color) {
   if (!FTransformOk) return;
   QPointF d = Map(p);
   FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  ApplyClip();
-  FPainter.fillRect(QRectF(d.x(), d.y(), 1, 1), ToQColor(color));
+  const QRectF pixel(d.x(), d.y(), 1, 1);
+  Paint(pixel, pixel, kSpanWork, 1, [&] { FPainter.fillRect(pixel, ToQColor(color)); });
 }
 
 // --- Paths -------------------------------------------------------------------------
@@ -880,42 +1002,78 @@ void TPlayer::SelectClipPath(int mode) {
   QRectF bounds = QRectF(FImage.rect()).adjusted(-1, -1, 1, 1);
   QPolygon outline = ClipPolygon(FPath.toFillPolygon(), bounds).toPolygon();
   FPath = QPainterPath();
+  // Each row has a rectangle for every two edges crossing it, at most.
+  QPainterPath edges;
+  edges.addPolygon(QPolygonF(outline));
+  const std::vector<TEdgeRows> rows = PathEdges(edges);
+  double crossings = 0;
+  for (const TEdgeRows& e : rows) crossings += std::ceil(e.Bottom) - std::floor(e.Top);
+  CheckRegionRects(int64_t(std::min(crossings / 2 + 1, 1e18)));
+  Charge(EdgeWork(rows, int(bounds.top()), int(bounds.bottom()), int(bounds.width())));
   CombineClip(QRegion(outline, FState.PolyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill), mode);
 }
 
 // --- Clipping ----------------------------------------------------------------------
 
-QRegion TPlayer::ImageRegion(const std::vector<QRectF>& rects, const QTransform& transform) const {
+QRegion TPlayer::ImageRegion(const std::vector<QRectF>& rects, const QTransform& transform) {
   QRectF bounds = QRectF(FImage.rect()).adjusted(-1, -1, 1, 1);
-  std::vector<QRegion> parts;
-  parts.reserve(rects.size());
+  const bool aligned = transform.m12() == 0 && transform.m21() == 0;
+  std::vector<QRect> boxes;
+  std::vector<QPolygon> polygons;
   for (const QRectF& r : rects) {
     QPolygonF poly = transform.map(QPolygonF(r));
     for (QPointF& p : poly) p = QPointF(std::round(Clamp(p.x())), std::round(Clamp(p.y())));
-    if (transform.m12() == 0 && transform.m21() == 0) {
+    if (aligned) {
       QRectF box = poly.boundingRect().intersected(bounds);
-      if (!box.isEmpty()) parts.emplace_back(box.toRect());
+      if (!box.isEmpty()) boxes.push_back(box.toRect());
     } else {
-      parts.emplace_back(ClipPolygon(poly, bounds).toPolygon());
+      polygons.push_back(ClipPolygon(poly, bounds).toPolygon());
     }
   }
-  return UniteAll(std::move(parts));
+  // What the union may hold, before it is made: a rectangle in each band
+  // for each box meeting it; a row of its own for each row of a turned
+  // rectangle.
+  int64_t estimate = UnitedRects(boxes);
+  for (const QPolygon& polygon : polygons) estimate += polygon.boundingRect().height() + 1;
+  CheckRegionRects(estimate);
+  const double parts = double(boxes.size() + polygons.size());
+  Charge(kUniteRectWork * (parts + double(estimate) * std::max(1.0, std::ceil(std::log2(std::max(parts, 1.0))))));
+  std::vector<QRegion> regions;
+  regions.reserve(boxes.size() + polygons.size());
+  for (const QRect& box : boxes) regions.emplace_back(box);
+  for (const QPolygon& polygon : polygons) regions.emplace_back(polygon);
+  return UniteAll(std::move(regions));
 }
 
-QRegion TPlayer::LogicalRegion(const std::vector<QRectF>& rects) const {
+QRegion TPlayer::LogicalRegion(const std::vector<QRectF>& rects) {
   return FTransformOk ? ImageRegion(rects, FTransform) : QRegion();
 }
 
 void TPlayer::CombineClip(const QRegion& region, int mode) {
-  QRegion current = FState.Clip ? *FState.Clip : QRegion(FImage.rect());
-  switch (mode) {
-    case RGN_AND: FState.Clip = current.intersected(region); break;
-    case RGN_OR: FState.Clip = current.united(region); break;
-    case RGN_XOR: FState.Clip = current.xored(region); break;
-    case RGN_DIFF: FState.Clip = current.subtracted(region); break;
-    case RGN_COPY: FState.Clip = region; break;
-    default: break;
+  if (mode < RGN_AND || mode > RGN_COPY) return;
+  CombineClip(MakeClip(region), mode);
+}
+
+void TPlayer::CombineClip(const TClipRef& operand, int mode) {
+  if (mode == RGN_COPY) {
+    FState.Clip = operand;
+    return;
   }
+  if (mode < RGN_AND || mode > RGN_COPY) return;
+  const TClipRef current = FState.Clip ? FState.Clip : MakeClip(QRegion(FImage.rect()));
+  const int64_t estimate = TClip::CombinedRects(*current, *operand);
+  CheckRegionRects(estimate);
+  Charge(kRegionRectWork * double(current->Rects() + operand->Rects() + estimate));
+  const QRegion& a = current->Region();
+  const QRegion& b = operand->Region();
+  QRegion result;
+  switch (mode) {
+    case RGN_AND: result = a.intersected(b); break;
+    case RGN_OR: result = a.united(b); break;
+    case RGN_XOR: result = a.xored(b); break;
+    default: result = a.subtracted(b); break;
+  }
+  FState.Clip = MakeClip(result);
 }
 
 void TPlayer::IntersectClipRect(const QRectF& rect) {
@@ -927,17 +1085,27 @@ void TPlayer::ExcludeClipRect(const QRectF& rect) {
 }
 
 void TPlayer::SelectDeviceClip(const std::vector<QRectF>& rects, int mode) {
+  if (mode < RGN_AND || mode > RGN_COPY) return;
   CombineClip(ImageRegion(rects, FPlayback), mode);
 }
 
-void TPlayer::SelectClipRegion(const std::vector<QRectF>& logicalRects, int mode) {
-  if (FTransformOk) CombineClip(LogicalRegion(logicalRects), mode);
+void TPlayer::SelectClipRegion(const TRegionDef& region) {
+  if (!FTransformOk) return;
+  // Built once for the mapping it is selected under.
+  if (!region.Built || !Same(region.BuiltFor, FTransform)) {
+    region.Built.reset();
+    region.Built = MakeClip(LogicalRegion(region.Rects));
+    region.BuiltFor = FTransform;
+  }
+  CombineClip(region.Built, RGN_COPY);
 }
 
 void TPlayer::OffsetClip(QPointF logicalOffset) {
   if (!FState.Clip || !FTransformOk) return;
   QPointF d = FTransform.map(logicalOffset) - FTransform.map(QPointF(0, 0));
-  FState.Clip->translate(int(std::round(Clamp(d.x()))), int(std::round(Clamp(d.y()))));
+  Charge(kRegionRectWork * double(FState.Clip->Rects()));
+  FState.Clip = MakeClip(
+      FState.Clip->Region().translated(int(std::round(Clamp(d.x()))), int(std::round(Clamp(d.y())))));
 }
 
 void TPlayer::FillRects(const std::vector<QRectF>& rects, bool logical, const TBrushDef& brush) {
@@ -962,10 +1130,15 @@ void TPlayer::DrawImage(const QRectF& dest, const QImage& source, const QRectF& 
   QPointF offset = p0 - ex * sourceRect.x() - ey * sourceRect.y();
   QTransform t(ex.x(), ex.y(), ey.x(), ey.y(), offset.x(), offset.y());
   FPainter.setCompositionMode(SourceRopMode(rop));
-  ApplyClip();
-  FPainter.setTransform(t);
-  FPainter.drawImage(QPointF(part.topLeft()), source, QRectF(part));
-  FPainter.resetTransform();
+  // Each pixel the picture covers, a span for each of its rows.
+  const QRectF box = t.mapRect(QRectF(part)).adjusted(-1, -1, 1, 1);
+  const QRectF shown = box.intersected(QRectF(Visible()));
+  const double work = shown.isEmpty() ? 0 : kPixelWork * shown.width() * shown.height() + kSpanWork * shown.height();
+  Paint(box, box, work, 4, [&] {
+    FPainter.setTransform(t);
+    FPainter.drawImage(QPointF(part.topLeft()), source, QRectF(part));
+    FPainter.resetTransform();
+  });
 }
 
 void TPlayer::PatBlt(const QRectF& dest, uint32_t rop) {
@@ -995,22 +1168,20 @@ void TPlayer::PatBlt(const QRectF& dest, uint32_t rop) {
     path.closeSubpath();
   }
   FPainter.setCompositionMode(mode);
-  ApplyClip();
   FPainter.setBackgroundMode(FState.BkMode == BK_OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
   FPainter.setBackground(ToQColor(FState.BkColor));
-  FPainter.setPen(Qt::NoPen);
-  FPainter.setBrush(brush);
-  FPainter.drawPath(path);
+  FillPainted(path, brush);
 }
 
-std::optional<TDib> TPlayer::Decode(const TDibRef& dib, bool* overBudget) {
+std::optional<TDib> TPlayer::Decode(const TDibRef& dib, bool kept, bool* overBudget) {
   *overBudget = false;
   std::optional<TDibSize> size = DibSize(dib);
   if (!size) return std::nullopt;
-  if (!FBudget.Take(*size)) {
+  if (!FBudget.Take(*size, kept)) {
     *overBudget = true;
     return std::nullopt;
   }
+  FUse.BitmapPixels = FBudget.Taken();
   return DecodeDib(dib);
 }
 
@@ -1018,7 +1189,7 @@ void TPlayer::Blit(const TBlit& blit) {
   if (blit.Kind == TBlit::bkPattern) return PatBlt(blit.Dest, blit.Rop);
   if (blit.Kind != TBlit::bkBitmap) return;
   bool overBudget;
-  std::optional<TDib> dib = Decode(blit.Dib, &overBudget);
+  std::optional<TDib> dib = Decode(blit.Dib, false, &overBudget);
   if (!dib) return;
   QRectF source = blit.Source;
   if (blit.RowsFromBottom && !dib->TopDown)
@@ -1028,7 +1199,7 @@ void TPlayer::Blit(const TBlit& blit) {
 
 TBrushDef TPlayer::DibBrush(const TDibRef& dib, const TBrushDef& undecodable) {
   bool overBudget;
-  std::optional<TDib> picture = Decode(dib, &overBudget);
+  std::optional<TDib> picture = Decode(dib, true, &overBudget);
   if (picture) return PatternBrush(*picture);
   return overBudget ? TBrushDef{BS_NULL, clWhite, 0, {}, false} : undecodable;
 }
@@ -1114,46 +1285,69 @@ void TPlayer::Text(const TTextRun& run) {
   else if (FState.TextAlign & TA_BOTTOM)
     y0 = -descent;
 
-  FPainter.save();
+  // The text's cells along the baseline, in image pixels: for the work
+  // alone (a glyph's ink may reach beyond its cell, so the painting may
+  // reach the whole clip).
+  double left = std::min(0.0, width), right = std::max(0.0, width), up = 0, down = 0;
+  for (QPointF p : positions) {
+    left = std::min(left, p.x());
+    right = std::max(right, p.x());
+    up = std::min(up, p.y());
+    down = std::max(down, p.y());
+  }
+  const double em = font.pixelSize();
+  QTransform baseline;
+  baseline.translate(origin.x(), origin.y());
+  baseline.rotate(angle);
+  const QRectF cell = baseline.mapRect(QRectF(QPointF(x0 + left, y0 - ascent + up), QPointF(x0 + right, y0 + descent + down)));
+  const QRect visible = Visible();
+  const QRectF shown = cell.intersected(QRectF(visible));
+  double work = shown.isEmpty() ? 0 : kGlyphPixelWork * shown.width() * shown.height();
+  if (!glyphIndices) work += kGlyphWork * double(run.Text.size());
+
   FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  ApplyClip();
   QColor background = ToQColor(FState.BkColor);
+  QRegion box;
   if (run.Options & (ETO_OPAQUE | ETO_CLIPPED)) {
-    QRegion box = LogicalRegion({run.Rect});
+    box = LogicalRegion({run.Rect});
+    const QRectF filled = QRectF(box.boundingRect()).intersected(QRectF(visible));
+    if ((run.Options & ETO_OPAQUE) && !filled.isEmpty())
+      work += kSolidPixelWork * filled.width() * filled.height() + kSpanWork * filled.height();
+  }
+  Paint(QRectF(FImage.rect()).adjusted(-2, -2, 2, 2), cell.adjusted(-em, -em, em, em), work,
+        double(run.Text.size()), [&] {
+    FPainter.save();
     if (run.Options & ETO_OPAQUE) {
       QPainterPath area;
       area.addRegion(box);
       FPainter.fillPath(area, background);
     }
     if (run.Options & ETO_CLIPPED) FPainter.setClipRegion(box, Qt::IntersectClip);
-  }
-  FPainter.translate(origin);
-  FPainter.rotate(angle);
-  if (FState.BkMode == BK_OPAQUE)
-    FPainter.fillRect(QRectF(x0, y0 - ascent, width, ascent + descent), background);
-  if (!glyphIndices) {
-    FPainter.setFont(font);
-    FPainter.setPen(ToQColor(FState.TextColor));
-    if (positions.empty()) {
-      FPainter.drawText(QPointF(x0, y0), run.Text);
-    } else {
-      for (qsizetype i = 0; i < run.Text.size() && i < qsizetype(positions.size()); ++i) {
-        // A surrogate pair is one character drawn at the first position.
-        qsizetype n = run.Text[i].isHighSurrogate() && i + 1 < run.Text.size() ? 2 : 1;
-        FPainter.drawText(QPointF(x0, y0) + positions[i], run.Text.mid(i, n));
-        i += n - 1;
+    FPainter.translate(origin);
+    FPainter.rotate(angle);
+    if (FState.BkMode == BK_OPAQUE)
+      FPainter.fillRect(QRectF(x0, y0 - ascent, width, ascent + descent), background);
+    if (!glyphIndices) {
+      FPainter.setFont(font);
+      FPainter.setPen(ToQColor(FState.TextColor));
+      if (positions.empty()) {
+        FPainter.drawText(QPointF(x0, y0), run.Text);
+      } else {
+        for (qsizetype i = 0; i < run.Text.size() && i < qsizetype(positions.size()); ++i) {
+          // A surrogate pair is one character drawn at the first position.
+          qsizetype n = run.Text[i].isHighSurrogate() && i + 1 < run.Text.size() ? 2 : 1;
+          FPainter.drawText(QPointF(x0, y0) + positions[i], run.Text.mid(i, n));
+          i += n - 1;
+        }
       }
     }
-  }
-  FPainter.restore();
+    FPainter.restore();
+  });
 
   if (updateCP) {
     double move = (FState.TextAlign & TA_CENTER) == TA_CENTER ? 0
                    : FState.TextAlign & TA_RIGHT                ? -width
                                                                 : width;
-    QTransform baseline;
-    baseline.translate(origin.x(), origin.y());
-    baseline.rotate(angle);
     FState.Position = FTransform.inverted().map(baseline.map(QPointF(move, 0)));
   }
 }

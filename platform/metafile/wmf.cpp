@@ -228,7 +228,7 @@ void PlayRecord(TPlayer& player, TDcState& s, uint16_t function, const TRecordRe
     case META_SELECTCLIPREGION: {
       const TGdiObject* object = player.Object(r.U16(6));
       if (auto* region = object ? std::get_if<TRegionDef>(object) : nullptr)
-        return player.SelectClipRegion(region->Rects, RGN_COPY);
+        return player.SelectClipRegion(*region);
       return player.ResetClip();
     }
     case META_PAINTREGION: case META_FILLREGION: {
@@ -313,7 +313,7 @@ TPictureSize CheckPlaceable(const uint8_t* data, size_t size) {
                     MulDiv(int64_t(h.I16(12)) - h.I16(8), 2540, inch));
 }
 
-void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF& rect) {
+void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use) {
   TRecordReader h(data, size);
   const QPointF origin(h.I16(6), h.I16(8));
   const QPointF extent = QPointF(h.I16(10), h.I16(12)) - origin;
@@ -326,7 +326,7 @@ void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF
   playback.translate(-origin.x(), -origin.y());
   double unitsPerMm = h.U16(14) / 25.4;
 
-  TPlayer player(image, playback, QPointF(unitsPerMm, unitsPerMm));
+  TPlayer player(image, playback, QPointF(unitsPerMm, unitsPerMm), WorkLimit(FramePixels(image, rect), size), use);
   player.SetMapMode(MM_ANISOTROPIC);
   player.SetWindowOrg(origin);
   player.SetViewportOrg(origin);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "tests/engine/runfixture.h"
+#include "tests/platform/metafile/metafilebuild.h"
 #include "tests/support/writelimit.h"
 
 namespace {
@@ -114,6 +115,20 @@ TEST_F(HostileRun, OneFileFailingAnywhereOnItsRoadEndsOnlyItsOwnGroup) {
                                                        "New name: last(4 x 3)_1.bmp", "Done: ", "Time span: "}));
   EXPECT_EQ(Written().size(), 2u);
   EXPECT_EQ(View.ProgressAtEnd, 4);
+}
+
+TEST_F(HostileRun, AMetafileTooCostlyToDrawFailsAloneBetweenPicturesThatAreWritten) {
+  // A zigzag of one-unit dashes in 8 KB, between two ordinary drawings.
+  const std::vector<mftest::TOrdinaryDrawing> ordinary = mftest::OrdinaryDrawings();
+  mftest::Render(ordinary[0].Data);  // the first drawing makes the program's Qt application, on this thread
+  WriteFile(Source.File("chart.emf"), ordinary[0].Data);
+  WriteFile(Source.File("zigzag.emf"), mftest::DashedZigzag(2000, 400));
+  WriteFile(Source.File("scene.wmf"), ordinary[3].Data);
+  for (const char* name : {"chart.emf", "zigzag.emf", "scene.wmf"}) AddFile(Source.File(name));
+  RunToEnd();
+  EXPECT_EQ(Body(), (Lines{"Success: chart.emf", "New name: chart(Convert)_1.bmp", "Error: zigzag.emf",
+                           "Success: scene.wmf", "New name: scene(Convert)_1.bmp", "Done: ", "Time span: "}));
+  EXPECT_EQ(Written(), (std::vector<std::string>{"chart(Convert)_1.bmp", "scene(Convert)_1.bmp"}));
 }
 
 }  // namespace

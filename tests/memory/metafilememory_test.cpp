@@ -14,7 +14,9 @@ TEST(MetafileMemory, ADrawingHoldsWithinWhatTheHeadersSay) {
   // Two 24-bit pictures drawn in turn; an RLE8 pattern, which stays, then an
   // RLE4 picture; a monochrome pattern filled in two pairs of colours; EMF
   // 16-bit pixels apart from their header; two patterns of the whole bound
-  // (the second left out); a thousand small ones, beside as many solid brushes.
+  // (the second left out); two 1-bit pictures standing in their records that
+  // are more than the bound together, the larger second (both drawn); a
+  // thousand small ones, beside as many solid brushes.
   const auto flat = DibHeader(700, 500, 24, 0).Zeros(2100 * 500).Data;
   const auto huge = RleDib(8192, 8192, clBlue);
   ByteWriter apart;  // bounds, dest, source, offBmi, cbBmi, offBits, cbBits, usage, rop, dest size
@@ -34,6 +36,9 @@ TEST(MetafileMemory, ADrawingHoldsWithinWhatTheHeadersSay) {
            .Rect(0, 0, 90, 90).Rec(0x0209, {0x00FF, 0}).Rect(10, 10, 80, 80).Finish(), one},  // text colour red
       {Emf().Raw(EMR_STRETCHDIBITS, apart.Data).Finish(), one},
       {Wmf().PatternBrush(huge).Select(0).Rect(0, 0, 90, 90).PatternBrush(huge).Select(1).Finish(), one},
+      {Wmf().StretchDib(0, 0, 90, 90, 8192, 4097, DibHeader(8192, 4097, 1, 0, {clRed}).Zeros(1024 * 4097).Data)
+           .StretchDib(0, 0, 90, 90, 8192, 6000, DibHeader(8192, 6000, 1, 0, {clRed}).Zeros(1024 * 6000).Data).Finish(),
+       one},
       {small.Finish(), solid.Finish()},
   };
 

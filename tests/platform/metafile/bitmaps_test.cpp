@@ -40,3 +40,23 @@ TEST(MetafileBitmaps, PatternBrushesTileTheirWholePicture) {
     for (int x : {0, 99, 100, 199}) EXPECT_EQ(PixelAt(*b, x, y), corners[y % 80 != 0][x % 100 != 0]) << x << "," << y;
   EXPECT_EQ(Count(*b, Rect(0, 0, 200, 160), clWhite), 200 * 160 - 16);
 }
+
+TEST(MetafileBitmaps, PicturesStandingInTheirRecordsAreNotCountedToTheBound) {
+  // A PNG picture the reader does not decode, claiming 8192 x 8192; two
+  // 1-bit pictures of 8192 x 4097, each more than half the bound, whose
+  // pixels stand in their records; then run-length pictures of 2^25 pixels
+  // and of 2^25 + 8192, which their few bytes expand to. The first three
+  // are drawn; the last, which would take the drawing past the bound,
+  // is left out.
+  const auto flat = [](TColor color) { return DibHeader(8192, 4097, 1, 0, {color, color}).Zeros(1024 * 4097).Data; };
+  Wmf w;
+  w.StretchDib(0, 0, 48, 48, 8192, 8192, DibHeader(8192, 8192, 0, 5).Zeros(16).Data);
+  w.StretchDib(0, 0, 48, 48, 8192, 4097, flat(clBlue)).StretchDib(48, 0, 96, 48, 8192, 4097, flat(clLime));
+  w.StretchDib(0, 48, 48, 96, 8192, 4096, RleDib(8192, 4096, clRed));
+  w.StretchDib(48, 48, 96, 96, 8192, 4097, RleDib(8192, 4097, clYellow));
+  auto b = Render(w.Finish());
+  EXPECT_EQ(Count(*b, Rect(0, 0, 48, 48), clBlue), 48 * 48);
+  EXPECT_EQ(Count(*b, Rect(48, 0, 96, 48), clLime), 48 * 48);
+  EXPECT_EQ(Count(*b, Rect(0, 48, 48, 96), clRed), 48 * 48);
+  EXPECT_EQ(Count(*b, Rect(48, 48, 96, 96), clWhite), 48 * 48);
+}

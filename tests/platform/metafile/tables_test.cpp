@@ -71,15 +71,6 @@ std::vector<int> Runs(TBitmap& b, int y, int x0, int x1) {
 
 int32_t F(float v) { return std::bit_cast<int32_t>(v); }
 
-// EMR_EXTCREATEPEN of a solid brush, with a user style when given.
-Emf& ExtPen(Emf& e, int index, uint32_t style, int width, TColor color, const std::vector<int32_t>& dashes = {}) {
-  ByteWriter w;
-  w.U32(index).U32(0).U32(0).U32(0).U32(0);  // index, no bitmap
-  w.U32(style).U32(width).U32(0).U32(color).U32(0).U32(uint32_t(dashes.size()));
-  for (int32_t d : dashes) w.I32(d);
-  return e.Raw(EMR_EXTCREATEPEN, w.Data);
-}
-
 }  // namespace
 
 TEST(MetafileTables, BinaryRasterOperations) {
@@ -217,7 +208,7 @@ TEST(MetafileTables, PenStyles) {
     SCOPED_TRACE(row.Style);
     Emf e;
     if (row.Extended)
-      ExtPen(e, 1, row.Style, 1, clBlack, row.Style == 7 ? std::vector<int32_t>{5, 2, 1, 2} : std::vector<int32_t>{});
+      e.ExtPen(1, row.Style, 1, clBlack, row.Style == 7 ? std::vector<int32_t>{5, 2, 1, 2} : std::vector<int32_t>{});
     else
       e.Pen(1, int(row.Style), 1, clBlack);
     e.Select(1).Line(10, 20, 90, 20);
@@ -262,7 +253,7 @@ TEST(MetafileTables, EndCapsAndJoins) {
     SCOPED_TRACE(cap.Created);
     Emf e;
     if (!cap.Created)
-      ExtPen(e, 1, kGeometric | cap.Style, 10, clBlack);
+      e.ExtPen(1, kGeometric | cap.Style, 10, clBlack);
     else
       e.Pen(1, 0, 10, clBlack);
     auto b = Render(e.Select(1).Line(30, 30, 60, 30).Finish());
@@ -285,7 +276,7 @@ TEST(MetafileTables, EndCapsAndJoins) {
     SCOPED_TRACE(join.Join);
     SCOPED_TRACE(join.Dy);
     Emf e;
-    ExtPen(e, 1, kGeometric | 0x200 | join.Join, 10, clBlack).Select(1);
+    e.ExtPen(1, kGeometric | 0x200 | join.Join, 10, clBlack).Select(1);
     e.Rec(EMR_POLYLINE, {0, 0, 0, 0, 3, 10, 50, 60, 50, 10, 50 + join.Dy});
     auto b = Render(e.Finish());
     TRect ink = Extent(*b, clBlack);

@@ -1,0 +1,127 @@
+// The bounds of a drawing: what would cost the painter far more than its
+// bytes stop the drawing with its failure before the work is done; a
+// large clip is handed to the painter in bands that paint exactly the
+// clip's pixels; a region selected again is not built again; ordinary
+// drawings stay far below every bound.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/platform/metafile/metafilebuild.h"
+
+using namespace mftest;
+
+namespace {
+
+// Ends the test program should a drawing hang.
+struct TAlarm {
+  TAlarm() { alarm(120); }
+  ~TAlarm() { alarm(0); }
+};
+
+constexpr int64_t kRegionRects = int64_t(1) << 18, kHeldRects = int64_t(1) << 20, kDashes = int64_t(1) << 15;
+
+}  // namespace
+
+TEST(MetafileBounds, CostlyDrawingsStopWithTheirFailure) {
+  TAlarm alarm;
+  enum TBound { bWork, bRegionRects, bHeldRects, bDashes };
+  struct TRow {
+    const char* Name;
+    std::vector<uint8_t> Data;
+    TBound Bound;
+  };
+  const TRow rows[] = {
+      {"a clip of rows xor-ed with columns", ClipGrid(400, 800), bRegionRects},
+      {"strips cut out of the clip", ExcludedStrips(1100, 1100), bWork},
+      {"saved states each keeping a grid", SavedGridClips(20, 230, 460), bHeldRects},
+      {"a zigzag of one-unit dashes", DashedZigzag(2000, 400), bDashes},
+      {"the zigzag under a clip of four pixels", DashedZigzag(2000, 400, true), bDashes},
+      {"the page inverted over and over", PagePatBlts(1000, 256), bWork},
+      {"a region selected under a window that moves", ReselectedRegion(48, 48, 4000, true, 96), bWork},
+      {"capitals in the largest font", LargeTexts(400, 1, 1000), bWork},
+      {"a zigzag path filled", Zigzags(zzPath, 3, 2000, 256), bWork},
+      {"a zigzag polygon", Zigzags(zzPolygon, 3, 2000, 256), bWork},
+      {"a zigzag of a wide pen", Zigzags(zzWideLine, 3, 2000, 256), bWork},
+      {"a zigzag path made the clip", Zigzags(zzClipPath, 1, 2000, 400), bRegionRects},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    EXPECT_LT(row.Data.size(), 100000u);
+    const int side = Load(row.Data)->Width();
+    EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { Render(row.Data, side, side); }),
+              "Metafile is too complex to draw");
+    // The bound that stopped it, before it was passed.
+    std::optional<TMetafileDrawUse> use = MetafileDrawUse(row.Data.data(), row.Data.size(), side, side);
+    ASSERT_TRUE(use);
+    EXPECT_TRUE(use->Stopped);
+    EXPECT_LE(use->Work, use->WorkLimit);
+    EXPECT_EQ(use->RegionRects > kRegionRects, row.Bound == bRegionRects);
+    EXPECT_EQ(use->HeldRegionRects > kHeldRects, row.Bound == bHeldRects);
+    EXPECT_EQ(use->StrokeDashes > kDashes, row.Bound == bDashes);
+  }
+}
+
+TEST(MetafileBounds, ALargeClipPaintsExactlyItsPixels) {
+  // A grid of 150 one-pixel rows xor-ed with 150 columns over 600 x 600
+  // has so many rectangles times rows that it reaches the painter in
+  // bands. Whatever is drawn under it (fills, hatches, an inversion, lines
+  // of both kinds of pen, text on its background, a picture) shows in the
+  // clip exactly as drawn without it, and nowhere else.
+  auto draw = [](bool clipped) {
+    Emf e = SquareEmf(600);
+    if (clipped) GridClip(e, 150, 600);
+    e.Rec(EMR_CREATEBRUSHINDIRECT, {1, 2, int32_t(clBlue), 5}).Select(1).Select(kNullPen).Rect(10, 10, 590, 300);
+    e.SolidBrush(2, clLime).Select(2).Rec(EMR_SETROP2, {7}).Rect(200, 100, 500, 500).Rec(EMR_SETROP2, {13});
+    e.Pen(3, 0, 1, clRed).Select(3).Line(0, 599, 599, 0).ExtPen(4, kGeometricPen | 1, 7, clFuchsia).Select(4);
+    e.Points16(EMR_POLYLINE16, Zigzag(9, 600)).Font(5, -60).Select(5).Rec(EMR_SETBKCOLOR, {int32_t(clYellow)});
+    e.TextOut(20, 400, u"Brightmill", 2, {20, 400, 580, 470});
+    ByteWriter blit;  // the 2 x 2 picture stretched over a quarter of the frame
+    for (int32_t v : {0, 0, 0, 0, 300, 300, 0, 0, 2, 2, 80, 40, 120, 16, 0, int32_t(SRCCOPY), 300, 300}) blit.I32(v);
+    blit.Bytes(DibHeader(2, 2, 24, 0).U8(255).U8(0).U8(0).U8(0).U8(255).U8(0).U16(0).U8(0).U8(0).U8(255).Zeros(5).Data);
+    return Render(e.Raw(EMR_STRETCHDIBITS, blit.Data).Finish(), 600, 600);
+  };
+  auto whole = draw(false), clipped = draw(true);
+  int inside = 0, mismatched = 0;
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 600; ++x) {
+      const bool in = (y % 4 == 0) != (x % 4 == 0);
+      inside += in;
+      mismatched += PixelAt(*clipped, x, y) != (in ? PixelAt(*whole, x, y) : clWhite);
+    }
+  EXPECT_EQ(inside, 2 * 150 * 450);
+  EXPECT_EQ(mismatched, 0);
+  EXPECT_GT(Count(*clipped, Rect(0, 0, 600, 600), clWhite), 600 * 600 - inside);  // not all drawn over
+}
+
+TEST(MetafileBounds, ARegionSelectedAgainIsNotBuiltAgain) {
+  // 48 x 48 one-pixel dots selected 7000 times under the same mapping:
+  // built once, the drawing fills the dots well within its work.
+  const std::vector<uint8_t> data = ReselectedRegion(48, 48, 7000, false, 96);
+  EXPECT_EQ(Count(*Render(data), Rect(0, 0, 96, 96), clRed), 48 * 48);
+  std::optional<TMetafileDrawUse> use = MetafileDrawUse(data.data(), data.size(), 96, 96);
+  ASSERT_TRUE(use);
+  EXPECT_LT(use->Work, use->WorkLimit / 20);
+}
+
+TEST(MetafileBounds, OrdinaryDrawingsStayFarBelowEveryBound) {
+  // A chart, a floor plan, a page of text, a clip-art scene and a framed
+  // photo at their own size, and the fuzzer's seeds.
+  std::vector<TOrdinaryDrawing> drawings = OrdinaryDrawings();
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(BRIGHTMILL_SOURCE_DIR) + "/fuzz/corpus/fuzz_metafile"))
+    drawings.push_back({entry.path().filename().string(), ReadFile(entry.path().string())});
+  for (const TOrdinaryDrawing& drawing : drawings) {
+    SCOPED_TRACE(drawing.Name);
+    auto metafile = Load(drawing.Data);
+    std::optional<TMetafileDrawUse> use =
+        MetafileDrawUse(drawing.Data.data(), drawing.Data.size(), metafile->Width(), metafile->Height());
+    ASSERT_TRUE(use);
+    EXPECT_FALSE(use->Stopped);
+    EXPECT_LT(use->Work, use->WorkLimit / 4);
+    EXPECT_LT(use->RegionRects, kRegionRects / 64);
+    EXPECT_LT(use->HeldRegionRects, kHeldRects / 64);
+    EXPECT_LT(use->StrokeDashes, kDashes / 64);
+    EXPECT_LT(use->BitmapPixels, (int64_t(1) << 26) / 64);
+  }
+}
