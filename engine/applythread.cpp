@@ -59,7 +59,11 @@ void StartApplyEffectThread(TRunView& view) {
 void WaitForApplyEffectThread(bool stop) {
   if (!ApplyEffectThread) return;
   if (stop) ApplyEffectThread->Terminate();
+  const std::thread::id worker = ApplyEffectThread->ThreadId();
   while (ApplyEffectThread) CheckSynchronize(20);
+  // The worker's thread is past its last hand-over, and may still be ending:
+  // a program that ends now must not take the libraries down under it.
+  JoinThread(worker);
 }
 
 TApplyEffectThread::TApplyEffectThread(TRunView& view, bool createSuspended)

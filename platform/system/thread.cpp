@@ -4,6 +4,7 @@
 #include <deque>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -24,6 +25,49 @@ struct SyncQueue {
   std::function<void()> WakeUp;
   std::function<void()> ProcessEvents;  // the GUI's pending events
 };
+
+// The system threads of the thread objects. A thread's own end (the
+// destructors of its thread-local data, the libraries' among them) goes on
+// after its object is gone: threads are joined, so that none still ends
+// while the program ends and the libraries are taken down.
+struct TSystemThread {
+  std::thread Thread;
+  std::shared_ptr<std::atomic<bool>> Ran;  // Run has returned
+};
+void Join(std::thread& thread) {
+  if (thread.get_id() == std::this_thread::get_id())
+    thread.detach();
+  else
+    thread.join();
+}
+struct TSystemThreads {
+  std::mutex Lock;
+  std::vector<TSystemThread> Threads;
+  // Takes out of the list the threads that have run, or the one of that id.
+  std::vector<std::thread> Take(std::thread::id id = {}) {
+    std::vector<std::thread> taken;
+    std::lock_guard<std::mutex> hold(Lock);
+    for (size_t i = 0; i < Threads.size();)
+      if (Threads[i].Ran->load() || Threads[i].Thread.get_id() == id) {
+        taken.push_back(std::move(Threads[i].Thread));
+        Threads[i] = std::move(Threads.back());
+        Threads.pop_back();
+      } else {
+        ++i;
+      }
+    return taken;
+  }
+  // At the program's end, threads that have run are joined; any other is
+  // let go.
+  ~TSystemThreads() {
+    for (std::thread& thread : Take()) Join(thread);
+    for (TSystemThread& thread : Threads) thread.Thread.detach();
+  }
+};
+TSystemThreads& SystemThreads() {
+  static TSystemThreads threads;
+  return threads;
+}
 
 SyncQueue& Queue() {
   static SyncQueue* queue = new SyncQueue;  // lives to the very end of the process
@@ -148,7 +192,24 @@ TThread::~TThread() {
 
 void TThread::Resume() {
   if (FStarted.exchange(true)) return;
-  std::thread([this] { Run(); }).detach();
+  TSystemThreads& threads = SystemThreads();
+  for (std::thread& thread : threads.Take()) Join(thread);
+  auto ran = std::make_shared<std::atomic<bool>>(false);
+  std::lock_guard<std::mutex> hold(threads.Lock);
+  // The thread begins once it is in the list and its id is noted: a thread
+  // that frees itself may have gone by the time the list's lock is free.
+  std::thread thread([this, ran, &threads] {
+    { std::lock_guard<std::mutex> listed(threads.Lock); }
+    Run();
+    ran->store(true);
+  });
+  FThreadId = thread.get_id();
+  threads.Threads.push_back({std::move(thread), ran});
+}
+
+void JoinThread(std::thread::id id) {
+  if (id == std::thread::id()) return;
+  for (std::thread& thread : SystemThreads().Take(id)) Join(thread);
 }
 
 void TThread::Run() {

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
@@ -59,6 +60,8 @@ class TThread {
   std::function<void()> OnTerminate;
   // An exception that escaped Execute, if any.
   std::exception_ptr FatalException;
+  // The id of the system thread once it has started (Resume).
+  std::thread::id ThreadId() const { return FThreadId; }
 
  protected:
   virtual void Execute() = 0;
@@ -74,10 +77,17 @@ class TThread {
   std::atomic<bool> FTerminated{false};
   std::atomic<bool> FFinished{false};
   std::atomic<bool> FStarted{false};
+  std::thread::id FThreadId;
   std::mutex FLock;
   std::condition_variable FDone;
   bool FRunReturned = false;
 };
+
+// Waits until the system thread of that id (a thread object's ThreadId)
+// has ended entirely, its thread-local data freed: a program that is about
+// to end joins the threads that ran for it. Threads that have ended are
+// joined too. Not from the thread itself.
+void JoinThread(std::thread::id id);
 
 // True on the thread that started the program.
 bool IsMainThread();

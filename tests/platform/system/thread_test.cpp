@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -149,4 +150,35 @@ TEST(Thread, ResumeRacedFromManyThreadsRunsExecuteOnce) {
     runs += thread.Runs;
   }
   EXPECT_EQ(runs, 200);
+}
+
+TEST(Thread, JoinThreadWaitsForTheThreadsOwnEnd) {
+  // A thread that frees itself, as a run's worker does, with data of its
+  // own whose destructor takes a while after the object is gone: once
+  // joined, nothing of it runs any more, so a program may end.
+  static std::atomic<bool> freed{false};
+  struct TSlowLocal {
+    ~TSlowLocal() {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      freed = true;
+    }
+  };
+  class TLocalThread : public TThread {
+   protected:
+    void Execute() override {
+      static thread_local TSlowLocal local;
+      (void)&local;
+      Synchronize([] {});
+    }
+  };
+  bool ended = false;
+  auto* thread = new TLocalThread;
+  thread->FreeOnTerminate = true;
+  thread->OnTerminate = [&] { ended = true; };
+  thread->Resume();
+  // Safe: the thread waits for its first step until this serves it.
+  const std::thread::id id = thread->ThreadId();
+  while (!ended) CheckSynchronize(10);
+  JoinThread(id);
+  EXPECT_TRUE(freed);
 }
