@@ -193,13 +193,8 @@ TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
   return walk;
 }
 
-// Pixel memory of a few megabytes and more comes in whole huge pages,
-// aligned to one; the allocator may map as much again beside the buffer
-// for that alignment, and say it holds that too.
-constexpr int64_t kHugePage = int64_t(2) << 20;
-int64_t PixelBytes(int64_t bytes) {
-  return int64_t(PixelMemorySize(size_t(bytes))) + (bytes >= kHugePage ? kHugePage : 0);
-}
+// Pixel memory of a few megabytes and more comes in whole huge pages.
+int64_t PixelBytes(int64_t bytes) { return int64_t(PixelMemorySize(size_t(bytes))); }
 int64_t BitmapBytes(int64_t width, int64_t height, int bits) {
   return PixelBytes(AlignedRowBytes(width, bits) * height);
 }
