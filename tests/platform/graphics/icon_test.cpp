@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #include "platform/graphics/icon.h"
 #include "tests/support/testsupport.h"
@@ -231,4 +232,45 @@ TEST(IconRegressions, ReplayFuzzFindings) {
   ReplayRegressionInputs(
       "fuzz_ico", [](const std::vector<uint8_t>& data) { Render(*LoadGraphic<TIcon>(data)); },
       "Icon image is not valid");
+}
+
+TEST(IconClaim, EveryEntryTheIconReadsIsClaimedAtItsSize) {
+  // Entries of every header size the bitmap reader knows (and one it does
+  // not), every bit count and every compression: wherever the icon reads
+  // the entry, its claim is readable at the icon's size.
+  std::set<uint32_t> claimedHeaders;
+  for (uint32_t header : {12u, 16u, 40u, 52u, 56u, 64u, 108u, 124u})
+    for (uint16_t bits : {1, 4, 8, 16, 24, 32})
+      for (uint32_t compression = 0; compression <= 6; ++compression) {
+        if (header == 12 && compression > 0) continue;
+        const int w = 5, h = 3;
+        ByteWriter dib;
+        if (header == 12) {
+          dib.U32(12).U16(w).U16(2 * h).U16(1).U16(bits);
+        } else {
+          dib.U32(header).I32(w).I32(2 * h).U16(1).U16(bits).U32(compression).Zeros(20);
+          // Colour masks, inside a longer header or behind a short one.
+          const bool masked = compression == 3 || compression == 6;
+          const size_t masks = header > 40 ? header - 40 : masked ? (compression == 6 ? 16 : 12) : 0;
+          const uint32_t values[] = {0x7C00, 0x03E0, 0x001F, 0x8000};
+          for (size_t i = 0; i < masks / 4; ++i) dib.U32(i < 4 ? values[i] : 0);
+        }
+        if (bits <= 8) dib.Zeros((header == 12 ? 3u : 4u) << bits);
+        dib.Zeros(size_t(BytesPerScanLine(w, bits) + BytesPerScanLine(w, 1)) * h);
+        const std::vector<uint8_t> icon = MakeIcon({{dib.Data, uint8_t(w), uint8_t(h), bits}});
+        TIcon loaded;
+        try {
+          loaded.LoadFromMemory(icon.data(), icon.size());
+        } catch (const Exception&) {
+          continue;
+        }
+        TReadOnlyMemoryStream stream(icon.data(), icon.size());
+        int64_t width = 0, height = 0, bytes = 0;
+        const std::string row = std::to_string(header) + "/" + std::to_string(bits) + "/" + std::to_string(compression);
+        ASSERT_TRUE(IconLoadClaim(stream, nullptr, width, height, bytes)) << row;
+        EXPECT_EQ(width, loaded.Width()) << row;
+        EXPECT_EQ(height, loaded.Height()) << row;
+        claimedHeaders.insert(header);
+      }
+  EXPECT_EQ(claimedHeaders, (std::set<uint32_t>{12, 40, 52, 56, 64, 108, 124}));
 }
