@@ -165,6 +165,12 @@ bool TChunkgAMA::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   const TPNGList& list = Owner().ChunkList();
   int data = list.IndexOf(list.FindChunk<TChunkIDAT>());
   if (data >= 0 && data < GetIndex()) return true;
+  // So too after a palette picture's palette: its colours were taken as
+  // they stand, and must be written back as they stand.
+  if (GetHeader().HeaderData.ColorType == COLOR_PALETTE) {
+    int palette = list.IndexOf(list.FindChunk<TChunkPLTE>());
+    if (palette >= 0 && palette < GetIndex()) return true;
+  }
   double exponent = 1.0 / (GetValue() / 100000.0 * 2.2);
   auto& lookup = Owner().GammaLookup;
   auto& inverse = Owner().InverseGammaLookup;

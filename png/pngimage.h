@@ -367,7 +367,8 @@ class TChunkgAMA : public TChunk {
   explicit TChunkgAMA(TPNGObject& owner);
   void Assign(const TChunk& source) override;
   // A chunk of 4 bytes with a value other than 0, read before the image
-  // data, rebuilds the owner's gamma tables; any other is kept but ignored.
+  // data (and, in a palette picture, before the palette), rebuilds the
+  // owner's gamma tables; any other is kept but ignored.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   // Gamma x 100000 (1 when the data is not 4 bytes long).
   uint32_t GetValue() const;
@@ -678,8 +679,8 @@ class TPNGObject : public TGraphic {
   // EPNGMissingPalette for a palette picture without a PLTE of one entry at
   // least before IEND. A later IHDR is kept but the picture is the first
   // header's. The list keeps one PLTE, the last read (an empty one is not
-  // kept), before the IDAT. A gAMA after the IDAT is kept where it is but
-  // changes nothing.
+  // kept), before the IDAT. A gAMA after the IDAT, or after a palette
+  // picture's PLTE, is kept where it is but changes nothing.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
   // Draws the picture: plainly, or, with transparency, blended by the alpha

@@ -205,15 +205,32 @@ TEST(PngChunkOrder, OnePaletteIsKeptTheLastAndNoEmptyOne) {
             pnglang::EPNGMissingPaletteText);
 }
 
-// A gAMA after the image data comes too late for its samples: it stays
-// where it stands, and the picture keeps its samples however often it is
-// loaded and written back.
-TEST(PngChunkOrder, AGammaAfterTheImageDataChangesNothing) {
-  TSamplePicture picture = MakeSamplePicture(2, 8, 4, 3, false, 13);
-  picture.Gamma = 100000;
-  std::vector<uint8_t> original = WriteWithLibpng(picture);
-  TChunks late = Moved(ListChunks(original), "gAMA", "IEND");
-  std::vector<uint8_t> again = SavedBytes(*LoadPng(SavedBytes(*LoadPng(FileOf(late)))));
-  EXPECT_EQ(Names(ListChunks(again)), Names(late));
-  EXPECT_EQ(ReadWithLibpng(again).Pixels, ReadWithLibpng(original).Pixels);
+// A gAMA after the image data comes too late for its samples, and one after
+// a palette picture's palette too late for its colours: it stays where it
+// stands, and the picture keeps its samples however often it is loaded and
+// written back. Two palettes around a gAMA leave the one kept ahead of it.
+TEST(PngChunkOrder, AGammaAfterTheSamplesItWouldChangeChangesNothing) {
+  TSamplePicture rgb = MakeSamplePicture(2, 8, 4, 3, false, 13), indexed = MakeSamplePicture(3, 8, 4, 3, false, 13);
+  rgb.Gamma = indexed.Gamma = 100000;
+  const std::vector<uint8_t> rgbFile = WriteWithLibpng(rgb), indexedFile = WriteWithLibpng(indexed);
+  const TChunks indexedChunks = ListChunks(indexedFile);
+  const auto palette = std::find_if(indexedChunks.begin(), indexedChunks.end(),
+                                    [](const auto& chunk) { return chunk.first == "PLTE"; });
+  ASSERT_NE(palette, indexedChunks.end());
+  const TChunks twoPalettes = Inserted(indexedChunks, "PLTE", palette->second, "gAMA");
+  const struct {
+    TChunks Chunks;
+    std::vector<uint8_t> Original;
+    std::string Kept;
+  } cases[] = {
+      {Moved(ListChunks(rgbFile), "gAMA", "IEND"), rgbFile, "IHDR IDAT gAMA IEND"},
+      {Moved(indexedChunks, "gAMA", "IEND"), indexedFile, "IHDR PLTE IDAT gAMA IEND"},
+      {Moved(indexedChunks, "gAMA", "IDAT"), indexedFile, "IHDR PLTE gAMA IDAT IEND"},
+      {twoPalettes, indexedFile, "IHDR PLTE gAMA IDAT IEND"},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> again = SavedBytes(*LoadPng(SavedBytes(*LoadPng(FileOf(c.Chunks)))));
+    EXPECT_EQ(Names(ListChunks(again)), c.Kept) << Names(c.Chunks);
+    EXPECT_EQ(ReadWithLibpng(again).Pixels, ReadWithLibpng(c.Original).Pixels) << Names(c.Chunks);
+  }
 }
