@@ -263,7 +263,9 @@ void TXPEdit::focusInEvent(QFocusEvent* event) {
     case Qt::MouseFocusReason:
       if (!(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
         selectAll();
-        FMiddleEntered = QGuiApplication::mouseButtons() & Qt::MiddleButton;
+        // The middle click that follows would paste over what it selected;
+        // an empty box has nothing to lose and takes the paste.
+        FMiddleEntered = (QGuiApplication::mouseButtons() & Qt::MiddleButton) && hasSelectedText();
       }
       break;
     case Qt::TabFocusReason:

@@ -143,7 +143,9 @@ class TXPEdit : public QLineEdit {
   QChar FPasswordChar;
   TCaseValidator* FValidator = nullptr;
   TPasswordStyle* FPasswordStyle = nullptr;
-  // The focus came with a press of the middle button, which has not been
-  // released yet.
+
+ protected:
+  // The focus came with a press of the middle button that selected the
+  // text; the press and its release are held back from the box.
   bool FMiddleEntered = false;
 };

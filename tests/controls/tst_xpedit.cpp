@@ -34,6 +34,19 @@ static void CheckFrame(TPixelCheck& check, int width, TColor border, TColor box)
     check.At(p, box, "the box's colour");
 }
 
+// Tells whether the box held back the middle press that brought the focus.
+class TMiddleProbe : public TXPEdit {
+ public:
+  using TXPEdit::TXPEdit;
+  bool PressHeld = false;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    TXPEdit::mousePressEvent(event);
+    if (event->button() == Qt::MiddleButton) PressHeld = FMiddleEntered;
+  }
+};
+
 class TestXPEdit : public QObject {
   Q_OBJECT
 
@@ -152,9 +165,11 @@ class TestXPEdit : public QObject {
   void tabSelectsAllAClickDoesNot() {
     QWidget window;
     auto* first = new TXPEdit(&window);
-    auto* edit = new TXPEdit(&window);
+    auto* edit = new TMiddleProbe(&window);
     edit->move(0, 40);
     edit->SetText("C:/pictures");
+    auto* empty = new TMiddleProbe(&window);
+    empty->move(0, 80);
     QVERIFY(ShowActive(window));
     first->setFocus();
     QTest::keyClick(first, Qt::Key_Tab);
@@ -177,7 +192,18 @@ class TestXPEdit : public QObject {
       QTest::mouseClick(edit, button, {}, QPoint(30, edit->height() / 2));
       QVERIFY(edit->hasFocus());
       QCOMPARE(edit->SelText(), QString("C:/pictures"));
+      QCOMPARE(edit->PressHeld, button == Qt::MiddleButton);  // no paste over it
     }
+    // An empty box has nothing a paste could replace: the first middle
+    // click into it is the box's own, and pastes where the desktop keeps a
+    // selection.
+    QClipboard* clipboard = QApplication::clipboard();
+    if (clipboard->supportsSelection()) clipboard->setText("/home/pictures", QClipboard::Selection);
+    first->setFocus();
+    QTest::mouseClick(empty, Qt::MiddleButton, {}, QPoint(30, empty->height() / 2));
+    QVERIFY(empty->hasFocus());
+    QVERIFY(!empty->PressHeld);
+    if (clipboard->supportsSelection()) QCOMPARE(empty->Text(), QString("/home/pictures"));
   }
 
   // The enabled border in every look but the disabled one, which has its
