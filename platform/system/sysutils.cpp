@@ -435,35 +435,58 @@ bool ReadAttribute(int handle, const char* name, std::string& value) {
 
 constexpr const char* AccessListAttribute = "system.posix_acl_access";
 
-// The rights an access list gives the file's own group (its group entry), or
-// 0 when the list cannot be read: little-endian version 2, then entries of
-// tag (16 bits), rights (16 bits) and id (32 bits).
-mode_t GroupRightsOfAccessList(const std::string& list) {
+// Where the rights of an access list's entries for the file's own group and
+// for its mask stand (npos when it has none, or when the list cannot be
+// read): little-endian version 2, then entries of tag (16 bits), rights (16
+// bits) and id (32 bits).
+struct TListEntries {
+  size_t Group = std::string::npos, Mask = std::string::npos;
+};
+
+TListEntries EntriesOfAccessList(const std::string& list) {
   auto at = [&](size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(list[i])); };
-  constexpr unsigned GroupEntry = 0x04;
-  if (list.size() < 4 || (list.size() - 4) % 8 != 0 || at(0) != 2 || at(1) || at(2) || at(3)) return 0;
-  for (size_t i = 4; i < list.size(); i += 8)
-    if ((at(i) | at(i + 1) << 8) == GroupEntry) return static_cast<mode_t>(at(i + 2) & 7);
-  return 0;
+  constexpr unsigned GroupEntry = 0x04, MaskEntry = 0x10;
+  TListEntries entries;
+  if (list.size() < 4 || (list.size() - 4) % 8 != 0 || at(0) != 2 || at(1) || at(2) || at(3)) return entries;
+  for (size_t i = 4; i < list.size(); i += 8) {
+    const unsigned tag = at(i) | at(i + 1) << 8;
+    if (tag == GroupEntry) entries.Group = i + 2;
+    else if (tag == MaskEntry) entries.Mask = i + 2;
+  }
+  return entries;
 }
 
 // Gives the new file the replaced file's mode and what its extended
 // attributes hold that may pass: the access list, and the user's own
-// attributes ("user."), as a file written in place would keep them. With an
-// access list the group bits of the mode are the list's mask, which can give
-// more than the group entry: until the list is on the new file, the group
-// has only what both allow, so that a list that cannot be copied never
-// leaves the group with more than it had.
-void KeepModeAndAttributes(int from, int to, mode_t mode) {
+// attributes ("user."), as a file written in place would keep them. Unless
+// groupKept, the new file's group is not the replaced file's and gets no
+// rights. The access list goes on before the mode, so that a list the file
+// inherited from its folder's default list is never live with the replaced
+// file's bits, and when the replaced file has none, the inherited one is
+// removed. With an access list the group bits of the mode are the list's
+// mask, which can give more than the group entry: when the list cannot be
+// put on the new file, the group has only what both allow, so that it never
+// has more than it had.
+void KeepModeAndAttributes(int from, int to, mode_t mode, bool groupKept) {
   std::string list;
-  bool hasList = ReadAttribute(from, AccessListAttribute, list);
-  if (hasList || (errno != ENODATA && errno != ENOTSUP)) {
-    mode_t group = hasList ? GroupRightsOfAccessList(list) : 0;
-    mode = (mode & ~S_IRWXG) | (mode & (group << 3));
+  const bool hasList = ReadAttribute(from, AccessListAttribute, list);
+  const bool noList = !hasList && (errno == ENODATA || errno == ENOTSUP);
+  const TListEntries entries = hasList ? EntriesOfAccessList(list) : TListEntries();
+  if (!groupKept && entries.Group != std::string::npos) list[entries.Group] = list[entries.Group + 1] = 0;
+  // The rights the mode's group bits may give.
+  mode_t group = 0;
+  if (entries.Group != std::string::npos &&
+      ::fsetxattr(to, AccessListAttribute, list.data(), list.size(), 0) == 0) {
+    // The bits are the mask now, which gives nothing of its own; only a
+    // list without one takes them as the group's rights.
+    group = groupKept || entries.Mask != std::string::npos ? 7 : 0;
+  } else if (::fremovexattr(to, AccessListAttribute) == 0 || errno == ENODATA || errno == ENOTSUP) {
+    if (noList) group = groupKept ? 7 : 0;
+    else if (entries.Group != std::string::npos) group = static_cast<mode_t>(list[entries.Group] & 7);
   }
-  (void)!::fchmod(to, mode);
-  // Setting the list sets the mode's bits from it again.
-  if (hasList) (void)!::fsetxattr(to, AccessListAttribute, list.data(), list.size(), 0);
+  // An inherited list that stays (it could not be removed) has its mask
+  // from the group bits, which then give nothing.
+  (void)!::fchmod(to, (mode & ~S_IRWXG) | (mode & (group << 3)));
   std::string names;
   if (!ReadSized([&](char* buffer, size_t size) { return ::flistxattr(from, buffer, size); }, names)) return;
   // Zero-terminated names one after the other.
@@ -513,10 +536,17 @@ bool ReplaceWithText(int folder, const std::string& prefix, const std::string& n
   if (reason.empty() && replaced) {
     // The owner first, since a change of owner clears the set-id bits. What
     // the system refuses stays as created: the owner is the user, and the
-    // mode never opens the file to more than it was.
+    // mode never opens the file to more than it was. The group may pass
+    // where the owner may not (another user's file); the folder's group
+    // (a set-group folder hands its own down) or the user's that the file
+    // keeps in its place gets no rights.
     const struct stat& was = replaced->State;
-    if (was.st_uid != ::geteuid() || was.st_gid != ::getegid()) (void)!::fchown(fd, was.st_uid, was.st_gid);
-    KeepModeAndAttributes(replaced->Handle.Get(), fd, was.st_mode & 07777);
+    struct stat made {};
+    bool groupKept = ::fstat(fd, &made) == 0 && made.st_gid == was.st_gid;
+    if (made.st_uid != was.st_uid || !groupKept)
+      groupKept = ::fchown(fd, was.st_uid, was.st_gid) == 0 || groupKept ||
+                  ::fchown(fd, static_cast<uid_t>(-1), was.st_gid) == 0;
+    KeepModeAndAttributes(replaced->Handle.Get(), fd, was.st_mode & 07777, groupKept);
   }
   // The data must be on the disk before the name moves to it, or a crash
   // could leave an empty file in place of the old one.

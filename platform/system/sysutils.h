@@ -130,9 +130,11 @@ bool SaveTextAtomically(const std::string& path, const std::string& text, std::s
 // its folder owner's, or when no one but that owner may write the folder:
 // a link someone else planted in a shared or sticky folder is refused and
 // nothing is written. The replaced file's mode, access list and user
-// attributes, and its owner where the system allows, pass to the new one;
-// a file the user may not write, or that is no plain file, is refused and
-// stays as it was.
+// attributes, and its owner and group where the system allows, pass to the
+// new one, which is never open to more people than the old: a group it
+// cannot be given gets no rights on it, and a list the folder hands down
+// does not stay on it when the old file had none. A file the user may not
+// write, or that is no plain file, is refused and stays as it was.
 bool SaveUserTextFile(const std::string& path, const std::string& text, std::string* error);
 
 // The calls that end every file the program writes: the sync puts what was

@@ -7,10 +7,13 @@
 // temporary file.
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "tests/support/fileendfault.h"
@@ -38,6 +41,26 @@ void Link(const std::string& target, const std::string& link) {
 }
 
 using Saver = bool (*)(const std::string&, const std::string&, std::string*);
+
+// An extended attribute's value; empty when the file has none.
+std::string Attribute(const std::string& path, const char* name) {
+  char value[256];
+  return std::string(value, std::max<ssize_t>(getxattr(path.c_str(), name, value, sizeof value), 0));
+}
+
+// An access list as the system keeps it: version 2, then each entry's tag
+// (1 owner, 2 a user, 4 the group, 0x10 the mask, 0x20 others) and rights,
+// 16 bits each, and its id, little-endian.
+struct TEntry {
+  unsigned Tag, Rights, Id = 0xFFFFFFFF;
+};
+std::string AccessList(std::initializer_list<TEntry> entries) {
+  std::string list("\2\0\0\0", 4);
+  for (const TEntry& entry : entries)
+    for (unsigned value : {entry.Tag | entry.Rights << 16, entry.Id})
+      for (int shift = 0; shift < 32; shift += 8) list += static_cast<char>(value >> shift);
+  return list;
+}
 
 }  // namespace
 
@@ -234,10 +257,82 @@ TEST(SaveText, UserFileKeepsItsAccessList) {
     GTEST_SKIP() << "no access lists in " << dir.Path();
   const bool userAttributes = setxattr(file.c_str(), "user.origin", "scan", 4, 0) == 0;
   ASSERT_TRUE(SaveUserTextFile(file, "new", nullptr));
-  auto attribute = [&](const char* name) {
-    char value[256];
-    return std::string(value, std::max<ssize_t>(getxattr(file.c_str(), name, value, sizeof value), 0));
+  EXPECT_EQ(Attribute(file, "system.posix_acl_access"), list);
+  EXPECT_EQ(Attribute(file, "user.origin"), userAttributes ? "scan" : "");
+}
+
+// A saved file is never open to more people than the one it replaces. A
+// user of groups 100 and 2000 saves into folders of root's group 2000: a
+// group the new file cannot be given (another user's file, a folder that
+// hands its own group down) gets no rights on it, and a list the folder
+// hands down stays on no file that had none.
+TEST(SaveText, UserFileIsNeverOpenToMoreThanTheOldOne) {
+  if (geteuid() != 0) GTEST_SKIP() << "the saver and the owners are users other than the test's, whom only root can be";
+  constexpr uid_t Saver = 1001, Other = 1002;
+  constexpr gid_t Own = 100, Shared = 2000, Foreign = 3000;
+  const std::string handedDown = AccessList({{1, 7}, {2, 6, 1003}, {4, 5}, {0x10, 7}, {0x20, 5}});
+  const std::string ownList = AccessList({{1, 6}, {2, 4, 65534}, {4, 4}, {0x10, 4}, {0x20, 0}});
+  const std::string othersList = AccessList({{1, 6}, {2, 6, 1003}, {4, 4}, {0x10, 6}, {0x20, 6}});
+  const std::string othersListWithoutGroup = AccessList({{1, 6}, {2, 6, 1003}, {4, 0}, {0x10, 6}, {0x20, 6}});
+  const struct {
+    const char* Case;
+    mode_t Folder;  // root's, of group Shared, with handedDown as its default list or not
+    bool HandsDownList;
+    uid_t Owner;  // of the old file, as the next three
+    gid_t Group;
+    mode_t Mode;
+    std::string List, WantList;
+    gid_t WantGroup;
+    mode_t WantMode;
+  } rows[] = {
+      {"another user's file", 0775, false, Other, Shared, 0660, "", "", Shared, 0660},
+      {"a group not the saver's", 0777, false, Other, Foreign, 0666, "", "", Own, 0606},
+      {"a set-group folder", 02775, false, Saver, Own, 0640, "", "", Own, 0640},
+      {"a set-group folder, a group not the saver's", 02777, false, Other, Foreign, 0666, "", "", Shared, 0606},
+      {"a folder's list, none of the file's", 0777, true, Saver, Own, 0640, "", "", Own, 0640},
+      {"a folder's list and the file's", 0777, true, Saver, Own, 0640, ownList, ownList, Own, 0640},
+      {"a list, a group not the saver's", 0777, false, Other, Foreign, 0666, othersList, othersListWithoutGroup, Own,
+       0666},
   };
-  EXPECT_EQ(attribute("system.posix_acl_access"), list);
-  EXPECT_EQ(attribute("user.origin"), userAttributes ? "scan" : "");
+  auto setList = [](const std::string& path, const char* name, const std::string& list) {
+    return setxattr(path.c_str(), name, list.data(), list.size(), 0) == 0;
+  };
+  bool withLists = true;
+  for (const auto& row : rows) {
+    TempDir dir;
+    ASSERT_EQ(chown(dir.Path().c_str(), 0, Shared), 0);
+    ASSERT_EQ(chmod(dir.Path().c_str(), row.Folder), 0);
+    const std::string file = dir.File("b.log");
+    WriteTextFile(file, "old");
+    ASSERT_EQ(chown(file.c_str(), row.Owner, row.Group), 0);
+    ASSERT_EQ(chmod(file.c_str(), row.Mode), 0);
+    if ((row.HandsDownList && !setList(dir.Path(), "system.posix_acl_default", handedDown)) ||
+        (!row.List.empty() && !setList(file, "system.posix_acl_access", row.List))) {
+      withLists = false;
+      continue;
+    }
+    // The save, by a process that is the saver and no one else.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const gid_t groups[] = {Own, Shared};
+      std::string error = "cannot become the saver";
+      const bool saved = setgroups(2, groups) == 0 && setgid(Own) == 0 && setuid(Saver) == 0 &&
+                         SaveUserTextFile(file, "new", &error);
+      if (!saved) std::fprintf(stderr, "%s\n", error.c_str());
+      _exit(saved ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_EQ(status, 0) << row.Case;
+    const struct stat st = Lstat(file);
+    EXPECT_EQ(ReadTextFile(file), "new") << row.Case;
+    EXPECT_EQ(st.st_uid, Saver) << row.Case;
+    EXPECT_EQ(st.st_gid, row.WantGroup) << row.Case;
+    EXPECT_EQ(st.st_mode & 07777, row.WantMode) << row.Case;
+    EXPECT_EQ(Attribute(file, "system.posix_acl_access"), row.WantList) << row.Case;
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"b.log"}) << row.Case;
+  }
+  if (!withLists)
+    GTEST_SKIP() << "no access lists in " << std::filesystem::temp_directory_path() << ": their rows were not run";
 }
