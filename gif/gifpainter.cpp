@@ -181,6 +181,11 @@ namespace {
 // in. A quit posted anew ends the next painter as before.
 constexpr intptr_t kAnsweredQuit = 0x47494650;
 
+// How many quits the painters on this thread have answered. A painter
+// notes it when it starts: a marked quit answered since then (by a painter
+// it started, or one started by an event it served) ends it as well.
+thread_local uint32_t AnsweredQuits = 0;
+
 }  // namespace
 
 bool TGIFPainter::HandleMessages() {
@@ -196,11 +201,13 @@ bool TGIFPainter::HandleMessages() {
     // Messages posted to the thread reach no window: taking them is all
     // there is to handling them.
     if (msg.message != WM_QUIT) continue;
-    if (main && msg.lParam == kAnsweredQuit) {
+    const bool marked = main && msg.lParam == kAnsweredQuit;
+    if (marked && AnsweredQuits == FAnsweredAtStart) {
       answered = true;
       answeredCode = msg.wParam;
       continue;
     }
+    if (main && !marked) ++AnsweredQuits;
     // The thread's own loop must see the quit as well.
     PostThreadMessage(GetCurrentThreadId(), WM_QUIT, msg.wParam, main ? kAnsweredQuit : 0);
     Terminate();
@@ -219,6 +226,7 @@ void TGIFPainter::Execute() {
     TGIFPainter& Painter;
     ~Ending() { Painter.Finish(); }
   } ending{*this};
+  FAnsweredAtStart = AnsweredQuits;
   Animate();
   FActiveImage = -1;
   Fire(FOnEndPaint);

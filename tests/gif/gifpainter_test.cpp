@@ -314,6 +314,8 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
   // end event follows (none once the image is freed), nothing waits for the
   // painter whose handler runs (the alarm ends such a hang), nothing touches
   // what was freed. Painters of Draw, so that new draw options stop them.
+  // "quit": a painter played there answers a quit, which ends this
+  // synchronous one at its next wait too.
   struct Alarm {
     Alarm() { alarm(120); }
     ~Alarm() { alarm(0); }
@@ -321,7 +323,8 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
   FakeTiming timing;
   for (bool async : {false, true})
     for (std::string handler : {"paint", "loop", "end"})
-      for (std::string action : {"PaintStop", "Clear", "LoadFromStream", "SetDrawOptions", "free"}) {
+      for (std::string action : {"PaintStop", "Clear", "LoadFromStream", "SetDrawOptions", "free", "quit"}) {
+        if (async && action == "quit") continue;  // asynchronous painters hear no quits
         SCOPED_TRACE((async ? "async " : "sync ") + handler + " " + action);
         auto image = ThreeFrames({10, 10, 10});
         auto* loop = new TGIFAppExtNSLoop(&FrameOf(*image, 0));  // two passes
@@ -342,7 +345,12 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
             else if (action == "Clear") image->Clear();
             else if (action == "LoadFromStream") image->LoadFromStream(saved);
             else if (action == "SetDrawOptions") image->SetDrawOptions(image->DrawOptions() ^ DrawOption(goTransparent));
-            else image.reset();
+            else if (action == "quit") {
+              auto inner = ThreeFrames({10, 10, 10});
+              inner->OnAfterPaint = [](TObject*) { PostQuitMessage(5); };
+              auto innerCanvas = MakeFlatBitmap(4, 1, clBlack);
+              inner->Paint(*innerCanvas->Canvas(), Rect(0, 0, 4, 1), kForEver);
+            } else image.reset();
           };
         };
         image->OnPaint = on("paint");
@@ -360,7 +368,14 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
           ASSERT_TRUE(ServeUntil([&] { return ended; }));
         }
         ASSERT_TRUE(acted);
-        EXPECT_EQ(after, std::vector<std::string>(action != "free" && handler != "end", "end"));
+        std::vector<std::string> expected(action != "free" && handler != "end", "end");
+        if (action == "quit" && handler == "paint") expected.insert(expected.begin(), "after");
+        EXPECT_EQ(after, expected);
+        if (action == "quit") {  // posted once, for the thread's own loop
+          TMsg msg;
+          EXPECT_TRUE(PeekMessage(msg, PM_REMOVE) && msg.message == WM_QUIT && msg.wParam == 5);
+          EXPECT_FALSE(PeekMessage(msg, PM_REMOVE));
+        }
         if (action == "free") continue;
         EXPECT_EQ(image->Frames().Count(), action == "Clear" ? 0 : 3);
       }
