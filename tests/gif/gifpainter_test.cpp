@@ -315,7 +315,9 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
   // painter whose handler runs (the alarm ends such a hang), nothing touches
   // what was freed. Painters of Draw, so that new draw options stop them.
   // "quit": a painter played there answers a quit, which ends this
-  // synchronous one at its next wait too.
+  // synchronous one at its next wait too. "crossed": this handler frees the
+  // image while a synchronous painter's handler on a worker clears it; each
+  // stop would wait for the other's painter.
   struct Alarm {
     Alarm() { alarm(120); }
     ~Alarm() { alarm(0); }
@@ -323,7 +325,8 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
   FakeTiming timing;
   for (bool async : {false, true})
     for (std::string handler : {"paint", "loop", "end"})
-      for (std::string action : {"PaintStop", "Clear", "LoadFromStream", "SetDrawOptions", "free", "quit"}) {
+      for (std::string action :
+           {"PaintStop", "Clear", "LoadFromStream", "SetDrawOptions", "free", "quit", "crossed"}) {
         if (async && action == "quit") continue;  // asynchronous painters hear no quits
         SCOPED_TRACE((async ? "async " : "sync ") + handler + " " + action);
         auto image = ThreeFrames({10, 10, 10});
@@ -336,6 +339,9 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
         saved.SetPosition(0);
         std::vector<std::string> after;  // the events after the action
         bool acted = false;
+        std::thread worker;  // "crossed": its painter plays on otherCanvas
+        std::atomic<bool> clearing{false};
+        auto otherCanvas = MakeFlatBitmap(4, 1, clBlack);
         auto on = [&](std::string event) -> TNotifyEvent {
           return [&, event](TObject*) {
             if (acted) return after.push_back(event);
@@ -350,6 +356,15 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
               inner->OnAfterPaint = [](TObject*) { PostQuitMessage(5); };
               auto innerCanvas = MakeFlatBitmap(4, 1, clBlack);
               inner->Paint(*innerCanvas->Canvas(), Rect(0, 0, 4, 1), kForEver);
+            } else if (action == "crossed") {
+              TGIFImage* shared = image.get();
+              shared->OnAfterPaint = shared->OnLoop = shared->OnEndPaint = nullptr;
+              shared->OnPaint = [&, shared](TObject*) {
+                if (!clearing.exchange(true)) shared->Clear();
+              };
+              worker = std::thread([&, shared] { shared->Paint(*otherCanvas->Canvas(), Rect(0, 0, 4, 1), kForEver); });
+              while (!clearing) std::this_thread::yield();
+              image.reset();
             } else image.reset();
           };
         };
@@ -367,8 +382,10 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
           image->Painters().UnlockList();
           ASSERT_TRUE(ServeUntil([&] { return ended; }));
         }
+        if (worker.joinable()) worker.join();
         ASSERT_TRUE(acted);
-        std::vector<std::string> expected(action != "free" && handler != "end", "end");
+        const bool freed = action == "free" || action == "crossed";
+        std::vector<std::string> expected(!freed && handler != "end", "end");
         if (action == "quit" && handler == "paint") expected.insert(expected.begin(), "after");
         EXPECT_EQ(after, expected);
         if (action == "quit") {  // posted once, for the thread's own loop
@@ -376,7 +393,7 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
           EXPECT_TRUE(PeekMessage(msg, PM_REMOVE) && msg.message == WM_QUIT && msg.wParam == 5);
           EXPECT_FALSE(PeekMessage(msg, PM_REMOVE));
         }
-        if (action == "free") continue;
+        if (freed) continue;
         EXPECT_EQ(image->Frames().Count(), action == "Clear" ? 0 : 3);
       }
 }
