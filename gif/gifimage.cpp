@@ -255,13 +255,16 @@ TGIFImage::TGIFImage()
 
 TGIFImage::~TGIFImage() {
   Cleanup();
-  Clear();
   DeleteObject(FPalette);
 }
 
 void TGIFImage::Clear() {
-  // A handler run while the painters end may free the image.
-  if (!StopAllPainters()) return;
+  // A handler run while the painters end, or a stop on another thread, may
+  // free the image first.
+  StopAllPainters([this] { ClearContents(); });
+}
+
+void TGIFImage::ClearContents() {
   FreeBitmap();
   FFrames->Clear();
   FHeader->ColorMap().Clear();

@@ -913,8 +913,8 @@ class TGIFImage : public TGraphic {
  public:
   TGIFImage();
   // Stops every painter first and waits for it, but for painters whose
-  // handler frees the image: those are cut off from it and end at their
-  // next step without touching it.
+  // handler frees the image or whose thread waits in a stop of it: those
+  // are cut off from it and end at their next step without touching it.
   ~TGIFImage() override;
   TGIFImage(const TGIFImage&) = delete;
   TGIFImage& operator=(const TGIFImage&) = delete;
@@ -1054,7 +1054,8 @@ class TGIFImage : public TGraphic {
   void PaintStart();
   // Stops every painter and waits until they have ended, on whichever
   // thread they play (serving their hand-overs on the main thread); a
-  // painter further up this thread's stack (the caller is its handler) is
+  // painter further up this thread's stack (the caller is its handler), or
+  // up the stack of another thread that waits in a stop of this image, is
   // not waited for but ends at its next step. Drops the whole-screen
   // rendering.
   void PaintStop();
@@ -1077,26 +1078,48 @@ class TGIFImage : public TGraphic {
                              TGIFDrawOptions options);
   // Stops the painters the filter picks and waits until they have left the
   // list, but for those further up this thread's stack (their handler is
-  // the caller): they end at their next step. False when the image was
-  // freed meanwhile, by a handler run while waiting.
-  bool StopPainters(const std::function<bool(TGIFPainter&)>& which);
-  // PaintStop; false when the image was freed meanwhile.
-  bool StopAllPainters();
+  // the caller) and those whose own thread waits in a stop of this image
+  // (their handler stops it there): they end at their next step. Then runs
+  // then, while no other thread's stop of this image runs its own: of two
+  // stops crossing on two threads, one acts first and the other waits for
+  // that one's painter before it acts. False, without then, when the image
+  // was freed meanwhile (by a handler run while waiting, or by a stop on
+  // another thread).
+  bool StopPainters(const std::function<bool(TGIFPainter&)>& which, const std::function<void()>& then = nullptr);
+  // PaintStop, then then; false when the image was freed meanwhile.
+  bool StopAllPainters(const std::function<void()>& then = nullptr);
   // Stops the painters of Draw and drops what they drew; false when the
   // image was freed meanwhile.
   bool StopDraw();
+  // Clear once the painters have stopped.
+  void ClearContents();
   // What the painter of Draw painted, onto the canvas: stretched into the
   // rectangle, or with goTile repeated from its corner in steps of the
   // image's size as far as the rectangle reaches.
   void DrawPainted(TCanvas& canvas, const TRect& rect);
   void FreeBitmap();
-  // Stops the painters and cuts those it could not wait for off from the
-  // image.
+  // Stops the painters, cuts those it could not wait for off from the
+  // image and drops its contents, as one stop's act: a stop on another
+  // thread then finds the image freed.
   void Cleanup();
   // Expires with the image: code that lets handlers run (waiting for
   // painters) holds a weak reference and looks at it before it touches the
   // image again.
   std::shared_ptr<void> FAlive = std::make_shared<int>(0);
+  // The stops of this image under way, on any thread. Each stop holds a
+  // reference, so that it can find out the image was freed on another
+  // thread without touching the image.
+  struct TStops {
+    std::mutex Lock;
+    // Painters further up the stack of a thread that waits in a stop,
+    // once for each such stop: they cannot end before that stop returns.
+    std::vector<TGIFPainter*> Held;
+    // The thread whose stop acts (0: none), and how many of its stops do.
+    uint32_t Actor = 0;
+    int Acts = 0;
+    bool Freed = false;
+  };
+  std::shared_ptr<TStops> FStops = std::make_shared<TStops>();
   bool FDrawing = false;
   bool FPaletteGuard = false;
   std::unique_ptr<TGIFImageList> FFrames;

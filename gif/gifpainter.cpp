@@ -181,6 +181,11 @@ namespace {
 // in. A quit posted anew ends the next painter as before.
 constexpr intptr_t kAnsweredQuit = 0x47494650;
 
+// How many quits the painters on this thread have answered. A painter
+// notes it when it starts: a marked quit answered since then (by a painter
+// it started, or one started by an event it served) ends it as well.
+thread_local uint32_t AnsweredQuits = 0;
+
 }  // namespace
 
 bool TGIFPainter::HandleMessages() {
@@ -196,11 +201,13 @@ bool TGIFPainter::HandleMessages() {
     // Messages posted to the thread reach no window: taking them is all
     // there is to handling them.
     if (msg.message != WM_QUIT) continue;
-    if (main && msg.lParam == kAnsweredQuit) {
+    const bool marked = main && msg.lParam == kAnsweredQuit;
+    if (marked && AnsweredQuits == FAnsweredAtStart) {
       answered = true;
       answeredCode = msg.wParam;
       continue;
     }
+    if (main && !marked) ++AnsweredQuits;
     // The thread's own loop must see the quit as well.
     PostThreadMessage(GetCurrentThreadId(), WM_QUIT, msg.wParam, main ? kAnsweredQuit : 0);
     Terminate();
@@ -219,6 +226,7 @@ void TGIFPainter::Execute() {
     TGIFPainter& Painter;
     ~Ending() { Painter.Finish(); }
   } ending{*this};
+  FAnsweredAtStart = AnsweredQuits;
   Animate();
   FActiveImage = -1;
   Fire(FOnEndPaint);
@@ -396,33 +404,81 @@ void ForEachPainter(TThreadList& painters, const std::function<void(TGIFPainter&
   for (void* item : lock.List()) step(*static_cast<TGIFPainter*>(item));
 }
 
-// Lets painters go on until running() is false: on the main thread the
-// steps they hand over are served meanwhile. False when the image was freed
-// meanwhile (by a handler run here); the caller then touches it no more.
+// Lets painters go on for a while: on the main thread the steps they hand
+// over are served meanwhile.
+void LetPaintersGoOn() {
+  if (IsMainThread())
+    CheckSynchronize(10);
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// Lets painters go on until running() is false. False when the image was
+// freed meanwhile (by a handler run here); the caller then touches it no
+// more.
 bool WaitForPainters(const std::weak_ptr<void>& alive, const std::function<bool()>& running) {
   for (;;) {
     if (alive.expired()) return false;
     if (!running()) return true;
-    if (IsMainThread())
-      CheckSynchronize(10);
-    else
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    LetPaintersGoOn();
   }
 }
 
 }  // namespace
 
-bool TGIFImage::StopPainters(const std::function<bool(TGIFPainter&)>& which) {
-  // Painters made meanwhile (by a handler) are stopped as well.
-  return WaitForPainters(FAlive, [&] {
-    bool waiting = false;
+bool TGIFImage::StopPainters(const std::function<bool(TGIFPainter&)>& which, const std::function<void()>& then) {
+  // Two threads may stop the image at once, each from a handler of a
+  // painter on its own stack: each would wait for the other's painter for
+  // ever. A stop notes the painters it stands on, and no stop waits for a
+  // painter noted so. The image is touched only under the stops' lock (a
+  // stop acting on another thread may be freeing it) or while acting.
+  const std::shared_ptr<TStops> stops = FStops;
+  const uint32_t self = GetCurrentThreadId();
+  std::vector<TGIFPainter*> standsOn;
+  {
+    std::lock_guard<std::mutex> guard(stops->Lock);
+    if (stops->Freed) return false;
     ForEachPainter(FPainters, [&](TGIFPainter& painter) {
-      if (!which(painter)) return;
-      painter.Stop();
-      waiting = waiting || !painter.OnThisStack();
+      if (painter.OnThisStack()) standsOn.push_back(&painter);
     });
-    return waiting;
-  });
+    stops->Held.insert(stops->Held.end(), standsOn.begin(), standsOn.end());
+  }
+  // Leaving, the painters are let go before another stop may act: that one
+  // waits for them then.
+  struct Leave {
+    TStops& Stops;
+    const std::vector<TGIFPainter*>& StandsOn;
+    bool Acting = false;
+    ~Leave() {
+      std::lock_guard<std::mutex> guard(Stops.Lock);
+      for (TGIFPainter* painter : StandsOn)
+        Stops.Held.erase(std::find(Stops.Held.begin(), Stops.Held.end(), painter));
+      if (Acting && --Stops.Acts == 0) Stops.Actor = 0;
+    }
+  } leave{*stops, standsOn};
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> guard(stops->Lock);
+      if (stops->Freed) return false;
+      // Painters made meanwhile (by a handler) are stopped as well.
+      bool waiting = false;
+      ForEachPainter(FPainters, [&](TGIFPainter& painter) {
+        if (!which(painter)) return;
+        painter.Stop();
+        const bool held = std::count(stops->Held.begin(), stops->Held.end(), &painter) != 0;
+        waiting = waiting || !(painter.OnThisStack() || held);
+      });
+      if (!waiting && (stops->Actor == 0 || stops->Actor == self)) {
+        stops->Actor = self;
+        ++stops->Acts;
+        leave.Acting = true;
+        break;
+      }
+    }
+    LetPaintersGoOn();
+  }
+  if (then) then();
+  return true;
 }
 
 void TGIFImage::PaintStart() {
@@ -431,10 +487,11 @@ void TGIFImage::PaintStart() {
 
 void TGIFImage::PaintStop() { StopAllPainters(); }
 
-bool TGIFImage::StopAllPainters() {
-  if (!StopPainters([](TGIFPainter&) { return true; })) return false;
-  FDrawBitmap.reset();
-  return true;
+bool TGIFImage::StopAllPainters(const std::function<void()>& then) {
+  return StopPainters([](TGIFPainter&) { return true; }, [&] {
+    FDrawBitmap.reset();
+    if (then) then();
+  });
 }
 
 void TGIFImage::PaintPause() {
@@ -451,22 +508,26 @@ void TGIFImage::PaintRestart() {
 
 bool TGIFImage::StopDraw() {
   // The painters Draw made, asynchronous or playing on some thread.
-  if (!StopPainters([this](TGIFPainter& painter) { return painter.FPainter == &FDrawPainter; })) return false;
-  FDrawBitmap.reset();
-  return true;
+  return StopPainters([this](TGIFPainter& painter) { return painter.FPainter == &FDrawPainter; },
+                      [this] { FDrawBitmap.reset(); });
 }
 
 void TGIFImage::Cleanup() {
-  PaintStop();
-  // Painters still listed run further up this thread's stack, one of their
-  // handlers freeing the image: they end at their next step without it.
-  ForEachPainter(FPainters, [](TGIFPainter& painter) {
-    painter.Terminate();
-    painter.FImage = nullptr;
-    painter.FPainter = nullptr;
+  StopAllPainters([this] {
+    // Painters still listed run further up this thread's stack, one of
+    // their handlers freeing the image, or wait in a stop on another
+    // thread: they end at their next step without it.
+    ForEachPainter(FPainters, [](TGIFPainter& painter) {
+      painter.Terminate();
+      painter.FImage = nullptr;
+      painter.FPainter = nullptr;
+    });
+    TListLock(FPainters).List().Clear();
+    FDrawPainter = nullptr;
+    ClearContents();
+    std::lock_guard<std::mutex> guard(FStops->Lock);
+    FStops->Freed = true;
   });
-  TListLock(FPainters).List().Clear();
-  FDrawPainter = nullptr;
 }
 
 void TGIFImage::SetAnimationSpeed(int speed) {

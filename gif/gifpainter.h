@@ -86,7 +86,9 @@ class TGIFPainter : public TThread {
   // Handles the calling thread's messages: on the main thread the pending
   // hand-overs and the GUI's events first (ProcessMessages). Posted
   // messages are taken; a quit message ends the painter (false) and is
-  // posted again for the thread's own loop.
+  // posted again for the thread's own loop. On the main thread it is
+  // posted marked as answered: a marked quit ends only the painters that
+  // started before it was answered.
   bool HandleMessages();
   void PaintFrame();
   void ClearArea(TBitmap& buffer, const TRect& area);
@@ -116,6 +118,8 @@ class TGIFPainter : public TThread {
   bool FAsync;
   // The thread a synchronous painter plays on (the one that made it).
   uint32_t FThreadId;
+  // The quits answered on the painter's thread when it started.
+  uint32_t FAnsweredAtStart = 0;
   // A step of this asynchronous painter runs on the main thread.
   std::atomic<bool> FInStep{false};
   std::mutex FEventLock;

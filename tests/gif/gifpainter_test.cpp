@@ -314,6 +314,10 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
   // end event follows (none once the image is freed), nothing waits for the
   // painter whose handler runs (the alarm ends such a hang), nothing touches
   // what was freed. Painters of Draw, so that new draw options stop them.
+  // "quit": a painter played there answers a quit, which ends this
+  // synchronous one at its next wait too. "crossed": this handler frees the
+  // image while a synchronous painter's handler on a worker clears it; each
+  // stop would wait for the other's painter.
   struct Alarm {
     Alarm() { alarm(120); }
     ~Alarm() { alarm(0); }
@@ -321,7 +325,9 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
   FakeTiming timing;
   for (bool async : {false, true})
     for (std::string handler : {"paint", "loop", "end"})
-      for (std::string action : {"PaintStop", "Clear", "LoadFromStream", "SetDrawOptions", "free"}) {
+      for (std::string action :
+           {"PaintStop", "Clear", "LoadFromStream", "SetDrawOptions", "free", "quit", "crossed"}) {
+        if (async && action == "quit") continue;  // asynchronous painters hear no quits
         SCOPED_TRACE((async ? "async " : "sync ") + handler + " " + action);
         auto image = ThreeFrames({10, 10, 10});
         auto* loop = new TGIFAppExtNSLoop(&FrameOf(*image, 0));  // two passes
@@ -333,6 +339,9 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
         saved.SetPosition(0);
         std::vector<std::string> after;  // the events after the action
         bool acted = false;
+        std::thread worker;  // "crossed": its painter plays on otherCanvas
+        std::atomic<bool> clearing{false};
+        auto otherCanvas = MakeFlatBitmap(4, 1, clBlack);
         auto on = [&](std::string event) -> TNotifyEvent {
           return [&, event](TObject*) {
             if (acted) return after.push_back(event);
@@ -342,7 +351,21 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
             else if (action == "Clear") image->Clear();
             else if (action == "LoadFromStream") image->LoadFromStream(saved);
             else if (action == "SetDrawOptions") image->SetDrawOptions(image->DrawOptions() ^ DrawOption(goTransparent));
-            else image.reset();
+            else if (action == "quit") {
+              auto inner = ThreeFrames({10, 10, 10});
+              inner->OnAfterPaint = [](TObject*) { PostQuitMessage(5); };
+              auto innerCanvas = MakeFlatBitmap(4, 1, clBlack);
+              inner->Paint(*innerCanvas->Canvas(), Rect(0, 0, 4, 1), kForEver);
+            } else if (action == "crossed") {
+              TGIFImage* shared = image.get();
+              shared->OnAfterPaint = shared->OnLoop = shared->OnEndPaint = nullptr;
+              shared->OnPaint = [&, shared](TObject*) {
+                if (!clearing.exchange(true)) shared->Clear();
+              };
+              worker = std::thread([&, shared] { shared->Paint(*otherCanvas->Canvas(), Rect(0, 0, 4, 1), kForEver); });
+              while (!clearing) std::this_thread::yield();
+              image.reset();
+            } else image.reset();
           };
         };
         image->OnPaint = on("paint");
@@ -359,9 +382,18 @@ TEST(GifPainter, HandlersMayStopClearReloadOrFreeTheImage) {
           image->Painters().UnlockList();
           ASSERT_TRUE(ServeUntil([&] { return ended; }));
         }
+        if (worker.joinable()) worker.join();
         ASSERT_TRUE(acted);
-        EXPECT_EQ(after, std::vector<std::string>(action != "free" && handler != "end", "end"));
-        if (action == "free") continue;
+        const bool freed = action == "free" || action == "crossed";
+        std::vector<std::string> expected(!freed && handler != "end", "end");
+        if (action == "quit" && handler == "paint") expected.insert(expected.begin(), "after");
+        EXPECT_EQ(after, expected);
+        if (action == "quit") {  // posted once, for the thread's own loop
+          TMsg msg;
+          EXPECT_TRUE(PeekMessage(msg, PM_REMOVE) && msg.message == WM_QUIT && msg.wParam == 5);
+          EXPECT_FALSE(PeekMessage(msg, PM_REMOVE));
+        }
+        if (freed) continue;
         EXPECT_EQ(image->Frames().Count(), action == "Clear" ? 0 : 3);
       }
 }
