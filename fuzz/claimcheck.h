@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -100,6 +102,13 @@ inline std::string Gif(const uint8_t* data, size_t size) {
   }
   if (bitmap.Empty()) return "";
   return Compare(data, size, TPictureKind::Gif, bitmap.Width(), bitmap.Height());
+}
+
+// Ends the fuzz target on a failed check, saying what failed.
+inline void Require(const std::string& failure) {
+  if (failure.empty()) return;
+  std::fprintf(stderr, "claim check failed: %s\n", failure.c_str());
+  std::abort();
 }
 
 }  // namespace claimcheck

@@ -232,8 +232,7 @@ int64_t LoadBytes(const TIHDRData& header, const TChunkWalk& walk) {
   // Once the object is freed, the bitmap is widened to 24 bits.
   const int64_t widening = bits == 24 ? 0 : target + picture + 3 * width + kBitmapBytes;
   // The picture's bitmap is counted beside loadBytes as it is reckoned.
-  return std::max<int64_t>({reading, drawing, widening}) -
-         int64_t(PixelMemorySize(size_t(AlignedRowBytes(width, 24) * height)));
+  return std::max<int64_t>({reading, drawing, widening}) - picture;
 }
 
 }  // namespace

@@ -31,9 +31,9 @@
 // frame's area (the part of the canvas drawn on) and of the file's size.
 // No clip or region may have more than 2^18 rectangles, nor all that a
 // drawing holds at once more than 2^20, and no stroke of a wide pen more
-// than 2^15 dashes within the canvas. A drawing that would pass a bound stops before
-// it does and Draw raises EInvalidGraphic "Metafile is too complex to
-// draw"; the canvas may hold part of the drawing.
+// than 2^15 dashes within the canvas. A drawing that would pass a bound
+// stops before it does and Draw raises EInvalidGraphic "Metafile is too
+// complex to draw"; the canvas may hold part of the drawing.
 //
 // Drawing goes through Qt's painter, and text needs a QGuiApplication. When
 // the program has no Qt application object yet, the first Draw creates a

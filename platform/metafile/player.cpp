@@ -42,11 +42,6 @@ bool Finite(const QTransform& t) {
 
 bool Invertible(const QTransform& t) { return Finite(t) && std::isfinite(1 / t.determinant()); }
 
-bool Same(const QTransform& a, const QTransform& b) {
-  return a.m11() == b.m11() && a.m12() == b.m12() && a.m13() == b.m13() && a.m21() == b.m21() &&
-         a.m22() == b.m22() && a.m23() == b.m23() && a.m31() == b.m31() && a.m32() == b.m32() && a.m33() == b.m33();
-}
-
 QColor ToQColor(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
 // False for paths that reach beyond the coordinate limit (or are not finite).
@@ -1092,7 +1087,7 @@ void TPlayer::SelectDeviceClip(const std::vector<QRectF>& rects, int mode) {
 void TPlayer::SelectClipRegion(const TRegionDef& region) {
   if (!FTransformOk) return;
   // Built once for the mapping it is selected under.
-  if (!region.Built || !Same(region.BuiltFor, FTransform)) {
+  if (!region.Built || region.BuiltFor != FTransform) {
     region.Built.reset();
     region.Built = MakeClip(LogicalRegion(region.Rects));
     region.BuiltFor = FTransform;
