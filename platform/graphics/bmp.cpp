@@ -256,6 +256,11 @@ TBmpLayout ReadBmpLayout(const uint8_t* head, size_t headSize, uint64_t fileSize
   return layout;
 }
 
+TDibShape ReadDibShape(const uint8_t* data, size_t size, size_t bitsOffset) {
+  const TDibLayout d = ReadLayout(data, size, bitsOffset, false);
+  return {int(d.Width), int(d.Rows), d.BitCount, d.Rle};
+}
+
 std::unique_ptr<TDibSection> ReadDib(const uint8_t* data, size_t size, size_t bitsOffset, bool iconHalfHeight,
                                      TDibHeaderInfo* info) {
   const TDibLayout layout = ReadLayout(data, size, bitsOffset, iconHalfHeight);

@@ -302,6 +302,17 @@ constexpr size_t BmpHeaderBytes = 14 + 124;
 // EInvalidGraphic "Bitmap image is not valid" for whatever the reader
 // refuses before it reads the pixels.
 TBmpLayout ReadBmpLayout(const uint8_t* head, size_t headSize, uint64_t fileSize);
+// The picture a DIB holds, read from its header as ReadDib reads it (data,
+// size and bitsOffset as there), without decoding it: ReadDib takes the
+// same DIB unless its picture cannot be made. Reads nothing of data past
+// the first kDibHeadBytes. Raises EInvalidGraphic "Bitmap image is not
+// valid" for whatever ReadDib refuses before it reads the pixels.
+struct TDibShape {
+  int Width = 0, Height = 0, BitCount = 0;
+  bool RunLength = false;  // RLE8 or RLE4 pixels, whose end only their codes tell
+};
+constexpr size_t kDibHeadBytes = 124 + 16;  // the largest header, and masks after one
+TDibShape ReadDibShape(const uint8_t* data, size_t size, size_t bitsOffset);
 // Writes a BMP file (file header, info header, table, bottom-up pixels).
 void WriteBmp(const TDibSection& dib, TStream& stream);
 

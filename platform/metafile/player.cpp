@@ -182,50 +182,22 @@ float TRecordReader::F32(uint64_t at) const {
 // --- Bitmaps -----------------------------------------------------------------------
 
 std::optional<TDibSize> DibSize(const TDibRef& dib) {
-  // The reader's rules: the header's size, the bit counts each compression
-  // allows, and uncompressed pixels present.
-  TRecordReader header(dib.Data, dib.Size);
-  if (!header.Has(0, 4)) return std::nullopt;
-  const uint32_t headerSize = header.U32(0);
-  switch (headerSize) {
-    case 12: case 40: case 52: case 56: case 64: case 108: case 124: break;
-    default: return std::nullopt;
+  // The bitmap reader's own reading of the header. Pixels apart from it
+  // follow its bytes, as DecodeDib joins them; the header is then read
+  // from a copy, so that nothing past its bytes is read.
+  try {
+    TDibShape shape;
+    if (!dib.Bits) {
+      shape = ReadDibShape(dib.Data, dib.Size, dib.BitsOffset);
+    } else {
+      uint8_t head[kDibHeadBytes] = {};
+      std::memcpy(head, dib.Data, std::min(dib.Size, sizeof head));
+      shape = ReadDibShape(head, dib.Size + dib.BitsSize, dib.BitsOffset);
+    }
+    return TDibSize{shape.Width, shape.Height, shape.BitCount, shape.RunLength};
+  } catch (const Exception&) {
+    return std::nullopt;
   }
-  if (!header.Has(0, headerSize)) return std::nullopt;
-  TDibSize size;
-  uint32_t compression = BI_RGB;
-  if (headerSize == 12) {
-    size.Width = header.U16(4);
-    size.Height = header.U16(6);
-    size.BitCount = header.U16(10);
-  } else {
-    size.Width = header.I32(4);
-    size.Height = std::abs(static_cast<int64_t>(header.I32(8)));
-    size.BitCount = header.U16(14);
-    compression = header.U32(16);
-  }
-  const int bits = size.BitCount;
-  bool decodes = false;
-  switch (compression) {
-    case BI_RGB: decodes = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; break;
-    case BI_RLE8: decodes = bits == 8; break;
-    case BI_RLE4: decodes = bits == 4; break;
-    case BI_BITFIELDS: case BI_ALPHABITFIELDS: decodes = bits == 16 || bits == 32; break;
-    default: break;
-  }
-  if (!decodes || size.Width <= 0 || size.Height <= 0) return std::nullopt;
-  size.RunLength = compression == BI_RLE8 || compression == BI_RLE4;
-  if (!size.RunLength) {
-    // Uncompressed pixels must stand in the record, every row but the
-    // last one's padding, after the header at least.
-    const uint64_t start = std::max<uint64_t>(headerSize, dib.BitsOffset);
-    const uint64_t available = dib.Bits ? dib.BitsSize : dib.Size > start ? dib.Size - start : 0;
-    const uint64_t rowBits = uint64_t(size.Width) * uint64_t(bits);
-    const uint64_t stride = (rowBits + 31) / 32 * 4, lastRow = (rowBits + 7) / 8;
-    if (uint64_t(size.Height - 1) > available / stride || stride * uint64_t(size.Height - 1) + lastRow > available)
-      return std::nullopt;
-  }
-  return size;
 }
 
 namespace {

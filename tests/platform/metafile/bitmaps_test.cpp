@@ -60,3 +60,53 @@ TEST(MetafileBitmaps, PicturesStandingInTheirRecordsAreNotCountedToTheBound) {
   EXPECT_EQ(Count(*b, Rect(0, 48, 48, 96), clRed), 48 * 48);
   EXPECT_EQ(Count(*b, Rect(48, 48, 96, 96), clWhite), 48 * 48);
 }
+
+TEST(MetafileBitmaps, TheBoundCountsTheBitmapsTheReaderDecodesAndNoOthers) {
+  // A black 3 x 2 DIB of every header size, compression and bit count, its
+  // pixels whole or cut short, stretched over a white picture: the drawing
+  // counts its memory, and draws it, exactly where the bitmap reader reads
+  // it.
+  const int width = 3, height = 2;
+  const std::vector<uint8_t> empty = Wmf().Finish();
+  const int64_t none = MetafileBitmapBytes(empty.data(), empty.size());
+  for (uint32_t header : {11u, 12u, 16u, 39u, 40u, 41u, 52u, 56u, 60u, 64u, 100u, 108u, 124u, 128u})
+    for (uint32_t compression = 0; compression <= 7; ++compression)
+      for (int bits : {0, 1, 2, 4, 8, 15, 16, 24, 32, 48})
+        for (bool whole : {true, false}) {
+          if (header == 12 && compression != 0) continue;  // a core header has no compression
+          ByteWriter dib;
+          if (header == 12) {
+            dib.U32(12).U16(width).U16(height).U16(1).U16(uint16_t(bits));
+          } else {
+            ByteWriter info;
+            info.U32(header).I32(width).I32(height).U16(1).U16(uint16_t(bits)).U32(compression).Zeros(20);
+            for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu, 0u}) info.U32(bits == 16 ? mask : mask << 8);
+            info.Zeros(128);
+            // An info header of 40 bytes has its masks after it; a later
+            // one holds them.
+            const bool masksAfter = header == 40 && (compression == 3 || compression == 6);
+            dib.Bytes(info.Data.data(), header + (masksAfter ? (compression == 6 ? 16 : 12) : 0));
+          }
+          if (bits >= 1 && bits <= 8)
+            for (int i = 0; i < (1 << bits); ++i) header == 12 ? dib.U8(0).U8(0).U8(0) : dib.U32(0);
+          const size_t stride = (size_t(width) * size_t(std::max(bits, 1)) + 31) / 32 * 4;
+          if (compression == 1 || compression == 2) {
+            if (whole) dib.U8(0).U8(1);
+          } else {
+            dib.Zeros(whole ? stride * height : stride);
+          }
+          if (dib.Size() % 2) dib.U8(0);
+          bool read = true;
+          try {
+            ReadDib(dib.Data.data(), dib.Size(), 0, false);
+          } catch (const Exception&) {
+            read = false;
+          }
+          const std::vector<uint8_t> data = Wmf().StretchDib(0, 0, 96, 96, width, height, dib.Data).Finish();
+          const std::string what = "header " + std::to_string(header) + ", compression " +
+                                   std::to_string(compression) + ", " + std::to_string(bits) + " bits, " +
+                                   (whole ? "whole" : "cut short");
+          EXPECT_EQ(MetafileBitmapBytes(data.data(), data.size()) > none, read) << what;
+          EXPECT_EQ(Count(*Render(data), Rect(0, 0, 96, 96), clBlack) == 96 * 96, read) << what;
+        }
+}
