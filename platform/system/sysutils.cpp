@@ -435,23 +435,24 @@ bool ReadAttribute(int handle, const char* name, std::string& value) {
 
 constexpr const char* AccessListAttribute = "system.posix_acl_access";
 
-// Where the rights of an access list's entries for the file's own group and
-// for its mask stand (npos when it has none, or when the list cannot be
-// read): little-endian version 2, then entries of tag (16 bits), rights (16
-// bits) and id (32 bits).
+// Where the rights of an access list's entries for the file's own group, for
+// its mask and for others stand (npos when it has none, or when the list
+// cannot be read): little-endian version 2, then entries of tag (16 bits),
+// rights (16 bits) and id (32 bits).
 struct TListEntries {
-  size_t Group = std::string::npos, Mask = std::string::npos;
+  size_t Group = std::string::npos, Mask = std::string::npos, Other = std::string::npos;
 };
 
 TListEntries EntriesOfAccessList(const std::string& list) {
   auto at = [&](size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(list[i])); };
-  constexpr unsigned GroupEntry = 0x04, MaskEntry = 0x10;
+  constexpr unsigned GroupEntry = 0x04, MaskEntry = 0x10, OtherEntry = 0x20;
   TListEntries entries;
   if (list.size() < 4 || (list.size() - 4) % 8 != 0 || at(0) != 2 || at(1) || at(2) || at(3)) return entries;
   for (size_t i = 4; i < list.size(); i += 8) {
     const unsigned tag = at(i) | at(i + 1) << 8;
     if (tag == GroupEntry) entries.Group = i + 2;
     else if (tag == MaskEntry) entries.Mask = i + 2;
+    else if (tag == OtherEntry) entries.Other = i + 2;
   }
   return entries;
 }
@@ -460,7 +461,10 @@ TListEntries EntriesOfAccessList(const std::string& list) {
 // attributes hold that may pass: the access list, and the user's own
 // attributes ("user."), as a file written in place would keep them. Unless
 // groupKept, the new file's group is not the replaced file's and gets no
-// rights. The access list goes on before the mode, so that a list the file
+// rights, and the old group's members, who now count as others, are given no
+// more than they had: others get only what both they and the old group had
+// (the mode's group bits, which are the mask of a list and bound its group
+// entry). The access list goes on before the mode, so that a list the file
 // inherited from its folder's default list is never live with the replaced
 // file's bits, and when the replaced file has none, the inherited one is
 // removed. With an access list the group bits of the mode are the list's
@@ -472,7 +476,16 @@ void KeepModeAndAttributes(int from, int to, mode_t mode, bool groupKept) {
   const bool hasList = ReadAttribute(from, AccessListAttribute, list);
   const bool noList = !hasList && (errno == ENODATA || errno == ENOTSUP);
   const TListEntries entries = hasList ? EntriesOfAccessList(list) : TListEntries();
-  if (!groupKept && entries.Group != std::string::npos) list[entries.Group] = list[entries.Group + 1] = 0;
+  if (!groupKept) {
+    mode_t oldGroup = (mode >> 3) & 7;
+    if (entries.Group != std::string::npos) {
+      oldGroup &= static_cast<mode_t>(list[entries.Group]);
+      list[entries.Group] = list[entries.Group + 1] = 0;
+    }
+    mode &= ~static_cast<mode_t>(S_IRWXO) | oldGroup;
+    if (entries.Other != std::string::npos)
+      list[entries.Other] = static_cast<char>(list[entries.Other] & static_cast<char>(oldGroup));
+  }
   // The rights the mode's group bits may give.
   mode_t group = 0;
   if (entries.Group != std::string::npos &&

@@ -264,8 +264,9 @@ TEST(SaveText, UserFileKeepsItsAccessList) {
 // A saved file is never open to more people than the one it replaces. A
 // user of groups 100 and 2000 saves into folders of root's group 2000: a
 // group the new file cannot be given (another user's file, a folder that
-// hands its own group down) gets no rights on it, and a list the folder
-// hands down stays on no file that had none.
+// hands its own group down) gets no rights on it, its old members, now
+// others, get no more than they had, and a list the folder hands down stays
+// on no file that had none.
 TEST(SaveText, UserFileIsNeverOpenToMoreThanTheOldOne) {
   if (geteuid() != 0) GTEST_SKIP() << "the saver and the owners are users other than the test's, whom only root can be";
   constexpr uid_t Saver = 1001, Other = 1002;
@@ -273,7 +274,7 @@ TEST(SaveText, UserFileIsNeverOpenToMoreThanTheOldOne) {
   const std::string handedDown = AccessList({{1, 7}, {2, 6, 1003}, {4, 5}, {0x10, 7}, {0x20, 5}});
   const std::string ownList = AccessList({{1, 6}, {2, 4, 65534}, {4, 4}, {0x10, 4}, {0x20, 0}});
   const std::string othersList = AccessList({{1, 6}, {2, 6, 1003}, {4, 4}, {0x10, 6}, {0x20, 6}});
-  const std::string othersListWithoutGroup = AccessList({{1, 6}, {2, 6, 1003}, {4, 0}, {0x10, 6}, {0x20, 6}});
+  const std::string othersListWithoutGroup = AccessList({{1, 6}, {2, 6, 1003}, {4, 0}, {0x10, 6}, {0x20, 4}});
   const struct {
     const char* Case;
     mode_t Folder;  // root's, of group Shared, with handedDown as its default list or not
@@ -287,12 +288,13 @@ TEST(SaveText, UserFileIsNeverOpenToMoreThanTheOldOne) {
   } rows[] = {
       {"another user's file", 0775, false, Other, Shared, 0660, "", "", Shared, 0660},
       {"a group not the saver's", 0777, false, Other, Foreign, 0666, "", "", Own, 0606},
+      {"a group not the saver's that its mode shuts out", 0777, false, Other, Foreign, 0606, "", "", Own, 0600},
       {"a set-group folder", 02775, false, Saver, Own, 0640, "", "", Own, 0640},
       {"a set-group folder, a group not the saver's", 02777, false, Other, Foreign, 0666, "", "", Shared, 0606},
       {"a folder's list, none of the file's", 0777, true, Saver, Own, 0640, "", "", Own, 0640},
       {"a folder's list and the file's", 0777, true, Saver, Own, 0640, ownList, ownList, Own, 0640},
       {"a list, a group not the saver's", 0777, false, Other, Foreign, 0666, othersList, othersListWithoutGroup, Own,
-       0666},
+       0664},
   };
   auto setList = [](const std::string& path, const char* name, const std::string& list) {
     return setxattr(path.c_str(), name, list.data(), list.size(), 0) == 0;
