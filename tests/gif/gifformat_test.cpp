@@ -2,6 +2,7 @@
 // packed bytes, extensions, tolerated oddities and malformed files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "tests/gif/gifsupport.h"
@@ -384,6 +385,38 @@ TEST(GifFile, BackgroundColourAndAspectRatioGoToTheScreenDescriptor) {
   EXPECT_EQ(image->BackgroundColorIndex(), 0);
   EXPECT_EQ(log.Messages, std::vector<std::string>({"Invalid color index"}));
   EXPECT_EQ(image->BackgroundColor(), clBlack);
+}
+
+// A 1 x 1 frame of pixel 1 behind count copies of the block.
+std::vector<uint8_t> BehindPile(std::initializer_list<uint8_t> block, int count) {
+  ByteWriter w = GifStart(1, 1, 1);
+  for (int i = 0; i < count; ++i) w.Bytes(block.begin(), block.size());
+  ImageDescriptor(w, 0, 0, 1, 1);
+  w.U8(2).Bytes(SubBlocks(PackCodes({{4, 3}, {1, 3}, {5, 3}}))).U8(0x3B);
+  return w.Data;
+}
+
+TEST(GifFile, CraftedFilesCostTheirBytesAndPixelsOnly) {
+  // Sizes that the square of the count would make hopeless: extensions,
+  // each searching its list for itself when freed; frames doing the same.
+  const struct {
+    const char* Name;
+    std::vector<uint8_t> Data;
+    int Frames, Width, Height;
+  } rows[] = {
+      {"extension pile", BehindPile({0x21, 0xFE, 0}, 300000), 1, 1, 1},
+      {"frame pile", BehindPile({0x21, 0xFE, 0, 0}, 100000), 100001, 1, 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    TGIFImage image;
+    LoadGif(image, row.Data);
+    ASSERT_EQ(image.Frames().Count(), row.Frames);
+    const TGIFSubImage& frame = FrameOf(image, row.Frames - 1);
+    EXPECT_EQ(frame.Width(), row.Width);
+    EXPECT_EQ(frame.Height(), row.Height);
+    EXPECT_EQ(std::count(frame.Data(), frame.Data() + frame.DataSize(), 1), frame.DataSize());
+  }
 }
 
 TEST(GifFile, ReplaysFuzzFindings) {
