@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "tests/gif/gifsupport.h"
+#include "tests/support/craftedfiles.h"
 
 namespace {
 
@@ -397,8 +398,10 @@ std::vector<uint8_t> BehindPile(std::initializer_list<uint8_t> block, int count)
 }
 
 TEST(GifFile, CraftedFilesCostTheirBytesAndPixelsOnly) {
-  // Sizes that the square of the count would make hopeless: extensions,
-  // each searching its list for itself when freed; frames doing the same.
+  // Sizes that the square of the count, or a 1 GiB frame, would make
+  // hopeless: extensions, each searching its list for itself when freed;
+  // frames doing the same; a frame read out of another's image data, which
+  // goes on past its last pixel without an end code.
   const struct {
     const char* Name;
     std::vector<uint8_t> Data;
@@ -406,6 +409,7 @@ TEST(GifFile, CraftedFilesCostTheirBytesAndPixelsOnly) {
   } rows[] = {
       {"extension pile", BehindPile({0x21, 0xFE, 0}, 300000), 1, 1, 1},
       {"frame pile", BehindPile({0x21, 0xFE, 0, 0}, 100000), 100001, 1, 1},
+      {"hidden frame", CraftedGifHiddenFrame(65535, 16383), 1, 1, 1},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Name);
