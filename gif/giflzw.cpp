@@ -24,7 +24,10 @@ class TLZWDecoder {
         FFrame(frame),
         FClearCode(1 << codeSize),
         FEndCode(FClearCode + 1),
-        FInitialWidth(codeSize + 1) {}
+        FInitialWidth(codeSize + 1) {
+    // The roots, as every clear leaves them; all other entries start at 0.
+    for (int i = 0; i < FClearCode; ++i) FSuffix[i] = static_cast<uint16_t>(i);
+  }
 
   // Fills width x height pixels, in the four-pass row order when
   // interlaced, until the data ends; then reads past the end code and on
@@ -174,10 +177,13 @@ void TLZWDecoder::SkipToTerminator() {
 }
 
 void TLZWDecoder::ResetTable() {
-  for (int i = 0; i < TableSize; ++i) {
-    FPrefix[i] = 0;
-    FSuffix[i] = static_cast<uint16_t>(i < FClearCode ? i : 0);
-  }
+  // Entries are only ever added from the first free code up, so only those
+  // added since the last clear differ from what a clear leaves: the roots
+  // keep their pixels and the rest stays 0. A stream that clears after
+  // every pixel would otherwise rewrite the whole table for each.
+  const int added = std::max(FNextCode, FEndCode + 1);
+  std::fill(FPrefix + FEndCode + 1, FPrefix + added, uint16_t(0));
+  std::fill(FSuffix + FEndCode + 1, FSuffix + added, uint16_t(0));
   FCodeWidth = FInitialWidth;
   FWidthLimit = 2 * FClearCode;
   FNextCode = FClearCode + 2;

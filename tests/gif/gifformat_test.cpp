@@ -401,7 +401,12 @@ TEST(GifFile, CraftedFilesCostTheirBytesAndPixelsOnly) {
   // Sizes that the square of the count, or a 1 GiB frame, would make
   // hopeless: extensions, each searching its list for itself when freed;
   // frames doing the same; a frame read out of another's image data, which
-  // goes on past its last pixel without an end code.
+  // goes on past its last pixel without an end code; a clear code before
+  // every pixel, each rewriting the whole decoder table.
+  ByteWriter clears = GifStart(3000, 3000, 1);
+  ImageDescriptor(clears, 0, 0, 3000, 3000);
+  // Code size 1: each byte holds the codes clear, 1, clear, 1.
+  clears.U8(1).Bytes(SubBlocks(std::vector<uint8_t>(3000 * 3000 / 2, 0x66))).U8(0x3B);
   const struct {
     const char* Name;
     std::vector<uint8_t> Data;
@@ -410,6 +415,7 @@ TEST(GifFile, CraftedFilesCostTheirBytesAndPixelsOnly) {
       {"extension pile", BehindPile({0x21, 0xFE, 0}, 300000), 1, 1, 1},
       {"frame pile", BehindPile({0x21, 0xFE, 0, 0}, 100000), 100001, 1, 1},
       {"hidden frame", CraftedGifHiddenFrame(65535, 16383), 1, 1, 1},
+      {"constant clears", clears.Data, 1, 3000, 3000},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Name);
