@@ -72,7 +72,8 @@ bool IconClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBy
 // leaves the bytes it passes unread.
 class TGifWalk {
  public:
-  explicit TGifWalk(TStream& stream) : FStream(stream), FSize(stream.Size()), FBuffer(size_t(1) << 16) {}
+  static constexpr int64_t BufferBytes = 64 << 10;
+  explicit TGifWalk(TStream& stream) : FStream(stream), FSize(stream.Size()), FBuffer(size_t(BufferBytes)) {}
   // Where the walk stands in the data.
   int64_t At() const { return FStart + int64_t(FPos); }
   int Peek() { return Buffered(1) ? FBuffer[FPos] : -1; }
@@ -249,7 +250,9 @@ TPictureClaim GifClaim(const TGifFirstFrame& frame) {
   constexpr int64_t kItemBytes = 160;
   constexpr int64_t kDecoderBytes = 64 << 10;  // the LZW decoder's tables, the colour maps and palettes
   const int64_t picture = PictureBytes(frame.ScreenWidth, frame.ScreenHeight);
-  const int64_t extensions = frame.Items * kItemBytes + frame.ItemBytes + kDecoderBytes;
+  // The loader's own walk to the frame's end holds its buffer before the
+  // load begins: for a small picture that is the peak.
+  const int64_t extensions = frame.Items * kItemBytes + frame.ItemBytes + kDecoderBytes + TGifWalk::BufferBytes;
   const int64_t pixels = int64_t(frame.Width) * frame.Height;
   const int64_t rendering = HeldBytes(AlignedRowBytes(frame.Width, 8) * frame.Height);
   const int64_t mask = HeldBytes(AlignedRowBytes(frame.Width, 1) * frame.Height);

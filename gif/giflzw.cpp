@@ -24,10 +24,14 @@ class TLZWDecoder {
         FFrame(frame),
         FClearCode(1 << codeSize),
         FEndCode(FClearCode + 1),
-        FInitialWidth(codeSize + 1) {}
+        FInitialWidth(codeSize + 1) {
+    // The roots, as every clear leaves them; all other entries start at 0.
+    for (int i = 0; i < FClearCode; ++i) FSuffix[i] = static_cast<uint16_t>(i);
+  }
 
   // Fills width x height pixels, in the four-pass row order when
-  // interlaced, until the data ends; then reads past the end code.
+  // interlaced, until the data ends; then reads past the end code and on
+  // to the terminator.
   void Decode(uint8_t* pixels, int width, int height, bool interlaced);
 
  private:
@@ -39,6 +43,9 @@ class TLZWDecoder {
   // Appends the next data sub-block to the bit buffer; false when its
   // length byte is missing.
   bool FetchSubBlock();
+  // Passes over the sub-blocks left, up to and including the terminator
+  // (or the end of the data).
+  void SkipToTerminator();
   // Turns the next code into pixels on the stack and returns the first;
   // negative when the data has ended.
   int TableStep();
@@ -100,6 +107,9 @@ void TLZWDecoder::Decode(uint8_t* pixels, int width, int height, bool interlaced
   }
   // Consumes the end code and what is left of the data up to the terminator.
   NextPixel();
+  // Data that goes on past the last pixel without an end code is the
+  // frame's all the same: none of it is read as blocks of the file.
+  SkipToTerminator();
 }
 
 bool TLZWDecoder::DecodeRun(uint8_t* pixels, int64_t count) {
@@ -160,11 +170,20 @@ int TLZWDecoder::ReadCode() {
   return code;
 }
 
+void TLZWDecoder::SkipToTerminator() {
+  if (FTerminatorSeen) return;
+  for (int length = ReadByte(FStream); length > 0; length = ReadByte(FStream)) FStream.Seek(length, soCurrent);
+  FTerminatorSeen = true;
+}
+
 void TLZWDecoder::ResetTable() {
-  for (int i = 0; i < TableSize; ++i) {
-    FPrefix[i] = 0;
-    FSuffix[i] = static_cast<uint16_t>(i < FClearCode ? i : 0);
-  }
+  // Entries are only ever added from the first free code up, so only those
+  // added since the last clear differ from what a clear leaves: the roots
+  // keep their pixels and the rest stays 0. A stream that clears after
+  // every pixel would otherwise rewrite the whole table for each.
+  const int added = std::max(FNextCode, FEndCode + 1);
+  std::fill(FPrefix + FEndCode + 1, FPrefix + added, uint16_t(0));
+  std::fill(FSuffix + FEndCode + 1, FSuffix + added, uint16_t(0));
   FCodeWidth = FInitialWidth;
   FWidthLimit = 2 * FClearCode;
   FNextCode = FClearCode + 2;
@@ -187,10 +206,7 @@ int TLZWDecoder::TableStep() {
   }
 
   if (code == FEndCode) {
-    if (!FTerminatorSeen) {
-      for (int length = ReadByte(FStream); length > 0; length = ReadByte(FStream))
-        FStream.Seek(length, soCurrent);
-    }
+    SkipToTerminator();
     return FStopped = -2;
   }
 

@@ -2,9 +2,11 @@
 // packed bytes, extensions, tolerated oddities and malformed files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "tests/gif/gifsupport.h"
+#include "tests/support/craftedfiles.h"
 
 namespace {
 
@@ -384,6 +386,27 @@ TEST(GifFile, BackgroundColourAndAspectRatioGoToTheScreenDescriptor) {
   EXPECT_EQ(image->BackgroundColorIndex(), 0);
   EXPECT_EQ(log.Messages, std::vector<std::string>({"Invalid color index"}));
   EXPECT_EQ(image->BackgroundColor(), clBlack);
+}
+
+TEST(GifFile, CraftedFilesCostTheirBytesAndPixelsOnly) {
+  // Each hopeless if freeing 300,000 extensions took the square of their
+  // number, if a frame were read out of another's image data (which goes on
+  // past its pixel without an end code), or if each of nine million clear
+  // codes rewrote the whole decoder table.
+  ByteWriter pile = GifStart(1, 1, 1), clears = GifStart(3000, 3000, 1);
+  for (int i = 0; i < 300000; ++i) pile.U8(0x21).U8(0xFE).U8(0);
+  ImageDescriptor(pile, 0, 0, 1, 1);
+  pile.U8(2).Bytes(SubBlocks(PackCodes({{4, 3}, {1, 3}, {5, 3}})));
+  ImageDescriptor(clears, 0, 0, 3000, 3000);
+  // Code size 1: each byte holds the codes clear, 1, clear, 1.
+  clears.U8(1).Bytes(SubBlocks(std::vector<uint8_t>(3000 * 3000 / 2, 0x66)));
+  for (const std::vector<uint8_t>& data : {pile.Data, CraftedGifHiddenFrame(65535, 16383), clears.Data}) {
+    TGIFImage image;
+    LoadGif(image, data);
+    ASSERT_EQ(image.Frames().Count(), 1);
+    const TGIFSubImage& frame = FrameOf(image);
+    EXPECT_EQ(std::count(frame.Data(), frame.Data() + frame.DataSize(), 1), int64_t(frame.Width()) * frame.Height());
+  }
 }
 
 TEST(GifFile, ReplaysFuzzFindings) {

@@ -65,6 +65,8 @@ TEST(ClaimMemory, EveryLoadStaysWithinItsClaim) {
       {"large frame.gif", CraftedGif(20, 20, 2000, 1500), false},
       {"no screen frame.gif", CraftedGif(600, 500, 0, 0), false},
       {"comments.gif", CraftedGif(4, 4, 4, 4, 200, 5000), false},
+      {"hidden frame.gif", CraftedGifHiddenFrame(4000, 4000), false},
+      {"one pixel.gif", CraftedGif(1, 1, 1, 1), false},
       {"stray byte.jpg", WithStrayBytesBeforeFrame(CraftedJpeg(2000, 1500, TJpegCraft::Baseline)), false},
       {"comments.jpg", WithComments(CraftedJpeg(2000, 1500, TJpegCraft::Baseline), 10001), false},
       {"progressive print.jpg", CraftedJpeg(1500, 1500, TJpegCraft::ProgressiveCmyk), false},

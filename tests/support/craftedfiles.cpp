@@ -27,6 +27,16 @@ std::vector<uint8_t> CraftedGif(int screenWidth, int screenHeight, int frameWidt
   return w.Data;
 }
 
+std::vector<uint8_t> CraftedGifHiddenFrame(int width, int height) {
+  ByteWriter w;
+  w.Text("GIF89a").U16(1).U16(1).U8(0x80).U8(0).U8(0).U8(0).U8(0).U8(0).U8(255).U8(255).U8(255);
+  // Code size 2: a clear code, pixel 1 twice, the end code; then a clear
+  // code and the end code for the hidden frame, and zeros to the end.
+  w.U8(0x2C).U16(0).U16(0).U16(1).U16(1).U8(0).U8(2).U8(2).U8(0x4C).U8(0x0A);
+  w.U8(0x2C).U16(0).U16(0).U16(uint16_t(width)).U16(uint16_t(height)).U8(0).U8(2).U8(1).U8(0x2C).U8(0);
+  return w.Zeros(0x2C - 13).U8(0).U8(0x3B).Data;
+}
+
 namespace {
 
 [[noreturn]] void JpegFailed(j_common_ptr info) {

@@ -14,6 +14,10 @@
 // comments comment extensions of blocks sub-blocks of one byte each in front.
 std::vector<uint8_t> CraftedGif(int screenWidth, int screenHeight, int frameWidth, int frameHeight,
                                 int comments = 0, int blocks = 0);
+// A GIF of a 1 x 1 screen and frame (white) whose image data goes on past
+// its pixel without an end code: the next sub-block, 0x2C bytes long, holds
+// the descriptor and data of a width x height frame.
+std::vector<uint8_t> CraftedGifHiddenFrame(int width, int height);
 
 // The kind of JPEG data CraftedJpeg writes.
 enum class TJpegCraft {
