@@ -8,6 +8,7 @@
 #include <chrono>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "gif/gifpainter.h"
 #include "tests/gif/gifsupport.h"
@@ -460,4 +461,48 @@ TEST(GifPainter, ASynchronousPainterOnTheMainThreadServesItsThread) {
   SetProcessMessagesHook(nullptr);
   EXPECT_LT(slices, 10000);
   stopper.WaitFor();
+}
+
+TEST(GifPainter, AFreeOnAThreadPlayingNoPainterWaitsForAHandlerInsideItsStop) {
+  // A synchronous painter's handler on the main thread clears the image;
+  // its stop waits for an asynchronous painter. When that one has ended, a
+  // thread that plays no painter frees the image: it must wait until the
+  // handler is done with it, not pass over the painter the handler's stop
+  // holds.
+  auto* image = ThreeFrames({10, 10, 10}).release();
+  image->SetAnimationSpeed(1000);
+  FakeTiming timing;
+  std::atomic<uint32_t> freeing{0};
+  std::atomic<int> freeWaits{0};
+  std::atomic<bool> freed{false};
+  GIFPainterTiming().Sleep = [&](int milliseconds) {
+    if (GetCurrentThreadId() != freeing) return void(timing.Clock += uint32_t(milliseconds));
+    ++freeWaits;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  std::thread freer;
+  auto canvas = MakeFlatBitmap(4, 1, clBlack);
+  TGIFPainter* async = image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), DrawOption(goAsync) | kForEver);
+  ASSERT_NE(async, nullptr);
+  async->OnTerminate = [&] {
+    freer = std::thread([&] {
+      freeing = GetCurrentThreadId();
+      delete image;
+      freed = true;
+    });
+    EXPECT_TRUE(ServeUntil([&] { return freed || freeWaits > 0; }));
+  };
+  bool sawFreed = false, acted = false;
+  int frames = -1;
+  image->OnPaint = [&](TObject*) {
+    if (std::exchange(acted, true)) return;
+    image->Clear();
+    sawFreed = freed;
+    if (!sawFreed) frames = image->Frames().Count();
+  };
+  auto other = MakeFlatBitmap(4, 1, clBlack);
+  image->Paint(*other->Canvas(), Rect(0, 0, 4, 1), kForEver);
+  freer.join();
+  EXPECT_FALSE(sawFreed);
+  EXPECT_EQ(frames, 0);
 }
