@@ -913,8 +913,9 @@ class TGIFImage : public TGraphic {
  public:
   TGIFImage();
   // Stops every painter first and waits for it, but for painters whose
-  // handler frees the image or whose thread waits in a stop of it: those
-  // are cut off from it and end at their next step without touching it.
+  // handler frees the image, and, when a painter of it plays on this thread,
+  // those whose thread waits in a stop of it: those are cut off from it and
+  // end at their next step without touching it.
   ~TGIFImage() override;
   TGIFImage(const TGIFImage&) = delete;
   TGIFImage& operator=(const TGIFImage&) = delete;
@@ -1054,10 +1055,10 @@ class TGIFImage : public TGraphic {
   void PaintStart();
   // Stops every painter and waits until they have ended, on whichever
   // thread they play (serving their hand-overs on the main thread); a
-  // painter further up this thread's stack (the caller is its handler), or
-  // up the stack of another thread that waits in a stop of this image, is
-  // not waited for but ends at its next step. Drops the whole-screen
-  // rendering.
+  // painter further up this thread's stack (the caller is its handler), or,
+  // when there is one, up the stack of another thread that waits in a stop
+  // of this image, is not waited for but ends at its next step. Drops the
+  // whole-screen rendering.
   void PaintStop();
   void PaintPause();
   void PaintResume();
@@ -1078,8 +1079,11 @@ class TGIFImage : public TGraphic {
                              TGIFDrawOptions options);
   // Stops the painters the filter picks and waits until they have left the
   // list, but for those further up this thread's stack (their handler is
-  // the caller) and those whose own thread waits in a stop of this image
-  // (their handler stops it there): they end at their next step. Then runs
+  // the caller) and, when this thread plays a painter of the image, those
+  // whose own thread waits in a stop of it (their handler stops it there;
+  // the two stops would wait for each other): they end at their next step.
+  // A thread that plays none waits for those too, as their handler may use
+  // the image once its stop returns. Then runs
   // then, while no other thread's stop of this image runs its own: of two
   // stops crossing on two threads, one acts first and the other waits for
   // that one's painter before it acts. False, without then, when the image

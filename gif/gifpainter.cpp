@@ -405,12 +405,12 @@ void ForEachPainter(TThreadList& painters, const std::function<void(TGIFPainter&
 }
 
 // Lets painters go on for a while: on the main thread the steps they hand
-// over are served meanwhile.
+// over are served meanwhile; elsewhere the thread sleeps as painters do.
 void LetPaintersGoOn() {
   if (IsMainThread())
     CheckSynchronize(10);
   else
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    GIFPainterTiming().Sleep(10);
 }
 
 // Lets painters go on until running() is false. False when the image was
@@ -429,9 +429,12 @@ bool WaitForPainters(const std::weak_ptr<void>& alive, const std::function<bool(
 bool TGIFImage::StopPainters(const std::function<bool(TGIFPainter&)>& which, const std::function<void()>& then) {
   // Two threads may stop the image at once, each from a handler of a
   // painter on its own stack: each would wait for the other's painter for
-  // ever. A stop notes the painters it stands on, and no stop waits for a
-  // painter noted so. The image is touched only under the stops' lock (a
-  // stop acting on another thread may be freeing it) or while acting.
+  // ever. A stop notes the painters it stands on, and a stop that stands on
+  // painters itself does not wait for a painter noted so. A stop on a
+  // thread that plays no painter of the image waits for every painter: the
+  // handler whose stop holds one may still use the image when its stop
+  // returns. The image is touched only under the stops' lock (a stop acting
+  // on another thread may be freeing it) or while acting.
   const std::shared_ptr<TStops> stops = FStops;
   const uint32_t self = GetCurrentThreadId();
   std::vector<TGIFPainter*> standsOn;
@@ -465,7 +468,8 @@ bool TGIFImage::StopPainters(const std::function<bool(TGIFPainter&)>& which, con
       ForEachPainter(FPainters, [&](TGIFPainter& painter) {
         if (!which(painter)) return;
         painter.Stop();
-        const bool held = std::count(stops->Held.begin(), stops->Held.end(), &painter) != 0;
+        const bool held =
+            !standsOn.empty() && std::count(stops->Held.begin(), stops->Held.end(), &painter) != 0;
         waiting = waiting || !(painter.OnThisStack() || held);
       });
       if (!waiting && (stops->Actor == 0 || stops->Actor == self)) {

@@ -13,8 +13,9 @@
 #include "gif/gifimage.h"
 
 // How painters tell the time (milliseconds, wrapping like a 32-bit counter)
-// and how a synchronous painter sleeps. They are the system's; a test puts
-// in its own to play an animation without waiting.
+// and how a synchronous painter, or a stop waiting for painters off the
+// main thread, sleeps. They are the system's; a test puts in its own to
+// play an animation without waiting.
 struct TGIFPainterTiming {
   std::function<uint32_t()> Now;
   std::function<void(int milliseconds)> Sleep;

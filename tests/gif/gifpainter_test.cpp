@@ -8,6 +8,7 @@
 #include <chrono>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "gif/gifpainter.h"
 #include "tests/gif/gifsupport.h"
@@ -460,4 +461,39 @@ TEST(GifPainter, ASynchronousPainterOnTheMainThreadServesItsThread) {
   SetProcessMessagesHook(nullptr);
   EXPECT_LT(slices, 10000);
   stopper.WaitFor();
+}
+
+TEST(GifPainter, AFreeOnAThreadPlayingNoPainterWaitsForAHandlerInsideItsStop) {
+  // A handler on the main thread clears the image; its stop waits for an
+  // asynchronous painter, at whose end a thread playing no painter frees the
+  // image. That free waits until the handler is done with the image.
+  auto* image = ThreeFrames({10, 10, 10}).release();
+  image->SetAnimationSpeed(1000);
+  FakeTiming timing;
+  std::atomic<uint32_t> freeing{0};
+  std::atomic<int> freeWaits{0};
+  std::atomic<bool> freed{false};
+  GIFPainterTiming().Sleep = [&](int) { freeWaits += GetCurrentThreadId() == freeing; };
+  auto canvas = MakeFlatBitmap(4, 1, clBlack);
+  std::thread freer;
+  image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), DrawOption(goAsync) | kForEver)->OnTerminate = [&] {
+    freer = std::thread([&] {
+      freeing = GetCurrentThreadId();
+      delete image;
+      freed = true;
+    });
+    EXPECT_TRUE(ServeUntil([&] { return freed || freeWaits > 0; }));
+  };
+  bool acted = false, sawFreed = false;
+  int frames = -1;
+  image->OnPaint = [&](TObject*) {
+    if (std::exchange(acted, true)) return;
+    image->Clear();
+    sawFreed = freed;
+    if (!sawFreed) frames = image->Frames().Count();
+  };
+  image->Paint(*canvas->Canvas(), Rect(0, 0, 4, 1), kForEver);
+  freer.join();
+  EXPECT_FALSE(sawFreed);
+  EXPECT_EQ(frames, 0);
 }
