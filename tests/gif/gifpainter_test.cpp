@@ -33,7 +33,7 @@ const TGIFDrawOptions kForEver = DrawOption(goAnimate) | DrawOption(goLoop) | Dr
 // A clock that moves only when the painter sleeps or the test moves it.
 struct FakeTiming {
   std::atomic<uint32_t> Clock{1000};
-  int Slept = 0;
+  std::atomic<int> Slept{0};  // a worker's stop may sleep here too
   TGIFPainterTiming Saved = GIFPainterTiming();
   FakeTiming() {
     GIFPainterTiming().Now = [this] { return Clock.load(); };
@@ -69,7 +69,7 @@ std::vector<int> Waits(TGIFImage& image, int drawing) {
   FakeTiming timing;
   std::vector<int> waits;
   image.OnPaint = [&](TObject*) {
-    waits.push_back(timing.Slept);
+    waits.push_back(timing.Slept.load());
     timing.Slept = 0;
   };
   image.OnAfterPaint = [&](TObject*) { timing.Clock += uint32_t(drawing); };
