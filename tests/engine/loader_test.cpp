@@ -626,6 +626,8 @@ TEST(PictureLoading, AFileItsClaimRefusesIsOneItsReaderRefuses) {
       {"not placeable.wmf", {1, 0, 9, 0, 0, 3, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0}},
       {"flat.emf", MakeEmfFile(7938, 0, clBlue, 0, 0, 10, 10)},
       {"past cap.emf", MakeEmfFile(1058334, 1058334, clBlue, 0, 0, 10, 10), true},
+      // 20000 x 20000 pixels: past the working bitmap's cap, within the reader's 32767 a side.
+      {"past cap within the reader's limit.emf", MakeEmfFile(529167, 529167, clBlue, 0, 0, 10, 10), true},
   };
   RegisterPictureFormats();
   TempDir dir;

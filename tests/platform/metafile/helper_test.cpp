@@ -1,0 +1,83 @@
+// Metafiles drawn in the helper program: a helper that crashes, passes a
+// limit or is stopped ends its drawing with an error, and the next drawing
+// draws; only the frame changes.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/metafile/helperhost.h"
+#include "tests/platform/metafile/metafilebuild.h"
+
+using namespace mftest;
+
+namespace {
+
+// Test settings for the drawings while it lives.
+class TTestHelper {
+ public:
+  explicit TTestHelper(const mfhost::TTestSettings& settings) { mfhost::SetTestSettings(settings); }
+  ~TTestHelper() { mfhost::SetTestSettings({}); }
+};
+
+// A red square filling a 40 x 40 metafile.
+std::vector<uint8_t> RedSquare() { return SquareEmf(40).RedFill().Rect(0, 0, 40, 40).Finish(); }
+
+TEST(MetafileHelper, AHelperThatFailsEndsItsDrawingAloneAndLeavesTheCanvas) {
+  struct Row {
+    const char* Name;
+    mfhost::TTestSettings Settings;
+    const char* Message;
+  };
+  const Row rows[] = {
+      {"crash", {mfjob::TFault::Crash}, mfhost::kCrashed},
+      {"memory", {mfjob::TFault::Memory}, mfhost::kNoMemory},
+      {"processor time", {mfjob::TFault::Spin, 1, 0}, mfhost::kTooLong},
+      {"wall-clock time", {mfjob::TFault::Sleep, 0, 200}, mfhost::kTooLong},
+  };
+  auto metafile = Load(RedSquare());
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    auto bitmap = MakeFlatBitmap(40, 40, clWhite);
+    {
+      TTestHelper failing(row.Settings);
+      EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { bitmap->Canvas()->Draw(0, 0, metafile.get()); }),
+                row.Message);
+    }
+    EXPECT_EQ(Count(*bitmap, Bounds(0, 0, 40, 40), clWhite), 40 * 40);
+    // The helper that failed is gone; a new one draws.
+    bitmap->Canvas()->Draw(0, 0, metafile.get());
+    EXPECT_EQ(Count(*bitmap, Bounds(0, 0, 40, 40), clRed), 40 * 40);
+  }
+}
+
+TEST(MetafileHelper, StopEndsADrawingAtOnce) {
+  // A helper that would use the processor for a minute: the thread's stop
+  // flag, set while it draws, ends it.
+  TTestHelper spinning({mfjob::TFault::Spin, 60, 0});
+  auto metafile = Load(RedSquare());
+  auto bitmap = MakeFlatBitmap(40, 40, clWhite);
+  std::atomic<bool> stop{false};
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    stop = true;
+  });
+  TMetafileStop scope(stop);
+  EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { bitmap->Canvas()->Draw(0, 0, metafile.get()); }),
+            mfhost::kStopped);
+  stopper.join();
+}
+
+TEST(MetafileHelper, OnlyTheFrameChanges) {
+  // The metafile paints beyond its own frame; drawn into (10, 5)-(30, 25),
+  // partly outside the canvas on the left, on canvases of every format.
+  const std::vector<uint8_t> data = SquareEmf(40).RedFill().Rect(-100, -100, 200, 200).Finish();
+  for (TPixelFormat format : {pf24bit, pf32bit, pf8bit}) {
+    SCOPED_TRACE(format);
+    auto bitmap = MakeFlatBitmap(40, 30, clWhite, format);
+    bitmap->Canvas()->StretchDraw(::Rect(-10, 5, 30, 25), Load(data).get());
+    EXPECT_EQ(Count(*bitmap, Bounds(0, 5, 30, 20), clRed), 30 * 20);
+    EXPECT_EQ(Count(*bitmap, Bounds(0, 0, 40, 30), clWhite), 40 * 30 - 30 * 20);
+  }
+}
+
+}  // namespace
