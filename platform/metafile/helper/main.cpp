@@ -23,7 +23,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <vector>
 
 #include "platform/metafile/helperjob.h"
 #include "platform/metafile/metafile.h"
@@ -112,18 +111,14 @@ int Receive() {
     case mfjob::TFault::Crash:
       raise(SIGSEGV);
       break;
-    case mfjob::TFault::Memory: {
-      std::vector<void*> held;
-      for (;;) {
-        void* block = std::malloc(1 << 20);
-        if (!block) throw std::bad_alloc();
-        std::memset(block, 1, 1 << 20);
-        held.push_back(block);
-      }
-    }
+    case mfjob::TFault::Memory:
+      // Straight from the system, whatever allocator the build has.
+      for (;;)
+        if (mmap(nullptr, 1 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0) ==
+            MAP_FAILED)
+          throw std::bad_alloc();
     case mfjob::TFault::Spin:
-      for (volatile uint64_t n = 0;; n = n + 1) {
-      }
+      for (uint64_t n = 0;; ++n) asm volatile("" : "+r"(n));
     default:
       for (;;) pause();
   }
