@@ -179,21 +179,15 @@ bool Start(THelper& helper) {
 
 // Sends the block to the helper; false when it has gone.
 bool Send(const THelper& helper, int block) {
-  char byte = 'J';
-  iovec data{&byte, 1};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr message{};
-  message.msg_iov = &data;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
-  cmsghdr* rights = CMSG_FIRSTHDR(&message);
+  mfjob::TMessage message;
+  message.Byte = 'J';
+  cmsghdr* rights = CMSG_FIRSTHDR(&message.Header);
   rights->cmsg_level = SOL_SOCKET;
   rights->cmsg_type = SCM_RIGHTS;
   rights->cmsg_len = CMSG_LEN(sizeof(int));
   std::memcpy(CMSG_DATA(rights), &block, sizeof(int));
   ssize_t sent;
-  while ((sent = sendmsg(helper.Channel, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+  while ((sent = sendmsg(helper.Channel, &message.Header, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
   }
   return sent == 1;
 }

@@ -6,6 +6,8 @@
 // byte once it has drawn and written its outcome here.
 #pragma once
 
+#include <sys/socket.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -59,6 +61,22 @@ struct TJobHeader {
   // after this answer.
   int32_t Retiring = 0;
   char Message[160] = {};
+};
+
+// A message of one byte over the channel, with room for one descriptor.
+struct TMessage {
+  char Byte = 0;
+  iovec Data{&Byte, 1};
+  alignas(cmsghdr) char Control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr Header{};
+  TMessage() {
+    Header.msg_iov = &Data;
+    Header.msg_iovlen = 1;
+    Header.msg_control = Control;
+    Header.msg_controllen = sizeof Control;
+  }
+  TMessage(const TMessage&) = delete;
+  TMessage& operator=(const TMessage&) = delete;
 };
 
 // The block's layout for a file of fileSize bytes and a frame of

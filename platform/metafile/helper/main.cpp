@@ -86,19 +86,12 @@ bool Send(char byte) {
 
 // The next drawing's block, or -1 when the caller has gone.
 int Receive() {
-  char byte;
-  iovec data{&byte, 1};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr message{};
-  message.msg_iov = &data;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
+  mfjob::TMessage message;
   for (;;) {
-    const ssize_t got = recvmsg(mfjob::kChannel, &message, MSG_CMSG_CLOEXEC);
+    const ssize_t got = recvmsg(mfjob::kChannel, &message.Header, MSG_CMSG_CLOEXEC);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return -1;
-    cmsghdr* rights = CMSG_FIRSTHDR(&message);
+    cmsghdr* rights = CMSG_FIRSTHDR(&message.Header);
     if (!rights || rights->cmsg_level != SOL_SOCKET || rights->cmsg_type != SCM_RIGHTS) return -1;
     int fd;
     std::memcpy(&fd, CMSG_DATA(rights), sizeof fd);
