@@ -303,8 +303,10 @@ void Draw(const uint8_t* data, size_t size, uint8_t* frame, int width, int heigh
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) Fail(kTooLong);
     Fail(kCrashed);
   }
-  if (header.Retiring)
-    Collect(helper);
+  // A helper stays warm only after a drawing it finished within its bounds
+  // and without growing.
+  if (header.Retiring || header.Outcome != mfjob::TOutcome::Drawn)
+    End(helper);
   else
     GiveBack(helper);
   switch (header.Outcome) {

@@ -190,9 +190,10 @@ int main(int argc, char** argv) {
   Limit(RLIMIT_FSIZE, 0, 0);
   Limit(RLIMIT_CORE, 0, 0);
   Limit(RLIMIT_NOFILE, 16, 16);
-  if (!Send(mfjob::kReady)) return 0;
+  // The helper ends without tearing Qt down: nothing of it needs saving.
+  if (!Send(mfjob::kReady)) _exit(0);
   for (;;) {
     const int fd = Receive();
-    if (fd < 0 || !Serve(fd, baseline)) return 0;
+    if (fd < 0 || !Serve(fd, baseline)) _exit(0);
   }
 }
