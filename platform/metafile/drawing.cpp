@@ -33,7 +33,8 @@ void DrawMetafileFrame(const uint8_t* data, size_t size, uint8_t* frame, int wid
   for (int y = 0; y < height; ++y) {
     const uint8_t* in = frame + stride * y;
     auto* out = reinterpret_cast<uint32_t*>(surface.scanLine(y));
-    for (int x = 0; x < width; ++x, in += 3) out[x] = 0xFF000000u | uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0];
+    for (int x = 0; x < width; ++x, in += 3)
+      out[x] = 0xFF000000u | uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0];
   }
   TMetafileDrawUse use;
   mf::Play(data, size, surface, QRectF(left, top, rectWidth, rectHeight), use);

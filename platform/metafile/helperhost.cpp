@@ -129,7 +129,7 @@ int Await(const THelper& helper, std::chrono::steady_clock::time_point deadline)
 // Starts a helper and waits until it is ready: its descriptors are the
 // channel (kChannel) and /dev/null read-only as its standard ones, its
 // signals at their defaults.
-bool Start(THelper& helper) {
+bool Start(THelper& helper, const std::string& path) {
   int pair[2];
   if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return false;
   // The helper's end must not sit on the channel's number already: its
@@ -156,7 +156,6 @@ bool Start(THelper& helper) {
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setsigdefault(&attributes, &all);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  const std::string path = HelperPath();
   char* argv[] = {const_cast<char*>(mfjob::kHelperName), nullptr};
   pid_t pid = -1;
   const int failed = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
@@ -218,8 +217,8 @@ class TBlock {
   uint8_t* FData = nullptr;
 };
 
-THelper TakeHelper() {
-  {
+THelper TakeHelper(const TTestSettings& settings) {
+  if (settings.HelperPath.empty()) {
     std::lock_guard<std::mutex> hold(IdleLock);
     if (!Idle.empty()) {
       THelper helper = Idle.back();
@@ -228,7 +227,7 @@ THelper TakeHelper() {
     }
   }
   THelper helper;
-  if (!Start(helper)) Fail(kNotStarted);
+  if (!Start(helper, settings.HelperPath.empty() ? HelperPath() : settings.HelperPath)) Fail(kNotStarted);
   return helper;
 }
 
@@ -279,11 +278,11 @@ void Draw(const uint8_t* data, size_t size, uint8_t* frame, int width, int heigh
                         std::chrono::milliseconds(settings.WallMilliseconds > 0 ? settings.WallMilliseconds
                                                                                 : WallMilliseconds(header.CpuSeconds));
 
-  THelper helper = TakeHelper();
+  THelper helper = TakeHelper(settings);
   // A warm helper may have gone meanwhile: a fresh one takes its place.
   if (!Send(helper, block.Fd())) {
     End(helper);
-    helper = TakeHelper();
+    helper = TakeHelper(settings);
     if (!Send(helper, block.Fd())) {
       End(helper);
       Fail(kNotStarted);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/metafile/helperjob.h"
 
@@ -40,6 +41,8 @@ int64_t WallMilliseconds(int64_t cpuSeconds);
 struct TTestSettings {
   mfjob::TFault Fault = mfjob::TFault::None;
   int64_t CpuSeconds = 0, WallMilliseconds = 0;
+  // When set, each drawing starts a helper of its own from this program.
+  std::string HelperPath;
 };
 void SetTestSettings(const TTestSettings& settings);
 

@@ -105,6 +105,19 @@ TEST(PictureLoading, TransparencyComesOutWhite) {
   EXPECT_EQ(PixelAt(*png, 1, 0), RGB(20, 20, 20));
 }
 
+TEST(PictureLoading, AMetafileClaimsWhatItsDrawingHoldsInTheHelper) {
+  // 2000 x 1500 pixels: beside the picture, the file, the helper's 32-bit
+  // surface, the 24-bit frame and the file shared with it, and the
+  // allowance for clips and saved states.
+  const std::vector<uint8_t> emf = MakeEmfFile(52917, 39688, clBlue, 10, 10, 20, 20);
+  TempDir dir;
+  WriteFile(dir.File("large.emf"), emf);
+  const TPictureClaim claim = ClaimPictureFile(dir.File("large.emf"));
+  ASSERT_TRUE(claim.Readable);
+  EXPECT_EQ(claim.Width * claim.Height, 2000 * 1500);
+  EXPECT_GE(claim.LoadBytes, 2000 * 1500 * (4 + 3) + 2 * int64_t(emf.size()) + kMetafileHeldBytes);
+}
+
 TEST(PictureLoading, MetafilesDrawOnWhiteAtTheirFrameSize) {
   TempDir dir;
   // An EMF 2540 x 1270 hundredths of a mm is 96 x 48 pixels, under either

@@ -33,6 +33,7 @@ TEST(MetafileHelper, AHelperThatFailsEndsItsDrawingAloneAndLeavesTheCanvas) {
       {"memory", {mfjob::TFault::Memory}, mfhost::kNoMemory},
       {"processor time", {mfjob::TFault::Spin, 1, 0}, mfhost::kTooLong},
       {"wall-clock time", {mfjob::TFault::Sleep, 0, 200}, mfhost::kTooLong},
+      {"no helper", {mfjob::TFault::None, 0, 0, "/nonexistent/brightmill-metafile"}, mfhost::kNotStarted},
   };
   auto metafile = Load(RedSquare());
   for (const Row& row : rows) {
@@ -65,6 +66,26 @@ TEST(MetafileHelper, StopEndsADrawingAtOnce) {
   EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { bitmap->Canvas()->Draw(0, 0, metafile.get()); }),
             mfhost::kStopped);
   stopper.join();
+}
+
+TEST(MetafileHelper, DrawingsOnSeveralThreadsAtOnceEachGetTheirOwn) {
+  // Four threads draw squares of their own colour, five times each, on
+  // helpers started for them or left warm by another.
+  const TColor colors[] = {clRed, clLime, clBlue, clYellow};
+  std::vector<std::thread> threads;
+  std::atomic<int> right{0};
+  for (TColor color : colors)
+    threads.emplace_back([&right, color] {
+      const std::vector<uint8_t> data =
+          SquareEmf(40).SolidBrush(1, color).Select(1).Select(kNullPen).Rect(0, 0, 40, 40).Finish();
+      for (int i = 0; i < 5; ++i) {
+        auto bitmap = MakeFlatBitmap(40, 40, clWhite);
+        bitmap->Canvas()->Draw(0, 0, Load(data).get());
+        if (Count(*bitmap, Bounds(0, 0, 40, 40), color) == 40 * 40) ++right;
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(right, 20);
 }
 
 TEST(MetafileHelper, OnlyTheFrameChanges) {
