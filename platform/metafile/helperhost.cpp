@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -271,6 +272,7 @@ void Draw(const uint8_t* data, size_t size, uint8_t* frame, int width, int heigh
   header.MemoryBytes = MetafileDrawBytes(data, size, width, height);
   header.CpuSeconds = settings.CpuSeconds > 0 ? settings.CpuSeconds : CpuSeconds(int64_t(width) * height, size);
   header.Fault = settings.Fault;
+  std::snprintf(header.FaultPath, sizeof header.FaultPath, "%s", settings.FaultPath.c_str());
   if (size) std::memcpy(block.Data() + header.FileOffset, data, size);
   uint8_t* pixels = block.Data() + header.PixelsOffset;
   for (int y = 0; y < height; ++y) std::memcpy(pixels + rowBytes * y, frame + stride * y, size_t(width) * 3);

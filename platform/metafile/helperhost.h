@@ -42,7 +42,8 @@ struct TTestSettings {
   mfjob::TFault Fault = mfjob::TFault::None;
   int64_t CpuSeconds = 0, WallMilliseconds = 0;
   // When set, each drawing starts a helper of its own from this program.
-  std::string HelperPath;
+  std::string HelperPath = {};
+  std::string FaultPath = {};  // for TFault::Write
 };
 void SetTestSettings(const TTestSettings& settings);
 

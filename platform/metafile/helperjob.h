@@ -30,6 +30,7 @@ enum class TFault : int32_t {
   Memory,  // allocate until the memory limit
   Spin,    // use the processor until the time limit
   Sleep,   // wait without using the processor
+  Write,   // create a file beside FaultPath and remove FaultPath, then draw
 };
 
 enum class TOutcome : int32_t {
@@ -55,6 +56,7 @@ struct TJobHeader {
   int64_t MemoryBytes = 0;
   int64_t CpuSeconds = 0;
   TFault Fault = TFault::None;
+  char FaultPath[256] = {};
   // Written by the helper.
   TOutcome Outcome = TOutcome::None;
   // The helper has grown past what it may keep between drawings: it ends

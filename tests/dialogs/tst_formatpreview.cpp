@@ -133,7 +133,7 @@ class TestFormatPreview : public QObject {
       QVERIFY(job.Messages.empty());
       QCOMPARE(PixelAt(*dialog.BeforeBitmap, 10, 10), clRed);
     }
-    mfhost::SetTestSettings({mfjob::TFault::Crash});
+    mfhost::SetTestSettings({.Fault = mfjob::TFault::Crash});
     std::unique_ptr<QDialog> dialog = MakeFormatDialog(0, nullptr, job.Job);
     mfhost::SetTestSettings({});
     QCOMPARE(job.Messages, std::vector<std::string>{"This program cannot read the file: " + job.Job.PreviewFile});

@@ -135,9 +135,9 @@ TEST_F(HostileRun, AMetafileTooCostlyToDrawFailsAloneBetweenPicturesThatAreWritt
 TEST_F(HostileRun, AMetafileWhoseHelperFailsEndsWithAnErrorAndTheRunGoesOn) {
   // The helper crashes, runs out of memory or out of processor time in
   // place of drawing; the picture beside is written.
-  const std::pair<const char*, mfhost::TTestSettings> rows[] = {{"crash", {mfjob::TFault::Crash}},
-                                                                {"memory", {mfjob::TFault::Memory}},
-                                                                {"time", {mfjob::TFault::Spin, 1, 0}}};
+  const std::pair<const char*, mfhost::TTestSettings> rows[] = {{"crash", {.Fault = mfjob::TFault::Crash}},
+                                                                {"memory", {.Fault = mfjob::TFault::Memory}},
+                                                                {"time", {.Fault = mfjob::TFault::Spin, .CpuSeconds = 1}}};
   WriteFile(Source.File("chart.emf"), mftest::OrdinaryDrawings()[0].Data);
   AddFile(Source.File("chart.emf"));
   AddPicture("photo.bmp");

@@ -29,11 +29,11 @@ TEST(MetafileHelper, AHelperThatFailsEndsItsDrawingAloneAndLeavesTheCanvas) {
     const char* Message;
   };
   const Row rows[] = {
-      {"crash", {mfjob::TFault::Crash}, mfhost::kCrashed},
-      {"memory", {mfjob::TFault::Memory}, mfhost::kNoMemory},
-      {"processor time", {mfjob::TFault::Spin, 1, 0}, mfhost::kTooLong},
-      {"wall-clock time", {mfjob::TFault::Sleep, 0, 200}, mfhost::kTooLong},
-      {"no helper", {mfjob::TFault::None, 0, 0, "/nonexistent/brightmill-metafile"}, mfhost::kNotStarted},
+      {"crash", {.Fault = mfjob::TFault::Crash}, mfhost::kCrashed},
+      {"memory", {.Fault = mfjob::TFault::Memory}, mfhost::kNoMemory},
+      {"processor time", {.Fault = mfjob::TFault::Spin, .CpuSeconds = 1}, mfhost::kTooLong},
+      {"wall-clock time", {.Fault = mfjob::TFault::Sleep, .WallMilliseconds = 200}, mfhost::kTooLong},
+      {"no helper", {.HelperPath = "/nonexistent/brightmill-metafile"}, mfhost::kNotStarted},
   };
   auto metafile = Load(RedSquare());
   for (const Row& row : rows) {
@@ -54,7 +54,7 @@ TEST(MetafileHelper, AHelperThatFailsEndsItsDrawingAloneAndLeavesTheCanvas) {
 TEST(MetafileHelper, StopEndsADrawingAtOnce) {
   // A helper that would use the processor for a minute: the thread's stop
   // flag, set while it draws, ends it.
-  TTestHelper spinning({mfjob::TFault::Spin, 60, 0});
+  TTestHelper spinning({.Fault = mfjob::TFault::Spin, .CpuSeconds = 60});
   auto metafile = Load(RedSquare());
   auto bitmap = MakeFlatBitmap(40, 40, clWhite);
   std::atomic<bool> stop{false};
@@ -66,6 +66,16 @@ TEST(MetafileHelper, StopEndsADrawingAtOnce) {
   EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { bitmap->Canvas()->Draw(0, 0, metafile.get()); }),
             mfhost::kStopped);
   stopper.join();
+}
+
+TEST(MetafileHelper, AHelperNeitherWritesNorRemovesFiles) {
+  TempDir dir;
+  WriteTextFile(dir.File("keep.txt"), "keep me");
+  TTestHelper writing({.Fault = mfjob::TFault::Write, .FaultPath = dir.File("keep.txt")});
+  auto bitmap = MakeFlatBitmap(40, 40, clWhite);
+  bitmap->Canvas()->Draw(0, 0, Load(RedSquare()).get());
+  EXPECT_EQ(Count(*bitmap, Bounds(0, 0, 40, 40), clRed), 40 * 40);
+  EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"keep.txt"});
 }
 
 TEST(MetafileHelper, DrawingsOnSeveralThreadsAtOnceEachGetTheirOwn) {
