@@ -78,7 +78,8 @@ struct THelper {
   int Channel = -1;
 };
 
-// Kills the helper and collects it: what it ended with (its wait status).
+// Kills the helper and collects it: what it ended with (its wait status;
+// that of its own end when it had ended already).
 int End(THelper& helper) {
   int status = 0;
   if (helper.Pid > 0) {
@@ -88,16 +89,6 @@ int End(THelper& helper) {
   }
   if (helper.Channel >= 0) close(helper.Channel);
   helper = THelper();
-  return status;
-}
-
-// Collects a helper that has ended on its own (or ends now).
-int Collect(THelper& helper) {
-  int status = 0;
-  while (waitpid(helper.Pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  helper.Pid = -1;
-  End(helper);
   return status;
 }
 
@@ -300,7 +291,7 @@ void Draw(const uint8_t* data, size_t size, uint8_t* frame, int width, int heigh
       End(helper);
       Fail(kTooLong);
     }
-    const int status = Collect(helper);
+    const int status = End(helper);
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) Fail(kTooLong);
     Fail(kCrashed);
   }
