@@ -139,7 +139,13 @@ bool Start(THelper& helper, const std::string& path) {
   posix_spawnattr_t attributes;
   posix_spawn_file_actions_init(&actions);
   posix_spawnattr_init(&attributes);
-  for (int fd = 0; fd < 3; ++fd) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDONLY, 0);
+  // Sanitizer builds keep the helper's error output: their reports go there.
+#ifdef BRIGHTMILL_METAFILE_HELPER_STDERR
+  const int quiet = 2;
+#else
+  const int quiet = 3;
+#endif
+  for (int fd = 0; fd < quiet; ++fd) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, pair[1], mfjob::kChannel);
   posix_spawn_file_actions_addclosefrom_np(&actions, mfjob::kChannel + 1);
   sigset_t none, all;
