@@ -31,6 +31,7 @@ enum class TFault : int32_t {
   Spin,    // use the processor until the time limit
   Sleep,   // wait without using the processor
   Write,   // create a file beside FaultPath and remove FaultPath, then draw
+  Descriptors,  // refuse the drawing with what its descriptors lead to, one a line
 };
 
 enum class TOutcome : int32_t {
@@ -62,7 +63,7 @@ struct TJobHeader {
   // The helper has grown past what it may keep between drawings: it ends
   // after this answer.
   int32_t Retiring = 0;
-  char Message[160] = {};
+  char Message[512] = {};
 };
 
 // A message of one byte over the channel, with room for one descriptor.

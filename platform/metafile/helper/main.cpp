@@ -5,6 +5,7 @@
 // memory; it may write nothing but that memory. It ends when the caller
 // closes the channel, or after a drawing that left it larger than it may
 // stay.
+#include <dirent.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <pthread.h>
@@ -114,6 +115,21 @@ void TryToWrite(mfjob::TJobHeader& job) {
   unlink(path.c_str());
 }
 
+// What the helper's descriptors lead to, one a line, into the message.
+void ListDescriptors(mfjob::TJobHeader& job) {
+  std::string list;
+  if (DIR* folder = opendir("/proc/self/fd")) {
+    while (dirent* entry = readdir(folder)) {
+      if (entry->d_name[0] == '.' || atoi(entry->d_name) == dirfd(folder)) continue;
+      char target[256] = {};
+      const ssize_t length = readlinkat(dirfd(folder), entry->d_name, target, sizeof target - 1);
+      list += std::string(entry->d_name) + " " + (length > 0 ? std::string(target, size_t(length)) : "?") + "\n";
+    }
+    closedir(folder);
+  }
+  std::snprintf(job.Message, sizeof job.Message, "%s", list.c_str());
+}
+
 [[noreturn]] void Obey(mfjob::TFault fault) {
   switch (fault) {
     case mfjob::TFault::Crash:
@@ -157,11 +173,14 @@ bool Serve(int fd, int64_t baseline) {
     try {
       if (job.Fault == mfjob::TFault::Write)
         TryToWrite(job);
+      else if (job.Fault == mfjob::TFault::Descriptors)
+        ListDescriptors(job);
       else if (job.Fault != mfjob::TFault::None)
         Obey(job.Fault);
-      DrawMetafileFrame(block + job.FileOffset, size_t(job.FileSize), block + job.PixelsOffset, job.Width,
-                        job.Height, job.Stride, job.Left, job.Top, job.RectWidth, job.RectHeight);
-      job.Outcome = mfjob::TOutcome::Drawn;
+      if (job.Fault != mfjob::TFault::Descriptors)
+        DrawMetafileFrame(block + job.FileOffset, size_t(job.FileSize), block + job.PixelsOffset, job.Width,
+                          job.Height, job.Stride, job.Left, job.Top, job.RectWidth, job.RectHeight);
+      job.Outcome = job.Fault == mfjob::TFault::Descriptors ? mfjob::TOutcome::Refused : mfjob::TOutcome::Drawn;
     } catch (const std::bad_alloc&) {
       job.Outcome = mfjob::TOutcome::NoMemory;
     } catch (const EOutOfMemory&) {

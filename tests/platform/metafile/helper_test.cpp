@@ -1,8 +1,11 @@
 // Metafiles drawn in the helper program: a helper that crashes, passes a
 // limit or is stopped ends its drawing with an error, and the next drawing
 // draws; only the frame changes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <sstream>
 #include <thread>
 
 #include "platform/metafile/helperhost.h"
@@ -76,6 +79,30 @@ TEST(MetafileHelper, AHelperNeitherWritesNorRemovesFiles) {
   bitmap->Canvas()->Draw(0, 0, Load(RedSquare()).get());
   EXPECT_EQ(Count(*bitmap, Bounds(0, 0, 40, 40), clRed), 40 * 40);
   EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"keep.txt"});
+}
+
+TEST(MetafileHelper, AHelperHoldsNoDescriptorButItsOwn) {
+  // A file this program holds open, to be inherited by any child that does
+  // not close it.
+  TempDir dir;
+  WriteTextFile(dir.File("open.txt"), "open");
+  const int open = ::open(dir.File("open.txt").c_str(), O_RDONLY);
+  ASSERT_GE(open, 0);
+  TTestHelper listing({.Fault = mfjob::TFault::Descriptors});
+  auto bitmap = MakeFlatBitmap(9, 9, clWhite);
+  const std::string list =
+      RaisedMessage<EInvalidGraphic>([&] { bitmap->Canvas()->Draw(0, 0, Load(RedSquare()).get()); });
+  ::close(open);
+  // The standard ones on /dev/null, the channel and the events of Qt's
+  // threads (the drawing's block is mapped, its descriptor closed).
+  std::istringstream lines(list);
+  int count = 0;
+  for (std::string fd, target; lines >> fd >> target; ++count) {
+    SCOPED_TRACE(fd + " " + target);
+    EXPECT_TRUE(target == "/dev/null" || target.rfind("socket:", 0) == 0 || target == "anon_inode:[eventfd]" ||
+                target.rfind("/memfd:brightmill-metafile", 0) == 0);
+  }
+  EXPECT_GE(count, 5);
 }
 
 TEST(MetafileHelper, DrawingsOnSeveralThreadsAtOnceEachGetTheirOwn) {
