@@ -140,7 +140,7 @@ bool Start(THelper& helper, const std::string& path) {
   posix_spawn_file_actions_init(&actions);
   posix_spawnattr_init(&attributes);
   // Sanitizer builds keep the helper's error output: their reports go there.
-#ifdef BRIGHTMILL_METAFILE_HELPER_STDERR
+#ifdef BRIGHTMILL_SANITIZED
   const int quiet = 2;
 #else
   const int quiet = 3;

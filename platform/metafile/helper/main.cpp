@@ -34,10 +34,16 @@
 namespace {
 
 // What the limit of a drawing's memory leaves beside what the caller
-// reckoned: fonts the drawing loads (their files are mapped), threads' stacks,
-// the allocator's rounding. A helper that stays this much above its
-// baseline after a drawing ends.
+// reckoned: fonts the drawing loads (their files are mapped), threads'
+// stacks, the allocator's rounding; and in a sanitizer's build the address
+// space its allocator reserves and keeps (never touched memory).
+#ifdef BRIGHTMILL_SANITIZED
+constexpr int64_t kSlackBytes = int64_t(8) << 30;
+#else
 constexpr int64_t kSlackBytes = int64_t(64) << 20;
+#endif
+// A helper that stays this much above its baseline after a drawing ends.
+constexpr int64_t kKeptBytes = int64_t(32) << 20;
 
 // The address space the helper takes now.
 int64_t AddressSpace() {
@@ -136,10 +142,10 @@ void ListDescriptors(mfjob::TJobHeader& job) {
       raise(SIGSEGV);
       break;
     case mfjob::TFault::Memory:
-      // Straight from the system, whatever allocator the build has.
+      // Address space straight from the system, whatever allocator the
+      // build has, never touched.
       for (;;)
-        if (mmap(nullptr, 1 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0) ==
-            MAP_FAILED)
+        if (mmap(nullptr, 64 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) == MAP_FAILED)
           throw std::bad_alloc();
     case mfjob::TFault::Spin:
       for (uint64_t n = 0;; ++n) asm volatile("" : "+r"(n));
@@ -196,7 +202,7 @@ bool Serve(int fd, int64_t baseline) {
     std::snprintf(job.Message, sizeof job.Message, "%s", "Metafile is not valid");
   }
   malloc_trim(0);
-  job.Retiring = AddressSpace() > baseline + kSlackBytes / 2;
+  job.Retiring = AddressSpace() > baseline + kKeptBytes;
   const bool stay = !job.Retiring;
   munmap(block, bytes);
   return Send(mfjob::kDone) && stay;
