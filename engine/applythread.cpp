@@ -241,6 +241,8 @@ struct TRunFlight {
   int64_t Budget = 0, Reserved = 0;
   // Set when the run stops taking files: work not yet begun is skipped.
   std::atomic<bool> Dropping{false};
+  // The run's stop request: a metafile being drawn ends at once.
+  const std::atomic<bool>* Stop = nullptr;
   // The order of the effect steps that draw random numbers.
   char RandomOrder = 0;
 
@@ -253,6 +255,8 @@ struct TRunFlight {
   void Load(TFileWork& work) {
     Handoff();
     if (!Dropping) {
+      std::optional<TMetafileStop> stop;
+      if (Stop) stop.emplace(*Stop);
       TApplyEffectThread::LoadStage(work, *Routine);
       // The reserve was reckoned from the header, which the loader read the
       // same way. A picture that came out larger all the same is refused as
@@ -334,6 +338,7 @@ void TApplyEffectThread::RunFiles(const TEffectRoutine& routine, bool& failedInC
   TRunFlight flight;
   flight.Routine = &routine;
   flight.Budget = MemoryBudget;
+  flight.Stop = &TerminateFlag();
   std::exception_ptr failure;
   // One team: this thread takes files in and commits them, waiting without
   // spinning in between; a thread for every core works on the files and on

@@ -266,8 +266,10 @@ TPictureClaim GifClaim(const TGifFirstFrame& frame) {
 }
 
 // A metafile is loaded whole and tells its size only once its records have
-// been walked; its bitmaps are decoded while it is drawn. The file's bytes
-// and those bitmaps are held beside the picture. Junk and other types are
+// been walked; it is drawn at its size in the helper program. The file's
+// bytes and what the drawing holds (MetafileDrawBytes: the helper's
+// surface and bitmaps, the memory shared with it) are held beside the
+// picture. Junk and other types are
 // refused by the signature before the file is read: an enhanced metafile
 // starts with its header record (type 1) holding " EMF" at byte 40; a
 // placeable Windows metafile with its key.
@@ -281,8 +283,7 @@ TPictureClaim MetafileClaim(TStream& stream) {
   const std::vector<uint8_t> data = ReadToEnd(stream);
   int width = 0, height = 0;
   if (!MetafileSize(data.data(), data.size(), &width, &height)) return {};
-  constexpr int64_t kPlayerBytes = 64 << 10;  // the player's and the painter's state
-  return Claimed(width, height, int64_t(data.size()) + MetafileBitmapBytes(data.data(), data.size()) + kPlayerBytes);
+  return Claimed(width, height, int64_t(data.size()) + MetafileDrawBytes(data.data(), data.size(), width, height));
 }
 
 // Whatever the kind: a loaded picture has pixels, and a working bitmap

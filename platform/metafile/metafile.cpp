@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/metafile/helperhost.h"
 #include "platform/metafile/internal.h"
 
 namespace mf {
@@ -116,28 +117,37 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& rect) {
   if (Empty() || !dc || !dc->Bitmap) return;
   TDibSection& target = *dc->Bitmap;
   if (target.Width <= 0 || target.Height <= 0) return;
-  EnsureGuiApplication();
-  const QRectF area(rect.Left, rect.Top, double(rect.Right) - rect.Left, double(rect.Bottom) - rect.Top);
-  auto play = [&](uint8_t* bits, int stride, QImage::Format format) {
-    QImage image(bits, target.Width, target.Height, stride, format);
-    TMetafileDrawUse use;
-    if (!image.isNull()) mf::Play(FData.data(), FData.size(), image, area, use);
+  // The frame: the part of the target the rectangle covers. Only its
+  // pixels go to the drawing and come back.
+  const int left = std::max(0, std::min(rect.Left, rect.Right)), top = std::max(0, std::min(rect.Top, rect.Bottom));
+  const int right = std::min(target.Width, std::max(rect.Left, rect.Right));
+  const int bottom = std::min(target.Height, std::max(rect.Top, rect.Bottom));
+  if (left >= right || top >= bottom) return;
+  const int width = right - left, height = bottom - top;
+  auto draw = [&](uint8_t* frame, ptrdiff_t stride) {
+    const double x = double(rect.Left) - left, y = double(rect.Top) - top;
+    const double w = double(rect.Right) - rect.Left, h = double(rect.Bottom) - rect.Top;
+#ifdef BRIGHTMILL_METAFILE_IN_PROCESS
+    EnsureGuiApplication();
+    DrawMetafileFrame(FData.data(), FData.size(), frame, width, height, stride, x, y, w, h);
+#else
+    mfhost::Draw(FData.data(), FData.size(), frame, width, height, stride, x, y, w, h);
+#endif
   };
-  if (target.BitCount == 24 || target.BitCount == 32) {
-    play(target.Bits.data(), target.Stride,
-         target.BitCount == 24 ? QImage::Format_BGR888 : QImage::Format_RGB32);
+  if (target.BitCount == 24) {
+    draw(target.ScanLine(top) + size_t(left) * 3, target.Stride);
     return;
   }
-  // Other formats are painted on a 24-bit copy; the rows that changed are
-  // written back.
-  std::unique_ptr<TDibSection> copy(CreateDib(target.Width, target.Height, 24));
-  for (int y = 0; y < target.Height; ++y) DibReadRow(target, y, 0, target.Width, copy->ScanLine(y));
-  play(copy->Bits.data(), copy->Stride, QImage::Format_BGR888);
-  std::vector<uint8_t> row(static_cast<size_t>(target.Width) * 3);
-  for (int y = 0; y < target.Height; ++y) {
-    DibReadRow(target, y, 0, target.Width, row.data());
-    if (std::memcmp(row.data(), copy->ScanLine(y), row.size()) != 0)
-      DibWriteRow(target, y, 0, target.Width, copy->ScanLine(y));
+  // Other formats are drawn on a 24-bit copy of the frame; the rows that
+  // changed are written back.
+  const size_t rowBytes = size_t(width) * 3;
+  std::vector<uint8_t> copy(rowBytes * size_t(height)), row(rowBytes);
+  for (int y = 0; y < height; ++y) DibReadRow(target, top + y, left, width, copy.data() + rowBytes * y);
+  draw(copy.data(), ptrdiff_t(rowBytes));
+  for (int y = 0; y < height; ++y) {
+    DibReadRow(target, top + y, left, width, row.data());
+    if (std::memcmp(row.data(), copy.data() + rowBytes * y, rowBytes) != 0)
+      DibWriteRow(target, top + y, left, width, copy.data() + rowBytes * y);
   }
 }
 

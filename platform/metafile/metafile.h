@@ -2,6 +2,7 @@
 // played back onto a canvas.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -35,12 +36,13 @@
 // stops before it does and Draw raises EInvalidGraphic "Metafile is too
 // complex to draw"; the canvas may hold part of the drawing.
 //
-// Drawing goes through Qt's painter, and text needs a QGuiApplication. When
-// the program has no Qt application object yet, the first Draw creates a
-// QGuiApplication (never destroyed; on the "offscreen" platform when
-// QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY are all unset). That first
-// Draw must therefore run on the program's main thread, or the program
-// creates its application object first.
+// Draw plays the records in the helper program (brightmill-metafile, see
+// platform/metafile/helperhost.h), on a 32-bit copy of the frame that comes
+// back to the canvas once drawn, under hard limits of memory (what
+// MetafileDrawBytes reckons), processor time and wall-clock time. A helper
+// that crashes, passes a limit or cannot start, and a drawing whose thread
+// is asked to stop (TMetafileStop), raise EInvalidGraphic too; pixels
+// outside the frame never change. Any thread may draw.
 class TMetafile : public TGraphic {
  public:
   TMetafile();
@@ -94,3 +96,37 @@ int64_t MetafileBitmapBytes(const uint8_t* data, size_t size);
 // The size in pixels that the metafile in data takes when loaded (Width and
 // Height); false, with 0 x 0, for data that is not a valid metafile.
 bool MetafileSize(const uint8_t* data, size_t size, int* width, int* height);
+
+// What one drawing may hold for Qt's clip data and saved states, beside the
+// pictures and bitmaps MetafileDrawBytes counts.
+constexpr int64_t kMetafileHeldBytes = int64_t(64) << 20;
+// The memory one drawing of the metafile in data holds on a frame of
+// width x height pixels: the 32-bit surface, the 24-bit frame and the
+// file's bytes in the memory shared with the helper, the bitmaps the
+// player decodes (MetafileBitmapBytes) and kMetafileHeldBytes. The run
+// reserves it for a metafile, and the helper's memory limit is set from it.
+int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64_t height);
+
+// Plays the metafile in data here, in this process, into the rectangle
+// (left, top, width, height in the frame's pixels) over a frame of width x
+// height 24-bit pixels, stride bytes a row: the frame is copied once onto a
+// 32-bit surface, played on and copied back. What the helper program does
+// for Draw; raises as the player does.
+void DrawMetafileFrame(const uint8_t* data, size_t size, uint8_t* frame, int width, int height, ptrdiff_t stride,
+                       double left, double top, double rectWidth, double rectHeight);
+
+// While one lives on a thread, the metafiles that thread draws end as soon
+// as the flag is set ("Metafile drawing was stopped"): the helper is killed.
+// Scopes nest; the innermost counts.
+class TMetafileStop {
+ public:
+  explicit TMetafileStop(const std::atomic<bool>& flag);
+  ~TMetafileStop();
+  TMetafileStop(const TMetafileStop&) = delete;
+  TMetafileStop& operator=(const TMetafileStop&) = delete;
+  // The innermost flag of the thread is set.
+  static bool Requested();
+
+ private:
+  const std::atomic<bool>* FOuter;
+};

@@ -44,6 +44,8 @@ class TThread {
   // Asks Execute to end; Execute looks at Terminated when it sees fit.
   void Terminate() { FTerminated.store(true); }
   bool Terminated() const { return FTerminated.load(); }
+  // The flag Terminate sets, for work on other threads that watches it.
+  const std::atomic<bool>& TerminateFlag() const { return FTerminated; }
   // Execute has returned and OnTerminate has run.
   bool Finished() const { return FFinished.load(); }
   // Waits until the thread has finished, serving hand-overs meanwhile when

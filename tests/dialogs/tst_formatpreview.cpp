@@ -5,7 +5,9 @@
 #include "dialogs/bmpoptions.h"
 #include "dialogs/formatdialogs.h"
 #include "dialogs/jpgoptions.h"
+#include "platform/metafile/helperhost.h"
 #include "platform/windows/bitmapview.h"
+#include "tests/support/picturefiles.h"
 #include "tests/dialogs/formatdialogtest.h"
 
 class TestFormatPreview : public QObject {
@@ -118,6 +120,23 @@ class TestFormatPreview : public QObject {
     QCOMPARE(job.Job.JpegQuality, 55);
     QCOMPARE(job.Job.BmpPixelFormat, pf8bit);
     QCOMPARE(job.Job.GifColorBits, 4);
+  }
+
+  // A metafile is drawn for the preview in the helper; a drawing that fails
+  // there is a file the program cannot read.
+  void metafilesAreDrawnAndAFailedDrawingCannotBeRead() {
+    TDialogJob job;
+    job.Job.PreviewFile = job.Folder.File("square.emf");
+    WriteFile(job.Job.PreviewFile, MakeEmfFile(2540, 2540, clRed, 0, 0, 96, 96));
+    {
+      TBMPForm dialog(nullptr, job.Job);
+      QVERIFY(job.Messages.empty());
+      QCOMPARE(PixelAt(*dialog.BeforeBitmap, 10, 10), clRed);
+    }
+    mfhost::SetTestSettings({.Fault = mfjob::TFault::Crash});
+    std::unique_ptr<QDialog> dialog = MakeFormatDialog(0, nullptr, job.Job);
+    mfhost::SetTestSettings({});
+    QCOMPARE(job.Messages, std::vector<std::string>{"This program cannot read the file: " + job.Job.PreviewFile});
   }
 
   // The GIF "after" box leaves the transparent pixels out, so the silver

@@ -407,19 +407,19 @@ TEST_F(Flight, EachFileCountsItsCopyOfTheWatermarkPattern) {
 TEST_F(Flight, AMetafileCountsTheBitmapsItDecodesBeforeItEntersWork) {
   // Small metafiles, each drawing a bitmap of 4096 x 4096 pixels that its
   // record holds in a few bytes: the bitmap, many times the picture, is
-  // held while the file loads, so a budget of two and a half bitmaps keeps
-  // the files two at a time.
+  // held while the file is drawn, so a budget of two and a half drawings
+  // keeps the files two at a time.
   const std::vector<uint8_t> wmf =
       mftest::Wmf().StretchDib(0, 0, 96, 96, 4096, 4096, mftest::RleDib(4096, 4096, clRed)).Finish();
-  const int64_t bitmaps = MetafileBitmapBytes(wmf.data(), wmf.size());
-  ASSERT_GE(bitmaps, int64_t(3) * 4096 * 4096);
+  ASSERT_GE(MetafileBitmapBytes(wmf.data(), wmf.size()), int64_t(3) * 4096 * 4096);
+  const int64_t drawing = MetafileDrawBytes(wmf.data(), wmf.size(), 96, 96);
   mftest::Render(wmf);  // the first drawing makes the program's Qt application, on this thread
   for (int i = 0; i < 6; ++i) {
     WriteFile(Source.File("m" + std::to_string(i) + ".wmf"), wmf);
     AddFile(Source.File("m" + std::to_string(i) + ".wmf"));
   }
   Job.FilesInFlight = 8;
-  Job.MemoryBudget = bitmaps * 5 / 2;
+  Job.MemoryBudget = drawing * 5 / 2;
   RunOnThreads(8);
   EXPECT_EQ(FolderEntries(Target.Path()).size(), 6u);
   EXPECT_EQ(View.PeakFilesInWork, 2);

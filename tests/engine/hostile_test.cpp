@@ -2,6 +2,7 @@
 // a log file that is a link or cannot be written.
 #include <unistd.h>
 
+#include "platform/metafile/helperhost.h"
 #include "tests/engine/runfixture.h"
 #include "tests/platform/metafile/metafilebuild.h"
 #include "tests/support/writelimit.h"
@@ -129,6 +130,27 @@ TEST_F(HostileRun, AMetafileTooCostlyToDrawFailsAloneBetweenPicturesThatAreWritt
   EXPECT_EQ(Body(), (Lines{"Success: chart.emf", "New name: chart(Convert)_1.bmp", "Error: zigzag.emf",
                            "Success: scene.wmf", "New name: scene(Convert)_1.bmp", "Done: ", "Time span: "}));
   EXPECT_EQ(Written(), (std::vector<std::string>{"chart(Convert)_1.bmp", "scene(Convert)_1.bmp"}));
+}
+
+TEST_F(HostileRun, AMetafileWhoseHelperFailsEndsWithAnErrorAndTheRunGoesOn) {
+  // The helper crashes, runs out of memory or out of processor time in
+  // place of drawing; the picture beside is written.
+  const std::pair<const char*, mfhost::TTestSettings> rows[] = {{"crash", {.Fault = mfjob::TFault::Crash}},
+                                                                {"memory", {.Fault = mfjob::TFault::Memory}},
+                                                                {"time", {.Fault = mfjob::TFault::Spin, .CpuSeconds = 1}}};
+  WriteFile(Source.File("chart.emf"), mftest::OrdinaryDrawings()[0].Data);
+  AddFile(Source.File("chart.emf"));
+  AddPicture("photo.bmp");
+  for (const auto& [name, settings] : rows) {
+    SCOPED_TRACE(name);
+    mfhost::SetTestSettings(settings);
+    RunToEnd();
+    mfhost::SetTestSettings({});
+    EXPECT_EQ(Body(), (Lines{"Error: chart.emf", "Success: photo.bmp", "New name: photo(Convert)_1.bmp", "Done: ",
+                             "Time span: "}));
+    EXPECT_EQ(Written(), std::vector<std::string>{"photo(Convert)_1.bmp"});
+    DeleteFile(Job.TargetDir + "photo(Convert)_1.bmp");
+  }
 }
 
 }  // namespace

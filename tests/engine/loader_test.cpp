@@ -105,6 +105,19 @@ TEST(PictureLoading, TransparencyComesOutWhite) {
   EXPECT_EQ(PixelAt(*png, 1, 0), RGB(20, 20, 20));
 }
 
+TEST(PictureLoading, AMetafileClaimsWhatItsDrawingHoldsInTheHelper) {
+  // 2000 x 1500 pixels: beside the picture, the file, the helper's 32-bit
+  // surface, the 24-bit frame and the file shared with it, and the
+  // allowance for clips and saved states.
+  const std::vector<uint8_t> emf = MakeEmfFile(52917, 39688, clBlue, 10, 10, 20, 20);
+  TempDir dir;
+  WriteFile(dir.File("large.emf"), emf);
+  const TPictureClaim claim = ClaimPictureFile(dir.File("large.emf"));
+  ASSERT_TRUE(claim.Readable);
+  EXPECT_EQ(claim.Width * claim.Height, 2000 * 1500);
+  EXPECT_GE(claim.LoadBytes, 2000 * 1500 * (4 + 3) + 2 * int64_t(emf.size()) + kMetafileHeldBytes);
+}
+
 TEST(PictureLoading, MetafilesDrawOnWhiteAtTheirFrameSize) {
   TempDir dir;
   // An EMF 2540 x 1270 hundredths of a mm is 96 x 48 pixels, under either
@@ -626,6 +639,8 @@ TEST(PictureLoading, AFileItsClaimRefusesIsOneItsReaderRefuses) {
       {"not placeable.wmf", {1, 0, 9, 0, 0, 3, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0}},
       {"flat.emf", MakeEmfFile(7938, 0, clBlue, 0, 0, 10, 10)},
       {"past cap.emf", MakeEmfFile(1058334, 1058334, clBlue, 0, 0, 10, 10), true},
+      // 20000 x 20000 pixels: past the working bitmap's cap, within the reader's 32767 a side.
+      {"past cap within the reader's limit.emf", MakeEmfFile(529167, 529167, clBlue, 0, 0, 10, 10), true},
   };
   RegisterPictureFormats();
   TempDir dir;
