@@ -196,3 +196,18 @@ TEST_F(Run, RelativeFoldersStayWhereTheRunBegan) {
   EXPECT_EQ(Job.TargetDir, "out/");
   EXPECT_EQ(Job.SourceFiles[0], "pictures/p0.bmp");
 }
+
+TEST_F(Run, AFileChangedAfterItsClaimIsRefusedNotLoadedUnclaimed) {
+  // One file at a time: b is claimed while a is in work, then rewritten
+  // as another picture while a is committed. Its load reads the file
+  // opened for its claim, finds it changed and refuses it; c goes on.
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) AddPicture(name, 1, 40, 20);
+  Job.FilesInFlight = 1;
+  View.OnFile = [&](const std::string& name) {
+    if (name == "a.bmp") MakeTestBitmap(20, 10, 2)->SaveToFile(Source.File("b.bmp"));
+  };
+  RunToEnd();
+  EXPECT_EQ(Body(), (Lines{"Success: a.bmp", "New name: a(Convert)_1.bmp", "Error: b.bmp", "Success: c.bmp",
+                           "New name: c(Convert)_1.bmp", "Done: ", "Time span: "}));
+  EXPECT_EQ(FolderEntries(Target.Path()), (Lines{"a(Convert)_1.bmp", "c(Convert)_1.bmp"}));
+}
