@@ -8,6 +8,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "effects/effectbase.h"
@@ -536,24 +537,29 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
         } else if (nextBytes < 0 && next < FileCount && !claiming) {
           const std::string path = SourceFiles[next];
           hold.unlock();
-          const bool here = ClaimedHere(path);
+          bool here = ClaimedHere(path);
           hold.lock();
           // A file claimed here waits until no file waits; one claimed
           // aside is claimed while they do.
           if (!here || flight.Waiting.empty()) {
             hold.unlock();
+            if (!here) {
+              try {
+                claimer = std::thread([&flight, &fileAside, &claimedAside, path] {
+                  TClaimedFile file = ClaimFile(path);
+                  std::lock_guard<std::mutex> hold(flight.Lock);
+                  fileAside = std::move(file);
+                  claimedAside = true;
+                  flight.Changed.notify_all();
+                });
+                claiming = true;
+              } catch (const std::system_error&) {
+                here = true;  // no thread to be had: claimed here after all
+              }
+            }
             if (here) {
               nextFile = ClaimFile(path);
               reckonNext();
-            } else {
-              claiming = true;
-              claimer = std::thread([&flight, &fileAside, &claimedAside, path] {
-                TClaimedFile file = ClaimFile(path);
-                std::lock_guard<std::mutex> hold(flight.Lock);
-                fileAside = std::move(file);
-                claimedAside = true;
-                flight.Changed.notify_all();
-              });
             }
             hold.lock();
             continue;

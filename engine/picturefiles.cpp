@@ -356,13 +356,19 @@ bool TClaimedFile::Unchanged() const {
   return Claim.Readable && File && Identity.Size >= 0 && File->Identity() == Identity && FileIdentity(Path) == Identity;
 }
 
-TClaimedFile ClaimFile(const std::string& path) { return ClaimFile(path, PictureKindOf(ExtractFileExt(path))); }
+TClaimedFile ClaimFile(const std::string& path) noexcept {
+  try {
+    return ClaimFile(path, PictureKindOf(ExtractFileExt(path)));
+  } catch (...) {
+    return TClaimedFile();
+  }
+}
 
-TClaimedFile ClaimFile(const std::string& path, TPictureKind kind) {
+TClaimedFile ClaimFile(const std::string& path, TPictureKind kind) noexcept {
   TClaimedFile claimed;
-  claimed.Path = path;
   claimed.Kind = kind;
   try {
+    claimed.Path = path;
     claimed.File = std::make_unique<TFileStream>(path, fmOpenRead | fmShareDenyWrite);
     claimed.Identity = claimed.File->Identity();
     claimed.Claim = kind == TPictureKind::Gif ? ClaimGifPicture(*claimed.File, claimed.GifEnd)

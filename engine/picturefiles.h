@@ -69,9 +69,10 @@ struct TClaimedFile {
   bool Unchanged() const;
 };
 // Opens the file at path and claims it as the kind, by default the one its
-// extension names.
-TClaimedFile ClaimFile(const std::string& path);
-TClaimedFile ClaimFile(const std::string& path, TPictureKind kind);
+// extension names. Raises nothing: a file that cannot be opened or claimed
+// is not readable.
+TClaimedFile ClaimFile(const std::string& path) noexcept;
+TClaimedFile ClaimFile(const std::string& path, TPictureKind kind) noexcept;
 
 // What the load of a claimed picture holds at its peak: the picture's
 // 24-bit bitmap and the claim's LoadBytes (0 for a file not readable).

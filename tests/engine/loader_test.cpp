@@ -687,7 +687,9 @@ TEST(PictureLoading, AClaimedFileLoadsFromItsOpenFileOnlyWhileItIsTheFileClaimed
       WriteFile(path, data);
       TClaimedFile claimed = ClaimFile(path);
       ASSERT_TRUE(claimed.Claim.Readable) << name;
-      if (change == Cut) ASSERT_EQ(truncate(path.c_str(), off_t(data.size() / 2)), 0);
+      if (change == Cut) {
+        ASSERT_EQ(truncate(path.c_str(), off_t(data.size() / 2)), 0);
+      }
       if (change == Grown) {
         TFileStream file(path, fmOpenReadWrite);
         file.Seek(0, soEnd);
