@@ -489,9 +489,11 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
           continue;
         }
       }
-      // It waited: the job may have changed meanwhile.
+      // It waited: the job may have changed meanwhile (and the next file,
+      // claimed aside while it waited, was reckoned before).
       Synchronize([&] { EnterWork(*work, work->Index, routine); });
       reckonTaken(*work);
+      if (nextBytes >= 0) reckonNext();
     }
     {
       std::lock_guard<std::mutex> hold(flight.Lock);

@@ -1,5 +1,12 @@
 // A whole run: the worker, its log, the per-file road, stop and the end.
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <map>
+
 #include "tests/engine/runfixture.h"
+#include "tests/support/craftedfiles.h"
+#include "tests/support/picturefiles.h"
 
 class Run : public RunFixture {};
 
@@ -197,17 +204,39 @@ TEST_F(Run, RelativeFoldersStayWhereTheRunBegan) {
   EXPECT_EQ(Job.SourceFiles[0], "pictures/p0.bmp");
 }
 
-TEST_F(Run, AFileChangedAfterItsClaimIsRefusedNotLoadedUnclaimed) {
-  // One file at a time: b is claimed while a is in work, then rewritten
-  // as another picture while a is committed. Its load reads the file
-  // opened for its claim, finds it changed and refuses it; c goes on.
-  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) AddPicture(name, 1, 40, 20);
+TEST_F(Run, EachFileIsOpenedOnceAndOneChangedAfterItsClaimIsRefused) {
+  // One file at a time, of every kind but metafiles: each is opened once,
+  // for its claim and its load. b is claimed while a is in work, then
+  // another picture is saved in its place while a is committed: its load
+  // finds the file it claimed replaced and refuses it, where a second
+  // opening would load a picture nobody claimed.
+  AddPicture("a.bmp", 1, 40, 20);
+  AddPicture("b.bmp", 2, 40, 20);
+  const std::pair<const char*, std::vector<uint8_t>> others[] = {{"c.jpg", CraftedJpeg(30, 20, TJpegCraft::Baseline)},
+                                                                 {"d.png", CraftedPng(30, 20)},
+                                                                 {"e.gif", CraftedGif(30, 20, 10, 10)},
+                                                                 {"f.ico", MakeIcoFile(16, 16, clRed, {3})}};
+  for (const auto& [name, data] : others) {
+    WriteFile(Source.File(name), data);
+    AddFile(Source.File(name));
+  }
   Job.FilesInFlight = 1;
   View.OnFile = [&](const std::string& name) {
     if (name == "a.bmp") MakeTestBitmap(20, 10, 2)->SaveToFile(Source.File("b.bmp"));
   };
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(inotify_add_watch(watch, Source.Path().c_str(), IN_OPEN), 0);
   RunToEnd();
-  EXPECT_EQ(Body(), (Lines{"Success: a.bmp", "New name: a(Convert)_1.bmp", "Error: b.bmp", "Success: c.bmp",
-                           "New name: c(Convert)_1.bmp", "Done: ", "Time span: "}));
-  EXPECT_EQ(FolderEntries(Target.Path()), (Lines{"a(Convert)_1.bmp", "c(Convert)_1.bmp"}));
+  std::map<std::string, int> opened;
+  alignas(inotify_event) char events[1 << 16];
+  for (ssize_t got; (got = read(watch, events, sizeof events)) > 0;)
+    for (const char* at = events; at < events + got; at += sizeof(inotify_event) + ((const inotify_event*)at)->len)
+      if (((const inotify_event*)at)->len) ++opened[((const inotify_event*)at)->name];
+  close(watch);
+  EXPECT_EQ(opened, (std::map<std::string, int>{{"a.bmp", 1}, {"b.bmp", 1}, {"c.jpg", 1}, {"d.png", 1}, {"e.gif", 1},
+                                                {"f.ico", 1}}));
+  const Lines body = Body();
+  ASSERT_EQ(body.size(), 13u);
+  EXPECT_EQ(body[2], "Error: b.bmp");
+  EXPECT_EQ(FolderEntries(Target.Path()).size(), 5u);
 }
