@@ -154,12 +154,15 @@ constexpr int64_t kMostRoadBytes = int64_t(1) << 50;
 // once it is a few megabytes large.
 int64_t HeldBytes(int64_t bytes) { return static_cast<int64_t>(PixelMemorySize(static_cast<size_t>(bytes))); }
 // Whether the thread that admits and commits the files claims the file at
-// path itself: a BMP, whose claim reads its header alone, or a file so
-// small that its claim costs little whatever it holds. Any other file is
-// claimed aside.
+// path itself: a BMP, whose claim reads its header alone, or a small file
+// whose claim reads no more than its bytes. Any other file is claimed
+// aside, a PNG or an icon (whose entries may be PNG) always: their claims
+// inflate text, a thousand times as many bytes as they read.
 bool ClaimedHere(const std::string& path) {
   constexpr int64_t kSmallFileBytes = 64 << 10;
-  return PictureKindOf(ExtractFileExt(path)) == TPictureKind::Bmp || FileIdentity(path).Size <= kSmallFileBytes;
+  const TPictureKind kind = PictureKindOf(ExtractFileExt(path));
+  if (kind == TPictureKind::Bmp) return true;
+  return kind != TPictureKind::Png && kind != TPictureKind::Icon && FileIdentity(path).Size <= kSmallFileBytes;
 }
 
 // ReserveBytes, or without values, with the most that any target format
