@@ -212,11 +212,9 @@ TEST_F(Run, EachFileIsOpenedOnceAndOneChangedAfterItsClaimIsRefused) {
   // opening would load a picture nobody claimed.
   AddPicture("a.bmp", 1, 40, 20);
   AddPicture("b.bmp", 2, 40, 20);
-  const std::pair<const char*, std::vector<uint8_t>> others[] = {{"c.jpg", CraftedJpeg(30, 20, TJpegCraft::Baseline)},
-                                                                 {"d.png", CraftedPng(30, 20)},
-                                                                 {"e.gif", CraftedGif(30, 20, 10, 10)},
-                                                                 {"f.ico", MakeIcoFile(16, 16, clRed, {3})}};
-  for (const auto& [name, data] : others) {
+  for (const auto& [name, data] : {std::pair{"c.jpg", CraftedJpeg(30, 20, TJpegCraft::Baseline)},
+                                   {"d.png", CraftedPng(30, 20)}, {"e.gif", CraftedGif(30, 20, 10, 10)},
+                                   {"f.ico", MakeIcoFile(16, 16, clRed, {3})}}) {
     WriteFile(Source.File(name), data);
     AddFile(Source.File(name));
   }
@@ -233,10 +231,8 @@ TEST_F(Run, EachFileIsOpenedOnceAndOneChangedAfterItsClaimIsRefused) {
     for (const char* at = events; at < events + got; at += sizeof(inotify_event) + ((const inotify_event*)at)->len)
       if (((const inotify_event*)at)->len) ++opened[((const inotify_event*)at)->name];
   close(watch);
-  EXPECT_EQ(opened, (std::map<std::string, int>{{"a.bmp", 1}, {"b.bmp", 1}, {"c.jpg", 1}, {"d.png", 1}, {"e.gif", 1},
-                                                {"f.ico", 1}}));
-  const Lines body = Body();
-  ASSERT_EQ(body.size(), 13u);
-  EXPECT_EQ(body[2], "Error: b.bmp");
+  EXPECT_EQ(opened.size(), 6u);
+  for (const auto& [name, count] : opened) EXPECT_EQ(count, 1) << name;
+  EXPECT_EQ(Body().at(2), "Error: b.bmp");
   EXPECT_EQ(FolderEntries(Target.Path()).size(), 5u);
 }
