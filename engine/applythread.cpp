@@ -8,6 +8,8 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 #include "effects/effectbase.h"
 #include "engine/picturefiles.h"
@@ -102,6 +104,8 @@ struct TFileWork {
   int64_t Bytes = 0;
   TPictureClaim Claimed;
   int64_t Need = 0;
+  // The file as it was opened and claimed, which its load reads.
+  std::optional<TClaimedFile> Source;
   // The file's values were taken in the pass that may begin its road; one
   // that waited takes them again before it begins.
   bool Fresh = false;
@@ -149,6 +153,17 @@ constexpr int64_t kMostRoadBytes = int64_t(1) << 50;
 // The memory a buffer of that many bytes of pixels takes: whole huge pages
 // once it is a few megabytes large.
 int64_t HeldBytes(int64_t bytes) { return static_cast<int64_t>(PixelMemorySize(static_cast<size_t>(bytes))); }
+// Whether the thread that admits and commits the files claims the file at
+// path itself: a BMP, whose claim reads its header alone, or a small file
+// whose claim reads no more than its bytes. Any other file is claimed
+// aside, a PNG or an icon (whose entries may be PNG) always: their claims
+// inflate text, a thousand times as many bytes as they read.
+bool ClaimedHere(const std::string& path) {
+  constexpr int64_t kSmallFileBytes = 64 << 10;
+  const TPictureKind kind = PictureKindOf(ExtractFileExt(path));
+  if (kind == TPictureKind::Bmp) return true;
+  return kind != TPictureKind::Png && kind != TPictureKind::Icon && FileIdentity(path).Size <= kSmallFileBytes;
+}
 
 // ReserveBytes, or without values, with the most that any target format
 // may take for the picture.
@@ -420,7 +435,22 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
   std::optional<TJobValues> guide;
   int64_t guidePattern = 0;
   int64_t nextBytes = -1;
-  TPictureClaim nextClaim;
+  TClaimedFile nextFile;
+  const TPictureClaim& nextClaim = nextFile.Claim;
+  // The next file is opened and claimed ahead of its entry. A small one is
+  // claimed here; a larger one on a thread of its own, while this thread
+  // goes on starting and committing the files in work: the claim may walk
+  // the whole file and inflate its text.
+  std::thread claimer;
+  bool claiming = false;
+  bool claimedAside = false;  // under the lock
+  TClaimedFile fileAside;
+  struct TJoin {
+    std::thread& Thread;
+    ~TJoin() {
+      if (Thread.joinable()) Thread.join();
+    }
+  } joinClaimer{claimer};
   // A file that has taken its values is reckoned with them, and with the
   // copy of the watermark pattern it took; it guides the reckoning of the
   // files after it.
@@ -467,9 +497,11 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
           continue;
         }
       }
-      // It waited: the job may have changed meanwhile.
+      // It waited: the job may have changed meanwhile (and the next file,
+      // claimed aside while it waited, was reckoned before).
       Synchronize([&] { EnterWork(*work, work->Index, routine); });
       reckonTaken(*work);
+      if (nextBytes >= 0) reckonNext();
     }
     {
       std::lock_guard<std::mutex> hold(flight.Lock);
@@ -507,17 +539,49 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
     {
       std::unique_lock<std::mutex> hold(flight.Lock);
       for (;;) {
-        if (nextBytes < 0 && next < FileCount && flight.Waiting.empty()) {
-          hold.unlock();
-          nextClaim = ClaimPictureFile(SourceFiles[next]);
+        if (claiming && claimedAside) {
+          claimer.join();
+          claiming = claimedAside = false;
+          nextFile = std::move(fileAside);
           reckonNext();
+        } else if (nextBytes < 0 && next < FileCount && !claiming) {
+          const std::string path = SourceFiles[next];
+          hold.unlock();
+          bool here = ClaimedHere(path);
           hold.lock();
+          // A file claimed here waits until no file waits; one claimed
+          // aside is claimed while they do.
+          if (!here || flight.Waiting.empty()) {
+            hold.unlock();
+            if (!here) {
+              try {
+                claimer = std::thread([&flight, &fileAside, &claimedAside, path] {
+                  TClaimedFile file = ClaimFile(path);
+                  std::lock_guard<std::mutex> hold(flight.Lock);
+                  fileAside = std::move(file);
+                  claimedAside = true;
+                  flight.Changed.notify_all();
+                });
+                claiming = true;
+              } catch (const std::system_error&) {
+                here = true;  // no thread to be had: claimed here after all
+              }
+            }
+            if (here) {
+              nextFile = ClaimFile(path);
+              reckonNext();
+            }
+            hold.lock();
+            continue;
+          }
         }
         if (!mayEnter(entering, takers)) break;
         auto work = std::make_unique<TFileWork>();
         work->Index = next++;
         work->Claimed = nextClaim;
         work->Refused = !nextClaim.Readable;
+        if (!work->Refused) work->Source = std::move(nextFile);
+        nextFile = TClaimedFile();
         if (!work->Refused) {
           entering += nextBytes;
           ++takers;
@@ -550,14 +614,14 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       for (auto& work : enter) flight.Waiting.push_back(std::move(work));
       continue;
     }
-    if (flight.Files.empty()) return;
-    TFileWork* first = flight.Files.front().get();
+    if (flight.Files.empty() && !claiming) return;
+    TFileWork* first = flight.Files.empty() ? nullptr : flight.Files.front().get();
     {
-      // Waits without spinning for the first file, or for a core that lets
-      // another file begin or enter.
+      // Waits without spinning for the first file, for a core that lets
+      // another file begin or enter, or for the next file's claim.
       std::unique_lock<std::mutex> hold(flight.Lock);
-      flight.Changed.wait(hold, [&] { return first->Done || mayStart() || mayEnter(0, 0); });
-      if (!first->Done) continue;
+      flight.Changed.wait(hold, [&] { return (first && first->Done) || mayStart() || mayEnter(0, 0) || claimedAside; });
+      if (!first || !first->Done) continue;
     }
     FileIndex = first->Index;
     failedInCommit = true;
@@ -668,7 +732,11 @@ void TApplyEffectThread::LoadStage(TFileWork& work, const TEffectRoutine& routin
   try {
     work.Picture = std::make_unique<TBitmap>();
     work.Picture->SetPixelFormat(pf24bit);
-    bool loaded = TJobRecord::LoadPictureToBitmap(work.Path, *work.Picture);
+    // In a run, the file opened and claimed before it entered work; its
+    // claim is not read again.
+    bool loaded = work.Source ? TJobRecord::LoadClaimedPicture(*work.Source, *work.Picture)
+                              : TJobRecord::LoadPictureToBitmap(work.Path, *work.Picture);
+    work.Source.reset();
     if (!loaded) {
       work.Lines.Add("Error: " + work.Name);
       work.Picture.reset();

@@ -15,6 +15,8 @@
 #include "platform/system/classes.h"
 #include "platform/graphics/graphics.h"
 
+struct TClaimedFile;
+
 // The help viewer started from the Help menu.
 struct TProcessInformation {
   int64_t hProcess = 0;  // process id while it runs, 0 when none
@@ -149,6 +151,11 @@ class TJobRecord : public TJobValues {
   static bool LoadImageToBitmap(const std::string& path, TBitmap& bitmap);
   // Either loader, chosen by the extension (".gif" or not).
   static bool LoadPictureToBitmap(const std::string& path, TBitmap& bitmap);
+  // Loads a file claimed by ClaimFile from its open file, with the loader
+  // its kind names, without walking it for the claim again; false when it
+  // cannot be read, its claim is not readable or it is no longer the file
+  // claimed. The load takes the open file.
+  static bool LoadClaimedPicture(TClaimedFile& source, TBitmap& bitmap);
 
   // --- The effect list -----------------------------------------------------------
   // Empties AllEffectNames and appends the 59 captions of the effect

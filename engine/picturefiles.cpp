@@ -354,11 +354,32 @@ int64_t ClaimLoadBytes(const TPictureClaim& claim) {
   return PictureBytes(claim.Width, claim.Height) + std::max<int64_t>(claim.LoadBytes, 0);
 }
 
-TPictureClaim ClaimPictureFile(const std::string& path) {
+TPictureClaim ClaimPictureFile(const std::string& path) { return ClaimFile(path).Claim; }
+
+bool TClaimedFile::Unchanged() const {
+  return Claim.Readable && File && Identity.Size >= 0 && File->Identity() == Identity && FileIdentity(Path) == Identity;
+}
+
+TClaimedFile ClaimFile(const std::string& path) noexcept {
   try {
-    TFileStream file(path, fmOpenRead | fmShareDenyWrite);
-    return ClaimPicture(file, PictureKindOf(ExtractFileExt(path)));
+    return ClaimFile(path, PictureKindOf(ExtractFileExt(path)));
   } catch (...) {
-    return TPictureClaim();
+    return TClaimedFile();
   }
+}
+
+TClaimedFile ClaimFile(const std::string& path, TPictureKind kind) noexcept {
+  TClaimedFile claimed;
+  claimed.Kind = kind;
+  try {
+    claimed.Path = path;
+    claimed.File = std::make_unique<TFileStream>(path, fmOpenRead | fmShareDenyWrite);
+    claimed.Identity = claimed.File->Identity();
+    claimed.Claim = kind == TPictureKind::Gif ? ClaimGifPicture(*claimed.File, claimed.GifEnd)
+                                              : ClaimPicture(*claimed.File, kind);
+  } catch (...) {
+    claimed.Claim = TPictureClaim();
+  }
+  if (!claimed.Claim.Readable) claimed.File.reset();
+  return claimed;
 }

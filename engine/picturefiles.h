@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/system/classes.h"
@@ -48,6 +49,30 @@ TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind);
 TPictureClaim ClaimGifPicture(TStream& stream, int64_t& firstFrameEnd);
 // The claim of the file at path, of the kind its extension names.
 TPictureClaim ClaimPictureFile(const std::string& path);
+
+// A picture file opened once and claimed from the open file, so that its
+// load reads the same open file without walking it for the claim again.
+struct TClaimedFile {
+  std::string Path;
+  TPictureKind Kind = TPictureKind::None;
+  TPictureClaim Claim;
+  // For a GIF: where its first frame ends (see GifFirstFrameEnd).
+  int64_t GifEnd = 0;
+  // The open file while its claim is readable; null otherwise, and once a
+  // load has taken it.
+  std::unique_ptr<TFileStream> File;
+  // The file as it was opened for the claim.
+  TFileIdentity Identity;
+  // True while the claim is readable, the open file is as it was claimed
+  // and the path still names it: a file rewritten, cut or replaced since is
+  // not the file claimed.
+  bool Unchanged() const;
+};
+// Opens the file at path and claims it as the kind, by default the one its
+// extension names. Raises nothing: a file that cannot be opened or claimed
+// is not readable.
+TClaimedFile ClaimFile(const std::string& path) noexcept;
+TClaimedFile ClaimFile(const std::string& path, TPictureKind kind) noexcept;
 
 // What the load of a claimed picture holds at its peak: the picture's
 // 24-bit bitmap and the claim's LoadBytes (0 for a file not readable).

@@ -2,7 +2,9 @@
 // opened once; its claim is read from its headers before anything else is
 // read, so that junk or a header claiming a picture too large for the
 // working bitmap costs no memory, and the run and the loader refuse the
-// same files. A load that leaves no pixels has failed.
+// same files. A run claims each file ahead of its load and hands the open
+// file to the load, which reads it as claimed. A load that leaves no pixels
+// has failed.
 #include "engine/jobrecord.h"
 #include "engine/picturefiles.h"
 #include "gif/gifimage.h"
@@ -12,18 +14,6 @@
 #include "png/pngimage.h"
 
 namespace {
-
-// The file's stream when its claim for the kind is readable, else null.
-// For a GIF, gifEnd is where its first frame ends.
-std::unique_ptr<TFileStream> OpenPicture(const std::string& path, TPictureKind kind, int64_t* gifEnd = nullptr) {
-  auto file = std::make_unique<TFileStream>(path, fmOpenRead | fmShareDenyWrite);
-  int64_t end = 0;
-  const TPictureClaim claim = kind == TPictureKind::Gif ? ClaimGifPicture(*file, end) : ClaimPicture(*file, kind);
-  if (!claim.Readable) return nullptr;
-  if (gifEnd) *gifEnd = end;
-  file->SetPosition(0);
-  return file;
-}
 
 // Draws a picture that has no pixels of its own (icon, metafile) onto the
 // bitmap at its size, over the bitmap's fresh fill.
@@ -35,22 +25,15 @@ void DrawOnto(TGraphic& graphic, TBitmap& bitmap) {
 
 bool HasPixels(const TBitmap& bitmap) { return bitmap.Width() > 0 && bitmap.Height() > 0; }
 
-}  // namespace
-
-bool TJobRecord::LoadPictureToBitmap(const std::string& path, TBitmap& bitmap) {
-  if (SameText(ExtractFileExt(path), ".gif")) return LoadGifToBitmap(path, bitmap);
-  return LoadImageToBitmap(path, bitmap);
-}
-
-bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
-  RegisterPictureFormats();
+// Loads a claimed GIF file.
+bool LoadGif(TClaimedFile& source, TBitmap& bitmap) {
   // Only the first frame is wanted; the copy into the bitmap renders it
   // without a painter. Loaders run on several threads at once, so they
   // leave the codec's process-wide defaults alone.
   bool loaded = false;
   try {
-    int64_t end = 0;
-    if (std::unique_ptr<TFileStream> file = OpenPicture(path, TPictureKind::Gif, &end)) {
+    const int64_t end = source.GifEnd;
+    if (std::unique_ptr<TFileStream> file = std::move(source.File)) {
       // The first frame and what comes before it, then the trailer: the
       // frames after it would cost memory and time and show nowhere, so
       // they are never read (a long animation holds no more than its first
@@ -80,15 +63,13 @@ bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
   return loaded;
 }
 
-bool TJobRecord::LoadImageToBitmap(const std::string& path, TBitmap& bitmap) {
-  // Icons whose entries are stored as PNG find the codec through TPicture.
-  RegisterPictureFormats();
-  TPictureKind kind = PictureKindOf(ExtractFileExt(path));
-  if (kind == TPictureKind::None || kind == TPictureKind::Gif) return false;
+// Loads a claimed file of any other kind.
+bool LoadImage(TClaimedFile& source, TBitmap& bitmap) {
   try {
-    std::unique_ptr<TFileStream> file = OpenPicture(path, kind);
+    std::unique_ptr<TFileStream> file = std::move(source.File);
     if (!file) return false;
-    switch (kind) {
+    file->SetPosition(0);
+    switch (source.Kind) {
       case TPictureKind::Bmp:
         bitmap.LoadFromStream(*file);
         break;
@@ -127,4 +108,33 @@ bool TJobRecord::LoadImageToBitmap(const std::string& path, TBitmap& bitmap) {
     return false;
   }
   return HasPixels(bitmap);
+}
+
+}  // namespace
+
+bool TJobRecord::LoadPictureToBitmap(const std::string& path, TBitmap& bitmap) {
+  if (SameText(ExtractFileExt(path), ".gif")) return LoadGifToBitmap(path, bitmap);
+  return LoadImageToBitmap(path, bitmap);
+}
+
+bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
+  RegisterPictureFormats();
+  TClaimedFile source = ClaimFile(path, TPictureKind::Gif);
+  return source.Claim.Readable && LoadGif(source, bitmap);
+}
+
+bool TJobRecord::LoadImageToBitmap(const std::string& path, TBitmap& bitmap) {
+  // Icons whose entries are stored as PNG find the codec through TPicture.
+  RegisterPictureFormats();
+  TPictureKind kind = PictureKindOf(ExtractFileExt(path));
+  if (kind == TPictureKind::None || kind == TPictureKind::Gif) return false;
+  TClaimedFile source = ClaimFile(path, kind);
+  return source.Claim.Readable && LoadImage(source, bitmap);
+}
+
+bool TJobRecord::LoadClaimedPicture(TClaimedFile& source, TBitmap& bitmap) {
+  RegisterPictureFormats();
+  if (!source.Unchanged()) return false;
+  if (source.Kind == TPictureKind::Gif) return LoadGif(source, bitmap);
+  return source.Kind != TPictureKind::None && LoadImage(source, bitmap);
 }

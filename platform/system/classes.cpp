@@ -141,7 +141,22 @@ int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 namespace {
 std::string SystemReason() { return std::strerror(errno); }
+
+TFileIdentity IdentityOf(const struct stat& st) {
+  auto ns = [](const timespec& t) { return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
+  return {uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
+}
 }  // namespace
+
+TFileIdentity FileIdentity(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? IdentityOf(st) : TFileIdentity();
+}
+
+TFileIdentity TFileStream::Identity() const {
+  struct stat st {};
+  return FHandle >= 0 && ::fstat(FHandle, &st) == 0 ? IdentityOf(st) : TFileIdentity();
+}
 
 TFileStream::TFileStream(const std::string& path, uint16_t mode) : FFileName(path) {
   // The create modes fill the high byte; share flags may be or-ed in.

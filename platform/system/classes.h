@@ -109,6 +109,17 @@ enum : uint16_t {
   fmCreateNew = 0xFE00,
 };
 
+// What tells a file from another, and from itself rewritten: its device
+// and number, its size and the times its data and its entry last changed
+// (in nanoseconds). Size is -1 when the system cannot tell.
+struct TFileIdentity {
+  uint64_t Device = 0, Inode = 0;
+  int64_t Size = -1, Modified = 0, Changed = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+// The identity of the file at path, links followed.
+TFileIdentity FileIdentity(const std::string& path);
+
 class TFileStream : public TStream {
  public:
   // Raises EFOpenError / EFCreateError with the path and the system's reason.
@@ -128,6 +139,8 @@ class TFileStream : public TStream {
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;
   const std::string& FileName() const { return FFileName; }
+  // The identity of the open file.
+  TFileIdentity Identity() const;
 
   // Ends a written file: lets the handle go and raises EWriteError with the
   // reason when the system reports a failure there (a network file system

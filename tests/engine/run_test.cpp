@@ -1,5 +1,12 @@
 // A whole run: the worker, its log, the per-file road, stop and the end.
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <map>
+
 #include "tests/engine/runfixture.h"
+#include "tests/support/craftedfiles.h"
+#include "tests/support/picturefiles.h"
 
 class Run : public RunFixture {};
 
@@ -195,4 +202,37 @@ TEST_F(Run, RelativeFoldersStayWhereTheRunBegan) {
   // The job keeps the folders as they were given.
   EXPECT_EQ(Job.TargetDir, "out/");
   EXPECT_EQ(Job.SourceFiles[0], "pictures/p0.bmp");
+}
+
+TEST_F(Run, EachFileIsOpenedOnceAndOneChangedAfterItsClaimIsRefused) {
+  // One file at a time, of every kind but metafiles: each is opened once,
+  // for its claim and its load. b is claimed while a is in work, then
+  // another picture is saved in its place while a is committed: its load
+  // finds the file it claimed replaced and refuses it, where a second
+  // opening would load a picture nobody claimed.
+  AddPicture("a.bmp", 1, 40, 20);
+  AddPicture("b.bmp", 2, 40, 20);
+  for (const auto& [name, data] : {std::pair{"c.jpg", CraftedJpeg(30, 20, TJpegCraft::Baseline)},
+                                   {"d.png", CraftedPng(30, 20)}, {"e.gif", CraftedGif(30, 20, 10, 10)},
+                                   {"f.ico", MakeIcoFile(16, 16, clRed, {3})}}) {
+    WriteFile(Source.File(name), data);
+    AddFile(Source.File(name));
+  }
+  Job.FilesInFlight = 1;
+  View.OnFile = [&](const std::string& name) {
+    if (name == "a.bmp") MakeTestBitmap(20, 10, 2)->SaveToFile(Source.File("b.bmp"));
+  };
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(inotify_add_watch(watch, Source.Path().c_str(), IN_OPEN), 0);
+  RunToEnd();
+  std::map<std::string, int> opened;
+  alignas(inotify_event) char events[1 << 16];
+  for (ssize_t got; (got = read(watch, events, sizeof events)) > 0;)
+    for (const char* at = events; at < events + got; at += sizeof(inotify_event) + ((const inotify_event*)at)->len)
+      if (((const inotify_event*)at)->len) ++opened[((const inotify_event*)at)->name];
+  close(watch);
+  EXPECT_EQ(opened.size(), 6u);
+  for (const auto& [name, count] : opened) EXPECT_EQ(count, 1) << name;
+  EXPECT_EQ(Body().at(2), "Error: b.bmp");
+  EXPECT_EQ(FolderEntries(Target.Path()).size(), 5u);
 }
