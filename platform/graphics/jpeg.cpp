@@ -28,10 +28,10 @@ namespace {
 // past MaxScans scans or once the charges pass an allowance of
 // FreeStepsPerBlock for each block of the picture, four arithmetic scans of
 // the whole AC band (libjpeg's own progression of arithmetic-coded grey
-// takes 246, of colour less), and StepsPerByte for each byte from the first
-// scan's data on: an arithmetic scan can take no more decisions than that
-// for each bit of sign it reads, and honest data pays several times over
-// (about 30 steps a byte in an arithmetic refinement, fewer with Huffman).
+// takes 247, of colour less, with Huffman under 50), and StepsPerByte for
+// each byte from the first scan's data on, several times what honest data
+// costs a byte (about 30 steps in an arithmetic refinement, fewer with
+// Huffman).
 constexpr int MaxScans = 1000;
 constexpr int64_t FreeStepsPerBlock = 4 * (4 + 63);
 constexpr int64_t StepsPerByte = 200;
