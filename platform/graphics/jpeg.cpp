@@ -18,12 +18,23 @@
 
 namespace {
 
-// Crafted progressive files can hold thousands of tiny scans, each of which
-// makes libjpeg walk over every block of its components. Decoding gives up
-// past this many scans or past this many blocks visited over all scans
-// (about 16 passes over the largest coefficient buffer allowed).
+// Crafted multi-scan files can make the decoder work long on little data:
+// libjpeg walks every block that a scan covers, and some scans cost next to
+// no data a block: an arithmetic-coded scan, whose decisions can each cost
+// almost nothing, and a Huffman refinement, which visits each position of
+// the band even in a run of empty blocks. Each scan is charged, before it is
+// decoded, for the blocks it covers at what such a block can cost at most,
+// in steps of about one arithmetic decision (ScanSteps). Decoding gives up
+// past MaxScans scans or once the charges pass an allowance of
+// FreeStepsPerBlock for each block of the picture, four arithmetic scans of
+// the whole AC band (libjpeg's own progression of arithmetic-coded grey
+// takes 247, of colour less, with Huffman under 50), and StepsPerByte for
+// each byte from the first scan's data on, several times what honest data
+// costs a byte (about 30 steps in an arithmetic refinement, fewer with
+// Huffman).
 constexpr int MaxScans = 1000;
-constexpr int64_t MaxScanBlocks = int64_t(1) << 27;
+constexpr int64_t FreeStepsPerBlock = 4 * (4 + 63);
+constexpr int64_t StepsPerByte = 200;
 
 struct TJpegError {
   jpeg_error_mgr Pub;  // first, so libjpeg's pointer to it points to the whole
@@ -196,19 +207,25 @@ struct TCompressor {
 
 int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
 
-// The bytes of the coefficients that a multi-scan file keeps until its
-// output: 64 two-byte values per block, each component's blocks rounded up
-// to whole MCUs; with rowPointers, also the library's pointer to each row of
-// blocks.
-int64_t CoefficientBytes(const jpeg_decompress_struct& info, bool rowPointers = false) {
-  int64_t bytes = 0;
+// The blocks of coefficients that a multi-scan file keeps until its output:
+// each component's blocks rounded up to whole MCUs.
+int64_t CoefficientBlocks(const jpeg_decompress_struct& info) {
+  int64_t blocks = 0;
   for (int i = 0; i < info.num_components; ++i) {
     const jpeg_component_info& c = info.comp_info[i];
-    const int64_t rows = RoundUp(c.height_in_blocks, c.v_samp_factor);
-    bytes += RoundUp(c.width_in_blocks, c.h_samp_factor) * rows * DCTSIZE2 * int64_t(sizeof(JCOEF)) +
-             (rowPointers ? rows * int64_t(sizeof(JBLOCKROW)) : 0);
+    blocks += RoundUp(c.width_in_blocks, c.h_samp_factor) * RoundUp(c.height_in_blocks, c.v_samp_factor);
   }
-  return bytes;
+  return blocks;
+}
+
+// The bytes of those coefficients, 64 two-byte values per block; with
+// rowPointers, also the library's pointer to each row of blocks.
+int64_t CoefficientBytes(const jpeg_decompress_struct& info, bool rowPointers = false) {
+  int64_t pointers = 0;
+  for (int i = 0; rowPointers && i < info.num_components; ++i)
+    pointers += RoundUp(info.comp_info[i].height_in_blocks, info.comp_info[i].v_samp_factor) *
+                int64_t(sizeof(JBLOCKROW));
+  return CoefficientBlocks(info) * DCTSIZE2 * int64_t(sizeof(JCOEF)) + pointers;
 }
 
 // False for pictures whose pixels, or (when all scans must be kept before
@@ -255,25 +272,37 @@ bool SetUpDecoding(jpeg_decompress_struct& info, TJPEGScale scale, TJPEGPerforma
   return multiScan;
 }
 
-// The blocks the current scan covers.
-int64_t ScanBlocks(const jpeg_decompress_struct& info) {
-  int64_t blocks = 0;
-  for (int i = 0; i < info.comps_in_scan; ++i)
-    blocks += int64_t(info.cur_comp_info[i]->width_in_blocks) * info.cur_comp_info[i]->height_in_blocks;
-  return blocks;
+// The most the current scan can cost, in steps: the blocks of its MCUs
+// times what one of them can cost. An arithmetic-coded block may take a
+// decision at each position of the band, and a Huffman refinement visits
+// each position; any other Huffman block costs at least a bit of the data,
+// which the allowance per byte pays, or is passed over in a run of empty
+// blocks.
+int64_t ScanSteps(const jpeg_decompress_struct& info) {
+  const int64_t band = info.Se - info.Ss + 1;
+  int64_t blockSteps = 2;
+  if (info.arith_code)
+    blockSteps = 4 + band + (info.Ss == 0 && info.Ah == 0 ? 32 : 0);  // a DC difference's sign and magnitude
+  else if (info.progressive_mode && info.Ss > 0 && info.Ah > 0)
+    blockSteps = 2 + band / 4;
+  return int64_t(info.MCUs_per_row) * info.MCU_rows_in_scan * info.blocks_in_MCU * blockSteps;
 }
 
-// Reads every scan of a multi-scan file (in buffered-image mode, after
-// jpeg_start_decompress); false when the file passes MaxScans or
-// MaxScanBlocks.
+// Reads every scan of a multi-scan file from the memory source (in
+// buffered-image mode, after jpeg_start_decompress); false when the file
+// passes MaxScans or its scans' charges pass the allowance.
 bool ConsumeScans(jpeg_decompress_struct& info) {
-  int64_t blocks = ScanBlocks(info);
+  // Nothing of the first scan's data is read yet: what the source holds is
+  // that data and everything after it.
+  const int64_t allowance = FreeStepsPerBlock * CoefficientBlocks(info) +
+                            StepsPerByte * int64_t(info.src->bytes_in_buffer);
+  int64_t steps = ScanSteps(info);
   for (;;) {
     int status = jpeg_consume_input(&info);
     if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED) return true;
     if (status == JPEG_REACHED_SOS) {
-      blocks += ScanBlocks(info);
-      if (info.input_scan_number > MaxScans || blocks > MaxScanBlocks) return false;
+      steps += ScanSteps(info);
+      if (info.input_scan_number > MaxScans || steps > allowance) return false;
     }
   }
 }

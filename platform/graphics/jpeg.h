@@ -45,8 +45,9 @@ class TJPEGImage : public TGraphic {
   // Decodes the compressed data into the bitmap when not done yet (or when
   // Scale, Performance or Grayscale changed since). Raises EJPEG for corrupt
   // or truncated data (a premature end of the data included) and for files
-  // with more than 1000 scans or whose scans together cover more than 2^27
-  // blocks, EOutOfMemory for pictures whose pixels or (multi-scan files)
+  // with more than 1000 scans or whose scans together may cost more than a
+  // few passes over the picture's blocks and an amount per byte of their
+  // data allow, EOutOfMemory for pictures whose pixels or (multi-scan files)
   // coefficients would need more than 1 GiB, and EInvalidGraphic when there
   // is no data.
   void DIBNeeded();

@@ -47,7 +47,7 @@ namespace {
 
 }  // namespace
 
-std::vector<uint8_t> CraftedJpeg(int width, int height, TJpegCraft kind) {
+std::vector<uint8_t> CraftedJpeg(int width, int height, TJpegCraft kind, bool arithmetic) {
   jpeg_compress_struct info{};
   jpeg_error_mgr err{};
   info.err = jpeg_std_error(&err);
@@ -57,14 +57,17 @@ std::vector<uint8_t> CraftedJpeg(int width, int height, TJpegCraft kind) {
   jpeg_create_compress(&info);
   jpeg_mem_dest(&info, &buffer, &size);
   const bool cmyk = kind == TJpegCraft::Cmyk || kind == TJpegCraft::ProgressiveCmyk;
+  const bool grey = kind == TJpegCraft::Grey || kind == TJpegCraft::ProgressiveGrey;
   info.image_width = JDIMENSION(width);
   info.image_height = JDIMENSION(height);
-  info.input_components = cmyk ? 4 : kind == TJpegCraft::Grey ? 1 : 3;
-  info.in_color_space = cmyk ? JCS_CMYK : kind == TJpegCraft::Grey ? JCS_GRAYSCALE : JCS_RGB;
+  info.input_components = cmyk ? 4 : grey ? 1 : 3;
+  info.in_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&info);
   if (cmyk) jpeg_set_colorspace(&info, JCS_CMYK);
   jpeg_set_quality(&info, 75, TRUE);
-  if (kind == TJpegCraft::Progressive || kind == TJpegCraft::ProgressiveCmyk) jpeg_simple_progression(&info);
+  if (kind == TJpegCraft::Progressive444) info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
+  info.arith_code = arithmetic;
+  if (kind != TJpegCraft::Baseline && kind != TJpegCraft::Cmyk && kind != TJpegCraft::Grey) jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
   std::vector<JSAMPLE> row(size_t(width) * size_t(info.input_components));
   while (info.next_scanline < info.image_height) {

@@ -26,10 +26,13 @@ enum class TJpegCraft {
   Cmyk,         // one scan of four components at full resolution
   ProgressiveCmyk,
   Grey,
+  ProgressiveGrey,
+  Progressive444,  // YCbCr at full resolution in progressive scans
 };
 // A width x height JPEG of the kind, of smooth stripes (so the file stays
-// small), made by libjpeg.
-std::vector<uint8_t> CraftedJpeg(int width, int height, TJpegCraft kind);
+// small), made by libjpeg (progressive scans: libjpeg's own progression),
+// coded by Huffman or arithmetically.
+std::vector<uint8_t> CraftedJpeg(int width, int height, TJpegCraft kind, bool arithmetic = false);
 // The JPEG with stray bytes between the markers before its frame header
 // (which the decoder passes over with a warning).
 std::vector<uint8_t> WithStrayBytesBeforeFrame(std::vector<uint8_t> jpeg, int count = 1);

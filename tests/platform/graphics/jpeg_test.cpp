@@ -7,6 +7,7 @@
 #include <jpeglib.h>
 
 #include "platform/graphics/jpeg.h"
+#include "tests/support/craftedfiles.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -31,7 +32,7 @@ TSamples Quadrants(int size, const std::vector<std::vector<uint8_t>>& colours) {
 
 // Writes a JPEG with libjpeg directly, independent of TJPEGImage.
 std::vector<uint8_t> WriteJpeg(const TSamples& s, J_COLOR_SPACE space, int quality, bool adobeMarker = false,
-                               const std::vector<jpeg_scan_info>& scans = {}) {
+                               const std::vector<jpeg_scan_info>& scans = {}, bool arithmetic = false) {
   jpeg_compress_struct info{};
   jpeg_error_mgr err{};
   info.err = jpeg_std_error(&err);
@@ -46,6 +47,7 @@ std::vector<uint8_t> WriteJpeg(const TSamples& s, J_COLOR_SPACE space, int quali
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, quality, TRUE);
   info.write_Adobe_marker = adobeMarker;
+  info.arith_code = arithmetic;
   if (!scans.empty()) {
     info.scan_info = scans.data();
     info.num_scans = static_cast<int>(scans.size());
@@ -94,15 +96,18 @@ void ExpectQuadrants(const std::vector<uint8_t>& data, std::vector<TColor> expec
   for (int q = 0; q < 4; ++q) ExpectNear(PixelAt(b, 16 + 32 * (q % 2), 16 + 32 * (q / 2)), expected[q], 3);
 }
 
-// A progressive grey file of count scans: a DC scan, then the same full AC
-// scan over and over (legal: each pass again starts at bit 0).
-std::vector<uint8_t> ManyScans(int count, int size) {
+// A progressive grey file of count scans: a DC scan, then the full AC band
+// from bit al with its refinements down to bit 0, over and over (legal: each
+// pass again starts at bit 0).
+std::vector<uint8_t> ManyScans(int count, int size, bool arithmetic = false, int al = 0) {
   TSamples grey{size, size, 1, std::vector<uint8_t>(size_t(size) * size, 128)};
-  auto data = WriteJpeg(grey, JCS_GRAYSCALE, 90, false, {{1, {0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}});
-  size_t lastScan = data.size() - 2;
-  while (data[lastScan] != 0xFF || data[lastScan + 1] != 0xDA) --lastScan;
-  std::vector<uint8_t> scan(data.begin() + lastScan, data.end() - 2);
-  for (int i = 2; i < count; ++i) data.insert(data.end() - 2, scan.begin(), scan.end());
+  std::vector<jpeg_scan_info> scans = {{1, {0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, al}};
+  for (int bit = al; bit > 0; --bit) scans.push_back({1, {0}, 1, 63, bit, bit - 1});
+  auto data = WriteJpeg(grey, JCS_GRAYSCALE, 90, false, scans, arithmetic);
+  size_t band = FindMarker(data, 0xDA) + 2;
+  while (data[band] != 0xFF || data[band + 1] != 0xDA) ++band;
+  std::vector<uint8_t> scan(data.begin() + long(band), data.end() - 2);
+  for (int i = 2 * al + 3; i <= count; i += al + 1) data.insert(data.end() - 2, scan.begin(), scan.end());
   return data;
 }
 
@@ -209,9 +214,34 @@ TEST(JpegDecoding, RefusesHugeAndEndlessFiles) {
   scans.LoadFromMemory(data.data(), data.size());
   EXPECT_THROW(scans.DIBNeeded(), EJPEG);
   // Fewer scans over a large picture cost as much.
-  data = ManyScans(140, 8192);
+  data = ManyScans(200, 8192);
   scans.LoadFromMemory(data.data(), data.size());
   EXPECT_THROW(scans.DIBNeeded(), EJPEG);
+}
+
+// Files whose scans may cost more than a few passes over their blocks and
+// what their data pays for are refused; libjpeg's own progressions are not.
+TEST(JpegDecoding, ScanWorkBound) {
+  const std::pair<std::vector<uint8_t>, bool> rows[] = {
+      {ManyScans(991, 512, true, 9), true},  // the AC band begun again after each refinement
+      {ManyScans(991, 512, false, 9), true},
+      {ManyScans(11, 2048, true, 9), true},  // nine refinements of a large picture in a few hundred bytes
+      {CraftedJpeg(640, 480, TJpegCraft::Progressive), false},
+      {CraftedJpeg(640, 480, TJpegCraft::Progressive444), false},
+      {CraftedJpeg(640, 480, TJpegCraft::ProgressiveGrey), false},
+      {CraftedJpeg(640, 480, TJpegCraft::Progressive, true), false},
+      {CraftedJpeg(1024, 1024, TJpegCraft::ProgressiveGrey, true), false},  // the dearest: 247 of 272 steps a block
+  };
+  for (const auto& [data, refused] : rows) {
+    TJPEGImage jpeg;
+    jpeg.LoadFromMemory(data.data(), data.size());
+    try {
+      jpeg.DIBNeeded();
+      EXPECT_FALSE(refused) << data.size();
+    } catch (const EJPEG& e) {
+      EXPECT_TRUE(refused && e.Message == "JPEG image has too many scans") << e.Message;
+    }
+  }
 }
 
 TEST(JpegLoading, FromStreamPositionAndRegressions) {
