@@ -114,6 +114,9 @@ struct TFileWork {
   bool Refused = false;
 
   bool Found = true;
+  // Stop ended the file's load (a metafile's drawing ends at once): the
+  // run stops before it, as it would have before its road began.
+  bool Stopped = false;
   // The file's log lines up to its save's outcome.
   TStringList Lines;
   // Between the stages: the picture, and where the effect left it.
@@ -273,6 +276,7 @@ struct TRunFlight {
       std::optional<TMetafileStop> stop;
       if (Stop) stop.emplace(*Stop);
       TApplyEffectThread::LoadStage(work, *Routine);
+      work.Stopped = !work.Picture && Stop && Stop->load();
       // The reserve was reckoned from the header, which the loader read the
       // same way. A picture that came out larger all the same is refused as
       // unreadable rather than worked on memory nobody reserved.
@@ -623,6 +627,7 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
       flight.Changed.wait(hold, [&] { return (first && first->Done) || mayStart() || mayEnter(0, 0) || claimedAside; });
       if (!first || !first->Done) continue;
     }
+    if (first->Stopped) return;
     FileIndex = first->Index;
     failedInCommit = true;
     Synchronize([&] { Commit(*first); });

@@ -153,4 +153,20 @@ TEST_F(HostileRun, AMetafileWhoseHelperFailsEndsWithAnErrorAndTheRunGoesOn) {
   }
 }
 
+TEST_F(HostileRun, StopEndsAMetafileBeingDrawnAndTheRunStopsBeforeIt) {
+  // The helper would use the processor for a minute; Stop ends it, and the
+  // file counts neither as an error nor as processed.
+  WriteFile(Source.File("chart.emf"), mftest::OrdinaryDrawings()[0].Data);
+  AddFile(Source.File("chart.emf"));
+  AddPicture("photo.bmp");
+  mfhost::SetTestSettings({.Fault = mfjob::TFault::Spin, .CpuSeconds = 60});
+  // Stop is pressed a moment into the run, as the window presses it.
+  StartApplyEffectThread(View);
+  for (const uint32_t start = GetTickCount(); GetTickCount() - start < 200;) CheckSynchronize(20);
+  WaitForApplyEffectThread(true);
+  mfhost::SetTestSettings({});
+  EXPECT_EQ(Body(), (Lines{"It was processed only 0 from 2 files", "Stopped: ", "Time span: "}));
+  EXPECT_TRUE(Written().empty());
+}
+
 }  // namespace
