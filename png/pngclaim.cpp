@@ -132,24 +132,23 @@ struct TChunkWalk {
 
 // The bytes a zTXt chunk of length bytes (its data next in the stream)
 // holds read, as TChunkzTXt reads it; its text is taken out of textRoom.
-int64_t ZtxtHeld(TStream& stream, int64_t length, int64_t& textRoom) {
+int64_t ZtxtHeld(TStream& stream, int64_t length, TTextRoom& textRoom) {
   TChunkData data(stream, length);
   const int64_t keyword = data.TakeUpToZero();
   if (length < 3 || keyword < 0) return length;
   // Keyword and text both copied.
   if (length < 4) return 2 * length;
   int64_t text = kTextNotInflated;
-  if (data.TakeByte() == 0) text = InflateText(data.Rest(), std::min(kMaxChunkTextBytes, textRoom));
+  if (data.TakeByte() == 0) text = textRoom.Inflate(data.Rest());
   if (text == kTextTooLong) return length;
   if (text <= 0) return length + keyword + kAllocatorWords;
-  textRoom -= text;
   return length + keyword + text + 2 * kAllocatorWords;
 }
 
 TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
   TChunkWalk walk;
   walk.Held = ChunkObjectBytes("IHDR") + headerSize;
-  int64_t textRoom = kMaxFileTextBytes;
+  TTextRoom textRoom;
   // The list keeps one palette, the last read; two for as long as the
   // next is read.
   int64_t palette = 0;
@@ -173,8 +172,7 @@ TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
         palette = std::max(palette, object + length);
       } else if (name == "tEXt") {
         // The keyword and text copy the data when it fits in the text's room.
-        const bool fits = length <= textRoom;
-        if (fits) textRoom -= length;
+        const bool fits = textRoom.Take(length);
         walk.Held += object + (fits ? 2 * int64_t(length) + 2 * kAllocatorWords : length);
       } else if (name == "zTXt") {
         walk.Held += object + ZtxtHeld(stream, length, textRoom);
@@ -237,8 +235,9 @@ int64_t LoadBytes(const TIHDRData& header, const TChunkWalk& walk) {
 
 }  // namespace
 
-bool PngLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes) {
+bool PngLoadClaim(TStream& source, int64_t& width, int64_t& height, int64_t& loadBytes) {
   width = height = loadBytes = 0;
+  TBufferedReadStream stream(source);
   TIHDRData header;
   int64_t headerSize = 0;
   if (!ReadHeader(stream, header, headerSize)) return false;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -421,6 +422,29 @@ class TChunktIME : public TChunk {
 inline constexpr int64_t kMaxChunkTextBytes = int64_t(8) << 20;
 inline constexpr int64_t kMaxFileTextBytes = int64_t(32) << 20;
 
+// Hands out compressed bytes block by block: false when there are no more.
+using TTextInput = std::function<bool(const uint8_t*& data, size_t& size)>;
+
+// A file's room for the text of its text chunks, and the rule by which
+// they take it. The reader and PngLoadClaim each count a file's chunks
+// with one, so that both keep, inflate and count the same chunks.
+class TTextRoom {
+ public:
+  int64_t Left() const { return FLeft; }
+  // A tEXt chunk's data: taken whole when it fits (true), else nothing.
+  bool Take(int64_t bytes);
+  // Counts the text a zTXt chunk's zlib stream inflates to, up to
+  // min(kMaxChunkTextBytes, Left()) bytes. Every byte inflated is taken from
+  // the room, whether the text is kept or not; a text past its bound takes
+  // the bound. Once the room is spent nothing more is inflated. Returns the
+  // text's size, or (see InflateText) kTextNotInflated, or kTextTooLong
+  // for a chunk to keep as it was read.
+  int64_t Inflate(const TTextInput& input);
+
+ private:
+  int64_t FLeft = kMaxFileTextBytes;
+};
+
 class TChunktEXt : public TChunk {
  public:
   PNG_CHUNK_CLASS(TChunktEXt)
@@ -487,6 +511,9 @@ class TPNGPointerList : public TObject {
 
  protected:
   TPointerArray FItems;
+  // Counts the changes of the items, so that what is worked out from them
+  // can tell when it is out of date.
+  uint64_t FChanges = 0;
 
  private:
   TPNGObject& FOwner;
@@ -515,6 +542,16 @@ class TPNGList : public TPNGPointerList {
     return static_cast<T*>(ItemFromClass(ChunkClassOf<T>()));
   }
   int IndexOf(const TChunk* chunk) const;
+  // The position of the first chunk of the class (or derived from it), -1.
+  int IndexOfClass(const TChunkClass& chunkClass) const;
+  template <class T>
+  int IndexOfClass() const {
+    return IndexOfClass(ChunkClassOf<T>());
+  }
+  // As the base's; the list keeps its positions of the classes known when
+  // the item taken out is the last one, or when an item is replaced.
+  void* Remove(void* item);
+  void SetItem(int index, void* item);
   // Creates a chunk of the class and places it by the list's rules: IHDR,
   // IDAT, PLTE and IEND only while the owner builds a new picture, gAMA,
   // tRNS and pHYs once, and nothing into a list without IHDR and IEND
@@ -534,9 +571,18 @@ class TPNGList : public TPNGPointerList {
   void Clear();
 
  private:
-  // The position of the first chunk of the class (or derived from it), -1.
-  int IndexOfClass(const TChunkClass& chunkClass) const;
   TChunk* InsertAt(int index, std::unique_ptr<TChunk> chunk);
+  // The first position of each class looked for (-1: none), known for as
+  // long as FFirstsChanges is FChanges. Appending, taking out the last item
+  // and replacing an item keep them known, so that a file read chunk by
+  // chunk never searches the list for a class; other changes forget them.
+  struct TFirstOfClass {
+    const TChunkClass* Class;
+    int Index;
+  };
+  mutable std::vector<TFirstOfClass> FFirsts;
+  mutable uint64_t FFirstsChanges = 0;
+  bool FirstsKnown() const { return FFirstsChanges == FChanges; }
 };
 
 // --- The picture ------------------------------------------------------------
@@ -571,11 +617,9 @@ class TPNGObject : public TGraphic {
   const TPNGList& ChunkList() const { return FChunks; }
   // Frees every chunk and resets the gamma tables and the text held.
   void ClearChunks();
-  // The text chunks read since the chunks were cleared take their text out
-  // of the room of kMaxFileTextBytes: TakeTextRoom takes bytes when they
-  // fit in what is left, and answers false (taking nothing) when not.
-  int64_t TextRoom() const { return kMaxFileTextBytes - FTextHeld; }
-  bool TakeTextRoom(int64_t bytes);
+  // The room for text of the text chunks read since the chunks were
+  // cleared.
+  TTextRoom& TextRoom() { return FTextRoom; }
   bool HeaderPresent() const;
   // EPNGHeaderNotPresent without a header.
   TChunkIHDR& Header() const;
@@ -714,7 +758,7 @@ class TPNGObject : public TGraphic {
   TPNGList FChunks;
   uint32_t FMaxIdatSize = 65535;
   bool FConstructing = false;
-  int64_t FTextHeld = 0;
+  TTextRoom FTextRoom;
 };
 
 // The codec's start-up: registers TPNGObject with TPicture for the
