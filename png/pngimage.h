@@ -77,11 +77,16 @@ class TChunkIHDR;
 struct TChunkName {
   std::array<char, 4> Chars{};
   TChunkName() = default;
-  TChunkName(const char* text) : TChunkName(std::string(text)) {}
+  TChunkName(const char* text) {
+    for (size_t i = 0; i < Chars.size() && text[i]; ++i) Chars[i] = text[i];
+  }
   TChunkName(const std::string& text) { text.copy(Chars.data(), Chars.size()); }
   // The characters up to the first zero.
   std::string ToString() const { return std::string(Chars.data(), strnlen(Chars.data(), Chars.size())); }
-  friend bool operator==(const TChunkName&, const TChunkName&) = default;
+  // Compared as one word: a file's every chunk is compared with several.
+  friend bool operator==(const TChunkName& a, const TChunkName& b) {
+    return std::memcmp(a.Chars.data(), b.Chars.data(), sizeof a.Chars) == 0;
+  }
 };
 
 // The chunk name a chunk class stands for: its class name from the seventh
