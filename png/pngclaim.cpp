@@ -43,7 +43,9 @@ int64_t ChunkObjectBytes(const TChunkName& name) {
 // The data of a chunk read in blocks through a buffer of its own.
 class TChunkData {
  public:
-  TChunkData(TStream& stream, int64_t length) : FStream(stream), FLeft(length), FBuffer(size_t(1) << 16) {}
+  // A buffer of no more than the data: a file may hold millions of chunks.
+  TChunkData(TStream& stream, int64_t length)
+      : FStream(stream), FLeft(length), FBuffer(size_t(std::clamp<int64_t>(length, 1, int64_t(1) << 16))) {}
   // Whether bytes are left: those read and not taken, or more read now.
   bool Fill() {
     if (FAt < FFilled) return true;
