@@ -2,7 +2,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "png/pngcodec.h"
 #include "png/pnglang.h"
@@ -189,14 +188,7 @@ bool TChunkgAMA::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
     int palette = list.IndexOfClass<TChunkPLTE>();
     if (palette >= 0 && palette < GetIndex()) return true;
   }
-  double exponent = 1.0 / (GetValue() / 100000.0 * 2.2);
-  auto& lookup = Owner().GammaLookup;
-  auto& inverse = Owner().InverseGammaLookup;
-  for (int i = 0; i < 256; ++i) {
-    auto g = static_cast<uint8_t>(std::nearbyint(std::pow(i / 255.0, exponent) * 255.0));
-    lookup[size_t(i)] = g;
-    inverse[g] = static_cast<uint8_t>(i);
-  }
+  Owner().BuildGamma(GetValue());
   return true;
 }
 

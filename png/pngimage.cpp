@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <typeinfo>
@@ -670,6 +671,19 @@ void TPNGObject::ReleaseCanvasHandle(HDC dc) {
 void TPNGObject::InitializeGamma() {
   for (int i = 0; i < 256; ++i)
     GammaLookup[size_t(i)] = InverseGammaLookup[size_t(i)] = static_cast<uint8_t>(i);
+  FGammaBuilt = 0;
+}
+
+void TPNGObject::BuildGamma(uint32_t value) {
+  // Building the same value again writes what the tables hold.
+  if (value == 0 || value == FGammaBuilt) return;
+  double exponent = 1.0 / (value / 100000.0 * 2.2);
+  for (int i = 0; i < 256; ++i) {
+    auto g = static_cast<uint8_t>(std::nearbyint(std::pow(i / 255.0, exponent) * 255.0));
+    GammaLookup[size_t(i)] = g;
+    InverseGammaLookup[g] = static_cast<uint8_t>(i);
+  }
+  FGammaBuilt = value;
 }
 
 void TPNGObject::ClearChunks() {

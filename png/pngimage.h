@@ -617,6 +617,10 @@ class TPNGObject : public TGraphic {
   std::array<uint8_t, 256> GammaLookup{};
   std::array<uint8_t, 256> InverseGammaLookup{};
   void InitializeGamma();
+  // Builds the tables for a gAMA value other than 0 (entries of the
+  // inverse table that the value does not reach keep what they held). A
+  // run of chunks of one value builds them once.
+  void BuildGamma(uint32_t value);
 
   TPNGList& ChunkList() { return FChunks; }
   const TPNGList& ChunkList() const { return FChunks; }
@@ -764,6 +768,8 @@ class TPNGObject : public TGraphic {
   uint32_t FMaxIdatSize = 65535;
   bool FConstructing = false;
   TTextRoom FTextRoom;
+  // The gAMA value the tables were last built for, 0 for none.
+  uint32_t FGammaBuilt = 0;
 };
 
 // The codec's start-up: registers TPNGObject with TPicture for the

@@ -55,7 +55,7 @@ TEST(PngPiles, EachPileIsReadInWorkOfItsBytesAndSavedByTheRules) {
   const TChunks texts = TChunks{{"IHDR", rgb}} + Pile(300, "zTXt", text) + grey + end;
   const TRow rows[] = {
       {"gAMA",
-       TChunks{{"IHDR", rgb}} + Pile(40000, "gAMA", {0, 1, 0x86, 0xA0}) + grey + end,
+       TChunks{{"IHDR", rgb}} + Pile(100000, "gAMA", {0, 1, 0x86, 0xA0}) + grey + end,
        {},
        {RGB(186, 186, 186), RGB(136, 136, 136)}},
       {"PLTE behind unknown chunks",
