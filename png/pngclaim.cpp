@@ -19,6 +19,8 @@ constexpr int64_t kObjectBytes = int64_t(64) << 10;
 // The image data reader: its input buffer of 65535 bytes and zlib's inflate
 // state with its window of 32 KiB.
 constexpr int64_t kDecoderBytes = 65535 + (int64_t(48) << 10);
+// The buffer the reader reads the file through.
+constexpr int64_t kReadBufferBytes = int64_t(64) << 10;
 // Inflating a zTXt chunk's text: zlib's state and window.
 constexpr int64_t kTextInflateBytes = int64_t(48) << 10;
 // The nearest-colour search that rows copied into a bitmap of 1 or 4 bits a
@@ -212,7 +214,7 @@ int64_t LoadBytes(const TIHDRData& header, const TChunkWalk& walk) {
   // beside the one it replaces), or a text chunk being inflated.
   const int64_t row = BytesForPixels(width, colorType, depth) + 1 + kAllocatorWords;
   const int64_t decoder = kDecoderBytes + row * (header.InterlaceMethod == 1 ? 3 : 2);
-  const int64_t reading = object + std::max(decoder, kTextInflateBytes);
+  const int64_t reading = object + kReadBufferBytes + std::max(decoder, kTextInflateBytes);
 
   // Drawing into the bitmap, in the format the object asks for: 24 bits
   // where it blends, else by its depth. Blending works on a 24-bit copy of
