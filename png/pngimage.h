@@ -421,8 +421,8 @@ class TChunktIME : public TChunk {
 
 // The text a file's text chunks hold once read is bounded: a zTXt chunk is
 // inflated to kMaxChunkTextBytes of text at the most, and the text of all
-// the text chunks of a file (a tEXt chunk's whole data, a zTXt chunk's
-// inflated text) stays within kMaxFileTextBytes. A chunk whose text would
+// the text chunks of a file (a tEXt chunk's whole data, every byte a zTXt
+// chunk inflates) stays within kMaxFileTextBytes. A chunk whose text would
 // pass either is kept as read (KeptAsRead).
 inline constexpr int64_t kMaxChunkTextBytes = int64_t(8) << 20;
 inline constexpr int64_t kMaxFileTextBytes = int64_t(32) << 20;
