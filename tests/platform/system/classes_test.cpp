@@ -44,17 +44,15 @@ TEST(BufferedReadStream, ReadsAndSeeksAsItsSourceAndLeavesItWhereReadingCame) {
   TReadOnlyMemoryStream source(data.data(), data.size()), plain(data.data(), data.size());
   source.SetPosition(5), plain.SetPosition(5);
   {
+    // Within the buffer, across it, past half of it, back, from the end, beyond it.
     TBufferedReadStream buffered(source, 8);
-    // Within the buffer, across it, past half of it (straight through),
-    // back, from the end, beyond the end.
-    const std::tuple<int64_t, TSeekOrigin, int64_t> steps[] = {
-        {0, soCurrent, 3}, {1, soCurrent, 2}, {-4, soCurrent, 6}, {0, soCurrent, 20}, {10, soBeginning, 3},
-        {-7, soEnd, 10},   {50, soEnd, 4},    {-60, soEnd, 2},    {90, soBeginning, 1}};
-    for (const auto& [offset, origin, count] : steps) {
-      uint8_t got[20] = {}, expected[20] = {};
+    for (auto [offset, origin, count] : std::vector<std::tuple<int64_t, TSeekOrigin, int64_t>>{
+             {0, soCurrent, 3}, {1, soCurrent, 2}, {-4, soCurrent, 6}, {0, soCurrent, 20}, {10, soBeginning, 3},
+             {-7, soEnd, 10}, {50, soEnd, 4}, {-60, soEnd, 2}, {90, soBeginning, 1}}) {
+      std::vector<uint8_t> got(20), expected(20);
       EXPECT_EQ(buffered.Seek(offset, origin), plain.Seek(offset, origin));
-      EXPECT_EQ(buffered.Read(got, count), plain.Read(expected, count));
-      EXPECT_EQ(std::vector<uint8_t>(got, got + 20), std::vector<uint8_t>(expected, expected + 20)) << offset;
+      EXPECT_EQ(buffered.Read(got.data(), count), plain.Read(expected.data(), count));
+      EXPECT_EQ(got, expected) << offset;
     }
     EXPECT_EQ(buffered.Size(), 100);
   }
