@@ -2,7 +2,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "png/pngcodec.h"
 #include "png/pnglang.h"
@@ -45,7 +44,7 @@ TTextInput OneBlock(const uint8_t* data, size_t size) {
 
 namespace pngcodec {
 
-int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text) {
+int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text, int64_t* inflated) {
   z_stream zs{};
   if (inflateInit(&zs) != Z_OK) return kTextNotInflated;
   uint8_t block[16384];
@@ -79,10 +78,28 @@ int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text) {
     if (rc != Z_OK && !(rc == Z_BUF_ERROR && zs.avail_in == 0 && more)) break;
   }
   inflateEnd(&zs);
+  if (inflated) *inflated = size;
   return outcome;
 }
 
 }  // namespace pngcodec
+
+// --- The room for text ------------------------------------------------------------
+
+bool TTextRoom::Take(int64_t bytes) {
+  if (bytes < 0 || bytes > FLeft) return false;
+  FLeft -= bytes;
+  return true;
+}
+
+int64_t TTextRoom::Inflate(const TTextInput& input) {
+  if (FLeft <= 0) return kTextTooLong;
+  const int64_t bound = std::min(kMaxChunkTextBytes, FLeft);
+  int64_t inflated = 0;
+  const int64_t outcome = InflateText(input, bound, nullptr, &inflated);
+  FLeft -= outcome == kTextTooLong ? bound : inflated;
+  return outcome;
+}
 
 // --- PLTE -------------------------------------------------------------------------
 
@@ -163,22 +180,15 @@ bool TChunkgAMA::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   // other readers pass it over, and so does this one, lest the picture be
   // written back through a gamma it was never read through.
   const TPNGList& list = Owner().ChunkList();
-  int data = list.IndexOf(list.FindChunk<TChunkIDAT>());
+  int data = list.IndexOfClass<TChunkIDAT>();
   if (data >= 0 && data < GetIndex()) return true;
   // So too after a palette picture's palette: its colours were taken as
   // they stand, and must be written back as they stand.
   if (GetHeader().HeaderData.ColorType == COLOR_PALETTE) {
-    int palette = list.IndexOf(list.FindChunk<TChunkPLTE>());
+    int palette = list.IndexOfClass<TChunkPLTE>();
     if (palette >= 0 && palette < GetIndex()) return true;
   }
-  double exponent = 1.0 / (GetValue() / 100000.0 * 2.2);
-  auto& lookup = Owner().GammaLookup;
-  auto& inverse = Owner().InverseGammaLookup;
-  for (int i = 0; i < 256; ++i) {
-    auto g = static_cast<uint8_t>(std::nearbyint(std::pow(i / 255.0, exponent) * 255.0));
-    lookup[size_t(i)] = g;
-    inverse[g] = static_cast<uint8_t>(i);
-  }
+  Owner().BuildGamma(GetValue());
   return true;
 }
 
@@ -347,7 +357,7 @@ bool TChunktEXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   Text.clear();
   // The keyword and text are copies of the data: the data counts whole as
   // the chunk's text, and stays alone when it does not fit.
-  KeptAsRead = !Owner().TakeTextRoom(size);
+  KeptAsRead = !Owner().TextRoom().Take(size);
   int end = KeywordEnd(Data);
   if (KeptAsRead || size < 3 || end < 0) return true;
   Keyword.assign(Data.begin(), Data.begin() + end);
@@ -387,16 +397,16 @@ bool TChunkzTXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   int64_t length = kTextNotInflated;
   const uint8_t* compressed = Data.data() + method + 1;
   const size_t compressedSize = method < Data.size() ? Data.size() - method - 1 : 0;
-  // The text is inflated once to count it and, when it fits, once more
+  // The text is inflated once to count it and, when it is kept, once more
   // into a string of its size.
   if (method < Data.size() && Data[method] == 0)
-    length = InflateText(OneBlock(compressed, compressedSize), std::min(kMaxChunkTextBytes, Owner().TextRoom()));
+    length = Owner().TextRoom().Inflate(OneBlock(compressed, compressedSize));
   if (length == kTextTooLong) {
     KeptAsRead = true;
     return true;
   }
   Keyword.assign(Data.begin(), Data.begin() + end);
-  if (length <= 0 || !Owner().TakeTextRoom(length)) return true;
+  if (length <= 0) return true;
   Text.reserve(static_cast<size_t>(length));
   if (InflateText(OneBlock(compressed, compressedSize), length, &Text) != length) Text.clear();
   return true;

@@ -19,6 +19,8 @@ constexpr int64_t kObjectBytes = int64_t(64) << 10;
 // The image data reader: its input buffer of 65535 bytes and zlib's inflate
 // state with its window of 32 KiB.
 constexpr int64_t kDecoderBytes = 65535 + (int64_t(48) << 10);
+// The buffer the reader reads the file through.
+constexpr int64_t kReadBufferBytes = int64_t(64) << 10;
 // Inflating a zTXt chunk's text: zlib's state and window.
 constexpr int64_t kTextInflateBytes = int64_t(48) << 10;
 // The nearest-colour search that rows copied into a bitmap of 1 or 4 bits a
@@ -43,7 +45,9 @@ int64_t ChunkObjectBytes(const TChunkName& name) {
 // The data of a chunk read in blocks through a buffer of its own.
 class TChunkData {
  public:
-  TChunkData(TStream& stream, int64_t length) : FStream(stream), FLeft(length), FBuffer(size_t(1) << 16) {}
+  // A buffer of no more than the data: a file may hold millions of chunks.
+  TChunkData(TStream& stream, int64_t length)
+      : FStream(stream), FLeft(length), FBuffer(size_t(std::clamp<int64_t>(length, 1, int64_t(1) << 16))) {}
   // Whether bytes are left: those read and not taken, or more read now.
   bool Fill() {
     if (FAt < FFilled) return true;
@@ -132,24 +136,23 @@ struct TChunkWalk {
 
 // The bytes a zTXt chunk of length bytes (its data next in the stream)
 // holds read, as TChunkzTXt reads it; its text is taken out of textRoom.
-int64_t ZtxtHeld(TStream& stream, int64_t length, int64_t& textRoom) {
+int64_t ZtxtHeld(TStream& stream, int64_t length, TTextRoom& textRoom) {
   TChunkData data(stream, length);
   const int64_t keyword = data.TakeUpToZero();
   if (length < 3 || keyword < 0) return length;
   // Keyword and text both copied.
   if (length < 4) return 2 * length;
   int64_t text = kTextNotInflated;
-  if (data.TakeByte() == 0) text = InflateText(data.Rest(), std::min(kMaxChunkTextBytes, textRoom));
+  if (data.TakeByte() == 0) text = textRoom.Inflate(data.Rest());
   if (text == kTextTooLong) return length;
   if (text <= 0) return length + keyword + kAllocatorWords;
-  textRoom -= text;
   return length + keyword + text + 2 * kAllocatorWords;
 }
 
 TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
   TChunkWalk walk;
   walk.Held = ChunkObjectBytes("IHDR") + headerSize;
-  int64_t textRoom = kMaxFileTextBytes;
+  TTextRoom textRoom;
   // The list keeps one palette, the last read; two for as long as the
   // next is read.
   int64_t palette = 0;
@@ -173,8 +176,7 @@ TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
         palette = std::max(palette, object + length);
       } else if (name == "tEXt") {
         // The keyword and text copy the data when it fits in the text's room.
-        const bool fits = length <= textRoom;
-        if (fits) textRoom -= length;
+        const bool fits = textRoom.Take(length);
         walk.Held += object + (fits ? 2 * int64_t(length) + 2 * kAllocatorWords : length);
       } else if (name == "zTXt") {
         walk.Held += object + ZtxtHeld(stream, length, textRoom);
@@ -212,7 +214,7 @@ int64_t LoadBytes(const TIHDRData& header, const TChunkWalk& walk) {
   // beside the one it replaces), or a text chunk being inflated.
   const int64_t row = BytesForPixels(width, colorType, depth) + 1 + kAllocatorWords;
   const int64_t decoder = kDecoderBytes + row * (header.InterlaceMethod == 1 ? 3 : 2);
-  const int64_t reading = object + std::max(decoder, kTextInflateBytes);
+  const int64_t reading = object + kReadBufferBytes + std::max(decoder, kTextInflateBytes);
 
   // Drawing into the bitmap, in the format the object asks for: 24 bits
   // where it blends, else by its depth. Blending works on a 24-bit copy of
@@ -237,8 +239,9 @@ int64_t LoadBytes(const TIHDRData& header, const TChunkWalk& walk) {
 
 }  // namespace
 
-bool PngLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes) {
+bool PngLoadClaim(TStream& source, int64_t& width, int64_t& height, int64_t& loadBytes) {
   width = height = loadBytes = 0;
+  TBufferedReadStream stream(source);
   TIHDRData header;
   int64_t headerSize = 0;
   if (!ReadHeader(stream, header, headerSize)) return false;

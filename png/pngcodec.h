@@ -70,14 +70,13 @@ TImageLayout ImageLayout(int colorType, int bitDepth, int64_t width, int64_t hei
 // bound: the size of the text, or one of these.
 inline constexpr int64_t kTextNotInflated = -1;  // bad or cut data, a preset dictionary
 inline constexpr int64_t kTextTooLong = -2;      // more text than the bound
-// Hands out the compressed bytes block by block: false when there are no
-// more.
-using TTextInput = std::function<bool(const uint8_t*& data, size_t& size)>;
 // Inflates the stream that input hands out, at most limit bytes of text; the
 // text goes to text when given (it should have room for limit bytes
 // reserved, so that it grows without moving), or is only counted. The
-// outcome depends on the bytes alone, whatever blocks they come in.
-int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text = nullptr);
+// outcome depends on the bytes alone, whatever blocks they come in; so do
+// the bytes inflated (inflated) unless the text passes the limit.
+int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text = nullptr,
+                    int64_t* inflated = nullptr);
 
 // Adam7 passes.
 inline constexpr int RowStart[7] = {0, 0, 4, 0, 2, 0, 1};

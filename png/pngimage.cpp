@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <typeinfo>
@@ -253,15 +254,15 @@ void TChunk::SaveData(TStream& stream) const { WriteChunk(stream, FName, Data.da
 
 // --- TPNGPointerList, TPNGList ------------------------------------------------------
 
-void TPNGPointerList::Add(void* item) { FItems.push_back(item); }
+void TPNGPointerList::Add(void* item) {
+  FItems.push_back(item);
+  ++FChanges;
+}
 
 bool TPNGPointerList::Insert(void* item, int position) {
-  if (FItems.empty()) {
-    FItems.push_back(item);
-    return true;
-  }
-  if (position < 0 || position >= Count()) return false;
-  FItems.insert(FItems.begin() + position, item);
+  if (!FItems.empty() && (position < 0 || position >= Count())) return false;
+  FItems.insert(FItems.empty() ? FItems.begin() : FItems.begin() + position, item);
+  ++FChanges;
   return true;
 }
 
@@ -269,6 +270,7 @@ void* TPNGPointerList::Remove(void* item) {
   for (int i = Count() - 1; i >= 0; --i)
     if (FItems[size_t(i)] == item) {
       FItems.erase(FItems.begin() + i);
+      ++FChanges;
       return item;
     }
   return nullptr;
@@ -279,10 +281,15 @@ void* TPNGPointerList::GetItem(int index) const {
 }
 
 void TPNGPointerList::SetItem(int index, void* item) {
-  if (index >= 0 && index < Count()) FItems[size_t(index)] = item;
+  if (index < 0 || index >= Count()) return;
+  FItems[size_t(index)] = item;
+  ++FChanges;
 }
 
-void TPNGPointerList::SetSize(int size) { FItems.resize(size_t(std::max(size, 0)), nullptr); }
+void TPNGPointerList::SetSize(int size) {
+  FItems.resize(size_t(std::max(size, 0)), nullptr);
+  ++FChanges;
+}
 
 TPNGList::~TPNGList() { Clear(); }
 
@@ -290,16 +297,15 @@ void TPNGList::Clear() {
   // Taken out first: a chunk's end may still look at the list.
   std::vector<void*> items;
   items.swap(FItems);
+  ++FChanges;
   for (void* item : items) delete static_cast<TChunk*>(item);
 }
 
-TChunk* TPNGList::ItemFromClass(const TChunkClass& chunkClass) const {
-  for (void* item : FItems)
-    if (item && chunkClass.IsClassOf(*static_cast<TChunk*>(item))) return static_cast<TChunk*>(item);
-  return nullptr;
-}
+TChunk* TPNGList::ItemFromClass(const TChunkClass& chunkClass) const { return Item(IndexOfClass(chunkClass)); }
 
 int TPNGList::IndexOf(const TChunk* chunk) const {
+  // A list holds a chunk once; the one just read is the last.
+  if (chunk && !FItems.empty() && FItems.back() == chunk) return Count() - 1;
   for (int i = 0; i < Count(); ++i)
     if (FItems[size_t(i)] == chunk) return i;
   return -1;
@@ -308,21 +314,62 @@ int TPNGList::IndexOf(const TChunk* chunk) const {
 TChunk* TPNGList::Append(std::unique_ptr<TChunk> chunk) { return InsertAt(Count(), std::move(chunk)); }
 
 TChunk* TPNGList::InsertAt(int index, std::unique_ptr<TChunk> chunk) {
-  FItems.insert(FItems.begin() + std::clamp(index, 0, Count()), chunk.get());
+  const bool known = FirstsKnown();
+  const int at = std::clamp(index, 0, Count());
+  FItems.insert(FItems.begin() + at, chunk.get());
+  ++FChanges;
+  if (known && at == Count() - 1) {
+    for (TFirstOfClass& first : FFirsts)
+      if (first.Index < 0 && first.Class->IsClassOf(*chunk)) first.Index = at;
+    FFirstsChanges = FChanges;
+  }
   return chunk.release();
 }
 
+void* TPNGList::Remove(void* item) {
+  const bool known = FirstsKnown();
+  const int last = Count() - 1;
+  const bool lastOne = item && last >= 0 && FItems.back() == item;
+  void* removed = TPNGPointerList::Remove(item);
+  // The first of a class at the end was the only one.
+  if (known && removed && lastOne) {
+    for (TFirstOfClass& first : FFirsts)
+      if (first.Index == last) first.Index = -1;
+    FFirstsChanges = FChanges;
+  }
+  return removed;
+}
+
+void TPNGList::SetItem(int index, void* item) {
+  const bool known = FirstsKnown();
+  const uint64_t before = FChanges;
+  TPNGPointerList::SetItem(index, item);
+  if (!known || FChanges == before) return;
+  const auto* chunk = static_cast<const TChunk*>(item);
+  auto of = [&](const TFirstOfClass& first) { return chunk && first.Class->IsClassOf(*chunk); };
+  // A first replaced by a chunk of another class leaves its class unknown.
+  std::erase_if(FFirsts, [&](const TFirstOfClass& first) { return first.Index == index && !of(first); });
+  for (TFirstOfClass& first : FFirsts)
+    if (of(first) && (first.Index < 0 || first.Index > index)) first.Index = index;
+  FFirstsChanges = FChanges;
+}
+
 void TPNGList::RemoveChunk(TChunk* chunk) {
-  int index = IndexOf(chunk);
-  if (index < 0) return;
-  FItems.erase(FItems.begin() + index);
-  delete chunk;
+  if (chunk && Remove(chunk)) delete chunk;
 }
 
 int TPNGList::IndexOfClass(const TChunkClass& chunkClass) const {
-  for (int i = 0; i < Count(); ++i)
-    if (Item(i) && chunkClass.IsClassOf(*Item(i))) return i;
-  return -1;
+  if (!FirstsKnown()) {
+    FFirsts.clear();
+    FFirstsChanges = FChanges;
+  }
+  for (const TFirstOfClass& first : FFirsts)
+    if (first.Class == &chunkClass) return first.Index;
+  int index = -1;
+  for (int i = 0; i < Count() && index < 0; ++i)
+    if (Item(i) && chunkClass.IsClassOf(*Item(i))) index = i;
+  FFirsts.push_back({&chunkClass, index});
+  return index;
 }
 
 TChunk* TPNGList::Add(const TChunkClass& chunkClass) {
@@ -624,18 +671,25 @@ void TPNGObject::ReleaseCanvasHandle(HDC dc) {
 void TPNGObject::InitializeGamma() {
   for (int i = 0; i < 256; ++i)
     GammaLookup[size_t(i)] = InverseGammaLookup[size_t(i)] = static_cast<uint8_t>(i);
+  FGammaBuilt = 0;
+}
+
+void TPNGObject::BuildGamma(uint32_t value) {
+  // Building the same value again writes what the tables hold.
+  if (value == 0 || value == FGammaBuilt) return;
+  double exponent = 1.0 / (value / 100000.0 * 2.2);
+  for (int i = 0; i < 256; ++i) {
+    auto g = static_cast<uint8_t>(std::nearbyint(std::pow(i / 255.0, exponent) * 255.0));
+    GammaLookup[size_t(i)] = g;
+    InverseGammaLookup[g] = static_cast<uint8_t>(i);
+  }
+  FGammaBuilt = value;
 }
 
 void TPNGObject::ClearChunks() {
   InitializeGamma();
   FChunks.Clear();
-  FTextHeld = 0;
-}
-
-bool TPNGObject::TakeTextRoom(int64_t bytes) {
-  if (bytes < 0 || bytes > TextRoom()) return false;
-  FTextHeld += bytes;
-  return true;
+  FTextRoom = TTextRoom();
 }
 
 TChunkIHDR* TPNGObject::FindHeader() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)); }
@@ -745,8 +799,10 @@ void TPNGObject::AddzTXt(const std::string& keyword, const std::string& text) {
   chunk->Text = text;
 }
 
-void TPNGObject::LoadFromStream(TStream& stream) {
+void TPNGObject::LoadFromStream(TStream& source) {
   ClearChunks();
+  // Chunks come a few bytes at a time, and a file may hold millions.
+  TBufferedReadStream stream(source);
   uint8_t signature[8];
   if (stream.Read(signature, 8) != 8 || std::memcmp(signature, kSignature, 8) != 0)
     throw EPNGInvalidFileHeader(pnglang::EPNGInvalidFileHeaderText);
@@ -794,7 +850,7 @@ void TPNGObject::PlacePalette(TChunkPLTE& palette, bool imageDataSeen) {
   // so that one is kept, in the place of the one it replaces; the other is
   // neither used nor written.
   if (auto* earlier = FChunks.FindChunk<TChunkPLTE>(); earlier && earlier != &palette) {
-    int at = FChunks.IndexOf(earlier);
+    int at = FChunks.IndexOfClass<TChunkPLTE>();
     FChunks.Remove(&palette);
     FChunks.SetItem(at, &palette);
     delete earlier;
@@ -805,9 +861,8 @@ void TPNGObject::PlacePalette(TChunkPLTE& palette, bool imageDataSeen) {
   // alphas there, as a file must hold it: the picture is written back as a
   // file that other readers take.
   if (imageDataSeen) {
-    auto* alphas = FChunks.FindChunk<TChunktRNS>();
-    int at = FChunks.IndexOf(FChunks.FindChunk<TChunkIDAT>());
-    if (alphas) at = std::min(at, FChunks.IndexOf(alphas));
+    int at = FChunks.IndexOfClass<TChunkIDAT>(), alphas = FChunks.IndexOfClass<TChunktRNS>();
+    if (alphas >= 0) at = std::min(at, alphas);
     FChunks.Remove(&palette);
     FChunks.Insert(&palette, at);
   }

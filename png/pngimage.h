@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -76,11 +77,16 @@ class TChunkIHDR;
 struct TChunkName {
   std::array<char, 4> Chars{};
   TChunkName() = default;
-  TChunkName(const char* text) : TChunkName(std::string(text)) {}
+  TChunkName(const char* text) {
+    for (size_t i = 0; i < Chars.size() && text[i]; ++i) Chars[i] = text[i];
+  }
   TChunkName(const std::string& text) { text.copy(Chars.data(), Chars.size()); }
   // The characters up to the first zero.
   std::string ToString() const { return std::string(Chars.data(), strnlen(Chars.data(), Chars.size())); }
-  friend bool operator==(const TChunkName&, const TChunkName&) = default;
+  // Compared as one word: a file's every chunk is compared with several.
+  friend bool operator==(const TChunkName& a, const TChunkName& b) {
+    return std::memcmp(a.Chars.data(), b.Chars.data(), sizeof a.Chars) == 0;
+  }
 };
 
 // The chunk name a chunk class stands for: its class name from the seventh
@@ -415,11 +421,34 @@ class TChunktIME : public TChunk {
 
 // The text a file's text chunks hold once read is bounded: a zTXt chunk is
 // inflated to kMaxChunkTextBytes of text at the most, and the text of all
-// the text chunks of a file (a tEXt chunk's whole data, a zTXt chunk's
-// inflated text) stays within kMaxFileTextBytes. A chunk whose text would
+// the text chunks of a file (a tEXt chunk's whole data, every byte a zTXt
+// chunk inflates) stays within kMaxFileTextBytes. A chunk whose text would
 // pass either is kept as read (KeptAsRead).
 inline constexpr int64_t kMaxChunkTextBytes = int64_t(8) << 20;
 inline constexpr int64_t kMaxFileTextBytes = int64_t(32) << 20;
+
+// Hands out compressed bytes block by block: false when there are no more.
+using TTextInput = std::function<bool(const uint8_t*& data, size_t& size)>;
+
+// A file's room for the text of its text chunks, and the rule by which
+// they take it. The reader and PngLoadClaim each count a file's chunks
+// with one, so that both keep, inflate and count the same chunks.
+class TTextRoom {
+ public:
+  int64_t Left() const { return FLeft; }
+  // A tEXt chunk's data: taken whole when it fits (true), else nothing.
+  bool Take(int64_t bytes);
+  // Counts the text a zTXt chunk's zlib stream inflates to, up to
+  // min(kMaxChunkTextBytes, Left()) bytes. Every byte inflated is taken from
+  // the room, whether the text is kept or not; a text past its bound takes
+  // the bound. Once the room is spent nothing more is inflated. Returns the
+  // text's size, or (see InflateText) kTextNotInflated, or kTextTooLong
+  // for a chunk to keep as it was read.
+  int64_t Inflate(const TTextInput& input);
+
+ private:
+  int64_t FLeft = kMaxFileTextBytes;
+};
 
 class TChunktEXt : public TChunk {
  public:
@@ -487,6 +516,9 @@ class TPNGPointerList : public TObject {
 
  protected:
   TPointerArray FItems;
+  // Counts the changes of the items, so that what is worked out from them
+  // can tell when it is out of date.
+  uint64_t FChanges = 0;
 
  private:
   TPNGObject& FOwner;
@@ -515,6 +547,16 @@ class TPNGList : public TPNGPointerList {
     return static_cast<T*>(ItemFromClass(ChunkClassOf<T>()));
   }
   int IndexOf(const TChunk* chunk) const;
+  // The position of the first chunk of the class (or derived from it), -1.
+  int IndexOfClass(const TChunkClass& chunkClass) const;
+  template <class T>
+  int IndexOfClass() const {
+    return IndexOfClass(ChunkClassOf<T>());
+  }
+  // As the base's; the list keeps its positions of the classes known when
+  // the item taken out is the last one, or when an item is replaced.
+  void* Remove(void* item);
+  void SetItem(int index, void* item);
   // Creates a chunk of the class and places it by the list's rules: IHDR,
   // IDAT, PLTE and IEND only while the owner builds a new picture, gAMA,
   // tRNS and pHYs once, and nothing into a list without IHDR and IEND
@@ -534,9 +576,18 @@ class TPNGList : public TPNGPointerList {
   void Clear();
 
  private:
-  // The position of the first chunk of the class (or derived from it), -1.
-  int IndexOfClass(const TChunkClass& chunkClass) const;
   TChunk* InsertAt(int index, std::unique_ptr<TChunk> chunk);
+  // The first position of each class looked for (-1: none), known for as
+  // long as FFirstsChanges is FChanges. Appending, taking out the last item
+  // and replacing an item keep them known, so that a file read chunk by
+  // chunk never searches the list for a class; other changes forget them.
+  struct TFirstOfClass {
+    const TChunkClass* Class;
+    int Index;
+  };
+  mutable std::vector<TFirstOfClass> FFirsts;
+  mutable uint64_t FFirstsChanges = 0;
+  bool FirstsKnown() const { return FFirstsChanges == FChanges; }
 };
 
 // --- The picture ------------------------------------------------------------
@@ -566,16 +617,18 @@ class TPNGObject : public TGraphic {
   std::array<uint8_t, 256> GammaLookup{};
   std::array<uint8_t, 256> InverseGammaLookup{};
   void InitializeGamma();
+  // Builds the tables for a gAMA value other than 0 (entries of the
+  // inverse table that the value does not reach keep what they held). A
+  // run of chunks of one value builds them once.
+  void BuildGamma(uint32_t value);
 
   TPNGList& ChunkList() { return FChunks; }
   const TPNGList& ChunkList() const { return FChunks; }
   // Frees every chunk and resets the gamma tables and the text held.
   void ClearChunks();
-  // The text chunks read since the chunks were cleared take their text out
-  // of the room of kMaxFileTextBytes: TakeTextRoom takes bytes when they
-  // fit in what is left, and answers false (taking nothing) when not.
-  int64_t TextRoom() const { return kMaxFileTextBytes - FTextHeld; }
-  bool TakeTextRoom(int64_t bytes);
+  // The room for text of the text chunks read since the chunks were
+  // cleared.
+  TTextRoom& TextRoom() { return FTextRoom; }
   bool HeaderPresent() const;
   // EPNGHeaderNotPresent without a header.
   TChunkIHDR& Header() const;
@@ -714,7 +767,9 @@ class TPNGObject : public TGraphic {
   TPNGList FChunks;
   uint32_t FMaxIdatSize = 65535;
   bool FConstructing = false;
-  int64_t FTextHeld = 0;
+  TTextRoom FTextRoom;
+  // The gAMA value the tables were last built for, 0 for none.
+  uint32_t FGammaBuilt = 0;
 };
 
 // The codec's start-up: registers TPNGObject with TPicture for the

@@ -137,6 +137,64 @@ int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
   return FPosition;
 }
 
+// --- TBufferedReadStream -----------------------------------------------------
+
+TBufferedReadStream::TBufferedReadStream(TStream& source, size_t bufferSize)
+    : FSource(source), FSize(source.Size()), FBuffer(std::max<size_t>(bufferSize, 1)) {
+  FStart = FSourceAt = source.Position();
+}
+
+TBufferedReadStream::~TBufferedReadStream() {
+  try {
+    if (FSourceAt != FStart + int64_t(FAt)) FSource.SetPosition(FStart + int64_t(FAt));
+  } catch (...) {
+    // The other stream keeps the position it has.
+  }
+}
+
+int64_t TBufferedReadStream::ReadSource(uint8_t* buffer, int64_t position, int64_t count) {
+  if (FSourceAt != position) FSourceAt = FSource.Seek(position, soBeginning);
+  const int64_t got = std::max<int64_t>(0, FSource.Read(buffer, count));
+  FSourceAt += got;
+  return got;
+}
+
+int64_t TBufferedReadStream::Read(void* buffer, int64_t count) {
+  auto* to = static_cast<uint8_t*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    if (FAt == FLength) {
+      // The buffer is spent: a large rest goes straight to the caller.
+      FStart += int64_t(FLength);
+      FAt = FLength = 0;
+      if (count - done >= int64_t(FBuffer.size() / 2)) {
+        const int64_t got = ReadSource(to + done, FStart, count - done);
+        FStart += got;
+        return done + got;
+      }
+      FLength = size_t(ReadSource(FBuffer.data(), FStart, int64_t(FBuffer.size())));
+      if (FLength == 0) break;
+    }
+    const size_t n = size_t(std::min<int64_t>(count - done, int64_t(FLength - FAt)));
+    std::memcpy(to + done, FBuffer.data() + FAt, n);
+    FAt += n;
+    done += int64_t(n);
+  }
+  return done;
+}
+
+int64_t TBufferedReadStream::Seek(int64_t offset, TSeekOrigin origin) {
+  const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FStart + int64_t(FAt) : FSize;
+  const int64_t to = std::max<int64_t>(0, base + offset);
+  if (to >= FStart && to <= FStart + int64_t(FLength)) {
+    FAt = size_t(to - FStart);
+  } else {
+    FStart = to;
+    FAt = FLength = 0;
+  }
+  return to;
+}
+
 // --- TFileStream --------------------------------------------------------------
 
 namespace {

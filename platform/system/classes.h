@@ -95,6 +95,35 @@ class TReadOnlyMemoryStream : public TStream {
   int64_t FPosition = 0;
 };
 
+// Reads another stream through a buffer of its own, so that a walk of many
+// small reads and seeks costs the other stream a call per block, not per
+// read. Reads of half the buffer or more go straight to the other stream.
+// Its size is taken once, when the buffer is made; writing is refused.
+// When it ends it leaves the other stream where reading had come to.
+class TBufferedReadStream : public TStream {
+ public:
+  explicit TBufferedReadStream(TStream& source, size_t bufferSize = size_t(1) << 16);
+  ~TBufferedReadStream() override;
+  TBufferedReadStream(const TBufferedReadStream&) = delete;
+  TBufferedReadStream& operator=(const TBufferedReadStream&) = delete;
+  const char* ClassName() const override { return "TBufferedReadStream"; }
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() override { return FSize; }
+
+ private:
+  // Reads into memory from the other stream at a position.
+  int64_t ReadSource(uint8_t* buffer, int64_t position, int64_t count);
+  TStream& FSource;
+  const int64_t FSize;
+  std::vector<uint8_t> FBuffer;
+  // The buffer holds the bytes from FStart on, FLength of them; reading
+  // stands at FStart + FAt. FSourceAt: where the other stream stands.
+  int64_t FStart = 0, FSourceAt = 0;
+  size_t FAt = 0, FLength = 0;
+};
+
 // File open modes.
 enum : uint16_t {
   fmOpenRead = 0x0000,

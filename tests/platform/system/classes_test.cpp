@@ -38,6 +38,27 @@ TEST(MemoryStream, ReadWriteSeek) {
   EXPECT_THROW(r.SetSize(3), EStreamError);
 }
 
+TEST(BufferedReadStream, ReadsAndSeeksAsItsSourceAndLeavesItWhereReadingCame) {
+  std::vector<uint8_t> data(100);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i);
+  TReadOnlyMemoryStream source(data.data(), data.size()), plain(data.data(), data.size());
+  source.SetPosition(5), plain.SetPosition(5);
+  {
+    // Within the buffer, across it, past half of it, back, from the end, beyond it.
+    TBufferedReadStream buffered(source, 8);
+    for (auto [offset, origin, count] : std::vector<std::tuple<int64_t, TSeekOrigin, int64_t>>{
+             {0, soCurrent, 3}, {1, soCurrent, 2}, {-4, soCurrent, 6}, {0, soCurrent, 20}, {10, soBeginning, 3},
+             {-7, soEnd, 10}, {50, soEnd, 4}, {-60, soEnd, 2}, {90, soBeginning, 1}}) {
+      std::vector<uint8_t> got(20), expected(20);
+      EXPECT_EQ(buffered.Seek(offset, origin), plain.Seek(offset, origin));
+      EXPECT_EQ(buffered.Read(got.data(), count), plain.Read(expected.data(), count));
+      EXPECT_EQ(got, expected) << offset;
+    }
+    EXPECT_EQ(buffered.Size(), 100);
+  }
+  EXPECT_EQ(source.Position(), 91);
+}
+
 TEST(FileStream, ModesAndCreateNew) {
   TempDir dir;
   std::string path = dir.File("a.bin");

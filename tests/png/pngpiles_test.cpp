@@ -1,0 +1,79 @@
+// Files of piled-up chunks are claimed and read in stream calls that follow
+// their bytes, show their pictures and are saved by the list's rules.
+#include <gtest/gtest.h>
+
+#include "tests/png/pngreference.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+using TChunks = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+
+class TCallCountingStream : public TReadOnlyMemoryStream {
+ public:
+  using TReadOnlyMemoryStream::TReadOnlyMemoryStream;
+  int64_t Read(void* buffer, int64_t count) override { return ++Calls, TReadOnlyMemoryStream::Read(buffer, count); }
+  int64_t Seek(int64_t offset, TSeekOrigin from) override { return ++Calls, TReadOnlyMemoryStream::Seek(offset, from); }
+  int64_t Calls = 0;
+};
+
+TChunks operator+(TChunks a, const TChunks& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+TChunks Pile(int count, const std::string& name, const std::vector<uint8_t>& data = {}) {
+  return TChunks(size_t(count), {name, data});
+}
+TChunks WithoutImageData(TChunks chunks) {
+  for (auto& [name, data] : chunks)
+    if (name == "IDAT") data.clear();
+  return chunks;
+}
+}  // namespace
+
+TEST(PngPiles, EachPileIsReadInWorkOfItsBytesAndSavedByTheRules) {
+  // 2 x 1 pictures: RGB greys 128 and 64; palette indices 0 and 1.
+  std::vector<uint8_t> rgb = {0, 0, 0, 2, 0, 0, 0, 1, 8, 2, 0, 0, 0}, indexed = rgb;
+  indexed[9] = 3;
+  const TChunks header = {{"IHDR", rgb}}, end = {{"IEND", {}}};
+  const TChunks grey = {{"IDAT", Deflate({0, 128, 128, 128, 64, 64, 64})}};
+  const TChunks palette = {{"PLTE", {10, 20, 30, 40, 50, 60}}}, indices = {{"IDAT", Deflate({0, 0, 1})}};
+  const std::vector<TColor> greys = {RGB(128, 128, 128), RGB(64, 64, 64)};
+  // Each zTXt inflates past its bound: four take the file's text room, none
+  // after them is inflated, and all are written back as they were read.
+  std::vector<uint8_t> text = {'k', 0, 0}, deflated = Deflate(std::vector<uint8_t>(kMaxChunkTextBytes + 1, 'a'), 9);
+  text.insert(text.end(), deflated.begin(), deflated.end());
+  const TChunks texts = header + Pile(300, "zTXt", text) + grey + end;
+  const struct {
+    const char* Name;
+    TChunks Chunks, Saved;
+    std::vector<TColor> Colors;
+  } rows[] = {
+      {"gAMA", header + Pile(100000, "gAMA", {0, 1, 0x86, 0xA0}) + grey + end, {}, {0xBABABA, 0x888888}},
+      {"PLTE behind unknown chunks",
+       TChunks{{"IHDR", indexed}} + Pile(20000, "abCd") + Pile(20000, "PLTE", {1, 2, 3}) + palette + indices + end,
+       TChunks{{"IHDR", indexed}} + Pile(20000, "abCd") + palette + indices + end, {RGB(10, 20, 30), RGB(40, 50, 60)}},
+      {"later IHDR", header + Pile(40000, "IHDR", rgb) + grey + end, header + grey + end, greys},
+      {"empty IDAT", header + Pile(100000, "IDAT") + grey + Pile(100000, "IDAT") + end, header + grey + end, greys},
+      {"empty ancillary", header + Pile(200000, "abCd") + grey + end, {}, greys},
+      {"zTXt past the text total", texts, {}, greys},
+  };
+  for (const auto& row : rows) {
+    TChunkStream stream;
+    for (const auto& [name, data] : row.Chunks) stream.Chunk(name, data);
+    const std::vector<uint8_t>& file = stream.Bytes;
+    const int64_t calls = int64_t(file.size()) / 16384 + 64;
+    TCallCountingStream claimed(file.data(), file.size()), read(file.data(), file.size());
+    int64_t width = 0, height = 0, loadBytes = 0;
+    EXPECT_TRUE(PngLoadClaim(claimed, width, height, loadBytes)) << row.Name;
+    TPNGObject png;
+    png.LoadFromStream(read);
+    EXPECT_LE(std::max(claimed.Calls, read.Calls), calls) << row.Name;
+    EXPECT_EQ(png.TextRoom().Left(), row.Chunks == texts ? 0 : kMaxFileTextBytes) << row.Name;
+    TBitmap bitmap;
+    bitmap.Assign(&png);
+    bitmap.SetPixelFormat(pf24bit);
+    EXPECT_EQ(std::vector<TColor>({PixelAt(bitmap, 0, 0), PixelAt(bitmap, 1, 0)}), row.Colors) << row.Name;
+    const TChunks saved = WithoutImageData(ListChunks(SavedBytes(png)));
+    EXPECT_TRUE(saved == WithoutImageData(row.Saved.empty() ? row.Chunks : row.Saved)) << row.Name;
+  }
+}
