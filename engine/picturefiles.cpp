@@ -68,28 +68,37 @@ bool IconClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBy
 }
 
 // Walks GIF data block by block as the GIF reader reads it, from the
-// stream's start, through a buffer of its own: a skip past the buffer
-// leaves the bytes it passes unread.
+// stream's start, through a buffered reader: a skip past the buffer leaves
+// the bytes it passes unread.
 class TGifWalk {
  public:
   static constexpr int64_t BufferBytes = 64 << 10;
-  explicit TGifWalk(TStream& stream) : FStream(stream), FSize(stream.Size()), FBuffer(size_t(BufferBytes)) {}
+  explicit TGifWalk(TStream& stream) : FIn(stream, size_t(BufferBytes)), FSize(FIn.Size()) {
+    FIn.SetPosition(0);
+  }
   // Where the walk stands in the data.
-  int64_t At() const { return FStart + int64_t(FPos); }
-  int Peek() { return Buffered(1) ? FBuffer[FPos] : -1; }
-  int Next() { return Buffered(1) ? FBuffer[FPos++] : -1; }
-  // The next count bytes, or null when the data ends first.
-  const uint8_t* Look(size_t count) { return Buffered(count) ? FBuffer.data() + FPos : nullptr; }
+  int64_t At() { return FIn.Position(); }
+  int Peek() {
+    const int next = Next();
+    if (next >= 0) FIn.Seek(-1, soCurrent);
+    return next;
+  }
+  int Next() {
+    uint8_t byte;
+    return FIn.Read(&byte, 1) == 1 ? byte : -1;
+  }
+  // The next count bytes (at most a header's), or null when the data ends
+  // first.
+  const uint8_t* Look(size_t count) {
+    const int64_t got = FIn.Read(FLook, int64_t(std::min(count, sizeof FLook)));
+    FIn.Seek(-got, soCurrent);
+    return got == int64_t(count) ? FLook : nullptr;
+  }
   // Moves count bytes on (or back); false when that leaves the data.
   bool Skip(int64_t count) {
     const int64_t to = At() + count;
     if (to < 0 || to > FSize) return false;
-    if (to >= FStart && to <= FStart + int64_t(FLength)) {
-      FPos = size_t(to - FStart);
-    } else {
-      FStart = to;
-      FPos = FLength = 0;
-    }
+    FIn.SetPosition(to);
     return true;
   }
   // A chain of data sub-blocks up to its terminator (or the end), counted
@@ -104,23 +113,9 @@ class TGifWalk {
   }
 
  private:
-  bool Buffered(size_t count) {
-    if (FLength - FPos >= count) return true;
-    FLength -= FPos;
-    std::memmove(FBuffer.data(), FBuffer.data() + FPos, FLength);
-    FStart += int64_t(FPos);
-    FPos = 0;
-    FStream.SetPosition(FStart + int64_t(FLength));
-    int64_t got = FStream.Read(FBuffer.data() + FLength, int64_t(FBuffer.size() - FLength));
-    FLength += size_t(std::max<int64_t>(got, 0));
-    return FLength >= count;
-  }
-
-  TStream& FStream;
+  TBufferedReadStream FIn;
   const int64_t FSize;
-  std::vector<uint8_t> FBuffer;
-  int64_t FStart = 0;  // where the buffer's first byte lies in the data
-  size_t FPos = 0, FLength = 0;
+  uint8_t FLook[16];
 };
 
 // What the GIF reader meets in GIF data up to the end of its first frame.
