@@ -279,7 +279,10 @@ TPictureClaim MetafileClaim(TStream& stream) {
   int width = 0, height = 0;
   if (!MetafileSize(data.data(), data.size(), &width, &height)) return {};
   constexpr int64_t kPlayerBytes = 64 << 10;  // the player's and the painter's state
-  return Claimed(width, height, int64_t(data.size()) + MetafileBitmapBytes(data.data(), data.size()) + kPlayerBytes);
+  // The drawing is made on a 32-bit copy of the picture.
+  const int64_t surface = HeldBytes(int64_t(width) * 4 * height);
+  return Claimed(width, height,
+                 int64_t(data.size()) + MetafileBitmapBytes(data.data(), data.size()) + kPlayerBytes + surface);
 }
 
 // Whatever the kind: a loaded picture has pixels, and a working bitmap
