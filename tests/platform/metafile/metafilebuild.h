@@ -468,9 +468,11 @@ inline std::vector<uint8_t> ReselectedRegion(int rows, int columns, int count, b
 }
 
 // count texts of chars capitals in the largest font, down the frame; each
-// text's capitals on one spot when piled.
-inline std::vector<uint8_t> LargeTexts(int count, int chars, int side, bool piled = false) {
+// text's capitals on one spot when piled; the world turned by a degree
+// when turned.
+inline std::vector<uint8_t> LargeTexts(int count, int chars, int side, bool piled = false, bool turned = false) {
   Emf e = SquareEmf(side);
+  if (turned) e.Rec(EMR_SETWORLDTRANSFORM, {0x3F7FF605, 0x3C8EF859, int32_t(0xBC8EF859), 0x3F7FF605, 0, 0});
   e.Font(1, -2000).Select(1);
   for (int i = 0; i < count; ++i)
     e.TextOut(0, (i * 37) % side - 500, std::u16string(size_t(chars), u'W'), 0, {0, 0, -1, -1},
@@ -520,18 +522,6 @@ inline std::vector<uint8_t> HugeEllipses(int count, int side, bool wmf, int radi
   return w.Finish();
 }
 
-
-// Texts of chars letters with no advances, piled on the frame's middle in a
-// font of 200 pixels, count of them; turned by a degree when turned.
-inline std::vector<uint8_t> PiledGlyphs(int count, int chars, int side, bool turned) {
-  Emf e = SquareEmf(side);
-  if (turned) e.Rec(EMR_SETWORLDTRANSFORM, {0x3F7FF605, 0x3C8EF859, int32_t(0xBC8EF859), 0x3F7FF605, 0, 0});
-  e.Font(1, -200).Select(1);
-  std::u16string text;
-  for (int i = 0; i < chars; ++i) text += char16_t(u'A' + i % 26);
-  for (int i = 0; i < count; ++i) e.TextOut(side / 2 - 100, side / 2 - 100, text, 0, {0, 0, -1, -1}, std::vector<int32_t>(text.size(), 0));
-  return e.Finish();
-}
 
 // chars different characters from first on, at each of sizes font sizes.
 inline std::vector<uint8_t> GlyphSizes(int chars, int sizes, char16_t first, int side) {
