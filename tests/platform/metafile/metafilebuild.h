@@ -500,7 +500,6 @@ inline std::vector<uint8_t> Zigzags(TZigzag kind, int count, int points, int sid
   return e.Rect(0, 0, side, side).Finish();
 }
 
-
 // count ellipses of the radius (pixels) whose curve crosses the
 // frame while their control points lie outside it: in a path stroked with
 // a dashed pen 2 pixels wide (EMF), or drawn with an xor pen 4096 pixels
@@ -522,7 +521,6 @@ inline std::vector<uint8_t> HugeEllipses(int count, int side, bool wmf, int radi
   return w.Finish();
 }
 
-
 // chars different characters from first on, at each of sizes font sizes.
 inline std::vector<uint8_t> GlyphSizes(int chars, int sizes, char16_t first, int side) {
   Emf e = SquareEmf(side);
@@ -533,36 +531,22 @@ inline std::vector<uint8_t> GlyphSizes(int chars, int sizes, char16_t first, int
   return e.Finish();
 }
 
-// A clip of strips one-pixel columns the frame's height (every other
-// pixel), then, under background mode mode (1 transparent, 2 opaque),
-// count one-letter texts, or a fill of the frame when count is 0.
+// A clip of strips one-pixel columns the frame's height, spread evenly,
+// under background mode mode (1 transparent, 2 opaque); then count
+// one-letter texts, or a fill of the frame when count is 0, or when it is
+// -1 clipped text (ETO_CLIPPED, on its background) in a world turned by
+// 30 degrees, whose rectangle meets each strip in each row.
 inline std::vector<uint8_t> StripClip(int strips, int count, int mode, int side) {
-  std::vector<TRect> columns;
-  for (int i = 0; i < strips; ++i) columns.push_back(Bounds(2 * i, 0, 1, side));
-  Emf e = SquareEmf(side);
-  e.ClipRegion(columns, 5).Rec(EMR_SETBKMODE, {mode});
-  if (count == 0) return e.RedFill().Rect(0, 0, side, side).Finish();
-  e.Font(1, -16).Select(1);
-  for (int i = 0; i < count; ++i) e.TextOut((i * 13) % side, (i * 29) % side, u"x");
-  return e.Finish();
-}
-
-// Clipped text (ETO_CLIPPED, on its background) under a world turned by
-// 30 degrees, in a clip of strips one-pixel columns the frame's height:
-// the text's rectangle turned meets each strip in each row.
-inline std::vector<uint8_t> TurnedClippedText(int strips, int side) {
   std::vector<TRect> columns;
   for (int i = 0; i < strips; ++i) columns.push_back(Bounds(int(int64_t(i) * side / strips), 0, 1, side));
   Emf e = SquareEmf(side);
-  e.ClipRegion(columns, 5).Rec(EMR_SETWORLDTRANSFORM, {0x3F5DB3D7, 0x3F000000, int32_t(0xBF000000), 0x3F5DB3D7, 0, 0});
-  return e.Font(1, -40).Select(1).TextOut(side / 2, 0, u"Brightmill", 4, {0, 0, 2 * side, 2 * side}).Finish();
-}
-
-// count saved states.
-inline std::vector<uint8_t> SavedStates(int count) {
-  Emf e;
-  for (int i = 0; i < count; ++i) e.Rec(EMR_SAVEDC, {});
-  return e.RedFill().Rect(0, 0, 90, 90).Finish();
+  e.ClipRegion(columns, 5).Rec(EMR_SETBKMODE, {mode});
+  if (count == 0) return e.RedFill().Rect(0, 0, side, side).Finish();
+  if (count < 0) e.Rec(EMR_SETWORLDTRANSFORM, {0x3F5DB3D7, 0x3F000000, int32_t(0xBF000000), 0x3F5DB3D7, 0, 0});
+  e.Font(1, count < 0 ? -40 : -16).Select(1);
+  if (count < 0) e.TextOut(side / 2, 0, u"Brightmill", 4, {0, 0, 2 * side, 2 * side});
+  for (int i = 0; i < count; ++i) e.TextOut((i * 13) % side, (i * 29) % side, u"x");
+  return e.Finish();
 }
 
 // --- Dense honest charts ---------------------------------------------------------
@@ -572,14 +556,11 @@ inline std::vector<uint8_t> SavedStates(int count) {
 // pen 3 pixels wide.
 inline std::vector<uint8_t> Trace(int samples, int width, int height, bool vibration) {
   uint32_t seed = 99;
-  auto noise = [&] {
-    seed = seed * 1103515245u + 12345u;
-    return double((seed >> 8) % 65536) / 65536 - 0.5;
-  };
   std::vector<std::pair<int, int>> points;
   for (int i = 0; i < samples; ++i) {
-    const double t = double(i) / samples;
-    const double v = vibration ? 0.3 * std::sin(t * 900) + 0.1 * std::sin(t * 5311) + 0.15 * noise() : 0.98 * noise();
+    seed = seed * 1103515245u + 12345u;
+    const double t = double(i) / samples, noise = double(seed >> 16) / 65536 - 0.5;
+    const double v = vibration ? 0.3 * std::sin(t * 900) + 0.1 * std::sin(t * 5311) + 0.15 * noise : 0.98 * noise;
     points.emplace_back(int(t * width), int(height / 2 + v * height));
   }
   Emf e(0, 0, (width * 2540 + 48) / 96, (height * 2540 + 48) / 96);
