@@ -140,6 +140,8 @@ constexpr double kClipRectWork = 16, kPointWork = 64;
 // twice the edges in its row more. Each state saved or restored.
 constexpr double kCurvePointWork = 1024, kNewGlyphWork = 65536, kClipSpanWork = 4, kEdgeCellWork = 2,
                  kStateWork = 256;
+// Each pixel of a bitmap decoded.
+constexpr double kDecodePixelWork = 4;
 // Each character of a text, drawn or not; each dash of a wide pen that a
 // clip shows, and each pixel of the pen's width in it; each dash it hides.
 constexpr double kGlyphWork = 2048, kDashWork = 2048, kDashWidthWork = 4 * kSpanWork, kHiddenDashWork = 16;

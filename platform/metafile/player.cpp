@@ -1189,6 +1189,7 @@ std::optional<TDib> TPlayer::Decode(const TDibRef& dib, bool kept, bool* overBud
     return std::nullopt;
   }
   FUse.BitmapPixels = FBudget.Taken();
+  Charge(kDecodePixelWork * double(size->Width) * double(size->Height));
   return DecodeDib(dib);
 }
 
