@@ -586,11 +586,12 @@ void TPlayer::Paint(const QRectF& reach, const QRectF& busy, double work, double
   const std::vector<QRegion> parts = clip.Parts(top, bottom, kMaxClipBandSpans);
   if (parts.empty()) return;
   const int busyTop = std::max(top, row(busy.top(), top)), busyBottom = std::min(bottom, row(busy.bottom(), bottom) + 1);
-  // The painter lays out the spans of every part it is handed, and with
-  // the background opaque it makes each part an outline and fills it.
-  const bool outlined = FPainter.backgroundMode() == Qt::OpaqueMode && clip.Rects() > 1;
-  Charge(work + kClipRectWork * double(clip.RectsIn(top, bottom)) + kClipSpanWork * clip.SpansIn(top, bottom) +
-         (outlined ? clip.OutlineWorkIn(top, bottom) : 0) +
+  // The painter lays out the spans of every part of many rectangles it is
+  // handed, and with the background opaque it makes such a part an outline
+  // and fills it.
+  const bool complex = clip.Rects() > 1, outlined = complex && FPainter.backgroundMode() == Qt::OpaqueMode;
+  Charge(work + kClipRectWork * double(clip.RectsIn(top, bottom)) +
+         (complex ? kClipSpanWork * clip.SpansIn(top, bottom) : 0) + (outlined ? clip.OutlineWorkIn(top, bottom) : 0) +
          (busyTop < busyBottom ? kSpanWork * clip.SpansIn(busyTop, busyBottom) : 0) +
          kPointWork * points * double(parts.size() - 1));
   for (const QRegion& part : parts) {
