@@ -21,29 +21,40 @@ int64_t FramePixels(const QImage& image, const QRectF& rect) {
 
 // --- Clips -------------------------------------------------------------------------
 
-TClip::TClip(const QRegion& region, int64_t* held) : FRegion(region), FHeld(held) {
+namespace {
+
+// What a row of a band of count rectangles costs made an outline and filled.
+double OutlineRowWork(int64_t count) { return 2.0 * count * (kSpanWork + kEdgeCellWork * 2.0 * count); }
+
+}  // namespace
+
+TClip::TClip(const QRegion& region, THeld* held) : FRegion(region), FHeld(held) {
   int64_t index = 0;
+  auto close = [&] {
+    FRectsBefore.push_back(index);
+    const double rows = FBands.back().Bottom - FBands.back().Top;
+    const int64_t count = Count(FBands.size() - 1);
+    FSpansBefore.push_back(FSpansBefore.back() + double(count) * rows);
+    FOutlineBefore.push_back(FOutlineBefore.back() + OutlineRowWork(count) * rows);
+  };
   for (const QRect& r : FRegion) {
     const int top = r.top(), bottom = r.top() + r.height();
     if (FBands.empty() || FBands.back().Top != top || FBands.back().Bottom != bottom) {
-      if (!FBands.empty()) {
-        FRectsBefore.push_back(index);
-        FSpansBefore.push_back(FSpansBefore.back() + double(Count(FBands.size() - 1)) *
-                                                         (FBands.back().Bottom - FBands.back().Top));
-      }
+      if (!FBands.empty()) close();
       FBands.push_back({top, bottom, index});
     }
     ++index;
   }
-  if (!FBands.empty()) {
-    FRectsBefore.push_back(index);
-    FSpansBefore.push_back(FSpansBefore.back() + double(Count(FBands.size() - 1)) *
-                                                     (FBands.back().Bottom - FBands.back().Top));
-  }
-  *FHeld += Rects();
+  if (!FBands.empty()) close();
+  FBytes = 256 + 16 * Rects() + int64_t(sizeof(TBand) + 24) * int64_t(FBands.size());
+  FHeld->Rects += Rects();
+  FHeld->Bytes += FBytes;
 }
 
-TClip::~TClip() { *FHeld -= Rects(); }
+TClip::~TClip() {
+  FHeld->Rects -= Rects();
+  FHeld->Bytes -= FBytes;
+}
 
 std::pair<size_t, size_t> TClip::BandsIn(int top, int bottom) const {
   auto first = std::partition_point(FBands.begin(), FBands.end(), [&](const TBand& b) { return b.Bottom <= top; });
@@ -57,13 +68,22 @@ int64_t TClip::RectsIn(int top, int bottom) const {
 }
 
 double TClip::SpansIn(int top, int bottom) const {
+  return RowsIn(top, bottom, FSpansBefore, [](int64_t count) { return double(count); });
+}
+
+double TClip::OutlineWorkIn(int top, int bottom) const {
+  return RowsIn(top, bottom, FOutlineBefore, OutlineRowWork);
+}
+
+template <class F>
+double TClip::RowsIn(int top, int bottom, const std::vector<double>& before, F&& perRow) const {
   auto [first, last] = BandsIn(top, bottom);
   if (first == last) return 0;
-  double spans = FSpansBefore[last] - FSpansBefore[first];
+  double sum = before[last] - before[first];
   // Less the rows of the end bands outside the range.
-  spans -= double(Count(first)) * std::max(0, top - FBands[first].Top);
-  spans -= double(Count(last - 1)) * std::max(0, FBands[last - 1].Bottom - bottom);
-  return spans;
+  sum -= perRow(Count(first)) * std::max(0, top - FBands[first].Top);
+  sum -= perRow(Count(last - 1)) * std::max(0, FBands[last - 1].Bottom - bottom);
+  return sum;
 }
 
 std::vector<QRegion> TClip::Parts(int top, int bottom, int64_t maxSpans) const {
@@ -213,10 +233,33 @@ double VisibleArea(const QRectF& box, const QRect& visible) {
 
 }  // namespace
 
+namespace {
+
+bool Curved(const QPainterPath& path) {
+  for (int i = 0, n = path.elementCount(); i < n; ++i)
+    if (path.elementAt(i).isCurveTo()) return true;
+  return false;
+}
+
+// Each point of the lines that follow the curves, which the painter makes
+// and walks for the whole curve, wherever it lies.
+double CurveWork(const QPainterPath& path, const QPainterPath& drawn) {
+  return Curved(path) ? kCurvePointWork * drawn.elementCount() : 0;
+}
+
+}  // namespace
+
+QPainterPath Drawn(const QPainterPath& path) {
+  if (!Curved(path)) return path;
+  QPainterPath drawn;
+  for (const QPolygonF& polygon : path.toSubpathPolygons()) drawn.addPolygon(polygon);
+  return drawn;
+}
+
 std::vector<TEdgeRows> PathEdges(const QPainterPath& path) {
   std::vector<TEdgeRows> edges;
   edges.reserve(size_t(path.elementCount()));
-  EachSegment(path, true, [&](QPointF a, QPointF b, bool) {
+  EachSegment(Drawn(path), true, [&](QPointF a, QPointF b, bool) {
     if (a.y() != b.y()) edges.push_back({std::min(a.y(), b.y()), std::max(a.y(), b.y()), 1});
   });
   return edges;
@@ -224,8 +267,9 @@ std::vector<TEdgeRows> PathEdges(const QPainterPath& path) {
 
 double FillWork(const QPainterPath& path, const QRect& visible, double pixelWork) {
   if (visible.isEmpty()) return 0;
-  return pixelWork * VisibleArea(path.controlPointRect(), visible) +
-         EdgeWork(PathEdges(path), visible.top(), visible.top() + visible.height(), visible.width());
+  const QPainterPath drawn = Drawn(path);
+  return pixelWork * VisibleArea(drawn.controlPointRect(), visible) + CurveWork(path, drawn) +
+         EdgeWork(PathEdges(drawn), visible.top(), visible.top() + visible.height(), visible.width());
 }
 
 double PenReach(const QPen& pen) {
@@ -235,9 +279,11 @@ double PenReach(const QPen& pen) {
   return width <= 1 ? 2 : width * std::max(pen.miterLimit(), 2.0) / 2 + width + 2;
 }
 
-TStrokeWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& visible, const QRect& device,
-                       double pixelWork) {
+TStrokeWork StrokeWork(const QPainterPath& curves, const QPen& pen, const QRect& visible, const QRect& device,
+                       double pixelWork, double linePixelWork) {
   TStrokeWork result;
+  const QPainterPath path = Drawn(curves);
+  result.Work = CurveWork(curves, path);
   const double width = pen.widthF();
   const bool cosmetic = width <= 1;
   const double reach = PenReach(pen);
@@ -273,10 +319,10 @@ TStrokeWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& v
   if (cosmetic) {
     // Each pixel of a one-pixel line is a span of its own; dashes are
     // counted pixel by pixel.
-    result.Work = length * kSpanWork * (period > 0 ? 2 : 1);
+    result.Work += length * linePixelWork * (period > 0 ? 2 : 1);
     return result;
   }
-  result.Work = pixelWork * length * width +
+  result.Work += pixelWork * length * width +
                 (visible.isEmpty() ? 0
                                    : EdgeWork(std::move(edges), visible.top(), visible.top() + visible.height(),
                                               visible.width()));

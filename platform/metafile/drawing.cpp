@@ -26,25 +26,9 @@ int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64
 void DrawMetafileFrame(const uint8_t* data, size_t size, uint8_t* frame, int width, int height, ptrdiff_t stride,
                        double left, double top, double rectWidth, double rectHeight) {
   if (width <= 0 || height <= 0) return;
-  // Qt's painter fills and strokes its own 32-bit format many times faster
-  // than 24-bit pictures.
-  QImage surface(width, height, QImage::Format_RGB32);
-  if (surface.isNull()) throw std::bad_alloc();
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* in = frame + stride * y;
-    auto* out = reinterpret_cast<uint32_t*>(surface.scanLine(y));
-    for (int x = 0; x < width; ++x, in += 3)
-      out[x] = 0xFF000000u | uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0];
-  }
+  // The player draws a 24-bit picture on a 32-bit copy and converts it back.
+  QImage picture(frame, width, height, qsizetype(stride), QImage::Format_BGR888);
+  if (picture.isNull()) throw std::bad_alloc();
   TMetafileDrawUse use;
-  mf::Play(data, size, surface, QRectF(left, top, rectWidth, rectHeight), use);
-  for (int y = 0; y < height; ++y) {
-    const auto* in = reinterpret_cast<const uint32_t*>(surface.constScanLine(y));
-    uint8_t* out = frame + stride * y;
-    for (int x = 0; x < width; ++x, out += 3) {
-      out[0] = uint8_t(in[x]);
-      out[1] = uint8_t(in[x] >> 8);
-      out[2] = uint8_t(in[x] >> 16);
-    }
-  }
+  mf::Play(data, size, picture, QRectF(left, top, rectWidth, rectHeight), use);
 }

@@ -113,16 +113,17 @@ enum : uint32_t { DIB_RGB_COLORS = 0 };
 // --- Bounds of a drawing ---------------------------------------------------------
 
 // What the painter does is counted as work, in units of about a nanosecond
-// of painting on a 24-bit picture, and charged before the painter is
+// of painting on its own 32-bit surface, and charged before the painter is
 // called: a drawing may do no work that its frame and its file do not pay
 // for. A pixel filled costs kSolidPixelWork in a solid colour, kPixelWork
 // through a pattern, a hatch, a raster operation or from a picture, and
-// kGlyphPixelWork in a text's cells. A span, a run of pixels in one row,
-// costs kSpanWork: each row an outline's edge crosses (and as many units
-// again as there are edges crossing that row, up to its pixels, for the
-// painter sorts them), each pixel of a one-pixel line, each row of a
-// clip's rectangle that a painting meets.
-constexpr double kSolidPixelWork = 1, kPixelWork = 6, kGlyphPixelWork = 2;
+// kGlyphPixelWork in a glyph's cell. A pixel of a one-pixel line costs
+// kLinePixelWork, but kSpanWork under a clip of many rectangles. A span, a
+// run of pixels in one row, costs kSpanWork: each row an outline's edge
+// crosses (and as many units again as there are edges crossing that row,
+// up to its pixels, for the painter sorts them), each row of a clip's
+// rectangle that a painting meets.
+constexpr double kSolidPixelWork = 1, kPixelWork = 6, kGlyphPixelWork = 2, kLinePixelWork = 32;
 constexpr double kSpanWork = 256;
 // Each rectangle an operation on two regions reads or makes; each
 // rectangle made at each step of uniting many regions pairwise.
@@ -130,14 +131,25 @@ constexpr double kRegionRectWork = 4, kUniteRectWork = 64;
 // Each rectangle of a clip handed to the painter, and each point of a path
 // handed to it once more (a clip handed in bands).
 constexpr double kClipRectWork = 16, kPointWork = 64;
+// Each point of the lines that follow a curve (see Drawn). Each glyph
+// drawn in a size, weight and turn not drawn before, with kGlyphPixelWork
+// for each pixel of its em square. Each span of the clip in the rows a
+// painting is handed (the painter lays out the clip's spans for them);
+// with the background opaque, the painter makes the clip an outline and
+// fills it, so each row of each rectangle's two edges costs kSpanWork and
+// twice the edges in its row more. Each state saved or restored.
+constexpr double kCurvePointWork = 1024, kNewGlyphWork = 65536, kClipSpanWork = 4, kEdgeCellWork = 2,
+                 kStateWork = 256;
+// Each pixel of a bitmap decoded.
+constexpr double kDecodePixelWork = 4;
 // Each character of a text, drawn or not; each dash of a wide pen that a
 // clip shows, and each pixel of the pen's width in it; each dash it hides.
 constexpr double kGlyphWork = 2048, kDashWork = 2048, kDashWidthWork = 4 * kSpanWork, kHiddenDashWork = 16;
 // The work of a drawing: this much for each pixel of its frame (the part of
 // the picture it is drawn on) and each byte of its file, and the floor
-// beside. Ordinary drawings use a few hundredths of it, a dense plan a
-// tenth.
-constexpr double kWorkPerFramePixel = 256, kWorkPerFileByte = 1024, kWorkFloor = double(1 << 28);
+// beside, half a second. Ordinary drawings use a few thousandths of it,
+// a dense plan or chart up to a half.
+constexpr double kWorkPerFramePixel = 3072, kWorkPerFileByte = 4096, kWorkFloor = double(1 << 29);
 double WorkLimit(int64_t framePixels, size_t fileBytes);
 // The pixels of the image that the rectangle covers.
 int64_t FramePixels(const QImage& image, const QRectF& rect);
@@ -149,18 +161,29 @@ constexpr int64_t kMaxHeldRegionRects = int64_t(1) << 20;
 // The dashes of one stroke of a wide pen within the picture: the painter
 // builds an outline for each of them before it fills any, clipped or not.
 constexpr int64_t kMaxStrokeDashes = int64_t(1) << 15;
-// The painter sets aside memory for a clip's rectangles times its rows;
-// a clip is handed to it in bands of rows that keep that product below this.
-constexpr int64_t kMaxClipBandSpans = int64_t(1) << 22;
+// The painter sets aside memory for a clip's rectangles times its rows,
+// kClipSpanBytes for each; a clip is handed to it in bands of rows that
+// keep that product below this.
+constexpr int64_t kMaxClipBandSpans = int64_t(1) << 20, kClipSpanBytes = 16;
+// The memory a drawing may hold beside its pictures: its clips and
+// regions, its saved states, and the painter's spans of a clip.
+constexpr int64_t kMaxHeldBytes = kMetafileHeldBytes;
+
+// What the clips, regions and saved states of a drawing hold.
+struct THeld {
+  int64_t Rects = 0, Bytes = 0;
+};
 
 // A clip or region in image pixels, as a region keeps it: rectangles in
 // bands of rows, top to bottom, each band's left to right. The bands are
 // indexed, so that the part in a range of rows is found without going
-// through the rest. While it lives, a clip counts its rectangles in the
-// total its player holds.
+// through the rest. While it lives, a clip counts its rectangles and bytes
+// in what its player holds.
 class TClip {
  public:
-  TClip(const QRegion& region, int64_t* held);
+  TClip(const QRegion& region, THeld* held);
+  // The most bytes a clip of that many rectangles holds.
+  static int64_t BytesFor(int64_t rects) { return 256 + 16 * rects + int64_t(sizeof(TBand) + 24) * rects; }
   ~TClip();
   TClip(const TClip&) = delete;
   TClip& operator=(const TClip&) = delete;
@@ -174,6 +197,9 @@ class TClip {
   // bottom - 1.
   int64_t RectsIn(int top, int bottom) const;
   double SpansIn(int top, int bottom) const;
+  // The work of the clip made an outline and filled, in rows top to
+  // bottom - 1 (see kEdgeCellWork).
+  double OutlineWorkIn(int top, int bottom) const;
   // The clip in rows top to bottom - 1, in parts of consecutive rows whose
   // rectangles times rows (gaps between bands included) stay within
   // maxSpans where a single row allows it.
@@ -190,12 +216,18 @@ class TClip {
   // The bands meeting rows top to bottom - 1: first and one past the last.
   std::pair<size_t, size_t> BandsIn(int top, int bottom) const;
   int64_t Count(size_t band) const { return FRectsBefore[band + 1] - FRectsBefore[band]; }
+  // Sums over rows top to bottom - 1 what before adds up band by band,
+  // perRow(rectangles) for each row.
+  template <class F>
+  double RowsIn(int top, int bottom, const std::vector<double>& before, F&& perRow) const;
 
   QRegion FRegion;
   std::vector<TBand> FBands;
   std::vector<int64_t> FRectsBefore{0};  // rectangles before each band, and in all
   std::vector<double> FSpansBefore{0};
-  int64_t* FHeld;
+  std::vector<double> FOutlineBefore{0};  // the outline's work in each band's rows
+  int64_t FBytes = 0;
+  THeld* FHeld;
 };
 using TClipRef = std::shared_ptr<const TClip>;
 
@@ -212,23 +244,26 @@ struct TEdgeRows {
 // columns pixels each: for each row, a span for each edge crossing it and
 // as many units again as there are such edges, or columns when fewer.
 double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns);
-// The edges of the path's outline (each figure closed), control points of
-// curves standing in for the curves.
+// The path as the painter draws it: curves flattened into the lines that
+// follow them, which may cross the picture where their control points do
+// not.
+QPainterPath Drawn(const QPainterPath& path);
+// The edges of the path's outline (each figure closed), curves flattened.
 std::vector<TEdgeRows> PathEdges(const QPainterPath& path);
 
 // What filling the path inside the visible rectangle costs: its pixels, at
 // pixelWork each, and the rows its edges cross.
 double FillWork(const QPainterPath& path, const QRect& visible, double pixelWork);
 // What stroking the path with the pen inside the visible rectangle costs
-// (the pixels a wide pen covers at pixelWork each), and the dashes of a
-// wide pen inside the device rectangle, which the painter makes whatever
-// the clip.
+// (the pixels a wide pen covers at pixelWork each, those of a one-pixel
+// line at linePixelWork each), and the dashes of a wide pen inside the
+// device rectangle, which the painter makes whatever the clip.
 struct TStrokeWork {
   double Work = 0;
   int64_t Dashes = 0;
 };
 TStrokeWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& visible, const QRect& device,
-                       double pixelWork);
+                       double pixelWork, double linePixelWork);
 // How far beyond its path a stroke of the pen may paint, in pixels.
 double PenReach(const QPen& pen);
 
@@ -414,8 +449,10 @@ struct TDcState {
 // A play stops (TooComplex) before any call into the painter whose work
 // would pass the play's limit, before building a clip or region of more
 // rectangles than kMaxRegionRects or one that would take what all of them
-// hold past kMaxHeldRegionRects, and before a stroke with more dashes in
-// view than kMaxStrokeDashes. What it used of each bound is kept in use.
+// hold past kMaxHeldRegionRects, before a clip, region or saved state
+// that would take what it holds past kMaxHeldBytes, and before a stroke
+// with more dashes in view than kMaxStrokeDashes. What it used of each
+// bound is kept in use.
 class TPlayer {
  public:
   // unitsPerMm: device units per millimetre (x, y), for the fixed map modes.
@@ -521,6 +558,7 @@ class TPlayer {
   // Work and bounds.
   void Charge(double work);
   void CheckRegionRects(int64_t rects);
+  void CheckHeldBytes(int64_t more);
   TClipRef MakeClip(const QRegion& region);
   QRect Visible() const;
   // Calls paint, which paints nothing outside reach (image pixels), with
@@ -554,13 +592,14 @@ class TPlayer {
   void ContinueFigure(const std::vector<QPointF>& points, bool bezier);
   void BoxShape(const QRectF& box, const TShapeMaker& make, bool closed);
   void ArcFromPosition(const QPainterPath& arc, QPointF arcEnd);
+  double NewGlyphsWork(const QFont& font, double angle, const QString& text);
 
   QImage& FImage;
   QPainter FPainter;
   QTransform FPlayback;
   QPointF FUnitsPerMm;
   TMetafileDrawUse& FUse;
-  int64_t FHeldRects = 0;  // of the clips and regions below, which count themselves in it
+  THeld FHeld;  // the clips and regions below count themselves in it, the saved states too
   TDcState FState;
   std::vector<TDcState> FSaved;
   std::map<uint32_t, TGdiObject> FObjects;
@@ -572,6 +611,8 @@ class TPlayer {
   bool FFigureOpen = false;  // lines continue the path's last figure
   QPainterPath FPath;        // image pixels
   TPixelBudget FBudget;
+  std::map<QString, int> FFonts;                 // the fonts and turns text was drawn in
+  std::set<std::pair<int, char16_t>> FGlyphs;  // the glyphs drawn in each
 };
 
 }  // namespace mf

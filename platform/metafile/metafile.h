@@ -32,7 +32,8 @@
 // frame's area (the part of the canvas drawn on) and of the file's size.
 // No clip or region may have more than 2^18 rectangles, nor all that a
 // drawing holds at once more than 2^20, and no stroke of a wide pen more
-// than 2^15 dashes within the canvas. A drawing that would pass a bound
+// than 2^15 dashes within the canvas; its clips, regions and saved states
+// and the painter's spans of a clip hold at most 64 MiB. A drawing that would pass a bound
 // stops before it does and Draw raises EInvalidGraphic "Metafile is too
 // complex to draw"; the canvas may hold part of the drawing.
 //
@@ -80,6 +81,7 @@ struct TMetafileDrawUse {
   double Work = 0, WorkLimit = 0;  // work units
   int64_t RegionRects = 0;         // of the largest clip or region built
   int64_t HeldRegionRects = 0;     // the most held at once
+  int64_t HeldBytes = 0;           // the most held at once by clips, regions and saved states
   int64_t StrokeDashes = 0;        // the most of one stroke within the canvas
   int64_t BitmapPixels = 0;        // counted to the bound of the bitmaps
   bool Stopped = false;            // a bound stopped it

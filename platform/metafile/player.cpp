@@ -377,13 +377,32 @@ void TPlayer::UpdateTransform() {
   FTransformOk = Invertible(FTransform);
 }
 
-void TPlayer::SaveDC() { FSaved.push_back(FState); }
+namespace {
+
+// What a saved state holds: itself, twice over for the list of them grows
+// by copying, and what its pen and font keep on the heap.
+int64_t StateBytes(const TDcState& state) {
+  return 2 * int64_t(sizeof(TDcState)) + 32 + int64_t(state.Pen.Dashes.capacity() * sizeof(double)) + 32 +
+         2 * int64_t(state.Font.Face.capacity()) + 32;
+}
+
+}  // namespace
+
+void TPlayer::SaveDC() {
+  Charge(kStateWork);
+  const int64_t bytes = StateBytes(FState);
+  CheckHeldBytes(bytes);
+  FSaved.push_back(FState);
+  FHeld.Bytes += bytes;
+}
 
 void TPlayer::RestoreDC(int which) {
   int64_t count = static_cast<int64_t>(FSaved.size());
   int64_t keep = which < 0 ? count + which : int64_t(which) - 1;
   if (which == 0 || keep < 0 || keep >= count) return;
+  Charge(kStateWork * double(count - keep));
   FState = FSaved[keep];
+  for (int64_t i = keep; i < count; ++i) FHeld.Bytes -= StateBytes(FSaved[i]);
   FSaved.resize(keep);
   UpdateTransform();
 }
@@ -514,8 +533,19 @@ void TPlayer::Charge(double work) {
 
 void TPlayer::CheckRegionRects(int64_t rects) {
   FUse.RegionRects = std::max(FUse.RegionRects, rects);
-  FUse.HeldRegionRects = std::max(FUse.HeldRegionRects, FHeldRects + rects);
-  if (rects > kMaxRegionRects || FHeldRects + rects > kMaxHeldRegionRects) {
+  FUse.HeldRegionRects = std::max(FUse.HeldRegionRects, FHeld.Rects + rects);
+  if (rects > kMaxRegionRects || FHeld.Rects + rects > kMaxHeldRegionRects) {
+    FUse.Stopped = true;
+    TooComplex();
+  }
+}
+
+// The painter's spans of a clip are held beside, as many as a band of the
+// clip may have.
+void TPlayer::CheckHeldBytes(int64_t more) {
+  const int64_t held = FHeld.Bytes + more + kMaxClipBandSpans * kClipSpanBytes;
+  FUse.HeldBytes = std::max(FUse.HeldBytes, held);
+  if (held > kMaxHeldBytes) {
     FUse.Stopped = true;
     TooComplex();
   }
@@ -523,7 +553,8 @@ void TPlayer::CheckRegionRects(int64_t rects) {
 
 TClipRef TPlayer::MakeClip(const QRegion& region) {
   CheckRegionRects(region.rectCount());
-  return std::make_shared<const TClip>(region, &FHeldRects);
+  CheckHeldBytes(TClip::BytesFor(region.rectCount()));
+  return std::make_shared<const TClip>(region, &FHeld);
 }
 
 // The pixels a painting may change: the image, within the clip's rows and
@@ -555,7 +586,12 @@ void TPlayer::Paint(const QRectF& reach, const QRectF& busy, double work, double
   const std::vector<QRegion> parts = clip.Parts(top, bottom, kMaxClipBandSpans);
   if (parts.empty()) return;
   const int busyTop = std::max(top, row(busy.top(), top)), busyBottom = std::min(bottom, row(busy.bottom(), bottom) + 1);
+  // The painter lays out the spans of every part of many rectangles it is
+  // handed, and with the background opaque it makes such a part an outline
+  // and fills it.
+  const bool complex = clip.Rects() > 1, outlined = complex && FPainter.backgroundMode() == Qt::OpaqueMode;
   Charge(work + kClipRectWork * double(clip.RectsIn(top, bottom)) +
+         (complex ? kClipSpanWork * clip.SpansIn(top, bottom) : 0) + (outlined ? clip.OutlineWorkIn(top, bottom) : 0) +
          (busyTop < busyBottom ? kSpanWork * clip.SpansIn(busyTop, busyBottom) : 0) +
          kPointWork * points * double(parts.size() - 1));
   for (const QRegion& part : parts) {
@@ -690,7 +726,12 @@ void TPlayer::StrokeShape(const QPainterPath& path) {
   if (!BeginPaint(&fixed)) return;
   std::optional<QPen> pen = MakePen(fixed);
   if (!pen) return;
-  const TStrokeWork work = StrokeWork(path, *pen, Visible(), FImage.rect(), PixelWork(pen->brush()));
+  // One-pixel lines are drawn pixel by pixel straight into the picture but
+  // under a clip of many rectangles, where each pixel is a span clipped
+  // on its own.
+  const bool plainClip = !FState.Clip || FState.Clip->Rects() <= 1;
+  const TStrokeWork work = StrokeWork(path, *pen, Visible(), FImage.rect(), PixelWork(pen->brush()),
+                                      plainClip ? kLinePixelWork : kSpanWork);
   FUse.StrokeDashes = std::max(FUse.StrokeDashes, work.Dashes);
   if (work.Dashes > kMaxStrokeDashes) {
     FUse.Stopped = true;
@@ -1149,6 +1190,7 @@ std::optional<TDib> TPlayer::Decode(const TDibRef& dib, bool kept, bool* overBud
     return std::nullopt;
   }
   FUse.BitmapPixels = FBudget.Taken();
+  Charge(kDecodePixelWork * double(size->Width) * double(size->Height));
   return DecodeDib(dib);
 }
 
@@ -1172,6 +1214,19 @@ TBrushDef TPlayer::DibBrush(const TDibRef& dib, const TBrushDef& undecodable) {
 }
 
 // --- Text --------------------------------------------------------------------------
+
+// The glyphs of the text not drawn before in the font and turn, which the
+// painter makes before it draws them.
+double TPlayer::NewGlyphsWork(const QFont& font, double angle, const QString& text) {
+  const QString key = font.key() + QLatin1Char('/') + QString::number(angle, 'g', 17);
+  auto it = FFonts.find(key);
+  if (it == FFonts.end()) it = FFonts.emplace(key, int(FFonts.size())).first;
+  const double em = font.pixelSize();
+  double work = 0;
+  for (QChar c : text)
+    if (FGlyphs.insert({it->second, c.unicode()}).second) work += kNewGlyphWork + kGlyphPixelWork * em * em;
+  return work;
+}
 
 // The selected font in image pixels: the height (character height when
 // negative, cell height when positive) and width scale with the mapping.
@@ -1268,9 +1323,20 @@ void TPlayer::Text(const TTextRun& run) {
   baseline.rotate(angle);
   const QRectF cell = baseline.mapRect(QRectF(QPointF(x0 + left, y0 - ascent + up), QPointF(x0 + right, y0 + descent + down)));
   const QRect visible = Visible();
-  const QRectF shown = cell.intersected(QRectF(visible));
-  double work = shown.isEmpty() ? 0 : kGlyphPixelWork * shown.width() * shown.height();
-  if (!glyphIndices) work += kGlyphWork * double(run.Text.size());
+  auto shownArea = [&](const QRectF& r) {
+    const QRectF shown = r.intersected(QRectF(visible));
+    return shown.isEmpty() ? 0 : shown.width() * shown.height();
+  };
+  // Glyphs placed by their advances each paint their own cell, which may
+  // lie on the others'.
+  double work = 0;
+  if (positions.empty()) {
+    work = kGlyphPixelWork * shownArea(cell);
+  } else if (!glyphIndices) {
+    for (QPointF p : positions)
+      work += kGlyphPixelWork * shownArea(baseline.mapRect(QRectF(x0 + p.x(), y0 - ascent + p.y(), em, ascent + descent)));
+  }
+  if (!glyphIndices) work += kGlyphWork * double(run.Text.size()) + NewGlyphsWork(font, angle, run.Text);
 
   FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   QColor background = ToQColor(FState.BkColor);
@@ -1281,6 +1347,12 @@ void TPlayer::Text(const TTextRun& run) {
     if ((run.Options & ETO_OPAQUE) && !filled.isEmpty())
       work += kSolidPixelWork * filled.width() * filled.height() + kSpanWork * filled.height();
   }
+  // Clipped text is drawn under the clip met with its rectangle, made here
+  // within the bounds of a clip: the painter, asked to meet them, sets
+  // aside the rectangles of the result times its rows without a bound, and
+  // overflows.
+  const TClipRef unclipped = FState.Clip;
+  if (run.Options & ETO_CLIPPED) CombineClip(box, RGN_AND);
   Paint(QRectF(FImage.rect()).adjusted(-2, -2, 2, 2), cell.adjusted(-em, -em, em, em), work,
         double(run.Text.size()), [&] {
     FPainter.save();
@@ -1289,7 +1361,6 @@ void TPlayer::Text(const TTextRun& run) {
       area.addRegion(box);
       FPainter.fillPath(area, background);
     }
-    if (run.Options & ETO_CLIPPED) FPainter.setClipRegion(box, Qt::IntersectClip);
     FPainter.translate(origin);
     FPainter.rotate(angle);
     if (FState.BkMode == BK_OPAQUE)
@@ -1310,6 +1381,7 @@ void TPlayer::Text(const TTextRun& run) {
     }
     FPainter.restore();
   });
+  FState.Clip = unclipped;
 
   if (updateCP) {
     double move = (FState.TextAlign & TA_CENTER) == TA_CENTER ? 0

@@ -169,4 +169,50 @@ TEST_F(HostileRun, StopEndsAMetafileBeingDrawnAndTheRunStopsBeforeIt) {
   EXPECT_TRUE(Written().empty());
 }
 
+TEST_F(HostileRun, MetafilesOfEveryCostlyKindFailAloneAndDenseChartsDraw) {
+  // Each file is converted before an ordinary drawing, which is written
+  // whatever became of it. Crafted files of a few KB each stop on their
+  // bounds (curves charged by the lines that follow them, glyphs by their
+  // own cells and by their making, the clip's spans met by text, a clip
+  // made an outline under an opaque background, saved states by what they
+  // hold, clipped text met with the clip by the player); dense charts draw.
+  const std::vector<mftest::TOrdinaryDrawing> ordinary = mftest::OrdinaryDrawings();
+  mftest::Render(ordinary[0].Data);  // the first drawing makes the program's Qt application, on this thread
+  mftest::Emf savedStates;
+  for (int i = 0; i < 100000; ++i) savedStates.Rec(mftest::EMR_SAVEDC, {});
+  struct TRow {
+    const char* Name;
+    std::vector<uint8_t> Data;
+    bool Drawn;
+  };
+  const TRow rows[] = {
+      {"dashed curves.emf", mftest::HugeEllipses(1000, 500, false), false},
+      {"xor curves.wmf", mftest::HugeEllipses(600, 500, true), false},
+      {"piled glyphs.emf", mftest::LargeTexts(1, 4000, 1000, true), false},
+      {"turned piled glyphs.emf", mftest::LargeTexts(1, 4000, 1000, true, true), false},
+      {"glyph sizes.emf", mftest::GlyphSizes(8192, 24, u'\u0100', 800), false},
+      {"texts in strips.emf", mftest::StripClip(500, 800, 1, 1000), false},
+      {"opaque strips.emf", mftest::StripClip(1000, 0, 2, 2000), false},
+      {"saved states.emf", savedStates.Finish(), false},
+      {"clipped turned text.emf", mftest::StripClip(1000, -1, 2, 4000), false},
+      {"noise.emf", mftest::Trace(20000, 1000, 600, false), true},
+      {"vibration.emf", mftest::Trace(16000, 1000, 600, true), true},
+  };
+  WriteFile(Source.File("chart.emf"), ordinary[0].Data);
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    WriteFile(Source.File(row.Name), row.Data);
+    Job.SourceFiles.Clear();
+    for (const std::string name : {row.Name, "chart.emf"}) AddFile(Source.File(name));
+    RunToEnd();
+    const std::string stem = std::string(row.Name).substr(0, std::string(row.Name).rfind('.'));
+    Lines expected = {"Error: " + std::string(row.Name)};
+    if (row.Drawn) expected = {"Success: " + std::string(row.Name), "New name: " + stem + "(Convert)_1.bmp"};
+    for (const char* line : {"Success: chart.emf", "New name: chart(Convert)_1.bmp", "Done: ", "Time span: "})
+      expected.push_back(line);
+    EXPECT_EQ(Body(), expected);
+    for (const std::string& name : Written()) DeleteFile(Job.TargetDir + name);
+  }
+}
+
 }  // namespace

@@ -34,15 +34,15 @@ TEST(MetafileBounds, CostlyDrawingsStopWithTheirFailure) {
   };
   const TRow rows[] = {
       {"a clip of rows xor-ed with columns", ClipGrid(400, 800), bRegionRects},
-      {"strips cut out of the clip", ExcludedStrips(1100, 1100), bWork},
+      {"strips cut out of the clip", ExcludedStrips(1100, 1100), bRegionRects},
       {"saved states each keeping a grid", SavedGridClips(20, 230, 460), bHeldRects},
       {"a zigzag of one-unit dashes", DashedZigzag(2000, 400), bDashes},
       {"the zigzag under a clip of four pixels", DashedZigzag(2000, 400, true), bDashes},
-      {"the page inverted over and over", PagePatBlts(1000, 256), bWork},
+      {"the page inverted over and over", PagePatBlts(2000, 256), bWork},
       {"a region selected under a window that moves", ReselectedRegion(48, 48, 4000, true, 96), bWork},
-      {"capitals in the largest font", LargeTexts(400, 1, 1000), bWork},
-      {"a zigzag path filled", Zigzags(zzPath, 3, 2000, 256), bWork},
-      {"a zigzag polygon", Zigzags(zzPolygon, 3, 2000, 256), bWork},
+      {"capitals in the largest font, piled", LargeTexts(1, 4000, 1000, true), bWork},
+      {"a zigzag path filled", Zigzags(zzPath, 1, 16000, 256), bWork},
+      {"a zigzag polygon", Zigzags(zzPolygon, 1, 16000, 256), bWork},
       {"a zigzag of a wide pen", Zigzags(zzWideLine, 3, 2000, 256), bWork},
       {"a zigzag path made the clip", Zigzags(zzClipPath, 1, 2000, 400), bRegionRects},
   };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <tuple>
 
 #include "tests/platform/metafile/metafilebuild.h"
@@ -306,20 +307,22 @@ TEST(MetafileDraw, InconsistentRecordsAreSkipped) {
 }
 
 TEST(MetafileDraw, StoredRegressionInputs) {
-  // As the fuzzer: drawn at its own size up to 512 x 512, else onto 64 x 64.
-  // A drawing may stop at its bounds; the data is valid then.
+  // As the fuzzer: drawn at its own size up to 2048 x 2048, else onto the
+  // largest frame of its shape within that. A drawing may stop at its
+  // bounds; the data is valid then. The pixels it decodes are work.
   ReplayRegressionInputs(
       "fuzz_metafile",
       [](const std::vector<uint8_t>& data) {
         auto m = Load(data);
+        const double scale = std::min(1.0, std::sqrt(double(1 << 22) / (double(m->Width()) * m->Height())));
+        const int width = std::max(1, int(m->Width() * scale)), height = std::max(1, int(m->Height() * scale));
         const std::string stop = RaisedMessage<EInvalidGraphic>([&] {
-          if (m->Width() <= 512 && m->Height() <= 512) {
-            MakeFlatBitmap(m->Width(), m->Height(), clWhite)->Canvas()->Draw(0, 0, m.get());
-          } else {
-            MakeFlatBitmap(64, 64, clWhite)->Canvas()->StretchDraw(Rect(0, 0, 64, 64), m.get());
-          }
+          MakeFlatBitmap(width, height, clWhite)->Canvas()->StretchDraw(Rect(0, 0, width, height), m.get());
         });
         EXPECT_TRUE(stop == "(nothing raised)" || stop == "Metafile is too complex to draw") << stop;
+        const std::optional<TMetafileDrawUse> use = MetafileDrawUse(data.data(), data.size(), width, height);
+        ASSERT_TRUE(use);
+        EXPECT_GE(use->Work, double(use->BitmapPixels));
       },
       "Metafile is not valid");
 }

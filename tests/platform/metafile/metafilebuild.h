@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -36,8 +37,8 @@ enum : uint32_t {
   EMR_SETPOLYFILLMODE = 19, EMR_SETROP2 = 20, EMR_SETTEXTALIGN = 22, EMR_SETTEXTCOLOR = 24, EMR_SETBKCOLOR = 25,
   EMR_OFFSETCLIPRGN = 26, EMR_MOVETOEX = 27, EMR_EXCLUDECLIPRECT = 29, EMR_INTERSECTCLIPRECT = 30, EMR_SAVEDC = 33, EMR_RESTOREDC = 34,
   EMR_SETWORLDTRANSFORM = 35, EMR_MODIFYWORLDTRANSFORM = 36, EMR_SELECTOBJECT = 37, EMR_CREATEPEN = 38,
-  EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_RECTANGLE = 43, EMR_ARC = 45, EMR_LINETO = 54,
-  EMR_SETARCDIRECTION = 57, EMR_BEGINPATH = 59, EMR_ENDPATH, EMR_CLOSEFIGURE, EMR_FILLPATH, EMR_SELECTCLIPPATH = 67,
+  EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_ELLIPSE = 42, EMR_RECTANGLE = 43, EMR_ARC = 45, EMR_LINETO = 54,
+  EMR_SETARCDIRECTION = 57, EMR_BEGINPATH = 59, EMR_ENDPATH, EMR_CLOSEFIGURE, EMR_FILLPATH, EMR_STROKEPATH = 64, EMR_SELECTCLIPPATH = 67,
   EMR_ABORTPATH, EMR_FILLRGN = 71, EMR_PAINTRGN = 74, EMR_EXTSELECTCLIPRGN = 75, EMR_BITBLT = 76,
   EMR_STRETCHDIBITS = 81, EMR_EXTCREATEFONTINDIRECTW = 82, EMR_EXTTEXTOUTW = 84, EMR_POLYLINE16 = 87,
   EMR_POLYGON16 = 86, EMR_POLYPOLYGON16 = 91, EMR_CREATEMONOBRUSH = 93, EMR_CREATEDIBPATTERNBRUSHPT = 94, EMR_EXTCREATEPEN = 95
@@ -155,7 +156,7 @@ class Emf {
 // --- Building placeable Windows metafiles ---------------------------------------
 
 enum : uint16_t {
-  META_SAVEDC = 0x001E, META_SETBKMODE = 0x0102, META_SETROP2 = 0x0104, META_RESTOREDC = 0x0127,
+  META_SAVEDC = 0x001E, META_SETBKMODE = 0x0102, META_SETMAPMODE = 0x0103, META_SETWINDOWEXT = 0x020C, META_SETROP2 = 0x0104, META_RESTOREDC = 0x0127,
   META_PAINTREGION = 0x012B, META_SELECTOBJECT = 0x012D, META_DELETEOBJECT = 0x01F0, META_SETBKCOLOR = 0x0201,
   META_LINETO = 0x0213, META_MOVETO = 0x0214, META_FILLREGION = 0x0228, META_CREATEPENINDIRECT = 0x02FA,
   META_CREATEFONTINDIRECT = 0x02FB, META_CREATEBRUSHINDIRECT = 0x02FC, META_RECTANGLE = 0x041B,
@@ -466,11 +467,16 @@ inline std::vector<uint8_t> ReselectedRegion(int rows, int columns, int count, b
   return w.Brush(0, clRed).Pen(5, 0, 0).Select(1).Select(2).Rect(0, 0, side, side).Finish();
 }
 
-// count texts of chars capitals in the largest font, down the frame.
-inline std::vector<uint8_t> LargeTexts(int count, int chars, int side) {
+// count texts of chars capitals in the largest font, down the frame; each
+// text's capitals on one spot when piled; the world turned by a degree
+// when turned.
+inline std::vector<uint8_t> LargeTexts(int count, int chars, int side, bool piled = false, bool turned = false) {
   Emf e = SquareEmf(side);
+  if (turned) e.Rec(EMR_SETWORLDTRANSFORM, {0x3F7FF605, 0x3C8EF859, int32_t(0xBC8EF859), 0x3F7FF605, 0, 0});
   e.Font(1, -2000).Select(1);
-  for (int i = 0; i < count; ++i) e.TextOut(0, (i * 37) % side - 500, std::u16string(size_t(chars), u'W'));
+  for (int i = 0; i < count; ++i)
+    e.TextOut(0, (i * 37) % side - 500, std::u16string(size_t(chars), u'W'), 0, {0, 0, -1, -1},
+              std::vector<int32_t>(piled ? chars : 0, 0));
   return e.Finish();
 }
 
@@ -492,6 +498,74 @@ inline std::vector<uint8_t> Zigzags(TZigzag kind, int count, int points, int sid
     }
   }
   return e.Rect(0, 0, side, side).Finish();
+}
+
+// count ellipses of the radius (pixels) whose curve crosses the
+// frame while their control points lie outside it: in a path stroked with
+// a dashed pen 2 pixels wide (EMF), or drawn with an xor pen 4096 pixels
+// wide (WMF, whose logical units are side / 10 pixels).
+inline std::vector<uint8_t> HugeEllipses(int count, int side, bool wmf, int radius = 500000) {
+  const int shift = int(radius / 1.4142) - side / 2;
+  if (!wmf) {
+    Emf e = SquareEmf(side);
+    e.ExtPen(1, kGeometricPen | 1, 2, clBlue).Select(1).Rec(EMR_BEGINPATH, {});
+    for (int i = 0; i < count; ++i)
+      e.Rec(EMR_ELLIPSE, {i - shift - radius, -shift - radius, i - shift + radius, -shift + radius});
+    return e.Rec(EMR_ENDPATH, {}).Rec(EMR_STROKEPATH, {0, 0, 0, 0}).Finish();
+  }
+  Wmf w(0, 0, int16_t(side), int16_t(side), 96);
+  const int unit = side / 10, r = radius / unit, at = shift / unit;
+  w.Rec(META_SETWINDOWEXT, {10, 10}).Pen(0, 4096 / unit, clBlue).Select(0).Rec(META_SETROP2, {7});
+  for (int i = 0; i < count; ++i)
+    w.Rec(META_ELLIPSE, {int16_t(r - at), int16_t(r - at + i % 8), int16_t(-r - at), int16_t(-r - at + i % 8)});
+  return w.Finish();
+}
+
+// chars different characters from first on, at each of sizes font sizes.
+inline std::vector<uint8_t> GlyphSizes(int chars, int sizes, char16_t first, int side) {
+  Emf e = SquareEmf(side);
+  std::u16string text;
+  for (int i = 0; i < chars; ++i) text += char16_t(first + i);
+  for (int i = 0; i < sizes; ++i)
+    e.Font(1 + i, -(8 + 4 * i)).Select(1 + i).TextOut(0, (i * 37) % side, text);
+  return e.Finish();
+}
+
+// A clip of strips one-pixel columns the frame's height, spread evenly,
+// under background mode mode (1 transparent, 2 opaque); then count
+// one-letter texts, or a fill of the frame when count is 0, or when it is
+// -1 clipped text (ETO_CLIPPED, on its background) in a world turned by
+// 30 degrees, whose rectangle meets each strip in each row.
+inline std::vector<uint8_t> StripClip(int strips, int count, int mode, int side) {
+  std::vector<TRect> columns;
+  for (int i = 0; i < strips; ++i) columns.push_back(Bounds(int(int64_t(i) * side / strips), 0, 1, side));
+  Emf e = SquareEmf(side);
+  e.ClipRegion(columns, 5).Rec(EMR_SETBKMODE, {mode});
+  if (count == 0) return e.RedFill().Rect(0, 0, side, side).Finish();
+  if (count < 0) e.Rec(EMR_SETWORLDTRANSFORM, {0x3F5DB3D7, 0x3F000000, int32_t(0xBF000000), 0x3F5DB3D7, 0, 0});
+  e.Font(1, count < 0 ? -40 : -16).Select(1);
+  if (count < 0) e.TextOut(side / 2, 0, u"Brightmill", 4, {0, 0, 2 * side, 2 * side});
+  for (int i = 0; i < count; ++i) e.TextOut((i * 13) % side, (i * 29) % side, u"x");
+  return e.Finish();
+}
+
+// --- Dense honest charts ---------------------------------------------------------
+
+// A trace of samples points across width pixels, height high: loud noise
+// with a one-pixel pen, or a vibration (a few sines and some noise) with a
+// pen 3 pixels wide.
+inline std::vector<uint8_t> Trace(int samples, int width, int height, bool vibration) {
+  uint32_t seed = 99;
+  std::vector<std::pair<int, int>> points;
+  for (int i = 0; i < samples; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const double t = double(i) / samples, noise = double(seed >> 16) / 65536 - 0.5;
+    const double v = vibration ? 0.3 * std::sin(t * 900) + 0.1 * std::sin(t * 5311) + 0.15 * noise : 0.98 * noise;
+    points.emplace_back(int(t * width), int(height / 2 + v * height));
+  }
+  Emf e(0, 0, (width * 2540 + 48) / 96, (height * 2540 + 48) / 96);
+  e.Pen(1, 0, vibration ? 3 : 1, vibration ? clNavy : clBlack).Select(1);
+  return e.Points16(EMR_POLYLINE16, points).Finish();
 }
 
 // --- Drawing helpers --------------------------------------------------------------
