@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -94,10 +95,20 @@ bool Send(char byte) {
   return sent == 1;
 }
 
-// The next drawing's block, or -1 when the caller has gone.
+// A helper left idle this long ends, so that a program that drew some
+// metafiles long ago holds no helpers' memory; its caller starts a fresh
+// one when it draws again.
+constexpr int kIdleMilliseconds = 60 * 1000;
+
+// The next drawing's block, or -1 when the caller has gone or left the
+// helper idle too long.
 int Receive() {
   mfjob::TMessage message;
   for (;;) {
+    pollfd channel{mfjob::kChannel, POLLIN, 0};
+    const int ready = poll(&channel, 1, kIdleMilliseconds);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return -1;
     const ssize_t got = recvmsg(mfjob::kChannel, &message.Header, MSG_CMSG_CLOEXEC);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return -1;
