@@ -10,7 +10,8 @@ namespace mf {
 void TooComplex() { throw EInvalidGraphic("Metafile is too complex to draw"); }
 
 double WorkLimit(int64_t framePixels, size_t fileBytes) {
-  return kWorkFloor + kWorkPerFramePixel * double(std::max<int64_t>(framePixels, 0)) +
+  const double pixels = double(std::max<int64_t>(framePixels, 0)), dense = std::min(pixels, kDenseFramePixels);
+  return kWorkFloor + kWorkPerFramePixel * dense + kWorkPerLargeFramePixel * (pixels - dense) +
          kWorkPerFileByte * double(fileBytes);
 }
 

@@ -146,10 +146,16 @@ constexpr double kDecodePixelWork = 4;
 // clip shows, and each pixel of the pen's width in it; each dash it hides.
 constexpr double kGlyphWork = 2048, kDashWork = 2048, kDashWidthWork = 4 * kSpanWork, kHiddenDashWork = 16;
 // The work of a drawing: this much for each pixel of its frame (the part of
-// the picture it is drawn on) and each byte of its file, and the floor
-// beside, half a second. Ordinary drawings use a few thousandths of it,
-// a dense plan or chart up to a half.
-constexpr double kWorkPerFramePixel = 3072, kWorkPerFileByte = 4096, kWorkFloor = double(1 << 29);
+// the picture it is drawn on) up to kDenseFramePixels and
+// kWorkPerLargeFramePixel for each pixel beyond, each byte of its file, and
+// the floor beside, half a second. Ordinary drawings use a few thousandths
+// of it, a dense plan or chart up to a half. A unit stands for about a
+// nanosecond of the painter's work: the helper that draws may use twice
+// that and more (helperhost.cpp). A dense chart's work follows its lines
+// more than its area, so a very large frame gives each pixel beyond the
+// first four million less.
+constexpr double kWorkPerFramePixel = 3072, kWorkPerLargeFramePixel = 256, kDenseFramePixels = double(1 << 22);
+constexpr double kWorkPerFileByte = 4096, kWorkFloor = double(1 << 29);
 double WorkLimit(int64_t framePixels, size_t fileBytes);
 // The pixels of the image that the rectangle covers.
 int64_t FramePixels(const QImage& image, const QRectF& rect);

@@ -54,6 +54,17 @@ TEST(MetafileHelper, AHelperThatFailsEndsItsDrawingAloneAndLeavesTheCanvas) {
   }
 }
 
+TEST(MetafileHelper, ADrawingItsWorkBoundLetsThroughIsNeverEndedByTheProcessorLimit) {
+  // The limit stands at twice the time the bound's units stand for, on
+  // small frames and on frames past the first four million pixels.
+  const std::vector<uint8_t> data = RedSquare();
+  for (int side : {40, 1000, 2100}) {
+    const std::optional<TMetafileDrawUse> use = MetafileDrawUse(data.data(), data.size(), side, side);
+    ASSERT_TRUE(use);
+    EXPECT_GE(double(mfhost::CpuSeconds(int64_t(side) * side, data.size())), 2e-9 * use->WorkLimit) << side;
+  }
+}
+
 TEST(MetafileHelper, StopEndsADrawingAtOnce) {
   // A helper that would use the processor for a minute: the thread's stop
   // flag, set while it draws, ends it.
