@@ -15,12 +15,16 @@ TMetafileStop::TMetafileStop(const std::atomic<bool>& flag) : FOuter(StopFlag) {
 TMetafileStop::~TMetafileStop() { StopFlag = FOuter; }
 bool TMetafileStop::Requested() { return StopFlag && StopFlag->load(); }
 
-int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64_t height) {
+int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t width, int64_t height) {
   width = std::max<int64_t>(width, 0);
   height = std::max<int64_t>(height, 0);
   const int64_t surface = 4 * width * height;
-  const int64_t shared = int64_t(mfjob::BlockBytes(size, uint64_t(AlignedRowBytes(width, 24)), uint64_t(height)));
-  return surface + shared + MetafileBitmapBytes(data, size) + kMetafileHeldBytes;
+  const int64_t shared = int64_t(mfjob::BlockBytes(fileBytes, uint64_t(AlignedRowBytes(width, 24)), uint64_t(height)));
+  return surface + shared + bitmapBytes + kMetafileHeldBytes;
+}
+
+int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64_t height) {
+  return MetafileDrawBytes(size, MetafileBitmapBytes(data, size), width, height);
 }
 
 void DrawMetafileFrame(const uint8_t* data, size_t size, uint8_t* frame, int width, int height, ptrdiff_t stride,

@@ -258,8 +258,8 @@ void SetTestSettings(const TTestSettings& settings) {
   Settings = settings;
 }
 
-void Draw(const uint8_t* data, size_t size, uint8_t* frame, int width, int height, ptrdiff_t stride, double left,
-          double top, double rectWidth, double rectHeight) {
+void Draw(const uint8_t* data, size_t size, int64_t memoryBytes, uint8_t* frame, int width, int height,
+          ptrdiff_t stride, double left, double top, double rectWidth, double rectHeight) {
   if (width <= 0 || height <= 0) return;
   const TTestSettings settings = CurrentSettings();
   const uint64_t rowBytes = uint64_t(AlignedRowBytes(width, 24));
@@ -275,7 +275,7 @@ void Draw(const uint8_t* data, size_t size, uint8_t* frame, int width, int heigh
   header.Top = top;
   header.RectWidth = rectWidth;
   header.RectHeight = rectHeight;
-  header.MemoryBytes = MetafileDrawBytes(data, size, width, height);
+  header.MemoryBytes = memoryBytes;
   header.CpuSeconds = settings.CpuSeconds > 0 ? settings.CpuSeconds : CpuSeconds(int64_t(width) * height, size);
   header.Fault = settings.Fault;
   std::snprintf(header.FaultPath, sizeof header.FaultPath, "%s", settings.FaultPath.c_str());

@@ -16,13 +16,14 @@ namespace mfhost {
 
 // Plays the metafile in data into the rectangle (in the frame's pixels)
 // over the frame: height rows of width 24-bit pixels, stride bytes apart.
+// memoryBytes: what the drawing may hold (MetafileDrawBytes).
 // The helper draws on a copy of the frame, which comes back whole once it
 // has drawn; what the drawing leaves untouched keeps its pixels. Raises
 // EInvalidGraphic with the player's message, or with one of the messages
 // below when the helper fails. Any thread; each drawing takes a helper of
 // its own (a warm one when one is idle).
-void Draw(const uint8_t* data, size_t size, uint8_t* frame, int width, int height, ptrdiff_t stride, double left,
-          double top, double rectWidth, double rectHeight);
+void Draw(const uint8_t* data, size_t size, int64_t memoryBytes, uint8_t* frame, int width, int height,
+          ptrdiff_t stride, double left, double top, double rectWidth, double rectHeight);
 
 extern const char* const kCrashed;    // the helper ended without answering
 extern const char* const kNoMemory;   // the drawing passed its memory limit

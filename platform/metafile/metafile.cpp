@@ -95,6 +95,7 @@ void TMetafile::Assign(const TPersistent* source) {
     FHeight = other->FHeight;
     FMMWidth = other->FMMWidth;
     FMMHeight = other->FMMHeight;
+    FBitmapBytes = other->FBitmapBytes;
     Changed();
     return;
   }
@@ -132,6 +133,8 @@ void TMetafile::LoadFromData(std::vector<uint8_t> bytes) {
   FHeight = picture.Height;
   FMMWidth = picture.MMWidth;
   FMMHeight = picture.MMHeight;
+  FBitmapBytes = enhanced ? mf::EnhancedBitmapBytes(FData.data(), FData.size())
+                          : mf::PlaceableBitmapBytes(FData.data(), FData.size());
   Changed();
 }
 
@@ -154,7 +157,8 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& rect) {
     EnsureGuiApplication();
     DrawMetafileFrame(FData.data(), FData.size(), frame, width, height, stride, x, y, w, h);
 #else
-    mfhost::Draw(FData.data(), FData.size(), frame, width, height, stride, x, y, w, h);
+    mfhost::Draw(FData.data(), FData.size(), MetafileDrawBytes(FData.size(), FBitmapBytes, width, height), frame,
+                 width, height, stride, x, y, w, h);
 #endif
   };
   if (target.BitCount == 24) {

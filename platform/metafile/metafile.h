@@ -74,6 +74,9 @@ class TMetafile : public TGraphic {
   bool FEnhanced = false;
   int FWidth = 0, FHeight = 0;
   int FMMWidth = 0, FMMHeight = 0;
+  // What a drawing holds for the bitmaps (MetafileBitmapBytes), reckoned
+  // once when the file is loaded.
+  int64_t FBitmapBytes = 0;
 };
 
 // What one drawing used of the bounds that stop it (see TMetafile).
@@ -108,6 +111,8 @@ constexpr int64_t kMetafileHeldBytes = int64_t(64) << 20;
 // player decodes (MetafileBitmapBytes) and kMetafileHeldBytes. The run
 // reserves it for a metafile, and the helper's memory limit is set from it.
 int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64_t height);
+// The same for a file of fileBytes bytes whose bitmaps hold bitmapBytes.
+int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t width, int64_t height);
 
 // Plays the metafile in data here, in this process, into the rectangle
 // (left, top, width, height in the frame's pixels) over a frame of width x
