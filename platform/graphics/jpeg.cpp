@@ -273,19 +273,10 @@ bool SetUpDecoding(jpeg_decompress_struct& info, TJPEGScale scale, TJPEGPerforma
 }
 
 // The most the current scan can cost, in steps: the blocks of its MCUs
-// times what one of them can cost. An arithmetic-coded block may take a
-// decision at each position of the band, and a Huffman refinement visits
-// each position; any other Huffman block costs at least a bit of the data,
-// which the allowance per byte pays, or is passed over in a run of empty
-// blocks.
+// times what one of them can cost (JpegBlockSteps).
 int64_t ScanSteps(const jpeg_decompress_struct& info) {
-  const int64_t band = info.Se - info.Ss + 1;
-  int64_t blockSteps = 2;
-  if (info.arith_code)
-    blockSteps = 4 + band + (info.Ss == 0 && info.Ah == 0 ? 32 : 0);  // a DC difference's sign and magnitude
-  else if (info.progressive_mode && info.Ss > 0 && info.Ah > 0)
-    blockSteps = 2 + band / 4;
-  return int64_t(info.MCUs_per_row) * info.MCU_rows_in_scan * info.blocks_in_MCU * blockSteps;
+  return int64_t(info.MCUs_per_row) * info.MCU_rows_in_scan * info.blocks_in_MCU *
+         JpegBlockSteps(info.arith_code, info.progressive_mode, info.Ss, info.Se, info.Ah);
 }
 
 // Reads every scan of a multi-scan file from the memory source (in
@@ -561,6 +552,13 @@ void TJPEGImage::LoadFromData(std::vector<uint8_t> bytes) {
   FWidth = width;
   FHeight = height;
   Changed();
+}
+
+int64_t JpegBlockSteps(bool arithmetic, bool progressive, int ss, int se, int ah) {
+  const int64_t band = se - ss + 1;
+  if (arithmetic) return 4 + band + (ss == 0 && ah == 0 ? 32 : 0);  // a DC difference's sign and magnitude
+  if (progressive && ss > 0 && ah > 0) return 2 + band / 4;
+  return 2;
 }
 
 bool JpegLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes) {

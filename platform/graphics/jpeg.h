@@ -111,3 +111,13 @@ class TJPEGImage : public TGraphic {
 // which LoadFromStream reads whole, the library's working memory and, for
 // multi-scan files, the coefficients of every component).
 bool JpegLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes);
+
+// The most one block of a scan can cost the decoder, in steps of about one
+// arithmetic decision, for a scan of the coding, the mode and the spectral
+// band ss..se at the low bit ah's refinement (ah 0: the band's first
+// scan). An arithmetic-coded block may take a decision at each position of
+// the band (and a first DC scan some for the difference's magnitude); a
+// Huffman refinement of an AC band visits each position; any other Huffman
+// block costs at least a bit of the data, which the allowance a byte of the
+// file pays, or is passed over in a run of empty blocks.
+int64_t JpegBlockSteps(bool arithmetic, bool progressive, int ss, int se, int ah);

@@ -221,6 +221,25 @@ TEST(JpegDecoding, RefusesHugeAndEndlessFiles) {
 
 // Files whose scans may cost more than a few passes over their blocks and
 // what their data pays for are refused; libjpeg's own progressions are not.
+// What each kind of scan is charged a block: arithmetic by its band (and
+// the DC difference's bits on a first DC scan), a Huffman AC refinement by
+// a quarter of its band, any other Huffman scan at two steps.
+TEST(JpegDecoding, EachKindOfScanIsChargedWhatItsBlocksCanCost) {
+  const struct {
+    bool Arithmetic, Progressive;
+    int Ss, Se, Ah;
+    int64_t Steps;
+  } kinds[] = {
+      {true, false, 0, 63, 0, 4 + 64 + 32},  {true, true, 0, 0, 0, 4 + 1 + 32}, {true, true, 0, 0, 1, 4 + 1},
+      {true, true, 1, 63, 0, 4 + 63},        {true, true, 1, 5, 2, 4 + 5},      {false, false, 0, 63, 0, 2},
+      {false, true, 0, 0, 0, 2},             {false, true, 0, 0, 1, 2},         {false, true, 1, 63, 0, 2},
+      {false, true, 1, 63, 1, 2 + 63 / 4},   {false, true, 6, 13, 3, 2 + 8 / 4},
+  };
+  for (const auto& k : kinds)
+    EXPECT_EQ(JpegBlockSteps(k.Arithmetic, k.Progressive, k.Ss, k.Se, k.Ah), k.Steps)
+        << k.Arithmetic << k.Progressive << " " << k.Ss << "-" << k.Se << " " << k.Ah;
+}
+
 TEST(JpegDecoding, ScanWorkBound) {
   const std::pair<std::vector<uint8_t>, bool> rows[] = {
       {ManyScans(991, 512, true, 9), true},  // the AC band begun again after each refinement
