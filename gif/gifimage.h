@@ -146,6 +146,16 @@ class TGIFItem : public TPersistent {
   TGIFImage* FImage;
 };
 
+// Work done by the GIF code on this thread, counted so that tests can see
+// that a pile of blocks costs work in proportion to its bytes (the clock
+// would tell only on large piles): the items that operations of a TGIFList
+// visit or move, and the decoder table entries that clear codes reset.
+struct TGIFWork {
+  int64_t ListItems = 0;
+  int64_t TableEntries = 0;
+};
+inline thread_local TGIFWork GIFWork;
+
 // An owned, ordered list of items. Delete and Clear free the items; Remove
 // hands the item back to the caller.
 class TGIFList : public TPersistent {
@@ -166,14 +176,17 @@ class TGIFList : public TPersistent {
   // Replaces (and frees) the item at the index; the list owns the new one.
   void SetItems(int index, TGIFItem* item);
   int Count() const { return FItems.Count(); }
-  int Add(TGIFItem* item) { return FItems.Add(item); }
-  void Insert(int index, TGIFItem* item) { FItems.Insert(index, item); }
+  int Add(TGIFItem* item) {
+    ++GIFWork.ListItems;
+    return FItems.Add(item);
+  }
+  void Insert(int index, TGIFItem* item);
   void Delete(int index);
-  int Remove(TGIFItem* item) { return FItems.Remove(item); }
+  int Remove(TGIFItem* item);
   void Clear();
   void Exchange(int a, int b) { FItems.Exchange(a, b); }
-  void Move(int from, int to) { FItems.Move(from, to); }
-  int IndexOf(const TGIFItem* item) const { return FItems.IndexOf(item); }
+  void Move(int from, int to);
+  int IndexOf(const TGIFItem* item) const;
   TGIFItem* First() const { return Items(0); }
   TGIFItem* Last() const { return Items(Count() - 1); }
 

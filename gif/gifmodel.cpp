@@ -86,20 +86,44 @@ void TGIFList::SetItems(int index, TGIFItem* item) {
   delete old;
 }
 
+void TGIFList::Insert(int index, TGIFItem* item) {
+  FItems.Insert(index, item);
+  GIFWork.ListItems += Count() - index;
+}
+
 void TGIFList::Delete(int index) {
   // Taken out first: a dying item removes itself from its list.
   TGIFItem* item = Items(index);
+  GIFWork.ListItems += Count() - index;
   FItems.Delete(index);
   delete item;
+}
+
+int TGIFList::Remove(TGIFItem* item) {
+  // The items before it are looked at, those after it move.
+  GIFWork.ListItems += Count();
+  return FItems.Remove(item);
 }
 
 void TGIFList::Clear() {
   // All are taken out before the first is freed, in order: each dying item
   // then finds its list empty where it would search the rest of it (a
   // frame's thousands of extensions freed in the square of their number).
+  GIFWork.ListItems += Count();
   std::vector<void*> items(FItems.begin(), FItems.end());
   FItems.Clear();
   for (void* item : items) delete static_cast<TGIFItem*>(item);
+}
+
+void TGIFList::Move(int from, int to) {
+  FItems.Move(from, to);
+  GIFWork.ListItems += std::abs(from - to) + 1;
+}
+
+int TGIFList::IndexOf(const TGIFItem* item) const {
+  const int index = FItems.IndexOf(item);
+  GIFWork.ListItems += index < 0 ? Count() : index + 1;
+  return index;
 }
 
 // --- Colour maps --------------------------------------------------------------
