@@ -530,13 +530,66 @@ void TGIFTrailer::LoadFromStream(TStream& stream) {
   if (b >= 0 && b != bsTrailer) Warning(gsWarning, sBadTrailer);
 }
 
-// --- Raw blocks ---------------------------------------------------------------
+// --- Data sub-blocks ----------------------------------------------------------
 
-void TGIFBlock::SaveToStream(TStream& stream) const {
-  WriteByte(stream, static_cast<uint8_t>(FData.size()));
-  stream.WriteBuffer(FData.data(), static_cast<int64_t>(FData.size()));
+void TGIFSubBlocks::Clear() {
+  FBytes = std::vector<uint8_t>();
+  FCount = 0;
 }
 
-void TGIFBlock::LoadFromStream(TStream& stream) {
-  ReadCheck(stream, FData.data(), static_cast<int64_t>(FData.size()));
+void TGIFSubBlocks::Add(const void* data, int size) {
+  if (size < 1 || size > 255) GIFError(sInvalidData);
+  FBytes.push_back(static_cast<uint8_t>(size));
+  FBytes.insert(FBytes.end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+  ++FCount;
+}
+
+void TGIFSubBlocks::LoadFromStream(TStream& stream) {
+  Clear();
+  // The chain is walked first and then read in one piece, so that the store
+  // is made once, at its size.
+  const int64_t start = stream.Position(), size = stream.Size();
+  int64_t end = start, count = 0;
+  int length;
+  while ((length = ReadByte(stream)) > 0) {
+    if (size - end - 1 < length) GIFError(sOutOfData);
+    end += 1 + length;
+    ++count;
+    stream.Seek(length, soCurrent);
+  }
+  if (count > 0) {
+    FBytes.resize(size_t(end - start));
+    stream.SetPosition(start);
+    ReadCheck(stream, FBytes.data(), end - start);
+    FCount = count;
+    if (length == 0) stream.Seek(1, soCurrent);
+  }
+}
+
+void TGIFSubBlocks::SaveToStream(TStream& stream) const {
+  if (FCount > 0) stream.WriteBuffer(FBytes.data(), Size());
+  WriteByte(stream, 0);
+}
+
+TStringList& TGIFSubBlockText::Lines() {
+  if (!FLines) {
+    FLines = std::make_unique<TStringList>();
+    FBlocks.ForEach([&](const uint8_t* data, int size) { FLines->Add(std::string(data, data + size)); });
+    FBlocks.Clear();
+  }
+  return *FLines;
+}
+
+void TGIFSubBlockText::LoadFromStream(TStream& stream) {
+  FLines.reset();
+  FBlocks.LoadFromStream(stream);
+}
+
+void TGIFSubBlockText::SaveToStream(TStream& stream) const {
+  // Each block read is a line of at most 255 bytes, and never empty: as
+  // its line it would be written back as the same block.
+  if (FLines)
+    WriteSubBlockStrings(stream, *FLines);
+  else
+    FBlocks.SaveToStream(stream);
 }
