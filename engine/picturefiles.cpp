@@ -101,12 +101,11 @@ class TGifWalk {
     FIn.SetPosition(to);
     return true;
   }
-  // A chain of data sub-blocks up to its terminator (or the end), counted
-  // into blocks and bytes when asked.
-  bool SubBlocks(int64_t* blocks = nullptr, int64_t* bytes = nullptr) {
+  // A chain of data sub-blocks up to its terminator (or the end), its
+  // blocks' bytes and length bytes counted into bytes when asked.
+  bool SubBlocks(int64_t* bytes = nullptr) {
     for (int length; (length = Next()) > 0;) {
-      if (blocks) ++*blocks;
-      if (bytes) *bytes += length;
+      if (bytes) *bytes += 1 + length;
       if (!Skip(length)) return false;
     }
     return true;
@@ -130,8 +129,10 @@ struct TGifFirstFrame {
   int Width = 0, Height = 0;  // the image's size (the screen's for a side of 0)
   // Where the reader's walk ends: behind the frame, or the data's end.
   int64_t End = 0;
-  // The extensions of the frame and their data sub-blocks, and the bytes
-  // those hold: the reader keeps each as an object of its own.
+  // The extensions of the frame the reader holds at once, each an object
+  // of its own, and the bytes of all their data sub-blocks: those of a kept
+  // extension stay in its store, those of one passed over are held while it
+  // is read.
   int64_t Items = 0, ItemBytes = 0;
 };
 
@@ -139,10 +140,12 @@ struct TGifFirstFrame {
 // the data ends among them. found is set to Refused for an extension the
 // reader refuses.
 bool WalkExtensions(TGifWalk& walk, TGifFirstFrame& frame) {
-  auto subBlocks = [&] { return walk.SubBlocks(&frame.Items, &frame.ItemBytes); };
+  auto subBlocks = [&] { return walk.SubBlocks(&frame.ItemBytes); };
   while (walk.Peek() == 0x21) {
     walk.Next();
-    ++frame.Items;
+    // Those the reader keeps, its graphic control extension past them, and
+    // one being read and passed over.
+    frame.Items = std::min<int64_t>(frame.Items + 1, GIFMaxFrameExtensions + 2);
     switch (walk.Next()) {
       case 0xF9:  // graphic control: six bytes, whatever its size says
         if (!walk.Skip(6)) return false;
@@ -239,9 +242,9 @@ TGifFirstFrame FindFirstFrame(TStream& stream) {
 // bitmap of the screen, kept by the image, then copied into the loader's.
 TPictureClaim GifClaim(const TGifFirstFrame& frame) {
   if (frame.Found == TGifFirstFrame::Refused) return {};
-  // Each extension and sub-block the reader keeps: an object or an entry of
-  // a list (40 bytes, up to three times while the list grows) and, for the
-  // blocks of an application extension, a block of its own.
+  // Each extension the reader holds: an object (at most 80 bytes) and its
+  // heap block, and an entry of the list (8 bytes, up to three times while
+  // the list grows).
   constexpr int64_t kItemBytes = 160;
   constexpr int64_t kDecoderBytes = 64 << 10;  // the LZW decoder's tables, the colour maps and palettes
   const int64_t picture = PictureBytes(frame.ScreenWidth, frame.ScreenHeight);

@@ -188,7 +188,7 @@ void TGIFTextExtension::SaveToStream(TStream& stream) {
   bytes[11] = FRec.TextFGColorIndex;
   bytes[12] = FRec.TextBGColorIndex;
   stream.WriteBuffer(bytes, 13);
-  WriteSubBlockStrings(stream, FText);
+  FText.SaveToStream(stream);
 }
 
 void TGIFTextExtension::LoadFromStream(TStream& stream) {
@@ -197,7 +197,7 @@ void TGIFTextExtension::LoadFromStream(TStream& stream) {
   ReadCheck(stream, bytes, 13);
   FRec = {bytes[0], GetU16(bytes + 1), GetU16(bytes + 3), GetU16(bytes + 5), GetU16(bytes + 7),
           bytes[9], bytes[10],         bytes[11],         bytes[12]};
-  ReadSubBlockStrings(stream, FText);
+  FText.LoadFromStream(stream);
 }
 
 namespace {
@@ -251,12 +251,12 @@ void TGIFTextExtension::SetBackgroundColor(TColor color) {
 
 void TGIFCommentExtension::SaveToStream(TStream& stream) {
   TGIFExtension::SaveToStream(stream);
-  WriteSubBlockStrings(stream, FText);
+  FText.SaveToStream(stream);
 }
 
 void TGIFCommentExtension::LoadFromStream(TStream& stream) {
   TGIFExtension::LoadFromStream(stream);
-  ReadSubBlockStrings(stream, FText);
+  FText.LoadFromStream(stream);
 }
 
 // --- Application extensions ---------------------------------------------------
@@ -296,18 +296,9 @@ void TGIFApplicationExtension::LoadFromStream(TStream& stream) {
   LoadData(stream);
 }
 
-void TGIFApplicationExtension::SaveData(TStream& stream) {
-  for (const TGIFBlock& block : FBlocks) block.SaveToStream(stream);
-  WriteByte(stream, 0);
-}
+void TGIFApplicationExtension::SaveData(TStream& stream) { FBlocks.SaveToStream(stream); }
 
-void TGIFApplicationExtension::LoadData(TStream& stream) {
-  FBlocks.clear();
-  for (int size = ReadByte(stream); size > 0; size = ReadByte(stream)) {
-    FBlocks.emplace_back(size);
-    FBlocks.back().LoadFromStream(stream);
-  }
-}
+void TGIFApplicationExtension::LoadData(TStream& stream) { FBlocks.LoadFromStream(stream); }
 
 TGIFExtensionClass TGIFApplicationExtension::FindSubExtension(TGIFExtensionClass self, TStream& stream) {
   int size = ReadByte(stream);
@@ -379,6 +370,7 @@ void TGIFAppExtNSLoop::LoadData(TStream& stream) {
 
 void TGIFExtensionList::LoadFromStream(TStream& stream, TObject* parent) {
   auto* frame = static_cast<TGIFSubImage*>(parent);
+  bool skipped = false;
   int b = ReadByte(stream);
   while (b >= 0 && b != bsImageSeparator && b != bsTrailer) {
     if (b != bsExtensionIntroducer) {
@@ -390,7 +382,14 @@ void TGIFExtensionList::LoadFromStream(TStream& stream, TObject* parent) {
     stream.Seek(-1, soCurrent);
     std::unique_ptr<TGIFExtension> extension(extensionClass->Create(frame));
     extension->LoadFromStream(stream);
-    Add(extension.release());
+    if (Count() < GIFMaxFrameExtensions || (frame && frame->GraphicControlExtension() == extension.get())) {
+      Add(extension.release());
+    } else {
+      if (!skipped) Warning(gsWarning, sTooManyExtensions);
+      skipped = true;
+      // In no list, it need not look for itself there as it goes.
+      extension->FFrame = nullptr;
+    }
     b = ReadByte(stream);
   }
   // The separator, trailer or rejected byte is read next.

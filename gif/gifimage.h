@@ -70,6 +70,7 @@ constexpr char sDecodeCircular[] = "Circular decoder table entry";
 constexpr char sBadTrailer[] = "Invalid Image trailer";
 constexpr char sBadExtensionInstance[] = "Internal error: Extension Instance does not match Extension Label";
 constexpr char sBadBlockSize[] = "Unsupported Application Extension block size";
+constexpr char sTooManyExtensions[] = "Too many extensions in front of an image; the rest are skipped";
 
 // --- Basic types and routines -------------------------------------------------
 
@@ -146,6 +147,16 @@ class TGIFItem : public TPersistent {
   TGIFImage* FImage;
 };
 
+// Work done by the GIF code on this thread, counted so that tests can see
+// that a pile of blocks costs work in proportion to its bytes (the clock
+// would tell only on large piles): the items that operations of a TGIFList
+// visit or move, and the decoder table entries that clear codes reset.
+struct TGIFWork {
+  int64_t ListItems = 0;
+  int64_t TableEntries = 0;
+};
+inline thread_local TGIFWork GIFWork;
+
 // An owned, ordered list of items. Delete and Clear free the items; Remove
 // hands the item back to the caller.
 class TGIFList : public TPersistent {
@@ -166,14 +177,17 @@ class TGIFList : public TPersistent {
   // Replaces (and frees) the item at the index; the list owns the new one.
   void SetItems(int index, TGIFItem* item);
   int Count() const { return FItems.Count(); }
-  int Add(TGIFItem* item) { return FItems.Add(item); }
-  void Insert(int index, TGIFItem* item) { FItems.Insert(index, item); }
+  int Add(TGIFItem* item) {
+    ++GIFWork.ListItems;
+    return FItems.Add(item);
+  }
+  void Insert(int index, TGIFItem* item);
   void Delete(int index);
-  int Remove(TGIFItem* item) { return FItems.Remove(item); }
+  int Remove(TGIFItem* item);
   void Clear();
   void Exchange(int a, int b) { FItems.Exchange(a, b); }
-  void Move(int from, int to) { FItems.Move(from, to); }
-  int IndexOf(const TGIFItem* item) const { return FItems.IndexOf(item); }
+  void Move(int from, int to);
+  int IndexOf(const TGIFItem* item) const;
   TGIFItem* First() const { return Items(0); }
   TGIFItem* Last() const { return Items(Count() - 1); }
 
@@ -406,6 +420,7 @@ class TGIFExtension : public TGIFItem {
   static TGIFExtensionClass FindExtension(TStream& stream);
 
  private:
+  friend class TGIFExtensionList;
   TGIFSubImage* FFrame;
 };
 
@@ -453,6 +468,48 @@ class TGIFGraphicControlExtension : public TGIFExtension {
   TGIFGCERec FRec;
 };
 
+// Data sub-blocks kept as they stand in the file, each length byte followed
+// by its bytes, all in one store: a pile of small blocks costs its own bytes
+// and no object or heap block for each.
+class TGIFSubBlocks {
+ public:
+  int64_t Count() const { return FCount; }
+  // The bytes held, the length bytes among them.
+  int64_t Size() const { return int64_t(FBytes.size()); }
+  void Clear();
+  // Appends a block of 1 to 255 bytes.
+  void Add(const void* data, int size);
+  // Calls f(data, size) for every block in order.
+  template <class F>
+  void ForEach(F&& f) const {
+    for (size_t at = 0; at < FBytes.size(); at += 1 + size_t(FBytes[at])) f(FBytes.data() + at + 1, int(FBytes[at]));
+  }
+  // Replaces the blocks by those up to the terminator (which is read too) or
+  // the end of the data; a block cut short raises "Premature end of data".
+  void LoadFromStream(TStream& stream);
+  // The blocks, then the terminator.
+  void SaveToStream(TStream& stream) const;
+
+ private:
+  std::vector<uint8_t> FBytes;
+  int64_t FCount = 0;
+};
+
+// Text lines in data sub-blocks. Those read stay in their blocks, one line
+// each, until the lines are first asked for, and are written back from
+// there; from then on the list is the text.
+class TGIFSubBlockText {
+ public:
+  TStringList& Lines();
+  // Read with ReadSubBlockStrings' rules, written with WriteSubBlockStrings'.
+  void LoadFromStream(TStream& stream);
+  void SaveToStream(TStream& stream) const;
+
+ private:
+  TGIFSubBlocks FBlocks;
+  std::unique_ptr<TStringList> FLines;
+};
+
 struct TGIFPlainTextExtensionRec {
   uint8_t BlockSize = 12;
   uint16_t Left = 0, Top = 0, Width = 0, Height = 0;
@@ -470,7 +527,7 @@ class TGIFTextExtension : public TGIFExtension {
   void LoadFromStream(TStream& stream) override;
 
   TGIFPlainTextExtensionRec& Record() { return FRec; }
-  TStringList& Text() { return FText; }
+  TStringList& Text() { return FText.Lines(); }
   // The text grid on the logical screen by index: 1 left, 2 top, 3 width,
   // 4 height. Other indices raise EListError.
   uint16_t Bounds(int index) const;
@@ -505,7 +562,7 @@ class TGIFTextExtension : public TGIFExtension {
 
  private:
   TGIFPlainTextExtensionRec FRec;
-  TStringList FText;
+  TGIFSubBlockText FText;
 };
 
 // Label 0xFE: comment lines.
@@ -516,25 +573,10 @@ class TGIFCommentExtension : public TGIFExtension {
   uint8_t GetExtensionType() const override { return 0xFE; }
   void SaveToStream(TStream& stream) override;
   void LoadFromStream(TStream& stream) override;
-  TStringList& Text() { return FText; }
+  TStringList& Text() { return FText.Lines(); }
 
  private:
-  TStringList FText;
-};
-
-// One raw data sub-block.
-class TGIFBlock : public TObject {
- public:
-  explicit TGIFBlock(int size) : FData(static_cast<size_t>(size)) {}
-  int Size() const { return static_cast<int>(FData.size()); }
-  uint8_t* Data() { return FData.data(); }
-  // The size's low byte, then the data.
-  void SaveToStream(TStream& stream) const;
-  // Exactly Size bytes.
-  void LoadFromStream(TStream& stream);
-
- private:
-  std::vector<uint8_t> FData;
+  TGIFSubBlockText FText;
 };
 
 // An application's name and the code that authenticates it.
@@ -546,7 +588,8 @@ struct TGIFApplicationRec {
 };
 
 // Label 0xFF: data of a named application. This class keeps the data as raw
-// sub-blocks and writes them back unchanged; subclasses read their own.
+// sub-blocks (in one store) and writes them back unchanged; subclasses read
+// their own.
 class TGIFApplicationExtension : public TGIFExtension {
  public:
   using TGIFExtension::TGIFExtension;
@@ -561,7 +604,7 @@ class TGIFApplicationExtension : public TGIFExtension {
   std::string Authentication() const { return std::string(FRec.Authentication, 3); }
   // Stores the first 3 characters, padded with blanks.
   void SetAuthentication(const std::string& value);
-  std::vector<TGIFBlock>& Blocks() { return FBlocks; }
+  TGIFSubBlocks& Blocks() { return FBlocks; }
 
   // Looks the identifier up in the application registry.
   static TGIFExtensionClass FindSubExtension(TGIFExtensionClass self, TStream& stream);
@@ -574,7 +617,7 @@ class TGIFApplicationExtension : public TGIFExtension {
   TGIFApplicationRec FRec;
 
  private:
-  std::vector<TGIFBlock> FBlocks;
+  TGIFSubBlocks FBlocks;
 };
 
 // An application extension of an unregistered identifier.
@@ -605,14 +648,21 @@ class TGIFAppExtNSLoop : public TGIFApplicationExtension {
   uint32_t FBufferSize = 0;
 };
 
+// The most extensions reading keeps in front of one frame, besides the
+// frame's graphic control extension. Further ones are read and passed over
+// with the warning "Too many extensions in front of an image; the rest are
+// skipped": each kept one is an object of its own, a pile of them in a
+// crafted file would take tens of times its bytes, and no file needs more.
+constexpr int GIFMaxFrameExtensions = 4096;
+
 // The extensions in front of one frame.
 class TGIFExtensionList : public TGIFList {
  public:
   using TGIFList::TGIFList;
   const char* ClassName() const override { return "TGIFExtensionList"; }
   TGIFExtension* Extensions(int index) const { return static_cast<TGIFExtension*>(Items(index)); }
-  // Reads extension blocks until an image separator or the trailer; parent
-  // is the frame.
+  // Reads extension blocks until an image separator or the trailer (up to
+  // GIFMaxFrameExtensions of them kept); parent is the frame.
   void LoadFromStream(TStream& stream, TObject* parent) override;
 };
 

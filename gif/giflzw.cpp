@@ -49,7 +49,8 @@ class TLZWDecoder {
   // Turns the next code into pixels on the stack and returns the first;
   // negative when the data has ended.
   int TableStep();
-  void ResetTable();
+  // Out of line: clear codes are rare, and the table step stays tight.
+  [[gnu::noinline]] void ResetTable();
   void Push(int pixel) {
     // Only a table whose prefixes run in a circle can make strings this long.
     if (FStackCount >= StackSize) GIFError(sDecodeCircular);
@@ -184,6 +185,7 @@ void TLZWDecoder::ResetTable() {
   const int added = std::max(FNextCode, FEndCode + 1);
   std::fill(FPrefix + FEndCode + 1, FPrefix + added, uint16_t(0));
   std::fill(FSuffix + FEndCode + 1, FSuffix + added, uint16_t(0));
+  GIFWork.TableEntries += added - (FEndCode + 1);
   FCodeWidth = FInitialWidth;
   FWidthLimit = 2 * FClearCode;
   FNextCode = FClearCode + 2;

@@ -86,20 +86,44 @@ void TGIFList::SetItems(int index, TGIFItem* item) {
   delete old;
 }
 
+void TGIFList::Insert(int index, TGIFItem* item) {
+  FItems.Insert(index, item);
+  GIFWork.ListItems += Count() - index;
+}
+
 void TGIFList::Delete(int index) {
   // Taken out first: a dying item removes itself from its list.
   TGIFItem* item = Items(index);
+  GIFWork.ListItems += Count() - index;
   FItems.Delete(index);
   delete item;
+}
+
+int TGIFList::Remove(TGIFItem* item) {
+  // The items before it are looked at, those after it move.
+  GIFWork.ListItems += Count();
+  return FItems.Remove(item);
 }
 
 void TGIFList::Clear() {
   // All are taken out before the first is freed, in order: each dying item
   // then finds its list empty where it would search the rest of it (a
   // frame's thousands of extensions freed in the square of their number).
+  GIFWork.ListItems += Count();
   std::vector<void*> items(FItems.begin(), FItems.end());
   FItems.Clear();
   for (void* item : items) delete static_cast<TGIFItem*>(item);
+}
+
+void TGIFList::Move(int from, int to) {
+  FItems.Move(from, to);
+  GIFWork.ListItems += std::abs(from - to) + 1;
+}
+
+int TGIFList::IndexOf(const TGIFItem* item) const {
+  const int index = FItems.IndexOf(item);
+  GIFWork.ListItems += index < 0 ? Count() : index + 1;
+  return index;
 }
 
 // --- Colour maps --------------------------------------------------------------
@@ -506,13 +530,66 @@ void TGIFTrailer::LoadFromStream(TStream& stream) {
   if (b >= 0 && b != bsTrailer) Warning(gsWarning, sBadTrailer);
 }
 
-// --- Raw blocks ---------------------------------------------------------------
+// --- Data sub-blocks ----------------------------------------------------------
 
-void TGIFBlock::SaveToStream(TStream& stream) const {
-  WriteByte(stream, static_cast<uint8_t>(FData.size()));
-  stream.WriteBuffer(FData.data(), static_cast<int64_t>(FData.size()));
+void TGIFSubBlocks::Clear() {
+  FBytes = std::vector<uint8_t>();
+  FCount = 0;
 }
 
-void TGIFBlock::LoadFromStream(TStream& stream) {
-  ReadCheck(stream, FData.data(), static_cast<int64_t>(FData.size()));
+void TGIFSubBlocks::Add(const void* data, int size) {
+  if (size < 1 || size > 255) GIFError(sInvalidData);
+  FBytes.push_back(static_cast<uint8_t>(size));
+  FBytes.insert(FBytes.end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+  ++FCount;
+}
+
+void TGIFSubBlocks::LoadFromStream(TStream& stream) {
+  Clear();
+  // The chain is walked first and then read in one piece, so that the store
+  // is made once, at its size.
+  const int64_t start = stream.Position(), size = stream.Size();
+  int64_t end = start, count = 0;
+  int length;
+  while ((length = ReadByte(stream)) > 0) {
+    if (size - end - 1 < length) GIFError(sOutOfData);
+    end += 1 + length;
+    ++count;
+    stream.Seek(length, soCurrent);
+  }
+  if (count > 0) {
+    FBytes.resize(size_t(end - start));
+    stream.SetPosition(start);
+    ReadCheck(stream, FBytes.data(), end - start);
+    FCount = count;
+    if (length == 0) stream.Seek(1, soCurrent);
+  }
+}
+
+void TGIFSubBlocks::SaveToStream(TStream& stream) const {
+  if (FCount > 0) stream.WriteBuffer(FBytes.data(), Size());
+  WriteByte(stream, 0);
+}
+
+TStringList& TGIFSubBlockText::Lines() {
+  if (!FLines) {
+    FLines = std::make_unique<TStringList>();
+    FBlocks.ForEach([&](const uint8_t* data, int size) { FLines->Add(std::string(data, data + size)); });
+    FBlocks.Clear();
+  }
+  return *FLines;
+}
+
+void TGIFSubBlockText::LoadFromStream(TStream& stream) {
+  FLines.reset();
+  FBlocks.LoadFromStream(stream);
+}
+
+void TGIFSubBlockText::SaveToStream(TStream& stream) const {
+  // Each block read is a line of at most 255 bytes, and never empty: as
+  // its line it would be written back as the same block.
+  if (FLines)
+    WriteSubBlockStrings(stream, *FLines);
+  else
+    FBlocks.SaveToStream(stream);
 }
