@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/metafile/helperhost.h"
+#include "platform/system/bands.h"
 #include "tests/platform/metafile/metafilebuild.h"
 
 using namespace mftest;
@@ -315,6 +316,52 @@ TEST(MetafileHelper, AFrameOfWholeRowsComesBackWhole) {
     EXPECT_EQ(raised, crash ? mfhost::kCrashed : "(nothing raised)");
     EXPECT_EQ(std::memcmp(bitmap->ScanLine(0), expected.data(), expected.size()), 0);
   }
+}
+
+TEST(MetafileHelper, ALargeFrameKeepsItsHelperWarm) {
+  // A frame of 4000 x 3000 pixels, whose shared block takes 48 MB, twice:
+  // the second drawing goes to the helper of the first, which runs in a
+  // session of its own.
+  const std::vector<uint8_t> data =
+      Emf(0, 0, (4000 * 2540 + 48) / 96, (3000 * 2540 + 48) / 96).RedFill().Rect(0, 0, 4000, 3000).Finish();
+  std::vector<pid_t> helpers;
+  for (int i = 0; i < 2; ++i) {
+    auto bitmap = MakeFlatBitmap(4000, 3000, clWhite);
+    bitmap->Canvas()->Draw(0, 0, Load(data).get());
+    EXPECT_EQ(PixelAt(*bitmap, 3999, 2999), clRed);
+    helpers.push_back(mfhost::LastHelper().Pid);
+  }
+  EXPECT_EQ(helpers[1], helpers[0]);
+  EXPECT_EQ(getsid(helpers[0]), helpers[0]);
+}
+
+TEST(MetafileHelper, TheFrameGoesAndComesBackWithTheBytesOfOneThread) {
+  // The chart at its size, its rows in bands from far smaller frames than
+  // a run splits: through the helper and in this process, on one thread
+  // and on eight, the same bytes.
+  const int most = BandThreads();
+  BandThresholdPixels = 4096;
+  const std::vector<uint8_t> chart = OrdinaryDrawings()[0].Data;
+  MetafileDrawUse(chart.data(), chart.size(), 1, 1);  // this program's Qt application, for drawing here
+  auto drawn = [&](int threads, bool here) {
+#ifdef _OPENMP
+    omp_set_num_threads(threads);
+#endif
+    auto bitmap = MakeNoiseBitmap(1056, 816, threads);
+    const ptrdiff_t stride = bitmap->ScanLine(1) - bitmap->ScanLine(0);
+    if (here)
+      DrawMetafileFrame(chart.data(), chart.size(), bitmap->ScanLine(0), 1056, 816, stride, 0, 0, 1056, 816);
+    else
+      bitmap->Canvas()->Draw(0, 0, Load(chart).get());
+    return std::string(bitmap->ScanLine(0), bitmap->ScanLine(0) + stride * 816);
+  };
+  const std::string alone = drawn(1, false);
+  for (const auto& [threads, here] : {std::pair{8, false}, {1, true}, {8, true}})
+    EXPECT_TRUE(drawn(threads, here) == alone) << threads << (here ? " here" : " in the helper");
+#ifdef _OPENMP
+  omp_set_num_threads(most);
+#endif
+  BandThresholdPixels = kBandThresholdPixels;
 }
 
 }  // namespace
