@@ -43,6 +43,14 @@ const char* const kTooLong = "Metafile takes too long to draw";
 const char* const kStopped = "Metafile drawing was stopped";
 const char* const kNotStarted = "Metafile drawing could not be started";
 
+#ifdef BRIGHTMILL_SANITIZED
+constexpr int64_t kSlower = 8;
+#else
+constexpr int64_t kSlower = 1;
+#endif
+const int64_t kCpuCeilingSeconds = 8 * kSlower;
+const int64_t kWallCeilingMilliseconds = 10000 * kSlower;
+
 namespace {
 
 using TClock = std::chrono::steady_clock;
