@@ -32,9 +32,9 @@ namespace mfhost {
 // failed may leave part of it); what the drawing leaves untouched keeps
 // its pixels, and nothing outside the frame changes. wholeRows: the
 // frame's rows and the bytes between them are the caller's alone (its
-// picture's whole width), and their memory is let go while the helper
-// draws, so that a large frame is held once beside the picture; the bytes
-// between the rows come back as they were. Raises EInvalidGraphic with the
+// picture's whole width), and their memory is let go while the frame is
+// in the shared memory, so that a large frame is held about once; the
+// bytes between the rows come back as they were. Raises EInvalidGraphic with the
 // player's message, or with one of the messages below when the helper
 // fails. Any thread; each drawing takes a helper of its own.
 void Draw(const uint8_t* data, size_t size, int64_t memoryBytes, uint8_t* frame, int width, int height,
