@@ -6,6 +6,7 @@
 #include "platform/metafile/helperjob.h"
 #include "platform/metafile/internal.h"
 #include "platform/metafile/metafile.h"
+#include "platform/system/bands.h"
 
 namespace {
 thread_local const std::atomic<bool>* StopFlag = nullptr;
@@ -18,21 +19,44 @@ bool TMetafileStop::Requested() { return StopFlag && StopFlag->load(); }
 int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t width, int64_t height) {
   width = std::max<int64_t>(width, 0);
   height = std::max<int64_t>(height, 0);
-  const int64_t surface = 4 * width * height;
-  const int64_t shared = int64_t(mfjob::BlockBytes(fileBytes, uint64_t(AlignedRowBytes(width, 24)), uint64_t(height)));
-  return surface + shared + bitmapBytes + kMetafileHeldBytes;
+  // The block shared with the helper, whose 32-bit pixels the helper draws on.
+  const int64_t shared = int64_t(mfjob::BlockBytes(fileBytes, uint64_t(width), uint64_t(height)));
+  return shared + bitmapBytes + kMetafileHeldBytes;
 }
 
 int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64_t height) {
   return MetafileDrawBytes(size, MetafileBitmapBytes(data, size), width, height);
 }
 
-void DrawMetafileFrame(const uint8_t* data, size_t size, uint8_t* frame, int width, int height, ptrdiff_t stride,
-                       double left, double top, double rectWidth, double rectHeight) {
+void DrawMetafilePixels(const uint8_t* data, size_t size, uint8_t* pixels, int width, int height, ptrdiff_t stride,
+                        double left, double top, double rectWidth, double rectHeight) {
   if (width <= 0 || height <= 0) return;
-  // The player draws a 24-bit picture on a 32-bit copy and converts it back.
-  QImage picture(frame, width, height, qsizetype(stride), QImage::Format_BGR888);
+  QImage picture(pixels, width, height, qsizetype(stride), QImage::Format_RGB32);
   if (picture.isNull()) throw std::bad_alloc();
   TMetafileDrawUse use;
   mf::Play(data, size, picture, QRectF(left, top, rectWidth, rectHeight), use);
+}
+
+void DrawMetafileFrame(const uint8_t* data, size_t size, uint8_t* frame, int width, int height, ptrdiff_t stride,
+                       double left, double top, double rectWidth, double rectHeight) {
+  if (width <= 0 || height <= 0) return;
+  // The painter draws many times faster on its own 32-bit surface than on
+  // 24-bit pixels.
+  QImage surface(width, height, QImage::Format_RGB32);
+  if (surface.isNull()) throw std::bad_alloc();
+  uint8_t* pixels = surface.bits();
+  const ptrdiff_t pixelStride = surface.bytesPerLine();
+  ForEachRowInBands(height, width, [&](int y) { mfjob::RowTo32(frame + stride * y, width, pixels + pixelStride * y); });
+  // What a drawing that stopped left comes back too.
+  auto back = [&] {
+    ForEachRowInBands(height, width,
+                      [&](int y) { mfjob::RowFrom32(pixels + pixelStride * y, width, frame + stride * y); });
+  };
+  try {
+    DrawMetafilePixels(data, size, pixels, width, height, pixelStride, left, top, rectWidth, rectHeight);
+  } catch (...) {
+    back();
+    throw;
+  }
+  back();
 }

@@ -1,14 +1,23 @@
 // Drawing metafiles in the helper program (brightmill-metafile): the
 // caller's side. Qt's painter is not made for hostile input, so every
-// drawing runs in a process of its own under hard limits of memory and
-// processor time, and a clock the caller keeps; a crash, a limit or a
-// helper that cannot start ends the drawing with EInvalidGraphic, and the
-// caller goes on.
+// drawing runs in a process of its own under a system-call filter, hard
+// limits of memory and processor time, and a clock the caller keeps; a
+// crash, a limit or a helper that cannot start ends the drawing with
+// EInvalidGraphic, and the caller goes on.
+//
+// The program owns its helpers: one thread of its own starts every helper
+// (each ends with the program), keeps the idle ones warm, retires those
+// left idle for a minute and collects any that ends meanwhile. A drawing
+// takes an idle helper when there is one; a helper that turns out to have
+// ended before it took the drawing is replaced by a fresh one.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/metafile/helperjob.h"
 
@@ -17,13 +26,19 @@ namespace mfhost {
 // Plays the metafile in data into the rectangle (in the frame's pixels)
 // over the frame: height rows of width 24-bit pixels, stride bytes apart.
 // memoryBytes: what the drawing may hold (MetafileDrawBytes).
-// The helper draws on a copy of the frame, which comes back whole once it
-// has drawn; what the drawing leaves untouched keeps its pixels. Raises
-// EInvalidGraphic with the player's message, or with one of the messages
-// below when the helper fails. Any thread; each drawing takes a helper of
-// its own (a warm one when one is idle).
+// The frame goes into the memory shared with the helper as 32-bit pixels,
+// in bands of rows on every core, and comes back the same way once the
+// helper has ended with it, whatever became of the drawing (a drawing that
+// failed may leave part of it); what the drawing leaves untouched keeps
+// its pixels, and nothing outside the frame changes. wholeRows: the
+// frame's rows and the bytes between them are the caller's alone (its
+// picture's whole width), and their memory is let go while the frame is
+// in the shared memory, so that a large frame is held about once; the
+// bytes between the rows come back as they were. Raises EInvalidGraphic with the
+// player's message, or with one of the messages below when the helper
+// fails. Any thread; each drawing takes a helper of its own.
 void Draw(const uint8_t* data, size_t size, int64_t memoryBytes, uint8_t* frame, int width, int height,
-          ptrdiff_t stride, double left, double top, double rectWidth, double rectHeight);
+          ptrdiff_t stride, bool wholeRows, double left, double top, double rectWidth, double rectHeight);
 
 extern const char* const kCrashed;    // the helper ended without answering
 extern const char* const kNoMemory;   // the drawing passed its memory limit
@@ -33,19 +48,38 @@ extern const char* const kNotStarted; // no helper could be started
 
 // The limits of a drawing on a frame of that many pixels from a file of
 // that many bytes: processor seconds, and the wall-clock milliseconds the
-// caller waits.
+// caller waits once it has handed the drawing over. The processor limit
+// stands at twice the time the player's bound of work allows, up to
+// kCpuCeilingSeconds; the clock at three times the processor limit, up to
+// kWallCeilingMilliseconds.
 int64_t CpuSeconds(int64_t framePixels, size_t fileBytes);
 int64_t WallMilliseconds(int64_t cpuSeconds);
+// The ceilings: 8 s and 10 s (the sanitizers' builds draw several times
+// slower, and wait as much longer).
+extern const int64_t kCpuCeilingSeconds;
+extern const int64_t kWallCeilingMilliseconds;
 
 // For tests: what the helpers do in place of drawing, and limits in place
 // of those reckoned (0: reckoned), for the drawings that start while set.
 struct TTestSettings {
   mfjob::TFault Fault = mfjob::TFault::None;
   int64_t CpuSeconds = 0, WallMilliseconds = 0;
+  // How long a helper may stay idle (0: a minute).
+  int64_t IdleMilliseconds = 0;
   // When set, each drawing starts a helper of its own from this program.
   std::string HelperPath = {};
-  std::string FaultPath = {};  // for TFault::Write
+  std::string FaultPath = {};  // for TFault::Write, TypeCharacter and Datagram
 };
 void SetTestSettings(const TTestSettings& settings);
+
+// For tests: the idle helpers, and the helper that this thread's last
+// drawing was handed to, each with its channel as /proc shows it
+// ("socket:[n]").
+struct THelperSeen {
+  pid_t Pid = -1;
+  std::string Channel;
+};
+std::vector<THelperSeen> IdleHelpers();
+THelperSeen LastHelper();
 
 }  // namespace mfhost

@@ -34,33 +34,10 @@ bool HasEmfSignature(const uint8_t* data, size_t size) {
 }
 
 void Play(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use) {
-  auto play = [&](QImage& surface) {
-    if (HasEmfSignature(data, size))
-      PlayEnhanced(data, size, surface, rect, use);
-    else
-      PlayPlaceable(data, size, surface, rect, use);
-  };
-  // The painter's own surface, of 32-bit pixels, draws many times faster
-  // than a 24-bit one: a 24-bit picture is drawn there and converted back,
-  // what a stopped drawing left included.
-  QImage surface;
-  if (image.format() == QImage::Format_BGR888) surface = image.convertToFormat(QImage::Format_RGB32);
-  if (surface.isNull()) return play(image);
-  auto back = [&] {
-    // Each 32-bit pixel holds the blue, green and red bytes first.
-    for (int y = 0; y < image.height(); ++y) {
-      const uchar* from = surface.constScanLine(y);
-      uchar* to = image.scanLine(y);
-      for (int x = 0; x < image.width(); ++x, from += 4, to += 3) std::memcpy(to, from, 3);
-    }
-  };
-  try {
-    play(surface);
-  } catch (...) {
-    back();
-    throw;
-  }
-  back();
+  if (HasEmfSignature(data, size))
+    PlayEnhanced(data, size, image, rect, use);
+  else
+    PlayPlaceable(data, size, image, rect, use);
 }
 
 }  // namespace mf
@@ -150,19 +127,20 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& rect) {
   const int bottom = std::min(target.Height, std::max(rect.Top, rect.Bottom));
   if (left >= right || top >= bottom) return;
   const int width = right - left, height = bottom - top;
-  auto draw = [&](uint8_t* frame, ptrdiff_t stride) {
+  auto draw = [&](uint8_t* frame, ptrdiff_t stride, bool wholeRows) {
     const double x = double(rect.Left) - left, y = double(rect.Top) - top;
     const double w = double(rect.Right) - rect.Left, h = double(rect.Bottom) - rect.Top;
 #ifdef BRIGHTMILL_METAFILE_IN_PROCESS
+    (void)wholeRows;
     EnsureGuiApplication();
     DrawMetafileFrame(FData.data(), FData.size(), frame, width, height, stride, x, y, w, h);
 #else
     mfhost::Draw(FData.data(), FData.size(), MetafileDrawBytes(FData.size(), FBitmapBytes, width, height), frame,
-                 width, height, stride, x, y, w, h);
+                 width, height, stride, wholeRows, x, y, w, h);
 #endif
   };
   if (target.BitCount == 24) {
-    draw(target.ScanLine(top) + size_t(left) * 3, target.Stride);
+    draw(target.ScanLine(top) + size_t(left) * 3, target.Stride, width == target.Width);
     return;
   }
   // Other formats are drawn on a 24-bit copy of the frame; the rows that
@@ -170,7 +148,7 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& rect) {
   const size_t rowBytes = size_t(width) * 3;
   std::vector<uint8_t> copy(rowBytes * size_t(height)), row(rowBytes);
   for (int y = 0; y < height; ++y) DibReadRow(target, top + y, left, width, copy.data() + rowBytes * y);
-  draw(copy.data(), ptrdiff_t(rowBytes));
+  draw(copy.data(), ptrdiff_t(rowBytes), true);
   for (int y = 0; y < height; ++y) {
     DibReadRow(target, top + y, left, width, row.data());
     if (std::memcmp(row.data(), copy.data() + rowBytes * y, rowBytes) != 0)

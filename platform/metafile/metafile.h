@@ -38,11 +38,12 @@
 // complex to draw"; the canvas may hold part of the drawing.
 //
 // Draw plays the records in the helper program (brightmill-metafile, see
-// platform/metafile/helperhost.h), on a 32-bit copy of the frame that comes
-// back to the canvas once drawn, under hard limits of memory (what
-// MetafileDrawBytes reckons), processor time and wall-clock time. A helper
-// that crashes, passes a limit or cannot start, and a drawing whose thread
-// is asked to stop (TMetafileStop), raise EInvalidGraphic too; pixels
+// platform/metafile/helperhost.h), on a 32-bit copy of the frame in memory
+// shared with it that comes back to the canvas, under hard limits of
+// memory (what MetafileDrawBytes reckons), processor time and wall-clock
+// time. A helper that crashes, passes a limit or cannot start, and a
+// drawing whose thread is asked to stop (TMetafileStop), raise
+// EInvalidGraphic too, and the frame may hold part of the drawing; pixels
 // outside the frame never change. Any thread may draw.
 class TMetafile : public TGraphic {
  public:
@@ -106,9 +107,9 @@ bool MetafileSize(const uint8_t* data, size_t size, int* width, int* height);
 // pictures and bitmaps MetafileDrawBytes counts.
 constexpr int64_t kMetafileHeldBytes = int64_t(64) << 20;
 // The memory one drawing of the metafile in data holds on a frame of
-// width x height pixels: the 32-bit surface, the 24-bit frame and the
-// file's bytes in the memory shared with the helper, the bitmaps the
-// player decodes (MetafileBitmapBytes) and kMetafileHeldBytes. The run
+// width x height pixels: the frame's 32-bit pixels and the file's bytes in
+// the memory shared with the helper, the bitmaps the player decodes
+// (MetafileBitmapBytes) and kMetafileHeldBytes. The run
 // reserves it for a metafile, and the helper's memory limit is set from it.
 int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64_t height);
 // The same for a file of fileBytes bytes whose bitmaps hold bitmapBytes.
@@ -116,9 +117,13 @@ int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t width, 
 
 // Plays the metafile in data here, in this process, into the rectangle
 // (left, top, width, height in the frame's pixels) over a frame of width x
-// height 24-bit pixels, stride bytes a row: the frame is copied once onto a
-// 32-bit surface, played on and copied back. What the helper program does
-// for Draw; raises as the player does.
+// height 32-bit pixels (blue, green, red, 255), stride bytes a row, in
+// place. What the helper program does for Draw; raises as the player does.
+void DrawMetafilePixels(const uint8_t* data, size_t size, uint8_t* pixels, int width, int height, ptrdiff_t stride,
+                        double left, double top, double rectWidth, double rectHeight);
+// The same over a frame of 24-bit pixels: the frame is copied onto a 32-bit
+// surface, played on and copied back (what a drawing that stopped left
+// included), in bands of rows on every core.
 void DrawMetafileFrame(const uint8_t* data, size_t size, uint8_t* frame, int width, int height, ptrdiff_t stride,
                        double left, double top, double rectWidth, double rectHeight);
 

@@ -109,16 +109,16 @@ TEST(PictureLoading, TransparencyComesOutWhite) {
 }
 
 TEST(PictureLoading, AMetafileClaimsWhatItsDrawingHoldsInTheHelper) {
-  // 2000 x 1500 pixels: beside the picture, the file, the helper's 32-bit
-  // surface, the 24-bit frame and the file shared with it, and the
-  // allowance for clips and saved states.
+  // 2000 x 1500 pixels: beside the picture, the file, the frame's 32-bit
+  // pixels and the file shared with the helper, and the allowance for
+  // clips and saved states.
   const std::vector<uint8_t> emf = MakeEmfFile(52917, 39688, clBlue, 10, 10, 20, 20);
   TempDir dir;
   WriteFile(dir.File("large.emf"), emf);
   const TPictureClaim claim = ClaimPictureFile(dir.File("large.emf"));
   ASSERT_TRUE(claim.Readable);
   EXPECT_EQ(claim.Width * claim.Height, 2000 * 1500);
-  EXPECT_GE(claim.LoadBytes, 2000 * 1500 * (4 + 3) + 2 * int64_t(emf.size()) + kMetafileHeldBytes);
+  EXPECT_GE(claim.LoadBytes, 2000 * 1500 * 4 + 2 * int64_t(emf.size()) + kMetafileHeldBytes);
 }
 
 TEST(PictureLoading, MetafilesDrawOnWhiteAtTheirFrameSize) {

@@ -1,20 +1,27 @@
 // brightmill-metafile: draws metafiles for the program that starts it
-// (see platform/metafile/helperhost.h), one drawing at a time, each under
-// hard limits set before it reads the file. It holds no descriptor but its
-// channel to the caller (3) and, while it draws, the drawing's shared
-// memory; it may write nothing but that memory. It ends when the caller
-// closes the channel, or after a drawing that left it larger than it may
-// stay.
+// (see platform/metafile/helperhost.h), one drawing at a time, straight
+// into the drawing's shared memory. It holds no descriptor but its channel
+// to the program (3) and Qt's own, runs in a session of its own under a
+// system-call filter and hard limits it cannot raise (the program sets
+// each drawing's limits below them), and ends with the program. It waits
+// for drawings until the program closes the channel or ends it.
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/io_uring.h>
+#include <linux/sched.h>
 #include <malloc.h>
-#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QFontDatabase>
@@ -22,8 +29,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QThreadPool>
-#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -33,18 +40,6 @@
 #include "platform/metafile/metafile.h"
 
 namespace {
-
-// What the limit of a drawing's memory leaves beside what the caller
-// reckoned: fonts the drawing loads (their files are mapped), threads'
-// stacks, the allocator's rounding; and in a sanitizer's build the address
-// space its allocator reserves and keeps (never touched memory).
-#ifdef BRIGHTMILL_SANITIZED
-constexpr int64_t kSlackBytes = int64_t(8) << 30;
-#else
-constexpr int64_t kSlackBytes = int64_t(64) << 20;
-#endif
-// A helper that stays this much above its baseline after a drawing ends.
-constexpr int64_t kKeptBytes = int64_t(32) << 20;
 
 // The address space the helper takes now.
 int64_t AddressSpace() {
@@ -56,21 +51,9 @@ int64_t AddressSpace() {
   return int64_t(pages) * sysconf(_SC_PAGESIZE);
 }
 
-void Limit(int resource, rlim_t soft, rlim_t hard) {
-  rlimit limit{soft, hard};
-  setrlimit(resource, &limit);
-}
-void LimitSoft(int resource, rlim_t soft) {
-  rlimit limit{};
-  getrlimit(resource, &limit);
-  limit.rlim_cur = std::min(soft, limit.rlim_max);
-  setrlimit(resource, &limit);
-}
-
-int64_t CpuSecondsUsed() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + 1;
+void Limit(int resource, rlim_t limit) {
+  const rlimit both{limit, limit};
+  setrlimit(resource, &both);
 }
 
 // Qt's fonts come up on first use: a line of text is drawn once, so that
@@ -95,20 +78,10 @@ bool Send(char byte) {
   return sent == 1;
 }
 
-// A helper left idle this long ends, so that a program that drew some
-// metafiles long ago holds no helpers' memory; its caller starts a fresh
-// one when it draws again.
-constexpr int kIdleMilliseconds = 60 * 1000;
-
-// The next drawing's block, or -1 when the caller has gone or left the
-// helper idle too long.
+// The next drawing's block, or -1 when the program has closed the channel.
 int Receive() {
   mfjob::TMessage message;
   for (;;) {
-    pollfd channel{mfjob::kChannel, POLLIN, 0};
-    const int ready = poll(&channel, 1, kIdleMilliseconds);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return -1;
     const ssize_t got = recvmsg(mfjob::kChannel, &message.Header, MSG_CMSG_CLOEXEC);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return -1;
@@ -120,10 +93,10 @@ int Receive() {
   }
 }
 
+// --- What tests ask for in place of drawing ----------------------------------------
+
 // Tries what the helper may not do; the drawing follows.
-void TryToWrite(mfjob::TJobHeader& job) {
-  job.FaultPath[sizeof job.FaultPath - 1] = 0;
-  const std::string path = job.FaultPath;
+void TryToWrite(const std::string& path) {
   const int fd = open((path + ".new").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd >= 0) {
     (void)!write(fd, "written", 7);
@@ -132,8 +105,8 @@ void TryToWrite(mfjob::TJobHeader& job) {
   unlink(path.c_str());
 }
 
-// What the helper's descriptors lead to, one a line, into the message.
-void ListDescriptors(mfjob::TJobHeader& job) {
+// What the helper's descriptors lead to, one a line.
+std::string Descriptors() {
   std::string list;
   if (DIR* folder = opendir("/proc/self/fd")) {
     while (dirent* entry = readdir(folder)) {
@@ -144,7 +117,73 @@ void ListDescriptors(mfjob::TJobHeader& job) {
     }
     closedir(folder);
   }
-  std::snprintf(job.Message, sizeof job.Message, "%s", list.c_str());
+  return list;
+}
+
+// A child that ends at once, if one was made: whether none was.
+bool NoChild(long pid) {
+  if (pid == 0) _exit(0);
+  if (pid < 0) return true;
+  waitpid(pid_t(pid), nullptr, __WALL);
+  return false;
+}
+
+// Tries a forbidden operation every way the fault names: whether the
+// system refused each of them.
+bool Refused(mfjob::TFault fault, const std::string& path) {
+  const pid_t program = getppid();
+  switch (fault) {
+    case mfjob::TFault::IoUring: {
+      io_uring_params parameters{};
+      return syscall(SYS_io_uring_setup, 4, &parameters) < 0;
+    }
+    case mfjob::TFault::Fork:
+      return NoChild(fork());
+    case mfjob::TFault::CloneProcess: {
+      // The child of clone runs on a copy of this stack, as after fork.
+      clone_args arguments{};
+      arguments.exit_signal = SIGCHLD;
+      const bool clone3 = NoChild(syscall(SYS_clone3, &arguments, sizeof arguments));
+      return NoChild(syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0)) && clone3;
+    }
+    case mfjob::TFault::Signal: {
+      siginfo_t info{};
+      info.si_code = SI_QUEUE;
+      bool refused = kill(program, SIGURG) < 0;
+      refused &= syscall(SYS_tgkill, program, program, SIGURG) < 0;
+      refused &= syscall(SYS_tkill, program, SIGURG) < 0;
+      refused &= syscall(SYS_rt_sigqueueinfo, program, SIGURG, &info) < 0;
+      const long pidfd = syscall(SYS_pidfd_open, program, 0);
+      return refused && (pidfd < 0 || syscall(SYS_pidfd_send_signal, int(pidfd), SIGURG, nullptr, 0) < 0);
+    }
+    case mfjob::TFault::RaiseLimit: {
+      const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, little{4096, 4096};
+      bool refused = setrlimit(RLIMIT_CPU, &unlimited) < 0;
+      refused &= prlimit(0, RLIMIT_AS, &unlimited, nullptr) < 0;
+      return refused && prlimit(program, RLIMIT_MSGQUEUE, &little, nullptr) < 0;
+    }
+    case mfjob::TFault::TypeCharacter: {
+      const int terminal = open(path.c_str(), O_RDONLY | O_NOCTTY);
+      const char typed = 'x';
+      const bool refused = terminal < 0 || ioctl(terminal, TIOCSTI, &typed) < 0;
+      if (terminal >= 0) close(terminal);
+      return refused;
+    }
+    case mfjob::TFault::Datagram: {
+      sockaddr_un named{};
+      named.sun_family = AF_UNIX;
+      std::snprintf(named.sun_path, sizeof named.sun_path, "%s", path.c_str());
+      const auto* address = reinterpret_cast<const sockaddr*>(&named);
+      int pair[2];
+      bool refused = socketpair(AF_UNIX, SOCK_DGRAM, 0, pair) < 0 || send(pair[0], "x", 1, 0) < 0;
+      const int datagram = socket(AF_UNIX, SOCK_DGRAM, 0);
+      refused &= datagram < 0 || sendto(datagram, "x", 1, 0, address, sizeof named) < 0;
+      // The channel's socket passes bytes to the program alone.
+      return refused && sendto(mfjob::kChannel, "x", 1, MSG_NOSIGNAL, address, sizeof named) < 0;
+    }
+    default:
+      return true;
+  }
 }
 
 [[noreturn]] void Obey(mfjob::TFault fault) {
@@ -158,70 +197,94 @@ void ListDescriptors(mfjob::TJobHeader& job) {
       for (;;)
         if (mmap(nullptr, 64 << 20, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) == MAP_FAILED)
           throw std::bad_alloc();
+    case mfjob::TFault::SpinPastSignal:
+      signal(SIGXCPU, SIG_IGN);
+      [[fallthrough]];
     case mfjob::TFault::Spin:
       for (uint64_t n = 0;; ++n) asm volatile("" : "+r"(n));
     default:
-      for (;;) pause();
+      for (;;) sleep(60);
   }
   _exit(1);
 }
 
+// Plays the job, or does what a test asks in its place: the outcome, and
+// the message of a refusal.
+mfjob::TOutcome Play(const mfjob::TJobHeader& job, uint8_t* block, char (&message)[sizeof job.Message]) {
+  const std::string path(job.FaultPath, strnlen(job.FaultPath, sizeof job.FaultPath));
+  try {
+    switch (job.Fault) {
+      case mfjob::TFault::None:
+        break;
+      case mfjob::TFault::Write:
+        TryToWrite(path);
+        break;
+      case mfjob::TFault::Descriptors:
+        std::snprintf(message, sizeof message, "%s", Descriptors().c_str());
+        return mfjob::TOutcome::Refused;
+      case mfjob::TFault::Crash:
+      case mfjob::TFault::Memory:
+      case mfjob::TFault::Spin:
+      case mfjob::TFault::SpinPastSignal:
+      case mfjob::TFault::Sleep:
+        Obey(job.Fault);
+      default:
+        std::snprintf(message, sizeof message, "%s", Refused(job.Fault, path) ? "refused" : "done");
+        return mfjob::TOutcome::Refused;
+    }
+    DrawMetafilePixels(block + job.FileOffset, size_t(job.FileSize), block + job.PixelsOffset, job.Width, job.Height,
+                      job.Stride, job.Left, job.Top, job.RectWidth, job.RectHeight);
+    return mfjob::TOutcome::Drawn;
+  } catch (const std::bad_alloc&) {
+    return mfjob::TOutcome::NoMemory;
+  } catch (const EOutOfMemory&) {
+    return mfjob::TOutcome::NoMemory;
+  } catch (const Exception& error) {
+    std::snprintf(message, sizeof message, "%s", error.Message.c_str());
+  } catch (...) {
+    std::snprintf(message, sizeof message, "%s", "Metafile is not valid");
+  }
+  return mfjob::TOutcome::Refused;
+}
+
 // Draws the job of the block; false when the helper should end.
-bool Serve(int fd, int64_t baseline) {
+bool Serve(int fd) {
   struct stat about {};
   void* at = MAP_FAILED;
+  // The program has written every page: mapping them at once costs a
+  // fraction of taking them one by one as the painter reaches them.
   if (fstat(fd, &about) == 0 && uint64_t(about.st_size) >= sizeof(mfjob::TJobHeader))
-    at = mmap(nullptr, size_t(about.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    at = mmap(nullptr, size_t(about.st_size), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
   close(fd);
   if (at == MAP_FAILED) return false;
   const uint64_t bytes = uint64_t(about.st_size);
   auto* block = static_cast<uint8_t*>(at);
-  auto& job = *reinterpret_cast<mfjob::TJobHeader*>(block);
-  const bool fits = job.Magic == mfjob::kMagic && job.Width > 0 && job.Height > 0 &&
-                    job.FileOffset <= bytes && job.FileSize <= bytes - job.FileOffset &&
-                    job.PixelsOffset <= bytes && uint64_t(job.Stride) >= uint64_t(job.Width) * 3 &&
+  auto& shared = *reinterpret_cast<mfjob::TJobHeader*>(block);
+  shared.Taken = 1;
+  mfjob::TJobHeader job;
+  std::memcpy(&job, &shared, sizeof job);
+  const bool fits = job.Magic == mfjob::kMagic && job.Width > 0 && job.Height > 0 && job.FileOffset <= bytes &&
+                    job.FileSize <= bytes - job.FileOffset && job.PixelsOffset <= bytes &&
+                    int64_t(job.Stride) >= 4 * int64_t(job.Width) &&
                     uint64_t(job.Stride) * uint64_t(job.Height) <= bytes - job.PixelsOffset;
-  job.Outcome = mfjob::TOutcome::Refused;
-  if (fits) {
-    // The limits, before the file is read: memory above the baseline (the
-    // block is mapped already and counts), processor time from now on.
-    LimitSoft(RLIMIT_AS, rlim_t(baseline + std::max<int64_t>(job.MemoryBytes, 0) + kSlackBytes));
-    LimitSoft(RLIMIT_CPU, rlim_t(CpuSecondsUsed() + std::max<int64_t>(job.CpuSeconds, 1)));
-    try {
-      if (job.Fault == mfjob::TFault::Write)
-        TryToWrite(job);
-      else if (job.Fault == mfjob::TFault::Descriptors)
-        ListDescriptors(job);
-      else if (job.Fault != mfjob::TFault::None)
-        Obey(job.Fault);
-      if (job.Fault != mfjob::TFault::Descriptors)
-        DrawMetafileFrame(block + job.FileOffset, size_t(job.FileSize), block + job.PixelsOffset, job.Width,
-                          job.Height, job.Stride, job.Left, job.Top, job.RectWidth, job.RectHeight);
-      job.Outcome = job.Fault == mfjob::TFault::Descriptors ? mfjob::TOutcome::Refused : mfjob::TOutcome::Drawn;
-    } catch (const std::bad_alloc&) {
-      job.Outcome = mfjob::TOutcome::NoMemory;
-    } catch (const EOutOfMemory&) {
-      job.Outcome = mfjob::TOutcome::NoMemory;
-    } catch (const Exception& error) {
-      std::snprintf(job.Message, sizeof job.Message, "%s", error.Message.c_str());
-    } catch (...) {
-      std::snprintf(job.Message, sizeof job.Message, "%s", "Metafile is not valid");
-    }
-    LimitSoft(RLIMIT_CPU, RLIM_INFINITY);
-    LimitSoft(RLIMIT_AS, RLIM_INFINITY);
-  } else {
-    std::snprintf(job.Message, sizeof job.Message, "%s", "Metafile is not valid");
-  }
-  malloc_trim(0);
-  job.Retiring = AddressSpace() > baseline + kKeptBytes;
-  const bool stay = !job.Retiring;
+  char message[sizeof job.Message] = "Metafile is not valid";
+  const mfjob::TOutcome outcome = fits ? Play(job, block, message) : mfjob::TOutcome::Refused;
+  std::memcpy(shared.Message, message, sizeof message);
+  shared.Outcome = outcome;
+  // The block goes before the helper answers: what it keeps afterwards is
+  // its own, and the program retires a helper that keeps too much.
   munmap(block, bytes);
-  return Send(mfjob::kDone) && stay;
+  malloc_trim(0);
+  return Send(mfjob::kDone);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Ended with the program that started it: the signal first, then whether
+  // that program is still the parent, since it may have ended before.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (argc < 2 || getppid() != pid_t(std::atoll(argv[1]))) _exit(1);
   signal(SIGPIPE, SIG_IGN);
   // A write to a file fails rather than ending the helper.
   signal(SIGXFSZ, SIG_IGN);
@@ -238,17 +301,24 @@ int main(int argc, char** argv) {
   qputenv("QT_NO_GLIB", "1");
   QGuiApplication application(argc, argv);
   WarmUp();
-  const int64_t baseline = AddressSpace();
-  // Nothing to write, no core to dump, few files to open (fontconfig opens
-  // a font's file while it loads it).
-  Limit(RLIMIT_FSIZE, 0, 0);
-  Limit(RLIMIT_CORE, 0, 0);
-  Limit(RLIMIT_NOFILE, 16, 16);
-  LockDownHelper();
+  // Hard limits, for the helper's life: nothing to write, no core to dump,
+  // few files to open (fontconfig opens a font's file while it loads it),
+  // no more address space than the machine has memory, and a few minutes
+  // of processor time in all. The program sets each drawing's limits below
+  // them before it hands the drawing over; the filter keeps the helper from
+  // setting any.
+  Limit(RLIMIT_FSIZE, 0);
+  Limit(RLIMIT_CORE, 0);
+  Limit(RLIMIT_NOFILE, 16);
+  Limit(RLIMIT_AS, rlim_t(AddressSpace() + int64_t(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE) +
+                          mfjob::kSlackBytes));
+  Limit(RLIMIT_CPU, rlim_t(mfjob::kLifeCpuSeconds));
+  // Where the filter cannot be installed, the helper does not draw.
+  if (!LockDownHelper(getpid())) _exit(1);
   // The helper ends without tearing Qt down: nothing of it needs saving.
   if (!Send(mfjob::kReady)) _exit(0);
   for (;;) {
     const int fd = Receive();
-    if (fd < 0 || !Serve(fd, baseline)) _exit(0);
+    if (fd < 0 || !Serve(fd)) _exit(0);
   }
 }

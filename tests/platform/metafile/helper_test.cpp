@@ -3,12 +3,19 @@
 // draws; only the frame changes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <sstream>
 #include <thread>
 
 #include "platform/metafile/helperhost.h"
+#include "platform/system/bands.h"
 #include "tests/platform/metafile/metafilebuild.h"
 
 using namespace mftest;
@@ -24,6 +31,26 @@ class TTestHelper {
 
 // A red square filling a 40 x 40 metafile.
 std::vector<uint8_t> RedSquare() { return SquareEmf(40).RedFill().Rect(0, 0, 40, 40).Finish(); }
+
+// Whether the condition holds within ten seconds.
+template <typename F>
+bool Eventually(F holds) {
+  for (int i = 0; i < 1000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+    if (holds()) return true;
+  return false;
+}
+
+// The helper has been collected (it is no zombie either), and no
+// descriptor of this program leads to its channel.
+bool Gone(const mfhost::THelperSeen& helper) {
+  if (kill(helper.Pid, 0) == 0 || errno != ESRCH) return false;
+  for (const std::string& fd : FolderEntries("/proc/self/fd/")) {
+    char target[256] = {};
+    if (readlink(("/proc/self/fd/" + fd).c_str(), target, sizeof target - 1) > 0 && helper.Channel == target)
+      return false;
+  }
+  return true;
+}
 
 TEST(MetafileHelper, AHelperThatFailsEndsItsDrawingAloneAndLeavesTheCanvas) {
   struct Row {
@@ -56,13 +83,20 @@ TEST(MetafileHelper, AHelperThatFailsEndsItsDrawingAloneAndLeavesTheCanvas) {
 
 TEST(MetafileHelper, ADrawingItsWorkBoundLetsThroughIsNeverEndedByTheProcessorLimit) {
   // The limit stands at twice the time the bound's units stand for, on
-  // small frames and on frames past the first four million pixels.
+  // small frames and on frames past the first four million pixels, up to
+  // the ceiling that holds every drawing; at the ceiling the bound stops
+  // the drawing too. Neither limit passes its ceiling on the largest frame.
   const std::vector<uint8_t> data = RedSquare();
   for (int side : {40, 1000, 2100}) {
     const std::optional<TMetafileDrawUse> use = MetafileDrawUse(data.data(), data.size(), side, side);
     ASSERT_TRUE(use);
-    EXPECT_GE(double(mfhost::CpuSeconds(int64_t(side) * side, data.size())), 2e-9 * use->WorkLimit) << side;
+    EXPECT_GE(double(mfhost::CpuSeconds(int64_t(side) * side, data.size())),
+              std::min(2e-9 * use->WorkLimit, double(mfhost::kCpuCeilingSeconds)))
+        << side;
   }
+  const int64_t largest = mfhost::CpuSeconds(int64_t(18918) * 18918, size_t(1) << 30);
+  EXPECT_LE(largest, mfhost::kCpuCeilingSeconds);
+  EXPECT_LE(mfhost::WallMilliseconds(largest), mfhost::kWallCeilingMilliseconds);
 }
 
 TEST(MetafileHelper, StopEndsADrawingAtOnce) {
@@ -150,6 +184,184 @@ TEST(MetafileHelper, OnlyTheFrameChanges) {
     EXPECT_EQ(Count(*bitmap, Bounds(0, 5, 30, 20), clRed), 30 * 20);
     EXPECT_EQ(Count(*bitmap, Bounds(0, 0, 40, 30), clWhite), 40 * 30 - 30 * 20);
   }
+}
+
+TEST(MetafileHelper, WhatAHelperMayNotDoFails) {
+  // Each row tries what the helper's filter forbids in place of drawing,
+  // every way there is. Outside it, witnesses: a named datagram socket, a
+  // terminal with its input raw, and this program's signals and limits.
+  TempDir dir;
+  const std::string named = dir.File("socket");
+  const int listener = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", named.c_str());
+  ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+  const std::string terminalPath = ptsname(master);
+  const int terminal = open(terminalPath.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  termios raw{};
+  ASSERT_TRUE(terminal >= 0 && tcgetattr(terminal, &raw) == 0);
+  cfmakeraw(&raw);
+  tcsetattr(terminal, TCSANOW, &raw);
+  static std::atomic<int> signals{0};
+  struct sigaction counting {}, before{};
+  counting.sa_handler = [](int) { ++signals; };
+  sigaction(SIGURG, &counting, &before);
+  rlimit queues{}, queuesAfter{};
+  getrlimit(RLIMIT_MSGQUEUE, &queues);
+
+  const std::pair<mfjob::TFault, std::string> rows[] = {
+      {mfjob::TFault::IoUring, ""},      {mfjob::TFault::Fork, ""},       {mfjob::TFault::CloneProcess, ""},
+      {mfjob::TFault::Signal, ""},       {mfjob::TFault::RaiseLimit, ""}, {mfjob::TFault::TypeCharacter, terminalPath},
+      {mfjob::TFault::Datagram, named}};
+  auto metafile = Load(RedSquare());
+  for (const auto& [fault, path] : rows) {
+    SCOPED_TRACE(int(fault));
+    TTestHelper trying({.Fault = fault, .FaultPath = path});
+    auto bitmap = MakeFlatBitmap(9, 9, clWhite);
+    EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { bitmap->Canvas()->Draw(0, 0, metafile.get()); }), "refused");
+  }
+  sigaction(SIGURG, &before, nullptr);
+  getrlimit(RLIMIT_MSGQUEUE, &queuesAfter);
+  char byte = 0;
+  EXPECT_EQ(signals.load(), 0);
+  EXPECT_EQ(queuesAfter.rlim_cur, queues.rlim_cur);
+  EXPECT_LT(recv(listener, &byte, 1, 0), 0);
+  EXPECT_LT(read(terminal, &byte, 1), 0);
+  EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"socket"});
+  for (int fd : {listener, master, terminal}) close(fd);
+}
+
+TEST(MetafileHelper, ADrawingAfterThePoolsHelpersHaveEndedDraws) {
+  // The helpers that drawings on three threads at once left idle end:
+  // killed from outside, or retired by the program after an idle time of a
+  // millisecond. The next drawing draws, and every ended helper is
+  // collected with its channel.
+  auto metafile = Load(RedSquare());
+  auto draw = [&] {
+    auto bitmap = MakeFlatBitmap(40, 40, clWhite);
+    bitmap->Canvas()->Draw(0, 0, metafile.get());
+    return Count(*bitmap, Bounds(0, 0, 40, 40), clRed);
+  };
+  for (const bool killed : {true, false}) {
+    SCOPED_TRACE(killed ? "killed" : "retired");
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 3; ++i) threads.emplace_back(draw);
+    for (std::thread& thread : threads) thread.join();
+    const std::vector<mfhost::THelperSeen> idle = mfhost::IdleHelpers();
+    ASSERT_FALSE(idle.empty());
+    if (killed) {
+      for (const mfhost::THelperSeen& helper : idle) kill(helper.Pid, SIGKILL);
+    } else {
+      TTestHelper brief({.IdleMilliseconds = 1});
+      EXPECT_TRUE(Eventually([] { return mfhost::IdleHelpers().empty(); }));
+    }
+    EXPECT_EQ(draw(), 40 * 40);
+    for (const mfhost::THelperSeen& helper : idle) EXPECT_TRUE(Eventually([&] { return Gone(helper); })) << helper.Pid;
+  }
+}
+
+TEST(MetafileHelper, AHelperStoppedOrPastALimitIsGoneWithItsChannelWhenDrawReturns) {
+  // A helper that would go on for a minute is ended by Stop, by the clock,
+  // by its processor limit, or by the program's watch of its processor
+  // time when it ignores the limit's signal.
+  struct Row {
+    const char* Name;
+    mfhost::TTestSettings Settings;
+    const char* Message;
+  };
+  const Row rows[] = {
+      {"stop", {.Fault = mfjob::TFault::Spin, .CpuSeconds = 60}, mfhost::kStopped},
+      {"clock", {.Fault = mfjob::TFault::Sleep, .WallMilliseconds = 200}, mfhost::kTooLong},
+      {"processor", {.Fault = mfjob::TFault::Spin, .CpuSeconds = 1, .WallMilliseconds = 60000}, mfhost::kTooLong},
+      {"signal ignored",
+       {.Fault = mfjob::TFault::SpinPastSignal, .CpuSeconds = 1, .WallMilliseconds = 60000},
+       mfhost::kTooLong},
+  };
+  auto metafile = Load(RedSquare());
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    TTestHelper failing(row.Settings);
+    auto bitmap = MakeFlatBitmap(40, 40, clWhite);
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      stop = row.Message == mfhost::kStopped;
+    });
+    TMetafileStop scope(stop);
+    EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { bitmap->Canvas()->Draw(0, 0, metafile.get()); }), row.Message);
+    stopper.join();
+    EXPECT_TRUE(Gone(mfhost::LastHelper()));
+  }
+}
+
+TEST(MetafileHelper, AFrameOfWholeRowsComesBackWhole) {
+  // A picture of some megabytes, 1001 pixels wide (a byte between rows),
+  // whose memory goes while the helper draws: a red square is drawn in
+  // its middle and every other byte comes back as it was, the bytes
+  // between rows included; after a crash, every byte.
+  const std::vector<uint8_t> data = SquareEmf(1001).RedFill().Rect(300, 300, 700, 700).Finish();
+  for (const bool crash : {false, true}) {
+    SCOPED_TRACE(crash ? "crash" : "drawn");
+    auto bitmap = MakeNoiseBitmap(1001, 1001, 7);
+    const ptrdiff_t stride = bitmap->ScanLine(1) - bitmap->ScanLine(0);
+    for (int y = 0; y < 1001; ++y) bitmap->ScanLine(y)[3 * 1001] = uint8_t(y);
+    std::vector<uint8_t> expected(bitmap->ScanLine(0), bitmap->ScanLine(0) + stride * 1001);
+    for (int y = 300; !crash && y < 700; ++y)
+      for (int x = 300; x < 700; ++x) std::memcpy(&expected[stride * y + 3 * x], "\0\0\xFF", 3);
+    TTestHelper settings({.Fault = crash ? mfjob::TFault::Crash : mfjob::TFault::None});
+    const std::string raised = RaisedMessage<EInvalidGraphic>([&] { bitmap->Canvas()->Draw(0, 0, Load(data).get()); });
+    EXPECT_EQ(raised, crash ? mfhost::kCrashed : "(nothing raised)");
+    EXPECT_EQ(std::memcmp(bitmap->ScanLine(0), expected.data(), expected.size()), 0);
+  }
+}
+
+TEST(MetafileHelper, ALargeFrameKeepsItsHelperWarm) {
+  // A frame of 4000 x 3000 pixels, whose shared block takes 48 MB, twice:
+  // the second drawing goes to the helper of the first, which runs in a
+  // session of its own.
+  const std::vector<uint8_t> data =
+      Emf(0, 0, (4000 * 2540 + 48) / 96, (3000 * 2540 + 48) / 96).RedFill().Rect(0, 0, 4000, 3000).Finish();
+  std::vector<pid_t> helpers;
+  for (int i = 0; i < 2; ++i) {
+    auto bitmap = MakeFlatBitmap(4000, 3000, clWhite);
+    bitmap->Canvas()->Draw(0, 0, Load(data).get());
+    EXPECT_EQ(PixelAt(*bitmap, 3999, 2999), clRed);
+    helpers.push_back(mfhost::LastHelper().Pid);
+  }
+  EXPECT_EQ(helpers[1], helpers[0]);
+  EXPECT_EQ(getsid(helpers[0]), helpers[0]);
+}
+
+TEST(MetafileHelper, TheFrameGoesAndComesBackWithTheBytesOfOneThread) {
+  // The chart at its size, its rows in bands from far smaller frames than
+  // a run splits: through the helper and in this process, on one thread
+  // and on eight, the same bytes.
+  const int most = BandThreads();
+  BandThresholdPixels = 4096;
+  const std::vector<uint8_t> chart = OrdinaryDrawings()[0].Data;
+  MetafileDrawUse(chart.data(), chart.size(), 1, 1);  // this program's Qt application, for drawing here
+  auto drawn = [&](int threads, bool here) {
+#ifdef _OPENMP
+    omp_set_num_threads(threads);
+#endif
+    auto bitmap = MakeNoiseBitmap(1056, 816, threads);
+    const ptrdiff_t stride = bitmap->ScanLine(1) - bitmap->ScanLine(0);
+    if (here)
+      DrawMetafileFrame(chart.data(), chart.size(), bitmap->ScanLine(0), 1056, 816, stride, 0, 0, 1056, 816);
+    else
+      bitmap->Canvas()->Draw(0, 0, Load(chart).get());
+    return std::string(bitmap->ScanLine(0), bitmap->ScanLine(0) + stride * 816);
+  };
+  const std::string alone = drawn(1, false);
+  for (const auto& [threads, here] : {std::pair{8, false}, {1, true}, {8, true}})
+    EXPECT_TRUE(drawn(threads, here) == alone) << threads << (here ? " here" : " in the helper");
+#ifdef _OPENMP
+  omp_set_num_threads(most);
+#endif
+  BandThresholdPixels = kBandThresholdPixels;
 }
 
 }  // namespace
