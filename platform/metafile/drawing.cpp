@@ -15,16 +15,19 @@ TMetafileStop::TMetafileStop(const std::atomic<bool>& flag) : FOuter(StopFlag) {
 TMetafileStop::~TMetafileStop() { StopFlag = FOuter; }
 bool TMetafileStop::Requested() { return StopFlag && StopFlag->load(); }
 
-int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t width, int64_t height) {
+int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t outlineBytes, int64_t width,
+                          int64_t height) {
   width = std::max<int64_t>(width, 0);
   height = std::max<int64_t>(height, 0);
   const int64_t surface = 4 * width * height;
   const int64_t shared = int64_t(mfjob::BlockBytes(fileBytes, uint64_t(AlignedRowBytes(width, 24)), uint64_t(height)));
-  return surface + shared + bitmapBytes + kMetafileHeldBytes;
+  return surface + shared + bitmapBytes + outlineBytes + kMetafileHeldBytes;
 }
 
 int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64_t height) {
-  return MetafileDrawBytes(size, MetafileBitmapBytes(data, size), width, height);
+  const std::optional<mf::TFigures> figures = mf::ValidFigures(data, size);
+  return MetafileDrawBytes(size, figures ? figures->BitmapBytes : 0, figures ? mf::OutlineBytes(figures->PathPoints) : 0,
+                           width, height);
 }
 
 void DrawMetafileFrame(const uint8_t* data, size_t size, uint8_t* frame, int width, int height, ptrdiff_t stride,
