@@ -353,8 +353,9 @@ TPaintWork StrokeWork(const QPainterPath& curves, const QPen& pen, const QRect& 
 
 // --- Memory of paths ---------------------------------------------------------------
 
-int64_t OutlineBytes(int64_t pathPoints) {
-  return std::max(kMinOutlineBytes, kRoundPointBytes * std::clamp<int64_t>(pathPoints, 0, int64_t(1) << 40));
+int64_t OutlineBytes(const TFigures& figures) {
+  const int64_t points = std::clamp<int64_t>(figures.PathPoints, 0, int64_t(1) << 40);
+  return std::max(kMinOutlineBytes, kRoundPointBytes * (points + (figures.WideDashes ? 2 * kMaxStrokeDashes : 0)));
 }
 
 namespace {

@@ -26,7 +26,7 @@ int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t outline
 
 int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64_t height) {
   const std::optional<mf::TFigures> figures = mf::ValidFigures(data, size);
-  return MetafileDrawBytes(size, figures ? figures->BitmapBytes : 0, figures ? mf::OutlineBytes(figures->PathPoints) : 0,
+  return MetafileDrawBytes(size, figures ? figures->BitmapBytes : 0, figures ? mf::OutlineBytes(*figures) : 0,
                            width, height);
 }
 

@@ -342,7 +342,7 @@ void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF&
 
   const TFigures figures = EnhancedFigures(data, size);
   TPlayer player(image, playback, unitsPerMm, WorkLimit(FramePixels(image, rect), size_t(figures.DrawingBytes)),
-                 OutlineBytes(figures.PathPoints), use);
+                 OutlineBytes(figures), use);
   EachRecord(data, size, [&](uint32_t type, TRecordReader& r) { PlayRecord(player, player.State(), type, r); });
 }
 
@@ -434,6 +434,11 @@ TFigures EnhancedFigures(const uint8_t* data, size_t size) {
       if (blit.Kind == TBlit::bkBitmap) bitmaps.Drawn(blit.Dib);
     }
     figures.DrawingBytes += int64_t(DrawingBytes(type, r));
+    if (type == EMR_EXTCREATEPEN) {
+      const uint32_t style = r.U32(28), dashes = style & PS_STYLE_MASK;
+      figures.WideDashes |= (style & PS_GEOMETRIC) && ((dashes >= PS_DASH && dashes <= PS_DASHDOTDOT) ||
+                                                       dashes == PS_USERSTYLE || dashes == PS_ALTERNATE);
+    }
     switch (type) {
       case EMR_BEGINPATH: inPath = true; gathered = 0; return;
       case EMR_ENDPATH: inPath = false; return;

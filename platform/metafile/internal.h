@@ -149,6 +149,9 @@ constexpr double kDecodePixelWork = 4;
 // Each character of a text, drawn or not; each dash of a wide pen that a
 // clip shows, and each pixel of the pen's width in it; each dash it hides.
 constexpr double kGlyphWork = 2048, kDashWork = 2048, kDashWidthWork = 4 * kSpanWork, kHiddenDashWork = 16;
+// Each row of a character's em square, which the painter goes over again
+// for each part of a clip handed over in parts, with kGlyphWork.
+constexpr double kGlyphRowWork = 64;
 // The work of a drawing: this much for each pixel of its frame (the part of
 // the picture it is drawn on) up to kDenseFramePixels and
 // kWorkPerLargeFramePixel for each pixel beyond, each byte its drawing
@@ -204,7 +207,10 @@ constexpr double kRoundPenPixels = 64;
 // path of a few thousand points, stays within. The memory of a drawing
 // counts it (MetafileDrawBytes).
 constexpr int64_t kMinOutlineBytes = int64_t(16) << 20;
-int64_t OutlineBytes(int64_t pathPoints);
+// A file with a wide pen of dashes has room for the most dashes a stroke
+// may make (kMaxStrokeDashes), each two points more.
+struct TFigures;
+int64_t OutlineBytes(const TFigures& figures);
 // What painting the path takes: filled, or stroked with the pen (wide or
 // not) in the dashes given.
 int64_t FillBytes(const QPainterPath& drawn);
@@ -214,10 +220,12 @@ int64_t StrokeBytes(const QPainterPath& drawn, const QPen& pen, int64_t dashes);
 // bytes of the records that draw, each as far as its drawing reads it (its
 // points, characters, bitmap or rectangles); the points of the largest path
 // handed to the painter at once (a record's points, or those a path
-// gathers up to the record that paints it or makes it the clip); and what
-// the play holds at once for the bitmaps (TBitmapBytes).
+// gathers up to the record that paints it or makes it the clip); whether
+// it makes a wide pen of dashes; and what the play holds at once for the
+// bitmaps (TBitmapBytes).
 struct TFigures {
   int64_t DrawingBytes = 0, PathPoints = 0, BitmapBytes = 0;
+  bool WideDashes = false;
 };
 
 // What the clips, regions and saved states of a drawing hold.

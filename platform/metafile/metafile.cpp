@@ -140,7 +140,7 @@ void TMetafile::LoadFromData(std::vector<uint8_t> bytes) {
   FMMHeight = picture.MMHeight;
   const mf::TFigures figures = mf::Figures(FData.data(), FData.size());
   FBitmapBytes = figures.BitmapBytes;
-  FOutlineBytes = mf::OutlineBytes(figures.PathPoints);
+  FOutlineBytes = mf::OutlineBytes(figures);
   Changed();
 }
 
@@ -208,7 +208,7 @@ int64_t MetafileBitmapBytes(const uint8_t* data, size_t size) {
 
 int64_t MetafileOutlineBytes(const uint8_t* data, size_t size) {
   const std::optional<mf::TFigures> figures = mf::ValidFigures(data, size);
-  return figures ? mf::OutlineBytes(figures->PathPoints) : 0;
+  return figures ? mf::OutlineBytes(*figures) : 0;
 }
 
 std::optional<TMetafileDrawUse> MetafileDrawUse(const uint8_t* data, size_t size, int width, int height) {

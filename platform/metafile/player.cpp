@@ -1348,10 +1348,10 @@ void TPlayer::Text(const TTextRun& run) {
     for (QPointF p : positions)
       work += kGlyphPixelWork * shownArea(baseline.mapRect(QRectF(x0 + p.x(), y0 - ascent + p.y(), em, ascent + descent)));
   }
-  if (!glyphIndices) work += kGlyphWork * double(run.Text.size());
-  // Each part of a clip handed over in parts draws every glyph again.
-  const double repeated = work;
-  if (!glyphIndices) work += NewGlyphsWork(font, angle, run.Text);
+  // Each part of a clip handed over in parts draws every glyph again, in
+  // the part's rows.
+  const double repeated = glyphIndices ? 0 : (kGlyphWork + kGlyphRowWork * em) * double(run.Text.size());
+  if (!glyphIndices) work += kGlyphWork * double(run.Text.size()) + NewGlyphsWork(font, angle, run.Text);
 
   FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   QColor background = ToQColor(FState.BkColor);

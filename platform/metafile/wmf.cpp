@@ -330,7 +330,7 @@ void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF
 
   const TFigures figures = PlaceableFigures(data, size);
   TPlayer player(image, playback, QPointF(unitsPerMm, unitsPerMm),
-                 WorkLimit(FramePixels(image, rect), size_t(figures.DrawingBytes)), OutlineBytes(figures.PathPoints), use);
+                 WorkLimit(FramePixels(image, rect), size_t(figures.DrawingBytes)), OutlineBytes(figures), use);
   player.SetMapMode(MM_ANISOTROPIC);
   player.SetWindowOrg(origin);
   player.SetViewportOrg(origin);
