@@ -408,8 +408,7 @@ uint64_t DrawingBytes(uint32_t type, TRecordReader& r) {
       if (blit.Kind != TBlit::bkBitmap) break;
       const std::optional<TDibSize> dib = DibSize(blit.Dib);
       if (!dib) break;
-      const uint64_t row = uint64_t(AlignedRowBytes(dib->Width, dib->BitCount)), rows = uint64_t(dib->Height);
-      const uint64_t bits = dib->RunLength || (row && rows > ~uint64_t(0) / row) ? ~uint64_t(0) : row * rows;
+      const uint64_t bits = std::min(DibPixelBytes(*dib), ~uint64_t(0) >> 1);
       used += blit.Dib.Bits ? blit.Dib.BitsOffset + std::min<uint64_t>(blit.Dib.BitsSize, bits)
                             : std::min<uint64_t>(blit.Dib.Size, blit.Dib.BitsOffset + bits);
       break;

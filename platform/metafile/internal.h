@@ -422,6 +422,9 @@ struct TDibBytes {
   int64_t Decoding = 0, Picture = 0;
 };
 TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size);
+// The bytes of pixels a DIB of that size reads: its rows, or for a
+// run-length one whatever it is given (the most a uint64_t holds).
+uint64_t DibPixelBytes(const TDibSize& size);
 
 // The pixels a play may still decode.
 class TPixelBudget {

@@ -229,6 +229,11 @@ TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size) {
   return {joined + read + picture, picture};
 }
 
+uint64_t DibPixelBytes(const TDibSize& size) {
+  const uint64_t row = uint64_t(AlignedRowBytes(size.Width, size.BitCount)), rows = uint64_t(size.Height);
+  return size.RunLength || (row && rows > ~uint64_t(0) / row) ? ~uint64_t(0) : row * rows;
+}
+
 bool TPixelBudget::Take(const TDibSize& size, bool kept) {
   if (!kept && !size.RunLength) return true;
   // Sides are below 2^32: the product does not overflow.

@@ -398,8 +398,7 @@ uint64_t DrawingBytes(uint16_t function, const TRecordReader& r) {
         used = at;
         break;
       }
-      const uint64_t row = uint64_t(AlignedRowBytes(dib->Width, dib->BitCount)), rows = uint64_t(dib->Height);
-      const uint64_t bits = dib->RunLength || (row && rows > (~uint64_t(0) >> 1) / row) ? ~uint64_t(0) >> 1 : row * rows;
+      const uint64_t bits = std::min(DibPixelBytes(*dib), ~uint64_t(0) >> 1);
       used = at + std::min<uint64_t>(blit.Dib.Size, kDibHeadBytes + 256 * 4 + bits);
       break;
     }
