@@ -9,10 +9,10 @@ namespace mf {
 
 void TooComplex() { throw EInvalidGraphic("Metafile is too complex to draw"); }
 
-double WorkLimit(int64_t framePixels, size_t fileBytes) {
+double WorkLimit(int64_t framePixels, size_t drawingBytes) {
   const double pixels = double(std::max<int64_t>(framePixels, 0)), dense = std::min(pixels, kDenseFramePixels);
-  return kWorkFloor + kWorkPerFramePixel * dense + kWorkPerLargeFramePixel * (pixels - dense) +
-         kWorkPerFileByte * double(fileBytes);
+  return std::min(kMaxWork, kWorkFloor + kWorkPerFramePixel * dense + kWorkPerLargeFramePixel * (pixels - dense) +
+                                kWorkPerFileByte * double(drawingBytes));
 }
 
 int64_t FramePixels(const QImage& image, const QRectF& rect) {
@@ -163,7 +163,7 @@ int64_t UnitedRects(const std::vector<QRect>& rects) {
 
 // --- Work of paths -----------------------------------------------------------------
 
-double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns) {
+double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns, double sorting) {
   std::vector<std::pair<double, int>> events;
   events.reserve(2 * edges.size());
   for (const TEdgeRows& e : edges) {
@@ -176,7 +176,7 @@ double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns) 
   double work = 0, open = 0;
   for (size_t i = 0; i + 1 < events.size(); ++i) {
     open += events[i].second;
-    work += (events[i + 1].first - events[i].first) * open * (kSpanWork + std::min<double>(open, columns));
+    work += (events[i + 1].first - events[i].first) * open * (kSpanWork + sorting * std::min<double>(open, columns));
   }
   return work;
 }
@@ -266,11 +266,13 @@ std::vector<TEdgeRows> PathEdges(const QPainterPath& path) {
   return edges;
 }
 
-double FillWork(const QPainterPath& path, const QRect& visible, double pixelWork) {
-  if (visible.isEmpty()) return 0;
+TPaintWork FillWork(const QPainterPath& path, const QRect& visible, double pixelWork) {
+  if (visible.isEmpty()) return {};
   const QPainterPath drawn = Drawn(path);
-  return pixelWork * VisibleArea(drawn.controlPointRect(), visible) + CurveWork(path, drawn) +
-         EdgeWork(PathEdges(drawn), visible.top(), visible.top() + visible.height(), visible.width());
+  const double curves = CurveWork(path, drawn);
+  return {pixelWork * VisibleArea(drawn.controlPointRect(), visible) + curves +
+              EdgeWork(PathEdges(drawn), visible.top(), visible.top() + visible.height(), visible.width(), 1),
+          curves, 0};
 }
 
 double PenReach(const QPen& pen) {
@@ -280,11 +282,11 @@ double PenReach(const QPen& pen) {
   return width <= 1 ? 2 : width * std::max(pen.miterLimit(), 2.0) / 2 + width + 2;
 }
 
-TStrokeWork StrokeWork(const QPainterPath& curves, const QPen& pen, const QRect& visible, const QRect& device,
-                       double pixelWork, double linePixelWork) {
-  TStrokeWork result;
+TPaintWork StrokeWork(const QPainterPath& curves, const QPen& pen, const QRect& visible, const QRect& device,
+                      double pixelWork, double linePixelWork) {
+  TPaintWork result;
   const QPainterPath path = Drawn(curves);
-  result.Work = CurveWork(curves, path);
+  result.Work = result.Repeated = CurveWork(curves, path);
   const double width = pen.widthF();
   const bool cosmetic = width <= 1;
   const double reach = PenReach(pen);
@@ -296,10 +298,11 @@ TStrokeWork StrokeWork(const QPainterPath& curves, const QPen& pen, const QRect&
   for (qreal d : pattern) period += d * (cosmetic ? 1 : width);
   const double dashesPerPixel = period > 0 ? double(pattern.size() / 2) / period : 0;
 
-  double length = 0, madeLength = 0, madePieces = 0, hidden = 0;
+  double length = 0, madeLength = 0, madePieces = 0, hidden = 0, segments = 0;
   std::vector<TEdgeRows> edges;
   EachSegment(path, false, [&](QPointF a, QPointF b, bool) {
     const double whole = std::hypot(b.x() - a.x(), b.y() - a.y());
+    segments += whole > 0;
     QPointF ma = a, mb = b;
     if (ClipSegment(ma, mb, made)) {
       madeLength += std::hypot(mb.x() - ma.x(), mb.y() - ma.y());
@@ -314,7 +317,8 @@ TStrokeWork StrokeWork(const QPainterPath& curves, const QPen& pen, const QRect&
     } else {
       length += std::hypot(b.x() - a.x(), b.y() - a.y());
       // The outline's two sides, widened by the pen at both ends.
-      edges.push_back({std::min(a.y(), b.y()) - width / 2, std::max(a.y(), b.y()) + width / 2, 2});
+      edges.push_back({std::min(a.y(), b.y()), std::max(a.y(), b.y()), 1});
+      edges.push_back({std::min(a.y(), b.y()) - width / 2, std::max(a.y(), b.y()) + width / 2, 1});
     }
   });
   if (cosmetic) {
@@ -323,19 +327,62 @@ TStrokeWork StrokeWork(const QPainterPath& curves, const QPen& pen, const QRect&
     result.Work += length * linePixelWork * (period > 0 ? 2 : 1);
     return result;
   }
+  // The painter makes the outline of the whole path, wherever it lies: the
+  // sides and join of each segment that has a length.
+  const double points = kWidePointWork * segments;
+  result.Work += points;
+  result.Repeated += points;
   result.Work += pixelWork * length * width +
                 (visible.isEmpty() ? 0
                                    : EdgeWork(std::move(edges), visible.top(), visible.top() + visible.height(),
-                                              visible.width()));
+                                              visible.width(), kStrokeSorting));
   if (period > 0) {
     result.Dashes = int64_t(std::ceil(std::min(madeLength * dashesPerPixel + madePieces, 1e18)));
     result.Work += double(result.Dashes) * (kDashWork + kDashWidthWork * width);
+    result.Repeated += double(result.Dashes) * kDashWork;
     // The painter walks the dashes outside the picture too, but for a path
     // whose extent passes ten thousand periods, which it strokes whole.
     const QRectF box = path.controlPointRect();
-    if (std::max(box.width(), box.height()) <= 10000 * period) result.Work += hidden * dashesPerPixel * kHiddenDashWork;
+    if (std::max(box.width(), box.height()) <= 10000 * period) {
+      result.Work += hidden * dashesPerPixel * kHiddenDashWork;
+      result.Repeated += hidden * dashesPerPixel * kHiddenDashWork;
+    }
   }
   return result;
+}
+
+// --- Memory of paths ---------------------------------------------------------------
+
+int64_t OutlineBytes(const TFigures& figures) {
+  const int64_t points = std::clamp<int64_t>(figures.PathPoints, 0, int64_t(1) << 40);
+  return std::max(kMinOutlineBytes, kRoundPointBytes * (points + (figures.WideDashes ? 2 * kMaxStrokeDashes : 0)));
+}
+
+namespace {
+
+// The figures a path's points begin.
+int64_t Figures(const QPainterPath& path) {
+  int64_t figures = 0;
+  for (int i = 0, n = path.elementCount(); i < n; ++i) figures += path.elementAt(i).isMoveTo();
+  return figures;
+}
+
+}  // namespace
+
+int64_t FillBytes(const QPainterPath& drawn) {
+  return kFillPointBytes * (int64_t(drawn.elementCount()) + Figures(drawn));
+}
+
+int64_t StrokeBytes(const QPainterPath& drawn, const QPen& pen, int64_t dashes) {
+  const double width = pen.widthF();
+  // A one-pixel pen is drawn straight from the path, as a fill's path is.
+  if (width <= 1) return FillBytes(drawn);
+  const bool round = pen.joinStyle() == Qt::RoundJoin || pen.capStyle() == Qt::RoundCap;
+  const int64_t perPoint = !round                         ? kStrokePointBytes
+                           : width < kRoundPenPixels      ? kRoundPointBytes
+                           : width < 4 * kRoundPenPixels  ? 2 * kRoundPointBytes
+                                                          : kWideRoundPointBytes;
+  return perPoint * (int64_t(drawn.elementCount()) + 2 * (Figures(drawn) + std::max<int64_t>(dashes, 0)));
 }
 
 }  // namespace mf

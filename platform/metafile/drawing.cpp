@@ -16,16 +16,19 @@ TMetafileStop::TMetafileStop(const std::atomic<bool>& flag) : FOuter(StopFlag) {
 TMetafileStop::~TMetafileStop() { StopFlag = FOuter; }
 bool TMetafileStop::Requested() { return StopFlag && StopFlag->load(); }
 
-int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t width, int64_t height) {
+int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t outlineBytes, int64_t width,
+                          int64_t height) {
   width = std::max<int64_t>(width, 0);
   height = std::max<int64_t>(height, 0);
   // The block shared with the helper, whose 32-bit pixels the helper draws on.
   const int64_t shared = int64_t(mfjob::BlockBytes(fileBytes, uint64_t(width), uint64_t(height)));
-  return shared + bitmapBytes + kMetafileHeldBytes;
+  return shared + bitmapBytes + outlineBytes + kMetafileHeldBytes;
 }
 
 int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64_t height) {
-  return MetafileDrawBytes(size, MetafileBitmapBytes(data, size), width, height);
+  const std::optional<mf::TFigures> figures = mf::ValidFigures(data, size);
+  return MetafileDrawBytes(size, figures ? figures->BitmapBytes : 0, figures ? mf::OutlineBytes(*figures) : 0,
+                           width, height);
 }
 
 void DrawMetafilePixels(const uint8_t* data, size_t size, uint8_t* pixels, int width, int height, ptrdiff_t stride,

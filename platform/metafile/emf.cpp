@@ -1,4 +1,5 @@
 // Enhanced metafiles: the header check and the playback of the records.
+#include <algorithm>
 #include <cmath>
 
 #include "platform/metafile/internal.h"
@@ -339,21 +340,123 @@ void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF&
   playback.scale(rect.width() / (right - left), rect.height() / (bottom - top));
   playback.translate(-left, -top);
 
-  TPlayer player(image, playback, unitsPerMm, WorkLimit(FramePixels(image, rect), size), use);
+  const TFigures figures = EnhancedFigures(data, size);
+  TPlayer player(image, playback, unitsPerMm, WorkLimit(FramePixels(image, rect), size_t(figures.DrawingBytes)),
+                 OutlineBytes(figures), use);
   EachRecord(data, size, [&](uint32_t type, TRecordReader& r) { PlayRecord(player, player.State(), type, r); });
 }
 
-int64_t EnhancedBitmapBytes(const uint8_t* data, size_t size) {
-  TBitmapBytes bytes;
+namespace {
+
+// The points a record adds to the path it draws or gathers, none for a
+// record that draws no path: each figure with three more, for its closing
+// line and its caps (StrokeBytes); shapes and arcs count as the few curves
+// they are made of.
+constexpr int64_t kShapePoints = 20;
+int64_t PathPoints(uint32_t type, TRecordReader& r) {
+  switch (type) {
+    case EMR_POLYBEZIER: case EMR_POLYGON: case EMR_POLYLINE: case EMR_POLYBEZIERTO: case EMR_POLYLINETO:
+    case EMR_POLYBEZIER16: case EMR_POLYGON16: case EMR_POLYLINE16: case EMR_POLYBEZIERTO16: case EMR_POLYLINETO16:
+      return int64_t(r.U32(24)) + 4;
+    case EMR_POLYPOLYLINE: case EMR_POLYPOLYGON: case EMR_POLYPOLYLINE16: case EMR_POLYPOLYGON16:
+      return int64_t(r.U32(28)) + 3 * int64_t(r.U32(24));
+    case EMR_MOVETOEX: case EMR_CLOSEFIGURE: return 3;
+    case EMR_LINETO: return 4;
+    case EMR_ANGLEARC: case EMR_ELLIPSE: case EMR_RECTANGLE: case EMR_ROUNDRECT: case EMR_ARC: case EMR_CHORD:
+    case EMR_PIE: case EMR_ARCTO:
+      return kShapePoints;
+    case EMR_FILLRGN: case EMR_PAINTRGN:  // each rectangle a figure of its own
+      return 5 * int64_t(r.U32(type == EMR_FILLRGN ? 40 : 36));
+    default: return 0;
+  }
+}
+
+// The bytes of a drawing record that its drawing reads: its points, its
+// characters and their advances, its rectangles or its bitmap; 0 for a
+// record that draws nothing.
+uint64_t DrawingBytes(uint32_t type, TRecordReader& r) {
+  const uint64_t length = r.Size();
+  uint64_t used = 0;
+  switch (type) {
+    case EMR_POLYBEZIER: case EMR_POLYGON: case EMR_POLYLINE: case EMR_POLYBEZIERTO: case EMR_POLYLINETO:
+      used = 28 + 8 * uint64_t(r.U32(24));
+      break;
+    case EMR_POLYBEZIER16: case EMR_POLYGON16: case EMR_POLYLINE16: case EMR_POLYBEZIERTO16: case EMR_POLYLINETO16:
+      used = 28 + 4 * uint64_t(r.U32(24));
+      break;
+    case EMR_POLYPOLYLINE: case EMR_POLYPOLYGON: case EMR_POLYPOLYLINE16: case EMR_POLYPOLYGON16:
+      used = 32 + 4 * uint64_t(r.U32(24)) + (type >= EMR_POLYPOLYLINE16 ? 4 : 8) * uint64_t(r.U32(28));
+      break;
+    case EMR_SETPIXELV: case EMR_ANGLEARC: case EMR_ELLIPSE: case EMR_RECTANGLE: case EMR_ROUNDRECT: case EMR_ARC:
+    case EMR_CHORD: case EMR_PIE: case EMR_LINETO: case EMR_ARCTO: case EMR_FILLPATH: case EMR_STROKEANDFILLPATH:
+    case EMR_STROKEPATH:
+      used = 40;
+      break;
+    case EMR_FILLRGN: case EMR_PAINTRGN:
+      used = (type == EMR_FILLRGN ? 32 : 28) + uint64_t(r.U32(24));
+      break;
+    case EMR_EXTTEXTOUTA: case EMR_EXTTEXTOUTW: {
+      const uint64_t chars = std::min(r.U32(44), kMaxTextChars);
+      used = 80 + chars * (type == EMR_EXTTEXTOUTW ? 2 : 1) +
+             (r.U32(72) ? chars * (r.U32(52) & ETO_PDY ? 8 : 4) : 0);
+      break;
+    }
+    case EMR_BITBLT: case EMR_STRETCHBLT: case EMR_STRETCHDIBITS: case EMR_SETDIBITSTODEVICE: {
+      // The parameters, and the bitmap's header and the pixels it reads.
+      used = type == EMR_BITBLT ? 100 : type == EMR_STRETCHBLT ? 108 : type == EMR_STRETCHDIBITS ? 80 : 76;
+      const TBlit blit = ReadBlit(type, r);
+      if (blit.Kind != TBlit::bkBitmap) break;
+      const std::optional<TDibSize> dib = DibSize(blit.Dib);
+      if (!dib) break;
+      const uint64_t bits = std::min(DibPixelBytes(*dib), ~uint64_t(0) >> 1);
+      used += blit.Dib.Bits ? blit.Dib.BitsOffset + std::min<uint64_t>(blit.Dib.BitsSize, bits)
+                            : std::min<uint64_t>(blit.Dib.Size, blit.Dib.BitsOffset + bits);
+      break;
+    }
+    default: break;
+  }
+  return std::min(length, used);
+}
+
+}  // namespace
+
+TFigures EnhancedFigures(const uint8_t* data, size_t size) {
+  TFigures figures;
+  TBitmapBytes bitmaps;
+  int64_t gathered = 0;  // the points of the path being gathered
+  bool inPath = false;
   EachRecord(data, size, [&](uint32_t type, TRecordReader& r) {
     if (IsPatternBrush(type)) {
-      if (std::optional<TDibRef> dib = PatternDib(type, r)) bytes.Kept(*dib);
+      if (std::optional<TDibRef> dib = PatternDib(type, r)) bitmaps.Kept(*dib);
     } else if (IsBlit(type)) {
       TBlit blit = ReadBlit(type, r);
-      if (blit.Kind == TBlit::bkBitmap) bytes.Drawn(blit.Dib);
+      if (blit.Kind == TBlit::bkBitmap) bitmaps.Drawn(blit.Dib);
     }
+    figures.DrawingBytes += int64_t(DrawingBytes(type, r));
+    if (type == EMR_EXTCREATEPEN) {
+      const uint32_t style = r.U32(28), dashes = style & PS_STYLE_MASK;
+      figures.WideDashes |= (style & PS_GEOMETRIC) && ((dashes >= PS_DASH && dashes <= PS_DASHDOTDOT) ||
+                                                       dashes == PS_USERSTYLE || dashes == PS_ALTERNATE);
+    }
+    switch (type) {
+      case EMR_BEGINPATH: inPath = true; gathered = 0; return;
+      case EMR_ENDPATH: inPath = false; return;
+      case EMR_ABORTPATH: inPath = false; gathered = 0; return;
+      case EMR_FILLPATH: case EMR_STROKEANDFILLPATH: case EMR_STROKEPATH: case EMR_SELECTCLIPPATH:
+        inPath = false;
+        figures.PathPoints = std::max(figures.PathPoints, gathered);
+        gathered = 0;
+        return;
+      default: break;
+    }
+    const int64_t points = PathPoints(type, r);
+    if (inPath && type != EMR_FILLRGN && type != EMR_PAINTRGN)
+      gathered += points;
+    else
+      figures.PathPoints = std::max(figures.PathPoints, points);
   });
-  return bytes.Peak();
+  figures.BitmapBytes = bitmaps.Peak();
+  return figures;
 }
 
 }  // namespace mf

@@ -47,10 +47,14 @@ TPictureSize CheckPlaceable(const uint8_t* data, size_t size);
 void PlayEnhanced(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use);
 void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use);
 void Play(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use);
-// What a play of a checked metafile holds at once for its bitmaps (see
-// TBitmapBytes), from the records' headers.
-int64_t EnhancedBitmapBytes(const uint8_t* data, size_t size);
-int64_t PlaceableBitmapBytes(const uint8_t* data, size_t size);
+// What the records of a checked metafile ask of a play, read from them
+// once without drawing (see TFigures).
+struct TFigures;
+TFigures EnhancedFigures(const uint8_t* data, size_t size);
+TFigures PlaceableFigures(const uint8_t* data, size_t size);
+TFigures Figures(const uint8_t* data, size_t size);
+// The figures of data that is a valid metafile, none for other data.
+std::optional<TFigures> ValidFigures(const uint8_t* data, size_t size);
 
 // Thrown for a record whose contents do not fit in it (a read past its end,
 // counts beyond its size); playback skips that record.
@@ -123,7 +127,7 @@ enum : uint32_t { DIB_RGB_COLORS = 0 };
 // crosses (and as many units again as there are edges crossing that row,
 // up to its pixels, for the painter sorts them), each row of a clip's
 // rectangle that a painting meets.
-constexpr double kSolidPixelWork = 1, kPixelWork = 6, kGlyphPixelWork = 2, kLinePixelWork = 32;
+constexpr double kSolidPixelWork = 1, kPixelWork = 6, kPicturePixelWork = 16, kGlyphPixelWork = 2, kLinePixelWork = 32;
 constexpr double kSpanWork = 256;
 // Each rectangle an operation on two regions reads or makes; each
 // rectangle made at each step of uniting many regions pairwise.
@@ -145,18 +149,26 @@ constexpr double kDecodePixelWork = 4;
 // Each character of a text, drawn or not; each dash of a wide pen that a
 // clip shows, and each pixel of the pen's width in it; each dash it hides.
 constexpr double kGlyphWork = 2048, kDashWork = 2048, kDashWidthWork = 4 * kSpanWork, kHiddenDashWork = 16;
+// Each row of a character's em square, which the painter goes over again
+// for each part of a clip handed over in parts, with kGlyphWork.
+constexpr double kGlyphRowWork = 64;
 // The work of a drawing: this much for each pixel of its frame (the part of
 // the picture it is drawn on) up to kDenseFramePixels and
-// kWorkPerLargeFramePixel for each pixel beyond, each byte of its file, and
-// the floor beside, half a second. Ordinary drawings use a few thousandths
-// of it, a dense plan or chart up to a half. A unit stands for about a
-// nanosecond of the painter's work: the helper that draws may use twice
-// that and more (helperhost.cpp). A dense chart's work follows its lines
-// more than its area, so a very large frame gives each pixel beyond the
-// first four million less.
+// kWorkPerLargeFramePixel for each pixel beyond, each byte its drawing
+// records hold (TFigures::DrawingBytes: what a file holds beside, a
+// comment, a record that only sets a value or the padding of a record,
+// buys nothing), and the floor beside, half a second; never more than
+// kMaxWork, about four seconds, whatever the frame and the file. Ordinary
+// drawings use a few thousandths of it, a dense plan or chart up to a half.
+// A unit stands for about a nanosecond of the helper's painting, on one
+// thread; the helper's processor limit is set from the limit for the
+// file's bytes (helperhost.cpp), which the limit of any play of it never
+// passes. A dense chart's work follows its lines more than its area, so a
+// very large frame gives each pixel beyond the first four million less.
 constexpr double kWorkPerFramePixel = 3072, kWorkPerLargeFramePixel = 256, kDenseFramePixels = double(1 << 22);
-constexpr double kWorkPerFileByte = 4096, kWorkFloor = double(1 << 29);
-double WorkLimit(int64_t framePixels, size_t fileBytes);
+constexpr double kWorkPerFileByte = 4096, kWorkFloor = double(1 << 29), kMaxWork = double(int64_t(1) << 32);
+// Monotone in both, at most kMaxWork.
+double WorkLimit(int64_t framePixels, size_t drawingBytes);
 // The pixels of the image that the rectangle covers.
 int64_t FramePixels(const QImage& image, const QRectF& rect);
 
@@ -174,6 +186,47 @@ constexpr int64_t kMaxClipBandSpans = int64_t(1) << 20, kClipSpanBytes = 16;
 // The memory a drawing may hold beside its pictures: its clips and
 // regions, its saved states, and the painter's spans of a clip.
 constexpr int64_t kMaxHeldBytes = kMetafileHeldBytes;
+
+// The memory the painter takes for one painting of a path: the path it is
+// handed, and the outline it makes of it to fill (a wide pen's two sides,
+// its joins and caps, each dash; the path itself for a fill), each point of
+// them in several buffers that grow by doubling and keep, for the rest of
+// the play, the most they held. For each point of the path, curves
+// flattened: kFillPointBytes for a fill, kStrokePointBytes for a wide pen
+// of bevelled or mitred joins and flat or square caps, and for a pen of
+// round joins or caps kRoundPointBytes up to kRoundPenPixels wide, twice
+// that up to four times as wide, and kWideRoundPointBytes beyond. Each
+// figure and each dash counts as two points more for its caps.
+constexpr int64_t kFillPointBytes = 384, kStrokePointBytes = 768, kRoundPointBytes = 2048,
+                  kWideRoundPointBytes = 12288;
+constexpr double kRoundPenPixels = 64;
+// A play holds each painting within what its records allow: for each
+// point of the largest path one painting hands the painter
+// (TFigures::PathPoints), what a round pen narrower than kRoundPenPixels
+// takes, and at least kMinOutlineBytes, which any shape or curve, and any
+// path of a few thousand points, stays within. The memory of a drawing
+// counts it (MetafileDrawBytes).
+constexpr int64_t kMinOutlineBytes = int64_t(16) << 20;
+// A file with a wide pen of dashes has room for the most dashes a stroke
+// may make (kMaxStrokeDashes), each two points more.
+struct TFigures;
+int64_t OutlineBytes(const TFigures& figures);
+// What painting the path takes: filled, or stroked with the pen (wide or
+// not) in the dashes given.
+int64_t FillBytes(const QPainterPath& drawn);
+int64_t StrokeBytes(const QPainterPath& drawn, const QPen& pen, int64_t dashes);
+
+// What the records of a metafile ask of a play (see EnhancedFigures): the
+// bytes of the records that draw, each as far as its drawing reads it (its
+// points, characters, bitmap or rectangles); the points of the largest path
+// handed to the painter at once (a record's points, or those a path
+// gathers up to the record that paints it or makes it the clip); whether
+// it makes a wide pen of dashes; and what the play holds at once for the
+// bitmaps (TBitmapBytes).
+struct TFigures {
+  int64_t DrawingBytes = 0, PathPoints = 0, BitmapBytes = 0;
+  bool WideDashes = false;
+};
 
 // What the clips, regions and saved states of a drawing hold.
 struct THeld {
@@ -241,6 +294,12 @@ using TClipRef = std::shared_ptr<const TClip>;
 // between their tops and bottoms, as many as meet it.
 int64_t UnitedRects(const std::vector<QRect>& rects);
 
+// Each segment of the path of a wide pen that has a length, of which the
+// painter makes the outline's sides and join; the share of a row's sort
+// that the edges of such an outline cost, which seldom cross each other
+// as the edges of a filled shape may.
+constexpr double kWidePointWork = 2048, kStrokeSorting = 0.5;
+
 // The rows an edge crosses, from top to bottom, counted weight times.
 struct TEdgeRows {
   double Top, Bottom;
@@ -248,8 +307,9 @@ struct TEdgeRows {
 };
 // The work of the rows the edges cross within rows top to bottom - 1 of
 // columns pixels each: for each row, a span for each edge crossing it and
-// as many units again as there are such edges, or columns when fewer.
-double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns);
+// sorting units for each of the edges crossing it, or of columns when
+// fewer, where the painter sorts them.
+double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns, double sorting);
 // The path as the painter draws it: curves flattened into the lines that
 // follow them, which may cross the picture where their control points do
 // not.
@@ -257,19 +317,22 @@ QPainterPath Drawn(const QPainterPath& path);
 // The edges of the path's outline (each figure closed), curves flattened.
 std::vector<TEdgeRows> PathEdges(const QPainterPath& path);
 
+// The work of a painting, and the part of it that the painter does again
+// for each part of a clip it is handed in bands: for the whole path, not
+// only in the rows of the part (the curves flattened, the dashes made).
+struct TPaintWork {
+  double Work = 0, Repeated = 0;
+  int64_t Dashes = 0;
+};
 // What filling the path inside the visible rectangle costs: its pixels, at
 // pixelWork each, and the rows its edges cross.
-double FillWork(const QPainterPath& path, const QRect& visible, double pixelWork);
+TPaintWork FillWork(const QPainterPath& path, const QRect& visible, double pixelWork);
 // What stroking the path with the pen inside the visible rectangle costs
 // (the pixels a wide pen covers at pixelWork each, those of a one-pixel
 // line at linePixelWork each), and the dashes of a wide pen inside the
 // device rectangle, which the painter makes whatever the clip.
-struct TStrokeWork {
-  double Work = 0;
-  int64_t Dashes = 0;
-};
-TStrokeWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& visible, const QRect& device,
-                       double pixelWork, double linePixelWork);
+TPaintWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& visible, const QRect& device,
+                      double pixelWork, double linePixelWork);
 // How far beyond its path a stroke of the pen may paint, in pixels.
 double PenReach(const QPen& pen);
 
@@ -359,6 +422,9 @@ struct TDibBytes {
   int64_t Decoding = 0, Picture = 0;
 };
 TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size);
+// The bytes of pixels a DIB of that size reads: its rows, or for a
+// run-length one whatever it is given (the most a uint64_t holds).
+uint64_t DibPixelBytes(const TDibSize& size);
 
 // The pixels a play may still decode.
 class TPixelBudget {
@@ -457,12 +523,16 @@ struct TDcState {
 // rectangles than kMaxRegionRects or one that would take what all of them
 // hold past kMaxHeldRegionRects, before a clip, region or saved state
 // that would take what it holds past kMaxHeldBytes, and before a stroke
-// with more dashes in view than kMaxStrokeDashes. What it used of each
-// bound is kept in use.
+// with more dashes in view than kMaxStrokeDashes, and before a painting
+// whose path and outline would take the painter more memory than its
+// records allow (OutlineBytes). What it used of each bound is kept in use.
 class TPlayer {
  public:
-  // unitsPerMm: device units per millimetre (x, y), for the fixed map modes.
-  TPlayer(QImage& image, const QTransform& playback, QPointF unitsPerMm, double workLimit, TMetafileDrawUse& use);
+  // unitsPerMm: device units per millimetre (x, y), for the fixed map
+  // modes. The limits of work and of a painting's memory are those the
+  // frame and the records played allow (WorkLimit, OutlineBytes).
+  TPlayer(QImage& image, const QTransform& playback, QPointF unitsPerMm, double workLimit, int64_t outlineLimit,
+          TMetafileDrawUse& use);
   ~TPlayer();
   TPlayer(const TPlayer&) = delete;
   TPlayer& operator=(const TPlayer&) = delete;
@@ -563,17 +633,18 @@ class TPlayer {
   bool ImageClockwise() const;
   // Work and bounds.
   void Charge(double work);
+  void CheckOutline(int64_t bytes);
   void CheckRegionRects(int64_t rects);
   void CheckHeldBytes(int64_t more);
   TClipRef MakeClip(const QRegion& region);
   QRect Visible() const;
   // Calls paint, which paints nothing outside reach (image pixels), with
   // the clip set; busy is where the painting does most of its work. The
-  // work is charged first, with what the clip adds; points are those the
-  // painting hands to the painter, which it does again for each band of a
-  // large clip.
+  // work is charged first, with what the clip adds: a large clip is handed
+  // over in parts, and the painting does its repeated work again for each
+  // part, and hands the painter its points again (kPointWork each).
   template <class F>
-  void Paint(const QRectF& reach, const QRectF& busy, double work, double points, F&& paint);
+  void Paint(const QRectF& reach, const QRectF& busy, const TPaintWork& work, double points, F&& paint);
 
   QRegion ImageRegion(const std::vector<QRectF>& rects, const QTransform& transform);
   QRegion LogicalRegion(const std::vector<QRectF>& rects);

@@ -33,6 +33,10 @@ bool HasEmfSignature(const uint8_t* data, size_t size) {
   return size >= 44 && std::memcmp(data + 40, " EMF", 4) == 0;
 }
 
+TFigures Figures(const uint8_t* data, size_t size) {
+  return HasEmfSignature(data, size) ? EnhancedFigures(data, size) : PlaceableFigures(data, size);
+}
+
 void Play(const uint8_t* data, size_t size, QImage& image, const QRectF& rect, TMetafileDrawUse& use) {
   if (HasEmfSignature(data, size))
     PlayEnhanced(data, size, image, rect, use);
@@ -73,6 +77,7 @@ void TMetafile::Assign(const TPersistent* source) {
     FMMWidth = other->FMMWidth;
     FMMHeight = other->FMMHeight;
     FBitmapBytes = other->FBitmapBytes;
+    FOutlineBytes = other->FOutlineBytes;
     Changed();
     return;
   }
@@ -110,8 +115,9 @@ void TMetafile::LoadFromData(std::vector<uint8_t> bytes) {
   FHeight = picture.Height;
   FMMWidth = picture.MMWidth;
   FMMHeight = picture.MMHeight;
-  FBitmapBytes = enhanced ? mf::EnhancedBitmapBytes(FData.data(), FData.size())
-                          : mf::PlaceableBitmapBytes(FData.data(), FData.size());
+  const mf::TFigures figures = mf::Figures(FData.data(), FData.size());
+  FBitmapBytes = figures.BitmapBytes;
+  FOutlineBytes = mf::OutlineBytes(figures);
   Changed();
 }
 
@@ -135,8 +141,9 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& rect) {
     EnsureGuiApplication();
     DrawMetafileFrame(FData.data(), FData.size(), frame, width, height, stride, x, y, w, h);
 #else
-    mfhost::Draw(FData.data(), FData.size(), MetafileDrawBytes(FData.size(), FBitmapBytes, width, height), frame,
-                 width, height, stride, wholeRows, x, y, w, h);
+    mfhost::Draw(FData.data(), FData.size(),
+                 MetafileDrawBytes(FData.size(), FBitmapBytes, FOutlineBytes, width, height), frame, width, height,
+                 stride, wholeRows, x, y, w, h);
 #endif
   };
   if (target.BitCount == 24) {
@@ -156,18 +163,31 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& rect) {
   }
 }
 
-int64_t MetafileBitmapBytes(const uint8_t* data, size_t size) {
-  if (!data) return 0;
+namespace mf {
+
+std::optional<TFigures> ValidFigures(const uint8_t* data, size_t size) {
+  if (!data) return std::nullopt;
   try {
-    if (mf::HasEmfSignature(data, size)) {
-      mf::CheckEnhanced(data, size);
-      return mf::EnhancedBitmapBytes(data, size);
-    }
-    mf::CheckPlaceable(data, size);
-    return mf::PlaceableBitmapBytes(data, size);
+    if (HasEmfSignature(data, size))
+      CheckEnhanced(data, size);
+    else
+      CheckPlaceable(data, size);
+    return Figures(data, size);
   } catch (const EInvalidGraphic&) {
-    return 0;
+    return std::nullopt;
   }
+}
+
+}  // namespace mf
+
+int64_t MetafileBitmapBytes(const uint8_t* data, size_t size) {
+  const std::optional<mf::TFigures> figures = mf::ValidFigures(data, size);
+  return figures ? figures->BitmapBytes : 0;
+}
+
+int64_t MetafileOutlineBytes(const uint8_t* data, size_t size) {
+  const std::optional<mf::TFigures> figures = mf::ValidFigures(data, size);
+  return figures ? mf::OutlineBytes(*figures) : 0;
 }
 
 std::optional<TMetafileDrawUse> MetafileDrawUse(const uint8_t* data, size_t size, int width, int height) {

@@ -29,7 +29,11 @@
 // Each drawing is bounded in work: what the painter does for the records
 // (the pixels filled, the rows that outlines cross, the dashes of wide
 // pens, the rectangles of clips) may not pass a generous multiple of the
-// frame's area (the part of the canvas drawn on) and of the file's size.
+// frame's area (the part of the canvas drawn on) and of the bytes of the
+// records that draw, nor about four seconds of painting whatever the frame
+// and the file. No painting may take the painter more memory for its path
+// and outline than the points of the file's largest path allow (see
+// MetafileOutlineBytes).
 // No clip or region may have more than 2^18 rectangles, nor all that a
 // drawing holds at once more than 2^20, and no stroke of a wide pen more
 // than 2^15 dashes within the canvas; its clips, regions and saved states
@@ -75,9 +79,10 @@ class TMetafile : public TGraphic {
   bool FEnhanced = false;
   int FWidth = 0, FHeight = 0;
   int FMMWidth = 0, FMMHeight = 0;
-  // What a drawing holds for the bitmaps (MetafileBitmapBytes), reckoned
-  // once when the file is loaded.
-  int64_t FBitmapBytes = 0;
+  // What a drawing holds for the bitmaps (MetafileBitmapBytes) and for the
+  // painter's outlines (MetafileOutlineBytes), reckoned once when the file
+  // is loaded.
+  int64_t FBitmapBytes = 0, FOutlineBytes = 0;
 };
 
 // What one drawing used of the bounds that stop it (see TMetafile).
@@ -87,6 +92,7 @@ struct TMetafileDrawUse {
   int64_t HeldRegionRects = 0;     // the most held at once
   int64_t HeldBytes = 0;           // the most held at once by clips, regions and saved states
   int64_t StrokeDashes = 0;        // the most of one stroke within the canvas
+  int64_t OutlineBytes = 0, OutlineLimit = 0;  // the most one painting's path and outline take
   int64_t BitmapPixels = 0;        // counted to the bound of the bitmaps
   bool Stopped = false;            // a bound stopped it
 };
@@ -99,6 +105,12 @@ std::optional<TMetafileDrawUse> MetafileDrawUse(const uint8_t* data, size_t size
 // data (within the bound of a drawing), read from the records' headers
 // without decoding anything; 0 for data that is not a metafile.
 int64_t MetafileBitmapBytes(const uint8_t* data, size_t size);
+// The bytes the painter may hold at once for the paths the player hands it
+// and the outlines it makes of them (a wide pen's sides, joins, caps and
+// dashes), reckoned from the points of the largest path the records paint
+// at once (within the bound of a drawing); 0 for data that is not a
+// metafile.
+int64_t MetafileOutlineBytes(const uint8_t* data, size_t size);
 // The size in pixels that the metafile in data takes when loaded (Width and
 // Height); false, with 0 x 0, for data that is not a valid metafile.
 bool MetafileSize(const uint8_t* data, size_t size, int* width, int* height);
@@ -109,11 +121,14 @@ constexpr int64_t kMetafileHeldBytes = int64_t(64) << 20;
 // The memory one drawing of the metafile in data holds on a frame of
 // width x height pixels: the frame's 32-bit pixels and the file's bytes in
 // the memory shared with the helper, the bitmaps the player decodes
-// (MetafileBitmapBytes) and kMetafileHeldBytes. The run
-// reserves it for a metafile, and the helper's memory limit is set from it.
+// (MetafileBitmapBytes), the painter's outlines (MetafileOutlineBytes) and
+// kMetafileHeldBytes. The run reserves it for a metafile, and the helper's
+// memory limit is set from it.
 int64_t MetafileDrawBytes(const uint8_t* data, size_t size, int64_t width, int64_t height);
-// The same for a file of fileBytes bytes whose bitmaps hold bitmapBytes.
-int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t width, int64_t height);
+// The same for a file of fileBytes bytes whose bitmaps hold bitmapBytes and
+// whose outlines outlineBytes.
+int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t outlineBytes, int64_t width,
+                          int64_t height);
 
 // Plays the metafile in data here, in this process, into the rectangle
 // (left, top, width, height in the frame's pixels) over a frame of width x

@@ -229,6 +229,11 @@ TDibBytes DibBytes(const TDibRef& dib, const TDibSize& size) {
   return {joined + read + picture, picture};
 }
 
+uint64_t DibPixelBytes(const TDibSize& size) {
+  const uint64_t row = uint64_t(AlignedRowBytes(size.Width, size.BitCount)), rows = uint64_t(size.Height);
+  return size.RunLength || (row && rows > ~uint64_t(0) / row) ? ~uint64_t(0) : row * rows;
+}
+
 bool TPixelBudget::Take(const TDibSize& size, bool kept) {
   if (!kept && !size.RunLength) return true;
   // Sides are below 2^32: the product does not overflow.
@@ -297,10 +302,11 @@ bool RopUsesSource(uint32_t rop) { return (((rop >> 2) ^ rop) & 0x330000) != 0; 
 // --- State and mapping ----------------------------------------------------------
 
 TPlayer::TPlayer(QImage& image, const QTransform& playback, QPointF unitsPerMm, double workLimit,
-                 TMetafileDrawUse& use)
+                 int64_t outlineLimit, TMetafileDrawUse& use)
     : FImage(image), FPlayback(playback), FUnitsPerMm(unitsPerMm), FUse(use) {
   FUse = TMetafileDrawUse();
   FUse.WorkLimit = workLimit;
+  FUse.OutlineLimit = outlineLimit;
   FPainter.begin(&FImage);
   FPainter.setRenderHint(QPainter::Antialiasing, false);
   FPainter.setRenderHint(QPainter::TextAntialiasing, false);
@@ -531,6 +537,14 @@ void TPlayer::Charge(double work) {
   FUse.Work = total;
 }
 
+void TPlayer::CheckOutline(int64_t bytes) {
+  FUse.OutlineBytes = std::max(FUse.OutlineBytes, bytes);
+  if (bytes > FUse.OutlineLimit) {
+    FUse.Stopped = true;
+    TooComplex();
+  }
+}
+
 void TPlayer::CheckRegionRects(int64_t rects) {
   FUse.RegionRects = std::max(FUse.RegionRects, rects);
   FUse.HeldRegionRects = std::max(FUse.HeldRegionRects, FHeld.Rects + rects);
@@ -565,9 +579,9 @@ QRect TPlayer::Visible() const {
 }
 
 template <class F>
-void TPlayer::Paint(const QRectF& reach, const QRectF& busy, double work, double points, F&& paint) {
+void TPlayer::Paint(const QRectF& reach, const QRectF& busy, const TPaintWork& work, double points, F&& paint) {
   if (!FState.Clip) {
-    Charge(work);
+    Charge(work.Work);
     FPainter.setClipping(false);
     paint();
     return;
@@ -590,10 +604,10 @@ void TPlayer::Paint(const QRectF& reach, const QRectF& busy, double work, double
   // handed, and with the background opaque it makes such a part an outline
   // and fills it.
   const bool complex = clip.Rects() > 1, outlined = complex && FPainter.backgroundMode() == Qt::OpaqueMode;
-  Charge(work + kClipRectWork * double(clip.RectsIn(top, bottom)) +
+  Charge(work.Work + kClipRectWork * double(clip.RectsIn(top, bottom)) +
          (complex ? kClipSpanWork * clip.SpansIn(top, bottom) : 0) + (outlined ? clip.OutlineWorkIn(top, bottom) : 0) +
          (busyTop < busyBottom ? kSpanWork * clip.SpansIn(busyTop, busyBottom) : 0) +
-         kPointWork * points * double(parts.size() - 1));
+         (work.Repeated + kPointWork * points) * double(parts.size() - 1));
   for (const QRegion& part : parts) {
     FPainter.setClipRegion(part);
     paint();
@@ -714,6 +728,7 @@ double TPlayer::PixelWork(const QBrush& brush) const {
 // background set).
 void TPlayer::FillPainted(const QPainterPath& path, const QBrush& brush) {
   const QRectF box = path.controlPointRect().adjusted(-1, -1, 1, 1);
+  CheckOutline(FillBytes(Drawn(path)));
   Paint(box, box, FillWork(path, Visible(), PixelWork(brush)), path.elementCount(), [&] {
     FPainter.setPen(Qt::NoPen);
     FPainter.setBrush(brush);
@@ -730,16 +745,17 @@ void TPlayer::StrokeShape(const QPainterPath& path) {
   // under a clip of many rectangles, where each pixel is a span clipped
   // on its own.
   const bool plainClip = !FState.Clip || FState.Clip->Rects() <= 1;
-  const TStrokeWork work = StrokeWork(path, *pen, Visible(), FImage.rect(), PixelWork(pen->brush()),
-                                      plainClip ? kLinePixelWork : kSpanWork);
+  const TPaintWork work = StrokeWork(path, *pen, Visible(), FImage.rect(), PixelWork(pen->brush()),
+                                     plainClip ? kLinePixelWork : kSpanWork);
   FUse.StrokeDashes = std::max(FUse.StrokeDashes, work.Dashes);
   if (work.Dashes > kMaxStrokeDashes) {
     FUse.Stopped = true;
     TooComplex();
   }
+  CheckOutline(StrokeBytes(Drawn(path), *pen, work.Dashes));
   const double reach = PenReach(*pen);
   const QRectF box = path.controlPointRect().adjusted(-reach, -reach, reach, reach);
-  Paint(box, box, work.Work, path.elementCount(), [&] {
+  Paint(box, box, work, path.elementCount(), [&] {
     FPainter.setPen(*pen);
     FPainter.setBrush(Qt::NoBrush);
     FPainter.drawPath(path);
@@ -973,7 +989,7 @@ void TPlayer::SetPixel(QPointF p, TColor color) {
   QPointF d = Map(p);
   FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   const QRectF pixel(d.x(), d.y(), 1, 1);
-  Paint(pixel, pixel, kSpanWork, 1, [&] { FPainter.fillRect(pixel, ToQColor(color)); });
+  Paint(pixel, pixel, {kSpanWork, 0, 0}, 1, [&] { FPainter.fillRect(pixel, ToQColor(color)); });
 }
 
 // --- Paths -------------------------------------------------------------------------
@@ -1017,7 +1033,7 @@ void TPlayer::SelectClipPath(int mode) {
   double crossings = 0;
   for (const TEdgeRows& e : rows) crossings += std::ceil(e.Bottom) - std::floor(e.Top);
   CheckRegionRects(int64_t(std::min(crossings / 2 + 1, 1e18)));
-  Charge(EdgeWork(rows, int(bounds.top()), int(bounds.bottom()), int(bounds.width())));
+  Charge(EdgeWork(rows, int(bounds.top()), int(bounds.bottom()), int(bounds.width()), 1));
   CombineClip(QRegion(outline, FState.PolyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill), mode);
 }
 
@@ -1141,8 +1157,9 @@ void TPlayer::DrawImage(const QRectF& dest, const QImage& source, const QRectF& 
   // Each pixel the picture covers, a span for each of its rows.
   const QRectF box = t.mapRect(QRectF(part)).adjusted(-1, -1, 1, 1);
   const QRectF shown = box.intersected(QRectF(Visible()));
-  const double work = shown.isEmpty() ? 0 : kPixelWork * shown.width() * shown.height() + kSpanWork * shown.height();
-  Paint(box, box, work, 4, [&] {
+  const double work =
+      shown.isEmpty() ? 0 : kPicturePixelWork * shown.width() * shown.height() + kSpanWork * shown.height();
+  Paint(box, box, {work, 0, 0}, 4, [&] {
     FPainter.setTransform(t);
     FPainter.drawImage(QPointF(part.topLeft()), source, QRectF(part));
     FPainter.resetTransform();
@@ -1336,6 +1353,9 @@ void TPlayer::Text(const TTextRun& run) {
     for (QPointF p : positions)
       work += kGlyphPixelWork * shownArea(baseline.mapRect(QRectF(x0 + p.x(), y0 - ascent + p.y(), em, ascent + descent)));
   }
+  // Each part of a clip handed over in parts draws every glyph again, in
+  // the part's rows.
+  const double repeated = glyphIndices ? 0 : (kGlyphWork + kGlyphRowWork * em) * double(run.Text.size());
   if (!glyphIndices) work += kGlyphWork * double(run.Text.size()) + NewGlyphsWork(font, angle, run.Text);
 
   FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -1353,7 +1373,7 @@ void TPlayer::Text(const TTextRun& run) {
   // overflows.
   const TClipRef unclipped = FState.Clip;
   if (run.Options & ETO_CLIPPED) CombineClip(box, RGN_AND);
-  Paint(QRectF(FImage.rect()).adjusted(-2, -2, 2, 2), cell.adjusted(-em, -em, em, em), work,
+  Paint(QRectF(FImage.rect()).adjusted(-2, -2, 2, 2), cell.adjusted(-em, -em, em, em), {work, repeated, 0},
         double(run.Text.size()), [&] {
     FPainter.save();
     if (run.Options & ETO_OPAQUE) {

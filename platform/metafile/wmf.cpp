@@ -1,6 +1,8 @@
 // Placeable Windows metafiles: the header checks and the playback of the
 // records. A record is a size in 16-bit words, a function number and the
 // parameters, which start at byte 6.
+#include <algorithm>
+
 #include "platform/metafile/internal.h"
 
 namespace mf {
@@ -326,7 +328,9 @@ void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF
   playback.translate(-origin.x(), -origin.y());
   double unitsPerMm = h.U16(14) / 25.4;
 
-  TPlayer player(image, playback, QPointF(unitsPerMm, unitsPerMm), WorkLimit(FramePixels(image, rect), size), use);
+  const TFigures figures = PlaceableFigures(data, size);
+  TPlayer player(image, playback, QPointF(unitsPerMm, unitsPerMm),
+                 WorkLimit(FramePixels(image, rect), size_t(figures.DrawingBytes)), OutlineBytes(figures), use);
   player.SetMapMode(MM_ANISOTROPIC);
   player.SetWindowOrg(origin);
   player.SetViewportOrg(origin);
@@ -341,20 +345,88 @@ void PlayPlaceable(const uint8_t* data, size_t size, QImage& image, const QRectF
   });
 }
 
-int64_t PlaceableBitmapBytes(const uint8_t* data, size_t size) {
-  TBitmapBytes bytes;
+namespace {
+
+// The points a record adds to the path it draws, none for a record that
+// draws no path: each figure with three more, for its closing line and its
+// caps (StrokeBytes); shapes and arcs count as the few curves they are
+// made of, a region each rectangle as a figure of its own.
+constexpr int64_t kShapePoints = 20;
+int64_t PathPoints(uint16_t function, const TRecordReader& r) {
+  switch (function) {
+    case META_POLYGON: case META_POLYLINE: return int64_t(r.U16(6)) + 4;
+    case META_POLYPOLYGON: {
+      const uint16_t polygons = r.U16(6);
+      int64_t points = 3 * int64_t(polygons);
+      for (uint16_t i = 0; i < polygons; ++i) points += r.U16(8 + 2 * i);
+      return points;
+    }
+    case META_LINETO: return 4;
+    case META_ELLIPSE: case META_RECTANGLE: case META_ROUNDRECT: case META_ARC: case META_PIE: case META_CHORD:
+      return kShapePoints;
+    case META_CREATEREGION: return 5 * int64_t(Region(r).Rects.size());
+    default: return 0;
+  }
+}
+
+// The bytes of a drawing record that its drawing reads: its points, its
+// characters and their advances or its bitmap; 0 for a record that draws
+// nothing.
+uint64_t DrawingBytes(uint16_t function, const TRecordReader& r) {
+  const uint64_t length = r.Size();
+  uint64_t used = 0;
+  switch (function) {
+    case META_POLYGON: case META_POLYLINE: used = 8 + 4 * uint64_t(r.U16(6)); break;
+    case META_POLYPOLYGON: used = 8 + 2 * uint64_t(r.U16(6)) + 4 * uint64_t(PathPoints(function, r) - 3 * r.U16(6)); break;
+    case META_LINETO: case META_ELLIPSE: case META_RECTANGLE: case META_ROUNDRECT: case META_ARC: case META_PIE:
+    case META_CHORD: case META_SETPIXEL: case META_PATBLT: case META_PAINTREGION: case META_FILLREGION:
+      used = 24;
+      break;
+    case META_TEXTOUT: used = 14 + uint64_t(r.U16(6)); break;
+    case META_EXTTEXTOUT: used = 24 + 3 * uint64_t(r.U16(10)); break;
+    case META_DIBBITBLT: case META_DIBSTRETCHBLT: case META_STRETCHDIB: case META_SETDIBTODEV: {
+      // The parameters, and the bitmap's header, colour table and the
+      // pixels it reads.
+      const TBlit blit = ReadBlit(function, r);
+      if (blit.Kind != TBlit::bkBitmap) {
+        used = 32;
+        break;
+      }
+      const uint64_t at = uint64_t(blit.Dib.Data - r.Data());
+      const std::optional<TDibSize> dib = DibSize(blit.Dib);
+      if (!dib) {
+        used = at;
+        break;
+      }
+      const uint64_t bits = std::min(DibPixelBytes(*dib), ~uint64_t(0) >> 1);
+      used = at + std::min<uint64_t>(blit.Dib.Size, kDibHeadBytes + 256 * 4 + bits);
+      break;
+    }
+    default: break;
+  }
+  return std::min(length, used);
+}
+
+}  // namespace
+
+TFigures PlaceableFigures(const uint8_t* data, size_t size) {
+  TFigures figures;
+  TBitmapBytes bitmaps;
   EachRecord(data, size, [&](uint16_t function, const TRecordReader& r) {
     try {
       if (function == META_DIBCREATEPATTERNBRUSH) {
-        if (std::optional<TDibRef> dib = PatternDib(r)) bytes.Kept(*dib);
+        if (std::optional<TDibRef> dib = PatternDib(r)) bitmaps.Kept(*dib);
       } else if (IsBlit(function)) {
         TBlit blit = ReadBlit(function, r);
-        if (blit.Kind == TBlit::bkBitmap) bytes.Drawn(blit.Dib);
+        if (blit.Kind == TBlit::bkBitmap) bitmaps.Drawn(blit.Dib);
       }
+      figures.DrawingBytes += int64_t(DrawingBytes(function, r));
+      figures.PathPoints = std::max(figures.PathPoints, PathPoints(function, r));
     } catch (const TBadRecord&) {
     }
   });
-  return bytes.Peak();
+  figures.BitmapBytes = bitmaps.Peak();
+  return figures;
 }
 
 }  // namespace mf

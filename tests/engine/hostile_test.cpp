@@ -175,7 +175,10 @@ TEST_F(HostileRun, MetafilesOfEveryCostlyKindFailAloneAndDenseChartsDraw) {
   // bounds (curves charged by the lines that follow them, glyphs by their
   // own cells and by their making, the clip's spans met by text, a clip
   // made an outline under an opaque background, saved states by what they
-  // hold, clipped text met with the clip by the player); dense charts draw.
+  // hold, clipped text met with the clip by the player, text under a clip
+  // handed over in parts by each part, stretches of a picture by their
+  // pixels however a comment pads them); dense charts draw, those of a wide
+  // pen too, in the helper's memory.
   const std::vector<mftest::TOrdinaryDrawing> ordinary = mftest::OrdinaryDrawings();
   mftest::Render(ordinary[0].Data);  // the first drawing makes the program's Qt application, on this thread
   mftest::Emf savedStates;
@@ -195,8 +198,12 @@ TEST_F(HostileRun, MetafilesOfEveryCostlyKindFailAloneAndDenseChartsDraw) {
       {"opaque strips.emf", mftest::StripClip(1000, 0, 2, 2000), false},
       {"saved states.emf", savedStates.Finish(), false},
       {"clipped turned text.emf", mftest::StripClip(1000, -1, 2, 4000), false},
+      {"text in clip parts.emf", mftest::BandedText(2000, 260, 100, 12), false},
+      {"padded stretches.emf", mftest::PageStretches(1100, 512, 4 << 20), false},
       {"noise.emf", mftest::Trace(20000, 1000, 600, false), true},
       {"vibration.emf", mftest::Trace(16000, 1000, 600, true), true},
+      {"wide pen chart.emf", mftest::WanderingTrace(150000, 1000, 600, 2), true},
+      {"map.emf", mftest::PolygonMap(10000, 2000, 1500, 2), true},
   };
   WriteFile(Source.File("chart.emf"), ordinary[0].Data);
   for (const TRow& row : rows) {

@@ -61,3 +61,39 @@ TEST(MetafileMemory, ADrawingHoldsWithinWhatTheHeadersSay) {
     EXPECT_GE(beyond, i + 1 < files.size() ? bytes - bytes / 5 : bytes / 2) << i;
   }
 }
+
+TEST(MetafileMemory, APaintingHoldsWithinWhatItsPathsPointsAllow) {
+  if (!AllocationsCounted()) GTEST_SKIP() << "this build's sanitizer keeps the heap";
+  // Paths of a hundred thousand points stroked with round pens 2 and 5
+  // pixels wide, with a round pen 80 pixels wide over fewer points, with
+  // geometric pens of mitred or dashed outlines, and a map of polygons
+  // filled and outlined: each painting holds within what the file's
+  // largest path allows, and the narrowest round pen, the costliest for
+  // its points, near it.
+  const std::vector<std::vector<uint8_t>> files = {
+      WanderingTrace(100000, 1000, 600, 2),
+      WanderingTrace(100000, 1000, 600, 5),
+      SquareEmf(600).Pen(1, 0, 80, clBlue).Select(1).Points16(EMR_POLYLINE16, Zigzag(300, 600)).Finish(),
+      WanderingTrace(30000, 1000, 600, 4, kFlatCaps | kMitreJoins),
+      WanderingTrace(30000, 1000, 600, 3, 1),  // dashed, round caps and joins
+      PolygonMap(5000, 1000, 600, 2),
+  };
+  auto drawingPeak = [](const std::vector<uint8_t>& data) {
+    auto metafile = Load(data);
+    const int w = metafile->Width(), h = metafile->Height();
+    auto target = MakeFlatBitmap(w, h, clWhite);
+    return MeasureAllocations([&] {
+             DrawMetafileFrame(data.data(), data.size(), target->ScanLine(0), w, h, BytesPerScanLine(w, 24), 0, 0, w, h);
+           })
+        .Peak;
+  };
+  drawingPeak(files[0]);  // what stays for the process
+  for (size_t i = 0; i < files.size(); ++i) {
+    const int64_t allowed = MetafileOutlineBytes(files[i].data(), files[i].size());
+    const int64_t peak = drawingPeak(files[i]);
+    EXPECT_LE(peak, allowed) << i;
+    if (i == 0) {
+      EXPECT_GE(peak, allowed / 4);
+    }
+  }
+}

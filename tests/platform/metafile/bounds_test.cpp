@@ -26,7 +26,7 @@ constexpr int64_t kRegionRects = int64_t(1) << 18, kHeldRects = int64_t(1) << 20
 
 TEST(MetafileBounds, CostlyDrawingsStopWithTheirFailure) {
   TAlarm alarm;
-  enum TBound { bWork, bRegionRects, bHeldRects, bDashes };
+  enum TBound { bWork, bRegionRects, bHeldRects, bDashes, bOutline };
   struct TRow {
     const char* Name;
     std::vector<uint8_t> Data;
@@ -45,6 +45,9 @@ TEST(MetafileBounds, CostlyDrawingsStopWithTheirFailure) {
       {"a zigzag polygon", Zigzags(zzPolygon, 1, 16000, 256), bWork},
       {"a zigzag of a wide pen", Zigzags(zzWideLine, 3, 2000, 256), bWork},
       {"a zigzag path made the clip", Zigzags(zzClipPath, 1, 2000, 400), bRegionRects},
+      {"large text under a clip handed over in parts", BandedText(2000, 260, 100, 12), bWork},
+      {"a zigzag of a pen too wide for its points",
+       SquareEmf(400).Pen(1, 0, 300, clBlue).Select(1).Points16(EMR_POLYLINE16, Zigzag(4000, 400)).Finish(), bOutline},
   };
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.Name);
@@ -60,7 +63,32 @@ TEST(MetafileBounds, CostlyDrawingsStopWithTheirFailure) {
     EXPECT_EQ(use->RegionRects > kRegionRects, row.Bound == bRegionRects);
     EXPECT_EQ(use->HeldRegionRects > kHeldRects, row.Bound == bHeldRects);
     EXPECT_EQ(use->StrokeDashes > kDashes, row.Bound == bDashes);
+    EXPECT_EQ(use->OutlineBytes > use->OutlineLimit, row.Bound == bOutline);
   }
+}
+
+TEST(MetafileBounds, OnlyWhatDrawsBuysWorkAndNoFrameBuysMoreThanTheCeiling) {
+  // Stretches of a small picture, alone, behind a comment, between records
+  // that only set a value, or each padded inside its record: all have the
+  // work of the stretches alone.
+  auto limit = [](const std::vector<uint8_t>& data, int side) {
+    return MetafileDrawUse(data.data(), data.size(), side, side)->WorkLimit;
+  };
+  const std::vector<uint8_t> one = PageStretches(1, 256, 0);
+  std::vector<uint8_t> body(one.begin() + 88 + 8, one.end() - 20);  // the stretch record's parameters and picture
+  Emf between = SquareEmf(256), padded = SquareEmf(256);
+  for (int i = 0; i < 10; ++i) {
+    for (int k = 0; k < 500; ++k) between.Rec(EMR_SETBKMODE, {1});
+    between.Raw(EMR_STRETCHDIBITS, body);
+  }
+  body.resize(body.size() + 4000);
+  for (int i = 0; i < 10; ++i) padded.Raw(EMR_STRETCHDIBITS, body);
+  const double alone = limit(PageStretches(10, 256, 0), 256);
+  EXPECT_EQ(limit(PageStretches(10, 256, 60000), 256), alone);
+  EXPECT_EQ(limit(between.Finish(), 256), alone);
+  EXPECT_EQ(limit(padded.Finish(), 256), alone);
+  // A frame past a million pixels has the ceiling's work, and no more.
+  EXPECT_EQ(limit(PageStretches(1, 2100, 0), 2100), double(int64_t(1) << 32));
 }
 
 TEST(MetafileBounds, ALargeClipPaintsExactlyItsPixels) {

@@ -568,6 +568,69 @@ inline std::vector<uint8_t> Trace(int samples, int width, int height, bool vibra
   return e.Points16(EMR_POLYLINE16, points).Finish();
 }
 
+// A chart of samples points across width x height pixels that wander as a
+// signal does, each within a pixel or so of the last, drawn with a round
+// pen pen pixels wide, or a geometric pen of the style.
+inline std::vector<uint8_t> WanderingTrace(int samples, int width, int height, int pen, uint32_t style = 0) {
+  uint32_t seed = 99;
+  double at = 0;
+  std::vector<std::pair<int, int>> points;
+  for (int i = 0; i < samples; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    at = std::clamp(at + 0.003 * (double(seed >> 16) / 65536 - 0.5), -0.45, 0.45);
+    points.emplace_back(int(double(i) * width / samples), int(height * (0.5 + at)));
+  }
+  Emf e(0, 0, (width * 2540 + 48) / 96, (height * 2540 + 48) / 96);
+  if (style)
+    e.ExtPen(1, kGeometricPen | style, pen, clNavy);
+  else
+    e.Pen(1, 0, pen, clNavy);
+  return e.Select(1).Points16(EMR_POLYLINE16, points).Finish();
+}
+
+// A map of count polygons of 20 points, in a grid over width x height
+// pixels, filled and outlined with a round pen pen pixels wide in one
+// record.
+inline std::vector<uint8_t> PolygonMap(int count, int width, int height, int pen) {
+  const int columns = int(std::sqrt(double(count) * width / height)) + 1;
+  const double cell = double(width) / columns;
+  ByteWriter w;
+  w.I32(0).I32(0).I32(0).I32(0).U32(uint32_t(count)).U32(uint32_t(20 * count));
+  for (int p = 0; p < count; ++p) w.U32(20);
+  for (int p = 0; p < count; ++p)
+    for (int i = 0; i < 20; ++i) {
+      const double a = 0.1 * M_PI * i, r = cell * (0.3 + 0.02 * ((p * 7 + i * 13) % 12));
+      w.I16(int16_t((p % columns + 0.5) * cell + r * std::cos(a))).I16(int16_t((p / columns + 0.5) * cell + r * std::sin(a)));
+    }
+  Emf e(0, 0, (width * 2540 + 48) / 96, (height * 2540 + 48) / 96);
+  return e.SolidBrush(1, RGB(200, 220, 180)).Select(1).Pen(2, 0, pen, clBlack).Select(2).Raw(EMR_POLYPOLYGON16, w.Data).Finish();
+}
+
+// count stretches of a 2 x 2 picture over a frame side pixels square,
+// after a comment of padding bytes.
+inline std::vector<uint8_t> PageStretches(int count, int side, int padding) {
+  ByteWriter blit;  // bounds, dest, source, offBmi, cbBmi, offBits, cbBits, usage, rop, dest size
+  for (int32_t v : {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 80, 40, 120, 16, 0, int32_t(SRCCOPY), side, side}) blit.I32(v);
+  blit.Bytes(DibHeader(2, 2, 24, 0).U8(255).U8(0).U8(0).U8(0).U8(255).U8(0).U16(0).U8(0).U8(0).U8(255).Zeros(5).Data);
+  Emf e = SquareEmf(side);
+  if (padding) e.Raw(70, std::vector<uint8_t>(size_t(padding), 0));  // EMR_GDICOMMENT
+  for (int i = 0; i < count; ++i) e.Raw(EMR_STRETCHDIBITS, blit.Data);
+  return e.Finish();
+}
+
+// A clip of every eighth row xor-ed with columns one-pixel columns, which
+// reaches the painter in parts, under texts of chars capitals 300 pixels
+// high.
+inline std::vector<uint8_t> BandedText(int side, int columns, int texts, int chars) {
+  std::vector<TRect> rows, strips;
+  for (int y = 0; y < side; y += 8) rows.push_back(Bounds(0, y, side, 1));
+  for (int i = 0; i < columns; ++i) strips.push_back(Bounds(int(int64_t(i) * side / columns), 0, 1, side));
+  Emf e = SquareEmf(side);
+  e.ClipRegion(rows, 5).ClipRegion(strips, 3).Rec(EMR_SETBKMODE, {1}).Font(1, -300).Select(1);
+  for (int i = 0; i < texts; ++i) e.TextOut((i * 37) % side - 150, (i * 91) % side - 150, std::u16string(size_t(chars), u'W'));
+  return e.Finish();
+}
+
 // --- Drawing helpers --------------------------------------------------------------
 
 inline std::unique_ptr<TMetafile> Load(const std::vector<uint8_t>& data) { return LoadGraphic<TMetafile>(data); }
