@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sched.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,6 +56,16 @@ void WriteTextFile(const std::string& path, const std::string& text) {
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) { return ReadWholeFile(path); }
+
+void WaitPastChangeTime(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) throw Exception("Cannot read the times of " + path);
+  // The system stamps files by its coarse clock.
+  for (timespec now{}; clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 &&
+                       (now.tv_sec < st.st_ctim.tv_sec ||
+                        (now.tv_sec == st.st_ctim.tv_sec && now.tv_nsec <= st.st_ctim.tv_nsec));)
+    sched_yield();
+}
 
 std::string ReadTextFile(const std::string& path) {
   std::vector<uint8_t> data = ReadFile(path);

@@ -34,6 +34,9 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& data);
 void WriteTextFile(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadFile(const std::string& path);
 std::string ReadTextFile(const std::string& path);
+// Returns once the clock of the files' times has passed the change time of
+// the file at path: a change made next gives the file a later one.
+void WaitPastChangeTime(const std::string& path);
 // The lines of a list.
 std::vector<std::string> Strings(const TStringList& list);
 
