@@ -1,5 +1,6 @@
 #include "engine/applythread.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -260,6 +261,8 @@ int64_t RunMemoryBudget() {
   return budget;
 }
 
+void SetUpRunMemory() { mallopt(M_ARENA_MAX, 1); }
+
 // What the files in work of one run share: the list of them in source
 // order, the cores and memory they hold, and the lock and signal over those.
 struct TRunFlight {
@@ -362,6 +365,8 @@ void TApplyEffectThread::Execute() {
   } catch (...) {
     failure = std::current_exception();
   }
+  // What the run's files freed goes back to the system.
+  malloc_trim(0);
   // The log is closed on every way out, so the window always returns to its
   // idle state; a failure the per-file step did not turn into log lines is
   // logged here.

@@ -151,6 +151,14 @@ int64_t ReserveBytes(const TJobValues& values, const TEffectRoutine& routine, co
 // the smaller of 1 GiB and a quarter of the machine's memory. A file whose
 // picture alone needs more is worked on alone.
 int64_t RunMemoryBudget();
+// Sets the allocator up for runs; a program that runs jobs calls it first,
+// before it starts any thread. Every thread takes its memory from one
+// arena, so that what a finished file freed is what the next file takes,
+// on whichever thread it is loaded: with an arena a thread (the
+// allocator's default) that memory stays with the thread that loaded the
+// file, and a run's peak grows with every thread that loaded a costly file
+// rather than following the claims of the files in work.
+void SetUpRunMemory();
 
 class TApplyEffectThread : public TThread {
  public:
