@@ -26,6 +26,19 @@ void DrawOnto(TGraphic& graphic, TBitmap& bitmap) {
 
 bool HasPixels(const TBitmap& bitmap) { return bitmap.Width() > 0 && bitmap.Height() > 0; }
 
+// Reads a picture of the graphic class from the bytes, which go once it is
+// read, and copies it into the bitmap.
+template <class TGraphicClass>
+void ReadAndCopy(std::vector<uint8_t>& data, TBitmap& bitmap) {
+  TGraphicClass graphic;
+  {
+    TReadOnlyMemoryStream stream(data.data(), data.size());
+    graphic.LoadFromStream(stream);
+    data = std::vector<uint8_t>();
+  }
+  bitmap.Assign(&graphic);
+}
+
 // Decodes a claimed file's bytes, read and claimed again by
 // ReadClaimedData, into the bitmap; the bytes go as soon as the picture no
 // longer needs them. Raises the codec's errors.
@@ -44,13 +57,7 @@ void LoadData(const TClaimedFile& source, std::vector<uint8_t> data, const TPict
       // alone.
       data.resize(size_t(claim.DataBytes));
       if (claim.DataBytes < source.Identity.Size) data.push_back(0x3B);
-      TGIFImage gif;
-      {
-        TReadOnlyMemoryStream stream(data.data(), data.size());
-        gif.LoadFromStream(stream);
-        data = std::vector<uint8_t>();
-      }
-      bitmap.Assign(&gif);
+      ReadAndCopy<TGIFImage>(data, bitmap);
       break;
     }
     case TPictureKind::Metafile: {
@@ -66,16 +73,9 @@ void LoadData(const TClaimedFile& source, std::vector<uint8_t> data, const TPict
       jpeg.DecodeInto(bitmap);  // no second copy of the picture
       break;
     }
-    case TPictureKind::Png: {
-      TPNGObject png;
-      {
-        TReadOnlyMemoryStream stream(data.data(), data.size());
-        png.LoadFromStream(stream);
-        data = std::vector<uint8_t>();
-      }
-      bitmap.Assign(&png);
+    case TPictureKind::Png:
+      ReadAndCopy<TPNGObject>(data, bitmap);
       break;
-    }
     case TPictureKind::Icon: {
       TIcon icon;
       icon.LoadFromData(std::move(data));
