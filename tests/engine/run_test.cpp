@@ -1,6 +1,5 @@
 // A whole run: the worker, its log, the per-file road, stop and the end.
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -236,46 +235,4 @@ TEST_F(Run, EachFileIsOpenedOnceAndOneChangedAfterItsClaimIsRefused) {
   for (const auto& [name, count] : opened) EXPECT_EQ(count, 1) << name;
   EXPECT_EQ(Body().at(2), "Error: b.bmp");
   EXPECT_EQ(FolderEntries(Target.Path()).size(), 5u);
-}
-
-TEST_F(Run, AFileChangedBetweenItsClaimAndItsLoadConvertsAsClaimedOrEndsWithAnError) {
-  // One file at a time: each b is claimed while its a is in work and
-  // changed while a is committed. A new mode or link changes no byte: it
-  // converts. Rewritten where it lies, its size and time kept, it converts
-  // as claimed when its bytes claim no more, and ends with an error when
-  // they claim a larger picture.
-  std::vector<uint8_t> tall = CraftedBmp(30, 20, 8), grey = tall;
-  tall[22] = 0x20;  // 20000 rows
-  tall[23] = 0x4E;
-  grey[54 + 4] = grey[54 + 5] = grey[54 + 6] = 0x80;  // colour 1 of the table
-  const struct {
-    const char* Change;
-    std::function<void(const std::string& path)> Make;
-    const char* Outcome;
-  } rows[] = {
-      {"mode", [](const std::string& path) { chmod(path.c_str(), 0640); }, "Success: "},
-      {"link", [](const std::string& path) { link(path.c_str(), (path + "~").c_str()); }, "Success: "},
-      {"colours", [&](const std::string& path) { RewriteInPlace(path, grey, true); }, "Success: "},
-      {"taller", [&](const std::string& path) { RewriteInPlace(path, tall, true); }, "Error: "},
-  };
-  for (const auto& row : rows) {
-    AddPicture(std::string("a ") + row.Change + ".bmp");
-    WriteFile(Source.File(std::string("b ") + row.Change + ".bmp"), CraftedBmp(30, 20, 8));
-    AddFile(Source.File(std::string("b ") + row.Change + ".bmp"));
-  }
-  Job.FilesInFlight = 1;
-  View.OnFile = [&](const std::string& name) {
-    for (const auto& row : rows)
-      if (name == std::string("a ") + row.Change + ".bmp") {
-        const std::string path = Source.File(std::string("b ") + row.Change + ".bmp");
-        WaitPastChangeTime(path);
-        row.Make(path);
-      }
-  };
-  RunToEnd();
-  const Lines body = Body();
-  for (const auto& row : rows)
-    EXPECT_NE(std::find(body.begin(), body.end(), row.Outcome + std::string("b ") + row.Change + ".bmp"),
-              body.end())
-        << row.Change;
 }

@@ -109,60 +109,38 @@ TEST(ClaimMemory, EveryLoadStaysWithinItsClaim) {
 }
 
 TEST(ClaimMemory, AFileRewrittenUnderItsClaimLoadsAsClaimedOrNotAtAll) {
-  // Claimed, then rewritten where it lies with bytes of its own size and
-  // its time set back: neither its name nor its open file tells. Its load
-  // reads the bytes once and claims them again: as large a picture loads
-  // (the new one), anything claiming more is refused, and the load holds
-  // no more than the first claim either way.
+  // Claimed, then rewritten in place, its size and time kept: neither its
+  // name nor its open file tells. The load claims the bytes it reads again:
+  // as large a picture loads (the new one), more is refused, and it holds
+  // no more than the claim either way.
   if (!AllocationsCounted()) GTEST_SKIP() << "this build's sanitizer keeps the heap";
   RegisterPictureFormats();
-  auto sized = [](std::vector<uint8_t> file, size_t size) {
-    file.resize(size, 0);
+  auto sized = [](std::vector<uint8_t> file) {
+    file.resize(20000);
     return file;
   };
-  std::vector<uint8_t> tall = CraftedBmp(30, 20, 8);
-  tall[22] = 0x20;  // 20000 rows, their pixels cut short
-  tall[23] = 0x4E;
-  TMemoryStream rgb;
-  TPNGObject png;
-  png.Assign(MakeTestBitmap(30, 20).get());
-  png.SaveToStream(rgb);
-  const std::vector<uint8_t> rgbPng(rgb.Memory(), rgb.Memory() + rgb.Size());
   const struct {
     const char* Name;
     std::vector<uint8_t> Claimed, Rewritten;
     bool Loads;
   } rows[] = {
-      {"larger.png", sized(CraftedPng(30, 20), 8000), sized(CraftedPng(3000, 2000), 8000), false},
-      {"text.png", sized(CraftedPng(30, 20), 8000), sized(CraftedPng(30, 20, 4, 4 << 20), 8000), false},
-      {"grey.png", rgbPng, sized(CraftedPng(30, 20), rgbPng.size()), true},
-      {"larger.jpg", sized(CraftedJpeg(30, 20, TJpegCraft::Baseline), 20000),
-       sized(CraftedJpeg(1500, 1000, TJpegCraft::Baseline), 20000), false},
-      {"grey.jpg", sized(CraftedJpeg(30, 20, TJpegCraft::Baseline), 2000),
-       sized(CraftedJpeg(30, 20, TJpegCraft::Grey), 2000), true},
-      {"larger.gif", CraftedGif(30, 20, 30, 20), CraftedGif(3000, 2000, 3000, 2000), false},
+      {"larger.png", sized(CraftedPng(30, 20)), sized(CraftedPng(3000, 2000)), false},
+      {"text.png", sized(CraftedPng(30, 20)), sized(CraftedPng(30, 20, 4, 4 << 20)), false},
+      {"grey.jpg", sized(CraftedJpeg(30, 20, TJpegCraft::Baseline)), sized(CraftedJpeg(30, 20, TJpegCraft::Grey)),
+       true},
       {"larger frame.gif", CraftedGif(30, 20, 30, 20), CraftedGif(30, 20, 3000, 2000), false},
-      {"larger.bmp", CraftedBmp(30, 20, 8), tall, false},
   };
   TempDir dir;
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.Name);
-    ASSERT_EQ(row.Claimed.size(), row.Rewritten.size());
-    const std::string path = dir.File(row.Name);
-    WriteFile(path, row.Claimed);
-    TClaimedFile claimed = ClaimFile(path);
-    ASSERT_TRUE(claimed.Claim.Readable);
-    RewriteInPlace(path, row.Rewritten, true);
-    EXPECT_TRUE(claimed.Unchanged());
-    TBitmap bitmap;
+    WriteFile(dir.File(row.Name), row.Claimed);
+    TClaimedFile claimed = ClaimFile(dir.File(row.Name));
+    RewriteInPlace(dir.File(row.Name), row.Rewritten, true);
+    EXPECT_TRUE(claimed.Unchanged()) << row.Name;
+    TBitmap bitmap, rewritten;
     bool loaded = false;
     const TAllocations used = MeasureAllocations([&] { loaded = TJobRecord::LoadClaimedPicture(claimed, bitmap); });
-    EXPECT_EQ(loaded, row.Loads);
-    EXPECT_LE(used.Peak, ClaimLoadBytes(claimed.Claim));
-    if (loaded) {
-      TBitmap rewritten;
-      ASSERT_TRUE(TJobRecord::LoadPictureToBitmap(path, rewritten));
-      EXPECT_TRUE(SameColors(bitmap, rewritten));
-    }
+    EXPECT_EQ(loaded, row.Loads) << row.Name;
+    EXPECT_LE(used.Peak, ClaimLoadBytes(claimed.Claim)) << row.Name;
+    EXPECT_EQ(loaded, TJobRecord::LoadPictureToBitmap(dir.File(row.Name), rewritten) && SameColors(bitmap, rewritten));
   }
 }
