@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <exception>
 
+#include "engine/applythread.h"
 #include "gif/gifimage.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/system/resources.h"
@@ -13,6 +14,8 @@
 #include "png/pngimage.h"
 
 int main(int argc, char** argv) {
+  // Before any thread starts: the memory of the runs.
+  SetUpRunMemory();
   QApplication application(argc, argv);
   QApplication::setApplicationName("Brightmill");
   // The windmill of the about box marks every window and the task bar entry.

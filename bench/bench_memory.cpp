@@ -3,10 +3,10 @@
 // that reports its peak resident size (VmHWM, which starts afresh with the
 // program, unlike the peak wait4 reports, which keeps the parent's). Files:
 // a 12-megapixel photo in every source format, small or junk files that
-// claim large pictures, and a wide and a tall strip (60000 x 65 and
-// 65 x 60000 PNG) through no effect and through every effect of the
-// catalogue, whose working memory grows with the strip's length and width
-// alike.
+// claim large pictures (one too tall for any JPEG), and a wide and a tall
+// strip (60000 x 65 and 65 x 60000 PNG) through no effect and through
+// every effect of the catalogue, whose working memory grows with the
+// strip's length and width alike.
 //   bench_memory [junk-megabytes]                  every case (junk .jpg 400 MB by default)
 //   bench_memory --road <file> <folder> [effect]   one road (what each child runs)
 // Peak memory is given beyond that of the road of a 1 x 1 picture, and as
@@ -256,11 +256,14 @@ int main(int argc, char** argv) {
     one->SaveToFile(folder + "one.bmp");
   }
   Save(folder + "rle8-claim.bmp", RleBmp(18000, 18000, 8));
+  // Taller than the JPEG the road writes can be: refused before its load.
+  Save(folder + "rle8-tall.bmp", RleBmp(1, 268435456, 8));
   Save(folder + "rle4-over-cap.bmp", RleBmp(20000, 20000, 4));
   Save(folder + "claim.gif", ClaimGif(18000, 18000));
   Save(folder + "claim.wmf", ClaimWmf(18000, 18000));
   Save(folder + "one-bit-over-cap.png", OneBitPng(20000, 20000));
   cases.push_back({"rle8-claim.bmp", 18000, 18000});
+  cases.push_back({"rle8-tall.bmp", 1, 268435456});
   cases.push_back({"rle4-over-cap.bmp", 20000, 20000});
   cases.push_back({"claim.gif", 18000, 18000});
   cases.push_back({"claim.wmf", 18000, 18000});

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/applythread.h"
 #include "engine/effectcatalogue.h"
 #include "engine/jobmembers.h"
 #include "mainwindow/mainwindow.h"
@@ -34,6 +35,8 @@ int Usage(const char* problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the program does, before any thread starts.
+  SetUpRunMemory();
   std::string source, target, format, effect;
   bool subfolders = false;
   int filesInFlight = 0;

@@ -1,5 +1,6 @@
 #include "engine/applythread.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 
 #include "effects/effectbase.h"
 #include "engine/picturefiles.h"
+#include "engine/targetconversion.h"
 #include "platform/metafile/metafile.h"
 #include "platform/system/utf8.h"
 
@@ -27,9 +29,9 @@ const char* const kConvertCaption = "Convert to selected format";
 
 }  // namespace
 
-int TEffectStep::Limit(int value, int limit, const std::string& label) {
+int LimitParameter(int value, int limit, const std::string& label, TStringList& log) {
   if (value <= limit) return value;
-  Log.Add(label + IntToStr(limit));
+  log.Add(label + IntToStr(limit));
   return limit;
 }
 
@@ -185,6 +187,27 @@ int64_t ClaimedBytes(const TJobValues* values, const TEffectRoutine& routine, co
   return std::min(std::max(road, ClaimLoadBytes(claim)), kMostRoadBytes);
 }
 
+// A file whose picture, once the routine has made it, the target's writer
+// would refuse (TargetTakes) is refused before it is loaded: it logs what
+// the step logs for its picture's size and reaches its commit with nothing
+// to write, as from a writer that refused it. A result of no pixels, or
+// past the working bitmap's cap, is left to the step, which fails on it.
+bool RefusedForTarget(TFileWork& work, const TEffectRoutine& routine) {
+  const TPictureClaim& claim = work.Claimed;
+  if (!claim.Readable) return false;
+  const int width = static_cast<int>(claim.Width), height = static_cast<int>(claim.Height);
+  TResizedSize result{width, height};
+  if (routine.ResultSize) result = routine.ResultSize(work.Values, width, height);
+  if (result.Width <= 0 || result.Height <= 0 || !FitsWorkingBitmap(result.Width, result.Height) ||
+      TargetTakes(work.Values, result.Width, result.Height))
+    return false;
+  if (routine.SizeLines) routine.SizeLines(work.Values, width, height, work.Lines);
+  work.Saving = true;
+  work.Source.reset();
+  work.Pattern.reset();
+  return true;
+}
+
 }  // namespace
 
 int64_t ReserveBytes(const TJobValues& values, const TEffectRoutine& routine, const TPictureClaim& claim) {
@@ -237,6 +260,8 @@ int64_t RunMemoryBudget() {
   if (pages > 0 && pageSize > 0) budget = std::min(budget, int64_t(pages) * pageSize / 4);
   return budget;
 }
+
+void SetUpRunMemory() { mallopt(M_ARENA_MAX, 1); }
 
 // What the files in work of one run share: the list of them in source
 // order, the cores and memory they hold, and the lock and signal over those.
@@ -340,6 +365,8 @@ void TApplyEffectThread::Execute() {
   } catch (...) {
     failure = std::current_exception();
   }
+  // What the run's files freed goes back to the system.
+  malloc_trim(0);
   // The log is closed on every way out, so the window always returns to its
   // idle state; a failure the per-file step did not turn into log lines is
   // logged here.
@@ -459,6 +486,12 @@ void TApplyEffectThread::ProduceFiles(TRunFlight& flight, bool& failedInCommit) 
   // copy of the watermark pattern it took; it guides the reckoning of the
   // files after it.
   auto reckonTaken = [&](TFileWork& work) {
+    if (RefusedForTarget(work, routine)) {
+      // It holds nothing and begins its road as soon as its turn comes.
+      work.Refused = true;
+      work.Need = 0;
+      return;
+    }
     const int64_t pattern = work.Pattern ? HeldBytes(PixelBytes(work.Pattern->Width(), work.Pattern->Height(), 24)) : 0;
     work.Need = ClaimedBytes(&work.Values, routine, work.Claimed) + pattern;
     work.Fresh = true;
@@ -813,9 +846,14 @@ void TApplyEffectThread::Commit(TFileWork& work) {
 void TApplyEffectThread::ProcessFile(const TEffectRoutine& routine) {
   TFileWork work;
   EnterWork(work, FileIndex, routine);
-  LoadStage(work, routine);
-  EffectStage(work, routine);
-  EncodeStage(work);
+  TClaimedFile claimed = ClaimFile(work.Path);
+  work.Claimed = claimed.Claim;
+  if (claimed.Claim.Readable) work.Source = std::move(claimed);
+  if (!RefusedForTarget(work, routine)) {
+    LoadStage(work, routine);
+    EffectStage(work, routine);
+    EncodeStage(work);
+  }
   Commit(work);
   SetGifDefaults();
 }

@@ -79,10 +79,11 @@ struct TEffectStep {
   TBitmap* Result = nullptr;
   // A second bitmap for such a result.
   TBitmap Spare;
-  // Limits a parameter for this file: when value is above limit, appends
-  // label + limit to the log. Answers the value to use.
-  int Limit(int value, int limit, const std::string& label);
 };
+
+// Limits a parameter to the picture of the file in progress: when value is
+// above limit, appends label + limit to the log. Answers the value to use.
+int LimitParameter(int value, int limit, const std::string& label, TStringList& log);
 
 // One entry of the effect routine catalogue: the caption that selects it,
 // the suffix of the output names, and the effect step.
@@ -106,6 +107,11 @@ struct TEffectRoutine {
   // before the step as the step works it out, for a step whose result may
   // have another size than its picture; null: the picture's size.
   TResizedSize (*ResultSize)(const TJobValues& job, int width, int height) = nullptr;
+  // The lines the step logs ahead of its effect for a width x height
+  // picture (its parameters limited to the picture, the size a resize in
+  // proportion gives), as the step logs them; null for a step that logs
+  // none.
+  void (*SizeLines)(const TJobValues& job, int width, int height, TStringList& log) = nullptr;
 };
 
 // The catalogue in the order the worker tests it.
@@ -145,6 +151,14 @@ int64_t ReserveBytes(const TJobValues& values, const TEffectRoutine& routine, co
 // the smaller of 1 GiB and a quarter of the machine's memory. A file whose
 // picture alone needs more is worked on alone.
 int64_t RunMemoryBudget();
+// Sets the allocator up for runs; a program that runs jobs calls it first,
+// before it starts any thread. Every thread takes its memory from one
+// arena, so that what a finished file freed is what the next file takes,
+// on whichever thread it is loaded: with an arena a thread (the
+// allocator's default) that memory stays with the thread that loaded the
+// file, and a run's peak grows with every thread that loaded a costly file
+// rather than following the claims of the files in work.
+void SetUpRunMemory();
 
 class TApplyEffectThread : public TThread {
  public:

@@ -37,11 +37,58 @@ TResizedSize RotateResultSize(const TJobValues& job, int width, int height) {
   return {size.Width, size.Height};
 }
 
+// The parameters the steps limit to a width x height picture, each logged
+// when it is limited; the steps and the lines of a file refused before it
+// is loaded (TEffectRoutine::SizeLines) take them from here.
+using TLog = TStringList;
+int GridStep(const TJobValues& j, int w, int h, TLog& log) {
+  return LimitParameter(j.GridStep, std::max(w, h) / 2, "Grid step: ", log);
+}
+std::pair<int, int> LensFirePlace(const TJobValues& j, int w, int h, TLog& log) {
+  const int x = LimitParameter(j.LensFireX, w, "Lens fire X: ", log);
+  return {x, LimitParameter(j.LensFireY, h, "Lens fire Y: ", log)};
+}
+std::pair<int, int> PuzzlePieces(const TJobValues& j, int w, int h, TLog& log) {
+  const int across = LimitParameter(j.PuzzleAcross, w, "Accross: ", log);
+  return {across, LimitParameter(j.PuzzleDown, h, "Down: ", log)};
+}
+std::pair<int, int> SpherePlace(const TJobValues& j, int w, int h, TLog& log) {
+  const int x = LimitParameter(j.SphereX, w, "Sphere X: ", log);
+  return {x, LimitParameter(j.SphereY, h, "Sphere Y: ", log)};
+}
+int TileCount(const TJobValues& j, int w, int h, TLog& log) {
+  return LimitParameter(j.TileValue, std::min(w / 5, h / 5), "Value: ", log);
+}
+int FishEyeRadius(const TJobValues& j, int w, int h, TLog& log) {
+  return LimitParameter(j.FishEyeRadius, std::min(w, h) / 2, "Value: ", log);
+}
+int TexturingLevel(const TJobValues& j, int w, int, TLog& log) {
+  return LimitParameter(j.TexturingLevel, w / 2, "Level: ", log);
+}
+int FigureLevel(const TJobValues& j, int w, int, TLog& log) {
+  return LimitParameter(j.FigureValue, w / 2, "Level: ", log);
+}
+// The lines alone of a limit above.
+template <auto Limits>
+void LinesOf(const TJobValues& j, int w, int h, TLog& log) {
+  Limits(j, w, h, log);
+}
+
+// A resize in proportion tells the size it gave.
+void ResizeLines(int width, int height, TLog& log) {
+  log.Add("New width: " + IntToStr(width));
+  log.Add("New height: " + IntToStr(height));
+}
+void ResizeSizeLines(const TJobValues& j, int w, int h, TLog& log) {
+  if (!j.ResizePreserveAspect) return;
+  const TResizedSize size = ResizeResultSize(j, w, h);
+  ResizeLines(int(size.Width), int(size.Height), log);
+}
+
 }  // namespace
 
 void TApplyEffectThread::Process3DGrid(S& s) {
-  int step = s.Limit(s.Job.GridStep, std::max(W(s), H(s)) / 2, "Grid step: ");
-  Apply3DGrid(s.Picture, step, s.Job.GridTransparency);
+  Apply3DGrid(s.Picture, GridStep(s.Job, W(s), H(s), s.Log), s.Job.GridTransparency);
 }
 void TApplyEffectThread::ProcessAntialias(S& s) { ApplyAntialias(s.Picture, s.Job.AntialiasPasses); }
 void TApplyEffectThread::ProcessAutoColor(S& s) { ApplyAutoColor(s.Picture); }
@@ -65,8 +112,7 @@ void TApplyEffectThread::ProcessHalftone(S& s) { ApplyHalftone(s.Picture); }
 void TApplyEffectThread::ProcessIllusion(S& s) { ApplyIllusion(s.Picture, s.Job.IllusionAmount); }
 void TApplyEffectThread::ProcessInverse(S& s) { ApplyInverse(s.Picture); }
 void TApplyEffectThread::ProcessLensFire(S& s) {
-  int x = s.Limit(s.Job.LensFireX, W(s), "Lens fire X: ");
-  int y = s.Limit(s.Job.LensFireY, H(s), "Lens fire Y: ");
+  const auto [x, y] = LensFirePlace(s.Job, W(s), H(s), s.Log);
   ApplyLensFire(s.Picture, x, y);
 }
 void TApplyEffectThread::ProcessLightness(S& s) { ApplyLightness(s.Picture, s.Job.LightnessAmount); }
@@ -76,8 +122,7 @@ void TApplyEffectThread::ProcessOilPaint(S& s) { ApplyOilPaint(s.Picture, s.Job.
 void TApplyEffectThread::ProcessPixelate(S& s) { ApplyPixelate(s.Picture, s.Job.PixelSize); }
 void TApplyEffectThread::ProcessPosterized(S& s) { ApplyPosterized(s.Picture, s.Job.PosterizeStep); }
 void TApplyEffectThread::ProcessPuzzle(S& s) {
-  int across = s.Limit(s.Job.PuzzleAcross, W(s), "Accross: ");
-  int down = s.Limit(s.Job.PuzzleDown, H(s), "Down: ");
+  const auto [across, down] = PuzzlePieces(s.Job, W(s), H(s), s.Log);
   ApplyPuzzle(s.Picture, across, down);
 }
 void TApplyEffectThread::ProcessRainDrops(S& s) {
@@ -85,8 +130,7 @@ void TApplyEffectThread::ProcessRainDrops(S& s) {
 }
 void TApplyEffectThread::ProcessRibbon(S& s) { ApplyRibbon(s.Picture, s.Job.RibbonWidth, s.Job.RibbonFrequency); }
 void TApplyEffectThread::ProcessSpheric(S& s) {
-  int x = s.Limit(s.Job.SphereX, W(s), "Sphere X: ");
-  int y = s.Limit(s.Job.SphereY, H(s), "Sphere Y: ");
+  const auto [x, y] = SpherePlace(s.Job, W(s), H(s), s.Log);
   ApplySpheric(s.Picture, x, y);
 }
 void TApplyEffectThread::ProcessSaturation(S& s) { ApplySaturation(s.Picture, s.Job.SaturationDepth); }
@@ -95,9 +139,7 @@ void TApplyEffectThread::ProcessSolorized(S& s) { ApplySolorized(s.Picture, s.Jo
 void TApplyEffectThread::ProcessSplitLight(S& s) { ApplySplitLight(s.Picture, s.Job.SplitLightValue); }
 void TApplyEffectThread::ProcessSwirl(S& s) { ApplySwirl(s.Picture, s.Job.SwirlDegree); }
 void TApplyEffectThread::ProcessThreshold(S& s) { ApplyThreshold(s.Picture, s.Job.ThresholdLevel); }
-void TApplyEffectThread::ProcessTile(S& s) {
-  ApplyTile(s.Picture, s.Limit(s.Job.TileValue, std::min(W(s) / 5, H(s) / 5), "Value: "));
-}
+void TApplyEffectThread::ProcessTile(S& s) { ApplyTile(s.Picture, TileCount(s.Job, W(s), H(s), s.Log)); }
 void TApplyEffectThread::ProcessTwist(S& s) { ApplyTwist(s.Picture, s.Job.TwistValue); }
 void TApplyEffectThread::ProcessWarp(S& s) { ApplyWarp(s.Picture, s.Job.WarpFactor); }
 void TApplyEffectThread::ProcessWind(S& s) { ApplyWind(s.Picture, s.Job.WindLevel); }
@@ -109,18 +151,17 @@ void TApplyEffectThread::ProcessHLS(S& s) {
   ApplyHLS(s.Picture, s.Job.HlsHue, s.Job.HlsLightness, s.Job.HlsSaturation);
 }
 void TApplyEffectThread::ProcessFishEye(S& s) {
-  int radius = s.Limit(s.Job.FishEyeRadius, std::min(W(s), H(s)) / 2, "Value: ");
-  ApplyFishEye(s.Picture, s.Job.FishEyeZoom, radius, s.Job.FishEyeInversion);
+  ApplyFishEye(s.Picture, s.Job.FishEyeZoom, FishEyeRadius(s.Job, W(s), H(s), s.Log), s.Job.FishEyeInversion);
 }
 void TApplyEffectThread::ProcessTexturing(S& s) {
-  ApplyTexturing(s.Picture, s.Limit(s.Job.TexturingLevel, W(s) / 2, "Level: "), s.Job.TexturingType);
+  ApplyTexturing(s.Picture, TexturingLevel(s.Job, W(s), H(s), s.Log), s.Job.TexturingType);
 }
 void TApplyEffectThread::ProcessSoftened(S& s) { ApplySoftened(s.Picture, s.Job.SoftenedLevel, s.Job.SoftenedType); }
 void TApplyEffectThread::ProcessNoise(S& s) { ApplyNoise(s.Picture, s.Job.NoiseDegree, s.Job.NoiseType); }
 void TApplyEffectThread::ProcessShake(S& s) { ApplyShake(s.Picture, s.Job.ShakeValue, s.Job.ShakeDirection); }
 void TApplyEffectThread::ProcessRipple(S& s) { ApplyRipple(s.Picture, s.Job.RippleValue, s.Job.RippleType); }
 void TApplyEffectThread::ProcessFigure(S& s) {
-  ApplyFigure(s.Picture, s.Limit(s.Job.FigureValue, W(s) / 2, "Level: "), s.Job.FigureType);
+  ApplyFigure(s.Picture, FigureLevel(s.Job, W(s), H(s), s.Log), s.Job.FigureType);
 }
 void TApplyEffectThread::ProcessSharpness(S& s) {
   ApplySharpness(s.Picture, s.Job.SharpnessLevel, s.Job.SharpnessType);
@@ -141,10 +182,7 @@ void TApplyEffectThread::ProcessResize(S& s) {
   const bool kept = s.Job.ResizePreserveAspect;
   TBitmap& result = ResizePicture(s.Picture, kept ? s.Picture : s.Spare, ResizeValuesOf(s.Job));
   if (&result != &s.Picture) s.Result = &result;
-  if (kept) {
-    s.Log.Add("New width: " + IntToStr(result.Width()));
-    s.Log.Add("New height: " + IntToStr(result.Height()));
-  }
+  if (kept) ResizeLines(result.Width(), result.Height(), s.Log);
 }
 void TApplyEffectThread::ProcessVideo(S& s) { ApplyVideo(s.Picture, s.Job.VideoLightness, s.Job.VideoType); }
 void TApplyEffectThread::ProcessFlip(S& s) { ApplyFlip(s.Picture, s.Job.FlipMode); }
@@ -155,7 +193,7 @@ void TApplyEffectThread::ProcessRotate(S& s) {
 const std::vector<TEffectRoutine>& EffectRoutines() {
   using T = TApplyEffectThread;
   static const std::vector<TEffectRoutine> routines = {
-      {"3D grid...", "(3D_grid)", T::Process3DGrid},
+      {.Caption = "3D grid...", .Suffix = "(3D_grid)", .Apply = T::Process3DGrid, .SizeLines = LinesOf<GridStep>},
       {"Antialias...", "(Antialias)", T::ProcessAntialias},
       {"Auto color enhance", "(Auto_color)", T::ProcessAutoColor},
       {"Blur radial...", "(Blur_radial)", T::ProcessBlurRadial},
@@ -172,37 +210,50 @@ const std::vector<TEffectRoutine>& EffectRoutines() {
       {"Halftone", "(Halftone)", T::ProcessHalftone},
       {"Illusion...", "(Illusion)", T::ProcessIllusion},
       {"Inverse", "(Inverse)", T::ProcessInverse},
-      {"Lens fire...", "(LensFire)", T::ProcessLensFire},
+      {.Caption = "Lens fire...",
+       .Suffix = "(LensFire)",
+       .Apply = T::ProcessLensFire,
+       .SizeLines = LinesOf<LensFirePlace>},
       {"Lightness...", "(Lightness)", T::ProcessLightness},
       {"Moire...", "(Moire)", T::ProcessMoire},
       {"Monochrome", "(Monochrome)", T::ProcessMonochrome},
       {"Oil paint...", "(OilPaint)", T::ProcessOilPaint},
       {"Pixelate...", "(Pixelate)", T::ProcessPixelate},
       {"Posterized...", "(Posterized)", T::ProcessPosterized},
-      {.Caption = "Puzzle...", .Suffix = "(Puzzle)", .Apply = T::ProcessPuzzle, .DrawsRandom = true},
+      {.Caption = "Puzzle...",
+       .Suffix = "(Puzzle)",
+       .Apply = T::ProcessPuzzle,
+       .DrawsRandom = true,
+       .SizeLines = LinesOf<PuzzlePieces>},
       {.Caption = "Rain drops...", .Suffix = "(RainDrops)", .Apply = T::ProcessRainDrops, .DrawsRandom = true},
       {"Ribbon...", "(Ribbon)", T::ProcessRibbon},
-      {"Spheric...", "(Spheric)", T::ProcessSpheric},
+      {.Caption = "Spheric...", .Suffix = "(Spheric)", .Apply = T::ProcessSpheric, .SizeLines = LinesOf<SpherePlace>},
       {"Saturation...", "(Saturation)", T::ProcessSaturation},
       {"Sepia...", "(Sepia)", T::ProcessSepia},
       {"Solorized...", "(Solorized)", T::ProcessSolorized},
       {"Split light...", "(SplitLight)", T::ProcessSplitLight},
       {"Swirl...", "(Swirl)", T::ProcessSwirl},
       {"Threshold...", "(Threshold)", T::ProcessThreshold},
-      {"Tile...", "(Tile)", T::ProcessTile},
+      {.Caption = "Tile...", .Suffix = "(Tile)", .Apply = T::ProcessTile, .SizeLines = LinesOf<TileCount>},
       {"Twist...", "(Twist)", T::ProcessTwist},
       {"Warp...", "(Warp)", T::ProcessWarp},
       {"Wind...", "(Wind)", T::ProcessWind},
       {"RGB...", "(RGB)", T::ProcessRGB},
       {"Tile reflection...", "(TileReflection)", T::ProcessTileReflection},
       {"HLS...", "(HLS)", T::ProcessHLS},
-      {"Fish eye...", "(FishEye)", T::ProcessFishEye},
-      {"Texturing...", "(Texturing)", T::ProcessTexturing},
+      {.Caption = "Fish eye...",
+       .Suffix = "(FishEye)",
+       .Apply = T::ProcessFishEye,
+       .SizeLines = LinesOf<FishEyeRadius>},
+      {.Caption = "Texturing...",
+       .Suffix = "(Texturing)",
+       .Apply = T::ProcessTexturing,
+       .SizeLines = LinesOf<TexturingLevel>},
       {"Softened...", "(Softened)", T::ProcessSoftened},
       {.Caption = "Noise...", .Suffix = "(Noise)", .Apply = T::ProcessNoise, .DrawsRandom = true},
       {"Shake...", "(Shake)", T::ProcessShake},
       {.Caption = "Ripple...", .Suffix = "(Ripple)", .Apply = T::ProcessRipple, .DrawsRandom = true},
-      {"Figure...", "(Figure)", T::ProcessFigure},
+      {.Caption = "Figure...", .Suffix = "(Figure)", .Apply = T::ProcessFigure, .SizeLines = LinesOf<FigureLevel>},
       {"Sharpness...", "(Sharpness)", T::ProcessSharpness},
       {"Emboss...", "(Emboss)", T::ProcessEmboss},
       {"Detect edge...", "(DetectEdge)", T::ProcessDetectEdge},
@@ -213,7 +264,8 @@ const std::vector<TEffectRoutine>& EffectRoutines() {
        .Apply = T::ProcessResize,
        .SuffixFor = ResizeSuffix,
        .KeepsLoadedFormat = true,
-       .ResultSize = ResizeResultSize},
+       .ResultSize = ResizeResultSize,
+       .SizeLines = ResizeSizeLines},
       {"Video...", "(Video)", T::ProcessVideo},
       {.Caption = "Flip", .Suffix = "", .Apply = T::ProcessFlip, .SuffixFor = FlipSuffix, .MatchesFirstFour = true},
       {.Caption = "Rotate...", .Suffix = "(Rotate)", .Apply = T::ProcessRotate, .ResultSize = RotateResultSize},

@@ -151,10 +151,11 @@ class TJobRecord : public TJobValues {
   static bool LoadImageToBitmap(const std::string& path, TBitmap& bitmap);
   // Either loader, chosen by the extension (".gif" or not).
   static bool LoadPictureToBitmap(const std::string& path, TBitmap& bitmap);
-  // Loads a file claimed by ClaimFile from its open file, with the loader
-  // its kind names, without walking it for the claim again; false when it
-  // cannot be read, its claim is not readable or it is no longer the file
-  // claimed. The load takes the open file.
+  // Loads a file claimed by ClaimFile with the loader its kind names: the
+  // bytes it decodes are read from its open file once and claimed again in
+  // memory (TClaimedFile::ReadClaimedData). False when it cannot be read,
+  // its claim is not readable, it is no longer the file claimed or its
+  // bytes claim more than it did. The load takes the open file.
   static bool LoadClaimedPicture(TClaimedFile& source, TBitmap& bitmap);
 
   // --- The effect list -----------------------------------------------------------

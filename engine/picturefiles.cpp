@@ -49,10 +49,13 @@ TPictureClaim BmpClaim(TStream& stream) {
   constexpr int64_t kTableBytes = 8 << 10;  // colour tables (and their copies while converted), objects
   const int64_t data = int64_t(layout.DataEnd) + kTableBytes;
   // A 24-bit picture is read straight into the working bitmap's format.
-  if (layout.OutBits == 24) return Claimed(layout.Width, layout.Height, data);
   const int64_t own = HeldBytes(AlignedRowBytes(layout.Width, layout.OutBits) * layout.Height);
-  return Claimed(layout.Width, layout.Height,
-                 std::max(data + own - PictureBytes(layout.Width, layout.Height), own + kTableBytes));
+  TPictureClaim claim = Claimed(layout.Width, layout.Height,
+                                layout.OutBits == 24 ? data
+                                                     : std::max(data + own - PictureBytes(layout.Width, layout.Height),
+                                                                own + kTableBytes));
+  claim.DataBytes = int64_t(layout.DataEnd);
+  return claim;
 }
 
 // The claim a codec reads with its own claim function (see PngLoadClaim).
@@ -271,17 +274,20 @@ TPictureClaim GifClaim(const TGifFirstFrame& frame) {
 // refused by the signature before the file is read: an enhanced metafile
 // starts with its header record (type 1) holding " EMF" at byte 40; a
 // placeable Windows metafile with its key.
+bool MetafileSignature(const uint8_t* h, int64_t got) {
+  return (got >= 44 && Le32(h) == 1 && std::memcmp(h + 40, " EMF", 4) == 0) || (got >= 4 && Le32(h) == 0x9AC6CDD7);
+}
+TPictureClaim MetafileClaim(const uint8_t* data, size_t size) {
+  int width = 0, height = 0;
+  if (!MetafileSignature(data, int64_t(size)) || !MetafileSize(data, size, &width, &height)) return {};
+  return Claimed(width, height, int64_t(size) + MetafileDrawBytes(data, size, width, height));
+}
 TPictureClaim MetafileClaim(TStream& stream) {
   uint8_t h[44];
-  const int64_t got = stream.Read(h, sizeof h);
-  const bool signature = (got >= 44 && Le32(h) == 1 && std::memcmp(h + 40, " EMF", 4) == 0) ||
-                         (got >= 4 && Le32(h) == 0x9AC6CDD7);
-  if (!signature) return {};
+  if (!MetafileSignature(h, stream.Read(h, sizeof h))) return {};
   stream.SetPosition(0);
   const std::vector<uint8_t> data = ReadToEnd(stream);
-  int width = 0, height = 0;
-  if (!MetafileSize(data.data(), data.size(), &width, &height)) return {};
-  return Claimed(width, height, int64_t(data.size()) + MetafileDrawBytes(data.data(), data.size(), width, height));
+  return MetafileClaim(data.data(), data.size());
 }
 
 // Whatever the kind: a loaded picture has pixels, and a working bitmap
@@ -323,13 +329,23 @@ bool FitsWorkingBitmap(int64_t width, int64_t height) {
 
 TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind) {
   stream.SetPosition(0);
+  const int64_t size = stream.Size();
   TPictureClaim claim;
   try {
     switch (kind) {
       case TPictureKind::Bmp: claim = BmpClaim(stream); break;
       case TPictureKind::Jpeg: claim = CodecClaim(stream, JpegLoadClaim); break;
-      case TPictureKind::Png: claim = CodecClaim(stream, PngLoadClaim); break;
-      case TPictureKind::Gif: claim = GifClaim(FindFirstFrame(stream)); break;
+      case TPictureKind::Png:
+        // The file's bytes are held in memory while they are decoded.
+        claim = CodecClaim(stream, PngLoadClaim);
+        claim.LoadBytes += size;
+        break;
+      case TPictureKind::Gif: {
+        const TGifFirstFrame frame = FindFirstFrame(stream);
+        claim = GifClaim(frame);
+        claim.DataBytes = frame.End;
+        break;
+      }
       case TPictureKind::Icon: claim = CodecClaim(stream, IconClaim); break;
       case TPictureKind::Metafile: claim = MetafileClaim(stream); break;
       case TPictureKind::None: break;
@@ -337,14 +353,23 @@ TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind) {
   } catch (const Exception&) {
     claim = TPictureClaim();
   }
+  if (kind != TPictureKind::Bmp && kind != TPictureKind::Gif) claim.DataBytes = size;
   return Checked(claim);
 }
 
-TPictureClaim ClaimGifPicture(TStream& stream, int64_t& firstFrameEnd) {
-  stream.SetPosition(0);
-  const TGifFirstFrame frame = FindFirstFrame(stream);
-  firstFrameEnd = frame.Found == TGifFirstFrame::Refused ? 0 : frame.End;
-  return Checked(GifClaim(frame));
+TPictureClaim ClaimPictureData(const uint8_t* data, size_t size, TPictureKind kind) {
+  if (kind != TPictureKind::Metafile) {
+    TReadOnlyMemoryStream stream(data, size);
+    return ClaimPicture(stream, kind);
+  }
+  TPictureClaim claim;
+  try {
+    claim = MetafileClaim(data, size);
+  } catch (const Exception&) {
+    claim = TPictureClaim();
+  }
+  claim.DataBytes = int64_t(size);
+  return Checked(claim);
 }
 
 int64_t ClaimLoadBytes(const TPictureClaim& claim) {
@@ -356,6 +381,31 @@ TPictureClaim ClaimPictureFile(const std::string& path) { return ClaimFile(path)
 
 bool TClaimedFile::Unchanged() const {
   return Claim.Readable && File && Identity.Size >= 0 && File->Identity() == Identity && FileIdentity(Path) == Identity;
+}
+
+bool TClaimedFile::ReadClaimedData(std::vector<uint8_t>& data, TPictureClaim& claim) noexcept {
+  data = std::vector<uint8_t>();
+  claim = TPictureClaim();
+  try {
+    if (!Unchanged() || Claim.DataBytes < 0 || Claim.DataBytes > Identity.Size) return false;
+    // A GIF's trailer may follow its first frame.
+    data.reserve(size_t(Claim.DataBytes) + 1);
+    data.resize(size_t(Claim.DataBytes));
+    File->SetPosition(0);
+    File->ReadBuffer(data.data(), Claim.DataBytes);
+    const bool unchanged = Unchanged();
+    File.reset();
+    if (unchanged) claim = ClaimPictureData(data.data(), data.size(), Kind);
+  } catch (...) {
+    claim = TPictureClaim();
+  }
+  File.reset();
+  // Decoded, these bytes hold no more than the file was claimed to hold.
+  if (claim.Readable && claim.Width == Claim.Width && claim.Height == Claim.Height &&
+      claim.LoadBytes <= Claim.LoadBytes && claim.DataBytes <= int64_t(data.size()))
+    return true;
+  data = std::vector<uint8_t>();
+  return false;
 }
 
 TClaimedFile ClaimFile(const std::string& path) noexcept {
@@ -373,8 +423,7 @@ TClaimedFile ClaimFile(const std::string& path, TPictureKind kind) noexcept {
     claimed.Path = path;
     claimed.File = std::make_unique<TFileStream>(path, fmOpenRead | fmShareDenyWrite);
     claimed.Identity = claimed.File->Identity();
-    claimed.Claim = kind == TPictureKind::Gif ? ClaimGifPicture(*claimed.File, claimed.GifEnd)
-                                              : ClaimPicture(*claimed.File, kind);
+    claimed.Claim = ClaimPicture(*claimed.File, kind);
   } catch (...) {
     claimed.Claim = TPictureClaim();
   }

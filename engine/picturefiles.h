@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/system/classes.h"
 
@@ -38,35 +39,44 @@ struct TPictureClaim {
   // picture, the picture in the file's own format, coefficients, an icon's
   // pixels), the bitmaps a metafile decodes, a PNG's inflated text.
   int64_t LoadBytes = 0;
+  // How many of the data's first bytes the load reads into memory and
+  // decodes (counted in LoadBytes): all of them, but a BMP's up to the end
+  // of its pixels and a GIF's up to the end of its first frame.
+  int64_t DataBytes = 0;
 };
 // The claim of the picture in the stream (from its start; the position is
 // left anywhere), read as the loader for the kind reads it: not readable
 // for junk, another type, a cut or refused header, and a picture that has
 // no pixels or whose 24-bit working bitmap would pass the cap.
 TPictureClaim ClaimPicture(TStream& stream, TPictureKind kind);
-// The claim of GIF data in the stream, as ClaimPicture reads it, and where
-// the walk through its first frame ends (GifFirstFrameEnd) on the way.
-TPictureClaim ClaimGifPicture(TStream& stream, int64_t& firstFrameEnd);
+// The same for data in memory, read where it is.
+TPictureClaim ClaimPictureData(const uint8_t* data, size_t size, TPictureKind kind);
 // The claim of the file at path, of the kind its extension names.
 TPictureClaim ClaimPictureFile(const std::string& path);
 
-// A picture file opened once and claimed from the open file, so that its
-// load reads the same open file without walking it for the claim again.
+// A picture file opened once and claimed from the open file. Its load reads
+// the bytes it decodes from the same open file into memory, claims them
+// again there and decodes them only when they claim no more than the file
+// did: a file rewritten under its claim, whatever its times say, is never
+// loaded past it.
 struct TClaimedFile {
   std::string Path;
   TPictureKind Kind = TPictureKind::None;
   TPictureClaim Claim;
-  // For a GIF: where its first frame ends (see GifFirstFrameEnd).
-  int64_t GifEnd = 0;
   // The open file while its claim is readable; null otherwise, and once a
   // load has taken it.
   std::unique_ptr<TFileStream> File;
   // The file as it was opened for the claim.
   TFileIdentity Identity;
   // True while the claim is readable, the open file is as it was claimed
-  // and the path still names it: a file rewritten, cut or replaced since is
-  // not the file claimed.
+  // and the path still names it: a file cut, grown, rewritten (at a new
+  // time) or replaced since is not the file claimed.
   bool Unchanged() const;
+  // Reads the bytes the load decodes (Claim.DataBytes of them) from the
+  // open file, which it lets go, into data, and claims them there into
+  // claim. True when the file was unchanged before and after the read and
+  // the bytes claim the picture claimed, with no more memory beside it.
+  bool ReadClaimedData(std::vector<uint8_t>& data, TPictureClaim& claim) noexcept;
 };
 // Opens the file at path and claims it as the kind, by default the one its
 // extension names. Raises nothing: a file that cannot be opened or claimed

@@ -3,8 +3,9 @@
 // read, so that junk or a header claiming a picture too large for the
 // working bitmap costs no memory, and the run and the loader refuse the
 // same files. A run claims each file ahead of its load and hands the open
-// file to the load, which reads it as claimed. A load that leaves no pixels
-// has failed.
+// file to the load. The load reads the bytes it decodes from it once, into
+// memory, and claims them again there: it decodes only bytes that claim no
+// more than the file did. A load that leaves no pixels has failed.
 #include "engine/jobrecord.h"
 #include "engine/picturefiles.h"
 #include "gif/gifimage.h"
@@ -25,85 +26,75 @@ void DrawOnto(TGraphic& graphic, TBitmap& bitmap) {
 
 bool HasPixels(const TBitmap& bitmap) { return bitmap.Width() > 0 && bitmap.Height() > 0; }
 
-// Loads a claimed GIF file.
-bool LoadGif(TClaimedFile& source, TBitmap& bitmap) {
-  // Only the first frame is wanted; the copy into the bitmap renders it
-  // without a painter. Loaders run on several threads at once, so they
-  // leave the codec's process-wide defaults alone.
-  bool loaded = false;
-  try {
-    const int64_t end = source.GifEnd;
-    if (std::unique_ptr<TFileStream> file = std::move(source.File)) {
+// Reads a picture of the graphic class from the bytes, which go once it is
+// read, and copies it into the bitmap.
+template <class TGraphicClass>
+void ReadAndCopy(std::vector<uint8_t>& data, TBitmap& bitmap) {
+  TGraphicClass graphic;
+  {
+    TReadOnlyMemoryStream stream(data.data(), data.size());
+    graphic.LoadFromStream(stream);
+    data = std::vector<uint8_t>();
+  }
+  bitmap.Assign(&graphic);
+}
+
+// Decodes a claimed file's bytes, read and claimed again by
+// ReadClaimedData, into the bitmap; the bytes go as soon as the picture no
+// longer needs them. Raises the codec's errors.
+void LoadData(const TClaimedFile& source, std::vector<uint8_t> data, const TPictureClaim& claim, TBitmap& bitmap) {
+  switch (source.Kind) {
+    case TPictureKind::Bmp:
+      bitmap.LoadFromMemory(data.data(), data.size());
+      break;
+    case TPictureKind::Gif: {
       // The first frame and what comes before it, then the trailer: the
       // frames after it would cost memory and time and show nowhere, so
       // they are never read (a long animation holds no more than its first
-      // frame's data).
-      const int64_t size = file->Size();
-      if (end > 0) {
-        std::vector<uint8_t> data;
-        data.reserve(size_t(end) + 1);
-        data.resize(size_t(end));
-        file->SetPosition(0);
-        file->ReadBuffer(data.data(), end);
-        file.reset();
-        if (end < size) data.push_back(0x3B);
-        TGIFImage gif;
-        {
-          TReadOnlyMemoryStream stream(data.data(), data.size());
-          gif.LoadFromStream(stream);
-          data = std::vector<uint8_t>();
-        }
-        bitmap.Assign(&gif);
-        loaded = HasPixels(bitmap);
-      }
+      // frame's data). Only the first frame is wanted; the copy into the
+      // bitmap renders it without a painter. Loaders run on several
+      // threads at once, so they leave the codec's process-wide defaults
+      // alone.
+      data.resize(size_t(claim.DataBytes));
+      if (claim.DataBytes < source.Identity.Size) data.push_back(0x3B);
+      ReadAndCopy<TGIFImage>(data, bitmap);
+      break;
     }
-  } catch (...) {
-    loaded = false;
+    case TPictureKind::Metafile: {
+      TMetafile metafile;
+      metafile.LoadFromMemory(data.data(), data.size());
+      data = std::vector<uint8_t>();
+      DrawOnto(metafile, bitmap);
+      break;
+    }
+    case TPictureKind::Jpeg: {
+      TJPEGImage jpeg;
+      jpeg.LoadFromData(std::move(data));
+      jpeg.DecodeInto(bitmap);  // no second copy of the picture
+      break;
+    }
+    case TPictureKind::Png:
+      ReadAndCopy<TPNGObject>(data, bitmap);
+      break;
+    case TPictureKind::Icon: {
+      TIcon icon;
+      icon.LoadFromData(std::move(data));
+      DrawOnto(icon, bitmap);
+      break;
+    }
+    case TPictureKind::None:
+      break;
   }
-  return loaded;
 }
 
-// Loads a claimed file of any other kind.
-bool LoadImage(TClaimedFile& source, TBitmap& bitmap) {
+// Loads a claimed file: the bytes claimed, read once and decoded from
+// memory.
+bool LoadClaimed(TClaimedFile& source, TBitmap& bitmap) {
+  std::vector<uint8_t> data;
+  TPictureClaim claim;
+  if (!source.ReadClaimedData(data, claim)) return false;
   try {
-    std::unique_ptr<TFileStream> file = std::move(source.File);
-    if (!file) return false;
-    file->SetPosition(0);
-    switch (source.Kind) {
-      case TPictureKind::Bmp:
-        bitmap.LoadFromStream(*file);
-        break;
-      case TPictureKind::Metafile: {
-        TMetafile metafile;
-        metafile.LoadFromStream(*file);
-        file.reset();
-        DrawOnto(metafile, bitmap);
-        break;
-      }
-      case TPictureKind::Jpeg: {
-        TJPEGImage jpeg;
-        jpeg.LoadFromStream(*file);
-        file.reset();
-        jpeg.DecodeInto(bitmap);  // no second copy of the picture
-        break;
-      }
-      case TPictureKind::Png: {
-        TPNGObject png;
-        png.LoadFromStream(*file);
-        file.reset();
-        bitmap.Assign(&png);
-        break;
-      }
-      case TPictureKind::Icon: {
-        TIcon icon;
-        icon.LoadFromStream(*file);
-        file.reset();
-        DrawOnto(icon, bitmap);
-        break;
-      }
-      default:
-        return false;
-    }
+    LoadData(source, std::move(data), claim, bitmap);
   } catch (...) {
     return false;
   }
@@ -120,7 +111,7 @@ bool TJobRecord::LoadPictureToBitmap(const std::string& path, TBitmap& bitmap) {
 bool TJobRecord::LoadGifToBitmap(const std::string& path, TBitmap& bitmap) {
   RegisterPictureFormats();
   TClaimedFile source = ClaimFile(path, TPictureKind::Gif);
-  return source.Claim.Readable && LoadGif(source, bitmap);
+  return LoadClaimed(source, bitmap);
 }
 
 bool TJobRecord::LoadImageToBitmap(const std::string& path, TBitmap& bitmap) {
@@ -129,12 +120,10 @@ bool TJobRecord::LoadImageToBitmap(const std::string& path, TBitmap& bitmap) {
   TPictureKind kind = PictureKindOf(ExtractFileExt(path));
   if (kind == TPictureKind::None || kind == TPictureKind::Gif) return false;
   TClaimedFile source = ClaimFile(path, kind);
-  return source.Claim.Readable && LoadImage(source, bitmap);
+  return LoadClaimed(source, bitmap);
 }
 
 bool TJobRecord::LoadClaimedPicture(TClaimedFile& source, TBitmap& bitmap) {
   RegisterPictureFormats();
-  if (!source.Unchanged()) return false;
-  if (source.Kind == TPictureKind::Gif) return LoadGif(source, bitmap);
-  return source.Kind != TPictureKind::None && LoadImage(source, bitmap);
+  return source.Kind != TPictureKind::None && LoadClaimed(source, bitmap);
 }

@@ -37,3 +37,16 @@ void EncodeTargetJpeg(const TBitmap& bitmap, int quality, TStream& stream);
 
 // Converts the picture in place into the BMP pixel format.
 void ConvertToTargetBmp(TBitmap& bitmap, TPixelFormat format);
+
+// The longest side each target format's writer takes: JPEG data holds up
+// to 65500 pixels a side (the JPEG library's bound), the GIF and PNG
+// codecs' headers up to 65535.
+constexpr int64_t kMostJpegSide = 65500;
+constexpr int64_t kMostGifSide = 65535;
+constexpr int64_t kMostPngSide = 65535;
+// Whether the writer of the values' target format takes a width x height
+// picture: its sides within the format's bound and, for BMP, its pixels in
+// the chosen pixel format (which the picture is converted into before it is
+// written) within the bitmap cap. The writer refuses any other picture
+// before it converts it; a run refuses it before it is loaded.
+bool TargetTakes(const TJobValues& values, int64_t width, int64_t height);

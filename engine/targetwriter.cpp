@@ -57,7 +57,9 @@ void TJobValues::SetGifDefaults() const {
 
 std::unique_ptr<TMemoryStream> TJobValues::EncodeForTarget(TBitmap& bitmap) const {
   // Every format is encoded in memory first, so that a codec's failure
-  // never leaves a file, and the file is written in one go.
+  // never leaves a file, and the file is written in one go. A picture the
+  // format cannot hold is refused before it is converted.
+  if (!TargetTakes(*this, bitmap.Width(), bitmap.Height())) return nullptr;
   auto encoded = std::make_unique<TMemoryStream>();
   try {
     if (SameText(TargetExtension, ".png")) {

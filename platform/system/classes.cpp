@@ -202,7 +202,7 @@ std::string SystemReason() { return std::strerror(errno); }
 
 TFileIdentity IdentityOf(const struct stat& st) {
   auto ns = [](const timespec& t) { return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
-  return {uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
+  return {uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_size), ns(st.st_mtim)};
 }
 }  // namespace
 

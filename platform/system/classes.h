@@ -139,11 +139,13 @@ enum : uint16_t {
 };
 
 // What tells a file from another, and from itself rewritten: its device
-// and number, its size and the times its data and its entry last changed
-// (in nanoseconds). Size is -1 when the system cannot tell.
+// and number, its size and the time its data last changed (in
+// nanoseconds). The time its entry changed is not part of it: a new mode,
+// owner, access list, extended attribute or link changes no byte. Size is
+// -1 when the system cannot tell.
 struct TFileIdentity {
   uint64_t Device = 0, Inode = 0;
-  int64_t Size = -1, Modified = 0, Changed = 0;
+  int64_t Size = -1, Modified = 0;
   bool operator==(const TFileIdentity&) const = default;
 };
 // The identity of the file at path, links followed.

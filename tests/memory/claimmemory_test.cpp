@@ -10,6 +10,7 @@
 #include "engine/jobrecord.h"
 #include "engine/picturefiles.h"
 #include "platform/metafile/metafile.h"
+#include "png/pngimage.h"
 #include "tests/memory/allocationcount.h"
 #include "tests/support/craftedfiles.h"
 #include "tests/support/picturefiles.h"
@@ -104,5 +105,42 @@ TEST(ClaimMemory, EveryLoadStaysWithinItsClaim) {
       EXPECT_LE(claimed - helper, 2 * peak);
     }
     DeleteFile(dir.File(row.Name));
+  }
+}
+
+TEST(ClaimMemory, AFileRewrittenUnderItsClaimLoadsAsClaimedOrNotAtAll) {
+  // Claimed, then rewritten in place, its size and time kept: neither its
+  // name nor its open file tells. The load claims the bytes it reads again:
+  // as large a picture loads (the new one), more is refused, and it holds
+  // no more than the claim either way.
+  if (!AllocationsCounted()) GTEST_SKIP() << "this build's sanitizer keeps the heap";
+  RegisterPictureFormats();
+  auto sized = [](std::vector<uint8_t> file) {
+    file.resize(20000);
+    return file;
+  };
+  const struct {
+    const char* Name;
+    std::vector<uint8_t> Claimed, Rewritten;
+    bool Loads;
+  } rows[] = {
+      {"larger.png", sized(CraftedPng(30, 20)), sized(CraftedPng(3000, 2000)), false},
+      {"text.png", sized(CraftedPng(30, 20)), sized(CraftedPng(30, 20, 4, 4 << 20)), false},
+      {"grey.jpg", sized(CraftedJpeg(30, 20, TJpegCraft::Baseline)), sized(CraftedJpeg(30, 20, TJpegCraft::Grey)),
+       true},
+      {"larger frame.gif", CraftedGif(30, 20, 30, 20), CraftedGif(30, 20, 3000, 2000), false},
+  };
+  TempDir dir;
+  for (const auto& row : rows) {
+    WriteFile(dir.File(row.Name), row.Claimed);
+    TClaimedFile claimed = ClaimFile(dir.File(row.Name));
+    RewriteInPlace(dir.File(row.Name), row.Rewritten, true);
+    EXPECT_TRUE(claimed.Unchanged()) << row.Name;
+    TBitmap bitmap, rewritten;
+    bool loaded = false;
+    const TAllocations used = MeasureAllocations([&] { loaded = TJobRecord::LoadClaimedPicture(claimed, bitmap); });
+    EXPECT_EQ(loaded, row.Loads) << row.Name;
+    EXPECT_LE(used.Peak, ClaimLoadBytes(claimed.Claim)) << row.Name;
+    EXPECT_EQ(loaded, TJobRecord::LoadPictureToBitmap(dir.File(row.Name), rewritten) && SameColors(bitmap, rewritten));
   }
 }

@@ -197,6 +197,14 @@ std::vector<uint8_t> CraftedBmp(int width, int height, int bits) {
   return w.Data;
 }
 
+std::vector<uint8_t> CraftedRleBmp(int width, int height) {
+  ByteWriter w;
+  w.Text("BM").U32(1080).U32(0).U32(1078);
+  w.U32(40).I32(width).I32(height).U16(1).U16(8).U32(1).U32(2).U32(0).U32(0).U32(0).U32(0).Zeros(1024);
+  w.U8(0).U8(1);  // the end of the picture
+  return w.Data;
+}
+
 std::vector<uint8_t> WithTail(std::vector<uint8_t> file, int64_t count) {
   file.resize(file.size() + size_t(count), 0);
   return file;

@@ -57,5 +57,9 @@ std::vector<uint8_t> CraftedIconDib(int width, int height, int bits);
 // pixel, all 0.
 std::vector<uint8_t> CraftedBmp(int width, int height, int bits);
 
+// An RLE8 BMP of width x height pixels, all 0, in 1080 bytes: its data ends
+// at once.
+std::vector<uint8_t> CraftedRleBmp(int width, int height);
+
 // The file with count zero bytes behind it.
 std::vector<uint8_t> WithTail(std::vector<uint8_t> file, int64_t count);

@@ -1,9 +1,12 @@
 #include "tests/support/testsupport.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sched.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,6 +57,26 @@ void WriteTextFile(const std::string& path, const std::string& text) {
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) { return ReadWholeFile(path); }
+
+void RewriteInPlace(const std::string& path, const std::vector<uint8_t>& data, bool timeBack) {
+  struct stat before {};
+  const int file = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (file < 0 || fstat(file, &before) != 0 || pwrite(file, data.data(), data.size(), 0) != ssize_t(data.size()))
+    throw Exception("Cannot rewrite " + path);
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  if (timeBack && futimens(file, times) != 0) throw Exception("Cannot set the time of " + path);
+  close(file);
+}
+
+void WaitPastChangeTime(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) throw Exception("Cannot read the times of " + path);
+  // The system stamps files by its coarse clock.
+  for (timespec now{}; clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 &&
+                       (now.tv_sec < st.st_ctim.tv_sec ||
+                        (now.tv_sec == st.st_ctim.tv_sec && now.tv_nsec <= st.st_ctim.tv_nsec));)
+    sched_yield();
+}
 
 std::string ReadTextFile(const std::string& path) {
   std::vector<uint8_t> data = ReadFile(path);

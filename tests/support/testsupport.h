@@ -34,6 +34,13 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& data);
 void WriteTextFile(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadFile(const std::string& path);
 std::string ReadTextFile(const std::string& path);
+// Writes data over the file at path where it lies (the same file, never
+// cut) and, when asked, sets its modification time back to what it was: a
+// rewrite that data of the file's own size leaves its size and time to hide.
+void RewriteInPlace(const std::string& path, const std::vector<uint8_t>& data, bool timeBack);
+// Returns once the clock of the files' times has passed the change time of
+// the file at path: a change made next gives the file a later one.
+void WaitPastChangeTime(const std::string& path);
 // The lines of a list.
 std::vector<std::string> Strings(const TStringList& list);
 
