@@ -28,11 +28,22 @@ enum class TJpegCraft {
   Grey,
   ProgressiveGrey,
   Progressive444,  // YCbCr at full resolution in progressive scans
+  ScanPerComponent,  // YCbCr 4:2:0 in one sequential scan per component
 };
 // A width x height JPEG of the kind, of smooth stripes (so the file stays
 // small), made by libjpeg (progressive scans: libjpeg's own progression),
 // coded by Huffman or arithmetically.
 std::vector<uint8_t> CraftedJpeg(int width, int height, TJpegCraft kind, bool arithmetic = false);
+// A width x height arithmetic-coded JPEG of the kind (Baseline, Cmyk,
+// ScanPerComponent, or ProgressiveGrey: a DC scan and one scan of the whole
+// AC band) whose data holds only its first mcus MCUs, every block with all 63
+// AC coefficients at value (DC 0), then zeroBytes zero bytes. The decoder
+// goes on over the rest of the picture with zero bits, which the statistics
+// those blocks trained decode into more blocks of about as many decisions;
+// whether the zero bits hold to the end depends on value and mcus (a 32 MCUs
+// training holds for 2048 and for 16384 on Baseline, 16384 on the others).
+std::vector<uint8_t> CraftedTrainedJpeg(int width, int height, TJpegCraft kind, int value, int mcus,
+                                        int zeroBytes = 0);
 // The JPEG with stray bytes between the markers before its frame header
 // (which the decoder passes over with a warning).
 std::vector<uint8_t> WithStrayBytesBeforeFrame(std::vector<uint8_t> jpeg, int count = 1);
