@@ -330,11 +330,16 @@ struct TBand {
   int Low = 1, Al = 0;     // its first zigzag position, the low bit of its values
   bool Refinement = false;
   uint64_t Mask = 0;       // its positions, as bits of the natural indices
+  int64_t Most = 0;        // the most BandSteps gives a block
 };
 
 TBand Band(int ss, int se, int ah, int al) {
-  TBand band{std::max(ss, 1), al, ah > 0, 0};
-  for (int k = band.Low; k <= se && k < DCTSIZE2; ++k) band.Mask |= uint64_t(1) << kNaturalOrder[k];
+  TBand band{std::max(ss, 1), al, ah > 0, 0, 0};
+  int positions = 0;
+  for (int k = band.Low; k <= se && k < DCTSIZE2; ++k, ++positions) band.Mask |= uint64_t(1) << kNaturalOrder[k];
+  // Every position nonzero, of the largest value a coefficient holds.
+  const int64_t magnitude = band.Refinement ? 0 : 2 * std::bit_width(unsigned(32767 >> std::min(al, 15)));
+  band.Most = positions * (3 + magnitude) + 1;
   return band;
 }
 
@@ -358,76 +363,134 @@ uint64_t NonzeroMask(const JCOEF* block) {
 #endif
 }
 
-// What the arithmetic decoder did for a block of the band whose nonzero
-// coefficients were before (a first scan finds none). It takes a decision at
-// each position up to the band's last nonzero coefficient and one for the
-// band's end; for each coefficient it makes nonzero, two more (the end test
-// before it and its sign) and, in a first scan, the magnitude's category and
-// bits: one decision for a value of 1, else two for each bit of the value
-// less 1.
-int64_t BandSteps(const TBand& band, const JCOEF* block, uint64_t before) {
-  const uint64_t after = NonzeroMask(block) & band.Mask;
-  if (!after) return 1;
-  int last = 0;
+// The most the arithmetic decoder can do for a block of the band whose
+// nonzero coefficients it leaves (some): a decision at each position up to
+// the band's last nonzero coefficient and one for the band's end; for each
+// nonzero coefficient two more (the end test before it and the sign of a
+// coefficient it makes nonzero) and, in a first scan, the magnitude's
+// category and bits: one decision for a value of 1, else two for each bit
+// of the value less 1. A band with no nonzero coefficient costs one.
+int64_t BandSteps(const TBand& band, const JCOEF* block, uint64_t nonzero) {
+  int last = 0, count = 0;
   int64_t steps = 0;
-  for (uint64_t bits = after; bits; bits &= bits - 1) {
+  for (uint64_t bits = nonzero; bits; bits &= bits - 1, ++count) {
     const int i = std::countr_zero(bits);
     last = std::max<int>(last, kZigzag[i]);
     if (band.Refinement) continue;
     const unsigned value = unsigned(std::abs(int(block[i]))) >> band.Al;
     steps += value > 1 ? 2 * std::bit_width(value - 1) : 1;
   }
-  const int made = std::popcount(after) - std::popcount(before & band.Mask);
-  return steps + (last - band.Low + 1) + 2 * int64_t(made) + 1;
+  return steps + (last - band.Low + 1) + 2 * int64_t(count) + 1;
 }
 
 // The count of a decoding's work: what DecodeInto hands the library as its
 // client data.
 struct TDecodeWork {
   TJpegWork& Counts;
-  // The band of the current scan and the library's decoder of its MCUs when
-  // CountedDecodeMcu stands in for it.
+  // The AC band of the current scan when it is arithmetic-coded (Mask 0
+  // when not), and the library's decoder of its MCUs when CountedDecodeMcu
+  // stands in for it.
   TBand Band;
   boolean (*DecodeMcu)(j_decompress_ptr, JBLOCKROW*) = nullptr;
+  // What the bytes the decoder has read pay for (StepsPerByte each) and no
+  // blocks have been charged against yet.
+  int64_t Paid = 0;
+
+  // Charges count blocks of the band that the decoder read the bytes left
+  // - now of the source for: while the bytes read so far pay twice for the
+  // most the blocks can cost, that most, without a look at them (honest
+  // detailed pictures take several bytes a block, and cost no counting),
+  // else what each cost. Past the allowance the decoding ends.
+  template <class Blocks>
+  void Charge(j_decompress_ptr info, size_t left, int64_t count, const Blocks& blocks) {
+    Paid += StepsPerByte * int64_t(left - std::min(left, info->src->bytes_in_buffer));
+    const int64_t most = Band.Most * count;
+    if (Paid >= 2 * most) {
+      Paid -= 2 * most;
+      Counts.Steps += most;
+    } else {
+      blocks([&](const JCOEF* block) {
+        const uint64_t nonzero = NonzeroMask(block) & Band.Mask;
+        Counts.Steps += nonzero ? BandSteps(Band, block, nonzero) : 1;
+      });
+    }
+    Check(info);
+  }
+
+  // Ends the decoding once the steps pass the allowance.
+  void Check(j_decompress_ptr info) const {
+    if (Counts.Steps > Counts.Allowance)
+      Refuse(reinterpret_cast<j_common_ptr>(info), "JPEG image takes too much work to decode");
+  }
 };
 
 // Decodes an MCU of an arithmetic-coded AC band through the library's
-// decoder and charges what its blocks decoded; past the allowance the
-// decoding ends.
+// decoder and charges what its blocks decoded (a file of one scan, whose
+// blocks are not kept).
 boolean CountedDecodeMcu(j_decompress_ptr info, JBLOCKROW* blocks) {
   auto& work = *static_cast<TDecodeWork*>(info->client_data);
-  uint64_t before[D_MAX_BLOCKS_IN_MCU] = {};
-  const int count = std::min(info->blocks_in_MCU, D_MAX_BLOCKS_IN_MCU);
-  if (work.Band.Refinement)
-    for (int b = 0; b < count; ++b) before[b] = NonzeroMask(*blocks[b]);
+  const size_t left = info->src->bytes_in_buffer;
   if (!work.DecodeMcu(info, blocks)) return FALSE;
-  for (int b = 0; b < count; ++b) work.Counts.Steps += BandSteps(work.Band, *blocks[b], before[b]);
-  if (work.Counts.Steps > work.Counts.Allowance)
-    Refuse(reinterpret_cast<j_common_ptr>(info), "JPEG image takes too much work to decode");
+  work.Charge(info, left, info->blocks_in_MCU, [&](const auto& charge) {
+    for (int b = 0; b < info->blocks_in_MCU; ++b) charge(*blocks[b]);
+  });
   return TRUE;
 }
 
+// Charges the row of MCUs of an arithmetic-coded AC band that the library
+// has just decoded into its coefficients (a multi-scan file).
+void ChargeRow(jpeg_decompress_struct& info, TDecodeWork& work, size_t left) {
+  const auto row = [&](int c, auto&& body) {
+    const jpeg_component_info& component = *info.cur_comp_info[c];
+    const int v = component.v_samp_factor;
+    // A scan of one component covers its blocks, one of several whole MCUs.
+    const bool alone = info.comps_in_scan == 1;
+    const int height = int(alone ? component.height_in_blocks : RoundUp(component.height_in_blocks, v));
+    const int width = int(alone ? component.width_in_blocks : info.MCUs_per_row * component.MCU_width);
+    const int first = int(info.input_iMCU_row - 1) * v, rows = std::min(v, height - first);
+    body(first, rows, width, component);
+  };
+  int64_t count = 0;
+  for (int c = 0; c < info.comps_in_scan; ++c)
+    row(c, [&](int, int rows, int width, const jpeg_component_info&) { count += int64_t(rows) * width; });
+  work.Charge(&info, left, count, [&](const auto& charge) {
+    for (int c = 0; c < info.comps_in_scan; ++c)
+      row(c, [&](int first, int rows, int width, const jpeg_component_info& component) {
+        JBLOCKARRAY blocks = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info),
+                                                          info.coef->coef_arrays[component.component_index],
+                                                          JDIMENSION(first), JDIMENSION(rows), FALSE);
+        for (int y = 0; y < rows; ++y)
+          for (int x = 0; x < width; ++x) charge(blocks[y][x]);
+      });
+  });
+}
+
 // Charges the scan whose header the library has just read and set its
-// decoder up for; an arithmetic-coded AC band goes on being charged as its
-// MCUs are decoded. False once the file passes MaxScans or its allowance.
-bool ChargeScan(jpeg_decompress_struct& info, TDecodeWork& work) {
+// decoder up for; an arithmetic-coded AC band goes on being charged as it
+// is decoded, by the MCU in a file of one scan, else by the row
+// (ConsumeScans). Ends the decoding past MaxScans scans or the allowance.
+void ChargeScan(jpeg_decompress_struct& info, TDecodeWork& work) {
+  if (info.input_scan_number > MaxScans)
+    Refuse(reinterpret_cast<j_common_ptr>(&info), "JPEG image has too many scans");
   work.Counts.Steps += ScanSteps(info);
-  if (info.arith_code && info.Se > 0) {
-    work.Band = Band(info.Ss, info.Se, info.Ah, info.Al);
+  work.Band = info.arith_code && info.Se > 0 ? Band(info.Ss, info.Se, info.Ah, info.Al) : TBand{};
+  if (work.Band.Mask && !info.buffered_image) {
     work.DecodeMcu = info.entropy->decode_mcu;
     info.entropy->decode_mcu = CountedDecodeMcu;
   }
-  return info.input_scan_number <= MaxScans && work.Counts.Steps <= work.Counts.Allowance;
+  work.Check(&info);
 }
 
 // Reads every scan of a multi-scan file from the memory source (in
 // buffered-image mode, after jpeg_start_decompress and the first scan's
-// charge); false when the file passes MaxScans or its allowance.
-bool ConsumeScans(jpeg_decompress_struct& info, TDecodeWork& work) {
+// charge), a row of MCUs at a time, charging each scan and row.
+void ConsumeScans(jpeg_decompress_struct& info, TDecodeWork& work) {
   for (;;) {
+    const size_t left = info.src->bytes_in_buffer;
     int status = jpeg_consume_input(&info);
-    if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED) return true;
-    if (status == JPEG_REACHED_SOS && !ChargeScan(info, work)) return false;
+    if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED) return;
+    if (status == JPEG_REACHED_SOS) ChargeScan(info, work);
+    if ((status == JPEG_ROW_COMPLETED || status == JPEG_SCAN_COMPLETED) && work.Band.Mask) ChargeRow(info, work, left);
   }
 }
 
@@ -467,7 +530,7 @@ void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerform
   counts = {};
   TDecompressor d(data);
   jpeg_decompress_struct& info = d.Info;
-  TDecodeWork work{counts, {}, nullptr};
+  TDecodeWork work{counts, {}, nullptr, 0};
   info.client_data = &work;
   bool multiScan = false;
   Run(d.Err, [&] {
@@ -476,7 +539,6 @@ void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerform
   });
   if (!FitsMemory(info, multiScan)) throw EOutOfMemory("Out of memory");
 
-  bool affordable = true;
   Run(d.Err, [&] {
     jpeg_start_decompress(&info);
     // Nothing of the first scan's data is read yet: what the source holds
@@ -484,9 +546,9 @@ void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerform
     counts.Allowance = FloorSteps +
                        (info.arith_code ? FreeArithmeticSteps : FreeHuffmanSteps) * CoefficientBlocks(info) +
                        StepsPerByte * int64_t(info.src->bytes_in_buffer);
-    affordable = ChargeScan(info, work) && (!multiScan || ConsumeScans(info, work));
+    ChargeScan(info, work);
+    if (multiScan) ConsumeScans(info, work);
   });
-  if (!affordable) throw EJPEG("JPEG image has too many scans");
 
   bitmap.SetPixelFormat(pf24bit);
   bitmap.SetSize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
@@ -705,8 +767,10 @@ int64_t JpegBlockSteps(bool arithmetic, bool progressive, int ss, int se, int ah
   return 2;
 }
 
-int64_t JpegBandSteps(const int16_t* before, const int16_t* after, int ss, int se, int ah, int al) {
-  return BandSteps(Band(ss, se, ah, al), after, NonzeroMask(before));
+int64_t JpegBandSteps(const int16_t* block, int ss, int se, int ah, int al) {
+  const TBand band = Band(ss, se, ah, al);
+  const uint64_t nonzero = NonzeroMask(block) & band.Mask;
+  return nonzero ? BandSteps(band, block, nonzero) : 1;
 }
 
 bool JpegLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes) {

@@ -132,9 +132,9 @@ bool JpegLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& lo
 // a bit of the data, which the allowance a byte of the file pays, or is
 // passed over in a run of empty blocks.
 int64_t JpegBlockSteps(bool arithmetic, bool progressive, int ss, int se, int ah);
-// What decoding the AC band ss..se (of a sequential scan: 1..63) of one
-// block cost an arithmetic-coded scan at the low bit ah's refinement (ah 0:
-// the band's first scan) that leaves values of bit al and up, in steps, from
-// the block's 64 coefficients in natural order before and after: the
-// decisions about its positions, signs and magnitudes.
-int64_t JpegBandSteps(const int16_t* before, const int16_t* after, int ss, int se, int ah, int al);
+// The most decoding the AC band ss..se (of a sequential scan: 1..63) of one
+// block can have cost an arithmetic-coded scan at the low bit ah's
+// refinement (ah 0: the band's first scan) that leaves values of bit al and
+// up, in steps, from the block's 64 coefficients in natural order after it:
+// the decisions about its positions, signs and magnitudes.
+int64_t JpegBandSteps(const int16_t* block, int ss, int se, int ah, int al);
