@@ -447,7 +447,7 @@ void ChargeRow(jpeg_decompress_struct& info, TDecodeWork& work, size_t left) {
     const bool alone = info.comps_in_scan == 1;
     const int height = int(alone ? component.height_in_blocks : RoundUp(component.height_in_blocks, v));
     const int width = int(alone ? component.width_in_blocks : info.MCUs_per_row * component.MCU_width);
-    const int first = int(info.input_iMCU_row - 1) * v, rows = std::min(v, height - first);
+    const int first = int(info.input_iMCU_row - 1) * v, rows = std::clamp(height - first, 0, v);
     body(first, rows, width, component);
   };
   int64_t count = 0;

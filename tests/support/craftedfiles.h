@@ -35,13 +35,10 @@ enum class TJpegCraft {
 // coded by Huffman or arithmetically.
 std::vector<uint8_t> CraftedJpeg(int width, int height, TJpegCraft kind, bool arithmetic = false);
 // A width x height arithmetic-coded JPEG of the kind (Baseline, Cmyk,
-// ScanPerComponent, or ProgressiveGrey: a DC scan and one scan of the whole
-// AC band) whose data holds only its first mcus MCUs, every block with all 63
-// AC coefficients at value (DC 0), then zeroBytes zero bytes. The decoder
-// goes on over the rest of the picture with zero bits, which the statistics
-// those blocks trained decode into more blocks of about as many decisions;
-// whether the zero bits hold to the end depends on value and mcus (a 32 MCUs
-// training holds for 2048 and for 16384 on Baseline, 16384 on the others).
+// ScanPerComponent, ProgressiveGrey: a DC scan, one of the whole AC band)
+// whose data holds its first mcus MCUs, all 63 AC coefficients at value, then
+// zeroBytes zero bytes; on zero bits the statistics they trained decode more
+// such blocks, to the end for 32 MCUs of 2048 (Baseline) or 16384 (others).
 std::vector<uint8_t> CraftedTrainedJpeg(int width, int height, TJpegCraft kind, int value, int mcus,
                                         int zeroBytes = 0);
 // The JPEG with stray bytes between the markers before its frame header
