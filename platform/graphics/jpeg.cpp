@@ -46,13 +46,15 @@ namespace {
 // past MaxScans scans or once the steps pass an allowance:
 // - FloorSteps for any picture, so that a small picture decodes whatever
 //   its scans;
-// - for each block of the picture, well above what libjpeg's own
-//   progressions cost a block of a blank picture, where the data pays for
-//   almost nothing: FreeHuffmanSteps (they are charged 29 to 42 steps, and
-//   17 more for each further refinement of a deeper script) or
-//   FreeArithmeticSteps (92 for grey, 112 for a script that begins the AC
-//   bands a bit lower and refines them once more), about half a microsecond
-//   either way;
+// - for each block of the picture, well above what libjpeg's own codings
+//   cost a block of a blank picture, where the data pays for almost
+//   nothing: FreeHuffmanSteps (its progressions are charged 29 to 42 steps,
+//   and 17 more for each further refinement of a deeper script),
+//   FreeArithmeticSteps for arithmetic-coded scans (92 for its progression
+//   of grey, 113 for a script that begins the AC bands a bit lower and
+//   refines them once more), about half a microsecond either way, and
+//   FreeSequentialSteps for one arithmetic-coded scan (38), whose pictures
+//   may have up to four times the blocks of one whose coefficients are kept;
 // - StepsPerByte for each byte from the first scan's data on, several times
 //   what honest data costs a byte (about 15 steps in arithmetic-coded
 //   photos, fewer with Huffman).
@@ -60,6 +62,7 @@ constexpr int MaxScans = 1000;
 constexpr int64_t FloorSteps = int64_t(1) << 24;
 constexpr int64_t FreeHuffmanSteps = 272;
 constexpr int64_t FreeArithmeticSteps = 160;
+constexpr int64_t FreeSequentialSteps = 64;
 constexpr int64_t StepsPerByte = 200;
 
 struct TJpegError {
@@ -543,9 +546,8 @@ void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerform
     jpeg_start_decompress(&info);
     // Nothing of the first scan's data is read yet: what the source holds
     // is that data and everything after it.
-    counts.Allowance = FloorSteps +
-                       (info.arith_code ? FreeArithmeticSteps : FreeHuffmanSteps) * CoefficientBlocks(info) +
-                       StepsPerByte * int64_t(info.src->bytes_in_buffer);
+    const int64_t free = !info.arith_code ? FreeHuffmanSteps : multiScan ? FreeArithmeticSteps : FreeSequentialSteps;
+    counts.Allowance = FloorSteps + free * CoefficientBlocks(info) + StepsPerByte * int64_t(info.src->bytes_in_buffer);
     ChargeScan(info, work);
     if (multiScan) ConsumeScans(info, work);
   });
