@@ -44,13 +44,13 @@ namespace {
 // blocks are decoded, by what they decoded (JpegBandSteps): one block may
 // take two thousand decisions, paid for by no byte at all. Decoding gives up
 // past MaxScans scans or once the steps pass an allowance:
-// - FloorSteps for any picture, so that a small picture decodes whatever
-//   its scans;
+// - FloorSteps for any picture, so that a small picture decodes in any
+//   progression an encoder makes;
 // - for each block of the picture, well above what libjpeg's own codings
 //   cost a block of a blank picture, where the data pays for almost
 //   nothing: FreeHuffmanSteps (its progressions are charged 29 to 42 steps,
 //   and 17 more for each further refinement of a deeper script),
-//   FreeArithmeticSteps for arithmetic-coded scans (92 for its progression
+//   FreeArithmeticSteps for an arithmetic-coded progression (92 for its own
 //   of grey, 113 for a script that begins the AC bands a bit lower and
 //   refines them once more), about half a microsecond either way, and
 //   FreeSequentialSteps for one arithmetic-coded scan (38), whose pictures
