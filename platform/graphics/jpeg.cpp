@@ -9,31 +9,60 @@
 #include "platform/graphics/jpeg.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <jpeglib.h>
 #include <jerror.h>
+// The entropy decoder's interface, through which the work of an
+// arithmetic-coded scan is counted as its blocks are decoded.
+extern "C" {
+#include <jpegint.h>
+}
+#undef MAX
+#undef MIN
 
 namespace {
 
-// Crafted multi-scan files can make the decoder work long on little data:
-// libjpeg walks every block that a scan covers, and some scans cost next to
-// no data a block: an arithmetic-coded scan, whose decisions can each cost
-// almost nothing, and a Huffman refinement, which visits each position of
-// the band even in a run of empty blocks. Each scan is charged, before it is
-// decoded, for the blocks it covers at what such a block can cost at most,
-// in steps of about one arithmetic decision (ScanSteps). Decoding gives up
-// past MaxScans scans or once the charges pass an allowance of
-// FreeStepsPerBlock for each block of the picture, four arithmetic scans of
-// the whole AC band (libjpeg's own progression of arithmetic-coded grey
-// takes 247, of colour less, with Huffman under 50), and StepsPerByte for
-// each byte from the first scan's data on, several times what honest data
-// costs a byte (about 30 steps in an arithmetic refinement, fewer with
-// Huffman).
+// Crafted files can make the decoder work long on little data: libjpeg walks
+// every block that a scan covers, and some blocks cost next to no data: an
+// arithmetic-coded block, whose decisions can each cost almost nothing (in a
+// trained context, or on zero bits, which the decoder reads on once the
+// data has ended), and a Huffman refinement, which visits each position of
+// the band even in a run of empty blocks. Decoding counts its work in steps
+// of about one arithmetic decision (about 4 ns; a Huffman step is about
+// 2 ns). Each scan is charged, before it is decoded, for the blocks it
+// covers at what such a block can cost before its coefficients are known
+// (JpegBlockSteps); an arithmetic-coded AC band is charged further as its
+// blocks are decoded, by what they decoded (JpegBandSteps): one block may
+// take two thousand decisions, paid for by no byte at all. Decoding gives up
+// past MaxScans scans or once the steps pass an allowance:
+// - FloorSteps for any picture, so that a small picture decodes in any
+//   progression an encoder makes;
+// - for each block of the picture, well above what libjpeg's own codings
+//   cost a block of a blank picture, where the data pays for almost
+//   nothing: FreeHuffmanSteps (its progressions are charged 29 to 42 steps,
+//   and 17 more for each further refinement of a deeper script),
+//   FreeArithmeticSteps for an arithmetic-coded progression (92 for its own
+//   of grey, 113 for a script that begins the AC bands a bit lower and
+//   refines them once more), about half a microsecond either way, and
+//   FreeSequentialSteps for one arithmetic-coded scan (38), whose pictures
+//   may have up to four times the blocks of one whose coefficients are kept;
+// - StepsPerByte for each byte from the first scan's data on, several times
+//   what honest data costs a byte (about 15 steps in arithmetic-coded
+//   photos, fewer with Huffman).
 constexpr int MaxScans = 1000;
-constexpr int64_t FreeStepsPerBlock = 4 * (4 + 63);
+constexpr int64_t FloorSteps = int64_t(1) << 24;
+constexpr int64_t FreeHuffmanSteps = 272;
+constexpr int64_t FreeArithmeticSteps = 160;
+constexpr int64_t FreeSequentialSteps = 64;
 constexpr int64_t StepsPerByte = 200;
 
 struct TJpegError {
@@ -45,6 +74,13 @@ struct TJpegError {
 [[noreturn]] void Fail(j_common_ptr info) {
   auto* err = reinterpret_cast<TJpegError*>(info->err);
   info->err->format_message(info, err->Message);
+  std::longjmp(err->Jump, 1);
+}
+
+// Ends the library call under way with a message of ours.
+[[noreturn]] void Refuse(j_common_ptr info, const char* message) {
+  auto* err = reinterpret_cast<TJpegError*>(info->err);
+  std::snprintf(err->Message, sizeof err->Message, "%s", message);
   std::longjmp(err->Jump, 1);
 }
 
@@ -272,29 +308,192 @@ bool SetUpDecoding(jpeg_decompress_struct& info, TJPEGScale scale, TJPEGPerforma
   return multiScan;
 }
 
-// The most the current scan can cost, in steps: the blocks of its MCUs
-// times what one of them can cost (JpegBlockSteps).
+// The most the current scan can cost before its coefficients are known, in
+// steps: the blocks of its MCUs times what one of them can cost
+// (JpegBlockSteps).
 int64_t ScanSteps(const jpeg_decompress_struct& info) {
   return int64_t(info.MCUs_per_row) * info.MCU_rows_in_scan * info.blocks_in_MCU *
          JpegBlockSteps(info.arith_code, info.progressive_mode, info.Ss, info.Se, info.Ah);
 }
 
-// Reads every scan of a multi-scan file from the memory source (in
-// buffered-image mode, after jpeg_start_decompress); false when the file
-// passes MaxScans or its scans' charges pass the allowance.
-bool ConsumeScans(jpeg_decompress_struct& info) {
-  // Nothing of the first scan's data is read yet: what the source holds is
-  // that data and everything after it.
-  const int64_t allowance = FreeStepsPerBlock * CoefficientBlocks(info) +
-                            StepsPerByte * int64_t(info.src->bytes_in_buffer);
-  int64_t steps = ScanSteps(info);
-  for (;;) {
-    int status = jpeg_consume_input(&info);
-    if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED) return true;
-    if (status == JPEG_REACHED_SOS) {
-      steps += ScanSteps(info);
-      if (info.input_scan_number > MaxScans || steps > allowance) return false;
+// The natural (row by row) index of each zigzag position of a block, and the
+// zigzag position of each natural index.
+constexpr uint8_t kNaturalOrder[DCTSIZE2] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+constexpr std::array<uint8_t, DCTSIZE2> kZigzag = [] {
+  std::array<uint8_t, DCTSIZE2> zigzag{};
+  for (int k = 0; k < DCTSIZE2; ++k) zigzag[kNaturalOrder[k]] = uint8_t(k);
+  return zigzag;
+}();
+
+// The AC band of an arithmetic-coded scan, as BandSteps reads it.
+struct TBand {
+  int Low = 1, Al = 0;     // its first zigzag position, the low bit of its values
+  bool Refinement = false;
+  uint64_t Mask = 0;       // its positions, as bits of the natural indices
+  int64_t Most = 0;        // the most BandSteps gives a block
+};
+
+TBand Band(int ss, int se, int ah, int al) {
+  TBand band{std::max(ss, 1), al, ah > 0, 0, 0};
+  int positions = 0;
+  for (int k = band.Low; k <= se && k < DCTSIZE2; ++k, ++positions) band.Mask |= uint64_t(1) << kNaturalOrder[k];
+  // Every position nonzero, of the largest value a coefficient holds.
+  const int64_t magnitude = band.Refinement ? 0 : 2 * std::bit_width(unsigned(32767 >> std::min(al, 15)));
+  band.Most = positions * (3 + magnitude) + 1;
+  return band;
+}
+
+// The coefficients of a block that are not zero, as bits of their natural
+// indices.
+uint64_t NonzeroMask(const JCOEF* block) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  uint64_t zeros = 0;
+  for (int i = 0; i < DCTSIZE2; i += 16) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i + 8));
+    const __m128i packed = _mm_packs_epi16(_mm_cmpeq_epi16(low, zero), _mm_cmpeq_epi16(high, zero));
+    zeros |= uint64_t(uint32_t(_mm_movemask_epi8(packed))) << i;
+  }
+  return ~zeros;
+#else
+  uint64_t mask = 0;
+  for (int i = 0; i < DCTSIZE2; ++i) mask |= uint64_t(block[i] != 0) << i;
+  return mask;
+#endif
+}
+
+// The most the arithmetic decoder can do for a block of the band whose
+// nonzero coefficients it leaves (some): a decision at each position up to
+// the band's last nonzero coefficient and one for the band's end; for each
+// nonzero coefficient two more (the end test before it and the sign of a
+// coefficient it makes nonzero) and, in a first scan, the magnitude's
+// category and bits: one decision for a value of 1, else two for each bit
+// of the value less 1. A band with no nonzero coefficient costs one.
+int64_t BandSteps(const TBand& band, const JCOEF* block, uint64_t nonzero) {
+  int last = 0, count = 0;
+  int64_t steps = 0;
+  for (uint64_t bits = nonzero; bits; bits &= bits - 1, ++count) {
+    const int i = std::countr_zero(bits);
+    last = std::max<int>(last, kZigzag[i]);
+    if (band.Refinement) continue;
+    const unsigned value = unsigned(std::abs(int(block[i]))) >> band.Al;
+    steps += value > 1 ? 2 * std::bit_width(value - 1) : 1;
+  }
+  return steps + (last - band.Low + 1) + 2 * int64_t(count) + 1;
+}
+
+// The count of a decoding's work: what DecodeInto hands the library as its
+// client data.
+struct TDecodeWork {
+  TJpegWork& Counts;
+  // The AC band of the current scan when it is arithmetic-coded (Mask 0
+  // when not), and the library's decoder of its MCUs when CountedDecodeMcu
+  // stands in for it.
+  TBand Band;
+  boolean (*DecodeMcu)(j_decompress_ptr, JBLOCKROW*) = nullptr;
+  // What the bytes the decoder has read pay for (StepsPerByte each) and no
+  // blocks have been charged against yet.
+  int64_t Paid = 0;
+
+  // Charges count blocks of the band that the decoder read the bytes left
+  // - now of the source for: while the bytes read so far pay twice for the
+  // most the blocks can cost, that most, without a look at them (honest
+  // detailed pictures take several bytes a block, and cost no counting),
+  // else what each cost. Past the allowance the decoding ends.
+  template <class Blocks>
+  void Charge(j_decompress_ptr info, size_t left, int64_t count, const Blocks& blocks) {
+    Paid += StepsPerByte * int64_t(left - std::min(left, info->src->bytes_in_buffer));
+    const int64_t most = Band.Most * count;
+    if (Paid >= 2 * most) {
+      Paid -= 2 * most;
+      Counts.Steps += most;
+    } else {
+      blocks([&](const JCOEF* block) {
+        const uint64_t nonzero = NonzeroMask(block) & Band.Mask;
+        Counts.Steps += nonzero ? BandSteps(Band, block, nonzero) : 1;
+      });
     }
+    Check(info);
+  }
+
+  // Ends the decoding once the steps pass the allowance.
+  void Check(j_decompress_ptr info) const {
+    if (Counts.Steps > Counts.Allowance)
+      Refuse(reinterpret_cast<j_common_ptr>(info), "JPEG image takes too much work to decode");
+  }
+};
+
+// Decodes an MCU of an arithmetic-coded AC band through the library's
+// decoder and charges what its blocks decoded (a file of one scan, whose
+// blocks are not kept).
+boolean CountedDecodeMcu(j_decompress_ptr info, JBLOCKROW* blocks) {
+  auto& work = *static_cast<TDecodeWork*>(info->client_data);
+  const size_t left = info->src->bytes_in_buffer;
+  if (!work.DecodeMcu(info, blocks)) return FALSE;
+  work.Charge(info, left, info->blocks_in_MCU, [&](const auto& charge) {
+    for (int b = 0; b < info->blocks_in_MCU; ++b) charge(*blocks[b]);
+  });
+  return TRUE;
+}
+
+// Charges the row of MCUs of an arithmetic-coded AC band that the library
+// has just decoded into its coefficients (a multi-scan file).
+void ChargeRow(jpeg_decompress_struct& info, TDecodeWork& work, size_t left) {
+  const auto row = [&](int c, auto&& body) {
+    const jpeg_component_info& component = *info.cur_comp_info[c];
+    const int v = component.v_samp_factor;
+    // A scan of one component covers its blocks, one of several whole MCUs.
+    const bool alone = info.comps_in_scan == 1;
+    const int height = int(alone ? component.height_in_blocks : RoundUp(component.height_in_blocks, v));
+    const int width = int(alone ? component.width_in_blocks : info.MCUs_per_row * component.MCU_width);
+    const int first = int(info.input_iMCU_row - 1) * v, rows = std::clamp(height - first, 0, v);
+    body(first, rows, width, component);
+  };
+  int64_t count = 0;
+  for (int c = 0; c < info.comps_in_scan; ++c)
+    row(c, [&](int, int rows, int width, const jpeg_component_info&) { count += int64_t(rows) * width; });
+  work.Charge(&info, left, count, [&](const auto& charge) {
+    for (int c = 0; c < info.comps_in_scan; ++c)
+      row(c, [&](int first, int rows, int width, const jpeg_component_info& component) {
+        JBLOCKARRAY blocks = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info),
+                                                          info.coef->coef_arrays[component.component_index],
+                                                          JDIMENSION(first), JDIMENSION(rows), FALSE);
+        for (int y = 0; y < rows; ++y)
+          for (int x = 0; x < width; ++x) charge(blocks[y][x]);
+      });
+  });
+}
+
+// Charges the scan whose header the library has just read and set its
+// decoder up for; an arithmetic-coded AC band goes on being charged as it
+// is decoded, by the MCU in a file of one scan, else by the row
+// (ConsumeScans). Ends the decoding past MaxScans scans or the allowance.
+void ChargeScan(jpeg_decompress_struct& info, TDecodeWork& work) {
+  if (info.input_scan_number > MaxScans)
+    Refuse(reinterpret_cast<j_common_ptr>(&info), "JPEG image has too many scans");
+  work.Counts.Steps += ScanSteps(info);
+  work.Band = info.arith_code && info.Se > 0 ? Band(info.Ss, info.Se, info.Ah, info.Al) : TBand{};
+  if (work.Band.Mask && !info.buffered_image) {
+    work.DecodeMcu = info.entropy->decode_mcu;
+    info.entropy->decode_mcu = CountedDecodeMcu;
+  }
+  work.Check(&info);
+}
+
+// Reads every scan of a multi-scan file from the memory source (in
+// buffered-image mode, after jpeg_start_decompress and the first scan's
+// charge), a row of MCUs at a time, charging each scan and row.
+void ConsumeScans(jpeg_decompress_struct& info, TDecodeWork& work) {
+  for (;;) {
+    const size_t left = info.src->bytes_in_buffer;
+    int status = jpeg_consume_input(&info);
+    if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED) return;
+    if (status == JPEG_REACHED_SOS) ChargeScan(info, work);
+    if ((status == JPEG_ROW_COMPLETED || status == JPEG_SCAN_COMPLETED) && work.Band.Mask) ChargeRow(info, work, left);
   }
 }
 
@@ -330,9 +529,12 @@ void ToBgr(const uint8_t* in, int components, bool adobe, bool grey, int width, 
 // straight into the bitmap's blue, green, red rows; grey output and CMYK
 // (which libjpeg cannot turn into RGB) go through a row buffer.
 void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerformance performance, bool grayscale,
-                TBitmap& bitmap) {
+                TBitmap& bitmap, TJpegWork& counts) {
+  counts = {};
   TDecompressor d(data);
   jpeg_decompress_struct& info = d.Info;
+  TDecodeWork work{counts, {}, nullptr, 0};
+  info.client_data = &work;
   bool multiScan = false;
   Run(d.Err, [&] {
     jpeg_read_header(&info, TRUE);
@@ -340,12 +542,15 @@ void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerform
   });
   if (!FitsMemory(info, multiScan)) throw EOutOfMemory("Out of memory");
 
-  bool complete = true;
   Run(d.Err, [&] {
     jpeg_start_decompress(&info);
-    if (multiScan) complete = ConsumeScans(info);
+    // Nothing of the first scan's data is read yet: what the source holds
+    // is that data and everything after it.
+    const int64_t free = !info.arith_code ? FreeHuffmanSteps : multiScan ? FreeArithmeticSteps : FreeSequentialSteps;
+    counts.Allowance = FloorSteps + free * CoefficientBlocks(info) + StepsPerByte * int64_t(info.src->bytes_in_buffer);
+    ChargeScan(info, work);
+    if (multiScan) ConsumeScans(info, work);
   });
-  if (!complete) throw EJPEG("JPEG image has too many scans");
 
   bitmap.SetPixelFormat(pf24bit);
   bitmap.SetSize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
@@ -365,9 +570,9 @@ void DecodeInto(const std::vector<uint8_t>& data, TJPEGScale scale, TJPEGPerform
 }
 
 std::unique_ptr<TBitmap> Decode(const std::vector<uint8_t>& data, TJPEGScale scale,
-                                TJPEGPerformance performance, bool grayscale) {
+                                TJPEGPerformance performance, bool grayscale, TJpegWork& counts) {
   auto bitmap = std::make_unique<TBitmap>();
-  DecodeInto(data, scale, performance, grayscale, *bitmap);
+  DecodeInto(data, scale, performance, grayscale, *bitmap, counts);
   return bitmap;
 }
 
@@ -421,14 +626,14 @@ bool TJPEGImage::Empty() const { return FData.empty() && (!FBitmap || FBitmap->E
 
 TBitmap* TJPEGImage::DecodedBitmap() const {
   if (BitmapCurrent() || FData.empty()) return FBitmap.get();
-  FBitmap = Decode(FData, Scale, Performance, Grayscale);
+  FBitmap = Decode(FData, Scale, Performance, Grayscale, FWork);
   FBitmapSettings = DecodeSettings();
   return FBitmap.get();
 }
 
 void TJPEGImage::DecodeInto(TBitmap& bitmap) const {
   if (FData.empty()) throw EInvalidGraphic("JPEG image has no data");
-  ::DecodeInto(FData, Scale, Performance, Grayscale, bitmap);
+  ::DecodeInto(FData, Scale, Performance, Grayscale, bitmap, FWork);
 }
 
 void TJPEGImage::DIBNeeded() {
@@ -556,9 +761,18 @@ void TJPEGImage::LoadFromData(std::vector<uint8_t> bytes) {
 
 int64_t JpegBlockSteps(bool arithmetic, bool progressive, int ss, int se, int ah) {
   const int64_t band = se - ss + 1;
-  if (arithmetic) return 4 + band + (ss == 0 && ah == 0 ? 32 : 0);  // a DC difference's sign and magnitude
+  // A DC difference: its zero test, sign and magnitude; a DC refinement: its
+  // bit; an AC refinement first looks for the block's last nonzero
+  // coefficient up to the band's end.
+  if (arithmetic) return 4 + (ss == 0 ? (ah == 0 ? 1 + 32 : 1) : ah > 0 ? se / 4 : 0);
   if (progressive && ss > 0 && ah > 0) return 2 + band / 4;
   return 2;
+}
+
+int64_t JpegBandSteps(const int16_t* block, int ss, int se, int ah, int al) {
+  const TBand band = Band(ss, se, ah, al);
+  const uint64_t nonzero = NonzeroMask(block) & band.Mask;
+  return nonzero ? BandSteps(band, block, nonzero) : 1;
 }
 
 bool JpegLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes) {

@@ -14,6 +14,13 @@ class EJPEG : public EInvalidGraphic {
   using EInvalidGraphic::EInvalidGraphic;
 };
 
+// The work a decoding counted, in steps of about one arithmetic decision,
+// and what its file may cost: the decoding ends once Steps passes
+// Allowance.
+struct TJpegWork {
+  int64_t Steps = 0, Allowance = 0;
+};
+
 enum TJPEGPerformance : uint8_t { jpBestQuality, jpBestSpeed };
 enum TJPEGScale : uint8_t { jsFullSize, jsHalf, jsQuarter, jsEighth };
 enum TJPEGPixelFormat : uint8_t { jf24Bit, jf8Bit };
@@ -45,9 +52,9 @@ class TJPEGImage : public TGraphic {
   // Decodes the compressed data into the bitmap when not done yet (or when
   // Scale, Performance or Grayscale changed since). Raises EJPEG for corrupt
   // or truncated data (a premature end of the data included) and for files
-  // with more than 1000 scans or whose scans together may cost more than a
-  // few passes over the picture's blocks and an amount per byte of their
-  // data allow, EOutOfMemory for pictures whose pixels or (multi-scan files)
+  // with more than 1000 scans or whose decoding would cost more than a few
+  // passes over the picture's blocks and an amount per byte of their data
+  // allow, EOutOfMemory for pictures whose pixels or (multi-scan files)
   // coefficients would need more than 1 GiB, and EInvalidGraphic when there
   // is no data.
   void DIBNeeded();
@@ -66,6 +73,8 @@ class TJPEGImage : public TGraphic {
   void JPEGNeeded();
   // The decoded picture (decodes first).
   TBitmap& Bitmap();
+  // What the last decoding counted, also one that failed.
+  const TJpegWork& DecodingWork() const { return FWork; }
 
   void Assign(const TPersistent* source) override;  // a TJPEGImage or a TBitmap
   void LoadFromStream(TStream& stream) override;     // reads to the stream's end
@@ -97,6 +106,7 @@ class TJPEGImage : public TGraphic {
   // The settings FBitmap was decoded with; -1 when it was assigned.
   mutable int FBitmapSettings = -1;
   int FWidth = 0, FHeight = 0;  // full size from the frame header (or the assigned bitmap)
+  mutable TJpegWork FWork;
 };
 
 // What loading the JPEG data in the stream (from its start; the position is
@@ -112,12 +122,19 @@ class TJPEGImage : public TGraphic {
 // multi-scan files, the coefficients of every component).
 bool JpegLoadClaim(TStream& stream, int64_t& width, int64_t& height, int64_t& loadBytes);
 
-// The most one block of a scan can cost the decoder, in steps of about one
-// arithmetic decision, for a scan of the coding, the mode and the spectral
-// band ss..se at the low bit ah's refinement (ah 0: the band's first
-// scan). An arithmetic-coded block may take a decision at each position of
-// the band (and a first DC scan some for the difference's magnitude); a
-// Huffman refinement of an AC band visits each position; any other Huffman
-// block costs at least a bit of the data, which the allowance a byte of the
-// file pays, or is passed over in a run of empty blocks.
+// The most one block of a scan can cost the decoder before its coefficients
+// are known, in steps of about one arithmetic decision, for a scan of the
+// coding, the mode and the spectral band ss..se at the low bit ah's
+// refinement (ah 0: the band's first scan). An arithmetic-coded block costs
+// a few steps, and a first DC scan some for the difference's magnitude; its
+// AC band is charged as it is decoded (JpegBandSteps). A Huffman refinement
+// of an AC band visits each position; any other Huffman block costs at least
+// a bit of the data, which the allowance a byte of the file pays, or is
+// passed over in a run of empty blocks.
 int64_t JpegBlockSteps(bool arithmetic, bool progressive, int ss, int se, int ah);
+// The most decoding the AC band ss..se (of a sequential scan: 1..63) of one
+// block can have cost an arithmetic-coded scan at the low bit ah's
+// refinement (ah 0: the band's first scan) that leaves values of bit al and
+// up, in steps, from the block's 64 coefficients in natural order after it:
+// the decisions about its positions, signs and magnitudes.
+int64_t JpegBandSteps(const int16_t* block, int ss, int se, int ah, int al);

@@ -45,29 +45,54 @@ namespace {
   throw std::runtime_error(message);
 }
 
+// One sequential scan per component; a DC scan, then the whole AC band.
+const jpeg_scan_info kScanPerComponent[] = {{1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
+const jpeg_scan_info kWholeBand[] = {{1, {0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}};
+
+// libjpeg's compressor into memory, set up for the kind's colours (colour
+// taken in as space), sampling and scans, coded by Huffman or arithmetically.
+struct TJpegWriter {
+  jpeg_compress_struct Info{};
+  jpeg_error_mgr Err{};
+  unsigned char* Buffer = nullptr;
+  unsigned long Size = 0;
+
+  TJpegWriter(TJpegCraft kind, J_COLOR_SPACE space, bool arithmetic) {
+    Info.err = jpeg_std_error(&Err);
+    Err.error_exit = JpegFailed;
+    jpeg_create_compress(&Info);
+    jpeg_mem_dest(&Info, &Buffer, &Size);
+    const bool cmyk = kind == TJpegCraft::Cmyk || kind == TJpegCraft::ProgressiveCmyk;
+    const bool grey = kind == TJpegCraft::Grey || kind == TJpegCraft::ProgressiveGrey;
+    Info.input_components = cmyk ? 4 : grey ? 1 : 3;
+    Info.in_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : space;
+    jpeg_set_defaults(&Info);
+    if (cmyk) jpeg_set_colorspace(&Info, JCS_CMYK);
+    if (kind == TJpegCraft::Progressive444) Info.comp_info[0].h_samp_factor = Info.comp_info[0].v_samp_factor = 1;
+    Info.arith_code = arithmetic;
+    if (kind == TJpegCraft::ScanPerComponent)
+      Info.scan_info = kScanPerComponent, Info.num_scans = 3;
+    else if (kind != TJpegCraft::Baseline && kind != TJpegCraft::Cmyk && kind != TJpegCraft::Grey)
+      jpeg_simple_progression(&Info);
+  }
+  ~TJpegWriter() {
+    jpeg_destroy_compress(&Info);
+    std::free(Buffer);
+  }
+  std::vector<uint8_t> Finish() {
+    jpeg_finish_compress(&Info);
+    return std::vector<uint8_t>(Buffer, Buffer + Size);
+  }
+};
+
 }  // namespace
 
 std::vector<uint8_t> CraftedJpeg(int width, int height, TJpegCraft kind, bool arithmetic) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr err{};
-  info.err = jpeg_std_error(&err);
-  err.error_exit = JpegFailed;
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_create_compress(&info);
-  jpeg_mem_dest(&info, &buffer, &size);
-  const bool cmyk = kind == TJpegCraft::Cmyk || kind == TJpegCraft::ProgressiveCmyk;
-  const bool grey = kind == TJpegCraft::Grey || kind == TJpegCraft::ProgressiveGrey;
+  TJpegWriter writer(kind, JCS_RGB, arithmetic);
+  jpeg_compress_struct& info = writer.Info;
   info.image_width = JDIMENSION(width);
   info.image_height = JDIMENSION(height);
-  info.input_components = cmyk ? 4 : grey ? 1 : 3;
-  info.in_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&info);
-  if (cmyk) jpeg_set_colorspace(&info, JCS_CMYK);
   jpeg_set_quality(&info, 75, TRUE);
-  if (kind == TJpegCraft::Progressive444) info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
-  info.arith_code = arithmetic;
-  if (kind != TJpegCraft::Baseline && kind != TJpegCraft::Cmyk && kind != TJpegCraft::Grey) jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
   std::vector<JSAMPLE> row(size_t(width) * size_t(info.input_components));
   while (info.next_scanline < info.image_height) {
@@ -75,10 +100,35 @@ std::vector<uint8_t> CraftedJpeg(int width, int height, TJpegCraft kind, bool ar
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&info, rows, 1);
   }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::vector<uint8_t> data(buffer, buffer + size);
-  std::free(buffer);
+  return writer.Finish();
+}
+
+std::vector<uint8_t> CraftedTrainedJpeg(int width, int height, TJpegCraft kind, int value, int mcus, int zeroBytes) {
+  TJpegWriter writer(kind, JCS_YCbCr, true);
+  jpeg_compress_struct& info = writer.Info;
+  if (kind == TJpegCraft::ProgressiveGrey) info.scan_info = kWholeBand, info.num_scans = 2;
+  // The training: a row of mcus MCUs, their coefficients written directly.
+  info.image_width = JDIMENSION(8 * info.comp_info[0].h_samp_factor * mcus);
+  info.image_height = JDIMENSION(8 * info.comp_info[0].v_samp_factor);
+  const auto common = reinterpret_cast<j_common_ptr>(&info);
+  jvirt_barray_ptr arrays[4];
+  for (int c = 0; c < info.num_components; ++c) {
+    const JDIMENSION h = JDIMENSION(info.comp_info[c].h_samp_factor), v = JDIMENSION(info.comp_info[c].v_samp_factor);
+    arrays[c] = info.mem->request_virt_barray(common, JPOOL_IMAGE, TRUE, h * JDIMENSION(mcus), v, v);
+  }
+  jpeg_write_coefficients(&info, arrays);
+  for (int c = 0; c < info.num_components; ++c)
+    for (int y = 0; y < info.comp_info[c].v_samp_factor; ++y) {
+      JBLOCKROW row = info.mem->access_virt_barray(common, arrays[c], JDIMENSION(y), 1, TRUE)[0];
+      for (int b = 0; b < info.comp_info[c].h_samp_factor * mcus; ++b) std::fill(row[b] + 1, row[b] + DCTSIZE2, JCOEF(value));
+    }
+  std::vector<uint8_t> data = writer.Finish();
+  // The whole picture's size in the frame header, zero bytes before the end.
+  size_t frame = 2;
+  while (data[frame] != 0xFF || (data[frame + 1] != 0xC9 && data[frame + 1] != 0xCA)) ++frame;
+  data[frame + 5] = uint8_t(height >> 8), data[frame + 6] = uint8_t(height);
+  data[frame + 7] = uint8_t(width >> 8), data[frame + 8] = uint8_t(width);
+  data.insert(data.end() - 2, size_t(zeroBytes), 0);
   return data;
 }
 

@@ -28,11 +28,19 @@ enum class TJpegCraft {
   Grey,
   ProgressiveGrey,
   Progressive444,  // YCbCr at full resolution in progressive scans
+  ScanPerComponent,  // YCbCr 4:2:0 in one sequential scan per component
 };
 // A width x height JPEG of the kind, of smooth stripes (so the file stays
 // small), made by libjpeg (progressive scans: libjpeg's own progression),
 // coded by Huffman or arithmetically.
 std::vector<uint8_t> CraftedJpeg(int width, int height, TJpegCraft kind, bool arithmetic = false);
+// A width x height arithmetic-coded JPEG of the kind (Baseline, Cmyk,
+// ScanPerComponent, ProgressiveGrey: a DC scan, one of the whole AC band)
+// whose data holds its first mcus MCUs, all 63 AC coefficients at value, then
+// zeroBytes zero bytes; on zero bits the statistics they trained decode more
+// such blocks, to the end for 32 MCUs of 2048 (Baseline) or 16384 (others).
+std::vector<uint8_t> CraftedTrainedJpeg(int width, int height, TJpegCraft kind, int value, int mcus,
+                                        int zeroBytes = 0);
 // The JPEG with stray bytes between the markers before its frame header
 // (which the decoder passes over with a warning).
 std::vector<uint8_t> WithStrayBytesBeforeFrame(std::vector<uint8_t> jpeg, int count = 1);

@@ -2,6 +2,7 @@
 // size and scan limits, encoding and the stored fuzz findings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <jpeglib.h>
@@ -109,6 +110,16 @@ std::vector<uint8_t> ManyScans(int count, int size, bool arithmetic = false, int
   std::vector<uint8_t> scan(data.begin() + long(band), data.end() - 2);
   for (int i = 2 * al + 3; i <= count; i += al + 1) data.insert(data.end() - 2, scan.begin(), scan.end());
   return data;
+}
+
+// A blank A4 page at 300 dpi with one line, in grey, arithmetic-coded in a
+// progression that begins the AC bands a bit lower than libjpeg's own and
+// refines them three times, as cjpeg's -scans makes it: 1.5 KB.
+std::vector<uint8_t> DeepProgressionPage() {
+  TSamples page{2480, 3508, 1, std::vector<uint8_t>(size_t(2480) * 3508, 255)};
+  for (int y = 1750; y < 1753; ++y) std::fill_n(page.Bytes.begin() + y * 2480 + 200, 2080, 0);
+  return WriteJpeg(page, JCS_GRAYSCALE, 50, false, {{1, {0}, 0, 0, 0, 1}, {1, {0}, 1, 5, 0, 3}, {1, {0}, 6, 63, 0, 3},
+      {1, {0}, 1, 63, 3, 2}, {1, {0}, 1, 63, 2, 1}, {1, {0}, 0, 0, 1, 0}, {1, {0}, 1, 63, 1, 0}}, true);
 }
 
 }  // namespace
@@ -221,35 +232,68 @@ TEST(JpegDecoding, RefusesHugeAndEndlessFiles) {
 
 // Files whose scans may cost more than a few passes over their blocks and
 // what their data pays for are refused; libjpeg's own progressions are not.
-// What each kind of scan is charged a block: arithmetic by its band (and
-// the DC difference's bits on a first DC scan), a Huffman AC refinement by
-// a quarter of its band, any other Huffman scan at two steps.
+// What each kind of scan is charged a block before it is decoded: an
+// arithmetic block a few steps (and the DC difference's bits on a first DC
+// scan, a look for the last nonzero coefficient on an AC refinement; its AC
+// band is charged as decoded), a Huffman AC refinement a quarter of its
+// band, any other Huffman scan two steps.
 TEST(JpegDecoding, EachKindOfScanIsChargedWhatItsBlocksCanCost) {
   const struct {
     bool Arithmetic, Progressive;
     int Ss, Se, Ah;
     int64_t Steps;
   } kinds[] = {
-      {true, false, 0, 63, 0, 4 + 64 + 32},  {true, true, 0, 0, 0, 4 + 1 + 32}, {true, true, 0, 0, 1, 4 + 1},
-      {true, true, 1, 63, 0, 4 + 63},        {true, true, 1, 5, 2, 4 + 5},      {false, false, 0, 63, 0, 2},
-      {false, true, 0, 0, 0, 2},             {false, true, 0, 0, 1, 2},         {false, true, 1, 63, 0, 2},
-      {false, true, 1, 63, 1, 2 + 63 / 4},   {false, true, 6, 13, 3, 2 + 8 / 4},
+      {true, false, 0, 63, 0, 4 + 1 + 32},   {true, true, 0, 0, 0, 4 + 1 + 32}, {true, true, 0, 0, 1, 4 + 1},
+      {true, true, 1, 63, 0, 4},             {true, true, 1, 5, 2, 4 + 5 / 4},  {true, true, 6, 63, 1, 4 + 63 / 4},
+      {false, false, 0, 63, 0, 2},           {false, true, 0, 0, 0, 2},         {false, true, 0, 0, 1, 2},
+      {false, true, 1, 63, 0, 2},            {false, true, 1, 63, 1, 2 + 63 / 4}, {false, true, 6, 13, 3, 2 + 8 / 4},
   };
   for (const auto& k : kinds)
     EXPECT_EQ(JpegBlockSteps(k.Arithmetic, k.Progressive, k.Ss, k.Se, k.Ah), k.Steps)
         << k.Arithmetic << k.Progressive << " " << k.Ss << "-" << k.Se << " " << k.Ah;
 }
 
+// What an arithmetic-coded block's AC band is charged from its coefficients
+// (natural index, value): a decision a position up to its last nonzero
+// coefficient and one for its end, two more for each nonzero coefficient
+// and, in a first scan, two for each bit of a magnitude less 1 (one for 1).
+TEST(JpegDecoding, ArithmeticBandIsChargedByItsCoefficients) {
+  const struct {
+    std::vector<std::pair<int, int16_t>> Coefficients;
+    int Ss, Se, Ah, Al, Steps;
+  } rows[] = {
+      {{}, 1, 63, 0, 0, 1},  {{{1, 1}}, 6, 63, 0, 0, 1},  {{{1, -4}}, 1, 63, 0, 2, 5},  {{{63, 2}}, 6, 63, 1, 1, 61},
+      {{{1, -3}, {16, 5}}, 1, 63, 0, 0, 3 + 4 + 4 + 6 + 1},  {{{63, 16384}}, 0, 63, 0, 0, 63 + 2 + 28 + 1},
+  };
+  for (const auto& r : rows) {
+    int16_t block[64] = {};
+    for (auto [i, v] : r.Coefficients) block[i] = v;
+    EXPECT_EQ(JpegBandSteps(block, r.Ss, r.Se, r.Ah, r.Al), r.Steps) << r.Ss << "-" << r.Se << " " << r.Ah;
+  }
+}
+
+// Files whose decoding would cost more than their allowance end within a
+// tenth past it: refused as their scans are read or, arithmetic-coded, as
+// their blocks decode, charged what they decoded. Data of a few trained
+// blocks whose zero bits then decode into blocks of two thousand decisions
+// each (whether the data ends or zero bytes follow) is refused; libjpeg's
+// own progressions, and a deep one of a blank page, are not.
 TEST(JpegDecoding, ScanWorkBound) {
   const std::pair<std::vector<uint8_t>, bool> rows[] = {
       {ManyScans(991, 512, true, 9), true},  // the AC band begun again after each refinement
       {ManyScans(991, 512, false, 9), true},
-      {ManyScans(11, 2048, true, 9), true},  // nine refinements of a large picture in a few hundred bytes
+      {ManyScans(34, 2048, true, 10), true},  // thirty refinements of a large picture in a few hundred bytes
+      {CraftedTrainedJpeg(1024, 1024, TJpegCraft::Baseline, 2048, 32), true},
+      {CraftedTrainedJpeg(1024, 1024, TJpegCraft::Baseline, 2048, 32, 4096), true},
+      {CraftedTrainedJpeg(1024, 1024, TJpegCraft::Cmyk, 16384, 32), true},
+      {CraftedTrainedJpeg(1024, 1024, TJpegCraft::ScanPerComponent, 16384, 32), true},
+      {CraftedTrainedJpeg(1024, 1024, TJpegCraft::ProgressiveGrey, 16384, 32), true},
       {CraftedJpeg(640, 480, TJpegCraft::Progressive), false},
       {CraftedJpeg(640, 480, TJpegCraft::Progressive444), false},
       {CraftedJpeg(640, 480, TJpegCraft::ProgressiveGrey), false},
       {CraftedJpeg(640, 480, TJpegCraft::Progressive, true), false},
-      {CraftedJpeg(1024, 1024, TJpegCraft::ProgressiveGrey, true), false},  // the dearest: 247 of 272 steps a block
+      {CraftedJpeg(1024, 1024, TJpegCraft::ProgressiveGrey, true), false},  // 92 steps a block
+      {DeepProgressionPage(), false},  // 113 steps a block of 160
   };
   for (const auto& [data, refused] : rows) {
     TJPEGImage jpeg;
@@ -258,8 +302,13 @@ TEST(JpegDecoding, ScanWorkBound) {
       jpeg.DIBNeeded();
       EXPECT_FALSE(refused) << data.size();
     } catch (const EJPEG& e) {
-      EXPECT_TRUE(refused && e.Message == "JPEG image has too many scans") << e.Message;
+      EXPECT_TRUE(refused && e.Message == "JPEG image takes too much work to decode") << e.Message;
     }
+    const TJpegWork& work = jpeg.DecodingWork();
+    if (refused)
+      EXPECT_TRUE(work.Steps > work.Allowance && work.Steps - work.Allowance < work.Allowance / 10) << data.size();
+    else
+      EXPECT_LT(work.Steps * 2, work.Allowance) << data.size();
   }
 }
 
