@@ -114,20 +114,29 @@ bool TChunkPLTE::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   TChunk::LoadFromStream(stream, name, size);
   if (size % 3 != 0 || size / 3 > 256) throw EPNGInvalidPalette(pnglang::EPNGInvalidPaletteText);
   EntryCount = static_cast<int>(size / 3);
+  // A file's palette (the last, see TPNGObject::PlacePalette) colours the
+  // picture once the whole file is read: nothing needs the colours before,
+  // and a file may hold any number of palettes. The gamma that counts for
+  // it is the one read before it, as no later one counts.
+  if (!Owner().Reading()) TakeColors();
+  return true;
+}
+
+void TChunkPLTE::TakeColors() {
   // Other pictures may carry a suggested palette; it is kept as it is. An
   // empty palette gives no colours and leaves the picture's alone.
   TChunkIHDR& header = GetHeader();
-  if (header.HeaderData.ColorType != COLOR_PALETTE || EntryCount == 0) return true;
+  if (header.HeaderData.ColorType != COLOR_PALETTE || EntryCount == 0) return;
   // A palette read after another replaces it whole: indices past its
   // entries show the colours they start with, as in a file that holds this
   // palette alone.
   if (Owner().ChunkList().FindChunk<TChunkPLTE>() != this) header.InstallStartPalette();
+  Owner().SettleGamma();
   const auto& gamma = Owner().GammaLookup;
   std::vector<PALETTEENTRY> entries(static_cast<size_t>(EntryCount));
   for (size_t i = 0; i < entries.size(); ++i)
     entries[i] = {gamma[Data[3 * i]], gamma[Data[3 * i + 1]], gamma[Data[3 * i + 2]], 0};
   Owner().SetPalette(CreatePalette(entries.data(), EntryCount));
-  return true;
 }
 
 bool TChunkPLTE::SaveToStream(TStream& stream) {
@@ -188,7 +197,7 @@ bool TChunkgAMA::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
     int palette = list.IndexOfClass<TChunkPLTE>();
     if (palette >= 0 && palette < GetIndex()) return true;
   }
-  Owner().BuildGamma(GetValue());
+  Owner().TakeGamma(GetValue());
   return true;
 }
 

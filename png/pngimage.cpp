@@ -621,6 +621,7 @@ void TChunkIDAT::PreparePalette() {
 }
 
 bool TChunkIDAT::LoadFromStream(TStream& stream, const TChunkName&, uint32_t size) {
+  Owner().SettleGamma();
   StartImageData();
   if (HeaderChunk->UsesPalette()) PreparePalette();
   DecodeImageData(*this, stream, size);
@@ -671,19 +672,35 @@ void TPNGObject::ReleaseCanvasHandle(HDC dc) {
 void TPNGObject::InitializeGamma() {
   for (int i = 0; i < 256; ++i)
     GammaLookup[size_t(i)] = InverseGammaLookup[size_t(i)] = static_cast<uint8_t>(i);
-  FGammaBuilt = 0;
+  FGammaBuilt = FGammaTaken = 0;
 }
 
 void TPNGObject::BuildGamma(uint32_t value) {
   // Building the same value again writes what the tables hold.
   if (value == 0 || value == FGammaBuilt) return;
   double exponent = 1.0 / (value / 100000.0 * 2.2);
+  for (int i = 0; i < 256; ++i) InverseGammaLookup[size_t(i)] = static_cast<uint8_t>(i);
   for (int i = 0; i < 256; ++i) {
     auto g = static_cast<uint8_t>(std::nearbyint(std::pow(i / 255.0, exponent) * 255.0));
     GammaLookup[size_t(i)] = g;
     InverseGammaLookup[g] = static_cast<uint8_t>(i);
   }
   FGammaBuilt = value;
+  ++FGammaBuilds;
+}
+
+void TPNGObject::TakeGamma(uint32_t value) {
+  FGammaTaken = value;
+  if (!FReading) SettleGamma();
+}
+
+void TPNGObject::SettleGamma() {
+  if (FGammaTaken == FGammaBuilt) return;
+  if (FGammaTaken == 0) {
+    InitializeGamma();
+    return;
+  }
+  BuildGamma(FGammaTaken);
 }
 
 void TPNGObject::ClearChunks() {
@@ -806,37 +823,54 @@ void TPNGObject::LoadFromStream(TStream& source) {
   uint8_t signature[8];
   if (stream.Read(signature, 8) != 8 || std::memcmp(signature, kSignature, 8) != 0)
     throw EPNGInvalidFileHeader(pnglang::EPNGInvalidFileHeaderText);
-  // A failure leaves the chunks read so far, the failing one included.
-  bool imageDataSeen = false;
-  for (;;) {
-    uint32_t length;
-    TChunkName name;
-    ReadChunkHeader(stream, length, name);
-    if (FChunks.Count() == 0 && name != "IHDR") throw EPNGIHDRNotFirst(pnglang::EPNGIHDRNotFirstText);
-    // The image data reader takes the whole first run of IDAT chunks; a later
-    // run, and chromaticities, are passed over.
-    if ((imageDataSeen && name == "IDAT") || name == "cHRM") {
-      stream.Seek(int64_t(length) + 4, soCurrent);
-      continue;
+  FReading = true;
+  try {
+    // A failure leaves the chunks read so far, the failing one included.
+    bool imageDataSeen = false;
+    for (;;) {
+      uint32_t length;
+      TChunkName name;
+      ReadChunkHeader(stream, length, name);
+      if (FChunks.Count() == 0 && name != "IHDR") throw EPNGIHDRNotFirst(pnglang::EPNGIHDRNotFirstText);
+      // The image data reader takes the whole first run of IDAT chunks; a
+      // later run, and chromaticities, are passed over.
+      if ((imageDataSeen && name == "IDAT") || name == "cHRM") {
+        stream.Seek(int64_t(length) + 4, soCurrent);
+        continue;
+      }
+      if (name == "IDAT") imageDataSeen = true;
+      TChunk* chunk = FChunks.Append(CreateChunkByName(*this, name));
+      // A critical chunk (upper-case first letter) of no registered class
+      // cannot be understood.
+      if (typeid(*chunk) == typeid(TChunk) && !(name.Chars[0] & 0x20) && name.Chars[0] != 0)
+        RaiseError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
+      // A chunk that answers false ends the file here.
+      bool more = chunk->LoadFromStream(stream, name, length);
+      if (auto* palette = dynamic_cast<TChunkPLTE*>(chunk)) PlacePalette(*palette, imageDataSeen);
+      if (!more || name == "IEND") break;
     }
-    if (name == "IDAT") imageDataSeen = true;
-    TChunk* chunk = FChunks.Append(CreateChunkByName(*this, name));
-    // A critical chunk (upper-case first letter) of no registered class
-    // cannot be understood.
-    if (typeid(*chunk) == typeid(TChunk) && !(name.Chars[0] & 0x20) && name.Chars[0] != 0)
-      RaiseError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
-    // A chunk that answers false ends the file here.
-    bool more = chunk->LoadFromStream(stream, name, length);
-    if (auto* palette = dynamic_cast<TChunkPLTE*>(chunk)) PlacePalette(*palette, imageDataSeen);
-    if (!more || name == "IEND") break;
+    if (!imageDataSeen) throw EPNGNoImageData(pnglang::EPNGNoImageDataText);
+    // A palette picture whose palette never came (or held no colour) has no
+    // colours: shown in the halftone colours it starts with, it would be a
+    // wrong picture.
+    if (Header().HeaderData.ColorType == COLOR_PALETTE && !FChunks.FindChunk<TChunkPLTE>())
+      throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
+  } catch (...) {
+    try {
+      EndReading();
+    } catch (...) {
+      // The first failure is the one to tell.
+    }
+    throw;
   }
-  if (!imageDataSeen) throw EPNGNoImageData(pnglang::EPNGNoImageDataText);
-  // A palette picture whose palette never came (or held no colour) has no
-  // colours: shown in the halftone colours it starts with, it would be a
-  // wrong picture.
-  if (Header().HeaderData.ColorType == COLOR_PALETTE && !FChunks.FindChunk<TChunkPLTE>())
-    throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
+  EndReading();
   Changed();
+}
+
+void TPNGObject::EndReading() {
+  FReading = false;
+  SettleGamma();
+  if (auto* palette = FChunks.FindChunk<TChunkPLTE>()) palette->TakeColors();
 }
 
 void TPNGObject::PlacePalette(TChunkPLTE& palette, bool imageDataSeen) {
@@ -902,6 +936,7 @@ void TPNGObject::AssignPNG(const TPNGObject& source) {
   }
   GammaLookup = source.GammaLookup;
   InverseGammaLookup = source.InverseGammaLookup;
+  FGammaBuilt = FGammaTaken = source.FGammaBuilt;
 }
 
 void TPNGObject::AssignHandle(HBITMAP handle, bool transparent, TColor transparentColor) {

@@ -359,9 +359,13 @@ class TChunkPLTE : public TChunk {
   void Assign(const TChunk& source) override;
   // A palette picture takes the entries as its colours (through the gamma
   // table), in place of those of any palette before; an empty chunk, and
-  // the chunk of other pictures, change no colour.
+  // the chunk of other pictures, change no colour. While a file is read
+  // the colours wait for its end (TakeColors), where only the palette the
+  // list keeps, the last read, is taken.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
+  // Makes the entries the picture's colours, as reading the chunk does.
+  void TakeColors();
   // The colour-table entry; EPngError for an index from EntryCount on.
   RGBQUAD GetPaletteItem(int index) const;
   int EntryCount = 0;
@@ -613,14 +617,26 @@ class TPNGObject : public TGraphic {
   void SetMaxIdatSize(uint32_t value) { FMaxIdatSize = std::clamp<uint32_t>(value, 65535, 0x7FFFFFFF); }
 
   // Sample to display value (decoding) and back (encoding); the identity
-  // until a gAMA chunk is read.
+  // until a gAMA chunk is read. They are the tables of the gAMA value that
+  // counts, the last one taken, as though it were the file's only one.
   std::array<uint8_t, 256> GammaLookup{};
   std::array<uint8_t, 256> InverseGammaLookup{};
   void InitializeGamma();
-  // Builds the tables for a gAMA value other than 0 (entries of the
-  // inverse table that the value does not reach keep what they held). A
-  // run of chunks of one value builds them once.
+  // Builds the tables for a gAMA value other than 0, from the identity
+  // (entries of the inverse table that the value does not reach stay the
+  // identity's); nothing when they are built for it already.
   void BuildGamma(uint32_t value);
+  // The gAMA value that counts from now on (0: the identity). The tables
+  // are built for it at once; while a file is read, once, when the palette
+  // or the image data first needs them or the file has been read, so that
+  // however many gAMA chunks a file holds its tables are built once.
+  void TakeGamma(uint32_t value);
+  // Builds the tables for the value taken, when they are not built for it.
+  void SettleGamma();
+  // How often the tables were built since the object was made.
+  int64_t GammaBuilds() const { return FGammaBuilds; }
+  // True while LoadFromStream reads a file.
+  bool Reading() const { return FReading; }
 
   TPNGList& ChunkList() { return FChunks; }
   const TPNGList& ChunkList() const { return FChunks; }
@@ -768,8 +784,14 @@ class TPNGObject : public TGraphic {
   uint32_t FMaxIdatSize = 65535;
   bool FConstructing = false;
   TTextRoom FTextRoom;
-  // The gAMA value the tables were last built for, 0 for none.
-  uint32_t FGammaBuilt = 0;
+  // The gAMA value the tables were last built for and the one taken, 0 for
+  // none.
+  uint32_t FGammaBuilt = 0, FGammaTaken = 0;
+  int64_t FGammaBuilds = 0;
+  bool FReading = false;
+  // Ends the reading of a file (LoadFromStream) however it ends: what was
+  // left to do once every chunk is read is done.
+  void EndReading();
 };
 
 // The codec's start-up: registers TPNGObject with TPicture for the

@@ -1,5 +1,6 @@
 // Files of piled-up chunks are claimed and read in stream calls that follow
-// their bytes, show their pictures and are saved by the list's rules.
+// their bytes, with the gamma tables built once at most, show their pictures
+// and are saved by the list's rules.
 #include <gtest/gtest.h>
 
 #include "tests/png/pngreference.h"
@@ -27,6 +28,15 @@ TChunks WithoutImageData(TChunks chunks) {
   for (auto& [name, data] : chunks)
     if (name == "IDAT") data.clear();
   return chunks;
+}
+// Chunks taken in turn from each pile until all are spent.
+TChunks Alternating(const TChunks& a, const TChunks& b) {
+  TChunks both;
+  for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+    if (i < a.size()) both.push_back(a[i]);
+    if (i < b.size()) both.push_back(b[i]);
+  }
+  return both;
 }
 }  // namespace
 
@@ -56,6 +66,11 @@ TEST(PngPiles, EachPileIsReadInWorkOfItsBytesAndSavedByTheRules) {
       {"empty IDAT", header + Pile(100000, "IDAT") + grey + Pile(100000, "IDAT") + end, header + grey + end, greys},
       {"empty ancillary", header + Pile(200000, "abCd") + grey + end, {}, greys},
       {"zTXt past the text total", texts, {}, greys},
+      // The gamma is the last one's, built once.
+      {"alternating gAMA",
+       header + Alternating(Pile(50000, "gAMA", {0, 0, 0xB1, 0x8F}), Pile(50000, "gAMA", {0, 1, 0x86, 0xA0})) + grey + end,
+       {},
+       {0xBABABA, 0x888888}},
   };
   for (const auto& row : rows) {
     TChunkStream stream;
@@ -68,6 +83,7 @@ TEST(PngPiles, EachPileIsReadInWorkOfItsBytesAndSavedByTheRules) {
     TPNGObject png;
     png.LoadFromStream(read);
     EXPECT_LE(std::max(claimed.Calls, read.Calls), calls) << row.Name;
+    EXPECT_LE(png.GammaBuilds(), 1) << row.Name;
     EXPECT_EQ(png.TextRoom().Left(), row.Chunks == texts ? 0 : kMaxFileTextBytes) << row.Name;
     TBitmap bitmap;
     bitmap.Assign(&png);
