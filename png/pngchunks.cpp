@@ -32,11 +32,12 @@ int KeywordEnd(const std::vector<uint8_t>& data) {
   return zero == data.end() ? -1 : static_cast<int>(zero - data.begin());
 }
 
-// The bytes in memory as one block.
+// The bytes in memory as one block (none when there are none). Small
+// enough to be held in the function object itself.
 TTextInput OneBlock(const uint8_t* data, size_t size) {
-  return [data, size, given = false](const uint8_t*& block, size_t& count) mutable {
-    if (given) return false;
-    block = data, count = size, given = true;
+  return [data, size](const uint8_t*& block, size_t& count) mutable {
+    if (size == 0) return false;
+    block = data, count = size, size = 0;
     return true;
   };
 }
@@ -45,8 +46,17 @@ TTextInput OneBlock(const uint8_t* data, size_t size) {
 namespace pngcodec {
 
 int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text, int64_t* inflated) {
-  z_stream zs{};
-  if (inflateInit(&zs) != Z_OK) return kTextNotInflated;
+  return TTextInflater().Inflate(input, limit, text, inflated);
+}
+
+}  // namespace pngcodec
+
+int64_t TTextInflater::Inflate(const TTextInput& input, int64_t limit, std::string* text, int64_t* inflated,
+                               std::string* small) {
+  if (inflated) *inflated = 0;
+  if (!Ready) Ready = inflateInit(&Stream) == Z_OK;
+  if (!Ready || inflateReset(&Stream) != Z_OK) return kTextNotInflated;
+  z_stream& zs = Stream;
   uint8_t block[16384];
   int64_t size = 0, outcome = kTextNotInflated;
   bool more = true;
@@ -72,19 +82,33 @@ int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text, i
     if (text) text->append(reinterpret_cast<char*>(block), made);
     if (rc == Z_STREAM_END) {
       outcome = size;
+      if (small && size_t(size) == made) small->assign(reinterpret_cast<char*>(block), made);
       break;
     }
     // A call that found no input waits for the next block.
     if (rc != Z_OK && !(rc == Z_BUF_ERROR && zs.avail_in == 0 && more)) break;
   }
-  inflateEnd(&zs);
   if (inflated) *inflated = size;
   return outcome;
 }
 
-}  // namespace pngcodec
-
 // --- The room for text ------------------------------------------------------------
+
+TTextRoom::TTextRoom() = default;
+TTextRoom::~TTextRoom() = default;
+TTextRoom::TTextRoom(TTextRoom&&) noexcept = default;
+TTextRoom& TTextRoom::operator=(TTextRoom&&) noexcept = default;
+
+void TTextRoom::EndInflating() { FInflater.reset(); }
+
+bool TTextRoom::InflateAgain(const TTextInput& input, int64_t length, std::string& text) {
+  if (!FInflater) FInflater = std::make_unique<TTextInflater>();
+  text.clear();
+  text.reserve(static_cast<size_t>(length));
+  if (FInflater->Inflate(input, length, &text) == length) return true;
+  text.clear();
+  return false;
+}
 
 bool TTextRoom::Take(int64_t bytes) {
   if (bytes < 0 || bytes > FLeft) return false;
@@ -92,11 +116,12 @@ bool TTextRoom::Take(int64_t bytes) {
   return true;
 }
 
-int64_t TTextRoom::Inflate(const TTextInput& input) {
+int64_t TTextRoom::Inflate(const TTextInput& input, std::string* small) {
   if (FLeft <= 0) return kTextTooLong;
   const int64_t bound = std::min(kMaxChunkTextBytes, FLeft);
   int64_t inflated = 0;
-  const int64_t outcome = InflateText(input, bound, nullptr, &inflated);
+  if (!FInflater) FInflater = std::make_unique<TTextInflater>();
+  const int64_t outcome = FInflater->Inflate(input, bound, nullptr, &inflated, small);
   FLeft -= outcome == kTextTooLong ? bound : inflated;
   return outcome;
 }
@@ -406,18 +431,17 @@ bool TChunkzTXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   int64_t length = kTextNotInflated;
   const uint8_t* compressed = Data.data() + method + 1;
   const size_t compressedSize = method < Data.size() ? Data.size() - method - 1 : 0;
-  // The text is inflated once to count it and, when it is kept, once more
-  // into a string of its size.
+  // The text is inflated once to count it (and a short one taken then) and,
+  // when it is kept, once more into a string of its size.
   if (method < Data.size() && Data[method] == 0)
-    length = Owner().TextRoom().Inflate(OneBlock(compressed, compressedSize));
+    length = Owner().TextRoom().Inflate(OneBlock(compressed, compressedSize), &Text);
   if (length == kTextTooLong) {
     KeptAsRead = true;
     return true;
   }
   Keyword.assign(Data.begin(), Data.begin() + end);
-  if (length <= 0) return true;
-  Text.reserve(static_cast<size_t>(length));
-  if (InflateText(OneBlock(compressed, compressedSize), length, &Text) != length) Text.clear();
+  if (length > 0 && int64_t(Text.size()) != length)
+    Owner().TextRoom().InflateAgain(OneBlock(compressed, compressedSize), length, Text);
   return true;
 }
 

@@ -42,12 +42,16 @@ int64_t ChunkObjectBytes(const TChunkName& name) {
   return int64_t(object) + kAllocatorWords + 3 * int64_t(sizeof(void*));
 }
 
-// The data of a chunk read in blocks through a buffer of its own.
+// The data of a chunk read in blocks through a buffer, which a walk keeps
+// from one chunk to the next: a file may hold millions of chunks.
 class TChunkData {
  public:
-  // A buffer of no more than the data: a file may hold millions of chunks.
-  TChunkData(TStream& stream, int64_t length)
-      : FStream(stream), FLeft(length), FBuffer(size_t(std::clamp<int64_t>(length, 1, int64_t(1) << 16))) {}
+  // The buffer grows to the data, up to 64 KiB.
+  TChunkData(TStream& stream, int64_t length, std::vector<uint8_t>& buffer)
+      : FStream(stream), FLeft(length), FBuffer(buffer) {
+    const auto size = size_t(std::clamp<int64_t>(length, 1, int64_t(1) << 16));
+    if (FBuffer.size() < size) FBuffer.resize(size);
+  }
   // Whether bytes are left: those read and not taken, or more read now.
   bool Fill() {
     if (FAt < FFilled) return true;
@@ -90,7 +94,7 @@ class TChunkData {
  private:
   TStream& FStream;
   int64_t FLeft;
-  std::vector<uint8_t> FBuffer;
+  std::vector<uint8_t>& FBuffer;
   size_t FAt = 0, FFilled = 0;
 };
 
@@ -104,7 +108,8 @@ bool ReadHeader(TStream& stream, TIHDRData& header, int64_t& dataSize) {
     TChunkName name;
     ReadChunkHeader(stream, length, name);
     if (name != "IHDR") return false;
-    TChunkData data(stream, length);
+    std::vector<uint8_t> buffer;
+    TChunkData data(stream, length, buffer);
     uint8_t fields[13] = {};
     uLong crc = crc32(0, reinterpret_cast<const Bytef*>("IHDR"), 4);
     const TTextInput blocks = data.Rest();
@@ -136,8 +141,8 @@ struct TChunkWalk {
 
 // The bytes a zTXt chunk of length bytes (its data next in the stream)
 // holds read, as TChunkzTXt reads it; its text is taken out of textRoom.
-int64_t ZtxtHeld(TStream& stream, int64_t length, TTextRoom& textRoom) {
-  TChunkData data(stream, length);
+int64_t ZtxtHeld(TStream& stream, int64_t length, TTextRoom& textRoom, std::vector<uint8_t>& buffer) {
+  TChunkData data(stream, length, buffer);
   const int64_t keyword = data.TakeUpToZero();
   if (length < 3 || keyword < 0) return length;
   // Keyword and text both copied.
@@ -157,6 +162,7 @@ TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
   // next is read.
   int64_t palette = 0;
   bool imageData = false;
+  std::vector<uint8_t> buffer;
   try {
     for (;;) {
       uint32_t length;
@@ -179,7 +185,7 @@ TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
         const bool fits = textRoom.Take(length);
         walk.Held += object + (fits ? 2 * int64_t(length) + 2 * kAllocatorWords : length);
       } else if (name == "zTXt") {
-        walk.Held += object + ZtxtHeld(stream, length, textRoom);
+        walk.Held += object + ZtxtHeld(stream, length, textRoom, buffer);
       } else {
         // A later header holds no picture.
         walk.Held += object + length;
@@ -211,10 +217,11 @@ int64_t LoadBytes(const TIHDRData& header, const TChunkWalk& walk) {
       PixelBytes(image.PixelBytes) + image.AlphaBytes + image.LowByteBytes + walk.Held + kObjectBytes;
 
   // Reading: the decoder's two rows (three while an Adam7 pass's row grows
-  // beside the one it replaces), or a text chunk being inflated.
+  // beside the one it replaces), and zlib's state for the text chunks,
+  // which the reader keeps for the whole file.
   const int64_t row = BytesForPixels(width, colorType, depth) + 1 + kAllocatorWords;
   const int64_t decoder = kDecoderBytes + row * (header.InterlaceMethod == 1 ? 3 : 2);
-  const int64_t reading = object + kReadBufferBytes + std::max(decoder, kTextInflateBytes);
+  const int64_t reading = object + kReadBufferBytes + decoder + kTextInflateBytes;
 
   // Drawing into the bitmap, in the format the object asks for: 24 bits
   // where it blends, else by its depth. Blending works on a 24-bit copy of

@@ -52,7 +52,35 @@ bool ValidColorTypeAndDepth(int colorType, int bitDepth) {
 
 namespace pngcodec {
 
+namespace {
+// zlib's CRC table and three more that take a CRC over one, two and three
+// zero bytes beside it, so that four bytes take four look-ups at once.
+struct TCrcTables {
+  uint32_t Table[4][256];
+  TCrcTables() {
+    const z_crc_t* zlibTable = get_crc_table();
+    for (int i = 0; i < 256; ++i) Table[0][i] = uint32_t(zlibTable[i]);
+    for (int k = 1; k < 4; ++k)
+      for (int i = 0; i < 256; ++i) Table[k][i] = (Table[k - 1][i] >> 8) ^ Table[0][Table[k - 1][i] & 0xFF];
+  }
+  uint32_t Word(uint32_t crc, const uint8_t* p) const {
+    crc ^= uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    return Table[3][crc & 0xFF] ^ Table[2][(crc >> 8) & 0xFF] ^ Table[1][(crc >> 16) & 0xFF] ^ Table[0][crc >> 24];
+  }
+};
+}  // namespace
+
 uint32_t ChunkCrc(const TChunkName& name, const uint8_t* data, size_t size) {
+  // Most chunks are a few bytes long, and files may hold millions: a call
+  // of zlib's costs them more than the CRC itself.
+  if (size <= 64) {
+    static const TCrcTables tables;
+    uint32_t crc = tables.Word(0xFFFFFFFFu, reinterpret_cast<const uint8_t*>(name.Chars.data()));
+    size_t i = 0;
+    for (; i + 4 <= size; i += 4) crc = tables.Word(crc, data + i);
+    for (; i < size; ++i) crc = tables.Table[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+  }
   uLong crc = crc32(0, reinterpret_cast<const Bytef*>(name.Chars.data()), 4);
   while (size > 0) {
     auto block = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
@@ -63,9 +91,7 @@ uint32_t ChunkCrc(const TChunkName& name, const uint8_t* data, size_t size) {
   return static_cast<uint32_t>(crc);
 }
 
-void ReadExact(TStream& stream, void* buffer, int64_t count) {
-  if (stream.Read(buffer, count) != count) throw EPngUnexpectedEnd(pnglang::EPNGUnexpectedEndText);
-}
+void RaiseUnexpectedEnd() { throw EPngUnexpectedEnd(pnglang::EPNGUnexpectedEndText); }
 
 void CheckCrc(TStream& stream, uint32_t crc) {
   uint8_t stored[4];
@@ -84,6 +110,16 @@ void ReadChunkHeader(TStream& stream, uint32_t& length, TChunkName& name) {
 }
 
 void WriteChunk(TStream& stream, const TChunkName& name, const uint8_t* data, size_t size) {
+  // A small chunk goes to the stream in one piece.
+  if (size <= 64) {
+    uint8_t chunk[12 + 64];
+    PutU32(chunk, static_cast<uint32_t>(size));
+    std::memcpy(chunk + 4, name.Chars.data(), 4);
+    if (size > 0) std::memcpy(chunk + 8, data, size);
+    PutU32(chunk + 8 + size, ChunkCrc(name, data, size));
+    stream.WriteBuffer(chunk, int64_t(12 + size));
+    return;
+  }
   uint8_t word[4];
   PutU32(word, static_cast<uint32_t>(size));
   stream.WriteBuffer(word, 4);
@@ -199,8 +235,18 @@ TChunkClass::TChunkClass(const char* className, TFactory factory, TTest test)
 }
 
 TChunkNameFromClass::TChunkNameFromClass(TChunk& chunk, const char* className) {
-  std::string name = ChunkNameOfClass(className);
-  chunk.SetName(name.size() == 4 ? TChunkName(name) : TChunkName());
+  // "TChunk" and four letters: every chunk read is made so.
+  chunk.SetName(std::strlen(className) == 10 ? TChunkName(className + 6) : TChunkName());
+}
+
+bool TChunkClass::IsClassOf(const TChunk& chunk) const {
+  // Each answer stands for every chunk of the same class.
+  const TChunkClass* of = &chunk.ChunkClass();
+  if (of == this || of == FLastDerived.load(std::memory_order_relaxed)) return true;
+  if (of == FLastOther.load(std::memory_order_relaxed)) return false;
+  const bool derived = FTest(chunk);
+  (derived ? FLastDerived : FLastOther).store(of, std::memory_order_relaxed);
+  return derived;
 }
 
 void RegisterChunk(const TChunkClass& chunkClass) {
@@ -240,7 +286,16 @@ void TChunk::Assign(const TChunk& source) {
 
 bool TChunk::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   ResizeData(size);
-  if (size > 0) ReadExact(stream, Data.data(), size);
+  // A small chunk's data and CRC come in one read.
+  if (size <= 64) {
+    uint8_t read[64 + 4];
+    ReadExact(stream, read, int64_t(size) + 4);
+    std::copy_n(read, size, Data.data());
+    if (GetU32(read + size) != ChunkCrc(name, Data.data(), size))
+      throw EPngInvalidCRC(pnglang::EPngInvalidCRCText);
+    return true;
+  }
+  ReadExact(stream, Data.data(), size);
   CheckCrc(stream, ChunkCrc(name, Data.data(), Data.size()));
   return true;
 }
@@ -709,7 +764,11 @@ void TPNGObject::ClearChunks() {
   FTextRoom = TTextRoom();
 }
 
-TChunkIHDR* TPNGObject::FindHeader() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)); }
+TChunkIHDR* TPNGObject::FindHeader() const {
+  // Every chunk read asks for it.
+  TChunk* first = FChunks.Item(0);
+  return first && ChunkClassOf<TChunkIHDR>().IsClassOf(*first) ? static_cast<TChunkIHDR*>(first) : nullptr;
+}
 
 bool TPNGObject::HeaderPresent() const { return FindHeader() != nullptr; }
 
@@ -869,6 +928,7 @@ void TPNGObject::LoadFromStream(TStream& source) {
 
 void TPNGObject::EndReading() {
   FReading = false;
+  FTextRoom.EndInflating();
   SettleGamma();
   if (auto* palette = FChunks.FindChunk<TChunkPLTE>()) palette->TakeColors();
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -177,7 +178,7 @@ class TChunkClass {
   TChunkClass(const char* className, TFactory factory, TTest test);
   const char* ClassName() const { return FClassName; }
   // True for a chunk of the class or of a class derived from it.
-  bool IsClassOf(const TChunk& chunk) const { return FTest(chunk); }
+  bool IsClassOf(const TChunk& chunk) const;
   // The chunk name of the class.
   std::string GetName() const { return ChunkNameOfClass(FClassName); }
   // True when the chunk name of the class has four letters and is name.
@@ -189,6 +190,10 @@ class TChunkClass {
   const char* FClassName;
   TFactory FFactory;
   TTest FTest;
+  // The classes of the chunks last found of this class (derived from it)
+  // and not of it: a file's chunks are asked about again and again, and
+  // the language's test of a class compares names.
+  mutable std::atomic<const TChunkClass*> FLastDerived{nullptr}, FLastOther{nullptr};
   // The chunk name of the class, worked out once.
   TChunkName FChunkName;
   bool FFourLetterName = false;
@@ -437,8 +442,13 @@ using TTextInput = std::function<bool(const uint8_t*& data, size_t& size)>;
 // A file's room for the text of its text chunks, and the rule by which
 // they take it. The reader and PngLoadClaim each count a file's chunks
 // with one, so that both keep, inflate and count the same chunks.
+struct TTextInflater;
 class TTextRoom {
  public:
+  TTextRoom();
+  ~TTextRoom();
+  TTextRoom(TTextRoom&&) noexcept;
+  TTextRoom& operator=(TTextRoom&&) noexcept;
   int64_t Left() const { return FLeft; }
   // A tEXt chunk's data: taken whole when it fits (true), else nothing.
   bool Take(int64_t bytes);
@@ -447,11 +457,20 @@ class TTextRoom {
   // the room, whether the text is kept or not; a text past its bound takes
   // the bound. Once the room is spent nothing more is inflated. Returns the
   // text's size, or (see InflateText) kTextNotInflated, or kTextTooLong
-  // for a chunk to keep as it was read.
-  int64_t Inflate(const TTextInput& input);
+  // for a chunk to keep as it was read. A short text inflated whole (up to
+  // 16 KiB) goes to small, when given.
+  int64_t Inflate(const TTextInput& input, std::string* small = nullptr);
+  // The text of a stream that Inflate counted at length bytes (above 0),
+  // into text, which it replaces; false, with text empty, when the stream
+  // gives another length.
+  bool InflateAgain(const TTextInput& input, int64_t length, std::string& text);
+  // Frees zlib's state, which the room keeps from one stream to the next:
+  // a file may hold millions of small zTXt chunks.
+  void EndInflating();
 
  private:
   int64_t FLeft = kMaxFileTextBytes;
+  std::unique_ptr<TTextInflater> FInflater;
 };
 
 class TChunktEXt : public TChunk {
