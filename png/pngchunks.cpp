@@ -335,7 +335,12 @@ void TChunkpHYs::Assign(const TChunk& source) {
 
 bool TChunkpHYs::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
-  if (size != 9) return true;
+  // Data of another length leaves the fields as a new chunk has them.
+  if (size != 9) {
+    DensityX = DensityY = 0;
+    DensityUnit = utUnknown;
+    return true;
+  }
   DensityX = GetU32(Data.data());
   DensityY = GetU32(Data.data() + 4);
   DensityUnit = static_cast<TUnitType>(Data[8]);
@@ -362,7 +367,11 @@ void TChunktIME::Assign(const TChunk& source) {
 
 bool TChunktIME::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
-  if (size != 7) return true;
+  if (size != 7) {
+    Year = 0;
+    Month = Day = Hour = Minute = Second = 0;
+    return true;
+  }
   Year = static_cast<uint16_t>((Data[0] << 8) | Data[1]);
   Month = Data[2], Day = Data[3], Hour = Data[4], Minute = Data[5], Second = Data[6];
   return true;
@@ -455,5 +464,108 @@ bool TChunkzTXt::SaveToStream(TStream& stream) {
   Data.push_back(0);
   Data.insert(Data.end(), compressed.begin(), compressed.end());
   SaveData(stream);
+  return true;
+}
+
+// --- Batches ----------------------------------------------------------------------
+
+namespace {
+// What a batch holds for a chunk: the bytes the chunk writes, which start
+// with a length below 2^31; or this byte, then the sizes of a zTXt chunk's
+// keyword and text, then keyword and text.
+constexpr uint8_t kCompressedText = 0xFF;
+}  // namespace
+
+// Appends what is written to a batch's records.
+class TBatchWriter : public TStream {
+ public:
+  explicit TBatchWriter(TChunkBatch& batch) : FBatch(batch) {}
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    FBatch.Append(buffer, size_t(count));
+    return count;
+  }
+  int64_t Seek(int64_t, TSeekOrigin) override { return int64_t(FBatch.FSize); }
+
+ private:
+  TChunkBatch& FBatch;
+};
+
+void TChunkBatch::Append(const void* bytes, size_t count) {
+  auto* from = static_cast<const uint8_t*>(bytes);
+  while (count > 0) {
+    const size_t at = FSize % kBlockBytes;
+    if (at == 0 && FSize / kBlockBytes == FBlocks.size()) FBlocks.push_back(std::make_unique<uint8_t[]>(kBlockBytes));
+    const size_t n = std::min(count, kBlockBytes - at);
+    std::memcpy(FBlocks[FSize / kBlockBytes].get() + at, from, n);
+    from += n, count -= n, FSize += n;
+  }
+}
+
+void TChunkBatch::CopyOut(size_t at, void* bytes, size_t count) const {
+  auto* to = static_cast<uint8_t*>(bytes);
+  while (count > 0) {
+    const size_t n = std::min(count, kBlockBytes - at % kBlockBytes);
+    std::memcpy(to, FBlocks[at / kBlockBytes].get() + at % kBlockBytes, n);
+    to += n, count -= n, at += n;
+  }
+}
+
+void TChunkBatch::Assign(const TChunk& source) {
+  TChunk::Assign(source);
+  auto* other = dynamic_cast<const TChunkBatch*>(&source);
+  if (!other || other == this) return;
+  FBlocks.clear();
+  FSize = 0;
+  uint8_t block[kBlockBytes];
+  for (size_t at = 0; at < other->FSize; at += kBlockBytes) {
+    const size_t n = std::min(kBlockBytes, other->FSize - at);
+    other->CopyOut(at, block, n);
+    Append(block, n);
+  }
+}
+
+void TChunkBatch::Keep(TChunk& chunk) {
+  // A zTXt chunk's text is compressed when it is written, at the level the
+  // picture has then.
+  auto* text = &chunk.ChunkClass() == &ChunkClassOf<TChunkzTXt>() ? static_cast<TChunkzTXt*>(&chunk) : nullptr;
+  uint8_t head[9];
+  if (text && !text->KeptAsRead) {
+    head[0] = kCompressedText;
+    PutU32(head + 1, static_cast<uint32_t>(text->Keyword.size()));
+    PutU32(head + 5, static_cast<uint32_t>(text->Text.size()));
+    Append(head, 9);
+    Append(text->Keyword.data(), text->Keyword.size());
+    Append(text->Text.data(), text->Text.size());
+    return;
+  }
+  TBatchWriter writer(*this);
+  chunk.SaveToStream(writer);
+}
+
+bool TChunkBatch::SaveToStream(TStream& stream) {
+  std::vector<uint8_t> bytes;
+  std::unique_ptr<TChunkzTXt> text;
+  uint8_t head[9];
+  for (size_t at = 0; at < FSize;) {
+    CopyOut(at, head, 4);
+    if (head[0] != kCompressedText) {
+      // Length, name, data, CRC.
+      bytes.resize(12 + size_t(GetU32(head)));
+      CopyOut(at, bytes.data(), bytes.size());
+      stream.WriteBuffer(bytes.data(), int64_t(bytes.size()));
+      at += bytes.size();
+      continue;
+    }
+    if (!text) text = std::make_unique<TChunkzTXt>(Owner());
+    CopyOut(at, head, 9);
+    const size_t keyword = GetU32(head + 1), length = GetU32(head + 5);
+    bytes.resize(keyword + length);
+    CopyOut(at + 9, bytes.data(), bytes.size());
+    text->Keyword.assign(bytes.begin(), bytes.begin() + ptrdiff_t(keyword));
+    text->Text.assign(bytes.begin() + ptrdiff_t(keyword), bytes.end());
+    text->SaveToStream(stream);
+    at += 9 + bytes.size();
+  }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <list>
 #include <memory>
 #include <string>
 
@@ -105,6 +106,33 @@ struct TTextInflater {
 };
 
 namespace pngcodec {
+
+// The kinds of chunk a file's walk has met, with the count of each; the
+// reader and PngLoadClaim count them alike, so that both keep the same
+// chunks as objects (see kMaxChunkObjects).
+class TChunkKinds {
+ public:
+  struct TKind {
+    const TChunkClass* Class;
+    // Past the objects it keeps, a kind's small chunks go into a batch.
+    bool Batched;
+    int64_t Count;
+    // The reader's chunk that reads those kept in a batch, one after another.
+    std::unique_ptr<TChunk> Reader;
+  };
+  // The kind of the name, of its registered class or of none. The first
+  // names asked for are remembered: a pile asks for a few names again and
+  // again.
+  TKind& Of(const TChunkName& name);
+  // The kinds a batch keeps: the ancillary chunks of the codec's own
+  // classes and of none, and later headers.
+  static bool Batched(const TChunkClass* chunkClass);
+
+ private:
+  // A list, whose items never move: a file has few kinds.
+  std::list<TKind> FKinds;
+  std::vector<std::pair<TChunkName, TKind*>> FNames;
+};
 
 // Adam7 passes.
 inline constexpr int RowStart[7] = {0, 0, 4, 0, 2, 0, 1};

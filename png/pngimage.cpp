@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
-#include <typeinfo>
 
 #include "png/pngcodec.h"
 #include "png/pnglang.h"
@@ -255,22 +254,45 @@ void RegisterChunk(const TChunkClass& chunkClass) {
   registry.Classes.push_back(&chunkClass);
 }
 
-std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const TChunkName& name) {
-  const TChunkClass* found = nullptr;
-  {
-    TChunkRegistry& registry = ChunkRegistry();
-    std::lock_guard<std::mutex> guard(registry.Lock);
-    for (const TChunkClass* chunkClass : registry.Classes)
-      if (chunkClass->StandsFor(name)) {
-        found = chunkClass;
-        break;
-      }
-  }
-  // A chunk of the class found is named after its class, which is name.
-  if (found) return found->Create(owner);
+const TChunkClass* RegisteredChunkClass(const TChunkName& name) {
+  TChunkRegistry& registry = ChunkRegistry();
+  std::lock_guard<std::mutex> guard(registry.Lock);
+  for (const TChunkClass* chunkClass : registry.Classes)
+    if (chunkClass->StandsFor(name)) return chunkClass;
+  return nullptr;
+}
+
+pngcodec::TChunkKinds::TKind& pngcodec::TChunkKinds::Of(const TChunkName& name) {
+  for (const auto& [known, kind] : FNames)
+    if (known == name) return *kind;
+  const TChunkClass* chunkClass = RegisteredChunkClass(name);
+  auto it = std::find_if(FKinds.begin(), FKinds.end(), [&](const TKind& k) { return k.Class == chunkClass; });
+  if (it == FKinds.end()) it = FKinds.insert(FKinds.end(), TKind{chunkClass, Batched(chunkClass), 0, nullptr});
+  if (FNames.size() < 16) FNames.emplace_back(name, &*it);
+  return *it;
+}
+
+bool pngcodec::TChunkKinds::Batched(const TChunkClass* chunkClass) {
+  static const TChunkClass* const kinds[] = {
+      &ChunkClassOf<TChunkIHDR>(), &ChunkClassOf<TChunkgAMA>(), &ChunkClassOf<TChunktRNS>(),
+      &ChunkClassOf<TChunkpHYs>(), &ChunkClassOf<TChunktIME>(), &ChunkClassOf<TChunktEXt>(),
+      &ChunkClassOf<TChunkzTXt>()};
+  return !chunkClass || std::find(std::begin(kinds), std::end(kinds), chunkClass) != std::end(kinds);
+}
+
+namespace {
+// A new chunk of the class, or a plain chunk without one, named name.
+std::unique_ptr<TChunk> CreateChunk(TPNGObject& owner, const TChunkClass* chunkClass, const TChunkName& name) {
+  // A chunk of the class is named after its class, which is name.
+  if (chunkClass) return chunkClass->Create(owner);
   auto chunk = std::make_unique<TChunk>(owner);
   chunk->SetName(name);
   return chunk;
+}
+}  // namespace
+
+std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const TChunkName& name) {
+  return CreateChunk(owner, RegisteredChunkClass(name), name);
 }
 
 // --- TChunk ---------------------------------------------------------------------
@@ -361,6 +383,7 @@ TChunk* TPNGList::ItemFromClass(const TChunkClass& chunkClass) const { return It
 int TPNGList::IndexOf(const TChunk* chunk) const {
   // A list holds a chunk once; the one just read is the last.
   if (chunk && !FItems.empty() && FItems.back() == chunk) return Count() - 1;
+  if (chunk && chunk == FReadAtEnd) return Count();
   for (int i = 0; i < Count(); ++i)
     if (FItems[size_t(i)] == chunk) return i;
   return -1;
@@ -875,6 +898,17 @@ void TPNGObject::AddzTXt(const std::string& keyword, const std::string& text) {
   chunk->Text = text;
 }
 
+namespace {
+// Whether a chunk just read (of a kind a batch keeps; text: a TChunktEXt)
+// is small enough for a batch.
+bool Batchable(const TChunk& chunk, bool text) {
+  int64_t bytes = chunk.DataSize();
+  if (text) bytes += int64_t(static_cast<const TChunktEXt&>(chunk).Keyword.size()) +
+                     int64_t(static_cast<const TChunktEXt&>(chunk).Text.size());
+  return bytes <= kMaxBatchedBytes;
+}
+}  // namespace
+
 void TPNGObject::LoadFromStream(TStream& source) {
   ClearChunks();
   // Chunks come a few bytes at a time, and a file may hold millions.
@@ -886,6 +920,7 @@ void TPNGObject::LoadFromStream(TStream& source) {
   try {
     // A failure leaves the chunks read so far, the failing one included.
     bool imageDataSeen = false;
+    TChunkKinds kinds;
     for (;;) {
       uint32_t length;
       TChunkName name;
@@ -898,14 +933,46 @@ void TPNGObject::LoadFromStream(TStream& source) {
         continue;
       }
       if (name == "IDAT") imageDataSeen = true;
-      TChunk* chunk = FChunks.Append(CreateChunkByName(*this, name));
+      TChunkKinds::TKind& kind = kinds.Of(name);
       // A critical chunk (upper-case first letter) of no registered class
       // cannot be understood.
-      if (typeid(*chunk) == typeid(TChunk) && !(name.Chars[0] & 0x20) && name.Chars[0] != 0)
+      if (!kind.Class && !(name.Chars[0] & 0x20) && name.Chars[0] != 0) {
+        FChunks.Append(CreateChunk(*this, nullptr, name));
         RaiseError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
+      }
+      // Past the objects its kind keeps, a chunk is read by the kind's
+      // reader, as though it stood last in the list; a small one then goes
+      // into the batch, a large one into the list.
+      if (++kind.Count > kMaxChunkObjects && kind.Batched) {
+        if (!kind.Reader) kind.Reader = CreateChunk(*this, kind.Class, name);
+        TChunk& chunk = *kind.Reader;
+        chunk.SetName(name);
+        FChunks.ReadAtEnd(&chunk);
+        bool more;
+        try {
+          more = chunk.LoadFromStream(stream, name, length);
+        } catch (...) {
+          FChunks.ReadAtEnd(nullptr);
+          FChunks.Append(std::move(kind.Reader));
+          throw;
+        }
+        FChunks.ReadAtEnd(nullptr);
+        const bool text = kind.Class == &ChunkClassOf<TChunktEXt>() || kind.Class == &ChunkClassOf<TChunkzTXt>();
+        if (!Batchable(chunk, text)) {
+          FChunks.Append(std::move(kind.Reader));
+        } else if (kind.Class != &ChunkClassOf<TChunkIHDR>()) {
+          TChunk* last = FChunks.Item(FChunks.Count() - 1);
+          if (&last->ChunkClass() != &ChunkClassOf<TChunkBatch>())
+            last = FChunks.Append(std::make_unique<TChunkBatch>(*this));
+          static_cast<TChunkBatch*>(last)->Keep(chunk);
+        }
+        if (!more) break;
+        continue;
+      }
+      TChunk* chunk = FChunks.Append(CreateChunk(*this, kind.Class, name));
       // A chunk that answers false ends the file here.
       bool more = chunk->LoadFromStream(stream, name, length);
-      if (auto* palette = dynamic_cast<TChunkPLTE*>(chunk)) PlacePalette(*palette, imageDataSeen);
+      if (kind.Class == &ChunkClassOf<TChunkPLTE>()) PlacePalette(static_cast<TChunkPLTE&>(*chunk), imageDataSeen);
       if (!more || name == "IEND") break;
     }
     if (!imageDataSeen) throw EPNGNoImageData(pnglang::EPNGNoImageDataText);

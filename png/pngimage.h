@@ -144,7 +144,8 @@ class TChunk : public TObject {
   std::string GetChunkName() const { return FName.ToString(); }
   uint32_t DataSize() const { return static_cast<uint32_t>(Data.size()); }
   void ResizeData(uint32_t length) { Data.resize(length); }
-  // The position in the owner's chunk list, -1 when not in it.
+  // The position in the owner's chunk list, -1 when not in it (one read
+  // for a batch stands at the list's end).
   int GetIndex() const;
   // The owner's header (EPNGHeaderNotPresent without one).
   TChunkIHDR& GetHeader() const;
@@ -225,6 +226,8 @@ void RegisterChunk() {
 }
 // A new chunk of the registered class for the name, named name.
 std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const TChunkName& name);
+// The registered class for the name, null when none is.
+const TChunkClass* RegisteredChunkClass(const TChunkName& name);
 
 // The image header. It also owns the decoded picture: a bitmap of the
 // bits per pixel below (rows from the top), its device context and, for
@@ -507,6 +510,50 @@ class TChunkzTXt : public TChunktEXt {
   bool SaveToStream(TStream& stream) override;
 };
 
+// A file may hold millions of small chunks, and a chunk object costs tens of
+// bytes to a kilobyte beside the chunk's own bytes. Reading a file, the
+// list keeps the first kMaxChunkObjects chunks of each kind (each chunk
+// class; the chunks of no class count as one kind) as chunk objects. A
+// later one of an ancillary kind, or a later header, is read by its class
+// as any other (its checks, its CRC, what it does to the picture: a gAMA's
+// value, a text chunk's room); then, when its data and text hold no more
+// than kMaxBatchedBytes, it is kept in a TChunkBatch as the bytes it writes
+// (a later header writes none, and is not kept), else as an object. The
+// file is written back as it was read; only the list (and FindChunk) no
+// longer shows the chunks kept in a batch one by one.
+inline constexpr int64_t kMaxChunkObjects = 1000;
+inline constexpr int64_t kMaxBatchedBytes = 4096;
+
+// Chunks kept one after another in blocks of bytes: each as the chunk it
+// was read as writes itself, a zTXt chunk as its keyword and text, to be
+// compressed when it is written, at the picture's compression level then.
+// It has no chunk name. The chunks a file's reading keeps between two
+// chunk objects of the list share one.
+class TChunkBatch : public TChunk {
+ public:
+  PNG_CHUNK_CLASS(TChunkBatch)
+  using TChunk::TChunk;
+  void Assign(const TChunk& source) override;
+  // Writes the chunks kept, in the order they were kept.
+  bool SaveToStream(TStream& stream) override;
+  // Keeps what the chunk writes.
+  void Keep(TChunk& chunk);
+  // The bytes of its records: for a chunk the bytes it writes, for a zTXt
+  // chunk's text nine more than keyword and text.
+  int64_t Size() const { return int64_t(FSize); }
+  // The bytes of the blocks that hold the records.
+  static constexpr size_t kBlockBytes = 2048;
+
+ private:
+  void Append(const void* bytes, size_t count);
+  void CopyOut(size_t at, void* to, size_t count) const;
+  // The records, one after another in blocks that never move; a record
+  // runs on from one block into the next.
+  std::vector<std::unique_ptr<uint8_t[]>> FBlocks;
+  size_t FSize = 0;
+  friend class TBatchWriter;
+};
+
 // --- Chunk list -------------------------------------------------------------
 
 // The items of a pointer list.
@@ -569,7 +616,11 @@ class TPNGList : public TPNGPointerList {
   T* FindChunk() const {
     return static_cast<T*>(ItemFromClass(ChunkClassOf<T>()));
   }
+  // -1 for a chunk not in the list; the count for the one read at its end.
   int IndexOf(const TChunk* chunk) const;
+  // While a file is read, the chunk that is read as though it stood last
+  // in the list (one kept in a batch), which it is not; null for none.
+  void ReadAtEnd(const TChunk* chunk) { FReadAtEnd = chunk; }
   // The position of the first chunk of the class (or derived from it), -1.
   int IndexOfClass(const TChunkClass& chunkClass) const;
   template <class T>
@@ -610,6 +661,7 @@ class TPNGList : public TPNGPointerList {
   };
   mutable std::vector<TFirstOfClass> FFirsts;
   mutable uint64_t FFirstsChanges = 0;
+  const TChunk* FReadAtEnd = nullptr;
   bool FirstsKnown() const { return FFirstsChanges == FChanges; }
 };
 
@@ -768,7 +820,9 @@ class TPNGObject : public TGraphic {
   // least before IEND. A later IHDR is kept but the picture is the first
   // header's. The list keeps one PLTE, the last read (an empty one is not
   // kept), before the IDAT. A gAMA after the IDAT, or after a palette
-  // picture's PLTE, is kept where it is but changes nothing.
+  // picture's PLTE, is kept where it is but changes nothing. Past the
+  // first kMaxChunkObjects chunks of a kind, the small ones are kept in
+  // batches (TChunkBatch) and later IHDRs not at all.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
   // Draws the picture: plainly, or, with transparency, blended by the alpha
