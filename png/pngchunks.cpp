@@ -56,7 +56,11 @@ int64_t TTextInflater::Inflate(const TTextInput& input, int64_t limit, std::stri
   if (inflated) *inflated = 0;
   if (!Ready) Ready = inflateInit(&Stream) == Z_OK;
   if (!Ready || inflateReset(&Stream) != Z_OK) return kTextNotInflated;
+  // What a stream before left unread (it failed, or ended before its
+  // data did) is not this one's.
   z_stream& zs = Stream;
+  zs.next_in = nullptr;
+  zs.avail_in = 0;
   uint8_t block[16384];
   int64_t size = 0, outcome = kTextNotInflated;
   bool more = true;

@@ -4,6 +4,7 @@
 // the list's rules.
 #include <gtest/gtest.h>
 
+#include "png/pnglang.h"
 #include "tests/memory/allocationcount.h"
 #include "tests/png/pngreference.h"
 #include "tests/support/testsupport.h"
@@ -40,8 +41,8 @@ TChunks Alternating(const TChunks& a, const TChunks& b) {
   }
   return both;
 }
-std::vector<uint8_t> ZtxtData(const std::vector<uint8_t>& text, bool spoilCheck = false) {
-  std::vector<uint8_t> data = {'k', 0, 0}, deflated = Deflate(text, 7);
+std::vector<uint8_t> ZtxtData(const std::vector<uint8_t>& text, bool spoilCheck = false, int level = 7) {
+  std::vector<uint8_t> data = {'k', 0, 0}, deflated = Deflate(text, level);
   if (spoilCheck) deflated.back() ^= 1;
   data.insert(data.end(), deflated.begin(), deflated.end());
   return data;
@@ -83,7 +84,8 @@ TEST(PngPiles, EachPileIsReadInWorkOfItsBytesAndSavedByTheRules) {
       {"zTXt past the text total", texts, {}, greys},
       // The gamma is the last one's, built once.
       {"alternating gAMA",
-       header + Alternating(Pile(50000, "gAMA", {0, 0, 0xB1, 0x8F}), Pile(50000, "gAMA", {0, 1, 0x86, 0xA0})) + grey + end,
+       header + Alternating(Pile(50000, "gAMA", {0, 0, 0xB1, 0x8F}), Pile(50000, "gAMA", {0, 1, 0x86, 0xA0})) + grey +
+           end,
        {},
        {0xBABABA, 0x888888}},
       {"tRNS", header + Pile(100000, "tRNS", {0, 1, 0, 2, 0, 3}) + grey + end, {}, greys},
@@ -145,5 +147,62 @@ TEST(PngPiles, EachPileIsReadInWorkOfItsBytesAndSavedByTheRules) {
     TPNGObject copy;
     copy.Assign(&png);
     EXPECT_TRUE(SavedBytes(copy) == bytes) << row.Name;
+  }
+}
+
+// Chunks past the objects their kind keeps are read by their class as any
+// other: a failure stops the file there, with the failing chunk last in the
+// list; a large one stays a chunk of its class; a zTXt chunk's text is
+// compressed when the picture is written, at its level then, and a text
+// read after one that failed to inflate is whole.
+TEST(PngPiles, ChunksPastTheObjectsAreReadAsTheirClassReadsThem) {
+  const std::vector<uint8_t> rgb = {0, 0, 0, 2, 0, 0, 0, 1, 8, 2, 0, 0, 0}, trns = {0, 1, 0, 2, 0, 3};
+  const std::vector<uint8_t> wide = {0, 1, 0x11, 0x70, 0, 0, 0, 1, 8, 2, 0, 0, 0}, text = {'t', 'e', 'x', 't'};
+  std::vector<uint8_t> large = {'k', 0}, dictionary = {'k', 0, 0, 0x78, 0xBB, 0, 0, 0, 1, 3, 0};
+  large.resize(5000, 'x');
+  const std::string kNone = "(nothing raised)";
+  const struct {
+    const char* Name;
+    TChunks Chunks;
+    bool SpoilLastCrc;
+    std::string Message;  // the failure
+    std::string Last;     // the name of the last chunk of the list
+    int Texts;            // text chunks in the list as objects
+    TChunks Saved;        // written at compression level 2 (empty: as read)
+  } rows[] = {
+      {"CRC", Pile(1500, "gAMA", {0, 1, 0x86, 0xA0}), true, pnglang::EPngInvalidCRCText, "gAMA", 0, {}},
+      {"tRNS of 257 bytes", Pile(1100, "tRNS", trns) + Pile(1, "tRNS", std::vector<uint8_t>(257, 1)), false,
+       pnglang::EPNGInvalidPaletteText, "tRNS", 0, {}},
+      {"later IHDR too wide", Pile(1100, "IHDR", rgb) + Pile(1, "IHDR", wide), false, pnglang::EPNGSizeExceedsText,
+       "IHDR", 0, {}},
+      {"large tEXt", Pile(1100, "tEXt", {'k', 0, 'v'}) + Pile(1, "tEXt", large), false, kNone, "IEND", 1001, {}},
+      {"zTXt", Pile(1500, "zTXt", ZtxtData(text)), false, kNone, "IEND", 1000,
+       Pile(1500, "zTXt", ZtxtData(text, false, 2))},
+      {"zTXt after one that failed", Alternating(Pile(600, "zTXt", dictionary), Pile(600, "zTXt", ZtxtData(text))),
+       false, kNone, "IEND", 1000,
+       Alternating(Pile(600, "zTXt", ZtxtData({' '}, false, 2)), Pile(600, "zTXt", ZtxtData(text, false, 2)))},
+  };
+  const TChunks header = {{"IHDR", rgb}}, end = {{"IDAT", {}}, {"IEND", {}}};
+  for (const auto& row : rows) {
+    TChunkStream stream;
+    for (const auto& [name, data] : header + row.Chunks) stream.Chunk(name, data);
+    if (row.SpoilLastCrc) stream.Bytes.back() ^= 1;
+    const std::vector<uint8_t> file = stream.Chunk("IDAT", Deflate({0, 1, 2, 3, 4, 5, 6})).End().Bytes;
+    TPNGObject png;
+    EXPECT_EQ(RaisedMessage<Exception>([&] {
+                TReadOnlyMemoryStream read(file.data(), file.size());
+                png.LoadFromStream(read);
+              }),
+              row.Message)
+        << row.Name;
+    const TPNGList& list = png.ChunkList();
+    EXPECT_EQ(list.Item(list.Count() - 1)->GetChunkName(), row.Last) << row.Name;
+    int texts = 0;
+    for (int i = 0; i < list.Count(); ++i) texts += dynamic_cast<TChunktEXt*>(list.Item(i)) != nullptr;
+    EXPECT_EQ(texts, row.Texts) << row.Name;
+    if (row.Message != kNone) continue;
+    png.CompressionLevel = 2;
+    const TChunks saved = WithoutImageData(ListChunks(SavedBytes(png)));
+    EXPECT_TRUE(saved == header + (row.Saved.empty() ? row.Chunks : row.Saved) + end) << row.Name;
   }
 }
