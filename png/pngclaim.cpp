@@ -180,11 +180,13 @@ TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
   int64_t batch = -1;
   std::vector<uint8_t> buffer;
   try {
+    // Where the next chunk starts.
+    int64_t end = stream.Position();
     for (;;) {
       uint32_t length;
       TChunkName name;
       ReadChunkHeader(stream, length, name);
-      const int64_t end = stream.Position() + length + 4;
+      end += 8 + int64_t(length) + 4;
       // The decoder holds none of the image data beside its buffers; a later
       // run of it and chromaticities are passed over.
       if (name == "IDAT" || name == "cHRM") {
