@@ -538,10 +538,8 @@ class TChunkBatch : public TChunk {
   bool SaveToStream(TStream& stream) override;
   // Keeps what the chunk writes.
   void Keep(TChunk& chunk);
-  // The bytes of its records: for a chunk the bytes it writes, for a zTXt
-  // chunk's text nine more than keyword and text.
-  int64_t Size() const { return int64_t(FSize); }
-  // The bytes of the blocks that hold the records.
+  // The bytes of the blocks that hold the records: for a chunk the bytes
+  // it writes, for a zTXt chunk's text nine more than keyword and text.
   static constexpr size_t kBlockBytes = 2048;
 
  private:
