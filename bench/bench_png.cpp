@@ -4,14 +4,19 @@
 // gave. The codec's decoding includes the conversion to the working bitmap,
 // as the program loads; libpng decodes to RGB rows. Each benchmark reports
 // seconds per megapixel (s/MP); the encoders also the size of the file.
+// PngPile claims and reads files of 8 MiB that are one chunk kind piled up
+// (what a crafted file does), as the run reads them; it reports the bytes
+// read per second.
 #include <benchmark/benchmark.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "bench/benchsupport.h"
@@ -124,17 +129,20 @@ void LibpngEncode(benchmark::State& state) {
   ReportPerMegapixel(state, 0, double(bytes));
 }
 
+// Loads the file into a 24-bit bitmap, as the program's loader does.
+void LoadAsTheProgram(const std::vector<uint8_t>& file) {
+  TReadOnlyMemoryStream stream(file.data(), file.size());
+  TPNGObject png;
+  png.LoadFromStream(stream);
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(pf24bit);
+  bitmap.Assign(&png);
+  benchmark::DoNotOptimize(bitmap.ScanLine(0));
+}
+
 void PngDecode(benchmark::State& state) {
   const std::vector<uint8_t>& file = OurFile(int(state.range(0)));
-  for (auto _ : state) {
-    TReadOnlyMemoryStream stream(file.data(), file.size());
-    TPNGObject png;
-    png.LoadFromStream(stream);
-    TBitmap bitmap;
-    bitmap.SetPixelFormat(pf24bit);
-    bitmap.Assign(&png);
-    benchmark::DoNotOptimize(bitmap.ScanLine(0));
-  }
+  for (auto _ : state) LoadAsTheProgram(file);
   ReportPerMegapixel(state);
 }
 
@@ -148,8 +156,98 @@ void LibpngDecode(benchmark::State& state) {
   ReportPerMegapixel(state);
 }
 
+// One chunk as it stands in a file.
+std::string Chunk(const std::string& name, const std::string& data) {
+  auto word = [](uint32_t v) {
+    return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+  };
+  const std::string named = name + data;
+  return word(uint32_t(data.size())) + named +
+         word(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(named.data()), uInt(named.size()))));
+}
+
+std::string Deflated(const std::string& text) {
+  uLongf size = compressBound(uLong(text.size()));
+  std::string out(size, '\0');
+  compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
+           uLong(text.size()));
+  out.resize(size);
+  return out;
+}
+
+// A 16 x 16 picture (RGB, or palette with a PLTE where the kind asks)
+// whose chunks before the image data are the unit repeated up to 8 MiB;
+// "after" piles it after the image data, "behind" after the end.
+struct TPile {
+  const char* Name;
+  std::string Unit;
+  bool Palette = false;
+  enum { Before, After, Behind } Where = Before;
+};
+
+// The header of a 16 x 16 picture, RGB or palette.
+std::string Header(bool palette) {
+  return Chunk("IHDR", std::string("\0\0\0\x10\0\0\0\x10\x08", 9) + char(palette ? 3 : 2) + std::string(3, '\0'));
+}
+
+const std::vector<TPile>& Piles() {
+  static const std::vector<TPile> piles = [] {
+    const std::string palette = Chunk("PLTE", std::string(6, '\x40'));
+    return std::vector<TPile>{
+        {"gAMA alternating",
+         Chunk("gAMA", std::string("\0\0\xB1\x8F", 4)) + Chunk("gAMA", std::string("\0\x01\x86\xA0", 4))},
+        {"gAMA", Chunk("gAMA", std::string("\0\x01\x86\xA0", 4))},
+        {"later IHDR", Header(false)},
+        {"tRNS", Chunk("tRNS", std::string("\0\1\0\2\0\3", 6))},
+        {"tRNS palette", Chunk("tRNS", std::string("\0\x80", 2)), true},
+        {"pHYs", Chunk("pHYs", std::string("\0\0\x0B\x13\0\0\x0B\x13\1", 9))},
+        {"tIME", Chunk("tIME", std::string("\x07\xE8\1\2\3\4\5", 7))},
+        {"tEXt", Chunk("tEXt", std::string("k\0v", 3))},
+        {"zTXt", Chunk("zTXt", std::string("k\0\0", 3) + Deflated("v"))},
+        {"unknown ancillary", Chunk("abCd", "")},
+        {"cHRM", Chunk("cHRM", std::string(32, '\0'))},
+        {"PLTE", palette, true},
+        {"PLTE of RGB", palette},
+        {"empty IDAT", Chunk("IDAT", "")},
+        {"later IDAT", Chunk("IDAT", ""), false, TPile::After},
+        {"IEND", Chunk("IEND", ""), false, TPile::Behind},
+    };
+  }();
+  return piles;
+}
+
+std::vector<uint8_t> PileFile(const TPile& pile) {
+  const std::string pixels(16 * (1 + 16 * 3), '\0');
+  std::string head = std::string("\x89PNG\r\n\x1A\n", 8) + Header(pile.Palette);
+  if (pile.Palette) head += Chunk("PLTE", std::string(6, '\x20'));
+  const std::string data = Chunk("IDAT", Deflated(pixels)), end = Chunk("IEND", "");
+  std::string units;
+  while (units.size() + head.size() + data.size() + end.size() < (size_t(8) << 20)) units += pile.Unit;
+  std::string file = pile.Where == TPile::Before   ? head + units + data + end
+                     : pile.Where == TPile::After  ? head + data + units + end
+                                                   : head + data + end + units;
+  return std::vector<uint8_t>(file.begin(), file.end());
+}
+
+// The claim and the load of a pile, as the run reads a file.
+void PngPile(benchmark::State& state) {
+  const TPile& pile = Piles()[size_t(state.range(0))];
+  static std::map<const TPile*, std::vector<uint8_t>> files;
+  if (!files.count(&pile)) files[&pile] = PileFile(pile);
+  const std::vector<uint8_t>& file = files[&pile];
+  state.SetLabel(pile.Name);
+  for (auto _ : state) {
+    TReadOnlyMemoryStream claimed(file.data(), file.size());
+    int64_t width = 0, height = 0, loadBytes = 0;
+    if (!PngLoadClaim(claimed, width, height, loadBytes)) state.SkipWithError("not claimed");
+    LoadAsTheProgram(file);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.size()));
+}
+
 }  // namespace
 
+BENCHMARK(PngPile)->DenseRange(0, 15)->Unit(benchmark::kMillisecond);
 BENCHMARK(PngEncode)->Arg(1)->Arg(6)->Arg(9)->Unit(benchmark::kMillisecond);
 BENCHMARK(LibpngEncode)->Arg(1)->Arg(6)->Arg(9)->Unit(benchmark::kMillisecond);
 BENCHMARK(PngDecode)->Arg(1)->Arg(6)->Arg(9)->Unit(benchmark::kMillisecond);

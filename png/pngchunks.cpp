@@ -32,11 +32,12 @@ int KeywordEnd(const std::vector<uint8_t>& data) {
   return zero == data.end() ? -1 : static_cast<int>(zero - data.begin());
 }
 
-// The bytes in memory as one block.
+// The bytes in memory as one block (none when there are none). Small
+// enough to be held in the function object itself.
 TTextInput OneBlock(const uint8_t* data, size_t size) {
-  return [data, size, given = false](const uint8_t*& block, size_t& count) mutable {
-    if (given) return false;
-    block = data, count = size, given = true;
+  return [data, size](const uint8_t*& block, size_t& count) mutable {
+    if (size == 0) return false;
+    block = data, count = size, size = 0;
     return true;
   };
 }
@@ -45,8 +46,21 @@ TTextInput OneBlock(const uint8_t* data, size_t size) {
 namespace pngcodec {
 
 int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text, int64_t* inflated) {
-  z_stream zs{};
-  if (inflateInit(&zs) != Z_OK) return kTextNotInflated;
+  return TTextInflater().Inflate(input, limit, text, inflated);
+}
+
+}  // namespace pngcodec
+
+int64_t TTextInflater::Inflate(const TTextInput& input, int64_t limit, std::string* text, int64_t* inflated,
+                               std::string* small) {
+  if (inflated) *inflated = 0;
+  if (!Ready) Ready = inflateInit(&Stream) == Z_OK;
+  if (!Ready || inflateReset(&Stream) != Z_OK) return kTextNotInflated;
+  // What a stream before left unread (it failed, or ended before its
+  // data did) is not this one's.
+  z_stream& zs = Stream;
+  zs.next_in = nullptr;
+  zs.avail_in = 0;
   uint8_t block[16384];
   int64_t size = 0, outcome = kTextNotInflated;
   bool more = true;
@@ -72,19 +86,33 @@ int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text, i
     if (text) text->append(reinterpret_cast<char*>(block), made);
     if (rc == Z_STREAM_END) {
       outcome = size;
+      if (small && size_t(size) == made) small->assign(reinterpret_cast<char*>(block), made);
       break;
     }
     // A call that found no input waits for the next block.
     if (rc != Z_OK && !(rc == Z_BUF_ERROR && zs.avail_in == 0 && more)) break;
   }
-  inflateEnd(&zs);
   if (inflated) *inflated = size;
   return outcome;
 }
 
-}  // namespace pngcodec
-
 // --- The room for text ------------------------------------------------------------
+
+TTextRoom::TTextRoom() = default;
+TTextRoom::~TTextRoom() = default;
+TTextRoom::TTextRoom(TTextRoom&&) noexcept = default;
+TTextRoom& TTextRoom::operator=(TTextRoom&&) noexcept = default;
+
+void TTextRoom::EndInflating() { FInflater.reset(); }
+
+bool TTextRoom::InflateAgain(const TTextInput& input, int64_t length, std::string& text) {
+  if (!FInflater) FInflater = std::make_unique<TTextInflater>();
+  text.clear();
+  text.reserve(static_cast<size_t>(length));
+  if (FInflater->Inflate(input, length, &text) == length) return true;
+  text.clear();
+  return false;
+}
 
 bool TTextRoom::Take(int64_t bytes) {
   if (bytes < 0 || bytes > FLeft) return false;
@@ -92,11 +120,12 @@ bool TTextRoom::Take(int64_t bytes) {
   return true;
 }
 
-int64_t TTextRoom::Inflate(const TTextInput& input) {
+int64_t TTextRoom::Inflate(const TTextInput& input, std::string* small) {
   if (FLeft <= 0) return kTextTooLong;
   const int64_t bound = std::min(kMaxChunkTextBytes, FLeft);
   int64_t inflated = 0;
-  const int64_t outcome = InflateText(input, bound, nullptr, &inflated);
+  if (!FInflater) FInflater = std::make_unique<TTextInflater>();
+  const int64_t outcome = FInflater->Inflate(input, bound, nullptr, &inflated, small);
   FLeft -= outcome == kTextTooLong ? bound : inflated;
   return outcome;
 }
@@ -114,20 +143,29 @@ bool TChunkPLTE::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   TChunk::LoadFromStream(stream, name, size);
   if (size % 3 != 0 || size / 3 > 256) throw EPNGInvalidPalette(pnglang::EPNGInvalidPaletteText);
   EntryCount = static_cast<int>(size / 3);
+  // A file's palette (the last, see TPNGObject::PlacePalette) colours the
+  // picture once the whole file is read: nothing needs the colours before,
+  // and a file may hold any number of palettes. The gamma that counts for
+  // it is the one read before it, as no later one counts.
+  if (!Owner().Reading()) TakeColors();
+  return true;
+}
+
+void TChunkPLTE::TakeColors() {
   // Other pictures may carry a suggested palette; it is kept as it is. An
   // empty palette gives no colours and leaves the picture's alone.
   TChunkIHDR& header = GetHeader();
-  if (header.HeaderData.ColorType != COLOR_PALETTE || EntryCount == 0) return true;
+  if (header.HeaderData.ColorType != COLOR_PALETTE || EntryCount == 0) return;
   // A palette read after another replaces it whole: indices past its
   // entries show the colours they start with, as in a file that holds this
   // palette alone.
   if (Owner().ChunkList().FindChunk<TChunkPLTE>() != this) header.InstallStartPalette();
+  Owner().SettleGamma();
   const auto& gamma = Owner().GammaLookup;
   std::vector<PALETTEENTRY> entries(static_cast<size_t>(EntryCount));
   for (size_t i = 0; i < entries.size(); ++i)
     entries[i] = {gamma[Data[3 * i]], gamma[Data[3 * i + 1]], gamma[Data[3 * i + 2]], 0};
   Owner().SetPalette(CreatePalette(entries.data(), EntryCount));
-  return true;
 }
 
 bool TChunkPLTE::SaveToStream(TStream& stream) {
@@ -188,7 +226,7 @@ bool TChunkgAMA::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
     int palette = list.IndexOfClass<TChunkPLTE>();
     if (palette >= 0 && palette < GetIndex()) return true;
   }
-  Owner().BuildGamma(GetValue());
+  Owner().TakeGamma(GetValue());
   return true;
 }
 
@@ -301,7 +339,12 @@ void TChunkpHYs::Assign(const TChunk& source) {
 
 bool TChunkpHYs::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
-  if (size != 9) return true;
+  // Data of another length leaves the fields as a new chunk has them.
+  if (size != 9) {
+    DensityX = DensityY = 0;
+    DensityUnit = utUnknown;
+    return true;
+  }
   DensityX = GetU32(Data.data());
   DensityY = GetU32(Data.data() + 4);
   DensityUnit = static_cast<TUnitType>(Data[8]);
@@ -328,7 +371,11 @@ void TChunktIME::Assign(const TChunk& source) {
 
 bool TChunktIME::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   TChunk::LoadFromStream(stream, name, size);
-  if (size != 7) return true;
+  if (size != 7) {
+    Year = 0;
+    Month = Day = Hour = Minute = Second = 0;
+    return true;
+  }
   Year = static_cast<uint16_t>((Data[0] << 8) | Data[1]);
   Month = Data[2], Day = Data[3], Hour = Data[4], Minute = Data[5], Second = Data[6];
   return true;
@@ -397,18 +444,17 @@ bool TChunkzTXt::LoadFromStream(TStream& stream, const TChunkName& name, uint32_
   int64_t length = kTextNotInflated;
   const uint8_t* compressed = Data.data() + method + 1;
   const size_t compressedSize = method < Data.size() ? Data.size() - method - 1 : 0;
-  // The text is inflated once to count it and, when it is kept, once more
-  // into a string of its size.
+  // The text is inflated once to count it (and a short one taken then) and,
+  // when it is kept, once more into a string of its size.
   if (method < Data.size() && Data[method] == 0)
-    length = Owner().TextRoom().Inflate(OneBlock(compressed, compressedSize));
+    length = Owner().TextRoom().Inflate(OneBlock(compressed, compressedSize), &Text);
   if (length == kTextTooLong) {
     KeptAsRead = true;
     return true;
   }
   Keyword.assign(Data.begin(), Data.begin() + end);
-  if (length <= 0) return true;
-  Text.reserve(static_cast<size_t>(length));
-  if (InflateText(OneBlock(compressed, compressedSize), length, &Text) != length) Text.clear();
+  if (length > 0 && int64_t(Text.size()) != length)
+    Owner().TextRoom().InflateAgain(OneBlock(compressed, compressedSize), length, Text);
   return true;
 }
 
@@ -422,5 +468,108 @@ bool TChunkzTXt::SaveToStream(TStream& stream) {
   Data.push_back(0);
   Data.insert(Data.end(), compressed.begin(), compressed.end());
   SaveData(stream);
+  return true;
+}
+
+// --- Batches ----------------------------------------------------------------------
+
+namespace {
+// What a batch holds for a chunk: the bytes the chunk writes, which start
+// with a length below 2^31; or this byte, then the sizes of a zTXt chunk's
+// keyword and text, then keyword and text.
+constexpr uint8_t kCompressedText = 0xFF;
+}  // namespace
+
+// Appends what is written to a batch's records.
+class TBatchWriter : public TStream {
+ public:
+  explicit TBatchWriter(TChunkBatch& batch) : FBatch(batch) {}
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    FBatch.Append(buffer, size_t(count));
+    return count;
+  }
+  int64_t Seek(int64_t, TSeekOrigin) override { return int64_t(FBatch.FSize); }
+
+ private:
+  TChunkBatch& FBatch;
+};
+
+void TChunkBatch::Append(const void* bytes, size_t count) {
+  auto* from = static_cast<const uint8_t*>(bytes);
+  while (count > 0) {
+    const size_t at = FSize % kBlockBytes;
+    if (at == 0 && FSize / kBlockBytes == FBlocks.size()) FBlocks.push_back(std::make_unique<uint8_t[]>(kBlockBytes));
+    const size_t n = std::min(count, kBlockBytes - at);
+    std::memcpy(FBlocks[FSize / kBlockBytes].get() + at, from, n);
+    from += n, count -= n, FSize += n;
+  }
+}
+
+void TChunkBatch::CopyOut(size_t at, void* bytes, size_t count) const {
+  auto* to = static_cast<uint8_t*>(bytes);
+  while (count > 0) {
+    const size_t n = std::min(count, kBlockBytes - at % kBlockBytes);
+    std::memcpy(to, FBlocks[at / kBlockBytes].get() + at % kBlockBytes, n);
+    to += n, count -= n, at += n;
+  }
+}
+
+void TChunkBatch::Assign(const TChunk& source) {
+  TChunk::Assign(source);
+  auto* other = dynamic_cast<const TChunkBatch*>(&source);
+  if (!other || other == this) return;
+  FBlocks.clear();
+  FSize = 0;
+  uint8_t block[kBlockBytes];
+  for (size_t at = 0; at < other->FSize; at += kBlockBytes) {
+    const size_t n = std::min(kBlockBytes, other->FSize - at);
+    other->CopyOut(at, block, n);
+    Append(block, n);
+  }
+}
+
+void TChunkBatch::Keep(TChunk& chunk) {
+  // A zTXt chunk's text is compressed when it is written, at the level the
+  // picture has then.
+  auto* text = &chunk.ChunkClass() == &ChunkClassOf<TChunkzTXt>() ? static_cast<TChunkzTXt*>(&chunk) : nullptr;
+  uint8_t head[9];
+  if (text && !text->KeptAsRead) {
+    head[0] = kCompressedText;
+    PutU32(head + 1, static_cast<uint32_t>(text->Keyword.size()));
+    PutU32(head + 5, static_cast<uint32_t>(text->Text.size()));
+    Append(head, 9);
+    Append(text->Keyword.data(), text->Keyword.size());
+    Append(text->Text.data(), text->Text.size());
+    return;
+  }
+  TBatchWriter writer(*this);
+  chunk.SaveToStream(writer);
+}
+
+bool TChunkBatch::SaveToStream(TStream& stream) {
+  std::vector<uint8_t> bytes;
+  std::unique_ptr<TChunkzTXt> text;
+  uint8_t head[9];
+  for (size_t at = 0; at < FSize;) {
+    CopyOut(at, head, 4);
+    if (head[0] != kCompressedText) {
+      // Length, name, data, CRC.
+      bytes.resize(12 + size_t(GetU32(head)));
+      CopyOut(at, bytes.data(), bytes.size());
+      stream.WriteBuffer(bytes.data(), int64_t(bytes.size()));
+      at += bytes.size();
+      continue;
+    }
+    if (!text) text = std::make_unique<TChunkzTXt>(Owner());
+    CopyOut(at, head, 9);
+    const size_t keyword = GetU32(head + 1), length = GetU32(head + 5);
+    bytes.resize(keyword + length);
+    CopyOut(at + 9, bytes.data(), bytes.size());
+    text->Keyword.assign(bytes.begin(), bytes.begin() + ptrdiff_t(keyword));
+    text->Text.assign(bytes.begin() + ptrdiff_t(keyword), bytes.end());
+    text->SaveToStream(stream);
+    at += 9 + bytes.size();
+  }
   return true;
 }

@@ -34,7 +34,7 @@ constexpr int64_t kBitmapBytes = int64_t(4) << 10;
 constexpr int64_t kAllocatorWords = 32;
 int64_t ChunkObjectBytes(const TChunkName& name) {
   size_t object = std::max({sizeof(TChunk), sizeof(TChunkIEND), sizeof(TChunkIDAT), sizeof(TChunkgAMA),
-                            sizeof(TChunkpHYs), sizeof(TChunktIME)});
+                            sizeof(TChunkpHYs), sizeof(TChunktIME), sizeof(TChunkBatch)});
   if (name == "IHDR") object = sizeof(TChunkIHDR) + sizeof(TDibSection) + kAllocatorWords;
   if (name == "PLTE") object = sizeof(TChunkPLTE);
   if (name == "tRNS") object = sizeof(TChunktRNS);
@@ -42,12 +42,16 @@ int64_t ChunkObjectBytes(const TChunkName& name) {
   return int64_t(object) + kAllocatorWords + 3 * int64_t(sizeof(void*));
 }
 
-// The data of a chunk read in blocks through a buffer of its own.
+// The data of a chunk read in blocks through a buffer, which a walk keeps
+// from one chunk to the next: a file may hold millions of chunks.
 class TChunkData {
  public:
-  // A buffer of no more than the data: a file may hold millions of chunks.
-  TChunkData(TStream& stream, int64_t length)
-      : FStream(stream), FLeft(length), FBuffer(size_t(std::clamp<int64_t>(length, 1, int64_t(1) << 16))) {}
+  // The buffer grows to the data, up to 64 KiB.
+  TChunkData(TStream& stream, int64_t length, std::vector<uint8_t>& buffer)
+      : FStream(stream), FLeft(length), FBuffer(buffer) {
+    const auto size = size_t(std::clamp<int64_t>(length, 1, int64_t(1) << 16));
+    if (FBuffer.size() < size) FBuffer.resize(size);
+  }
   // Whether bytes are left: those read and not taken, or more read now.
   bool Fill() {
     if (FAt < FFilled) return true;
@@ -90,7 +94,7 @@ class TChunkData {
  private:
   TStream& FStream;
   int64_t FLeft;
-  std::vector<uint8_t> FBuffer;
+  std::vector<uint8_t>& FBuffer;
   size_t FAt = 0, FFilled = 0;
 };
 
@@ -104,7 +108,8 @@ bool ReadHeader(TStream& stream, TIHDRData& header, int64_t& dataSize) {
     TChunkName name;
     ReadChunkHeader(stream, length, name);
     if (name != "IHDR") return false;
-    TChunkData data(stream, length);
+    std::vector<uint8_t> buffer;
+    TChunkData data(stream, length, buffer);
     uint8_t fields[13] = {};
     uLong crc = crc32(0, reinterpret_cast<const Bytef*>("IHDR"), 4);
     const TTextInput blocks = data.Rest();
@@ -136,17 +141,29 @@ struct TChunkWalk {
 
 // The bytes a zTXt chunk of length bytes (its data next in the stream)
 // holds read, as TChunkzTXt reads it; its text is taken out of textRoom.
-int64_t ZtxtHeld(TStream& stream, int64_t length, TTextRoom& textRoom) {
-  TChunkData data(stream, length);
+// text: the bytes of its keyword and text.
+int64_t ZtxtHeld(TStream& stream, int64_t length, TTextRoom& textRoom, int64_t& text, std::vector<uint8_t>& buffer) {
+  text = 0;
+  TChunkData data(stream, length, buffer);
   const int64_t keyword = data.TakeUpToZero();
   if (length < 3 || keyword < 0) return length;
   // Keyword and text both copied.
+  text = length;
   if (length < 4) return 2 * length;
-  int64_t text = kTextNotInflated;
-  if (data.TakeByte() == 0) text = textRoom.Inflate(data.Rest());
-  if (text == kTextTooLong) return length;
-  if (text <= 0) return length + keyword + kAllocatorWords;
-  return length + keyword + text + 2 * kAllocatorWords;
+  int64_t inflated = kTextNotInflated;
+  if (data.TakeByte() == 0) inflated = textRoom.Inflate(data.Rest());
+  text = inflated == kTextTooLong ? 0 : keyword + std::max<int64_t>(inflated, 0);
+  if (inflated == kTextTooLong) return length;
+  if (inflated <= 0) return length + keyword + kAllocatorWords;
+  return length + keyword + inflated + 2 * kAllocatorWords;
+}
+
+// A batch (TChunkBatch) of bytes of records: its object, the blocks, the
+// allocator's word for each and their pointers (in a vector that grows
+// by doubling, old and new for a while).
+int64_t BatchBytes(int64_t bytes) {
+  const int64_t blocks = bytes / int64_t(TChunkBatch::kBlockBytes) + 1;
+  return ChunkObjectBytes({}) + blocks * (int64_t(TChunkBatch::kBlockBytes) + kAllocatorWords + 3 * 8);
 }
 
 TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
@@ -157,12 +174,19 @@ TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
   // next is read.
   int64_t palette = 0;
   bool imageData = false;
+  // The chunks of each kind past the objects it keeps, when small, are held
+  // in batches: one for each run of them between chunk objects.
+  TChunkKinds kinds;
+  int64_t batch = -1;
+  std::vector<uint8_t> buffer;
   try {
+    // Where the next chunk starts.
+    int64_t end = stream.Position();
     for (;;) {
       uint32_t length;
       TChunkName name;
       ReadChunkHeader(stream, length, name);
-      const int64_t end = stream.Position() + length + 4;
+      end += 8 + int64_t(length) + 4;
       // The decoder holds none of the image data beside its buffers; a later
       // run of it and chromaticities are passed over.
       if (name == "IDAT" || name == "cHRM") {
@@ -172,25 +196,54 @@ TChunkWalk WalkChunks(TStream& stream, int64_t headerSize) {
         continue;
       }
       const int64_t object = ChunkObjectBytes(name);
+      // The chunk as an object (its data, copies and text), the bytes of
+      // keyword and text it holds as text, and what a batch holds for it,
+      // the bytes it writes: a pHYs or tIME chunk its fields, a tEXt chunk
+      // without a keyword a zero byte.
+      int64_t held = 0, text = 0,
+              record = 12 + (name == "pHYs" ? 9 : name == "tIME" ? 7 : std::max<int64_t>(length, 1));
+      bool appended = true;
       if (name == "PLTE") {
         palette = std::max(palette, object + length);
       } else if (name == "tEXt") {
         // The keyword and text copy the data when it fits in the text's room.
         const bool fits = textRoom.Take(length);
-        walk.Held += object + (fits ? 2 * int64_t(length) + 2 * kAllocatorWords : length);
+        text = fits ? length : 0;
+        held = object + (fits ? 2 * int64_t(length) + 2 * kAllocatorWords : length);
       } else if (name == "zTXt") {
-        walk.Held += object + ZtxtHeld(stream, length, textRoom);
+        held = object + ZtxtHeld(stream, length, textRoom, text, buffer);
+        record = std::max(record, 9 + text);
       } else {
-        // A later header holds no picture.
-        walk.Held += object + length;
+        // A later header holds no picture, and a batch none of it.
+        held = object + length;
+        if (name == "IHDR") record = 0;
         walk.Transparency = walk.Transparency || name == "tRNS";
       }
+      TChunkKinds::TKind& kind = kinds.Of(name);
+      if (++kind.Count > kMaxChunkObjects && kind.Batched) {
+        // The reader's chunk that reads them, with data, keyword and text
+        // of up to twice the bound a batch takes (a string or vector grows
+        // by doubling).
+        if (kind.Count == kMaxChunkObjects + 1) walk.Held += object + 3 * (2 * kMaxBatchedBytes + kAllocatorWords);
+        if (length + text <= kMaxBatchedBytes) {
+          if (batch < 0) batch = 0;
+          batch += record;
+          held = 0;
+          appended = false;
+        }
+      }
+      if (appended && batch >= 0) {
+        walk.Held += BatchBytes(batch);
+        batch = -1;
+      }
+      walk.Held += held;
       if (name == "IEND") break;
       stream.SetPosition(end);
     }
   } catch (const Exception&) {
     // The data ends or stops being a chunk: the reader stops there too.
   }
+  if (batch >= 0) walk.Held += BatchBytes(batch);
   walk.Held += 2 * palette;
   return walk;
 }
@@ -211,10 +264,11 @@ int64_t LoadBytes(const TIHDRData& header, const TChunkWalk& walk) {
       PixelBytes(image.PixelBytes) + image.AlphaBytes + image.LowByteBytes + walk.Held + kObjectBytes;
 
   // Reading: the decoder's two rows (three while an Adam7 pass's row grows
-  // beside the one it replaces), or a text chunk being inflated.
+  // beside the one it replaces), and zlib's state for the text chunks,
+  // which the reader keeps for the whole file.
   const int64_t row = BytesForPixels(width, colorType, depth) + 1 + kAllocatorWords;
   const int64_t decoder = kDecoderBytes + row * (header.InterlaceMethod == 1 ? 3 : 2);
-  const int64_t reading = object + kReadBufferBytes + std::max(decoder, kTextInflateBytes);
+  const int64_t reading = object + kReadBufferBytes + decoder + kTextInflateBytes;
 
   // Drawing into the bitmap, in the format the object asks for: 24 bits
   // where it blends, else by its depth. Blending works on a 24-bit copy of

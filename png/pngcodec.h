@@ -1,9 +1,13 @@
 // Pieces the PNG files share among themselves (not for users of the codec).
 #pragma once
 
+#include <zlib.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <list>
+#include <memory>
 #include <string>
 
 #include "png/pngimage.h"
@@ -30,8 +34,12 @@ inline void PutU32(uint8_t* p, uint32_t v) {
 
 // CRC-32 of the four name bytes followed by the data.
 uint32_t ChunkCrc(const TChunkName& name, const uint8_t* data, size_t size);
-// Exactly count bytes, or EPngUnexpectedEnd.
-void ReadExact(TStream& stream, void* buffer, int64_t count);
+// Raises EPngUnexpectedEnd.
+[[noreturn]] void RaiseUnexpectedEnd();
+// Exactly count bytes, or EPngUnexpectedEnd. Every chunk read calls it.
+inline void ReadExact(TStream& stream, void* buffer, int64_t count) {
+  if (stream.Read(buffer, count) != count) RaiseUnexpectedEnd();
+}
 // Reads the CRC that ends a chunk and compares it; EPngInvalidCRC.
 void CheckCrc(TStream& stream, uint32_t crc);
 // Reads a chunk's length and name. EPngUnexpectedEnd when the stream ends
@@ -77,6 +85,54 @@ inline constexpr int64_t kTextTooLong = -2;      // more text than the bound
 // the bytes inflated (inflated) unless the text passes the limit.
 int64_t InflateText(const TTextInput& input, int64_t limit, std::string* text = nullptr,
                     int64_t* inflated = nullptr);
+
+}  // namespace pngcodec
+
+// zlib's state for inflating text, made at its first stream and reset for
+// each next one.
+struct TTextInflater {
+  TTextInflater() = default;
+  TTextInflater(const TTextInflater&) = delete;
+  TTextInflater& operator=(const TTextInflater&) = delete;
+  ~TTextInflater() {
+    if (Ready) inflateEnd(&Stream);
+  }
+  // As InflateText; a whole text that comes out at once (up to 16 KiB)
+  // also goes to small, when given.
+  int64_t Inflate(const TTextInput& input, int64_t limit, std::string* text = nullptr, int64_t* inflated = nullptr,
+                  std::string* small = nullptr);
+  z_stream Stream{};
+  bool Ready = false;
+};
+
+namespace pngcodec {
+
+// The kinds of chunk a file's walk has met, with the count of each; the
+// reader and PngLoadClaim count them alike, so that both keep the same
+// chunks as objects (see kMaxChunkObjects).
+class TChunkKinds {
+ public:
+  struct TKind {
+    const TChunkClass* Class;
+    // Past the objects it keeps, a kind's small chunks go into a batch.
+    bool Batched;
+    int64_t Count;
+    // The reader's chunk that reads those kept in a batch, one after another.
+    std::unique_ptr<TChunk> Reader;
+  };
+  // The kind of the name, of its registered class or of none. The first
+  // names asked for are remembered: a pile asks for a few names again and
+  // again.
+  TKind& Of(const TChunkName& name);
+  // The kinds a batch keeps: the ancillary chunks of the codec's own
+  // classes and of none, and later headers.
+  static bool Batched(const TChunkClass* chunkClass);
+
+ private:
+  // A list, whose items never move: a file has few kinds.
+  std::list<TKind> FKinds;
+  std::vector<std::pair<TChunkName, TKind*>> FNames;
+};
 
 // Adam7 passes.
 inline constexpr int RowStart[7] = {0, 0, 4, 0, 2, 0, 1};

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
-#include <typeinfo>
 
 #include "png/pngcodec.h"
 #include "png/pnglang.h"
@@ -52,7 +51,35 @@ bool ValidColorTypeAndDepth(int colorType, int bitDepth) {
 
 namespace pngcodec {
 
+namespace {
+// zlib's CRC table and three more that take a CRC over one, two and three
+// zero bytes beside it, so that four bytes take four look-ups at once.
+struct TCrcTables {
+  uint32_t Table[4][256];
+  TCrcTables() {
+    const z_crc_t* zlibTable = get_crc_table();
+    for (int i = 0; i < 256; ++i) Table[0][i] = uint32_t(zlibTable[i]);
+    for (int k = 1; k < 4; ++k)
+      for (int i = 0; i < 256; ++i) Table[k][i] = (Table[k - 1][i] >> 8) ^ Table[0][Table[k - 1][i] & 0xFF];
+  }
+  uint32_t Word(uint32_t crc, const uint8_t* p) const {
+    crc ^= uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    return Table[3][crc & 0xFF] ^ Table[2][(crc >> 8) & 0xFF] ^ Table[1][(crc >> 16) & 0xFF] ^ Table[0][crc >> 24];
+  }
+};
+}  // namespace
+
 uint32_t ChunkCrc(const TChunkName& name, const uint8_t* data, size_t size) {
+  // Most chunks are a few bytes long, and files may hold millions: a call
+  // of zlib's costs them more than the CRC itself.
+  if (size <= 64) {
+    static const TCrcTables tables;
+    uint32_t crc = tables.Word(0xFFFFFFFFu, reinterpret_cast<const uint8_t*>(name.Chars.data()));
+    size_t i = 0;
+    for (; i + 4 <= size; i += 4) crc = tables.Word(crc, data + i);
+    for (; i < size; ++i) crc = tables.Table[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+  }
   uLong crc = crc32(0, reinterpret_cast<const Bytef*>(name.Chars.data()), 4);
   while (size > 0) {
     auto block = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
@@ -63,9 +90,7 @@ uint32_t ChunkCrc(const TChunkName& name, const uint8_t* data, size_t size) {
   return static_cast<uint32_t>(crc);
 }
 
-void ReadExact(TStream& stream, void* buffer, int64_t count) {
-  if (stream.Read(buffer, count) != count) throw EPngUnexpectedEnd(pnglang::EPNGUnexpectedEndText);
-}
+void RaiseUnexpectedEnd() { throw EPngUnexpectedEnd(pnglang::EPNGUnexpectedEndText); }
 
 void CheckCrc(TStream& stream, uint32_t crc) {
   uint8_t stored[4];
@@ -84,6 +109,16 @@ void ReadChunkHeader(TStream& stream, uint32_t& length, TChunkName& name) {
 }
 
 void WriteChunk(TStream& stream, const TChunkName& name, const uint8_t* data, size_t size) {
+  // A small chunk goes to the stream in one piece.
+  if (size <= 64) {
+    uint8_t chunk[12 + 64];
+    PutU32(chunk, static_cast<uint32_t>(size));
+    std::memcpy(chunk + 4, name.Chars.data(), 4);
+    if (size > 0) std::memcpy(chunk + 8, data, size);
+    PutU32(chunk + 8 + size, ChunkCrc(name, data, size));
+    stream.WriteBuffer(chunk, int64_t(12 + size));
+    return;
+  }
   uint8_t word[4];
   PutU32(word, static_cast<uint32_t>(size));
   stream.WriteBuffer(word, 4);
@@ -199,8 +234,18 @@ TChunkClass::TChunkClass(const char* className, TFactory factory, TTest test)
 }
 
 TChunkNameFromClass::TChunkNameFromClass(TChunk& chunk, const char* className) {
-  std::string name = ChunkNameOfClass(className);
-  chunk.SetName(name.size() == 4 ? TChunkName(name) : TChunkName());
+  // "TChunk" and four letters: every chunk read is made so.
+  chunk.SetName(std::strlen(className) == 10 ? TChunkName(className + 6) : TChunkName());
+}
+
+bool TChunkClass::IsClassOf(const TChunk& chunk) const {
+  // Each answer stands for every chunk of the same class.
+  const TChunkClass* of = &chunk.ChunkClass();
+  if (of == this || of == FLastDerived.load(std::memory_order_relaxed)) return true;
+  if (of == FLastOther.load(std::memory_order_relaxed)) return false;
+  const bool derived = FTest(chunk);
+  (derived ? FLastDerived : FLastOther).store(of, std::memory_order_relaxed);
+  return derived;
 }
 
 void RegisterChunk(const TChunkClass& chunkClass) {
@@ -209,22 +254,45 @@ void RegisterChunk(const TChunkClass& chunkClass) {
   registry.Classes.push_back(&chunkClass);
 }
 
-std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const TChunkName& name) {
-  const TChunkClass* found = nullptr;
-  {
-    TChunkRegistry& registry = ChunkRegistry();
-    std::lock_guard<std::mutex> guard(registry.Lock);
-    for (const TChunkClass* chunkClass : registry.Classes)
-      if (chunkClass->StandsFor(name)) {
-        found = chunkClass;
-        break;
-      }
-  }
-  // A chunk of the class found is named after its class, which is name.
-  if (found) return found->Create(owner);
+const TChunkClass* RegisteredChunkClass(const TChunkName& name) {
+  TChunkRegistry& registry = ChunkRegistry();
+  std::lock_guard<std::mutex> guard(registry.Lock);
+  for (const TChunkClass* chunkClass : registry.Classes)
+    if (chunkClass->StandsFor(name)) return chunkClass;
+  return nullptr;
+}
+
+pngcodec::TChunkKinds::TKind& pngcodec::TChunkKinds::Of(const TChunkName& name) {
+  for (const auto& [known, kind] : FNames)
+    if (known == name) return *kind;
+  const TChunkClass* chunkClass = RegisteredChunkClass(name);
+  auto it = std::find_if(FKinds.begin(), FKinds.end(), [&](const TKind& k) { return k.Class == chunkClass; });
+  if (it == FKinds.end()) it = FKinds.insert(FKinds.end(), TKind{chunkClass, Batched(chunkClass), 0, nullptr});
+  if (FNames.size() < 16) FNames.emplace_back(name, &*it);
+  return *it;
+}
+
+bool pngcodec::TChunkKinds::Batched(const TChunkClass* chunkClass) {
+  static const TChunkClass* const kinds[] = {
+      &ChunkClassOf<TChunkIHDR>(), &ChunkClassOf<TChunkgAMA>(), &ChunkClassOf<TChunktRNS>(),
+      &ChunkClassOf<TChunkpHYs>(), &ChunkClassOf<TChunktIME>(), &ChunkClassOf<TChunktEXt>(),
+      &ChunkClassOf<TChunkzTXt>()};
+  return !chunkClass || std::find(std::begin(kinds), std::end(kinds), chunkClass) != std::end(kinds);
+}
+
+namespace {
+// A new chunk of the class, or a plain chunk without one, named name.
+std::unique_ptr<TChunk> CreateChunk(TPNGObject& owner, const TChunkClass* chunkClass, const TChunkName& name) {
+  // A chunk of the class is named after its class, which is name.
+  if (chunkClass) return chunkClass->Create(owner);
   auto chunk = std::make_unique<TChunk>(owner);
   chunk->SetName(name);
   return chunk;
+}
+}  // namespace
+
+std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const TChunkName& name) {
+  return CreateChunk(owner, RegisteredChunkClass(name), name);
 }
 
 // --- TChunk ---------------------------------------------------------------------
@@ -240,7 +308,16 @@ void TChunk::Assign(const TChunk& source) {
 
 bool TChunk::LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) {
   ResizeData(size);
-  if (size > 0) ReadExact(stream, Data.data(), size);
+  // A small chunk's data and CRC come in one read.
+  if (size <= 64) {
+    uint8_t read[64 + 4];
+    ReadExact(stream, read, int64_t(size) + 4);
+    std::copy_n(read, size, Data.data());
+    if (GetU32(read + size) != ChunkCrc(name, Data.data(), size))
+      throw EPngInvalidCRC(pnglang::EPngInvalidCRCText);
+    return true;
+  }
+  ReadExact(stream, Data.data(), size);
   CheckCrc(stream, ChunkCrc(name, Data.data(), Data.size()));
   return true;
 }
@@ -306,6 +383,7 @@ TChunk* TPNGList::ItemFromClass(const TChunkClass& chunkClass) const { return It
 int TPNGList::IndexOf(const TChunk* chunk) const {
   // A list holds a chunk once; the one just read is the last.
   if (chunk && !FItems.empty() && FItems.back() == chunk) return Count() - 1;
+  if (chunk && chunk == FReadAtEnd) return Count();
   for (int i = 0; i < Count(); ++i)
     if (FItems[size_t(i)] == chunk) return i;
   return -1;
@@ -621,6 +699,7 @@ void TChunkIDAT::PreparePalette() {
 }
 
 bool TChunkIDAT::LoadFromStream(TStream& stream, const TChunkName&, uint32_t size) {
+  Owner().SettleGamma();
   StartImageData();
   if (HeaderChunk->UsesPalette()) PreparePalette();
   DecodeImageData(*this, stream, size);
@@ -671,19 +750,35 @@ void TPNGObject::ReleaseCanvasHandle(HDC dc) {
 void TPNGObject::InitializeGamma() {
   for (int i = 0; i < 256; ++i)
     GammaLookup[size_t(i)] = InverseGammaLookup[size_t(i)] = static_cast<uint8_t>(i);
-  FGammaBuilt = 0;
+  FGammaBuilt = FGammaTaken = 0;
 }
 
 void TPNGObject::BuildGamma(uint32_t value) {
   // Building the same value again writes what the tables hold.
   if (value == 0 || value == FGammaBuilt) return;
   double exponent = 1.0 / (value / 100000.0 * 2.2);
+  for (int i = 0; i < 256; ++i) InverseGammaLookup[size_t(i)] = static_cast<uint8_t>(i);
   for (int i = 0; i < 256; ++i) {
     auto g = static_cast<uint8_t>(std::nearbyint(std::pow(i / 255.0, exponent) * 255.0));
     GammaLookup[size_t(i)] = g;
     InverseGammaLookup[g] = static_cast<uint8_t>(i);
   }
   FGammaBuilt = value;
+  ++FGammaBuilds;
+}
+
+void TPNGObject::TakeGamma(uint32_t value) {
+  FGammaTaken = value;
+  if (!FReading) SettleGamma();
+}
+
+void TPNGObject::SettleGamma() {
+  if (FGammaTaken == FGammaBuilt) return;
+  if (FGammaTaken == 0) {
+    InitializeGamma();
+    return;
+  }
+  BuildGamma(FGammaTaken);
 }
 
 void TPNGObject::ClearChunks() {
@@ -692,7 +787,11 @@ void TPNGObject::ClearChunks() {
   FTextRoom = TTextRoom();
 }
 
-TChunkIHDR* TPNGObject::FindHeader() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)); }
+TChunkIHDR* TPNGObject::FindHeader() const {
+  // Every chunk read asks for it.
+  TChunk* first = FChunks.Item(0);
+  return first && ChunkClassOf<TChunkIHDR>().IsClassOf(*first) ? static_cast<TChunkIHDR*>(first) : nullptr;
+}
 
 bool TPNGObject::HeaderPresent() const { return FindHeader() != nullptr; }
 
@@ -799,6 +898,17 @@ void TPNGObject::AddzTXt(const std::string& keyword, const std::string& text) {
   chunk->Text = text;
 }
 
+namespace {
+// Whether a chunk just read (of a kind a batch keeps; text: a TChunktEXt)
+// is small enough for a batch.
+bool Batchable(const TChunk& chunk, bool text) {
+  int64_t bytes = chunk.DataSize();
+  if (text) bytes += int64_t(static_cast<const TChunktEXt&>(chunk).Keyword.size()) +
+                     int64_t(static_cast<const TChunktEXt&>(chunk).Text.size());
+  return bytes <= kMaxBatchedBytes;
+}
+}  // namespace
+
 void TPNGObject::LoadFromStream(TStream& source) {
   ClearChunks();
   // Chunks come a few bytes at a time, and a file may hold millions.
@@ -806,37 +916,88 @@ void TPNGObject::LoadFromStream(TStream& source) {
   uint8_t signature[8];
   if (stream.Read(signature, 8) != 8 || std::memcmp(signature, kSignature, 8) != 0)
     throw EPNGInvalidFileHeader(pnglang::EPNGInvalidFileHeaderText);
-  // A failure leaves the chunks read so far, the failing one included.
-  bool imageDataSeen = false;
-  for (;;) {
-    uint32_t length;
-    TChunkName name;
-    ReadChunkHeader(stream, length, name);
-    if (FChunks.Count() == 0 && name != "IHDR") throw EPNGIHDRNotFirst(pnglang::EPNGIHDRNotFirstText);
-    // The image data reader takes the whole first run of IDAT chunks; a later
-    // run, and chromaticities, are passed over.
-    if ((imageDataSeen && name == "IDAT") || name == "cHRM") {
-      stream.Seek(int64_t(length) + 4, soCurrent);
-      continue;
+  FReading = true;
+  try {
+    // A failure leaves the chunks read so far, the failing one included.
+    bool imageDataSeen = false;
+    TChunkKinds kinds;
+    for (;;) {
+      uint32_t length;
+      TChunkName name;
+      ReadChunkHeader(stream, length, name);
+      if (FChunks.Count() == 0 && name != "IHDR") throw EPNGIHDRNotFirst(pnglang::EPNGIHDRNotFirstText);
+      // The image data reader takes the whole first run of IDAT chunks; a
+      // later run, and chromaticities, are passed over.
+      if ((imageDataSeen && name == "IDAT") || name == "cHRM") {
+        stream.Seek(int64_t(length) + 4, soCurrent);
+        continue;
+      }
+      if (name == "IDAT") imageDataSeen = true;
+      TChunkKinds::TKind& kind = kinds.Of(name);
+      // A critical chunk (upper-case first letter) of no registered class
+      // cannot be understood.
+      if (!kind.Class && !(name.Chars[0] & 0x20) && name.Chars[0] != 0) {
+        FChunks.Append(CreateChunk(*this, nullptr, name));
+        RaiseError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
+      }
+      // Past the objects its kind keeps, a chunk is read by the kind's
+      // reader, as though it stood last in the list; a small one then goes
+      // into the batch, a large one into the list.
+      if (++kind.Count > kMaxChunkObjects && kind.Batched) {
+        if (!kind.Reader) kind.Reader = CreateChunk(*this, kind.Class, name);
+        TChunk& chunk = *kind.Reader;
+        chunk.SetName(name);
+        FChunks.ReadAtEnd(&chunk);
+        bool more;
+        try {
+          more = chunk.LoadFromStream(stream, name, length);
+        } catch (...) {
+          FChunks.ReadAtEnd(nullptr);
+          FChunks.Append(std::move(kind.Reader));
+          throw;
+        }
+        FChunks.ReadAtEnd(nullptr);
+        const bool text = kind.Class == &ChunkClassOf<TChunktEXt>() || kind.Class == &ChunkClassOf<TChunkzTXt>();
+        if (!Batchable(chunk, text)) {
+          FChunks.Append(std::move(kind.Reader));
+        } else if (kind.Class != &ChunkClassOf<TChunkIHDR>()) {
+          TChunk* last = FChunks.Item(FChunks.Count() - 1);
+          if (&last->ChunkClass() != &ChunkClassOf<TChunkBatch>())
+            last = FChunks.Append(std::make_unique<TChunkBatch>(*this));
+          static_cast<TChunkBatch*>(last)->Keep(chunk);
+        }
+        if (!more) break;
+        continue;
+      }
+      TChunk* chunk = FChunks.Append(CreateChunk(*this, kind.Class, name));
+      // A chunk that answers false ends the file here.
+      bool more = chunk->LoadFromStream(stream, name, length);
+      if (kind.Class == &ChunkClassOf<TChunkPLTE>()) PlacePalette(static_cast<TChunkPLTE&>(*chunk), imageDataSeen);
+      if (!more || name == "IEND") break;
     }
-    if (name == "IDAT") imageDataSeen = true;
-    TChunk* chunk = FChunks.Append(CreateChunkByName(*this, name));
-    // A critical chunk (upper-case first letter) of no registered class
-    // cannot be understood.
-    if (typeid(*chunk) == typeid(TChunk) && !(name.Chars[0] & 0x20) && name.Chars[0] != 0)
-      RaiseError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
-    // A chunk that answers false ends the file here.
-    bool more = chunk->LoadFromStream(stream, name, length);
-    if (auto* palette = dynamic_cast<TChunkPLTE*>(chunk)) PlacePalette(*palette, imageDataSeen);
-    if (!more || name == "IEND") break;
+    if (!imageDataSeen) throw EPNGNoImageData(pnglang::EPNGNoImageDataText);
+    // A palette picture whose palette never came (or held no colour) has no
+    // colours: shown in the halftone colours it starts with, it would be a
+    // wrong picture.
+    if (Header().HeaderData.ColorType == COLOR_PALETTE && !FChunks.FindChunk<TChunkPLTE>())
+      throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
+  } catch (...) {
+    try {
+      EndReading();
+    } catch (...) {
+      // The first failure is the one to tell.
+    }
+    throw;
   }
-  if (!imageDataSeen) throw EPNGNoImageData(pnglang::EPNGNoImageDataText);
-  // A palette picture whose palette never came (or held no colour) has no
-  // colours: shown in the halftone colours it starts with, it would be a
-  // wrong picture.
-  if (Header().HeaderData.ColorType == COLOR_PALETTE && !FChunks.FindChunk<TChunkPLTE>())
-    throw EPNGMissingPalette(pnglang::EPNGMissingPaletteText);
+  EndReading();
   Changed();
+}
+
+void TPNGObject::EndReading() {
+  FReading = false;
+  FTextRoom.EndInflating();
+  SettleGamma();
+  if (auto* palette = FChunks.FindChunk<TChunkPLTE>()) palette->TakeColors();
 }
 
 void TPNGObject::PlacePalette(TChunkPLTE& palette, bool imageDataSeen) {
@@ -902,6 +1063,7 @@ void TPNGObject::AssignPNG(const TPNGObject& source) {
   }
   GammaLookup = source.GammaLookup;
   InverseGammaLookup = source.InverseGammaLookup;
+  FGammaBuilt = FGammaTaken = source.FGammaBuilt;
 }
 
 void TPNGObject::AssignHandle(HBITMAP handle, bool transparent, TColor transparentColor) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -143,7 +144,8 @@ class TChunk : public TObject {
   std::string GetChunkName() const { return FName.ToString(); }
   uint32_t DataSize() const { return static_cast<uint32_t>(Data.size()); }
   void ResizeData(uint32_t length) { Data.resize(length); }
-  // The position in the owner's chunk list, -1 when not in it.
+  // The position in the owner's chunk list, -1 when not in it (one read
+  // for a batch stands at the list's end).
   int GetIndex() const;
   // The owner's header (EPNGHeaderNotPresent without one).
   TChunkIHDR& GetHeader() const;
@@ -177,7 +179,7 @@ class TChunkClass {
   TChunkClass(const char* className, TFactory factory, TTest test);
   const char* ClassName() const { return FClassName; }
   // True for a chunk of the class or of a class derived from it.
-  bool IsClassOf(const TChunk& chunk) const { return FTest(chunk); }
+  bool IsClassOf(const TChunk& chunk) const;
   // The chunk name of the class.
   std::string GetName() const { return ChunkNameOfClass(FClassName); }
   // True when the chunk name of the class has four letters and is name.
@@ -189,6 +191,10 @@ class TChunkClass {
   const char* FClassName;
   TFactory FFactory;
   TTest FTest;
+  // The classes of the chunks last found of this class (derived from it)
+  // and not of it: a file's chunks are asked about again and again, and
+  // the language's test of a class compares names.
+  mutable std::atomic<const TChunkClass*> FLastDerived{nullptr}, FLastOther{nullptr};
   // The chunk name of the class, worked out once.
   TChunkName FChunkName;
   bool FFourLetterName = false;
@@ -220,6 +226,8 @@ void RegisterChunk() {
 }
 // A new chunk of the registered class for the name, named name.
 std::unique_ptr<TChunk> CreateChunkByName(TPNGObject& owner, const TChunkName& name);
+// The registered class for the name, null when none is.
+const TChunkClass* RegisteredChunkClass(const TChunkName& name);
 
 // The image header. It also owns the decoded picture: a bitmap of the
 // bits per pixel below (rows from the top), its device context and, for
@@ -359,9 +367,13 @@ class TChunkPLTE : public TChunk {
   void Assign(const TChunk& source) override;
   // A palette picture takes the entries as its colours (through the gamma
   // table), in place of those of any palette before; an empty chunk, and
-  // the chunk of other pictures, change no colour.
+  // the chunk of other pictures, change no colour. While a file is read
+  // the colours wait for its end (TakeColors), where only the palette the
+  // list keeps, the last read, is taken.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
+  // Makes the entries the picture's colours, as reading the chunk does.
+  void TakeColors();
   // The colour-table entry; EPngError for an index from EntryCount on.
   RGBQUAD GetPaletteItem(int index) const;
   int EntryCount = 0;
@@ -433,8 +445,13 @@ using TTextInput = std::function<bool(const uint8_t*& data, size_t& size)>;
 // A file's room for the text of its text chunks, and the rule by which
 // they take it. The reader and PngLoadClaim each count a file's chunks
 // with one, so that both keep, inflate and count the same chunks.
+struct TTextInflater;
 class TTextRoom {
  public:
+  TTextRoom();
+  ~TTextRoom();
+  TTextRoom(TTextRoom&&) noexcept;
+  TTextRoom& operator=(TTextRoom&&) noexcept;
   int64_t Left() const { return FLeft; }
   // A tEXt chunk's data: taken whole when it fits (true), else nothing.
   bool Take(int64_t bytes);
@@ -443,11 +460,20 @@ class TTextRoom {
   // the room, whether the text is kept or not; a text past its bound takes
   // the bound. Once the room is spent nothing more is inflated. Returns the
   // text's size, or (see InflateText) kTextNotInflated, or kTextTooLong
-  // for a chunk to keep as it was read.
-  int64_t Inflate(const TTextInput& input);
+  // for a chunk to keep as it was read. A short text inflated whole (up to
+  // 16 KiB) goes to small, when given.
+  int64_t Inflate(const TTextInput& input, std::string* small = nullptr);
+  // The text of a stream that Inflate counted at length bytes (above 0),
+  // into text, which it replaces; false, with text empty, when the stream
+  // gives another length.
+  bool InflateAgain(const TTextInput& input, int64_t length, std::string& text);
+  // Frees zlib's state, which the room keeps from one stream to the next:
+  // a file may hold millions of small zTXt chunks.
+  void EndInflating();
 
  private:
   int64_t FLeft = kMaxFileTextBytes;
+  std::unique_ptr<TTextInflater> FInflater;
 };
 
 class TChunktEXt : public TChunk {
@@ -482,6 +508,48 @@ class TChunkzTXt : public TChunktEXt {
   // (KeptAsRead) when it would pass its bound.
   bool LoadFromStream(TStream& stream, const TChunkName& name, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
+};
+
+// A file may hold millions of small chunks, and a chunk object costs tens of
+// bytes to a kilobyte beside the chunk's own bytes. Reading a file, the
+// list keeps the first kMaxChunkObjects chunks of each kind (each chunk
+// class; the chunks of no class count as one kind) as chunk objects. A
+// later one of an ancillary kind, or a later header, is read by its class
+// as any other (its checks, its CRC, what it does to the picture: a gAMA's
+// value, a text chunk's room); then, when its data and text hold no more
+// than kMaxBatchedBytes, it is kept in a TChunkBatch as the bytes it writes
+// (a later header writes none, and is not kept), else as an object. The
+// file is written back as it was read; only the list (and FindChunk) no
+// longer shows the chunks kept in a batch one by one.
+inline constexpr int64_t kMaxChunkObjects = 1000;
+inline constexpr int64_t kMaxBatchedBytes = 4096;
+
+// Chunks kept one after another in blocks of bytes: each as the chunk it
+// was read as writes itself, a zTXt chunk as its keyword and text, to be
+// compressed when it is written, at the picture's compression level then.
+// It has no chunk name. The chunks a file's reading keeps between two
+// chunk objects of the list share one.
+class TChunkBatch : public TChunk {
+ public:
+  PNG_CHUNK_CLASS(TChunkBatch)
+  using TChunk::TChunk;
+  void Assign(const TChunk& source) override;
+  // Writes the chunks kept, in the order they were kept.
+  bool SaveToStream(TStream& stream) override;
+  // Keeps what the chunk writes.
+  void Keep(TChunk& chunk);
+  // The bytes of the blocks that hold the records: for a chunk the bytes
+  // it writes, for a zTXt chunk's text nine more than keyword and text.
+  static constexpr size_t kBlockBytes = 2048;
+
+ private:
+  void Append(const void* bytes, size_t count);
+  void CopyOut(size_t at, void* to, size_t count) const;
+  // The records, one after another in blocks that never move; a record
+  // runs on from one block into the next.
+  std::vector<std::unique_ptr<uint8_t[]>> FBlocks;
+  size_t FSize = 0;
+  friend class TBatchWriter;
 };
 
 // --- Chunk list -------------------------------------------------------------
@@ -546,7 +614,11 @@ class TPNGList : public TPNGPointerList {
   T* FindChunk() const {
     return static_cast<T*>(ItemFromClass(ChunkClassOf<T>()));
   }
+  // -1 for a chunk not in the list; the count for the one read at its end.
   int IndexOf(const TChunk* chunk) const;
+  // While a file is read, the chunk that is read as though it stood last
+  // in the list (one kept in a batch), which it is not; null for none.
+  void ReadAtEnd(const TChunk* chunk) { FReadAtEnd = chunk; }
   // The position of the first chunk of the class (or derived from it), -1.
   int IndexOfClass(const TChunkClass& chunkClass) const;
   template <class T>
@@ -587,6 +659,7 @@ class TPNGList : public TPNGPointerList {
   };
   mutable std::vector<TFirstOfClass> FFirsts;
   mutable uint64_t FFirstsChanges = 0;
+  const TChunk* FReadAtEnd = nullptr;
   bool FirstsKnown() const { return FFirstsChanges == FChanges; }
 };
 
@@ -613,14 +686,26 @@ class TPNGObject : public TGraphic {
   void SetMaxIdatSize(uint32_t value) { FMaxIdatSize = std::clamp<uint32_t>(value, 65535, 0x7FFFFFFF); }
 
   // Sample to display value (decoding) and back (encoding); the identity
-  // until a gAMA chunk is read.
+  // until a gAMA chunk is read. They are the tables of the gAMA value that
+  // counts, the last one taken, as though it were the file's only one.
   std::array<uint8_t, 256> GammaLookup{};
   std::array<uint8_t, 256> InverseGammaLookup{};
   void InitializeGamma();
-  // Builds the tables for a gAMA value other than 0 (entries of the
-  // inverse table that the value does not reach keep what they held). A
-  // run of chunks of one value builds them once.
+  // Builds the tables for a gAMA value other than 0, from the identity
+  // (entries of the inverse table that the value does not reach stay the
+  // identity's); nothing when they are built for it already.
   void BuildGamma(uint32_t value);
+  // The gAMA value that counts from now on (0: the identity). The tables
+  // are built for it at once; while a file is read, once, when the palette
+  // or the image data first needs them or the file has been read, so that
+  // however many gAMA chunks a file holds its tables are built once.
+  void TakeGamma(uint32_t value);
+  // Builds the tables for the value taken, when they are not built for it.
+  void SettleGamma();
+  // How often the tables were built since the object was made.
+  int64_t GammaBuilds() const { return FGammaBuilds; }
+  // True while LoadFromStream reads a file.
+  bool Reading() const { return FReading; }
 
   TPNGList& ChunkList() { return FChunks; }
   const TPNGList& ChunkList() const { return FChunks; }
@@ -733,7 +818,9 @@ class TPNGObject : public TGraphic {
   // least before IEND. A later IHDR is kept but the picture is the first
   // header's. The list keeps one PLTE, the last read (an empty one is not
   // kept), before the IDAT. A gAMA after the IDAT, or after a palette
-  // picture's PLTE, is kept where it is but changes nothing.
+  // picture's PLTE, is kept where it is but changes nothing. Past the
+  // first kMaxChunkObjects chunks of a kind, the small ones are kept in
+  // batches (TChunkBatch) and later IHDRs not at all.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
   // Draws the picture: plainly, or, with transparency, blended by the alpha
@@ -768,8 +855,14 @@ class TPNGObject : public TGraphic {
   uint32_t FMaxIdatSize = 65535;
   bool FConstructing = false;
   TTextRoom FTextRoom;
-  // The gAMA value the tables were last built for, 0 for none.
-  uint32_t FGammaBuilt = 0;
+  // The gAMA value the tables were last built for and the one taken, 0 for
+  // none.
+  uint32_t FGammaBuilt = 0, FGammaTaken = 0;
+  int64_t FGammaBuilds = 0;
+  bool FReading = false;
+  // Ends the reading of a file (LoadFromStream) however it ends: what was
+  // left to do once every chunk is read is done.
+  void EndReading();
 };
 
 // The codec's start-up: registers TPNGObject with TPicture for the

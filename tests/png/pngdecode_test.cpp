@@ -135,7 +135,8 @@ TEST(PngDecoding, ShortOrOddImageDataIsHandled) {
 
 // Both gamma tables, every entry: the sample to display value of the gAMA
 // value, and back for writing (the last sample that gives a value wins;
-// values no sample gives stay as they are).
+// values no sample gives stay as they are). Of two gAMA chunks the tables
+// are the last one's, as though it were the only one.
 TEST(PngDecoding, GammaTablesFromTheGammaChunk) {
   std::vector<uint8_t> grey = {0}, rgb = {0};
   for (int i = 0; i < 256; ++i) grey.push_back(uint8_t(i)), rgb.insert(rgb.end(), 3, uint8_t(i));
@@ -152,6 +153,14 @@ TEST(PngDecoding, GammaTablesFromTheGammaChunk) {
     };
     std::unique_ptr<TPNGObject> png = LoadPng(file(0, grey));
     EXPECT_EQ(png->GammaLookup, table) << gamma;
+    EXPECT_EQ(png->InverseGammaLookup, inverse) << gamma;
+    png = LoadPng(TChunkStream()
+                      .Header(256, 1, 8, 0)
+                      .Chunk("gAMA", {0, 0, 0x11, 0x70})
+                      .Chunk("gAMA", gama)
+                      .Chunk("IDAT", Deflate(grey))
+                      .End()
+                      .Bytes);
     EXPECT_EQ(png->InverseGammaLookup, inverse) << gamma;
     for (int i = 0; i < 256; ++i) ASSERT_EQ(png->GetPixels(i, 0), RGB(table[i], table[i], table[i])) << gamma;
     // RGB samples are held through the table and written back through the
