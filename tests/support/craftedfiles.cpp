@@ -167,7 +167,21 @@ void Chunk(ByteWriter& w, const char* type, const std::vector<uint8_t>& data) {
 
 }  // namespace
 
-std::vector<uint8_t> CraftedPng(int width, int height, int textChunks, int64_t textBytes) {
+std::vector<uint8_t> CraftedZtxtData(int64_t textBytes, bool spoiled) {
+  // The keyword, its zero byte and the method, then the blanks deflated;
+  // the stream ends in its check of them.
+  const std::vector<uint8_t> blanks(size_t(textBytes), ' ');
+  uLongf length = compressBound(uLong(blanks.size()));
+  std::vector<uint8_t> text = {'T', 'e', 'x', 't', 0, 0};
+  text.resize(text.size() + length);
+  compress2(text.data() + 6, &length, blanks.data(), uLong(blanks.size()), 9);
+  text.resize(6 + length);
+  if (spoiled) text.back() ^= 1;
+  return text;
+}
+
+std::vector<uint8_t> CraftedPngPile(int width, int height, const char* kind, const std::vector<uint8_t>& data,
+                                    int count) {
   ByteWriter w;
   w.Bytes("\x89PNG\r\n\x1A\n", 8);
   std::vector<uint8_t> header;
@@ -175,16 +189,7 @@ std::vector<uint8_t> CraftedPng(int width, int height, int textChunks, int64_t t
     for (int shift = 24; shift >= 0; shift -= 8) header.push_back(uint8_t(v >> shift));
   header.insert(header.end(), {8, 0, 0, 0, 0});  // 8-bit grey
   Chunk(w, "IHDR", header);
-  if (textChunks > 0) {
-    // The keyword, its zero byte and the method, then the blanks deflated.
-    const std::vector<uint8_t> blanks(size_t(textBytes), ' ');
-    uLongf length = compressBound(uLong(blanks.size()));
-    std::vector<uint8_t> text = {'T', 'e', 'x', 't', 0, 0};
-    text.resize(text.size() + length);
-    compress2(text.data() + 6, &length, blanks.data(), uLong(blanks.size()), 9);
-    text.resize(6 + length);
-    for (int i = 0; i < textChunks; ++i) Chunk(w, "zTXt", text);
-  }
+  for (int i = 0; i < count; ++i) Chunk(w, kind, data);
   // Rows of a filter byte and zeros, deflated row by row.
   z_stream z{};
   deflateInit(&z, 9);
@@ -204,6 +209,11 @@ std::vector<uint8_t> CraftedPng(int width, int height, int textChunks, int64_t t
   Chunk(w, "IDAT", deflated);
   Chunk(w, "IEND", {});
   return w.Data;
+}
+
+std::vector<uint8_t> CraftedPng(int width, int height, int textChunks, int64_t textBytes) {
+  return CraftedPngPile(width, height, "zTXt", textChunks > 0 ? CraftedZtxtData(textBytes) : std::vector<uint8_t>(),
+                        textChunks);
 }
 
 std::vector<uint8_t> CraftedIcon(const std::vector<TCraftedIconEntry>& entries) {

@@ -50,6 +50,13 @@ std::vector<uint8_t> WithComments(std::vector<uint8_t> jpeg, int count);
 // A PNG of width x height grey pixels, all 0, deflated, with textChunks
 // zTXt chunks before its image data that each inflate to textBytes blanks.
 std::vector<uint8_t> CraftedPng(int width, int height, int textChunks = 0, int64_t textBytes = 0);
+// The same PNG (without text) with count chunks of the kind, each holding
+// data, before its image data.
+std::vector<uint8_t> CraftedPngPile(int width, int height, const char* kind, const std::vector<uint8_t>& data,
+                                    int count);
+// The data of a zTXt chunk whose text inflates to textBytes blanks; with
+// spoiled set, its deflated stream's check fails once it has all inflated.
+std::vector<uint8_t> CraftedZtxtData(int64_t textBytes, bool spoiled = false);
 // An entry of CraftedIcon: the image data (a DIB or a PNG file) and the
 // size its directory lists (1 to 256).
 struct TCraftedIconEntry {
