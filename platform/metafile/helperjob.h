@@ -60,6 +60,7 @@ enum class TFault : int32_t {
   RaiseLimit,     // raise its own limits, set the program's message queues' one
   TypeCharacter,  // type a character into the terminal FaultPath names (TIOCSTI)
   Datagram,       // send a datagram over a socket pair and to the socket FaultPath names
+  ReachProgram,   // read and write the program's memory at the address FaultPath names
 };
 
 enum class TOutcome : int32_t {

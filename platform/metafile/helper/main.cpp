@@ -18,7 +18,9 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/ptrace.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -40,6 +42,9 @@
 #include "platform/metafile/metafile.h"
 
 namespace {
+
+// The program that started the helper (its filter refuses getppid).
+pid_t Program = -1;
 
 // The address space the helper takes now.
 int64_t AddressSpace() {
@@ -131,7 +136,7 @@ bool NoChild(long pid) {
 // Tries a forbidden operation every way the fault names: whether the
 // system refused each of them.
 bool Refused(mfjob::TFault fault, const std::string& path) {
-  const pid_t program = getppid();
+  const pid_t program = Program;
   switch (fault) {
     case mfjob::TFault::IoUring: {
       io_uring_params parameters{};
@@ -180,6 +185,20 @@ bool Refused(mfjob::TFault fault, const std::string& path) {
       refused &= datagram < 0 || sendto(datagram, "x", 1, 0, address, sizeof named) < 0;
       // The channel's socket passes bytes to the program alone.
       return refused && sendto(mfjob::kChannel, "x", 1, MSG_NOSIGNAL, address, sizeof named) < 0;
+    }
+    case mfjob::TFault::ReachProgram: {
+      // The program reaches the helper's memory; never the other way.
+      char bytes[16] = "reached";
+      const iovec here{bytes, sizeof bytes}, there{reinterpret_cast<void*>(std::strtoull(path.c_str(), nullptr, 0)),
+                                                   sizeof bytes};
+      bool refused = process_vm_readv(program, &here, 1, &there, 1, 0) < 0;
+      refused &= process_vm_writev(program, &here, 1, &there, 1, 0) < 0;
+      refused &= ptrace(PTRACE_SEIZE, program, nullptr, nullptr) < 0;
+      refused &= ptrace(PTRACE_ATTACH, program, nullptr, nullptr) < 0;
+      const int memory = open(("/proc/" + std::to_string(program) + "/mem").c_str(), O_RDWR);
+      refused &= memory < 0 || pwrite(memory, bytes, sizeof bytes, off_t(uintptr_t(there.iov_base))) < 0;
+      if (memory >= 0) close(memory);
+      return refused;
     }
     default:
       return true;
@@ -284,7 +303,8 @@ int main(int argc, char** argv) {
   // Ended with the program that started it: the signal first, then whether
   // that program is still the parent, since it may have ended before.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (argc < 2 || getppid() != pid_t(std::atoll(argv[1]))) _exit(1);
+  Program = getppid();
+  if (argc < 2 || Program != pid_t(std::atoll(argv[1]))) _exit(1);
   signal(SIGPIPE, SIG_IGN);
   // A write to a file fails rather than ending the helper.
   signal(SIGXFSZ, SIG_IGN);

@@ -211,11 +211,12 @@ TEST(MetafileHelper, WhatAHelperMayNotDoFails) {
   sigaction(SIGURG, &counting, &before);
   rlimit queues{}, queuesAfter{};
   getrlimit(RLIMIT_MSGQUEUE, &queues);
+  static char witness[16] = "this program's";
 
   const std::pair<mfjob::TFault, std::string> rows[] = {
       {mfjob::TFault::IoUring, ""},      {mfjob::TFault::Fork, ""},       {mfjob::TFault::CloneProcess, ""},
       {mfjob::TFault::Signal, ""},       {mfjob::TFault::RaiseLimit, ""}, {mfjob::TFault::TypeCharacter, terminalPath},
-      {mfjob::TFault::Datagram, named}};
+      {mfjob::TFault::Datagram, named},  {mfjob::TFault::ReachProgram, std::to_string(uintptr_t(witness))}};
   auto metafile = Load(RedSquare());
   for (const auto& [fault, path] : rows) {
     SCOPED_TRACE(int(fault));
@@ -231,6 +232,7 @@ TEST(MetafileHelper, WhatAHelperMayNotDoFails) {
   EXPECT_LT(recv(listener, &byte, 1, 0), 0);
   EXPECT_LT(read(terminal, &byte, 1), 0);
   EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"socket"});
+  EXPECT_STREQ(witness, "this program's");
   for (int fd : {listener, master, terminal}) close(fd);
 }
 
