@@ -20,7 +20,8 @@ int64_t MetafileDrawBytes(size_t fileBytes, int64_t bitmapBytes, int64_t outline
                           int64_t height) {
   width = std::max<int64_t>(width, 0);
   height = std::max<int64_t>(height, 0);
-  // The block shared with the helper, whose 32-bit pixels the helper draws on.
+  // The block shared with the helper (the file's bytes) and the 32-bit
+  // surface the helper draws on, in its own memory or in the block.
   const int64_t shared = int64_t(mfjob::BlockBytes(fileBytes, uint64_t(width), uint64_t(height)));
   return shared + bitmapBytes + outlineBytes + kMetafileHeldBytes;
 }

@@ -1,6 +1,6 @@
 // The caller's side of the drawing helper: the pool's thread, which starts
-// the helpers and keeps the idle ones, and each drawing's hand-over in
-// shared memory under the caller's limits, clock and stop flag.
+// the helpers and keeps the idle ones, and each drawing's hand-over under
+// the caller's limits, clock and stop flag.
 #include "platform/metafile/helperhost.h"
 
 #include <fcntl.h>
@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -24,7 +25,9 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -193,6 +196,30 @@ bool Spawn(const std::string& path, THelper& helper) {
   return true;
 }
 
+// --- Reaching a helper's memory ----------------------------------------------------
+
+// Whether this program may read and write its helpers' memory
+// (process_vm_readv and process_vm_writev, which the system allows a
+// process on a child of the same user that it has not collected, unless a
+// policy or a container's filter forbids them). Found on the first helper
+// started, and kept.
+enum class TReach { Unknown, Yes, No };
+std::atomic<TReach> Reach{TReach::Unknown};
+
+// Reads a byte at address 0 of the helper, which nothing maps: the
+// system's refusal (EPERM, or ENOSYS where there is no such call) comes
+// before the address is looked at, so EFAULT tells that the helper can be
+// reached. A helper that has gone tells nothing.
+void FindReach(pid_t helper) {
+  if (Reach.load() != TReach::Unknown) return;
+  char byte = 0;
+  const iovec here{&byte, 1}, there{nullptr, 1};
+  if (process_vm_readv(helper, &here, 1, &there, 1, 0) >= 0 || errno == EFAULT)
+    Reach = TReach::Yes;
+  else if (errno == EPERM || errno == ENOSYS || errno == EACCES)
+    Reach = TReach::No;
+}
+
 THelperSeen Seen(const THelper& helper) {
   struct stat about {};
   fstat(helper.Channel, &about);
@@ -287,7 +314,10 @@ class TPool {
         }
       }
       if (!requests.empty()) {
-        for (TRequest* request : requests) request->Started = Spawn(request->Path, request->Helper);
+        for (TRequest* request : requests) {
+          request->Started = Spawn(request->Path, request->Helper);
+          if (request->Started) FindReach(request->Helper.Pid);
+        }
         std::lock_guard<std::mutex> hold(FLock);
         for (TRequest* request : requests) request->Done = true;
         FStarted.notify_all();
@@ -413,11 +443,18 @@ bool Send(const THelper& helper, int block) {
   return sent == 1;
 }
 
-
 const size_t kPageBytes = size_t(sysconf(_SC_PAGESIZE));
 // The whole pages within [begin, end), as offsets or addresses.
 uintptr_t PageUp(uintptr_t at) { return (at + kPageBytes - 1) / kPageBytes * kPageBytes; }
 uintptr_t PageDown(uintptr_t at) { return at / kPageBytes * kPageBytes; }
+
+// Sends a byte without a descriptor; false when the helper has gone.
+bool Say(const THelper& helper, char byte) {
+  ssize_t sent;
+  while ((sent = send(helper.Channel, &byte, 1, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+  }
+  return sent == 1;
+}
 
 // A drawing's block of shared memory, sealed against shrinking once sized
 // (the helper cannot take pages from under the caller), unmapped and closed
@@ -457,60 +494,152 @@ class TBlock {
   uint8_t* FData = nullptr;
 };
 
-// The frame's 24-bit rows and the block's 32-bit pixels: the frame goes in
-// and comes back in bands of rows on every core, each band its own rows.
-// Of whole rows, the memory of each band's rows goes once they are in the
-// block (the bytes between rows are kept aside), and on the way back that
-// of the band's pixels in the block: the frame is held about once.
+// The bytes of the buffer each band of rows moves the helper's pixels
+// through: a few rows, which stay in the core's cache between converting
+// and moving them.
+constexpr size_t kStagingBytes = size_t(256) << 10;
+// A frame of this many bytes on the helper's side comes back in a part
+// each, the helper's memory of each part going once it is back, up to
+// kMostParts.
+constexpr uint64_t kPartBytes = uint64_t(16) << 20;
+constexpr uint64_t kMostParts = 4;
+
+// Where the helper's 32-bit pixels lie: in the block shared with it
+// (Pixels), or on a surface in its own memory at Address (reached while
+// the helper, not yet collected, keeps its process id).
+struct TSurface {
+  uint8_t* Pixels = nullptr;
+  pid_t Helper = -1;
+  uint64_t Address = 0;
+};
+
+// The frame's 24-bit rows and their 32-bit pixels on the helper's side:
+// the frame goes out and comes back in bands of rows on every core, each
+// band its own rows; straight into the block's pixels, or through a buffer
+// of each band's into the helper's surface. Rows all of one colour (the
+// first pixel's) go out without being converted, and when the frame's
+// rows are the caller's alone (wholeRows) their memory goes while the
+// helper draws (the bytes between rows kept aside): the frame is held
+// about once, as the helper's. They come back with the drawing, or as
+// they were when the drawing fails (Restore). The frame is read and
+// written only here, within its rows (and the bytes between them).
 class TFrame {
  public:
-  TFrame(uint8_t* frame, ptrdiff_t stride, int width, int height, bool wholeRows, const TBlock& block)
-      : FFrame(frame), FStride(stride), FWidth(width), FHeight(height), FWhole(wholeRows), FBlock(block),
-        FPixelsOffset(block.Header().PixelsOffset), FGap(wholeRows ? size_t(stride) - 3 * size_t(width) : 0) {
-    FGaps.resize(FGap * size_t(height - 1));
+  TFrame(uint8_t* frame, ptrdiff_t stride, int width, int height, bool wholeRows)
+      : FFrame(frame), FStride(stride), FWidth(width), FHeight(height), FRowBytes(4 * size_t(width)),
+        FChunk(int(std::clamp<size_t>(kStagingBytes / FRowBytes, 1, size_t(height)))), FWhole(wholeRows && stride > 0),
+        FGap(FWhole ? size_t(stride) - 3 * size_t(width) : 0), FGaps(FGap * size_t(height - 1)),
+        FReleased(size_t(height)), FColour(3 * size_t(width)), FColour32(FRowBytes * size_t(FChunk)) {
+    for (int x = 0; x < width; ++x) std::memcpy(&FColour[3 * size_t(x)], frame, 3);
+    for (int y = 0; y < FChunk; ++y) mfjob::RowTo32(FColour.data(), width, &FColour32[FRowBytes * y]);
+    for (int y = 0; y + 1 < height && FGap; ++y) std::memcpy(&FGaps[FGap * y], Row(y) + 3 * width, FGap);
   }
-  void Out() {
-    uint8_t* pixels = FBlock.Data() + FPixelsOffset;
-    ForEachBand(FHeight, FWidth, [&](int first, int last) {
-      for (int y = first; y < last; ++y) {
-        mfjob::RowTo32(Row(y), FWidth, pixels + 4 * size_t(FWidth) * y);
-        if (FGap && y + 1 < FHeight) std::memcpy(FGaps.data() + FGap * y, Row(y) + 3 * FWidth, FGap);
-      }
-      if (!FWhole) return;
-      const auto begin = uintptr_t(Row(first)), end = uintptr_t(last < FHeight ? Row(last) : Row(last - 1) + 3 * FWidth);
-      if (PageUp(begin) < PageDown(end))
-        madvise(reinterpret_cast<void*>(PageUp(begin)), PageDown(end) - PageUp(begin), MADV_DONTNEED);
+  uint64_t Bytes() const { return uint64_t(FRowBytes) * uint64_t(FHeight); }
+
+  // To the surface; false when a move fell short (the helper has gone, or
+  // its surface is not where it said). This program reads and writes
+  // nothing but its own memory there, and the helper's only within the
+  // frame's bytes from the surface's address, whatever the helper claims.
+  bool Out(const TSurface& to) {
+    return Fits(to) && Bands(0, FHeight, !to.Pixels, [&](int first, int last, uint8_t* staging) {
+             bool uniform = true;
+             for (int y = first; y < last; y += FChunk) {
+               const int rows = std::min(FChunk, last - y);
+               bool same = true;
+               for (int i = 0; i < rows && same; ++i) same = std::memcmp(Row(y + i), FColour.data(), FColour.size()) == 0;
+               uniform &= same;
+               uint8_t* pixels = same ? FColour32.data() : to.Pixels ? to.Pixels + FRowBytes * y : staging;
+               for (int i = 0; i < rows && !same; ++i) mfjob::RowTo32(Row(y + i), FWidth, pixels + FRowBytes * i);
+               if (to.Pixels && same) std::memcpy(to.Pixels + FRowBytes * y, pixels, FRowBytes * rows);
+               if (!to.Pixels && !Move(to.Helper, process_vm_writev, pixels, to.Address + FRowBytes * y, rows))
+                 return false;
+             }
+             if (uniform) Release(first, last);
+             return true;
+           });
+  }
+  // From the surface, in parts of rows; gone(rows) once the first rows
+  // are back, for each part. False when a move fell short.
+  template <typename Gone>
+  bool In(const TSurface& from, Gone gone) {
+    if (!Fits(from)) return false;
+    const int parts = int(std::clamp<uint64_t>(Bytes() / kPartBytes, 1, kMostParts));
+    for (int part = 0, done = 0; part < parts; ++part) {
+      const int end = int(int64_t(FHeight) * (part + 1) / parts);
+      const bool back = Bands(done, end, !from.Pixels, [&](int first, int last, uint8_t* staging) {
+        for (int y = first; y < last; y += FChunk) {
+          const int rows = std::min(FChunk, last - y);
+          uint8_t* pixels = from.Pixels ? from.Pixels + FRowBytes * y : staging;
+          if (!from.Pixels && !Move(from.Helper, process_vm_readv, pixels, from.Address + FRowBytes * y, rows))
+            return false;
+          for (int i = 0; i < rows; ++i) {
+            mfjob::RowFrom32(pixels + FRowBytes * i, FWidth, Row(y + i));
+            Restored(y + i);
+          }
+        }
+        return true;
+      });
+      if (!back) return false;
+      gone(end);
+      done = end;
+    }
+    return true;
+  }
+  // The rows whose memory went, as they were.
+  void Restore() {
+    ForEachRowInBands(FHeight, FWidth, [&](int y) {
+      if (FReleased[y]) std::memcpy(Row(y), FColour.data(), FColour.size());
+      Restored(y);
     });
-  }
-  void In() {
-    // The block's memory goes in two parts: letting go of it band by band
-    // costs more than the whole, and half the frame back beside the block
-    // is still below what the picture takes once saved.
-    const int half = FHeight / 2;
-    In(0, half);
-    FBlock.Release(FPixelsOffset, FPixelsOffset + 4 * uint64_t(FWidth) * half);
-    In(half, FHeight);
   }
 
  private:
-  void In(int from, int to) {
-    const uint8_t* pixels = FBlock.Data() + FPixelsOffset;
+  using TMove = ssize_t(pid_t, const iovec*, unsigned long, const iovec*, unsigned long, unsigned long);
+  bool Move(pid_t helper, TMove* move, uint8_t* staging, uint64_t at, int rows) const {
+    const size_t bytes = FRowBytes * size_t(rows);
+    const iovec here{staging, bytes}, there{reinterpret_cast<void*>(uintptr_t(at)), bytes};
+    return move(helper, &here, 1, &there, 1, 0) == ssize_t(bytes);
+  }
+  bool Fits(const TSurface& surface) const { return surface.Pixels || surface.Address <= UINTPTR_MAX - Bytes(); }
+  // Calls band(first, last, staging) over bands of the rows [from, to) on
+  // every core, each with a buffer of its own of FChunk rows when staged;
+  // false when one returned false (the bands not yet begun are left then).
+  template <typename F>
+  bool Bands(int from, int to, bool staged, F band) {
+    std::atomic<bool> failed{false};
     ForEachBand(to - from, FWidth, [&](int first, int last) {
-      for (int y = from + first; y < from + last; ++y) {
-        mfjob::RowFrom32(pixels + 4 * size_t(FWidth) * y, FWidth, Row(y));
-        if (FGap && y + 1 < FHeight) std::memcpy(Row(y) + 3 * FWidth, FGaps.data() + FGap * y, FGap);
-      }
+      if (failed.load(std::memory_order_relaxed)) return;
+      std::unique_ptr<uint8_t[]> staging;
+      if (staged) staging.reset(new uint8_t[FRowBytes * size_t(std::min(FChunk, last - first))]);
+      if (!band(from + first, from + last, staging.get())) failed = true;
     });
+    return !failed;
+  }
+  // Lets go of the memory of the whole pages of the rows [first, last) of
+  // one colour, when they are the caller's alone.
+  void Release(int first, int last) {
+    if (!FWhole) return;
+    const auto begin = uintptr_t(Row(first)), end = uintptr_t(last < FHeight ? Row(last) : Row(last - 1) + 3 * FWidth);
+    if (PageUp(begin) < PageDown(end) &&
+        madvise(reinterpret_cast<void*>(PageUp(begin)), PageDown(end) - PageUp(begin), MADV_DONTNEED) == 0)
+      std::fill(FReleased.begin() + first, FReleased.begin() + last, 1);
+  }
+  // Row y, whose pixels are back, with the bytes after it when its memory went.
+  void Restored(int y) {
+    if (!FReleased[y]) return;
+    if (y + 1 < FHeight) std::memcpy(Row(y) + 3 * FWidth, FGaps.data() + FGap * y, FGap);
+    FReleased[y] = 0;
   }
   uint8_t* Row(int y) const { return FFrame + FStride * y; }
   uint8_t* FFrame;
   ptrdiff_t FStride;
   int FWidth, FHeight;
+  size_t FRowBytes;
+  int FChunk;  // rows a buffer holds
   bool FWhole;
-  const TBlock& FBlock;
-  uint64_t FPixelsOffset;
   size_t FGap;
-  std::vector<uint8_t> FGaps;
+  std::vector<uint8_t> FGaps, FReleased;
+  std::vector<uint8_t> FColour, FColour32;  // a row of the first pixel's colour, and FChunk rows of it in 32 bits
 };
 
 // A helper for a drawing: an idle one (warm) when there is one, else a
@@ -529,10 +658,12 @@ TTaken Take(const TTestSettings& settings) {
 
 // Hands the drawing in the block to the helper taken for it, and waits for
 // it: what the helper wrote in the block's header, copied out (the helper
-// could still write the block). Raises when the helper fails; the helper
-// is collected, or given back to the pool, either way.
-mfjob::TJobHeader Hand(const TBlock& block, TTaken taken, const TTestSettings& settings, int64_t memoryBytes,
-                       int64_t cpuSeconds, int64_t wallMilliseconds) {
+// could still write the block). When own, the drawing is on the helper's
+// own surface: the frame goes there once the helper holds it, and comes
+// back once drawn. Raises when the helper fails; the helper is collected,
+// or given back to the pool, either way (taken then holds none).
+mfjob::TJobHeader Hand(const TBlock& block, TTaken& taken, const TTestSettings& settings, int64_t memoryBytes,
+                       int64_t cpuSeconds, int64_t wallMilliseconds, TFrame& frame, bool own) {
   THelper& helper = taken.Helper;
   for (bool warm = taken.Warm;; warm = false) {
     if (!warm) {
@@ -542,9 +673,14 @@ mfjob::TJobHeader Hand(const TBlock& block, TTaken taken, const TTestSettings& s
     double cpuStart = 0;
     const bool handed = (!warm || Quiet(helper)) && SetLimits(helper, memoryBytes, cpuSeconds, cpuStart) &&
                         Send(helper, block.Fd());
-    const int answer = handed ? Await(helper, TClock::now() + std::chrono::milliseconds(wallMilliseconds),
-                                      cpuStart + double(cpuSeconds) + 1)
-                              : 0;
+    const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(wallMilliseconds);
+    const double cpuLimit = cpuStart + double(cpuSeconds) + 1;
+    int answer = handed ? Await(helper, deadline, cpuLimit) : 0;
+    TSurface surface{nullptr, helper.Pid, 0};
+    if (own && answer == mfjob::kSurface) {
+      surface.Address = std::atomic_ref<uint64_t>(block.Header().SurfaceAddress).load();
+      answer = frame.Out(surface) && Say(helper, mfjob::kDraw) ? Await(helper, deadline, cpuLimit) : 0;
+    }
     // A warm helper that had ended, or ended before it took the drawing:
     // a fresh one takes it, never another idle one that may have ended too.
     if (warm && answer == 0 && !std::atomic_ref<int32_t>(block.Header().Taken).load()) {
@@ -552,6 +688,7 @@ mfjob::TJobHeader Hand(const TBlock& block, TTaken taken, const TTestSettings& s
       continue;
     }
     LastSeen = Seen(helper);
+    LastSeen.OwnSurface = own;
     if (answer != mfjob::kDone) {
       const int status = End(helper);
       if (answer == -2) Fail(kStopped);
@@ -561,13 +698,26 @@ mfjob::TJobHeader Hand(const TBlock& block, TTaken taken, const TTestSettings& s
     mfjob::TJobHeader answered;
     std::memcpy(&answered, &block.Header(), sizeof answered);
     answered.Message[sizeof answered.Message - 1] = 0;
-    // A helper stays warm only after a drawing it finished within its
-    // bounds and without growing.
-    if (settings.HelperPath.empty() && answered.Outcome == mfjob::TOutcome::Drawn &&
-        AddressSpace(helper.Pid) <= helper.Baseline + kKeptBytes)
-      Pool().GiveBack(helper);
-    else
+    const bool drawn = answered.Outcome == mfjob::TOutcome::Drawn;
+    // The helper lets its surface go part by part as the drawing comes back.
+    const bool back = !own || !drawn || frame.In(surface, [&](int rows) {
+      std::atomic_ref<int32_t>(block.Header().RowsBack).store(rows);
+      Say(helper, mfjob::kFree);
+    });
+    if (!back) {
       End(helper);
+      Fail(kCrashed);
+    }
+    // A helper stays warm only after a drawing it finished within its
+    // bounds, having let its surface go, and without growing.
+    const bool freed =
+        drawn && (!own || Await(helper, std::max(deadline, TClock::now() + std::chrono::seconds(1))) == mfjob::kReady);
+    if (settings.HelperPath.empty() && freed && AddressSpace(helper.Pid) <= helper.Baseline + kKeptBytes) {
+      Pool().GiveBack(helper);
+      helper = THelper();
+    } else {
+      End(helper);
+    }
     return answered;
   }
 }
@@ -602,40 +752,51 @@ void Draw(const uint8_t* data, size_t size, int64_t memoryBytes, uint8_t* frame,
           ptrdiff_t stride, bool wholeRows, double left, double top, double rectWidth, double rectHeight) {
   if (width <= 0 || height <= 0) return;
   const TTestSettings settings = CurrentSettings();
-  TBlock block(mfjob::BlockBytes(size, uint64_t(width), uint64_t(height)));
-  mfjob::TJobHeader& header = *new (block.Data()) mfjob::TJobHeader();
-  header.FileOffset = mfjob::FileOffset();
-  header.FileSize = size;
-  header.PixelsOffset = mfjob::PixelsOffset(size);
-  header.Width = width;
-  header.Height = height;
-  header.Stride = 4 * width;
-  header.Left = left;
-  header.Top = top;
-  header.RectWidth = rectWidth;
-  header.RectHeight = rectHeight;
-  header.Fault = settings.Fault;
-  std::snprintf(header.FaultPath, sizeof header.FaultPath, "%s", settings.FaultPath.c_str());
-  if (size) std::memcpy(block.Data() + header.FileOffset, data, size);
-  const int64_t cpuSeconds =
-      settings.CpuSeconds > 0 ? settings.CpuSeconds : CpuSeconds(int64_t(width) * height, size);
-  const int64_t wallMilliseconds =
-      settings.WallMilliseconds > 0 ? settings.WallMilliseconds : WallMilliseconds(cpuSeconds);
-
-  // The frame comes back whatever becomes of the drawing: its memory may
-  // have gone meanwhile. A fresh helper gets ready while the frame goes
-  // out.
-  TFrame pixels(frame, stride, width, height, wholeRows, block);
+  // The first helper started tells whether helpers can be reached.
   TTaken taken = Take(settings);
-  pixels.Out();
+  const bool own = !settings.SharedFrame && Reach.load() == TReach::Yes;
   mfjob::TJobHeader answered;
+  std::optional<TFrame> pixels;
   try {
-    answered = Hand(block, taken, settings, memoryBytes, cpuSeconds, wallMilliseconds);
+    const TBlock block(mfjob::BlockBytes(size, own ? 0 : uint64_t(width), own ? 0 : uint64_t(height)));
+    mfjob::TJobHeader& header = *new (block.Data()) mfjob::TJobHeader();
+    header.FileOffset = mfjob::FileOffset();
+    header.FileSize = size;
+    header.PixelsOffset = mfjob::PixelsOffset(size);
+    header.Width = width;
+    header.Height = height;
+    header.Stride = 4 * width;
+    header.OwnSurface = own;
+    header.Left = left;
+    header.Top = top;
+    header.RectWidth = rectWidth;
+    header.RectHeight = rectHeight;
+    header.Fault = settings.Fault;
+    std::snprintf(header.FaultPath, sizeof header.FaultPath, "%s", settings.FaultPath.c_str());
+    if (size) std::memcpy(block.Data() + header.FileOffset, data, size);
+    const int64_t cpuSeconds =
+        settings.CpuSeconds > 0 ? settings.CpuSeconds : CpuSeconds(int64_t(width) * height, size);
+    const int64_t wallMilliseconds =
+        settings.WallMilliseconds > 0 ? settings.WallMilliseconds : WallMilliseconds(cpuSeconds);
+    pixels.emplace(frame, stride, width, height, wholeRows);
+    // Through the block, its memory goes part by part as the drawing comes
+    // back.
+    const uint64_t shared = mfjob::PixelsOffset(size);
+    const TSurface inBlock{block.Data() + shared};
+    if (!own) pixels->Out(inBlock);
+    answered = Hand(block, taken, settings, memoryBytes, cpuSeconds, wallMilliseconds, *pixels, own);
+    if (!own && answered.Outcome == mfjob::TOutcome::Drawn)
+      pixels->In(inBlock, [&, done = uint64_t(0)](int rows) mutable {
+        block.Release(shared + done, shared + 4 * uint64_t(width) * uint64_t(rows));
+        done = 4 * uint64_t(width) * uint64_t(rows);
+      });
   } catch (...) {
-    pixels.In();
+    if (taken.Helper.Pid > 0) End(taken.Helper);
+    if (pixels) pixels->Restore();
     throw;
   }
-  pixels.In();
+  // A drawing that failed leaves the frame as it was.
+  if (answered.Outcome != mfjob::TOutcome::Drawn) pixels->Restore();
   switch (answered.Outcome) {
     case mfjob::TOutcome::Drawn:
       return;

@@ -26,15 +26,19 @@ namespace mfhost {
 // Plays the metafile in data into the rectangle (in the frame's pixels)
 // over the frame: height rows of width 24-bit pixels, stride bytes apart.
 // memoryBytes: what the drawing may hold (MetafileDrawBytes).
-// The frame goes into the memory shared with the helper as 32-bit pixels,
-// in bands of rows on every core, and comes back the same way once the
-// helper has ended with it, whatever became of the drawing (a drawing that
-// failed may leave part of it); what the drawing leaves untouched keeps
-// its pixels, and nothing outside the frame changes. wholeRows: the
+// The helper draws on a 32-bit surface of its own: the frame goes there in
+// bands of rows on every core, and comes back the same way once drawn
+// (process_vm_writev and process_vm_readv), the helper's memory of the
+// rows back going meanwhile. Where the system lets this program reach no
+// helper's memory (found once, on the first helper started), the frame
+// goes through the block shared with the helper instead. wholeRows: the
 // frame's rows and the bytes between them are the caller's alone (its
-// picture's whole width), and their memory is let go while the frame is
-// in the shared memory, so that a large frame is held about once; the
-// bytes between the rows come back as they were. Raises EInvalidGraphic with the
+// picture's whole width); then the memory of rows all of one colour (as
+// a fresh picture's) goes while the helper draws, so that a large frame
+// is held about once. A drawing that fails leaves the frame as it was (but
+// for a helper that goes while its drawing comes back, which may leave
+// part of it); what the drawing leaves untouched keeps its pixels, and
+// nothing outside the frame changes. Raises EInvalidGraphic with the
 // player's message, or with one of the messages below when the helper
 // fails. Any thread; each drawing takes a helper of its own.
 void Draw(const uint8_t* data, size_t size, int64_t memoryBytes, uint8_t* frame, int width, int height,
@@ -68,7 +72,10 @@ struct TTestSettings {
   int64_t IdleMilliseconds = 0;
   // When set, each drawing starts a helper of its own from this program.
   std::string HelperPath = {};
-  std::string FaultPath = {};  // for TFault::Write, TypeCharacter and Datagram
+  std::string FaultPath = {};  // for TFault::Write, TypeCharacter, Datagram and ReachProgram
+  // The frame goes through the shared block, as where helpers cannot be
+  // reached.
+  bool SharedFrame = false;
 };
 void SetTestSettings(const TTestSettings& settings);
 
@@ -78,6 +85,7 @@ void SetTestSettings(const TTestSettings& settings);
 struct THelperSeen {
   pid_t Pid = -1;
   std::string Channel;
+  bool OwnSurface = false;  // the drawing was on the helper's own surface
 };
 std::vector<THelperSeen> IdleHelpers();
 THelperSeen LastHelper();

@@ -1,10 +1,14 @@
 // The drawing helper's side of a metafile drawing and the caller's share
-// one block of memory (a memfd) per drawing: this header, the file's bytes
-// and the frame's pixels in the painter's own 32-bit form (blue, green,
-// red, 255: QImage::Format_RGB32), which the helper draws on in place. The
-// caller hands the block over its channel to the helper (a Unix socket,
-// descriptor 3 in the helper) with one byte; the helper answers with one
-// byte once it has drawn and written its outcome here.
+// one block of memory (a memfd) per drawing: this header and the file's
+// bytes. The frame's pixels, in the painter's own 32-bit form (blue, green,
+// red, 255: QImage::Format_RGB32), lie on a surface in the helper's own
+// memory, which the caller writes and reads through process_vm_writev and
+// process_vm_readv; where the system lets the caller reach no helper's
+// memory, they follow the file's bytes in the block instead, and the helper
+// draws on them in place. The caller hands the block over its channel to
+// the helper (a Unix socket, descriptor 3 in the helper) with one byte; the
+// helper answers with one byte once it has drawn and written its outcome
+// here.
 #pragma once
 
 #include <sys/socket.h>
@@ -20,6 +24,12 @@ namespace mfjob {
 constexpr int kChannel = 3;
 // What the helper sends once Qt and its fonts are up, and after each drawing.
 constexpr char kReady = 'R', kDone = 'D';
+// On a surface of its own, the helper sends kSurface once it holds the
+// surface, the caller kDraw once it has written the frame there, the
+// helper kDone once it has drawn, the caller kFree each time it has read
+// back some more rows (RowsBack), and the helper kReady once the whole
+// surface has gone.
+constexpr char kSurface = 'S', kDraw = 'G', kFree = 'F';
 // The helper's program, beside the program that starts it or in the build
 // folder. It is started with the program's process id as its argument.
 constexpr const char* kHelperName = "brightmill-metafile";
@@ -60,6 +70,9 @@ enum class TFault : int32_t {
   RaiseLimit,     // raise its own limits, set the program's message queues' one
   TypeCharacter,  // type a character into the terminal FaultPath names (TIOCSTI)
   Datagram,       // send a datagram over a socket pair and to the socket FaultPath names
+  ReachProgram,   // read and write the program's memory at the address FaultPath names
+  // Say that the surface lies at the address FaultPath names.
+  FalseSurface,
 };
 
 enum class TOutcome : int32_t {
@@ -73,17 +86,25 @@ constexpr uint32_t kMagic = 0x424D4D46;  // "FMMB"
 
 struct TJobHeader {
   uint32_t Magic = kMagic;
-  // Where the file's bytes and the frame's pixels lie in the block.
+  // Where the file's bytes lie in the block, and the frame's pixels unless
+  // OwnSurface is set.
   uint64_t FileOffset = 0, FileSize = 0;
   uint64_t PixelsOffset = 0;
   int32_t Width = 0, Height = 0, Stride = 0;  // the frame, 32-bit rows
+  // Set: the helper draws on a surface of its own of Stride x Height bytes.
+  int32_t OwnSurface = 0;
   // The rectangle the metafile is played into, in the frame's pixels.
   double Left = 0, Top = 0, RectWidth = 0, RectHeight = 0;
   TFault Fault = TFault::None;
   char FaultPath[256] = {};
   // Written by the helper: it has the block (before it reads anything of
-  // it but this header), and what became of the drawing.
+  // it but this header), the address of its surface, and what became of
+  // the drawing.
   int32_t Taken = 0;
+  uint64_t SurfaceAddress = 0;
+  // Written by the caller before each kFree: the rows it has read back,
+  // whose surface the helper may let go; all of them for the last.
+  int32_t RowsBack = 0;
   TOutcome Outcome = TOutcome::None;
   char Message[512] = {};
 };
@@ -105,7 +126,8 @@ struct TMessage {
 };
 
 // The block's layout for a file of fileSize bytes and a frame of
-// width x height pixels, 4 bytes each.
+// width x height pixels, 4 bytes each (0 x 0 when the frame lies on the
+// helper's own surface).
 inline uint64_t AlignUp(uint64_t n) { return (n + 63) & ~uint64_t(63); }
 inline uint64_t FileOffset() { return AlignUp(sizeof(TJobHeader)); }
 inline uint64_t PixelsOffset(uint64_t fileSize) { return AlignUp(FileOffset() + fileSize); }

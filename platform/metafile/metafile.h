@@ -39,15 +39,17 @@
 // than 2^15 dashes within the canvas; its clips, regions and saved states
 // and the painter's spans of a clip hold at most 64 MiB. A drawing that would pass a bound
 // stops before it does and Draw raises EInvalidGraphic "Metafile is too
-// complex to draw"; the canvas may hold part of the drawing.
+// complex to draw" (drawn in the program's own process, as in the fuzzing
+// build, the canvas may hold part of the drawing).
 //
 // Draw plays the records in the helper program (brightmill-metafile, see
-// platform/metafile/helperhost.h), on a 32-bit copy of the frame in memory
-// shared with it that comes back to the canvas, under hard limits of
-// memory (what MetafileDrawBytes reckons), processor time and wall-clock
-// time. A helper that crashes, passes a limit or cannot start, and a
-// drawing whose thread is asked to stop (TMetafileStop), raise
-// EInvalidGraphic too, and the frame may hold part of the drawing; pixels
+// platform/metafile/helperhost.h), on a 32-bit copy of the frame in the
+// helper's memory that comes back to the canvas once drawn, under hard
+// limits of memory (what MetafileDrawBytes reckons), processor time and
+// wall-clock time. A helper that crashes, passes a limit or cannot start,
+// and a drawing whose thread is asked to stop (TMetafileStop), raise
+// EInvalidGraphic too. A drawing that raises leaves the frame as it was
+// (but for a helper that ends while its drawing comes back); pixels
 // outside the frame never change. Any thread may draw.
 class TMetafile : public TGraphic {
  public:
@@ -119,8 +121,8 @@ bool MetafileSize(const uint8_t* data, size_t size, int* width, int* height);
 // pictures and bitmaps MetafileDrawBytes counts.
 constexpr int64_t kMetafileHeldBytes = int64_t(64) << 20;
 // The memory one drawing of the metafile in data holds on a frame of
-// width x height pixels: the frame's 32-bit pixels and the file's bytes in
-// the memory shared with the helper, the bitmaps the player decodes
+// width x height pixels: the helper's 32-bit copy of the frame, the file's
+// bytes in the memory shared with it, the bitmaps the player decodes
 // (MetafileBitmapBytes), the painter's outlines (MetafileOutlineBytes) and
 // kMetafileHeldBytes. The run reserves it for a metafile, and the helper's
 // memory limit is set from it.

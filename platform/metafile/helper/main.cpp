@@ -1,6 +1,7 @@
 // brightmill-metafile: draws metafiles for the program that starts it
-// (see platform/metafile/helperhost.h), one drawing at a time, straight
-// into the drawing's shared memory. It holds no descriptor but its channel
+// (see platform/metafile/helperhost.h), one drawing at a time, on a
+// surface of its own that the program fills and reads back (or straight
+// into the drawing's shared memory). It holds no descriptor but its channel
 // to the program (3) and Qt's own, runs in a session of its own under a
 // system-call filter and hard limits it cannot raise (the program sets
 // each drawing's limits below them), and ends with the program. It waits
@@ -15,10 +16,12 @@
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -29,6 +32,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QThreadPool>
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +45,9 @@
 #include "platform/metafile/metafile.h"
 
 namespace {
+
+// The program that started the helper (its filter refuses getppid).
+pid_t Program = -1;
 
 // The address space the helper takes now.
 int64_t AddressSpace() {
@@ -93,6 +101,16 @@ int Receive() {
   }
 }
 
+// The program's next byte; 0 when it has closed the channel.
+char ReceiveByte() {
+  mfjob::TMessage message;
+  for (;;) {
+    const ssize_t got = recvmsg(mfjob::kChannel, &message.Header, MSG_CMSG_CLOEXEC);
+    if (got < 0 && errno == EINTR) continue;
+    return got == 1 ? message.Byte : 0;
+  }
+}
+
 // --- What tests ask for in place of drawing ----------------------------------------
 
 // Tries what the helper may not do; the drawing follows.
@@ -131,7 +149,7 @@ bool NoChild(long pid) {
 // Tries a forbidden operation every way the fault names: whether the
 // system refused each of them.
 bool Refused(mfjob::TFault fault, const std::string& path) {
-  const pid_t program = getppid();
+  const pid_t program = Program;
   switch (fault) {
     case mfjob::TFault::IoUring: {
       io_uring_params parameters{};
@@ -181,6 +199,20 @@ bool Refused(mfjob::TFault fault, const std::string& path) {
       // The channel's socket passes bytes to the program alone.
       return refused && sendto(mfjob::kChannel, "x", 1, MSG_NOSIGNAL, address, sizeof named) < 0;
     }
+    case mfjob::TFault::ReachProgram: {
+      // The program reaches the helper's memory; never the other way.
+      char bytes[16] = "reached";
+      const iovec here{bytes, sizeof bytes}, there{reinterpret_cast<void*>(std::strtoull(path.c_str(), nullptr, 0)),
+                                                   sizeof bytes};
+      bool refused = process_vm_readv(program, &here, 1, &there, 1, 0) < 0;
+      refused &= process_vm_writev(program, &here, 1, &there, 1, 0) < 0;
+      refused &= ptrace(PTRACE_SEIZE, program, nullptr, nullptr) < 0;
+      refused &= ptrace(PTRACE_ATTACH, program, nullptr, nullptr) < 0;
+      const int memory = open(("/proc/" + std::to_string(program) + "/mem").c_str(), O_RDWR);
+      refused &= memory < 0 || pwrite(memory, bytes, sizeof bytes, off_t(uintptr_t(there.iov_base))) < 0;
+      if (memory >= 0) close(memory);
+      return refused;
+    }
     default:
       return true;
   }
@@ -210,7 +242,8 @@ bool Refused(mfjob::TFault fault, const std::string& path) {
 
 // Plays the job, or does what a test asks in its place: the outcome, and
 // the message of a refusal.
-mfjob::TOutcome Play(const mfjob::TJobHeader& job, uint8_t* block, char (&message)[sizeof job.Message]) {
+mfjob::TOutcome Play(const mfjob::TJobHeader& job, const uint8_t* block, uint8_t* pixels,
+                     char (&message)[sizeof job.Message]) {
   const std::string path(job.FaultPath, strnlen(job.FaultPath, sizeof job.FaultPath));
   try {
     switch (job.Fault) {
@@ -232,8 +265,8 @@ mfjob::TOutcome Play(const mfjob::TJobHeader& job, uint8_t* block, char (&messag
         std::snprintf(message, sizeof message, "%s", Refused(job.Fault, path) ? "refused" : "done");
         return mfjob::TOutcome::Refused;
     }
-    DrawMetafilePixels(block + job.FileOffset, size_t(job.FileSize), block + job.PixelsOffset, job.Width, job.Height,
-                      job.Stride, job.Left, job.Top, job.RectWidth, job.RectHeight);
+    DrawMetafilePixels(block + job.FileOffset, size_t(job.FileSize), pixels, job.Width, job.Height, job.Stride,
+                       job.Left, job.Top, job.RectWidth, job.RectHeight);
     return mfjob::TOutcome::Drawn;
   } catch (const std::bad_alloc&) {
     return mfjob::TOutcome::NoMemory;
@@ -245,6 +278,18 @@ mfjob::TOutcome Play(const mfjob::TJobHeader& job, uint8_t* block, char (&messag
     std::snprintf(message, sizeof message, "%s", "Metafile is not valid");
   }
   return mfjob::TOutcome::Refused;
+}
+
+const uint64_t kPageBytes = uint64_t(sysconf(_SC_PAGESIZE));
+
+// A surface of the helper's own for the frame, in large pages where the
+// system has them (the program's copies in and out then take a fraction
+// of the time); null when the helper may not have that much.
+uint8_t* NewSurface(uint64_t bytes) {
+  void* at = mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (at == MAP_FAILED) return nullptr;
+  madvise(at, size_t(bytes), MADV_HUGEPAGE);
+  return static_cast<uint8_t*>(at);
 }
 
 // Draws the job of the block; false when the helper should end.
@@ -263,19 +308,49 @@ bool Serve(int fd) {
   shared.Taken = 1;
   mfjob::TJobHeader job;
   std::memcpy(&job, &shared, sizeof job);
+  const uint64_t frameBytes = uint64_t(std::max(job.Stride, 0)) * uint64_t(std::max(job.Height, 0));
   const bool fits = job.Magic == mfjob::kMagic && job.Width > 0 && job.Height > 0 && job.FileOffset <= bytes &&
-                    job.FileSize <= bytes - job.FileOffset && job.PixelsOffset <= bytes &&
-                    int64_t(job.Stride) >= 4 * int64_t(job.Width) &&
-                    uint64_t(job.Stride) * uint64_t(job.Height) <= bytes - job.PixelsOffset;
+                    job.FileSize <= bytes - job.FileOffset && int64_t(job.Stride) >= 4 * int64_t(job.Width) &&
+                    (job.OwnSurface || (job.PixelsOffset <= bytes && frameBytes <= bytes - job.PixelsOffset));
   char message[sizeof job.Message] = "Metafile is not valid";
-  const mfjob::TOutcome outcome = fits ? Play(job, block, message) : mfjob::TOutcome::Refused;
+  mfjob::TOutcome outcome = mfjob::TOutcome::Refused;
+  uint8_t* surface = nullptr;
+  if (fits && job.OwnSurface) {
+    // The program writes the frame on the surface, then says to draw.
+    surface = NewSurface(frameBytes);
+    if (surface) {
+      const std::string said(job.FaultPath, strnlen(job.FaultPath, sizeof job.FaultPath));
+      shared.SurfaceAddress = job.Fault == mfjob::TFault::FalseSurface ? std::strtoull(said.c_str(), nullptr, 0)
+                                                                       : uint64_t(uintptr_t(surface));
+      if (!Send(mfjob::kSurface) || ReceiveByte() != mfjob::kDraw) return false;
+      outcome = Play(job, block, surface, message);
+    } else {
+      outcome = mfjob::TOutcome::NoMemory;
+    }
+  } else if (fits) {
+    outcome = Play(job, block, block + job.PixelsOffset, message);
+  }
   std::memcpy(shared.Message, message, sizeof message);
   shared.Outcome = outcome;
-  // The block goes before the helper answers: what it keeps afterwards is
-  // its own, and the program retires a helper that keeps too much.
+  // What the helper keeps after a drawing is its own, and the program
+  // retires a helper that keeps too much: the surface goes as the program
+  // reads it back (each time the whole pages below the rows it has read),
+  // the block before the helper answers for the last time.
+  if (surface) {
+    if (!Send(mfjob::kDone)) return false;
+    for (uint64_t gone = 0; gone < frameBytes;) {
+      if (ReceiveByte() != mfjob::kFree) return false;
+      const int rows = std::clamp(std::atomic_ref<int32_t>(shared.RowsBack).load(), 0, job.Height);
+      const uint64_t back = rows == job.Height ? frameBytes
+                                               : uint64_t(job.Stride) * uint64_t(rows) / kPageBytes * kPageBytes;
+      if (back > gone) madvise(surface + gone, size_t(back - gone), MADV_DONTNEED);
+      gone = std::max(gone, back);
+    }
+    munmap(surface, size_t(frameBytes));
+  }
   munmap(block, bytes);
   malloc_trim(0);
-  return Send(mfjob::kDone);
+  return Send(surface ? mfjob::kReady : mfjob::kDone);
 }
 
 }  // namespace
@@ -284,7 +359,8 @@ int main(int argc, char** argv) {
   // Ended with the program that started it: the signal first, then whether
   // that program is still the parent, since it may have ended before.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (argc < 2 || getppid() != pid_t(std::atoll(argv[1]))) _exit(1);
+  Program = getppid();
+  if (argc < 2 || Program != pid_t(std::atoll(argv[1]))) _exit(1);
   signal(SIGPIPE, SIG_IGN);
   // A write to a file fails rather than ending the helper.
   signal(SIGXFSZ, SIG_IGN);

@@ -4,7 +4,10 @@
 // to the program and end. Every other call fails with EPERM, among them
 // io_uring, starting a process (clone only makes threads, and clone3
 // answers ENOSYS so that the C library falls back on clone), a signal to
-// any process but itself, a new resource limit, a socket, and an ioctl.
+// any process but itself, a new resource limit, a socket, an ioctl, and
+// reaching another process's memory (ptrace, process_vm_readv and
+// process_vm_writev: the program reaches the helper's, never the other
+// way).
 #include "platform/metafile/helper/sandbox.h"
 
 #include <fcntl.h>

@@ -6,7 +6,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -50,6 +52,23 @@ bool Gone(const mfhost::THelperSeen& helper) {
       return false;
   }
   return true;
+}
+
+// Whether this process may read a child's memory (process_vm_readv), as
+// the program reads its helpers'.
+bool CanReachAChild() {
+  static const char known[] = "known";
+  const pid_t child = fork();
+  if (child == 0) {
+    pause();
+    _exit(0);
+  }
+  char read[sizeof known] = {};
+  const iovec here{read, sizeof read}, there{const_cast<char*>(known), sizeof known};
+  const bool reached = process_vm_readv(child, &here, 1, &there, 1, 0) == ssize_t(sizeof read);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  return reached && std::strcmp(read, known) == 0;
 }
 
 TEST(MetafileHelper, AHelperThatFailsEndsItsDrawingAloneAndLeavesTheCanvas) {
@@ -211,11 +230,12 @@ TEST(MetafileHelper, WhatAHelperMayNotDoFails) {
   sigaction(SIGURG, &counting, &before);
   rlimit queues{}, queuesAfter{};
   getrlimit(RLIMIT_MSGQUEUE, &queues);
+  static char witness[16] = "this program's";
 
   const std::pair<mfjob::TFault, std::string> rows[] = {
       {mfjob::TFault::IoUring, ""},      {mfjob::TFault::Fork, ""},       {mfjob::TFault::CloneProcess, ""},
       {mfjob::TFault::Signal, ""},       {mfjob::TFault::RaiseLimit, ""}, {mfjob::TFault::TypeCharacter, terminalPath},
-      {mfjob::TFault::Datagram, named}};
+      {mfjob::TFault::Datagram, named},  {mfjob::TFault::ReachProgram, std::to_string(uintptr_t(witness))}};
   auto metafile = Load(RedSquare());
   for (const auto& [fault, path] : rows) {
     SCOPED_TRACE(int(fault));
@@ -231,6 +251,7 @@ TEST(MetafileHelper, WhatAHelperMayNotDoFails) {
   EXPECT_LT(recv(listener, &byte, 1, 0), 0);
   EXPECT_LT(read(terminal, &byte, 1), 0);
   EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"socket"});
+  EXPECT_STREQ(witness, "this program's");
   for (int fd : {listener, master, terminal}) close(fd);
 }
 
@@ -297,25 +318,59 @@ TEST(MetafileHelper, AHelperStoppedOrPastALimitIsGoneWithItsChannelWhenDrawRetur
   }
 }
 
-TEST(MetafileHelper, AFrameOfWholeRowsComesBackWhole) {
+TEST(MetafileHelper, AFrameOfWholeRowsComesBackWholeOrAsItWas) {
   // A picture of some megabytes, 1001 pixels wide (a byte between rows),
-  // whose memory goes while the helper draws: a red square is drawn in
-  // its middle and every other byte comes back as it was, the bytes
-  // between rows included; after a crash, every byte.
-  const std::vector<uint8_t> data = SquareEmf(1001).RedFill().Rect(300, 300, 700, 700).Finish();
-  for (const bool crash : {false, true}) {
-    SCOPED_TRACE(crash ? "crash" : "drawn");
-    auto bitmap = MakeNoiseBitmap(1001, 1001, 7);
-    const ptrdiff_t stride = bitmap->ScanLine(1) - bitmap->ScanLine(0);
-    for (int y = 0; y < 1001; ++y) bitmap->ScanLine(y)[3 * 1001] = uint8_t(y);
-    std::vector<uint8_t> expected(bitmap->ScanLine(0), bitmap->ScanLine(0) + stride * 1001);
-    for (int y = 300; !crash && y < 700; ++y)
-      for (int x = 300; x < 700; ++x) std::memcpy(&expected[stride * y + 3 * x], "\0\0\xFF", 3);
-    TTestHelper settings({.Fault = crash ? mfjob::TFault::Crash : mfjob::TFault::None});
-    const std::string raised = RaisedMessage<EInvalidGraphic>([&] { bitmap->Canvas()->Draw(0, 0, Load(data).get()); });
-    EXPECT_EQ(raised, crash ? mfhost::kCrashed : "(nothing raised)");
-    EXPECT_EQ(std::memcmp(bitmap->ScanLine(0), expected.data(), expected.size()), 0);
-  }
+  // of noise or all white (whose memory goes while the helper draws),
+  // through the helper's own surface or the shared block: a red square
+  // drawn in its middle comes back and every other byte as it was, the
+  // bytes between rows included. A drawing that fails, however, leaves
+  // every byte as it was: a crash, a drawing stopped by its bound after
+  // it drew some, and a helper that says its surface lies in this
+  // program's memory or past the end of any.
+  static char witness[16] = "this program's";
+  const std::vector<uint8_t> square = SquareEmf(1001).RedFill().Rect(300, 300, 700, 700).Finish();
+  // At its size, in the corner: a red fill, then inversions of it.
+  Wmf page(0, 0, 256, 256, 96);
+  page.Brush(0, clRed).Select(0).Rect(0, 0, 256, 256);
+  for (int i = 0; i < 2000; ++i) page.Rec(META_PATBLT, {0x0049, 0x005A, 256, 256, 0, 0});
+  const std::vector<uint8_t> costly = page.Finish();
+  struct Row {
+    const char* Name;
+    mfhost::TTestSettings Settings;
+    const std::vector<uint8_t>& Data;
+    std::string Message;
+  };
+  const std::string here = std::to_string(uintptr_t(witness));
+  const Row rows[] = {
+      {"drawn", {}, square, "(nothing raised)"},
+      {"drawn through the block", {.SharedFrame = true}, square, "(nothing raised)"},
+      {"crash", {.Fault = mfjob::TFault::Crash}, square, mfhost::kCrashed},
+      {"crash through the block", {.Fault = mfjob::TFault::Crash, .SharedFrame = true}, square, mfhost::kCrashed},
+      {"stopped by its bound", {}, costly, "Metafile is too complex to draw"},
+      {"stopped through the block", {.SharedFrame = true}, costly, "Metafile is too complex to draw"},
+      {"surface said to be here", {.Fault = mfjob::TFault::FalseSurface, .FaultPath = here}, square, mfhost::kCrashed},
+      {"surface said to be past the end",
+       {.Fault = mfjob::TFault::FalseSurface, .FaultPath = "0xFFFFFFFFFFFFFF00"},
+       square,
+       mfhost::kCrashed},
+  };
+  for (const bool white : {false, true})
+    for (const Row& row : rows) {
+      if (row.Settings.Fault == mfjob::TFault::FalseSurface && !CanReachAChild()) continue;
+      SCOPED_TRACE(std::string(row.Name) + (white ? ", white" : ", noise"));
+      auto bitmap = white ? MakeFlatBitmap(1001, 1001, clWhite) : MakeNoiseBitmap(1001, 1001, 7);
+      const ptrdiff_t stride = bitmap->ScanLine(1) - bitmap->ScanLine(0);
+      for (int y = 0; y < 1001; ++y) bitmap->ScanLine(y)[3 * 1001] = uint8_t(y);
+      std::vector<uint8_t> expected(bitmap->ScanLine(0), bitmap->ScanLine(0) + stride * 1001);
+      const bool drawn = row.Message == "(nothing raised)";
+      for (int y = 300; drawn && y < 700; ++y)
+        for (int x = 300; x < 700; ++x) std::memcpy(&expected[stride * y + 3 * x], "\0\0\xFF", 3);
+      TTestHelper settings(row.Settings);
+      EXPECT_EQ(RaisedMessage<EInvalidGraphic>([&] { bitmap->Canvas()->Draw(0, 0, Load(row.Data).get()); }),
+                row.Message);
+      EXPECT_EQ(std::memcmp(bitmap->ScanLine(0), expected.data(), expected.size()), 0);
+    }
+  EXPECT_STREQ(witness, "this program's");
 }
 
 TEST(MetafileHelper, ALargeFrameKeepsItsHelperWarm) {
@@ -333,6 +388,38 @@ TEST(MetafileHelper, ALargeFrameKeepsItsHelperWarm) {
   }
   EXPECT_EQ(helpers[1], helpers[0]);
   EXPECT_EQ(getsid(helpers[0]), helpers[0]);
+}
+
+TEST(MetafileHelper, TheHelpersOwnSurfaceAndTheSharedBlockDrawTheSamePixels) {
+  // The chart over frames of 2901 x 2900 (a byte between rows, and two
+  // parts coming back): white, noise, and white but for a band of noise;
+  // through the helper's own surface (where this program can reach a
+  // child's memory, as here) and through the shared block, the bytes of
+  // a drawing in this process.
+  const std::vector<uint8_t> chart = OrdinaryDrawings()[0].Data;
+  MetafileDrawUse(chart.data(), chart.size(), 1, 1);  // this program's Qt application, for drawing here
+  const int width = 2901, height = 2900;
+  auto frame = [&](int kind) {
+    auto bitmap = kind == 1 ? MakeNoiseBitmap(width, height, 3) : MakeFlatBitmap(width, height, clWhite);
+    auto noise = MakeNoiseBitmap(width, 300, 5);
+    for (int y = 0; kind == 2 && y < 300; ++y) std::memcpy(bitmap->ScanLine(1200 + y), noise->ScanLine(y), 3 * width);
+    for (int y = 0; y < height; ++y) bitmap->ScanLine(y)[3 * width] = uint8_t(y);
+    return bitmap;
+  };
+  const bool reached = CanReachAChild();
+  for (int kind : {0, 1, 2}) {
+    auto here = frame(kind);
+    const ptrdiff_t stride = here->ScanLine(1) - here->ScanLine(0);
+    DrawMetafileFrame(chart.data(), chart.size(), here->ScanLine(0), width, height, stride, 0, 0, width, height);
+    for (const bool shared : {false, true}) {
+      SCOPED_TRACE(std::to_string(kind) + (shared ? " through the block" : " on the helper's surface"));
+      TTestHelper settings({.SharedFrame = shared});
+      auto drawn = frame(kind);
+      drawn->Canvas()->StretchDraw(::Rect(0, 0, width, height), Load(chart).get());
+      EXPECT_EQ(mfhost::LastHelper().OwnSurface, reached && !shared);
+      EXPECT_EQ(std::memcmp(drawn->ScanLine(0), here->ScanLine(0), stride * height), 0);
+    }
+  }
 }
 
 TEST(MetafileHelper, TheFrameGoesAndComesBackWithTheBytesOfOneThread) {
