@@ -8,9 +8,10 @@
 // What a helper may open: once Qt and its fonts are up, it may open files
 // for reading only beneath the folders fontconfig names for its fonts and
 // caches, and fontconfig's configuration files (Landlock); nothing else of
-// the user's, and nothing under /proc. Where the system has no Landlock
-// (Linux before 5.13, or Landlock left out when it started), the helper
-// draws under its filter alone, as it did before: it can still write
+// the user's, and nothing under /proc. Where the helper has no Landlock
+// (Linux before 5.13, Landlock left out when the system started, or a
+// container's filter that refuses its calls), it draws under its filter
+// alone, as it did before: it can still write
 // nothing, connect nowhere, signal no other process and start nothing, so
 // what it reads can leave it only as pixels of the drawing the user asked
 // for, while refusing there would end every honest metafile with "Error:".

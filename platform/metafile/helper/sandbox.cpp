@@ -211,8 +211,12 @@ enum class TRestricted { Yes, NoLandlock, Failed };
 // is governed and nothing but reading granted. A path that does not exist
 // is passed over.
 TRestricted ReadOnlyBeneath(const std::vector<std::string>& paths) {
+  // No Landlock: a system without it, with it left out when it started, or
+  // a filter of the program's own surroundings that keeps the helper from
+  // asking (the system itself never refuses the question).
   const long version = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
-  if (version < 0) return errno == ENOSYS || errno == EOPNOTSUPP ? TRestricted::NoLandlock : TRestricted::Failed;
+  if (version < 0)
+    return errno == ENOSYS || errno == EOPNOTSUPP || errno == EPERM ? TRestricted::NoLandlock : TRestricted::Failed;
   TRuleset governed;
   governed.Files = (uint64_t(1) << (version >= 5 ? 16 : version >= 3 ? 15 : version >= 2 ? 14 : 13)) - 1;
   governed.Network = version >= 4 ? 3 : 0;
