@@ -627,7 +627,8 @@ class TFrame {
   // Row y, whose pixels are back, with the bytes after it when its memory went.
   void Restored(int y) {
     if (!FReleased[y]) return;
-    if (y + 1 < FHeight) std::memcpy(Row(y) + 3 * FWidth, FGaps.data() + FGap * y, FGap);
+    // (Rows of a width that is a multiple of 4 have no bytes between them.)
+    if (y + 1 < FHeight && FGap) std::memcpy(Row(y) + 3 * FWidth, FGaps.data() + FGap * y, FGap);
     FReleased[y] = 0;
   }
   uint8_t* Row(int y) const { return FFrame + FStride * y; }

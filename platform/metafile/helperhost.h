@@ -5,6 +5,21 @@
 // crash, a limit or a helper that cannot start ends the drawing with
 // EInvalidGraphic, and the caller goes on.
 //
+// What a helper may open: once Qt and its fonts are up, it may open files
+// for reading only beneath the folders fontconfig names for its fonts and
+// caches, and fontconfig's configuration files (Landlock); nothing else of
+// the user's, and nothing under /proc. Where the helper has no Landlock
+// (Linux before 5.13, Landlock left out when the system started, or a
+// container's filter that refuses its calls), it draws under its filter
+// alone, as it did before: it can still write
+// nothing, connect nowhere, signal no other process and start nothing, so
+// what it reads can leave it only as pixels of the drawing the user asked
+// for, while refusing there would end every honest metafile with "Error:".
+// The program stays dumpable (core dumps, a debugger of the same user):
+// the helper cannot reach /proc where it has Landlock, and where it has
+// none it can read the user's files anyway, which hold what the program's
+// memory does.
+//
 // The program owns its helpers: one thread of its own starts every helper
 // (each ends with the program), keeps the idle ones warm, retires those
 // left idle for a minute and collects any that ends meanwhile. A drawing

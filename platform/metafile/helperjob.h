@@ -71,6 +71,9 @@ enum class TFault : int32_t {
   TypeCharacter,  // type a character into the terminal FaultPath names (TIOCSTI)
   Datagram,       // send a datagram over a socket pair and to the socket FaultPath names
   ReachProgram,   // read and write the program's memory at the address FaultPath names
+  ReadFile,           // read the file FaultPath names
+  ReadProgramMemory,  // read the program's memory at the address FaultPath names, through /proc
+  ListFolder,         // list the folder FaultPath names
   // Say that the surface lies at the address FaultPath names.
   FalseSurface,
 };

@@ -2,10 +2,11 @@
 // (see platform/metafile/helperhost.h), one drawing at a time, on a
 // surface of its own that the program fills and reads back (or straight
 // into the drawing's shared memory). It holds no descriptor but its channel
-// to the program (3) and Qt's own, runs in a session of its own under a
-// system-call filter and hard limits it cannot raise (the program sets
-// each drawing's limits below them), and ends with the program. It waits
-// for drawings until the program closes the channel or ends it.
+// to the program (3) and Qt's own, may open no file but for reading its
+// fonts, runs in a session of its own under a system-call filter and hard
+// limits it cannot raise (the program sets each drawing's limits below
+// them), and ends with the program. It waits for drawings until the
+// program closes the channel or ends it.
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/io_uring.h>
@@ -123,19 +124,26 @@ void TryToWrite(const std::string& path) {
   unlink(path.c_str());
 }
 
-// What the helper's descriptors lead to, one a line.
+// What the helper's descriptors lead to, one a line (it may not list
+// /proc/self/fd, but it may read the links there).
 std::string Descriptors() {
   std::string list;
-  if (DIR* folder = opendir("/proc/self/fd")) {
-    while (dirent* entry = readdir(folder)) {
-      if (entry->d_name[0] == '.' || atoi(entry->d_name) == dirfd(folder)) continue;
-      char target[256] = {};
-      const ssize_t length = readlinkat(dirfd(folder), entry->d_name, target, sizeof target - 1);
-      list += std::string(entry->d_name) + " " + (length > 0 ? std::string(target, size_t(length)) : "?") + "\n";
-    }
-    closedir(folder);
+  for (int fd = 0; fd < 4096; ++fd) {
+    if (fcntl(fd, F_GETFD) < 0) continue;
+    char target[256] = {};
+    const ssize_t length = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target - 1);
+    list += std::to_string(fd) + " " + (length > 0 ? std::string(target, size_t(length)) : "?") + "\n";
   }
   return list;
+}
+
+// Whether bytes could be read from the file at the offset.
+bool ReadsFrom(const std::string& path, off_t offset) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  char bytes[16];
+  const bool read = fd >= 0 && pread(fd, bytes, sizeof bytes, offset) > 0;
+  if (fd >= 0) close(fd);
+  return read;
 }
 
 // A child that ends at once, if one was made: whether none was.
@@ -212,6 +220,16 @@ bool Refused(mfjob::TFault fault, const std::string& path) {
       refused &= memory < 0 || pwrite(memory, bytes, sizeof bytes, off_t(uintptr_t(there.iov_base))) < 0;
       if (memory >= 0) close(memory);
       return refused;
+    }
+    case mfjob::TFault::ReadFile:
+      return !ReadsFrom(path, 0);
+    case mfjob::TFault::ReadProgramMemory:
+      return !ReadsFrom("/proc/" + std::to_string(program) + "/mem", off_t(std::strtoull(path.c_str(), nullptr, 0)));
+    case mfjob::TFault::ListFolder: {
+      DIR* folder = opendir(path.c_str());
+      const bool listed = folder && readdir(folder);
+      if (folder) closedir(folder);
+      return !listed;
     }
     default:
       return true;
@@ -389,7 +407,8 @@ int main(int argc, char** argv) {
   Limit(RLIMIT_AS, rlim_t(AddressSpace() + int64_t(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE) +
                           mfjob::kSlackBytes));
   Limit(RLIMIT_CPU, rlim_t(mfjob::kLifeCpuSeconds));
-  // Where the filter cannot be installed, the helper does not draw.
+  // Where the rules on files or the filter cannot be installed, the helper
+  // does not draw.
   if (!LockDownHelper(getpid())) _exit(1);
   // The helper ends without tearing Qt down: nothing of it needs saving.
   if (!Send(mfjob::kReady)) _exit(0);

@@ -1,27 +1,48 @@
-// The helper's system-call filter, an allow-list: once Qt and its fonts are
-// up, the helper may use memory, futexes and threads, read files (fonts
-// load lazily; no open for writing), read the clocks, talk over its channel
-// to the program and end. Every other call fails with EPERM, among them
-// io_uring, starting a process (clone only makes threads, and clone3
-// answers ENOSYS so that the C library falls back on clone), a signal to
-// any process but itself, a new resource limit, a socket, an ioctl, and
-// reaching another process's memory (ptrace, process_vm_readv and
-// process_vm_writev: the program reaches the helper's, never the other
-// way).
+// The helper's lock-down, once Qt and its fonts are up: what it may open,
+// and a system-call filter.
+//
+// Files (Landlock): it may open for reading the files beneath the folders
+// fontconfig takes its fonts and caches from, fontconfig's configuration
+// files and any font file that lies elsewhere (fonts load lazily: a font's
+// file is opened when Qt first draws in it), and nothing else: no other
+// file or folder of the user, nothing under /proc (the program's memory
+// among it), no file to create, write, truncate, link or run. Where the
+// system has Landlock, it also keeps the helper from reaching TCP, abstract
+// Unix sockets and the signals of other processes, as far as its version
+// governs them. Where the system has no Landlock, the helper draws under
+// the filter alone (see helperhost.h).
+//
+// The filter, an allow-list: the helper may use memory, futexes and
+// threads, open files for reading (no open for writing), read the clocks,
+// talk over its channel to the program and end. Every other call fails
+// with EPERM, among them io_uring, starting a process (clone only makes
+// threads, and clone3 answers ENOSYS so that the C library falls back on
+// clone), a signal to any process but itself, a new resource limit, a
+// socket, an ioctl, Landlock's calls, and reaching another process's
+// memory (ptrace, process_vm_readv and process_vm_writev: the program
+// reaches the helper's, never the other way).
 #include "platform/metafile/helper/sandbox.h"
 
 #include <fcntl.h>
+#include <fontconfig/fontconfig.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
+#include <linux/landlock.h>
 #include <linux/sched.h>
 #include <linux/seccomp.h>
 #include <stddef.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <initializer_list>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/metafile/helperjob.h"
@@ -114,11 +135,12 @@ class TFilter {
   }
   TFilter& Fail(long call, int error) { return Call(call, {Return(SECCOMP_RET_ERRNO | uint32_t(error))}); }
 
-  // Every call not named fails with EPERM.
+  // Every call not named fails with EPERM (the helper has set no new
+  // privileges).
   bool Install() {
     Add(Return(SECCOMP_RET_ERRNO | EPERM));
     const sock_fprog program{static_cast<unsigned short>(FProgram.size()), FProgram.data()};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+    return prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
   }
 
  private:
@@ -134,10 +156,118 @@ class TFilter {
   std::vector<sock_filter> FProgram;
 };
 
+// --- What the helper may open ---------------------------------------------------------
+
+// What the helper reads once locked down, as fontconfig has it: the folders
+// of its fonts (every folder below them included) and of its caches, its
+// configuration files, and each font file that is a link or lies outside
+// the fonts' folders (a rule on a link holds for its target, which may lie
+// anywhere).
+std::vector<std::string> FontPaths() {
+  FcConfig* config = FcConfigGetCurrent();
+  std::vector<std::string> paths;
+  std::unordered_set<std::string> folders;
+  auto take = [&](FcStrList* list, bool fonts) {
+    if (!list) return;
+    while (const FcChar8* path = FcStrListNext(list)) {
+      paths.emplace_back(reinterpret_cast<const char*>(path));
+      if (fonts) folders.insert(paths.back());
+    }
+    FcStrListDone(list);
+  };
+  take(FcConfigGetFontDirs(config), true);
+  take(FcConfigGetCacheDirs(config), false);
+  take(FcConfigGetConfigFiles(config), false);
+  const FcFontSet* fonts = FcConfigGetFonts(config, FcSetSystem);
+  const char* last = "";
+  for (int i = 0; fonts && i < fonts->nfont; ++i) {
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &file) != FcResultMatch) continue;
+    const char* path = reinterpret_cast<const char*>(file);
+    if (std::strcmp(path, last) == 0) continue;  // the next face of a file
+    last = path;
+    const char* slash = std::strrchr(path, '/');
+    struct stat link {};
+    if (!slash || !folders.count(std::string(path, slash)) || (lstat(path, &link) == 0 && S_ISLNK(link.st_mode)))
+      paths.emplace_back(path);
+  }
+  return paths;
+}
+
+// Landlock's rights to read a file and to list a folder; what it governs
+// as each version adds to it (the system's header may know fewer): files
+// (1: bits 0 to 12; 2: moving and linking across folders, 13; 3: truncating,
+// 14; 5: the ioctls of devices, 15), binding and connecting TCP (4), and
+// abstract Unix sockets and signals out of the helper (6).
+constexpr uint64_t kReadFile = LANDLOCK_ACCESS_FS_READ_FILE, kReadFolder = LANDLOCK_ACCESS_FS_READ_DIR;
+struct TRuleset {
+  uint64_t Files = 0, Network = 0, Scopes = 0;
+};
+
+enum class TRestricted { Yes, NoLandlock, Failed };
+
+// Lets the helper open files for reading beneath the paths (folders or
+// files) and nothing else Landlock governs: everything that version knows
+// is governed and nothing but reading granted. A path that does not exist
+// is passed over.
+TRestricted ReadOnlyBeneath(const std::vector<std::string>& paths) {
+  // No Landlock: a system without it, with it left out when it started, or
+  // a filter of the program's own surroundings that keeps the helper from
+  // asking (the system itself never refuses the question).
+  const long version = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+  if (version < 0)
+    return errno == ENOSYS || errno == EOPNOTSUPP || errno == EPERM ? TRestricted::NoLandlock : TRestricted::Failed;
+  TRuleset governed;
+  governed.Files = (uint64_t(1) << (version >= 5 ? 16 : version >= 3 ? 15 : version >= 2 ? 14 : 13)) - 1;
+  governed.Network = version >= 4 ? 3 : 0;
+  governed.Scopes = version >= 6 ? 3 : 0;
+  const size_t size = version >= 6 ? 24 : version >= 4 ? 16 : 8;
+  const int ruleset = int(syscall(SYS_landlock_create_ruleset, &governed, size, 0));
+  if (ruleset < 0) return TRestricted::Failed;
+  bool added = true;
+  for (const std::string& path : paths) {
+    const int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat about {};
+    landlock_path_beneath_attr rule{};
+    rule.parent_fd = fd;
+    rule.allowed_access = fstat(fd, &about) == 0 && S_ISDIR(about.st_mode) ? kReadFile | kReadFolder : kReadFile;
+    added &= syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
+    close(fd);
+  }
+  added = added && syscall(SYS_landlock_restrict_self, ruleset, 0) == 0;
+  close(ruleset);
+  return added ? TRestricted::Yes : TRestricted::Failed;
+}
+
+// The helper's threads: the rules and the filter hold for the thread that
+// sets them and the threads it starts later, so the helper locks itself
+// down while it has one.
+int Threads() {
+  FILE* file = std::fopen("/proc/self/status", "re");
+  int threads = 0;
+  char line[256];
+  while (file && !threads && std::fgets(line, sizeof line, file)) std::sscanf(line, "Threads: %d", &threads);
+  if (file) std::fclose(file);
+  return threads;
+}
+
 }  // namespace
 
 bool LockDownHelper(pid_t self) {
 #if defined(__x86_64__) || defined(__aarch64__)
+  // The rules first: the filter then refuses Landlock's calls.
+  if (Threads() != 1 || prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return false;
+  std::vector<std::string> paths = FontPaths();
+#ifdef BRIGHTMILL_SANITIZED
+  // The sanitizers' reports name the lines of the helper and of the
+  // system's libraries: they read the helper's own /proc, its program file
+  // and the libraries'.
+  char program[4096] = {};
+  if (readlink("/proc/self/exe", program, sizeof program - 1) > 0) paths.push_back(program);
+  paths.insert(paths.end(), {"/proc/self", "/usr", "/lib"});
+#endif
+  if (ReadOnlyBeneath(paths) == TRestricted::Failed) return false;
   const uint32_t pid = uint32_t(self), channel = uint32_t(mfjob::kChannel);
   const uint32_t writing = O_WRONLY | O_RDWR | O_CREAT | O_TRUNC | O_APPEND;
   const uint32_t thread = CLONE_VM | CLONE_FS | CLONE_FILES | CLONE_SIGHAND | CLONE_THREAD | CLONE_SYSVSEM;

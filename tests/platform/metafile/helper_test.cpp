@@ -3,9 +3,11 @@
 // draws; only the frame changes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/landlock.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -15,6 +17,7 @@
 #include <cstring>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "platform/metafile/helperhost.h"
 #include "platform/system/bands.h"
@@ -207,9 +210,12 @@ TEST(MetafileHelper, OnlyTheFrameChanges) {
 
 TEST(MetafileHelper, WhatAHelperMayNotDoFails) {
   // Each row tries what the helper's filter forbids in place of drawing,
-  // every way there is. Outside it, witnesses: a named datagram socket, a
-  // terminal with its input raw, and this program's signals and limits.
-  TempDir dir;
+  // every way there is, or what it may not open, where the system has
+  // Landlock (elsewhere it reads any file). Outside it, witnesses: a named
+  // datagram socket, a terminal with its input raw, this program's signals
+  // and limits, and a folder with a file of the user's.
+  TempDir dir, users;
+  WriteTextFile(users.File("letter.txt"), "the user's");
   const std::string named = dir.File("socket");
   const int listener = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   sockaddr_un address{};
@@ -232,12 +238,23 @@ TEST(MetafileHelper, WhatAHelperMayNotDoFails) {
   getrlimit(RLIMIT_MSGQUEUE, &queues);
   static char witness[16] = "this program's";
 
-  const std::pair<mfjob::TFault, std::string> rows[] = {
-      {mfjob::TFault::IoUring, ""},      {mfjob::TFault::Fork, ""},       {mfjob::TFault::CloneProcess, ""},
-      {mfjob::TFault::Signal, ""},       {mfjob::TFault::RaiseLimit, ""}, {mfjob::TFault::TypeCharacter, terminalPath},
-      {mfjob::TFault::Datagram, named},  {mfjob::TFault::ReachProgram, std::to_string(uintptr_t(witness))}};
+  const bool landlock = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION) > 0;
+  const std::string here = std::to_string(uintptr_t(witness));
+  const std::tuple<mfjob::TFault, std::string, bool> rows[] = {
+      {mfjob::TFault::IoUring, "", false},
+      {mfjob::TFault::Fork, "", false},
+      {mfjob::TFault::CloneProcess, "", false},
+      {mfjob::TFault::Signal, "", false},
+      {mfjob::TFault::RaiseLimit, "", false},
+      {mfjob::TFault::TypeCharacter, terminalPath, false},
+      {mfjob::TFault::Datagram, named, false},
+      {mfjob::TFault::ReachProgram, here, false},
+      {mfjob::TFault::ReadFile, users.File("letter.txt"), true},
+      {mfjob::TFault::ReadProgramMemory, here, true},
+      {mfjob::TFault::ListFolder, users.Path(), true}};
   auto metafile = Load(RedSquare());
-  for (const auto& [fault, path] : rows) {
+  for (const auto& [fault, path, files] : rows) {
+    if (files && !landlock) continue;
     SCOPED_TRACE(int(fault));
     TTestHelper trying({.Fault = fault, .FaultPath = path});
     auto bitmap = MakeFlatBitmap(9, 9, clWhite);
@@ -253,6 +270,35 @@ TEST(MetafileHelper, WhatAHelperMayNotDoFails) {
   EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"socket"});
   EXPECT_STREQ(witness, "this program's");
   for (int fd : {listener, master, terminal}) close(fd);
+}
+
+TEST(MetafileHelper, TextInSeveralFontsDrawsAsInThisProcess) {
+  // A helper opens a font's file when it first draws in it, once it has
+  // locked itself down: DejaVu's sans, serif and mono, bold, italic and
+  // turned, a face the machine lacks, and letters of other scripts, which
+  // take fallback fonts where the machine has them.
+  const struct {
+    std::u16string Face;
+    int Weight;
+    bool Italic;
+    int Escapement;
+  } fonts[] = {{u"DejaVu Serif", 400, false, 0}, {u"DejaVu Sans Mono", 700, false, 0},
+               {u"DejaVu Sans", 700, true, 450},  {u"DejaVu Serif", 700, true, 0},
+               {u"No Such Face", 400, false, 900}, {u"DejaVu Sans Mono", 400, true, 0}};
+  Emf e = SquareEmf(480);
+  e.Rec(EMR_SETBKMODE, {1});
+  for (int i = 0; i < 6; ++i)
+    e.FaceFont(1 + i, -14 - 6 * i, fonts[i].Face, fonts[i].Weight, fonts[i].Italic, fonts[i].Escapement)
+        .Select(1 + i)
+        .TextOut(10, 20 + 75 * i, u"Mill 0123 \u00C6\u00DF \u0391\u03B2 \u0416\u044F \u65E5\u672C \u05D0 \u2211");
+  const std::vector<uint8_t> data = e.Finish();
+  MetafileDrawUse(data.data(), data.size(), 1, 1);  // this program's Qt application, for drawing here
+  auto here = MakeFlatBitmap(480, 480, clWhite), drawn = MakeFlatBitmap(480, 480, clWhite);
+  const ptrdiff_t stride = here->ScanLine(1) - here->ScanLine(0);
+  DrawMetafileFrame(data.data(), data.size(), here->ScanLine(0), 480, 480, stride, 0, 0, 480, 480);
+  drawn->Canvas()->Draw(0, 0, Load(data).get());
+  EXPECT_LT(Count(*drawn, Bounds(0, 0, 480, 480), clWhite), 480 * 470);
+  EXPECT_EQ(std::memcmp(drawn->ScanLine(0), here->ScanLine(0), stride * 480), 0);
 }
 
 TEST(MetafileHelper, ADrawingAfterThePoolsHelpersHaveEndedDraws) {

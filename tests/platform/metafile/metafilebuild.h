@@ -124,6 +124,15 @@ class Emf {
     return Rec(EMR_EXTCREATEFONTINDIRECTW, {index, height, 0, 0, 0, 400, 0, pitchAndFamily << 24, 0, 0, 0, 0, 0, 0,
                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
   }
+  // EMR_EXTCREATEFONTINDIRECTW of a named face, weight, slant and turn.
+  Emf& FaceFont(int index, int height, const std::u16string& face, int weight = 400, bool italic = false,
+                int escapement = 0) {
+    ByteWriter w;
+    w.I32(index).I32(height).I32(0).I32(escapement).I32(escapement).I32(weight).U8(italic);
+    for (int i = 0; i < 7; ++i) w.U8(0);
+    for (size_t i = 0; i < 32; ++i) w.U16(i < face.size() ? face[i] : 0);
+    return Raw(EMR_EXTCREATEFONTINDIRECTW, w.Data);
+  }
   // EMR_EXTTEXTOUTW; options with their rectangle, and the advances.
   Emf& TextOut(int x, int y, const std::u16string& text, uint32_t options = 0, TRect rect = {0, 0, -1, -1},
                const std::vector<int32_t>& dx = {}) {
