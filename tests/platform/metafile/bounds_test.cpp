@@ -123,6 +123,69 @@ TEST(MetafileBounds, ALargeClipPaintsExactlyItsPixels) {
   EXPECT_GT(Count(*clipped, Rect(0, 0, 600, 600), clWhite), 600 * 600 - inside);  // not all drawn over
 }
 
+TEST(MetafileBounds, ClosedFiguresOutlinedOneByOnePaintWhatTheWholeOutlinePaints) {
+  // Closed figures outlined in white, copied, reach the painter one by
+  // one; ORed into a black ground the pen paints the same colour where it
+  // covers, and reaches the painter as one outline (a pixel covered twice
+  // would be ORed twice). Both paint the same pixels, and one by one the
+  // painter holds the outline of a figure, not of them all: a filled map of
+  // cells sharing their borders, overlapping polygons, stars and spikes,
+  // figures of one point among others (no outline) or alone (drawn as
+  // lines, with caps), under pens of every cap and join, clipped by a
+  // rectangle, by a few or not at all.
+  struct TRow {
+    const char* Name;
+    int Kind, Width, Clip;
+    uint32_t Pen;  // an extended pen's style; 0 for CreatePen's round one
+    bool OneByOne;
+  };
+  const TRow rows[] = {
+      {"map, round", 0, 3, 0, 0, true},
+      {"map, flat caps and mitres, clipped by a rectangle", 0, 5, 1, kGeometricPen | kFlatCaps | kMitreJoins, true},
+      {"polygons, square caps and bevels, clipped by a few", 1, 4, 2, kGeometricPen | 0x100 | 0x1000, true},
+      {"stars and spikes, round", 2, 6, 0, kGeometricPen, true},
+      {"points among polygons, square caps", 3, 4, 0, kGeometricPen | 0x100, true},
+      {"points alone, square caps", 4, 4, 0, kGeometricPen | 0x100, false},
+  };
+  uint32_t seed = 7;
+  auto next = [&](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return int((seed >> 8) % uint32_t(n));
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    std::vector<std::vector<std::pair<int, int>>> figures(24);
+    for (size_t f = 0; f < figures.size(); ++f) {
+      const bool point = row.Kind == 4 || (row.Kind == 3 && f % 3);
+      const int x = 4 + 16 * int(f % 6), y = 4 + 22 * int(f / 6), n = row.Kind == 0 ? 4 : point ? 2 : 3 + next(7);
+      for (int i = 0; i < n; ++i) {
+        const int corner = f % 2 ? 3 - i : i;  // cells of either turn, their corners shared with their neighbours'
+        if (row.Kind == 0) figures[f].emplace_back(x + 16 * (corner == 1 || corner == 2), y + 22 * (corner >= 2));
+        if (row.Kind == 1) figures[f].emplace_back(next(96), next(96));
+        if (row.Kind == 2) figures[f].emplace_back(x + (i % 2 ? 6 : 2 + next(9) * (f % 2)), y + 3 * i + f % 3 * next(5));
+        if (row.Kind >= 3) figures[f].emplace_back(x + (point ? 0 : 9 * (i % 2)), y + (point ? 0 : next(9)));
+      }
+    }
+    std::vector<uint8_t> drawn[2];
+    for (int rop : {13, 15}) {
+      Emf e = SquareEmf(96);
+      if (row.Clip) e.Rec(row.Clip == 1 ? EMR_INTERSECTCLIPRECT : EMR_EXCLUDECLIPRECT, {20, 10, 70, 60});
+      if (row.Pen) e.ExtPen(2, row.Pen, row.Width, clWhite);
+      else e.Pen(2, 0, row.Width, clWhite);
+      drawn[rop == 15] = e.SolidBrush(1, clNavy).Select(1).Select(2).Rec(EMR_SETROP2, {rop}).PolyPolygon16(figures).Finish();
+    }
+    auto copied = Render(drawn[0], 96, 96, clBlack), ored = Render(drawn[1], 96, 96, clBlack);
+    int mismatched = 0;
+    for (int y = 0; y < 96; ++y)
+      for (int x = 0; x < 96; ++x) mismatched += PixelAt(*copied, x, y) != PixelAt(*ored, x, y);
+    EXPECT_EQ(mismatched, 0);
+    EXPECT_GT(Count(*copied, Rect(0, 0, 96, 96), clWhite), 300);
+    EXPECT_EQ(MetafileDrawUse(drawn[0].data(), drawn[0].size(), 96, 96)->OutlineBytes <
+                  MetafileDrawUse(drawn[1].data(), drawn[1].size(), 96, 96)->OutlineBytes,
+              row.OneByOne);
+  }
+}
+
 TEST(MetafileBounds, ARegionSelectedAgainIsNotBuiltAgain) {
   // 48 x 48 one-pixel dots selected 7000 times under the same mapping:
   // built once, the drawing fills the dots well within its work.
