@@ -202,7 +202,8 @@ bool ClosedFigures(const QPainterPath& path) {
   bool lines = true;
   QPointF start, at;
   for (int i = 0, n = path.elementCount(); i <= n; ++i) {
-    const QPainterPath::Element e = i < n ? path.elementAt(i) : QPainterPath::Element{0, 0, QPainterPath::MoveToElement};
+    const QPainterPath::Element e =
+        i < n ? path.elementAt(i) : QPainterPath::Element{0, 0, QPainterPath::MoveToElement};
     if (e.isCurveTo()) return false;
     if (i < n && e.isMoveTo() != (i % 2 == 0)) lines = false;
     if (e.isMoveTo()) {
@@ -831,37 +832,55 @@ void TPlayer::StrokeShape(const QPainterPath& path) {
   // goes over the whole outline for every band of rows it fills and sorts
   // the edges of all the figures in each row: a map of 50,000 polygons of
   // 20 points took three seconds to outline, one by one one second, and
-  // 200,000 triangles eight seconds against one.
-  const bool apart = pen->widthF() > 1 && pen->style() == Qt::SolidLine &&
-                     FPainter.compositionMode() == QPainter::CompositionMode_SourceOver && ClosedFigures(path);
+  // 200,000 triangles eight seconds against one. Under a clip of many
+  // rectangles each figure meets the clip's spans in its own rows, which
+  // may cost more than the whole outline meeting them once: the way that
+  // costs less is taken.
+  bool apart = pen->widthF() > 1 && pen->style() == Qt::SolidLine &&
+               FPainter.compositionMode() == QPainter::CompositionMode_SourceOver && ClosedFigures(path);
   // One-pixel lines are drawn pixel by pixel straight into the picture but
   // under a clip of many rectangles, where each pixel is a span clipped
   // on its own.
   const bool plainClip = !FState.Clip || FState.Clip->Rects() <= 1;
   const QRect visible = Visible();
-  const double reach = PenReach(*pen);
-  TPaintWork work;
-  int64_t bytes = 0;
-  QRectF all;
-  EachFigure(path, apart, [&](const QPainterPath& figure) {
-    const TPaintWork one = StrokeWork(figure, *pen, visible, FImage.rect(), PixelWork(pen->brush()),
-                                      plainClip ? kLinePixelWork : kSpanWork, apart ? kFigureRowWork : kSpanWork);
-    const QRectF box = figure.controlPointRect().adjusted(-reach, -reach, reach, reach);
-    // Each figure is handed to the painter on its own, and meets the clip
-    // in its own rows.
-    work.Work += one.Work + (apart ? kFigureWork + kSpanWork * BusySpans(box) : 0);
-    work.Repeated += one.Repeated + (apart ? kFigureWork : 0);
-    work.Dashes = std::max(work.Dashes, one.Dashes);
-    bytes = std::max(bytes, StrokeBytes(Drawn(figure), *pen, one.Dashes));
-    all = all.united(box);
-  });
-  FUse.StrokeDashes = std::max(FUse.StrokeDashes, work.Dashes);
-  if (work.Dashes > kMaxStrokeDashes) {
+  const double reach = PenReach(*pen), half = pen->widthF() / 2 + 1;
+  // The work of the stroke, whole or a figure at a time, with the clip's
+  // spans in the rows of each figure's outline (within half the pen's
+  // width of it but for the tips of mitres), and the most the painter
+  // holds for one painting.
+  struct TStroke {
+    TPaintWork Work;
+    int64_t Bytes = 0;
+    QRectF Reach;
+  };
+  auto cost = [&](bool figures) {
+    TStroke stroke;
+    EachFigure(path, figures, [&](const QPainterPath& figure) {
+      const TPaintWork one = StrokeWork(figure, *pen, visible, FImage.rect(), PixelWork(pen->brush()),
+                                        plainClip ? kLinePixelWork : kSpanWork, figures ? kFigureRowWork : kSpanWork);
+      const QRectF box = figure.controlPointRect();
+      const QRectF busy = box.adjusted(-half, -half, half, half);
+      stroke.Work.Work += one.Work + (figures ? kFigureWork + kSpanWork * BusySpans(busy) : 0);
+      stroke.Work.Repeated += one.Repeated + (figures ? kFigureWork : 0);
+      stroke.Work.Dashes = std::max(stroke.Work.Dashes, one.Dashes);
+      stroke.Bytes = std::max(stroke.Bytes, StrokeBytes(Drawn(figure), *pen, one.Dashes));
+      stroke.Reach = stroke.Reach.united(box.adjusted(-reach, -reach, reach, reach));
+    });
+    return stroke;
+  };
+  TStroke stroke = cost(false);
+  if (apart) {
+    TStroke figures = cost(true);
+    apart = figures.Work.Work <= stroke.Work.Work + kSpanWork * BusySpans(stroke.Reach);
+    if (apart) stroke = figures;
+  }
+  FUse.StrokeDashes = std::max(FUse.StrokeDashes, stroke.Work.Dashes);
+  if (stroke.Work.Dashes > kMaxStrokeDashes) {
     FUse.Stopped = true;
     TooComplex();
   }
-  CheckOutline(bytes);
-  Paint(all, apart ? QRectF() : all, work, path.elementCount(), [&] {
+  CheckOutline(stroke.Bytes);
+  Paint(stroke.Reach, apart ? QRectF() : stroke.Reach, stroke.Work, path.elementCount(), [&] {
     FPainter.setPen(*pen);
     FPainter.setBrush(Qt::NoBrush);
     EachFigure(path, apart, [&](const QPainterPath& figure) {

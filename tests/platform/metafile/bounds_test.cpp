@@ -132,7 +132,8 @@ TEST(MetafileBounds, ClosedFiguresOutlinedOneByOnePaintWhatTheWholeOutlinePaints
   // cells sharing their borders, overlapping polygons, stars and spikes,
   // figures of one point among others (no outline) or alone (drawn as
   // lines, with caps), under pens of every cap and join, clipped by a
-  // rectangle, by a few or not at all.
+  // rectangle, by a few or not at all; under a grid, where each figure
+  // would meet many of the clip's spans, the whole outline costs less.
   struct TRow {
     const char* Name;
     int Kind, Width, Clip;
@@ -146,6 +147,7 @@ TEST(MetafileBounds, ClosedFiguresOutlinedOneByOnePaintWhatTheWholeOutlinePaints
       {"stars and spikes, round", 2, 6, 0, kGeometricPen, true},
       {"points among polygons, square caps", 3, 4, 0, kGeometricPen | 0x100, true},
       {"points alone, square caps", 4, 4, 0, kGeometricPen | 0x100, false},
+      {"map under a grid, whole as it costs less", 0, 3, 3, 0, false},
   };
   uint32_t seed = 7;
   auto next = [&](int n) {
@@ -157,22 +159,25 @@ TEST(MetafileBounds, ClosedFiguresOutlinedOneByOnePaintWhatTheWholeOutlinePaints
     std::vector<std::vector<std::pair<int, int>>> figures(24);
     for (size_t f = 0; f < figures.size(); ++f) {
       const bool point = row.Kind == 4 || (row.Kind == 3 && f % 3);
-      const int x = 4 + 16 * int(f % 6), y = 4 + 22 * int(f / 6), n = row.Kind == 0 ? 4 : point ? 2 : 3 + next(7);
+      const int x = 4 + 16 * int(f % 6), y = 4 + 22 * int(f / 6);
+      const int n = row.Kind == 0 ? 4 : point ? 2 : 3 + next(7);
       for (int i = 0; i < n; ++i) {
-        const int corner = f % 2 ? 3 - i : i;  // cells of either turn, their corners shared with their neighbours'
+        const int corner = f % 2 ? 3 - i : i;  // cells of either turn, sharing their corners
         if (row.Kind == 0) figures[f].emplace_back(x + 16 * (corner == 1 || corner == 2), y + 22 * (corner >= 2));
         if (row.Kind == 1) figures[f].emplace_back(next(96), next(96));
-        if (row.Kind == 2) figures[f].emplace_back(x + (i % 2 ? 6 : 2 + next(9) * (f % 2)), y + 3 * i + f % 3 * next(5));
+        if (row.Kind == 2) figures[f].emplace_back(x + (i % 2 ? 6 : 2 + next(9) * int(f % 2)), y + 3 * i + next(5));
         if (row.Kind >= 3) figures[f].emplace_back(x + (point ? 0 : 9 * (i % 2)), y + (point ? 0 : next(9)));
       }
     }
     std::vector<uint8_t> drawn[2];
     for (int rop : {13, 15}) {
       Emf e = SquareEmf(96);
-      if (row.Clip) e.Rec(row.Clip == 1 ? EMR_INTERSECTCLIPRECT : EMR_EXCLUDECLIPRECT, {20, 10, 70, 60});
+      if (row.Clip == 3) GridClip(e, 24, 96);
+      else if (row.Clip) e.Rec(row.Clip == 1 ? EMR_INTERSECTCLIPRECT : EMR_EXCLUDECLIPRECT, {20, 10, 70, 60});
       if (row.Pen) e.ExtPen(2, row.Pen, row.Width, clWhite);
       else e.Pen(2, 0, row.Width, clWhite);
-      drawn[rop == 15] = e.SolidBrush(1, clNavy).Select(1).Select(2).Rec(EMR_SETROP2, {rop}).PolyPolygon16(figures).Finish();
+      e.SolidBrush(1, clNavy).Select(1).Select(2).Rec(EMR_SETROP2, {rop});
+      drawn[rop == 15] = e.PolyPolygon16(figures).Finish();
     }
     auto copied = Render(drawn[0], 96, 96, clBlack), ored = Render(drawn[1], 96, 96, clBlack);
     int mismatched = 0;
