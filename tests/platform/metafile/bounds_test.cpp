@@ -124,49 +124,32 @@ TEST(MetafileBounds, ALargeClipPaintsExactlyItsPixels) {
 }
 
 TEST(MetafileBounds, ClosedFiguresOutlinedOneByOnePaintWhatTheWholeOutlinePaints) {
-  // Closed figures outlined in white, copied, reach the painter one by
-  // one; ORed into a black ground the pen paints the same colour where it
-  // covers, and reaches the painter as one outline (a pixel covered twice
-  // would be ORed twice). Both paint the same pixels, and one by one the
-  // painter holds the outline of a figure, not of them all: a filled map of
-  // cells sharing their borders, overlapping polygons, stars and spikes,
-  // figures of one point among others (no outline) or alone (drawn as
-  // lines, with caps), under pens of every cap and join, clipped by a
-  // rectangle, by a few or not at all; under a grid, where each figure
-  // would meet many of the clip's spans, the whole outline costs less.
-  struct TRow {
-    const char* Name;
-    int Kind, Width, Clip;
-    uint32_t Pen;  // an extended pen's style; 0 for CreatePen's round one
-    bool OneByOne;
-  };
-  const TRow rows[] = {
-      {"map, round", 0, 3, 0, 0, true},
-      {"map, flat caps and mitres, clipped by a rectangle", 0, 5, 1, kGeometricPen | kFlatCaps | kMitreJoins, true},
-      {"polygons, square caps and bevels, clipped by a few", 1, 4, 2, kGeometricPen | 0x100 | 0x1000, true},
-      {"stars and spikes, round", 2, 6, 0, kGeometricPen, true},
-      {"points among polygons, square caps", 3, 4, 0, kGeometricPen | 0x100, true},
-      {"points alone, square caps", 4, 4, 0, kGeometricPen | 0x100, false},
-      {"map under a grid, whole as it costs less", 0, 3, 3, 0, false},
-  };
-  uint32_t seed = 7;
-  auto next = [&](int n) {
-    seed = seed * 1103515245u + 12345u;
-    return int((seed >> 8) % uint32_t(n));
-  };
+  // Closed figures outlined in white and copied reach the painter one by
+  // one; ORed into a black ground the pen paints the same colour, as one
+  // outline. Both paint the same pixels, one by one holding less: a filled
+  // map of cells sharing their corners, polygons, spikes, points among them
+  // (no outline) or alone (lines with caps), under pens of every cap and
+  // join (Pen 0: CreatePen's), clipped by a rectangle, by a few, or by a
+  // grid, where the figures meeting the clip one by one cost more.
+  struct TRow { int Kind, Width, Clip; uint32_t Pen; bool OneByOne; };
+  const TRow rows[] = {{0, 3, 0, 0, true}, {0, 5, 1, kGeometricPen | kFlatCaps | kMitreJoins, true},
+                       {1, 4, 2, kGeometricPen | 0x100 | 0x1000, true}, {2, 6, 0, kGeometricPen, true},
+                       {3, 4, 0, kGeometricPen | 0x100, true}, {4, 4, 0, kGeometricPen | 0x100, false},
+                       {0, 3, 3, 0, false}};
+  auto next = [seed = 7u](int n) mutable { return int(((seed = seed * 1103515245u + 12345u) >> 8) % uint32_t(n)); };
   for (const TRow& row : rows) {
-    SCOPED_TRACE(row.Name);
+    SCOPED_TRACE(&row - rows);
     std::vector<std::vector<std::pair<int, int>>> figures(24);
-    for (size_t f = 0; f < figures.size(); ++f) {
+    for (int f = 0; f < 24; ++f) {
       const bool point = row.Kind == 4 || (row.Kind == 3 && f % 3);
-      const int x = 4 + 16 * int(f % 6), y = 4 + 22 * int(f / 6);
-      const int n = row.Kind == 0 ? 4 : point ? 2 : 3 + next(7);
-      for (int i = 0; i < n; ++i) {
-        const int corner = f % 2 ? 3 - i : i;  // cells of either turn, sharing their corners
-        if (row.Kind == 0) figures[f].emplace_back(x + 16 * (corner == 1 || corner == 2), y + 22 * (corner >= 2));
-        if (row.Kind == 1) figures[f].emplace_back(next(96), next(96));
-        if (row.Kind == 2) figures[f].emplace_back(x + (i % 2 ? 6 : 2 + next(9) * int(f % 2)), y + 3 * i + next(5));
-        if (row.Kind >= 3) figures[f].emplace_back(x + (point ? 0 : 9 * (i % 2)), y + (point ? 0 : next(9)));
+      const int x = 4 + 16 * (f % 6), y = 4 + 22 * (f / 6);
+      for (int i = 0, c; i < (row.Kind == 0 ? 4 : point ? 2 : 3 + next(7)); ++i) {
+        c = f % 2 ? 3 - i : i;  // cells of either turn
+        figures[f].push_back(row.Kind == 0   ? std::pair(x + 16 * (c == 1 || c == 2), y + 22 * (c >= 2))
+                             : row.Kind == 1 ? std::pair(next(96), next(96))
+                             : row.Kind == 2 ? std::pair(x + (i % 2 ? 6 : next(9)), y + 3 * i)
+                             : point         ? std::pair(x, y)
+                                             : std::pair(x + 9 * (i % 2), y + next(9)));
       }
     }
     std::vector<uint8_t> drawn[2];
@@ -174,20 +157,14 @@ TEST(MetafileBounds, ClosedFiguresOutlinedOneByOnePaintWhatTheWholeOutlinePaints
       Emf e = SquareEmf(96);
       if (row.Clip == 3) GridClip(e, 24, 96);
       else if (row.Clip) e.Rec(row.Clip == 1 ? EMR_INTERSECTCLIPRECT : EMR_EXCLUDECLIPRECT, {20, 10, 70, 60});
-      if (row.Pen) e.ExtPen(2, row.Pen, row.Width, clWhite);
-      else e.Pen(2, 0, row.Width, clWhite);
-      e.SolidBrush(1, clNavy).Select(1).Select(2).Rec(EMR_SETROP2, {rop});
-      drawn[rop == 15] = e.PolyPolygon16(figures).Finish();
+      (row.Pen ? e.ExtPen(2, row.Pen, row.Width, clWhite) : e.Pen(2, 0, row.Width, clWhite)).Select(2);
+      drawn[rop == 15] = e.SolidBrush(1, clNavy).Select(1).Rec(EMR_SETROP2, {rop}).PolyPolygon16(figures).Finish();
     }
     auto copied = Render(drawn[0], 96, 96, clBlack), ored = Render(drawn[1], 96, 96, clBlack);
-    int mismatched = 0;
-    for (int y = 0; y < 96; ++y)
-      for (int x = 0; x < 96; ++x) mismatched += PixelAt(*copied, x, y) != PixelAt(*ored, x, y);
-    EXPECT_EQ(mismatched, 0);
+    EXPECT_TRUE(SameColors(*copied, *ored));
     EXPECT_GT(Count(*copied, Rect(0, 0, 96, 96), clWhite), 300);
-    EXPECT_EQ(MetafileDrawUse(drawn[0].data(), drawn[0].size(), 96, 96)->OutlineBytes <
-                  MetafileDrawUse(drawn[1].data(), drawn[1].size(), 96, 96)->OutlineBytes,
-              row.OneByOne);
+    auto held = [](const std::vector<uint8_t>& d) { return MetafileDrawUse(d.data(), d.size(), 96, 96)->OutlineBytes; };
+    EXPECT_EQ(held(drawn[0]) < held(drawn[1]), row.OneByOne);
   }
 }
 

@@ -605,15 +605,16 @@ inline std::vector<uint8_t> WanderingTrace(int samples, int width, int height, i
 inline std::vector<uint8_t> PolygonMap(int count, int width, int height, int pen) {
   const int columns = int(std::sqrt(double(count) * width / height)) + 1;
   const double cell = double(width) / columns;
-  std::vector<std::vector<std::pair<int, int>>> polygons(static_cast<size_t>(count));
+  ByteWriter w;
+  w.I32(0).I32(0).I32(0).I32(0).U32(uint32_t(count)).U32(uint32_t(20 * count));
+  for (int p = 0; p < count; ++p) w.U32(20);
   for (int p = 0; p < count; ++p)
     for (int i = 0; i < 20; ++i) {
       const double a = 0.1 * M_PI * i, r = cell * (0.3 + 0.02 * ((p * 7 + i * 13) % 12));
-      polygons[size_t(p)].emplace_back(int16_t((p % columns + 0.5) * cell + r * std::cos(a)),
-                                       int16_t((p / columns + 0.5) * cell + r * std::sin(a)));
+      w.I16(int16_t((p % columns + 0.5) * cell + r * std::cos(a))).I16(int16_t((p / columns + 0.5) * cell + r * std::sin(a)));
     }
   Emf e(0, 0, (width * 2540 + 48) / 96, (height * 2540 + 48) / 96);
-  return e.SolidBrush(1, RGB(200, 220, 180)).Select(1).Pen(2, 0, pen, clBlack).Select(2).PolyPolygon16(polygons).Finish();
+  return e.SolidBrush(1, RGB(200, 220, 180)).Select(1).Pen(2, 0, pen, clBlack).Select(2).Raw(EMR_POLYPOLYGON16, w.Data).Finish();
 }
 
 // count stretches of a 2 x 2 picture over a frame side pixels square,
