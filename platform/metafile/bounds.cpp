@@ -163,7 +163,7 @@ int64_t UnitedRects(const std::vector<QRect>& rects) {
 
 // --- Work of paths -----------------------------------------------------------------
 
-double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns, double sorting) {
+double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns, double sorting, double rowWork) {
   std::vector<std::pair<double, int>> events;
   events.reserve(2 * edges.size());
   for (const TEdgeRows& e : edges) {
@@ -176,7 +176,7 @@ double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns, 
   double work = 0, open = 0;
   for (size_t i = 0; i + 1 < events.size(); ++i) {
     open += events[i].second;
-    work += (events[i + 1].first - events[i].first) * open * (kSpanWork + sorting * std::min<double>(open, columns));
+    work += (events[i + 1].first - events[i].first) * open * (rowWork + sorting * std::min<double>(open, columns));
   }
   return work;
 }
@@ -283,7 +283,7 @@ double PenReach(const QPen& pen) {
 }
 
 TPaintWork StrokeWork(const QPainterPath& curves, const QPen& pen, const QRect& visible, const QRect& device,
-                      double pixelWork, double linePixelWork) {
+                      double pixelWork, double linePixelWork, double rowWork) {
   TPaintWork result;
   const QPainterPath path = Drawn(curves);
   result.Work = result.Repeated = CurveWork(curves, path);
@@ -335,7 +335,7 @@ TPaintWork StrokeWork(const QPainterPath& curves, const QPen& pen, const QRect& 
   result.Work += pixelWork * length * width +
                 (visible.isEmpty() ? 0
                                    : EdgeWork(std::move(edges), visible.top(), visible.top() + visible.height(),
-                                              visible.width(), kStrokeSorting));
+                                              visible.width(), kStrokeSorting, rowWork));
   if (period > 0) {
     result.Dashes = int64_t(std::ceil(std::min(madeLength * dashesPerPixel + madePieces, 1e18)));
     result.Work += double(result.Dashes) * (kDashWork + kDashWidthWork * width);

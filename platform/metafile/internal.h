@@ -299,6 +299,11 @@ int64_t UnitedRects(const std::vector<QRect>& rects);
 // that the edges of such an outline cost, which seldom cross each other
 // as the edges of a filled shape may.
 constexpr double kWidePointWork = 2048, kStrokeSorting = 0.5;
+// Each figure of a path that a wide pen strokes a figure at a time, which
+// is handed to the painter on its own; each row an edge of such a
+// figure's outline crosses, where the painter meets a few edges, not the
+// edges of a whole path in every band of rows it fills.
+constexpr double kFigureWork = 1024, kFigureRowWork = 128;
 
 // The rows an edge crosses, from top to bottom, counted weight times.
 struct TEdgeRows {
@@ -306,10 +311,12 @@ struct TEdgeRows {
   int Weight;
 };
 // The work of the rows the edges cross within rows top to bottom - 1 of
-// columns pixels each: for each row, a span for each edge crossing it and
-// sorting units for each of the edges crossing it, or of columns when
-// fewer, where the painter sorts them.
-double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns, double sorting);
+// columns pixels each: for each row, rowWork for each edge crossing it
+// (a span, kSpanWork, but for the outline of a small figure) and sorting
+// units for each of the edges crossing it, or of columns when fewer, where
+// the painter sorts them.
+double EdgeWork(std::vector<TEdgeRows> edges, int top, int bottom, int columns, double sorting,
+                double rowWork = kSpanWork);
 // The path as the painter draws it: curves flattened into the lines that
 // follow them, which may cross the picture where their control points do
 // not.
@@ -329,10 +336,11 @@ struct TPaintWork {
 TPaintWork FillWork(const QPainterPath& path, const QRect& visible, double pixelWork);
 // What stroking the path with the pen inside the visible rectangle costs
 // (the pixels a wide pen covers at pixelWork each, those of a one-pixel
-// line at linePixelWork each), and the dashes of a wide pen inside the
-// device rectangle, which the painter makes whatever the clip.
+// line at linePixelWork each, each row an edge of a wide pen's outline
+// crosses at rowWork), and the dashes of a wide pen inside the device
+// rectangle, which the painter makes whatever the clip.
 TPaintWork StrokeWork(const QPainterPath& path, const QPen& pen, const QRect& visible, const QRect& device,
-                      double pixelWork, double linePixelWork);
+                      double pixelWork, double linePixelWork, double rowWork = kSpanWork);
 // How far beyond its path a stroke of the pen may paint, in pixels.
 double PenReach(const QPen& pen);
 
@@ -638,11 +646,15 @@ class TPlayer {
   void CheckHeldBytes(int64_t more);
   TClipRef MakeClip(const QRegion& region);
   QRect Visible() const;
+  // The spans of the clip in the rows of busy, which the painter meets
+  // where a painting does most of its work (none for an empty one).
+  double BusySpans(const QRectF& busy) const;
   // Calls paint, which paints nothing outside reach (image pixels), with
-  // the clip set; busy is where the painting does most of its work. The
-  // work is charged first, with what the clip adds: a large clip is handed
-  // over in parts, and the painting does its repeated work again for each
-  // part, and hands the painter its points again (kPointWork each).
+  // the clip set; busy is where the painting does most of its work (empty
+  // when the work holds what the clip's spans there cost). The work is
+  // charged first, with what the clip adds: a large clip is handed over in
+  // parts, and the painting does its repeated work again for each part,
+  // and hands the painter its points again (kPointWork each).
   template <class F>
   void Paint(const QRectF& reach, const QRectF& busy, const TPaintWork& work, double points, F&& paint);
 

@@ -204,6 +204,7 @@ TEST_F(HostileRun, MetafilesOfEveryCostlyKindFailAloneAndDenseChartsDraw) {
       {"vibration.emf", mftest::Trace(16000, 1000, 600, true), true},
       {"wide pen chart.emf", mftest::WanderingTrace(150000, 1000, 600, 2), true},
       {"map.emf", mftest::PolygonMap(10000, 2000, 1500, 2), true},
+      {"map of 50,000.emf", mftest::PolygonMap(50000, 2000, 1500, 5), true},
   };
   WriteFile(Source.File("chart.emf"), ordinary[0].Data);
   for (const TRow& row : rows) {

@@ -123,6 +123,51 @@ TEST(MetafileBounds, ALargeClipPaintsExactlyItsPixels) {
   EXPECT_GT(Count(*clipped, Rect(0, 0, 600, 600), clWhite), 600 * 600 - inside);  // not all drawn over
 }
 
+TEST(MetafileBounds, ClosedFiguresOutlinedOneByOnePaintWhatTheWholeOutlinePaints) {
+  // Closed figures outlined in white and copied reach the painter one by
+  // one; ORed into a black ground the pen paints the same colour, as one
+  // outline. Both paint the same pixels, one by one holding less: a filled
+  // map of cells sharing their corners, polygons, spikes, points among them
+  // (no outline) or alone (lines with caps), under pens of every cap and
+  // join (Pen 0: CreatePen's), clipped by a rectangle, by a few, or by a
+  // grid, where the figures meeting the clip one by one cost more.
+  struct TRow { int Kind, Width, Clip; uint32_t Pen; bool OneByOne; };
+  const TRow rows[] = {{0, 3, 0, 0, true}, {0, 5, 1, kGeometricPen | kFlatCaps | kMitreJoins, true},
+                       {1, 4, 2, kGeometricPen | 0x100 | 0x1000, true}, {2, 6, 0, kGeometricPen, true},
+                       {3, 4, 0, kGeometricPen | 0x100, true}, {4, 4, 0, kGeometricPen | 0x100, false},
+                       {0, 3, 3, 0, false}};
+  auto next = [seed = 7u](int n) mutable { return int(((seed = seed * 1103515245u + 12345u) >> 8) % uint32_t(n)); };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    std::vector<std::vector<std::pair<int, int>>> figures(24);
+    for (int f = 0; f < 24; ++f) {
+      const bool point = row.Kind == 4 || (row.Kind == 3 && f % 3);
+      const int x = 4 + 16 * (f % 6), y = 4 + 22 * (f / 6);
+      for (int i = 0, c; i < (row.Kind == 0 ? 4 : point ? 2 : 3 + next(7)); ++i) {
+        c = f % 2 ? 3 - i : i;  // cells of either turn
+        figures[f].push_back(row.Kind == 0   ? std::pair(x + 16 * (c == 1 || c == 2), y + 22 * (c >= 2))
+                             : row.Kind == 1 ? std::pair(next(96), next(96))
+                             : row.Kind == 2 ? std::pair(x + (i % 2 ? 6 : next(9)), y + 3 * i)
+                             : point         ? std::pair(x, y)
+                                             : std::pair(x + 9 * (i % 2), y + next(9)));
+      }
+    }
+    std::vector<uint8_t> drawn[2];
+    for (int rop : {13, 15}) {
+      Emf e = SquareEmf(96);
+      if (row.Clip == 3) GridClip(e, 24, 96);
+      else if (row.Clip) e.Rec(row.Clip == 1 ? EMR_INTERSECTCLIPRECT : EMR_EXCLUDECLIPRECT, {20, 10, 70, 60});
+      (row.Pen ? e.ExtPen(2, row.Pen, row.Width, clWhite) : e.Pen(2, 0, row.Width, clWhite)).Select(2);
+      drawn[rop == 15] = e.SolidBrush(1, clNavy).Select(1).Rec(EMR_SETROP2, {rop}).PolyPolygon16(figures).Finish();
+    }
+    auto copied = Render(drawn[0], 96, 96, clBlack), ored = Render(drawn[1], 96, 96, clBlack);
+    EXPECT_TRUE(SameColors(*copied, *ored));
+    EXPECT_GT(Count(*copied, Rect(0, 0, 96, 96), clWhite), 300);
+    auto held = [](const std::vector<uint8_t>& d) { return MetafileDrawUse(d.data(), d.size(), 96, 96)->OutlineBytes; };
+    EXPECT_EQ(held(drawn[0]) < held(drawn[1]), row.OneByOne);
+  }
+}
+
 TEST(MetafileBounds, ARegionSelectedAgainIsNotBuiltAgain) {
   // 48 x 48 one-pixel dots selected 7000 times under the same mapping:
   // built once, the drawing fills the dots well within its work.

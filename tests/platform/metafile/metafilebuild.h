@@ -95,6 +95,17 @@ class Emf {
     for (auto [x, y] : points) w.I16(int16_t(x)).I16(int16_t(y));
     return Raw(type, w.Data);
   }
+  // EMR_POLYPOLYGON16 of the figures.
+  Emf& PolyPolygon16(const std::vector<std::vector<std::pair<int, int>>>& figures) {
+    ByteWriter w;
+    size_t points = 0;
+    for (const auto& figure : figures) points += figure.size();
+    w.I32(0).I32(0).I32(0).I32(0).U32(uint32_t(figures.size())).U32(uint32_t(points));
+    for (const auto& figure : figures) w.U32(uint32_t(figure.size()));
+    for (const auto& figure : figures)
+      for (auto [x, y] : figure) w.I16(int16_t(x)).I16(int16_t(y));
+    return Raw(EMR_POLYPOLYGON16, w.Data);
+  }
   // EMR_EXTSELECTCLIPRGN of rectangles (device units) in the mode.
   Emf& ClipRegion(const std::vector<TRect>& rects, int mode) {
     ByteWriter w;
